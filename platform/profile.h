@@ -1,0 +1,59 @@
+#pragma once
+// Profile (INI) files as the Windows profile functions read and write them.
+#include "platform/machine.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+// The integer rule: "0x"/"0X" prefix (text longer than 2) becomes "$"; leading blanks skipped;
+// "$" + 1..8 hex digits to the end, or optional sign + decimal digits (magnitude <= 2147483647)
+// to the end. Nothing for anything else.
+std::optional<std::int32_t> parseIntegerRule(std::string_view text);
+
+namespace ini {
+// The value of key in section, trimmed, outer quote pair removed, cut to 1023 characters.
+// Nothing when the section or key does not exist.
+std::optional<std::string> lookup(std::string_view content, std::string_view section,
+                                  std::string_view key);
+// The content with key set to value; every byte it does not touch stays as it was.
+std::string write(std::string_view content, std::string_view section, std::string_view key,
+                  std::string_view value);
+} // namespace ini
+
+class ProfileFile {
+public:
+    // Opening touches no file. A name without a directory means the Windows directory.
+    ProfileFile(const Machine& machine, std::string name);
+    // A profile file named by a host path (the kit tool reads files given on its command line).
+    static ProfileFile atHostPath(std::filesystem::path hostPath);
+
+    const std::string& name() const { return name_; }
+
+    std::string readText(std::string_view section, std::string_view key,
+                         std::string_view defaultText) const;
+    std::int32_t readInteger(std::string_view section, std::string_view key,
+                             std::int32_t defaultValue) const;
+    bool readFlag(std::string_view section, std::string_view key, bool defaultValue) const;
+    // Raise PlatformError("Unable to write to " + name) on failure.
+    void writeText(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+
+private:
+    explicit ProfileFile(std::filesystem::path hostPath, std::string name);
+    const std::string& content() const; // read once, on first use
+
+    std::string name_;
+    std::optional<std::filesystem::path> host_;
+    mutable std::optional<std::string> content_;
+};
+
+// Writes a whole file atomically: a temporary file in the same directory renamed over the
+// target. False (and the target untouched) on any failure.
+bool writeFileAtomically(const std::filesystem::path& target, std::string_view content);
+
+} // namespace zel

@@ -1,0 +1,43 @@
+#pragma once
+// User-interface services the wizard's logic and pages call: message boxes, the cursor,
+// pending events, minimise and restore, quitting, modal pages and the general error report.
+// Two implementations: QtUi (the real one) and ScriptedUi (tests).
+#include <functional>
+#include <string>
+
+class QDialog;
+class QLabel;
+
+namespace zel {
+
+// The application title shown in the error report and on the task bar.
+inline constexpr const char* kApplicationTitle = "ZEL Internet for Windows 95/NT";
+
+enum class MsgButtons { Ok = 0, OkCancel = 1 };
+enum class MsgIcon { None, Stop, Warning, Information };
+
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+
+    // Modal; 1 = OK, 2 = Cancel. Texts in code page 1252.
+    virtual int messageBox(const std::string& text, const std::string& caption,
+                           MsgButtons buttons, MsgIcon icon = MsgIcon::None) = 0;
+    // Shows a page modally; its modal result (1 confirm, 2 the other button or close box).
+    virtual int showModal(QDialog& dialog) = 0;
+    virtual void setBusyCursor(bool busy) = 0;
+    virtual void processEvents() = 0;
+    virtual void minimise() = 0;
+    virtual void restore() = 0;
+    // Posts the quit request; the wizard ends when the running handler returns.
+    virtual void quit() = 0;
+    virtual bool quitRequested() const = 0;
+    // The general error report: message + ".", the application title, a stop icon and OK.
+    virtual void reportError(const std::string& message) = 0;
+};
+
+// Runs an event handler: an exception that leaves it goes to the general error report and
+// never reaches Qt.
+void guarded(UiServices& ui, const std::function<void()>& handler);
+
+} // namespace zel

@@ -1,0 +1,73 @@
+#include "tests/support/fixtures.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace zel::test {
+
+TempDir::TempDir() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = fs::temp_directory_path() / ("zel-test-" + std::to_string(rd()));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may leave read-only directories behind; make them writable before removing.
+    for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+void writeFile(const fs::path& path, std::string_view content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+fs::path sourceDir() { return ZEL_SOURCE_DIR; }
+
+fs::path binDir() {
+    if (const char* env = std::getenv("ZEL_BIN_DIR"); env && *env)
+        return env;
+    return ZEL_BIN_DIR;
+}
+
+void MachineTest::SetUp() {
+    prefix = tmp / "prefix";
+    program = tmp / "medium" / "SETUP";
+    writeFile(program, "#!/bin/sh\n");
+    makeMachine();
+}
+
+Machine& MachineTest::makeMachine() {
+    Machine::Options options;
+    options.prefix = prefix;
+    options.programHostPath = program;
+    options.hostWorkingDir = program.parent_path();
+    options.progmanHostPath = binDir() / "progman";
+    machine_ = std::make_unique<Machine>(options);
+    return *machine_;
+}
+
+} // namespace zel::test
