@@ -42,10 +42,12 @@ public:
     bool fileExists(std::string_view path) const; // a directory does not count
     int openRead(std::string_view path);          // handle >= 0, negative on failure
     int createFile(std::string_view path);        // an existing file is emptied
-    std::int64_t seek(int handle, std::int64_t offset, int origin); // origin 0 start, 1 current, 2 end; -1 on failure
-    std::int64_t read(int handle, void* buffer, std::int64_t count);  // count read, -1 on failure
-    std::int64_t write(int handle, const void* buffer, std::int64_t count); // count written, -1 on failure
-    std::uint32_t getFileDate(int handle); // packed DOS date-time in local time; 0 on failure
+    std::int64_t seek(int handle, std::int64_t offset,
+                      int origin); // origin 0 start, 1 current, 2 end; -1 on failure
+    std::int64_t read(int handle, void* buffer, std::int64_t count); // count read, -1 on failure
+    std::int64_t write(int handle, const void* buffer,
+                       std::int64_t count); // count written, -1 on failure
+    std::uint32_t getFileDate(int handle);  // packed DOS date-time in local time; 0 on failure
     bool setFileDate(int handle, std::uint32_t dosTime);
     void close(int handle);
     bool deleteFile(std::string_view path);
@@ -64,10 +66,14 @@ public:
     // directories are not entered. Empty start = current directory, empty mask = "*.*".
     // True when the walk finished, false when the callback stopped it.
     bool walk(std::string_view startDir, std::string_view mask, const WalkCallback& callback);
+    // The same walk reporting every file whose name the predicate accepts, so one pass over a
+    // tree can look for several names.
+    bool walk(std::string_view startDir, const std::function<bool(std::string_view name)>& accept,
+              const WalkCallback& callback);
 
     // --- directories and drives
     bool createDirectory(std::string_view path); // one level; false when it exists or fails
-    std::int64_t diskFree(int driveNumber);       // 0 = current, 1 = A:, ...; -1 when unknown
+    std::int64_t diskFree(int driveNumber);      // 0 = current, 1 = A:, ...; -1 when unknown
     std::vector<char> listDrives() const;
     std::vector<std::string> listSubdirectories(std::string_view dir); // names, sorted, no "." ".."
     std::string currentDirectoryOf(char drive) const;
