@@ -1,0 +1,117 @@
+// progman: the Program Manager of the emulated machine. Started without options (or as
+// "PROGMAN PROGMAN", the way the wizard's fallback starts C:\WINDOWS\PROGMAN.EXE) it serves
+// the conversation; "--list" shows the groups and items it keeps.
+#include "platform/cp1252.h"
+#include "platform/machine.h"
+#include "platform/progman_macros.h"
+#include "tools/progman/server.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zel::progman;
+
+constexpr const char* kUsage =
+    "usage: progman [PROGMAN [PROGMAN]]   serve Program Manager's conversation\n"
+    "       progman --list [--json]       show the groups and their items\n"
+    "The machine is $ZEL_PREFIX (default ~/.local/share/zel-setup/machine).\n"
+    "A server leaves after $ZEL_PROGMAN_IDLE seconds (default 60) with no conversation open.\n";
+
+double idleSeconds() {
+    if (const char* env = std::getenv("ZEL_PROGMAN_IDLE"); env != nullptr && *env != '\0') {
+        char* end = nullptr;
+        double value = std::strtod(env, &end);
+        if (end != env && *end == '\0' && value > 0 && value < 1e6)
+            return value;
+        std::cerr << "progman: ignoring ZEL_PROGMAN_IDLE=" << env << " (not a positive number)\n";
+    }
+    return 60;
+}
+
+std::string utf8(const std::string& text) {
+    return zel::cp1252ToUtf8(text);
+}
+
+int list(const fs::path& prefix, bool json) {
+    std::string error;
+    auto groups = loadStore(storePath(prefix), &error);
+    if (!groups) {
+        std::cerr << "progman: " << error << '\n';
+        return 1;
+    }
+    if (json) {
+        nlohmann::ordered_json out;
+        out["groups"] = nlohmann::ordered_json::array();
+        for (const auto& g : groups->groups()) {
+            nlohmann::ordered_json group;
+            group["name"] = utf8(g.name);
+            group["items"] = nlohmann::ordered_json::array();
+            for (const auto& item : g.items)
+                group["items"].push_back({{"command", utf8(item.command)},
+                                          {"name", utf8(item.name)},
+                                          {"icon", utf8(item.icon)}});
+            out["groups"].push_back(std::move(group));
+        }
+        std::cout << out.dump(2) << '\n';
+        return 0;
+    }
+    if (groups->groups().empty())
+        std::cout << "No groups.\n";
+    for (const auto& g : groups->groups()) {
+        std::cout << utf8(g.name) << '\n';
+        if (g.items.empty())
+            std::cout << "    (no items)\n";
+        for (const auto& item : g.items) {
+            std::cout << "    " << utf8(item.name) << ": " << utf8(item.command);
+            if (!item.icon.empty()) {
+                std::cout << "  [icon " << utf8(item.icon);
+                if (item.iconIndex != 0)
+                    std::cout << ", " << item.iconIndex;
+                std::cout << ']';
+            }
+            std::cout << '\n';
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool listing = false, json = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--list") {
+            listing = true;
+        } else if (a == "--json") {
+            json = true;
+        } else if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (a.starts_with("-")) {
+            std::cerr << "progman: unknown option " << a << '\n' << kUsage;
+            return 2;
+        }
+        // Other words are the service and topic of the start on demand; there is only one.
+    }
+    if (json && !listing) {
+        std::cerr << "progman: --json goes with --list\n" << kUsage;
+        return 2;
+    }
+    std::error_code ec;
+    fs::path prefix = fs::absolute(zel::Machine::defaultPrefix(), ec);
+    if (ec) {
+        std::cerr << "progman: no usable prefix: " << ec.message() << '\n';
+        return 1;
+    }
+    if (listing)
+        return list(prefix, json);
+    return serve({prefix, idleSeconds()});
+}

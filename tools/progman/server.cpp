@@ -1,0 +1,288 @@
+#include "tools/progman/server.h"
+
+#include "platform/progman_client.h"
+#include "platform/progman_macros.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <list>
+#include <poll.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace zel::progman {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int) {
+    stopSignal = 1;
+}
+
+void installSignals() {
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0; // no restart: poll returns and the loop notices
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+bool answers(const std::string& socketPath) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un address{};
+    unsigned length = progmanSocketAddress(socketPath, address);
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
+    ::close(fd);
+    return ok;
+}
+
+struct Connection {
+    int fd;
+    std::string buffer;
+};
+
+class Server {
+public:
+    Server(const ServerOptions& options, Groups groups)
+        : options_(options), groups_(std::move(groups)), store_(storePath(options.prefix)) {}
+
+    int run(int listenFd, const std::string& socketPath) {
+        listen_ = listenFd;
+        socketPath_ = socketPath;
+        auto idleSince = Clock::now();
+        for (;;) {
+            if (stopSignal != 0)
+                beginStopping();
+            if (stopping_) {
+                acceptPending();
+                if (connections_.empty())
+                    break;
+            }
+            std::vector<pollfd> fds;
+            fds.push_back({listen_, POLLIN, 0});
+            for (auto& c : connections_)
+                fds.push_back({c.fd, POLLIN, 0});
+            int timeout = -1;
+            if (connections_.empty()) {
+                auto idle = std::chrono::duration<double>(options_.idleSeconds);
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(idleSince + idle -
+                                                                                  Clock::now());
+                if (left.count() <= 0) {
+                    beginStopping();
+                    continue;
+                }
+                timeout = static_cast<int>(left.count()) + 1;
+            }
+            int rc = ::poll(fds.data(), fds.size(), timeout);
+            if (rc < 0) {
+                if (errno == EINTR)
+                    continue;
+                std::cerr << "progman: poll: " << std::strerror(errno) << '\n';
+                beginStopping();
+                continue;
+            }
+            if ((fds[0].revents & POLLIN) != 0)
+                acceptPending();
+            auto it = connections_.begin();
+            for (std::size_t i = 1; i < fds.size(); ++i, ++it) {
+                if (fds[i].revents == 0)
+                    continue;
+                if (!readFrom(*it))
+                    it->fd = -1; // closed below
+            }
+            bool hadConnections = !connections_.empty();
+            connections_.remove_if([](const Connection& c) { return c.fd < 0; });
+            if (hadConnections && connections_.empty())
+                idleSince = Clock::now();
+        }
+        ::close(listen_);
+        return 0;
+    }
+
+private:
+    // No new conversations from here on: the socket's name goes first, so a client that comes
+    // now starts a new server instead of reaching one that is leaving; conversations already
+    // connected (also those still waiting to be accepted) are served to their end.
+    void beginStopping() {
+        if (stopping_)
+            return;
+        stopping_ = true;
+        if (!socketPath_.empty() && socketPath_[0] != '\0')
+            ::unlink(socketPath_.c_str());
+    }
+
+    void acceptPending() {
+        for (;;) {
+            int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) {
+                if (errno == EINTR)
+                    continue;
+                return; // EAGAIN: nobody else waiting
+            }
+            connections_.push_back({fd, {}});
+        }
+    }
+
+    // False when the conversation has ended (its fd is closed then).
+    bool readFrom(Connection& c) {
+        char chunk[65536];
+        for (;;) {
+            ssize_t n = ::recv(c.fd, chunk, sizeof chunk, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return true;
+            if (n <= 0) {
+                // Everything before the end has been executed as it came; closing tells the
+                // client so. An incomplete last packet was never handed over whole.
+                ::close(c.fd);
+                return false;
+            }
+            c.buffer.append(chunk, static_cast<std::size_t>(n));
+            if (!executePackets(c)) {
+                std::cerr << "progman: a conversation sent a malformed packet; it is ended\n";
+                ::close(c.fd);
+                return false;
+            }
+        }
+    }
+
+    bool executePackets(Connection& c) {
+        std::size_t pos = 0;
+        while (c.buffer.size() - pos >= 4) {
+            std::uint32_t size = 0;
+            for (int i = 0; i < 4; ++i)
+                size |= static_cast<std::uint32_t>(static_cast<unsigned char>(c.buffer[pos + i]))
+                        << (8 * i);
+            if (size == 0 || size > kMaxMacroPacket)
+                return false;
+            if (c.buffer.size() - pos - 4 < size)
+                break;
+            std::string_view data(c.buffer.data() + pos + 4, size);
+            execute(data.substr(0, data.find('\0')));
+            pos += 4 + size;
+        }
+        c.buffer.erase(0, pos);
+        return true;
+    }
+
+    void execute(std::string_view text) {
+        groups_.execute(text);
+        std::string error;
+        if (!saveStore(store_, groups_, &error))
+            std::cerr << "progman: " << error << '\n';
+        if (groups_.exitRequested())
+            beginStopping();
+    }
+
+    ServerOptions options_;
+    Groups groups_;
+    fs::path store_;
+    int listen_ = -1;
+    std::string socketPath_;
+    std::list<Connection> connections_;
+    bool stopping_ = false;
+};
+
+// Holds the prefix's server lock. A server already answering means this one is not needed;
+// one that holds the lock without answering is on its way out, so this one waits for it.
+enum class LockResult { Held, OtherServes, Failed };
+
+LockResult takeLock(const fs::path& prefix, const std::string& socketPath, int* lockFd) {
+    const fs::path lockFile = prefix / "progman.lock";
+    int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        std::cerr << "progman: " << lockFile.string() << ": " << std::strerror(errno) << '\n';
+        return LockResult::Failed;
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            *lockFd = fd;
+            return LockResult::Held;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            std::cerr << "progman: " << lockFile.string() << ": " << std::strerror(errno) << '\n';
+            ::close(fd);
+            return LockResult::Failed;
+        }
+        if (answers(socketPath) || Clock::now() >= deadline) {
+            ::close(fd);
+            return LockResult::OtherServes;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+}
+
+} // namespace
+
+int serve(const ServerOptions& options) {
+    installSignals();
+    std::error_code ec;
+    fs::create_directories(options.prefix, ec);
+    const std::string socketPath = progmanSocketPath(options.prefix);
+
+    int lockFd = -1;
+    switch (takeLock(options.prefix, socketPath, &lockFd)) {
+    case LockResult::OtherServes:
+        return 0;
+    case LockResult::Failed:
+        return 1;
+    case LockResult::Held:
+        break;
+    }
+
+    std::string error;
+    auto groups = loadStore(storePath(options.prefix), &error);
+    if (!groups) {
+        // Never overwrite a store that cannot be read: its groups would be lost.
+        std::cerr << "progman: " << error << '\n';
+        ::close(lockFd);
+        return 1;
+    }
+
+    int listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listenFd < 0) {
+        std::cerr << "progman: socket: " << std::strerror(errno) << '\n';
+        ::close(lockFd);
+        return 1;
+    }
+    if (socketPath[0] != '\0')
+        ::unlink(socketPath.c_str()); // left by a server that did not end normally
+    sockaddr_un address{};
+    unsigned length = progmanSocketAddress(socketPath, address);
+    if (::bind(listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listenFd, 64) != 0) {
+        std::cerr << "progman: " << (socketPath[0] != '\0' ? socketPath : "socket") << ": "
+                  << std::strerror(errno) << '\n';
+        ::close(listenFd);
+        ::close(lockFd);
+        return 1;
+    }
+
+    Server server(options, std::move(*groups));
+    int rc = server.run(listenFd, socketPath);
+    ::close(lockFd);
+    return rc;
+}
+
+} // namespace zel::progman
