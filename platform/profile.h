@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,17 +40,22 @@ public:
     std::int32_t readInteger(std::string_view section, std::string_view key,
                              std::int32_t defaultValue) const;
     bool readFlag(std::string_view section, std::string_view key, bool defaultValue) const;
-    // Raise PlatformError("Unable to write to " + name) on failure.
+    // Raise PlatformError("Unable to write to " + name) on failure. A value is written up to its
+    // first line break or NUL, so it can never add lines to the file.
     void writeText(std::string_view section, std::string_view key, std::string_view value);
     void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
 
 private:
-    explicit ProfileFile(std::filesystem::path hostPath, std::string name);
+    struct Index; // section -> key -> value, built once from the content
+
+    ProfileFile(std::optional<std::filesystem::path> hostPath, std::string name);
     const std::string& content() const; // read once, on first use
+    const Index& index() const;
 
     std::string name_;
-    std::optional<std::filesystem::path> host_;
+    std::optional<std::filesystem::path> host_; // nothing when the name maps to no host file
     mutable std::optional<std::string> content_;
+    mutable std::shared_ptr<const Index> index_;
 };
 
 // Writes a whole file atomically: a temporary file in the same directory renamed over the
