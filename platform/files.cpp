@@ -75,7 +75,7 @@ std::uint32_t toDosTime(std::int64_t unixSeconds) {
         return 0;
     int year = tm.tm_year + 1900;
     if (year < 1980)
-        return (1u << 5) | 1u; // 1980-01-01, the earliest date the form can hold
+        return ((1u << 5) | 1u) << 16; // 1980-01-01, the earliest date the form can hold
     if (year > 2107)
         year = 2107;
     std::uint32_t date = (static_cast<std::uint32_t>(year - 1980) << 9) |
