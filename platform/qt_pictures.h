@@ -1,0 +1,25 @@
+#pragma once
+// Picture files shown by the pages: bitmaps (.BMP), icons (.ICO) and metafiles (.WMF, .EMF),
+// chosen by the file's extension, and PNG, JPEG and GIF by their content.
+#include <QImage>
+
+#include <filesystem>
+#include <string_view>
+
+class QLabel;
+
+namespace zel {
+
+class Machine;
+
+// The decoded picture; a null image when the file cannot be read or decoded. Metafiles are
+// drawn at their own size (on a white ground) with the drawing records pictures use: pens,
+// brushes, lines, rectangles, ellipses, polygons, text and embedded bitmaps.
+QImage readPicture(const std::filesystem::path& hostFile);
+
+// Loads the picture into the label. On failure (missing or undecodable file) the label's
+// picture is left empty and the result is false.
+bool loadPicture(QLabel& target, const std::filesystem::path& hostFile);
+bool loadPicture(QLabel& target, const Machine& machine, std::string_view winPath);
+
+} // namespace zel

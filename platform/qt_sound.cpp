@@ -1,0 +1,46 @@
+#include "platform/qt_sound.h"
+
+#include "platform/machine.h"
+
+#include <QApplication>
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QSoundEffect>
+#include <QUrl>
+
+#include <filesystem>
+
+namespace zel {
+
+QtSound::QtSound(const Machine& machine) : machine_(machine) {}
+
+QtSound::~QtSound() = default;
+
+void QtSound::playWave(const std::string& winPath) {
+    if (winPath.empty())
+        return;
+    try {
+        effect_.reset();
+        const auto host = machine_.toHost(winPath);
+        std::error_code ec;
+        if (!host || !std::filesystem::is_regular_file(*host, ec) ||
+            QMediaDevices::defaultAudioOutput().isNull()) {
+            QApplication::beep();
+            return;
+        }
+        effect_ = std::make_unique<QSoundEffect>();
+        QSoundEffect* effect = effect_.get();
+        // Loading is asynchronous; a file that turns out not to be a playable wave beeps then.
+        QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
+            if (effect->status() == QSoundEffect::Error)
+                QApplication::beep();
+        });
+        effect->setSource(QUrl::fromLocalFile(QString::fromStdString(host->string())));
+        effect->setLoopCount(1);
+        effect->play();
+    } catch (...) {
+        QApplication::beep();
+    }
+}
+
+} // namespace zel
