@@ -217,6 +217,11 @@ LockResult takeLock(const fs::path& prefix, const std::string& socketPath, int* 
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // The lock file names the serving process, for people and scripts that look.
+            std::string pid = std::to_string(::getpid()) + "\n";
+            if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) < 0)
+                std::cerr << "progman: " << lockFile.string() << ": " << std::strerror(errno)
+                          << '\n';
             *lockFd = fd;
             return LockResult::Held;
         }
