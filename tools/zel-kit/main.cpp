@@ -1,0 +1,175 @@
+// zel-kit: the kit author's tool. "show" prints the catalogue as the wizard reads it.
+#include "platform/cp1252.h"
+#include "platform/profile.h"
+#include "setup/catalogue.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+constexpr int kUsageError = 2;
+
+struct Command {
+    const char* name;
+    const char* arguments;
+    const char* summary;
+    int (*run)(const std::vector<std::string>& args);
+};
+
+int runShow(const std::vector<std::string>& args);
+
+const Command kCommands[] = {
+    {"show", "FILE", "print the catalogue that the wizard reads from a setup description file",
+     runShow},
+};
+
+void printUsage(std::ostream& out) {
+    out << "usage:\n";
+    for (const Command& c : kCommands)
+        out << "  zel-kit " << c.name << ' ' << c.arguments << "\n      " << c.summary << '\n';
+}
+
+int usageError(const std::string& message) {
+    std::cerr << "zel-kit: " << message << '\n';
+    printUsage(std::cerr);
+    return kUsageError;
+}
+
+std::string text(std::string_view cp1252) {
+    return zel::cp1252ToUtf8(cp1252);
+}
+
+Json settingsJson(const zel::SetupSettings& s) {
+    Json j = Json::object();
+    j["versao"] = text(s.versao);
+    j["grupo"] = text(s.grupo);
+    j["destino"] = text(s.destino);
+    j["homepage"] = text(s.homepage);
+    j["searchpage"] = text(s.searchpage);
+    j["grupoicone"] = text(s.grupoicone);
+    j["ineticone"] = text(s.ineticone);
+    j["bbsicone"] = text(s.bbsicone);
+    j["upline"] = text(s.upline);
+    j["update_programa"] = text(s.update_programa);
+    j["update_diretorio"] = text(s.update_diretorio);
+    j["uninstall_programa"] = text(s.uninstall_programa);
+    j["uninstall_diretorio"] = text(s.uninstall_diretorio);
+    j["StartWave"] = text(s.StartWave);
+    j["licensa"] = text(s.licensa);
+    j["cadastro1"] = text(s.cadastro1);
+    j["cadastro2"] = text(s.cadastro2);
+    j["navegap_setup"] = text(s.navegap_setup);
+    j["navegap_version"] = text(s.navegap_version);
+    j["navegap_size"] = s.navegap_size;
+    j["navegai_setup"] = text(s.navegai_setup);
+    j["navegai_version"] = text(s.navegai_version);
+    j["navegai_size"] = s.navegai_size;
+    return j;
+}
+
+Json slotsJson(const std::array<std::string, zel::kFileSlots>& slots) {
+    Json j = Json::array();
+    for (const std::string& name : slots)
+        j.push_back(text(name));
+    return j;
+}
+
+Json programsJson(const zel::Catalogue& catalogue) {
+    Json j = Json::array();
+    for (int n = 1; n <= zel::kProgramEntries; ++n) {
+        const zel::ProgramEntry& e = catalogue.entry(n);
+        Json entry = Json::object();
+        entry["nome"] = text(e.nome);
+        entry["instala"] = e.instala;
+        entry["tamanho"] = e.tamanho;
+        entry["diretorio"] = text(e.diretorio);
+        entry["criadir"] = e.criadir;
+        entry["Arquivo"] = slotsJson(e.Arquivo);
+        entry["System"] = slotsJson(e.System);
+        j.push_back(std::move(entry));
+    }
+    return j;
+}
+
+// What the welcome page reads each time it is shown: the message line and the sponsors.
+Json welcomeJson(const zel::ProfileFile& file) {
+    Json sponsors = Json::array();
+    for (int k = 1; k <= 5; ++k) {
+        const std::string section = "Patro" + std::to_string(k);
+        Json sponsor = Json::object();
+        for (const char* key : {"Diretorio", "Texto", "Imagem", "Programa"})
+            sponsor[key] = text(file.readText(section, key, ""));
+        sponsors.push_back(std::move(sponsor));
+    }
+    Json j = Json::object();
+    j["Mensagem"] = text(file.readText("Principal", "Mensagem", ""));
+    j["sponsors"] = std::move(sponsors);
+    return j;
+}
+
+int runShow(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return usageError("show takes one setup description file");
+    const fs::path path = args[0];
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) {
+        std::cerr << "zel-kit: " << path.string() << ": no such file\n";
+        return kUsageError;
+    }
+    if (status.type() == fs::file_type::directory) {
+        std::cerr << "zel-kit: " << path.string() << ": is a directory\n";
+        return kUsageError;
+    }
+
+    // Read as the wizard reads it: an unreadable or malformed file gives the defaults.
+    const zel::ProfileFile file = zel::ProfileFile::atHostPath(path);
+    zel::Catalogue catalogue;
+    catalogue.load(file);
+
+    Json out = Json::object();
+    out["settings"] = settingsJson(catalogue.settings);
+    out["programs"] = programsJson(catalogue);
+    out["welcome"] = welcomeJson(file);
+    std::cout << out.dump(2) << '\n';
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "zel-kit: cannot write the output\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return usageError("no command given");
+    const std::string_view command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        printUsage(std::cout);
+        return 0;
+    }
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    for (const Command& c : kCommands) {
+        if (command == c.name) {
+            try {
+                return c.run(args);
+            } catch (const std::exception& e) {
+                std::cerr << "zel-kit: " << e.what() << '\n';
+                return 1;
+            }
+        }
+    }
+    return usageError("unknown command \"" + std::string(command) + "\"");
+}
