@@ -11,12 +11,14 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFontInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -349,6 +351,16 @@ TEST(QtUi, QuitIsPostedSoTheHandlerFinishesFirst) {
     safetyNet.start(5000);
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_TRUE(handlerFinished);
+}
+
+TEST(QtUi, PagesGetTheClassicLookAndTheFontsTheirMetricTwins) {
+    EXPECT_EQ(QApplication::style()->name(), QStringLiteral("windows"));
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor(0xc0, 0xc0, 0xc0));
+    EXPECT_EQ(QApplication::palette().color(QPalette::Button), QColor(0xc0, 0xc0, 0xc0));
+    EXPECT_EQ(QFontInfo(QFont("MS Sans Serif")).family(), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(QFontInfo(QFont("Courier New")).family(), QStringLiteral("Liberation Mono"));
+    EXPECT_EQ(hostFontFamily("courier new"), QStringLiteral("Liberation Mono"));
+    EXPECT_EQ(hostFontFamily("Wingdings"), QStringLiteral("Wingdings"));
 }
 
 // ---- printing ----
