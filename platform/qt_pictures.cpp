@@ -288,7 +288,8 @@ QImage blankPicture(QSize size) {
     return image;
 }
 
-QFont logFont(const Reader& in, qsizetype at, bool wide, int& height) {
+// A LOGFONTW: the height, the weight, the style bytes and a UTF-16 face name.
+QFont logFontW(const Reader& in, qsizetype at, int& height) {
     height = in.s32(at);
     const int weight = in.s32(at + 16);
     QFont font;
@@ -297,22 +298,11 @@ QFont logFont(const Reader& in, qsizetype at, bool wide, int& height) {
     font.setUnderline(in.u8(at + 21) != 0);
     font.setStrikeOut(in.u8(at + 22) != 0);
     QString face;
-    if (wide) {
-        for (int i = 0; i < 32; ++i) {
-            const auto c = static_cast<char16_t>(in.u16(at + 28 + 2 * i));
-            if (c == 0)
-                break;
-            face.append(QChar(c));
-        }
-    } else {
-        std::string name;
-        for (int i = 0; i < 32; ++i) {
-            const char c = static_cast<char>(in.u8(at + 18 + i));
-            if (c == 0)
-                break;
-            name.push_back(c);
-        }
-        face = QString::fromStdString(cp1252ToUtf8(name));
+    for (int i = 0; i < 32; ++i) {
+        const auto c = static_cast<char16_t>(in.u16(at + 28 + 2 * i));
+        if (c == 0)
+            break;
+        face.append(QChar(c));
     }
     font.setFamily(hostFontFamily(face.isEmpty() ? QStringLiteral("MS Sans Serif") : face));
     return font;
@@ -532,8 +522,8 @@ QImage renderWmf(const QByteArray& data) {
             // Without a bitmap the record is two words shorter (a pattern fill).
             const qsizetype fields = stretch ? 20 : 16;
             if (r.size() <= fields + 2) {
-                const QRectF target(r.s16(fields - 2 - 2), r.s16(fields - 2 - 4),
-                                    r.s16(fields - 2 - 6), r.s16(fields - 2 - 8));
+                const QRectF target(r.s16(fields), r.s16(fields - 2), r.s16(fields - 4),
+                                    r.s16(fields - 6));
                 out.fill(target);
                 break;
             }
@@ -721,7 +711,7 @@ QImage renderEmf(const QByteArray& data) {
         case 82: { // EXTCREATEFONTINDIRECTW
             GdiObject font;
             font.kind = GdiObject::Font;
-            font.font = logFont(r, 4, true, font.fontHeight);
+            font.font = logFontW(r, 4, font.fontHeight);
             objects[r.u32(0)] = font;
             break;
         }
