@@ -117,7 +117,19 @@ std::string nameFromCommand(std::string_view command) {
         program.remove_prefix(1);
         program = program.substr(0, program.find('"'));
     } else {
-        program = program.substr(0, program.find(' '));
+        // An unquoted program may hold blanks: it ends at the first blank after a component
+        // with an extension ("C:\Meu Kit\NAVEGA.EXE /s"); without one it is all of it.
+        std::size_t end = std::string_view::npos;
+        for (std::size_t at = 0; at != std::string_view::npos; at = program.find(' ', at + 1)) {
+            std::string_view head = program.substr(0, at);
+            std::string_view last =
+                head.substr(std::min(head.size(), head.find_last_of("\\/:") + 1));
+            if (last.find('.') != std::string_view::npos) {
+                end = at;
+                break;
+            }
+        }
+        program = program.substr(0, end);
     }
     auto slash = program.find_last_of("\\/:");
     if (slash != std::string_view::npos)
