@@ -1,0 +1,57 @@
+#include "connection/TForm5.h"
+
+#include "platform/platform.h"
+#include "setup/TForm4.h"
+#include "wizard/TForm2.h"
+#include "wizard/TForm3.h"
+
+#include <QPixmap>
+
+#include <string>
+
+namespace {
+// The first installed modem.
+constexpr const char* kModemKey = "\\System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
+constexpr const char* kModemInitKey =
+    "\\System\\CurrentControlSet\\Services\\Class\\Modem\\0000\\Settings\\Init";
+} // namespace
+
+TForm5::TForm5(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+    ui.setupUi(this);
+    ui.Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/connection.png")));
+    onClick(ui.Button1, &TForm5::Button1Click);
+    onClick(ui.Button2, &TForm5::Button2Click);
+    onClick(ui.Button3, &TForm5::Button3Click);
+    finishLayout(ui.Button1);
+    run([this] { FormCreate(); });
+}
+
+void TForm5::FormCreate() {
+    // Each proposal stands on its own: a value that cannot be read (missing, or of another
+    // type than text) leaves its control empty, and the dial command is proposed in every case.
+    const zel::Machine& machine = wizard_.platform.machine;
+    ui.Edit3->setText(zel::toQt(zel::readRegistryText(machine, kModemInitKey, "1")));
+
+    // "COM2" and the like: only the fourth character counts.
+    const std::string attachedTo = zel::readRegistryText(machine, kModemKey, "AttachedTo");
+    if (attachedTo.size() >= 4 && attachedTo[3] >= '1' && attachedTo[3] <= '4')
+        ui.RadioGroup1->setItemIndex(attachedTo[3] - '1');
+
+    ui.Edit4->setText(QStringLiteral("ATDP5550100"));
+}
+
+void TForm5::Button1Click() {
+    wizard_.goToPage(*this, *wizard_.Form4);
+}
+
+void TForm5::Button2Click() {
+    wizard_.confirmAndEnd();
+}
+
+void TForm5::Button3Click() {
+    TWizard& w = wizard_;
+    if (w.Form2->installationType() == 0)
+        w.goToPage(*this, *w.Form2);
+    else
+        w.goToPage(*this, *w.Form3);
+}

@@ -1,0 +1,86 @@
+#include "wizard/TForm3.h"
+
+#include "connection/TForm5.h"
+#include "platform/platform.h"
+#include "setup/TForm4.h"
+#include "setup/catalogue.h"
+#include "wizard/TForm2.h"
+
+#include <QCheckBox>
+#include <QStringList>
+
+#include <string>
+
+TForm3::TForm3(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+    ui.setupUi(this);
+    onClick(ui.Button2, &TForm3::Button2Click);
+    onClick(ui.Button3, &TForm3::Button3Click);
+    onClick(ui.Button4, &TForm3::Button4Click);
+    finishLayout(ui.Button2);
+    run([this] { FormCreate(); });
+}
+
+std::array<QCheckBox*, 10> TForm3::checkBoxes() const {
+    return {ui.CheckBox1, ui.CheckBox2, ui.CheckBox3, ui.CheckBox4, ui.CheckBox5,
+            ui.CheckBox6, ui.CheckBox7, ui.CheckBox8, ui.CheckBox9, ui.CheckBox10};
+}
+
+void TForm3::FormCreate() {
+    zel::Platform& platform = wizard_.platform;
+    const zel::Catalogue& catalogue = wizard_.catalogue;
+    const zel::SetupSettings& settings = catalogue.settings;
+
+    const auto boxes = checkBoxes();
+    for (int n = 1; n <= 10; ++n) {
+        QCheckBox* box = boxes[static_cast<std::size_t>(n - 1)];
+        const zel::ProgramEntry& entry = catalogue.entry(n);
+        box->setChecked(entry.instala == 1);
+        box->setText(zel::toQt(entry.nome));
+        box->setVisible(!entry.nome.empty());
+    }
+    ui.RadioGroup1->setItems({zel::toQt(settings.navegap_version),
+                              zel::toQt(settings.navegai_version),
+                              QStringLiteral("Não instalar navegador")});
+    ui.Edit1->setText(zel::toQt(settings.destino));
+
+    // A machine that already has the first browser's configuration program gets that browser.
+    const bool firstBrowserPresent =
+        platform.files.fileExists(platform.machine.windowsDirectory() + "\\config.exe");
+    ui.RadioGroup1->setItemIndex(firstBrowserPresent ? 0 : 1);
+    updateSpaceLine();
+}
+
+std::int64_t TForm3::requiredSpace() const {
+    const zel::Catalogue& catalogue = wizard_.catalogue;
+    std::int64_t sum = 0;
+    const auto boxes = checkBoxes();
+    for (int n = 1; n <= 10; ++n) {
+        if (boxes[static_cast<std::size_t>(n - 1)]->isChecked())
+            sum += catalogue.entry(n).tamanho;
+    }
+    if (browserChoice() == 0)
+        sum += catalogue.settings.navegap_size;
+    else if (browserChoice() == 1)
+        sum += catalogue.settings.navegai_size;
+    return sum;
+}
+
+void TForm3::updateSpaceLine() {
+    ui.Label3->setText(QStringLiteral("Espaço necessário: %1k").arg(requiredSpace()));
+}
+
+void TForm3::Button2Click() {
+    TWizard& w = wizard_;
+    if (ui.CheckBox1->isChecked())
+        w.goToPage(*this, *w.Form5);
+    else
+        w.goToPage(*this, *w.Form4);
+}
+
+void TForm3::Button3Click() {
+    wizard_.confirmAndEnd();
+}
+
+void TForm3::Button4Click() {
+    wizard_.goToPage(*this, *wizard_.Form2);
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The custom-installation page: the programs, the browser and the destination directory.
+#include "ui_TForm3.h"
+#include "wizard/TWizard.h"
+
+#include <array>
+#include <cstdint>
+
+class QCheckBox;
+
+class TForm3 : public TPage {
+    Q_OBJECT
+
+public:
+    explicit TForm3(TWizard& wizard);
+
+    Ui::TForm3 ui;
+
+    // Check box N (1 to 10) belongs to program entry N.
+    std::array<QCheckBox*, 10> checkBoxes() const;
+    // The browser choice: 0 first browser, 1 second browser, 2 none.
+    int browserChoice() const { return ui.RadioGroup1->itemIndex(); }
+
+    void FormCreate();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+
+    // The kbytes that the ticked programs and the chosen browser need.
+    std::int64_t requiredSpace() const;
+    void updateSpaceLine();
+};

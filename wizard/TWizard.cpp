@@ -1,0 +1,195 @@
+#include "wizard/TWizard.h"
+
+#include "platform/platform.h"
+#include "platform/registry.h"
+#include "registration/TAviso.h"
+#include "setup/catalogue.h"
+#include "wizard/TConcordo.h"
+#include "wizard/TConfirma.h"
+#include "wizard/TForm1.h"
+#include "wizard/TForm2.h"
+#include "wizard/TForm3.h"
+#include "wizard/TFormDir.h"
+#include "wizard/TFormPat.h"
+#include "wizard/TFormback.h"
+
+#include "connection/TForm5.h"
+#include "finish/TForm7.h"
+#include "registration/TAviso.h"
+#include "registration/TCadastro.h"
+#include "setup/TForm4.h"
+
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHash>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <exception>
+
+namespace zel {
+
+std::string readRegistryText(const Machine& machine, std::string_view key, std::string_view value) {
+    Registry registry(machine.registryFile());
+    std::string text;
+    try {
+        if (registry.openKey(key, false))
+            text = registry.readString(value);
+    } catch (const std::exception&) {
+        text.clear();
+    }
+    registry.closeKey();
+    return text;
+}
+
+void centreOnScreen(QWidget& window) {
+    QScreen* screen = window.screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize size = window.frameGeometry().size();
+    window.move(area.x() + (area.width() - size.width()) / 2,
+                area.y() + (area.height() - size.height()) / 2);
+}
+
+namespace {
+
+// Marks the names given here, so that naming again (after a page changed its hints) renews
+// them and never overrides a name given in the layout.
+constexpr const char* kAutoNamed = "zelAutoNamed";
+
+bool showsOwnText(const QWidget* widget) {
+    if (qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QGroupBox*>(widget))
+        return true;
+    // Pictures are labels too; they are named Image1, Image2... after their kind.
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return !label->objectName().startsWith(QLatin1String("Image"));
+    return false;
+}
+
+bool isEditField(const QWidget* widget) {
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QComboBox*>(widget) ||
+           qobject_cast<const QAbstractScrollArea*>(widget);
+}
+
+} // namespace
+
+void nameControls(QWidget& form) {
+    QHash<const QWidget*, QString> labelOf;
+    for (const QLabel* label : form.findChildren<QLabel*>()) {
+        if (label->buddy())
+            labelOf.insert(label->buddy(), label->text().trimmed());
+    }
+    for (QWidget* widget : form.findChildren<QWidget*>()) {
+        // The parts of compound controls (a combo box's list, a scroll area's viewport and
+        // bars) are named by their control.
+        if (!widget->parentWidget() || widget->objectName().isEmpty() ||
+            widget->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        if (showsOwnText(widget))
+            continue;
+        if (!widget->accessibleName().isEmpty() && !widget->property(kAutoNamed).toBool())
+            continue;
+        QString name;
+        if (isEditField(widget))
+            name = labelOf.value(widget);
+        if (name.isEmpty())
+            name = widget->toolTip();
+        if (name.isEmpty())
+            name = form.windowTitle();
+        widget->setAccessibleName(name);
+        widget->setProperty(kAutoNamed, true);
+    }
+}
+
+} // namespace zel
+
+TPage::TPage(TWizard& wizard, Role role, Qt::WindowFlags flags)
+    : QDialog(nullptr, flags), wizard_(wizard), role_(role) {}
+
+void TPage::finishLayout(QWidget* firstControl) {
+    if (role_ != Role::Backdrop)
+        setFixedSize(size());
+    // A bevel is a bottom line: drawn along the lower edge of its rectangle.
+    for (QFrame* frame : findChildren<QFrame*>()) {
+        if (frame->frameShape() == QFrame::HLine)
+            frame->setFrameRect(QRect(0, frame->height() - 2, frame->width(), 2));
+    }
+    if (firstControl)
+        firstControl->setFocus();
+}
+
+void TPage::run(const std::function<void()>& handler) {
+    zel::guarded(wizard_.platform.ui, handler);
+}
+
+void TPage::connectClick(QAbstractButton* button, std::function<void()> handler) {
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler = std::move(handler)] { run(handler); });
+}
+
+void TPage::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return; // back from minimised: not a new showing
+    if (role_ != Role::Backdrop)
+        zel::centreOnScreen(*this);
+    run([this] { FormShow(); });
+    zel::nameControls(*this);
+}
+
+void TPage::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter presses the focused button; the pages have no default button, so an Enter in
+        // an edit field does nothing.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
+            button->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TPage::reject() {
+    // Escape and the close box: a modal dialog ends with the other button's result; a page can
+    // only be left through its own buttons.
+    if (role_ == Role::Dialog)
+        done(2);
+}
+
+TWizard::TWizard(zel::Platform& platform, zel::Catalogue& catalogue)
+    : platform(platform), catalogue(catalogue), Form1(std::make_unique<TForm1>(*this)),
+      Form2(std::make_unique<TForm2>(*this)), Form3(std::make_unique<TForm3>(*this)),
+      Form4(std::make_unique<TForm4>(*this)), FormDir(std::make_unique<TFormDir>(*this)),
+      Form5(std::make_unique<TForm5>(*this)), Form7(std::make_unique<TForm7>(*this)),
+      Formback(std::make_unique<TFormback>(*this)), FormPat(std::make_unique<TFormPat>(*this)),
+      Cadastro(std::make_unique<TCadastro>(*this)), Concordo(std::make_unique<TConcordo>(*this)),
+      Aviso(std::make_unique<TAviso>(*this)), Confirma(std::make_unique<TConfirma>(*this)) {}
+
+TWizard::~TWizard() = default;
+
+void TWizard::start() {
+    Form1->show();
+}
+
+void TWizard::goToPage(QWidget& from, QWidget& to) {
+    to.show();
+    to.raise();
+    to.activateWindow();
+    from.hide();
+}
+
+void TWizard::confirmAndEnd() {
+    if (platform.ui.showModal(*Confirma) == 1)
+        platform.ui.quit();
+}

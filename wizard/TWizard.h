@@ -1,0 +1,141 @@
+#pragma once
+// The wizard: its thirteen forms, created once in a fixed order and kept until the program
+// ends, and the page protocol they share (go to a page, confirm and end, guarded handlers).
+#include "platform/cp1252.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QAbstractButton;
+
+namespace zel {
+struct Platform;
+class Catalogue;
+class Machine;
+
+// Windows texts (code page 1252) on the Qt side and back.
+inline QString toQt(std::string_view cp1252) {
+    return QString::fromStdString(cp1252ToUtf8(cp1252));
+}
+inline std::string fromQt(const QString& text) {
+    return utf8ToCp1252(text.toStdString());
+}
+
+// A string value of HKEY_LOCAL_MACHINE, read from a key opened without creating it and closed
+// again. A missing key or value, a value that is no string, or a registry that cannot be
+// read all give the empty text: the wizard's start-up reports nothing.
+std::string readRegistryText(const Machine& machine, std::string_view key, std::string_view value);
+
+// Centres a window on its screen.
+void centreOnScreen(QWidget& window);
+// Gives every control of a form that shows no text of its own an accessible name: an edit
+// field its label's text (the label whose buddy it is) or else its hint, anything else its
+// hint or else the form's caption. Buttons, boxes, groups and labels are named by their text.
+void nameControls(QWidget& form);
+} // namespace zel
+
+class TWizard;
+
+// What every form is: a top-level dialog that knows the wizard, fixed to its designed client
+// size, and whose handlers run under the general error report.
+class TPage : public QDialog {
+    Q_OBJECT
+
+public:
+    TWizard& wizard() const { return wizard_; }
+
+protected:
+    // A fixed dialog frame with a title bar and no title-bar buttons.
+    static constexpr Qt::WindowFlags kTitleOnly =
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
+    enum class Role {
+        Page,    // a wizard page: centred; only its own buttons move on or end
+        Dialog,  // a modal dialog: centred; Escape and the close box give modal result 2
+        Backdrop // full-screen and frameless: placed and sized by its own show step
+    };
+
+    TPage(TWizard& wizard, Role role, Qt::WindowFlags flags);
+
+    // Called by each form once its controls exist: fixes the client size, names the controls
+    // and gives the first control of the tab order the focus.
+    void finishLayout(QWidget* firstControl);
+    // Runs a handler (or a creation step) under the general error report.
+    void run(const std::function<void()>& handler);
+    template <class Form> void onClick(QAbstractButton* button, void (Form::*handler)());
+
+    // Runs every time the form becomes visible (not when it comes back from minimised).
+    virtual void FormShow() {}
+
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void reject() override;
+
+    TWizard& wizard_;
+
+private:
+    void connectClick(QAbstractButton* button, std::function<void()> handler);
+
+    Role role_;
+};
+
+template <class Form> void TPage::onClick(QAbstractButton* button, void (Form::*handler)()) {
+    Form* form = static_cast<Form*>(this);
+    connectClick(button, [form, handler] { (form->*handler)(); });
+}
+
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TFormDir;
+class TForm5;
+class TForm7;
+class TFormback;
+class TFormPat;
+class TCadastro;
+class TConcordo;
+class TAviso;
+class TConfirma;
+
+class TWizard {
+public:
+    // Creates the forms in their order, all hidden. The welcome page's creation step loads
+    // the catalogue, which the later creation steps read.
+    TWizard(zel::Platform& platform, zel::Catalogue& catalogue);
+    ~TWizard();
+    TWizard(const TWizard&) = delete;
+    TWizard& operator=(const TWizard&) = delete;
+
+    // Shows the main window, the welcome page.
+    void start();
+
+    // Shows the target page, then hides the current one (in this order, so that the screen
+    // never shows the background alone).
+    void goToPage(QWidget& from, QWidget& to);
+    // The exit confirmation; "Sim" ends the wizard, anything else leaves everything as it was.
+    void confirmAndEnd();
+
+    zel::Platform& platform;
+    zel::Catalogue& catalogue;
+
+    // In the order of creation; destroyed in the reverse order.
+    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TForm2> Form2;
+    std::unique_ptr<TForm3> Form3;
+    std::unique_ptr<TForm4> Form4;
+    std::unique_ptr<TFormDir> FormDir;
+    std::unique_ptr<TForm5> Form5;
+    std::unique_ptr<TForm7> Form7;
+    std::unique_ptr<TFormback> Formback;
+    std::unique_ptr<TFormPat> FormPat;
+    std::unique_ptr<TCadastro> Cadastro;
+    std::unique_ptr<TConcordo> Concordo;
+    std::unique_ptr<TAviso> Aviso;
+    std::unique_ptr<TConfirma> Confirma;
+};
