@@ -3,6 +3,7 @@
 #include "platform/cp1252.h"
 #include "platform/errors.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
@@ -93,18 +94,23 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-std::string fold(std::string_view s) {
-    std::string out(s.size(), '\0');
-    for (std::size_t i = 0; i < s.size(); ++i)
-        out[i] = upperCp1252(s[i]);
-    return out;
+// Names are compared through one table of upper-case forms; a load compares hundreds of names.
+const std::array<char, 256> kUpper = [] {
+    std::array<char, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[static_cast<std::size_t>(c)] = upperCp1252(static_cast<char>(c));
+    return t;
+}();
+
+inline char upper(char c) {
+    return kUpper[static_cast<unsigned char>(c)];
 }
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (upperCp1252(a[i]) != upperCp1252(b[i]))
+        if (upper(a[i]) != upper(b[i]))
             return false;
     return true;
 }
@@ -126,8 +132,10 @@ public:
         if (pos_ >= content_.size())
             return false;
         line.begin = pos_;
-        const std::size_t br = content_.find_first_of("\r\n", pos_);
-        if (br == std::string_view::npos) {
+        std::size_t br = pos_;
+        while (br < content_.size() && content_[br] != '\r' && content_[br] != '\n')
+            ++br;
+        if (br == content_.size()) {
             line.end = line.next = content_.size();
         } else {
             line.end = br;
@@ -269,33 +277,55 @@ std::string write(std::string_view content, std::string_view section, std::strin
 // ---------------------------------------------------------------------------------------------
 // Profile files
 
-struct ProfileFile::Index {
-    // Folded section name -> folded key name -> finished value; first section and key win.
-    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> sections;
+namespace {
 
-    explicit Index(std::string_view content) {
+// Case-blind hashing and comparison of names, straight on the file's text.
+struct NameHash {
+    std::size_t operator()(std::string_view s) const {
+        std::size_t h = 14695981039346656037ull;
+        for (char c : s)
+            h = (h ^ static_cast<unsigned char>(upper(c))) * 1099511628211ull;
+        return h;
+    }
+};
+struct NameEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return sameName(a, b); }
+};
+template <typename T> using NameMap = std::unordered_map<std::string_view, T, NameHash, NameEqual>;
+
+} // namespace
+
+struct ProfileFile::Content {
+    std::string text;
+    // Views into text: section -> key -> trimmed value. The first section and key of a name win.
+    NameMap<NameMap<std::string_view>> sections;
+
+    Content(const Content&) = delete; // the views must stay with their text
+    Content& operator=(const Content&) = delete;
+    explicit Content(std::string fileText) : text(std::move(fileText)) {
+        const std::string_view content = text;
         Lines lines(content);
         Line line;
-        std::unordered_map<std::string, std::string>* current = nullptr;
+        NameMap<std::string_view>* current = nullptr;
         while (lines.next(line)) {
             const Parsed p = parseLine(content.substr(line.begin, line.end - line.begin));
             if (p.kind == Kind::Section) {
-                auto [it, added] = sections.try_emplace(fold(p.name));
+                auto [it, added] = sections.try_emplace(p.name);
                 current = added ? &it->second : nullptr;
             } else if (p.kind == Kind::Key && current) {
-                std::string folded = fold(p.name);
-                if (!current->contains(folded))
-                    current->emplace(std::move(folded), finishValue(p.value));
+                current->try_emplace(p.name, p.value);
             }
         }
     }
 
-    const std::string* find(std::string_view section, std::string_view key) const {
-        const auto s = sections.find(fold(section));
+    std::optional<std::string> find(std::string_view section, std::string_view key) const {
+        const auto s = sections.find(section);
         if (s == sections.end())
-            return nullptr;
-        const auto k = s->second.find(fold(key));
-        return k == s->second.end() ? nullptr : &k->second;
+            return std::nullopt;
+        const auto k = s->second.find(key);
+        if (k == s->second.end())
+            return std::nullopt;
+        return finishValue(k->second);
     }
 };
 
@@ -343,28 +373,21 @@ ProfileFile ProfileFile::atHostPath(fs::path hostPath) {
     return ProfileFile(std::optional<fs::path>(std::move(hostPath)), std::move(name));
 }
 
-const std::string& ProfileFile::content() const {
+const ProfileFile::Content& ProfileFile::content() const {
     if (!content_) {
         std::string text;
         // A missing or unreadable file reads as an empty one: every key takes its default.
         if (host_)
             readWholeFile(*host_, text);
-        content_ = std::move(text);
+        content_ = std::make_shared<const Content>(std::move(text));
     }
     return *content_;
 }
 
-const ProfileFile::Index& ProfileFile::index() const {
-    if (!index_)
-        index_ = std::make_shared<const Index>(content());
-    return *index_;
-}
-
 std::string ProfileFile::readText(std::string_view section, std::string_view key,
                                   std::string_view defaultText) const {
-    if (const std::string* value = index().find(section, key))
-        return *value;
-    return std::string(defaultText);
+    std::optional<std::string> value = content().find(section, key);
+    return value ? std::move(*value) : std::string(defaultText);
 }
 
 std::int32_t ProfileFile::readInteger(std::string_view section, std::string_view key,
@@ -393,8 +416,7 @@ void ProfileFile::writeText(std::string_view section, std::string_view key,
         if (!writeFileAtomically(*host_, updated))
             throw fail();
     }
-    content_ = std::move(updated);
-    index_.reset();
+    content_ = std::make_shared<const Content>(std::move(updated));
 }
 
 void ProfileFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {

@@ -46,16 +46,14 @@ public:
     void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
 
 private:
-    struct Index; // section -> key -> value, built once from the content
+    struct Content; // the file's text with its index: section -> key -> value
 
     ProfileFile(std::optional<std::filesystem::path> hostPath, std::string name);
-    const std::string& content() const; // read once, on first use
-    const Index& index() const;
+    const Content& content() const; // read and indexed once, on first use
 
     std::string name_;
-    std::optional<std::filesystem::path> host_; // nothing when the name maps to no host file
-    mutable std::optional<std::string> content_;
-    mutable std::shared_ptr<const Index> index_;
+    std::optional<std::filesystem::path> host_;      // nothing when the name maps to no host file
+    mutable std::shared_ptr<const Content> content_; // shared by copies; never changed in place
 };
 
 // Writes a whole file atomically: a temporary file in the same directory renamed over the

@@ -162,6 +162,24 @@ TEST(ProfileWrite, ChangesOnlyWhatItMust) {
         EXPECT_EQ(ini::write(c.before, c.section, c.key, c.value), c.after) << c.what;
 }
 
+// Whatever the file looks like, a write is read back and leaves other sections' values alone.
+TEST(ProfileWrite, WrittenValuesReadBackInAnyFile) {
+    using namespace std::string_view_literals;
+    const std::string_view pieces[] = {"[S]"sv, "[s] x"sv, "[T]"sv, "["sv,  "]"sv,   "k"sv, "K"sv,
+                                       "j"sv,   "="sv,     "v"sv,   " "sv,  "\t"sv,  ";"sv, "#"sv,
+                                       "\""sv,  "\r"sv,    "\n"sv,  "\0"sv, "\r\n"sv};
+    std::mt19937 random(3);
+    for (int round = 0; round < 3000; ++round) {
+        std::string content;
+        for (int n = static_cast<int>(random() % 40); n > 0; --n)
+            content += pieces[random() % std::size(pieces)];
+        const std::optional<std::string> other = ini::lookup(content, "T", "k");
+        const std::string written = ini::write(content, "S", "k", "new");
+        ASSERT_EQ(ini::lookup(written, "S", "k"), "new") << testing::PrintToString(content);
+        ASSERT_EQ(ini::lookup(written, "T", "k"), other) << testing::PrintToString(content);
+    }
+}
+
 class ProfileOnMachine : public MachineTest {};
 
 TEST_F(ProfileOnMachine, BareNamesLiveInTheWindowsDirectory) {
