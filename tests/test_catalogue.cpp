@@ -146,11 +146,19 @@ TEST_F(CatalogueLoad, BadInputLoadsWhatCanBeRead) {
     EXPECT_EQ(c.entry(1).tamanho, 7);
 }
 
-TEST(CataloguePaths, DescriptionFileAndSourceDirectory) {
-    EXPECT_EQ(setupDescriptionPath("D:\\SETUP"), "D:\\SETUP.INI");
+class CataloguePaths : public MachineTest {};
+
+TEST_F(CataloguePaths, TheDescriptionFileLiesBesideTheProgram) {
     EXPECT_EQ(setupDescriptionPath("D:\\KIT.V2\\setup.exe"), "D:\\KIT.V2\\setup.INI");
-    EXPECT_EQ(sourceDirectory("D:\\SETUP"), "D:\\");
     EXPECT_EQ(sourceDirectory("D:\\KIT\\DISCO1\\SETUP.EXE"), "D:\\KIT\\DISCO1\\");
+
+    // The running program is D:\SETUP; the medium spells its description file in lower case.
+    writeFile(medium() / "setup.ini", "[Principal]\r\ngrupo=ZEL\r\n");
+    EXPECT_EQ(setupDescriptionPath(machine().programPath()), "D:\\SETUP.INI");
+    EXPECT_EQ(sourceDirectory(machine().programPath()), "D:\\");
+    Catalogue c;
+    c.load(ProfileFile(machine(), setupDescriptionPath(machine().programPath())));
+    EXPECT_EQ(c.settings.grupo, "ZEL");
 }
 
 } // namespace
