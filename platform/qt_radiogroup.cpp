@@ -10,6 +10,19 @@
 
 namespace zel {
 
+namespace {
+
+// As on Windows, an item answers a click anywhere on it, not only on its circle and text.
+class GroupItem : public QRadioButton {
+public:
+    GroupItem(const QString& text, QWidget* parent) : QRadioButton(text, parent) {}
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+} // namespace
+
 RadioGroup::RadioGroup(QWidget* parent) : QGroupBox(parent), group_(new QButtonGroup(this)) {
     group_->setExclusive(true);
     // A tab stop, so that a page's tab order can place the group; once it has items, the
@@ -36,7 +49,7 @@ void RadioGroup::setItems(const QStringList& items) {
     setFocusProxy(nullptr);
     QWidget* previous = this;
     for (int i = 0; i < items.size(); ++i) {
-        auto* button = new QRadioButton(items[i], this);
+        auto* button = new GroupItem(items[i], this);
         button->setObjectName(QStringLiteral("%1_item%2").arg(objectName()).arg(i));
         group_->addButton(button, i);
         // The items follow the group in the tab order, wherever the page has put it.

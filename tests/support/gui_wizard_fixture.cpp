@@ -1,0 +1,90 @@
+#include "tests/support/gui_wizard_fixture.h"
+
+#include "platform/qt_ui.h"
+#include "platform/registry.h"
+#include "wizard/TFormback.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+namespace zel::test {
+
+namespace {
+
+QtMessageHandler defaultHandler = nullptr;
+
+// The offscreen platform cannot restack windows and says so each time a page is raised.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    defaultHandler(type, context, message);
+}
+
+} // namespace
+
+QApplication& guiApplication() {
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        defaultHandler = qInstallMessageHandler(quietHandler);
+        static int argc = 1;
+        static char name[] = "zel-gui-test";
+        static char* argv[] = {name, nullptr};
+        auto* created = new QApplication(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        installFontSubstitutions();
+        applyClassicStyle(*created);
+        return created;
+    }();
+    return *app;
+}
+
+void WizardTest::SetUp() {
+    guiApplication();
+    MachineTest::SetUp();
+    printer = std::make_unique<PdfPrinter>(tmp / "printout.pdf");
+}
+
+void WizardTest::TearDown() {
+    wizard.reset();
+    platform.reset();
+}
+
+void WizardTest::writeSetup(std::string_view ini) {
+    writeFile(medium() / "SETUP.INI", ini);
+}
+
+void WizardTest::writeRegistry(std::string_view key, std::string_view name,
+                               std::string_view value) {
+    Registry registry(machine().registryFile());
+    ASSERT_TRUE(registry.openKey(key, true));
+    registry.writeString(name, value);
+    registry.closeKey();
+}
+
+TWizard& WizardTest::makeWizard() {
+    wizard.reset();
+    platform = std::make_unique<Platform>(machine(), ui, *printer, sound);
+    catalogue = Catalogue{};
+    wizard = std::make_unique<TWizard>(*platform, catalogue);
+    return *wizard;
+}
+
+void WizardTest::start() {
+    if (!wizard)
+        makeWizard();
+    wizard->start();
+}
+
+QStringList WizardTest::visiblePages() const {
+    QStringList names;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && qobject_cast<TPage*>(window) &&
+            !qobject_cast<TFormback*>(window))
+            names << window->objectName();
+    }
+    names.sort();
+    return names;
+}
+
+} // namespace zel::test

@@ -1,0 +1,59 @@
+#pragma once
+// The whole wizard on a temporary machine: a prefix, a medium with the given SETUP.INI, the
+// platform with scripted services, and the thirteen forms. For page and end-to-end tests.
+#include "platform/platform.h"
+#include "platform/scripted_printer.h"
+#include "platform/scripted_ui.h"
+#include "platform/sound.h"
+#include "setup/catalogue.h"
+#include "tests/support/fixtures.h"
+#include "wizard/TWizard.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QApplication;
+
+namespace zel::test {
+
+// The one Qt application of a test program (offscreen unless told otherwise), with the
+// wizard's fonts and style; made on first use and kept until the program ends.
+QApplication& guiApplication();
+
+// Plays nothing; remembers what it was asked to play.
+class RecordingSound : public Sound {
+public:
+    void playWave(const std::string& winPath) override { played.push_back(winPath); }
+    std::vector<std::string> played;
+};
+
+class WizardTest : public MachineTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The setup description file beside the program (text in code page 1252).
+    void writeSetup(std::string_view ini);
+    // A string value in the machine's registry, its key created when missing.
+    void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
+    // Builds the platform and creates the forms, as the program's start-up does.
+    TWizard& makeWizard();
+    // Shows the main window as the program does when its event loop starts.
+    void start();
+
+    // The object names of the visible forms, the background left out.
+    QStringList visiblePages() const;
+
+    ScriptedUi ui;
+    std::unique_ptr<PdfPrinter> printer;
+    RecordingSound sound;
+    std::unique_ptr<Platform> platform;
+    Catalogue catalogue;
+    std::unique_ptr<TWizard> wizard;
+};
+
+} // namespace zel::test
