@@ -10,8 +10,22 @@ build: deps
 	cmake --preset default >/dev/null
 	cmake --build --preset default
 
+# After the default tree's tests, the same tests built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-asan), then the fuzz corpora replayed in that tree (with the
+# corpora that `make fuzz` grew in build-fuzz/corpus, when there are any).
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
 test: build
 	ctest --preset default
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize
+	$(SANITIZER_ENV) ctest --preset sanitize
+	$(SANITIZER_ENV) ZEL_FUZZ_CORPUS=$(CURDIR)/build-fuzz/corpus \
+		build-asan/tests/test_fuzz_regressions --gtest_filter='FuzzReplay.*' --gtest_brief=1
+
+# Runs each fuzz target for FUZZ_SECONDS (default 60) in a clang build in build-fuzz.
+fuzz: deps
+	fuzz/run.sh
 
 demo: build
 	scripts/demo
