@@ -152,7 +152,7 @@ private:
     std::size_t pos_;
 };
 
-enum class Kind { Other, Section, Key };
+enum class Kind { Other, Blank, Section, Key };
 
 struct Parsed {
     Kind kind = Kind::Other;
@@ -165,8 +165,10 @@ Parsed parseLine(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;
-    if (i == text.size() || text[i] == ';')
-        return p; // blank or comment
+    if (i == text.size() || text[i] == ';') {
+        p.kind = Kind::Blank; // blank or comment
+        return p;
+    }
     if (text[i] == '[') {
         // The name runs to the first "]" (or the line's end when it has none); the rest is
         // ignored.
@@ -269,6 +271,36 @@ std::string write(std::string_view content, std::string_view section, std::strin
         out.append(kCrLf);
     out.append("[").append(section).append("]").append(kCrLf);
     out.append(key).append("=").append(value).append(kCrLf);
+    return out;
+}
+
+std::vector<ScannedLine> scan(std::string_view content) {
+    std::vector<ScannedLine> out;
+    Lines lines(content);
+    Line line;
+    while (lines.next(line)) {
+        ScannedLine s;
+        s.number = static_cast<int>(out.size()) + 1;
+        s.text = content.substr(line.begin, line.end - line.begin);
+        const Parsed p = parseLine(s.text);
+        switch (p.kind) {
+        case Kind::Blank:
+            s.kind = ScannedLine::Kind::Blank;
+            break;
+        case Kind::Section:
+            s.kind = ScannedLine::Kind::Section;
+            break;
+        case Kind::Key:
+            s.kind = ScannedLine::Kind::Key;
+            s.value = finishValue(p.value);
+            break;
+        case Kind::Other:
+            s.kind = ScannedLine::Kind::Ignored;
+            break;
+        }
+        s.name = p.name;
+        out.push_back(std::move(s));
+    }
     return out;
 }
 

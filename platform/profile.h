@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zel {
 
@@ -24,6 +25,22 @@ std::optional<std::string> lookup(std::string_view content, std::string_view sec
 // The content with key set to value; every byte it does not touch stays as it was.
 std::string write(std::string_view content, std::string_view section, std::string_view key,
                   std::string_view value);
+
+// One line of a profile text as the readers split and parse it (for tools that report lines).
+struct ScannedLine {
+    enum class Kind {
+        Blank,   // empty, blanks only, or a comment
+        Section, // "[name]"
+        Key,     // "name=value"
+        Ignored  // any other text, which readers pass over
+    };
+    Kind kind = Kind::Blank;
+    int number = 0;        // 1-based; CR, LF and CR LF each end one line
+    std::string_view text; // the whole line without its line break (a leading UTF-8 BOM skipped)
+    std::string_view name; // section or key name, trimmed
+    std::string value;     // a key's value exactly as a reader gets it
+};
+std::vector<ScannedLine> scan(std::string_view content);
 } // namespace ini
 
 class ProfileFile {

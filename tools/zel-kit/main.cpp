@@ -1,7 +1,9 @@
-// zel-kit: the kit author's tool. "show" prints the catalogue as the wizard reads it.
+// zel-kit: the kit author's tool. "show" prints the catalogue as the wizard reads it; "check"
+// reports what on a kit medium would make the wizard misbehave.
 #include "platform/cp1252.h"
 #include "platform/profile.h"
 #include "setup/catalogue.h"
+#include "tools/zel-kit/check.h"
 
 #include <nlohmann/json.hpp>
 
@@ -27,10 +29,15 @@ struct Command {
 };
 
 int runShow(const std::vector<std::string>& args);
+int runCheck(const std::vector<std::string>& args);
 
 const Command kCommands[] = {
     {"show", "FILE", "print the catalogue that the wizard reads from a setup description file",
      runShow},
+    {"check", "[--json] MEDIUM",
+     "report what on a kit medium (the directory holding SETUP.INI) would make the wizard "
+     "misbehave;\n      exit status 1 when there is an error",
+     runCheck},
 };
 
 void printUsage(std::ostream& out) {
@@ -148,6 +155,88 @@ int runShow(const std::vector<std::string>& args) {
         return 1;
     }
     return 0;
+}
+
+std::string counted(int n, const char* one, const char* many) {
+    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+}
+
+int runCheck(const std::vector<std::string>& args) {
+    bool json = false;
+    std::vector<std::string> operands;
+    for (const std::string& arg : args) {
+        if (arg == "--json")
+            json = true;
+        else if (arg.starts_with("-") && arg.size() > 1)
+            return usageError("check: unknown option " + arg);
+        else
+            operands.push_back(arg);
+    }
+    if (operands.size() != 1)
+        return usageError("check takes one kit medium directory");
+    const fs::path medium = operands[0];
+    std::error_code ec;
+    const fs::file_status status = fs::status(medium, ec);
+    if (status.type() == fs::file_type::not_found) {
+        std::cerr << "zel-kit: " << medium.string() << ": no such directory\n";
+        return kUsageError;
+    }
+    if (status.type() != fs::file_type::directory) {
+        std::cerr << "zel-kit: " << medium.string()
+                  << ": not a directory (give the medium that holds SETUP.INI)\n";
+        return kUsageError;
+    }
+
+    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(medium);
+    int errors = 0, warnings = 0, notes = 0;
+    for (const zelkit::Problem& p : problems) {
+        switch (p.severity) {
+        case zelkit::Severity::Error:
+            ++errors;
+            break;
+        case zelkit::Severity::Warning:
+            ++warnings;
+            break;
+        case zelkit::Severity::Note:
+            ++notes;
+            break;
+        }
+    }
+
+    if (json) {
+        Json list = Json::array();
+        for (const zelkit::Problem& p : problems) {
+            Json item = Json::object();
+            item["file"] = p.file;
+            item["line"] = p.line;
+            item["severity"] = zelkit::severityName(p.severity);
+            item["message"] = p.message;
+            list.push_back(std::move(item));
+        }
+        Json out = Json::object();
+        out["problems"] = std::move(list);
+        out["errors"] = errors;
+        out["warnings"] = warnings;
+        out["notes"] = notes;
+        // Host file names need not be UTF-8; such bytes are replaced rather than failing.
+        std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+    } else {
+        for (const zelkit::Problem& p : problems) {
+            std::cout << p.file;
+            if (p.line > 0)
+                std::cout << ':' << p.line;
+            std::cout << ": " << zelkit::severityName(p.severity) << ": " << p.message << '\n';
+        }
+        std::cout << counted(errors, "error", "errors") << ", "
+                  << counted(warnings, "warning", "warnings") << ", "
+                  << counted(notes, "note", "notes") << '\n';
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "zel-kit: cannot write the output\n";
+        return 1;
+    }
+    return errors > 0 ? 1 : 0;
 }
 
 } // namespace

@@ -1,0 +1,309 @@
+// zel-kit check, run as the kit author runs it, on copies of the demo kit.
+#include "tests/support/fixtures.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace zel::test {
+namespace {
+
+struct KitRun {
+    int status = -1;
+    std::string out, err;
+};
+
+KitRun zelKit(const std::string& args, const TempDir& tmp) {
+    const fs::path errFile = tmp / "stderr.txt";
+    const std::string command =
+        "'" + (binDir() / "zel-kit").string() + "' " + args + " 2>'" + errFile.string() + "'";
+    KitRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.err = readFile(errFile);
+    return run;
+}
+
+struct Reported {
+    std::string file;
+    int line = 0;
+    std::string severity, message;
+};
+
+struct Checked {
+    int status = -1;
+    std::vector<Reported> problems;
+    nlohmann::json json;
+};
+
+Checked checkJson(const fs::path& medium, const TempDir& tmp) {
+    const KitRun run = zelKit("check --json '" + medium.string() + "'", tmp);
+    Checked c;
+    c.status = run.status;
+    c.json = nlohmann::json::parse(run.out);
+    for (const auto& p : c.json.at("problems"))
+        c.problems.push_back({p.at("file"), p.at("line"), p.at("severity"), p.at("message")});
+    return c;
+}
+
+std::string describe(const std::vector<Reported>& problems) {
+    std::string out;
+    for (const Reported& p : problems)
+        out += p.file + ":" + std::to_string(p.line) + ": " + p.severity + ": " + p.message + "\n";
+    return out;
+}
+
+// The demo kit copied into a temporary medium, with its description file at hand for edits.
+class KitCopy {
+public:
+    KitCopy() {
+        fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
+        text_ = readFile(medium() / "SETUP.INI");
+    }
+    fs::path medium() const { return tmp_ / "medium"; }
+    const TempDir& tmp() const { return tmp_; }
+    std::string& text() { return text_; }
+
+    // Replaces the one occurrence of `from`.
+    void replace(std::string_view from, std::string_view to) {
+        const std::size_t at = text_.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        ASSERT_EQ(text_.find(from, at + 1), std::string::npos) << from;
+        text_.replace(at, from.size(), to);
+    }
+    void save() { writeFile(medium() / "SETUP.INI", text_); }
+
+    // The 1-based line (CR LF line ends) where `needle` begins.
+    int lineOf(std::string_view needle) const {
+        const std::size_t at = text_.find(needle);
+        EXPECT_NE(at, std::string::npos) << needle;
+        int line = 1;
+        for (std::size_t i = 0; i < at && i < text_.size(); ++i)
+            line += text_[i] == '\n';
+        return line;
+    }
+
+private:
+    TempDir tmp_;
+    std::string text_;
+};
+
+struct Expected {
+    std::string file;
+    int line;
+    std::string severity;
+    std::string fragment; // a part of the message that names the problem
+};
+
+// Every expected problem is reported exactly once, and nothing else is.
+void expectExactly(const std::vector<Reported>& problems, const std::vector<Expected>& expected) {
+    for (const Expected& e : expected) {
+        int count = 0;
+        for (const Reported& p : problems)
+            count += p.file == e.file && p.line == e.line && p.severity == e.severity &&
+                     p.message.find(e.fragment) != std::string::npos;
+        EXPECT_EQ(count, 1) << e.file << ":" << e.line << ": " << e.severity << ": " << e.fragment
+                            << "\n"
+                            << describe(problems);
+    }
+    EXPECT_EQ(problems.size(), expected.size()) << describe(problems);
+}
+
+TEST(ZelKitCheck, TheDemoKitChecksClean) {
+    KitCopy kit;
+    const KitRun text = zelKit("check '" + kit.medium().string() + "'", kit.tmp());
+    EXPECT_EQ(text.status, 0) << text.out << text.err;
+    // [Patro3] has a picture but no hint on purpose: a note, not a fault.
+    EXPECT_NE(text.out.find("SETUP.INI:" + std::to_string(kit.lineOf("[Patro3]")) +
+                            ": note: [Patro3] has no Texto"),
+              std::string::npos)
+        << text.out;
+    EXPECT_TRUE(text.out.ends_with("\n0 errors, 0 warnings, 1 note\n")) << text.out;
+
+    // The wizard finds its files in any letter case, and so does the check.
+    fs::rename(kit.medium() / "SETUP.INI", kit.medium() / "setup.ini");
+    fs::rename(kit.medium() / "FTP", kit.medium() / "ftp");
+    fs::rename(kit.medium() / "TRUMPET" / "HOSTS", kit.medium() / "TRUMPET" / "hosts");
+    const Checked json = checkJson(kit.medium(), kit.tmp());
+    EXPECT_EQ(json.status, 0);
+    ASSERT_EQ(json.problems.size(), 1u) << describe(json.problems);
+    EXPECT_EQ(json.problems[0].file, "setup.ini");
+}
+
+TEST(ZelKitCheck, ReportsEachProblemOnceWithItsLineAndSeverity) {
+    KitCopy kit;
+    const std::string ini = "SETUP.INI";
+    // [Principal]: missing keys of each weight, a number the integer rule refuses, UTF-8 text.
+    kit.replace("versao=2.1\r\n", "");
+    kit.replace("grupo=ZEL Internet\r\n", "");
+    kit.replace("homepage=http://www.zel.com.br/\r\n", "");
+    kit.replace("navegap_size=4200", "navegap_size=42k");
+    kit.replace("Mensagem=Novos assinantes ganham 05 horas gr\xE1tis!",
+                "Mensagem=Novos assinantes ganham 05 horas gr\xC3\xA1tis!");
+    // [Uninstall]: a directory without its trailing "\".
+    kit.replace("diretorio=UNINST\\", "diretorio=UNINST");
+    // [Programa1]: a gap in the file list, and a 31st file.
+    kit.replace("Arquivo4=HOSTS", "Arquivo4=");
+    kit.replace("Arquivo5=LEIAME.TXT\r\n", "Arquivo5=LEIAME.TXT\r\nArquivo31=EXTRA.DLL\r\n");
+    // [Programa2]: a flag the rule refuses and a misspelt key.
+    kit.replace("nome=ZEL BBS\r\ninstala=1", "nome=ZEL BBS\r\ninstala=yes\r\ninstalar=1");
+    // [Programa3]: a name longer than 12 characters and a repeated key.
+    kit.replace("Arquivo2=CORREIO.HLP", "Arquivo2=CORREIOAJUDA.HLP\r\nnome=Outro nome");
+    // [Programa6]: less space than its files take.
+    kit.replace("tamanho=300", "tamanho=0");
+    // Entries 7 to 11, the last one preselected without a check box, then a 13th.
+    std::string more;
+    for (int n = 7; n <= 11; ++n)
+        more += "[Programa" + std::to_string(n) + "]\r\nnome=Extra " + std::to_string(n) +
+                "\r\ninstala=" + (n == 11 ? "1" : "0") +
+                "\r\ntamanho=1\r\ndiretorio=FTP\\\r\nArquivo1=FTPZEL.HLP\r\n\r\n";
+    more += "[Programa13]\r\nnome=Treze\r\n\r\n";
+    kit.replace("[Patro1]", more + "[Patro1]");
+    // A repeated section, and a line that is no key.
+    kit.text() += "[Update]\r\nprograma=OUTRO.EXE\r\nnao e uma chave\r\n";
+    kit.save();
+    // Files missing on the medium: an installable entry's file, a fixed file, a picture.
+    fs::remove(kit.medium() / "NOTICIAS" / "NOTICIAS.INI");
+    fs::remove(kit.medium() / "UPDATE" / "ZELUPD.EXE");
+    fs::remove(kit.medium() / "PATRO1" / "SABER.BMP");
+    // A licence saved as UTF-8.
+    writeFile(kit.medium() / "LICENCA.TXT",
+              "Contrato de licen\xE7\x61\r\nLinha dois\rLinha tr\xC3\xAAs\nfim\r\n");
+
+    const auto& k = kit;
+    const int principal = k.lineOf("[Principal]");
+    const std::vector<Expected> expected = {
+        {ini, principal, "note", "no versao"},
+        {ini, principal, "error", "no grupo"},
+        {ini, principal, "warning", "no homepage"},
+        {ini, k.lineOf("navegap_size=42k"), "warning", "navegap_size=42k is no number"},
+        {ini, k.lineOf("Mensagem="), "warning", "UTF-8"},
+        {ini, k.lineOf("diretorio=UNINST"), "error", "does not end with"},
+        {ini, k.lineOf("Arquivo5=LEIAME.TXT"), "warning", "\"Arquivo5\" is never read"},
+        {ini, k.lineOf("Arquivo31="), "warning", "\"Arquivo31\" is no key"},
+        {ini, k.lineOf("instala=yes"), "warning", "instala=yes is no number"},
+        {ini, k.lineOf("instalar=1"), "warning", "did you mean \"instala\""},
+        {ini, k.lineOf("Arquivo2=CORREIOAJUDA"), "error", "longer than 12 characters"},
+        {ini, k.lineOf("nome=Outro nome"), "warning", "\"nome\" appears again"},
+        {ini, k.lineOf("Arquivo2=NOTICIAS.INI"), "error", "\"NOTICIAS\\NOTICIAS.INI\""},
+        {ini, k.lineOf("tamanho=0"), "warning", "less than the 1 kbytes"},
+        {ini, k.lineOf("[Programa11]"), "warning", "installed on every installation"},
+        {ini, k.lineOf("[Programa13]"), "warning", "at most 12 programs"},
+        {ini, k.lineOf("programa=ZELUPD.EXE"), "warning", "\"UPDATE\\ZELUPD.EXE\""},
+        {ini, k.lineOf("Imagem=SABER.BMP"), "warning", "\"PATRO1\\SABER.BMP\""},
+        {ini, k.lineOf("[Patro3]"), "note", "no Texto"},
+        {ini, k.lineOf("[Update]\r\nprograma=OUTRO"), "warning", "[Update] appears again"},
+        {ini, k.lineOf("nao e uma chave"), "warning", "is ignored"},
+        {"LICENCA.TXT", 3, "warning", "UTF-8"},
+    };
+    const Checked c = checkJson(kit.medium(), kit.tmp());
+    EXPECT_EQ(c.status, 1);
+    expectExactly(c.problems, expected);
+
+    // The same in text form: one line per problem, then the counts.
+    const KitRun text = zelKit("check '" + kit.medium().string() + "'", kit.tmp());
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.out.find("SETUP.INI:" + std::to_string(k.lineOf("diretorio=UNINST")) +
+                            ": error: [Uninstall] diretorio \"UNINST\" does not end with"),
+              std::string::npos)
+        << text.out;
+    EXPECT_TRUE(text.out.ends_with("\n4 errors, 16 warnings, 2 notes\n")) << text.out;
+}
+
+TEST(ZelKitCheck, TheProgramTableEndsAtTheFirstEntryWithoutName) {
+    KitCopy kit;
+    // Entry 5 loses its name: it ends the table with its files unused, and entry 6 is lost.
+    kit.replace("nome=Transfer\xEAncia de Arquivos (FTP)\r\n", "");
+    kit.save();
+    fs::remove(kit.medium() / "FTP" / "FTPZEL.HLP"); // not installable now: a warning only
+    const Checked c = checkJson(kit.medium(), kit.tmp());
+    EXPECT_EQ(c.status, 0);
+    expectExactly(c.problems,
+                  {{"SETUP.INI", kit.lineOf("[Programa5]"), "warning", "has no nome"},
+                   {"SETUP.INI", kit.lineOf("Arquivo2=FTPZEL.HLP"), "warning", "not on the medium"},
+                   {"SETUP.INI", kit.lineOf("[Programa6]"), "warning", "ends at entry 5"},
+                   {"SETUP.INI", kit.lineOf("[Patro3]"), "note", "no Texto"}});
+
+    // A nameless entry that is preselected is installed without being shown: its files count.
+    kit.replace("instala=0\r\ntamanho=260", "instala=1\r\ntamanho=260");
+    kit.save();
+    const Checked selected = checkJson(kit.medium(), kit.tmp());
+    EXPECT_EQ(selected.status, 1);
+    expectExactly(selected.problems,
+                  {{"SETUP.INI", kit.lineOf("[Programa5]"), "warning", "without being shown"},
+                   {"SETUP.INI", kit.lineOf("Arquivo2=FTPZEL.HLP"), "error", "not on the medium"},
+                   {"SETUP.INI", kit.lineOf("[Programa6]"), "warning", "ends at entry 5"},
+                   {"SETUP.INI", kit.lineOf("[Patro3]"), "note", "no Texto"}});
+}
+
+TEST(ZelKitCheck, CountsLinesAsTheProfileReaderSplitsThem) {
+    TempDir tmp;
+    const fs::path medium = tmp / "medium";
+    // Lines end in CR, LF and CR LF; a byte order mark opens the file. [Update] stands on line
+    // 5 and its diretorio on line 7.
+    writeFile(medium / "SETUP.INI", "\xEF\xBB\xBF; kit\r[Principal]\nversao=1\r\n\n"
+                                    "[Update]\rprograma=U.EXE\ndiretorio=UPD\r\n");
+    writeFile(medium / "UPD" / "U.EXE", "x");
+    const Checked c = checkJson(medium, tmp);
+    EXPECT_EQ(c.status, 1);
+    int byteOrderMark = 0, directory = 0, missingSection = 0;
+    for (const Reported& p : c.problems) {
+        byteOrderMark += p.line == 1 && p.message.find("byte order mark") != std::string::npos;
+        directory += p.line == 7 && p.severity == "error" &&
+                     p.message.find("does not end with") != std::string::npos;
+        missingSection +=
+            p.line == 0 && p.message.find("no section [Uninstall]") != std::string::npos;
+    }
+    EXPECT_EQ(byteOrderMark, 1) << describe(c.problems);
+    EXPECT_EQ(directory, 1) << describe(c.problems);
+    EXPECT_EQ(missingSection, 1) << describe(c.problems);
+}
+
+TEST(ZelKitCheck, JsonShapeAndUsage) {
+    TempDir tmp;
+    const fs::path medium = tmp / "medium";
+    fs::create_directories(medium);
+    // A medium without a description file: the wizard would run on defaults alone.
+    const Checked empty = checkJson(medium, tmp);
+    EXPECT_EQ(empty.status, 1);
+    const nlohmann::json& j = empty.json;
+    ASSERT_TRUE(j.is_object());
+    std::vector<std::string> keys;
+    for (const auto& item : j.items())
+        keys.push_back(item.key());
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (std::vector<std::string>{"errors", "notes", "problems", "warnings"}));
+    EXPECT_EQ(j.at("errors"), 1);
+    EXPECT_EQ(j.at("warnings"), 0);
+    EXPECT_EQ(j.at("notes"), 0);
+    ASSERT_EQ(j.at("problems").size(), 1u);
+    const auto& p = j.at("problems").at(0);
+    EXPECT_EQ(p.size(), 4u);
+    EXPECT_EQ(p.at("file"), "SETUP.INI");
+    EXPECT_TRUE(p.at("line").is_number_integer());
+    EXPECT_EQ(p.at("severity"), "error");
+    EXPECT_TRUE(p.at("message").is_string());
+
+    // The option may come after the medium too.
+    EXPECT_EQ(zelKit("check '" + medium.string() + "' --json", tmp).status, 1);
+    for (const std::string& args : {std::string("check"), "check --frob '" + medium.string() + "'",
+                                    "check '" + (tmp / "none").string() + "'",
+                                    "check '" + (tmp / "stderr.txt").string() + "'"}) {
+        const KitRun run = zelKit(args, tmp);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_FALSE(run.err.empty()) << args;
+    }
+}
+
+} // namespace
+} // namespace zel::test

@@ -1,0 +1,838 @@
+#include "tools/zel-kit/check.h"
+
+#include "platform/cp1252.h"
+#include "platform/profile.h"
+#include "platform/winpath.h"
+#include "setup/catalogue.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelkit {
+
+namespace fs = std::filesystem;
+using zel::equalsNoCase;
+using zel::ini::ScannedLine;
+
+const char* severityName(Severity severity) {
+    switch (severity) {
+    case Severity::Error:
+        return "error";
+    case Severity::Warning:
+        return "warning";
+    case Severity::Note:
+        return "note";
+    }
+    return "error";
+}
+
+namespace {
+
+constexpr std::string_view kDescriptionName = "SETUP.INI";
+constexpr int kSponsors = 5;
+
+// ---------------------------------------------------------------------------------------------
+// Texts
+
+// A text of the kit (code page 1252) quoted for a message.
+std::string q(std::string_view cp1252) {
+    return "\"" + zel::cp1252ToUtf8(cp1252) + "\"";
+}
+
+// A long line cut for a message.
+std::string shortened(std::string_view text) {
+    return text.size() <= 60 ? std::string(text) : std::string(text.substr(0, 57)) + "...";
+}
+
+std::string plural(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The length of a well-formed UTF-8 sequence of two or more bytes at text[i], or 0. Text in code
+// page 1252 almost never forms one, so finding one means the file was saved as UTF-8.
+std::size_t utf8SequenceAt(std::string_view text, std::size_t i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char b = at(i);
+    std::size_t length;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        if (b == 0xE0)
+            low = 0xA0; // no overlong forms
+        if (b == 0xED)
+            high = 0x9F; // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        if (b == 0xF0)
+            low = 0x90;
+        if (b == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size() || at(i + 1) < low || at(i + 1) > high)
+        return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF)
+            return 0;
+    return length;
+}
+
+bool holdsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80 && utf8SequenceAt(text, i) > 0)
+            return true;
+    return false;
+}
+
+// The decimal number after prefix when name is prefix + a number as the wizard spells it
+// (no sign, no leading zero), compared without regard to case; nothing otherwise.
+std::optional<int> numberAfter(std::string_view name, std::string_view prefix) {
+    if (name.size() <= prefix.size() || !equalsNoCase(name.substr(0, prefix.size()), prefix))
+        return std::nullopt;
+    const std::string_view digits = name.substr(prefix.size());
+    if (digits.size() > 6 || digits[0] == '0')
+        return std::nullopt;
+    int n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// Edit distance, for "did you mean" on misspelt keys.
+std::size_t distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            const bool same = zel::upperCp1252(a[i - 1]) == zel::upperCp1252(b[j - 1]);
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// ---------------------------------------------------------------------------------------------
+// The setup description file, line by line
+
+struct Key {
+    std::string_view name;
+    std::string value;
+    int line = 0;
+};
+
+struct Section {
+    std::string_view name;
+    int line = 0;
+    bool first = true;       // false: a later section of a name already seen, never read
+    std::vector<Key> keys;   // the keys a reader sees: the first of each name
+    std::vector<Key> repeat; // later keys of a name already in the section, never read
+
+    const Key* find(std::string_view key) const {
+        for (const Key& k : keys)
+            if (equalsNoCase(k.name, key))
+                return &k;
+        return nullptr;
+    }
+};
+
+struct Description {
+    std::string text;
+    std::vector<ScannedLine> lines;
+    std::vector<Section> sections;
+    std::vector<const ScannedLine*> keysOutside; // keys before the first section
+    std::vector<const ScannedLine*> ignored;     // lines readers pass over
+
+    // The section a reader finds: the first of the name.
+    const Section* find(std::string_view name) const {
+        for (const Section& s : sections)
+            if (s.first && equalsNoCase(s.name, name))
+                return &s;
+        return nullptr;
+    }
+};
+
+void scanDescription(Description& d) {
+    d.lines = zel::ini::scan(d.text);
+    for (const ScannedLine& line : d.lines) {
+        switch (line.kind) {
+        case ScannedLine::Kind::Blank:
+            break;
+        case ScannedLine::Kind::Ignored:
+            d.ignored.push_back(&line);
+            break;
+        case ScannedLine::Kind::Section: {
+            Section s;
+            s.name = line.name;
+            s.line = line.number;
+            s.first = d.find(line.name) == nullptr;
+            d.sections.push_back(std::move(s));
+            break;
+        }
+        case ScannedLine::Kind::Key: {
+            if (d.sections.empty()) {
+                d.keysOutside.push_back(&line);
+                break;
+            }
+            Section& s = d.sections.back();
+            Key k{line.name, line.value, line.number};
+            (s.find(line.name) ? s.repeat : s.keys).push_back(std::move(k));
+            break;
+        }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The medium
+
+// Host files of the medium, found the way the wizard's layer finds them: each component of the
+// path matched without regard to case, the exact spelling first.
+class Medium {
+public:
+    explicit Medium(fs::path root) : root_(std::move(root)) {}
+    const fs::path& root() const { return root_; }
+
+    // The regular file that a path relative to the medium names, if any.
+    std::optional<fs::path> findFile(std::string_view relative) const {
+        const auto parsed = zel::parseWinPath("D:\\" + std::string(relative));
+        if (!parsed || parsed->components.empty())
+            return std::nullopt;
+        fs::path host = root_;
+        for (const std::string& component : parsed->components) {
+            const auto next = findEntry(host, component);
+            if (!next)
+                return std::nullopt;
+            host = *next;
+        }
+        std::error_code ec;
+        if (!fs::is_regular_file(host, ec))
+            return std::nullopt;
+        return host;
+    }
+
+    // The medium-relative name of a host file, for reports.
+    std::string display(const fs::path& host) const {
+        return host.lexically_relative(root_).generic_string();
+    }
+
+private:
+    static std::optional<fs::path> findEntry(const fs::path& dir, std::string_view cp1252Name) {
+        const std::string hostName = zel::cp1252ToUtf8(cp1252Name);
+        std::error_code ec;
+        if (fs::exists(dir / hostName, ec))
+            return dir / hostName;
+        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+        if (!d)
+            return std::nullopt;
+        std::vector<std::string> matches;
+        while (const dirent* de = ::readdir(d.get())) {
+            const std::string_view name = de->d_name;
+            if (name != "." && name != ".." && equalsNoCase(zel::utf8ToCp1252(name), cp1252Name))
+                matches.emplace_back(name);
+        }
+        if (matches.empty())
+            return std::nullopt;
+        std::sort(matches.begin(), matches.end()); // directory order is arbitrary
+        return dir / matches.front();
+    }
+
+    fs::path root_;
+};
+
+bool readWhole(const fs::path& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad())
+        return false;
+    out = std::move(ss).str();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the wizard reads
+
+enum class Use { Version, PathOrMacro, Shown };
+
+struct GlobalKey {
+    const char* section;
+    const char* key;
+    Use use;
+    const char* role; // what the value is, for messages
+};
+
+// The keys whose missing value becomes "erro!".
+constexpr GlobalKey kMarkedKeys[] = {
+    {"Principal", "versao", Use::Version, "the kit's version"},
+    {"Principal", "grupo", Use::PathOrMacro, "the Program Manager group"},
+    {"Principal", "destino", Use::PathOrMacro, "the destination directory"},
+    {"Principal", "homepage", Use::Shown, "the home page written for the update program"},
+    {"Principal", "searchpage", Use::Shown, "the search page written for the update program"},
+    {"Principal", "grupoicone", Use::PathOrMacro, "the group's icon file"},
+    {"Principal", "ineticone", Use::PathOrMacro, "the Internet item's icon file"},
+    {"Principal", "bbsicone", Use::PathOrMacro, "the BBS item's icon file"},
+    {"Principal", "licensa", Use::PathOrMacro, "the licence text file"},
+    {"Principal", "navegap_setup", Use::PathOrMacro, "the first browser's setup program"},
+    {"Principal", "navegap_version", Use::Shown, "the first browser's name in the browser choice"},
+    {"Principal", "navegai_setup", Use::PathOrMacro, "the second browser's setup program"},
+    {"Principal", "navegai_version", Use::Shown, "the second browser's name in the browser choice"},
+    {"Update", "programa", Use::PathOrMacro, "the update program"},
+    {"Update", "diretorio", Use::PathOrMacro, "the update program's directory"},
+    {"Uninstall", "programa", Use::PathOrMacro, "the uninstaller"},
+    {"Uninstall", "diretorio", Use::PathOrMacro, "the uninstaller's directory"},
+};
+
+constexpr const char* kPrincipalKeys[] = {
+    "versao",       "grupo",         "destino",         "homepage",      "searchpage",
+    "grupoicone",   "ineticone",     "bbsicone",        "upline",        "licensa",
+    "cadastro1",    "cadastro2",     "StartWave",       "navegap_setup", "navegap_version",
+    "navegap_size", "navegai_setup", "navegai_version", "navegai_size",  "Mensagem"};
+constexpr const char* kUpdateKeys[] = {"programa", "diretorio"};
+constexpr const char* kProgramKeys[] = {"nome", "instala", "tamanho", "diretorio", "criadir"};
+constexpr const char* kSponsorKeys[] = {"Diretorio", "Texto", "Imagem", "Programa"};
+
+Severity severityOf(Use use) {
+    switch (use) {
+    case Use::Version:
+        return Severity::Note;
+    case Use::PathOrMacro:
+        return Severity::Error;
+    case Use::Shown:
+        return Severity::Warning;
+    }
+    return Severity::Error;
+}
+
+class Checker {
+public:
+    explicit Checker(const fs::path& medium) : medium_(medium) {}
+
+    std::vector<Problem> run() {
+        std::error_code ec;
+        if (!fs::is_directory(medium_.root(), ec))
+            throw std::runtime_error(medium_.root().string() + ": not a directory");
+        const std::optional<fs::path> description = medium_.findFile(kDescriptionName);
+        if (!description) {
+            file_ = std::string(kDescriptionName);
+            report(Severity::Error, 0,
+                   "no setup description file: the wizard, copied to the medium as SETUP, reads "
+                   "SETUP.INI beside itself and would run with every setting at its default");
+            return finish();
+        }
+        file_ = medium_.display(*description);
+        if (!readWhole(*description, d_.text))
+            throw std::runtime_error(description->string() + ": cannot be read");
+        scanDescription(d_);
+
+        checkEncoding(file_, d_.text, d_.lines);
+        checkLayout();
+        checkGlobals();
+        checkPrograms();
+        checkSponsors();
+        checkUnreadSections();
+        return finish();
+    }
+
+private:
+    void report(Severity severity, int line, std::string message) {
+        problems_.push_back({file_, line, severity, std::move(message)});
+    }
+    void reportIn(const std::string& file, Severity severity, int line, std::string message) {
+        problems_.push_back({file, line, severity, std::move(message)});
+    }
+
+    std::vector<Problem> finish() {
+        // The description file first, then the files it names, each by line.
+        std::stable_sort(problems_.begin(), problems_.end(),
+                         [&](const Problem& a, const Problem& b) {
+                             const bool aMain = a.file == file_, bMain = b.file == file_;
+                             if (aMain != bMain)
+                                 return aMain;
+                             if (a.file != b.file)
+                                 return a.file < b.file;
+                             return a.line < b.line;
+                         });
+        return std::move(problems_);
+    }
+
+    // ----- the text itself
+
+    // Texts the wizard reads as code page 1252 that were saved as UTF-8.
+    void checkEncoding(const std::string& file, std::string_view text,
+                       const std::vector<ScannedLine>& lines) {
+        const bool bom = text.starts_with("\xEF\xBB\xBF");
+        int firstUtf8 = 0;
+        for (const ScannedLine& line : lines) {
+            if (holdsUtf8(line.text)) {
+                firstUtf8 = line.number;
+                break;
+            }
+        }
+        if (bom) {
+            reportIn(file, Severity::Warning, 1,
+                     std::string("starts with a UTF-8 byte order mark") +
+                         (firstUtf8 ? " and holds UTF-8 text" : "") +
+                         ": the wizard reads it as code page 1252; save it as code page 1252");
+        } else if (firstUtf8) {
+            reportIn(file, Severity::Warning, firstUtf8,
+                     "holds UTF-8 text, which the wizard reads as code page 1252 (accented "
+                     "letters come out garbled); save it as code page 1252");
+        }
+    }
+
+    // Lines and sections that readers pass over or take only once.
+    void checkLayout() {
+        for (const ScannedLine* line : d_.keysOutside)
+            report(Severity::Warning, line->number,
+                   "key " + q(line->name) + " stands before any section and is never read");
+        for (const ScannedLine* line : d_.ignored)
+            report(Severity::Warning, line->number,
+                   "line " + q(shortened(line->text)) +
+                       " is neither a section, a key=value nor a comment; it is ignored");
+        for (const Section& s : d_.sections) {
+            if (s.first)
+                continue;
+            const Section* first = d_.find(s.name);
+            const std::size_t count = s.keys.size() + s.repeat.size();
+            report(Severity::Warning, s.line,
+                   "section [" + zel::cp1252ToUtf8(s.name) + "] appears again (first at line " +
+                       std::to_string(first->line) + "); only the first is read, so " +
+                       (count == 0   ? std::string("this one is ignored")
+                        : count == 1 ? std::string("its key is ignored")
+                                     : "its " + std::to_string(count) + " keys are ignored"));
+        }
+    }
+
+    // Duplicate keys and keys the wizard never reads, for a section it reads. `known` accepts
+    // the section's key names; `hint` explains a numbered key out of range.
+    template <class Known>
+    void checkKeys(const Section& s, Known known,
+                   const std::vector<std::string_view>& suggestions) {
+        for (const Key& k : s.repeat) {
+            const Key* first = s.find(k.name);
+            report(Severity::Warning, k.line,
+                   q(k.name) + " appears again in [" + zel::cp1252ToUtf8(s.name) +
+                       "] (first at line " + std::to_string(first->line) +
+                       "); only the first counts");
+        }
+        for (const Key& k : s.keys) {
+            if (known(k.name))
+                continue;
+            std::string message = q(k.name) + " is no key of [" + zel::cp1252ToUtf8(s.name) +
+                                  "]; the wizard never reads it";
+            const auto startsWith = [&](std::string_view prefix) {
+                return k.name.size() > prefix.size() &&
+                       equalsNoCase(k.name.substr(0, prefix.size()), prefix);
+            };
+            if (startsWith("Arquivo") || startsWith("System")) {
+                message += " (file keys run from " +
+                           std::string(startsWith("Arquivo") ? "Arquivo" : "System") + "1 to " +
+                           (startsWith("Arquivo") ? "Arquivo" : "System") + "30)";
+            } else {
+                std::string_view best;
+                std::size_t bestDistance = 3;
+                for (std::string_view candidate : suggestions) {
+                    const std::size_t dist = distance(k.name, candidate);
+                    if (dist < bestDistance) {
+                        bestDistance = dist;
+                        best = candidate;
+                    }
+                }
+                if (!best.empty())
+                    message += " (did you mean " + q(best) + "?)";
+            }
+            report(Severity::Warning, k.line, std::move(message));
+        }
+    }
+
+    static bool inList(std::string_view name, const auto& list) {
+        return std::any_of(std::begin(list), std::end(list),
+                           [&](const char* known) { return equalsNoCase(name, known); });
+    }
+
+    // ----- [Principal], [Update], [Uninstall]
+
+    // A value read by the integer rule; a warning when the rule refuses it.
+    std::optional<std::int32_t> checkInteger(const Section& s, const Key* k, std::int32_t fallback,
+                                             const char* meaning) {
+        if (!k || k->value.empty())
+            return std::nullopt;
+        const auto value = zel::parseIntegerRule(k->value);
+        if (!value)
+            report(Severity::Warning, k->line,
+                   "[" + zel::cp1252ToUtf8(s.name) + "] " + zel::cp1252ToUtf8(k->name) + "=" +
+                       zel::cp1252ToUtf8(k->value) +
+                       " is no number the wizard reads (decimal, 0x1F or $1F); it silently counts "
+                       "as " +
+                       std::to_string(fallback) + meaning);
+        return value;
+    }
+
+    // A file named relative to the medium; reports it when missing.
+    bool checkFile(Severity severity, const Key& k, const std::string& path, const char* what) {
+        if (medium_.findFile(path))
+            return true;
+        std::string message = what + std::string(" ") + q(path) + " (" + zel::cp1252ToUtf8(k.name) +
+                              ") is not on the medium";
+        if (k.value.empty())
+            message =
+                what + std::string(" is empty: ") + zel::cp1252ToUtf8(k.name) + " names no file";
+        report(severity, k.line, std::move(message));
+        return false;
+    }
+
+    void checkGlobals() {
+        const Section* principal = d_.find("Principal");
+        const Section* update = d_.find("Update");
+        const Section* uninstall = d_.find("Uninstall");
+
+        // Missing "erro!" keys: one problem per key, or one for a whole missing section.
+        for (const char* name : {"Principal", "Update", "Uninstall"}) {
+            const Section* s = d_.find(name);
+            if (s)
+                continue;
+            Severity worst = Severity::Note;
+            std::vector<std::string> keys;
+            for (const GlobalKey& g : kMarkedKeys) {
+                if (std::string_view(g.section) != name)
+                    continue;
+                worst = std::min(worst, severityOf(g.use));
+                keys.push_back(g.key);
+            }
+            std::string list;
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                list += (i ? ", " : "") + keys[i];
+            report(worst, 0,
+                   "no section [" + std::string(name) + "]: " + list +
+                       " read as \"erro!\", which flows on into paths, group names and macros");
+        }
+        for (const GlobalKey& g : kMarkedKeys) {
+            const Section* s = d_.find(g.section);
+            if (!s || s->find(g.key))
+                continue;
+            report(severityOf(g.use), s->line,
+                   "[" + std::string(g.section) + "] has no " + g.key + ": " + g.role +
+                       (g.use == Use::Version ? " reads" : " becomes") + " \"erro!\"");
+        }
+
+        if (principal) {
+            checkKeys(*principal, [](std::string_view n) { return inList(n, kPrincipalKeys); },
+                      {std::begin(kPrincipalKeys), std::end(kPrincipalKeys)});
+            checkInteger(*principal, principal->find("navegap_size"), 0, " kbytes");
+            checkInteger(*principal, principal->find("navegai_size"), 0, " kbytes");
+        }
+        for (const Section* s : {update, uninstall})
+            if (s)
+                checkKeys(*s, [](std::string_view n) { return inList(n, kUpdateKeys); },
+                          {std::begin(kUpdateKeys), std::end(kUpdateKeys)});
+
+        // The fixed files: a missing one is skipped silently by the run, so a warning.
+        const auto value = [](const Section* s, const char* key) -> const Key* {
+            return s ? s->find(key) : nullptr;
+        };
+        const auto directory = [&](const Section* s) -> std::optional<std::string> {
+            const Key* k = value(s, "diretorio");
+            if (!k)
+                return std::nullopt; // reported as missing
+            const std::string& dir = k->value;
+            if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') {
+                report(Severity::Error, k->line,
+                       "[" + zel::cp1252ToUtf8(s->name) + "] diretorio " + q(dir) +
+                           " does not end with \"\\\"; the wizard adds none, so its files are "
+                           "looked for as " +
+                           q(dir + "NAME"));
+                return std::nullopt;
+            }
+            return dir;
+        };
+        if (const auto dir = directory(update)) {
+            if (const Key* k = value(update, "programa"))
+                checkFile(Severity::Warning, *k, *dir + k->value, "the update program");
+            for (const char* icon : {"grupoicone", "ineticone", "bbsicone"})
+                if (const Key* k = value(principal, icon))
+                    checkFile(Severity::Warning, *k, *dir + k->value, "the icon");
+        }
+        if (const auto dir = directory(uninstall))
+            if (const Key* k = value(uninstall, "programa"))
+                checkFile(Severity::Warning, *k, *dir + k->value, "the uninstaller");
+
+        for (const char* browser : {"navegap_setup", "navegai_setup"})
+            if (const Key* k = value(principal, browser))
+                checkFile(Severity::Warning, *k, k->value, "the browser setup");
+        if (const Key* k = value(principal, "StartWave"); k && !k->value.empty())
+            checkFile(Severity::Warning, *k, k->value, "the start sound");
+        if (const Key* k = value(principal, "licensa")) {
+            if (checkFile(Severity::Warning, *k, k->value, "the licence text"))
+                checkLicence(*medium_.findFile(k->value));
+        }
+    }
+
+    void checkLicence(const fs::path& host) {
+        std::string text;
+        if (!readWhole(host, text)) {
+            report(Severity::Warning, 0,
+                   "the licence text " + medium_.display(host) + " cannot be read");
+            return;
+        }
+        // The licence splits into lines as a profile file does: at CR, LF and CR LF.
+        checkEncoding(medium_.display(host), text, zel::ini::scan(text));
+    }
+
+    // ----- [Programa1] .. [Programa12]
+
+    struct Slot {
+        const Key* key = nullptr; // nothing for an empty slot
+        std::string name;         // as stored: cut to 12 characters
+    };
+
+    // Reads one file list as the catalogue does and reports what it loses.
+    std::vector<Slot> checkSlots(const Section& s, const char* prefix) {
+        std::vector<Slot> slots;
+        int end = zel::kFileSlots + 1; // the first slot that is never read
+        for (int k = 1; k <= zel::kFileSlots; ++k) {
+            const Key* key = s.find(prefix + std::to_string(k));
+            if (!key || key->value.empty()) {
+                end = k + 1;
+                break;
+            }
+            Slot slot{key, key->value};
+            if (key->value.size() > zel::kFileNameLength) {
+                slot.name.resize(zel::kFileNameLength);
+                report(Severity::Error, key->line,
+                       q(key->value) + " is longer than 12 characters: the wizard keeps " +
+                           q(slot.name) + ", which then fails to copy");
+            }
+            slots.push_back(std::move(slot));
+        }
+        // Names after the gap: one report for the list, at the first of them.
+        std::vector<const Key*> lost;
+        for (const Key& key : s.keys) {
+            const auto n = numberAfter(key.name, prefix);
+            if (n && *n >= end && *n <= zel::kFileSlots && !key.value.empty())
+                lost.push_back(&key);
+        }
+        if (!lost.empty()) {
+            const int gap = end - 1;
+            std::string message = q(lost.front()->name);
+            if (lost.size() > 1)
+                message += " and " + plural(lost.size() - 1, "later name", "later names");
+            message += std::string(lost.size() > 1 ? " are" : " is") + " never read: the list " +
+                       "ends at the empty or missing " + prefix + std::to_string(gap);
+            report(Severity::Warning,
+                   (*std::min_element(lost.begin(), lost.end(),
+                                      [](const Key* a, const Key* b) { return a->line < b->line; }))
+                       ->line,
+                   std::move(message));
+        }
+        return slots;
+    }
+
+    void checkPrograms() {
+        lastProgram_ = 0;
+        for (int n = 1; n <= zel::kProgramEntries; ++n) {
+            lastProgram_ = n;
+            const std::string name = "Programa" + std::to_string(n);
+            const Section* s = d_.find(name);
+            // The table ends after the first entry without a name; a missing section is one.
+            if (!s || !checkProgram(n, *s))
+                break;
+        }
+    }
+
+    // Returns whether the entry has a name (so the table goes on).
+    bool checkProgram(int n, const Section& s) {
+        checkKeys(s,
+                  [](std::string_view k) {
+                      if (inList(k, kProgramKeys))
+                          return true;
+                      for (const char* prefix : {"Arquivo", "System"}) {
+                          const auto slot = numberAfter(k, prefix);
+                          if (slot && *slot >= 1 && *slot <= zel::kFileSlots)
+                              return true;
+                      }
+                      return false;
+                  },
+                  {std::begin(kProgramKeys), std::end(kProgramKeys)});
+
+        const Key* nome = s.find("nome");
+        const bool named = nome && !nome->value.empty();
+        const auto instala = checkInteger(s, s.find("instala"), 0, " (not selected)");
+        const auto tamanho = checkInteger(s, s.find("tamanho"), 0, " kbytes");
+        checkInteger(s, s.find("criadir"), 0, " (files to the destination itself)");
+        const bool selected = instala.value_or(0) != 0;
+
+        const std::string section = "[" + zel::cp1252ToUtf8(s.name) + "]";
+        // Entries 1 to 10 with a name have a check box; the rest install only when preselected.
+        const bool shown = named && n <= 10;
+        const bool installable = shown || selected;
+        if (!named) {
+            const bool hasContent = std::any_of(s.keys.begin(), s.keys.end(),
+                                                [](const Key& k) { return !k.value.empty(); });
+            if (selected)
+                report(Severity::Warning, s.line,
+                       section + " has no nome but instala is set: it is installed on every "
+                                 "installation without being shown, and it ends the program "
+                                 "table");
+            else if (hasContent)
+                report(Severity::Warning, s.line,
+                       section + " has no nome: it ends the program table and is never shown "
+                                 "nor installed");
+        } else if (n > 10) {
+            report(Severity::Warning, s.line,
+                   section + " " + q(nome->value) +
+                       (selected ? " has no check box: it is installed on every installation "
+                                   "without being shown, and the user cannot deselect it"
+                                 : " has no check box and is not preselected: it is never "
+                                   "installed"));
+        }
+
+        const Key* dirKey = s.find("diretorio");
+        std::string dir = dirKey ? dirKey->value : "";
+        if (dir.empty() || dir.back() != '\\')
+            dir += '\\';
+        if (dir == "\\")
+            dir.clear(); // the medium's root itself
+
+        const Severity missing = installable ? Severity::Error : Severity::Warning;
+        std::int64_t bytes = 0;
+        for (const char* prefix : {"Arquivo", "System"}) {
+            for (const Slot& slot : checkSlots(s, prefix)) {
+                if (slot.name.size() < slot.key->value.size())
+                    continue; // cut: reported as too long
+                const std::string path = dir + slot.name;
+                if (const auto host = medium_.findFile(path)) {
+                    std::error_code ec;
+                    const auto size = fs::file_size(*host, ec);
+                    if (!ec)
+                        bytes += static_cast<std::int64_t>(size);
+                } else {
+                    report(missing, slot.key->line,
+                           q(path) + " (" + zel::cp1252ToUtf8(slot.key->name) + " of " + section +
+                               ") is not on the medium" +
+                               (installable ? ": the installation stops there" : ""));
+                }
+            }
+        }
+
+        // The copy page's space check counts entries 1 to 10 by tamanho.
+        const Key* sizeKey = s.find("tamanho");
+        const bool sizeReadable = !sizeKey || sizeKey->value.empty() || tamanho.has_value();
+        const std::int64_t needed = (bytes + 1023) / 1024;
+        const std::int64_t declared = tamanho.value_or(0);
+        if (n <= 10 && installable && sizeReadable && declared < needed)
+            report(Severity::Warning, sizeKey ? sizeKey->line : s.line,
+                   section + " tamanho " + std::to_string(declared) + " is less than the " +
+                       std::to_string(needed) +
+                       " kbytes its files take; the free-space check would pass too easily");
+        return named;
+    }
+
+    // ----- [Patro1] .. [Patro5]
+
+    void checkSponsors() {
+        for (int k = 1; k <= kSponsors; ++k) {
+            const Section* s = d_.find("Patro" + std::to_string(k));
+            if (!s)
+                continue;
+            checkKeys(*s, [](std::string_view n) { return inList(n, kSponsorKeys); },
+                      {std::begin(kSponsorKeys), std::end(kSponsorKeys)});
+            const std::string section = "[" + zel::cp1252ToUtf8(s->name) + "]";
+            const auto text = [&](const char* key) {
+                const Key* found = s->find(key);
+                return found ? found->value : std::string();
+            };
+            const Key* imagem = s->find("Imagem");
+            const Key* programa = s->find("Programa");
+            if (text("Texto").empty()) {
+                if (!text("Imagem").empty() || !text("Programa").empty())
+                    report(Severity::Note, s->line,
+                           section + " has no Texto: the sponsor is never shown");
+                continue;
+            }
+            std::string base = text("Diretorio");
+            if (!base.empty() && base.back() != '\\')
+                base += '\\';
+            if (!imagem || imagem->value.empty())
+                report(Severity::Warning, s->line,
+                       section + " has no Imagem: an empty area is shown with the hint");
+            else
+                checkFile(Severity::Warning, *imagem, base + imagem->value,
+                          "the sponsor's picture");
+            if (programa && !programa->value.empty())
+                checkFile(Severity::Warning, *programa, base + programa->value,
+                          "the sponsor's program");
+        }
+    }
+
+    // ----- sections nobody reads
+
+    void checkUnreadSections() {
+        for (const Section& s : d_.sections) {
+            if (!s.first)
+                continue; // reported as a repeat
+            const std::string section = "[" + zel::cp1252ToUtf8(s.name) + "]";
+            if (const auto n = numberAfter(s.name, "Programa")) {
+                if (*n > zel::kProgramEntries)
+                    report(Severity::Warning, s.line,
+                           section + " is never read: the wizard reads at most 12 programs");
+                else if (*n > lastProgram_)
+                    report(Severity::Warning, s.line,
+                           section + " is never read: the program table ends at entry " +
+                               std::to_string(lastProgram_) + ", whose section is " +
+                               (d_.find("Programa" + std::to_string(lastProgram_)) ? "without nome"
+                                                                                   : "missing"));
+                continue;
+            }
+            if (const auto k = numberAfter(s.name, "Patro")) {
+                if (*k > kSponsors)
+                    report(Severity::Warning, s.line,
+                           section + " is never read: the welcome page shows at most 5 sponsors");
+                continue;
+            }
+            if (equalsNoCase(s.name, "Principal") || equalsNoCase(s.name, "Update") ||
+                equalsNoCase(s.name, "Uninstall"))
+                continue;
+            report(Severity::Warning, s.line,
+                   section + " is no section the wizard reads; its keys are never read");
+        }
+    }
+
+    Medium medium_;
+    Description d_;
+    std::string file_;
+    std::vector<Problem> problems_;
+    int lastProgram_ = 0; // the last entry the catalogue reads
+};
+
+} // namespace
+
+std::vector<Problem> checkMedium(const fs::path& medium) {
+    return Checker(medium).run();
+}
+
+} // namespace zelkit
