@@ -7,6 +7,7 @@
 
 #include <QPixmap>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -18,6 +19,7 @@ constexpr const char* kModemInitKey =
 
 TForm5::TForm5(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
+    foundFiles_ = std::make_unique<zel::ListBoxFoundFiles>(*ui.ListBox1);
     ui.Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/connection.png")));
     onClick(ui.Button1, &TForm5::Button1Click);
     onClick(ui.Button2, &TForm5::Button2Click);
@@ -40,7 +42,17 @@ void TForm5::FormCreate() {
     ui.Edit4->setText(QStringLiteral("ATDP5550100"));
 }
 
+zel::ModemSettings TForm5::modemSettings() const {
+    return {portIndex(), zel::fromQt(ui.Edit3->text()), zel::fromQt(ui.Edit4->text())};
+}
+
 void TForm5::Button1Click() {
+    // The commands may stay empty; only the port is needed.
+    if (portIndex() == -1) {
+        wizard_.platform.ui.messageBox("Voc\xea precisa selecionar uma porta serial",
+                                       "Porta Serial", zel::MsgButtons::Ok);
+        return;
+    }
     wizard_.goToPage(*this, *wizard_.Form4);
 }
 

@@ -1,7 +1,11 @@
 #pragma once
 // The connection page: the modem's serial port, initialisation command and dial command.
+#include "connection/network_stack.h"
+#include "connection/qt_found_files.h"
 #include "ui_TForm5.h"
 #include "wizard/TWizard.h"
+
+#include <memory>
 
 class TForm5 : public TPage {
     Q_OBJECT
@@ -13,9 +17,16 @@ public:
 
     // 0 to 3 for COM1 to COM4, -1 while no port is selected.
     int portIndex() const { return ui.RadioGroup1->itemIndex(); }
+    // The port and the two commands as they stand now (the commands in code page 1252).
+    zel::ModemSettings modemSettings() const;
+    // The socket-library sweep's scratch list, kept in the hidden ListBox1.
+    zel::FoundFilesList& foundFiles() { return *foundFiles_; }
 
     void FormCreate();
     void Button1Click();
     void Button2Click();
     void Button3Click();
+
+private:
+    std::unique_ptr<zel::ListBoxFoundFiles> foundFiles_;
 };
