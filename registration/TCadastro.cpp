@@ -1,5 +1,7 @@
 #include "registration/TCadastro.h"
 
+#include "platform/platform.h"
+#include "registration/TAviso.h"
 #include "setup/catalogue.h"
 #include "wizard/TConcordo.h"
 #include "wizard/TForm2.h"
@@ -12,6 +14,8 @@ TCadastro::TCadastro(TWizard& wizard)
     onClick(ui.Button1, &TCadastro::Button1Click);
     onClick(ui.Button2, &TCadastro::Button2Click);
     onClick(ui.Button3, &TCadastro::Button3Click);
+    connect(ui.ComboBox2->lineEdit(), &QLineEdit::textEdited, this,
+            [this](const QString& text) { run([this, text] { ComboBox2Edited(text); }); });
     finishLayout(ui.Edit1);
     run([this] { FormCreate(); });
 }
@@ -19,6 +23,17 @@ TCadastro::TCadastro(TWizard& wizard)
 std::array<QLineEdit*, 16> TCadastro::edits() const {
     return {ui.Edit1, ui.Edit2,  ui.Edit3,  ui.Edit4,  ui.Edit5,  ui.Edit6,  ui.Edit7,  ui.Edit8,
             ui.Edit9, ui.Edit10, ui.Edit11, ui.Edit12, ui.Edit13, ui.Edit14, ui.Edit15, ui.Edit16};
+}
+
+zel::RegistrationForm TCadastro::registrationForm() const {
+    zel::RegistrationForm form;
+    const auto fields = edits();
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        form.edit[i] = zel::fromQt(fields[i]->text());
+    const int brand = ui.ComboBox2->currentIndex();
+    if (brand >= 0)
+        form.cardBrand = zel::fromQt(ui.ComboBox2->itemText(brand));
+    return form;
 }
 
 void TCadastro::FormCreate() {
@@ -29,6 +44,18 @@ void TCadastro::FormCreate() {
         ui.Label18->setText(zel::toQt(settings.cadastro1));
     if (!settings.cadastro2.empty())
         ui.Label20->setText(zel::toQt(settings.cadastro2));
+}
+
+void TCadastro::ComboBox2Edited(const QString& text) {
+    // Typing over the brand drops the choice, as the classic combo box does: what is printed
+    // is always an item of the list, never the typed text.
+    if (ui.ComboBox2->currentIndex() == -1)
+        return;
+    QLineEdit* line = ui.ComboBox2->lineEdit();
+    const int cursor = line->cursorPosition();
+    ui.ComboBox2->setCurrentIndex(-1);
+    ui.ComboBox2->setEditText(text);
+    line->setCursorPosition(cursor);
 }
 
 void TCadastro::Button1Click() {
@@ -43,5 +70,20 @@ void TCadastro::Button2Click() {
 }
 
 void TCadastro::Button3Click() {
+    zel::Platform& platform = wizard_.platform;
+    const zel::RegistrationForm form = registrationForm();
+    switch (zel::completeness(form)) {
+    case zel::Completeness::Complete:
+        platform.ui.showModal(*wizard_.Aviso); // its answer is only "OK"
+        // A declined print dialog still moves on: the subscriber may register later.
+        if (platform.printer.choosePrinter())
+            zel::printRegistration(platform.printer, form);
+        break;
+    case zel::Completeness::Empty:
+        break; // passes without registering
+    case zel::Completeness::Incomplete:
+        platform.ui.messageBox(zel::kIncompleteMessage, "Aviso", zel::MsgButtons::Ok);
+        return;
+    }
     wizard_.goToPage(*this, *wizard_.Form2);
 }

@@ -1,11 +1,17 @@
 #include "wizard/TForm1.h"
 
+#include "platform/cp1252.h"
+#include "platform/errors.h"
 #include "platform/platform.h"
 #include "platform/profile.h"
+#include "platform/qt_pictures.h"
+#include "platform/winpath.h"
 #include "setup/catalogue.h"
 #include "wizard/TConcordo.h"
+#include "wizard/TFormPat.h"
 #include "wizard/TFormback.h"
 
+#include <QEvent>
 #include <QPixmap>
 
 std::string underProgramFiles(const std::string& destino, const std::string& programFilesDir) {
@@ -20,8 +26,20 @@ TForm1::TForm1(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::Win
     ui.Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/welcome.png")));
     onClick(ui.Button1, &TForm1::Button1Click);
     onClick(ui.Button2, &TForm1::Button2Click);
+    for (int k = 1; k <= kSponsors; ++k)
+        sponsorPicture(k)->installEventFilter(this);
     finishLayout(ui.Button1);
     run([this] { FormCreate(); });
+}
+
+QLabel* TForm1::sponsorPicture(int k) const {
+    const std::array<QLabel*, kSponsors> pictures = {ui.Image2, ui.Image3, ui.Image4, ui.Image5,
+                                                     ui.Image6};
+    return pictures.at(static_cast<std::size_t>(k - 1));
+}
+
+const std::string& TForm1::sponsorProgram(int k) const {
+    return sponsorPrograms_.at(static_cast<std::size_t>(k - 1));
 }
 
 void TForm1::FormCreate() {
@@ -41,17 +59,82 @@ void TForm1::FormCreate() {
 
 void TForm1::FormShow() {
     wizard_.Formback->coverScreen();
-    readMessage();
-}
-
-void TForm1::readMessage() {
+    // Read afresh on every showing, so a kit author sees a changed file on the way back.
     const zel::Machine& machine = wizard_.platform.machine;
     const zel::ProfileFile setup(machine, zel::setupDescriptionPath(machine.programPath()));
+    readMessage(setup);
+    for (int k = 1; k <= kSponsors; ++k)
+        readSponsor(setup, k);
+}
+
+void TForm1::readMessage(const zel::ProfileFile& setup) {
     const std::string message = setup.readText("Principal", "Mensagem", "");
     ui.Label2->setText(zel::toQt(message));
     // An empty message leaves a label shown before as it is.
     if (!message.empty())
         ui.Label2->show();
+}
+
+void TForm1::readSponsor(const zel::ProfileFile& setup, int k) {
+    zel::Platform& platform = wizard_.platform;
+    const std::string section = "Patro" + std::to_string(k);
+    QLabel& picture = *sponsorPicture(k);
+
+    const std::string base =
+        zel::withTrailingBackslash(zel::sourceDirectory(platform.machine.programPath()) +
+                                   setup.readText(section, "Diretorio", ""));
+
+    const std::string hint = setup.readText(section, "Texto", "");
+    picture.setToolTip(zel::toQt(hint));
+
+    // A missing picture keeps the one shown before; one that cannot be decoded leaves the
+    // control empty, and the other sponsors are read all the same.
+    const std::string image = base + setup.readText(section, "Imagem", "");
+    if (platform.files.fileExists(image))
+        zel::loadPicture(picture, platform.machine, image);
+
+    sponsorPrograms_.at(static_cast<std::size_t>(k - 1)) =
+        base + setup.readText(section, "Programa", "");
+
+    // An empty hint hides nothing shown before.
+    if (!hint.empty())
+        picture.show();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        for (int k = 1; k <= kSponsors; ++k) {
+            if (watched == sponsorPicture(k)) {
+                using Handler = void (TForm1::*)();
+                static constexpr Handler handlers[kSponsors] = {
+                    &TForm1::Image2DblClick, &TForm1::Image3DblClick, &TForm1::Image4DblClick,
+                    &TForm1::Image5DblClick, &TForm1::Image6DblClick};
+                run([this, handler = handlers[k - 1]] { (this->*handler)(); });
+                return true;
+            }
+        }
+    }
+    return TPage::eventFilter(watched, event);
+}
+
+void TForm1::sponsorAction(int k) {
+    zel::Platform& platform = wizard_.platform;
+    const std::string& path = sponsorProgram(k);
+    // An empty Programa leaves a directory here, which is no file either.
+    if (!platform.files.fileExists(path))
+        return;
+
+    if (zel::upperAscii(zel::extractFileExt(path)) != ".EXE") {
+        TFormPat& page = *wizard_.FormPat;
+        // A file that is no picture shows nothing rather than an empty black screen.
+        if (zel::loadPicture(*page.ui.Image1, platform.machine, path))
+            page.show();
+        return;
+    }
+    // Minimises the wizard while the program runs and restores it afterwards, also when the
+    // program cannot be started.
+    if (!platform.programs.runAndWait(path))
+        throw zel::PlatformError("N\xe3o foi poss\xedvel executar o programa " + path);
 }
 
 void TForm1::Button1Click() {

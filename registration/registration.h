@@ -1,0 +1,44 @@
+#pragma once
+// The registration's rules without a window: when the form counts as complete, the twelve
+// lines of the fax printout, and the printout itself on a printer.
+#include <array>
+#include <string>
+
+namespace zel {
+
+class Printer;
+
+// What the subscriber typed, in code page 1252. edit[N - 1] is EditN (1 to 16); cardBrand is
+// the card brand chosen from the list, empty when none is chosen.
+struct RegistrationForm {
+    std::array<std::string, 16> edit;
+    std::string cardBrand;
+
+    const std::string& field(int n) const { return edit.at(static_cast<std::size_t>(n - 1)); }
+};
+
+enum class Completeness {
+    Complete,   // name, a telephone and the card number: notice, print dialog and printout
+    Empty,      // none of the four key fields: the subscriber passes without registering
+    Incomplete, // anything else: the form must be looked at again
+};
+
+// Only the four key fields count (name, home and office telephone, card number), and only
+// whether they are empty.
+Completeness completeness(const RegistrationForm& form);
+
+// What the page says to a partly filled form (code page 1252), with the caption "Aviso".
+inline constexpr const char* kIncompleteMessage =
+    "O preenchimento do cadastro est\xe1 INCOMPLETO, por favor, verifique os dados novamente";
+
+// The heading and the twelve lines of the printout, each one text as it is printed.
+inline constexpr const char* kFaxHeading = "Enviar via FAX para: 011-555-0190";
+std::array<std::string, 12> printoutLines(const RegistrationForm& form);
+
+// Prints the registration on the printer already chosen: the heading in Courier New 14 points
+// underlined, the lines in 12 points plain, one below the other on the document's first page,
+// with a gap of 12 device units after the heading and after line 7. A printing error drops
+// the document begun and is raised again.
+void printRegistration(Printer& printer, const RegistrationForm& form);
+
+} // namespace zel
