@@ -1,6 +1,8 @@
 #include "finish/TForm7.h"
 
+#include "finish/finish.h"
 #include "platform/platform.h"
+#include "wizard/TForm3.h"
 
 #include <QPixmap>
 
@@ -11,6 +13,27 @@ TForm7::TForm7(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::Win
     finishLayout(ui.Button1);
 }
 
+TForm7::~TForm7() {
+    wizard_.platform.progman.close();
+}
+
 void TForm7::Button1Click() {
-    wizard_.platform.ui.quit();
+    zel::Platform& platform = wizard_.platform;
+    // The sequence blocks the window; a second click must not start it again meanwhile.
+    ui.Button1->setEnabled(false);
+    ui.Button1->repaint();
+    platform.ui.setBusyCursor(true);
+    try {
+        zel::runFinishSequence(platform, wizard_.catalogue, wizard_.Form3->browserChoice());
+        // Program Manager has every macro before the wizard goes; the hourglass stays while
+        // it executes them.
+        platform.progman.close();
+    } catch (...) {
+        // The page stays usable for another try; the guard reports the error.
+        platform.ui.setBusyCursor(false);
+        ui.Button1->setEnabled(true);
+        throw;
+    }
+    platform.ui.setBusyCursor(false);
+    platform.ui.quit();
 }
