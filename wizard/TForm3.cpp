@@ -2,22 +2,34 @@
 
 #include "connection/TForm5.h"
 #include "platform/platform.h"
+#include "platform/winpath.h"
 #include "setup/TForm4.h"
 #include "setup/catalogue.h"
 #include "wizard/TForm2.h"
+#include "wizard/TFormDir.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QStringList>
 
 #include <string>
 
 TForm3::TForm3(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
+    onClick(ui.Button1, &TForm3::Button1Click);
     onClick(ui.Button2, &TForm3::Button2Click);
     onClick(ui.Button3, &TForm3::Button3Click);
     onClick(ui.Button4, &TForm3::Button4Click);
     finishLayout(ui.Button2);
     run([this] { FormCreate(); });
+
+    // Connected after the creation step, which computes the line once for its final state.
+    const auto spaceLine = [this] { run([this] { updateSpaceLine(); }); };
+    for (QCheckBox* box : checkBoxes())
+        connect(box, &QCheckBox::toggled, this, spaceLine);
+    connect(ui.RadioGroup1, &zel::RadioGroup::itemIndexChanged, this, spaceLine);
+    connect(ui.RadioGroup1, &zel::RadioGroup::clicked, this, spaceLine);
+    ui.GroupBox1->installEventFilter(this);
 }
 
 std::array<QCheckBox*, 10> TForm3::checkBoxes() const {
@@ -69,9 +81,38 @@ void TForm3::updateSpaceLine() {
     ui.Label3->setText(QStringLiteral("Espaço necessário: %1k").arg(requiredSpace()));
 }
 
+bool TForm3::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the programs' frame (outside its boxes) counts as a change too.
+    if (watched == ui.GroupBox1 && event->type() == QEvent::MouseButtonRelease)
+        run([this] { updateSpaceLine(); });
+    return TPage::eventFilter(watched, event);
+}
+
+void TForm3::Button1Click() {
+    TWizard& w = wizard_;
+    if (w.platform.ui.showModal(*w.FormDir) != 1)
+        return;
+    const std::string& directory = w.FormDir->directory();
+    ui.Edit1->setText(zel::toQt(directory));
+    // Stored terminated at once: the typical installation may take it without this page
+    // being left forward, and every later step joins names straight to it.
+    w.catalogue.settings.destino = zel::withTrailingBackslash(directory);
+}
+
 void TForm3::Button2Click() {
     TWizard& w = wizard_;
-    if (ui.CheckBox1->isChecked())
+    zel::Catalogue& catalogue = w.catalogue;
+    w.platform.ui.setBusyCursor(true);
+    const auto boxes = checkBoxes();
+    for (int n = 1; n <= 10; ++n)
+        catalogue.entry(n).instala = boxes[static_cast<std::size_t>(n - 1)]->isChecked() ? 1 : 0;
+    // Taken as typed, terminated for the names that are joined to it later.
+    catalogue.settings.destino = zel::withTrailingBackslash(zel::fromQt(ui.Edit1->text()));
+    w.platform.ui.setBusyCursor(false);
+
+    // Entry 1 takes the connection settings, so the custom path asks for them exactly when
+    // it is installed, whether or not a port is known.
+    if (catalogue.entry(1).instala == 1)
         w.goToPage(*this, *w.Form5);
     else
         w.goToPage(*this, *w.Form4);

@@ -22,11 +22,17 @@ public:
     int browserChoice() const { return ui.RadioGroup1->itemIndex(); }
 
     void FormCreate();
+    void Button1Click();
     void Button2Click();
     void Button3Click();
     void Button4Click();
 
     // The kbytes that the ticked programs and the chosen browser need.
     std::int64_t requiredSpace() const;
+    // The space line; run on every change of a box or of the browser, and on a click on the
+    // programs' frame.
     void updateSpaceLine();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
