@@ -329,7 +329,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     fs::create_directories(driveC() / "INTERNET");
     TWizard& w = makeWizard();
     start();
-    throughRegistration(false);
+    throughRegistration(true);
 
     click(w.Form2->ui.RadioGroup1->button(1));
     click(w.Form2->ui.Button1);

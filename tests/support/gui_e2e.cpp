@@ -65,6 +65,18 @@ void EndToEndTest::TearDown() {
     WizardTest::TearDown();
     EXPECT_TRUE(awaitProgmanGone()) << "Program Manager did not leave after its idle time";
     ::unsetenv("ZEL_PROGMAN_IDLE");
+    // For a look at what a run left: $ZEL_E2E_KEEP/<test name>/ gets the machine and medium.
+    if (const char* keep = std::getenv("ZEL_E2E_KEEP"); keep != nullptr && *keep != '\0') {
+        const fs::path to =
+            fs::path(keep) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::error_code ec;
+        fs::remove_all(to, ec);
+        fs::create_directories(to, ec);
+        fs::copy(prefix, to / "prefix",
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+        fs::copy(medium(), to / "medium", fs::copy_options::recursive, ec);
+        EXPECT_FALSE(ec) << "cannot keep the machine in " << to << ": " << ec.message();
+    }
 }
 
 fs::file_time_type EndToEndTest::kitTime() {

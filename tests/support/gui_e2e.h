@@ -32,6 +32,8 @@ void PrintTo(const ProgmanItem& item, std::ostream* out);
 class EndToEndTest : public WizardTest {
 protected:
     void SetUp() override;
+    // Waits for Program Manager to leave. With $ZEL_E2E_KEEP set, the machine and the medium
+    // are copied to $ZEL_E2E_KEEP/<test name>/ first.
     void TearDown() override;
 
     // Puts a copy of the demo kit on the medium, every file dated kitTime().
