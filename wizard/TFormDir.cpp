@@ -1,6 +1,7 @@
 #include "wizard/TFormDir.h"
 
 #include "platform/platform.h"
+#include "platform/winpath.h"
 
 #include <QListWidget>
 #include <QStyle>
@@ -87,7 +88,8 @@ void TFormDir::FormShow() {
 }
 
 void TFormDir::showDriveOfList() {
-    const int index = ui.DriveComboBox1->findData(QVariant(QLatin1Char(upperCase(directory_.front()))));
+    const int index =
+        ui.DriveComboBox1->findData(QVariant(QLatin1Char(upperCase(directory_.front()))));
     if (index >= 0)
         ui.DriveComboBox1->setCurrentIndex(index);
 }
@@ -121,7 +123,7 @@ void TFormDir::fillLines() {
         current = addLine(open, name, path, ++level);
         from = end + 1;
     }
-    const std::string parent = directory_.back() == '\\' ? directory_ : directory_ + '\\';
+    const std::string parent = zel::withTrailingBackslash(directory_);
     for (const std::string& name : files.listSubdirectories(directory_))
         addLine(closed, name, parent + name, level + 1);
     list.setCurrentItem(current);
