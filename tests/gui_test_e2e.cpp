@@ -439,8 +439,10 @@ TEST_F(DemoKitTest, AFailedFinishLeavesThePageUsableAndFinishingAgainCompletes) 
     EXPECT_EQ(currentPage(), "TForm7");
     EXPECT_EQ(trace.states, (std::vector<bool>{false, true}));
     EXPECT_TRUE(finalizar->isEnabled());
-    EXPECT_FALSE(ui.busy());
-    EXPECT_EQ(ui.cursorHistory.back(), false);
+    // The hourglass while it ran, the default cursor again now.
+    ASSERT_GE(ui.cursorHistory.size(), 2u);
+    EXPECT_EQ(std::vector<bool>(ui.cursorHistory.end() - 2, ui.cursorHistory.end()),
+              (std::vector<bool>{true, false}));
     EXPECT_TRUE(fs::exists(host("C:\\Program Files\\ZEL\\ZELUPD.INI")));
     EXPECT_FALSE(fs::exists(windows / "zelun.ini"));
     EXPECT_EQ(registryValue(kUninstallKey, "DisplayName"), "(no key)");
