@@ -352,6 +352,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
             ADD_FAILURE() << "no INTERNET line on drive " << chooser.directory();
             return 2;
         }
+        list.setFocus();
         list.setCurrentItem(found.front());
         QTest::keyClick(&list, Qt::Key_Return);
         EXPECT_EQ(chooser.ui.Label1->text(), "C:\\INTERNET");
