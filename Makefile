@@ -13,7 +13,8 @@ build: deps
 # After the default tree's tests, the same tests built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan), then the fuzz corpora replayed in that tree (with the
 # corpora that `make fuzz` grew in build-fuzz/corpus, when there are any).
-SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 test: build
 	ctest --preset default

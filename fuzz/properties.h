@@ -120,13 +120,30 @@ inline std::vector<std::pair<std::string, std::string>> entriesOf(std::string_vi
 
 } // namespace detail
 
-inline std::string checkProfile(std::string_view input) {
+// With a scratch file, the content is also read through ProfileFile, whose cached index must
+// answer as the line-by-line lookup does.
+inline std::string checkProfile(std::string_view input,
+                                const std::filesystem::path* scratch = nullptr) {
     using namespace detail;
     const auto f = splitFields(input, 3);
     const std::string_view section = f[0], key = f[1], value = f[2], content = f[3];
 
-    if (auto found = ini::lookup(content, section, key); found && found->size() > 1023)
+    const auto found = ini::lookup(content, section, key);
+    if (found && found->size() > 1023)
         return "lookup returned more than 1023 characters";
+    if (scratch) {
+        std::ofstream(*scratch, std::ios::binary | std::ios::trunc)
+            .write(content.data(), static_cast<std::streamsize>(content.size()));
+        const ProfileFile file = ProfileFile::atHostPath(*scratch);
+        const std::string missing = "\x01missing";
+        const std::string read = file.readText(section, key, missing);
+        if (read != found.value_or(missing))
+            return "the profile file reads " + show(read) + " where lookup finds " +
+                   (found ? show(*found) : "nothing");
+        for (const auto& [s, k] : entriesOf(content))
+            if (file.readText(s, k, missing) != ini::lookup(content, s, k).value_or(missing))
+                return "the profile file reads " + show(s) + "/" + show(k) + " differently";
+    }
 
     const std::string out = ini::write(content, section, key, value);
 

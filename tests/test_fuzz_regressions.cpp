@@ -48,7 +48,9 @@ void replay(const std::string& target, const Check& check) {
 }
 
 TEST(FuzzReplay, ProfileReaderAndWriter) {
-    replay("profile", fuzz::checkProfile);
+    TempDir dir;
+    const fs::path scratch = dir / "SCRATCH.INI";
+    replay("profile", [&](std::string_view input) { return fuzz::checkProfile(input, &scratch); });
 }
 
 TEST(FuzzReplay, IntegerRule) {
