@@ -116,10 +116,10 @@ TEST_F(KilledWriterTest, ProfileFileIsAlwaysTheOldOrTheNewContent) {
 
     int progressed = 0;
     for (int round = 0; round < 8; ++round) {
-        killWriterAfterAWhile(random, round, [&](int i) {
+        ASSERT_NO_FATAL_FAILURE(killWriterAfterAWhile(random, round, [&](int i) {
             ProfileFile profile(machine(), "FAULT.INI");
             profile.writeText("Update", "value", valueNumber(i + 100 * round));
-        });
+        }));
         const std::string now = readFile(file);
         const auto value = ini::lookup(now, "Update", "value");
         ASSERT_TRUE(value) << "round " << round << ": the key is gone";
@@ -157,9 +157,9 @@ TEST_F(KilledWriterTest, RegistryFileIsAlwaysTheOldOrTheNewContent) {
 
     int progressed = 0;
     for (int round = 0; round < 8; ++round) {
-        killWriterAfterAWhile(random, round, [&](int i) {
+        ASSERT_NO_FATAL_FAILURE(killWriterAfterAWhile(random, round, [&](int i) {
             registry.writeString("Value", valueNumber(i + 100 * round));
-        });
+        }));
         const std::string now = readFile(machine().registryFile());
         const auto tree = parseRegistryFile(now);
         ASSERT_TRUE(tree) << "round " << round << ": the registry file does not parse";
