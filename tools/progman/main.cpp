@@ -6,6 +6,9 @@
 #include "platform/progman_macros.h"
 #include "tools/progman/server.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
@@ -113,5 +116,14 @@ int main(int argc, char** argv) {
     }
     if (listing)
         return list(prefix, json);
-    return serve({prefix, idleSeconds()});
+    const auto idle = idleSeconds(); // read first: a bad value is still reported
+    // The server outlives whoever started it: it must not hold on to their terminal or pipes
+    // (a caller waiting for its output to end would wait for the server's idle exit).
+    if (int null = ::open("/dev/null", O_RDWR); null >= 0) {
+        for (int fd = 0; fd <= 2; ++fd)
+            ::dup2(null, fd);
+        if (null > 2)
+            ::close(null);
+    }
+    return serve({prefix, idle});
 }
