@@ -159,6 +159,8 @@ void applyClassicStyle(QApplication& app) {
         palette.setColor(QPalette::Disabled, role, darkGrey);
     palette.setColor(QPalette::Disabled, QPalette::Base, grey);
     app.setPalette(palette);
+    // Message boxes and tool tips in the era's system font, like the pages themselves.
+    app.setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 }
 
 } // namespace zel
