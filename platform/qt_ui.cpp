@@ -108,8 +108,11 @@ void QtUi::restore() {
 
 void QtUi::quit() {
     quitRequested_ = true;
+    // exit(), not quit(): quit() first asks every window to close, and the pages refuse to be
+    // closed by anything but their own buttons, which would cancel the end of the wizard.
     if (auto* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void QtUi::reportError(const std::string& message) {

@@ -9,6 +9,7 @@
 #include "tests/support/fixtures.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFontInfo>
@@ -337,8 +338,18 @@ TEST(QtUi, MinimiseAndRestoreTouchOnlyTheVisibleWindows) {
     EXPECT_FALSE(shown.isMinimized());
 }
 
+namespace {
+// A page that only its own buttons may close, as the wizard's pages are.
+class UnclosablePage : public QDialog {
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+} // namespace
+
 TEST(QtUi, QuitIsPostedSoTheHandlerFinishesFirst) {
     QtUi ui;
+    UnclosablePage page; // must not keep the wizard from ending
+    page.show();
     bool handlerFinished = false;
     QTimer::singleShot(0, [&] {
         ui.quit();
