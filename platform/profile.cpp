@@ -506,7 +506,12 @@ bool writeFileAtomically(const fs::path& target, std::string_view content) {
     fs::path temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir / ("." + path.filename().string() + "." + std::to_string(random() % 1000000000));
+        // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + std::string.
+        std::string name = ".";
+        name.append(path.filename().string())
+            .append(".")
+            .append(std::to_string(random() % 1000000000));
+        temp = dir / name;
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
