@@ -334,6 +334,10 @@ TEST_F(ProgmanConversationTest, GroupsOutliveTheServerAndOneServerServesAPrefix)
     char* firstArgv[] = {const_cast<char*>(exe.c_str()), nullptr};
     pid_t first = 0;
     ASSERT_EQ(::posix_spawn(&first, exe.c_str(), nullptr, nullptr, firstArgv, environ), 0);
+    // Once its socket is there it holds the prefix; before that a start on demand could win.
+    for (int i = 0; i < 500 && !fs::exists(prefix / "progman.sock"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(prefix / "progman.sock"));
     // Reaches it, directly or after a start on demand that finds it serving and leaves.
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     auto second = runCommand("'" + exe + "' PROGMAN PROGMAN 2>&1");
