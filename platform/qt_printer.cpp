@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QPrinter>
 
 namespace zel {
 
@@ -19,20 +20,29 @@ constexpr const char* kNotStarted = "Nenhum documento de impress\xe3o foi inicia
 constexpr const char* kCannotFinish = "N\xe3o foi poss\xedvel concluir a impress\xe3o";
 } // namespace
 
-QtPrinter::QtPrinter() {
-    printer_.setDocName(QString());
-}
+QtPrinter::QtPrinter() = default;
 
 QtPrinter::~QtPrinter() = default;
 
+QPrinter& QtPrinter::device() {
+    if (!printer_) {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setDocName(QString());
+        configure(*printer);
+        printer_ = std::move(printer);
+    }
+    return *printer_;
+}
+
 bool QtPrinter::choosePrinter() {
-    QPrintDialog dialog(&printer_, QApplication::activeWindow());
+    QPrintDialog dialog(&device(), QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
 }
 
 void QtPrinter::beginDocument() {
     abortDocument();
-    if (printer_.outputFormat() == QPrinter::NativeFormat && !printer_.isValid())
+    QPrinter& printer = device();
+    if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
         throw PlatformError(kNoPrinter);
     open_ = true;
     pages_.emplace_back();
@@ -56,7 +66,7 @@ void QtPrinter::textOut(int x, int y, const std::string& text) {
 
 int QtPrinter::textHeight(const std::string& /*text*/) {
     // A single line is as high as its font, whatever characters it holds.
-    return QFontMetrics(qtFont(face_, points_, style_), &printer_).height();
+    return QFontMetrics(qtFont(face_, points_, style_), &device()).height();
 }
 
 void QtPrinter::endDocument() {
@@ -89,12 +99,13 @@ void QtPrinter::requireOpen() const {
 }
 
 void QtPrinter::paint(const std::vector<Page>& pages) {
+    QPrinter& printer = device();
     QPainter painter;
-    if (!painter.begin(&printer_))
+    if (!painter.begin(&printer))
         throw PlatformError(kCannotStart);
     bool ok = true;
     for (std::size_t i = 0; i < pages.size() && ok; ++i) {
-        if (i > 0 && !printer_.newPage()) {
+        if (i > 0 && !printer.newPage()) {
             ok = false;
             break;
         }
@@ -107,11 +118,11 @@ void QtPrinter::paint(const std::vector<Page>& pages) {
         }
     }
     if (!ok) {
-        printer_.abort();
+        printer.abort();
         painter.end();
         throw PlatformError(kCannotFinish);
     }
-    if (!painter.end() || printer_.printerState() == QPrinter::Error)
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
         throw PlatformError(kCannotFinish);
 }
 

@@ -1,14 +1,18 @@
 #pragma once
 // Printing on a QPrinter in printer device units. The pages of a document are collected
 // between beginDocument and endDocument and painted on the printer as a whole at the end,
-// so a job dropped after an error never reaches the printer half-done.
+// so a job dropped after an error never reaches the printer half-done. The QPrinter (and with
+// it the print-support plugin and the print server's list of printers) is set up only when
+// printing is first asked for, not when the program starts.
 #include "platform/printer.h"
 
 #include <QFont>
-#include <QPrinter>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+class QPrinter;
 
 namespace zel {
 
@@ -48,14 +52,18 @@ public:
     const std::vector<Page>& lastDocument() const { return lastDocument_; }
 
 protected:
-    QPrinter& device() { return printer_; }
+    // The printer, created on first use.
+    QPrinter& device();
+    bool hasDevice() const { return printer_ != nullptr; }
+    // Called once on the new printer before anything else uses it.
+    virtual void configure(QPrinter& /*printer*/) {}
 
 private:
     QFont qtFont(const std::string& face, int points, FontStyle style) const;
     void requireOpen() const;
     void paint(const std::vector<Page>& pages);
 
-    QPrinter printer_{QPrinter::HighResolution};
+    std::unique_ptr<QPrinter> printer_;
     std::string face_ = "Arial";
     int points_ = 10;
     FontStyle style_;

@@ -1,5 +1,6 @@
 #include "platform/scripted_printer.h"
 
+#include <QPrinter>
 #include <QString>
 
 namespace zel {
@@ -19,8 +20,13 @@ bool PdfPrinter::choosePrinter() {
 
 void PdfPrinter::setOutputFile(const std::filesystem::path& outputFile) {
     outputFile_ = outputFile;
-    device().setOutputFormat(QPrinter::PdfFormat);
-    device().setOutputFileName(QString::fromStdString(outputFile.string()));
+    if (hasDevice())
+        configure(device());
+}
+
+void PdfPrinter::configure(QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(outputFile_.string()));
 }
 
 } // namespace zel

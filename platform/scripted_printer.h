@@ -23,6 +23,9 @@ public:
     std::deque<bool> chooseAnswers;
     int chooseCount = 0;
 
+protected:
+    void configure(QPrinter& printer) override;
+
 private:
     std::filesystem::path outputFile_;
 };
