@@ -6,9 +6,8 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
+#include <QTimer>
 #include <QUrl>
-
-#include <filesystem>
 
 namespace zel {
 
@@ -21,10 +20,36 @@ void QtSound::playWave(const std::string& winPath) {
         return;
     try {
         effect_.reset();
+        pending_.reset();
         const auto host = machine_.toHost(winPath);
         std::error_code ec;
-        if (!host || !std::filesystem::is_regular_file(*host, ec) ||
-            QMediaDevices::defaultAudioOutput().isNull()) {
+        if (!host || !std::filesystem::is_regular_file(*host, ec)) {
+            QApplication::beep();
+            return;
+        }
+        pending_ = *host;
+        if (!timer_) {
+            // A real zero-time timer, not a queued call: it fires once the event loop has
+            // dealt with what is already waiting, the first paint included.
+            timer_ = std::make_unique<QTimer>();
+            timer_->setSingleShot(true);
+            timer_->setInterval(0);
+            QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(),
+                             [this] { startPending(); });
+        }
+        timer_->start();
+    } catch (...) {
+        QApplication::beep();
+    }
+}
+
+void QtSound::startPending() noexcept {
+    if (!pending_)
+        return;
+    try {
+        const std::filesystem::path host = std::move(*pending_);
+        pending_.reset();
+        if (QMediaDevices::defaultAudioOutput().isNull()) {
             QApplication::beep();
             return;
         }
@@ -35,7 +60,7 @@ void QtSound::playWave(const std::string& winPath) {
             if (effect->status() == QSoundEffect::Error)
                 QApplication::beep();
         });
-        effect->setSource(QUrl::fromLocalFile(QString::fromStdString(host->string())));
+        effect->setSource(QUrl::fromLocalFile(QString::fromStdString(host.string())));
         effect->setLoopCount(1);
         effect->play();
     } catch (...) {

@@ -1,10 +1,15 @@
 #pragma once
-// The start-up sound: a wave file played asynchronously with Qt Multimedia.
+// The start-up sound: a wave file played asynchronously with Qt Multimedia. The audio back
+// end is set up from the event loop, after the caller's window has had its first paint, so
+// asking for a sound while the pages are built costs them nothing.
 #include "platform/sound.h"
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 class QSoundEffect;
+class QTimer;
 
 namespace zel {
 
@@ -22,7 +27,11 @@ public:
     void playWave(const std::string& winPath) override;
 
 private:
+    void startPending() noexcept;
+
     const Machine& machine_;
+    std::optional<std::filesystem::path> pending_; // asked for, not started yet
+    std::unique_ptr<QTimer> timer_;
     std::unique_ptr<QSoundEffect> effect_; // kept until the next sound replaces it
 };
 
