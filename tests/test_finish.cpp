@@ -23,21 +23,6 @@ namespace {
 
 using Macros = std::vector<std::string>;
 
-class QuietUi : public UiServices {
-public:
-    int messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
-        return 1;
-    }
-    int showModal(QDialog&) override { return 2; }
-    void setBusyCursor(bool) override {}
-    void processEvents() override {}
-    void minimise() override {}
-    void restore() override {}
-    void quit() override {}
-    bool quitRequested() const override { return false; }
-    void reportError(const std::string&) override {}
-};
-
 class NoPrinter : public Printer {
 public:
     bool choosePrinter() override { return false; }
@@ -138,7 +123,7 @@ protected:
     fs::path windowsDir() const { return driveC() / "WINDOWS"; }
     fs::path settingsFile() const { return driveC() / "Program Files" / "ACESSO" / "ATUALIZA.INI"; }
 
-    QuietUi ui;
+    FakeUi ui;
     NoPrinter printer;
     NoSound sound;
     std::unique_ptr<Platform> platform;

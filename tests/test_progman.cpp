@@ -183,24 +183,6 @@ TEST(ProgmanGroups, TheStoreKeepsEveryTextAsReceived) {
 
 // ---------------------------------------------------------------- the conversation
 
-struct CommandResult {
-    int status = -1;
-    std::string output;
-};
-
-CommandResult runCommand(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return result;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, n);
-    result.status = ::pclose(pipe);
-    return result;
-}
-
 class ProgmanConversationTest : public MachineTest {
 protected:
     void SetUp() override {
@@ -254,19 +236,7 @@ protected:
         return nlohmann::json::parse(r.output);
     }
 
-    struct NullUi : UiServices {
-        int messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
-            return 1;
-        }
-        int showModal(QDialog&) override { return 2; }
-        void setBusyCursor(bool) override {}
-        void processEvents() override {}
-        void minimise() override {}
-        void restore() override {}
-        void quit() override {}
-        bool quitRequested() const override { return false; }
-        void reportError(const std::string&) override {}
-    } ui;
+    FakeUi ui;
     std::unique_ptr<Programs> programs;
     std::unique_ptr<DdeConversation> conversation;
 };

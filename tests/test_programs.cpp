@@ -15,23 +15,6 @@
 namespace zel::test {
 namespace {
 
-class RecordingUi : public UiServices {
-public:
-    int messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
-        return 1;
-    }
-    int showModal(QDialog&) override { return 2; }
-    void setBusyCursor(bool) override {}
-    void processEvents() override {}
-    void minimise() override { calls.push_back("minimise"); }
-    void restore() override { calls.push_back("restore"); }
-    void quit() override {}
-    bool quitRequested() const override { return false; }
-    void reportError(const std::string&) override {}
-
-    std::vector<std::string> calls;
-};
-
 // A shell script named like a Windows program.
 void writeScript(const fs::path& path, const std::string& body, bool executable = true) {
     writeFile(path, "#!/bin/sh\n" + body);
@@ -50,7 +33,7 @@ std::string awaitTrace(const fs::path& trace) {
 
 class ProgramsTest : public MachineTest {
 protected:
-    RecordingUi ui;
+    FakeUi ui;
     Programs& programs() {
         if (!programs_)
             programs_ = std::make_unique<Programs>(machine(), ui);

@@ -9,27 +9,9 @@
 namespace zel::test {
 namespace {
 
-struct KitRun {
-    int status = -1;
-    std::string out, err;
-};
-
-KitRun zelKit(const std::string& args, const TempDir& tmp) {
-    const fs::path errFile = tmp / "stderr.txt";
-    const std::string command =
-        "'" + (binDir() / "zel-kit").string() + "' " + args + " 2>'" + errFile.string() + "'";
-    KitRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.err = readFile(errFile);
-    return run;
+// zel-kit's exit status, standard output and standard error.
+CommandResult zelKit(const std::string& args, const TempDir& tmp) {
+    return runTool("zel-kit", args, tmp);
 }
 
 TEST(ZelKitShow, PrintsTheCatalogueAndTheWelcomePage) {
@@ -41,9 +23,9 @@ TEST(ZelKitShow, PrintsTheCatalogueAndTheWelcomePage) {
               "criadir=1\r\nArquivo1=DISCADOR.EXE\r\nArquivo2=LONGFILENAME.DLL\r\n"
               "System1=WINSOCK.DLL\r\n"
               "[patro2]\r\nDiretorio=P2\r\ntexto=Patroc\xEDnio\r\n");
-    const KitRun run = zelKit("show '" + (tmp / "SETUP.INI").string() + "'", tmp);
-    ASSERT_EQ(run.status, 0) << run.err;
-    const nlohmann::ordered_json j = nlohmann::ordered_json::parse(run.out);
+    const CommandResult run = zelKit("show '" + (tmp / "SETUP.INI").string() + "'", tmp);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const nlohmann::ordered_json j = nlohmann::ordered_json::parse(run.output);
 
     const auto& settings = j.at("settings");
     std::vector<std::string> keys;
@@ -104,22 +86,22 @@ TEST(ZelKitShow, PrintsTheCatalogueAndTheWelcomePage) {
 
 TEST(ZelKitShow, MissingFilesAndUsageErrorsExitWithStatusTwo) {
     TempDir tmp;
-    const KitRun missing = zelKit("show '" + (tmp / "NONE.INI").string() + "'", tmp);
+    const CommandResult missing = zelKit("show '" + (tmp / "NONE.INI").string() + "'", tmp);
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.out, "");
-    EXPECT_NE(missing.err.find("NONE.INI"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.output, "");
+    EXPECT_NE(missing.errors.find("NONE.INI"), std::string::npos) << missing.errors;
 
     for (const char* args : {"", "show", "show a b", "frobnicate x"}) {
-        const KitRun run = zelKit(args, tmp);
+        const CommandResult run = zelKit(args, tmp);
         EXPECT_EQ(run.status, 2) << args;
-        EXPECT_NE(run.err.find("usage"), std::string::npos) << args << ": " << run.err;
+        EXPECT_NE(run.errors.find("usage"), std::string::npos) << args << ": " << run.errors;
     }
 
     // Garbage is read as the wizard reads it: the defaults.
     writeFile(tmp / "BAD.INI", std::string("\0\xFF[\r\x01=\x02", 7));
-    const KitRun bad = zelKit("show '" + (tmp / "BAD.INI").string() + "'", tmp);
-    ASSERT_EQ(bad.status, 0) << bad.err;
-    EXPECT_EQ(nlohmann::json::parse(bad.out).at("settings").at("destino"), "erro!\\");
+    const CommandResult bad = zelKit("show '" + (tmp / "BAD.INI").string() + "'", tmp);
+    ASSERT_EQ(bad.status, 0) << bad.errors;
+    EXPECT_EQ(nlohmann::json::parse(bad.output).at("settings").at("destino"), "erro!\\");
 }
 
 } // namespace

@@ -10,27 +10,9 @@
 namespace zel::test {
 namespace {
 
-struct KitRun {
-    int status = -1;
-    std::string out, err;
-};
-
-KitRun zelKit(const std::string& args, const TempDir& tmp) {
-    const fs::path errFile = tmp / "stderr.txt";
-    const std::string command =
-        "'" + (binDir() / "zel-kit").string() + "' " + args + " 2>'" + errFile.string() + "'";
-    KitRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.err = readFile(errFile);
-    return run;
+// zel-kit's exit status, standard output and standard error.
+CommandResult zelKit(const std::string& args, const TempDir& tmp) {
+    return runTool("zel-kit", args, tmp);
 }
 
 struct Reported {
@@ -46,10 +28,10 @@ struct Checked {
 };
 
 Checked checkJson(const fs::path& medium, const TempDir& tmp) {
-    const KitRun run = zelKit("check --json '" + medium.string() + "'", tmp);
+    const CommandResult run = zelKit("check --json '" + medium.string() + "'", tmp);
     Checked c;
     c.status = run.status;
-    c.json = nlohmann::json::parse(run.out);
+    c.json = nlohmann::json::parse(run.output);
     for (const auto& p : c.json.at("problems"))
         c.problems.push_back({p.at("file"), p.at("line"), p.at("severity"), p.at("message")});
     return c;
@@ -120,14 +102,14 @@ void expectExactly(const std::vector<Reported>& problems, const std::vector<Expe
 
 TEST(ZelKitCheck, TheDemoKitChecksClean) {
     KitCopy kit;
-    const KitRun text = zelKit("check '" + kit.medium().string() + "'", kit.tmp());
-    EXPECT_EQ(text.status, 0) << text.out << text.err;
+    const CommandResult text = zelKit("check '" + kit.medium().string() + "'", kit.tmp());
+    EXPECT_EQ(text.status, 0) << text.output << text.errors;
     // [Patro3] has a picture but no hint on purpose: a note, not a fault.
-    EXPECT_NE(text.out.find("SETUP.INI:" + std::to_string(kit.lineOf("[Patro3]")) +
-                            ": note: [Patro3] has no Texto"),
+    EXPECT_NE(text.output.find("SETUP.INI:" + std::to_string(kit.lineOf("[Patro3]")) +
+                               ": note: [Patro3] has no Texto"),
               std::string::npos)
-        << text.out;
-    EXPECT_TRUE(text.out.ends_with("\n0 errors, 0 warnings, 1 note\n")) << text.out;
+        << text.output;
+    EXPECT_TRUE(text.output.ends_with("\n0 errors, 0 warnings, 1 note\n")) << text.output;
 
     // The wizard finds its files in any letter case, and so does the check.
     fs::rename(kit.medium() / "SETUP.INI", kit.medium() / "setup.ini");
@@ -210,13 +192,13 @@ TEST(ZelKitCheck, ReportsEachProblemOnceWithItsLineAndSeverity) {
     expectExactly(c.problems, expected);
 
     // The same in text form: one line per problem, then the counts.
-    const KitRun text = zelKit("check '" + kit.medium().string() + "'", kit.tmp());
+    const CommandResult text = zelKit("check '" + kit.medium().string() + "'", kit.tmp());
     EXPECT_EQ(text.status, 1);
-    EXPECT_NE(text.out.find("SETUP.INI:" + std::to_string(k.lineOf("diretorio=UNINST")) +
-                            ": error: [Uninstall] diretorio \"UNINST\" does not end with"),
+    EXPECT_NE(text.output.find("SETUP.INI:" + std::to_string(k.lineOf("diretorio=UNINST")) +
+                               ": error: [Uninstall] diretorio \"UNINST\" does not end with"),
               std::string::npos)
-        << text.out;
-    EXPECT_TRUE(text.out.ends_with("\n4 errors, 16 warnings, 2 notes\n")) << text.out;
+        << text.output;
+    EXPECT_TRUE(text.output.ends_with("\n4 errors, 16 warnings, 2 notes\n")) << text.output;
 }
 
 TEST(ZelKitCheck, TheProgramTableEndsAtTheFirstEntryWithoutName) {
@@ -298,10 +280,10 @@ TEST(ZelKitCheck, JsonShapeAndUsage) {
     for (const std::string& args : {std::string("check"), "check --frob '" + medium.string() + "'",
                                     "check '" + (tmp / "none").string() + "'",
                                     "check '" + (tmp / "stderr.txt").string() + "'"}) {
-        const KitRun run = zelKit(args, tmp);
+        const CommandResult run = zelKit(args, tmp);
         EXPECT_EQ(run.status, 2) << args;
-        EXPECT_EQ(run.out, "") << args;
-        EXPECT_FALSE(run.err.empty()) << args;
+        EXPECT_EQ(run.output, "") << args;
+        EXPECT_FALSE(run.errors.empty()) << args;
     }
 }
 

@@ -1,9 +1,11 @@
 #include "tests/support/fixtures.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace zel::test {
 
@@ -23,7 +25,8 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave read-only directories behind; make them writable before removing.
-    for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ec);
+    for (auto it = fs::recursive_directory_iterator(
+             path_, fs::directory_options::skip_permission_denied, ec);
          it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
@@ -45,12 +48,36 @@ std::string readFile(const fs::path& path) {
     return ss.str();
 }
 
-fs::path sourceDir() { return ZEL_SOURCE_DIR; }
+fs::path sourceDir() {
+    return ZEL_SOURCE_DIR;
+}
 
 fs::path binDir() {
     if (const char* env = std::getenv("ZEL_BIN_DIR"); env && *env)
         return env;
     return ZEL_BIN_DIR;
+}
+
+CommandResult runCommand(const std::string& shellCommand) {
+    CommandResult result;
+    FILE* pipe = ::popen(shellCommand.c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp) {
+    const fs::path errFile = tmp / (tool + "-stderr.txt");
+    CommandResult result = runCommand("'" + (binDir() / tool).string() + "' " + args + " 2>'" +
+                                      errFile.string() + "'");
+    result.errors = readFile(errFile);
+    return result;
 }
 
 void MachineTest::SetUp() {

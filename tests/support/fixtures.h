@@ -1,6 +1,7 @@
 #pragma once
 // Temporary directories, prefixes and kit media for the tests.
 #include "platform/machine.h"
+#include "platform/ui.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zel::test {
 
@@ -28,11 +30,44 @@ private:
 };
 
 void writeFile(const fs::path& path, std::string_view content); // creates parent directories
-std::string readFile(const fs::path& path);                      // "" when missing
+std::string readFile(const fs::path& path);                     // "" when missing
 
 // The repository's source tree and the build's bin directory.
 fs::path sourceDir();
 fs::path binDir();
+
+// What a shell command printed and how it ended (exit status, -1 when it did not exit).
+struct CommandResult {
+    int status = -1;
+    std::string output; // standard output
+    std::string errors; // standard error, for runTool
+};
+CommandResult runCommand(const std::string& shellCommand);
+// One of the project's programs from the build's bin directory, standard error kept apart.
+CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
+
+// User-interface services for tests that need no Qt: OK for every message box, 2 for every
+// modal page; minimise and restore are recorded in order.
+class FakeUi : public UiServices {
+public:
+    int messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
+        return 1;
+    }
+    int showModal(QDialog&) override { return 2; }
+    void setBusyCursor(bool) override {}
+    void processEvents() override {}
+    void minimise() override { calls.push_back("minimise"); }
+    void restore() override { calls.push_back("restore"); }
+    void quit() override { quit_ = true; }
+    bool quitRequested() const override { return quit_; }
+    void reportError(const std::string& message) override { errors.push_back(message); }
+
+    std::vector<std::string> calls;
+    std::vector<std::string> errors;
+
+private:
+    bool quit_ = false;
+};
 
 // A fresh emulated machine: <tmp>/prefix, with the running "program" at
 // <tmp>/medium/SETUP (the medium is mounted as D:), working directory = the medium.
