@@ -272,11 +272,12 @@ void drawGlobe(QPainter& p, const Globe& globe, bool grid = true) {
     if (grid) {
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(QColor(200, 240, 255, 110), r > 20 ? 0.8 : 0.6));
-        for (int lon = -180; lon < 180; lon += 30) {
+        // One grid line through the points `at(t)`, broken where it turns away from the viewer.
+        auto gridLine = [&](auto at, int from, int to) {
             QPolygonF line;
-            for (int lat = -90; lat <= 90; lat += 5) {
+            for (int t = from; t <= to; t += 5) {
                 bool vis = false;
-                const QPointF pt = globe.project({double(lon), double(lat)}, &vis);
+                const QPointF pt = globe.project(at(t), &vis);
                 if (vis)
                     line << pt;
                 else if (!line.isEmpty()) {
@@ -285,21 +286,11 @@ void drawGlobe(QPainter& p, const Globe& globe, bool grid = true) {
                 }
             }
             p.drawPolyline(line);
-        }
-        for (int lat = -60; lat <= 60; lat += 30) {
-            QPolygonF line;
-            for (int lon = -180; lon <= 180; lon += 5) {
-                bool vis = false;
-                const QPointF pt = globe.project({double(lon), double(lat)}, &vis);
-                if (vis)
-                    line << pt;
-                else if (!line.isEmpty()) {
-                    p.drawPolyline(line);
-                    line.clear();
-                }
-            }
-            p.drawPolyline(line);
-        }
+        };
+        for (int lon = -180; lon < 180; lon += 30)
+            gridLine([&](int lat) { return LonLat{double(lon), double(lat)}; }, -90, 90);
+        for (int lat = -60; lat <= 60; lat += 30)
+            gridLine([&](int lon) { return LonLat{double(lon), double(lat)}; }, -180, 180);
     }
     // Highlight and terminator.
     QRadialGradient shine(c - QPointF(r * 0.42, r * 0.45), r * 0.55);
