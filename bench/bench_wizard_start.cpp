@@ -3,8 +3,8 @@
 // welcome page's first paint. Usage: bench_wizard_start MEDIUM/SETUP, with ZEL_PREFIX set.
 #include "bench/first_paint.h"
 #include "platform/platform.h"
-#include "platform/qt_printer.h"
 #include "platform/qt_sound.h"
+#include "platform/qt_system_printer.h"
 #include "platform/qt_ui.h"
 #include "setup/catalogue.h"
 #include "wizard/TForm1.h"
@@ -43,7 +43,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    zel::QtPrinter printer;
+    zel::SystemPrinter printer;
     zel::QtSound sound(*machine);
     zel::Platform platform(*machine, ui, printer, sound);
     zel::Catalogue catalogue;

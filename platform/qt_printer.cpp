@@ -127,3 +127,11 @@ void QtPrinter::paint(const std::vector<Page>& pages) {
 }
 
 } // namespace zel
+
+extern "C" zel::Printer* zel_print_create_printer() {
+    try {
+        return new zel::QtPrinter;
+    } catch (...) {
+        return nullptr;
+    }
+}

@@ -73,3 +73,6 @@ private:
 };
 
 } // namespace zel
+
+// The print module's entry point: a new printer, owned by the caller.
+extern "C" zel::Printer* zel_print_create_printer();

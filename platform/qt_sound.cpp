@@ -1,17 +1,17 @@
 #include "platform/qt_sound.h"
 
 #include "platform/machine.h"
+#include "platform/wave_player.h"
 
 #include <QApplication>
-#include <QAudioDevice>
-#include <QMediaDevices>
-#include <QSoundEffect>
 #include <QTimer>
-#include <QUrl>
+
+#include <utility>
 
 namespace zel {
 
-QtSound::QtSound(const Machine& machine) : machine_(machine) {}
+QtSound::QtSound(const Machine& machine, std::string module)
+    : machine_(machine), module_(std::move(module)) {}
 
 QtSound::~QtSound() = default;
 
@@ -19,12 +19,11 @@ void QtSound::playWave(const std::string& winPath) {
     if (winPath.empty())
         return;
     try {
-        effect_.reset();
         pending_.reset();
         const auto host = machine_.toHost(winPath);
         std::error_code ec;
         if (!host || !std::filesystem::is_regular_file(*host, ec)) {
-            QApplication::beep();
+            beep();
             return;
         }
         pending_ = *host;
@@ -39,7 +38,7 @@ void QtSound::playWave(const std::string& winPath) {
         }
         timer_->start();
     } catch (...) {
-        QApplication::beep();
+        beep();
     }
 }
 
@@ -49,23 +48,30 @@ void QtSound::startPending() noexcept {
     try {
         const std::filesystem::path host = std::move(*pending_);
         pending_.reset();
-        if (QMediaDevices::defaultAudioOutput().isNull()) {
-            QApplication::beep();
+        if (!player_ && !moduleMissing_) {
+            std::string error;
+            using Create = WavePlayer* (*)();
+            if (auto create = reinterpret_cast<Create>(
+                    moduleFunction(module_, "zel_media_create_player", error)))
+                player_.reset(create());
+            else {
+                moduleMissing_ = true;
+                qWarning("No sound: %s", error.c_str());
+            }
+        }
+        if (!player_) {
+            beep();
             return;
         }
-        effect_ = std::make_unique<QSoundEffect>();
-        QSoundEffect* effect = effect_.get();
-        // Loading is asynchronous; a file that turns out not to be a playable wave beeps then.
-        QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
-            if (effect->status() == QSoundEffect::Error)
-                QApplication::beep();
-        });
-        effect->setSource(QUrl::fromLocalFile(QString::fromStdString(host.string())));
-        effect->setLoopCount(1);
-        effect->play();
+        player_->play(host, [this] { beep(); });
     } catch (...) {
-        QApplication::beep();
+        beep();
     }
+}
+
+void QtSound::beep() noexcept {
+    ++beeps_;
+    QApplication::beep();
 }
 
 } // namespace zel

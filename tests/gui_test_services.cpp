@@ -3,6 +3,7 @@
 #include "platform/qt_pictures.h"
 #include "platform/qt_printer.h"
 #include "platform/qt_sound.h"
+#include "platform/qt_system_printer.h"
 #include "platform/qt_ui.h"
 #include "platform/scripted_printer.h"
 #include "platform/scripted_ui.h"
@@ -24,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -489,6 +491,38 @@ TEST_F(Printing, MisuseAndAnUnwritableOutputRaiseClearErrors) {
     EXPECT_FALSE(printer.documentOpen());
 }
 
+TEST(SystemPrinterTest, ThePrintModuleIsLoadedOnFirstUseOnly) {
+    SystemPrinter printer;
+    EXPECT_FALSE(printer.loaded());
+    EXPECT_NO_THROW(printer.abortDocument()); // nothing to drop, nothing loaded for it
+    EXPECT_FALSE(printer.loaded());
+    // Whether a printer can take the job depends on this machine; the module is there either way.
+    try {
+        printer.beginDocument();
+        printer.abortDocument();
+    } catch (const PlatformError& e) {
+        EXPECT_EQ(std::string(e.what()).find("module"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(printer.loaded());
+}
+
+TEST(SystemPrinterTest, AMissingPrintModuleIsAClearPrintingError) {
+    SystemPrinter printer("libzel-no-such-module.so");
+    EXPECT_NO_THROW(printer.abortDocument());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            printer.choosePrinter();
+            ADD_FAILURE() << "printing without its module";
+        } catch (const PlatformError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find("impress"), std::string::npos) << message;
+            EXPECT_NE(message.find("libzel-no-such-module.so"), std::string::npos) << message;
+        }
+    }
+    EXPECT_THROW(printer.beginDocument(), PlatformError);
+    EXPECT_FALSE(printer.loaded());
+}
+
 // ---- sound ----
 
 class SoundTest : public MachineTest {};
@@ -501,6 +535,60 @@ TEST_F(SoundTest, AFileThatCannotBePlayedNeverRaises) {
     EXPECT_NO_THROW(sound.playWave("Q:\\NO\\DRIVE.WAV"));
     EXPECT_NO_THROW(sound.playWave("C:\\WINDOWS\\BAD.WAV"));
     EXPECT_NO_THROW(QCoreApplication::processEvents());
+}
+
+// A short, valid wave file: 8-bit mono silence.
+std::string silentWave() {
+    const auto le = [](std::uint32_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>((value >> (8 * i)) & 0xff);
+        return out;
+    };
+    const std::uint32_t samples = 800;
+    return "RIFF" + le(36 + samples, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) +
+           le(8000, 4) + le(8000, 4) + le(1, 2) + le(8, 2) + "data" + le(samples, 4) +
+           std::string(samples, '\x80');
+}
+
+// Runs the event loop until `done` holds or five seconds have passed.
+bool eventsUntil(const std::function<bool()>& done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+TEST_F(SoundTest, TheSoundModuleIsSetUpFromTheEventLoop) {
+    QtSound sound(machine());
+    writeFile(driveC() / "WINDOWS" / "TADA.WAV", silentWave());
+    sound.playWave("");
+    sound.playWave("C:\\WINDOWS\\TADA.WAV");
+    EXPECT_FALSE(sound.playerLoaded()); // not while the caller builds its windows
+    EXPECT_TRUE(eventsUntil([&] { return sound.playerLoaded(); }));
+}
+
+TEST_F(SoundTest, AMissingFileBeepsAtOnceAndAnEmptyPathSoundsNothing) {
+    QtSound sound(machine(), "libzel-no-such-module.so");
+    sound.playWave("");
+    EXPECT_EQ(sound.beeps(), 0);
+    sound.playWave("C:\\WINDOWS\\MISSING.WAV");
+    EXPECT_EQ(sound.beeps(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sound.beeps(), 1);
+}
+
+TEST_F(SoundTest, AMissingSoundModuleBeepsInstead) {
+    QtSound sound(machine(), "libzel-no-such-module.so");
+    writeFile(driveC() / "WINDOWS" / "TADA.WAV", silentWave());
+    EXPECT_NO_THROW(sound.playWave("C:\\WINDOWS\\TADA.WAV"));
+    EXPECT_EQ(sound.beeps(), 0);
+    EXPECT_TRUE(eventsUntil([&] { return sound.beeps() == 1; }));
+    EXPECT_FALSE(sound.playerLoaded());
+    EXPECT_NO_THROW(sound.playWave("C:\\WINDOWS\\TADA.WAV"));
+    EXPECT_TRUE(eventsUntil([&] { return sound.beeps() == 2; }));
+    EXPECT_FALSE(sound.playerLoaded());
 }
 
 // ---- pictures ----

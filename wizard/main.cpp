@@ -1,7 +1,7 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
 #include "platform/platform.h"
-#include "platform/qt_printer.h"
 #include "platform/qt_sound.h"
+#include "platform/qt_system_printer.h"
 #include "platform/qt_ui.h"
 #include "setup/catalogue.h"
 #include "wizard/TWizard.h"
@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    zel::QtPrinter printer;
+    zel::SystemPrinter printer;
     zel::QtSound sound(*machine);
     zel::Platform platform(*machine, ui, printer, sound);
     zel::Catalogue catalogue;
