@@ -196,7 +196,8 @@ TEST_F(FilesTest, DrivesAndDirectories) {
     Files f = files();
     EXPECT_EQ(f.diskFree(1), -1); // A: has no medium
     EXPECT_GT(f.diskFree(3), 0);
-    EXPECT_EQ(f.diskFree(0), f.diskFree(4)); // the current drive is the medium's D:
+    // The current drive is the medium's D: (same file system; other writers may move the figure).
+    EXPECT_NEAR(static_cast<double>(f.diskFree(0)), static_cast<double>(f.diskFree(4)), 256e6);
     EXPECT_EQ(f.diskFree(27), -1);
     auto drives = f.listDrives();
     EXPECT_EQ(std::string(drives.begin(), drives.end()), "ACD");
