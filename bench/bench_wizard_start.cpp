@@ -11,7 +11,6 @@
 #include "wizard/TWizard.h"
 
 #include <QApplication>
-#include <QIcon>
 
 #include <exception>
 #include <filesystem>
@@ -24,11 +23,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(zel::kApplicationTitle));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/app_icon.png")));
-    QApplication::setQuitOnLastWindowClosed(false);
-    zel::installFontSubstitutions();
-    zel::applyClassicStyle(app);
+    zel::setUpApplication(app);
 
     zel::QtUi ui;
     std::unique_ptr<zel::Machine> machine;

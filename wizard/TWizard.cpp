@@ -1,6 +1,7 @@
 #include "wizard/TWizard.h"
 
 #include "platform/platform.h"
+#include "platform/qt_ui.h"
 #include "platform/registry.h"
 #include "registration/TAviso.h"
 #include "setup/catalogue.h"
@@ -21,11 +22,13 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHash>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,6 +51,16 @@ std::string readRegistryText(const Machine& machine, std::string_view key, std::
     }
     registry.closeKey();
     return text;
+}
+
+void setUpApplication(QApplication& app) {
+    // The title of the task-bar entry and of the error report. Set as the application name,
+    // not the display name, which the window system would append to every page's caption.
+    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/app_icon.png")));
+    QApplication::setQuitOnLastWindowClosed(false);
+    installFontSubstitutions();
+    applyClassicStyle(app);
 }
 
 void centreOnScreen(QWidget& window) {

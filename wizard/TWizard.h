@@ -12,6 +12,7 @@
 #include <string_view>
 
 class QAbstractButton;
+class QApplication;
 
 namespace zel {
 struct Platform;
@@ -30,6 +31,10 @@ inline std::string fromQt(const QString& text) {
 // again. A missing key or value, a value that is no string, or a registry that cannot be
 // read all give the empty text: the wizard's start-up reports nothing.
 std::string readRegistryText(const Machine& machine, std::string_view key, std::string_view value);
+
+// The application as the wizard runs it: its title, icon, fonts and classic style, and no end
+// when the last page is hidden (the wizard ends through its own buttons only).
+void setUpApplication(QApplication& app);
 
 // Centres a window on its screen.
 void centreOnScreen(QWidget& window);

@@ -7,7 +7,6 @@
 #include "wizard/TWizard.h"
 
 #include <QApplication>
-#include <QIcon>
 
 #include <cstdlib>
 #include <exception>
@@ -40,14 +39,7 @@ fs::path progmanHostPath(const fs::path& program) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    // The title of the task-bar entry and of the error report. Set as the application name,
-    // not the display name, which the window system would append to every page's caption.
-    QApplication::setApplicationName(QString::fromUtf8(zel::kApplicationTitle));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/app_icon.png")));
-    // The wizard ends through its own buttons only; pages come and go while it runs.
-    QApplication::setQuitOnLastWindowClosed(false);
-    zel::installFontSubstitutions();
-    zel::applyClassicStyle(app);
+    zel::setUpApplication(app);
 
     zel::QtUi ui;
     std::unique_ptr<zel::Machine> machine;
