@@ -80,6 +80,13 @@ std::string utf8ToCp1252(std::string_view text) {
             ++i;
             continue;
         }
+        // An overlong form is malformed: "\xC0\xAF" must not become a "/" in a Windows name.
+        static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kLeast[extra]) {
+            out += '?';
+            i += extra + 1;
+            continue;
+        }
         out += fromCodePoint(cp);
         i += extra + 1;
     }

@@ -43,6 +43,12 @@ TEST(Cp1252, ConvertsAtTheBoundary) {
     EXPECT_EQ(utf8ToCp1252("Instalação €"), "Instala\xe7\xe3o \x80");
     EXPECT_EQ(utf8ToCp1252("日本"), "??");
     EXPECT_EQ(utf8ToCp1252("\xc3"), "?"); // cut sequence
+    // Overlong forms of "/", "\\" and "." name no character: a host name never turns into a
+    // path separator or "..".
+    EXPECT_EQ(utf8ToCp1252("a\xc0\xaf"), "a?");
+    EXPECT_EQ(utf8ToCp1252("\xc1\x9c"), "?");
+    EXPECT_EQ(utf8ToCp1252("\xe0\x80\xae\xf0\x80\x80\xae"), "??");
+    EXPECT_EQ(utf8ToCp1252("\xc3\xa9\xe2\x82\xac"), "\xe9\x80"); // shortest forms stay
     for (int c = 0; c < 256; ++c) {
         std::string one(1, static_cast<char>(c));
         EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(one)), one) << c;
