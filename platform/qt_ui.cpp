@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QWindow>
 
 namespace zel {
 
@@ -69,6 +70,14 @@ int QtUi::messageBox(const std::string& text, const std::string& caption, MsgBut
 }
 
 int QtUi::showModal(QDialog& dialog) {
+    // Tie the dialog to the page that opens it, so the window system keeps it above that page
+    // even when the page stays on top of other windows and the dialog does not.
+    if (QWidget* opener = QApplication::activeWindow(); opener && opener != &dialog) {
+        dialog.winId();
+        opener->winId();
+        if (QWindow* window = dialog.windowHandle())
+            window->setTransientParent(opener->windowHandle());
+    }
     const int result = dialog.exec();
     return result == QDialog::Rejected ? 2 : result;
 }

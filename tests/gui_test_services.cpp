@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -338,6 +339,22 @@ TEST(QtUi, MinimiseAndRestoreTouchOnlyTheVisibleWindows) {
     temporary.reset();
     ui.restore(); // a window destroyed while minimised is skipped
     EXPECT_FALSE(shown.isMinimized());
+}
+
+TEST(QtUi, AModalDialogStaysAboveThePageThatOpensIt) {
+    QtUi ui;
+    QDialog page(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+    page.show();
+    QApplication::setActiveWindow(&page);
+    ASSERT_EQ(QApplication::activeWindow(), &page);
+    QDialog notice; // not kept on top itself
+    QWindow* tiedTo = nullptr;
+    QTimer::singleShot(0, [&] {
+        tiedTo = notice.windowHandle()->transientParent();
+        notice.done(1);
+    });
+    EXPECT_EQ(ui.showModal(notice), 1);
+    EXPECT_EQ(tiedTo, page.windowHandle());
 }
 
 namespace {
