@@ -309,14 +309,8 @@ TEST_F(DemoKitTest, TypicalInstallationWithARegisteredModemGoesStraightToTheCopy
     EXPECT_EQ(lines[10], "N\xfamero     :5555 4444 3333 2222");
     EXPECT_EQ(lines[12], " Senha de Acesso:zel1996");
 
-    const std::string command = "pdftotext -layout '" + printer->outputFile().string() + "' -";
-    std::string pdf;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            pdf.append(buffer, n);
-        ::pclose(pipe);
-    }
+    const std::string pdf =
+        runCommand("pdftotext -layout '" + printer->outputFile().string() + "' -").output;
     EXPECT_NE(pdf.find("Enviar via FAX para: 011-555-0190"), std::string::npos) << pdf;
     EXPECT_NE(pdf.find("Nome     :Maria da Conceição"), std::string::npos) << pdf;
     EXPECT_NE(pdf.find("Número     :5555 4444 3333 2222"), std::string::npos) << pdf;

@@ -21,14 +21,7 @@ namespace zel::test {
 namespace {
 
 std::string run(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
+    return runCommand(command).output;
 }
 
 class RegistrationTest : public WizardTest {

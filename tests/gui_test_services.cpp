@@ -85,14 +85,7 @@ void pressKey(QWidget& widget, Qt::Key key) {
 }
 
 std::string run(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
+    return runCommand(command).output;
 }
 
 std::string quoted(const fs::path& path) {
