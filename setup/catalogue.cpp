@@ -8,12 +8,6 @@ namespace zel {
 
 namespace {
 
-void addTrailingBackslash(std::string& dir) {
-    // An empty text gets one too: it then names the source directory itself.
-    if (dir.empty() || dir.back() != '\\')
-        dir += '\\';
-}
-
 // Slots 1 to 30 from keys prefix + K; the list ends right after the first empty name.
 void readSlots(const ProfileFile& file, const std::string& section, const char* prefix,
                std::array<std::string, kFileSlots>& slots) {
@@ -51,7 +45,7 @@ void Catalogue::load(const ProfileFile& file) {
     s.cadastro1 = file.readText("Principal", "cadastro1", "");
     s.cadastro2 = file.readText("Principal", "cadastro2", "");
     s.StartWave = file.readText("Principal", "StartWave", "");
-    addTrailingBackslash(s.destino);
+    s.destino = withTrailingBackslash(s.destino);
 
     s.navegap_setup = file.readText("Principal", "navegap_setup", kMissing);
     s.navegap_version = file.readText("Principal", "navegap_version", kMissing);
@@ -68,8 +62,8 @@ void Catalogue::load(const ProfileFile& file) {
         e.nome = file.readText(section, "nome", "");
         e.instala = file.readFlag(section, "instala", false) ? 1 : 0;
         e.tamanho = file.readInteger(section, "tamanho", 0);
-        e.diretorio = file.readText(section, "diretorio", "");
-        addTrailingBackslash(e.diretorio);
+        // An empty one becomes "\": it then names the source directory itself.
+        e.diretorio = withTrailingBackslash(file.readText(section, "diretorio", ""));
         e.criadir = file.readFlag(section, "criadir", false) ? 1 : 0;
         readSlots(file, section, "Arquivo", e.Arquivo);
         readSlots(file, section, "System", e.System);

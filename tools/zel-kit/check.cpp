@@ -712,9 +712,7 @@ private:
         }
 
         const Key* dirKey = s.find("diretorio");
-        std::string dir = dirKey ? dirKey->value : "";
-        if (dir.empty() || dir.back() != '\\')
-            dir += '\\';
+        std::string dir = zel::withTrailingBackslash(dirKey ? dirKey->value : "");
         if (dir == "\\")
             dir.clear(); // the medium's root itself
 
