@@ -12,13 +12,6 @@ namespace zel {
 
 namespace {
 
-std::string upperCp1252Text(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = upperCp1252(c);
-    return out;
-}
-
 // Empties the list however the sweep ends.
 struct ClearOnExit {
     FoundFilesList& list;

@@ -121,6 +121,13 @@ char upperCp1252(char c) {
     }
 }
 
+std::string upperCp1252Text(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = upperCp1252(c);
+    return out;
+}
+
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;

@@ -15,5 +15,7 @@ std::string upperAscii(std::string_view text);
 // Case-insensitive comparison of Windows names (code page 1252 letters included).
 bool equalsNoCase(std::string_view a, std::string_view b);
 char upperCp1252(char c);
+// The whole text upper-cased, code page 1252 letters included.
+std::string upperCp1252Text(std::string_view text);
 
 } // namespace zel

@@ -23,14 +23,6 @@ constexpr std::size_t kMaxDepth = 512; // levels below the root, as Windows allo
 constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::size_t kHexLineLimit = 77; // regedit's wrapping of hex lists
 
-// The key under which names are looked up: upper case, code page 1252 letters included.
-std::string folded(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        c = upperCp1252(c);
-    return out;
-}
-
 bool hasLineBreakOrNul(std::string_view name) {
     return name.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos;
 }
@@ -174,7 +166,7 @@ public:
 
     RegKey* child(RegKey* parent, std::string_view name) {
         auto& index = keys_[parent];
-        auto [it, inserted] = index.try_emplace(folded(name), nullptr);
+        auto [it, inserted] = index.try_emplace(upperCp1252Text(name), nullptr);
         if (inserted) {
             auto key = std::make_unique<RegKey>();
             key->name = std::string(name);
@@ -186,7 +178,7 @@ public:
 
     void setValue(RegKey* key, RegValue value) {
         auto& index = values_[key];
-        auto [it, inserted] = index.try_emplace(folded(value.name), key->values.size());
+        auto [it, inserted] = index.try_emplace(upperCp1252Text(value.name), key->values.size());
         if (inserted) {
             key->values.push_back(std::move(value));
         } else {
