@@ -1,6 +1,7 @@
 #include "connection/TForm5.h"
 
 #include "platform/platform.h"
+#include "platform/qt_pictures.h"
 #include "setup/TForm4.h"
 #include "wizard/TForm2.h"
 #include "wizard/TForm3.h"
@@ -20,7 +21,7 @@ constexpr const char* kModemInitKey =
 TForm5::TForm5(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
     foundFiles_ = std::make_unique<zel::ListBoxFoundFiles>(*ui.ListBox1);
-    ui.Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/connection.png")));
+    ui.Image1->setPixmap(zel::ownPicture("connection.bmp"));
     onClick(ui.Button1, &TForm5::Button1Click);
     onClick(ui.Button2, &TForm5::Button2Click);
     onClick(ui.Button3, &TForm5::Button3Click);

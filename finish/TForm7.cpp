@@ -2,13 +2,14 @@
 
 #include "finish/finish.h"
 #include "platform/platform.h"
+#include "platform/qt_pictures.h"
 #include "wizard/TForm3.h"
 
 #include <QPixmap>
 
 TForm7::TForm7(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/finish.png")));
+    ui.Image1->setPixmap(zel::ownPicture("finish.bmp"));
     onClick(ui.Button1, &TForm7::Button1Click);
     finishLayout(ui.Button1);
 }

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QPainter>
@@ -22,6 +23,18 @@
 namespace zel {
 
 namespace {
+
+// Decodes data of a known format with Qt's own reader for it. Left to guess, Qt first asks
+// every image-format plugin whether it knows the data, and so loads them all (and the
+// libraries they need) for a picture it could read itself.
+QImage decodeAs(const QByteArray& data, const char* format) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
 
 // Metafiles say how large they are; anything beyond this is a damaged header, not a picture.
 constexpr int kMaxPictureSide = 8192;
@@ -82,9 +95,7 @@ QImage decodeDib(const QByteArray& info, const QByteArray& bits) {
     put32(static_cast<uint32_t>(14 + info.size()));
     file.append(info);
     file.append(bits);
-    QImage image;
-    image.loadFromData(file, "BMP");
-    return image;
+    return decodeAs(file, "BMP");
 }
 
 // The size of a DIB's info part (header, masks and colour table), 0 when it is not a DIB.
@@ -862,11 +873,20 @@ QImage readPicture(const std::filesystem::path& hostFile) {
     else if (ext == ".ICO")
         image = readIcon(data);
     else if (ext == ".BMP")
-        image.loadFromData(data, "BMP");
+        image = decodeAs(data, "BMP");
     // A picture saved under another extension than its kind still shows.
     if (image.isNull())
         image.loadFromData(data);
     return image;
+}
+
+QPixmap ownPicture(const char* file) {
+    QFile data(QStringLiteral(":/pictures/") + QLatin1String(file));
+    if (!data.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&data, QFileInfo(data.fileName()).suffix().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
 
 bool loadPicture(QLabel& target, const std::filesystem::path& hostFile) {

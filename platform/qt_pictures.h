@@ -2,6 +2,7 @@
 // Picture files shown by the pages: bitmaps (.BMP), icons (.ICO) and metafiles (.WMF, .EMF),
 // chosen by the file's extension, and PNG, JPEG and GIF by their content.
 #include <QImage>
+#include <QPixmap>
 
 #include <filesystem>
 #include <string_view>
@@ -16,6 +17,10 @@ class Machine;
 // drawn at their own size (on a white ground) with the drawing records pictures use: pens,
 // brushes, lines, rectangles, ellipses, polygons, text and embedded bitmaps.
 QImage readPicture(const std::filesystem::path& hostFile);
+
+// One of the program's own pictures (":/pictures/FILE", read in the format its suffix names);
+// a null pixmap when there is none.
+QPixmap ownPicture(const char* file);
 
 // Loads the picture into the label. On failure (missing or undecodable file) the label's
 // picture is left empty and the result is false.

@@ -4,6 +4,7 @@
 #include "connection/network_stack.h"
 #include "finish/TForm7.h"
 #include "platform/platform.h"
+#include "platform/qt_pictures.h"
 #include "setup/catalogue.h"
 #include "setup/install.h"
 #include "setup/qt_progress.h"
@@ -58,7 +59,7 @@ std::optional<std::string> spaceQuestion(const Catalogue& catalogue, int browser
 
 TForm4::TForm4(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/copy.png")));
+    ui.Image1->setPixmap(zel::ownPicture("copy.bmp"));
     onClick(ui.Button1, &TForm4::Button1Click);
     onClick(ui.Button2, &TForm4::Button2Click);
     onClick(ui.Button3, &TForm4::Button3Click);

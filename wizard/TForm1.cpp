@@ -23,7 +23,7 @@ std::string underProgramFiles(const std::string& destino, const std::string& pro
 
 TForm1::TForm1(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/welcome.png")));
+    ui.Image1->setPixmap(zel::ownPicture("welcome.bmp"));
     onClick(ui.Button1, &TForm1::Button1Click);
     onClick(ui.Button2, &TForm1::Button2Click);
     for (int k = 1; k <= kSponsors; ++k)

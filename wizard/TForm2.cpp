@@ -1,6 +1,7 @@
 #include "wizard/TForm2.h"
 
 #include "connection/TForm5.h"
+#include "platform/qt_pictures.h"
 #include "registration/TCadastro.h"
 #include "setup/TForm4.h"
 #include "wizard/TForm3.h"
@@ -9,7 +10,7 @@
 
 TForm2::TForm2(TWizard& wizard) : TPage(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/install_type.png")));
+    ui.Image1->setPixmap(zel::ownPicture("install_type.bmp"));
     onClick(ui.Button1, &TForm2::Button1Click);
     onClick(ui.Button2, &TForm2::Button2Click);
     onClick(ui.Button3, &TForm2::Button3Click);

@@ -1,6 +1,7 @@
 #include "wizard/TFormDir.h"
 
 #include "platform/platform.h"
+#include "platform/qt_pictures.h"
 #include "platform/winpath.h"
 
 #include <QListWidget>
@@ -68,7 +69,7 @@ TFormDir::TFormDir(TWizard& wizard)
 
 void TFormDir::FormCreate() {
     zel::Platform& platform = wizard_.platform;
-    const QIcon driveIcon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+    const QIcon driveIcon(zel::ownPicture("drive.xpm"));
     for (const char letter : platform.files.listDrives())
         ui.DriveComboBox1->addItem(driveIcon, QString(QLatin1Char(lowerCase(letter))) + ':',
                                    QVariant(QLatin1Char(upperCase(letter))));
@@ -97,8 +98,8 @@ void TFormDir::showDriveOfList() {
 void TFormDir::fillLines() {
     zel::Files& files = wizard_.platform.files;
     QListWidget& list = *ui.DirectoryListBox1;
-    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const QIcon open(zel::ownPicture("folder_open.xpm"));
+    const QIcon closed(zel::ownPicture("folder_closed.xpm"));
     list.clear();
 
     const auto addLine = [&](const QIcon& icon, const std::string& text, const std::string& path,

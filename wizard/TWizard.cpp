@@ -16,6 +16,7 @@
 
 #include "connection/TForm5.h"
 #include "finish/TForm7.h"
+#include "platform/qt_pictures.h"
 #include "registration/TAviso.h"
 #include "registration/TCadastro.h"
 #include "setup/TForm4.h"
@@ -57,7 +58,7 @@ void setUpApplication(QApplication& app) {
     // The title of the task-bar entry and of the error report. Set as the application name,
     // not the display name, which the window system would append to every page's caption.
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/app_icon.png")));
+    QApplication::setWindowIcon(QIcon(zel::ownPicture("app_icon.xpm")));
     QApplication::setQuitOnLastWindowClosed(false);
     installFontSubstitutions();
     applyClassicStyle(app);

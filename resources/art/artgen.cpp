@@ -1,6 +1,8 @@
 // zel-artgen: draws the wizard's pictures and the demo kit's pictures, icons and start-up sound.
 //
-//   zel-artgen pictures DIR   the pages' pictures (160 x 120) and the application icon, as PNG
+//   zel-artgen pictures DIR   the pages' pictures (160 x 120, as BMP) and the application and
+//                             directory chooser's icons (as XPM, which keeps transparency):
+//                             formats the wizard reads in microseconds, without a decompressor
 //   zel-artgen kit DIR        the demo kit's binary files (sponsor pictures, icons, sound)
 //
 // Everything is drawn here with QPainter and then reduced to a 256-colour palette with error
@@ -878,6 +880,48 @@ QImage appIcon() {
     return img;
 }
 
+// The directory chooser's small icons, drawn pixel by pixel without smoothing like the file
+// dialogs of the time: a closed and an open folder (14 x 14, the list's line) and a hard disk
+// (16 x 16, the drive box's icon size).
+constexpr QRgb kFolderFace = qRgb(255, 255, 128);
+constexpr QRgb kFolderShade = qRgb(192, 192, 0);
+constexpr QRgb kOutline = qRgb(0, 0, 0);
+
+QImage folderIcon(bool open) {
+    QImage img = canvas(14, 14);
+    QPainter p(&img);
+    p.setPen(Qt::NoPen);
+    const auto box = [&p](int x, int y, int w, int h, QRgb fill) {
+        p.fillRect(x, y, w, h, QColor::fromRgb(kOutline));
+        p.fillRect(x + 1, y + 1, w - 2, h - 2, QColor::fromRgb(fill));
+    };
+    box(1, 2, 6, 3, kFolderFace);   // the tab
+    box(0, 3, 13, 10, kFolderFace); // the back
+    p.fillRect(1, 4, 11, 1, Qt::white);
+    if (open) {
+        // The front flap, tilted towards the viewer.
+        QPolygon flap;
+        flap << QPoint(3, 6) << QPoint(13, 6) << QPoint(10, 12) << QPoint(0, 12);
+        p.setBrush(QColor::fromRgb(kFolderShade));
+        p.setPen(QColor::fromRgb(kOutline));
+        p.drawPolygon(flap);
+    }
+    p.end();
+    return img;
+}
+
+QImage driveIcon() {
+    QImage img = canvas(16, 16);
+    QPainter p(&img);
+    p.fillRect(0, 5, 16, 7, QColor::fromRgb(kOutline));
+    p.fillRect(1, 6, 14, 5, QColor(192, 192, 192));
+    p.fillRect(1, 6, 14, 1, Qt::white);
+    p.fillRect(3, 9, 7, 1, QColor(128, 128, 128)); // the slot
+    p.fillRect(12, 8, 2, 2, QColor(0, 255, 0));    // the light
+    p.end();
+    return img;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The demo kit: icons, sponsor pictures, the sponsor's full-screen picture and the sound.
 
@@ -1190,14 +1234,28 @@ bool writeImage(const QString& path, const QImage& img, const char* format) {
     return true;
 }
 
+// A page's picture: reduced to the palette, then stored with full pixels, which the wizard
+// shows without converting them first.
+QImage pagePicture(const QImage& img) {
+    return to256Colours(img).convertToFormat(QImage::Format_RGB32);
+}
+
 int pictures(const QString& dir) {
     bool ok = true;
-    ok = writeImage(dir + "/welcome.png", to256Colours(welcomePicture()), "PNG") && ok;
-    ok = writeImage(dir + "/copy.png", to256Colours(copyPicture()), "PNG") && ok;
-    ok = writeImage(dir + "/install_type.png", to256Colours(installTypePicture()), "PNG") && ok;
-    ok = writeImage(dir + "/connection.png", to256Colours(connectionPicture()), "PNG") && ok;
-    ok = writeImage(dir + "/finish.png", to256Colours(finishPicture()), "PNG") && ok;
-    ok = writeImage(dir + "/app_icon.png", to256Colours(appIcon(), true), "PNG") && ok;
+    ok = writeImage(dir + "/welcome.bmp", pagePicture(welcomePicture()), "BMP") && ok;
+    ok = writeImage(dir + "/copy.bmp", pagePicture(copyPicture()), "BMP") && ok;
+    ok = writeImage(dir + "/install_type.bmp", pagePicture(installTypePicture()), "BMP") && ok;
+    ok = writeImage(dir + "/connection.bmp", pagePicture(connectionPicture()), "BMP") && ok;
+    ok = writeImage(dir + "/finish.bmp", pagePicture(finishPicture()), "BMP") && ok;
+    // The XPM writer keeps transparency only for pixels that carry their own alpha.
+    const auto icon = [&dir](const char* name, const QImage& img) {
+        return writeImage(dir + "/" + name,
+                          to256Colours(img, true).convertToFormat(QImage::Format_ARGB32), "XPM");
+    };
+    ok = icon("app_icon.xpm", appIcon()) && ok;
+    ok = icon("folder_closed.xpm", folderIcon(false)) && ok;
+    ok = icon("folder_open.xpm", folderIcon(true)) && ok;
+    ok = icon("drive.xpm", driveIcon()) && ok;
     return ok ? 0 : 1;
 }
 
