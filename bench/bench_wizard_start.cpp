@@ -6,6 +6,7 @@
 #include "platform/qt_sound.h"
 #include "platform/qt_system_printer.h"
 #include "platform/qt_ui.h"
+#include "platform/qt_warmup.h"
 #include "setup/catalogue.h"
 #include "wizard/TForm1.h"
 #include "wizard/TWizard.h"
@@ -22,6 +23,7 @@ int main(int argc, char* argv[]) {
         std::cerr << "usage: bench_wizard_start MEDIUM/SETUP\n";
         return 2;
     }
+    zel::WarmUp fonts = zel::warmUpFonts(); // on another core, while the application is set up
     QApplication app(argc, argv);
     zel::setUpApplication(app);
 
@@ -42,6 +44,7 @@ int main(int argc, char* argv[]) {
     zel::QtSound sound(*machine);
     zel::Platform platform(*machine, ui, printer, sound);
     zel::Catalogue catalogue;
+    fonts.wait(); // the pages measure their texts as they are built
     TWizard wizard(platform, catalogue);
     bench::QuitOnFirstPaint quit(*wizard.Form1);
     wizard.start();

@@ -4,11 +4,40 @@
 #include "platform/wave_player.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 
+#include <functional>
 #include <utility>
 
 namespace zel {
+
+namespace {
+
+// Calls back on the first paint of any widget of the application.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(std::function<void()> painted) : painted_(std::move(painted)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && painted_) {
+            qApp->removeEventFilter(this);
+            std::exchange(painted_, nullptr)();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> painted_;
+};
+
+// Where no window is painted, the sound still plays after this long.
+constexpr int kUnpaintedDelayMs = 500;
+
+} // namespace
 
 QtSound::QtSound(const Machine& machine, std::string module)
     : machine_(machine), module_(std::move(module)) {}
@@ -28,15 +57,25 @@ void QtSound::playWave(const std::string& winPath) {
         }
         pending_ = *host;
         if (!timer_) {
-            // A real zero-time timer, not a queued call: it fires once the event loop has
-            // dealt with what is already waiting, the first paint included.
             timer_ = std::make_unique<QTimer>();
             timer_->setSingleShot(true);
-            timer_->setInterval(0);
             QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(),
                              [this] { startPending(); });
         }
-        timer_->start();
+        if (painted_) {
+            timer_->start(0);
+        } else {
+            timer_->start(kUnpaintedDelayMs);
+            if (!paintWatch_ && qApp) {
+                // Windows shown together are painted in one go, before any timer runs: a
+                // zero-time timer started at the first paint fires once they all are.
+                paintWatch_ = std::make_unique<FirstPaint>([this] {
+                    painted_ = true;
+                    if (pending_)
+                        timer_->start(0);
+                });
+            }
+        }
     } catch (...) {
         beep();
     }
@@ -46,6 +85,7 @@ void QtSound::startPending() noexcept {
     if (!pending_)
         return;
     try {
+        timer_->stop();
         const std::filesystem::path host = std::move(*pending_);
         pending_.reset();
         if (!player_ && !moduleMissing_) {

@@ -1,8 +1,9 @@
 #pragma once
 // The start-up sound: a wave file played asynchronously by the sound module (Qt Multimedia).
-// The module is loaded and the audio back end set up from the event loop, after the caller's
-// window has had its first paint, so asking for a sound while the pages are built costs them
-// nothing and the program does not load Qt Multimedia at start.
+// The module is loaded and the audio back end set up from the event loop once a window has
+// had its first paint (or after half a second where none is painted), so asking for a sound
+// while the pages are built costs them nothing and the program does not load Qt Multimedia
+// before the pages are on the screen.
 #include "platform/qt_modules.h"
 #include "platform/sound.h"
 
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 
+class QObject;
 class QTimer;
 
 namespace zel {
@@ -42,8 +44,10 @@ private:
     const Machine& machine_;
     std::string module_;
     std::optional<std::filesystem::path> pending_; // asked for, not started yet
+    std::unique_ptr<QObject> paintWatch_;          // until the first paint after a request
     std::unique_ptr<QTimer> timer_;
     std::unique_ptr<WavePlayer> player_;
+    bool painted_ = false;       // a window has been painted since the first request
     bool moduleMissing_ = false; // reported once, not looked for again
     int beeps_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "platform/qt_sound.h"
 #include "platform/qt_system_printer.h"
 #include "platform/qt_ui.h"
+#include "platform/qt_warmup.h"
 #include "platform/scripted_printer.h"
 #include "platform/scripted_ui.h"
 #include "tests/support/fixtures.h"
@@ -22,17 +23,25 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QWidget>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace zel::test {
 namespace {
@@ -599,6 +608,73 @@ TEST_F(SoundTest, AMissingSoundModuleBeepsInstead) {
     EXPECT_NO_THROW(sound.playWave("C:\\WINDOWS\\TADA.WAV"));
     EXPECT_TRUE(eventsUntil([&] { return sound.beeps() == 2; }));
     EXPECT_FALSE(sound.playerLoaded());
+}
+
+// Calls back on the window's first paint.
+class PaintProbe : public QObject {
+public:
+    PaintProbe(QWidget& window, std::function<void()> painted) : painted_(std::move(painted)) {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && painted_)
+            std::exchange(painted_, nullptr)();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> painted_;
+};
+
+TEST_F(SoundTest, TheSoundModuleWaitsForTheFirstPaint) {
+    QtSound sound(machine());
+    writeFile(driveC() / "WINDOWS" / "TADA.WAV", silentWave());
+    QWidget window;
+    window.resize(80, 60);
+    std::optional<bool> loadedAtPaint;
+    PaintProbe probe(window, [&] { loadedAtPaint = sound.playerLoaded(); });
+    sound.playWave("C:\\WINDOWS\\TADA.WAV");
+    window.show();
+    EXPECT_TRUE(eventsUntil([&] { return sound.playerLoaded(); }));
+    ASSERT_TRUE(loadedAtPaint.has_value());
+    EXPECT_FALSE(*loadedAtPaint);
+}
+
+// ---- start-up warm-ups ----
+
+TEST(WarmUp, ItsTaskIsDoneByWaitOrByTheEnd) {
+    using namespace std::chrono_literals;
+    std::atomic<int> runs{0};
+    {
+        WarmUp slow([&] {
+            std::this_thread::sleep_for(20ms);
+            ++runs;
+        });
+    } // joined here, never left running
+    EXPECT_EQ(runs, 1);
+    WarmUp first([&] { ++runs; });
+    first.wait();
+    EXPECT_EQ(runs, 2);
+    first.wait(); // a second wait returns at once
+    first = WarmUp([&] {
+        std::this_thread::sleep_for(10ms);
+        ++runs;
+    });
+    first = WarmUp(); // replacing a running task waits for it
+    EXPECT_EQ(runs, 3);
+}
+
+TEST(WarmUp, MemoryIsClearedWholeAndAnEmptyRangeNeedsNoThread) {
+    std::vector<unsigned char> block(3 * 4096 + 123, 0xab);
+    WarmUp clearing = warmUpMemory(block.data(), block.size());
+    clearing.wait();
+    EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](unsigned char c) { return c == 0; }));
+    WarmUp none = warmUpMemory(nullptr, 4096);
+    none.wait();
+    WarmUp nothing = warmUpMemory(block.data(), 0);
+    nothing.wait();
 }
 
 // ---- pictures ----

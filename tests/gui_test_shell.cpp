@@ -278,7 +278,7 @@ TEST_F(ShellTest, WelcomePageBringsUpTheBackgroundAndTheMessage) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     ASSERT_TRUE(w.Formback->isVisible());
     EXPECT_EQ(w.Formback->geometry(), screen);
-    const QImage image = w.Formback->ui.Image1->pixmap().toImage();
+    const QImage image = w.Formback->ui.Image1->grab().toImage();
     ASSERT_EQ(image.size(), screen.size());
     // The first band is painted over by the second: the top is blue 254, the bottom black.
     EXPECT_EQ(image.pixelColor(0, 0), QColor(0, 0, 254));
@@ -300,6 +300,40 @@ TEST_F(ShellTest, WelcomePageBringsUpTheBackgroundAndTheMessage) {
 
 // ---------------------------------------------------------------------------------------
 // Exit confirmation
+
+// What reaches the screen is the window's own canvas, made before the window was shown and
+// cleared on another thread meanwhile: the gradient must be painted over all of it.
+TEST_F(ShellTest, TheBackgroundCanvasIsPaintedWhole) {
+    start();
+    TFormback& back = *wizard->Formback;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&back));
+    QCoreApplication::processEvents();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QImage shown = screen->grabWindow(back.winId()).toImage();
+    ASSERT_EQ(shown.size(), screen->geometry().size());
+    // Each row shows the last band that starts at or above it.
+    const auto bands = backgroundBands(shown.height());
+    for (std::size_t i = 1; i + 1 < bands.size(); i += 7) {
+        const int y = bands[i].top;
+        if (bands[i + 1].top == y)
+            continue;
+        EXPECT_EQ(shown.pixelColor(shown.width() / 2, y), QColor(0, 0, bands[i].blue))
+            << "row " << y;
+    }
+    EXPECT_EQ(shown.pixelColor(0, shown.height() - 1), QColor(0, 0, 0));
+    EXPECT_EQ(shown.pixelColor(shown.width() - 1, 0), QColor(0, 0, 254));
+}
+
+// Hidden pages are polished when first shown, not all on the first pass of the event loop.
+TEST_F(ShellTest, PagesArePolishedWhenFirstShown) {
+    start();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(wizard->Form1->testAttribute(Qt::WA_WState_Polished));
+    EXPECT_FALSE(wizard->Form2->ui.Button1->testAttribute(Qt::WA_WState_Polished));
+    wizard->Form1->ui.Button1->click(); // to the licence page
+    EXPECT_TRUE(wizard->Concordo->testAttribute(Qt::WA_WState_Polished));
+    EXPECT_TRUE(wizard->Concordo->ui.Button1->testAttribute(Qt::WA_WState_Polished));
+}
 
 TEST_F(ShellTest, ExitConfirmationAnswers) {
     TConfirma& confirma = *makeWizard().Confirma;

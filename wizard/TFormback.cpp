@@ -1,9 +1,11 @@
 #include "wizard/TFormback.h"
 
+#include <QBackingStore>
 #include <QColor>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPainter>
-#include <QPixmap>
 #include <QScreen>
 
 std::vector<BackgroundBand> backgroundBands(int height) {
@@ -30,24 +32,59 @@ TFormback::TFormback(TWizard& wizard)
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
+    ui.Image1->installEventFilter(this);
     finishLayout(nullptr);
+    prepareCanvas();
+}
+
+namespace {
+
+QRect screenArea() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect(0, 0, 640, 480);
+}
+
+} // namespace
+
+void TFormback::prepareCanvas() {
+    // The window's canvas is megabytes of fresh memory that the first paint would bring in a
+    // page at a time; it is made now and cleared on another core while the remaining pages are
+    // built (the window is shown only once that is done). The first paint then finds it at
+    // this size and keeps it.
+    const QRect area = screenArea();
+    setGeometry(area);
+    ui.Image1->setGeometry(0, 0, area.width(), area.height());
+    create();
+    QBackingStore* store = backingStore();
+    if (!store)
+        return;
+    store->resize(area.size());
+    if (auto* canvas = dynamic_cast<QImage*>(store->paintDevice()))
+        canvasWarmUp_ =
+            zel::warmUpMemory(canvas->bits(), static_cast<std::size_t>(canvas->sizeInBytes()));
 }
 
 void TFormback::coverScreen() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->geometry() : QRect(0, 0, 640, 480);
+    canvasWarmUp_.wait(); // the canvas is the window's own again
+    const QRect area = screenArea();
     setGeometry(area);
     ui.Image1->setGeometry(0, 0, area.width(), area.height());
-
-    QPixmap picture(area.size());
-    picture.fill(Qt::black);
-    {
-        QPainter painter(&picture);
-        for (const BackgroundBand& band : backgroundBands(area.height()))
-            painter.fillRect(0, band.top, area.width(), band.height, QColor(0, 0, band.blue));
-    }
-    ui.Image1->setPixmap(picture);
+    ui.Image1->update();
     show();
     // Below everything, also where no window manager keeps it there.
     lower();
+}
+
+bool TFormback::eventFilter(QObject* watched, QEvent* event) {
+    // The gradient is drawn straight onto the window rather than kept in a picture of the
+    // whole screen: it is only bands of one colour, and a screen-sized picture would cost as
+    // much memory as the window itself.
+    if (watched == ui.Image1 && event->type() == QEvent::Paint) {
+        QPainter painter(ui.Image1);
+        const int width = ui.Image1->width();
+        for (const BackgroundBand& band : backgroundBands(ui.Image1->height()))
+            painter.fillRect(0, band.top, width, band.height, QColor(0, 0, band.blue));
+        return true;
+    }
+    return TPage::eventFilter(watched, event);
 }

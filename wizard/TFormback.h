@@ -1,5 +1,6 @@
 #pragma once
 // The full-screen background behind the pages: a gradient from bright blue to black.
+#include "platform/qt_warmup.h"
 #include "ui_TFormback.h"
 #include "wizard/TWizard.h"
 
@@ -26,4 +27,12 @@ public:
     // Lays the page over the whole screen, paints the gradient and shows it. It is kept below
     // every other window, so the pages always stay in front of it.
     void coverScreen();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void prepareCanvas();
+
+    zel::WarmUp canvasWarmUp_;
 };

@@ -25,6 +25,8 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -193,6 +195,10 @@ TWizard::TWizard(zel::Platform& platform, zel::Catalogue& catalogue)
 TWizard::~TWizard() = default;
 
 void TWizard::start() {
+    // Qt polishes every new widget from the event loop, so the first pass would polish all
+    // thirteen forms before anything is painted. A form is polished anyway when it is first
+    // shown; the welcome page is, now.
+    QCoreApplication::removePostedEvents(nullptr, QEvent::PolishRequest);
     Form1->show();
 }
 

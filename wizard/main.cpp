@@ -3,6 +3,7 @@
 #include "platform/qt_sound.h"
 #include "platform/qt_system_printer.h"
 #include "platform/qt_ui.h"
+#include "platform/qt_warmup.h"
 #include "setup/catalogue.h"
 #include "wizard/TWizard.h"
 
@@ -38,6 +39,7 @@ fs::path progmanHostPath(const fs::path& program) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    zel::WarmUp fonts = zel::warmUpFonts(); // on another core, while the application is set up
     QApplication app(argc, argv);
     zel::setUpApplication(app);
 
@@ -60,6 +62,7 @@ int main(int argc, char* argv[]) {
     zel::QtSound sound(*machine);
     zel::Platform platform(*machine, ui, printer, sound);
     zel::Catalogue catalogue;
+    fonts.wait(); // the pages measure their texts as they are built
     TWizard wizard(platform, catalogue);
     wizard.start();
     return app.exec();
