@@ -883,8 +883,9 @@ QImage appIcon() {
 // The directory chooser's small icons, drawn pixel by pixel without smoothing like the file
 // dialogs of the time: a closed and an open folder (14 x 14, the list's line) and a hard disk
 // (16 x 16, the drive box's icon size).
-constexpr QRgb kFolderFace = qRgb(255, 255, 128);
-constexpr QRgb kFolderShade = qRgb(192, 192, 0);
+// Colours of the palette's cube, so they stay flat instead of dithered.
+constexpr QRgb kFolderFace = qRgb(255, 255, 153);
+constexpr QRgb kFolderShade = qRgb(204, 204, 102);
 constexpr QRgb kOutline = qRgb(0, 0, 0);
 
 QImage folderIcon(bool open) {
