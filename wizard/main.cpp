@@ -1,18 +1,9 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
-#include "platform/platform.h"
-#include "platform/qt_sound.h"
-#include "platform/qt_system_printer.h"
-#include "platform/qt_ui.h"
-#include "platform/qt_warmup.h"
-#include "setup/catalogue.h"
-#include "wizard/TWizard.h"
-
-#include <QApplication>
+#include "platform/ui.h"
+#include "wizard/qt_program.h"
 
 #include <cstdlib>
-#include <exception>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 
 namespace {
@@ -39,31 +30,17 @@ fs::path progmanHostPath(const fs::path& program) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    zel::WarmUp fonts = zel::warmUpFonts(); // on another core, while the application is set up
-    QApplication app(argc, argv);
-    zel::setUpApplication(app);
-
-    zel::QtUi ui;
-    std::unique_ptr<zel::Machine> machine;
-    try {
+    zel::WizardRun run;
+    run.machine = [] {
         zel::Machine::Options options;
         options.prefix = zel::Machine::defaultPrefix();
         options.programHostPath = zel::Machine::runningExecutable();
         options.hostWorkingDir = fs::current_path();
         options.progmanHostPath = progmanHostPath(options.programHostPath);
-        machine = std::make_unique<zel::Machine>(options);
-    } catch (const std::exception& e) {
-        // Without its machine (say, a prefix that cannot be created) the wizard cannot start.
-        ui.reportError(e.what());
-        return 1;
-    }
-
-    zel::SystemPrinter printer;
-    zel::QtSound sound(*machine);
-    zel::Platform platform(*machine, ui, printer, sound);
-    zel::Catalogue catalogue;
-    fonts.wait(); // the pages measure their texts as they are built
-    TWizard wizard(platform, catalogue);
-    wizard.start();
-    return app.exec();
+        return options;
+    };
+    run.cannotStart = [](zel::UiServices& ui, const std::string& reason) {
+        ui.reportError(reason);
+    };
+    return zel::runWizard(argc, argv, run);
 }
