@@ -27,13 +27,17 @@ namespace {
 // Decodes data of a known format with Qt's own reader for it. Left to guess, Qt first asks
 // every image-format plugin whether it knows the data, and so loads them all (and the
 // libraries they need) for a picture it could read itself.
+QImage decodeAs(QIODevice& device, const QByteArray& format) {
+    QImageReader reader(&device, format);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
 QImage decodeAs(const QByteArray& data, const char* format) {
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setAutoDetectImageFormat(false);
-    return reader.read();
+    return decodeAs(buffer, format);
 }
 
 // Metafiles say how large they are; anything beyond this is a damaged header, not a picture.
@@ -884,9 +888,7 @@ QPixmap ownPicture(const char* file) {
     QFile data(QStringLiteral(":/pictures/") + QLatin1String(file));
     if (!data.open(QIODevice::ReadOnly))
         return {};
-    QImageReader reader(&data, QFileInfo(data.fileName()).suffix().toLatin1());
-    reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
+    return QPixmap::fromImage(decodeAs(data, QFileInfo(data.fileName()).suffix().toLatin1()));
 }
 
 bool loadPicture(QLabel& target, const std::filesystem::path& hostFile) {

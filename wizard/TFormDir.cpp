@@ -63,6 +63,8 @@ TFormDir::TFormDir(TWizard& wizard)
         const std::string path = zel::fromQt(item->data(kPathRole).toString());
         run([this, path] { DirectoryListBox1Open(path); });
     });
+    folderOpen_ = QIcon(zel::ownPicture("folder_open.xpm"));
+    folderClosed_ = QIcon(zel::ownPicture("folder_closed.xpm"));
     finishLayout(ui.DirectoryListBox1);
     run([this] { FormCreate(); });
 }
@@ -98,8 +100,6 @@ void TFormDir::showDriveOfList() {
 void TFormDir::fillLines() {
     zel::Files& files = wizard_.platform.files;
     QListWidget& list = *ui.DirectoryListBox1;
-    const QIcon open(zel::ownPicture("folder_open.xpm"));
-    const QIcon closed(zel::ownPicture("folder_closed.xpm"));
     list.clear();
 
     const auto addLine = [&](const QIcon& icon, const std::string& text, const std::string& path,
@@ -112,7 +112,8 @@ void TFormDir::fillLines() {
 
     // The path from the root down to the directory, then its sub-directories.
     std::string path = directory_.substr(0, 3); // "C:\"
-    QListWidgetItem* current = addLine(open, std::string{lowerCase(path[0]), ':', '\\'}, path, 0);
+    QListWidgetItem* current =
+        addLine(folderOpen_, std::string{lowerCase(path[0]), ':', '\\'}, path, 0);
     int level = 0;
     std::size_t from = 3;
     while (from < directory_.size()) {
@@ -121,12 +122,12 @@ void TFormDir::fillLines() {
             end = directory_.size();
         const std::string name = directory_.substr(from, end - from);
         path = directory_.substr(0, end);
-        current = addLine(open, name, path, ++level);
+        current = addLine(folderOpen_, name, path, ++level);
         from = end + 1;
     }
     const std::string parent = zel::withTrailingBackslash(directory_);
     for (const std::string& name : files.listSubdirectories(directory_))
-        addLine(closed, name, parent + name, level + 1);
+        addLine(folderClosed_, name, parent + name, level + 1);
     list.setCurrentItem(current);
     list.scrollToItem(current);
 }

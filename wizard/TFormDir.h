@@ -8,6 +8,8 @@
 #include "ui_TFormDir.h"
 #include "wizard/TWizard.h"
 
+#include <QIcon>
+
 #include <map>
 #include <string>
 
@@ -43,4 +45,7 @@ private:
 
     std::string directory_;
     std::map<char, std::string> lastOnDrive_; // upper-case letter -> directory
+    // The list's folder icons: read once, used by every filling of the list.
+    QIcon folderOpen_;
+    QIcon folderClosed_;
 };

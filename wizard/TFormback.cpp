@@ -3,10 +3,8 @@
 #include <QBackingStore>
 #include <QColor>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QScreen>
 
 std::vector<BackgroundBand> backgroundBands(int height) {
     // Each band is one pixel taller than the step, so that rounding leaves no gap; a band
@@ -28,37 +26,22 @@ TFormback::TFormback(TWizard& wizard)
             Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
                 Qt::WindowDoesNotAcceptFocus) {
     ui.setupUi(this);
-    setAutoFillBackground(true);
-    QPalette black = palette();
-    black.setColor(QPalette::Window, Qt::black);
-    setPalette(black);
     ui.Image1->installEventFilter(this);
     finishLayout(nullptr);
     prepareCanvas();
 }
-
-namespace {
-
-QRect screenArea() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry() : QRect(0, 0, 640, 480);
-}
-
-} // namespace
 
 void TFormback::prepareCanvas() {
     // The window's canvas is megabytes of fresh memory that the first paint would bring in a
     // page at a time; it is made now and cleared on another core while the remaining pages are
     // built (the window is shown only once that is done). The first paint then finds it at
     // this size and keeps it.
-    const QRect area = screenArea();
-    setGeometry(area);
-    ui.Image1->setGeometry(0, 0, area.width(), area.height());
+    spanScreen(*ui.Image1);
     create();
     QBackingStore* store = backingStore();
     if (!store)
         return;
-    store->resize(area.size());
+    store->resize(size());
     if (auto* canvas = dynamic_cast<QImage*>(store->paintDevice()))
         canvasWarmUp_ =
             zel::warmUpMemory(canvas->bits(), static_cast<std::size_t>(canvas->sizeInBytes()));
@@ -66,9 +49,7 @@ void TFormback::prepareCanvas() {
 
 void TFormback::coverScreen() {
     canvasWarmUp_.wait(); // the canvas is the window's own again
-    const QRect area = screenArea();
-    setGeometry(area);
-    ui.Image1->setGeometry(0, 0, area.width(), area.height());
+    spanScreen(*ui.Image1);
     ui.Image1->update();
     show();
     // Below everything, also where no window manager keeps it there.

@@ -35,6 +35,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -134,8 +135,14 @@ TPage::TPage(TWizard& wizard, Role role, Qt::WindowFlags flags)
     : QDialog(nullptr, flags), wizard_(wizard), role_(role) {}
 
 void TPage::finishLayout(QWidget* firstControl) {
-    if (role_ != Role::Backdrop)
+    if (role_ != Role::Backdrop) {
         setFixedSize(size());
+    } else {
+        setAutoFillBackground(true);
+        QPalette black = palette();
+        black.setColor(QPalette::Window, Qt::black);
+        setPalette(black);
+    }
     // A bevel is a bottom line: drawn along the lower edge of its rectangle.
     for (QFrame* frame : findChildren<QFrame*>()) {
         if (frame->frameShape() == QFrame::HLine)
@@ -143,6 +150,13 @@ void TPage::finishLayout(QWidget* firstControl) {
     }
     if (firstControl)
         firstControl->setFocus();
+}
+
+void TPage::spanScreen(QWidget& picture) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->geometry() : QRect(0, 0, 640, 480);
+    setGeometry(area);
+    picture.setGeometry(0, 0, area.width(), area.height());
 }
 
 void TPage::run(const std::function<void()>& handler) {

@@ -67,9 +67,13 @@ protected:
 
     TPage(TWizard& wizard, Role role, Qt::WindowFlags flags);
 
-    // Called by each form once its controls exist: fixes the client size, names the controls
-    // and gives the first control of the tab order the focus.
+    // Called by each form once its controls exist: fixes the client size (a backdrop gets a
+    // black ground instead), names the controls and gives the first control of the tab order
+    // the focus.
     void finishLayout(QWidget* firstControl);
+    // A backdrop's show step: lays the form over the whole primary screen and its picture
+    // over the whole form.
+    void spanScreen(QWidget& picture);
     // Runs a handler (or a creation step) under the general error report.
     void run(const std::function<void()>& handler);
     template <class Form> void onClick(QAbstractButton* button, void (Form::*handler)());
