@@ -1,8 +1,8 @@
 // The installation run of a 50 MB kit (10 programs of 20 files of 256 kbytes each), against
 // cp -r of the same program directories into an empty destination.
 #include "bench/bench_support.h"
-#include "platform/files.h"
-#include "platform/machine.h"
+#include "winemu/files.h"
+#include "winemu/machine.h"
 #include "setup/catalogue.h"
 #include "setup/install.h"
 

@@ -2,9 +2,9 @@
 // the same two names on the same tree. The walk is one pass with a name predicate, exactly as
 // the sweep runs it.
 #include "bench/bench_support.h"
-#include "platform/cp1252.h"
-#include "platform/files.h"
-#include "platform/machine.h"
+#include "winemu/cp1252.h"
+#include "winemu/files.h"
+#include "winemu/machine.h"
 
 #include <benchmark/benchmark.h>
 

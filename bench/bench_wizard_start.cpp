@@ -3,9 +3,9 @@
 // sound, the background and the welcome page), ending at the welcome page's first paint.
 // Usage: bench_wizard_start MEDIUM/SETUP, with ZEL_PREFIX set.
 #include "bench/first_paint.h"
-#include "wizard/TForm1.h"
-#include "wizard/TWizard.h"
-#include "wizard/qt_program.h"
+#include "pages/WelcomePage.h"
+#include "pages/Wizard.h"
+#include "app/start.h"
 
 #include <filesystem>
 #include <iostream>
@@ -30,8 +30,8 @@ int main(int argc, char* argv[]) {
     run.cannotStart = [](zel::UiServices&, const std::string& reason) {
         std::cerr << "bench_wizard_start: " << reason << '\n';
     };
-    run.beforeStart = [&quit](TWizard& wizard) {
-        quit = std::make_unique<bench::QuitOnFirstPaint>(*wizard.Form1);
+    run.beforeStart = [&quit](Wizard& wizard) {
+        quit = std::make_unique<bench::QuitOnFirstPaint>(*wizard.welcomePage);
     };
     return zel::runWizard(argc, argv, run);
 }

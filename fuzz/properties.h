@@ -3,12 +3,12 @@
 // corpus replay and the regression tests (tests/test_fuzz_regressions.cpp). Each check takes
 // one input and answers "" when every property holds, or a description of the first that does
 // not; a crash or a sanitizer report is a failure as well.
-#include "platform/cp1252.h"
-#include "platform/machine.h"
-#include "platform/profile.h"
-#include "platform/progman_macros.h"
-#include "platform/registry.h"
-#include "platform/winpath.h"
+#include "winemu/cp1252.h"
+#include "winemu/machine.h"
+#include "winemu/profile.h"
+#include "progman/progman_macros.h"
+#include "winemu/registry.h"
+#include "winemu/winpath.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #pragma once
 // Temporary directories, prefixes and kit media for the tests.
-#include "platform/machine.h"
-#include "platform/ui.h"
+#include "winemu/machine.h"
+#include "winemu/ui.h"
 
 #include <gtest/gtest.h>
 

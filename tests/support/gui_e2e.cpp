@@ -1,7 +1,7 @@
 #include "tests/support/gui_e2e.h"
 
-#include "platform/profile.h"
-#include "platform/registry.h"
+#include "winemu/profile.h"
+#include "winemu/registry.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "tests/support/gui_wizard_fixture.h"
 
-#include "platform/qt_ui.h"
-#include "platform/registry.h"
-#include "wizard/TFormback.h"
+#include "qt/qt_ui.h"
+#include "winemu/registry.h"
+#include "pages/BackdropWindow.h"
 
 #include <QApplication>
 
@@ -64,11 +64,11 @@ void WizardTest::writeRegistry(std::string_view key, std::string_view name,
     registry.closeKey();
 }
 
-TWizard& WizardTest::makeWizard() {
+Wizard& WizardTest::makeWizard() {
     wizard.reset();
     platform = std::make_unique<Platform>(machine(), ui, *printer, sound);
     catalogue = Catalogue{};
-    wizard = std::make_unique<TWizard>(*platform, catalogue);
+    wizard = std::make_unique<Wizard>(*platform, catalogue);
     return *wizard;
 }
 
@@ -81,8 +81,8 @@ void WizardTest::start() {
 QStringList WizardTest::visiblePages() const {
     QStringList names;
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && qobject_cast<TPage*>(window) &&
-            !qobject_cast<TFormback*>(window))
+        if (window->isVisible() && qobject_cast<PageWindow*>(window) &&
+            !qobject_cast<BackdropWindow*>(window))
             names << window->objectName();
     }
     names.sort();

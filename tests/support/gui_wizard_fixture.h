@@ -1,13 +1,13 @@
 #pragma once
 // The whole wizard on a temporary machine: a prefix, a medium with the given SETUP.INI, the
 // platform with scripted services, and the thirteen forms. For page and end-to-end tests.
-#include "platform/platform.h"
-#include "platform/scripted_printer.h"
-#include "platform/scripted_ui.h"
-#include "platform/sound.h"
+#include "winemu/platform.h"
+#include "tests/support/scripted_printer.h"
+#include "tests/support/scripted_ui.h"
+#include "winemu/sound.h"
 #include "setup/catalogue.h"
 #include "tests/support/fixtures.h"
-#include "wizard/TWizard.h"
+#include "pages/Wizard.h"
 
 #include <QStringList>
 
@@ -41,7 +41,7 @@ protected:
     // A string value in the machine's registry, its key created when missing.
     void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
     // Builds the platform and creates the forms, as the program's start-up does.
-    TWizard& makeWizard();
+    Wizard& makeWizard();
     // Shows the main window as the program does when its event loop starts.
     void start();
 
@@ -53,7 +53,7 @@ protected:
     RecordingSound sound;
     std::unique_ptr<Platform> platform;
     Catalogue catalogue;
-    std::unique_ptr<TWizard> wizard;
+    std::unique_ptr<Wizard> wizard;
 };
 
 } // namespace zel::test

@@ -1,9 +1,9 @@
 // progman: the Program Manager of the emulated machine. Started without options (or as
 // "PROGMAN PROGMAN", the way the wizard's fallback starts C:\WINDOWS\PROGMAN.EXE) it serves
 // the conversation; "--list" shows the groups and items it keeps.
-#include "platform/cp1252.h"
-#include "platform/machine.h"
-#include "platform/progman_macros.h"
+#include "winemu/cp1252.h"
+#include "winemu/machine.h"
+#include "progman/progman_macros.h"
 #include "tools/progman/server.h"
 
 #include <fcntl.h>

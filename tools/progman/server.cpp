@@ -1,7 +1,7 @@
 #include "tools/progman/server.h"
 
-#include "platform/progman_client.h"
-#include "platform/progman_macros.h"
+#include "winemu/progman_client.h"
+#include "progman/progman_macros.h"
 
 #include <cerrno>
 #include <chrono>

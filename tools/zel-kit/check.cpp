@@ -1,8 +1,8 @@
 #include "tools/zel-kit/check.h"
 
-#include "platform/cp1252.h"
-#include "platform/profile.h"
-#include "platform/winpath.h"
+#include "winemu/cp1252.h"
+#include "winemu/profile.h"
+#include "winemu/winpath.h"
 #include "setup/catalogue.h"
 
 #include <dirent.h>

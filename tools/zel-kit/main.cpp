@@ -1,7 +1,7 @@
 // zel-kit: the kit author's tool. "show" prints the catalogue as the wizard reads it; "check"
 // reports what on a kit medium would make the wizard misbehave.
-#include "platform/cp1252.h"
-#include "platform/profile.h"
+#include "winemu/cp1252.h"
+#include "winemu/profile.h"
 #include "setup/catalogue.h"
 #include "tools/zel-kit/check.h"
 

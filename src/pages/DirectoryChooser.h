@@ -1,0 +1,51 @@
+#pragma once
+// The destination directory chooser, opened modally by the custom-installation page: a drive
+// box and a directory list over the machine's drives.
+//
+// The chooser keeps its own current directory (and the last one it showed on each drive):
+// moving through the list never changes the wizard's current directory, which other code may
+// rely on. Entering the machine is used only to find out whether a directory can be reached.
+#include "ui_DirectoryChooser.h"
+#include "pages/Wizard.h"
+
+#include <QIcon>
+
+#include <map>
+#include <string>
+
+class QListWidgetItem;
+
+class DirectoryChooser : public PageWindow {
+    Q_OBJECT
+
+public:
+    explicit DirectoryChooser(Wizard& wizard);
+
+    Ui::DirectoryChooser ui;
+
+    // The directory of the list: "C:\" for a drive's root, any other without a trailing "\".
+    const std::string& directory() const { return directory_; }
+
+    void FormCreate();
+    void DriveComboBox1Change();
+    void DirectoryListBox1Change();
+    // Opening a line (double click or Enter): it becomes the list's directory.
+    void DirectoryListBox1Open(const std::string& path);
+    void Button1Click();
+    void Button2Click();
+
+protected:
+    void FormShow() override;
+
+private:
+    // Moves the list to the directory; raises, changing nothing, when it cannot be reached.
+    void changeDirectory(const std::string& path);
+    void fillLines();
+    void showDriveOfList();
+
+    std::string directory_;
+    std::map<char, std::string> lastOnDrive_; // upper-case letter -> directory
+    // The list's folder icons: read once, used by every filling of the list.
+    QIcon folderOpen_;
+    QIcon folderClosed_;
+};

@@ -1,0 +1,147 @@
+#include "pages/WelcomePage.h"
+
+#include "winemu/cp1252.h"
+#include "winemu/errors.h"
+#include "winemu/platform.h"
+#include "winemu/profile.h"
+#include "qt/qt_pictures.h"
+#include "winemu/winpath.h"
+#include "setup/catalogue.h"
+#include "pages/LicencePage.h"
+#include "pages/SponsorPictureWindow.h"
+#include "pages/BackdropWindow.h"
+
+#include <QEvent>
+#include <QPixmap>
+
+std::string underProgramFiles(const std::string& destino, const std::string& programFilesDir) {
+    std::string result = destino;
+    if (programFilesDir.find(':') != std::string::npos)
+        result.erase(0, std::min<std::size_t>(2, result.size()));
+    return programFilesDir + result;
+}
+
+WelcomePage::WelcomePage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+    ui.setupUi(this);
+    ui.Image1->setPixmap(zel::ownPicture("welcome.bmp"));
+    onClick(ui.Button1, &WelcomePage::Button1Click);
+    onClick(ui.Button2, &WelcomePage::Button2Click);
+    for (int k = 1; k <= kSponsors; ++k)
+        sponsorPicture(k)->installEventFilter(this);
+    finishLayout(ui.Button1);
+    run([this] { FormCreate(); });
+}
+
+QLabel* WelcomePage::sponsorPicture(int k) const {
+    const std::array<QLabel*, kSponsors> pictures = {ui.Image2, ui.Image3, ui.Image4, ui.Image5,
+                                                     ui.Image6};
+    return pictures.at(static_cast<std::size_t>(k - 1));
+}
+
+const std::string& WelcomePage::sponsorProgram(int k) const {
+    return sponsorPrograms_.at(static_cast<std::size_t>(k - 1));
+}
+
+void WelcomePage::FormCreate() {
+    zel::Platform& platform = wizard_.platform;
+    zel::Catalogue& catalogue = wizard_.catalogue;
+    const std::string program = platform.machine.programPath();
+
+    catalogue.load(zel::ProfileFile(platform.machine, zel::setupDescriptionPath(program)));
+    setWindowTitle(QStringLiteral("ZEL - Windows 95/NT"));
+    if (!catalogue.settings.StartWave.empty())
+        platform.sound.playWave(zel::sourceDirectory(program) + catalogue.settings.StartWave);
+
+    const std::string programFiles = zel::readRegistryText(
+        platform.machine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
+    catalogue.settings.destino = underProgramFiles(catalogue.settings.destino, programFiles);
+}
+
+void WelcomePage::FormShow() {
+    wizard_.backdrop->coverScreen();
+    // Read afresh on every showing, so a kit author sees a changed file on the way back.
+    const zel::Machine& machine = wizard_.platform.machine;
+    const zel::ProfileFile setup(machine, zel::setupDescriptionPath(machine.programPath()));
+    readMessage(setup);
+    for (int k = 1; k <= kSponsors; ++k)
+        readSponsor(setup, k);
+}
+
+void WelcomePage::readMessage(const zel::ProfileFile& setup) {
+    const std::string message = setup.readText("Principal", "Mensagem", "");
+    ui.Label2->setText(zel::toQt(message));
+    // An empty message leaves a label shown before as it is.
+    if (!message.empty())
+        ui.Label2->show();
+}
+
+void WelcomePage::readSponsor(const zel::ProfileFile& setup, int k) {
+    zel::Platform& platform = wizard_.platform;
+    const std::string section = "Patro" + std::to_string(k);
+    QLabel& picture = *sponsorPicture(k);
+
+    const std::string base =
+        zel::withTrailingBackslash(zel::sourceDirectory(platform.machine.programPath()) +
+                                   setup.readText(section, "Diretorio", ""));
+
+    const std::string hint = setup.readText(section, "Texto", "");
+    picture.setToolTip(zel::toQt(hint));
+
+    // A missing picture keeps the one shown before; one that cannot be decoded leaves the
+    // control empty, and the other sponsors are read all the same.
+    const std::string image = base + setup.readText(section, "Imagem", "");
+    if (platform.files.fileExists(image))
+        zel::loadPicture(picture, platform.machine, image);
+
+    sponsorPrograms_.at(static_cast<std::size_t>(k - 1)) =
+        base + setup.readText(section, "Programa", "");
+
+    // An empty hint hides nothing shown before.
+    if (!hint.empty())
+        picture.show();
+}
+
+bool WelcomePage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        for (int k = 1; k <= kSponsors; ++k) {
+            if (watched == sponsorPicture(k)) {
+                using Handler = void (WelcomePage::*)();
+                static constexpr Handler handlers[kSponsors] = {
+                    &WelcomePage::Image2DblClick, &WelcomePage::Image3DblClick, &WelcomePage::Image4DblClick,
+                    &WelcomePage::Image5DblClick, &WelcomePage::Image6DblClick};
+                run([this, handler = handlers[k - 1]] { (this->*handler)(); });
+                return true;
+            }
+        }
+    }
+    return PageWindow::eventFilter(watched, event);
+}
+
+void WelcomePage::sponsorAction(int k) {
+    zel::Platform& platform = wizard_.platform;
+    const std::string& path = sponsorProgram(k);
+    // An empty Programa leaves a directory here, which is no file either.
+    if (!platform.files.fileExists(path))
+        return;
+
+    if (zel::upperAscii(zel::extractFileExt(path)) != ".EXE") {
+        SponsorPictureWindow& page = *wizard_.sponsorPicture;
+        // A file that is no picture shows nothing rather than an empty black screen.
+        if (zel::loadPicture(*page.ui.Image1, platform.machine, path))
+            page.show();
+        return;
+    }
+    // Minimises the wizard while the program runs and restores it afterwards, also when the
+    // program cannot be started.
+    if (!platform.programs.runAndWait(path))
+        throw zel::PlatformError("N\xe3o foi poss\xedvel executar o programa " + path);
+}
+
+void WelcomePage::Button1Click() {
+    wizard_.goToPage(*this, *wizard_.licencePage);
+}
+
+void WelcomePage::Button2Click() {
+    // Nothing has been installed yet: leave without asking.
+    wizard_.platform.ui.quit();
+}

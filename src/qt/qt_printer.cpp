@@ -1,0 +1,137 @@
+#include "qt/qt_printer.h"
+
+#include "winemu/cp1252.h"
+#include "winemu/errors.h"
+#include "qt/qt_ui.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace zel {
+
+namespace {
+// Code page 1252 texts.
+constexpr const char* kCannotStart = "N\xe3o foi poss\xedvel iniciar a impress\xe3o";
+constexpr const char* kNoPrinter = "Nenhuma impressora dispon\xedvel para a impress\xe3o";
+constexpr const char* kNotStarted = "Nenhum documento de impress\xe3o foi iniciado";
+constexpr const char* kCannotFinish = "N\xe3o foi poss\xedvel concluir a impress\xe3o";
+} // namespace
+
+QtPrinter::QtPrinter() = default;
+
+QtPrinter::~QtPrinter() = default;
+
+QPrinter& QtPrinter::device() {
+    if (!printer_) {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setDocName(QString());
+        configure(*printer);
+        printer_ = std::move(printer);
+    }
+    return *printer_;
+}
+
+bool QtPrinter::choosePrinter() {
+    QPrintDialog dialog(&device(), QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtPrinter::beginDocument() {
+    abortDocument();
+    QPrinter& printer = device();
+    if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
+        throw PlatformError(kNoPrinter);
+    open_ = true;
+    pages_.emplace_back();
+}
+
+void QtPrinter::newPage() {
+    requireOpen();
+    pages_.emplace_back();
+}
+
+void QtPrinter::setFont(const std::string& face, int points, FontStyle style) {
+    face_ = face;
+    points_ = points;
+    style_ = style;
+}
+
+void QtPrinter::textOut(int x, int y, const std::string& text) {
+    requireOpen();
+    pages_.back().push_back({face_, points_, style_, x, y, text});
+}
+
+int QtPrinter::textHeight(const std::string& /*text*/) {
+    // A single line is as high as its font, whatever characters it holds.
+    return QFontMetrics(qtFont(face_, points_, style_), &device()).height();
+}
+
+void QtPrinter::endDocument() {
+    requireOpen();
+    std::vector<Page> pages = std::move(pages_);
+    pages_.clear();
+    open_ = false;
+    paint(pages);
+    lastDocument_ = std::move(pages);
+}
+
+void QtPrinter::abortDocument() {
+    pages_.clear();
+    open_ = false;
+}
+
+QFont QtPrinter::qtFont(const std::string& face, int points, FontStyle style) const {
+    QFont font(hostFontFamily(QString::fromStdString(cp1252ToUtf8(face))));
+    if (points > 0)
+        font.setPointSize(points);
+    font.setBold(style.bold);
+    font.setItalic(style.italic);
+    font.setUnderline(style.underline);
+    return font;
+}
+
+void QtPrinter::requireOpen() const {
+    if (!open_)
+        throw PlatformError(kNotStarted);
+}
+
+void QtPrinter::paint(const std::vector<Page>& pages) {
+    QPrinter& printer = device();
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw PlatformError(kCannotStart);
+    bool ok = true;
+    for (std::size_t i = 0; i < pages.size() && ok; ++i) {
+        if (i > 0 && !printer.newPage()) {
+            ok = false;
+            break;
+        }
+        for (const PrintedText& line : pages[i]) {
+            painter.setFont(qtFont(line.face, line.points, line.style));
+            // Windows places the top of the text at y; Qt draws on the baseline.
+            const int baseline = line.y + painter.fontMetrics().ascent();
+            painter.drawText(QPoint(line.x, baseline),
+                             QString::fromStdString(cp1252ToUtf8(line.text)));
+        }
+    }
+    if (!ok) {
+        printer.abort();
+        painter.end();
+        throw PlatformError(kCannotFinish);
+    }
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
+        throw PlatformError(kCannotFinish);
+}
+
+} // namespace zel
+
+extern "C" zel::Printer* zel_print_create_printer() {
+    try {
+        return new zel::QtPrinter;
+    } catch (...) {
+        return nullptr;
+    }
+}

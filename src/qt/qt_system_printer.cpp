@@ -1,0 +1,66 @@
+#include "qt/qt_system_printer.h"
+
+#include "winemu/errors.h"
+
+#include <utility>
+
+namespace zel {
+
+namespace {
+// Code page 1252.
+constexpr const char* kCannotStart = "N\xe3o foi poss\xedvel iniciar a impress\xe3o";
+} // namespace
+
+SystemPrinter::SystemPrinter(std::string module) : module_(std::move(module)) {}
+
+SystemPrinter::~SystemPrinter() = default;
+
+Printer& SystemPrinter::printer() {
+    if (!printer_) {
+        std::string error;
+        using Create = Printer* (*)();
+        auto create =
+            reinterpret_cast<Create>(moduleFunction(module_, "zel_print_create_printer", error));
+        if (create)
+            printer_.reset(create());
+        if (!printer_)
+            throw PlatformError(std::string(kCannotStart) + " (" +
+                                (error.empty() ? "print module failed" : error) + ")");
+    }
+    return *printer_;
+}
+
+bool SystemPrinter::choosePrinter() {
+    return printer().choosePrinter();
+}
+
+void SystemPrinter::beginDocument() {
+    printer().beginDocument();
+}
+
+void SystemPrinter::newPage() {
+    printer().newPage();
+}
+
+void SystemPrinter::setFont(const std::string& face, int points, FontStyle style) {
+    printer().setFont(face, points, style);
+}
+
+void SystemPrinter::textOut(int x, int y, const std::string& text) {
+    printer().textOut(x, y, text);
+}
+
+int SystemPrinter::textHeight(const std::string& text) {
+    return printer().textHeight(text);
+}
+
+void SystemPrinter::endDocument() {
+    printer().endDocument();
+}
+
+void SystemPrinter::abortDocument() {
+    if (printer_)
+        printer_->abortDocument();
+}
+
+} // namespace zel

@@ -1,0 +1,163 @@
+#include "setup/finish.h"
+
+#include "winemu/platform.h"
+#include "winemu/profile.h"
+#include "winemu/registry.h"
+#include "winemu/winpath.h"
+
+#include <initializer_list>
+
+namespace zel {
+
+namespace {
+
+constexpr const char* kSection = "ZEL";
+// Show mode of the browser setup: a normal window.
+constexpr int kShowNormal = 1;
+
+std::string quoted(std::initializer_list<std::string_view> args) {
+    std::string text;
+    for (std::string_view arg : args) {
+        text += text.empty() ? "(\"" : "\",\"";
+        text += arg;
+    }
+    return text + "\")]";
+}
+
+} // namespace
+
+std::string createGroupMacro(std::string_view group) {
+    return "[CreateGroup" + quoted({group});
+}
+
+std::string addItemMacro(std::string_view command, std::string_view name) {
+    return "[AddItem" + quoted({command, name});
+}
+
+std::string addItemMacro(std::string_view command, std::string_view name, std::string_view icon) {
+    return "[AddItem" + quoted({command, name, icon});
+}
+
+std::string reloadMacro(std::string_view group) {
+    return "[Reload" + quoted({group});
+}
+
+std::string shortDirectoryForm(Files& files, std::string_view path) {
+    if (path.size() <= 3)
+        return std::string(path);
+    std::string out(path.substr(0, 3));
+    std::string given = out; // the path as given up to the component looked up
+    std::string_view rest = path.substr(3);
+    for (auto slash = rest.find('\\'); slash != std::string_view::npos; slash = rest.find('\\')) {
+        const std::string_view component = rest.substr(0, slash);
+        given += component;
+        // An empty component names nothing, though the path would resolve to its parent.
+        if (!component.empty()) {
+            if (auto entry = files.findFirst(given))
+                out += entry->shortName.empty() ? entry->name : entry->shortName;
+        }
+        out += '\\';
+        given += '\\';
+        rest.remove_prefix(slash + 1);
+    }
+    out += rest;
+    return out;
+}
+
+std::string updateProgramPath(const SetupSettings& settings) {
+    return settings.destino + settings.update_programa;
+}
+
+std::string updateSettingsPath(const SetupSettings& settings) {
+    return changeFileExt(updateProgramPath(settings), ".INI");
+}
+
+void writeUpdateSettings(const Machine& machine, const SetupSettings& settings) {
+    ProfileFile file(machine, updateSettingsPath(settings));
+    file.writeText(kSection, "homepage", settings.homepage);
+    file.writeText(kSection, "searchpage", settings.searchpage);
+    file.writeText(kSection, "item", kUpdateItem);
+    file.writeText(kSection, "grupo", settings.grupo);
+}
+
+void writeUninstallLog(const Machine& machine, const Catalogue& catalogue) {
+    ProfileFile log(machine, kUninstallLog);
+    log.writeText(kSection, "dir", catalogue.settings.destino);
+    log.writeText(kSection, "grupo", catalogue.settings.grupo);
+}
+
+void registerUninstaller(const Machine& machine) {
+    registerUninstaller(machine.registryFile(), machine.windowsDirectory());
+}
+
+void registerUninstaller(const std::filesystem::path& registryFile,
+                         std::string_view windowsDirectory) {
+    const std::string uninstaller = withTrailingBackslash(windowsDirectory) + kUninstaller;
+    Registry registry(registryFile);
+    registry.createKey(kUninstallKey);
+    if (!registry.openKey(kUninstallKey, true))
+        return;
+    registry.writeString("DisplayName", kDisplayName);
+    registry.writeString("UninstallString", uninstaller);
+    registry.closeKey();
+}
+
+std::string browserSetupCommand(const SetupSettings& settings, std::string_view programPath,
+                                int browserChoice) {
+    switch (browserChoice) {
+    case 0:
+        return sourceDirectory(programPath) + settings.navegap_setup;
+    case 1:
+        return sourceDirectory(programPath) + settings.navegai_setup;
+    default:
+        return {};
+    }
+}
+
+void runFinishSequence(Platform& platform, const Catalogue& catalogue, int browserChoice) {
+    // Nobody answering is no failure: the macros are then simply not delivered.
+    platform.progman.open("PROGMAN", "PROGMAN");
+    runFinishSequence(platform, catalogue, browserChoice, [&platform](const std::string& macro) {
+        // Program Manager never reports a macro's outcome.
+        platform.progman.execute(macro);
+    });
+}
+
+void runFinishSequence(Platform& platform, const Catalogue& catalogue, int browserChoice,
+                       const MacroSink& send) {
+    const SetupSettings& s = catalogue.settings;
+    const std::string browserSetup =
+        browserSetupCommand(s, platform.machine.programPath(), browserChoice);
+
+    send(createGroupMacro(kStartUpGroup));
+    send(addItemMacro(updateProgramPath(s), kUpdateItem));
+    writeUpdateSettings(platform.machine, s);
+    writeUninstallLog(platform.machine, catalogue);
+
+    send(createGroupMacro(s.grupo));
+    for (int n = 1; n <= kProgramEntries; ++n) {
+        const ProgramEntry& entry = catalogue.entry(n);
+        if (entry.instala != 1)
+            continue;
+        const std::string command =
+            s.destino + (entry.criadir == 1 ? entry.diretorio : std::string()) + entry.arquivo(1);
+        if (n == 1)
+            send(addItemMacro(command, entry.nome,
+                              shortDirectoryForm(platform.files, s.destino + s.ineticone)));
+        else if (entry.arquivo(1) == "ZEL.HT")
+            send(addItemMacro(command, entry.nome,
+                              shortDirectoryForm(platform.files, s.destino + s.bbsicone)));
+        else
+            send(addItemMacro(command, entry.nome));
+    }
+
+    registerUninstaller(platform.machine);
+    send(reloadMacro(kStartUpGroup));
+    send(reloadMacro(s.grupo));
+
+    // The setup runs on by itself; whether it started is not the wizard's concern any more.
+    if (!browserSetup.empty())
+        platform.programs.winExec(browserSetup, kShowNormal);
+}
+
+} // namespace zel

@@ -1,0 +1,77 @@
+#pragma once
+// The finish sequence: Program Manager's groups and items, the update program's settings file,
+// the uninstall log and registration, and the start of the browser setup.
+#include "winemu/files.h"
+#include "winemu/machine.h"
+#include "setup/catalogue.h"
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+struct Platform;
+
+// --- Program Manager macros. Values go in as they are, without escaping; a text is built whole
+// whatever its length.
+std::string createGroupMacro(std::string_view group);
+std::string addItemMacro(std::string_view command, std::string_view name);
+std::string addItemMacro(std::string_view command, std::string_view name, std::string_view icon);
+std::string reloadMacro(std::string_view group);
+
+// The group Program Manager starts its items from, and the update program's item in it.
+inline constexpr const char* kStartUpGroup = "StartUp";
+inline constexpr const char* kUpdateItem = "ZEL Update";
+
+// The path with each directory component replaced by its short name, or by its name as the
+// file system reports it when there is none. The drive part (the first three characters) and
+// the last component are kept as they are; a directory that cannot be found leaves an empty
+// component. Each lookup uses the path as given up to that component.
+std::string shortDirectoryForm(Files& files, std::string_view path);
+
+// The update program: destino followed by update_programa.
+std::string updateProgramPath(const SetupSettings& settings);
+// Its settings file: the update program with the extension ".INI".
+std::string updateSettingsPath(const SetupSettings& settings);
+// Writes [ZEL] homepage, searchpage, item and grupo; raises "Unable to write to %s".
+void writeUpdateSettings(const Machine& machine, const SetupSettings& settings);
+
+// --- Uninstall log and registration.
+inline constexpr const char* kUninstallLog = "zelun.ini"; // in the Windows directory
+inline constexpr const char* kUninstallKey =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet";
+inline constexpr const char* kDisplayName = "ZEL Internet";
+inline constexpr const char* kUninstaller = "zelun.exe";
+
+// Writes [ZEL] dir = destino and grupo = grupo to zelun.ini in the Windows directory; raises
+// "Unable to write to zelun.ini".
+void writeUninstallLog(const Machine& machine, const Catalogue& catalogue);
+// Registers the uninstaller in the machine's registry: DisplayName and UninstallString under
+// the uninstall key. Raises "Failed to create key %s" or "Failed to set data for '%s'"; when the
+// key is created but will not open, nothing is written.
+void registerUninstaller(const Machine& machine);
+// The same for a given registry file and Windows directory (with or without its trailing "\").
+void registerUninstaller(const std::filesystem::path& registryFile,
+                         std::string_view windowsDirectory);
+
+// The browser setup to start: choice 0 and 1 name the two browsers' setups on the medium,
+// anything else none ("").
+std::string browserSetupCommand(const SetupSettings& settings, std::string_view programPath,
+                                int browserChoice);
+
+// --- The sequence behind "Finalizar", from working out the browser setup to starting it.
+// The caller sets the busy cursor before and ends the wizard after; the Program Manager
+// conversation stays open until the caller closes it. A failure to write a settings file or
+// the registry raises and stops the sequence where it happened.
+void runFinishSequence(Platform& platform, const Catalogue& catalogue, int browserChoice);
+
+// Receives each macro text in the order it goes out.
+using MacroSink = std::function<void(const std::string& macro)>;
+// The same sequence with the macros going to `send` instead of Program Manager's conversation
+// (which it neither opens nor uses).
+void runFinishSequence(Platform& platform, const Catalogue& catalogue, int browserChoice,
+                       const MacroSink& send);
+
+} // namespace zel

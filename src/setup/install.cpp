@@ -1,0 +1,272 @@
+#include "setup/install.h"
+
+#include "winemu/winpath.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int64_t kBufferSize = 2048;
+
+// Closes a handle of the file layer on every way out.
+class HandleGuard {
+public:
+    HandleGuard(Files& files, int handle) : files_(files), handle_(handle) {}
+    ~HandleGuard() { files_.close(handle_); }
+    HandleGuard(const HandleGuard&) = delete;
+    HandleGuard& operator=(const HandleGuard&) = delete;
+
+private:
+    Files& files_;
+    int handle_;
+};
+
+// The copy being written: a hidden file beside the target that becomes the target only when
+// it is complete, so a failed copy never leaves a truncated target behind.
+class TempCopy {
+public:
+    TempCopy() = default;
+    ~TempCopy() { discard(); }
+    TempCopy(const TempCopy&) = delete;
+    TempCopy& operator=(const TempCopy&) = delete;
+
+    // O_EXCL with a mode rather than mkstemp: the process's umask then applies to the new file
+    // as it would to any file the program creates.
+    bool create(const fs::path& dir, mode_t mode) {
+        static thread_local std::minstd_rand random(static_cast<unsigned>(
+            std::random_device{}() ^
+            static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())));
+        static constexpr char kLetters[] =
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = ".zelcopy-XXXXXX";
+            for (std::size_t i = name.size() - 6; i < name.size(); ++i)
+                name[i] = kLetters[random() % (sizeof kLetters - 1)];
+            path_ = dir / name;
+            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd_ >= 0)
+                return true;
+            if (errno != EEXIST)
+                break;
+        }
+        path_.clear();
+        return false;
+    }
+
+    int fd() const { return fd_; }
+
+    // Writes all of `count` bytes; false on an error or when nothing more can be written.
+    bool writeAll(const char* data, std::int64_t count) {
+        while (count > 0) {
+            ssize_t n = ::write(fd_, data, static_cast<std::size_t>(count));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            data += n;
+            count -= n;
+        }
+        return true;
+    }
+
+    // Flushes, closes and renames the copy over the target.
+    bool commit(const fs::path& target) {
+        bool ok = ::fsync(fd_) == 0;
+        ok = ::close(fd_) == 0 && ok;
+        fd_ = -1;
+        if (ok && ::rename(path_.c_str(), target.c_str()) == 0) {
+            path_.clear();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    void discard() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+        path_.clear();
+    }
+
+    fs::path path_;
+    int fd_ = -1;
+};
+
+bool copyFile(Files& files, std::string_view source, std::string_view destination) {
+    if (source == destination)
+        return false;
+    const Machine& machine = files.machine();
+    std::optional<fs::path> sourceHost = machine.toHost(source);
+    std::optional<fs::path> targetHost = machine.toHost(destination);
+    if (!sourceHost || !targetHost)
+        return false;
+
+    struct stat sourceStat {};
+    if (::stat(sourceHost->c_str(), &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode))
+        return false;
+    // The new file is created with the usual mode and keeps the source's execute bits, so an
+    // installed program stays runnable.
+    mode_t mode = 0666 | (sourceStat.st_mode & 0111);
+    std::optional<mode_t> keepMode;
+    struct stat targetStat {};
+    if (::stat(targetHost->c_str(), &targetStat) == 0) {
+        // The same file under another spelling (letter case, "..", a second drive letter):
+        // copying it onto itself would destroy it.
+        if (targetStat.st_dev == sourceStat.st_dev && targetStat.st_ino == sourceStat.st_ino)
+            return false;
+        if (S_ISDIR(targetStat.st_mode))
+            return false;
+        // A read-only file is never replaced; the mode bits decide, so this holds for root too.
+        if ((targetStat.st_mode & S_IWUSR) == 0 || ::access(targetHost->c_str(), W_OK) != 0)
+            return false;
+        keepMode = (targetStat.st_mode & 0777) | (sourceStat.st_mode & 0111);
+    }
+
+    int in = files.openRead(source);
+    if (in < 0)
+        return false;
+    HandleGuard guard(files, in);
+    std::int64_t remaining = files.seek(in, 0, 2);
+    if (remaining < 0 || files.seek(in, 0, 0) != 0)
+        return false;
+    std::uint32_t dosTime = files.getFileDate(in);
+    if (dosTime == 0)
+        dosTime = toDosTime(static_cast<std::int64_t>(sourceStat.st_mtime));
+
+    TempCopy copy;
+    if (!copy.create(targetHost->parent_path(), mode))
+        return false;
+    if (keepMode && ::fchmod(copy.fd(), *keepMode) != 0)
+        return false;
+
+    char buffer[kBufferSize];
+    while (remaining > 0) {
+        std::int64_t n = files.read(in, buffer, std::min(remaining, kBufferSize));
+        // A source that shrank while being copied ends the copy instead of looping.
+        if (n <= 0)
+            return false;
+        if (!copy.writeAll(buffer, n))
+            return false;
+        remaining -= n;
+    }
+
+    // The date as the platform keeps it: packed DOS form, two-second resolution.
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(fromDosTime(dosTime));
+    times[1].tv_nsec = 0;
+    if (::futimens(copy.fd(), times) != 0)
+        return false;
+    return copy.commit(*targetHost);
+}
+
+std::string withoutTrailingBackslash(const std::string& dir) {
+    if (!dir.empty() && dir.back() == '\\')
+        return dir.substr(0, dir.size() - 1);
+    return dir;
+}
+
+std::string copyingLabel(const std::string& name) {
+    std::string text = "\tCopiando " + name;
+    if (text.size() > 21)
+        text.resize(21);
+    return text;
+}
+
+std::string copyError(const std::string& source, const std::string& target) {
+    return "Erro copiando arquivo " + source + " para " + target;
+}
+
+} // namespace
+
+bool fileCopy(Files& files, std::string_view source, std::string_view destination) {
+    try {
+        return copyFile(files, source, destination);
+    } catch (...) {
+        return false;
+    }
+}
+
+int installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
+                    Gauge& overall, Gauge& file, StatusLine& programStatus,
+                    StatusLine& fileStatus) {
+    const SetupSettings& s = catalogue.settings;
+    const std::string source(sourceDir);
+    // Directory creation failures surface as a failed copy of the entry's first file.
+    files.createDirectory(withoutTrailingBackslash(s.destino));
+
+    int selected = 0;
+    for (int n = 1; n <= kProgramEntries; ++n)
+        if (catalogue.entry(n).instala == 1)
+            ++selected;
+    overall.setMaximum(selected);
+
+    for (int n = 1; n <= kProgramEntries; ++n) {
+        const ProgramEntry& entry = catalogue.entry(n);
+        if (entry.instala != 1)
+            continue;
+        const std::string sourceSub = source + entry.diretorio;
+        std::string target = s.destino;
+        if (entry.criadir != 0) {
+            target = s.destino + entry.diretorio;
+            files.createDirectory(withoutTrailingBackslash(target));
+        }
+
+        int count = 0;
+        for (int k = 1; k <= kFileSlots; ++k)
+            count += (entry.arquivo(k).empty() ? 0 : 1) + (entry.system(k).empty() ? 0 : 1);
+        file.setMaximum(count);
+        file.setPosition(0);
+
+        programStatus.setText("Instalando " + entry.nome);
+        programStatus.repaint();
+
+        auto copyInto = [&](const std::string& dir, const std::string& name) {
+            const std::string from = sourceSub + name;
+            const std::string to = dir + name;
+            if (!fileCopy(files, from, to))
+                throw EFileCopyError(copyError(from, to));
+            file.advance(1);
+            fileStatus.setText(copyingLabel(name));
+            fileStatus.repaint();
+        };
+        for (int k = 1; k <= kFileSlots; ++k)
+            if (!entry.arquivo(k).empty())
+                copyInto(target, entry.arquivo(k));
+        const std::string systemDir = withTrailingBackslash(files.machine().systemDirectory());
+        for (int k = 1; k <= kFileSlots; ++k)
+            if (!entry.system(k).empty())
+                copyInto(systemDir, entry.system(k));
+
+        overall.advance(1);
+    }
+
+    // The update program, its icons and the uninstaller: a missing one is skipped silently.
+    const std::string updateDir = source + s.update_diretorio;
+    fileCopy(files, updateDir + s.update_programa, s.destino + s.update_programa);
+    fileCopy(files, updateDir + s.grupoicone, s.destino + s.grupoicone);
+    fileCopy(files, updateDir + s.ineticone, s.destino + s.ineticone);
+    fileCopy(files, updateDir + s.bbsicone, s.destino + s.bbsicone);
+    fileCopy(files, source + s.uninstall_diretorio + s.uninstall_programa,
+             withTrailingBackslash(files.machine().windowsDirectory()) + "zelun.exe");
+    return 0;
+}
+
+} // namespace zel

@@ -1,0 +1,28 @@
+#pragma once
+// Putting the kit's files on the disk: the file copy and the installation run.
+#include "winemu/errors.h"
+#include "winemu/files.h"
+#include "setup/catalogue.h"
+#include "setup/progress.h"
+
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+// A file of a program entry could not be copied.
+class EFileCopyError : public PlatformError {
+public:
+    using PlatformError::PlatformError;
+};
+
+// Copies one file and keeps its date; true when the whole file was copied. Never raises.
+bool fileCopy(Files& files, std::string_view source, std::string_view destination);
+
+// Copies every selected entry's files, then the update program, its icons and the
+// uninstaller. Returns 0; a failed entry file raises EFileCopyError.
+int installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
+                    Gauge& overall, Gauge& file, StatusLine& programStatus,
+                    StatusLine& fileStatus);
+
+} // namespace zel

@@ -1,0 +1,111 @@
+#include "setup/network_stack.h"
+
+#include "winemu/cp1252.h"
+#include "winemu/profile.h"
+#include "winemu/winpath.h"
+#include "setup/install.h"
+
+#include <chrono>
+#include <vector>
+
+namespace zel {
+
+namespace {
+
+// Empties the list however the sweep ends.
+struct ClearOnExit {
+    FoundFilesList& list;
+    ~ClearOnExit() { list.clear(); }
+};
+
+} // namespace
+
+std::string kitRootFolder(std::string_view sourceDir) {
+    std::string s(sourceDir);
+    if (!s.empty() && s.back() == '\\')
+        s.pop_back();
+    int cuts = 0;
+    // The character just before a removed backslash is not examined.
+    for (auto i = static_cast<std::ptrdiff_t>(s.size()) - 1; i >= 0 && cuts < 2;) {
+        if (s[static_cast<std::size_t>(i)] == '\\') {
+            s.resize(static_cast<std::size_t>(i));
+            ++cuts;
+            i -= 2;
+        } else {
+            --i;
+        }
+    }
+    return cuts == 2 ? s : std::string();
+}
+
+void socketLibrarySweep(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
+                        FoundFilesList& list, const std::function<void()>& pump) {
+    ClearOnExit clear{list};
+    const std::string kitRoot = upperCp1252Text(kitRootFolder(sourceDir));
+    pump();
+
+    // One pass over the drive finds both names; the list still holds every "~sock32.dll"
+    // before every "~insock.dll", in walk order, as two separate walks would.
+    std::vector<std::string> sock32, insock;
+    auto last = std::chrono::steady_clock::now();
+    unsigned seen = 0;
+    auto accept = [&](std::string_view name) {
+        if ((++seen & 1023) == 0) {
+            auto now = std::chrono::steady_clock::now();
+            if (now - last > std::chrono::milliseconds(50)) {
+                pump();
+                last = now;
+            }
+        }
+        return equalsNoCase(name, "~sock32.dll") || equalsNoCase(name, "~insock.dll");
+    };
+    std::string root = catalogue.settings.destino.substr(0, 3);
+    files.walk(root, accept, [&](const std::string& dir, const SearchEntry& entry) {
+        (equalsNoCase(entry.name, "~sock32.dll") ? sock32 : insock).push_back(dir + entry.name);
+        return WalkAnswer::Continue;
+    });
+    pump();
+    for (const auto& path : sock32)
+        list.append(path);
+    for (const auto& path : insock)
+        list.append(path);
+
+    for (int i = 0; i < list.count(); ++i) {
+        std::string item = list.item(i);
+        if (!kitRoot.empty() && upperCp1252Text(item).find(kitRoot) != std::string::npos)
+            continue; // the kit's own copy stays
+        if (!files.renameFile(item, changeFileExt(item, ".zel")))
+            files.deleteFile(item);
+    }
+}
+
+void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemSettings& modem) {
+    const ProgramEntry& stack = catalogue.entry(1);
+    if (stack.instala != 1)
+        return;
+    try {
+        std::string folder = catalogue.settings.destino;
+        if (stack.criadir == 1)
+            folder += stack.diretorio;
+        std::string settingsFile = folder + stack.arquivo(2);
+        if (files.fileExists(settingsFile)) {
+            ProfileFile settings(files.machine(), settingsFile);
+            settings.writeInteger("Trumpet Winsock", "slip-port", modem.portIndex + 1);
+            if (!modem.initCommand.empty() && !modem.dialCommand.empty()) {
+                settings.writeText("ZEL Internet", "$modemsetup", modem.initCommand);
+                settings.writeText("ZEL Internet", "$phone", modem.dialCommand);
+            }
+        }
+        std::string systemLibrary = files.machine().systemDirectory() + "\\~sock32.dll";
+        std::string keptLibrary = changeFileExt(systemLibrary, ".zel");
+        bool movedAside = files.renameFile(systemLibrary, keptLibrary);
+        if (!fileCopy(files, folder + stack.arquivo(3), systemLibrary) && movedAside) {
+            // Never leave the system without a socket library: put the old one back.
+            files.renameFile(keptLibrary, systemLibrary);
+        }
+    } catch (const std::exception&) {
+        // The stack's own settings are best effort; the installation goes on regardless.
+    }
+}
+
+} // namespace zel

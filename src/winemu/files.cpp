@@ -1,0 +1,444 @@
+#include "winemu/files.h"
+
+#include "winemu/cp1252.h"
+#include "winemu/errors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace zel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string hostNameToWindows(const char* name) {
+    std::string_view view(name);
+    return isAscii(view) ? std::string(view) : utf8ToCp1252(view);
+}
+
+bool writable(const struct stat& st) {
+    return (st.st_mode & S_IWUSR) != 0;
+}
+
+SearchEntry entryFromStat(std::string name, const struct stat& st) {
+    SearchEntry e;
+    e.attributes = S_ISDIR(st.st_mode) ? attr::Directory : attr::Archive;
+    if (!name.empty() && name[0] == '.')
+        e.attributes |= attr::Hidden;
+    if (!writable(st))
+        e.attributes |= attr::ReadOnly;
+    e.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
+    e.dosTime = toDosTime(st.st_mtime);
+    e.name = std::move(name);
+    return e;
+}
+
+// Files a filter lets through: hidden, system, volume-label and directory entries only when
+// the filter asks for them.
+bool passesFilter(std::uint32_t attributes, std::uint32_t filter) {
+    constexpr std::uint32_t special =
+        attr::Hidden | attr::System | attr::VolumeId | attr::Directory;
+    return (attributes & special & ~filter) == 0;
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { closedir(d); }
+};
+
+bool isWildcard(std::string_view mask) {
+    return mask.find_first_of("*?") != std::string_view::npos;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- dates
+
+std::uint32_t toDosTime(std::int64_t unixSeconds) {
+    std::time_t t = static_cast<std::time_t>(unixSeconds);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm))
+        return 0;
+    int year = tm.tm_year + 1900;
+    if (year < 1980)
+        return ((1u << 5) | 1u) << 16; // 1980-01-01, the earliest date the form can hold
+    if (year > 2107)
+        year = 2107;
+    std::uint32_t date = (static_cast<std::uint32_t>(year - 1980) << 9) |
+                         (static_cast<std::uint32_t>(tm.tm_mon + 1) << 5) |
+                         static_cast<std::uint32_t>(tm.tm_mday);
+    std::uint32_t time = (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
+                         (static_cast<std::uint32_t>(tm.tm_min) << 5) |
+                         static_cast<std::uint32_t>(tm.tm_sec / 2);
+    return (date << 16) | time;
+}
+
+std::int64_t fromDosTime(std::uint32_t dosTime) {
+    std::uint32_t date = dosTime >> 16, time = dosTime & 0xFFFF;
+    std::tm tm{};
+    tm.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
+    tm.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
+    tm.tm_mday = static_cast<int>(date & 0x1F);
+    tm.tm_hour = static_cast<int>((time >> 11) & 0x1F);
+    tm.tm_min = static_cast<int>((time >> 5) & 0x3F);
+    tm.tm_sec = static_cast<int>((time & 0x1F) * 2);
+    tm.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&tm));
+}
+
+bool wildcardMatch(std::string_view mask, std::string_view name) {
+    if (mask == "*" || mask == "*.*")
+        return true;
+    // A trailing ".*" also matches a name without any extension.
+    if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" &&
+        name.find('.') == std::string_view::npos &&
+        wildcardMatch(mask.substr(0, mask.size() - 2), name))
+        return true;
+    std::size_t m = 0, n = 0, starM = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' || upperCp1252(mask[m]) == upperCp1252(name[n]))) {
+            ++m;
+            ++n;
+        } else if (m < mask.size() && mask[m] == '*') {
+            starM = m++;
+            starN = n;
+        } else if (starM != std::string_view::npos) {
+            m = starM + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
+    return m == mask.size();
+}
+
+// ---------------------------------------------------------------- files
+
+bool Files::fileExists(std::string_view path) const {
+    auto host = m_.toHost(path);
+    std::error_code ec;
+    return host && fs::exists(*host, ec) && !fs::is_directory(*host, ec);
+}
+
+int Files::openRead(std::string_view path) {
+    auto host = m_.toHost(path);
+    if (!host)
+        return -1;
+    int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int Files::createFile(std::string_view path) {
+    auto host = m_.toHost(path);
+    if (!host)
+        return -1;
+    struct stat st {};
+    // A read-only file cannot be recreated, whoever asks.
+    if (::stat(host->c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !writable(st)))
+        return -1;
+    int fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return fd < 0 ? -1 : fd;
+}
+
+std::int64_t Files::seek(int handle, std::int64_t offset, int origin) {
+    int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+    off_t r = ::lseek(handle, static_cast<off_t>(offset), whence);
+    return r < 0 ? -1 : static_cast<std::int64_t>(r);
+}
+
+std::int64_t Files::read(int handle, void* buffer, std::int64_t count) {
+    if (count < 0)
+        return -1;
+    ssize_t r;
+    do {
+        r = ::read(handle, buffer, static_cast<std::size_t>(count));
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+std::int64_t Files::write(int handle, const void* buffer, std::int64_t count) {
+    if (count < 0)
+        return -1;
+    std::int64_t done = 0;
+    const char* p = static_cast<const char*>(buffer);
+    while (done < count) {
+        ssize_t w = ::write(handle, p + done, static_cast<std::size_t>(count - done));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return done > 0 ? done : -1;
+        done += w;
+    }
+    return done;
+}
+
+std::uint32_t Files::getFileDate(int handle) {
+    struct stat st {};
+    return fstat(handle, &st) == 0 ? toDosTime(st.st_mtime) : 0;
+}
+
+bool Files::setFileDate(int handle, std::uint32_t dosTime) {
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(fromDosTime(dosTime));
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    return ::futimens(handle, times) == 0;
+}
+
+void Files::close(int handle) {
+    if (handle >= 0)
+        ::close(handle);
+}
+
+bool Files::deleteFile(std::string_view path) {
+    auto host = m_.toHost(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    if (!S_ISLNK(st.st_mode) && !writable(st))
+        return false; // read-only files are not deleted
+    return ::unlink(host->c_str()) == 0;
+}
+
+bool Files::renameFile(std::string_view from, std::string_view to) {
+    auto src = m_.toHost(from);
+    auto dst = m_.toHost(to);
+    std::error_code ec;
+    if (!src || !dst || fs::symlink_status(*src, ec).type() == fs::file_type::not_found)
+        return false;
+    if (fs::symlink_status(*dst, ec).type() != fs::file_type::not_found)
+        return false;
+    return ::rename(src->c_str(), dst->c_str()) == 0;
+}
+
+std::optional<std::vector<std::string>> Files::readTextFile(std::string_view path) {
+    auto host = m_.toHost(path);
+    std::error_code ec;
+    if (!host || !fs::exists(*host, ec) || fs::is_directory(*host, ec))
+        return std::nullopt;
+    int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw PlatformError("Cannot open file \"" + std::string(path) + "\"");
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        ssize_t r = ::read(fd, buffer, sizeof buffer);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0) {
+            ::close(fd);
+            throw PlatformError("Cannot read file \"" + std::string(path) + "\"");
+        }
+        if (r == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(r));
+    }
+    ::close(fd);
+    std::vector<std::string> lines;
+    std::size_t start = 0, i = 0;
+    while (i < content.size()) {
+        char c = content[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(content, start, i - start);
+            i += (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < content.size())
+        lines.emplace_back(content, start, content.size() - start);
+    return lines;
+}
+
+// ---------------------------------------------------------------- finding
+
+std::optional<SearchEntry> Files::findFirst(std::string_view pathWithMask) {
+    auto entries = findEntries(pathWithMask, attr::AnyFile);
+    if (entries.empty())
+        return std::nullopt;
+    return entries.front();
+}
+
+std::vector<SearchEntry> Files::findEntries(std::string_view pathWithMask, std::uint32_t filter) {
+    std::vector<SearchEntry> out;
+    auto full = m_.parse(pathWithMask);
+    if (!full || full->components.empty())
+        return out;
+    std::string mask = full->components.back();
+    full->components.pop_back();
+    auto dir = m_.toHost(full->text());
+    if (!dir)
+        return out;
+    std::unique_ptr<DIR, DirCloser> d(::opendir(dir->c_str()));
+    if (!d)
+        return out;
+    bool wild = isWildcard(mask);
+    while (dirent* de = ::readdir(d.get())) {
+        if (std::strcmp(de->d_name, ".") == 0 || std::strcmp(de->d_name, "..") == 0)
+            continue;
+        std::string name = hostNameToWindows(de->d_name);
+        if (wild ? !wildcardMatch(mask, name) : !equalsNoCase(mask, name))
+            continue;
+        struct stat st {};
+        if (::fstatat(dirfd(d.get()), de->d_name, &st, 0) != 0)
+            continue; // a dangling link or an entry removed meanwhile
+        SearchEntry e = entryFromStat(std::move(name), st);
+        if (passesFilter(e.attributes, filter))
+            out.push_back(std::move(e));
+    }
+    // The exact spelling first, as a direct lookup would find it.
+    if (!wild)
+        std::stable_partition(out.begin(), out.end(),
+                              [&](const SearchEntry& e) { return e.name == mask; });
+    return out;
+}
+
+namespace {
+
+// One directory of the walk. `dir` is the Windows directory text ending in "\" and `host`
+// its host path; both grow and shrink as the walk goes down and up.
+bool walkDirectory(std::string& dir, std::string& host,
+                   const std::function<bool(std::string_view)>& accept,
+                   const WalkCallback& callback) {
+    std::unique_ptr<DIR, DirCloser> d(::opendir(host.c_str()));
+    if (!d)
+        return true; // an unreadable directory is passed over
+    std::vector<std::string> subdirs;
+    while (dirent* de = ::readdir(d.get())) {
+        const char* raw = de->d_name;
+        if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0)
+            continue;
+        unsigned char type = de->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st {};
+            if (::fstatat(dirfd(d.get()), raw, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISDIR(st.st_mode))
+                type = DT_DIR;
+        }
+        if (type == DT_DIR) {
+            if (raw[0] != '.') // hidden directories are not entered
+                subdirs.emplace_back(raw);
+            continue;
+        }
+        std::string name = hostNameToWindows(raw);
+        if (!accept(name))
+            continue;
+        struct stat st {};
+        if (::fstatat(dirfd(d.get()), raw, &st, 0) != 0)
+            continue; // removed meanwhile, or a dangling link
+        if (S_ISDIR(st.st_mode))
+            continue; // a link to a directory: reported as neither file nor entered
+        if (callback(dir, entryFromStat(std::move(name), st)) == WalkAnswer::Stop)
+            return false;
+    }
+    d.reset();
+    for (const std::string& sub : subdirs) {
+        std::size_t dirLen = dir.size(), hostLen = host.size();
+        dir += hostNameToWindows(sub.c_str());
+        dir += '\\';
+        if (host.back() != '/')
+            host += '/';
+        host += sub;
+        bool go = walkDirectory(dir, host, accept, callback);
+        dir.resize(dirLen);
+        host.resize(hostLen);
+        if (!go)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Files::walk(std::string_view startDir, std::string_view mask, const WalkCallback& callback) {
+    std::string m = mask.empty() ? std::string("*.*") : std::string(mask);
+    if (isWildcard(m))
+        return walk(
+            startDir, [&](std::string_view name) { return wildcardMatch(m, name); }, callback);
+    return walk(
+        startDir, [&](std::string_view name) { return equalsNoCase(m, name); }, callback);
+}
+
+bool Files::walk(std::string_view startDir, const std::function<bool(std::string_view)>& accept,
+                 const WalkCallback& callback) {
+    std::string start = startDir.empty() ? m_.currentDirectory() : std::string(startDir);
+    auto parsed = m_.parse(start);
+    if (!parsed)
+        return true;
+    auto host = m_.toHost(parsed->text());
+    if (!host)
+        return true;
+    std::string dir = withTrailingBackslash(start);
+    std::string hostText = host->string();
+    return walkDirectory(dir, hostText, accept, callback);
+}
+
+// ---------------------------------------------------------------- directories and drives
+
+bool Files::createDirectory(std::string_view path) {
+    auto host = m_.toHost(path);
+    return host && ::mkdir(host->c_str(), 0755) == 0;
+}
+
+std::int64_t Files::diskFree(int driveNumber) {
+    char letter =
+        driveNumber == 0 ? m_.currentDirectory()[0] : static_cast<char>('A' + driveNumber - 1);
+    if (driveNumber < 0 || driveNumber > 26)
+        return -1;
+    auto root = m_.driveRoot(letter);
+    struct statvfs sv {};
+    if (!root || ::statvfs(root->c_str(), &sv) != 0)
+        return -1;
+    return static_cast<std::int64_t>(sv.f_bavail) * static_cast<std::int64_t>(sv.f_frsize);
+}
+
+std::vector<char> Files::listDrives() const {
+    return m_.driveLetters();
+}
+
+std::vector<std::string> Files::listSubdirectories(std::string_view dir) {
+    std::vector<std::string> names;
+    for (auto& e : findEntries(withTrailingBackslash(dir) + "*.*", attr::Directory))
+        if (e.attributes & attr::Directory)
+            names.push_back(std::move(e.name));
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [](char x, char y) { return upperCp1252(x) < upperCp1252(y); });
+    });
+    return names;
+}
+
+std::string Files::currentDirectoryOf(char drive) const {
+    return m_.currentDirectoryOf(drive);
+}
+
+void Files::enter(std::string_view driveOrDir) {
+    if (!m_.setCurrentDirectory(driveOrDir))
+        throw PlatformError("Unable to enter " + std::string(driveOrDir));
+}
+
+} // namespace zel

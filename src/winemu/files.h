@@ -1,0 +1,93 @@
+#pragma once
+// Files, directories and drives of the emulated machine, in Windows terms.
+#include "winemu/machine.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zel {
+
+namespace attr {
+constexpr std::uint32_t ReadOnly = 0x01;
+constexpr std::uint32_t Hidden = 0x02;
+constexpr std::uint32_t System = 0x04;
+constexpr std::uint32_t VolumeId = 0x08;
+constexpr std::uint32_t Directory = 0x10;
+constexpr std::uint32_t Archive = 0x20;
+constexpr std::uint32_t AnyFile = 0x3F;
+} // namespace attr
+
+struct SearchEntry {
+    std::string name;      // long name as the file system reports it (code page 1252)
+    std::string shortName; // 8.3 alternate name; always empty here (no short names)
+    std::uint32_t attributes = 0;
+    std::int64_t size = 0;
+    std::uint32_t dosTime = 0; // last write, packed DOS date (high word) and time (low word)
+};
+
+enum class WalkAnswer { Continue, Stop };
+// Receives the directory (ending in "\") and one matching entry.
+using WalkCallback = std::function<WalkAnswer(const std::string& dir, const SearchEntry& entry)>;
+
+class Files {
+public:
+    explicit Files(Machine& machine) : m_(machine) {}
+    Machine& machine() const { return m_; }
+
+    // --- files
+    bool fileExists(std::string_view path) const; // a directory does not count
+    int openRead(std::string_view path);          // handle >= 0, negative on failure
+    int createFile(std::string_view path);        // an existing file is emptied
+    std::int64_t seek(int handle, std::int64_t offset,
+                      int origin); // origin 0 start, 1 current, 2 end; -1 on failure
+    std::int64_t read(int handle, void* buffer, std::int64_t count); // count read, -1 on failure
+    std::int64_t write(int handle, const void* buffer,
+                       std::int64_t count); // count written, -1 on failure
+    std::uint32_t getFileDate(int handle);  // packed DOS date-time in local time; 0 on failure
+    bool setFileDate(int handle, std::uint32_t dosTime);
+    void close(int handle);
+    bool deleteFile(std::string_view path);
+    bool renameFile(std::string_view from, std::string_view to); // fails when `to` exists
+    // The file's lines split at CR, LF and CR LF. Nothing when the file does not exist; raises
+    // PlatformError when it exists but cannot be read.
+    std::optional<std::vector<std::string>> readTextFile(std::string_view path);
+
+    // --- finding
+    // The first entry that matches a path whose last component may hold '*' and '?'.
+    std::optional<SearchEntry> findFirst(std::string_view pathWithMask);
+    // All entries matching dir\mask, in directory order; entries with the hidden, system,
+    // volume-label or directory attribute are left out unless `filter` includes it.
+    std::vector<SearchEntry> findEntries(std::string_view pathWithMask, std::uint32_t filter);
+    // Depth-first walk: files of a directory before its sub-directories; hidden and system
+    // directories are not entered. Empty start = current directory, empty mask = "*.*".
+    // True when the walk finished, false when the callback stopped it.
+    bool walk(std::string_view startDir, std::string_view mask, const WalkCallback& callback);
+    // The same walk reporting every file whose name the predicate accepts, so one pass over a
+    // tree can look for several names.
+    bool walk(std::string_view startDir, const std::function<bool(std::string_view name)>& accept,
+              const WalkCallback& callback);
+
+    // --- directories and drives
+    bool createDirectory(std::string_view path); // one level; false when it exists or fails
+    std::int64_t diskFree(int driveNumber);      // 0 = current, 1 = A:, ...; -1 when unknown
+    std::vector<char> listDrives() const;
+    std::vector<std::string> listSubdirectories(std::string_view dir); // names, sorted, no "." ".."
+    std::string currentDirectoryOf(char drive) const;
+    // Makes a drive ("D:") or a directory current; raises PlatformError when unreachable.
+    void enter(std::string_view driveOrDir);
+
+private:
+    Machine& m_;
+};
+
+// Packed DOS date-time helpers (local time, two-second resolution).
+std::uint32_t toDosTime(std::int64_t unixSeconds);
+std::int64_t fromDosTime(std::uint32_t dosTime);
+// Windows wildcard match of a single name ('*', '?', "*.*" matches every name).
+bool wildcardMatch(std::string_view mask, std::string_view name);
+
+} // namespace zel

@@ -1,0 +1,245 @@
+#include "winemu/machine.h"
+
+#include "winemu/cp1252.h"
+#include "winemu/errors.h"
+#include "winemu/registry.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+namespace zel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The host spelling of an existing entry of `dir` that matches `name` without regard to case;
+// the exact spelling wins.
+std::optional<std::string> matchEntry(const fs::path& dir, const std::string& hostName,
+                                      std::string_view winName) {
+    std::error_code ec;
+    if (fs::symlink_status(dir / hostName, ec).type() != fs::file_type::not_found && !ec)
+        return hostName;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string candidate = it->path().filename().string();
+        if (equalsNoCase(utf8ToCp1252(candidate), winName))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+// Lexical containment of one absolute, normal path in another.
+bool isWithin(const fs::path& path, const fs::path& root) {
+    auto p = path.begin();
+    for (auto r = root.begin(); r != root.end(); ++r, ++p) {
+        if (r->empty())
+            continue; // a trailing separator
+        if (p == path.end() || *p != *r)
+            return false;
+    }
+    return true;
+}
+
+fs::path canonicalOr(const fs::path& p) {
+    std::error_code ec;
+    auto c = fs::weakly_canonical(p, ec);
+    return ec ? p.lexically_normal() : c;
+}
+
+} // namespace
+
+Machine::Machine(Options options) : options_(std::move(options)) {
+    createMissing();
+    std::error_code ec;
+    fs::path devices = options_.prefix / "dosdevices";
+    for (fs::directory_iterator it(devices, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.size() != 2 || name[1] != ':' ||
+            !std::isalpha(static_cast<unsigned char>(name[0])))
+            continue;
+        fs::path target = it->path();
+        std::error_code lec;
+        if (fs::is_symlink(it->path(), lec)) {
+            target = fs::read_symlink(it->path(), lec);
+            if (target.is_relative())
+                target = devices / target;
+        }
+        drives_[static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])))] =
+            target.lexically_normal();
+    }
+    drives_['C'] = options_.prefix / "drive_c";
+    mountProgramDrive();
+
+    if (auto cwd = toWindows(options_.hostWorkingDir); cwd && !options_.hostWorkingDir.empty())
+        current_ = *cwd;
+    else
+        current_ = parse(extractFilePath(programPath_))->text();
+    currentOfDrive_[current_[0]] = current_;
+}
+
+fs::path Machine::defaultPrefix() {
+    if (const char* p = std::getenv("ZEL_PREFIX"); p && *p)
+        return p;
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
+        return fs::path(x) / "zel-setup" / "machine";
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "zel-setup" / "machine";
+}
+
+fs::path Machine::runningExecutable() {
+    std::error_code ec;
+    auto p = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : p;
+}
+
+void Machine::createMissing() {
+    const fs::path& prefix = options_.prefix;
+    std::error_code ec;
+    fs::path c = prefix / "drive_c";
+    for (const fs::path& dir :
+         {c / "WINDOWS" / "SYSTEM", c / "Program Files", prefix / "dosdevices"}) {
+        fs::create_directories(dir, ec);
+        if (ec)
+            throw PlatformError("Unable to create the machine directory " + dir.string() + ": " +
+                                ec.message());
+    }
+    fs::path link = prefix / "dosdevices" / "c:";
+    if (fs::symlink_status(link, ec).type() == fs::file_type::not_found)
+        fs::create_directory_symlink("../drive_c", link, ec);
+    Registry::createDefaults(registryFile());
+    fs::path progman = c / "WINDOWS" / "PROGMAN.EXE";
+    if (!options_.progmanHostPath.empty() &&
+        fs::symlink_status(progman, ec).type() == fs::file_type::not_found) {
+        // A launcher rather than a link, so the machine keeps working when run from a copy.
+        std::string quoted = options_.progmanHostPath.string();
+        std::string escaped;
+        for (char ch : quoted)
+            escaped += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+        std::ofstream out(progman, std::ios::binary);
+        out << "#!/bin/sh\nexec '" << escaped << "' \"$@\"\n";
+        out.close();
+        fs::permissions(progman,
+                        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec,
+                        ec);
+    }
+}
+
+void Machine::mountProgramDrive() {
+    fs::path program = options_.programHostPath;
+    if (program.empty())
+        program = runningExecutable();
+    if (auto win = toWindows(program)) {
+        programPath_ = *win;
+        return;
+    }
+    // A program outside every drive gets its directory mounted, as a kit's CD-ROM would be.
+    fs::path dir = canonicalOr(program).parent_path();
+    for (char letter = 'D'; letter <= 'Z'; ++letter) {
+        if (drives_.count(letter))
+            continue;
+        drives_[letter] = dir;
+        programPath_ = std::string(1, letter) + ":\\" + utf8ToCp1252(program.filename().string());
+        return;
+    }
+    throw PlatformError("No free drive letter for the program's directory");
+}
+
+std::vector<char> Machine::driveLetters() const {
+    std::vector<char> out;
+    for (const auto& [letter, root] : drives_)
+        out.push_back(letter);
+    return out;
+}
+
+std::optional<fs::path> Machine::driveRoot(char letter) const {
+    auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+    if (it == drives_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::optional<WinPath> Machine::parse(std::string_view winPath) const {
+    return parseWinPath(winPath, current_);
+}
+
+std::string Machine::absolute(std::string_view winPath) const {
+    auto p = parse(winPath);
+    return p ? p->text() : std::string();
+}
+
+std::optional<fs::path> Machine::toHost(std::string_view winPath) const {
+    auto p = parse(winPath);
+    if (!p)
+        return std::nullopt;
+    auto root = driveRoot(p->drive);
+    if (!root)
+        return std::nullopt;
+    fs::path host = *root;
+    bool exists = true;
+    for (const std::string& component : p->components) {
+        std::string hostName = cp1252ToUtf8(component);
+        if (exists) {
+            if (auto match = matchEntry(host, hostName, component)) {
+                host /= *match;
+                continue;
+            }
+            exists = false;
+        }
+        host /= hostName;
+    }
+    return host;
+}
+
+std::optional<std::string> Machine::toWindows(const fs::path& hostPath) const {
+    if (hostPath.empty())
+        return std::nullopt;
+    fs::path path = canonicalOr(fs::absolute(hostPath));
+    std::optional<char> best;
+    fs::path bestRoot;
+    for (const auto& [letter, root] : drives_) {
+        fs::path r = canonicalOr(root);
+        if (isWithin(path, r) && (!best || std::distance(r.begin(), r.end()) >
+                                               std::distance(bestRoot.begin(), bestRoot.end()))) {
+            best = letter;
+            bestRoot = r;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    WinPath win;
+    win.drive = *best;
+    for (const auto& part : path.lexically_relative(bestRoot)) {
+        std::string s = part.string();
+        if (!s.empty() && s != ".")
+            win.components.push_back(utf8ToCp1252(s));
+    }
+    return win.text();
+}
+
+std::string Machine::currentDirectoryOf(char drive) const {
+    char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive)));
+    auto it = currentOfDrive_.find(letter);
+    if (it != currentOfDrive_.end())
+        return it->second;
+    return std::string(1, letter) + ":\\";
+}
+
+bool Machine::setCurrentDirectory(std::string_view winPath) {
+    std::string target(winPath);
+    if (target.size() == 2 && target[1] == ':')
+        target = currentDirectoryOf(target[0]);
+    auto p = parse(target);
+    if (!p)
+        return false;
+    auto host = toHost(p->text());
+    std::error_code ec;
+    if (!host || !fs::is_directory(*host, ec) || ::access(host->c_str(), X_OK) != 0)
+        return false;
+    current_ = p->text();
+    currentOfDrive_[p->drive] = current_;
+    return true;
+}
+
+} // namespace zel

@@ -1,0 +1,78 @@
+#pragma once
+// The emulated Windows machine: one prefix directory on the host holds drive C:, the
+// drive links, and the registry file. Windows paths become host paths here and nowhere else.
+#include "winemu/winpath.h"
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zel {
+
+class Machine {
+public:
+    struct Options {
+        std::filesystem::path prefix;          // the emulated machine; see defaultPrefix()
+        std::filesystem::path programHostPath; // the running wizard's executable on the host
+        std::filesystem::path hostWorkingDir;  // the process's working directory on the host
+        std::filesystem::path progmanHostPath; // the Program Manager program that
+                                               // C:\WINDOWS\PROGMAN.EXE starts (may be empty)
+    };
+
+    // Opens the prefix, creating what is missing and changing nothing that is there:
+    // drive_c with WINDOWS, WINDOWS\SYSTEM and Program Files, dosdevices/c:, the registry file
+    // with its defaults, and C:\WINDOWS\PROGMAN.EXE.
+    explicit Machine(Options options);
+
+    // $ZEL_PREFIX, else $XDG_DATA_HOME/zel-setup/machine, else ~/.local/share/zel-setup/machine.
+    static std::filesystem::path defaultPrefix();
+    // The executable of this process (/proc/self/exe).
+    static std::filesystem::path runningExecutable();
+
+    const std::filesystem::path& prefix() const { return options_.prefix; }
+    std::filesystem::path registryFile() const { return options_.prefix / "system.reg"; }
+
+    // Drive letters (upper case, in order) and the host directory behind each.
+    std::vector<char> driveLetters() const;
+    std::optional<std::filesystem::path> driveRoot(char letter) const;
+
+    // The Windows path in its normal form ("C:\A\B", "C:\" for a root), taken against the
+    // current directory when relative; "" when the text is no path.
+    std::string absolute(std::string_view winPath) const;
+    std::optional<WinPath> parse(std::string_view winPath) const;
+
+    // The host path behind a Windows path. Each existing component is matched against the
+    // disk without regard to case (the exact spelling wins); components that do not exist
+    // keep the caller's spelling. Texts are converted from code page 1252. Nothing when the
+    // drive is not mapped or the text is no path. The result never leaves the drive's directory.
+    std::optional<std::filesystem::path> toHost(std::string_view winPath) const;
+    // The Windows path of a host path that lies on a mapped drive.
+    std::optional<std::string> toWindows(const std::filesystem::path& hostPath) const;
+
+    // Windows path of the running program, e.g. "D:\SETUP".
+    std::string programPath() const { return programPath_; }
+    // "C:\WINDOWS" and "C:\WINDOWS\SYSTEM" (no trailing "\").
+    std::string windowsDirectory() const { return "C:\\WINDOWS"; }
+    std::string systemDirectory() const { return "C:\\WINDOWS\\SYSTEM"; }
+
+    // The process's current directory and the current directory kept for each drive.
+    std::string currentDirectory() const { return current_; }
+    std::string currentDirectoryOf(char drive) const;
+    // Makes a drive or directory current; false when it cannot be reached.
+    bool setCurrentDirectory(std::string_view winPath);
+
+private:
+    void createMissing();
+    void mountProgramDrive();
+
+    Options options_;
+    std::map<char, std::filesystem::path> drives_; // letter -> host root (canonical)
+    std::string programPath_;
+    std::string current_;
+    std::map<char, std::string> currentOfDrive_;
+};
+
+} // namespace zel

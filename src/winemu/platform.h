@@ -1,0 +1,27 @@
+#pragma once
+// Everything the wizard's pages and logic use of the machine, built once in main.
+#include "winemu/files.h"
+#include "winemu/machine.h"
+#include "winemu/printer.h"
+#include "winemu/progman_client.h"
+#include "winemu/programs.h"
+#include "winemu/sound.h"
+#include "winemu/ui.h"
+
+namespace zel {
+
+struct Platform {
+    Platform(Machine& machine, UiServices& ui, Printer& printer, Sound& sound)
+        : machine(machine), files(machine), ui(ui), printer(printer), sound(sound),
+          programs(machine, ui), progman(machine, programs) {}
+
+    Machine& machine;
+    Files files;
+    UiServices& ui;
+    Printer& printer;
+    Sound& sound;
+    Programs programs;
+    DdeConversation progman;
+};
+
+} // namespace zel

@@ -1,0 +1,545 @@
+#include "winemu/profile.h"
+
+#include "winemu/cp1252.h"
+#include "winemu/errors.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace zel {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------------------------
+// The integer rule
+
+std::optional<std::int32_t> parseIntegerRule(std::string_view text) {
+    std::string replaced;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        replaced = "$";
+        replaced.append(text.substr(2));
+        text = replaced;
+    }
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v'))
+        ++i;
+    if (i == text.size())
+        return std::nullopt;
+
+    if (text[i] == '$') {
+        const std::string_view digits = text.substr(i + 1);
+        if (digits.empty() || digits.size() > 8)
+            return std::nullopt;
+        std::uint32_t pattern = 0;
+        for (char c : digits) {
+            unsigned v;
+            if (c >= '0' && c <= '9')
+                v = static_cast<unsigned>(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                v = static_cast<unsigned>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                v = static_cast<unsigned>(c - 'A' + 10);
+            else
+                return std::nullopt;
+            pattern = (pattern << 4) | v;
+        }
+        return static_cast<std::int32_t>(pattern); // 80000000 and above come out negative
+    }
+
+    bool negative = false;
+    if (text[i] == '+' || text[i] == '-') {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > 2147483647)
+            return std::nullopt;
+    }
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Profile text
+
+namespace {
+
+constexpr std::size_t kMaxValue = 1023;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kCrLf = "\r\n";
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Names are compared through one table of upper-case forms; a load compares hundreds of names.
+const std::array<char, 256> kUpper = [] {
+    std::array<char, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[static_cast<std::size_t>(c)] = upperCp1252(static_cast<char>(c));
+    return t;
+}();
+
+inline char upper(char c) {
+    return kUpper[static_cast<unsigned char>(c)];
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    return true;
+}
+
+// One line of the content: [begin, end) is its text, next is where the following line starts
+// (end plus the length of the line break, which is 0 for a last line without one).
+struct Line {
+    std::size_t begin = 0, end = 0, next = 0;
+    bool terminated() const { return next > end; }
+};
+
+// Splits at CR, LF and CR LF. A file may start with a UTF-8 byte order mark, which is no text.
+class Lines {
+public:
+    explicit Lines(std::string_view content)
+        : content_(content), pos_(content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0) {}
+
+    bool next(Line& line) {
+        if (pos_ >= content_.size())
+            return false;
+        line.begin = pos_;
+        std::size_t br = pos_;
+        while (br < content_.size() && content_[br] != '\r' && content_[br] != '\n')
+            ++br;
+        if (br == content_.size()) {
+            line.end = line.next = content_.size();
+        } else {
+            line.end = br;
+            line.next = br + 1;
+            if (content_[br] == '\r' && br + 1 < content_.size() && content_[br + 1] == '\n')
+                ++line.next;
+        }
+        pos_ = line.next;
+        return true;
+    }
+
+private:
+    std::string_view content_;
+    std::size_t pos_;
+};
+
+enum class Kind { Other, Blank, Section, Key };
+
+struct Parsed {
+    Kind kind = Kind::Other;
+    std::string_view name;  // section or key name, trimmed
+    std::string_view value; // key value, trimmed, before the quote and length rules
+};
+
+Parsed parseLine(std::string_view text) {
+    Parsed p;
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    if (i == text.size() || text[i] == ';') {
+        p.kind = Kind::Blank; // blank or comment
+        return p;
+    }
+    if (text[i] == '[') {
+        // The name runs to the first "]" (or the line's end when it has none); the rest is
+        // ignored.
+        const std::size_t close = text.find(']', i + 1);
+        p.kind = Kind::Section;
+        p.name = trim(text.substr(i + 1, close == std::string_view::npos ? std::string_view::npos
+                                                                         : close - i - 1));
+        return p;
+    }
+    const std::size_t eq = text.find('=', i);
+    if (eq == std::string_view::npos)
+        return p;
+    p.kind = Kind::Key;
+    p.name = trim(text.substr(i, eq - i));
+    p.value = trim(text.substr(eq + 1));
+    return p;
+}
+
+// What a reader gets of a trimmed value: one outer pair of equal quotes removed, the text up
+// to a NUL (readers see C strings), at most 1023 characters.
+std::string finishValue(std::string_view v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    if (const std::size_t nul = v.find('\0'); nul != std::string_view::npos)
+        v = v.substr(0, nul);
+    return std::string(v.substr(0, kMaxValue));
+}
+
+bool endsWithLineBreak(std::string_view s) {
+    return !s.empty() && (s.back() == '\n' || s.back() == '\r');
+}
+
+} // namespace
+
+namespace ini {
+
+std::optional<std::string> lookup(std::string_view content, std::string_view section,
+                                  std::string_view key) {
+    Lines lines(content);
+    Line line;
+    bool inSection = false;
+    bool seen = false; // only the first section of the name counts
+    while (lines.next(line)) {
+        const Parsed p = parseLine(content.substr(line.begin, line.end - line.begin));
+        if (p.kind == Kind::Section) {
+            if (seen)
+                return std::nullopt;
+            inSection = sameName(p.name, section);
+            seen = inSection;
+        } else if (p.kind == Kind::Key && inSection && sameName(p.name, key)) {
+            return finishValue(p.value);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string write(std::string_view content, std::string_view section, std::string_view key,
+                  std::string_view value) {
+    // A line break in the value would smuggle lines into the file.
+    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+
+    Lines lines(content);
+    Line line;
+    bool inSection = false;
+    std::optional<Line> insertAfter; // the section's header, then its last key line
+    while (lines.next(line)) {
+        const Parsed p = parseLine(content.substr(line.begin, line.end - line.begin));
+        if (p.kind == Kind::Section) {
+            if (insertAfter)
+                break; // the first section of the name has ended
+            inSection = sameName(p.name, section);
+            if (inSection)
+                insertAfter = line;
+        } else if (p.kind == Kind::Key && inSection) {
+            if (sameName(p.name, key)) {
+                std::string out;
+                out.reserve(content.size() + value.size());
+                out.append(content.substr(0, line.begin));
+                out.append(p.name).append("=").append(value);
+                out.append(content.substr(line.end));
+                return out;
+            }
+            insertAfter = line;
+        }
+    }
+
+    std::string out;
+    out.reserve(content.size() + section.size() + key.size() + value.size() + 8);
+    if (insertAfter) {
+        out.append(content.substr(0, insertAfter->next));
+        if (!insertAfter->terminated())
+            out.append(kCrLf);
+        out.append(key).append("=").append(value).append(kCrLf);
+        out.append(content.substr(insertAfter->next));
+        return out;
+    }
+    out.append(content);
+    const std::string_view text = content.starts_with(kUtf8Bom) ? content.substr(3) : content;
+    if (!text.empty() && !endsWithLineBreak(text))
+        out.append(kCrLf);
+    out.append("[").append(section).append("]").append(kCrLf);
+    out.append(key).append("=").append(value).append(kCrLf);
+    return out;
+}
+
+std::vector<ScannedLine> scan(std::string_view content) {
+    std::vector<ScannedLine> out;
+    Lines lines(content);
+    Line line;
+    while (lines.next(line)) {
+        ScannedLine s;
+        s.number = static_cast<int>(out.size()) + 1;
+        s.text = content.substr(line.begin, line.end - line.begin);
+        const Parsed p = parseLine(s.text);
+        switch (p.kind) {
+        case Kind::Blank:
+            s.kind = ScannedLine::Kind::Blank;
+            break;
+        case Kind::Section:
+            s.kind = ScannedLine::Kind::Section;
+            break;
+        case Kind::Key:
+            s.kind = ScannedLine::Kind::Key;
+            s.value = finishValue(p.value);
+            break;
+        case Kind::Other:
+            s.kind = ScannedLine::Kind::Ignored;
+            break;
+        }
+        s.name = p.name;
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+} // namespace ini
+
+// ---------------------------------------------------------------------------------------------
+// Profile files
+
+namespace {
+
+// Case-blind hashing and comparison of names, straight on the file's text.
+struct NameHash {
+    std::size_t operator()(std::string_view s) const {
+        std::size_t h = 14695981039346656037ull;
+        for (char c : s)
+            h = (h ^ static_cast<unsigned char>(upper(c))) * 1099511628211ull;
+        return h;
+    }
+};
+struct NameEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return sameName(a, b); }
+};
+template <typename T> using NameMap = std::unordered_map<std::string_view, T, NameHash, NameEqual>;
+
+} // namespace
+
+struct ProfileFile::Content {
+    std::string text;
+    // Views into text: section -> key -> trimmed value. The first section and key of a name win.
+    NameMap<NameMap<std::string_view>> sections;
+
+    Content(const Content&) = delete; // the views must stay with their text
+    Content& operator=(const Content&) = delete;
+    explicit Content(std::string fileText) : text(std::move(fileText)) {
+        const std::string_view content = text;
+        Lines lines(content);
+        Line line;
+        NameMap<std::string_view>* current = nullptr;
+        while (lines.next(line)) {
+            const Parsed p = parseLine(content.substr(line.begin, line.end - line.begin));
+            if (p.kind == Kind::Section) {
+                auto [it, added] = sections.try_emplace(p.name);
+                current = added ? &it->second : nullptr;
+            } else if (p.kind == Kind::Key && current) {
+                current->try_emplace(p.name, p.value);
+            }
+        }
+    }
+
+    std::optional<std::string> find(std::string_view section, std::string_view key) const {
+        const auto s = sections.find(section);
+        if (s == sections.end())
+            return std::nullopt;
+        const auto k = s->second.find(key);
+        if (k == s->second.end())
+            return std::nullopt;
+        return finishValue(k->second);
+    }
+};
+
+namespace {
+
+bool isBareName(std::string_view name) {
+    return name.find_first_of("\\/:") == std::string::npos;
+}
+
+enum class ReadResult { Ok, Missing, Failed };
+
+ReadResult readWholeFile(const fs::path& path, std::string& out) {
+    out.clear();
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found)
+        return ReadResult::Missing;
+    if (ec || status.type() != fs::file_type::regular)
+        return ReadResult::Failed;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return ReadResult::Failed;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad())
+        return ReadResult::Failed;
+    out = std::move(ss).str();
+    return ReadResult::Ok;
+}
+
+} // namespace
+
+ProfileFile::ProfileFile(const Machine& machine, std::string name) : name_(std::move(name)) {
+    const std::string winPath =
+        isBareName(name_) ? machine.windowsDirectory() + "\\" + name_ : machine.absolute(name_);
+    if (!winPath.empty())
+        host_ = machine.toHost(winPath);
+}
+
+ProfileFile::ProfileFile(std::optional<fs::path> hostPath, std::string name)
+    : name_(std::move(name)), host_(std::move(hostPath)) {}
+
+ProfileFile ProfileFile::atHostPath(fs::path hostPath) {
+    std::string name = hostPath.string();
+    return ProfileFile(std::optional<fs::path>(std::move(hostPath)), std::move(name));
+}
+
+const ProfileFile::Content& ProfileFile::content() const {
+    if (!content_) {
+        std::string text;
+        // A missing or unreadable file reads as an empty one: every key takes its default.
+        if (host_)
+            readWholeFile(*host_, text);
+        content_ = std::make_shared<const Content>(std::move(text));
+    }
+    return *content_;
+}
+
+std::string ProfileFile::readText(std::string_view section, std::string_view key,
+                                  std::string_view defaultText) const {
+    std::optional<std::string> value = content().find(section, key);
+    return value ? std::move(*value) : std::string(defaultText);
+}
+
+std::int32_t ProfileFile::readInteger(std::string_view section, std::string_view key,
+                                      std::int32_t defaultValue) const {
+    return parseIntegerRule(readText(section, key, "")).value_or(defaultValue);
+}
+
+bool ProfileFile::readFlag(std::string_view section, std::string_view key,
+                           bool defaultValue) const {
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void ProfileFile::writeText(std::string_view section, std::string_view key,
+                            std::string_view value) {
+    const auto fail = [this] { return PlatformError("Unable to write to " + name_); };
+    if (!host_)
+        throw fail();
+    // Start from the file as it is now, not from what this handle read earlier, so that a
+    // change made meanwhile through another handle is kept.
+    std::string current;
+    const ReadResult read = readWholeFile(*host_, current);
+    if (read == ReadResult::Failed)
+        throw fail(); // writing would lose what could not be read
+    std::string updated = ini::write(current, section, key, value);
+    if (read == ReadResult::Missing || updated != current) {
+        if (!writeFileAtomically(*host_, updated))
+            throw fail();
+    }
+    content_ = std::make_shared<const Content>(std::move(updated));
+}
+
+void ProfileFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    writeText(section, key, std::to_string(value));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Atomic whole-file writes
+
+namespace {
+
+// The user may write the path: the mode bits are checked as well, because the superuser passes
+// every access test and would otherwise write into what is meant to be read-only.
+bool writable(const fs::path& path, const struct stat& st) {
+    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeFileAtomically(const fs::path& target, std::string_view content) {
+    std::error_code ec;
+    fs::path path = target;
+    // Write through a symbolic link to the file it names rather than replacing the link.
+    if (fs::is_symlink(path, ec)) {
+        path = fs::canonical(path, ec);
+        if (ec)
+            return false;
+    }
+    if (path.filename().empty())
+        return false;
+    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+
+    struct stat dirStat {};
+    if (::stat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode) || !writable(dir, dirStat))
+        return false;
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && (!S_ISREG(old.st_mode) || !writable(path, old)))
+        return false;
+
+    static std::mt19937_64 random{std::random_device{}()};
+    fs::path temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + std::string.
+        std::string name = ".";
+        name.append(path.filename().string())
+            .append(".")
+            .append(std::to_string(random() % 1000000000));
+        temp = dir / name;
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    bool ok = writeAll(fd, content);
+    if (ok && exists) {
+        // The replacement keeps the old file's permissions and, where allowed, its owner.
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+            ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Only the superuser may give a file away; otherwise the writer owns the new one.
+        }
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
+        ::fsync(dfd); // make the rename itself durable; nothing to do when it fails
+        ::close(dfd);
+    }
+    return true;
+}
+
+} // namespace zel

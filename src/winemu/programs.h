@@ -1,0 +1,30 @@
+#pragma once
+// Starting the kit's programs: sponsor programs (waited for) and the browser setup and
+// Program Manager (not waited for).
+#include "winemu/files.h"
+#include "winemu/ui.h"
+
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+class Programs {
+public:
+    Programs(Machine& machine, UiServices& ui) : m_(machine), ui_(ui) {}
+
+    // Minimises the application, runs the program behind the Windows path with no arguments,
+    // blocks until it ends and restores. A program that cannot be started restores at once.
+    // False when it could not be started.
+    bool runAndWait(std::string_view programPath);
+
+    // The platform's WinExec: parses the command line, starts the program detached and
+    // returns at once: 33 on success, 2 file not found, 3 path not found, 11 not executable.
+    unsigned winExec(std::string_view commandLine, int showMode);
+
+private:
+    Machine& m_;
+    UiServices& ui_;
+};
+
+} // namespace zel

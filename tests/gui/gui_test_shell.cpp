@@ -1,0 +1,740 @@
+// The wizard shell: start-up, the forms, the background, the exit confirmation and the page
+// sequence, driven through the real widgets on Qt's offscreen platform.
+#include "tests/support/gui_wizard_fixture.h"
+
+#include "pages/ModemPage.h"
+#include "pages/FinishPage.h"
+#include "qt/qt_gauge.h"
+#include "qt/qt_radiogroup.h"
+#include "winemu/registry.h"
+#include "pages/FaxNoticeDialog.h"
+#include "pages/RegistrationPage.h"
+#include "pages/CopyPage.h"
+#include "pages/LicencePage.h"
+#include "pages/ExitConfirmDialog.h"
+#include "pages/WelcomePage.h"
+#include "pages/InstallTypePage.h"
+#include "pages/CustomInstallPage.h"
+#include "pages/DirectoryChooser.h"
+#include "pages/SponsorPictureWindow.h"
+#include "pages/BackdropWindow.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include <unistd.h>
+
+namespace zel::test {
+namespace {
+
+// A kit of three programs (the accents in code page 1252), with a licence and a start sound.
+constexpr std::string_view kSetup = "[Principal]\r\n"
+                                    "grupo=ZEL Internet\r\n"
+                                    "destino=C:\\KIT\\\r\n"
+                                    "licensa=LICENSA.TXT\r\n"
+                                    "upline=senha123\r\n"
+                                    "cadastro1=Cadastre-se j\xe1!\r\n"
+                                    "StartWave=SOM\\INICIO.WAV\r\n"
+                                    "navegap_version=Navegador P\r\n"
+                                    "navegap_size=4000\r\n"
+                                    "navegai_version=Navegador I\r\n"
+                                    "navegai_size=3000\r\n"
+                                    "Mensagem=Ofertas da semana\r\n"
+                                    "[Programa1]\r\nnome=Discador\r\ninstala=1\r\ntamanho=500\r\n"
+                                    "[Programa2]\r\nnome=Correio eletr\xf4nico\r\ninstala=0\r\n"
+                                    "tamanho=700\r\n"
+                                    "[Programa3]\r\nnome=Not\xed"
+                                    "cias\r\ninstala=1\r\ntamanho=1200\r\n";
+
+constexpr const char* kCurrentVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+constexpr const char* kModem = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
+
+class ShellTest : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        writeSetup(kSetup);
+        writeFile(medium() / "LICENSA.TXT",
+                  "Primeira linha\r\nSegunda\rTerceira\nQuarta de licen\xe7"
+                  "a");
+    }
+
+    // Answers the next exit confirmation by clicking one of its buttons.
+    void answerConfirmation(bool yes) {
+        ui.answerModal([yes](QDialog& dialog) {
+            auto& confirma = static_cast<ExitConfirmDialog&>(dialog);
+            (yes ? confirma.ui.Button2 : confirma.ui.Button1)->click();
+            return 0;
+        });
+    }
+};
+
+// ---------------------------------------------------------------------------------------
+// Start-up
+
+TEST_F(ShellTest, CreationStepsSeeTheLoadedCatalogue) {
+    Wizard& w = makeWizard();
+
+    // Everything is created hidden; the welcome page has its run-time caption.
+    EXPECT_TRUE(visiblePages().isEmpty());
+    EXPECT_EQ(w.welcomePage->windowTitle(), "ZEL - Windows 95/NT");
+
+    // The custom-installation page: one box per program, with the catalogue's names and flags.
+    const auto boxes = w.customInstallPage->checkBoxes();
+    EXPECT_EQ(boxes[0]->text(), "Discador");
+    EXPECT_EQ(boxes[1]->text(), "Correio eletrônico");
+    EXPECT_EQ(boxes[2]->text(), "Notícias");
+    EXPECT_TRUE(boxes[0]->isChecked());
+    EXPECT_FALSE(boxes[1]->isChecked());
+    EXPECT_TRUE(boxes[2]->isChecked());
+    for (int n = 0; n < 10; ++n)
+        EXPECT_EQ(boxes[static_cast<std::size_t>(n)]->isVisibleTo(w.customInstallPage.get()), n < 3) << n;
+    EXPECT_EQ(w.customInstallPage->ui.Edit1->text(), "C:\\Program Files\\KIT\\");
+    EXPECT_EQ(w.customInstallPage->ui.RadioGroup1->items(),
+              QStringList({"Navegador P", "Navegador I", "Não instalar navegador"}));
+    // No C:\WINDOWS\config.exe: the second browser, counted in the first space line.
+    EXPECT_EQ(w.customInstallPage->browserChoice(), 1);
+    EXPECT_EQ(w.customInstallPage->ui.Label3->text(), "Espaço necessário: 4700k");
+
+    // The registration page: cleared, the password suggestion and the replaced introduction.
+    EXPECT_EQ(w.registrationPage->ui.Edit16->text(), "senha123");
+    EXPECT_EQ(w.registrationPage->ui.Edit1->text(), "");
+    EXPECT_EQ(w.registrationPage->ui.ComboBox2->currentIndex(), -1);
+    EXPECT_EQ(w.registrationPage->ui.Label18->text(), "Cadastre-se já!");
+    EXPECT_TRUE(w.registrationPage->ui.Label20->text().startsWith("Caso você permaneça"));
+
+    // The licence page: one line per line end, whichever the end.
+    EXPECT_EQ(w.licencePage->ui.Memo1->toPlainText(),
+              "Primeira linha\nSegunda\nTerceira\nQuarta de licença");
+
+    // The connection page without a modem: no port, the dial command all the same.
+    EXPECT_EQ(w.modemPage->portIndex(), -1);
+    EXPECT_EQ(w.modemPage->ui.Edit3->text(), "");
+    EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100");
+
+    // The start sound, from the medium; the installation type starts typical.
+    EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
+    EXPECT_EQ(w.installTypePage->installationType(), 0);
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+TEST_F(ShellTest, NoSoundWithoutStartWaveAndNoFilesNoErrors) {
+    // No setup description file at all: defaults everywhere, and nothing reported.
+    std::filesystem::remove(medium() / "SETUP.INI");
+    Wizard& w = makeWizard();
+    EXPECT_TRUE(sound.played.empty());
+    EXPECT_TRUE(ui.errors.empty());
+    // The marker of a missing destination takes the program-files rule like any other text.
+    EXPECT_EQ(catalogue.settings.destino, "C:\\Program Filesro!\\");
+    EXPECT_EQ(w.licencePage->ui.Memo1->toPlainText(), "");
+    EXPECT_FALSE(w.customInstallPage->ui.CheckBox1->isVisibleTo(w.customInstallPage.get()));
+}
+
+TEST_F(ShellTest, ConnectionPagePresetsTheModemFromTheRegistry) {
+    writeRegistry(kModem, "AttachedTo", "COM2");
+    writeRegistry(std::string(kModem) + "\\Settings\\Init", "1", "AT&F");
+    Wizard& w = makeWizard();
+    EXPECT_EQ(w.modemPage->portIndex(), 1);
+    EXPECT_EQ(w.modemPage->ui.Edit3->text(), "AT&F");
+    EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100");
+}
+
+TEST_F(ShellTest, ConnectionPageTakesOnlyTheFourthCharacterOfThePort) {
+    const std::pair<const char*, int> cases[] = {
+        {"COM4", 3}, {"COM10", 0}, {"LPT1", 0}, {"COM5", -1}, {"COM0", -1}, {"COM", -1}, {"", -1}};
+    for (const auto& [value, index] : cases) {
+        writeRegistry(kModem, "AttachedTo", value);
+        EXPECT_EQ(makeWizard().modemPage->portIndex(), index) << value;
+    }
+}
+
+TEST_F(ShellTest, AModemValueOfAnotherTypeCountsAsMissing) {
+    {
+        Registry registry(machine().registryFile());
+        ASSERT_TRUE(registry.openKey(kModem, true));
+        registry.writeValue("AttachedTo", RegType::DWord, {2, 0, 0, 0});
+    }
+    Wizard& w = makeWizard();
+    EXPECT_EQ(w.modemPage->portIndex(), -1);
+    EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100");
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+TEST_F(ShellTest, UnreadableLicenceIsReportedAndTheWizardGoesOn) {
+    writeFile(medium() / "LOCKED.TXT", "segredo");
+    std::filesystem::permissions(medium() / "LOCKED.TXT", std::filesystem::perms::none);
+    if (::access((medium() / "LOCKED.TXT").c_str(), R_OK) == 0)
+        GTEST_SKIP() << "running with rights that read any file";
+    writeSetup("[Principal]\r\nlicensa=LOCKED.TXT\r\n");
+    Wizard& w = makeWizard();
+    EXPECT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(w.licencePage->ui.Memo1->toPlainText(), "");
+    // The forms after it are created all the same.
+    EXPECT_NE(w.exitConfirmDialog, nullptr);
+}
+
+// The program-files rule, through the registry of the machine.
+struct ProgramFilesCase {
+    const char* name;
+    std::optional<std::string> value; // nothing: no value in the registry
+    const char* expected;
+};
+
+class ProgramFilesRule : public ShellTest,
+                         public ::testing::WithParamInterface<ProgramFilesCase> {};
+
+TEST_P(ProgramFilesRule, PutsTheDirectoryInFrontOfTheDestination) {
+    const ProgramFilesCase& c = GetParam();
+    if (c.value) {
+        writeRegistry(kCurrentVersion, "ProgramFilesDir", *c.value);
+    } else {
+        // A registry file with the key but without the value.
+        writeFile(prefix / "system.reg",
+                  "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+                  "CurrentVersion]\r\n\r\n");
+        makeMachine();
+    }
+    Wizard& w = makeWizard();
+    EXPECT_EQ(catalogue.settings.destino, c.expected);
+    EXPECT_EQ(w.customInstallPage->ui.Edit1->text().toStdString(), c.expected);
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ProgramFilesRule,
+    ::testing::Values(ProgramFilesCase{"WithDrive", "C:\\Program Files",
+                                       "C:\\Program Files\\KIT\\"},
+                      ProgramFilesCase{"OtherDrive", "D:\\Programs", "D:\\Programs\\KIT\\"},
+                      ProgramFilesCase{"WithoutColon", "\\Programs", "\\ProgramsC:\\KIT\\"},
+                      ProgramFilesCase{"Empty", "", "C:\\KIT\\"},
+                      ProgramFilesCase{"Missing", std::nullopt, "C:\\KIT\\"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProgramFilesRuleText, ShortDestinationsLoseNoMoreThanTheyHave) {
+    EXPECT_EQ(underProgramFiles("\\", "C:\\P"), "C:\\P");
+    EXPECT_EQ(underProgramFiles("", "C:\\P"), "C:\\P");
+    EXPECT_EQ(underProgramFiles("C:\\KIT\\", ""), "C:\\KIT\\");
+}
+
+TEST_F(ShellTest, ProgramFilesValueOfAnotherTypeLeavesTheDestination) {
+    {
+        Registry registry(machine().registryFile());
+        ASSERT_TRUE(registry.openKey(kCurrentVersion, false));
+        registry.writeValue("ProgramFilesDir", RegType::DWord, {1, 0, 0, 0});
+    }
+    makeWizard();
+    EXPECT_EQ(catalogue.settings.destino, "C:\\KIT\\");
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// Background
+
+TEST(BackgroundBands, StartAtTheTopOverlapAndCoverTheScreen) {
+    for (const int height : {768, 600, 1080, 255, 100, 1}) {
+        SCOPED_TRACE(height);
+        const auto bands = backgroundBands(height);
+        ASSERT_EQ(bands.size(), 256u);
+        const double step = height / 255.0;
+        const int bandHeight = static_cast<int>(step + 1);
+        EXPECT_EQ(bands[0].top, 0);
+        EXPECT_EQ(bands[1].top, 0); // the second band starts where the first did
+        for (int i = 0; i < 256; ++i) {
+            const auto& band = bands[static_cast<std::size_t>(i)];
+            EXPECT_EQ(band.blue, 255 - i);
+            EXPECT_EQ(band.height, bandHeight);
+            if (i >= 1) {
+                EXPECT_EQ(band.top, static_cast<int>((i - 1) * step));
+                const auto& before = bands[static_cast<std::size_t>(i - 1)];
+                EXPECT_LE(band.top, before.top + before.height) << "gap before band " << i;
+            }
+        }
+        EXPECT_GE(bands.back().top + bands.back().height, height);
+    }
+    EXPECT_EQ(backgroundBands(768)[0].height, 4);
+    EXPECT_EQ(backgroundBands(768)[255].top, 764);
+}
+
+TEST_F(ShellTest, WelcomePageBringsUpTheBackgroundAndTheMessage) {
+    start();
+    Wizard& w = *wizard;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ASSERT_TRUE(w.backdrop->isVisible());
+    EXPECT_EQ(w.backdrop->geometry(), screen);
+    const QImage image = w.backdrop->ui.Image1->grab().toImage();
+    ASSERT_EQ(image.size(), screen.size());
+    // The first band is painted over by the second: the top is blue 254, the bottom black.
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(0, 0, 254));
+    EXPECT_EQ(image.pixelColor(screen.width() - 1, screen.height() - 1), QColor(0, 0, 0));
+    EXPECT_EQ(w.backdrop->ui.Image1->geometry(), QRect(QPoint(0, 0), screen.size()));
+    // The background is the only window that is not a page of its own.
+    EXPECT_EQ(visiblePages(), QStringList{"WelcomePage"});
+
+    EXPECT_TRUE(w.welcomePage->ui.Label2->isVisible());
+    EXPECT_EQ(w.welcomePage->ui.Label2->text(), "Ofertas da semana");
+
+    // Each showing reads the message again; an empty one hides nothing.
+    writeSetup("[Principal]\r\nMensagem=\r\n");
+    w.welcomePage->ui.Button1->click();
+    w.licencePage->ui.Button2->click();
+    EXPECT_TRUE(w.welcomePage->ui.Label2->isVisible());
+    EXPECT_EQ(w.welcomePage->ui.Label2->text(), "");
+}
+
+// ---------------------------------------------------------------------------------------
+// Exit confirmation
+
+// What reaches the screen is the window's own canvas, made before the window was shown and
+// cleared on another thread meanwhile: the gradient must be painted over all of it.
+TEST_F(ShellTest, TheBackgroundCanvasIsPaintedWhole) {
+    start();
+    BackdropWindow& back = *wizard->backdrop;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&back));
+    QCoreApplication::processEvents();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QImage shown = screen->grabWindow(back.winId()).toImage();
+    ASSERT_EQ(shown.size(), screen->geometry().size());
+    // Each row shows the last band that starts at or above it.
+    const auto bands = backgroundBands(shown.height());
+    for (std::size_t i = 1; i + 1 < bands.size(); i += 7) {
+        const int y = bands[i].top;
+        if (bands[i + 1].top == y)
+            continue;
+        EXPECT_EQ(shown.pixelColor(shown.width() / 2, y), QColor(0, 0, bands[i].blue))
+            << "row " << y;
+    }
+    EXPECT_EQ(shown.pixelColor(0, shown.height() - 1), QColor(0, 0, 0));
+    EXPECT_EQ(shown.pixelColor(shown.width() - 1, 0), QColor(0, 0, 254));
+}
+
+// Hidden pages are polished when first shown, not all on the first pass of the event loop.
+TEST_F(ShellTest, PagesArePolishedWhenFirstShown) {
+    start();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(wizard->welcomePage->testAttribute(Qt::WA_WState_Polished));
+    EXPECT_FALSE(wizard->installTypePage->ui.Button1->testAttribute(Qt::WA_WState_Polished));
+    wizard->welcomePage->ui.Button1->click(); // to the licence page
+    EXPECT_TRUE(wizard->licencePage->testAttribute(Qt::WA_WState_Polished));
+    EXPECT_TRUE(wizard->licencePage->ui.Button1->testAttribute(Qt::WA_WState_Polished));
+}
+
+TEST_F(ShellTest, ExitConfirmationAnswers) {
+    ExitConfirmDialog& confirma = *makeWizard().exitConfirmDialog;
+
+    confirma.show();
+    confirma.ui.Button2->setFocus();
+    confirma.ui.Button1->click();
+    EXPECT_EQ(confirma.result(), 2);
+    EXPECT_FALSE(confirma.isVisible());
+
+    confirma.show();
+    EXPECT_EQ(confirma.focusWidget(), confirma.ui.Button1); // every time on "Não"
+    confirma.ui.Button2->click();
+    EXPECT_EQ(confirma.result(), 1);
+
+    confirma.show();
+    confirma.close(); // the close box
+    EXPECT_EQ(confirma.result(), 2);
+    EXPECT_FALSE(confirma.isVisible());
+
+    confirma.show();
+    QTest::keyClick(&confirma, Qt::Key_Escape);
+    EXPECT_EQ(confirma.result(), 2);
+}
+
+// ---------------------------------------------------------------------------------------
+// Page sequence
+
+TEST_F(ShellTest, WelcomeLicenceAndRegistrationBackAndForth) {
+    start();
+    Wizard& w = *wizard;
+    EXPECT_EQ(visiblePages(), QStringList{"WelcomePage"});
+    w.welcomePage->ui.Button1->click();
+    EXPECT_EQ(visiblePages(), QStringList{"LicencePage"});
+    w.licencePage->ui.Button2->click();
+    EXPECT_EQ(visiblePages(), QStringList{"WelcomePage"});
+    w.welcomePage->ui.Button1->click();
+    w.licencePage->ui.Button1->click();
+    EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
+    w.registrationPage->ui.Button2->click();
+    EXPECT_EQ(visiblePages(), QStringList{"LicencePage"});
+    w.licencePage->ui.Button1->click();
+    w.registrationPage->ui.Button3->click();
+    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+    w.installTypePage->ui.Button3->click();
+    EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
+
+    EXPECT_FALSE(ui.quitRequested());
+    EXPECT_TRUE(ui.modals.empty());
+}
+
+TEST_F(ShellTest, SairOnTheWelcomePageEndsAtOnce) {
+    start();
+    wizard->welcomePage->ui.Button2->click();
+    EXPECT_TRUE(ui.quitRequested());
+    EXPECT_TRUE(ui.modals.empty());
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ShellTest, TypicalInstallationAsksForThePortOnlyWhenNoneIsKnown) {
+    Wizard& w = makeWizard();
+    w.installTypePage->show();
+    w.installTypePage->ui.Button1->click();
+    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
+    w.modemPage->ui.Button3->click(); // back, by installation type
+    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+
+    w.modemPage->ui.RadioGroup1->button(2)->click();
+    ASSERT_EQ(w.modemPage->portIndex(), 2);
+    w.installTypePage->ui.Button1->click();
+    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
+    w.copyPage->ui.Button3->click(); // typical: back to the installation type
+    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+}
+
+TEST_F(ShellTest, TypicalInstallationWithAPresetPortGoesStraightToTheCopyPage) {
+    writeRegistry(kModem, "AttachedTo", "COM3");
+    Wizard& w = makeWizard();
+    w.installTypePage->show();
+    w.installTypePage->ui.Button1->click();
+    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
+}
+
+TEST_F(ShellTest, CustomInstallationPath) {
+    writeRegistry(kModem, "AttachedTo", "COM1");
+    Wizard& w = makeWizard();
+    w.installTypePage->show();
+    w.installTypePage->ui.RadioGroup1->button(1)->click();
+    w.installTypePage->ui.Button1->click();
+    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
+    w.customInstallPage->ui.Button4->click();
+    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+    w.installTypePage->ui.Button1->click();
+
+    // Entry 1 ticked: the connection page, even with a port known.
+    w.customInstallPage->ui.CheckBox1->setChecked(true);
+    w.customInstallPage->ui.Button2->click();
+    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
+    w.modemPage->ui.Button3->click(); // custom: back to the custom page
+    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
+
+    // Entry 1 cleared: straight to the copy page.
+    w.customInstallPage->ui.CheckBox1->setChecked(false);
+    w.customInstallPage->ui.Button2->click();
+    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
+
+    // Back from the copy page follows entry 1's selection in the catalogue.
+    catalogue.entry(1).instala = 0;
+    w.copyPage->ui.Button3->click();
+    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
+    w.customInstallPage->ui.Button2->click();
+    catalogue.entry(1).instala = 1;
+    w.copyPage->ui.Button3->click();
+    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
+
+    // On to the end.
+    w.modemPage->ui.Button1->click();
+    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
+    w.copyPage->ui.Button1->click();
+    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
+    EXPECT_FALSE(ui.quitRequested());
+    w.finishPage->ui.Button1->click();
+    EXPECT_TRUE(ui.quitRequested());
+}
+
+TEST_F(ShellTest, SairAsksFirstOnEveryLaterPage) {
+    Wizard& w = makeWizard();
+    const std::vector<std::pair<PageWindow*, QPushButton*>> pages = {
+        {w.installTypePage.get(), w.installTypePage->ui.Button2},
+        {w.customInstallPage.get(), w.customInstallPage->ui.Button3},
+        {w.modemPage.get(), w.modemPage->ui.Button2},
+        {w.copyPage.get(), w.copyPage->ui.Button2},
+    };
+    for (const auto& [page, sair] : pages) {
+        SCOPED_TRACE(page->objectName().toStdString());
+        page->show();
+        const std::size_t before = ui.modals.size();
+
+        answerConfirmation(false);
+        sair->click();
+        ui.answerModal(2); // the close box
+        sair->click();
+        EXPECT_FALSE(ui.quitRequested());
+        EXPECT_TRUE(page->isVisible());
+
+        ASSERT_EQ(ui.modals.size(), before + 2);
+        EXPECT_EQ(ui.modals[before].objectName, "ExitConfirmDialog");
+        EXPECT_EQ(ui.modals[before].result, 2);
+
+        page->hide();
+    }
+    w.copyPage->show();
+    answerConfirmation(true);
+    w.copyPage->ui.Button2->click();
+    EXPECT_TRUE(ui.quitRequested());
+    EXPECT_EQ(ui.modals.back().result, 1);
+}
+
+TEST_F(ShellTest, PagesIgnoreEscapeEnterInFieldsAndTheCloseRequest) {
+    Wizard& w = makeWizard();
+    w.registrationPage->show();
+    QTest::keyClick(w.registrationPage->ui.Edit1, Qt::Key_Return);
+    QTest::keyClick(w.registrationPage.get(), Qt::Key_Escape);
+    w.registrationPage->close();
+    EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
+
+    // Enter on a focused button presses it.
+    w.registrationPage->ui.Button2->setFocus();
+    QTest::keyClick(w.registrationPage->ui.Button2, Qt::Key_Return);
+    EXPECT_EQ(visiblePages(), QStringList{"LicencePage"});
+}
+
+// ---------------------------------------------------------------------------------------
+// The forms themselves
+
+std::vector<PageWindow*> allForms(Wizard& w) {
+    return {w.welcomePage.get(),    w.installTypePage.get(), w.customInstallPage.get(),    w.copyPage.get(),   w.directoryChooser.get(),
+            w.modemPage.get(),    w.finishPage.get(), w.backdrop.get(), w.sponsorPicture.get(), w.registrationPage.get(),
+            w.licencePage.get(), w.faxNoticeDialog.get(), w.exitConfirmDialog.get()};
+}
+
+TEST_F(ShellTest, WindowKindsOfTheForms) {
+    Wizard& w = makeWizard();
+    const auto onTop = [](const QWidget* form) {
+        return form->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    };
+    for (PageWindow* form : allForms(w)) {
+        const bool expectedOnTop = form != w.licencePage.get() && form != w.faxNoticeDialog.get() &&
+                                   form != w.exitConfirmDialog.get() && form != w.backdrop.get();
+        EXPECT_EQ(onTop(form), expectedOnTop) << form->objectName().toStdString();
+        const bool frameless = form == w.backdrop.get() || form == w.sponsorPicture.get();
+        EXPECT_EQ(form->windowFlags().testFlag(Qt::FramelessWindowHint), frameless)
+            << form->objectName().toStdString();
+        EXPECT_EQ(form->windowFlags().testFlag(Qt::WindowCloseButtonHint), form == w.exitConfirmDialog.get())
+            << form->objectName().toStdString();
+    }
+    EXPECT_TRUE(w.faxNoticeDialog->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(w.faxNoticeDialog->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(w.welcomePage->windowFlags().testFlag(Qt::WindowSystemMenuHint));
+
+    // Fixed client sizes.
+    const std::pair<QWidget*, QSize> sizes[] = {
+        {w.welcomePage.get(), {452, 273}}, {w.installTypePage.get(), {452, 273}},    {w.customInstallPage.get(), {452, 343}},
+        {w.copyPage.get(), {452, 273}}, {w.directoryChooser.get(), {302, 265}},  {w.modemPage.get(), {452, 273}},
+        {w.finishPage.get(), {452, 273}}, {w.registrationPage.get(), {505, 410}}, {w.licencePage.get(), {505, 410}},
+        {w.faxNoticeDialog.get(), {503, 275}}, {w.exitConfirmDialog.get(), {282, 94}}};
+    for (const auto& [form, size] : sizes) {
+        EXPECT_EQ(form->minimumSize(), size) << form->objectName().toStdString();
+        EXPECT_EQ(form->maximumSize(), size) << form->objectName().toStdString();
+    }
+}
+
+TEST_F(ShellTest, PagesAreCentredWhenShown) {
+    Wizard& w = makeWizard();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    for (PageWindow* page : {static_cast<PageWindow*>(w.installTypePage.get()), static_cast<PageWindow*>(w.registrationPage.get()),
+                        static_cast<PageWindow*>(w.exitConfirmDialog.get())}) {
+        page->move(0, 0);
+        page->show();
+        EXPECT_LE(std::abs(page->frameGeometry().center().x() - screen.center().x()), 1);
+        EXPECT_LE(std::abs(page->frameGeometry().center().y() - screen.center().y()), 1);
+        page->hide();
+    }
+}
+
+// The order in which Tab visits a page's controls, from its first control.
+QStringList tabOrder(QWidget& page) {
+    page.show();
+    page.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&page));
+    QStringList order;
+    for (int i = 0; i < 40; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus || (!order.isEmpty() && focus->objectName() == order.first()))
+            break;
+        order << focus->objectName();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    page.hide();
+    return order;
+}
+
+TEST_F(ShellTest, TabOrderOfThePages) {
+    writeRegistry(kModem, "AttachedTo", "COM2");
+    Wizard& w = makeWizard();
+    EXPECT_EQ(tabOrder(*w.customInstallPage),
+              QStringList({"Button2", "Button1", "CheckBox1", "CheckBox2", "CheckBox3", "Edit1",
+                           "Button3", "Button4", "RadioGroup1_item1"}));
+    // The selected port is where Tab enters the port group.
+    EXPECT_EQ(tabOrder(*w.modemPage), QStringList({"Button1", "Edit3", "Edit4", "Button2",
+                                               "RadioGroup1_item1", "Button3"}));
+    EXPECT_EQ(tabOrder(*w.installTypePage),
+              QStringList({"Button1", "RadioGroup1_item0", "Button2", "Button3"}));
+    EXPECT_EQ(
+        tabOrder(*w.registrationPage),
+        QStringList({"Edit1",  "Edit2",  "Edit3",  "Edit4",   "Edit5",   "Edit6",     "Edit7",
+                     "Edit8",  "Edit9",  "Edit10", "Edit11",  "Edit12",  "ComboBox2", "Edit13",
+                     "Edit14", "Edit15", "Edit16", "Button1", "Button2", "Button3"}));
+    EXPECT_EQ(tabOrder(*w.licencePage), QStringList({"Button1", "Memo1", "Button2"}));
+}
+
+TEST_F(ShellTest, EveryControlHasAnAccessibleName) {
+    Wizard& w = makeWizard();
+    for (PageWindow* form : allForms(w)) {
+        form->show();
+        for (QWidget* control : form->findChildren<QWidget*>()) {
+            if (control->objectName().isEmpty() || control->objectName().startsWith("qt_"))
+                continue;
+            const auto* label = qobject_cast<QLabel*>(control);
+            if (label && !control->objectName().startsWith("Image") && label->text().isEmpty())
+                continue; // an empty text line has nothing to say yet
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            ASSERT_NE(accessible, nullptr);
+            EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+                << form->objectName().toStdString() << "." << control->objectName().toStdString();
+        }
+        form->hide();
+    }
+    const auto name = [](QWidget* control) {
+        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+    };
+    w.modemPage->show();
+    EXPECT_EQ(name(w.modemPage->ui.Edit3), "Inicialização do Modem:");
+    EXPECT_EQ(name(w.modemPage->ui.Button1), "Seguir >");
+    w.registrationPage->show();
+    EXPECT_EQ(name(w.registrationPage->ui.ComboBox2), "Cartão de Crédito");
+    w.welcomePage->show();
+    EXPECT_EQ(name(w.welcomePage->ui.Image1), "O seu canal mais fácil com a INTERNET");
+}
+
+TEST_F(ShellTest, EveryPageIsDrawnToAPicture) {
+    // Kept in the build tree for people to look at.
+    const std::filesystem::path dir = binDir().parent_path() / "pages";
+    std::filesystem::create_directories(dir);
+    Wizard& w = makeWizard();
+    w.welcomePage->show(); // brings up the background and the message
+    for (PageWindow* form : allForms(w)) {
+        form->show();
+        const QPixmap picture = form->grab();
+        const auto file = dir / (form->objectName().toStdString() + ".png");
+        ASSERT_TRUE(picture.save(QString::fromStdString(file.string()))) << file;
+        const QImage saved(QString::fromStdString(file.string()));
+        EXPECT_EQ(saved.size(), form->size() * form->devicePixelRatio()) << file;
+        if (form != w.welcomePage.get() && form != w.backdrop.get())
+            form->hide();
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The two small widgets
+
+TEST(RadioGroupWidget, SelectionClickAndColumns) {
+    guiApplication();
+    RadioGroup group;
+    group.setGeometry(0, 0, 432, 65);
+    group.setColumns(2);
+    group.setItems({"A", "B", "C"});
+    EXPECT_EQ(group.itemIndex(), -1);
+    QSignalSpy changed(&group, &RadioGroup::itemIndexChanged);
+    QSignalSpy frame(&group, &RadioGroup::clicked);
+    group.show();
+
+    // Filled top to bottom: A and B in the first column, C in the second.
+    EXPECT_EQ(group.button(0)->x(), group.button(1)->x());
+    EXPECT_LT(group.button(0)->y(), group.button(1)->y());
+    EXPECT_GT(group.button(2)->x(), group.button(0)->x());
+    EXPECT_EQ(group.button(2)->y(), group.button(0)->y());
+
+    QTest::mouseClick(group.button(2), Qt::LeftButton);
+    EXPECT_EQ(group.itemIndex(), 2);
+    group.setItemIndex(0);
+    EXPECT_TRUE(group.button(0)->isChecked());
+    group.setItemIndex(-1);
+    EXPECT_EQ(group.itemIndex(), -1);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(group.button(i)->isChecked());
+    group.setItemIndex(7); // past the end: the last item
+    EXPECT_EQ(group.itemIndex(), 2);
+    ASSERT_EQ(changed.count(), 4);
+    EXPECT_EQ(changed.at(2).at(0).toInt(), -1);
+    EXPECT_EQ(frame.count(), 0);
+
+    // A click on the frame is the group's own click and selects nothing.
+    QTest::mouseClick(&group, Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(frame.count(), 1);
+    EXPECT_EQ(changed.count(), 4);
+
+    // New items start without a selection.
+    group.setItems({"X", "Y"});
+    EXPECT_EQ(group.itemIndex(), -1);
+    EXPECT_EQ(group.items(), QStringList({"X", "Y"}));
+}
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST(GaugeWidgetTest, PositionStaysWithinTheMaximumAndPaintsOnPercentChanges) {
+    guiApplication();
+    GaugeWidget gauge;
+    gauge.resize(250, 25);
+    gauge.setMaximum(10);
+    gauge.setPosition(15);
+    EXPECT_EQ(gauge.position(), 10);
+    gauge.setPosition(-3);
+    EXPECT_EQ(gauge.position(), 0);
+    gauge.advance(7);
+    EXPECT_EQ(gauge.percent(), 70);
+    gauge.setMaximum(4); // lowering the maximum lowers the position
+    EXPECT_EQ(gauge.position(), 4);
+    EXPECT_EQ(gauge.percent(), 100);
+    gauge.setMaximum(0);
+    EXPECT_EQ(gauge.percent(), 0);
+    gauge.setMaximum(3);
+    gauge.advance(1);
+    EXPECT_EQ(gauge.percent(), 33); // truncated
+    gauge.setMaximum(2147483647);
+    gauge.setPosition(2147483647);
+    gauge.advance(2147483647);
+    EXPECT_EQ(gauge.position(), 2147483647);
+    EXPECT_EQ(gauge.percent(), 100);
+
+    gauge.setMaximum(1000);
+    gauge.setPosition(0);
+    gauge.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&gauge));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    gauge.installEventFilter(&counter);
+    for (int i = 0; i < 9; ++i)
+        gauge.advance(1); // still 0 %
+    EXPECT_EQ(counter.paints, 0);
+    gauge.advance(1); // 1 %: painted at once, without the event loop
+    EXPECT_EQ(counter.paints, 1);
+}
+
+} // namespace
+} // namespace zel::test

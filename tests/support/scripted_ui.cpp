@@ -1,0 +1,62 @@
+#include "tests/support/scripted_ui.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+
+namespace zel {
+
+int ScriptedUi::messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                           MsgIcon icon) {
+    int result = 1;
+    if (!messageAnswers.empty()) {
+        result = messageAnswers.front();
+        messageAnswers.pop_front();
+    }
+    if (buttons == MsgButtons::Ok)
+        result = 1;
+    boxes.push_back({text, caption, buttons, icon, result});
+    return result;
+}
+
+void ScriptedUi::answerModal(int result) {
+    modalAnswers.push_back([result](QDialog&) { return result; });
+}
+
+int ScriptedUi::showModal(QDialog& dialog) {
+    // Taken before the dialog runs, so a dialog that opens another modal page from its own
+    // handlers gets the answers in the order the test queued them.
+    ModalAnswer answer;
+    if (!modalAnswers.empty()) {
+        answer = std::move(modalAnswers.front());
+        modalAnswers.pop_front();
+    }
+
+    dialog.setResult(0);
+    dialog.show();
+    bool closedByDialog = false;
+    const auto connection =
+        QObject::connect(&dialog, &QDialog::finished, [&closedByDialog] { closedByDialog = true; });
+    const int answered = answer ? answer(dialog) : 2;
+    QObject::disconnect(connection);
+    if (!closedByDialog)
+        dialog.done(answered);
+    dialog.hide();
+
+    const int result = dialog.result() == QDialog::Rejected ? 2 : dialog.result();
+    modals.push_back(
+        {dialog.objectName().toStdString(), dialog.windowTitle().toStdString(), result});
+    return result;
+}
+
+void ScriptedUi::setBusyCursor(bool busy) {
+    busy_ = busy;
+    cursorHistory.push_back(busy);
+}
+
+void ScriptedUi::processEvents() {
+    ++processEventsCount;
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+} // namespace zel

@@ -1,0 +1,73 @@
+#pragma once
+// User-interface services for tests: message boxes and modal pages are answered from queues,
+// and everything shown is recorded. Nothing here blocks or quits the application.
+#include "winemu/ui.h"
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zel {
+
+class ScriptedUi : public UiServices {
+public:
+    struct Box {
+        std::string text; // code page 1252, as passed
+        std::string caption;
+        MsgButtons buttons;
+        MsgIcon icon;
+        int result;
+    };
+    struct Modal {
+        std::string objectName; // UTF-8
+        std::string windowTitle;
+        int result;
+    };
+    using ModalAnswer = std::function<int(QDialog&)>;
+
+    // A message box takes the next answer (1 when none is queued). A box with only an OK
+    // button answers 1 whatever was queued, as that is the only button it has.
+    int messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                   MsgIcon icon = MsgIcon::None) override;
+
+    // Shows the dialog without a nested event loop (so its show step runs), then runs the
+    // next queued answer with it. The answer may click the dialog's buttons: if they close the
+    // dialog (done()), the dialog's own result counts; otherwise the answer's return value ends
+    // the dialog through done(). With no answer queued the dialog ends with 2, as by its
+    // close box. A result of 0 (rejected) is reported as 2. The dialog is hidden afterwards.
+    int showModal(QDialog& dialog) override;
+
+    void setBusyCursor(bool busy) override;
+    // Runs pending Qt events when an application object exists.
+    void processEvents() override;
+    void minimise() override { ++minimiseCount; }
+    void restore() override { ++restoreCount; }
+    // Records the request only; the test's application goes on.
+    void quit() override { quitRequested_ = true; }
+    bool quitRequested() const override { return quitRequested_; }
+    void reportError(const std::string& message) override { errors.push_back(message); }
+
+    void answerMessage(int result) { messageAnswers.push_back(result); }
+    void answerModal(int result);
+    void answerModal(ModalAnswer answer) { modalAnswers.push_back(std::move(answer)); }
+
+    bool busy() const { return busy_; }
+
+    std::deque<int> messageAnswers;
+    std::deque<ModalAnswer> modalAnswers;
+
+    std::vector<Box> boxes;
+    std::vector<Modal> modals;
+    std::vector<bool> cursorHistory; // every setBusyCursor call, in order
+    std::vector<std::string> errors; // messages given to the error report (without the ".")
+    int minimiseCount = 0;
+    int restoreCount = 0;
+    int processEventsCount = 0;
+
+private:
+    bool busy_ = false;
+    bool quitRequested_ = false;
+};
+
+} // namespace zel

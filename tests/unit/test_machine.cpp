@@ -1,0 +1,153 @@
+// The emulated machine: prefix creation, drives, Windows paths and their host form.
+#include "winemu/cp1252.h"
+#include "winemu/machine.h"
+#include "winemu/registry.h"
+#include "winemu/winpath.h"
+#include "tests/support/fixtures.h"
+
+#include <gtest/gtest.h>
+
+using namespace zel;
+using namespace zel::test;
+
+TEST(WinPath, ParsesAndNormalises) {
+    EXPECT_EQ(parseWinPath("c:\\kit\\..\\WIN\\.\\a", "C:\\")->text(), "C:\\WIN\\a");
+    EXPECT_EQ(parseWinPath("C:/A//B/", "C:\\")->text(), "C:\\A\\B");
+    EXPECT_EQ(parseWinPath("C:\\..\\..\\..\\etc", "C:\\")->text(), "C:\\etc");
+    EXPECT_EQ(parseWinPath("D:", "C:\\X")->text(), "D:\\");
+    EXPECT_EQ(parseWinPath("D:sub", "D:\\KIT")->text(), "D:\\KIT\\sub");
+    EXPECT_EQ(parseWinPath("\\TOP", "E:\\A\\B")->text(), "E:\\TOP");
+    EXPECT_EQ(parseWinPath("..\\..\\..\\x", "E:\\A\\B")->text(), "E:\\x");
+    EXPECT_EQ(parseWinPath("name.ini", "C:\\WINDOWS")->text(), "C:\\WINDOWS\\name.ini");
+    EXPECT_FALSE(parseWinPath("", "C:\\"));
+    EXPECT_FALSE(parseWinPath("\\\\server\\share", "C:\\"));
+    EXPECT_FALSE(parseWinPath("1:\\x", "C:\\"));
+    EXPECT_FALSE(parseWinPath("relative", ""));
+    EXPECT_FALSE(parseWinPath(std::string_view("C:\\a\0b", 6), "C:\\"));
+}
+
+TEST(WinPath, NameParts) {
+    EXPECT_EQ(extractFilePath("D:\\KIT\\SETUP.EXE"), "D:\\KIT\\");
+    EXPECT_EQ(extractFilePath("D:SETUP"), "D:");
+    EXPECT_EQ(extractFileName("D:\\KIT\\SETUP.EXE"), "SETUP.EXE");
+    EXPECT_EQ(extractFileExt("C:\\A.B\\NAME"), "");
+    EXPECT_EQ(extractFileExt("C:\\A\\NAME.ico"), ".ico");
+    EXPECT_EQ(changeFileExt("C:\\ACESSO\\ATUALIZA.EXE", ".INI"), "C:\\ACESSO\\ATUALIZA.INI");
+    EXPECT_EQ(changeFileExt("C:\\ACESSO.D\\ATUALIZA", ".INI"), "C:\\ACESSO.D\\ATUALIZA.INI");
+    EXPECT_EQ(withTrailingBackslash("C:\\"), "C:\\");
+    EXPECT_EQ(withTrailingBackslash("C:\\KIT"), "C:\\KIT\\");
+}
+
+TEST(Cp1252, ConvertsAtTheBoundary) {
+    EXPECT_EQ(cp1252ToUtf8("Instala\xe7\xe3o \x80"), "Instalação €");
+    EXPECT_EQ(utf8ToCp1252("Instalação €"), "Instala\xe7\xe3o \x80");
+    EXPECT_EQ(utf8ToCp1252("日本"), "??");
+    EXPECT_EQ(utf8ToCp1252("\xc3"), "?"); // cut sequence
+    // Overlong forms of "/", "\\" and "." name no character: a host name never turns into a
+    // path separator or "..".
+    EXPECT_EQ(utf8ToCp1252("a\xc0\xaf"), "a?");
+    EXPECT_EQ(utf8ToCp1252("\xc1\x9c"), "?");
+    EXPECT_EQ(utf8ToCp1252("\xe0\x80\xae\xf0\x80\x80\xae"), "??");
+    EXPECT_EQ(utf8ToCp1252("\xc3\xa9\xe2\x82\xac"), "\xe9\x80"); // shortest forms stay
+    for (int c = 0; c < 256; ++c) {
+        std::string one(1, static_cast<char>(c));
+        EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(one)), one) << c;
+    }
+    EXPECT_TRUE(equalsNoCase("Configura\xe7\xe3o", "CONFIGURA\xc7\xc3O"));
+    EXPECT_FALSE(equalsNoCase("abc", "abd"));
+}
+
+class MachineLayout : public MachineTest {};
+
+TEST_F(MachineLayout, FirstRunCreatesTheMachineAndKeepsWhatIsThere) {
+    EXPECT_TRUE(fs::is_directory(driveC() / "WINDOWS" / "SYSTEM"));
+    EXPECT_TRUE(fs::is_directory(driveC() / "Program Files"));
+    EXPECT_TRUE(fs::is_symlink(prefix / "dosdevices" / "c:"));
+    EXPECT_TRUE(fs::exists(driveC() / "WINDOWS" / "PROGMAN.EXE"));
+    Registry reg(machine().registryFile());
+    ASSERT_TRUE(reg.openKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", false));
+    EXPECT_EQ(reg.readString("ProgramFilesDir"), "C:\\Program Files");
+    EXPECT_FALSE(reg.openKey("System\\CurrentControlSet\\Services\\Class\\Modem\\0000", false));
+
+    // A second start changes nothing that is there.
+    writeFile(driveC() / "WINDOWS" / "PROGMAN.EXE", "mine");
+    writeFile(prefix / "system.reg", "REGEDIT4\r\n");
+    makeMachine();
+    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "PROGMAN.EXE"), "mine");
+    EXPECT_EQ(readFile(prefix / "system.reg"), "REGEDIT4\r\n");
+}
+
+TEST_F(MachineLayout, ProgramOutsideTheDrivesIsMountedAsTheFirstFreeLetter) {
+    EXPECT_EQ(machine().programPath(), "D:\\SETUP");
+    EXPECT_EQ(machine().currentDirectory(), "D:\\");
+    EXPECT_EQ(*machine().toHost("d:\\setup"), program);
+
+    // With D: taken by a link, the medium becomes E:.
+    fs::create_directories(tmp / "other");
+    fs::create_directory_symlink(tmp / "other", prefix / "dosdevices" / "d:");
+    makeMachine();
+    EXPECT_EQ(machine().programPath(), "E:\\SETUP");
+    auto letters = machine().driveLetters();
+    EXPECT_EQ(std::string(letters.begin(), letters.end()), "CDE");
+}
+
+TEST_F(MachineLayout, ProgramOnAMappedDriveKeepsThatDrive) {
+    fs::create_directory_symlink(tmp / "medium", prefix / "dosdevices" / "r:");
+    program = tmp / "medium" / "SETUP";
+    makeMachine();
+    EXPECT_EQ(machine().programPath(), "R:\\SETUP");
+}
+
+TEST_F(MachineLayout, ResolvesNamesWithoutRegardToCase) {
+    fs::create_directories(driveC() / "Program Files" / "Kit");
+    writeFile(driveC() / "Program Files" / "Kit" / "Read Me.TXT", "x");
+    EXPECT_EQ(*machine().toHost("C:\\PROGRAM FILES\\kit\\read me.txt"),
+              driveC() / "Program Files" / "Kit" / "Read Me.TXT");
+    // New names keep the caller's case below the last existing directory.
+    EXPECT_EQ(*machine().toHost("c:\\program files\\KIT\\New\\File.Txt"),
+              driveC() / "Program Files" / "Kit" / "New" / "File.Txt");
+    // The exact spelling wins when both exist.
+    writeFile(driveC() / "a.txt", "lower");
+    writeFile(driveC() / "A.TXT", "upper");
+    EXPECT_EQ(*machine().toHost("C:\\A.TXT"), driveC() / "A.TXT");
+    EXPECT_EQ(*machine().toHost("C:\\a.txt"), driveC() / "a.txt");
+    // Windows names in code page 1252 become UTF-8 names on the host.
+    writeFile(driveC() / "Configuração.ini", "x");
+    EXPECT_EQ(*machine().toHost("C:\\CONFIGURA\xc7\xc3O.INI"), driveC() / "Configuração.ini");
+    EXPECT_EQ(*machine().toWindows(driveC() / "Configuração.ini"), "C:\\Configura\xe7\xe3o.ini");
+}
+
+TEST_F(MachineLayout, NoPathLeavesItsDrive) {
+    for (const char* p : {"C:\\..\\..\\..\\etc\\passwd", "C:\\WINDOWS\\..\\..\\..",
+                          "C:/../x/../../y", "C:\\..\\dosdevices\\c:\\x"}) {
+        auto host = machine().toHost(p);
+        ASSERT_TRUE(host) << p;
+        auto rel = host->lexically_relative(driveC());
+        EXPECT_FALSE(rel.empty()) << p;
+        EXPECT_NE(rel.begin()->string(), "..") << p;
+    }
+    EXPECT_FALSE(machine().toHost("Q:\\x"));
+    EXPECT_FALSE(machine().toWindows("/etc/passwd"));
+}
+
+TEST_F(MachineLayout, CurrentDirectoryPerDrive) {
+    fs::create_directories(driveC() / "WINDOWS" / "Temp");
+    EXPECT_TRUE(machine().setCurrentDirectory("c:\\windows\\temp"));
+    EXPECT_EQ(machine().currentDirectory(), "C:\\windows\\temp");
+    EXPECT_TRUE(machine().setCurrentDirectory("D:"));
+    EXPECT_EQ(machine().currentDirectory(), "D:\\");
+    EXPECT_TRUE(machine().setCurrentDirectory("C:"));
+    EXPECT_EQ(machine().currentDirectory(), "C:\\windows\\temp");
+    EXPECT_FALSE(machine().setCurrentDirectory("C:\\missing"));
+    EXPECT_EQ(machine().currentDirectory(), "C:\\windows\\temp");
+    EXPECT_EQ(machine().absolute("x.ini"), "C:\\windows\\temp\\x.ini");
+}
+
+TEST_F(MachineLayout, WorkingDirectoryOnADriveIsTheCurrentDirectory) {
+    Machine::Options o;
+    o.prefix = prefix;
+    o.programHostPath = program;
+    o.hostWorkingDir = driveC() / "WINDOWS";
+    Machine m(o);
+    EXPECT_EQ(m.currentDirectory(), "C:\\WINDOWS");
+}

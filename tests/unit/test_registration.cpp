@@ -1,0 +1,157 @@
+// The registration's rules: when a form is complete, the printout's lines, and the order of
+// the printing calls, on a printer that records them.
+#include "winemu/errors.h"
+#include "winemu/printer.h"
+#include "setup/registration.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+namespace zel {
+namespace {
+
+RegistrationForm formWith(std::initializer_list<std::pair<int, const char*>> fields) {
+    RegistrationForm form;
+    for (const auto& [n, text] : fields)
+        form.edit.at(static_cast<std::size_t>(n - 1)) = text;
+    return form;
+}
+
+TEST(RegistrationCompleteness, OnlyTheFourKeyFieldsCount) {
+    // Name, one of the telephones and the card number.
+    EXPECT_EQ(completeness(formWith({{1, "Ana"}, {12, "555"}, {14, "4111"}})),
+              Completeness::Complete);
+    EXPECT_EQ(completeness(formWith({{1, "Ana"}, {11, "555"}, {14, "4111"}})),
+              Completeness::Complete);
+    // Both telephones missing.
+    EXPECT_EQ(completeness(formWith({{1, "Ana"}, {14, "4111"}})), Completeness::Incomplete);
+    // Each key field alone, and every field but one key field.
+    for (const int key : {1, 11, 12, 14})
+        EXPECT_EQ(completeness(formWith({{key, "x"}})), Completeness::Incomplete) << key;
+    EXPECT_EQ(completeness(formWith({{11, "5"}, {12, "5"}, {14, "4"}})), Completeness::Incomplete);
+    EXPECT_EQ(completeness(formWith({{1, "A"}, {11, "5"}, {12, "5"}})), Completeness::Incomplete);
+    // Everything else filled in, the key fields empty: passes without registering.
+    RegistrationForm others;
+    for (int n = 1; n <= 16; ++n)
+        if (n != 1 && n != 11 && n != 12 && n != 14)
+            others.edit.at(static_cast<std::size_t>(n - 1)) = "preenchido";
+    others.cardBrand = "VISA";
+    EXPECT_EQ(completeness(others), Completeness::Empty);
+    // A blank is not nothing: no content is examined beyond being empty.
+    EXPECT_EQ(completeness(formWith({{1, " "}, {11, " "}, {14, " "}})), Completeness::Complete);
+}
+
+RegistrationForm completeForm() {
+    RegistrationForm form;
+    const char* texts[16] = {"Jo\xe3o da Silva", "Rua A",        "12",       "34",
+                             "Centro",           "S\xe3o Paulo", "SP",       "01000-000",
+                             "01/02/70",         "Engenheiro",   "555-0101", "555-0102",
+                             "JOAO SILVA",       "4111 1111",    "12/99",    "senha123"};
+    for (std::size_t i = 0; i < 16; ++i)
+        form.edit[i] = texts[i];
+    form.cardBrand = "Diners Club";
+    return form;
+}
+
+TEST(RegistrationPrintout, TwelveLinesWithEveryBlank) {
+    const auto lines = printoutLines(completeForm());
+    const std::array<std::string, 12> expected = {
+        "Nome     :Jo\xe3o da Silva",
+        "Endere\xe7o :Rua A, 12 - apto.34",
+        "Compl.   :Centro",
+        "Cidade   :S\xe3o Paulo  UF:SP",
+        "CEP      :01000-000  Data de nasc.:01/02/70",
+        "Profiss\xe3o:Engenheiro",
+        "Fone Res.:555-0101  Fone Com.:555-0102",
+        "Cart\xe3o     :Diners Club",
+        "Nome       :JOAO SILVA",
+        "N\xfamero     :4111 1111",
+        "Validade   :12/99",
+        " Senha de Acesso:senha123",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(RegistrationPrintout, EmptyFieldsKeepTheirLiterals) {
+    const auto lines = printoutLines(RegistrationForm{});
+    EXPECT_EQ(lines[1], "Endere\xe7o :,  - apto.");
+    EXPECT_EQ(lines[3], "Cidade   :  UF:");
+    EXPECT_EQ(lines[6], "Fone Res.:  Fone Com.:");
+    EXPECT_EQ(lines[7], "Cart\xe3o     :");
+    EXPECT_EQ(lines[11], " Senha de Acesso:");
+}
+
+// Records every call; textHeight answers the font's size times ten, so the advance of y
+// shows which font each line was measured in. Can fail at a chosen call.
+class RecordingPrinter : public Printer {
+public:
+    bool choosePrinter() override { return true; }
+    void beginDocument() override { note("begin"); }
+    void newPage() override { note("newPage"); }
+    void setFont(const std::string& face, int points, FontStyle style) override {
+        points_ = points;
+        note("font " + face + " " + std::to_string(points) + (style.underline ? " u" : "") +
+             (style.bold ? " b" : "") + (style.italic ? " i" : ""));
+    }
+    void textOut(int x, int y, const std::string& text) override {
+        note("text " + std::to_string(x) + "," + std::to_string(y) + " " + text);
+    }
+    int textHeight(const std::string&) override { return points_ * 10; }
+    void endDocument() override { note("end"); }
+    void abortDocument() override { calls.push_back("abort"); }
+
+    std::vector<std::string> calls;
+    std::string failAt; // a call that raises, by its first word
+
+private:
+    void note(const std::string& call) {
+        if (!failAt.empty() && call.rfind(failAt, 0) == 0)
+            throw PlatformError("printer on fire");
+        calls.push_back(call);
+    }
+    int points_ = 0;
+};
+
+TEST(RegistrationPrintout, PrintsOnTheFirstPageWithTheGaps) {
+    RecordingPrinter printer;
+    const RegistrationForm form = completeForm();
+    printRegistration(printer, form);
+
+    const auto lines = printoutLines(form);
+    std::vector<std::string> expected = {"begin", "font Courier New 14 u",
+                                         "text 0,0 Enviar via FAX para: 011-555-0190",
+                                         "font Courier New 12"};
+    int y = 140 + 12;
+    for (std::size_t i = 0; i < 12; ++i) {
+        if (i == 7)
+            y += 12;
+        expected.push_back("text 0," + std::to_string(y) + " " + lines[i]);
+        y += 120;
+    }
+    expected.push_back("end");
+    EXPECT_EQ(printer.calls, expected);
+}
+
+TEST(RegistrationPrintout, AFailureDropsTheDocumentAndIsRaised) {
+    for (const char* failing : {"text", "end"}) {
+        SCOPED_TRACE(failing);
+        RecordingPrinter printer;
+        printer.failAt = failing;
+        EXPECT_THROW(printRegistration(printer, completeForm()), PlatformError);
+        ASSERT_FALSE(printer.calls.empty());
+        EXPECT_EQ(printer.calls.back(), "abort");
+        EXPECT_EQ(std::count(printer.calls.begin(), printer.calls.end(), "end"), 0);
+    }
+    // A document that never began has nothing to drop.
+    RecordingPrinter printer;
+    printer.failAt = "begin";
+    EXPECT_THROW(printRegistration(printer, completeForm()), PlatformError);
+    EXPECT_TRUE(printer.calls.empty());
+}
+
+} // namespace
+} // namespace zel
