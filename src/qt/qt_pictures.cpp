@@ -1,9 +1,9 @@
 #include "qt/qt_pictures.h"
 
-#include "qt/emf_reader.h"
-#include "qt/wmf_reader.h"
 #include "winemu/cp1252.h"
 #include "winemu/machine.h"
+#include "qt/emf_reader.h"
+#include "qt/wmf_reader.h"
 
 #include <QBuffer>
 #include <QByteArray>
