@@ -17,12 +17,57 @@
 
 namespace zel {
 
+namespace {
+
+// The BMP reader stops at the first row it cannot read whole and leaves the rows after it (and
+// the pixels that a compressed bitmap skips) as the memory held. Handed an image of the size
+// and format it reports, it fills that one instead: cleared first, whatever is missing shows
+// as the first colour of the palette, or black.
+QImage clearedCanvas(const QImageReader& reader) {
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    if (size.isEmpty() || format == QImage::Format_Invalid)
+        return {};
+    // No larger than the reader itself would allocate.
+    const qint64 bytes = qint64{size.width()} * size.height() *
+                         QImage::toPixelFormat(format).bitsPerPixel() / 8;
+    const qint64 limit = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
+    if (limit > 0 && bytes > limit)
+        return {};
+    QImage canvas(size, format);
+    canvas.fill(0);
+    return canvas;
+}
+
+// A bitmap's palette may hold fewer colours than its pixels name; drawing such a pixel would
+// read past the palette. Those pixels show black, as a palette filled up with black has it.
+void completePalette(QImage& image) {
+    if (image.depth() > 8 || image.colorCount() == 0)
+        return;
+    const int full = 1 << image.depth();
+    QList<QRgb> colours = image.colorTable();
+    if (colours.size() >= full)
+        return;
+    colours.resize(full, qRgb(0, 0, 0));
+    image.setColorTable(colours);
+}
+
+} // namespace
+
 // Left to guess, Qt first asks every image-format plugin whether it knows the data, and so
 // loads them all (and the libraries they need) for a picture it could read itself.
 QImage decodeAs(QIODevice& device, const QByteArray& format) {
     QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(false);
-    return reader.read();
+    const bool bitmap = format.compare("BMP", Qt::CaseInsensitive) == 0;
+    QImage image;
+    if (bitmap)
+        image = clearedCanvas(reader);
+    if (!reader.read(&image))
+        return {};
+    if (bitmap)
+        completePalette(image);
+    return image;
 }
 
 QImage decodeAs(const QByteArray& data, const char* format) {
