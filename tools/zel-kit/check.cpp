@@ -40,6 +40,39 @@ const char* severityName(Severity severity) {
 
 namespace {
 
+std::string plural(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+Tally tally(const std::vector<Problem>& problems) {
+    Tally counts;
+    for (const Problem& p : problems) {
+        switch (p.severity) {
+        case Severity::Error:
+            ++counts.errors;
+            break;
+        case Severity::Warning:
+            ++counts.warnings;
+            break;
+        case Severity::Note:
+            ++counts.notes;
+            break;
+        }
+    }
+    return counts;
+}
+
+std::string summary(const Tally& counts) {
+    const auto count = [](int n) { return static_cast<std::size_t>(n); };
+    return plural(count(counts.errors), "error", "errors") + ", " +
+           plural(count(counts.warnings), "warning", "warnings") + ", " +
+           plural(count(counts.notes), "note", "notes");
+}
+
+namespace {
+
 constexpr std::string_view kDescriptionName = "SETUP.INI";
 
 // ---------------------------------------------------------------------------------------------
@@ -53,10 +86,6 @@ std::string q(std::string_view cp1252) {
 // A long line cut for a message.
 std::string shortened(std::string_view text) {
     return text.size() <= 60 ? std::string(text) : std::string(text.substr(0, 57)) + "...";
-}
-
-std::string plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // The length of a well-formed UTF-8 sequence of two or more bytes at text[i], or 0. Text in code

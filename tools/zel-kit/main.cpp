@@ -53,6 +53,16 @@ int usageError(const std::string& message) {
     return kUsageError;
 }
 
+// 0 when the output is written whole; 1, with the reason on stderr, when it cannot be.
+int flushOutput() {
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "zel-kit: cannot write the output\n";
+        return 1;
+    }
+    return 0;
+}
+
 std::string text(std::string_view cp1252) {
     return zel::cp1252ToUtf8(cp1252);
 }
@@ -145,16 +155,7 @@ int runShow(const std::vector<std::string>& args) {
     out["programs"] = programsJson(catalogue);
     out["welcome"] = welcomeJson(file);
     std::cout << out.dump(2) << '\n';
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "zel-kit: cannot write the output\n";
-        return 1;
-    }
-    return 0;
-}
-
-std::string counted(int n, const char* one, const char* many) {
-    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+    return flushOutput();
 }
 
 int runCheck(const std::vector<std::string>& args) {
@@ -184,20 +185,7 @@ int runCheck(const std::vector<std::string>& args) {
     }
 
     const std::vector<zelkit::Problem> problems = zelkit::checkMedium(medium);
-    int errors = 0, warnings = 0, notes = 0;
-    for (const zelkit::Problem& p : problems) {
-        switch (p.severity) {
-        case zelkit::Severity::Error:
-            ++errors;
-            break;
-        case zelkit::Severity::Warning:
-            ++warnings;
-            break;
-        case zelkit::Severity::Note:
-            ++notes;
-            break;
-        }
-    }
+    const zelkit::Tally counts = zelkit::tally(problems);
 
     if (json) {
         Json list = Json::array();
@@ -211,9 +199,9 @@ int runCheck(const std::vector<std::string>& args) {
         }
         Json out = Json::object();
         out["problems"] = std::move(list);
-        out["errors"] = errors;
-        out["warnings"] = warnings;
-        out["notes"] = notes;
+        out["errors"] = counts.errors;
+        out["warnings"] = counts.warnings;
+        out["notes"] = counts.notes;
         // Host file names need not be UTF-8; such bytes are replaced rather than failing.
         std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
     } else {
@@ -223,16 +211,11 @@ int runCheck(const std::vector<std::string>& args) {
                 std::cout << ':' << p.line;
             std::cout << ": " << zelkit::severityName(p.severity) << ": " << p.message << '\n';
         }
-        std::cout << counted(errors, "error", "errors") << ", "
-                  << counted(warnings, "warning", "warnings") << ", "
-                  << counted(notes, "note", "notes") << '\n';
+        std::cout << zelkit::summary(counts) << '\n';
     }
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "zel-kit: cannot write the output\n";
-        return 1;
-    }
-    return errors > 0 ? 1 : 0;
+    if (const int failed = flushOutput())
+        return failed;
+    return counts.errors > 0 ? 1 : 0;
 }
 
 } // namespace
