@@ -1,17 +1,24 @@
 #pragma once
 // Picture files shown by the pages: bitmaps (.BMP), icons (.ICO) and metafiles (.WMF, .EMF),
 // chosen by the file's extension, and PNG, JPEG and GIF by their content.
+#include <QByteArray>
 #include <QImage>
 #include <QPixmap>
 
 #include <filesystem>
 #include <string_view>
 
+class QIODevice;
 class QLabel;
 
 namespace zel {
 
 class Machine;
+
+// Data of a known format decoded by Qt's reader for that format alone, so that Qt loads no
+// other image-format plugin; a null image when the data does not decode.
+QImage decodeAs(QIODevice& device, const QByteArray& format);
+QImage decodeAs(const QByteArray& data, const char* format);
 
 // The decoded picture; a null image when the file cannot be read or decoded. Metafiles are
 // drawn at their own size (on a white ground) with the drawing records pictures use: pens,

@@ -2,17 +2,109 @@
 
 #include "winemu/winpath.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 namespace zel {
 
 namespace {
 
+using S = SetupSettings;
+using P = ProgramEntry;
+using K = KeyKind;
+
+constexpr DescriptionKey kKeys[] = {
+    {"Principal", "versao", K::Text, kMissing, "versao", &S::versao, "the kit's version"},
+    {"Principal", "grupo", K::Text, kMissing, "grupo", &S::grupo, "the Program Manager group"},
+    {"Principal", "destino", K::Directory, kMissing, "destino", &S::destino,
+     "the destination directory"},
+    {"Principal", "homepage", K::Text, kMissing, "homepage", &S::homepage,
+     "the home page written for the update program"},
+    {"Principal", "searchpage", K::Text, kMissing, "searchpage", &S::searchpage,
+     "the search page written for the update program"},
+    {"Principal", "grupoicone", K::Text, kMissing, "grupoicone", &S::grupoicone,
+     "the group's icon file"},
+    {"Principal", "ineticone", K::Text, kMissing, "ineticone", &S::ineticone,
+     "the Internet item's icon file"},
+    {"Principal", "bbsicone", K::Text, kMissing, "bbsicone", &S::bbsicone,
+     "the BBS item's icon file"},
+    {"Principal", "upline", K::Text, "", "upline", &S::upline,
+     "the password suggested on the registration page"},
+    {"Update", "programa", K::Text, kMissing, "update_programa", &S::update_programa,
+     "the update program"},
+    {"Update", "diretorio", K::Text, kMissing, "update_diretorio", &S::update_diretorio,
+     "the update program's directory"},
+    {"Uninstall", "programa", K::Text, kMissing, "uninstall_programa", &S::uninstall_programa,
+     "the uninstaller"},
+    {"Uninstall", "diretorio", K::Text, kMissing, "uninstall_diretorio", &S::uninstall_diretorio,
+     "the uninstaller's directory"},
+    {"Principal", "StartWave", K::Text, "", "StartWave", &S::StartWave,
+     "the sound played at the start"},
+    {"Principal", "licensa", K::Text, kMissing, "licensa", &S::licensa, "the licence text file"},
+    {"Principal", "cadastro1", K::Text, "", "cadastro1", &S::cadastro1,
+     "the registration page's introduction"},
+    {"Principal", "cadastro2", K::Text, "", "cadastro2", &S::cadastro2,
+     "the registration page's charging notice"},
+    {"Principal", "navegap_setup", K::Text, kMissing, "navegap_setup", &S::navegap_setup,
+     "the first browser's setup program"},
+    {"Principal", "navegap_version", K::Text, kMissing, "navegap_version", &S::navegap_version,
+     "the first browser's name in the browser choice"},
+    {"Principal", "navegap_size", K::Integer, "", "navegap_size", &S::navegap_size,
+     "the first browser's size in kbytes"},
+    {"Principal", "navegai_setup", K::Text, kMissing, "navegai_setup", &S::navegai_setup,
+     "the second browser's setup program"},
+    {"Principal", "navegai_version", K::Text, kMissing, "navegai_version", &S::navegai_version,
+     "the second browser's name in the browser choice"},
+    {"Principal", "navegai_size", K::Integer, "", "navegai_size", &S::navegai_size,
+     "the second browser's size in kbytes"},
+
+    {kProgramSection, "nome", K::Text, "", "nome", &P::nome, "the program's name"},
+    {kProgramSection, "instala", K::Flag, "", "instala", &P::instala,
+     "whether the program is selected"},
+    {kProgramSection, "tamanho", K::Integer, "", "tamanho", &P::tamanho,
+     "the space the program takes, in kbytes"},
+    // An empty one becomes "\": it then names the source directory itself.
+    {kProgramSection, "diretorio", K::Directory, "", "diretorio", &P::diretorio,
+     "the program's directory on the medium"},
+    {kProgramSection, "criadir", K::Flag, "", "criadir", &P::criadir,
+     "whether the files go to that directory under the destination"},
+    {kProgramSection, "Arquivo", K::FileList, "", "Arquivo", &P::Arquivo, "the program's files"},
+    {kProgramSection, "System", K::FileList, "", "System", &P::System,
+     "the files for the system directory"},
+
+    {"Principal", "Mensagem", K::Text, "", "", {}, "the welcome page's message line"},
+    {kSponsorSection, "Diretorio", K::Text, "", "", {}, "the sponsor's directory on the medium"},
+    {kSponsorSection, "Texto", K::Text, "", "", {}, "the sponsor's hint"},
+    {kSponsorSection, "Imagem", K::Text, "", "", {}, "the sponsor's picture"},
+    {kSponsorSection, "Programa", K::Text, "", "", {}, "the sponsor's program or picture"},
+};
+
+// Each key's kind matches the type of the field that keeps it.
+constexpr bool fitsItsField(const DescriptionKey& key) {
+    switch (key.kind) {
+    case KeyKind::Text:
+    case KeyKind::Directory:
+        return std::holds_alternative<std::monostate>(key.place) ||
+               std::holds_alternative<std::string S::*>(key.place) ||
+               std::holds_alternative<std::string P::*>(key.place);
+    case KeyKind::Integer:
+        return std::holds_alternative<std::int32_t S::*>(key.place) ||
+               std::holds_alternative<std::int32_t P::*>(key.place);
+    case KeyKind::Flag:
+        return std::holds_alternative<std::uint8_t P::*>(key.place);
+    case KeyKind::FileList:
+        return std::holds_alternative<FileList P::*>(key.place);
+    }
+    return false;
+}
+static_assert(std::all_of(std::begin(kKeys), std::end(kKeys), fitsItsField));
+
 // Slots 1 to 30 from keys prefix + K; the list ends right after the first empty name.
-void readSlots(const ProfileFile& file, const std::string& section, const char* prefix,
-               std::array<std::string, kFileSlots>& slots) {
+void readSlots(const ProfileFile& file, std::string_view section, std::string_view prefix,
+               FileList& slots) {
     for (int k = 1; k <= kFileSlots; ++k) {
-        std::string name = file.readText(section, prefix + std::to_string(k), "");
+        std::string name = file.readText(section, std::string(prefix) + std::to_string(k), "");
         if (name.size() > kFileNameLength)
             name.resize(kFileNameLength);
         slots[static_cast<std::size_t>(k - 1)] = std::move(name);
@@ -21,52 +113,53 @@ void readSlots(const ProfileFile& file, const std::string& section, const char* 
     }
 }
 
+// Reads the key into its field of record, if it has one there.
+template <class Record>
+void readKey(const ProfileFile& file, std::string_view section, const DescriptionKey& key,
+             Record& record) {
+    switch (key.kind) {
+    case KeyKind::Text:
+        if (const auto field = fieldOf<Record, std::string>(key))
+            record.*field = file.readText(section, key.name, key.fallback);
+        break;
+    case KeyKind::Directory:
+        if (const auto field = fieldOf<Record, std::string>(key))
+            record.*field = withTrailingBackslash(file.readText(section, key.name, key.fallback));
+        break;
+    case KeyKind::Integer:
+        if (const auto field = fieldOf<Record, std::int32_t>(key))
+            record.*field = file.readInteger(section, key.name, 0);
+        break;
+    case KeyKind::Flag:
+        if (const auto field = fieldOf<Record, std::uint8_t>(key))
+            record.*field = file.readFlag(section, key.name, false) ? 1 : 0;
+        break;
+    case KeyKind::FileList:
+        if (const auto field = fieldOf<Record, FileList>(key))
+            readSlots(file, section, key.name, record.*field);
+        break;
+    }
+}
+
 } // namespace
+
+std::span<const DescriptionKey> descriptionKeys() {
+    return kKeys;
+}
 
 void Catalogue::load(const ProfileFile& file) {
     settings = SetupSettings{};
     entries_ = {};
-
-    SetupSettings& s = settings;
-    s.versao = file.readText("Principal", "versao", kMissing);
-    s.grupo = file.readText("Principal", "grupo", kMissing);
-    s.destino = file.readText("Principal", "destino", kMissing);
-    s.homepage = file.readText("Principal", "homepage", kMissing);
-    s.searchpage = file.readText("Principal", "searchpage", kMissing);
-    s.grupoicone = file.readText("Principal", "grupoicone", kMissing);
-    s.bbsicone = file.readText("Principal", "bbsicone", kMissing);
-    s.ineticone = file.readText("Principal", "ineticone", kMissing);
-    s.update_programa = file.readText("Update", "programa", kMissing);
-    s.update_diretorio = file.readText("Update", "diretorio", kMissing);
-    s.uninstall_programa = file.readText("Uninstall", "programa", kMissing);
-    s.uninstall_diretorio = file.readText("Uninstall", "diretorio", kMissing);
-    s.upline = file.readText("Principal", "upline", "");
-    s.licensa = file.readText("Principal", "licensa", kMissing);
-    s.cadastro1 = file.readText("Principal", "cadastro1", "");
-    s.cadastro2 = file.readText("Principal", "cadastro2", "");
-    s.StartWave = file.readText("Principal", "StartWave", "");
-    s.destino = withTrailingBackslash(s.destino);
-
-    s.navegap_setup = file.readText("Principal", "navegap_setup", kMissing);
-    s.navegap_version = file.readText("Principal", "navegap_version", kMissing);
-    s.navegap_size = file.readInteger("Principal", "navegap_size", 0);
-    s.navegai_setup = file.readText("Principal", "navegai_setup", kMissing);
-    s.navegai_version = file.readText("Principal", "navegai_version", kMissing);
-    s.navegai_size = file.readInteger("Principal", "navegai_size", 0);
+    for (const DescriptionKey& key : kKeys)
+        readKey(file, key.section, key, settings);
 
     // The table ends with the first entry without a name; that entry itself is read whole and
     // stays (a nameless entry with instala set is still installed).
     for (int n = 1; n <= kProgramEntries; ++n) {
-        const std::string section = "Programa" + std::to_string(n);
+        const std::string section = std::string(kProgramSection) + std::to_string(n);
         ProgramEntry& e = entry(n);
-        e.nome = file.readText(section, "nome", "");
-        e.instala = file.readFlag(section, "instala", false) ? 1 : 0;
-        e.tamanho = file.readInteger(section, "tamanho", 0);
-        // An empty one becomes "\": it then names the source directory itself.
-        e.diretorio = withTrailingBackslash(file.readText(section, "diretorio", ""));
-        e.criadir = file.readFlag(section, "criadir", false) ? 1 : 0;
-        readSlots(file, section, "Arquivo", e.Arquivo);
-        readSlots(file, section, "System", e.System);
+        for (const DescriptionKey& key : kKeys)
+            readKey(file, section, key, e);
         if (e.nome.empty())
             break;
     }

@@ -4,11 +4,16 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <variant>
 
 namespace zel {
 
 inline constexpr int kProgramEntries = 12;
+inline constexpr int kSponsorEntries = 5;
 inline constexpr int kFileSlots = 30;
 inline constexpr std::size_t kFileNameLength = 12; // 8.3 names
 inline constexpr const char* kMissing = "erro!";   // what a missing key flows on as
@@ -22,18 +27,69 @@ struct SetupSettings {
     std::int32_t navegai_size = 0;
 };
 
+using FileList = std::array<std::string, kFileSlots>;
+
 struct ProgramEntry {
     std::string nome;
     std::uint8_t instala = 0;
     std::int32_t tamanho = 0;
     std::string diretorio;
     std::uint8_t criadir = 0;
-    std::array<std::string, kFileSlots> Arquivo; // slot K is Arquivo[K - 1]
-    std::array<std::string, kFileSlots> System;
+    FileList Arquivo; // slot K is Arquivo[K - 1]
+    FileList System;
 
     const std::string& arquivo(int k) const { return Arquivo.at(k - 1); }
     const std::string& system(int k) const { return System.at(k - 1); }
 };
+
+// The keys of the setup description file: what the catalogue reads, and what the kit tool
+// knows of a kit.
+
+// The numbered sections: [Programa1] to [Programa12] and [Patro1] to [Patro5].
+inline constexpr std::string_view kProgramSection = "Programa";
+inline constexpr std::string_view kSponsorSection = "Patro";
+
+// How a key is read. Numbers and flags read 0 when the key is missing or holds no number.
+enum class KeyKind {
+    Text,      // the value as written; a missing key reads as the key's fallback
+    Directory, // text that ends in "\": one is added when missing (so empty becomes "\")
+    Integer,   // the integer rule: decimal, 0x1F or $1F
+    Flag,      // an integer, set when not 0
+    FileList,  // names under the numbered keys NAME1 to NAME30, each cut to 12 characters;
+               // the list ends at the first empty or missing one
+};
+
+// Where the catalogue keeps a key's value: nowhere for the keys the welcome page reads afresh
+// each time it is shown.
+using KeyField =
+    std::variant<std::monostate, std::string SetupSettings::*, std::int32_t SetupSettings::*,
+                 std::string ProgramEntry::*, std::int32_t ProgramEntry::*,
+                 std::uint8_t ProgramEntry::*, FileList ProgramEntry::*>;
+
+struct DescriptionKey {
+    std::string_view section; // a numbered section's name without its number
+    std::string_view name;    // a file list's key names without their number
+    KeyKind kind;
+    std::string_view fallback; // what a missing text key reads as
+    std::string_view field;    // the value's name in the catalogue; empty when it has none
+    KeyField place;
+    std::string_view what; // what the value is
+};
+
+// Every key, in the order of the catalogue's fields, then the welcome page's keys.
+std::span<const DescriptionKey> descriptionKeys();
+
+// The member of Record that keeps the key's value, when it is one of type Value.
+template <class Record, class Value> Value Record::*fieldOf(const DescriptionKey& key) {
+    return std::visit(
+        [](auto field) -> Value Record::* {
+            if constexpr (std::is_same_v<decltype(field), Value Record::*>)
+                return field;
+            else
+                return nullptr;
+        },
+        key.place);
+}
 
 class Catalogue {
 public:

@@ -1,10 +1,13 @@
 // zel-kit check, run as the kit author runs it, on copies of the demo kit.
+#include "setup/catalogue.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <map>
+#include <set>
 #include <sys/wait.h>
 
 namespace zel::test {
@@ -199,6 +202,41 @@ TEST(ZelKitCheck, ReportsEachProblemOnceWithItsLineAndSeverity) {
               std::string::npos)
         << text.output;
     EXPECT_TRUE(text.output.ends_with("\n4 errors, 16 warnings, 2 notes\n")) << text.output;
+}
+
+// The check knows each key that the wizard reads, from the catalogue's own table: a file that
+// names every one of them in its section draws no "is no key" report, and one unknown key in
+// each section draws one each.
+TEST(ZelKitCheck, KnowsEveryKeyTheCatalogueReads) {
+    TempDir tmp;
+    const fs::path medium = tmp / "medium";
+    std::map<std::string, std::string> sections;
+    for (const DescriptionKey& key : descriptionKeys()) {
+        std::string section(key.section);
+        if (section == kProgramSection || section == kSponsorSection)
+            section += "1";
+        std::string& lines = sections[section];
+        if (lines.empty())
+            lines = "Desconhecida=1\r\n";
+        const std::string name(key.name);
+        if (key.kind == KeyKind::FileList)
+            lines += name + "1=A\r\n" + name + std::to_string(kFileSlots) + "=B\r\n";
+        else
+            lines += name + "=1\r\n";
+    }
+    std::string text;
+    for (const auto& [section, lines] : sections)
+        text += "[" + section + "]\r\n" + lines;
+    writeFile(medium / "SETUP.INI", text);
+
+    const Checked c = checkJson(medium, tmp);
+    std::set<std::string> unknown;
+    for (const Reported& p : c.problems)
+        if (p.message.find("is no key of") != std::string::npos)
+            unknown.insert(p.message);
+    EXPECT_EQ(unknown.size(), sections.size()) << describe(c.problems);
+    for (const std::string& message : unknown)
+        EXPECT_TRUE(message.starts_with("\"Desconhecida\" is no key")) << message;
 }
 
 TEST(ZelKitCheck, TheProgramTableEndsAtTheFirstEntryWithoutName) {

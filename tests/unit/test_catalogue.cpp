@@ -1,9 +1,12 @@
 #include "setup/catalogue.h"
+#include "winemu/cp1252.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
+#include <variant>
 
 namespace zel::test {
 namespace {
@@ -87,6 +90,64 @@ TEST_F(CatalogueLoad, SettingsAndEntryValues) {
     EXPECT_EQ(c.entry(3).diretorio, "\\") << "the entry that ends the table is read";
     expectInitial(c.entry(4));
     EXPECT_EQ(load("[Principal]\r\ndestino=C:\\KIT\\\r\n").settings.destino, "C:\\KIT\\");
+}
+
+// Every global key with its own value: a key read into another key's field shows here.
+TEST_F(CatalogueLoad, EachGlobalKeyLandsInItsOwnField) {
+    const Catalogue c =
+        load("[Principal]\r\nversao=1\r\ngrupo=2\r\ndestino=3\\\r\nhomepage=4\r\nsearchpage=5\r\n"
+             "grupoicone=6\r\nineticone=7\r\nbbsicone=8\r\nupline=9\r\nlicensa=10\r\n"
+             "cadastro1=11\r\ncadastro2=12\r\nStartWave=13\r\nnavegap_setup=14\r\n"
+             "navegap_version=15\r\nnavegap_size=16\r\nnavegai_setup=17\r\n"
+             "navegai_version=18\r\nnavegai_size=19\r\n"
+             "[Update]\r\nprograma=20\r\ndiretorio=21\r\n[Uninstall]\r\nprograma=22\r\n"
+             "diretorio=23\r\n");
+    const SetupSettings& s = c.settings;
+    const std::pair<const std::string*, const char*> texts[] = {{&s.versao, "1"},
+                                                                {&s.grupo, "2"},
+                                                                {&s.destino, "3\\"},
+                                                                {&s.homepage, "4"},
+                                                                {&s.searchpage, "5"},
+                                                                {&s.grupoicone, "6"},
+                                                                {&s.ineticone, "7"},
+                                                                {&s.bbsicone, "8"},
+                                                                {&s.upline, "9"},
+                                                                {&s.licensa, "10"},
+                                                                {&s.cadastro1, "11"},
+                                                                {&s.cadastro2, "12"},
+                                                                {&s.StartWave, "13"},
+                                                                {&s.navegap_setup, "14"},
+                                                                {&s.navegap_version, "15"},
+                                                                {&s.navegai_setup, "17"},
+                                                                {&s.navegai_version, "18"},
+                                                                {&s.update_programa, "20"},
+                                                                {&s.update_diretorio, "21"},
+                                                                {&s.uninstall_programa, "22"},
+                                                                {&s.uninstall_diretorio, "23"}};
+    for (const auto& [field, value] : texts)
+        EXPECT_EQ(*field, value);
+    EXPECT_EQ(s.navegap_size, 16);
+    EXPECT_EQ(s.navegai_size, 19);
+}
+
+// The key table that the catalogue and the kit tool share: a key or a field given twice, or a
+// key without the words that the kit tool's reports use, is a slip in the table.
+TEST(DescriptionKeys, EachKeyAndEachFieldOnce) {
+    const auto keys = descriptionKeys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const DescriptionKey& key = keys[i];
+        EXPECT_FALSE(key.what.empty()) << key.name;
+        EXPECT_EQ(key.field.empty(), std::holds_alternative<std::monostate>(key.place)) << key.name;
+        for (std::size_t j = i + 1; j < keys.size(); ++j) {
+            const DescriptionKey& other = keys[j];
+            EXPECT_FALSE(key.section == other.section && equalsNoCase(key.name, other.name))
+                << key.section << " " << key.name;
+            if (!std::holds_alternative<std::monostate>(key.place)) {
+                EXPECT_NE(key.place, other.place) << key.name << " " << other.name;
+                EXPECT_NE(key.field, other.field) << key.name << " " << other.name;
+            }
+        }
+    }
 }
 
 TEST_F(CatalogueLoad, FileSlotsStopAtTheFirstGapAndAreCutToTwelve) {

@@ -40,8 +40,40 @@ const char* severityName(Severity severity) {
 
 namespace {
 
+std::string plural(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+Tally tally(const std::vector<Problem>& problems) {
+    Tally counts;
+    for (const Problem& p : problems) {
+        switch (p.severity) {
+        case Severity::Error:
+            ++counts.errors;
+            break;
+        case Severity::Warning:
+            ++counts.warnings;
+            break;
+        case Severity::Note:
+            ++counts.notes;
+            break;
+        }
+    }
+    return counts;
+}
+
+std::string summary(const Tally& counts) {
+    const auto count = [](int n) { return static_cast<std::size_t>(n); };
+    return plural(count(counts.errors), "error", "errors") + ", " +
+           plural(count(counts.warnings), "warning", "warnings") + ", " +
+           plural(count(counts.notes), "note", "notes");
+}
+
+namespace {
+
 constexpr std::string_view kDescriptionName = "SETUP.INI";
-constexpr int kSponsors = 5;
 
 // ---------------------------------------------------------------------------------------------
 // Texts
@@ -54,10 +86,6 @@ std::string q(std::string_view cp1252) {
 // A long line cut for a message.
 std::string shortened(std::string_view text) {
     return text.size() <= 60 ? std::string(text) : std::string(text.substr(0, 57)) + "...";
-}
-
-std::string plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // The length of a well-formed UTF-8 sequence of two or more bytes at text[i], or 0. Text in code
@@ -277,44 +305,66 @@ bool readWhole(const fs::path& path, std::string& out) {
 // ---------------------------------------------------------------------------------------------
 // What the wizard reads
 
+// The keys come from the catalogue's own table; what follows is how much each matters.
+
+using zel::DescriptionKey;
+using zel::KeyKind;
+
+bool numbered(std::string_view section) {
+    return section == zel::kProgramSection || section == zel::kSponsorSection;
+}
+
+// The sections without a number, in the order the keys first name them.
+std::vector<std::string_view> fixedSections() {
+    std::vector<std::string_view> sections;
+    for (const DescriptionKey& key : zel::descriptionKeys())
+        if (!numbered(key.section) &&
+            std::find(sections.begin(), sections.end(), key.section) == sections.end())
+            sections.push_back(key.section);
+    return sections;
+}
+
+bool isFixedSection(std::string_view name) {
+    const auto sections = fixedSections();
+    return std::any_of(sections.begin(), sections.end(),
+                       [&](std::string_view s) { return equalsNoCase(name, s); });
+}
+
+// Whether the wizard reads a key of this name in the section (a numbered one without its
+// number).
+bool isKeyOf(std::string_view section, std::string_view name) {
+    for (const DescriptionKey& key : zel::descriptionKeys()) {
+        if (key.section != section)
+            continue;
+        if (key.kind != KeyKind::FileList) {
+            if (equalsNoCase(name, key.name))
+                return true;
+        } else if (const auto slot = numberAfter(name, key.name);
+                   slot && *slot >= 1 && *slot <= zel::kFileSlots) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The keys whose missing value becomes "erro!", which flows on into paths, names and macros.
+bool marked(const DescriptionKey& key) {
+    return key.fallback == zel::kMissing;
+}
+
+// What a missing marked key spoils: the version is only shown, some texts are only written
+// for the update program or shown in the browser choice, and the rest names files,
+// directories and groups.
 enum class Use { Version, PathOrMacro, Shown };
 
-struct GlobalKey {
-    const char* section;
-    const char* key;
-    Use use;
-    const char* role; // what the value is, for messages
-};
-
-// The keys whose missing value becomes "erro!".
-constexpr GlobalKey kMarkedKeys[] = {
-    {"Principal", "versao", Use::Version, "the kit's version"},
-    {"Principal", "grupo", Use::PathOrMacro, "the Program Manager group"},
-    {"Principal", "destino", Use::PathOrMacro, "the destination directory"},
-    {"Principal", "homepage", Use::Shown, "the home page written for the update program"},
-    {"Principal", "searchpage", Use::Shown, "the search page written for the update program"},
-    {"Principal", "grupoicone", Use::PathOrMacro, "the group's icon file"},
-    {"Principal", "ineticone", Use::PathOrMacro, "the Internet item's icon file"},
-    {"Principal", "bbsicone", Use::PathOrMacro, "the BBS item's icon file"},
-    {"Principal", "licensa", Use::PathOrMacro, "the licence text file"},
-    {"Principal", "navegap_setup", Use::PathOrMacro, "the first browser's setup program"},
-    {"Principal", "navegap_version", Use::Shown, "the first browser's name in the browser choice"},
-    {"Principal", "navegai_setup", Use::PathOrMacro, "the second browser's setup program"},
-    {"Principal", "navegai_version", Use::Shown, "the second browser's name in the browser choice"},
-    {"Update", "programa", Use::PathOrMacro, "the update program"},
-    {"Update", "diretorio", Use::PathOrMacro, "the update program's directory"},
-    {"Uninstall", "programa", Use::PathOrMacro, "the uninstaller"},
-    {"Uninstall", "diretorio", Use::PathOrMacro, "the uninstaller's directory"},
-};
-
-constexpr const char* kPrincipalKeys[] = {
-    "versao",       "grupo",         "destino",         "homepage",      "searchpage",
-    "grupoicone",   "ineticone",     "bbsicone",        "upline",        "licensa",
-    "cadastro1",    "cadastro2",     "StartWave",       "navegap_setup", "navegap_version",
-    "navegap_size", "navegai_setup", "navegai_version", "navegai_size",  "Mensagem"};
-constexpr const char* kUpdateKeys[] = {"programa", "diretorio"};
-constexpr const char* kProgramKeys[] = {"nome", "instala", "tamanho", "diretorio", "criadir"};
-constexpr const char* kSponsorKeys[] = {"Diretorio", "Texto", "Imagem", "Programa"};
+Use useOf(const DescriptionKey& key) {
+    if (key.name == "versao")
+        return Use::Version;
+    for (std::string_view shown : {"homepage", "searchpage", "navegap_version", "navegai_version"})
+        if (key.name == shown)
+            return Use::Shown;
+    return Use::PathOrMacro;
+}
 
 Severity severityOf(Use use) {
     switch (use) {
@@ -326,6 +376,17 @@ Severity severityOf(Use use) {
         return Severity::Warning;
     }
     return Severity::Error;
+}
+
+// What a number the integer rule refuses counts as: 0, a size of nothing or a flag not set.
+const char* zeroMeaning(const DescriptionKey& key) {
+    if (key.kind == KeyKind::Integer)
+        return " kbytes"; // the numbers are sizes
+    if (key.name == "instala")
+        return " (not selected)";
+    if (key.name == "criadir")
+        return " (files to the destination itself)";
+    return "";
 }
 
 class Checker {
@@ -428,11 +489,9 @@ private:
         }
     }
 
-    // Duplicate keys and keys the wizard never reads, for a section it reads. `known` accepts
-    // the section's key names; `hint` explains a numbered key out of range.
-    template <class Known>
-    void checkKeys(const Section& s, Known known,
-                   const std::vector<std::string_view>& suggestions) {
+    // Duplicate keys and keys the wizard never reads, for a section it reads; `section` is the
+    // name the keys give it (a numbered one without its number).
+    void checkKeys(const Section& s, std::string_view section) {
         for (const Key& k : s.repeat) {
             const Key* first = s.find(k.name);
             report(Severity::Warning, k.line,
@@ -441,56 +500,72 @@ private:
                        "); only the first counts");
         }
         for (const Key& k : s.keys) {
-            if (known(k.name))
+            if (isKeyOf(section, k.name))
                 continue;
             std::string message = q(k.name) + " is no key of [" + zel::cp1252ToUtf8(s.name) +
                                   "]; the wizard never reads it";
-            const auto startsWith = [&](std::string_view prefix) {
-                return k.name.size() > prefix.size() &&
-                       equalsNoCase(k.name.substr(0, prefix.size()), prefix);
-            };
-            if (startsWith("Arquivo") || startsWith("System")) {
-                message += " (file keys run from " +
-                           std::string(startsWith("Arquivo") ? "Arquivo" : "System") + "1 to " +
-                           (startsWith("Arquivo") ? "Arquivo" : "System") + "30)";
-            } else {
-                std::string_view best;
-                std::size_t bestDistance = 3;
-                for (std::string_view candidate : suggestions) {
-                    const std::size_t dist = distance(k.name, candidate);
-                    if (dist < bestDistance) {
-                        bestDistance = dist;
-                        best = candidate;
-                    }
-                }
-                if (!best.empty())
-                    message += " (did you mean " + q(best) + "?)";
+            if (const DescriptionKey* list = fileListNamed(k.name)) {
+                const std::string name(list->name);
+                message += " (file keys run from " + name + "1 to " + name +
+                           std::to_string(zel::kFileSlots) + ")";
+            } else if (const auto meant = meantKey(section, k.name)) {
+                message += " (did you mean " + q(*meant) + "?)";
             }
             report(Severity::Warning, k.line, std::move(message));
         }
     }
 
-    static bool inList(std::string_view name, const auto& list) {
-        return std::any_of(std::begin(list), std::end(list),
-                           [&](const char* known) { return equalsNoCase(name, known); });
+    // The file list whose keys the name looks like, whatever its number.
+    static const DescriptionKey* fileListNamed(std::string_view name) {
+        for (const DescriptionKey& key : zel::descriptionKeys())
+            if (key.kind == KeyKind::FileList && name.size() > key.name.size() &&
+                equalsNoCase(name.substr(0, key.name.size()), key.name))
+                return &key;
+        return nullptr;
+    }
+
+    // The key of the section closest to a misspelt name, when one is close enough.
+    static std::optional<std::string_view> meantKey(std::string_view section,
+                                                    std::string_view name) {
+        std::optional<std::string_view> best;
+        std::size_t bestDistance = 3;
+        for (const DescriptionKey& key : zel::descriptionKeys()) {
+            if (key.section != section || key.kind == KeyKind::FileList)
+                continue;
+            const std::size_t dist = distance(name, key.name);
+            if (dist < bestDistance) {
+                bestDistance = dist;
+                best = key.name;
+            }
+        }
+        return best;
     }
 
     // ----- [Principal], [Update], [Uninstall]
 
-    // A value read by the integer rule; a warning when the rule refuses it.
-    std::optional<std::int32_t> checkInteger(const Section& s, const Key* k, std::int32_t fallback,
-                                             const char* meaning) {
+    // The numbers and flags of the section that the integer rule refuses, which silently
+    // count as 0.
+    void checkNumbers(const Section& s, std::string_view section) {
+        for (const DescriptionKey& key : zel::descriptionKeys()) {
+            if (key.section != section ||
+                (key.kind != KeyKind::Integer && key.kind != KeyKind::Flag))
+                continue;
+            const Key* k = s.find(key.name);
+            if (k && !k->value.empty() && !numberIn(k))
+                report(Severity::Warning, k->line,
+                       "[" + zel::cp1252ToUtf8(s.name) + "] " + zel::cp1252ToUtf8(k->name) + "=" +
+                           zel::cp1252ToUtf8(k->value) +
+                           " is no number the wizard reads (decimal, 0x1F or $1F); it silently "
+                           "counts as 0" +
+                           zeroMeaning(key));
+        }
+    }
+
+    // A value read by the integer rule; nothing when it is missing, empty or refused.
+    static std::optional<std::int32_t> numberIn(const Key* k) {
         if (!k || k->value.empty())
             return std::nullopt;
-        const auto value = zel::parseIntegerRule(k->value);
-        if (!value)
-            report(Severity::Warning, k->line,
-                   "[" + zel::cp1252ToUtf8(s.name) + "] " + zel::cp1252ToUtf8(k->name) + "=" +
-                       zel::cp1252ToUtf8(k->value) +
-                       " is no number the wizard reads (decimal, 0x1F or $1F); it silently counts "
-                       "as " +
-                       std::to_string(fallback) + meaning);
-        return value;
+        return zel::parseIntegerRule(k->value);
     }
 
     // A file named relative to the medium; reports it when missing.
@@ -510,46 +585,44 @@ private:
         const Section* principal = d_.find("Principal");
         const Section* update = d_.find("Update");
         const Section* uninstall = d_.find("Uninstall");
+        const std::vector<std::string_view> sections = fixedSections();
 
         // Missing "erro!" keys: one problem per key, or one for a whole missing section.
-        for (const char* name : {"Principal", "Update", "Uninstall"}) {
-            const Section* s = d_.find(name);
-            if (s)
+        for (std::string_view name : sections) {
+            if (d_.find(name))
                 continue;
             Severity worst = Severity::Note;
-            std::vector<std::string> keys;
-            for (const GlobalKey& g : kMarkedKeys) {
-                if (std::string_view(g.section) != name)
-                    continue;
-                worst = std::min(worst, severityOf(g.use));
-                keys.push_back(g.key);
-            }
             std::string list;
-            for (std::size_t i = 0; i < keys.size(); ++i)
-                list += (i ? ", " : "") + keys[i];
-            report(worst, 0,
-                   "no section [" + std::string(name) + "]: " + list +
-                       " read as \"erro!\", which flows on into paths, group names and macros");
+            for (const DescriptionKey& key : zel::descriptionKeys()) {
+                if (key.section != name || !marked(key))
+                    continue;
+                worst = std::min(worst, severityOf(useOf(key)));
+                list += (list.empty() ? "" : ", ") + std::string(key.name);
+            }
+            if (!list.empty())
+                report(worst, 0,
+                       "no section [" + std::string(name) + "]: " + list +
+                           " read as \"erro!\", which flows on into paths, group names and macros");
         }
-        for (const GlobalKey& g : kMarkedKeys) {
-            const Section* s = d_.find(g.section);
-            if (!s || s->find(g.key))
+        for (const DescriptionKey& key : zel::descriptionKeys()) {
+            if (numbered(key.section) || !marked(key))
                 continue;
-            report(severityOf(g.use), s->line,
-                   "[" + std::string(g.section) + "] has no " + g.key + ": " + g.role +
-                       (g.use == Use::Version ? " reads" : " becomes") + " \"erro!\"");
+            const Section* s = d_.find(key.section);
+            if (!s || s->find(key.name))
+                continue;
+            const Use use = useOf(key);
+            report(severityOf(use), s->line,
+                   "[" + std::string(key.section) + "] has no " + std::string(key.name) + ": " +
+                       std::string(key.what) + (use == Use::Version ? " reads" : " becomes") +
+                       " \"erro!\"");
         }
 
-        if (principal) {
-            checkKeys(*principal, [](std::string_view n) { return inList(n, kPrincipalKeys); },
-                      {std::begin(kPrincipalKeys), std::end(kPrincipalKeys)});
-            checkInteger(*principal, principal->find("navegap_size"), 0, " kbytes");
-            checkInteger(*principal, principal->find("navegai_size"), 0, " kbytes");
+        for (std::string_view name : sections) {
+            if (const Section* s = d_.find(name)) {
+                checkKeys(*s, name);
+                checkNumbers(*s, name);
+            }
         }
-        for (const Section* s : {update, uninstall})
-            if (s)
-                checkKeys(*s, [](std::string_view n) { return inList(n, kUpdateKeys); },
-                          {std::begin(kUpdateKeys), std::end(kUpdateKeys)});
 
         // The fixed files: a missing one is skipped silently by the run, so a warning.
         const auto value = [](const Section* s, const char* key) -> const Key* {
@@ -656,7 +729,7 @@ private:
         lastProgram_ = 0;
         for (int n = 1; n <= zel::kProgramEntries; ++n) {
             lastProgram_ = n;
-            const std::string name = "Programa" + std::to_string(n);
+            const std::string name = std::string(zel::kProgramSection) + std::to_string(n);
             const Section* s = d_.find(name);
             // The table ends after the first entry without a name; a missing section is one.
             if (!s || !checkProgram(n, *s))
@@ -666,24 +739,13 @@ private:
 
     // Returns whether the entry has a name (so the table goes on).
     bool checkProgram(int n, const Section& s) {
-        checkKeys(s,
-                  [](std::string_view k) {
-                      if (inList(k, kProgramKeys))
-                          return true;
-                      for (const char* prefix : {"Arquivo", "System"}) {
-                          const auto slot = numberAfter(k, prefix);
-                          if (slot && *slot >= 1 && *slot <= zel::kFileSlots)
-                              return true;
-                      }
-                      return false;
-                  },
-                  {std::begin(kProgramKeys), std::end(kProgramKeys)});
+        checkKeys(s, zel::kProgramSection);
+        checkNumbers(s, zel::kProgramSection);
 
         const Key* nome = s.find("nome");
         const bool named = nome && !nome->value.empty();
-        const auto instala = checkInteger(s, s.find("instala"), 0, " (not selected)");
-        const auto tamanho = checkInteger(s, s.find("tamanho"), 0, " kbytes");
-        checkInteger(s, s.find("criadir"), 0, " (files to the destination itself)");
+        const auto instala = numberIn(s.find("instala"));
+        const auto tamanho = numberIn(s.find("tamanho"));
         const bool selected = instala.value_or(0) != 0;
 
         const std::string section = "[" + zel::cp1252ToUtf8(s.name) + "]";
@@ -753,12 +815,11 @@ private:
     // ----- [Patro1] .. [Patro5]
 
     void checkSponsors() {
-        for (int k = 1; k <= kSponsors; ++k) {
-            const Section* s = d_.find("Patro" + std::to_string(k));
+        for (int k = 1; k <= zel::kSponsorEntries; ++k) {
+            const Section* s = d_.find(std::string(zel::kSponsorSection) + std::to_string(k));
             if (!s)
                 continue;
-            checkKeys(*s, [](std::string_view n) { return inList(n, kSponsorKeys); },
-                      {std::begin(kSponsorKeys), std::end(kSponsorKeys)});
+            checkKeys(*s, zel::kSponsorSection);
             const std::string section = "[" + zel::cp1252ToUtf8(s->name) + "]";
             const auto text = [&](const char* key) {
                 const Key* found = s->find(key);
@@ -794,26 +855,28 @@ private:
             if (!s.first)
                 continue; // reported as a repeat
             const std::string section = "[" + zel::cp1252ToUtf8(s.name) + "]";
-            if (const auto n = numberAfter(s.name, "Programa")) {
+            if (const auto n = numberAfter(s.name, zel::kProgramSection)) {
+                const std::string last =
+                    std::string(zel::kProgramSection) + std::to_string(lastProgram_);
                 if (*n > zel::kProgramEntries)
                     report(Severity::Warning, s.line,
-                           section + " is never read: the wizard reads at most 12 programs");
+                           section + " is never read: the wizard reads at most " +
+                               std::to_string(zel::kProgramEntries) + " programs");
                 else if (*n > lastProgram_)
                     report(Severity::Warning, s.line,
                            section + " is never read: the program table ends at entry " +
                                std::to_string(lastProgram_) + ", whose section is " +
-                               (d_.find("Programa" + std::to_string(lastProgram_)) ? "without nome"
-                                                                                   : "missing"));
+                               (d_.find(last) ? "without nome" : "missing"));
                 continue;
             }
-            if (const auto k = numberAfter(s.name, "Patro")) {
-                if (*k > kSponsors)
+            if (const auto k = numberAfter(s.name, zel::kSponsorSection)) {
+                if (*k > zel::kSponsorEntries)
                     report(Severity::Warning, s.line,
-                           section + " is never read: the welcome page shows at most 5 sponsors");
+                           section + " is never read: the welcome page shows at most " +
+                               std::to_string(zel::kSponsorEntries) + " sponsors");
                 continue;
             }
-            if (equalsNoCase(s.name, "Principal") || equalsNoCase(s.name, "Update") ||
-                equalsNoCase(s.name, "Uninstall"))
+            if (isFixedSection(s.name))
                 continue;
             report(Severity::Warning, s.line,
                    section + " is no section the wizard reads; its keys are never read");

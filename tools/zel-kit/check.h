@@ -18,6 +18,16 @@ struct Problem {
 
 const char* severityName(Severity severity);
 
+// How many problems of each severity.
+struct Tally {
+    int errors = 0;
+    int warnings = 0;
+    int notes = 0;
+};
+Tally tally(const std::vector<Problem>& problems);
+// "2 errors, 1 warning, 0 notes".
+std::string summary(const Tally& counts);
+
 // Every problem of the medium, each once, ordered by file and line. Raises std::runtime_error
 // when the medium is not a directory that can be read.
 std::vector<Problem> checkMedium(const std::filesystem::path& medium);

@@ -7,11 +7,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -52,74 +53,79 @@ int usageError(const std::string& message) {
     return kUsageError;
 }
 
+// 0 when the output is written whole; 1, with the reason on stderr, when it cannot be.
+int flushOutput() {
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "zel-kit: cannot write the output\n";
+        return 1;
+    }
+    return 0;
+}
+
 std::string text(std::string_view cp1252) {
     return zel::cp1252ToUtf8(cp1252);
 }
 
-Json settingsJson(const zel::SetupSettings& s) {
-    Json j = Json::object();
-    j["versao"] = text(s.versao);
-    j["grupo"] = text(s.grupo);
-    j["destino"] = text(s.destino);
-    j["homepage"] = text(s.homepage);
-    j["searchpage"] = text(s.searchpage);
-    j["grupoicone"] = text(s.grupoicone);
-    j["ineticone"] = text(s.ineticone);
-    j["bbsicone"] = text(s.bbsicone);
-    j["upline"] = text(s.upline);
-    j["update_programa"] = text(s.update_programa);
-    j["update_diretorio"] = text(s.update_diretorio);
-    j["uninstall_programa"] = text(s.uninstall_programa);
-    j["uninstall_diretorio"] = text(s.uninstall_diretorio);
-    j["StartWave"] = text(s.StartWave);
-    j["licensa"] = text(s.licensa);
-    j["cadastro1"] = text(s.cadastro1);
-    j["cadastro2"] = text(s.cadastro2);
-    j["navegap_setup"] = text(s.navegap_setup);
-    j["navegap_version"] = text(s.navegap_version);
-    j["navegap_size"] = s.navegap_size;
-    j["navegai_setup"] = text(s.navegai_setup);
-    j["navegai_version"] = text(s.navegai_version);
-    j["navegai_size"] = s.navegai_size;
-    return j;
+Json valueJson(const std::string& value) {
+    return text(value);
 }
-
-Json slotsJson(const std::array<std::string, zel::kFileSlots>& slots) {
+Json valueJson(std::int32_t value) {
+    return value;
+}
+Json valueJson(std::uint8_t value) {
+    return value;
+}
+Json valueJson(const zel::FileList& slots) {
     Json j = Json::array();
     for (const std::string& name : slots)
         j.push_back(text(name));
     return j;
 }
 
-Json programsJson(const zel::Catalogue& catalogue) {
-    Json j = Json::array();
-    for (int n = 1; n <= zel::kProgramEntries; ++n) {
-        const zel::ProgramEntry& e = catalogue.entry(n);
-        Json entry = Json::object();
-        entry["nome"] = text(e.nome);
-        entry["instala"] = e.instala;
-        entry["tamanho"] = e.tamanho;
-        entry["diretorio"] = text(e.diretorio);
-        entry["criadir"] = e.criadir;
-        entry["Arquivo"] = slotsJson(e.Arquivo);
-        entry["System"] = slotsJson(e.System);
-        j.push_back(std::move(entry));
+// The record's fields by their catalogue names, in the catalogue's order.
+template <class Record> Json fieldsJson(const Record& record) {
+    Json j = Json::object();
+    for (const zel::DescriptionKey& key : zel::descriptionKeys()) {
+        std::visit(
+            [&](auto field) {
+                if constexpr (requires { record.*field; })
+                    j[std::string(key.field)] = valueJson(record.*field);
+            },
+            key.place);
     }
     return j;
 }
 
-// What the welcome page reads each time it is shown: the message line and the sponsors.
+Json programsJson(const zel::Catalogue& catalogue) {
+    Json j = Json::array();
+    for (int n = 1; n <= zel::kProgramEntries; ++n)
+        j.push_back(fieldsJson(catalogue.entry(n)));
+    return j;
+}
+
+// What the welcome page reads each time it is shown: the keys the catalogue keeps no field
+// for, a sponsor's keys once for each sponsor.
 Json welcomeJson(const zel::ProfileFile& file) {
-    Json sponsors = Json::array();
-    for (int k = 1; k <= 5; ++k) {
-        const std::string section = "Patro" + std::to_string(k);
-        Json sponsor = Json::object();
-        for (const char* key : {"Diretorio", "Texto", "Imagem", "Programa"})
-            sponsor[key] = text(file.readText(section, key, ""));
-        sponsors.push_back(std::move(sponsor));
-    }
+    const auto value = [&file](std::string_view section, const zel::DescriptionKey& key) {
+        return text(file.readText(section, key.name, key.fallback));
+    };
     Json j = Json::object();
-    j["Mensagem"] = text(file.readText("Principal", "Mensagem", ""));
+    Json sponsors = Json::array();
+    for (int k = 1; k <= zel::kSponsorEntries; ++k)
+        sponsors.push_back(Json::object());
+    for (const zel::DescriptionKey& key : zel::descriptionKeys()) {
+        if (!std::holds_alternative<std::monostate>(key.place))
+            continue;
+        const std::string name(key.name);
+        if (key.section != zel::kSponsorSection) {
+            j[name] = value(key.section, key);
+            continue;
+        }
+        for (int k = 1; k <= zel::kSponsorEntries; ++k)
+            sponsors[static_cast<std::size_t>(k - 1)][name] =
+                value(std::string(zel::kSponsorSection) + std::to_string(k), key);
+    }
     j["sponsors"] = std::move(sponsors);
     return j;
 }
@@ -145,20 +151,11 @@ int runShow(const std::vector<std::string>& args) {
     catalogue.load(file);
 
     Json out = Json::object();
-    out["settings"] = settingsJson(catalogue.settings);
+    out["settings"] = fieldsJson(catalogue.settings);
     out["programs"] = programsJson(catalogue);
     out["welcome"] = welcomeJson(file);
     std::cout << out.dump(2) << '\n';
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "zel-kit: cannot write the output\n";
-        return 1;
-    }
-    return 0;
-}
-
-std::string counted(int n, const char* one, const char* many) {
-    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+    return flushOutput();
 }
 
 int runCheck(const std::vector<std::string>& args) {
@@ -188,20 +185,7 @@ int runCheck(const std::vector<std::string>& args) {
     }
 
     const std::vector<zelkit::Problem> problems = zelkit::checkMedium(medium);
-    int errors = 0, warnings = 0, notes = 0;
-    for (const zelkit::Problem& p : problems) {
-        switch (p.severity) {
-        case zelkit::Severity::Error:
-            ++errors;
-            break;
-        case zelkit::Severity::Warning:
-            ++warnings;
-            break;
-        case zelkit::Severity::Note:
-            ++notes;
-            break;
-        }
-    }
+    const zelkit::Tally counts = zelkit::tally(problems);
 
     if (json) {
         Json list = Json::array();
@@ -215,9 +199,9 @@ int runCheck(const std::vector<std::string>& args) {
         }
         Json out = Json::object();
         out["problems"] = std::move(list);
-        out["errors"] = errors;
-        out["warnings"] = warnings;
-        out["notes"] = notes;
+        out["errors"] = counts.errors;
+        out["warnings"] = counts.warnings;
+        out["notes"] = counts.notes;
         // Host file names need not be UTF-8; such bytes are replaced rather than failing.
         std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
     } else {
@@ -227,16 +211,11 @@ int runCheck(const std::vector<std::string>& args) {
                 std::cout << ':' << p.line;
             std::cout << ": " << zelkit::severityName(p.severity) << ": " << p.message << '\n';
         }
-        std::cout << counted(errors, "error", "errors") << ", "
-                  << counted(warnings, "warning", "warnings") << ", "
-                  << counted(notes, "note", "notes") << '\n';
+        std::cout << zelkit::summary(counts) << '\n';
     }
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "zel-kit: cannot write the output\n";
-        return 1;
-    }
-    return errors > 0 ? 1 : 0;
+    if (const int failed = flushOutput())
+        return failed;
+    return counts.errors > 0 ? 1 : 0;
 }
 
 } // namespace
