@@ -1,15 +1,11 @@
 #include "progman/progman_macros.h"
 
 #include "winemu/cp1252.h"
+#include "winemu/host_file.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
 #include <utility>
 
 namespace zel::progman {
@@ -410,64 +406,32 @@ std::filesystem::path storePath(const std::filesystem::path& prefix) {
 }
 
 std::optional<Groups> loadStore(const std::filesystem::path& file, std::string* error) {
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec) && !ec)
-        return Groups{};
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    std::optional<std::string> content;
+    try {
+        content = readHostFile(file);
+    } catch (const HostFileError& e) {
         if (error != nullptr)
-            *error = file.string() + ": cannot be read";
+            *error = e.what();
         return std::nullopt;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
+    if (!content)
+        return Groups{};
     std::string why;
-    auto groups = Groups::deserialise(content.str(), &why);
+    auto groups = Groups::deserialise(*content, &why);
     if (!groups && error != nullptr)
         *error = file.string() + ": " + why;
     return groups;
 }
 
 bool saveStore(const std::filesystem::path& file, const Groups& groups, std::string* error) {
-    const std::string content = groups.serialise();
-    const std::string temp = file.string() + ".tmp" + std::to_string(::getpid());
-    auto fail = [&](const char* what) {
-        int saved = errno;
+    try {
+        writeHostFile(file, groups.serialise(), 0644);
+        return true;
+    } catch (const HostFileError& e) {
         if (error != nullptr)
-            *error = file.string() + ": " + what + ": " + std::strerror(saved);
-        return false;
-    };
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return fail("cannot create the temporary file");
-    std::size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            fail("cannot write");
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    bool synced = ::fsync(fd) == 0;
-    if (!synced)
-        fail("cannot write");
-    if (::close(fd) != 0 && synced)
-        synced = fail("cannot write");
-    if (!synced) {
-        ::unlink(temp.c_str());
+            *error = e.what();
         return false;
     }
-    if (::rename(temp.c_str(), file.c_str()) != 0) {
-        fail("cannot replace");
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 } // namespace zel::progman

@@ -2,10 +2,10 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/host_file.h"
 #include "winemu/registry.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <unistd.h>
 
 namespace zel {
@@ -109,20 +109,12 @@ void Machine::createMissing() {
         fs::create_directory_symlink("../drive_c", link, ec);
     Registry::createDefaults(registryFile());
     fs::path progman = c / "WINDOWS" / "PROGMAN.EXE";
-    if (!options_.progmanHostPath.empty() &&
-        fs::symlink_status(progman, ec).type() == fs::file_type::not_found) {
+    if (!options_.progmanHostPath.empty()) {
         // A launcher rather than a link, so the machine keeps working when run from a copy.
-        std::string quoted = options_.progmanHostPath.string();
         std::string escaped;
-        for (char ch : quoted)
+        for (char ch : options_.progmanHostPath.string())
             escaped += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-        std::ofstream out(progman, std::ios::binary);
-        out << "#!/bin/sh\nexec '" << escaped << "' \"$@\"\n";
-        out.close();
-        fs::permissions(progman,
-                        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec,
-                        ec);
+        createHostFile(progman, "#!/bin/sh\nexec '" + escaped + "' \"$@\"\n", 0755);
     }
 }
 

@@ -2,11 +2,9 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
-#include "winemu/profile.h"
+#include "winemu/host_file.h"
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -358,68 +356,37 @@ void appendValue(std::string& out, const RegValue& value) {
 
 // --- the file ------------------------------------------------------------------------------
 
-enum class ReadState { Missing, Read, Failed };
-
-ReadState readWhole(const fs::path& file, std::string& content) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? ReadState::Missing : ReadState::Failed;
-    content.clear();
-    char buffer[65536];
-    while (true) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return ReadState::Failed;
-        }
-        if (n == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ReadState::Read;
-}
-
-// Writes a file that does not exist yet; an existing one is kept (false then). The content
-// goes through writeFileAtomically to a temporary name, which link() gives the file's name
-// only when that is free.
-bool createFileAtomically(const fs::path& file, std::string_view content) {
-    fs::path temp = file;
-    temp += ".new" + std::to_string(::getpid());
-    if (!writeFileAtomically(temp, content))
-        return false;
-    bool ok = ::link(temp.c_str(), file.c_str()) == 0;
-    ::unlink(temp.c_str());
-    return ok;
-}
-
 struct Loaded {
     std::unique_ptr<RegKey> root;
     bool parsed = true; // false: the file could not be read or parsed; it reads as empty
 };
 
 Loaded load(const fs::path& file) {
-    std::string content;
     Loaded loaded;
-    switch (readWhole(file, content)) {
-    case ReadState::Missing:
-        break;
-    case ReadState::Read:
-        if (auto tree = parseRegistryFile(content)) {
-            loaded.root = std::move(*tree);
-            return loaded;
+    try {
+        if (auto content = readHostFile(file)) {
+            if (auto tree = parseRegistryFile(*content)) {
+                loaded.root = std::move(*tree);
+                return loaded;
+            }
+            loaded.parsed = false;
         }
+    } catch (const HostFileError&) {
         loaded.parsed = false;
-        break;
-    case ReadState::Failed:
-        loaded.parsed = false;
-        break;
     }
     loaded.root = std::make_unique<RegKey>();
     loaded.root->name = std::string(kRootName);
     return loaded;
+}
+
+// Writes the tree over the file; false when it could not be written.
+bool save(const fs::path& file, const RegKey& root) {
+    try {
+        writeHostFile(file, formatRegistryFile(root));
+        return true;
+    } catch (const HostFileError&) {
+        return false;
+    }
 }
 
 // "\A\B" or "A\B" -> {"A", "B"}; "" and "\" -> {}. Nothing for an invalid path.
@@ -625,7 +592,7 @@ bool Registry::openKey(std::string_view path, bool mayCreate) {
             return false;
         bool created = false;
         makeKey(*loaded.root, *parts, created);
-        if (!writeFileAtomically(file_, formatRegistryFile(*loaded.root)))
+        if (!save(file_, *loaded.root))
             return false;
     }
     openPath_ = withoutLeadingSlash(path);
@@ -643,7 +610,7 @@ void Registry::createKey(std::string_view path) {
         throw fail();
     bool created = false;
     makeKey(*loaded.root, *parts, created);
-    if (created && !writeFileAtomically(file_, formatRegistryFile(*loaded.root)))
+    if (created && !save(file_, *loaded.root))
         throw fail();
 }
 
@@ -683,7 +650,7 @@ void Registry::writeValue(std::string_view name, RegType type, std::vector<std::
     } else {
         key->values.push_back(RegValue{std::string(name), type, std::move(data)});
     }
-    if (!writeFileAtomically(file_, formatRegistryFile(*loaded.root)))
+    if (!save(file_, *loaded.root))
         throw fail();
 }
 
@@ -725,7 +692,11 @@ bool Registry::createDefaults(const std::filesystem::path& file) {
     std::vector<std::uint8_t> data(dir.begin(), dir.end());
     data.push_back(0);
     key->values.push_back(RegValue{"ProgramFilesDir", RegType::String, std::move(data)});
-    return createFileAtomically(file, formatRegistryFile(root)) || fs::exists(file, ec);
+    try {
+        createHostFile(file, formatRegistryFile(root));
+    } catch (const HostFileError&) {
+    }
+    return fs::exists(file, ec);
 }
 
 } // namespace zel
