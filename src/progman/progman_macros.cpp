@@ -2,6 +2,7 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
+#include "winemu/text_scan.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,7 +13,8 @@ namespace zel::progman {
 
 namespace {
 
-bool isBlank(char c) {
+// What macro texts count as blank around commands, names and arguments.
+bool isMacroBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
@@ -20,7 +22,7 @@ class Scanner {
 public:
     explicit Scanner(std::string_view text) : text_(text) {}
     void skipBlanks() {
-        while (pos_ < text_.size() && isBlank(text_[pos_]))
+        while (pos_ < text_.size() && isMacroBlank(text_[pos_]))
             ++pos_;
     }
     bool atEnd() const { return pos_ >= text_.size(); }
@@ -37,15 +39,6 @@ private:
     std::string_view text_;
     std::size_t pos_ = 0;
 };
-
-std::string trimmed(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b]))
-        ++b;
-    while (e > b && isBlank(s[e - 1]))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
 
 // Reads "(args)" after the command name; the scanner stands on '('.
 bool parseArguments(Scanner& s, std::vector<std::string>& args) {
@@ -69,7 +62,7 @@ bool parseArguments(Scanner& s, std::vector<std::string>& args) {
                     return false;
                 raw += s.next();
             }
-            arg = trimmed(raw);
+            arg = trimBlanks(raw, isMacroBlank);
         }
         args.push_back(std::move(arg));
         if (s.accept(','))
@@ -154,15 +147,6 @@ std::string escapeField(std::string_view s) {
 }
 
 std::optional<std::string> unescapeField(std::string_view s) {
-    auto hexValue = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        return -1;
-    };
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] != '%') {
@@ -171,10 +155,10 @@ std::optional<std::string> unescapeField(std::string_view s) {
         }
         if (i + 2 >= s.size())
             return std::nullopt;
-        int hi = hexValue(s[i + 1]), lo = hexValue(s[i + 2]);
-        if (hi < 0 || lo < 0)
+        const auto hi = hexDigit(s[i + 1]), lo = hexDigit(s[i + 2]);
+        if (!hi || !lo)
             return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
+        out += static_cast<char>(*hi * 16 + *lo);
         i += 2;
     }
     return out;

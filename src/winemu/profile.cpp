@@ -3,6 +3,7 @@
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
+#include "winemu/text_scan.h"
 
 #include <array>
 #include <cstdint>
@@ -11,6 +12,21 @@
 namespace zel {
 
 namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------------------------
+// Blanks: what profile files count as blank around section names, keys, values and integers.
+
+namespace {
+
+bool isProfileBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v';
+}
+
+std::string_view trimProfileBlanks(std::string_view text, Ends ends = Ends::Both) {
+    return trimBlanks(text, isProfileBlank, ends);
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // The integer rule
@@ -22,30 +38,16 @@ std::optional<std::int32_t> parseIntegerRule(std::string_view text) {
         replaced.append(text.substr(2));
         text = replaced;
     }
+    text = trimProfileBlanks(text, Ends::Leading);
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v'))
-        ++i;
-    if (i == text.size())
+    if (text.empty())
         return std::nullopt;
 
     if (text[i] == '$') {
-        const std::string_view digits = text.substr(i + 1);
-        if (digits.empty() || digits.size() > 8)
+        const auto pattern = parseHex32(text.substr(1));
+        if (!pattern)
             return std::nullopt;
-        std::uint32_t pattern = 0;
-        for (char c : digits) {
-            unsigned v;
-            if (c >= '0' && c <= '9')
-                v = static_cast<unsigned>(c - '0');
-            else if (c >= 'a' && c <= 'f')
-                v = static_cast<unsigned>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F')
-                v = static_cast<unsigned>(c - 'A' + 10);
-            else
-                return std::nullopt;
-            pattern = (pattern << 4) | v;
-        }
-        return static_cast<std::int32_t>(pattern); // 80000000 and above come out negative
+        return static_cast<std::int32_t>(*pattern); // 80000000 and above come out negative
     }
 
     bool negative = false;
@@ -75,18 +77,6 @@ namespace {
 constexpr std::size_t kMaxValue = 1023;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kCrLf = "\r\n";
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v';
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 // Names are compared through one table of upper-case forms; a load compares hundreds of names.
 const std::array<char, 256> kUpper = [] {
@@ -156,28 +146,26 @@ struct Parsed {
 
 Parsed parseLine(std::string_view text) {
     Parsed p;
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    if (i == text.size() || text[i] == ';') {
+    text = trimProfileBlanks(text, Ends::Leading);
+    if (text.empty() || text.front() == ';') {
         p.kind = Kind::Blank; // blank or comment
         return p;
     }
-    if (text[i] == '[') {
+    if (text.front() == '[') {
         // The name runs to the first "]" (or the line's end when it has none); the rest is
         // ignored.
-        const std::size_t close = text.find(']', i + 1);
+        const std::size_t close = text.find(']', 1);
         p.kind = Kind::Section;
-        p.name = trim(text.substr(i + 1, close == std::string_view::npos ? std::string_view::npos
-                                                                         : close - i - 1));
+        p.name = trimProfileBlanks(
+            text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
         return p;
     }
-    const std::size_t eq = text.find('=', i);
+    const std::size_t eq = text.find('=');
     if (eq == std::string_view::npos)
         return p;
     p.kind = Kind::Key;
-    p.name = trim(text.substr(i, eq - i));
-    p.value = trim(text.substr(eq + 1));
+    p.name = trimProfileBlanks(text.substr(0, eq));
+    p.value = trimProfileBlanks(text.substr(eq + 1));
     return p;
 }
 

@@ -3,6 +3,7 @@
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
+#include "winemu/text_scan.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -34,50 +35,14 @@ bool validValueName(std::string_view name) {
     return !hasLineBreakOrNul(name);
 }
 
-bool isBlank(char c) {
+// What REGEDIT4 counts as blank around the parts of a line, the bytes of a hex list and a
+// continued line.
+bool isRegedit4Blank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view trimLeft(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size() && isBlank(s[i]))
-        ++i;
-    return s.substr(i);
-}
-
-std::string_view trimRight(std::string_view s) {
-    std::size_t n = s.size();
-    while (n > 0 && isBlank(s[n - 1]))
-        --n;
-    return s.substr(0, n);
-}
-
-std::string_view trim(std::string_view s) {
-    return trimRight(trimLeft(s));
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// 1..8 hex digits, the whole text.
-std::optional<std::uint32_t> parseHex32(std::string_view s) {
-    if (s.empty() || s.size() > 8)
-        return std::nullopt;
-    std::uint32_t v = 0;
-    for (char c : s) {
-        int d = hexDigit(c);
-        if (d < 0)
-            return std::nullopt;
-        v = (v << 4) | static_cast<std::uint32_t>(d);
-    }
-    return v;
+std::string_view trimRegedit4Blanks(std::string_view s, Ends ends = Ends::Both) {
+    return trimBlanks(s, isRegedit4Blank, ends);
 }
 
 // Takes `keyword` (any case) off the front of s.
@@ -115,13 +80,13 @@ std::optional<std::string> takeQuoted(std::string_view& s) {
 // "01,02,ff" (blanks allowed around the bytes); "" is no bytes.
 std::optional<std::vector<std::uint8_t>> parseHexList(std::string_view s) {
     std::vector<std::uint8_t> out;
-    s = trim(s);
+    s = trimRegedit4Blanks(s);
     if (s.empty())
         return out;
     out.reserve(s.size() / 3 + 1);
     while (true) {
         std::size_t comma = s.find(',');
-        std::string_view token = trim(s.substr(0, comma));
+        std::string_view token = trimRegedit4Blanks(s.substr(0, comma));
         if (token.empty() || token.size() > 2)
             return std::nullopt;
         auto v = parseHex32(token);
@@ -223,10 +188,10 @@ RegKey* parseKeyLine(std::string_view line, TreeBuilder& tree) {
 // The data after "=" of a value line; continuation lines of hex lists come from `lines`.
 std::optional<RegValue> parseValueData(std::string_view data, LineReader& lines) {
     RegValue value;
-    data = trim(data);
+    data = trimRegedit4Blanks(data);
     if (!data.empty() && data.front() == '"') {
         auto text = takeQuoted(data);
-        if (!text || !trim(data).empty())
+        if (!text || !trimRegedit4Blanks(data).empty())
             return std::nullopt;
         value.type = RegType::String;
         value.data.assign(text->begin(), text->end());
@@ -234,7 +199,7 @@ std::optional<RegValue> parseValueData(std::string_view data, LineReader& lines)
         return value;
     }
     if (takeKeyword(data, "dword:")) {
-        auto v = parseHex32(trim(data));
+        auto v = parseHex32(trimRegedit4Blanks(data));
         if (!v)
             return std::nullopt;
         value.type = RegType::DWord;
@@ -260,7 +225,7 @@ std::optional<RegValue> parseValueData(std::string_view data, LineReader& lines)
     data.remove_prefix(1);
     // Gather continued lines: a line ending in "\" goes on with the next one.
     std::string list;
-    std::string_view part = trimRight(data);
+    std::string_view part = trimRegedit4Blanks(data, Ends::Trailing);
     while (!part.empty() && part.back() == '\\') {
         part.remove_suffix(1);
         list += part;
@@ -269,7 +234,7 @@ std::optional<RegValue> parseValueData(std::string_view data, LineReader& lines)
             part = {};
             break;
         }
-        part = trim(next);
+        part = trimRegedit4Blanks(next);
     }
     list += part;
     auto bytes = parseHexList(list);
@@ -490,12 +455,12 @@ bool RegKey::operator==(const RegKey& other) const {
 std::optional<std::unique_ptr<RegKey>> parseRegistryFile(std::string_view text) {
     LineReader lines(text);
     std::string_view line;
-    if (!lines.next(line) || trimRight(line) != "REGEDIT4")
+    if (!lines.next(line) || trimRegedit4Blanks(line, Ends::Trailing) != "REGEDIT4")
         return std::nullopt;
     TreeBuilder tree;
     RegKey* current = nullptr;
     while (lines.next(line)) {
-        std::string_view content = trim(line);
+        std::string_view content = trimRegedit4Blanks(line);
         if (content.empty() || content.front() == ';')
             continue;
         if (content.front() == '[') {
@@ -515,7 +480,7 @@ std::optional<std::unique_ptr<RegKey>> parseRegistryFile(std::string_view text) 
                 return std::nullopt;
             name = std::move(*quoted);
         }
-        content = trimLeft(content);
+        content = trimRegedit4Blanks(content, Ends::Leading);
         if (content.empty() || content.front() != '=')
             return std::nullopt;
         content.remove_prefix(1);
