@@ -1,7 +1,10 @@
 // Program Manager: the macro language, the groups it keeps and their store, and the
 // conversation with the real progman server, started on demand as the wizard does.
 #include "winemu/progman_client.h"
-#include "progman/progman_macros.h"
+#include "progman/groups.h"
+#include "progman/macros.h"
+#include "progman/store.h"
+#include "winemu/errors.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -150,22 +153,18 @@ TEST(ProgmanGroups, ReplaceDeleteAndDeleteGroup) {
 TEST(ProgmanGroups, TheStoreKeepsEveryTextAsReceived) {
     TempDir tmp;
     const auto file = progman::storePath(tmp.path());
-    std::string error;
-    auto empty = progman::loadStore(file, &error);
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->groups().empty());
+    EXPECT_TRUE(progman::loadStore(file).groups().empty());
 
     Groups g;
     // Texts the format must protect: its separators, its escape and code page 1252 letters.
     const std::string awkward = "Tab\there 100% %41 line\r\nnext Eletr\xF4nico #";
     ASSERT_TRUE(g.execute("[CreateGroup(\"" + awkward + "\")][AddItem(\"C:\\A B\\X.EXE /x\",\"" +
                           awkward + "\",\"C:\\i.ico\",-3)][CreateGroup(Empty)]"));
-    ASSERT_TRUE(progman::saveStore(file, g, &error)) << error;
-    auto loaded = progman::loadStore(file, &error);
-    ASSERT_TRUE(loaded) << error;
-    EXPECT_EQ(loaded->serialise(), g.serialise());
-    ASSERT_EQ(groupNames(*loaded), (Names{awkward, "Empty"}));
-    const auto& item = loaded->groups()[0].items.at(0);
+    progman::saveStore(file, g);
+    const Groups loaded = progman::loadStore(file);
+    EXPECT_EQ(progman::storeText(loaded), progman::storeText(g));
+    ASSERT_EQ(groupNames(loaded), (Names{awkward, "Empty"}));
+    const auto& item = loaded.groups()[0].items.at(0);
     EXPECT_EQ(item.command, "C:\\A B\\X.EXE /x");
     EXPECT_EQ(item.name, awkward);
     EXPECT_EQ(item.icon, "C:\\i.ico");
@@ -173,12 +172,24 @@ TEST(ProgmanGroups, TheStoreKeepsEveryTextAsReceived) {
     // Written whole by rename: nothing else is left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
 
-    // A store that does not read is refused, not taken for empty.
-    writeFile(file, "zel-progman 1\ngroup\tA\nitem\tonly two\tfields\n");
-    EXPECT_FALSE(progman::loadStore(file, &error));
-    EXPECT_NE(error.find("line 3"), std::string::npos) << error;
-    writeFile(file, "something else\n");
-    EXPECT_FALSE(progman::loadStore(file, &error));
+    // A store that does not read is refused, not taken for empty, and the message says where.
+    const auto refusal = [&](const std::string& content) -> std::string {
+        writeFile(file, content);
+        try {
+            progman::loadStore(file);
+        } catch (const PlatformError& e) {
+            return e.what();
+        }
+        return "(read)";
+    };
+    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\nitem\tonly two\tfields\n"),
+              file.string() + ": line 3: unknown entry");
+    EXPECT_EQ(refusal("# a comment\nsomething else\n"), file.string() + ": line 2: not a progman store");
+    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\ngroup\ta\n"), file.string() + ": line 3: group listed twice");
+    EXPECT_EQ(refusal("zel-progman 1\nitem\tc\tn\t\t0\n"), file.string() + ": line 2: item before any group");
+    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA%4\n"), file.string() + ": line 2: bad %-escape");
+    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\nitem\tc\tn\t\tx1\n"),
+              file.string() + ": line 3: bad icon index");
 }
 
 // ---------------------------------------------------------------- the conversation

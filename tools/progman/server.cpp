@@ -1,7 +1,8 @@
 #include "tools/progman/server.h"
 
 #include "winemu/progman_client.h"
-#include "progman/progman_macros.h"
+#include "progman/store.h"
+#include "winemu/errors.h"
 
 #include <cerrno>
 #include <chrono>
@@ -187,9 +188,11 @@ private:
 
     void execute(std::string_view text) {
         groups_.execute(text);
-        std::string error;
-        if (!saveStore(store_, groups_, &error))
-            std::cerr << "progman: " << error << '\n';
+        try {
+            saveStore(store_, groups_);
+        } catch (const PlatformError& e) {
+            std::cerr << "progman: " << e.what() << '\n';
+        }
         if (groups_.exitRequested())
             beginStopping();
     }
@@ -256,11 +259,12 @@ int serve(const ServerOptions& options) {
         break;
     }
 
-    std::string error;
-    auto groups = loadStore(storePath(options.prefix), &error);
-    if (!groups) {
+    std::optional<Groups> groups;
+    try {
+        groups = loadStore(storePath(options.prefix));
+    } catch (const PlatformError& e) {
         // Never overwrite a store that cannot be read: its groups would be lost.
-        std::cerr << "progman: " << error << '\n';
+        std::cerr << "progman: " << e.what() << '\n';
         ::close(lockFd);
         return 1;
     }
