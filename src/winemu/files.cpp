@@ -141,15 +141,11 @@ int Files::openRead(std::string_view path) {
     auto host = m_.toHost(path);
     if (!host)
         return -1;
-    int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
+    FileDescriptor fd(::open(host->c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    if (!fd || fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
         return -1;
-    }
-    return fd;
+    return fd.release(); // the caller's handle from here, closed by close()
 }
 
 int Files::createFile(std::string_view path) {

@@ -156,11 +156,6 @@ std::optional<WinPath> Machine::parse(std::string_view winPath) const {
     return parseWinPath(winPath, current_);
 }
 
-std::string Machine::absolute(std::string_view winPath) const {
-    auto p = parse(winPath);
-    return p ? p->text() : std::string();
-}
-
 std::optional<fs::path> Machine::toHost(std::string_view winPath) const {
     auto p = parse(winPath);
     if (!p)

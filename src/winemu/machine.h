@@ -39,9 +39,8 @@ public:
     std::vector<char> driveLetters() const;
     std::optional<std::filesystem::path> driveRoot(char letter) const;
 
-    // The Windows path in its normal form ("C:\A\B", "C:\" for a root), taken against the
-    // current directory when relative; "" when the text is no path.
-    std::string absolute(std::string_view winPath) const;
+    // The Windows path, taken against the current directory when relative; nothing when the
+    // text is no path. Its text() is the path's normal form ("C:\A\B", "C:\" for a root).
     std::optional<WinPath> parse(std::string_view winPath) const;
 
     // The host path behind a Windows path. Each existing component is matched against the

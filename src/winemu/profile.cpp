@@ -352,10 +352,7 @@ bool isBareName(std::string_view name) {
 } // namespace
 
 ProfileFile::ProfileFile(const Machine& machine, std::string name) : name_(std::move(name)) {
-    const std::string winPath =
-        isBareName(name_) ? machine.windowsDirectory() + "\\" + name_ : machine.absolute(name_);
-    if (!winPath.empty())
-        host_ = machine.toHost(winPath);
+    host_ = machine.toHost(isBareName(name_) ? machine.windowsDirectory() + "\\" + name_ : name_);
 }
 
 ProfileFile::ProfileFile(std::optional<fs::path> hostPath, std::string name)

@@ -94,20 +94,18 @@ DdeConversation::~DdeConversation() {
 bool DdeConversation::connect() {
     if (!servedHere(service_, topic_))
         return false;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket)
         return false;
     sockaddr_un address{};
     unsigned length = progmanSocketAddress(progmanSocketPath(m_), address);
     int rc;
     do {
-        rc = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length);
+        rc = ::connect(socket.get(), reinterpret_cast<sockaddr*>(&address), length);
     } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        ::close(fd);
+    if (rc != 0)
         return false;
-    }
-    fd_ = fd;
+    socket_ = std::move(socket);
     return true;
 }
 
@@ -147,7 +145,7 @@ bool DdeConversation::execute(std::string_view macro, bool wait) {
     // Every execute is handed over without waiting for its outcome, which Program Manager
     // never reports; a synchronous one is delivered the same way.
     (void)wait;
-    if (fd_ < 0)
+    if (!socket_)
         return false;
     if (macro.size() + 1 > kMaxMacroPacket)
         return false;
@@ -158,42 +156,39 @@ bool DdeConversation::execute(std::string_view macro, bool wait) {
         packet += static_cast<char>((size >> (8 * i)) & 0xFF);
     packet.append(macro);
     packet += '\0';
-    if (!sendAll(fd_, packet.data(), packet.size())) {
-        // The server is gone; what follows cannot be delivered either.
-        ::close(fd_);
-        fd_ = -1;
+    if (!sendAll(socket_.get(), packet.data(), packet.size())) {
+        socket_.reset(); // the server is gone; what follows cannot be delivered either
         return false;
     }
     return true;
 }
 
 void DdeConversation::close() {
-    if (fd_ < 0)
+    if (!socket_)
         return;
     // End of input tells the server that nothing more comes; it closes its side once it has
     // executed everything before it, so the macros are delivered when this returns.
-    ::shutdown(fd_, SHUT_WR);
+    ::shutdown(socket_.get(), SHUT_WR);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kDeliveryWaitMs);
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{socket_.get(), POLLIN, 0};
         int rc = ::poll(&p, 1, static_cast<int>(left.count()));
         if (rc < 0 && errno == EINTR)
             continue;
         if (rc <= 0)
             break;
         char buffer[256];
-        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        ssize_t n = ::recv(socket_.get(), buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break; // the server's end: everything executed (or the server is gone)
     }
-    ::close(fd_);
-    fd_ = -1;
+    socket_.reset();
     service_.clear();
     topic_.clear();
 }

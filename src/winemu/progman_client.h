@@ -1,5 +1,6 @@
 #pragma once
 // The conversation with Program Manager (service and topic "PROGMAN").
+#include "winemu/host_file.h"
 #include "winemu/programs.h"
 
 #include <cstdint>
@@ -25,7 +26,7 @@ public:
     bool execute(std::string_view macro, bool wait = false);
     // Every macro handed over is delivered before the conversation ends.
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return static_cast<bool>(socket_); }
 
 private:
     bool connect();
@@ -33,7 +34,7 @@ private:
 
     Machine& m_;
     Programs& programs_;
-    int fd_ = -1;
+    FileDescriptor socket_;
     std::string service_, topic_;
 };
 

@@ -140,7 +140,7 @@ TEST_F(MachineLayout, CurrentDirectoryPerDrive) {
     EXPECT_EQ(machine().currentDirectory(), "C:\\windows\\temp");
     EXPECT_FALSE(machine().setCurrentDirectory("C:\\missing"));
     EXPECT_EQ(machine().currentDirectory(), "C:\\windows\\temp");
-    EXPECT_EQ(machine().absolute("x.ini"), "C:\\windows\\temp\\x.ini");
+    EXPECT_EQ(machine().parse("x.ini")->text(), "C:\\windows\\temp\\x.ini");
 }
 
 TEST_F(MachineLayout, WorkingDirectoryOnADriveIsTheCurrentDirectory) {

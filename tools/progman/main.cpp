@@ -3,6 +3,7 @@
 // the conversation; "--list" shows the groups and items it keeps.
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/host_file.h"
 #include "winemu/machine.h"
 #include "progman/store.h"
 #include "tools/progman/server.h"
@@ -127,11 +128,11 @@ int main(int argc, char** argv) {
     const auto idle = idleSeconds(); // read first: a bad value is still reported
     // The server outlives whoever started it: it must not hold on to their terminal or pipes
     // (a caller waiting for its output to end would wait for the server's idle exit).
-    if (int null = ::open("/dev/null", O_RDWR); null >= 0) {
+    if (zel::FileDescriptor null(::open("/dev/null", O_RDWR)); null) {
         for (int fd = 0; fd <= 2; ++fd)
-            ::dup2(null, fd);
-        if (null > 2)
-            ::close(null);
+            ::dup2(null.get(), fd);
+        if (null.get() <= 2)
+            null.release(); // it is one of the three now
     }
     return serve({prefix, idle});
 }
