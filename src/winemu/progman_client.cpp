@@ -1,13 +1,14 @@
 #include "winemu/progman_client.h"
 
 #include "winemu/cp1252.h"
+#include "winemu/errors.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -26,15 +27,6 @@ constexpr int kShowMinNoActive = 7;
 constexpr int kStartupWaitMs = 5000;
 // How long close() waits for Program Manager to confirm that it executed everything.
 constexpr int kDeliveryWaitMs = 5000;
-
-std::uint64_t fnv1a(std::string_view text) {
-    std::uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
 
 bool sendAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -58,33 +50,58 @@ bool servedHere(std::string_view service, std::string_view topic) {
 
 } // namespace
 
-std::string progmanSocketPath(const fs::path& prefix) {
+fs::path progmanSocketPath(const fs::path& prefix) {
     std::error_code ec;
     fs::path canonical = fs::weakly_canonical(fs::absolute(prefix, ec), ec);
     if (ec)
         canonical = prefix.lexically_normal();
-    std::string path = (canonical / "progman.sock").string();
-    if (path.size() < sizeof(sockaddr_un::sun_path))
-        return path;
-    char name[40];
-    std::snprintf(name, sizeof name, "zel-progman-%016llx",
-                  static_cast<unsigned long long>(fnv1a(canonical.string())));
-    return std::string(1, '\0') + name;
+    return canonical / "progman.sock";
 }
 
-std::string progmanSocketPath(const Machine& machine) {
+fs::path progmanSocketPath(const Machine& machine) {
     return progmanSocketPath(machine.prefix());
 }
 
-unsigned progmanSocketAddress(const std::string& path, sockaddr_un& address) {
-    std::memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    std::size_t size = std::min(path.size(), sizeof address.sun_path - 1);
-    std::memcpy(address.sun_path, path.data(), size);
-    // An abstract name counts by its length; a path by its terminating NUL.
-    if (!path.empty() && path[0] == '\0')
-        return static_cast<unsigned>(offsetof(sockaddr_un, sun_path) + size);
-    return static_cast<unsigned>(sizeof address);
+LocalSocketAddress::LocalSocketAddress(const fs::path& socketPath) {
+    address_.sun_family = AF_UNIX;
+    std::string path = socketPath.string();
+    if (path.size() >= sizeof address_.sun_path) {
+        const fs::path dir = socketPath.parent_path();
+        directory_.reset(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!directory_)
+            throw PlatformError(dir.string() + ": " + std::strerror(errno));
+        path = "/proc/self/fd/" + std::to_string(directory_.get()) + "/" +
+               socketPath.filename().string();
+        if (path.size() >= sizeof address_.sun_path)
+            throw PlatformError(socketPath.string() + ": " + std::strerror(ENAMETOOLONG));
+    }
+    std::memcpy(address_.sun_path, path.c_str(), path.size() + 1);
+    size_ = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+}
+
+bool peerIsThisUser(int socket) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == ::geteuid();
+}
+
+std::optional<FileDescriptor> connectToProgman(const fs::path& socketPath) {
+    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket)
+        return std::nullopt;
+    int rc;
+    try {
+        const LocalSocketAddress address(socketPath);
+        do {
+            rc = ::connect(socket.get(), address.get(), address.size());
+        } while (rc != 0 && errno == EINTR);
+    } catch (const PlatformError&) {
+        return std::nullopt; // a prefix that cannot be opened has nobody listening for us
+    }
+    if (rc != 0 || !peerIsThisUser(socket.get()))
+        return std::nullopt;
+    return socket;
 }
 
 DdeConversation::~DdeConversation() {
@@ -94,18 +111,10 @@ DdeConversation::~DdeConversation() {
 bool DdeConversation::connect() {
     if (!servedHere(service_, topic_))
         return false;
-    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    auto socket = connectToProgman(progmanSocketPath(m_));
     if (!socket)
         return false;
-    sockaddr_un address{};
-    unsigned length = progmanSocketAddress(progmanSocketPath(m_), address);
-    int rc;
-    do {
-        rc = ::connect(socket.get(), reinterpret_cast<sockaddr*>(&address), length);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0)
-        return false;
-    socket_ = std::move(socket);
+    socket_ = std::move(*socket);
     return true;
 }
 

@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -351,12 +353,68 @@ TEST_F(ProgmanConversationTest, APrefixTooLongForASocketPathStillConverses) {
     makeMachine();
     ensureProgmanExe();
     useMachine();
-    ASSERT_EQ(progmanSocketPath(machine()).front(), '\0');
-    EXPECT_EQ(progmanSocketPath(machine()), progmanSocketPath(prefix / "." / ".." / "prefix"));
+    const fs::path socket = progmanSocketPath(machine());
+    EXPECT_EQ(socket, fs::canonical(prefix) / "progman.sock"); // a path, never an abstract name
+    EXPECT_GT(socket.string().size(), sizeof(sockaddr_un::sun_path));
+    EXPECT_EQ(socket, progmanSocketPath(prefix / "." / ".." / "prefix"));
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     EXPECT_TRUE(conversation->execute("[CreateGroup(Long)]"));
     conversation->close();
     EXPECT_EQ(listJson()["groups"][0]["name"], "Long");
+}
+
+// Another user can neither reach the socket (mode 0600) nor, should its mode be opened up,
+// hand the server anything; nor is a server of another user taken for one's own. Needs the
+// superuser to act as another user.
+TEST_F(ProgmanConversationTest, OnlyItsOwnUserConverses) {
+    useMachine();
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    const fs::path socket = prefix / "progman.sock";
+    EXPECT_EQ(fs::status(socket).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    if (::geteuid() != 0) {
+        conversation->close();
+        GTEST_SKIP() << "acting as another user needs the superuser";
+    }
+
+    // As nobody: 1 when the socket cannot be reached, 4 when the client takes the root's server
+    // for one of its own, 2 when a packet went to the server (which must not execute it).
+    const auto converseAsNobody = [&]() -> int {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(3);
+            FileDescriptor raw(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            const LocalSocketAddress address(socket);
+            if (::connect(raw.get(), address.get(), address.size()) != 0)
+                ::_exit(1);
+            if (connectToProgman(socket))
+                ::_exit(4);
+            const std::string macro = "[CreateGroup(Intruder)]";
+            std::string packet(4, '\0');
+            packet[0] = static_cast<char>(macro.size() + 1);
+            packet += macro;
+            packet += '\0';
+            (void)!::send(raw.get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+            ::shutdown(raw.get(), SHUT_WR);
+            char c;
+            while (::recv(raw.get(), &c, 1, 0) > 0) {
+            }
+            ::_exit(2);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(converseAsNobody(), 1) << "another user reached the socket through its mode";
+    fs::permissions(prefix, fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(socket, fs::perms::all);
+    EXPECT_EQ(converseAsNobody(), 2);
+
+    EXPECT_TRUE(conversation->execute("[CreateGroup(Owner)]"));
+    conversation->close();
+    const auto groups = listJson()["groups"];
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0]["name"], "Owner");
 }
 
 } // namespace

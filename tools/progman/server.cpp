@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -47,15 +48,6 @@ void installSignals() {
     ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-bool answers(const std::string& socketPath) {
-    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket)
-        return false;
-    sockaddr_un address{};
-    unsigned length = progmanSocketAddress(socketPath, address);
-    return ::connect(socket.get(), reinterpret_cast<sockaddr*>(&address), length) == 0;
-}
-
 struct Connection {
     FileDescriptor socket;
     std::string buffer;
@@ -66,7 +58,7 @@ public:
     Server(const ServerOptions& options, Groups groups)
         : options_(options), groups_(std::move(groups)), store_(storePath(options.prefix)) {}
 
-    int run(FileDescriptor listening, const std::string& socketPath) {
+    int run(FileDescriptor listening, const fs::path& socketPath) {
         listen_ = std::move(listening);
         socketPath_ = socketPath;
         auto idleSince = Clock::now();
@@ -126,8 +118,7 @@ private:
         if (stopping_)
             return;
         stopping_ = true;
-        if (!socketPath_.empty() && socketPath_[0] != '\0')
-            ::unlink(socketPath_.c_str());
+        ::unlink(socketPath_.c_str());
     }
 
     void acceptPending() {
@@ -138,6 +129,10 @@ private:
                 if (errno == EINTR)
                     continue;
                 return; // EAGAIN: nobody else waiting
+            }
+            if (!peerIsThisUser(socket.get())) {
+                std::cerr << "progman: a conversation from another user was refused\n";
+                continue;
             }
             connections_.push_back({std::move(socket), {}});
         }
@@ -199,7 +194,7 @@ private:
     Groups groups_;
     fs::path store_;
     FileDescriptor listen_;
-    std::string socketPath_;
+    fs::path socketPath_;
     std::list<Connection> connections_;
     bool stopping_ = false;
 };
@@ -207,7 +202,7 @@ private:
 // Takes the prefix's server lock: its descriptor, held while serving, or nothing when another
 // server serves the prefix. One that holds the lock without answering is on its way out, so
 // this one waits for it. Raises PlatformError when the lock cannot be taken at all.
-std::optional<FileDescriptor> takeLock(const fs::path& prefix, const std::string& socketPath) {
+std::optional<FileDescriptor> takeLock(const fs::path& prefix, const fs::path& socketPath) {
     const fs::path lockFile = prefix / "progman.lock";
     const auto fail = [&] { return PlatformError(lockFile.string() + ": " + std::strerror(errno)); };
     FileDescriptor lock(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
@@ -225,25 +220,29 @@ std::optional<FileDescriptor> takeLock(const fs::path& prefix, const std::string
         }
         if (errno != EWOULDBLOCK && errno != EINTR)
             throw fail();
-        if (answers(socketPath) || Clock::now() >= deadline)
+        if (connectToProgman(socketPath) || Clock::now() >= deadline)
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
 }
 
-// The listening socket, bound to the socket path.
-FileDescriptor listenOn(const std::string& socketPath) {
+// The listening socket, bound to the socket path with mode 0600: only this user may connect.
+FileDescriptor listenOn(const fs::path& socketPath) {
     FileDescriptor listening(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!listening)
         throw PlatformError(std::string("socket: ") + std::strerror(errno));
-    if (socketPath[0] != '\0')
-        ::unlink(socketPath.c_str()); // left by a server that did not end normally
-    sockaddr_un address{};
-    unsigned length = progmanSocketAddress(socketPath, address);
-    if (::bind(listening.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(listening.get(), 64) != 0)
-        throw PlatformError((socketPath[0] != '\0' ? socketPath : "socket") + ": " +
-                            std::strerror(errno));
+    ::unlink(socketPath.c_str()); // left by a server that did not end normally
+    const LocalSocketAddress address(socketPath);
+    // The socket takes its mode from the umask at bind; the server has no other thread that
+    // could create a file meanwhile.
+    const mode_t umask = ::umask(0177);
+    const int bound = ::bind(listening.get(), address.get(), address.size());
+    const int bindError = errno;
+    ::umask(umask);
+    if (bound != 0)
+        throw PlatformError(socketPath.string() + ": " + std::strerror(bindError));
+    if (::listen(listening.get(), 64) != 0)
+        throw PlatformError(socketPath.string() + ": " + std::strerror(errno));
     return listening;
 }
 
@@ -253,7 +252,7 @@ int serve(const ServerOptions& options) {
     installSignals();
     std::error_code ec;
     fs::create_directories(options.prefix, ec);
-    const std::string socketPath = progmanSocketPath(options.prefix);
+    const fs::path socketPath = progmanSocketPath(options.prefix);
     try {
         const std::optional<FileDescriptor> lock = takeLock(options.prefix, socketPath);
         if (!lock)
