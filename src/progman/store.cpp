@@ -155,7 +155,7 @@ std::optional<Groups> loadStore(const std::filesystem::path& file, std::string* 
 }
 
 void saveStore(const std::filesystem::path& file, const Groups& groups) {
-    writeHostFile(file, storeText(groups), 0644);
+    writeHostFile(file, storeText(groups));
 }
 
 } // namespace zel::progman

@@ -66,16 +66,17 @@ std::optional<std::string> readHostFile(const std::filesystem::path& file);
 // Replaces a file whole, or creates it: a hidden temporary file beside it is written, synced
 // and renamed over it, and the directory is synced, so a crash or a full disk leaves the old
 // content or the new one, never part of either. A replaced file keeps its mode (and its owner
-// where the user may give it away); a new file gets newFileMode less the umask. A symbolic link
+// where the user may give it away); a new file gets newFileMode less the umask, by default
+// writable by its owner only, so no umask can hand another user the layer's files. A symbolic link
 // is written through, to the file it names. The directory and an existing file must be
 // writable by the user, and a file without its owner-write bit is read-only also to the
 // superuser. Raises HostFileError on failure; no temporary file is left behind then.
 void writeHostFile(const std::filesystem::path& file, std::string_view content,
-                   mode_t newFileMode = 0666);
+                   mode_t newFileMode = 0644);
 
 // The same for a file that must not exist yet: true when it was created, false (nothing
 // written, the file as it was) when something of that name is already there.
 bool createHostFile(const std::filesystem::path& file, std::string_view content,
-                    mode_t newFileMode = 0666);
+                    mode_t newFileMode = 0644);
 
 } // namespace zel

@@ -274,7 +274,7 @@ TEST(HostFile, ReplacingKeepsTheModeWritesThroughLinksAndLeavesNothingBeside) {
     fs::permissions(tmp / "private.ini", fs::perms::owner_read | fs::perms::owner_write);
     struct stat before {};
     ASSERT_EQ(::stat((tmp / "private.ini").c_str(), &before), 0);
-    writeHostFile(tmp / "private.ini", "new", 0666);
+    writeHostFile(tmp / "private.ini", "new");
     EXPECT_EQ(readFile(tmp / "private.ini"), "new");
     EXPECT_EQ(permissionsOf(tmp / "private.ini"), fs::perms::owner_read | fs::perms::owner_write);
     struct stat after {};
