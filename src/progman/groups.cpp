@@ -1,8 +1,6 @@
 #include "progman/groups.h"
 
-#include "progman/store.h"
 #include "winemu/cp1252.h"
-#include "winemu/errors.h"
 
 #include <algorithm>
 #include <utility>
@@ -174,20 +172,6 @@ bool Groups::run(const MacroCommand& command) {
         return true;
     }
     return false;
-}
-
-std::string Groups::serialise() const {
-    return storeText(*this);
-}
-
-std::optional<Groups> Groups::deserialise(std::string_view text, std::string* error) {
-    try {
-        return groupsFromStoreText(text);
-    } catch (const PlatformError& e) {
-        if (error != nullptr)
-            *error = e.what();
-        return std::nullopt;
-    }
 }
 
 } // namespace zel::progman

@@ -46,8 +46,8 @@ public:
     // ExitProgman was executed.
     bool exitRequested() const { return exit_; }
 
-    // The store's text form (store.h) and back, for callers that keep that text themselves;
-    // reading fails with a message naming the line.
+    // The store's text form and back (defined with the store, store.cpp), for callers that keep
+    // that text themselves; reading fails with a message naming the line.
     std::string serialise() const;
     static std::optional<Groups> deserialise(std::string_view text, std::string* error);
 

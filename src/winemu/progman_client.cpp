@@ -104,6 +104,19 @@ std::optional<FileDescriptor> connectToProgman(const fs::path& socketPath) {
     return socket;
 }
 
+std::optional<std::string> macroPacket(std::string_view macro) {
+    if (macro.size() + 1 > kMaxMacroPacket)
+        return std::nullopt;
+    const auto size = static_cast<std::uint32_t>(macro.size() + 1);
+    std::string packet;
+    packet.reserve(4 + size);
+    for (int i = 0; i < 4; ++i)
+        packet += static_cast<char>((size >> (8 * i)) & 0xFF);
+    packet.append(macro);
+    packet += '\0';
+    return packet;
+}
+
 DdeConversation::~DdeConversation() {
     close();
 }
@@ -156,16 +169,10 @@ bool DdeConversation::execute(std::string_view macro, bool wait) {
     (void)wait;
     if (!socket_)
         return false;
-    if (macro.size() + 1 > kMaxMacroPacket)
+    const std::optional<std::string> packet = macroPacket(macro);
+    if (!packet)
         return false;
-    const auto size = static_cast<std::uint32_t>(macro.size() + 1);
-    std::string packet;
-    packet.reserve(4 + size);
-    for (int i = 0; i < 4; ++i)
-        packet += static_cast<char>((size >> (8 * i)) & 0xFF);
-    packet.append(macro);
-    packet += '\0';
-    if (!sendAll(socket_.get(), packet.data(), packet.size())) {
+    if (!sendAll(socket_.get(), packet->data(), packet->size())) {
         socket_.reset(); // the server is gone; what follows cannot be delivered either
         return false;
     }

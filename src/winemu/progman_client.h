@@ -71,5 +71,7 @@ bool peerIsThisUser(int socket);
 // followed by that many bytes (the macro text and its NUL). The server answers nothing; it
 // closes its side once it has executed everything that came before the client's end of input.
 inline constexpr std::uint32_t kMaxMacroPacket = 1u << 20;
+// The packet of one execute; nothing for a macro too long for one.
+std::optional<std::string> macroPacket(std::string_view macro);
 
 } // namespace zel

@@ -389,11 +389,7 @@ TEST_F(ProgmanConversationTest, OnlyItsOwnUserConverses) {
                 ::_exit(1);
             if (connectToProgman(socket))
                 ::_exit(4);
-            const std::string macro = "[CreateGroup(Intruder)]";
-            std::string packet(4, '\0');
-            packet[0] = static_cast<char>(macro.size() + 1);
-            packet += macro;
-            packet += '\0';
+            const std::string packet = *macroPacket("[CreateGroup(Intruder)]");
             (void)!::send(raw.get(), packet.data(), packet.size(), MSG_NOSIGNAL);
             ::shutdown(raw.get(), SHUT_WR);
             char c;
