@@ -195,31 +195,59 @@ private:
 
 } // namespace
 
-void writeHostFile(const fs::path& file, std::string_view content, mode_t newFileMode) {
-    fs::path path = file;
+namespace {
+
+// Where a write of `file` lands: the file a link names, its directory, and the file there now.
+struct WriteTarget {
+    fs::path path;
+    fs::path dir;
+    std::optional<struct stat> old;
+};
+
+// Raises HostFileError when the file may not be written.
+WriteTarget writeTarget(const fs::path& file) {
+    WriteTarget target{file, {}, std::nullopt};
     std::error_code ec;
-    if (fs::is_symlink(path, ec)) {
-        path = fs::canonical(path, ec);
+    if (fs::is_symlink(file, ec)) {
+        target.path = fs::canonical(file, ec);
         if (ec)
             throw HostFileError(Step::Write, file, ec.value());
     }
-    if (path.filename().empty())
+    if (target.path.filename().empty())
         throw HostFileError(Step::Write, file, EISDIR);
-    const fs::path dir = directoryOf(path);
-    checkDirectory(dir, file);
+    target.dir = directoryOf(target.path);
+    checkDirectory(target.dir, file);
     struct stat old {};
-    const bool exists = ::stat(path.c_str(), &old) == 0;
-    if (!exists && errno != ENOENT)
-        throw HostFileError(Step::Write, file, errno);
-    if (exists && !S_ISREG(old.st_mode))
+    if (::stat(target.path.c_str(), &old) != 0) {
+        if (errno != ENOENT)
+            throw HostFileError(Step::Write, file, errno);
+        return target;
+    }
+    if (!S_ISREG(old.st_mode))
         throw HostFileError(Step::Write, file, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
-    if (exists && !userMayWrite(path, old))
+    if (!userMayWrite(target.path, old))
         throw HostFileError(Step::Write, file, EACCES);
+    target.old = old;
+    return target;
+}
 
-    TemporaryFile temp(path, dir, file, newFileMode);
-    temp.fill(content, exists ? &old : nullptr);
-    temp.renameOver(path);
-    syncDirectory(dir);
+} // namespace
+
+bool hostFileWritable(const fs::path& file) {
+    try {
+        writeTarget(file);
+        return true;
+    } catch (const HostFileError&) {
+        return false;
+    }
+}
+
+void writeHostFile(const fs::path& file, std::string_view content, mode_t newFileMode) {
+    const WriteTarget target = writeTarget(file);
+    TemporaryFile temp(target.path, target.dir, file, newFileMode);
+    temp.fill(content, target.old ? &*target.old : nullptr);
+    temp.renameOver(target.path);
+    syncDirectory(target.dir);
 }
 
 bool createHostFile(const fs::path& file, std::string_view content, mode_t newFileMode) {

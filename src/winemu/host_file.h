@@ -74,6 +74,9 @@ std::optional<std::string> readHostFile(const std::filesystem::path& file);
 void writeHostFile(const std::filesystem::path& file, std::string_view content,
                    mode_t newFileMode = 0644);
 
+// Whether writeHostFile may write the file (the checks it makes before it writes anything).
+bool hostFileWritable(const std::filesystem::path& file);
+
 // The same for a file that must not exist yet: true when it was created, false (nothing
 // written, the file as it was) when something of that name is already there.
 bool createHostFile(const std::filesystem::path& file, std::string_view content,

@@ -3,9 +3,6 @@
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace zel {
@@ -100,15 +97,7 @@ Registry::Registry(std::filesystem::path file) : file_(std::move(file)) {}
 Registry::~Registry() = default;
 
 bool Registry::writable() const {
-    fs::path dir = file_.parent_path();
-    if (dir.empty())
-        dir = ".";
-    if (::access(dir.c_str(), W_OK) != 0)
-        return false;
-    struct stat st {};
-    if (::stat(file_.c_str(), &st) != 0)
-        return errno == ENOENT;
-    return ::access(file_.c_str(), W_OK) == 0 && (st.st_mode & S_IWUSR) != 0;
+    return hostFileWritable(file_);
 }
 
 bool Registry::openKey(std::string_view path, bool mayCreate) {

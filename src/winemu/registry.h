@@ -46,9 +46,10 @@ public:
 
     const std::filesystem::path& file() const { return file_; }
 
-    // Whether the user may write the registry: the file's directory passes access(W_OK), and
-    // the file, when it exists, passes access(W_OK) and has its owner-write mode bit (so a
-    // file made read-only refuses writing also to root, for whom access() always passes).
+    // Whether the user may write the registry file, as the atomic writer judges it: its
+    // directory and the file, when there, pass access(W_OK) and have their owner-write mode
+    // bit (so what is made read-only refuses writing also to root, whom access() always lets
+    // pass).
     bool writable() const;
 
     // Creates the file with the machine's defaults when there is none: the key

@@ -405,13 +405,13 @@ TEST_F(RegistryTest, AReadOnlyRegistryRefusesFullAccess) {
     fs::permissions(file(), fs::perms::owner_write, fs::perm_options::add);
     EXPECT_TRUE(reg.openKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", false));
 
-    // A directory the user cannot write (root writes every directory, so not checked there).
+    // A directory without its owner-write bit, also for root.
     fs::permissions(file().parent_path(), fs::perms::owner_write, fs::perm_options::remove);
-    if (::geteuid() != 0) {
-        EXPECT_FALSE(reg.openKey("SOFTWARE", false));
-        EXPECT_EQ(errorOf([&] { reg.writeString("x", "y"); }), "Failed to set data for 'x'");
-    }
+    EXPECT_FALSE(reg.writable());
+    EXPECT_FALSE(reg.openKey("SOFTWARE", false));
+    EXPECT_EQ(errorOf([&] { reg.writeString("x", "y"); }), "Failed to set data for 'x'");
     fs::permissions(file().parent_path(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(readFile(file()), kDefaults);
 }
 
 TEST_F(RegistryTest, WritesReplaceTheFileWholeAndKeepItsMode) {
