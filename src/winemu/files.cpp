@@ -2,6 +2,7 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/host_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -140,15 +141,11 @@ int Files::openRead(std::string_view path) {
     auto host = m_.toHost(path);
     if (!host)
         return -1;
-    int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
+    FileDescriptor fd(::open(host->c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    if (!fd || fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
         return -1;
-    }
-    return fd;
+    return fd.release(); // the caller's handle from here, closed by close()
 }
 
 int Files::createFile(std::string_view path) {
@@ -238,24 +235,17 @@ std::optional<std::vector<std::string>> Files::readTextFile(std::string_view pat
     std::error_code ec;
     if (!host || !fs::exists(*host, ec) || fs::is_directory(*host, ec))
         return std::nullopt;
-    int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw PlatformError("Cannot open file \"" + std::string(path) + "\"");
-    std::string content;
-    char buffer[65536];
-    for (;;) {
-        ssize_t r = ::read(fd, buffer, sizeof buffer);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0) {
-            ::close(fd);
-            throw PlatformError("Cannot read file \"" + std::string(path) + "\"");
-        }
-        if (r == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(r));
+    std::optional<std::string> read;
+    try {
+        read = readHostFile(*host);
+    } catch (const HostFileError& e) {
+        throw PlatformError((e.step() == HostFileError::Step::Open ? "Cannot open file \""
+                                                                   : "Cannot read file \"") +
+                            std::string(path) + "\"");
     }
-    ::close(fd);
+    if (!read)
+        return std::nullopt; // removed meanwhile
+    const std::string& content = *read;
     std::vector<std::string> lines;
     std::size_t start = 0, i = 0;
     while (i < content.size()) {

@@ -2,10 +2,13 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/host_file.h"
 #include "winemu/registry.h"
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zel {
@@ -27,6 +30,23 @@ std::optional<std::string> matchEntry(const fs::path& dir, const std::string& ho
             return candidate;
     }
     return std::nullopt;
+}
+
+// Creates the directory and its missing parents inside `base` (which exists) with mode 0755 at
+// most (a stricter umask still applies): nothing of the machine is writable by others. Raises
+// PlatformError naming `dir` when a component cannot be made.
+void createMachineDirectory(const fs::path& base, const fs::path& dir) {
+    fs::path path = base;
+    for (const fs::path& part : dir.lexically_relative(base)) {
+        path /= part;
+        if (::mkdir(path.c_str(), 0755) == 0)
+            continue;
+        std::error_code ec;
+        const int error = errno != EEXIST ? errno : fs::is_directory(path, ec) ? 0 : ENOTDIR;
+        if (error != 0)
+            throw PlatformError("Unable to create the machine directory " + dir.string() + ": " +
+                                std::strerror(error));
+    }
 }
 
 // Lexical containment of one absolute, normal path in another.
@@ -93,36 +113,43 @@ fs::path Machine::runningExecutable() {
     return ec ? fs::path() : p;
 }
 
+void Machine::refuseForeignPrefix(const fs::path& prefix) {
+    struct stat st {};
+    if (::stat(prefix.c_str(), &st) != 0)
+        throw PlatformError("Unable to open the machine " + prefix.string() + ": " +
+                            std::strerror(errno));
+    if (st.st_uid != ::geteuid())
+        throw PlatformError("The machine " + prefix.string() + " belongs to another user");
+    if ((st.st_mode & S_IWOTH) != 0)
+        throw PlatformError("The machine " + prefix.string() + " may be changed by other users");
+}
+
 void Machine::createMissing() {
     const fs::path& prefix = options_.prefix;
     std::error_code ec;
+    // The directories above the prefix are the user's own business; the prefix and all in it
+    // are the machine's.
+    const fs::path outside = prefix.has_parent_path() ? prefix.parent_path() : fs::path(".");
+    if (fs::create_directories(outside, ec); ec)
+        throw PlatformError("Unable to create the machine directory " + prefix.string() + ": " +
+                            ec.message());
+    createMachineDirectory(outside, prefix);
+    refuseForeignPrefix(prefix);
     fs::path c = prefix / "drive_c";
     for (const fs::path& dir :
-         {c / "WINDOWS" / "SYSTEM", c / "Program Files", prefix / "dosdevices"}) {
-        fs::create_directories(dir, ec);
-        if (ec)
-            throw PlatformError("Unable to create the machine directory " + dir.string() + ": " +
-                                ec.message());
-    }
+         {c / "WINDOWS" / "SYSTEM", c / "Program Files", prefix / "dosdevices"})
+        createMachineDirectory(prefix, dir);
     fs::path link = prefix / "dosdevices" / "c:";
     if (fs::symlink_status(link, ec).type() == fs::file_type::not_found)
         fs::create_directory_symlink("../drive_c", link, ec);
     Registry::createDefaults(registryFile());
     fs::path progman = c / "WINDOWS" / "PROGMAN.EXE";
-    if (!options_.progmanHostPath.empty() &&
-        fs::symlink_status(progman, ec).type() == fs::file_type::not_found) {
+    if (!options_.progmanHostPath.empty()) {
         // A launcher rather than a link, so the machine keeps working when run from a copy.
-        std::string quoted = options_.progmanHostPath.string();
         std::string escaped;
-        for (char ch : quoted)
+        for (char ch : options_.progmanHostPath.string())
             escaped += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-        std::ofstream out(progman, std::ios::binary);
-        out << "#!/bin/sh\nexec '" << escaped << "' \"$@\"\n";
-        out.close();
-        fs::permissions(progman,
-                        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec,
-                        ec);
+        createHostFile(progman, "#!/bin/sh\nexec '" + escaped + "' \"$@\"\n", 0755);
     }
 }
 
@@ -162,11 +189,6 @@ std::optional<fs::path> Machine::driveRoot(char letter) const {
 
 std::optional<WinPath> Machine::parse(std::string_view winPath) const {
     return parseWinPath(winPath, current_);
-}
-
-std::string Machine::absolute(std::string_view winPath) const {
-    auto p = parse(winPath);
-    return p ? p->text() : std::string();
 }
 
 std::optional<fs::path> Machine::toHost(std::string_view winPath) const {

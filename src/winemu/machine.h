@@ -24,7 +24,10 @@ public:
 
     // Opens the prefix, creating what is missing and changing nothing that is there:
     // drive_c with WINDOWS, WINDOWS\SYSTEM and Program Files, dosdevices/c:, the registry file
-    // with its defaults, and C:\WINDOWS\PROGMAN.EXE.
+    // with its defaults, and C:\WINDOWS\PROGMAN.EXE. Directories it creates are writable by
+    // their owner only. Raises PlatformError for a prefix that belongs to another user or that
+    // other users may write (they could change the programs the machine starts), and for what
+    // cannot be created.
     explicit Machine(Options options);
 
     // $ZEL_PREFIX, else $XDG_DATA_HOME/zel-setup/machine, else ~/.local/share/zel-setup/machine.
@@ -39,9 +42,8 @@ public:
     std::vector<char> driveLetters() const;
     std::optional<std::filesystem::path> driveRoot(char letter) const;
 
-    // The Windows path in its normal form ("C:\A\B", "C:\" for a root), taken against the
-    // current directory when relative; "" when the text is no path.
-    std::string absolute(std::string_view winPath) const;
+    // The Windows path, taken against the current directory when relative; nothing when the
+    // text is no path. Its text() is the path's normal form ("C:\A\B", "C:\" for a root).
     std::optional<WinPath> parse(std::string_view winPath) const;
 
     // The host path behind a Windows path. Each existing component is matched against the
@@ -66,6 +68,7 @@ public:
 
 private:
     void createMissing();
+    static void refuseForeignPrefix(const std::filesystem::path& prefix);
     void mountProgramDrive();
 
     Options options_;

@@ -2,21 +2,31 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/host_file.h"
+#include "winemu/text_scan.h"
 
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <fcntl.h>
-#include <fstream>
-#include <random>
-#include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 
 namespace zel {
 
 namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------------------------
+// Blanks: what profile files count as blank around section names, keys, values and integers.
+
+namespace {
+
+bool isProfileBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v';
+}
+
+std::string_view trimProfileBlanks(std::string_view text, Ends ends = Ends::Both) {
+    return trimBlanks(text, isProfileBlank, ends);
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // The integer rule
@@ -28,30 +38,16 @@ std::optional<std::int32_t> parseIntegerRule(std::string_view text) {
         replaced.append(text.substr(2));
         text = replaced;
     }
+    text = trimProfileBlanks(text, Ends::Leading);
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v'))
-        ++i;
-    if (i == text.size())
+    if (text.empty())
         return std::nullopt;
 
     if (text[i] == '$') {
-        const std::string_view digits = text.substr(i + 1);
-        if (digits.empty() || digits.size() > 8)
+        const auto pattern = parseHex32(text.substr(1));
+        if (!pattern)
             return std::nullopt;
-        std::uint32_t pattern = 0;
-        for (char c : digits) {
-            unsigned v;
-            if (c >= '0' && c <= '9')
-                v = static_cast<unsigned>(c - '0');
-            else if (c >= 'a' && c <= 'f')
-                v = static_cast<unsigned>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F')
-                v = static_cast<unsigned>(c - 'A' + 10);
-            else
-                return std::nullopt;
-            pattern = (pattern << 4) | v;
-        }
-        return static_cast<std::int32_t>(pattern); // 80000000 and above come out negative
+        return static_cast<std::int32_t>(*pattern); // 80000000 and above come out negative
     }
 
     bool negative = false;
@@ -81,18 +77,6 @@ namespace {
 constexpr std::size_t kMaxValue = 1023;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kCrLf = "\r\n";
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v';
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 // Names are compared through one table of upper-case forms; a load compares hundreds of names.
 const std::array<char, 256> kUpper = [] {
@@ -162,28 +146,26 @@ struct Parsed {
 
 Parsed parseLine(std::string_view text) {
     Parsed p;
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    if (i == text.size() || text[i] == ';') {
+    text = trimProfileBlanks(text, Ends::Leading);
+    if (text.empty() || text.front() == ';') {
         p.kind = Kind::Blank; // blank or comment
         return p;
     }
-    if (text[i] == '[') {
+    if (text.front() == '[') {
         // The name runs to the first "]" (or the line's end when it has none); the rest is
         // ignored.
-        const std::size_t close = text.find(']', i + 1);
+        const std::size_t close = text.find(']', 1);
         p.kind = Kind::Section;
-        p.name = trim(text.substr(i + 1, close == std::string_view::npos ? std::string_view::npos
-                                                                         : close - i - 1));
+        p.name = trimProfileBlanks(
+            text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
         return p;
     }
-    const std::size_t eq = text.find('=', i);
+    const std::size_t eq = text.find('=');
     if (eq == std::string_view::npos)
         return p;
     p.kind = Kind::Key;
-    p.name = trim(text.substr(i, eq - i));
-    p.value = trim(text.substr(eq + 1));
+    p.name = trimProfileBlanks(text.substr(0, eq));
+    p.value = trimProfileBlanks(text.substr(eq + 1));
     return p;
 }
 
@@ -367,34 +349,10 @@ bool isBareName(std::string_view name) {
     return name.find_first_of("\\/:") == std::string::npos;
 }
 
-enum class ReadResult { Ok, Missing, Failed };
-
-ReadResult readWholeFile(const fs::path& path, std::string& out) {
-    out.clear();
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found)
-        return ReadResult::Missing;
-    if (ec || status.type() != fs::file_type::regular)
-        return ReadResult::Failed;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return ReadResult::Failed;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad())
-        return ReadResult::Failed;
-    out = std::move(ss).str();
-    return ReadResult::Ok;
-}
-
 } // namespace
 
 ProfileFile::ProfileFile(const Machine& machine, std::string name) : name_(std::move(name)) {
-    const std::string winPath =
-        isBareName(name_) ? machine.windowsDirectory() + "\\" + name_ : machine.absolute(name_);
-    if (!winPath.empty())
-        host_ = machine.toHost(winPath);
+    host_ = machine.toHost(isBareName(name_) ? machine.windowsDirectory() + "\\" + name_ : name_);
 }
 
 ProfileFile::ProfileFile(std::optional<fs::path> hostPath, std::string name)
@@ -409,8 +367,12 @@ const ProfileFile::Content& ProfileFile::content() const {
     if (!content_) {
         std::string text;
         // A missing or unreadable file reads as an empty one: every key takes its default.
-        if (host_)
-            readWholeFile(*host_, text);
+        if (host_) {
+            try {
+                text = readHostFile(*host_).value_or(std::string());
+            } catch (const HostFileError&) {
+            }
+        }
         content_ = std::make_shared<const Content>(std::move(text));
     }
     return *content_;
@@ -438,108 +400,21 @@ void ProfileFile::writeText(std::string_view section, std::string_view key,
     if (!host_)
         throw fail();
     // Start from the file as it is now, not from what this handle read earlier, so that a
-    // change made meanwhile through another handle is kept.
-    std::string current;
-    const ReadResult read = readWholeFile(*host_, current);
-    if (read == ReadResult::Failed)
-        throw fail(); // writing would lose what could not be read
-    std::string updated = ini::write(current, section, key, value);
-    if (read == ReadResult::Missing || updated != current) {
-        if (!writeFileAtomically(*host_, updated))
-            throw fail();
+    // change made meanwhile through another handle is kept. A file that cannot be read is not
+    // written either: what could not be read would be lost.
+    try {
+        const std::optional<std::string> current = readHostFile(*host_);
+        std::string updated = ini::write(current.value_or(std::string()), section, key, value);
+        if (!current || updated != *current)
+            writeHostFile(*host_, updated);
+        content_ = std::make_shared<const Content>(std::move(updated));
+    } catch (const HostFileError&) {
+        throw fail();
     }
-    content_ = std::make_shared<const Content>(std::move(updated));
 }
 
 void ProfileFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
     writeText(section, key, std::to_string(value));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Atomic whole-file writes
-
-namespace {
-
-// The user may write the path: the mode bits are checked as well, because the superuser passes
-// every access test and would otherwise write into what is meant to be read-only.
-bool writable(const fs::path& path, const struct stat& st) {
-    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-} // namespace
-
-bool writeFileAtomically(const fs::path& target, std::string_view content) {
-    std::error_code ec;
-    fs::path path = target;
-    // Write through a symbolic link to the file it names rather than replacing the link.
-    if (fs::is_symlink(path, ec)) {
-        path = fs::canonical(path, ec);
-        if (ec)
-            return false;
-    }
-    if (path.filename().empty())
-        return false;
-    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
-
-    struct stat dirStat {};
-    if (::stat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode) || !writable(dir, dirStat))
-        return false;
-    struct stat old {};
-    const bool exists = ::stat(path.c_str(), &old) == 0;
-    if (exists && (!S_ISREG(old.st_mode) || !writable(path, old)))
-        return false;
-
-    static std::mt19937_64 random{std::random_device{}()};
-    fs::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + std::string.
-        std::string name = ".";
-        name.append(path.filename().string())
-            .append(".")
-            .append(std::to_string(random() % 1000000000));
-        temp = dir / name;
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-
-    bool ok = writeAll(fd, content);
-    if (ok && exists) {
-        // The replacement keeps the old file's permissions and, where allowed, its owner.
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
-            ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Only the superuser may give a file away; otherwise the writer owns the new one.
-        }
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
-        ::fsync(dfd); // make the rename itself durable; nothing to do when it fails
-        ::close(dfd);
-    }
-    return true;
 }
 
 } // namespace zel

@@ -73,8 +73,4 @@ private:
     mutable std::shared_ptr<const Content> content_; // shared by copies; never changed in place
 };
 
-// Writes a whole file atomically: a temporary file in the same directory renamed over the
-// target. False (and the target untouched) on any failure.
-bool writeFileAtomically(const std::filesystem::path& target, std::string_view content);
-
 } // namespace zel

@@ -1,13 +1,14 @@
 #include "winemu/progman_client.h"
 
 #include "winemu/cp1252.h"
+#include "winemu/errors.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -26,15 +27,6 @@ constexpr int kShowMinNoActive = 7;
 constexpr int kStartupWaitMs = 5000;
 // How long close() waits for Program Manager to confirm that it executed everything.
 constexpr int kDeliveryWaitMs = 5000;
-
-std::uint64_t fnv1a(std::string_view text) {
-    std::uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
 
 bool sendAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -58,33 +50,71 @@ bool servedHere(std::string_view service, std::string_view topic) {
 
 } // namespace
 
-std::string progmanSocketPath(const fs::path& prefix) {
+fs::path progmanSocketPath(const fs::path& prefix) {
     std::error_code ec;
     fs::path canonical = fs::weakly_canonical(fs::absolute(prefix, ec), ec);
     if (ec)
         canonical = prefix.lexically_normal();
-    std::string path = (canonical / "progman.sock").string();
-    if (path.size() < sizeof(sockaddr_un::sun_path))
-        return path;
-    char name[40];
-    std::snprintf(name, sizeof name, "zel-progman-%016llx",
-                  static_cast<unsigned long long>(fnv1a(canonical.string())));
-    return std::string(1, '\0') + name;
+    return canonical / "progman.sock";
 }
 
-std::string progmanSocketPath(const Machine& machine) {
+fs::path progmanSocketPath(const Machine& machine) {
     return progmanSocketPath(machine.prefix());
 }
 
-unsigned progmanSocketAddress(const std::string& path, sockaddr_un& address) {
-    std::memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    std::size_t size = std::min(path.size(), sizeof address.sun_path - 1);
-    std::memcpy(address.sun_path, path.data(), size);
-    // An abstract name counts by its length; a path by its terminating NUL.
-    if (!path.empty() && path[0] == '\0')
-        return static_cast<unsigned>(offsetof(sockaddr_un, sun_path) + size);
-    return static_cast<unsigned>(sizeof address);
+LocalSocketAddress::LocalSocketAddress(const fs::path& socketPath) {
+    address_.sun_family = AF_UNIX;
+    std::string path = socketPath.string();
+    if (path.size() >= sizeof address_.sun_path) {
+        const fs::path dir = socketPath.parent_path();
+        directory_.reset(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!directory_)
+            throw PlatformError(dir.string() + ": " + std::strerror(errno));
+        path = "/proc/self/fd/" + std::to_string(directory_.get()) + "/" +
+               socketPath.filename().string();
+        if (path.size() >= sizeof address_.sun_path)
+            throw PlatformError(socketPath.string() + ": " + std::strerror(ENAMETOOLONG));
+    }
+    std::memcpy(address_.sun_path, path.c_str(), path.size() + 1);
+    size_ = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+}
+
+bool peerIsThisUser(int socket) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == ::geteuid();
+}
+
+std::optional<FileDescriptor> connectToProgman(const fs::path& socketPath) {
+    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket)
+        return std::nullopt;
+    int rc;
+    try {
+        const LocalSocketAddress address(socketPath);
+        do {
+            rc = ::connect(socket.get(), address.get(), address.size());
+        } while (rc != 0 && errno == EINTR);
+    } catch (const PlatformError&) {
+        return std::nullopt; // a prefix that cannot be opened has nobody listening for us
+    }
+    if (rc != 0 || !peerIsThisUser(socket.get()))
+        return std::nullopt;
+    return socket;
+}
+
+std::optional<std::string> macroPacket(std::string_view macro) {
+    if (macro.size() + 1 > kMaxMacroPacket)
+        return std::nullopt;
+    const auto size = static_cast<std::uint32_t>(macro.size() + 1);
+    std::string packet;
+    packet.reserve(4 + size);
+    for (int i = 0; i < 4; ++i)
+        packet += static_cast<char>((size >> (8 * i)) & 0xFF);
+    packet.append(macro);
+    packet += '\0';
+    return packet;
 }
 
 DdeConversation::~DdeConversation() {
@@ -94,20 +124,10 @@ DdeConversation::~DdeConversation() {
 bool DdeConversation::connect() {
     if (!servedHere(service_, topic_))
         return false;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    auto socket = connectToProgman(progmanSocketPath(m_));
+    if (!socket)
         return false;
-    sockaddr_un address{};
-    unsigned length = progmanSocketAddress(progmanSocketPath(m_), address);
-    int rc;
-    do {
-        rc = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
+    socket_ = std::move(*socket);
     return true;
 }
 
@@ -147,53 +167,44 @@ bool DdeConversation::execute(std::string_view macro, bool wait) {
     // Every execute is handed over without waiting for its outcome, which Program Manager
     // never reports; a synchronous one is delivered the same way.
     (void)wait;
-    if (fd_ < 0)
+    if (!socket_)
         return false;
-    if (macro.size() + 1 > kMaxMacroPacket)
+    const std::optional<std::string> packet = macroPacket(macro);
+    if (!packet)
         return false;
-    const auto size = static_cast<std::uint32_t>(macro.size() + 1);
-    std::string packet;
-    packet.reserve(4 + size);
-    for (int i = 0; i < 4; ++i)
-        packet += static_cast<char>((size >> (8 * i)) & 0xFF);
-    packet.append(macro);
-    packet += '\0';
-    if (!sendAll(fd_, packet.data(), packet.size())) {
-        // The server is gone; what follows cannot be delivered either.
-        ::close(fd_);
-        fd_ = -1;
+    if (!sendAll(socket_.get(), packet->data(), packet->size())) {
+        socket_.reset(); // the server is gone; what follows cannot be delivered either
         return false;
     }
     return true;
 }
 
 void DdeConversation::close() {
-    if (fd_ < 0)
+    if (!socket_)
         return;
     // End of input tells the server that nothing more comes; it closes its side once it has
     // executed everything before it, so the macros are delivered when this returns.
-    ::shutdown(fd_, SHUT_WR);
+    ::shutdown(socket_.get(), SHUT_WR);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kDeliveryWaitMs);
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{socket_.get(), POLLIN, 0};
         int rc = ::poll(&p, 1, static_cast<int>(left.count()));
         if (rc < 0 && errno == EINTR)
             continue;
         if (rc <= 0)
             break;
         char buffer[256];
-        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        ssize_t n = ::recv(socket_.get(), buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break; // the server's end: everything executed (or the server is gone)
     }
-    ::close(fd_);
-    fd_ = -1;
+    socket_.reset();
     service_.clear();
     topic_.clear();
 }

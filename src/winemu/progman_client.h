@@ -1,13 +1,15 @@
 #pragma once
 // The conversation with Program Manager (service and topic "PROGMAN").
+#include "winemu/host_file.h"
 #include "winemu/programs.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
-
-struct sockaddr_un;
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace zel {
 
@@ -25,7 +27,7 @@ public:
     bool execute(std::string_view macro, bool wait = false);
     // Every macro handed over is delivered before the conversation ends.
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return static_cast<bool>(socket_); }
 
 private:
     bool connect();
@@ -33,22 +35,43 @@ private:
 
     Machine& m_;
     Programs& programs_;
-    int fd_ = -1;
+    FileDescriptor socket_;
     std::string service_, topic_;
 };
 
-// The local socket on which Program Manager listens: <prefix>/progman.sock. When that path is
-// too long for a socket address, an abstract name derived from the prefix (it begins with a
-// NUL byte). Client and server both derive it from the prefix.
-std::string progmanSocketPath(const Machine& machine);
-std::string progmanSocketPath(const std::filesystem::path& prefix);
-// Fills the address for a socket path from progmanSocketPath; the length to pass to
-// bind/connect.
-unsigned progmanSocketAddress(const std::string& path, sockaddr_un& address);
+// The local socket on which Program Manager listens: <prefix>/progman.sock, always a path in
+// the prefix (never an abstract name, which any user could reach or take first). Only the
+// prefix's user reaches it: the server creates it with mode 0600, and each end checks that the
+// other runs as the same user. Client and server both derive it from the prefix.
+std::filesystem::path progmanSocketPath(const Machine& machine);
+std::filesystem::path progmanSocketPath(const std::filesystem::path& prefix);
+
+// The address of a socket path for bind and connect, valid while it lives. A path too long for
+// a socket address is reached through a descriptor of its directory (/proc/self/fd/N/NAME).
+class LocalSocketAddress {
+public:
+    // Raises PlatformError when the directory of a long path cannot be opened.
+    explicit LocalSocketAddress(const std::filesystem::path& socketPath);
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&address_); }
+    socklen_t size() const { return size_; }
+
+private:
+    FileDescriptor directory_;
+    sockaddr_un address_{};
+    socklen_t size_ = 0;
+};
+
+// A socket connected to the Program Manager listening at the path; nothing when nobody
+// listens there, or the one listening runs as another user.
+std::optional<FileDescriptor> connectToProgman(const std::filesystem::path& socketPath);
+// Whether the process at the other end of a connected local socket runs as this user.
+bool peerIsThisUser(int socket);
 
 // The conversation's wire format: each execute is a packet of a 4-byte little-endian length
 // followed by that many bytes (the macro text and its NUL). The server answers nothing; it
 // closes its side once it has executed everything that came before the client's end of input.
 inline constexpr std::uint32_t kMaxMacroPacket = 1u << 20;
+// The packet of one execute; nothing for a macro too long for one.
+std::optional<std::string> macroPacket(std::string_view macro);
 
 } // namespace zel

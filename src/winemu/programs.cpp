@@ -1,5 +1,7 @@
 #include "winemu/programs.h"
 
+#include "winemu/errors.h"
+#include "winemu/host_file.h"
 #include "winemu/winpath.h"
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -130,50 +131,43 @@ void waitFor(pid_t pid, int* status = nullptr) {
         *status = st;
 }
 
-// Starts the program; the child's pid, or nothing with errno set. With `detach` the program
-// runs as a grandchild that nobody waits for (it outlives the wizard); the intermediate child
-// is reaped here.
-std::optional<pid_t> start(Launch& launch, bool detach, int* execError) {
+// Starts the program and answers the child's pid. With `detach` the program runs as a
+// grandchild that nobody waits for (it outlives the wizard); the intermediate child is reaped
+// here. Raises PlatformError when the program could not be started.
+pid_t start(Launch& launch, bool detach) {
     launch.prepare();
-    *execError = 0;
+    const auto fail = [&](int error) {
+        return PlatformError("Cannot start " + launch.program + ": " + std::strerror(error));
+    };
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        *execError = errno;
-        return std::nullopt;
-    }
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        throw fail(errno);
+    FileDescriptor errorsIn(pipeFds[0]), errorsOut(pipeFds[1]);
     pid_t pid = ::fork();
-    if (pid < 0) {
-        *execError = errno;
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return std::nullopt;
-    }
+    if (pid < 0)
+        throw fail(errno);
     if (pid == 0) {
-        ::close(pipeFds[0]);
+        errorsIn.reset();
         if (detach) {
             // The intermediate child leaves at once, so the program is adopted by init and
             // never becomes a zombie of the wizard's.
             pid_t grandchild = ::fork();
             if (grandchild < 0) {
                 int err = errno;
-                writeAll(pipeFds[1], &err, sizeof err);
+                writeAll(errorsOut.get(), &err, sizeof err);
                 ::_exit(127);
             }
             if (grandchild > 0)
                 ::_exit(0);
         }
-        execChild(launch, pipeFds[1]);
+        execChild(launch, errorsOut.get());
     }
-    ::close(pipeFds[1]);
-    *execError = readExecError(pipeFds[0]);
-    ::close(pipeFds[0]);
-    if (detach)
+    errorsOut.reset();
+    const int execError = readExecError(errorsIn.get());
+    if (detach || execError != 0)
         waitFor(pid);
-    if (*execError != 0) {
-        if (!detach)
-            waitFor(pid);
-        return std::nullopt;
-    }
+    if (execError != 0)
+        throw fail(execError);
     return pid;
 }
 
@@ -207,12 +201,14 @@ bool Programs::runAndWait(std::string_view programPath) {
     // The wizard's current directory, in host terms; the process's own when it has none.
     if (auto cwd = m_.toHost(m_.currentDirectory()); cwd && isDirectory(*cwd))
         launch.workingDir = cwd->string();
-    int execError = 0;
-    auto pid = start(launch, false, &execError);
-    if (pid)
-        waitFor(*pid); // blocks: the wizard does nothing else meanwhile, as on the platform
+    bool started = true;
+    try {
+        waitFor(start(launch, false)); // blocks: the wizard does nothing else meanwhile
+    } catch (const PlatformError&) {
+        started = false;
+    }
     ui_.restore();
-    return pid.has_value();
+    return started;
 }
 
 namespace {
@@ -235,10 +231,7 @@ Found locate(const Machine& m, std::string name) {
         }
         return {{}, kFileNotFound};
     }
-    const std::string full = m.absolute(name);
-    if (full.empty())
-        return {{}, kPathNotFound};
-    auto host = m.toHost(full);
+    auto host = m.toHost(name);
     if (!host)
         return {{}, kPathNotFound};
     if (isRegularFile(*host))
@@ -327,10 +320,11 @@ unsigned Programs::winExec(std::string_view commandLine, int showMode) {
     launch.args = splitArguments(rest);
     launch.workingDir = found.host.parent_path().string();
     launch.environment = childEnvironment(m_);
-    int execError = 0;
-    if (!start(launch, true, &execError))
+    try {
+        start(launch, true);
+    } catch (const PlatformError&) {
         return kBadFormat; // found, but the host cannot run it
-
+    }
     return kStarted;
 }
 

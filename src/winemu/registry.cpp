@@ -1,15 +1,8 @@
 #include "winemu/registry.h"
 
-#include "winemu/cp1252.h"
 #include "winemu/errors.h"
-#include "winemu/profile.h"
+#include "winemu/host_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <unordered_map>
 #include <utility>
 
 namespace zel {
@@ -18,408 +11,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kRootName = "HKEY_LOCAL_MACHINE";
-constexpr std::size_t kMaxDepth = 512; // levels below the root, as Windows allows
-constexpr std::size_t kMaxKeyNameLength = 255;
-constexpr std::size_t kHexLineLimit = 77; // regedit's wrapping of hex lists
-
-bool hasLineBreakOrNul(std::string_view name) {
-    return name.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos;
-}
-
-bool validKeyName(std::string_view name) {
-    return !name.empty() && name.size() <= kMaxKeyNameLength && !hasLineBreakOrNul(name) &&
-           name.find('\\') == std::string_view::npos;
-}
-
-bool validValueName(std::string_view name) {
-    return !hasLineBreakOrNul(name);
-}
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trimLeft(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size() && isBlank(s[i]))
-        ++i;
-    return s.substr(i);
-}
-
-std::string_view trimRight(std::string_view s) {
-    std::size_t n = s.size();
-    while (n > 0 && isBlank(s[n - 1]))
-        --n;
-    return s.substr(0, n);
-}
-
-std::string_view trim(std::string_view s) {
-    return trimRight(trimLeft(s));
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// 1..8 hex digits, the whole text.
-std::optional<std::uint32_t> parseHex32(std::string_view s) {
-    if (s.empty() || s.size() > 8)
-        return std::nullopt;
-    std::uint32_t v = 0;
-    for (char c : s) {
-        int d = hexDigit(c);
-        if (d < 0)
-            return std::nullopt;
-        v = (v << 4) | static_cast<std::uint32_t>(d);
-    }
-    return v;
-}
-
-// Takes `keyword` (any case) off the front of s.
-bool takeKeyword(std::string_view& s, std::string_view keyword) {
-    if (s.size() < keyword.size() || !equalsNoCase(s.substr(0, keyword.size()), keyword))
-        return false;
-    s.remove_prefix(keyword.size());
-    return true;
-}
-
-// A quoted text at the front of s (which starts with '"'): "\\" and "\"" are escapes, a "\"
-// before anything else stands for itself. Leaves s after the closing quote.
-std::optional<std::string> takeQuoted(std::string_view& s) {
-    if (s.empty() || s.front() != '"')
-        return std::nullopt;
-    std::string out;
-    std::size_t i = 1;
-    while (i < s.size()) {
-        char c = s[i];
-        if (c == '"') {
-            s.remove_prefix(i + 1);
-            return out;
-        }
-        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
-            out += s[i + 1];
-            i += 2;
-            continue;
-        }
-        out += c;
-        ++i;
-    }
-    return std::nullopt; // unterminated
-}
-
-// "01,02,ff" (blanks allowed around the bytes); "" is no bytes.
-std::optional<std::vector<std::uint8_t>> parseHexList(std::string_view s) {
-    std::vector<std::uint8_t> out;
-    s = trim(s);
-    if (s.empty())
-        return out;
-    out.reserve(s.size() / 3 + 1);
-    while (true) {
-        std::size_t comma = s.find(',');
-        std::string_view token = trim(s.substr(0, comma));
-        if (token.empty() || token.size() > 2)
-            return std::nullopt;
-        auto v = parseHex32(token);
-        if (!v)
-            return std::nullopt;
-        out.push_back(static_cast<std::uint8_t>(*v));
-        if (comma == std::string_view::npos)
-            break;
-        s.remove_prefix(comma + 1);
-    }
-    return out;
-}
-
-// Splits text into lines at LF, each without its LF and one trailing CR.
-class LineReader {
-public:
-    explicit LineReader(std::string_view text) : text_(text) {}
-    bool next(std::string_view& line) {
-        if (pos_ >= text_.size())
-            return false;
-        std::size_t end = text_.find('\n', pos_);
-        if (end == std::string_view::npos)
-            end = text_.size();
-        line = text_.substr(pos_, end - pos_);
-        pos_ = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        return true;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-};
-
-// Builds the tree while parsing, with indexes so that many keys or values stay linear.
-class TreeBuilder {
-public:
-    TreeBuilder() : root_(std::make_unique<RegKey>()) { root_->name = std::string(kRootName); }
-
-    RegKey* child(RegKey* parent, std::string_view name) {
-        auto& index = keys_[parent];
-        auto [it, inserted] = index.try_emplace(upperCp1252Text(name), nullptr);
-        if (inserted) {
-            auto key = std::make_unique<RegKey>();
-            key->name = std::string(name);
-            it->second = key.get();
-            parent->children.push_back(std::move(key));
-        }
-        return it->second;
-    }
-
-    void setValue(RegKey* key, RegValue value) {
-        auto& index = values_[key];
-        auto [it, inserted] = index.try_emplace(upperCp1252Text(value.name), key->values.size());
-        if (inserted) {
-            key->values.push_back(std::move(value));
-        } else {
-            RegValue& old = key->values[it->second];
-            old.type = value.type;
-            old.data = std::move(value.data);
-        }
-    }
-
-    RegKey* root() { return root_.get(); }
-    std::unique_ptr<RegKey> take() { return std::move(root_); }
-
-private:
-    std::unique_ptr<RegKey> root_;
-    std::unordered_map<const RegKey*, std::unordered_map<std::string, RegKey*>> keys_;
-    std::unordered_map<const RegKey*, std::unordered_map<std::string, std::size_t>> values_;
-};
-
-// "[HKEY_LOCAL_MACHINE\A\B]" (already trimmed) -> the key, created with its parents.
-RegKey* parseKeyLine(std::string_view line, TreeBuilder& tree) {
-    if (line.size() < 2 || line.front() != '[' || line.back() != ']')
-        return nullptr;
-    std::string_view inner = line.substr(1, line.size() - 2);
-    std::size_t slash = inner.find('\\');
-    if (!equalsNoCase(inner.substr(0, slash), kRootName))
-        return nullptr;
-    RegKey* key = tree.root();
-    if (slash == std::string_view::npos)
-        return key;
-    std::string_view rest = inner.substr(slash + 1);
-    std::size_t depth = 0;
-    while (true) {
-        std::size_t end = rest.find('\\');
-        std::string_view name = rest.substr(0, end);
-        if (!validKeyName(name) || ++depth > kMaxDepth)
-            return nullptr;
-        key = tree.child(key, name);
-        if (end == std::string_view::npos)
-            return key;
-        rest.remove_prefix(end + 1);
-    }
-}
-
-// The data after "=" of a value line; continuation lines of hex lists come from `lines`.
-std::optional<RegValue> parseValueData(std::string_view data, LineReader& lines) {
-    RegValue value;
-    data = trim(data);
-    if (!data.empty() && data.front() == '"') {
-        auto text = takeQuoted(data);
-        if (!text || !trim(data).empty())
-            return std::nullopt;
-        value.type = RegType::String;
-        value.data.assign(text->begin(), text->end());
-        value.data.push_back(0);
-        return value;
-    }
-    if (takeKeyword(data, "dword:")) {
-        auto v = parseHex32(trim(data));
-        if (!v)
-            return std::nullopt;
-        value.type = RegType::DWord;
-        for (int i = 0; i < 4; ++i)
-            value.data.push_back(static_cast<std::uint8_t>(*v >> (8 * i)));
-        return value;
-    }
-    if (!takeKeyword(data, "hex"))
-        return std::nullopt;
-    value.type = RegType::Binary;
-    if (!data.empty() && data.front() == '(') {
-        std::size_t close = data.find(')');
-        if (close == std::string_view::npos)
-            return std::nullopt;
-        auto type = parseHex32(data.substr(1, close - 1));
-        if (!type)
-            return std::nullopt;
-        value.type = static_cast<RegType>(*type);
-        data.remove_prefix(close + 1);
-    }
-    if (data.empty() || data.front() != ':')
-        return std::nullopt;
-    data.remove_prefix(1);
-    // Gather continued lines: a line ending in "\" goes on with the next one.
-    std::string list;
-    std::string_view part = trimRight(data);
-    while (!part.empty() && part.back() == '\\') {
-        part.remove_suffix(1);
-        list += part;
-        std::string_view next;
-        if (!lines.next(next)) {
-            part = {};
-            break;
-        }
-        part = trim(next);
-    }
-    list += part;
-    auto bytes = parseHexList(list);
-    if (!bytes)
-        return std::nullopt;
-    value.data = std::move(*bytes);
-    return value;
-}
-
-void appendQuoted(std::string& out, std::string_view text) {
-    out += '"';
-    for (char c : text) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    out += '"';
-}
-
-// A REG_SZ written as "text": NUL-terminated with no other NUL and no line break.
-bool hasTextForm(const RegValue& value) {
-    if (value.type != RegType::String || value.data.empty() || value.data.back() != 0)
-        return false;
-    for (std::size_t i = 0; i + 1 < value.data.size(); ++i) {
-        std::uint8_t b = value.data[i];
-        if (b == 0 || b == '\r' || b == '\n')
-            return false;
-    }
-    return true;
-}
-
-void appendValue(std::string& out, const RegValue& value) {
-    std::size_t lineStart = out.size();
-    if (value.name.empty())
-        out += '@';
-    else
-        appendQuoted(out, value.name);
-    out += '=';
-    if (hasTextForm(value)) {
-        appendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
-                                           value.data.size() - 1));
-        out += "\r\n";
-        return;
-    }
-    static const char digits[] = "0123456789abcdef";
-    if (value.type == RegType::DWord && value.data.size() == 4) {
-        std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = (v << 8) | value.data[static_cast<std::size_t>(i)];
-        out += "dword:";
-        for (int shift = 28; shift >= 0; shift -= 4)
-            out += digits[(v >> shift) & 0xF];
-        out += "\r\n";
-        return;
-    }
-    if (value.type == RegType::Binary) {
-        out += "hex:";
-    } else {
-        auto type = static_cast<std::uint32_t>(value.type);
-        std::string n;
-        do {
-            n.insert(n.begin(), digits[type & 0xF]);
-            type >>= 4;
-        } while (type != 0);
-        out += "hex(" + n + "):";
-    }
-    // As regedit: count "xx," per byte and break after the one that reaches the limit.
-    std::size_t lineLength = out.size() - lineStart;
-    const std::size_t size = value.data.size();
-    for (std::size_t i = 0; i < size; ++i) {
-        out += digits[value.data[i] >> 4];
-        out += digits[value.data[i] & 0xF];
-        if (i + 1 == size)
-            break;
-        out += ',';
-        lineLength += 3;
-        if (lineLength >= kHexLineLimit) {
-            out += "\\\r\n  ";
-            lineLength = 2;
-        }
-    }
-    out += "\r\n";
-}
-
-// --- the file ------------------------------------------------------------------------------
-
-enum class ReadState { Missing, Read, Failed };
-
-ReadState readWhole(const fs::path& file, std::string& content) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? ReadState::Missing : ReadState::Failed;
-    content.clear();
-    char buffer[65536];
-    while (true) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return ReadState::Failed;
-        }
-        if (n == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ReadState::Read;
-}
-
-// Writes a file that does not exist yet; an existing one is kept (false then). The content
-// goes through writeFileAtomically to a temporary name, which link() gives the file's name
-// only when that is free.
-bool createFileAtomically(const fs::path& file, std::string_view content) {
-    fs::path temp = file;
-    temp += ".new" + std::to_string(::getpid());
-    if (!writeFileAtomically(temp, content))
-        return false;
-    bool ok = ::link(temp.c_str(), file.c_str()) == 0;
-    ::unlink(temp.c_str());
-    return ok;
-}
-
-struct Loaded {
+// The registry as its file holds it now. A file that cannot be read, or is no registry file,
+// reads as an empty registry and is never written over: what it holds would be lost.
+struct Snapshot {
     std::unique_ptr<RegKey> root;
-    bool parsed = true; // false: the file could not be read or parsed; it reads as empty
+    bool mayWriteBack = true;
 };
 
-Loaded load(const fs::path& file) {
-    std::string content;
-    Loaded loaded;
-    switch (readWhole(file, content)) {
-    case ReadState::Missing:
-        break;
-    case ReadState::Read:
-        if (auto tree = parseRegistryFile(content)) {
-            loaded.root = std::move(*tree);
-            return loaded;
-        }
-        loaded.parsed = false;
-        break;
-    case ReadState::Failed:
-        loaded.parsed = false;
-        break;
+Snapshot readSnapshot(const fs::path& file) {
+    try {
+        const std::optional<std::string> content = readHostFile(file);
+        if (!content)
+            return {makeRootKey()};
+        if (auto tree = parseRegistryFile(*content))
+            return {std::move(*tree)};
+    } catch (const HostFileError&) {
     }
-    loaded.root = std::make_unique<RegKey>();
-    loaded.root->name = std::string(kRootName);
-    return loaded;
+    return {makeRootKey(), false};
+}
+
+// Writes the snapshot's tree over the file; raises PlatformError when it may not or cannot.
+void writeBack(const fs::path& file, const Snapshot& snapshot) {
+    if (!snapshot.mayWriteBack)
+        throw PlatformError(file.string() + ": not a registry file; it is left as it is");
+    writeHostFile(file, formatRegistryFile(*snapshot.root));
 }
 
 // "\A\B" or "A\B" -> {"A", "B"}; "" and "\" -> {}. Nothing for an invalid path.
@@ -432,7 +47,7 @@ std::optional<std::vector<std::string_view>> splitPath(std::string_view path) {
     while (true) {
         std::size_t end = path.find('\\');
         std::string_view name = path.substr(0, end);
-        if (!validKeyName(name) || parts.size() >= kMaxDepth)
+        if (!validKeyName(name) || parts.size() >= kMaxKeyDepth)
             return std::nullopt;
         parts.push_back(name);
         if (end == std::string_view::npos)
@@ -451,10 +66,10 @@ RegKey* findKey(RegKey& root, const std::vector<std::string_view>& parts) {
     return key;
 }
 
-// Finds the key, creating what is missing; `created` tells whether anything was.
-RegKey* makeKey(RegKey& root, const std::vector<std::string_view>& parts, bool& created) {
+// Finds the key, creating what is missing; the key, and whether anything was created.
+std::pair<RegKey*, bool> makeKey(RegKey& root, const std::vector<std::string_view>& parts) {
     RegKey* key = &root;
-    created = false;
+    bool created = false;
     for (auto part : parts) {
         RegKey* next = key->child(part);
         if (!next) {
@@ -466,7 +81,7 @@ RegKey* makeKey(RegKey& root, const std::vector<std::string_view>& parts, bool& 
         }
         key = next;
     }
-    return key;
+    return {key, created};
 }
 
 std::string withoutLeadingSlash(std::string_view path) {
@@ -477,156 +92,28 @@ std::string withoutLeadingSlash(std::string_view path) {
 
 } // namespace
 
-// --- tree ----------------------------------------------------------------------------------
-
-RegKey* RegKey::child(std::string_view childName) const {
-    for (const auto& c : children) {
-        if (equalsNoCase(c->name, childName))
-            return c.get();
-    }
-    return nullptr;
-}
-
-RegValue* RegKey::value(std::string_view valueName) {
-    for (auto& v : values) {
-        if (equalsNoCase(v.name, valueName))
-            return &v;
-    }
-    return nullptr;
-}
-
-bool RegKey::operator==(const RegKey& other) const {
-    // Iterative, so that no tree is too deep to compare.
-    std::vector<std::pair<const RegKey*, const RegKey*>> pending{{this, &other}};
-    while (!pending.empty()) {
-        auto [a, b] = pending.back();
-        pending.pop_back();
-        if (a->name != b->name || a->values != b->values ||
-            a->children.size() != b->children.size())
-            return false;
-        for (std::size_t i = 0; i < a->children.size(); ++i) {
-            const RegKey* ca = a->children[i].get();
-            const RegKey* cb = b->children[i].get();
-            if (!ca || !cb) {
-                if (ca != cb)
-                    return false;
-                continue;
-            }
-            pending.emplace_back(ca, cb);
-        }
-    }
-    return true;
-}
-
-// --- file format ---------------------------------------------------------------------------
-
-std::optional<std::unique_ptr<RegKey>> parseRegistryFile(std::string_view text) {
-    LineReader lines(text);
-    std::string_view line;
-    if (!lines.next(line) || trimRight(line) != "REGEDIT4")
-        return std::nullopt;
-    TreeBuilder tree;
-    RegKey* current = nullptr;
-    while (lines.next(line)) {
-        std::string_view content = trim(line);
-        if (content.empty() || content.front() == ';')
-            continue;
-        if (content.front() == '[') {
-            current = parseKeyLine(content, tree);
-            if (!current)
-                return std::nullopt;
-            continue;
-        }
-        if (!current)
-            return std::nullopt; // a value before any key
-        std::string name;
-        if (content.front() == '@') {
-            content.remove_prefix(1);
-        } else {
-            auto quoted = takeQuoted(content);
-            if (!quoted || !validValueName(*quoted))
-                return std::nullopt;
-            name = std::move(*quoted);
-        }
-        content = trimLeft(content);
-        if (content.empty() || content.front() != '=')
-            return std::nullopt;
-        content.remove_prefix(1);
-        auto value = parseValueData(content, lines);
-        if (!value)
-            return std::nullopt;
-        value->name = std::move(name);
-        tree.setValue(current, std::move(*value));
-    }
-    return tree.take();
-}
-
-std::string formatRegistryFile(const RegKey& hklm) {
-    std::string out = "REGEDIT4\r\n";
-    if (!hklm.values.empty()) {
-        out += "\r\n[" + std::string(kRootName) + "]\r\n";
-        for (const auto& v : hklm.values)
-            appendValue(out, v);
-    }
-    // Depth first, parents before children, siblings in order; iterative for any depth.
-    struct Frame {
-        const RegKey* key;
-        std::size_t next;
-        std::size_t pathLength; // of the key's path in `path`
-    };
-    std::string path(kRootName);
-    std::vector<Frame> stack{{&hklm, 0, path.size()}};
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next >= top.key->children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const RegKey* key = top.key->children[top.next++].get();
-        if (!key)
-            continue;
-        path.resize(top.pathLength);
-        path += '\\';
-        path += key->name;
-        out += "\r\n[" + path + "]\r\n";
-        for (const auto& v : key->values)
-            appendValue(out, v);
-        stack.push_back({key, 0, path.size()});
-    }
-    out += "\r\n";
-    return out;
-}
-
-// --- Registry ------------------------------------------------------------------------------
-
 Registry::Registry(std::filesystem::path file) : file_(std::move(file)) {}
 
 Registry::~Registry() = default;
 
 bool Registry::writable() const {
-    fs::path dir = file_.parent_path();
-    if (dir.empty())
-        dir = ".";
-    if (::access(dir.c_str(), W_OK) != 0)
-        return false;
-    struct stat st {};
-    if (::stat(file_.c_str(), &st) != 0)
-        return errno == ENOENT;
-    return ::access(file_.c_str(), W_OK) == 0 && (st.st_mode & S_IWUSR) != 0;
+    return hostFileWritable(file_);
 }
 
 bool Registry::openKey(std::string_view path, bool mayCreate) {
     auto parts = splitPath(path);
     if (!parts || !writable())
         return false;
-    Loaded loaded = load(file_);
-    if (!findKey(*loaded.root, *parts)) {
-        if (!mayCreate || !loaded.parsed)
+    Snapshot snapshot = readSnapshot(file_);
+    if (!findKey(*snapshot.root, *parts)) {
+        if (!mayCreate)
             return false;
-        bool created = false;
-        makeKey(*loaded.root, *parts, created);
-        if (!writeFileAtomically(file_, formatRegistryFile(*loaded.root)))
+        makeKey(*snapshot.root, *parts);
+        try {
+            writeBack(file_, snapshot);
+        } catch (const PlatformError&) {
             return false;
+        }
     }
     openPath_ = withoutLeadingSlash(path);
     rootOpen_ = openPath_.empty();
@@ -638,13 +125,15 @@ void Registry::createKey(std::string_view path) {
     auto parts = splitPath(path);
     if (!parts || !writable())
         throw fail();
-    Loaded loaded = load(file_);
-    if (!loaded.parsed)
+    Snapshot snapshot = readSnapshot(file_);
+    if (!snapshot.mayWriteBack)
+        throw fail(); // even a key found there could not be kept
+    try {
+        if (makeKey(*snapshot.root, *parts).second)
+            writeBack(file_, snapshot);
+    } catch (const PlatformError&) {
         throw fail();
-    bool created = false;
-    makeKey(*loaded.root, *parts, created);
-    if (created && !writeFileAtomically(file_, formatRegistryFile(*loaded.root)))
-        throw fail();
+    }
 }
 
 std::string Registry::readString(std::string_view name) {
@@ -671,8 +160,8 @@ void Registry::writeValue(std::string_view name, RegType type, std::vector<std::
     if (!hasOpenKey() || !validValueName(name) || !writable())
         throw fail();
     auto parts = splitPath(openPath_);
-    Loaded loaded = load(file_);
-    RegKey* key = parts && loaded.parsed ? findKey(*loaded.root, *parts) : nullptr;
+    Snapshot snapshot = readSnapshot(file_);
+    RegKey* key = parts && snapshot.mayWriteBack ? findKey(*snapshot.root, *parts) : nullptr;
     if (!key)
         throw fail(); // the file is not parseable, or the key was deleted meanwhile
     if (RegValue* old = key->value(name)) {
@@ -683,8 +172,11 @@ void Registry::writeValue(std::string_view name, RegType type, std::vector<std::
     } else {
         key->values.push_back(RegValue{std::string(name), type, std::move(data)});
     }
-    if (!writeFileAtomically(file_, formatRegistryFile(*loaded.root)))
+    try {
+        writeBack(file_, snapshot);
+    } catch (const PlatformError&) {
         throw fail();
+    }
 }
 
 std::optional<RegValue> Registry::readValue(std::string_view name) {
@@ -693,8 +185,8 @@ std::optional<RegValue> Registry::readValue(std::string_view name) {
     auto parts = splitPath(openPath_);
     if (!parts)
         return std::nullopt;
-    Loaded loaded = load(file_);
-    RegKey* key = findKey(*loaded.root, *parts);
+    Snapshot snapshot = readSnapshot(file_);
+    RegKey* key = findKey(*snapshot.root, *parts);
     if (!key)
         return std::nullopt;
     if (RegValue* value = key->value(name))
@@ -711,21 +203,18 @@ void Registry::closeKey() {
     rootOpen_ = false;
 }
 
-bool Registry::createDefaults(const std::filesystem::path& file) {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(file, ec)))
-        return true;
-    if (!file.parent_path().empty())
+void Registry::createDefaults(const std::filesystem::path& file) {
+    if (!file.parent_path().empty()) {
+        std::error_code ec; // a directory that cannot be made fails the creation below
         fs::create_directories(file.parent_path(), ec);
-    RegKey root;
-    root.name = std::string(kRootName);
-    bool created = false;
-    RegKey* key = makeKey(root, {"SOFTWARE", "Microsoft", "Windows", "CurrentVersion"}, created);
+    }
+    auto root = makeRootKey();
+    RegKey* key = makeKey(*root, {"SOFTWARE", "Microsoft", "Windows", "CurrentVersion"}).first;
     std::string_view dir = "C:\\Program Files";
     std::vector<std::uint8_t> data(dir.begin(), dir.end());
     data.push_back(0);
     key->values.push_back(RegValue{"ProgramFilesDir", RegType::String, std::move(data)});
-    return createFileAtomically(file, formatRegistryFile(root)) || fs::exists(file, ec);
+    createHostFile(file, formatRegistryFile(*root)); // a file already there is kept
 }
 
 } // namespace zel

@@ -1,5 +1,6 @@
 // Faults from outside: writers killed half-way, a full disk, unreadable and vanishing
 // directories, a prefix the user may not write and a medium that disappears during the copy.
+#include "progman/store.h"
 #include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/profile.h"
@@ -196,6 +197,11 @@ TEST_F(MachineTest, FileSizeLimitFailsEveryWriterAndKeepsTheOldFiles) {
     ASSERT_TRUE(registry.openKey("SOFTWARE\\Full", true));
     const std::string oldRegistry = readFile(machine().registryFile());
     ASSERT_LT(oldRegistry.size(), 4096u);
+    const fs::path store = progman::storePath(prefix);
+    progman::Groups groups;
+    ASSERT_TRUE(groups.execute("[CreateGroup(Kit)]"));
+    progman::saveStore(store, groups);
+    const std::string oldStore = readFile(store);
     const auto driveBefore = namesIn(driveC());
 
     const pid_t child = ::fork();
@@ -222,6 +228,12 @@ TEST_F(MachineTest, FileSizeLimitFailsEveryWriterAndKeepsTheOldFiles) {
             if (std::string(e.what()) != "Failed to set data for 'Big'")
                 wrong |= 16;
         }
+        try {
+            groups.execute("[CreateGroup(\"" + std::string(8000, 'g') + "\")]");
+            progman::saveStore(store, groups);
+            wrong |= 32;
+        } catch (const PlatformError&) {
+        }
         ::_exit(wrong); // no destructors: the parent owns the temporary tree
     }
     int status = 0;
@@ -232,10 +244,12 @@ TEST_F(MachineTest, FileSizeLimitFailsEveryWriterAndKeepsTheOldFiles) {
     EXPECT_EQ(WEXITSTATUS(status) & 4, 0) << "the profile write raised another message";
     EXPECT_EQ(WEXITSTATUS(status) & 8, 0) << "the registry write reported success";
     EXPECT_EQ(WEXITSTATUS(status) & 16, 0) << "the registry write raised another message";
+    EXPECT_EQ(WEXITSTATUS(status) & 32, 0) << "Program Manager's store write reported success";
 
     EXPECT_EQ(readFile(driveC() / "BIG.DAT"), "old copy");
     EXPECT_EQ(readFile(driveC() / "WINDOWS" / "FULL.INI"), oldProfile);
     EXPECT_EQ(readFile(machine().registryFile()), oldRegistry);
+    EXPECT_EQ(readFile(store), oldStore);
     // No temporary file is left behind by a write that failed cleanly.
     EXPECT_EQ(namesIn(driveC()), driveBefore);
     for (const auto& name : namesIn(driveC() / "WINDOWS"))

@@ -1,6 +1,7 @@
 // Files, finding, the directory walk, and drives of the emulated machine.
 #include "winemu/errors.h"
 #include "winemu/files.h"
+#include "winemu/host_file.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -209,4 +210,129 @@ TEST_F(FilesTest, DrivesAndDirectories) {
     f.enter("C:\\WINDOWS\\Fonts");
     EXPECT_EQ(f.currentDirectoryOf('c'), "C:\\WINDOWS\\Fonts");
     EXPECT_THROW(f.enter("C:\\WINDOWS\\Gone"), PlatformError);
+}
+
+// ---------------------------------------------------------------- whole host files
+
+namespace {
+
+// Entries in a directory: the writer leaves nothing of its own beside the files.
+std::ptrdiff_t entriesIn(const fs::path& dir) {
+    return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+}
+
+fs::perms permissionsOf(const fs::path& path) {
+    return fs::status(path).permissions();
+}
+
+// The permissions a new file asked for with `mode` gets under the process's umask.
+fs::perms underUmask(mode_t mode) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<fs::perms>(mode & ~mask);
+}
+
+} // namespace
+
+TEST(HostFile, ReadsWholeFilesAndTellsMissingFromUnreadable) {
+    TempDir tmp;
+    const std::string content = std::string("a\0b\r\n", 5) + std::string(200000, 'x');
+    writeFile(tmp / "whole", content);
+    EXPECT_EQ(readHostFile(tmp / "whole"), content);
+    EXPECT_EQ(readHostFile(tmp / "missing"), std::nullopt);
+    EXPECT_EQ(readHostFile(tmp / "missing" / "deeper"), std::nullopt);
+    EXPECT_EQ(readHostFile(tmp / "whole" / "below a file"), std::nullopt);
+
+    const auto step = [](const fs::path& path) -> std::optional<HostFileError::Step> {
+        try {
+            readHostFile(path);
+        } catch (const HostFileError& e) {
+            EXPECT_EQ(e.file(), path);
+            EXPECT_NE(std::string(e.what()).find(path.string() + ": cannot be read: "),
+                      std::string::npos)
+                << e.what();
+            return e.step();
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(step(tmp.path()), HostFileError::Step::Open);
+    // A pipe is refused at once rather than waited on.
+    ASSERT_EQ(::mkfifo((tmp / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(step(tmp / "pipe"), HostFileError::Step::Open);
+    writeFile(tmp / "locked", "secret");
+    fs::permissions(tmp / "locked", fs::perms::none);
+    if (::geteuid() != 0) { // root reads anything
+        EXPECT_EQ(step(tmp / "locked"), HostFileError::Step::Open);
+    }
+}
+
+TEST(HostFile, ReplacingKeepsTheModeWritesThroughLinksAndLeavesNothingBeside) {
+    TempDir tmp;
+    writeFile(tmp / "private.ini", "old");
+    fs::permissions(tmp / "private.ini", fs::perms::owner_read | fs::perms::owner_write);
+    struct stat before {};
+    ASSERT_EQ(::stat((tmp / "private.ini").c_str(), &before), 0);
+    writeHostFile(tmp / "private.ini", "new");
+    EXPECT_EQ(readFile(tmp / "private.ini"), "new");
+    EXPECT_EQ(permissionsOf(tmp / "private.ini"), fs::perms::owner_read | fs::perms::owner_write);
+    struct stat after {};
+    ASSERT_EQ(::stat((tmp / "private.ini").c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino) << "renamed into place, not rewritten";
+
+    fs::create_symlink("private.ini", tmp / "link.ini");
+    writeHostFile(tmp / "link.ini", "through");
+    EXPECT_TRUE(fs::is_symlink(tmp / "link.ini"));
+    EXPECT_EQ(readFile(tmp / "private.ini"), "through");
+
+    writeHostFile(tmp / "new.txt", "", 0640);
+    EXPECT_EQ(readFile(tmp / "new.txt"), "");
+    EXPECT_EQ(permissionsOf(tmp / "new.txt"), underUmask(0640));
+    EXPECT_EQ(entriesIn(tmp.path()), 3); // private.ini, link.ini, new.txt
+}
+
+TEST(HostFile, WritesThatCannotHappenRaiseAndChangeNothing) {
+    TempDir tmp;
+    writeFile(tmp / "ro.ini", "kept");
+    fs::permissions(tmp / "ro.ini", fs::perms::owner_read);
+    fs::create_directory(tmp / "folder.ini");
+    fs::create_symlink("nowhere", tmp / "dangling.ini");
+    fs::create_directory(tmp / "closed");
+    fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
+    const auto entries = entriesIn(tmp.path());
+
+    // Owner-write bits bind the superuser as well: these fail for every user.
+    const std::pair<fs::path, int> cases[] = {
+        {tmp / "missing" / "x.ini", ENOENT}, {tmp / "ro.ini", EACCES},
+        {tmp / "folder.ini", EISDIR},        {tmp / "dangling.ini", ENOENT},
+        {tmp / "closed" / "x.ini", EACCES},
+    };
+    for (const auto& [file, error] : cases) {
+        try {
+            writeHostFile(file, "new");
+            ADD_FAILURE() << file << " was written";
+        } catch (const HostFileError& e) {
+            EXPECT_EQ(e.step(), HostFileError::Step::Write) << file;
+            EXPECT_EQ(e.error(), error) << file << ": " << e.what();
+            EXPECT_EQ(e.file(), file);
+        }
+    }
+    EXPECT_EQ(readFile(tmp / "ro.ini"), "kept");
+    EXPECT_EQ(entriesIn(tmp.path()), entries);
+    EXPECT_TRUE(fs::is_empty(tmp / "closed"));
+}
+
+TEST(HostFile, CreatingKeepsWhatIsThere) {
+    TempDir tmp;
+    writeFile(tmp / "there", "theirs");
+    fs::create_symlink("nowhere", tmp / "dangling");
+    EXPECT_FALSE(createHostFile(tmp / "there", "mine"));
+    EXPECT_FALSE(createHostFile(tmp / "dangling", "mine"));
+    EXPECT_EQ(readFile(tmp / "there"), "theirs");
+    EXPECT_FALSE(fs::exists(tmp / "nowhere"));
+
+    EXPECT_TRUE(createHostFile(tmp / "launcher", "#!/bin/sh\n", 0755));
+    EXPECT_EQ(readFile(tmp / "launcher"), "#!/bin/sh\n");
+    EXPECT_EQ(permissionsOf(tmp / "launcher"), underUmask(0755));
+    EXPECT_EQ(entriesIn(tmp.path()), 3); // there, dangling, launcher
+    EXPECT_THROW(createHostFile(tmp / "missing" / "x", "x"), HostFileError);
 }

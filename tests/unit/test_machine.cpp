@@ -1,11 +1,15 @@
 // The emulated machine: prefix creation, drives, Windows paths and their host form.
 #include "winemu/cp1252.h"
+#include "winemu/errors.h"
 #include "winemu/machine.h"
 #include "winemu/registry.h"
 #include "winemu/winpath.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zel;
 using namespace zel::test;
@@ -140,7 +144,7 @@ TEST_F(MachineLayout, CurrentDirectoryPerDrive) {
     EXPECT_EQ(machine().currentDirectory(), "C:\\windows\\temp");
     EXPECT_FALSE(machine().setCurrentDirectory("C:\\missing"));
     EXPECT_EQ(machine().currentDirectory(), "C:\\windows\\temp");
-    EXPECT_EQ(machine().absolute("x.ini"), "C:\\windows\\temp\\x.ini");
+    EXPECT_EQ(machine().parse("x.ini")->text(), "C:\\windows\\temp\\x.ini");
 }
 
 TEST_F(MachineLayout, WorkingDirectoryOnADriveIsTheCurrentDirectory) {
@@ -150,4 +154,45 @@ TEST_F(MachineLayout, WorkingDirectoryOnADriveIsTheCurrentDirectory) {
     o.hostWorkingDir = driveC() / "WINDOWS";
     Machine m(o);
     EXPECT_EQ(m.currentDirectory(), "C:\\WINDOWS");
+}
+
+// Programs of the machine are started from the prefix (PROGMAN.EXE, the kit's programs), so a
+// prefix that other users may change is refused before anything is made in it.
+TEST_F(MachineLayout, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
+    const auto refusal = [&](const fs::path& where) -> std::string {
+        Machine::Options o;
+        o.prefix = where;
+        o.programHostPath = program;
+        o.progmanHostPath = binDir() / "progman";
+        try {
+            Machine m(o);
+        } catch (const PlatformError& e) {
+            return e.what();
+        }
+        return "(opened)";
+    };
+    const fs::path shared = tmp / "shared";
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::others_write, fs::perm_options::add);
+    EXPECT_EQ(refusal(shared), "The machine " + shared.string() + " may be changed by other users");
+    EXPECT_TRUE(fs::is_empty(shared));
+    if (::geteuid() == 0) { // only the superuser can give a directory away
+        const fs::path foreign = tmp / "foreign";
+        fs::create_directory(foreign);
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(refusal(foreign), "The machine " + foreign.string() + " belongs to another user");
+        EXPECT_TRUE(fs::is_empty(foreign));
+    }
+
+    // What the machine makes is never writable by others, whatever the umask.
+    const mode_t umask = ::umask(0);
+    const fs::path fresh = tmp / "fresh" / "prefix";
+    EXPECT_EQ(refusal(fresh), "(opened)");
+    ::umask(umask);
+    for (const fs::path& made :
+         {fresh, fresh / "drive_c", fresh / "drive_c" / "WINDOWS" / "SYSTEM", fresh / "dosdevices",
+          fresh / "system.reg", fresh / "drive_c" / "WINDOWS" / "PROGMAN.EXE"})
+        EXPECT_EQ(fs::status(made).permissions() & (fs::perms::group_write | fs::perms::others_write),
+                  fs::perms::none)
+            << made;
 }

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <random>
-#include <sys/stat.h>
 
 namespace zel::test {
 namespace {
@@ -229,22 +228,6 @@ TEST_F(ProfileOnMachine, FailedWritesRaiseAndLeaveEverythingAsItWas) {
         << "no temporary file is left behind";
     fs::create_directory(dir / "folder.ini");
     expectFailure("C:\\RO\\folder.ini");
-}
-
-TEST(AtomicWrite, KeepsPermissionsAndWritesThroughLinks) {
-    TempDir tmp;
-    writeFile(tmp / "private.ini", "old");
-    fs::permissions(tmp / "private.ini", fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_TRUE(writeFileAtomically(tmp / "private.ini", "new"));
-    EXPECT_EQ(readFile(tmp / "private.ini"), "new");
-    EXPECT_EQ(fs::status(tmp / "private.ini").permissions(),
-              fs::perms::owner_read | fs::perms::owner_write);
-
-    fs::create_symlink("private.ini", tmp / "link.ini");
-    ASSERT_TRUE(writeFileAtomically(tmp / "link.ini", "through"));
-    EXPECT_TRUE(fs::is_symlink(tmp / "link.ini"));
-    EXPECT_EQ(readFile(tmp / "private.ini"), "through");
-    EXPECT_FALSE(writeFileAtomically(tmp / "missing" / "x.ini", "x"));
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // Program Manager: the macro language, the groups it keeps and their store, and the
 // conversation with the real progman server, started on demand as the wizard does.
 #include "winemu/progman_client.h"
-#include "progman/progman_macros.h"
+#include "progman/groups.h"
+#include "progman/macros.h"
+#include "progman/store.h"
+#include "winemu/errors.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +16,8 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -150,22 +155,18 @@ TEST(ProgmanGroups, ReplaceDeleteAndDeleteGroup) {
 TEST(ProgmanGroups, TheStoreKeepsEveryTextAsReceived) {
     TempDir tmp;
     const auto file = progman::storePath(tmp.path());
-    std::string error;
-    auto empty = progman::loadStore(file, &error);
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->groups().empty());
+    EXPECT_TRUE(progman::loadStore(file).groups().empty());
 
     Groups g;
     // Texts the format must protect: its separators, its escape and code page 1252 letters.
     const std::string awkward = "Tab\there 100% %41 line\r\nnext Eletr\xF4nico #";
     ASSERT_TRUE(g.execute("[CreateGroup(\"" + awkward + "\")][AddItem(\"C:\\A B\\X.EXE /x\",\"" +
                           awkward + "\",\"C:\\i.ico\",-3)][CreateGroup(Empty)]"));
-    ASSERT_TRUE(progman::saveStore(file, g, &error)) << error;
-    auto loaded = progman::loadStore(file, &error);
-    ASSERT_TRUE(loaded) << error;
-    EXPECT_EQ(loaded->serialise(), g.serialise());
-    ASSERT_EQ(groupNames(*loaded), (Names{awkward, "Empty"}));
-    const auto& item = loaded->groups()[0].items.at(0);
+    progman::saveStore(file, g);
+    const Groups loaded = progman::loadStore(file);
+    EXPECT_EQ(progman::storeText(loaded), progman::storeText(g));
+    ASSERT_EQ(groupNames(loaded), (Names{awkward, "Empty"}));
+    const auto& item = loaded.groups()[0].items.at(0);
     EXPECT_EQ(item.command, "C:\\A B\\X.EXE /x");
     EXPECT_EQ(item.name, awkward);
     EXPECT_EQ(item.icon, "C:\\i.ico");
@@ -173,12 +174,24 @@ TEST(ProgmanGroups, TheStoreKeepsEveryTextAsReceived) {
     // Written whole by rename: nothing else is left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
 
-    // A store that does not read is refused, not taken for empty.
-    writeFile(file, "zel-progman 1\ngroup\tA\nitem\tonly two\tfields\n");
-    EXPECT_FALSE(progman::loadStore(file, &error));
-    EXPECT_NE(error.find("line 3"), std::string::npos) << error;
-    writeFile(file, "something else\n");
-    EXPECT_FALSE(progman::loadStore(file, &error));
+    // A store that does not read is refused, not taken for empty, and the message says where.
+    const auto refusal = [&](const std::string& content) -> std::string {
+        writeFile(file, content);
+        try {
+            progman::loadStore(file);
+        } catch (const PlatformError& e) {
+            return e.what();
+        }
+        return "(read)";
+    };
+    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\nitem\tonly two\tfields\n"),
+              file.string() + ": line 3: unknown entry");
+    EXPECT_EQ(refusal("# a comment\nsomething else\n"), file.string() + ": line 2: not a progman store");
+    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\ngroup\ta\n"), file.string() + ": line 3: group listed twice");
+    EXPECT_EQ(refusal("zel-progman 1\nitem\tc\tn\t\t0\n"), file.string() + ": line 2: item before any group");
+    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA%4\n"), file.string() + ": line 2: bad %-escape");
+    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\nitem\tc\tn\t\tx1\n"),
+              file.string() + ": line 3: bad icon index");
 }
 
 // ---------------------------------------------------------------- the conversation
@@ -340,12 +353,64 @@ TEST_F(ProgmanConversationTest, APrefixTooLongForASocketPathStillConverses) {
     makeMachine();
     ensureProgmanExe();
     useMachine();
-    ASSERT_EQ(progmanSocketPath(machine()).front(), '\0');
-    EXPECT_EQ(progmanSocketPath(machine()), progmanSocketPath(prefix / "." / ".." / "prefix"));
+    const fs::path socket = progmanSocketPath(machine());
+    EXPECT_EQ(socket, fs::canonical(prefix) / "progman.sock"); // a path, never an abstract name
+    EXPECT_GT(socket.string().size(), sizeof(sockaddr_un::sun_path));
+    EXPECT_EQ(socket, progmanSocketPath(prefix / "." / ".." / "prefix"));
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     EXPECT_TRUE(conversation->execute("[CreateGroup(Long)]"));
     conversation->close();
     EXPECT_EQ(listJson()["groups"][0]["name"], "Long");
+}
+
+// Another user can neither reach the socket (mode 0600) nor, should its mode be opened up,
+// hand the server anything; nor is a server of another user taken for one's own. Needs the
+// superuser to act as another user.
+TEST_F(ProgmanConversationTest, OnlyItsOwnUserConverses) {
+    useMachine();
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    const fs::path socket = prefix / "progman.sock";
+    EXPECT_EQ(fs::status(socket).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    if (::geteuid() != 0) {
+        conversation->close();
+        GTEST_SKIP() << "acting as another user needs the superuser";
+    }
+
+    // As nobody: 1 when the socket cannot be reached, 4 when the client takes the root's server
+    // for one of its own, 2 when a packet went to the server (which must not execute it).
+    const auto converseAsNobody = [&]() -> int {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(3);
+            FileDescriptor raw(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            const LocalSocketAddress address(socket);
+            if (::connect(raw.get(), address.get(), address.size()) != 0)
+                ::_exit(1);
+            if (connectToProgman(socket))
+                ::_exit(4);
+            const std::string packet = *macroPacket("[CreateGroup(Intruder)]");
+            (void)!::send(raw.get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+            ::shutdown(raw.get(), SHUT_WR);
+            char c;
+            while (::recv(raw.get(), &c, 1, 0) > 0) {
+            }
+            ::_exit(2);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(converseAsNobody(), 1) << "another user reached the socket through its mode";
+    fs::permissions(prefix, fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(socket, fs::perms::all);
+    EXPECT_EQ(converseAsNobody(), 2);
+
+    EXPECT_TRUE(conversation->execute("[CreateGroup(Owner)]"));
+    conversation->close();
+    const auto groups = listJson()["groups"];
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0]["name"], "Owner");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // The emulated HKEY_LOCAL_MACHINE: the REGEDIT4 file format and the TRegistry-like handle.
+#include "winemu/regedit4.h"
 #include "winemu/registry.h"
 
 #include "winemu/errors.h"
@@ -33,16 +34,10 @@ RegKey& addKey(RegKey& parent, std::string name) {
     return *parent.children.back();
 }
 
-std::unique_ptr<RegKey> newRoot() {
-    auto root = std::make_unique<RegKey>();
-    root->name = "HKEY_LOCAL_MACHINE";
-    return root;
-}
-
 std::unique_ptr<RegKey> parse(std::string_view text) {
     auto tree = parseRegistryFile(text);
     EXPECT_TRUE(tree.has_value()) << text;
-    return tree ? std::move(*tree) : newRoot();
+    return tree ? std::move(*tree) : makeRootKey();
 }
 
 // The message of the PlatformError that f raises ("" when it raises none).
@@ -71,7 +66,7 @@ const std::string kDefaults =
 // --- file format ---------------------------------------------------------------------------
 
 TEST(RegistryFormat, SmallTreeIsWrittenByteForByte) {
-    auto root = newRoot();
+    auto root = makeRootKey();
     RegKey& software = addKey(*root, "SOFTWARE");
     RegKey& kit = addKey(software, "Zel Kit");
     kit.values.push_back({"", RegType::String, sz("default")});
@@ -102,7 +97,7 @@ TEST(RegistryFormat, SmallTreeIsWrittenByteForByte) {
 }
 
 TEST(RegistryFormat, LongHexListsWrapAsRegedit) {
-    auto root = newRoot();
+    auto root = makeRootKey();
     RegKey& key = addKey(*root, "K");
     std::vector<std::uint8_t> data;
     for (int i = 0; i < 30; ++i)
@@ -117,7 +112,7 @@ TEST(RegistryFormat, LongHexListsWrapAsRegedit) {
 }
 
 TEST(RegistryFormat, EveryValueTypeRoundTrips) {
-    auto root = newRoot();
+    auto root = makeRootKey();
     root->values.push_back({"AtRoot", RegType::String, sz("r")});
     RegKey& key = addKey(*root, "Types \xC7\xC3O [x]");
     std::vector<std::uint8_t> big(300);
@@ -172,7 +167,7 @@ TEST(RegistryFormat, ReadingIsLenientWhereRegeditFilesVary) {
                       "\"p\"=\"C:\\Program Files\"\n"
                       "[HKEY_LOCAL_MACHINE\\A\\b]\n"
                       "\"V\"=\"later\"\n");
-    auto expected = newRoot();
+    auto expected = makeRootKey();
     RegKey& a = addKey(*expected, "A");
     a.values.push_back({"p", RegType::String, sz("C:\\Program Files")});
     addKey(a, "B").values = {{"v", RegType::String, sz("later")},
@@ -260,7 +255,7 @@ TEST(RegistryFormat, ArbitraryBytesNeverBreakTheParser) {
 class RegistryTest : public ::testing::Test {
 protected:
     fs::path file() const { return tmp / "prefix" / "system.reg"; }
-    void SetUp() override { ASSERT_TRUE(Registry::createDefaults(file())); }
+    void SetUp() override { Registry::createDefaults(file()); }
 
     TempDir tmp;
 };
@@ -268,11 +263,18 @@ protected:
 TEST_F(RegistryTest, DefaultsAreCreatedOnceAndNeverChanged) {
     EXPECT_EQ(readFile(file()), kDefaults);
     writeFile(file(), "REGEDIT4\r\n\r\n");
-    EXPECT_TRUE(Registry::createDefaults(file()));
+    Registry::createDefaults(file());
     EXPECT_EQ(readFile(file()), "REGEDIT4\r\n\r\n");
 
     Registry reg(file());
     EXPECT_FALSE(reg.openKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", false));
+
+    // A registry that cannot be created says so (the directory's owner-write bit is off).
+    const fs::path closed = tmp / "closed";
+    fs::create_directory(closed);
+    fs::permissions(closed, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_THROW(Registry::createDefaults(closed / "system.reg"), PlatformError);
+    EXPECT_TRUE(fs::is_empty(closed));
 }
 
 TEST_F(RegistryTest, ReadsTheProgramFilesDirectory) {
@@ -403,13 +405,13 @@ TEST_F(RegistryTest, AReadOnlyRegistryRefusesFullAccess) {
     fs::permissions(file(), fs::perms::owner_write, fs::perm_options::add);
     EXPECT_TRUE(reg.openKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", false));
 
-    // A directory the user cannot write (root writes every directory, so not checked there).
+    // A directory without its owner-write bit, also for root.
     fs::permissions(file().parent_path(), fs::perms::owner_write, fs::perm_options::remove);
-    if (::geteuid() != 0) {
-        EXPECT_FALSE(reg.openKey("SOFTWARE", false));
-        EXPECT_EQ(errorOf([&] { reg.writeString("x", "y"); }), "Failed to set data for 'x'");
-    }
+    EXPECT_FALSE(reg.writable());
+    EXPECT_FALSE(reg.openKey("SOFTWARE", false));
+    EXPECT_EQ(errorOf([&] { reg.writeString("x", "y"); }), "Failed to set data for 'x'");
     fs::permissions(file().parent_path(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(readFile(file()), kDefaults);
 }
 
 TEST_F(RegistryTest, WritesReplaceTheFileWholeAndKeepItsMode) {

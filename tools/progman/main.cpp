@@ -2,8 +2,10 @@
 // "PROGMAN PROGMAN", the way the wizard's fallback starts C:\WINDOWS\PROGMAN.EXE) it serves
 // the conversation; "--list" shows the groups and items it keeps.
 #include "winemu/cp1252.h"
+#include "winemu/errors.h"
+#include "winemu/host_file.h"
 #include "winemu/machine.h"
-#include "progman/progman_macros.h"
+#include "progman/store.h"
 #include "tools/progman/server.h"
 
 #include <fcntl.h>
@@ -42,32 +44,26 @@ std::string utf8(const std::string& text) {
     return zel::cp1252ToUtf8(text);
 }
 
-int list(const fs::path& prefix, bool json) {
-    std::string error;
-    auto groups = loadStore(storePath(prefix), &error);
-    if (!groups) {
-        std::cerr << "progman: " << error << '\n';
-        return 1;
+void printJson(const Groups& groups) {
+    nlohmann::ordered_json out;
+    out["groups"] = nlohmann::ordered_json::array();
+    for (const auto& g : groups.groups()) {
+        nlohmann::ordered_json group;
+        group["name"] = utf8(g.name);
+        group["items"] = nlohmann::ordered_json::array();
+        for (const auto& item : g.items)
+            group["items"].push_back({{"command", utf8(item.command)},
+                                      {"name", utf8(item.name)},
+                                      {"icon", utf8(item.icon)}});
+        out["groups"].push_back(std::move(group));
     }
-    if (json) {
-        nlohmann::ordered_json out;
-        out["groups"] = nlohmann::ordered_json::array();
-        for (const auto& g : groups->groups()) {
-            nlohmann::ordered_json group;
-            group["name"] = utf8(g.name);
-            group["items"] = nlohmann::ordered_json::array();
-            for (const auto& item : g.items)
-                group["items"].push_back({{"command", utf8(item.command)},
-                                          {"name", utf8(item.name)},
-                                          {"icon", utf8(item.icon)}});
-            out["groups"].push_back(std::move(group));
-        }
-        std::cout << out.dump(2) << '\n';
-        return 0;
-    }
-    if (groups->groups().empty())
+    std::cout << out.dump(2) << '\n';
+}
+
+void printText(const Groups& groups) {
+    if (groups.groups().empty())
         std::cout << "No groups.\n";
-    for (const auto& g : groups->groups()) {
+    for (const auto& g : groups.groups()) {
         std::cout << utf8(g.name) << '\n';
         if (g.items.empty())
             std::cout << "    (no items)\n";
@@ -82,7 +78,20 @@ int list(const fs::path& prefix, bool json) {
             std::cout << '\n';
         }
     }
-    return 0;
+}
+
+int list(const fs::path& prefix, bool json) {
+    try {
+        const Groups groups = loadStore(storePath(prefix));
+        if (json)
+            printJson(groups);
+        else
+            printText(groups);
+        return 0;
+    } catch (const zel::PlatformError& e) {
+        std::cerr << "progman: " << e.what() << '\n';
+        return 1;
+    }
 }
 
 } // namespace
@@ -119,11 +128,11 @@ int main(int argc, char** argv) {
     const auto idle = idleSeconds(); // read first: a bad value is still reported
     // The server outlives whoever started it: it must not hold on to their terminal or pipes
     // (a caller waiting for its output to end would wait for the server's idle exit).
-    if (int null = ::open("/dev/null", O_RDWR); null >= 0) {
+    if (zel::FileDescriptor null(::open("/dev/null", O_RDWR)); null) {
         for (int fd = 0; fd <= 2; ++fd)
-            ::dup2(null, fd);
-        if (null > 2)
-            ::close(null);
+            ::dup2(null.get(), fd);
+        if (null.get() <= 2)
+            null.release(); // it is one of the three now
     }
     return serve({prefix, idle});
 }

@@ -1,7 +1,9 @@
 #include "tools/progman/server.h"
 
+#include "winemu/errors.h"
+#include "winemu/host_file.h"
 #include "winemu/progman_client.h"
-#include "progman/progman_macros.h"
+#include "progman/store.h"
 
 #include <cerrno>
 #include <chrono>
@@ -10,9 +12,11 @@
 #include <fcntl.h>
 #include <iostream>
 #include <list>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -44,19 +48,8 @@ void installSignals() {
     ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-bool answers(const std::string& socketPath) {
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_un address{};
-    unsigned length = progmanSocketAddress(socketPath, address);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
-    ::close(fd);
-    return ok;
-}
-
 struct Connection {
-    int fd;
+    FileDescriptor socket;
     std::string buffer;
 };
 
@@ -65,8 +58,8 @@ public:
     Server(const ServerOptions& options, Groups groups)
         : options_(options), groups_(std::move(groups)), store_(storePath(options.prefix)) {}
 
-    int run(int listenFd, const std::string& socketPath) {
-        listen_ = listenFd;
+    int run(FileDescriptor listening, const fs::path& socketPath) {
+        listen_ = std::move(listening);
         socketPath_ = socketPath;
         auto idleSince = Clock::now();
         for (;;) {
@@ -78,9 +71,9 @@ public:
                     break;
             }
             std::vector<pollfd> fds;
-            fds.push_back({listen_, POLLIN, 0});
+            fds.push_back({listen_.get(), POLLIN, 0});
             for (auto& c : connections_)
-                fds.push_back({c.fd, POLLIN, 0});
+                fds.push_back({c.socket.get(), POLLIN, 0});
             int timeout = -1;
             if (connections_.empty()) {
                 auto idle = std::chrono::duration<double>(options_.idleSeconds);
@@ -107,14 +100,13 @@ public:
                 if (fds[i].revents == 0)
                     continue;
                 if (!readFrom(*it))
-                    it->fd = -1; // closed below
+                    it->socket.reset();
             }
             bool hadConnections = !connections_.empty();
-            connections_.remove_if([](const Connection& c) { return c.fd < 0; });
+            connections_.remove_if([](const Connection& c) { return !c.socket; });
             if (hadConnections && connections_.empty())
                 idleSince = Clock::now();
         }
-        ::close(listen_);
         return 0;
     }
 
@@ -126,27 +118,31 @@ private:
         if (stopping_)
             return;
         stopping_ = true;
-        if (!socketPath_.empty() && socketPath_[0] != '\0')
-            ::unlink(socketPath_.c_str());
+        ::unlink(socketPath_.c_str());
     }
 
     void acceptPending() {
         for (;;) {
-            int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (fd < 0) {
+            FileDescriptor socket(
+                ::accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+            if (!socket) {
                 if (errno == EINTR)
                     continue;
                 return; // EAGAIN: nobody else waiting
             }
-            connections_.push_back({fd, {}});
+            if (!peerIsThisUser(socket.get())) {
+                std::cerr << "progman: a conversation from another user was refused\n";
+                continue;
+            }
+            connections_.push_back({std::move(socket), {}});
         }
     }
 
-    // False when the conversation has ended (its fd is closed then).
+    // False when the conversation has ended.
     bool readFrom(Connection& c) {
         char chunk[65536];
         for (;;) {
-            ssize_t n = ::recv(c.fd, chunk, sizeof chunk, 0);
+            ssize_t n = ::recv(c.socket.get(), chunk, sizeof chunk, 0);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -154,13 +150,11 @@ private:
             if (n <= 0) {
                 // Everything before the end has been executed as it came; closing tells the
                 // client so. An incomplete last packet was never handed over whole.
-                ::close(c.fd);
                 return false;
             }
             c.buffer.append(chunk, static_cast<std::size_t>(n));
             if (!executePackets(c)) {
                 std::cerr << "progman: a conversation sent a malformed packet; it is ended\n";
-                ::close(c.fd);
                 return false;
             }
         }
@@ -187,9 +181,11 @@ private:
 
     void execute(std::string_view text) {
         groups_.execute(text);
-        std::string error;
-        if (!saveStore(store_, groups_, &error))
-            std::cerr << "progman: " << error << '\n';
+        try {
+            saveStore(store_, groups_);
+        } catch (const PlatformError& e) {
+            std::cerr << "progman: " << e.what() << '\n';
+        }
         if (groups_.exitRequested())
             beginStopping();
     }
@@ -197,45 +193,57 @@ private:
     ServerOptions options_;
     Groups groups_;
     fs::path store_;
-    int listen_ = -1;
-    std::string socketPath_;
+    FileDescriptor listen_;
+    fs::path socketPath_;
     std::list<Connection> connections_;
     bool stopping_ = false;
 };
 
-// Holds the prefix's server lock. A server already answering means this one is not needed;
-// one that holds the lock without answering is on its way out, so this one waits for it.
-enum class LockResult { Held, OtherServes, Failed };
-
-LockResult takeLock(const fs::path& prefix, const std::string& socketPath, int* lockFd) {
+// Takes the prefix's server lock: its descriptor, held while serving, or nothing when another
+// server serves the prefix. One that holds the lock without answering is on its way out, so
+// this one waits for it. Raises PlatformError when the lock cannot be taken at all.
+std::optional<FileDescriptor> takeLock(const fs::path& prefix, const fs::path& socketPath) {
     const fs::path lockFile = prefix / "progman.lock";
-    int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        std::cerr << "progman: " << lockFile.string() << ": " << std::strerror(errno) << '\n';
-        return LockResult::Failed;
-    }
+    const auto fail = [&] { return PlatformError(lockFile.string() + ": " + std::strerror(errno)); };
+    FileDescriptor lock(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!lock)
+        throw fail();
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (::flock(lock.get(), LOCK_EX | LOCK_NB) == 0) {
             // The lock file names the serving process, for people and scripts that look.
             std::string pid = std::to_string(::getpid()) + "\n";
-            if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) < 0)
-                std::cerr << "progman: " << lockFile.string() << ": " << std::strerror(errno)
-                          << '\n';
-            *lockFd = fd;
-            return LockResult::Held;
+            if (::ftruncate(lock.get(), 0) != 0 ||
+                ::pwrite(lock.get(), pid.data(), pid.size(), 0) < 0)
+                std::cerr << "progman: " << fail().what() << '\n';
+            return lock;
         }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            std::cerr << "progman: " << lockFile.string() << ": " << std::strerror(errno) << '\n';
-            ::close(fd);
-            return LockResult::Failed;
-        }
-        if (answers(socketPath) || Clock::now() >= deadline) {
-            ::close(fd);
-            return LockResult::OtherServes;
-        }
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            throw fail();
+        if (connectToProgman(socketPath) || Clock::now() >= deadline)
+            return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
+}
+
+// The listening socket, bound to the socket path with mode 0600: only this user may connect.
+FileDescriptor listenOn(const fs::path& socketPath) {
+    FileDescriptor listening(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!listening)
+        throw PlatformError(std::string("socket: ") + std::strerror(errno));
+    ::unlink(socketPath.c_str()); // left by a server that did not end normally
+    const LocalSocketAddress address(socketPath);
+    // The socket takes its mode from the umask at bind; the server has no other thread that
+    // could create a file meanwhile.
+    const mode_t umask = ::umask(0177);
+    const int bound = ::bind(listening.get(), address.get(), address.size());
+    const int bindError = errno;
+    ::umask(umask);
+    if (bound != 0)
+        throw PlatformError(socketPath.string() + ": " + std::strerror(bindError));
+    if (::listen(listening.get(), 64) != 0)
+        throw PlatformError(socketPath.string() + ": " + std::strerror(errno));
+    return listening;
 }
 
 } // namespace
@@ -244,50 +252,18 @@ int serve(const ServerOptions& options) {
     installSignals();
     std::error_code ec;
     fs::create_directories(options.prefix, ec);
-    const std::string socketPath = progmanSocketPath(options.prefix);
-
-    int lockFd = -1;
-    switch (takeLock(options.prefix, socketPath, &lockFd)) {
-    case LockResult::OtherServes:
-        return 0;
-    case LockResult::Failed:
-        return 1;
-    case LockResult::Held:
-        break;
-    }
-
-    std::string error;
-    auto groups = loadStore(storePath(options.prefix), &error);
-    if (!groups) {
+    const fs::path socketPath = progmanSocketPath(options.prefix);
+    try {
+        const std::optional<FileDescriptor> lock = takeLock(options.prefix, socketPath);
+        if (!lock)
+            return 0;
         // Never overwrite a store that cannot be read: its groups would be lost.
-        std::cerr << "progman: " << error << '\n';
-        ::close(lockFd);
+        Server server(options, loadStore(storePath(options.prefix)));
+        return server.run(listenOn(socketPath), socketPath);
+    } catch (const PlatformError& e) {
+        std::cerr << "progman: " << e.what() << '\n';
         return 1;
     }
-
-    int listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (listenFd < 0) {
-        std::cerr << "progman: socket: " << std::strerror(errno) << '\n';
-        ::close(lockFd);
-        return 1;
-    }
-    if (socketPath[0] != '\0')
-        ::unlink(socketPath.c_str()); // left by a server that did not end normally
-    sockaddr_un address{};
-    unsigned length = progmanSocketAddress(socketPath, address);
-    if (::bind(listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(listenFd, 64) != 0) {
-        std::cerr << "progman: " << (socketPath[0] != '\0' ? socketPath : "socket") << ": "
-                  << std::strerror(errno) << '\n';
-        ::close(listenFd);
-        ::close(lockFd);
-        return 1;
-    }
-
-    Server server(options, std::move(*groups));
-    int rc = server.run(listenFd, socketPath);
-    ::close(lockFd);
-    return rc;
 }
 
 } // namespace zel::progman

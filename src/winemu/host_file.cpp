@@ -1,0 +1,270 @@
+#include "winemu/host_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zel {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------- descriptors
+
+void FileDescriptor::reset(int fd) noexcept {
+    if (fd_ >= 0 && fd_ != fd)
+        ::close(fd_);
+    fd_ = fd;
+}
+
+bool FileDescriptor::close() noexcept {
+    if (fd_ < 0)
+        return true;
+    return ::close(release()) == 0;
+}
+
+// ---------------------------------------------------------------- errors
+
+namespace {
+
+const char* whatFailed(HostFileError::Step step) {
+    switch (step) {
+    case HostFileError::Step::Open:
+    case HostFileError::Step::Read:
+        return "cannot be read";
+    case HostFileError::Step::Write:
+        return "cannot be written";
+    case HostFileError::Step::Replace:
+        break;
+    }
+    return "cannot be replaced";
+}
+
+std::string describe(HostFileError::Step step, const fs::path& file, int error) {
+    std::string text = file.string();
+    text.append(": ").append(whatFailed(step)).append(": ").append(std::strerror(error));
+    return text;
+}
+
+} // namespace
+
+HostFileError::HostFileError(Step step, fs::path file, int error)
+    : PlatformError(describe(step, file, error)), step_(step), file_(std::move(file)),
+      error_(error) {}
+
+// ---------------------------------------------------------------- reading
+
+std::optional<std::string> readHostFile(const fs::path& file) {
+    using Step = HostFileError::Step;
+    // Not blocking on open: a pipe or a device in the file's place is refused, not waited for.
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        throw HostFileError(Step::Open, file, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        throw HostFileError(Step::Open, file, errno);
+    if (!S_ISREG(st.st_mode))
+        throw HostFileError(Step::Open, file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    std::string content;
+    content.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw HostFileError(Step::Read, file, errno);
+        if (n == 0)
+            return content;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// ---------------------------------------------------------------- writing
+
+namespace {
+
+using Step = HostFileError::Step;
+
+// The user may write the path: the mode bits are checked as well, because the superuser passes
+// every access test and would otherwise write into what is meant to be read-only.
+bool userMayWrite(const fs::path& path, const struct stat& st) {
+    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+fs::path directoryOf(const fs::path& path) {
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
+}
+
+// The directory that receives the file (and its temporary file) must take new names.
+void checkDirectory(const fs::path& dir, const fs::path& file) {
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0)
+        throw HostFileError(Step::Write, file, errno);
+    if (!S_ISDIR(st.st_mode))
+        throw HostFileError(Step::Write, file, ENOTDIR);
+    if (!userMayWrite(dir, st))
+        throw HostFileError(Step::Write, file, EACCES);
+}
+
+void syncDirectory(const fs::path& dir) {
+    // Makes the new name itself durable; the content is already safe, so a failure is let be.
+    if (FileDescriptor d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); d)
+        ::fsync(d.get());
+}
+
+// A hidden file beside the target ("." + its name + a random number), written and synced
+// before it takes the target's place. Removed again unless it was renamed into place.
+class TemporaryFile {
+public:
+    TemporaryFile(const fs::path& target, const fs::path& dir, const fs::path& file, mode_t mode)
+        : file_(file) {
+        thread_local std::mt19937_64 random{std::random_device{}()};
+        for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
+            // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + std::string.
+            std::string name = ".";
+            name.append(target.filename().string())
+                .append(".")
+                .append(std::to_string(random() % 1000000000));
+            path_ = dir / name;
+            fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+            if (!fd_ && errno != EEXIST)
+                throw HostFileError(Step::Write, file_, errno);
+        }
+        if (!fd_)
+            throw HostFileError(Step::Write, file_, EEXIST);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        fd_.reset();
+        if (!placed_)
+            ::unlink(path_.c_str());
+    }
+
+    // Writes the content, gives the file the old file's mode and owner, and syncs it.
+    void fill(std::string_view content, const struct stat* old) {
+        while (!content.empty()) {
+            const ssize_t n = ::write(fd_.get(), content.data(), content.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                fail(Step::Write);
+            content.remove_prefix(static_cast<std::size_t>(n));
+        }
+        if (old != nullptr) {
+            if (::fchmod(fd_.get(), old->st_mode & 07777) != 0)
+                fail(Step::Write);
+            // Only the superuser may give a file away; otherwise the writer owns the new one.
+            if ((old->st_uid != ::geteuid() || old->st_gid != ::getegid()) &&
+                ::fchown(fd_.get(), old->st_uid, old->st_gid) != 0) {
+            }
+        }
+        if (::fsync(fd_.get()) != 0 || !fd_.close())
+            fail(Step::Write);
+    }
+
+    void renameOver(const fs::path& target) {
+        if (::rename(path_.c_str(), target.c_str()) != 0)
+            fail(Step::Replace);
+        placed_ = true;
+    }
+
+    // Gives the content the target's name only while that name is free; false when it is not.
+    bool linkAs(const fs::path& target) {
+        if (::link(path_.c_str(), target.c_str()) == 0)
+            return true;
+        if (errno != EEXIST)
+            fail(Step::Replace);
+        return false;
+    }
+
+private:
+    [[noreturn]] void fail(Step step) { throw HostFileError(step, file_, errno); }
+
+    fs::path file_; // as the caller named it, for the error
+    fs::path path_;
+    FileDescriptor fd_;
+    bool placed_ = false;
+};
+
+} // namespace
+
+namespace {
+
+// Where a write of `file` lands: the file a link names, its directory, and the file there now.
+struct WriteTarget {
+    fs::path path;
+    fs::path dir;
+    std::optional<struct stat> old;
+};
+
+// Raises HostFileError when the file may not be written.
+WriteTarget writeTarget(const fs::path& file) {
+    WriteTarget target{file, {}, std::nullopt};
+    std::error_code ec;
+    if (fs::is_symlink(file, ec)) {
+        target.path = fs::canonical(file, ec);
+        if (ec)
+            throw HostFileError(Step::Write, file, ec.value());
+    }
+    if (target.path.filename().empty())
+        throw HostFileError(Step::Write, file, EISDIR);
+    target.dir = directoryOf(target.path);
+    checkDirectory(target.dir, file);
+    struct stat old {};
+    if (::stat(target.path.c_str(), &old) != 0) {
+        if (errno != ENOENT)
+            throw HostFileError(Step::Write, file, errno);
+        return target;
+    }
+    if (!S_ISREG(old.st_mode))
+        throw HostFileError(Step::Write, file, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    if (!userMayWrite(target.path, old))
+        throw HostFileError(Step::Write, file, EACCES);
+    target.old = old;
+    return target;
+}
+
+} // namespace
+
+bool hostFileWritable(const fs::path& file) {
+    try {
+        writeTarget(file);
+        return true;
+    } catch (const HostFileError&) {
+        return false;
+    }
+}
+
+void writeHostFile(const fs::path& file, std::string_view content, mode_t newFileMode) {
+    const WriteTarget target = writeTarget(file);
+    TemporaryFile temp(target.path, target.dir, file, newFileMode);
+    temp.fill(content, target.old ? &*target.old : nullptr);
+    temp.renameOver(target.path);
+    syncDirectory(target.dir);
+}
+
+bool createHostFile(const fs::path& file, std::string_view content, mode_t newFileMode) {
+    std::error_code ec;
+    if (fs::symlink_status(file, ec).type() != fs::file_type::not_found && !ec)
+        return false;
+    if (file.filename().empty())
+        throw HostFileError(Step::Write, file, EISDIR);
+    const fs::path dir = directoryOf(file);
+    checkDirectory(dir, file);
+
+    TemporaryFile temp(file, dir, file, newFileMode);
+    temp.fill(content, nullptr);
+    if (!temp.linkAs(file))
+        return false; // someone else created it meanwhile; theirs stays
+    syncDirectory(dir);
+    return true;
+}
+
+} // namespace zel

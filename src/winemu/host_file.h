@@ -1,0 +1,85 @@
+#pragma once
+// Whole files on the host: read in one piece, and written in one piece so that nobody ever
+// finds half of a write. Every file the layer keeps (profile files, the registry file, Program
+// Manager's store, the machine's own launcher) is read and written through these.
+#include "winemu/errors.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <utility>
+
+namespace zel {
+
+// An open descriptor, closed exactly once: by close() or when its owner goes.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() { reset(); }
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    // Hands the descriptor over; this one holds none afterwards.
+    int release() noexcept { return std::exchange(fd_, -1); }
+    // Closes the one held (if any) and holds fd instead.
+    void reset(int fd = -1) noexcept;
+    // Closes now. False when close reports an error: a write the system had delayed failed.
+    bool close() noexcept;
+
+private:
+    int fd_ = -1;
+};
+
+// A host file that could not be read or written: the step that failed, the file and the
+// system's reason (an errno value). The message says all three.
+class HostFileError : public PlatformError {
+public:
+    enum class Step { Open, Read, Write, Replace };
+    HostFileError(Step step, std::filesystem::path file, int error);
+
+    Step step() const { return step_; }
+    const std::filesystem::path& file() const { return file_; }
+    int error() const { return error_; }
+
+private:
+    Step step_;
+    std::filesystem::path file_;
+    int error_;
+};
+
+// The whole content of a regular file; nothing when there is no such file (nor its directory).
+// Raises HostFileError when it exists but cannot be read, a directory or other non-regular
+// file included (which is never opened for reading, so a pipe cannot block the reader).
+std::optional<std::string> readHostFile(const std::filesystem::path& file);
+
+// Replaces a file whole, or creates it: a hidden temporary file beside it is written, synced
+// and renamed over it, and the directory is synced, so a crash or a full disk leaves the old
+// content or the new one, never part of either. A replaced file keeps its mode (and its owner
+// where the user may give it away); a new file gets newFileMode less the umask, by default
+// writable by its owner only, so no umask can hand another user the layer's files. A symbolic link
+// is written through, to the file it names. The directory and an existing file must be
+// writable by the user, and a file without its owner-write bit is read-only also to the
+// superuser. Raises HostFileError on failure; no temporary file is left behind then.
+void writeHostFile(const std::filesystem::path& file, std::string_view content,
+                   mode_t newFileMode = 0644);
+
+// Whether writeHostFile may write the file (the checks it makes before it writes anything).
+bool hostFileWritable(const std::filesystem::path& file);
+
+// The same for a file that must not exist yet: true when it was created, false (nothing
+// written, the file as it was) when something of that name is already there.
+bool createHostFile(const std::filesystem::path& file, std::string_view content,
+                    mode_t newFileMode = 0644);
+
+} // namespace zel
