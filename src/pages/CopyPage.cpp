@@ -28,7 +28,7 @@ int destinationDrive(std::string_view destino) {
     return static_cast<unsigned char>(letter) - 64;
 }
 
-std::optional<std::string> spaceQuestion(const Catalogue& catalogue, int browserChoice,
+std::optional<std::string> spaceQuestion(const Catalogue& catalogue, Browser browser,
                                          std::int64_t freeBytes) {
     // Summed in 64 bits: the sizes are 32-bit figures from the kit's file, and their sum must
     // not wrap around into a small or negative need.
@@ -38,9 +38,9 @@ std::optional<std::string> spaceQuestion(const Catalogue& catalogue, int browser
         if (entry.instala == 1)
             required += entry.tamanho;
     }
-    if (browserChoice == 0)
+    if (browser == Browser::First)
         required += catalogue.settings.navegap_size;
-    else if (browserChoice == 1)
+    else if (browser == Browser::Second)
         required += catalogue.settings.navegai_size;
 
     // Truncated toward zero, so the -1 of an unknown drive is 0 kbytes.
@@ -59,26 +59,27 @@ std::optional<std::string> spaceQuestion(const Catalogue& catalogue, int browser
 
 CopyPage::CopyPage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(zel::ownPicture("copy.bmp"));
-    onClick(ui.Button1, &CopyPage::Button1Click);
-    onClick(ui.Button2, &CopyPage::Button2Click);
-    onClick(ui.Button3, &CopyPage::Button3Click);
-    finishLayout(ui.Button1);
+    ui.pagePicture->setPixmap(zel::ownPicture("copy.bmp"));
+    whenClicked(ui.nextButton, &CopyPage::next);
+    whenClicked(ui.exitButton, &CopyPage::requestExit);
+    whenClicked(ui.backButton, &CopyPage::back);
+    finishLayout(ui.nextButton);
 }
 
 void CopyPage::setButtonsEnabled(bool enabled) {
-    for (QPushButton* button : {ui.Button1, ui.Button2, ui.Button3})
+    for (QPushButton* button : {ui.nextButton, ui.exitButton, ui.backButton})
         button->setEnabled(enabled);
 }
 
 void CopyPage::showIdle() {
     for (QWidget* widget :
-         std::initializer_list<QWidget*>{ui.Label4, ui.Gauge1, ui.Gauge2, ui.Label2, ui.Label3})
+         std::initializer_list<QWidget*>{ui.sweepLabel, ui.overallGauge, ui.fileGauge,
+                                         ui.programStatusLabel, ui.fileStatusLabel})
         widget->hide();
     repaint();
 }
 
-void CopyPage::Button1Click() {
+void CopyPage::next() {
     Wizard& w = wizard_;
     zel::Platform& platform = w.platform;
     const zel::Catalogue& catalogue = w.catalogue;
@@ -86,8 +87,8 @@ void CopyPage::Button1Click() {
     const std::optional<std::string> question = zel::spaceQuestion(
         catalogue, w.customInstallPage->browserChoice(),
         platform.files.diskFree(zel::destinationDrive(catalogue.settings.destino)));
-    if (question &&
-        platform.ui.messageBox(*question, "Espa\xe7o em disco", zel::MsgButtons::OkCancel) != 1)
+    if (question && platform.ui.messageBox(*question, "Espa\xe7o em disco",
+                                           zel::MsgButtons::OkCancel) != zel::ModalConfirm)
         return;
 
     // Events are processed while the work goes on: no second click may start it again. The
@@ -104,24 +105,24 @@ void CopyPage::Button1Click() {
     int result = 0;
     try {
         platform.ui.setBusyCursor(true);
-        ui.Label4->show();
+        ui.sweepLabel->show();
         repaint();
         platform.ui.processEvents();
         zel::socketLibrarySweep(platform.files, catalogue, sourceDir, w.modemPage->foundFiles(),
                                 [&platform] { platform.ui.processEvents(); });
-        ui.Label4->hide();
+        ui.sweepLabel->hide();
 
         // A second attempt starts from empty gauges and lines, not from where the first stopped.
-        ui.Gauge1->setPosition(0);
-        ui.Gauge2->setPosition(0);
-        ui.Label2->clear();
-        ui.Label3->clear();
-        for (QWidget* widget :
-             std::initializer_list<QWidget*>{ui.Gauge1, ui.Gauge2, ui.Label2, ui.Label3})
+        ui.overallGauge->setPosition(0);
+        ui.fileGauge->setPosition(0);
+        ui.programStatusLabel->clear();
+        ui.fileStatusLabel->clear();
+        for (QWidget* widget : std::initializer_list<QWidget*>{
+                 ui.overallGauge, ui.fileGauge, ui.programStatusLabel, ui.fileStatusLabel})
             widget->show();
         repaint();
-        zel::QtGauge overall(*ui.Gauge1), file(*ui.Gauge2);
-        zel::QtStatusLine programStatus(*ui.Label2), fileStatus(*ui.Label3);
+        zel::QtGauge overall(*ui.overallGauge), file(*ui.fileGauge);
+        zel::QtStatusLine programStatus(*ui.programStatusLabel), fileStatus(*ui.fileStatusLabel);
         result = zel::installationRun(platform.files, catalogue, sourceDir, overall, file,
                                       programStatus, fileStatus);
     } catch (const std::exception& e) {
@@ -147,13 +148,13 @@ void CopyPage::Button1Click() {
     w.goToPage(*this, *w.finishPage);
 }
 
-void CopyPage::Button2Click() {
+void CopyPage::requestExit() {
     wizard_.confirmAndEnd();
 }
 
-void CopyPage::Button3Click() {
+void CopyPage::back() {
     Wizard& w = wizard_;
-    if (w.installTypePage->installationType() == 0)
+    if (w.installTypePage->installationType() == zel::InstallationType::Typical)
         w.goToPage(*this, *w.installTypePage);
     else if (w.catalogue.entry(1).instala == 1)
         w.goToPage(*this, *w.modemPage); // the custom path passed the connection page

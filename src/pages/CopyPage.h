@@ -1,7 +1,8 @@
 #pragma once
 // The copy page: checks the space, prepares the machine and copies the selected programs.
-#include "ui_CopyPage.h"
 #include "pages/Wizard.h"
+#include "setup/choices.h"
+#include "ui_CopyPage.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,11 +19,11 @@ class Catalogue;
 int destinationDrive(std::string_view destino);
 
 // The disk-space check of the copy page. Needed are the kbytes of the selected entries 1 to 10
-// and of the chosen browser (0 first, 1 second, anything else none); free are the platform's
+// and of the chosen browser; free are the platform's
 // free bytes in whole kbytes (-1, an unknown drive, counts as 0; more than a 32-bit count
 // holds counts as its largest value). Nothing when the space suffices, otherwise the question
 // to put to the user (code page 1252).
-std::optional<std::string> spaceQuestion(const Catalogue& catalogue, int browserChoice,
+std::optional<std::string> spaceQuestion(const Catalogue& catalogue, Browser browser,
                                          std::int64_t freeBytes);
 
 } // namespace zel
@@ -35,9 +36,9 @@ public:
 
     Ui::CopyPage ui;
 
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void next();
+    void requestExit();
+    void back();
 
 private:
     // Back to the page as it stood before "Seguir >": only the text, the picture and the buttons.

@@ -1,7 +1,8 @@
 #pragma once
 // The custom-installation page: the programs, the browser and the destination directory.
-#include "ui_CustomInstallPage.h"
 #include "pages/Wizard.h"
+#include "setup/choices.h"
+#include "ui_CustomInstallPage.h"
 
 #include <array>
 #include <cstdint>
@@ -18,14 +19,16 @@ public:
 
     // Check box N (1 to 10) belongs to program entry N.
     std::array<QCheckBox*, 10> checkBoxes() const;
-    // The browser choice: 0 first browser, 1 second browser, 2 none.
-    int browserChoice() const { return ui.RadioGroup1->itemIndex(); }
+    // The browser, as its item is selected.
+    zel::Browser browserChoice() const {
+        return static_cast<zel::Browser>(ui.browserGroup->itemIndex());
+    }
 
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
+    void create();
+    void chooseFolder();
+    void next();
+    void requestExit();
+    void back();
 
     // The kbytes that the ticked programs and the chosen browser need.
     std::int64_t requiredSpace() const;

@@ -53,53 +53,51 @@ public:
 DirectoryChooser::DirectoryChooser(Wizard& wizard)
     : PageWindow(wizard, Role::Dialog, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.DirectoryListBox1->setItemDelegate(new DirectoryLines(ui.DirectoryListBox1));
-    ui.DirectoryListBox1->setIconSize(QSize(kItemHeight - 2, kItemHeight - 2));
-    onClick(ui.Button1, &DirectoryChooser::Button1Click);
-    onClick(ui.Button2, &DirectoryChooser::Button2Click);
-    connect(ui.DriveComboBox1, &QComboBox::activated, this,
-            [this] { run([this] { DriveComboBox1Change(); }); });
-    connect(ui.DirectoryListBox1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    ui.directoryList->setItemDelegate(new DirectoryLines(ui.directoryList));
+    ui.directoryList->setIconSize(QSize(kItemHeight - 2, kItemHeight - 2));
+    whenClicked(ui.confirmButton, &DirectoryChooser::confirm);
+    whenClicked(ui.cancelButton, &DirectoryChooser::cancel);
+    connect(ui.driveBox, &QComboBox::activated, this, [this] { run([this] { driveChosen(); }); });
+    connect(ui.directoryList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         const std::string path = zel::fromQt(item->data(kPathRole).toString());
-        run([this, path] { DirectoryListBox1Open(path); });
+        run([this, path] { openLine(path); });
     });
     folderOpen_ = QIcon(zel::ownPicture("folder_open.xpm"));
     folderClosed_ = QIcon(zel::ownPicture("folder_closed.xpm"));
-    finishLayout(ui.DirectoryListBox1);
-    run([this] { FormCreate(); });
+    finishLayout(ui.directoryList);
+    run([this] { create(); });
 }
 
-void DirectoryChooser::FormCreate() {
+void DirectoryChooser::create() {
     zel::Platform& platform = wizard_.platform;
     const QIcon driveIcon(zel::ownPicture("drive.xpm"));
     for (const char letter : platform.files.listDrives())
-        ui.DriveComboBox1->addItem(driveIcon, QString(QLatin1Char(lowerCase(letter))) + ':',
-                                   QVariant(QLatin1Char(upperCase(letter))));
+        ui.driveBox->addItem(driveIcon, QString(QLatin1Char(lowerCase(letter))) + ':',
+                             QVariant(QLatin1Char(upperCase(letter))));
     // The working directory the program started in.
     directory_ = platform.machine.currentDirectory();
     lastOnDrive_[upperCase(directory_.front())] = directory_;
     showDriveOfList();
     fillLines();
-    DirectoryListBox1Change();
+    showDirectory();
 }
 
-void DirectoryChooser::FormShow() {
+void DirectoryChooser::onShow() {
     // Where the user left it, with the sub-directories as they are now.
     showDriveOfList();
     fillLines();
-    DirectoryListBox1Change();
+    showDirectory();
 }
 
 void DirectoryChooser::showDriveOfList() {
-    const int index =
-        ui.DriveComboBox1->findData(QVariant(QLatin1Char(upperCase(directory_.front()))));
+    const int index = ui.driveBox->findData(QVariant(QLatin1Char(upperCase(directory_.front()))));
     if (index >= 0)
-        ui.DriveComboBox1->setCurrentIndex(index);
+        ui.driveBox->setCurrentIndex(index);
 }
 
 void DirectoryChooser::fillLines() {
     zel::Files& files = wizard_.platform.files;
-    QListWidget& list = *ui.DirectoryListBox1;
+    QListWidget& list = *ui.directoryList;
     list.clear();
 
     const auto addLine = [&](const QIcon& icon, const std::string& text, const std::string& path,
@@ -143,21 +141,21 @@ void DirectoryChooser::changeDirectory(const std::string& path) {
     directory_ = entered;
     lastOnDrive_[upperCase(directory_.front())] = directory_;
     fillLines();
-    DirectoryListBox1Change();
+    showDirectory();
 }
 
-void DirectoryChooser::DirectoryListBox1Open(const std::string& path) {
+void DirectoryChooser::openLine(const std::string& path) {
     if (path == directory_)
         return;
     changeDirectory(path);
 }
 
-void DirectoryChooser::DirectoryListBox1Change() {
-    ui.Label1->setText(zel::toQt(directory_));
+void DirectoryChooser::showDirectory() {
+    ui.directoryLabel->setText(zel::toQt(directory_));
 }
 
-void DirectoryChooser::DriveComboBox1Change() {
-    const char letter = ui.DriveComboBox1->currentData().toChar().toLatin1();
+void DirectoryChooser::driveChosen() {
+    const char letter = ui.driveBox->currentData().toChar().toLatin1();
     if (letter == upperCase(directory_.front()))
         return;
     zel::Platform& platform = wizard_.platform;
@@ -178,10 +176,10 @@ void DirectoryChooser::DriveComboBox1Change() {
         platform.ui.messageBox(kUnavailable, kCaption, zel::MsgButtons::Ok);
 }
 
-void DirectoryChooser::Button1Click() {
-    done(1);
+void DirectoryChooser::confirm() {
+    done(zel::ModalConfirm);
 }
 
-void DirectoryChooser::Button2Click() {
-    done(2);
+void DirectoryChooser::cancel() {
+    done(zel::ModalOther);
 }

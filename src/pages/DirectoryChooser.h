@@ -26,16 +26,16 @@ public:
     // The directory of the list: "C:\" for a drive's root, any other without a trailing "\".
     const std::string& directory() const { return directory_; }
 
-    void FormCreate();
-    void DriveComboBox1Change();
-    void DirectoryListBox1Change();
+    void create();
+    void driveChosen();
+    void showDirectory();
     // Opening a line (double click or Enter): it becomes the list's directory.
-    void DirectoryListBox1Open(const std::string& path);
-    void Button1Click();
-    void Button2Click();
+    void openLine(const std::string& path);
+    void confirm();
+    void cancel();
 
 protected:
-    void FormShow() override;
+    void onShow() override;
 
 private:
     // Moves the list to the directory; raises, changing nothing, when it cannot be reached.

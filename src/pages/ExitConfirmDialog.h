@@ -1,5 +1,5 @@
 #pragma once
-// The exit confirmation: "Sim" gives 1, "Não" and the close box give 2.
+// The exit confirmation: "Sim" confirms; "Não", Escape and the close box give the other result.
 #include "ui_ExitConfirmDialog.h"
 #include "pages/Wizard.h"
 
@@ -11,9 +11,9 @@ public:
 
     Ui::ExitConfirmDialog ui;
 
-    void Button1Click();
-    void Button2Click();
+    void no();
+    void yes();
 
 protected:
-    void FormShow() override;
+    void onShow() override;
 };

@@ -4,10 +4,10 @@ FaxNoticeDialog::FaxNoticeDialog(Wizard& wizard)
     : PageWindow(wizard, Role::Dialog,
             kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
     ui.setupUi(this);
-    onClick(ui.Button1, &FaxNoticeDialog::Button1Click);
-    finishLayout(ui.Button1);
+    whenClicked(ui.okButton, &FaxNoticeDialog::confirm);
+    finishLayout(ui.okButton);
 }
 
-void FaxNoticeDialog::Button1Click() {
-    done(1);
+void FaxNoticeDialog::confirm() {
+    done(zel::ModalConfirm);
 }

@@ -11,5 +11,5 @@ public:
 
     Ui::FaxNoticeDialog ui;
 
-    void Button1Click();
+    void confirm();
 };

@@ -9,20 +9,20 @@
 
 FinishPage::FinishPage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(zel::ownPicture("finish.bmp"));
-    onClick(ui.Button1, &FinishPage::Button1Click);
-    finishLayout(ui.Button1);
+    ui.pagePicture->setPixmap(zel::ownPicture("finish.bmp"));
+    whenClicked(ui.finishButton, &FinishPage::finish);
+    finishLayout(ui.finishButton);
 }
 
 FinishPage::~FinishPage() {
     wizard_.platform.progman.close();
 }
 
-void FinishPage::Button1Click() {
+void FinishPage::finish() {
     zel::Platform& platform = wizard_.platform;
     // The sequence blocks the window; a second click must not start it again meanwhile.
-    ui.Button1->setEnabled(false);
-    ui.Button1->repaint();
+    ui.finishButton->setEnabled(false);
+    ui.finishButton->repaint();
     platform.ui.setBusyCursor(true);
     try {
         zel::runFinishSequence(platform, wizard_.catalogue, wizard_.customInstallPage->browserChoice());
@@ -32,7 +32,7 @@ void FinishPage::Button1Click() {
     } catch (...) {
         // The page stays usable for another try; the guard reports the error.
         platform.ui.setBusyCursor(false);
-        ui.Button1->setEnabled(true);
+        ui.finishButton->setEnabled(true);
         throw;
     }
     platform.ui.setBusyCursor(false);

@@ -17,5 +17,5 @@ public:
     // Runs the finish sequence under the hourglass and ends the wizard. A failure leaves the
     // page up with the default cursor and the button enabled, so the whole sequence can be
     // tried again; the error goes to the general error report.
-    void Button1Click();
+    void finish();
 };

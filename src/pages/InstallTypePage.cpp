@@ -10,16 +10,16 @@
 
 InstallTypePage::InstallTypePage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(zel::ownPicture("install_type.bmp"));
-    onClick(ui.Button1, &InstallTypePage::Button1Click);
-    onClick(ui.Button2, &InstallTypePage::Button2Click);
-    onClick(ui.Button3, &InstallTypePage::Button3Click);
-    finishLayout(ui.Button1);
+    ui.pagePicture->setPixmap(zel::ownPicture("install_type.bmp"));
+    whenClicked(ui.nextButton, &InstallTypePage::next);
+    whenClicked(ui.exitButton, &InstallTypePage::requestExit);
+    whenClicked(ui.backButton, &InstallTypePage::back);
+    finishLayout(ui.nextButton);
 }
 
-void InstallTypePage::Button1Click() {
+void InstallTypePage::next() {
     Wizard& w = wizard_;
-    if (installationType() == 1)
+    if (installationType() == zel::InstallationType::Custom)
         w.goToPage(*this, *w.customInstallPage);
     else if (w.modemPage->portIndex() == -1)
         w.goToPage(*this, *w.modemPage); // the modem's port is not known yet
@@ -27,10 +27,10 @@ void InstallTypePage::Button1Click() {
         w.goToPage(*this, *w.copyPage);
 }
 
-void InstallTypePage::Button2Click() {
+void InstallTypePage::requestExit() {
     wizard_.confirmAndEnd();
 }
 
-void InstallTypePage::Button3Click() {
+void InstallTypePage::back() {
     wizard_.goToPage(*this, *wizard_.registrationPage);
 }

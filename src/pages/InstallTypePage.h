@@ -1,7 +1,8 @@
 #pragma once
 // The installation-type page: typical or custom installation.
-#include "ui_InstallTypePage.h"
 #include "pages/Wizard.h"
+#include "setup/choices.h"
+#include "ui_InstallTypePage.h"
 
 class InstallTypePage : public PageWindow {
     Q_OBJECT
@@ -11,10 +12,12 @@ public:
 
     Ui::InstallTypePage ui;
 
-    // The installation type: 0 typical, 1 custom.
-    int installationType() const { return ui.RadioGroup1->itemIndex(); }
+    // The installation type, as its item is selected.
+    zel::InstallationType installationType() const {
+        return static_cast<zel::InstallationType>(ui.installationTypeGroup->itemIndex());
+    }
 
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void next();
+    void requestExit();
+    void back();
 };

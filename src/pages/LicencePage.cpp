@@ -9,15 +9,15 @@
 
 LicencePage::LicencePage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly) {
     ui.setupUi(this);
-    onClick(ui.Button1, &LicencePage::Button1Click);
-    onClick(ui.Button2, &LicencePage::Button2Click);
-    finishLayout(ui.Button1);
-    run([this] { FormCreate(); });
+    whenClicked(ui.nextButton, &LicencePage::next);
+    whenClicked(ui.backButton, &LicencePage::back);
+    finishLayout(ui.nextButton);
+    run([this] { loadLicence(); });
 }
 
-void LicencePage::FormCreate() {
+void LicencePage::loadLicence() {
     // Emptied first, so that a file that cannot be read leaves no text behind.
-    ui.Memo1->clear();
+    ui.licenceText->clear();
     zel::Platform& platform = wizard_.platform;
     const std::string path =
         zel::sourceDirectory(platform.machine.programPath()) + wizard_.catalogue.settings.licensa;
@@ -29,13 +29,13 @@ void LicencePage::FormCreate() {
     QStringList text;
     for (const std::string& line : *lines)
         text << zel::toQt(line);
-    ui.Memo1->setPlainText(text.join(QLatin1Char('\n')));
+    ui.licenceText->setPlainText(text.join(QLatin1Char('\n')));
 }
 
-void LicencePage::Button1Click() {
+void LicencePage::next() {
     wizard_.goToPage(*this, *wizard_.registrationPage);
 }
 
-void LicencePage::Button2Click() {
+void LicencePage::back() {
     wizard_.goToPage(*this, *wizard_.welcomePage);
 }

@@ -11,7 +11,7 @@ public:
 
     Ui::LicencePage ui;
 
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
+    void loadLicence();
+    void next();
+    void back();
 };

@@ -16,16 +16,16 @@ public:
     Ui::ModemPage ui;
 
     // 0 to 3 for COM1 to COM4, -1 while no port is selected.
-    int portIndex() const { return ui.RadioGroup1->itemIndex(); }
+    int portIndex() const { return ui.portGroup->itemIndex(); }
     // The port and the two commands as they stand now (the commands in code page 1252).
     zel::ModemSettings modemSettings() const;
-    // The socket-library sweep's scratch list, kept in the hidden ListBox1.
+    // The socket-library sweep's scratch list, kept in the hidden found-files list.
     zel::FoundFilesList& foundFiles() { return *foundFiles_; }
 
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void proposeSettings();
+    void next();
+    void requestExit();
+    void back();
 
 private:
     std::unique_ptr<zel::ListBoxFoundFiles> foundFiles_;

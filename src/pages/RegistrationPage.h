@@ -16,16 +16,16 @@ public:
 
     Ui::RegistrationPage ui;
 
-    // Edit1 to Edit16, in their numbering.
+    // The sixteen text fields in the form's order, from the name to the password.
     std::array<QLineEdit*, 16> edits() const;
     // What the page holds now; the card brand only when an item of the list is chosen.
     zel::RegistrationForm registrationForm() const;
 
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void create();
+    void clearForm();
+    void back();
+    void next();
 
 private:
-    void ComboBox2Edited(const QString& text);
+    void cardBrandEdited(const QString& text);
 };

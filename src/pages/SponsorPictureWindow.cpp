@@ -9,26 +9,27 @@ SponsorPictureWindow::SponsorPictureWindow(Wizard& wizard)
     ui.setupUi(this);
     // The screen's edges around a small picture are black (finishLayout), like the background
     // behind.
-    ui.Image1->installEventFilter(this);
+    ui.sponsorPicture->installEventFilter(this);
     finishLayout(nullptr);
 }
 
-void SponsorPictureWindow::FormShow() {
-    spanScreen(*ui.Image1);
+void SponsorPictureWindow::onShow() {
+    spanScreen(*ui.sponsorPicture);
     raise();
     activateWindow();
 }
 
 bool SponsorPictureWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui.Image1 && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == ui.sponsorPicture && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-        ui.Image1->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-        run([this] { Image1Click(); });
+        ui.sponsorPicture->rect().contains(
+            static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        run([this] { hidePicture(); });
         return true;
     }
     return PageWindow::eventFilter(watched, event);
 }
 
-void SponsorPictureWindow::Image1Click() {
+void SponsorPictureWindow::hidePicture() {
     hide();
 }

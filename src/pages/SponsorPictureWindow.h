@@ -12,9 +12,9 @@ public:
 
     Ui::SponsorPictureWindow ui;
 
-    void Image1Click();
+    void hidePicture();
 
 protected:
-    void FormShow() override;
+    void onShow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -23,18 +23,19 @@ std::string underProgramFiles(const std::string& destino, const std::string& pro
 
 WelcomePage::WelcomePage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(zel::ownPicture("welcome.bmp"));
-    onClick(ui.Button1, &WelcomePage::Button1Click);
-    onClick(ui.Button2, &WelcomePage::Button2Click);
+    ui.pagePicture->setPixmap(zel::ownPicture("welcome.bmp"));
+    whenClicked(ui.nextButton, &WelcomePage::next);
+    whenClicked(ui.exitButton, &WelcomePage::requestExit);
     for (int k = 1; k <= kSponsors; ++k)
         sponsorPicture(k)->installEventFilter(this);
-    finishLayout(ui.Button1);
-    run([this] { FormCreate(); });
+    finishLayout(ui.nextButton);
+    run([this] { create(); });
 }
 
 QLabel* WelcomePage::sponsorPicture(int k) const {
-    const std::array<QLabel*, kSponsors> pictures = {ui.Image2, ui.Image3, ui.Image4, ui.Image5,
-                                                     ui.Image6};
+    const std::array<QLabel*, kSponsors> pictures = {ui.sponsor1Picture, ui.sponsor2Picture,
+                                                     ui.sponsor3Picture, ui.sponsor4Picture,
+                                                     ui.sponsor5Picture};
     return pictures.at(static_cast<std::size_t>(k - 1));
 }
 
@@ -42,7 +43,7 @@ const std::string& WelcomePage::sponsorProgram(int k) const {
     return sponsorPrograms_.at(static_cast<std::size_t>(k - 1));
 }
 
-void WelcomePage::FormCreate() {
+void WelcomePage::create() {
     zel::Platform& platform = wizard_.platform;
     zel::Catalogue& catalogue = wizard_.catalogue;
     const std::string program = platform.machine.programPath();
@@ -57,7 +58,7 @@ void WelcomePage::FormCreate() {
     catalogue.settings.destino = underProgramFiles(catalogue.settings.destino, programFiles);
 }
 
-void WelcomePage::FormShow() {
+void WelcomePage::onShow() {
     wizard_.backdrop->coverScreen();
     // Read afresh on every showing, so a kit author sees a changed file on the way back.
     const zel::Machine& machine = wizard_.platform.machine;
@@ -69,10 +70,10 @@ void WelcomePage::FormShow() {
 
 void WelcomePage::readMessage(const zel::ProfileFile& setup) {
     const std::string message = setup.readText("Principal", "Mensagem", "");
-    ui.Label2->setText(zel::toQt(message));
+    ui.messageLabel->setText(zel::toQt(message));
     // An empty message leaves a label shown before as it is.
     if (!message.empty())
-        ui.Label2->show();
+        ui.messageLabel->show();
 }
 
 void WelcomePage::readSponsor(const zel::ProfileFile& setup, int k) {
@@ -105,11 +106,7 @@ bool WelcomePage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {
         for (int k = 1; k <= kSponsors; ++k) {
             if (watched == sponsorPicture(k)) {
-                using Handler = void (WelcomePage::*)();
-                static constexpr Handler handlers[kSponsors] = {
-                    &WelcomePage::Image2DblClick, &WelcomePage::Image3DblClick, &WelcomePage::Image4DblClick,
-                    &WelcomePage::Image5DblClick, &WelcomePage::Image6DblClick};
-                run([this, handler = handlers[k - 1]] { (this->*handler)(); });
+                run([this, k] { sponsorAction(k); });
                 return true;
             }
         }
@@ -127,7 +124,7 @@ void WelcomePage::sponsorAction(int k) {
     if (zel::upperAscii(zel::extractFileExt(path)) != ".EXE") {
         SponsorPictureWindow& page = *wizard_.sponsorPicture;
         // A file that is no picture shows nothing rather than an empty black screen.
-        if (zel::loadPicture(*page.ui.Image1, platform.machine, path))
+        if (zel::loadPicture(*page.ui.sponsorPicture, platform.machine, path))
             page.show();
         return;
     }
@@ -137,11 +134,11 @@ void WelcomePage::sponsorAction(int k) {
         throw zel::PlatformError("N\xe3o foi poss\xedvel executar o programa " + path);
 }
 
-void WelcomePage::Button1Click() {
+void WelcomePage::next() {
     wizard_.goToPage(*this, *wizard_.licencePage);
 }
 
-void WelcomePage::Button2Click() {
+void WelcomePage::requestExit() {
     // Nothing has been installed yet: leave without asking.
     wizard_.platform.ui.quit();
 }

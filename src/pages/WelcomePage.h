@@ -21,28 +21,24 @@ public:
 
     static constexpr int kSponsors = 5;
 
-    // Sponsor k's (1 to 5) picture control: Image2, Image3, Image4, Image5, Image6.
+    // Sponsor k's (1 to 5) picture control.
     QLabel* sponsorPicture(int k) const;
     // The file that a double click on sponsor k's picture uses, as of the last show step.
     const std::string& sponsorProgram(int k) const;
 
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void Image2DblClick() { sponsorAction(1); }
-    void Image3DblClick() { sponsorAction(2); }
-    void Image4DblClick() { sponsorAction(3); }
-    void Image5DblClick() { sponsorAction(4); }
-    void Image6DblClick() { sponsorAction(5); }
+    void create();
+    void next();
+    void requestExit();
 
 protected:
-    void FormShow() override;
+    void onShow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void readMessage(const zel::ProfileFile& setup);
     void readSponsor(const zel::ProfileFile& setup, int k);
-    // Shows sponsor k's picture full-screen, or runs its program and waits for it.
+    // A double click on sponsor k's picture: shows the sponsor's picture full-screen, or runs
+    // its program and waits for it.
     void sponsorAction(int k);
 
     std::array<std::string, kSponsors> sponsorPrograms_;

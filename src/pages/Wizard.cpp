@@ -79,6 +79,11 @@ void centreOnScreen(QWidget& window) {
                 area.y() + (area.height() - size.height()) / 2);
 }
 
+bool isPicture(const QWidget& control) {
+    return qobject_cast<const QLabel*>(&control) &&
+           control.objectName().endsWith(QLatin1String("Picture"));
+}
+
 namespace {
 
 // Marks the names given here, so that naming again (after a page changed its hints) renews
@@ -88,9 +93,9 @@ constexpr const char* kAutoNamed = "zelAutoNamed";
 bool showsOwnText(const QWidget* widget) {
     if (qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QGroupBox*>(widget))
         return true;
-    // Pictures are labels too; they are named Image1, Image2... after their kind.
+    // Pictures are labels too; their names end in "Picture" (pagePicture, sponsor1Picture...).
     if (const auto* label = qobject_cast<const QLabel*>(widget))
-        return !label->objectName().startsWith(QLatin1String("Image"));
+        return !isPicture(*label);
     return false;
 }
 
@@ -163,7 +168,7 @@ void PageWindow::run(const std::function<void()>& handler) {
     zel::guarded(wizard_.platform.ui, handler);
 }
 
-void PageWindow::connectClick(QAbstractButton* button, std::function<void()> handler) {
+void PageWindow::connectClicked(QAbstractButton* button, std::function<void()> handler) {
     connect(button, &QAbstractButton::clicked, this,
             [this, handler = std::move(handler)] { run(handler); });
 }
@@ -174,7 +179,7 @@ void PageWindow::showEvent(QShowEvent* event) {
         return; // back from minimised: not a new showing
     if (role_ != Role::Backdrop)
         zel::centreOnScreen(*this);
-    run([this] { FormShow(); });
+    run([this] { onShow(); });
     zel::nameControls(*this);
 }
 
@@ -194,7 +199,7 @@ void PageWindow::reject() {
     // Escape and the close box: a modal dialog ends with the other button's result; a page can
     // only be left through its own buttons.
     if (role_ == Role::Dialog)
-        done(2);
+        done(zel::ModalOther);
 }
 
 Wizard::Wizard(zel::Platform& platform, zel::Catalogue& catalogue)
@@ -224,6 +229,6 @@ void Wizard::goToPage(QWidget& from, QWidget& to) {
 }
 
 void Wizard::confirmAndEnd() {
-    if (platform.ui.showModal(*exitConfirmDialog) == 1)
+    if (platform.ui.showModal(*exitConfirmDialog) == zel::ModalConfirm)
         platform.ui.quit();
 }

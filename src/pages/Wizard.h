@@ -2,6 +2,7 @@
 // The wizard: its thirteen forms, created once in a fixed order and kept until the program
 // ends, and the page protocol they share (go to a page, confirm and end, guarded handlers).
 #include "qt/qt_text.h"
+#include "winemu/ui.h"
 
 #include <QDialog>
 #include <QString>
@@ -28,6 +29,9 @@ std::string readRegistryText(const Machine& machine, std::string_view key, std::
 // when the last page is hidden (the wizard ends through its own buttons only).
 void setUpApplication(QApplication& app);
 
+// A picture control: a label named after what it shows, ending in "Picture".
+bool isPicture(const QWidget& control);
+
 // Centres a window on its screen.
 void centreOnScreen(QWidget& window);
 // Gives every control of a form that shows no text of its own an accessible name: an edit
@@ -53,7 +57,7 @@ protected:
 
     enum class Role {
         Page,    // a wizard page: centred; only its own buttons move on or end
-        Dialog,  // a modal dialog: centred; Escape and the close box give modal result 2
+        Dialog,  // a modal dialog: centred; Escape and the close box end it with ModalOther
         Backdrop // full-screen and frameless: placed and sized by its own show step
     };
 
@@ -68,10 +72,10 @@ protected:
     void spanScreen(QWidget& picture);
     // Runs a handler (or a creation step) under the general error report.
     void run(const std::function<void()>& handler);
-    template <class Form> void onClick(QAbstractButton* button, void (Form::*handler)());
+    template <class Form> void whenClicked(QAbstractButton* button, void (Form::*handler)());
 
     // Runs every time the form becomes visible (not when it comes back from minimised).
-    virtual void FormShow() {}
+    virtual void onShow() {}
 
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -80,14 +84,15 @@ protected:
     Wizard& wizard_;
 
 private:
-    void connectClick(QAbstractButton* button, std::function<void()> handler);
+    void connectClicked(QAbstractButton* button, std::function<void()> handler);
 
     Role role_;
 };
 
-template <class Form> void PageWindow::onClick(QAbstractButton* button, void (Form::*handler)()) {
+template <class Form>
+void PageWindow::whenClicked(QAbstractButton* button, void (Form::*handler)()) {
     Form* form = static_cast<Form*>(this);
-    connectClick(button, [form, handler] { (form->*handler)(); });
+    connectClicked(button, [form, handler] { (form->*handler)(); });
 }
 
 class WelcomePage;

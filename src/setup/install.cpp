@@ -242,7 +242,7 @@ int installationRun(Files& files, const Catalogue& catalogue, std::string_view s
             const std::string from = sourceSub + name;
             const std::string to = dir + name;
             if (!fileCopy(files, from, to))
-                throw EFileCopyError(copyError(from, to));
+                throw FileCopyError(copyError(from, to));
             file.advance(1);
             fileStatus.setText(copyingLabel(name));
             fileStatus.repaint();

@@ -11,7 +11,7 @@
 namespace zel {
 
 // A file of a program entry could not be copied.
-class EFileCopyError : public PlatformError {
+class FileCopyError : public PlatformError {
 public:
     using PlatformError::PlatformError;
 };
@@ -20,7 +20,7 @@ public:
 bool fileCopy(Files& files, std::string_view source, std::string_view destination);
 
 // Copies every selected entry's files, then the update program, its icons and the
-// uninstaller. Returns 0; a failed entry file raises EFileCopyError.
+// uninstaller. Returns 0; a failed entry file raises FileCopyError.
 int installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
                     Gauge& overall, Gauge& file, StatusLine& programStatus,
                     StatusLine& fileStatus);

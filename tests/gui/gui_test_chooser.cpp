@@ -36,7 +36,7 @@ protected:
     }
 
     DirectoryChooser& chooser() { return *wizard->directoryChooser; }
-    QListWidget& list() { return *chooser().ui.DirectoryListBox1; }
+    QListWidget& list() { return *chooser().ui.directoryList; }
 
     QStringList lines() {
         QStringList texts;
@@ -49,7 +49,7 @@ protected:
         return found.isEmpty() ? nullptr : found.first();
     }
     // Opening a line with the mouse, and with the keyboard.
-    void doubleClick(const QString& text) {
+    void openByMouse(const QString& text) {
         QListWidgetItem* item = line(text);
         ASSERT_NE(item, nullptr) << text.toStdString();
         // A double click is a click followed by the double-click event.
@@ -65,21 +65,21 @@ protected:
     }
     // Picking a drive in the drive box: the box moves to it and reports the user's choice.
     void pickDrive(char letter) {
-        QComboBox& box = *chooser().ui.DriveComboBox1;
+        QComboBox& box = *chooser().ui.driveBox;
         const int index = box.findText(QString(QLatin1Char(letter)) + ':');
         ASSERT_GE(index, 0) << letter;
         box.setCurrentIndex(index);
         emit box.activated(index);
     }
-    QString shown() { return chooser().ui.Label1->text(); }
+    QString shown() { return chooser().ui.directoryLabel->text(); }
     // Runs the chooser from the custom page's "Escolher...", doing `work` inside it.
     void choose(const std::function<void()>& work, bool confirm) {
         ui.answerModal([this, work, confirm](QDialog&) {
             work();
-            (confirm ? chooser().ui.Button1 : chooser().ui.Button2)->click();
+            (confirm ? chooser().ui.confirmButton : chooser().ui.cancelButton)->click();
             return 0;
         });
-        wizard->customInstallPage->ui.Button1->click();
+        wizard->customInstallPage->ui.chooseFolderButton->click();
     }
 };
 
@@ -88,11 +88,11 @@ TEST_F(ChooserTest, StartsOnTheWorkingDirectoryAndMovesLineByLine) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser()));
     EXPECT_EQ(shown(), "D:\\");
     EXPECT_EQ(chooser().directory(), "D:\\");
-    EXPECT_EQ(chooser().ui.DriveComboBox1->currentText(), "d:");
-    EXPECT_EQ(chooser().ui.DriveComboBox1->count(), 3); // c:, d: (the medium), e:
+    EXPECT_EQ(chooser().ui.driveBox->currentText(), "d:");
+    EXPECT_EQ(chooser().ui.driveBox->count(), 3); // c:, d: (the medium), e:
     EXPECT_EQ(lines(), QStringList({"d:\\", "KIT", "Outro"}));
 
-    doubleClick("KIT");
+    openByMouse("KIT");
     EXPECT_EQ(shown(), "D:\\KIT");
     EXPECT_EQ(lines(), QStringList({"d:\\", "KIT", "SUB"}));
     EXPECT_EQ(list().currentItem()->text(), "KIT"); // the list's own directory is marked
@@ -106,7 +106,7 @@ TEST_F(ChooserTest, StartsOnTheWorkingDirectoryAndMovesLineByLine) {
                       list().visualItemRect(line("d:\\")).center());
     EXPECT_EQ(shown(), "D:\\KIT\\SUB");
     // Up to the root by its line.
-    doubleClick("d:\\");
+    openByMouse("d:\\");
     EXPECT_EQ(chooser().directory(), "D:\\");
 
     // The wizard's own current directory never moved.
@@ -117,7 +117,7 @@ TEST_F(ChooserTest, StartsOnTheWorkingDirectoryAndMovesLineByLine) {
 
 TEST_F(ChooserTest, ADriveWithoutAMediumIsRefusedOnce) {
     chooser().show();
-    doubleClick("Outro");
+    openByMouse("Outro");
     pickDrive('e');
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel");
@@ -127,7 +127,7 @@ TEST_F(ChooserTest, ADriveWithoutAMediumIsRefusedOnce) {
     // The list stays where it was; the drive box shows the drive just picked.
     EXPECT_EQ(shown(), "D:\\Outro");
     EXPECT_EQ(lines(), QStringList({"d:\\", "Outro"}));
-    EXPECT_EQ(chooser().ui.DriveComboBox1->currentText(), "e:");
+    EXPECT_EQ(chooser().ui.driveBox->currentText(), "e:");
 
     // The list's own drive changes nothing and says nothing.
     pickDrive('d');
@@ -150,7 +150,7 @@ TEST_F(ChooserTest, AnEntryRemovedMeanwhileIsReportedAndTheListStays) {
     chooser().show();
     const QStringList before = lines();
     fs::remove_all(medium() / "KIT");
-    doubleClick("KIT");
+    openByMouse("KIT");
     EXPECT_EQ(ui.errors.size(), 1u);
     EXPECT_EQ(shown(), "D:\\");
     EXPECT_EQ(lines(), before);
@@ -158,7 +158,7 @@ TEST_F(ChooserTest, AnEntryRemovedMeanwhileIsReportedAndTheListStays) {
 
     // A drive whose last directory went away opens on its root instead of locking the user
     // out of it.
-    doubleClick("Outro");
+    openByMouse("Outro");
     pickDrive('c');
     fs::remove_all(medium() / "Outro");
     pickDrive('d');
@@ -174,22 +174,22 @@ TEST_F(ChooserTest, TheCustomPageTakesTheChosenDirectory) {
     choose([] {}, true);
     ASSERT_EQ(ui.modals.size(), 1u);
     EXPECT_EQ(ui.modals[0].objectName, "DirectoryChooser");
-    EXPECT_EQ(custom.ui.Edit1->text(), "D:\\");
+    EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\");
     EXPECT_EQ(catalogue.settings.destino, "D:\\");
 
     // "Voltar" after moving changes nothing on the page...
-    choose([this] { doubleClick("KIT"); }, false);
-    EXPECT_EQ(custom.ui.Edit1->text(), "D:\\");
+    choose([this] { openByMouse("KIT"); }, false);
+    EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\");
     EXPECT_EQ(catalogue.settings.destino, "D:\\");
     // ...but the next opening is where it was left. The page shows the directory as chosen
     // and keeps it terminated for the names joined to it.
     choose([this] { EXPECT_EQ(shown(), "D:\\KIT"); }, true);
-    EXPECT_EQ(custom.ui.Edit1->text(), "D:\\KIT");
+    EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\KIT");
     EXPECT_EQ(catalogue.settings.destino, "D:\\KIT\\");
     EXPECT_NE(catalogue.settings.destino, before);
 
     // Leaving forward stores the same.
-    custom.ui.Button2->click();
+    custom.ui.nextButton->click();
     EXPECT_EQ(catalogue.settings.destino, "D:\\KIT\\");
 }
 

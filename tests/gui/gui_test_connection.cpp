@@ -60,12 +60,12 @@ TEST_F(ConnectionPageTest, OnlyTheFourthCharacterOfThePortCountsAndTheDialComman
         Wizard& w = makeWizard();
         const std::string label = c.attachedTo.value_or("(missing)");
         EXPECT_EQ(w.modemPage->portIndex(), c.portIndex) << label;
-        EXPECT_EQ(w.modemPage->ui.RadioGroup1->itemIndex(), c.portIndex) << label;
+        EXPECT_EQ(w.modemPage->ui.portGroup->itemIndex(), c.portIndex) << label;
         if (c.portIndex >= 0) {
-            EXPECT_TRUE(w.modemPage->ui.RadioGroup1->button(c.portIndex)->isChecked()) << label;
+            EXPECT_TRUE(w.modemPage->ui.portGroup->button(c.portIndex)->isChecked()) << label;
         }
-        EXPECT_EQ(w.modemPage->ui.Edit3->text(), "ATZ") << label;
-        EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100") << label;
+        EXPECT_EQ(w.modemPage->ui.initCommandEdit->text(), "ATZ") << label;
+        EXPECT_EQ(w.modemPage->ui.dialCommandEdit->text(), "ATDP5550100") << label;
         EXPECT_TRUE(ui.boxes.empty()) << label;
         EXPECT_TRUE(ui.errors.empty()) << label;
     }
@@ -77,16 +77,16 @@ TEST_F(ConnectionPageTest, ValuesOfAnotherTypeCountAsMissingAndTheOtherProposals
     writeRegistry(kInit, "1", "AT&F");
     Wizard& first = makeWizard();
     EXPECT_EQ(first.modemPage->portIndex(), -1);
-    EXPECT_EQ(first.modemPage->ui.Edit3->text(), "AT&F");
-    EXPECT_EQ(first.modemPage->ui.Edit4->text(), "ATDP5550100");
+    EXPECT_EQ(first.modemPage->ui.initCommandEdit->text(), "AT&F");
+    EXPECT_EQ(first.modemPage->ui.dialCommandEdit->text(), "ATDP5550100");
 
     // A number for the initialisation command: the port and the dial command come after it.
     writeRegistry(kModem, "AttachedTo", "COM3");
     writeDword(kInit, "1");
     Wizard& second = makeWizard();
-    EXPECT_EQ(second.modemPage->ui.Edit3->text(), "");
+    EXPECT_EQ(second.modemPage->ui.initCommandEdit->text(), "");
     EXPECT_EQ(second.modemPage->portIndex(), 2);
-    EXPECT_EQ(second.modemPage->ui.Edit4->text(), "ATDP5550100");
+    EXPECT_EQ(second.modemPage->ui.dialCommandEdit->text(), "ATDP5550100");
     EXPECT_TRUE(ui.errors.empty());
 }
 
@@ -94,9 +94,9 @@ TEST_F(ConnectionPageTest, MissingInitialisationCommandLeavesItsFieldEmpty) {
     writeRegistry(kModem, "AttachedTo", "COM1");
     writeRegistry(kInit, "2", "ATE0"); // the key is there, its value "1" is not
     Wizard& w = makeWizard();
-    EXPECT_EQ(w.modemPage->ui.Edit3->text(), "");
+    EXPECT_EQ(w.modemPage->ui.initCommandEdit->text(), "");
     EXPECT_EQ(w.modemPage->portIndex(), 0);
-    EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100");
+    EXPECT_EQ(w.modemPage->ui.dialCommandEdit->text(), "ATDP5550100");
 }
 
 TEST_F(ConnectionPageTest, ARegistryThatRefusesFullAccessProposesNothingButTheDialCommand) {
@@ -106,15 +106,15 @@ TEST_F(ConnectionPageTest, ARegistryThatRefusesFullAccessProposesNothingButTheDi
                                                                std::filesystem::perms::group_read);
     Wizard& w = makeWizard();
     EXPECT_EQ(w.modemPage->portIndex(), -1);
-    EXPECT_EQ(w.modemPage->ui.Edit3->text(), "");
-    EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100");
+    EXPECT_EQ(w.modemPage->ui.initCommandEdit->text(), "");
+    EXPECT_EQ(w.modemPage->ui.dialCommandEdit->text(), "ATDP5550100");
     EXPECT_TRUE(ui.errors.empty());
 }
 
 TEST_F(ConnectionPageTest, SeguirNeedsAPortButNoCommands) {
     Wizard& w = makeWizard();
     w.modemPage->show();
-    w.modemPage->ui.Button1->click();
+    w.modemPage->ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Voc\xea precisa selecionar uma porta serial");
     EXPECT_EQ(ui.boxes[0].caption, "Porta Serial");
@@ -122,10 +122,10 @@ TEST_F(ConnectionPageTest, SeguirNeedsAPortButNoCommands) {
     EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
 
     // Both commands emptied: the port alone is enough.
-    w.modemPage->ui.RadioGroup1->button(3)->click();
-    w.modemPage->ui.Edit3->clear();
-    w.modemPage->ui.Edit4->clear();
-    w.modemPage->ui.Button1->click();
+    w.modemPage->ui.portGroup->button(3)->click();
+    w.modemPage->ui.initCommandEdit->clear();
+    w.modemPage->ui.dialCommandEdit->clear();
+    w.modemPage->ui.nextButton->click();
     EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
     const ModemSettings modem = w.modemPage->modemSettings();
@@ -137,20 +137,20 @@ TEST_F(ConnectionPageTest, SeguirNeedsAPortButNoCommands) {
 TEST_F(ConnectionPageTest, VoltarFollowsTheInstallationType) {
     Wizard& w = makeWizard();
     w.modemPage->show();
-    w.modemPage->ui.Button3->click();
+    w.modemPage->ui.backButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
 
-    w.installTypePage->ui.RadioGroup1->setItemIndex(1); // custom
+    w.installTypePage->ui.installationTypeGroup->setItemIndex(1); // custom
     w.goToPage(*w.installTypePage, *w.modemPage);
-    w.modemPage->ui.Button3->click();
+    w.modemPage->ui.backButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
 }
 
 TEST_F(ConnectionPageTest, ModemSettingsCarryTheTypedCommandsInTheWindowsCodePage) {
     Wizard& w = makeWizard();
-    w.modemPage->ui.RadioGroup1->button(1)->click();
-    w.modemPage->ui.Edit3->setText(QStringLiteral("AT&F Ç"));
-    w.modemPage->ui.Edit4->setText(QStringLiteral("ATDT 0xx11 5550100"));
+    w.modemPage->ui.portGroup->button(1)->click();
+    w.modemPage->ui.initCommandEdit->setText(QStringLiteral("AT&F Ç"));
+    w.modemPage->ui.dialCommandEdit->setText(QStringLiteral("ATDT 0xx11 5550100"));
     const ModemSettings modem = w.modemPage->modemSettings();
     EXPECT_EQ(modem.portIndex, 1);
     EXPECT_EQ(modem.initCommand, "AT&F \xc7");
@@ -164,14 +164,14 @@ TEST_F(ConnectionPageTest, FoundFilesLiveInTheHiddenListBox) {
     list.append("C:\\JOG\xc3O\\~sock32.dll"); // code page 1252 bytes, the UTF-8 look-alike too
     list.append("C:\\A\\~insock.dll");
     EXPECT_EQ(list.count(), 2);
-    EXPECT_EQ(w.modemPage->ui.ListBox1->count(), 2);
+    EXPECT_EQ(w.modemPage->ui.foundFilesList->count(), 2);
     EXPECT_EQ(list.item(0), "C:\\JOG\xc3O\\~sock32.dll");
     EXPECT_EQ(list.item(1), "C:\\A\\~insock.dll");
     EXPECT_EQ(list.item(2), "");
     EXPECT_EQ(list.item(-1), "");
     list.clear();
     EXPECT_EQ(list.count(), 0);
-    EXPECT_FALSE(w.modemPage->ui.ListBox1->isVisibleTo(w.modemPage.get()));
+    EXPECT_FALSE(w.modemPage->ui.foundFilesList->isVisibleTo(w.modemPage.get()));
 }
 
 } // namespace

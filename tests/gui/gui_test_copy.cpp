@@ -58,35 +58,35 @@ std::string question(std::string_view drive, std::int64_t free, std::int64_t req
 TEST(SpaceCheck, RequiredSpaceIsTheSelectedEntriesOneToTenAndTheChosenBrowser) {
     const Catalogue c = sizedCatalogue();
     // Second browser: 500 + 1200 + 4000.
-    EXPECT_EQ(spaceQuestion(c, 1, 5700 * 1024), std::nullopt); // equal passes
-    EXPECT_EQ(spaceQuestion(c, 1, 5700 * 1024 - 1), question("C", 5699, 5700));
+    EXPECT_EQ(spaceQuestion(c, Browser::Second, 5700 * 1024), std::nullopt); // equal passes
+    EXPECT_EQ(spaceQuestion(c, Browser::Second, 5700 * 1024 - 1), question("C", 5699, 5700));
     // First browser: 500 + 1200 + 3000; no browser (or no choice at all): the programs alone.
-    EXPECT_EQ(spaceQuestion(c, 0, 4700 * 1024), std::nullopt);
-    EXPECT_EQ(spaceQuestion(c, 0, 4699 * 1024), question("C", 4699, 4700));
-    EXPECT_EQ(spaceQuestion(c, 2, 1700 * 1024), std::nullopt);
-    EXPECT_EQ(spaceQuestion(c, 2, 1699 * 1024), question("C", 1699, 1700));
-    EXPECT_EQ(spaceQuestion(c, -1, 1699 * 1024), question("C", 1699, 1700));
+    EXPECT_EQ(spaceQuestion(c, Browser::First, 4700 * 1024), std::nullopt);
+    EXPECT_EQ(spaceQuestion(c, Browser::First, 4699 * 1024), question("C", 4699, 4700));
+    EXPECT_EQ(spaceQuestion(c, Browser::None, 1700 * 1024), std::nullopt);
+    EXPECT_EQ(spaceQuestion(c, Browser::None, 1699 * 1024), question("C", 1699, 1700));
+    EXPECT_EQ(spaceQuestion(c, Browser::None, 1699 * 1024), question("C", 1699, 1700));
 }
 
 TEST(SpaceCheck, FreeSpaceIsCountedInWholeKbytesWithinThirtyTwoBits) {
     Catalogue c = sizedCatalogue();
     c.settings.destino = "d:\\kit\\";
     // The drive letter exactly as stored; no blank between the figures and "kbytes".
-    EXPECT_EQ(spaceQuestion(c, 1, 1000 * 1024 + 1023), question("d", 1000, 5700));
+    EXPECT_EQ(spaceQuestion(c, Browser::Second, 1000 * 1024 + 1023), question("d", 1000, 5700));
     // An unknown drive (-1 bytes) has 0 kbytes: any need at all asks, none passes.
-    EXPECT_EQ(spaceQuestion(c, 1, -1), question("d", 0, 5700));
+    EXPECT_EQ(spaceQuestion(c, Browser::Second, -1), question("d", 0, 5700));
     Catalogue nothing;
     nothing.settings.destino = "E:\\";
-    EXPECT_EQ(spaceQuestion(nothing, 2, -1), std::nullopt);
+    EXPECT_EQ(spaceQuestion(nothing, Browser::None, -1), std::nullopt);
 
     // A disk of a petabyte shows the largest 32-bit count and is enough for any real kit.
-    EXPECT_EQ(spaceQuestion(c, 1, std::int64_t{1} << 50), std::nullopt);
+    EXPECT_EQ(spaceQuestion(c, Browser::Second, std::int64_t{1} << 50), std::nullopt);
     // Sizes that would overflow a 32-bit sum still add up.
     for (int n = 1; n <= 10; ++n) {
         c.entry(n).instala = 1;
         c.entry(n).tamanho = kMaxKbytes;
     }
-    EXPECT_EQ(spaceQuestion(c, 1, std::int64_t{1} << 50),
+    EXPECT_EQ(spaceQuestion(c, Browser::Second, std::int64_t{1} << 50),
               question("d", kMaxKbytes, 10 * std::int64_t{kMaxKbytes} + 4000));
 }
 
@@ -133,16 +133,17 @@ struct Snapshot {
 class PaintRecorder : public QObject {
 public:
     explicit PaintRecorder(CopyPage& page) : page_(page) {
-        page.ui.Label2->installEventFilter(this);
-        page.ui.Label3->installEventFilter(this);
+        page.ui.programStatusLabel->installEventFilter(this);
+        page.ui.fileStatusLabel->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             const auto& u = page_.ui;
-            shots.push_back(
-                {u.Label2->text(), u.Label3->text(), u.Gauge1->position(), u.Gauge1->maximum(),
-                 u.Gauge2->position(), u.Gauge2->maximum(),
-                 u.Button1->isEnabled() || u.Button2->isEnabled() || u.Button3->isEnabled()});
+            shots.push_back({u.programStatusLabel->text(), u.fileStatusLabel->text(),
+                             u.overallGauge->position(), u.overallGauge->maximum(),
+                             u.fileGauge->position(), u.fileGauge->maximum(),
+                             u.nextButton->isEnabled() || u.exitButton->isEnabled() ||
+                                 u.backButton->isEnabled()});
         }
         return false;
     }
@@ -170,9 +171,9 @@ protected:
     // The wizard on the copy page, the connection page's answers given.
     Wizard& onCopyPage() {
         Wizard& w = makeWizard();
-        w.modemPage->ui.RadioGroup1->button(2)->click();
-        w.modemPage->ui.Edit3->setText("AT&F");
-        w.modemPage->ui.Edit4->setText("ATDT5550100");
+        w.modemPage->ui.portGroup->button(2)->click();
+        w.modemPage->ui.initCommandEdit->setText("AT&F");
+        w.modemPage->ui.dialCommandEdit->setText("ATDT5550100");
         w.copyPage->show();
         return w;
     }
@@ -183,10 +184,12 @@ protected:
     // Only the text, the picture and the (usable) buttons are up.
     void expectIdle(const CopyPage& page) {
         for (const QWidget* widget : std::initializer_list<const QWidget*>{
-                 page.ui.Label4, page.ui.Gauge1, page.ui.Gauge2, page.ui.Label2, page.ui.Label3})
+                 page.ui.sweepLabel, page.ui.overallGauge, page.ui.fileGauge,
+                 page.ui.programStatusLabel, page.ui.fileStatusLabel})
             EXPECT_FALSE(widget->isVisibleTo(&page)) << widget->objectName().toStdString();
-        EXPECT_TRUE(page.ui.Label1->isVisibleTo(&page));
-        for (const QPushButton* button : {page.ui.Button1, page.ui.Button2, page.ui.Button3})
+        EXPECT_TRUE(page.ui.readyLabel->isVisibleTo(&page));
+        for (const QPushButton* button :
+             {page.ui.nextButton, page.ui.exitButton, page.ui.backButton})
             EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
         EXPECT_FALSE(ui.busy());
     }
@@ -203,11 +206,13 @@ TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndShowsTheFinishPage
     } preparing;
     QTimer::singleShot(0, w.copyPage.get(), [&] {
         const auto& u = w.copyPage->ui;
-        preparing = {true, u.Label4->isVisible(), u.Gauge1->isVisible() || u.Gauge2->isVisible(),
-                     u.Button1->isEnabled() || u.Button2->isEnabled() || u.Button3->isEnabled(),
+        preparing = {true, u.sweepLabel->isVisible(),
+                     u.overallGauge->isVisible() || u.fileGauge->isVisible(),
+                     u.nextButton->isEnabled() || u.exitButton->isEnabled() ||
+                         u.backButton->isEnabled(),
                      ui.busy()};
     });
-    w.copyPage->ui.Button1->click();
+    w.copyPage->ui.nextButton->click();
 
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.errors.empty());
@@ -219,7 +224,7 @@ TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndShowsTheFinishPage
 
     // The sweep moved the old library aside and left its scratch list empty.
     EXPECT_EQ(readFile(driveC() / "OLD" / "~insock.zel"), "old stack");
-    EXPECT_EQ(w.modemPage->ui.ListBox1->count(), 0);
+    EXPECT_EQ(w.modemPage->ui.foundFilesList->count(), 0);
 
     // The programs, the system file, the update program and the uninstaller.
     EXPECT_EQ(readFile(kitDir() / "TRUMPET" / "TCPMAN.EXE"), "dialer");
@@ -260,10 +265,10 @@ TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndShowsTheFinishPage
     EXPECT_TRUE(sawNews);
     EXPECT_EQ(recorder.shots.back().file, "\tCopiando NEWSCTL.DLL");
     const auto& u = w.copyPage->ui;
-    EXPECT_EQ(u.Gauge1->maximum(), 2);
-    EXPECT_EQ(u.Gauge1->position(), 2);
-    EXPECT_EQ(u.Gauge2->maximum(), 3);
-    EXPECT_EQ(u.Gauge2->position(), 3);
+    EXPECT_EQ(u.overallGauge->maximum(), 2);
+    EXPECT_EQ(u.overallGauge->position(), 2);
+    EXPECT_EQ(u.fileGauge->maximum(), 3);
+    EXPECT_EQ(u.fileGauge->position(), 3);
 
     // Done: gauges away, default cursor, the finish page up.
     expectIdle(*w.copyPage);
@@ -279,10 +284,10 @@ TEST_F(CopyPageTest, ShortSpaceAsksAndCancelLeavesThePageAsItWas) {
     makeMachine();
     Wizard& w = onCopyPage();
     catalogue.settings.destino = "E:\\KIT\\";
-    w.customInstallPage->ui.RadioGroup1->setItemIndex(2); // no browser
+    w.customInstallPage->ui.browserGroup->setItemIndex(2); // no browser
 
-    ui.answerMessage(2);
-    w.copyPage->ui.Button1->click();
+    ui.answerMessage(ModalOther);
+    w.copyPage->ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, question("E", 0, 1700));
     EXPECT_EQ(ui.boxes[0].caption, "Espa\xe7o em disco");
@@ -302,10 +307,10 @@ TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
     catalogue.settings.destino = "d:\\ZEL\\";
     catalogue.entry(1).tamanho = kMaxKbytes;
     catalogue.entry(3).tamanho = kMaxKbytes;
-    w.customInstallPage->ui.RadioGroup1->setItemIndex(0); // the first browser: 4000 more
+    w.customInstallPage->ui.browserGroup->setItemIndex(0); // the first browser: 4000 more
 
-    ui.answerMessage(2);
-    w.copyPage->ui.Button1->click();
+    ui.answerMessage(ModalOther);
+    w.copyPage->ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
     const std::string& text = ui.boxes[0].text;
     const std::string head = "O drive d aparenta ter apenas ";
@@ -319,8 +324,8 @@ TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
     EXPECT_GT(std::stoll(free), 0) << text;
     expectIdle(*w.copyPage);
 
-    ui.answerMessage(1);
-    w.copyPage->ui.Button1->click();
+    ui.answerMessage(ModalConfirm);
+    w.copyPage->ui.nextButton->click();
     EXPECT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(readFile(medium() / "ZEL" / "NEWS" / "NEWS.EXE"), "news");
     EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
@@ -329,7 +334,7 @@ TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
 TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
     fs::remove(medium() / "NEWS" / "NEWS.EXE");
     Wizard& w = onCopyPage();
-    w.copyPage->ui.Button1->click();
+    w.copyPage->ui.nextButton->click();
 
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_EQ(
@@ -349,7 +354,7 @@ TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
     // The file put in place, the same button again.
     writeFile(medium() / "NEWS" / "NEWS.EXE", "news");
     PaintRecorder recorder(*w.copyPage);
-    w.copyPage->ui.Button1->click();
+    w.copyPage->ui.nextButton->click();
     EXPECT_EQ(ui.errors.size(), 1u);
     ASSERT_FALSE(recorder.shots.empty());
     // The gauges and lines start afresh, not from where the first attempt stopped.
@@ -365,12 +370,12 @@ TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
 TEST_F(CopyPageTest, VoltarAfterTheTypicalPathSkipsTheConnectionPage) {
     Wizard& w = makeWizard();
     w.installTypePage->show();
-    w.installTypePage->ui.Button1->click(); // typical, no port known: the connection page
+    w.installTypePage->ui.nextButton->click(); // typical, no port known: the connection page
     ASSERT_EQ(visiblePages(), QStringList{"ModemPage"});
-    w.modemPage->ui.RadioGroup1->button(0)->click();
-    w.modemPage->ui.Button1->click();
+    w.modemPage->ui.portGroup->button(0)->click();
+    w.modemPage->ui.nextButton->click();
     ASSERT_EQ(visiblePages(), QStringList{"CopyPage"});
-    w.copyPage->ui.Button3->click();
+    w.copyPage->ui.backButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
 }
 

@@ -42,17 +42,17 @@ class CustomTest : public WizardTest {
 protected:
     CustomInstallPage& custom() { return *wizard->customInstallPage; }
     QCheckBox& box(int n) { return *custom().checkBoxes()[static_cast<std::size_t>(n - 1)]; }
-    QString spaceLine() { return custom().ui.Label3->text(); }
+    QString spaceLine() { return custom().ui.spaceLabel->text(); }
     // Clicks land on the indicator: the rest of a wide box beyond its text is no button.
     static void clickIndicator(QAbstractButton& button) {
         QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(6, button.height() / 2));
     }
     void clickBox(int n) { clickIndicator(box(n)); }
-    void clickBrowser(int item) { clickIndicator(*custom().ui.RadioGroup1->button(item)); }
+    void clickBrowser(int item) { clickIndicator(*custom().ui.browserGroup->button(item)); }
     // From the installation-type page by the given type.
     void forwardFromType(int type) {
-        wizard->installTypePage->ui.RadioGroup1->button(type)->click();
-        wizard->installTypePage->ui.Button1->click();
+        wizard->installTypePage->ui.installationTypeGroup->button(type)->click();
+        wizard->installTypePage->ui.nextButton->click();
     }
     void openCustomPage() {
         wizard->installTypePage->show();
@@ -68,7 +68,7 @@ TEST_F(CustomTest, ThreeProgramsShowThreeBoxes) {
         EXPECT_EQ(box(n).isVisibleTo(&custom()), n <= 3) << n;
     EXPECT_EQ(box(2).text(), "Programa 2");
     // 100 + 300 ticked, and the second browser (no configuration program in C:\WINDOWS).
-    EXPECT_EQ(custom().browserChoice(), 1);
+    EXPECT_EQ(custom().browserChoice(), Browser::Second);
     EXPECT_EQ(spaceLine(), "Espaço necessário: 3400k");
 }
 
@@ -76,7 +76,7 @@ TEST_F(CustomTest, TheFirstBrowserIsPreselectedWhereItsConfigurationProgramIs) {
     writeSetup(kitOf(3));
     writeFile(driveC() / "WINDOWS" / "config.exe", "MZ");
     makeWizard();
-    EXPECT_EQ(custom().browserChoice(), 0);
+    EXPECT_EQ(custom().browserChoice(), Browser::First);
     EXPECT_EQ(spaceLine(), "Espaço necessário: 4400k");
 }
 
@@ -94,14 +94,14 @@ TEST_F(CustomTest, TwelveProgramsShowTenAndTheLastTwoKeepTheirFlags) {
     clickBox(1);  // off
     clickBox(10); // on
     EXPECT_EQ(spaceLine(), "Espaço necessário: 6400k");
-    custom().ui.Button2->click();
+    custom().ui.nextButton->click();
     for (int n = 1; n <= 10; ++n)
         EXPECT_EQ(catalogue.entry(n).instala, n == 10 || (n != 1 && n % 2 == 1) ? 1 : 0) << n;
     EXPECT_EQ(catalogue.entry(11).instala, 1);
     EXPECT_EQ(catalogue.entry(12).instala, 0);
 }
 
-TEST_F(CustomTest, TheSpaceLineFollowsEveryClick) {
+TEST_F(CustomTest, TheSpaceLineFollowsEveryChange) {
     writeSetup(kitOf(3));
     makeWizard();
     openCustomPage();
@@ -122,7 +122,7 @@ TEST_F(CustomTest, TheSpaceLineFollowsEveryClick) {
 
     // A click on the programs' frame recomputes the line too.
     catalogue.entry(2).tamanho = -5000;
-    QTest::mouseClick(custom().ui.GroupBox1, Qt::LeftButton, {}, QPoint(3, 100));
+    QTest::mouseClick(custom().ui.programsFrame, Qt::LeftButton, {}, QPoint(3, 100));
     EXPECT_EQ(spaceLine(), "Espaço necessário: -950k");
     EXPECT_TRUE(ui.errors.empty());
 }
@@ -137,9 +137,9 @@ TEST_F(CustomTest, TheDestinationIsStoredTerminated) {
                                                          {" C:\\a b ", " C:\\a b \\"}};
     for (const auto& [typed, stored] : cases) {
         SCOPED_TRACE(typed);
-        custom().ui.Edit1->clear();
-        QTest::keyClicks(custom().ui.Edit1, typed);
-        custom().ui.Button2->click();
+        custom().ui.destinationEdit->clear();
+        QTest::keyClicks(custom().ui.destinationEdit, typed);
+        custom().ui.nextButton->click();
         EXPECT_EQ(catalogue.settings.destino, stored);
         // Busy while storing, and back to the default pointer before the next page.
         ASSERT_GE(ui.cursorHistory.size(), 2u);
@@ -148,7 +148,7 @@ TEST_F(CustomTest, TheDestinationIsStoredTerminated) {
         EXPECT_FALSE(ui.busy());
         // Entry 1 is ticked: the connection page, whose "< Voltar" leads back here.
         EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-        wizard->modemPage->ui.Button3->click();
+        wizard->modemPage->ui.backButton->click();
         ASSERT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
     }
 }
@@ -161,8 +161,8 @@ TEST_F(CustomTest, VoltarStoresNothingAndTheTypicalPathTakesTheLastStored) {
 
     clickBox(3);     // cleared...
     clickBrowser(0); // ...another browser...
-    custom().ui.Edit1->setText("E:\\OUTRO");
-    custom().ui.Button4->click(); // ...and back
+    custom().ui.destinationEdit->setText("E:\\OUTRO");
+    custom().ui.backButton->click(); // ...and back
     EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
     EXPECT_EQ(catalogue.entry(3).instala, 1);
     EXPECT_EQ(catalogue.settings.destino, "C:\\Program Files\\KIT\\");
@@ -172,15 +172,15 @@ TEST_F(CustomTest, VoltarStoresNothingAndTheTypicalPathTakesTheLastStored) {
     forwardFromType(0);
     EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
     EXPECT_EQ(catalogue.entry(3).instala, 1);
-    EXPECT_EQ(custom().browserChoice(), 0);
+    EXPECT_EQ(custom().browserChoice(), Browser::First);
 
     // Back to the custom page: as it was left.
-    wizard->copyPage->ui.Button3->click();
+    wizard->copyPage->ui.backButton->click();
     forwardFromType(1);
     EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
     EXPECT_FALSE(box(3).isChecked());
-    EXPECT_EQ(custom().ui.Edit1->text(), "E:\\OUTRO");
-    EXPECT_EQ(custom().browserChoice(), 0);
+    EXPECT_EQ(custom().ui.destinationEdit->text(), "E:\\OUTRO");
+    EXPECT_EQ(custom().browserChoice(), Browser::First);
 }
 
 TEST_F(CustomTest, EntryOneDecidesTheWayOnFromTheCustomPage) {
@@ -190,12 +190,12 @@ TEST_F(CustomTest, EntryOneDecidesTheWayOnFromTheCustomPage) {
     ASSERT_NE(wizard->modemPage->portIndex(), -1);
     openCustomPage();
     // Selected: the connection page although the port is known.
-    custom().ui.Button2->click();
+    custom().ui.nextButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-    wizard->modemPage->ui.Button3->click();
+    wizard->modemPage->ui.backButton->click();
     // Cleared: the copy page.
     clickBox(1);
-    custom().ui.Button2->click();
+    custom().ui.nextButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
     EXPECT_EQ(catalogue.entry(1).instala, 0);
 }
@@ -207,8 +207,8 @@ TEST_F(CustomTest, TheTypicalPathAsksForThePortOnlyWhenNoneIsKnown) {
     forwardFromType(0);
     EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
     // Entry 1 plays no part on the typical path.
-    wizard->modemPage->ui.RadioGroup1->button(3)->click();
-    wizard->modemPage->ui.Button3->click();
+    wizard->modemPage->ui.portGroup->button(3)->click();
+    wizard->modemPage->ui.backButton->click();
     catalogue.entry(1).instala = 0;
     forwardFromType(0);
     EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});

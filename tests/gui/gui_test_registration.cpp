@@ -39,10 +39,10 @@ protected:
     // "Seguir >", with the notice answered by its own OK button.
     void seguir() {
         ui.answerModal([](QDialog& dialog) {
-            static_cast<FaxNoticeDialog&>(dialog).ui.Button1->click();
+            static_cast<FaxNoticeDialog&>(dialog).ui.okButton->click();
             return 0;
         });
-        page().ui.Button3->click();
+        page().ui.nextButton->click();
     }
     void fillEverything() {
         const char* texts[16] = {"João da Silva", "Rua das Flores", "12",    "",
@@ -53,30 +53,30 @@ protected:
         // Set rather than typed: the test's key simulation knows ASCII keys only.
         for (std::size_t i = 0; i < 15; ++i)
             fields[i]->setText(QString::fromUtf8(texts[i]));
-        // Edit16 keeps the suggestion from upline.
+        // The password field keeps the suggestion from upline.
     }
 };
 
 TEST_F(RegistrationTest, CreationAndLimpar) {
-    EXPECT_EQ(page().ui.Edit16->text(), "sugerida");
+    EXPECT_EQ(page().ui.passwordEdit->text(), "sugerida");
     // cadastro1 is empty: the built-in introduction stays; cadastro2 replaces its label.
-    EXPECT_TRUE(page().ui.Label18->text().startsWith("Preencha todos os dados abaixo"));
-    EXPECT_EQ(page().ui.Label20->text(), "Taxa de R$ 9,90 após o período.");
+    EXPECT_TRUE(page().ui.introLabel->text().startsWith("Preencha todos os dados abaixo"));
+    EXPECT_EQ(page().ui.feeLabel->text(), "Taxa de R$ 9,90 após o período.");
 
     fillEverything();
-    page().ui.ComboBox2->setCurrentIndex(1);
-    page().ui.Button1->click();
+    page().ui.cardBrandBox->setCurrentIndex(1);
+    page().ui.clearButton->click();
     for (QLineEdit* edit : page().edits())
         EXPECT_EQ(edit->text(), "") << edit->objectName().toStdString();
-    EXPECT_EQ(page().ui.ComboBox2->currentIndex(), -1);
-    EXPECT_EQ(page().ui.ComboBox2->currentText(), "");
+    EXPECT_EQ(page().ui.cardBrandBox->currentIndex(), -1);
+    EXPECT_EQ(page().ui.cardBrandBox->currentText(), "");
     EXPECT_TRUE(page().isVisible());
 }
 
 TEST_F(RegistrationTest, PartlyFilledKeyFieldsKeepThePage) {
     // Name and card number without a telephone.
-    type(page().ui.Edit1, "Ana");
-    type(page().ui.Edit14, "4111");
+    type(page().ui.nameEdit, "Ana");
+    type(page().ui.cardNumberEdit, "4111");
     seguir();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "O preenchimento do cadastro est\xe1 INCOMPLETO, por favor, "
@@ -90,10 +90,10 @@ TEST_F(RegistrationTest, PartlyFilledKeyFieldsKeepThePage) {
 }
 
 TEST_F(RegistrationTest, OnlyTheAddressPassesWithoutRegistering) {
-    type(page().ui.Edit2, "Rua A");
-    type(page().ui.Edit6, "Recife");
-    page().ui.ComboBox2->setCurrentIndex(3);
-    page().ui.Button3->click();
+    type(page().ui.streetEdit, "Rua A");
+    type(page().ui.cityEdit, "Recife");
+    page().ui.cardBrandBox->setCurrentIndex(3);
+    page().ui.nextButton->click();
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.modals.empty());
     EXPECT_EQ(printer->chooseCount, 0);
@@ -103,12 +103,12 @@ TEST_F(RegistrationTest, OnlyTheAddressPassesWithoutRegistering) {
 
 TEST_F(RegistrationTest, ACompleteFormIsPrintedOnOnePage) {
     fillEverything();
-    page().ui.ComboBox2->setCurrentIndex(2);
+    page().ui.cardBrandBox->setCurrentIndex(2);
     seguir();
 
     ASSERT_EQ(ui.modals.size(), 1u);
     EXPECT_EQ(ui.modals[0].objectName, "FaxNoticeDialog");
-    EXPECT_EQ(ui.modals[0].result, 1);
+    EXPECT_EQ(ui.modals[0].result, ModalConfirm);
     EXPECT_EQ(printer->chooseCount, 1);
     EXPECT_TRUE(ui.errors.empty());
     EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
@@ -180,37 +180,37 @@ TEST_F(RegistrationTest, ACompleteFormIsPrintedOnOnePage) {
 }
 
 TEST_F(RegistrationTest, TypedCardTextIsNeverPrinted) {
-    type(page().ui.Edit1, "Ana");
-    type(page().ui.Edit11, "555");
-    type(page().ui.Edit14, "4111");
+    type(page().ui.nameEdit, "Ana");
+    type(page().ui.homePhoneEdit, "555");
+    type(page().ui.cardNumberEdit, "4111");
     // Typed without choosing an item.
-    QTest::keyClicks(page().ui.ComboBox2, "Credicard");
+    QTest::keyClicks(page().ui.cardBrandBox, "Credicard");
     seguir();
     ASSERT_EQ(printer->lastDocument().size(), 1u);
     EXPECT_EQ(printer->lastDocument()[0][8].text, "Cart\xe3o     :");
 
     // Chosen, then typed over: the choice is gone with the item's text.
-    wizard->installTypePage->ui.Button3->click(); // back to the registration page
-    page().ui.ComboBox2->setCurrentIndex(1);
-    ASSERT_EQ(page().ui.ComboBox2->currentText(), "VISA");
-    page().ui.ComboBox2->lineEdit()->selectAll();
-    QTest::keyClicks(page().ui.ComboBox2, "Outra");
-    EXPECT_EQ(page().ui.ComboBox2->currentText(), "Outra");
+    wizard->installTypePage->ui.backButton->click(); // back to the registration page
+    page().ui.cardBrandBox->setCurrentIndex(1);
+    ASSERT_EQ(page().ui.cardBrandBox->currentText(), "VISA");
+    page().ui.cardBrandBox->lineEdit()->selectAll();
+    QTest::keyClicks(page().ui.cardBrandBox, "Outra");
+    EXPECT_EQ(page().ui.cardBrandBox->currentText(), "Outra");
     seguir();
     ASSERT_EQ(printer->lastDocument().size(), 1u);
     EXPECT_EQ(printer->lastDocument()[0][8].text, "Cart\xe3o     :");
 
     // Chosen from the list: printed.
-    wizard->installTypePage->ui.Button3->click();
-    page().ui.ComboBox2->setCurrentIndex(4);
+    wizard->installTypePage->ui.backButton->click();
+    page().ui.cardBrandBox->setCurrentIndex(4);
     seguir();
     EXPECT_EQ(printer->lastDocument()[0][8].text, "Cart\xe3o     :Sollo");
 }
 
 TEST_F(RegistrationTest, ACancelledPrintDialogStillMovesOn) {
-    type(page().ui.Edit1, "Ana");
-    type(page().ui.Edit12, "555");
-    type(page().ui.Edit14, "4111");
+    type(page().ui.nameEdit, "Ana");
+    type(page().ui.officePhoneEdit, "555");
+    type(page().ui.cardNumberEdit, "4111");
     printer->answerChoose(false);
     seguir();
     EXPECT_EQ(ui.modals.size(), 1u);
@@ -221,9 +221,9 @@ TEST_F(RegistrationTest, ACancelledPrintDialogStillMovesOn) {
 }
 
 TEST_F(RegistrationTest, APrintingErrorIsReportedAndThePageStays) {
-    type(page().ui.Edit1, "Ana");
-    type(page().ui.Edit12, "555");
-    type(page().ui.Edit14, "4111");
+    type(page().ui.nameEdit, "Ana");
+    type(page().ui.officePhoneEdit, "555");
+    type(page().ui.cardNumberEdit, "4111");
     printer->setOutputFile(tmp / "no such directory" / "out.pdf");
     seguir();
     EXPECT_EQ(ui.errors.size(), 1u);

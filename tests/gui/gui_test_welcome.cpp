@@ -44,10 +44,10 @@ protected:
     static QColor colourOf(const QLabel& label) {
         return label.pixmap().toImage().pixelColor(0, 0);
     }
-    void doubleClick(int k) { QTest::mouseDClick(&sponsor(k), Qt::LeftButton); }
+    void openSponsor(int k) { QTest::mouseDClick(&sponsor(k), Qt::LeftButton); }
     void backFromTheLicence() {
-        welcome().ui.Button1->click();
-        wizard->licencePage->ui.Button2->click();
+        welcome().ui.nextButton->click();
+        wizard->licencePage->ui.backButton->click();
         ASSERT_TRUE(welcome().isVisible());
     }
 };
@@ -83,11 +83,11 @@ TEST_F(WelcomeTest, SponsorsAreReadFromTheirSections) {
     // No section at all.
     EXPECT_FALSE(shown(5));
     EXPECT_EQ(welcome().sponsorProgram(5), "D:\\");
-    EXPECT_FALSE(welcome().ui.Label2->isVisibleTo(&welcome()));
+    EXPECT_FALSE(welcome().ui.messageLabel->isVisibleTo(&welcome()));
     EXPECT_TRUE(ui.errors.empty());
 
     // A double click on sponsor 4, whose program is only its directory, does nothing.
-    doubleClick(4);
+    openSponsor(4);
     EXPECT_FALSE(wizard->sponsorPicture->isVisible());
     EXPECT_EQ(ui.minimiseCount, 0);
 }
@@ -118,19 +118,19 @@ TEST_F(WelcomeTest, APictureIsShownFullScreenUntilClicked) {
     SponsorPictureWindow& page = *wizard->sponsorPicture;
 
     // A missing file and a file that is no picture show nothing.
-    doubleClick(3);
-    doubleClick(2);
+    openSponsor(3);
+    openSponsor(2);
     EXPECT_FALSE(page.isVisible());
 
-    doubleClick(1);
+    openSponsor(1);
     ASSERT_TRUE(page.isVisible());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(page.geometry(), screen);
-    EXPECT_EQ(page.ui.Image1->geometry(), QRect(QPoint(0, 0), screen.size()));
+    EXPECT_EQ(page.ui.sponsorPicture->geometry(), QRect(QPoint(0, 0), screen.size()));
     // Unscaled and centred.
-    EXPECT_EQ(page.ui.Image1->pixmap().size(), QSize(120, 80));
-    EXPECT_FALSE(page.ui.Image1->hasScaledContents());
-    EXPECT_EQ(page.ui.Image1->alignment(), Qt::AlignCenter);
+    EXPECT_EQ(page.ui.sponsorPicture->pixmap().size(), QSize(120, 80));
+    EXPECT_FALSE(page.ui.sponsorPicture->hasScaledContents());
+    EXPECT_EQ(page.ui.sponsorPicture->alignment(), Qt::AlignCenter);
     const QImage onScreen = page.grab().toImage();
     EXPECT_EQ(onScreen.pixelColor(screen.width() / 2, screen.height() / 2), QColor(Qt::magenta));
     EXPECT_NE(onScreen.pixelColor(2, 2), QColor(Qt::magenta));
@@ -138,7 +138,7 @@ TEST_F(WelcomeTest, APictureIsShownFullScreenUntilClicked) {
     EXPECT_TRUE(welcome().isVisible());
     EXPECT_EQ(ui.minimiseCount, 0);
 
-    QTest::mouseClick(page.ui.Image1, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(page.ui.sponsorPicture, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(page.isVisible());
     EXPECT_TRUE(welcome().isVisible());
     EXPECT_TRUE(ui.errors.empty());
@@ -152,7 +152,7 @@ TEST_F(WelcomeTest, AProgramRunsWhileTheWizardStepsAside) {
     writeProgram(medium() / "jogo2.exe", trace);
     start();
 
-    doubleClick(1);
+    openSponsor(1);
     // Waited for: its trace is there as soon as the double click returns.
     EXPECT_EQ(readFile(trace), "ran\n");
     EXPECT_EQ(ui.minimiseCount, 1);
@@ -160,7 +160,7 @@ TEST_F(WelcomeTest, AProgramRunsWhileTheWizardStepsAside) {
     EXPECT_FALSE(wizard->sponsorPicture->isVisible());
 
     // A lower-case extension is a program too.
-    doubleClick(2);
+    openSponsor(2);
     EXPECT_EQ(readFile(trace), "ran\nran\n");
     EXPECT_EQ(ui.minimiseCount, 2);
     EXPECT_EQ(ui.restoreCount, 2);
@@ -172,7 +172,7 @@ TEST_F(WelcomeTest, AProgramThatCannotStartIsReportedAndTheWizardComesBack) {
     writeFile(medium() / "QUEBRADO.EXE", "MZ not for this machine");
     fs::permissions(medium() / "QUEBRADO.EXE", fs::perms::owner_read | fs::perms::owner_write);
     start();
-    doubleClick(1);
+    openSponsor(1);
     EXPECT_EQ(ui.minimiseCount, ui.restoreCount);
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_NE(ui.errors[0].find("D:\\QUEBRADO.EXE"), std::string::npos);
@@ -206,8 +206,8 @@ TEST_F(WelcomeTest, ReturningFromTheLicenceReadsEverythingAgain) {
     EXPECT_TRUE(shown(5));
     EXPECT_EQ(colourOf(sponsor(5)), QColor(Qt::blue));
     // The message keeps its label, emptied.
-    EXPECT_TRUE(welcome().ui.Label2->isVisible());
-    EXPECT_EQ(welcome().ui.Label2->text(), "");
+    EXPECT_TRUE(welcome().ui.messageLabel->isVisible());
+    EXPECT_EQ(welcome().ui.messageLabel->text(), "");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -216,11 +216,12 @@ TEST_F(WelcomeTest, ReturningFromTheLicenceReadsEverythingAgain) {
 TEST_F(WelcomeTest, LicenceLinesFromAnyLineEnd) {
     writeSetup("[Principal]\r\nlicensa=DOCS\\LICENCA.TXT\r\n");
     writeFile(medium() / "DOCS" / "LICENCA.TXT", "Um\r\n\r\nDois\rTr\xeas\n\rQuatro\r\n");
-    EXPECT_EQ(makeWizard().licencePage->ui.Memo1->toPlainText(), "Um\n\nDois\nTrês\n\nQuatro");
-    EXPECT_TRUE(wizard->licencePage->ui.Memo1->isReadOnly());
+    EXPECT_EQ(makeWizard().licencePage->ui.licenceText->toPlainText(),
+              "Um\n\nDois\nTrês\n\nQuatro");
+    EXPECT_TRUE(wizard->licencePage->ui.licenceText->isReadOnly());
 
     writeFile(medium() / "DOCS" / "LICENCA.TXT", "");
-    EXPECT_EQ(makeWizard().licencePage->ui.Memo1->toPlainText(), "");
+    EXPECT_EQ(makeWizard().licencePage->ui.licenceText->toPlainText(), "");
     EXPECT_TRUE(ui.errors.empty());
 }
 

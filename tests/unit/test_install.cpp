@@ -315,7 +315,7 @@ TEST_F(InstallRunTest, MissingFileStopsTheRunWithItsPaths) {
         run();
         FAIL() << "the run went through";
     } catch (const PlatformError& e) {
-        EXPECT_NE(dynamic_cast<const EFileCopyError*>(&e), nullptr);
+        EXPECT_NE(dynamic_cast<const FileCopyError*>(&e), nullptr);
         EXPECT_STREQ(e.what(), "Erro copiando arquivo D:\\UM\\F5.EXE para C:\\ZEL\\F5.EXE");
     }
     fs::path zel = driveC() / "ZEL";
@@ -339,7 +339,7 @@ TEST_F(InstallRunTest, FailingSystemFileNamesTheSystemDirectory) {
     try {
         run();
         FAIL() << "the run went through";
-    } catch (const EFileCopyError& e) {
+    } catch (const FileCopyError& e) {
         EXPECT_STREQ(
             e.what(),
             "Erro copiando arquivo D:\\SIS\\CTL3D.DLL para C:\\WINDOWS\\SYSTEM\\CTL3D.DLL");
@@ -350,7 +350,7 @@ TEST_F(InstallRunTest, FailingSystemFileNamesTheSystemDirectory) {
 TEST_F(InstallRunTest, SourceEqualToTargetRaisesAndLeavesTheFile) {
     catalogue.settings.destino = "D:\\";
     addEntry(1, "Mesmo", "", {{1, "SAME.EXE"}}, {});
-    EXPECT_THROW(run(), EFileCopyError);
+    EXPECT_THROW(run(), FileCopyError);
     EXPECT_EQ(readFile(medium() / "SAME.EXE"), "Mesmo:SAME.EXE");
 }
 
