@@ -102,13 +102,12 @@ void CopyPage::next() {
     } buttonsOff(*this);
 
     const std::string sourceDir = zel::sourceDirectory(platform.machine.programPath());
-    int result = 0;
     try {
         platform.ui.setBusyCursor(true);
         ui.sweepLabel->show();
         repaint();
         platform.ui.processEvents();
-        zel::socketLibrarySweep(platform.files, catalogue, sourceDir, w.modemPage->foundFiles(),
+        zel::socketLibrarySweep(platform.files, catalogue, sourceDir,
                                 [&platform] { platform.ui.processEvents(); });
         ui.sweepLabel->hide();
 
@@ -123,22 +122,14 @@ void CopyPage::next() {
         repaint();
         zel::QtGauge overall(*ui.overallGauge), file(*ui.fileGauge);
         zel::QtStatusLine programStatus(*ui.programStatusLabel), fileStatus(*ui.fileStatusLabel);
-        result = zel::installationRun(platform.files, catalogue, sourceDir, overall, file,
-                                      programStatus, fileStatus);
+        zel::installationRun(platform.files, catalogue, sourceDir, overall, file, programStatus,
+                             fileStatus);
     } catch (const std::exception& e) {
         // A file that could not be copied (its message names it): the page stays usable, so the
         // user can put the file in place and try again, or leave. What was done stays done.
         showIdle();
         platform.ui.setBusyCursor(false);
         platform.ui.reportError(e.what());
-        return;
-    }
-
-    if (result != 0) {
-        platform.ui.setBusyCursor(false);
-        platform.ui.messageBox("Erro durante a instala\xe7\xe3o", "Aten\xe7\xe3o",
-                               zel::MsgButtons::Ok);
-        platform.ui.quit();
         return;
     }
 

@@ -8,7 +8,6 @@
 
 #include <QPixmap>
 
-#include <memory>
 #include <string>
 
 namespace {
@@ -20,7 +19,6 @@ constexpr const char* kModemInitKey =
 
 ModemPage::ModemPage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    foundFiles_ = std::make_unique<zel::ListBoxFoundFiles>(*ui.foundFilesList);
     ui.pagePicture->setPixmap(zel::ownPicture("connection.bmp"));
     whenClicked(ui.nextButton, &ModemPage::next);
     whenClicked(ui.exitButton, &ModemPage::requestExit);

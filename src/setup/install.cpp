@@ -204,9 +204,9 @@ bool fileCopy(Files& files, std::string_view source, std::string_view destinatio
     }
 }
 
-int installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
-                    Gauge& overall, Gauge& file, StatusLine& programStatus,
-                    StatusLine& fileStatus) {
+void installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
+                     Gauge& overall, Gauge& file, StatusLine& programStatus,
+                     StatusLine& fileStatus) {
     const SetupSettings& s = catalogue.settings;
     const std::string source(sourceDir);
     // Directory creation failures surface as a failed copy of the entry's first file.
@@ -266,7 +266,6 @@ int installationRun(Files& files, const Catalogue& catalogue, std::string_view s
     fileCopy(files, updateDir + s.bbsicone, s.destino + s.bbsicone);
     fileCopy(files, source + s.uninstall_diretorio + s.uninstall_programa,
              withTrailingBackslash(files.machine().windowsDirectory()) + "zelun.exe");
-    return 0;
 }
 
 } // namespace zel

@@ -10,7 +10,6 @@
 #include "pages/CustomInstallPage.h"
 
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -155,23 +154,6 @@ TEST_F(ConnectionPageTest, ModemSettingsCarryTheTypedCommandsInTheWindowsCodePag
     EXPECT_EQ(modem.portIndex, 1);
     EXPECT_EQ(modem.initCommand, "AT&F \xc7");
     EXPECT_EQ(modem.dialCommand, "ATDT 0xx11 5550100");
-}
-
-TEST_F(ConnectionPageTest, FoundFilesLiveInTheHiddenListBox) {
-    Wizard& w = makeWizard();
-    FoundFilesList& list = w.modemPage->foundFiles();
-    EXPECT_EQ(list.count(), 0);
-    list.append("C:\\JOG\xc3O\\~sock32.dll"); // code page 1252 bytes, the UTF-8 look-alike too
-    list.append("C:\\A\\~insock.dll");
-    EXPECT_EQ(list.count(), 2);
-    EXPECT_EQ(w.modemPage->ui.foundFilesList->count(), 2);
-    EXPECT_EQ(list.item(0), "C:\\JOG\xc3O\\~sock32.dll");
-    EXPECT_EQ(list.item(1), "C:\\A\\~insock.dll");
-    EXPECT_EQ(list.item(2), "");
-    EXPECT_EQ(list.item(-1), "");
-    list.clear();
-    EXPECT_EQ(list.count(), 0);
-    EXPECT_FALSE(w.modemPage->ui.foundFilesList->isVisibleTo(w.modemPage.get()));
 }
 
 } // namespace
