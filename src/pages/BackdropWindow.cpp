@@ -21,10 +21,10 @@ std::vector<BackgroundBand> backgroundBands(int height) {
     return bands;
 }
 
-BackdropWindow::BackdropWindow(Wizard& wizard)
-    : PageWindow(wizard, Role::Backdrop,
-            Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
-                Qt::WindowDoesNotAcceptFocus) {
+BackdropWindow::BackdropWindow(zel::Platform& platform)
+    : PageWindow(platform, Role::Backdrop,
+                 Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
+                     Qt::WindowDoesNotAcceptFocus) {
     ui.setupUi(this);
     ui.backgroundPicture->installEventFilter(this);
     finishLayout(nullptr);

@@ -1,15 +1,11 @@
 #include "pages/CopyPage.h"
 
-#include "pages/ModemPage.h"
-#include "setup/network_stack.h"
-#include "pages/FinishPage.h"
-#include "winemu/platform.h"
 #include "qt/qt_pictures.h"
+#include "qt/qt_progress.h"
 #include "setup/catalogue.h"
 #include "setup/install.h"
-#include "qt/qt_progress.h"
-#include "pages/InstallTypePage.h"
-#include "pages/CustomInstallPage.h"
+#include "setup/network_stack.h"
+#include "winemu/platform.h"
 
 #include <QPixmap>
 
@@ -57,7 +53,10 @@ std::optional<std::string> spaceQuestion(const Catalogue& catalogue, Browser bro
 
 } // namespace zel
 
-CopyPage::CopyPage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                   const zel::Choices& choices)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
+      catalogue_(catalogue), choices_(choices) {
     ui.setupUi(this);
     ui.pagePicture->setPixmap(zel::ownPicture("copy.bmp"));
     whenClicked(ui.nextButton, &CopyPage::next);
@@ -80,12 +79,11 @@ void CopyPage::showIdle() {
 }
 
 void CopyPage::next() {
-    Wizard& w = wizard_;
-    zel::Platform& platform = w.platform;
-    const zel::Catalogue& catalogue = w.catalogue;
+    zel::Platform& platform = platform_;
+    const zel::Catalogue catalogue = zel::chosenCatalogue(catalogue_, choices_);
 
     const std::optional<std::string> question = zel::spaceQuestion(
-        catalogue, w.customInstallPage->browserChoice(),
+        catalogue, choices_.browser,
         platform.files.diskFree(zel::destinationDrive(catalogue.settings.destino)));
     if (question && platform.ui.messageBox(*question, "Espa\xe7o em disco",
                                            zel::MsgButtons::OkCancel) != zel::ModalConfirm)
@@ -134,21 +132,7 @@ void CopyPage::next() {
     }
 
     showIdle();
-    zel::dialerSettingsUpdate(platform.files, catalogue, w.modemPage->modemSettings());
+    zel::dialerSettingsUpdate(platform.files, catalogue, choices_.modem);
     platform.ui.setBusyCursor(false);
-    w.goToPage(*this, *w.finishPage);
-}
-
-void CopyPage::requestExit() {
-    wizard_.confirmAndEnd();
-}
-
-void CopyPage::back() {
-    Wizard& w = wizard_;
-    if (w.installTypePage->installationType() == zel::InstallationType::Typical)
-        w.goToPage(*this, *w.installTypePage);
-    else if (w.catalogue.entry(1).instala == 1)
-        w.goToPage(*this, *w.modemPage); // the custom path passed the connection page
-    else
-        w.goToPage(*this, *w.customInstallPage);
+    emit nextRequested();
 }

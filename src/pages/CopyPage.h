@@ -1,6 +1,6 @@
 #pragma once
 // The copy page: checks the space, prepares the machine and copies the selected programs.
-#include "pages/Wizard.h"
+#include "pages/PageWindow.h"
 #include "setup/choices.h"
 #include "ui_CopyPage.h"
 
@@ -32,16 +32,22 @@ class CopyPage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit CopyPage(Wizard& wizard);
+    // Installs what the choices say, from the catalogue.
+    CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue, const zel::Choices& choices);
 
     Ui::CopyPage ui;
 
+    // Checks the space, prepares the machine, copies the programs and configures the dialer;
+    // moves on once all of it succeeded.
     void next();
-    void requestExit();
-    void back();
+    void requestExit() { emit exitRequested(); }
+    void back() { emit backRequested(); }
 
 private:
     // Back to the page as it stood before "Seguir >": only the text, the picture and the buttons.
     void showIdle();
     void setButtonsEnabled(bool enabled);
+
+    const zel::Catalogue& catalogue_;
+    const zel::Choices& choices_;
 };

@@ -50,8 +50,8 @@ public:
 
 } // namespace
 
-DirectoryChooser::DirectoryChooser(Wizard& wizard)
-    : PageWindow(wizard, Role::Dialog, kTitleOnly | Qt::WindowStaysOnTopHint) {
+DirectoryChooser::DirectoryChooser(zel::Platform& platform)
+    : PageWindow(platform, Role::Dialog, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
     ui.directoryList->setItemDelegate(new DirectoryLines(ui.directoryList));
     ui.directoryList->setIconSize(QSize(kItemHeight - 2, kItemHeight - 2));
@@ -69,7 +69,7 @@ DirectoryChooser::DirectoryChooser(Wizard& wizard)
 }
 
 void DirectoryChooser::create() {
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     const QIcon driveIcon(zel::ownPicture("drive.xpm"));
     for (const char letter : platform.files.listDrives())
         ui.driveBox->addItem(driveIcon, QString(QLatin1Char(lowerCase(letter))) + ':',
@@ -96,7 +96,7 @@ void DirectoryChooser::showDriveOfList() {
 }
 
 void DirectoryChooser::fillLines() {
-    zel::Files& files = wizard_.platform.files;
+    zel::Files& files = platform_.files;
     QListWidget& list = *ui.directoryList;
     list.clear();
 
@@ -131,7 +131,7 @@ void DirectoryChooser::fillLines() {
 }
 
 void DirectoryChooser::changeDirectory(const std::string& path) {
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     zel::Machine& machine = platform.machine;
     const std::string previous = machine.currentDirectory();
     platform.files.enter(path); // raises when it cannot be reached
@@ -158,7 +158,7 @@ void DirectoryChooser::driveChosen() {
     const char letter = ui.driveBox->currentData().toChar().toLatin1();
     if (letter == upperCase(directory_.front()))
         return;
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     const auto last = lastOnDrive_.find(letter);
     const std::string target =
         last != lastOnDrive_.end() ? last->second : platform.files.currentDirectoryOf(letter);

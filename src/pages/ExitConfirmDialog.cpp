@@ -1,8 +1,8 @@
 #include "pages/ExitConfirmDialog.h"
 
-ExitConfirmDialog::ExitConfirmDialog(Wizard& wizard)
-    : PageWindow(wizard, Role::Dialog,
-            kTitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+ExitConfirmDialog::ExitConfirmDialog(zel::Platform& platform)
+    : PageWindow(platform, Role::Dialog,
+                 kTitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     ui.setupUi(this);
     whenClicked(ui.noButton, &ExitConfirmDialog::no);
     whenClicked(ui.yesButton, &ExitConfirmDialog::yes);

@@ -1,13 +1,13 @@
 #pragma once
 // The exit confirmation: "Sim" confirms; "Não", Escape and the close box give the other result.
+#include "pages/PageWindow.h"
 #include "ui_ExitConfirmDialog.h"
-#include "pages/Wizard.h"
 
 class ExitConfirmDialog : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit ExitConfirmDialog(Wizard& wizard);
+    explicit ExitConfirmDialog(zel::Platform& platform);
 
     Ui::ExitConfirmDialog ui;
 

@@ -1,8 +1,8 @@
 #include "pages/FaxNoticeDialog.h"
 
-FaxNoticeDialog::FaxNoticeDialog(Wizard& wizard)
-    : PageWindow(wizard, Role::Dialog,
-            kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
+FaxNoticeDialog::FaxNoticeDialog(zel::Platform& platform)
+    : PageWindow(platform, Role::Dialog,
+                 kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
     ui.setupUi(this);
     whenClicked(ui.okButton, &FaxNoticeDialog::confirm);
     finishLayout(ui.okButton);

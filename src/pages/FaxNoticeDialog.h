@@ -1,13 +1,13 @@
 #pragma once
 // The registration notice: where to send the fax, before the print dialog.
+#include "pages/PageWindow.h"
 #include "ui_FaxNoticeDialog.h"
-#include "pages/Wizard.h"
 
 class FaxNoticeDialog : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit FaxNoticeDialog(Wizard& wizard);
+    explicit FaxNoticeDialog(zel::Platform& platform);
 
     Ui::FaxNoticeDialog ui;
 

@@ -1,13 +1,15 @@
 #include "pages/FinishPage.h"
 
+#include "qt/qt_pictures.h"
 #include "setup/finish.h"
 #include "winemu/platform.h"
-#include "qt/qt_pictures.h"
-#include "pages/CustomInstallPage.h"
 
 #include <QPixmap>
 
-FinishPage::FinishPage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+FinishPage::FinishPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                       const zel::Choices& choices)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
+      catalogue_(catalogue), choices_(choices) {
     ui.setupUi(this);
     ui.pagePicture->setPixmap(zel::ownPicture("finish.bmp"));
     whenClicked(ui.finishButton, &FinishPage::finish);
@@ -15,17 +17,18 @@ FinishPage::FinishPage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOn
 }
 
 FinishPage::~FinishPage() {
-    wizard_.platform.progman.close();
+    platform_.progman.close();
 }
 
 void FinishPage::finish() {
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     // The sequence blocks the window; a second click must not start it again meanwhile.
     ui.finishButton->setEnabled(false);
     ui.finishButton->repaint();
     platform.ui.setBusyCursor(true);
     try {
-        zel::runFinishSequence(platform, wizard_.catalogue, wizard_.customInstallPage->browserChoice());
+        zel::runFinishSequence(platform, zel::chosenCatalogue(catalogue_, choices_),
+                               choices_.browser);
         // Program Manager has every macro before the wizard goes; the hourglass stays while
         // it executes them.
         platform.progman.close();
@@ -36,5 +39,5 @@ void FinishPage::finish() {
         throw;
     }
     platform.ui.setBusyCursor(false);
-    platform.ui.quit();
+    emit nextRequested();
 }

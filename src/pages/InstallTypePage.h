@@ -1,6 +1,6 @@
 #pragma once
 // The installation-type page: typical or custom installation.
-#include "pages/Wizard.h"
+#include "pages/PageWindow.h"
 #include "setup/choices.h"
 #include "ui_InstallTypePage.h"
 
@@ -8,16 +8,12 @@ class InstallTypePage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit InstallTypePage(Wizard& wizard);
+    // Shows the choices' installation type and keeps it as the user selects another.
+    InstallTypePage(zel::Platform& platform, zel::Choices& choices);
 
     Ui::InstallTypePage ui;
 
-    // The installation type, as its item is selected.
-    zel::InstallationType installationType() const {
-        return static_cast<zel::InstallationType>(ui.installationTypeGroup->itemIndex());
-    }
-
-    void next();
-    void requestExit();
-    void back();
+    void next() { emit nextRequested(); }
+    void requestExit() { emit exitRequested(); }
+    void back() { emit backRequested(); }
 };

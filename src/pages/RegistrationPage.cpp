@@ -1,15 +1,13 @@
 #include "pages/RegistrationPage.h"
 
-#include "winemu/platform.h"
-#include "pages/FaxNoticeDialog.h"
 #include "setup/catalogue.h"
-#include "pages/LicencePage.h"
-#include "pages/InstallTypePage.h"
+#include "winemu/platform.h"
 
 #include <QLineEdit>
 
-RegistrationPage::RegistrationPage(Wizard& wizard)
-    : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                                   zel::Choices& choices)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices) {
     ui.setupUi(this);
     whenClicked(ui.clearButton, &RegistrationPage::clearForm);
     whenClicked(ui.backButton, &RegistrationPage::back);
@@ -17,10 +15,18 @@ RegistrationPage::RegistrationPage(Wizard& wizard)
     connect(ui.cardBrandBox->lineEdit(), &QLineEdit::textEdited, this,
             [this](const QString& text) { run([this, text] { cardBrandEdited(text); }); });
     finishLayout(ui.nameEdit);
-    run([this] { create(); });
+    run([this, &catalogue] {
+        const zel::SetupSettings& settings = catalogue.settings;
+        clearForm();
+        ui.passwordEdit->setText(zel::toQt(settings.upline));
+        if (!settings.cadastro1.empty())
+            ui.introLabel->setText(zel::toQt(settings.cadastro1));
+        if (!settings.cadastro2.empty())
+            ui.feeLabel->setText(zel::toQt(settings.cadastro2));
+    });
 }
 
-std::array<QLineEdit*, 16> RegistrationPage::edits() const {
+std::array<QLineEdit*, zel::kRegistrationFields.size()> RegistrationPage::fields() const {
     return {ui.nameEdit,       ui.streetEdit,     ui.numberEdit,     ui.flatEdit,
             ui.complementEdit, ui.cityEdit,       ui.stateEdit,      ui.postcodeEdit,
             ui.birthDateEdit,  ui.professionEdit, ui.homePhoneEdit,  ui.officePhoneEdit,
@@ -29,23 +35,13 @@ std::array<QLineEdit*, 16> RegistrationPage::edits() const {
 
 zel::RegistrationForm RegistrationPage::registrationForm() const {
     zel::RegistrationForm form;
-    const auto fields = edits();
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        form.edit[i] = zel::fromQt(fields[i]->text());
+    const auto edits = fields();
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        form.*zel::kRegistrationFields[i] = zel::fromQt(edits[i]->text());
     const int brand = ui.cardBrandBox->currentIndex();
     if (brand >= 0)
         form.cardBrand = zel::fromQt(ui.cardBrandBox->itemText(brand));
     return form;
-}
-
-void RegistrationPage::create() {
-    const zel::SetupSettings& settings = wizard_.catalogue.settings;
-    clearForm();
-    ui.passwordEdit->setText(zel::toQt(settings.upline));
-    if (!settings.cadastro1.empty())
-        ui.introLabel->setText(zel::toQt(settings.cadastro1));
-    if (!settings.cadastro2.empty())
-        ui.feeLabel->setText(zel::toQt(settings.cadastro2));
 }
 
 void RegistrationPage::cardBrandEdited(const QString& text) {
@@ -63,29 +59,25 @@ void RegistrationPage::cardBrandEdited(const QString& text) {
 void RegistrationPage::clearForm() {
     ui.cardBrandBox->setCurrentIndex(-1);
     ui.cardBrandBox->clearEditText();
-    for (QLineEdit* edit : edits())
+    for (QLineEdit* edit : fields())
         edit->clear();
 }
 
-void RegistrationPage::back() {
-    wizard_.goToPage(*this, *wizard_.licencePage);
-}
-
 void RegistrationPage::next() {
-    zel::Platform& platform = wizard_.platform;
-    const zel::RegistrationForm form = registrationForm();
+    choices_.registration = registrationForm();
+    const zel::RegistrationForm& form = choices_.registration;
     switch (zel::completeness(form)) {
     case zel::Completeness::Complete:
-        platform.ui.showModal(*wizard_.faxNoticeDialog); // its answer is only "OK"
+        emit faxNoticeRequested();
         // A declined print dialog still moves on: the subscriber may register later.
-        if (platform.printer.choosePrinter())
-            zel::printRegistration(platform.printer, form);
+        if (platform_.printer.choosePrinter())
+            zel::printRegistration(platform_.printer, form);
         break;
     case zel::Completeness::Empty:
         break; // passes without registering
     case zel::Completeness::Incomplete:
-        platform.ui.messageBox(zel::kIncompleteMessage, "Aviso", zel::MsgButtons::Ok);
+        platform_.ui.messageBox(zel::kIncompleteMessage, "Aviso", zel::MsgButtons::Ok);
         return;
     }
-    wizard_.goToPage(*this, *wizard_.installTypePage);
+    emit nextRequested();
 }

@@ -1,16 +1,23 @@
 #include "pages/SponsorPictureWindow.h"
 
+#include "qt/qt_pictures.h"
+#include "winemu/platform.h"
+
 #include <QEvent>
 #include <QMouseEvent>
 
-SponsorPictureWindow::SponsorPictureWindow(Wizard& wizard)
-    : PageWindow(wizard, Role::Backdrop,
-            Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+SponsorPictureWindow::SponsorPictureWindow(zel::Platform& platform)
+    : PageWindow(platform, Role::Backdrop,
+                 Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
     // The screen's edges around a small picture are black (finishLayout), like the background
     // behind.
     ui.sponsorPicture->installEventFilter(this);
     finishLayout(nullptr);
+}
+
+bool SponsorPictureWindow::loadPicture(const std::string& path) {
+    return zel::loadPicture(*ui.sponsorPicture, platform_.machine, path);
 }
 
 void SponsorPictureWindow::onShow() {
@@ -28,8 +35,4 @@ bool SponsorPictureWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return PageWindow::eventFilter(watched, event);
-}
-
-void SponsorPictureWindow::hidePicture() {
-    hide();
 }

@@ -1,35 +1,26 @@
 #include "pages/WelcomePage.h"
 
+#include "qt/qt_pictures.h"
+#include "setup/catalogue.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/platform.h"
 #include "winemu/profile.h"
-#include "qt/qt_pictures.h"
 #include "winemu/winpath.h"
-#include "setup/catalogue.h"
-#include "pages/LicencePage.h"
-#include "pages/SponsorPictureWindow.h"
-#include "pages/BackdropWindow.h"
 
 #include <QEvent>
 #include <QPixmap>
 
-std::string underProgramFiles(const std::string& destino, const std::string& programFilesDir) {
-    std::string result = destino;
-    if (programFilesDir.find(':') != std::string::npos)
-        result.erase(0, std::min<std::size_t>(2, result.size()));
-    return programFilesDir + result;
-}
-
-WelcomePage::WelcomePage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+WelcomePage::WelcomePage(zel::Platform& platform)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
+    setWindowTitle(QStringLiteral("ZEL - Windows 95/NT"));
     ui.pagePicture->setPixmap(zel::ownPicture("welcome.bmp"));
     whenClicked(ui.nextButton, &WelcomePage::next);
     whenClicked(ui.exitButton, &WelcomePage::requestExit);
     for (int k = 1; k <= kSponsors; ++k)
         sponsorPicture(k)->installEventFilter(this);
     finishLayout(ui.nextButton);
-    run([this] { create(); });
 }
 
 QLabel* WelcomePage::sponsorPicture(int k) const {
@@ -43,25 +34,10 @@ const std::string& WelcomePage::sponsorProgram(int k) const {
     return sponsorPrograms_.at(static_cast<std::size_t>(k - 1));
 }
 
-void WelcomePage::create() {
-    zel::Platform& platform = wizard_.platform;
-    zel::Catalogue& catalogue = wizard_.catalogue;
-    const std::string program = platform.machine.programPath();
-
-    catalogue.load(zel::ProfileFile(platform.machine, zel::setupDescriptionPath(program)));
-    setWindowTitle(QStringLiteral("ZEL - Windows 95/NT"));
-    if (!catalogue.settings.StartWave.empty())
-        platform.sound.playWave(zel::sourceDirectory(program) + catalogue.settings.StartWave);
-
-    const std::string programFiles = zel::readRegistryText(
-        platform.machine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
-    catalogue.settings.destino = underProgramFiles(catalogue.settings.destino, programFiles);
-}
-
 void WelcomePage::onShow() {
-    wizard_.backdrop->coverScreen();
+    emit backgroundNeeded();
     // Read afresh on every showing, so a kit author sees a changed file on the way back.
-    const zel::Machine& machine = wizard_.platform.machine;
+    const zel::Machine& machine = platform_.machine;
     const zel::ProfileFile setup(machine, zel::setupDescriptionPath(machine.programPath()));
     readMessage(setup);
     for (int k = 1; k <= kSponsors; ++k)
@@ -77,7 +53,7 @@ void WelcomePage::readMessage(const zel::ProfileFile& setup) {
 }
 
 void WelcomePage::readSponsor(const zel::ProfileFile& setup, int k) {
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     const std::string section = "Patro" + std::to_string(k);
     QLabel& picture = *sponsorPicture(k);
 
@@ -115,30 +91,18 @@ bool WelcomePage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void WelcomePage::sponsorAction(int k) {
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     const std::string& path = sponsorProgram(k);
     // An empty Programa leaves a directory here, which is no file either.
     if (!platform.files.fileExists(path))
         return;
 
     if (zel::upperAscii(zel::extractFileExt(path)) != ".EXE") {
-        SponsorPictureWindow& page = *wizard_.sponsorPicture;
-        // A file that is no picture shows nothing rather than an empty black screen.
-        if (zel::loadPicture(*page.ui.sponsorPicture, platform.machine, path))
-            page.show();
+        emit sponsorPictureRequested(path);
         return;
     }
     // Minimises the wizard while the program runs and restores it afterwards, also when the
     // program cannot be started.
     if (!platform.programs.runAndWait(path))
         throw zel::PlatformError("N\xe3o foi poss\xedvel executar o programa " + path);
-}
-
-void WelcomePage::next() {
-    wizard_.goToPage(*this, *wizard_.licencePage);
-}
-
-void WelcomePage::requestExit() {
-    // Nothing has been installed yet: leave without asking.
-    wizard_.platform.ui.quit();
 }

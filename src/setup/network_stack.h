@@ -2,8 +2,9 @@
 // Preparing the machine for the kit's dial-up socket stack (program entry 1): old socket
 // libraries on the destination drive are moved out of the way before the copy, and the
 // stack's settings and library are put in place after it.
-#include "winemu/files.h"
 #include "setup/catalogue.h"
+#include "setup/choices.h"
+#include "winemu/files.h"
 
 #include <functional>
 #include <string>
@@ -11,13 +12,6 @@
 #include <vector>
 
 namespace zel {
-
-// What the connection page collected.
-struct ModemSettings {
-    int portIndex = -1;      // 0..3 for COM1..COM4
-    std::string initCommand; // modem initialisation command
-    std::string dialCommand;
-};
 
 // The source directory less its last two components ("D:\KIT\WIN95\DISK1\" gives "D:\KIT"),
 // or "" when it has fewer.

@@ -8,14 +8,21 @@ namespace zel {
 
 class Printer;
 
-// What the subscriber typed, in code page 1252. edit[N - 1] is EditN (1 to 16); cardBrand is
-// the card brand chosen from the list, empty when none is chosen.
+// What the subscriber typed, in code page 1252.
 struct RegistrationForm {
-    std::array<std::string, 16> edit;
-    std::string cardBrand;
-
-    const std::string& field(int n) const { return edit.at(static_cast<std::size_t>(n - 1)); }
+    std::string name, street, number, flat, complement, city, state, postcode, birthDate,
+        profession, homePhone, officePhone, cardName, cardNumber, cardExpiry, password;
+    std::string cardBrand; // chosen from the list; empty when none is chosen
 };
+
+// The typed fields in the order the form shows them, from the name to the password.
+inline constexpr std::array<std::string RegistrationForm::*, 16> kRegistrationFields = {
+    &RegistrationForm::name,       &RegistrationForm::street,     &RegistrationForm::number,
+    &RegistrationForm::flat,       &RegistrationForm::complement, &RegistrationForm::city,
+    &RegistrationForm::state,      &RegistrationForm::postcode,   &RegistrationForm::birthDate,
+    &RegistrationForm::profession, &RegistrationForm::homePhone,  &RegistrationForm::officePhone,
+    &RegistrationForm::cardName,   &RegistrationForm::cardNumber, &RegistrationForm::cardExpiry,
+    &RegistrationForm::password};
 
 enum class Completeness {
     Complete,   // name, a telephone and the card number: notice, print dialog and printout

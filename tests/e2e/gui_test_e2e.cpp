@@ -284,7 +284,7 @@ TEST_F(DemoKitTest, TypicalInstallationWithARegisteredModemGoesStraightToTheCopy
     throughRegistration(true);
 
     // Typical, with the modem's port known: no connection page.
-    ASSERT_EQ(w.installTypePage->installationType(), InstallationType::Typical);
+    ASSERT_EQ(w.choices.installation, InstallationType::Typical);
     click(w.installTypePage->ui.nextButton);
     copyAndFinish();
 
@@ -330,11 +330,11 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     click(w.installTypePage->ui.nextButton);
     ASSERT_EQ(currentPage(), "CustomInstallPage");
     CustomInstallPage& custom = *w.customInstallPage;
-    ASSERT_EQ(custom.browserChoice(), Browser::First);
+    ASSERT_EQ(w.choices.browser, Browser::First);
     click(custom.ui.browserGroup->button(1));
     // Notícias out, FTP in.
-    click(custom.checkBoxes()[3]);
-    click(custom.checkBoxes()[4]);
+    click(custom.programBoxes()[3]);
+    click(custom.programBoxes()[4]);
 
     ui.answerModal([this](QDialog& dialog) {
         auto& chooser = static_cast<DirectoryChooser&>(dialog);
@@ -385,7 +385,7 @@ TEST_F(DemoKitTest, CustomInstallationWithoutTheDialerOrABrowser) {
     click(w.installTypePage->ui.nextButton);
     ASSERT_EQ(currentPage(), "CustomInstallPage");
     CustomInstallPage& custom = *w.customInstallPage;
-    click(custom.checkBoxes()[0]);
+    click(custom.programBoxes()[0]);
     click(custom.ui.browserGroup->button(2));
     // A new directory typed without its final "\".
     custom.ui.destinationEdit->clear();

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 namespace zel::test {
 namespace {
@@ -32,10 +33,12 @@ protected:
         fs::create_directories(prefix / "dosdevices");
         fs::create_symlink(tmp / "no medium", prefix / "dosdevices" / "e:");
         makeMachine();
-        makeWizard();
+        startUp();
+        alone = std::make_unique<DirectoryChooser>(*platform);
     }
 
-    DirectoryChooser& chooser() { return *wizard->directoryChooser; }
+    // The chooser built alone, or the wizard's once there is a wizard.
+    DirectoryChooser& chooser() { return wizard ? *wizard->directoryChooser : *alone; }
     QListWidget& list() { return *chooser().ui.directoryList; }
 
     QStringList lines() {
@@ -72,7 +75,7 @@ protected:
         emit box.activated(index);
     }
     QString shown() { return chooser().ui.directoryLabel->text(); }
-    // Runs the chooser from the custom page's "Escolher...", doing `work` inside it.
+    // Runs the wizard's chooser from the custom page's "Escolher...", doing `work` inside it.
     void choose(const std::function<void()>& work, bool confirm) {
         ui.answerModal([this, work, confirm](QDialog&) {
             work();
@@ -81,6 +84,8 @@ protected:
         });
         wizard->customInstallPage->ui.chooseFolderButton->click();
     }
+
+    std::unique_ptr<DirectoryChooser> alone;
 };
 
 TEST_F(ChooserTest, StartsOnTheWorkingDirectoryAndMovesLineByLine) {
@@ -167,30 +172,32 @@ TEST_F(ChooserTest, AnEntryRemovedMeanwhileIsReportedAndTheListStays) {
 }
 
 TEST_F(ChooserTest, TheCustomPageTakesTheChosenDirectory) {
+    makeWizard();
     CustomInstallPage& custom = *wizard->customInstallPage;
-    const std::string before = catalogue.settings.destino;
+    const std::string& destination = wizard->choices.destination;
+    const std::string before = destination;
 
     // Confirmed at once: the start-up working directory, a root with its "\".
     choose([] {}, true);
     ASSERT_EQ(ui.modals.size(), 1u);
     EXPECT_EQ(ui.modals[0].objectName, "DirectoryChooser");
     EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\");
-    EXPECT_EQ(catalogue.settings.destino, "D:\\");
+    EXPECT_EQ(destination, "D:\\");
 
     // "Voltar" after moving changes nothing on the page...
     choose([this] { openByMouse("KIT"); }, false);
     EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\");
-    EXPECT_EQ(catalogue.settings.destino, "D:\\");
+    EXPECT_EQ(destination, "D:\\");
     // ...but the next opening is where it was left. The page shows the directory as chosen
     // and keeps it terminated for the names joined to it.
     choose([this] { EXPECT_EQ(shown(), "D:\\KIT"); }, true);
     EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\KIT");
-    EXPECT_EQ(catalogue.settings.destino, "D:\\KIT\\");
-    EXPECT_NE(catalogue.settings.destino, before);
+    EXPECT_EQ(destination, "D:\\KIT\\");
+    EXPECT_NE(destination, before);
 
     // Leaving forward stores the same.
     custom.ui.nextButton->click();
-    EXPECT_EQ(catalogue.settings.destino, "D:\\KIT\\");
+    EXPECT_EQ(destination, "D:\\KIT\\");
 }
 
 } // namespace

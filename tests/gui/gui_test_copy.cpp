@@ -1,19 +1,15 @@
 // The copy page: the disk-space check, and the whole installation run from its "Seguir >"
-// through the real widgets: the sweep, the gauges, a failed copy and its retry, the dialer
-// settings and the finish page.
+// through the real widgets of the page built alone: the sweep, the gauges, a failed copy and
+// its retry, the dialer settings, and the request to move on.
 #include "tests/support/gui_wizard_fixture.h"
 
-#include "pages/ModemPage.h"
-#include "qt/qt_gauge.h"
-#include "qt/qt_radiogroup.h"
 #include "pages/CopyPage.h"
-#include "pages/InstallTypePage.h"
-#include "pages/CustomInstallPage.h"
+#include "qt/qt_gauge.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -21,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace zel::test {
@@ -167,15 +164,18 @@ protected:
         writeFile(medium() / "UNINST" / "DESINST.EXE", "uninstaller");
     }
 
-    // The wizard on the copy page, the connection page's answers given.
-    Wizard& onCopyPage() {
-        Wizard& w = makeWizard();
-        w.modemPage->ui.portGroup->button(2)->click();
-        w.modemPage->ui.initCommandEdit->setText("AT&F");
-        w.modemPage->ui.dialCommandEdit->setText("ATDT5550100");
-        w.copyPage->show();
-        return w;
+    // The copy page alone, on the start-up's choices with the connection page's answers.
+    CopyPage& onCopyPage() {
+        startUp();
+        choices.modem = {2, "AT&F", "ATDT5550100"};
+        page = std::make_unique<CopyPage>(*platform, catalogue, choices);
+        page->show();
+        movedOn = std::make_unique<QSignalSpy>(page.get(), &PageWindow::nextRequested);
+        return *page;
     }
+
+    // How often the page asked to move on to the finish page.
+    int movesOn() const { return static_cast<int>(movedOn->count()); }
 
     fs::path kitDir() const { return driveC() / "Program Files" / "KIT"; }
     fs::path systemDir() const { return driveC() / "WINDOWS" / "SYSTEM"; }
@@ -192,26 +192,29 @@ protected:
             EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
         EXPECT_FALSE(ui.busy());
     }
+
+    std::unique_ptr<CopyPage> page;
+    std::unique_ptr<QSignalSpy> movedOn;
 };
 
-TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndShowsTheFinishPage) {
-    Wizard& w = onCopyPage();
+TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndMovesOn) {
+    CopyPage& copy = onCopyPage();
     writeFile(driveC() / "OLD" / "~insock.dll", "old stack");
-    PaintRecorder recorder(*w.copyPage);
+    PaintRecorder recorder(copy);
 
     // The first pending-event pass comes while the page prepares the machine.
     struct {
         bool seen = false, notice = false, gauges = true, buttons = true, busy = false;
     } preparing;
-    QTimer::singleShot(0, w.copyPage.get(), [&] {
-        const auto& u = w.copyPage->ui;
+    QTimer::singleShot(0, &copy, [&] {
+        const auto& u = copy.ui;
         preparing = {true, u.sweepLabel->isVisible(),
                      u.overallGauge->isVisible() || u.fileGauge->isVisible(),
                      u.nextButton->isEnabled() || u.exitButton->isEnabled() ||
                          u.backButton->isEnabled(),
                      ui.busy()};
     });
-    w.copyPage->ui.nextButton->click();
+    copy.ui.nextButton->click();
 
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.errors.empty());
@@ -262,16 +265,16 @@ TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndShowsTheFinishPage
     }
     EXPECT_TRUE(sawNews);
     EXPECT_EQ(recorder.shots.back().file, "\tCopiando NEWSCTL.DLL");
-    const auto& u = w.copyPage->ui;
+    const auto& u = copy.ui;
     EXPECT_EQ(u.overallGauge->maximum(), 2);
     EXPECT_EQ(u.overallGauge->position(), 2);
     EXPECT_EQ(u.fileGauge->maximum(), 3);
     EXPECT_EQ(u.fileGauge->position(), 3);
 
-    // Done: gauges away, default cursor, the finish page up.
-    expectIdle(*w.copyPage);
+    // Done: gauges away, default cursor, on to the finish page.
+    expectIdle(copy);
     EXPECT_EQ(ui.cursorHistory, (std::vector<bool>{true, false}));
-    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
+    EXPECT_EQ(movesOn(), 1);
     EXPECT_FALSE(ui.quitRequested());
 }
 
@@ -280,35 +283,35 @@ TEST_F(CopyPageTest, ShortSpaceAsksAndCancelLeavesThePageAsItWas) {
     fs::create_directories(prefix / "dosdevices");
     fs::create_symlink(tmp / "missing", prefix / "dosdevices" / "e:");
     makeMachine();
-    Wizard& w = onCopyPage();
-    catalogue.settings.destino = "E:\\KIT\\";
-    w.customInstallPage->ui.browserGroup->setItemIndex(2); // no browser
+    CopyPage& copy = onCopyPage();
+    choices.destination = "E:\\KIT\\";
+    choices.browser = Browser::None;
 
     ui.answerMessage(ModalOther);
-    w.copyPage->ui.nextButton->click();
+    copy.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, question("E", 0, 1700));
     EXPECT_EQ(ui.boxes[0].caption, "Espa\xe7o em disco");
     EXPECT_EQ(ui.boxes[0].buttons, MsgButtons::OkCancel);
 
-    expectIdle(*w.copyPage);
+    expectIdle(copy);
     EXPECT_TRUE(ui.cursorHistory.empty());
     EXPECT_EQ(ui.processEventsCount, 0);
     EXPECT_FALSE(fs::exists(kitDir()));
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
+    EXPECT_EQ(movesOn(), 0);
     EXPECT_TRUE(ui.errors.empty());
 }
 
 TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
     // On the medium's drive, under a lower-case letter, with more needed than any disk has.
-    Wizard& w = onCopyPage();
-    catalogue.settings.destino = "d:\\ZEL\\";
+    CopyPage& copy = onCopyPage();
+    choices.destination = "d:\\ZEL\\";
     catalogue.entry(1).tamanho = kMaxKbytes;
     catalogue.entry(3).tamanho = kMaxKbytes;
-    w.customInstallPage->ui.browserGroup->setItemIndex(0); // the first browser: 4000 more
+    choices.browser = Browser::First; // 4000 more
 
     ui.answerMessage(ModalOther);
-    w.copyPage->ui.nextButton->click();
+    copy.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
     const std::string& text = ui.boxes[0].text;
     const std::string head = "O drive d aparenta ter apenas ";
@@ -320,19 +323,19 @@ TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
     // The medium's drive D: was asked, not some drive number 36.
     const std::string free = text.substr(head.size(), text.size() - head.size() - tail.size());
     EXPECT_GT(std::stoll(free), 0) << text;
-    expectIdle(*w.copyPage);
+    expectIdle(copy);
 
     ui.answerMessage(ModalConfirm);
-    w.copyPage->ui.nextButton->click();
+    copy.ui.nextButton->click();
     EXPECT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(readFile(medium() / "ZEL" / "NEWS" / "NEWS.EXE"), "news");
-    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
+    EXPECT_EQ(movesOn(), 1);
 }
 
 TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
     fs::remove(medium() / "NEWS" / "NEWS.EXE");
-    Wizard& w = onCopyPage();
-    w.copyPage->ui.nextButton->click();
+    CopyPage& copy = onCopyPage();
+    copy.ui.nextButton->click();
 
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_EQ(
@@ -340,8 +343,8 @@ TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
         "Erro copiando arquivo D:\\NEWS\\NEWS.EXE para C:\\Program Files\\KIT\\NEWS\\NEWS.EXE");
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_FALSE(ui.quitRequested());
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-    expectIdle(*w.copyPage);
+    EXPECT_EQ(movesOn(), 0);
+    expectIdle(copy);
     // What was copied stays; the run stopped there and the dialer was not configured.
     EXPECT_EQ(readFile(kitDir() / "TRUMPET" / "WINSOCK.DLL"), "stack library");
     EXPECT_FALSE(fs::exists(kitDir() / "ZELUP.EXE"));
@@ -351,8 +354,8 @@ TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
 
     // The file put in place, the same button again.
     writeFile(medium() / "NEWS" / "NEWS.EXE", "news");
-    PaintRecorder recorder(*w.copyPage);
-    w.copyPage->ui.nextButton->click();
+    PaintRecorder recorder(copy);
+    copy.ui.nextButton->click();
     EXPECT_EQ(ui.errors.size(), 1u);
     ASSERT_FALSE(recorder.shots.empty());
     // The gauges and lines start afresh, not from where the first attempt stopped.
@@ -361,20 +364,23 @@ TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
     EXPECT_EQ(recorder.shots.front().program, "");
     EXPECT_EQ(readFile(kitDir() / "NEWS" / "NEWS.EXE"), "news");
     EXPECT_EQ(readFile(systemDir() / "~sock32.dll"), "stack library");
-    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
-    expectIdle(*w.copyPage);
+    EXPECT_EQ(movesOn(), 1);
+    expectIdle(copy);
 }
 
-TEST_F(CopyPageTest, VoltarAfterTheTypicalPathSkipsTheConnectionPage) {
-    Wizard& w = makeWizard();
-    w.installTypePage->show();
-    w.installTypePage->ui.nextButton->click(); // typical, no port known: the connection page
-    ASSERT_EQ(visiblePages(), QStringList{"ModemPage"});
-    w.modemPage->ui.portGroup->button(0)->click();
-    w.modemPage->ui.nextButton->click();
-    ASSERT_EQ(visiblePages(), QStringList{"CopyPage"});
-    w.copyPage->ui.backButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+TEST_F(CopyPageTest, TheChoicesDecideWhatGoesWhere) {
+    // The news reader left out, the destination chosen; the kit's own selection and
+    // destination play no part.
+    CopyPage& copy = onCopyPage();
+    choices.programs[2] = false;
+    choices.destination = "C:\\OUTRO\\";
+    copy.ui.nextButton->click();
+    EXPECT_EQ(movesOn(), 1);
+    EXPECT_EQ(readFile(driveC() / "OUTRO" / "TRUMPET" / "TCPMAN.EXE"), "dialer");
+    EXPECT_EQ(readFile(driveC() / "OUTRO" / "ZELUP.EXE"), "update");
+    EXPECT_FALSE(fs::exists(driveC() / "OUTRO" / "NEWS"));
+    EXPECT_FALSE(fs::exists(systemDir() / "NEWSCTL.DLL"));
+    EXPECT_FALSE(fs::exists(kitDir()));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// The wizard shell: start-up, the forms, the background, the exit confirmation and the page
-// sequence, driven through the real widgets on Qt's offscreen platform.
+// The wizard shell: the pages built from the start-up, the forms, the background, the exit
+// confirmation and the way each page's requests are joined to the page flow, driven through
+// the real widgets on Qt's offscreen platform.
 #include "tests/support/gui_wizard_fixture.h"
 
 #include "pages/ModemPage.h"
@@ -89,7 +90,7 @@ protected:
 // ---------------------------------------------------------------------------------------
 // Start-up
 
-TEST_F(ShellTest, CreationStepsSeeTheLoadedCatalogue) {
+TEST_F(ShellTest, ThePagesAreBuiltFromTheStartUp) {
     Wizard& w = makeWizard();
 
     // Everything is created hidden; the welcome page has its run-time caption.
@@ -97,7 +98,7 @@ TEST_F(ShellTest, CreationStepsSeeTheLoadedCatalogue) {
     EXPECT_EQ(w.welcomePage->windowTitle(), "ZEL - Windows 95/NT");
 
     // The custom-installation page: one box per program, with the catalogue's names and flags.
-    const auto boxes = w.customInstallPage->checkBoxes();
+    const auto boxes = w.customInstallPage->programBoxes();
     EXPECT_EQ(boxes[0]->text(), "Discador");
     EXPECT_EQ(boxes[1]->text(), "Correio eletrônico");
     EXPECT_EQ(boxes[2]->text(), "Notícias");
@@ -110,7 +111,8 @@ TEST_F(ShellTest, CreationStepsSeeTheLoadedCatalogue) {
     EXPECT_EQ(w.customInstallPage->ui.browserGroup->items(),
               QStringList({"Navegador P", "Navegador I", "Não instalar navegador"}));
     // No C:\WINDOWS\config.exe: the second browser, counted in the first space line.
-    EXPECT_EQ(w.customInstallPage->browserChoice(), Browser::Second);
+    EXPECT_EQ(w.choices.browser, Browser::Second);
+    EXPECT_EQ(w.customInstallPage->ui.browserGroup->itemIndex(), 1);
     EXPECT_EQ(w.customInstallPage->ui.spaceLabel->text(), "Espaço necessário: 4700k");
 
     // The registration page: cleared, the password suggestion and the replaced introduction.
@@ -125,122 +127,13 @@ TEST_F(ShellTest, CreationStepsSeeTheLoadedCatalogue) {
               "Primeira linha\nSegunda\nTerceira\nQuarta de licença");
 
     // The connection page without a modem: no port, the dial command all the same.
-    EXPECT_EQ(w.modemPage->portIndex(), -1);
+    EXPECT_EQ(w.modemPage->ui.portGroup->itemIndex(), -1);
     EXPECT_EQ(w.modemPage->ui.initCommandEdit->text(), "");
     EXPECT_EQ(w.modemPage->ui.dialCommandEdit->text(), "ATDP5550100");
 
     // The start sound, from the medium; the installation type starts typical.
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
-    EXPECT_EQ(w.installTypePage->installationType(), InstallationType::Typical);
-    EXPECT_TRUE(ui.errors.empty());
-}
-
-TEST_F(ShellTest, NoSoundWithoutStartWaveAndNoFilesNoErrors) {
-    // No setup description file at all: defaults everywhere, and nothing reported.
-    std::filesystem::remove(medium() / "SETUP.INI");
-    Wizard& w = makeWizard();
-    EXPECT_TRUE(sound.played.empty());
-    EXPECT_TRUE(ui.errors.empty());
-    // The marker of a missing destination takes the program-files rule like any other text.
-    EXPECT_EQ(catalogue.settings.destino, "C:\\Program Filesro!\\");
-    EXPECT_EQ(w.licencePage->ui.licenceText->toPlainText(), "");
-    EXPECT_FALSE(w.customInstallPage->ui.program1Box->isVisibleTo(w.customInstallPage.get()));
-}
-
-TEST_F(ShellTest, ConnectionPagePresetsTheModemFromTheRegistry) {
-    writeRegistry(kModem, "AttachedTo", "COM2");
-    writeRegistry(std::string(kModem) + "\\Settings\\Init", "1", "AT&F");
-    Wizard& w = makeWizard();
-    EXPECT_EQ(w.modemPage->portIndex(), 1);
-    EXPECT_EQ(w.modemPage->ui.initCommandEdit->text(), "AT&F");
-    EXPECT_EQ(w.modemPage->ui.dialCommandEdit->text(), "ATDP5550100");
-}
-
-TEST_F(ShellTest, ConnectionPageTakesOnlyTheFourthCharacterOfThePort) {
-    const std::pair<const char*, int> cases[] = {
-        {"COM4", 3}, {"COM10", 0}, {"LPT1", 0}, {"COM5", -1}, {"COM0", -1}, {"COM", -1}, {"", -1}};
-    for (const auto& [value, index] : cases) {
-        writeRegistry(kModem, "AttachedTo", value);
-        EXPECT_EQ(makeWizard().modemPage->portIndex(), index) << value;
-    }
-}
-
-TEST_F(ShellTest, AModemValueOfAnotherTypeCountsAsMissing) {
-    {
-        Registry registry(machine().registryFile());
-        ASSERT_TRUE(registry.openKey(kModem, true));
-        registry.writeValue("AttachedTo", RegType::DWord, {2, 0, 0, 0});
-    }
-    Wizard& w = makeWizard();
-    EXPECT_EQ(w.modemPage->portIndex(), -1);
-    EXPECT_EQ(w.modemPage->ui.dialCommandEdit->text(), "ATDP5550100");
-    EXPECT_TRUE(ui.errors.empty());
-}
-
-TEST_F(ShellTest, UnreadableLicenceIsReportedAndTheWizardGoesOn) {
-    writeFile(medium() / "LOCKED.TXT", "segredo");
-    std::filesystem::permissions(medium() / "LOCKED.TXT", std::filesystem::perms::none);
-    if (::access((medium() / "LOCKED.TXT").c_str(), R_OK) == 0)
-        GTEST_SKIP() << "running with rights that read any file";
-    writeSetup("[Principal]\r\nlicensa=LOCKED.TXT\r\n");
-    Wizard& w = makeWizard();
-    EXPECT_EQ(ui.errors.size(), 1u);
-    EXPECT_EQ(w.licencePage->ui.licenceText->toPlainText(), "");
-    // The forms after it are created all the same.
-    EXPECT_NE(w.exitConfirmDialog, nullptr);
-}
-
-// The program-files rule, through the registry of the machine.
-struct ProgramFilesCase {
-    const char* name;
-    std::optional<std::string> value; // nothing: no value in the registry
-    const char* expected;
-};
-
-class ProgramFilesRule : public ShellTest,
-                         public ::testing::WithParamInterface<ProgramFilesCase> {};
-
-TEST_P(ProgramFilesRule, PutsTheDirectoryInFrontOfTheDestination) {
-    const ProgramFilesCase& c = GetParam();
-    if (c.value) {
-        writeRegistry(kCurrentVersion, "ProgramFilesDir", *c.value);
-    } else {
-        // A registry file with the key but without the value.
-        writeFile(prefix / "system.reg",
-                  "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
-                  "CurrentVersion]\r\n\r\n");
-        makeMachine();
-    }
-    Wizard& w = makeWizard();
-    EXPECT_EQ(catalogue.settings.destino, c.expected);
-    EXPECT_EQ(w.customInstallPage->ui.destinationEdit->text().toStdString(), c.expected);
-    EXPECT_TRUE(ui.errors.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ProgramFilesRule,
-    ::testing::Values(ProgramFilesCase{"WithDrive", "C:\\Program Files",
-                                       "C:\\Program Files\\KIT\\"},
-                      ProgramFilesCase{"OtherDrive", "D:\\Programs", "D:\\Programs\\KIT\\"},
-                      ProgramFilesCase{"WithoutColon", "\\Programs", "\\ProgramsC:\\KIT\\"},
-                      ProgramFilesCase{"Empty", "", "C:\\KIT\\"},
-                      ProgramFilesCase{"Missing", std::nullopt, "C:\\KIT\\"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ProgramFilesRuleText, ShortDestinationsLoseNoMoreThanTheyHave) {
-    EXPECT_EQ(underProgramFiles("\\", "C:\\P"), "C:\\P");
-    EXPECT_EQ(underProgramFiles("", "C:\\P"), "C:\\P");
-    EXPECT_EQ(underProgramFiles("C:\\KIT\\", ""), "C:\\KIT\\");
-}
-
-TEST_F(ShellTest, ProgramFilesValueOfAnotherTypeLeavesTheDestination) {
-    {
-        Registry registry(machine().registryFile());
-        ASSERT_TRUE(registry.openKey(kCurrentVersion, false));
-        registry.writeValue("ProgramFilesDir", RegType::DWord, {1, 0, 0, 0});
-    }
-    makeWizard();
-    EXPECT_EQ(catalogue.settings.destino, "C:\\KIT\\");
+    EXPECT_EQ(w.installTypePage->ui.installationTypeGroup->itemIndex(), 0);
     EXPECT_TRUE(ui.errors.empty());
 }
 
@@ -336,7 +229,8 @@ TEST_F(ShellTest, PagesArePolishedWhenFirstShown) {
 }
 
 TEST_F(ShellTest, ExitConfirmationAnswers) {
-    ExitConfirmDialog& confirma = *makeWizard().exitConfirmDialog;
+    startUp();
+    ExitConfirmDialog confirma(*platform);
 
     confirma.show();
     confirma.ui.yesButton->setFocus();
@@ -393,70 +287,50 @@ TEST_F(ShellTest, SairOnTheWelcomePageEndsAtOnce) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
-TEST_F(ShellTest, TypicalInstallationAsksForThePortOnlyWhenNoneIsKnown) {
+// Each page's requests lead where the page flow says, for the choices as they stand.
+TEST_F(ShellTest, EveryRequestLeadsWhereThePageFlowSays) {
     Wizard& w = makeWizard();
-    w.installTypePage->show();
-    w.installTypePage->ui.nextButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-    w.modemPage->ui.backButton->click(); // back, by installation type
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
-
-    w.modemPage->ui.portGroup->button(2)->click();
-    ASSERT_EQ(w.modemPage->portIndex(), 2);
-    w.installTypePage->ui.nextButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-    w.copyPage->ui.backButton->click(); // typical: back to the installation type
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
-}
-
-TEST_F(ShellTest, TypicalInstallationWithAPresetPortGoesStraightToTheCopyPage) {
-    writeRegistry(kModem, "AttachedTo", "COM3");
-    Wizard& w = makeWizard();
-    w.installTypePage->show();
-    w.installTypePage->ui.nextButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-}
-
-TEST_F(ShellTest, CustomInstallationPath) {
-    writeRegistry(kModem, "AttachedTo", "COM1");
-    Wizard& w = makeWizard();
-    w.installTypePage->show();
-    w.installTypePage->ui.installationTypeGroup->button(1)->click();
-    w.installTypePage->ui.nextButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
-    w.customInstallPage->ui.backButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
-    w.installTypePage->ui.nextButton->click();
-
-    // Entry 1 ticked: the connection page, even with a port known.
-    w.customInstallPage->ui.program1Box->setChecked(true);
-    w.customInstallPage->ui.nextButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-    w.modemPage->ui.backButton->click(); // custom: back to the custom page
-    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
-
-    // Entry 1 cleared: straight to the copy page.
-    w.customInstallPage->ui.program1Box->setChecked(false);
-    w.customInstallPage->ui.nextButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-
-    // Back from the copy page follows entry 1's selection in the catalogue.
-    catalogue.entry(1).instala = 0;
-    w.copyPage->ui.backButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
-    w.customInstallPage->ui.nextButton->click();
-    catalogue.entry(1).instala = 1;
-    w.copyPage->ui.backButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-
-    // On to the end.
-    w.modemPage->ui.nextButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-    w.copyPage->ui.nextButton->click();
-    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
+    const Page pages[] = {Page::Welcome,
+                          Page::Licence,
+                          Page::Registration,
+                          Page::InstallationType,
+                          Page::CustomInstallation,
+                          Page::Connection,
+                          Page::Copy,
+                          Page::Finish};
+    for (const InstallationType type : {InstallationType::Typical, InstallationType::Custom}) {
+        for (const bool dialer : {false, true}) {
+            for (const int port : {-1, 1}) {
+                w.choices.installation = type;
+                w.choices.programs[0] = dialer;
+                w.choices.modem.portIndex = port;
+                for (const Page page : pages) {
+                    PageWindow& form = w.window(page);
+                    const auto expect = [&](std::optional<Page> to, const char* request) {
+                        const QString expected = (to ? w.window(*to) : form).objectName();
+                        EXPECT_EQ(visiblePages(), QStringList{expected})
+                            << request << " from " << form.objectName().toStdString();
+                        for (QWidget* shown : QApplication::topLevelWidgets())
+                            shown->hide();
+                    };
+                    form.show();
+                    emit form.backRequested();
+                    expect(previousPage(page, w.choices), "back");
+                    if (page == Page::Finish)
+                        continue; // moving on from there ends the wizard
+                    form.show();
+                    emit form.nextRequested();
+                    expect(nextPage(page, w.choices), "next");
+                }
+            }
+        }
+    }
     EXPECT_FALSE(ui.quitRequested());
-    w.finishPage->ui.finishButton->click();
+    // Past the finish page the wizard ends.
+    w.finishPage->show();
+    emit w.finishPage->nextRequested();
     EXPECT_TRUE(ui.quitRequested());
+    EXPECT_TRUE(ui.modals.empty());
 }
 
 TEST_F(ShellTest, SairAsksFirstOnEveryLaterPage) {
@@ -493,17 +367,21 @@ TEST_F(ShellTest, SairAsksFirstOnEveryLaterPage) {
 }
 
 TEST_F(ShellTest, PagesIgnoreEscapeEnterInFieldsAndTheCloseRequest) {
-    Wizard& w = makeWizard();
-    w.registrationPage->show();
-    QTest::keyClick(w.registrationPage->ui.nameEdit, Qt::Key_Return);
-    QTest::keyClick(w.registrationPage.get(), Qt::Key_Escape);
-    w.registrationPage->close();
-    EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
+    startUp();
+    RegistrationPage page(*platform, catalogue, choices);
+    QSignalSpy next(&page, &PageWindow::nextRequested);
+    QSignalSpy back(&page, &PageWindow::backRequested);
+    page.show();
+    QTest::keyClick(page.ui.nameEdit, Qt::Key_Return);
+    QTest::keyClick(&page, Qt::Key_Escape);
+    page.close();
+    EXPECT_TRUE(page.isVisible());
+    EXPECT_EQ(next.count() + back.count(), 0);
 
     // Enter on a focused button presses it.
-    w.registrationPage->ui.backButton->setFocus();
-    QTest::keyClick(w.registrationPage->ui.backButton, Qt::Key_Return);
-    EXPECT_EQ(visiblePages(), QStringList{"LicencePage"});
+    page.ui.backButton->setFocus();
+    QTest::keyClick(page.ui.backButton, Qt::Key_Return);
+    EXPECT_EQ(back.count(), 1);
 }
 
 // ---------------------------------------------------------------------------------------

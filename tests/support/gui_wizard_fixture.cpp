@@ -1,8 +1,9 @@
 #include "tests/support/gui_wizard_fixture.h"
 
-#include "qt/qt_ui.h"
-#include "winemu/registry.h"
 #include "pages/BackdropWindow.h"
+#include "qt/qt_ui.h"
+#include "setup/start_up.h"
+#include "winemu/registry.h"
 
 #include <QApplication>
 
@@ -62,6 +63,13 @@ void WizardTest::writeRegistry(std::string_view key, std::string_view name,
     ASSERT_TRUE(registry.openKey(key, true));
     registry.writeString(name, value);
     registry.closeKey();
+}
+
+void WizardTest::startUp() {
+    wizard.reset();
+    platform = std::make_unique<Platform>(machine(), ui, *printer, sound);
+    catalogue = Catalogue{};
+    choices = zel::startUp(platform->files, sound, catalogue);
 }
 
 Wizard& WizardTest::makeWizard() {
