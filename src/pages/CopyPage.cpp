@@ -3,55 +3,14 @@
 #include "qt/qt_pictures.h"
 #include "qt/qt_progress.h"
 #include "setup/catalogue.h"
+#include "setup/disk_space.h"
 #include "setup/install.h"
 #include "setup/network_stack.h"
 #include "winemu/platform.h"
 
 #include <QPixmap>
 
-#include <algorithm>
 #include <exception>
-#include <limits>
-
-namespace zel {
-
-int destinationDrive(std::string_view destino) {
-    if (destino.empty())
-        return -1;
-    char letter = destino.front();
-    if (letter >= 'a' && letter <= 'z')
-        letter = static_cast<char>(letter - 'a' + 'A');
-    return static_cast<unsigned char>(letter) - 64;
-}
-
-std::optional<std::string> spaceQuestion(const Catalogue& catalogue, Browser browser,
-                                         std::int64_t freeBytes) {
-    // Summed in 64 bits: the sizes are 32-bit figures from the kit's file, and their sum must
-    // not wrap around into a small or negative need.
-    std::int64_t required = 0;
-    for (int n = 1; n <= 10; ++n) {
-        const ProgramEntry& entry = catalogue.entry(n);
-        if (entry.instala == 1)
-            required += entry.tamanho;
-    }
-    if (browser == Browser::First)
-        required += catalogue.settings.navegap_size;
-    else if (browser == Browser::Second)
-        required += catalogue.settings.navegai_size;
-
-    // Truncated toward zero, so the -1 of an unknown drive is 0 kbytes.
-    const std::int64_t freeKbytes =
-        std::min<std::int64_t>(freeBytes / 1024, std::numeric_limits<std::int32_t>::max());
-    if (required <= freeKbytes)
-        return std::nullopt;
-
-    const std::string_view destino = catalogue.settings.destino;
-    return "O drive " + std::string(destino.substr(0, 1)) + " aparenta ter apenas " +
-           std::to_string(freeKbytes) + "kbytes livres.\rVoc\xea necessita de " +
-           std::to_string(required) + "kbytes. Deseja continuar?";
-}
-
-} // namespace zel
 
 CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                    const zel::Choices& choices)
@@ -80,11 +39,8 @@ void CopyPage::showIdle() {
 
 void CopyPage::next() {
     zel::Platform& platform = platform_;
-    const zel::Catalogue catalogue = zel::chosenCatalogue(catalogue_, choices_);
-
     const std::optional<std::string> question = zel::spaceQuestion(
-        catalogue, choices_.browser,
-        platform.files.diskFree(zel::destinationDrive(catalogue.settings.destino)));
+        catalogue_, choices_, platform.files.diskFree(zel::destinationDrive(choices_.destination)));
     if (question && platform.ui.messageBox(*question, "Espa\xe7o em disco",
                                            zel::MsgButtons::OkCancel) != zel::ModalConfirm)
         return;
@@ -99,6 +55,7 @@ void CopyPage::next() {
         ButtonsOff& operator=(const ButtonsOff&) = delete;
     } buttonsOff(*this);
 
+    const zel::Catalogue catalogue = zel::chosenCatalogue(catalogue_, choices_);
     const std::string sourceDir = zel::sourceDirectory(platform.machine.programPath());
     try {
         platform.ui.setBusyCursor(true);

@@ -1,6 +1,7 @@
 #include "pages/CustomInstallPage.h"
 
 #include "setup/catalogue.h"
+#include "setup/disk_space.h"
 #include "winemu/platform.h"
 #include "winemu/winpath.h"
 
@@ -55,18 +56,12 @@ void CustomInstallPage::showChoices() {
 }
 
 std::int64_t CustomInstallPage::requiredSpace() const {
-    std::int64_t sum = 0;
+    // The boxes as they are ticked now; they are stored only when the user moves on.
+    zel::ProgramSelection ticked = choices_.programs;
     const auto boxes = programBoxes();
-    for (int n = 1; n <= zel::kShownPrograms; ++n) {
-        if (boxes[static_cast<std::size_t>(n - 1)]->isChecked())
-            sum += catalogue_.entry(n).tamanho;
-    }
-    const zel::Browser browser = zel::Browser(ui.browserGroup->itemIndex());
-    if (browser == zel::Browser::First)
-        sum += catalogue_.settings.navegap_size;
-    else if (browser == zel::Browser::Second)
-        sum += catalogue_.settings.navegai_size;
-    return sum;
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        ticked[i] = boxes[i]->isChecked();
+    return zel::requiredSpace(catalogue_, ticked, choices_.browser);
 }
 
 void CustomInstallPage::updateSpaceLine() {

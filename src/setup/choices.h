@@ -19,6 +19,9 @@ enum class Browser : int { First = 0, Second = 1, None = 2 };
 // The program entries the custom page shows, 1 to 10; the others keep the kit's selection.
 inline constexpr int kShownPrograms = 10;
 
+// Entry N is selected when its element N - 1 is set.
+using ProgramSelection = std::array<bool, kProgramEntries>;
+
 // The connection page's settings.
 struct ModemSettings {
     int portIndex = -1;      // 0..3 for COM1..COM4, -1 while no port is known
@@ -28,9 +31,9 @@ struct ModemSettings {
 
 struct Choices {
     InstallationType installation = InstallationType::Typical;
-    // Entry N is installed when programs[N - 1] is set: the kit's selection until the custom
-    // page stores its own, which both installation types then take.
-    std::array<bool, kProgramEntries> programs{};
+    // The programs to install: the kit's selection until the custom page stores its own,
+    // which both installation types then take.
+    ProgramSelection programs{};
     // Taken as the custom page shows it, on either installation type.
     Browser browser = Browser::Second;
     // Where the programs go: the kit's destination under the machine's program-files

@@ -26,78 +26,6 @@ namespace {
 constexpr std::int32_t kMaxKbytes = std::numeric_limits<std::int32_t>::max();
 
 // ---------------------------------------------------------------------------------------
-// The space check with exact figures
-
-Catalogue sizedCatalogue() {
-    Catalogue c;
-    c.settings.destino = "C:\\KIT\\";
-    c.settings.navegap_size = 3000;
-    c.settings.navegai_size = 4000;
-    c.entry(1).instala = 1;
-    c.entry(1).tamanho = 500;
-    c.entry(2).tamanho = 700; // not selected
-    c.entry(3).instala = 1;
-    c.entry(3).tamanho = 1200;
-    c.entry(11).instala = 1; // entries 11 and 12 never count
-    c.entry(11).tamanho = 9000;
-    c.entry(12).instala = 1;
-    c.entry(12).tamanho = 8000;
-    return c;
-}
-
-std::string question(std::string_view drive, std::int64_t free, std::int64_t required) {
-    return "O drive " + std::string(drive) + " aparenta ter apenas " + std::to_string(free) +
-           "kbytes livres.\rVoc\xea necessita de " + std::to_string(required) +
-           "kbytes. Deseja continuar?";
-}
-
-TEST(SpaceCheck, RequiredSpaceIsTheSelectedEntriesOneToTenAndTheChosenBrowser) {
-    const Catalogue c = sizedCatalogue();
-    // Second browser: 500 + 1200 + 4000.
-    EXPECT_EQ(spaceQuestion(c, Browser::Second, 5700 * 1024), std::nullopt); // equal passes
-    EXPECT_EQ(spaceQuestion(c, Browser::Second, 5700 * 1024 - 1), question("C", 5699, 5700));
-    // First browser: 500 + 1200 + 3000; no browser (or no choice at all): the programs alone.
-    EXPECT_EQ(spaceQuestion(c, Browser::First, 4700 * 1024), std::nullopt);
-    EXPECT_EQ(spaceQuestion(c, Browser::First, 4699 * 1024), question("C", 4699, 4700));
-    EXPECT_EQ(spaceQuestion(c, Browser::None, 1700 * 1024), std::nullopt);
-    EXPECT_EQ(spaceQuestion(c, Browser::None, 1699 * 1024), question("C", 1699, 1700));
-    EXPECT_EQ(spaceQuestion(c, Browser::None, 1699 * 1024), question("C", 1699, 1700));
-}
-
-TEST(SpaceCheck, FreeSpaceIsCountedInWholeKbytesWithinThirtyTwoBits) {
-    Catalogue c = sizedCatalogue();
-    c.settings.destino = "d:\\kit\\";
-    // The drive letter exactly as stored; no blank between the figures and "kbytes".
-    EXPECT_EQ(spaceQuestion(c, Browser::Second, 1000 * 1024 + 1023), question("d", 1000, 5700));
-    // An unknown drive (-1 bytes) has 0 kbytes: any need at all asks, none passes.
-    EXPECT_EQ(spaceQuestion(c, Browser::Second, -1), question("d", 0, 5700));
-    Catalogue nothing;
-    nothing.settings.destino = "E:\\";
-    EXPECT_EQ(spaceQuestion(nothing, Browser::None, -1), std::nullopt);
-
-    // A disk of a petabyte shows the largest 32-bit count and is enough for any real kit.
-    EXPECT_EQ(spaceQuestion(c, Browser::Second, std::int64_t{1} << 50), std::nullopt);
-    // Sizes that would overflow a 32-bit sum still add up.
-    for (int n = 1; n <= 10; ++n) {
-        c.entry(n).instala = 1;
-        c.entry(n).tamanho = kMaxKbytes;
-    }
-    EXPECT_EQ(spaceQuestion(c, Browser::Second, std::int64_t{1} << 50),
-              question("d", kMaxKbytes, 10 * std::int64_t{kMaxKbytes} + 4000));
-}
-
-TEST(SpaceCheck, DriveNumberFromTheDestinationsFirstCharacter) {
-    EXPECT_EQ(destinationDrive("d:\\kit\\"), 4);
-    EXPECT_EQ(destinationDrive("D:\\KIT\\"), 4);
-    EXPECT_EQ(destinationDrive("A:\\"), 1);
-    EXPECT_EQ(destinationDrive("z:"), 26);
-    EXPECT_EQ(destinationDrive("@"), 0); // the current drive
-    EXPECT_GT(destinationDrive("\\KIT\\"), 26);
-    EXPECT_LT(destinationDrive(""), 0);
-    EXPECT_GT(destinationDrive("\xe7:\\"), 26); // no upper-casing beyond a..z
-}
-
-// ---------------------------------------------------------------------------------------
 // The page
 
 // A kit of three programs: the dial-up stack (entry 1), a mail reader left out and a news
@@ -290,7 +218,8 @@ TEST_F(CopyPageTest, ShortSpaceAsksAndCancelLeavesThePageAsItWas) {
     ui.answerMessage(ModalOther);
     copy.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, question("E", 0, 1700));
+    EXPECT_EQ(ui.boxes[0].text, "O drive E aparenta ter apenas 0kbytes livres.\rVoc\xea necessita "
+                                "de 1700kbytes. Deseja continuar?");
     EXPECT_EQ(ui.boxes[0].caption, "Espa\xe7o em disco");
     EXPECT_EQ(ui.boxes[0].buttons, MsgButtons::OkCancel);
 
