@@ -5,6 +5,7 @@
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
 #include "setup/install.h"
+#include "setup/messages.h"
 #include "setup/network_stack.h"
 #include "winemu/platform.h"
 
@@ -41,7 +42,7 @@ void CopyPage::next() {
     zel::Platform& platform = platform_;
     const std::optional<std::string> question = zel::spaceQuestion(
         catalogue_, choices_, platform.files.diskFree(zel::destinationDrive(choices_.destination)));
-    if (question && platform.ui.messageBox(*question, "Espa\xe7o em disco",
+    if (question && platform.ui.messageBox(*question, zel::kSpaceQuestionCaption,
                                            zel::MsgButtons::OkCancel) != zel::ModalConfirm)
         return;
 

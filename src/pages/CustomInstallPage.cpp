@@ -2,6 +2,7 @@
 
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
+#include "setup/messages.h"
 #include "winemu/platform.h"
 #include "winemu/winpath.h"
 
@@ -48,8 +49,7 @@ void CustomInstallPage::showChoices() {
         box->setVisible(!entry.nome.empty());
     }
     ui.browserGroup->setItems({zel::toQt(settings.navegap_version),
-                               zel::toQt(settings.navegai_version),
-                               QStringLiteral("Não instalar navegador")});
+                               zel::toQt(settings.navegai_version), zel::toQt(zel::kNoBrowser)});
     ui.destinationEdit->setText(zel::toQt(choices_.destination));
     ui.browserGroup->setItemIndex(static_cast<int>(choices_.browser));
     updateSpaceLine();
@@ -65,7 +65,7 @@ std::int64_t CustomInstallPage::requiredSpace() const {
 }
 
 void CustomInstallPage::updateSpaceLine() {
-    ui.spaceLabel->setText(QStringLiteral("Espaço necessário: %1k").arg(requiredSpace()));
+    ui.spaceLabel->setText(zel::toQt(zel::spaceLine(requiredSpace())));
 }
 
 bool CustomInstallPage::eventFilter(QObject* watched, QEvent* event) {

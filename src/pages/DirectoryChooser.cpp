@@ -1,7 +1,8 @@
 #include "pages/DirectoryChooser.h"
 
-#include "winemu/platform.h"
 #include "qt/qt_pictures.h"
+#include "setup/messages.h"
+#include "winemu/platform.h"
 #include "winemu/winpath.h"
 
 #include <QListWidget>
@@ -12,10 +13,6 @@
 #include <exception>
 
 namespace {
-
-// Code page 1252 texts of the chooser's message.
-constexpr const char* kUnavailable = "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel";
-constexpr const char* kCaption = "Instala\xe7\xe3o Personalizada";
 
 constexpr int kPathRole = Qt::UserRole;      // the line's directory (Windows path, UTF-8)
 constexpr int kLevelRole = Qt::UserRole + 1; // its depth below the root
@@ -173,7 +170,8 @@ void DirectoryChooser::driveChosen() {
     // A directory that went away meanwhile should not lock the user out of its drive.
     const std::string root{letter, ':', '\\'};
     if (!moveTo(target) && (target == root || !moveTo(root)))
-        platform.ui.messageBox(kUnavailable, kCaption, zel::MsgButtons::Ok);
+        platform.ui.messageBox(zel::kUnavailableDirectory, zel::kUnavailableDirectoryCaption,
+                               zel::MsgButtons::Ok);
 }
 
 void DirectoryChooser::confirm() {

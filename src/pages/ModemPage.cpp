@@ -1,6 +1,7 @@
 #include "pages/ModemPage.h"
 
 #include "qt/qt_pictures.h"
+#include "setup/messages.h"
 #include "winemu/platform.h"
 
 #include <QPixmap>
@@ -28,8 +29,7 @@ ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices)
 
 void ModemPage::next() {
     if (choices_.modem.portIndex == -1) {
-        platform_.ui.messageBox("Voc\xea precisa selecionar uma porta serial", "Porta Serial",
-                                zel::MsgButtons::Ok);
+        platform_.ui.messageBox(zel::kNoPort, zel::kNoPortCaption, zel::MsgButtons::Ok);
         return;
     }
     emit nextRequested();

@@ -1,6 +1,7 @@
 #include "pages/RegistrationPage.h"
 
 #include "setup/catalogue.h"
+#include "setup/messages.h"
 #include "winemu/platform.h"
 
 #include <QLineEdit>
@@ -76,7 +77,8 @@ void RegistrationPage::next() {
     case zel::Completeness::Empty:
         break; // passes without registering
     case zel::Completeness::Incomplete:
-        platform_.ui.messageBox(zel::kIncompleteMessage, "Aviso", zel::MsgButtons::Ok);
+        platform_.ui.messageBox(zel::kIncompleteRegistration, zel::kIncompleteRegistrationCaption,
+                                zel::MsgButtons::Ok);
         return;
     }
     emit nextRequested();

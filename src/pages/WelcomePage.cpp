@@ -2,6 +2,7 @@
 
 #include "qt/qt_pictures.h"
 #include "setup/catalogue.h"
+#include "setup/messages.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/platform.h"
@@ -14,7 +15,7 @@
 WelcomePage::WelcomePage(zel::Platform& platform)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    setWindowTitle(QStringLiteral("ZEL - Windows 95/NT"));
+    setWindowTitle(zel::toQt(zel::kWelcomeCaption));
     ui.pagePicture->setPixmap(zel::ownPicture("welcome.bmp"));
     whenClicked(ui.nextButton, &WelcomePage::next);
     whenClicked(ui.exitButton, &WelcomePage::requestExit);
@@ -104,5 +105,5 @@ void WelcomePage::sponsorAction(int k) {
     // Minimises the wizard while the program runs and restores it afterwards, also when the
     // program cannot be started.
     if (!platform.programs.runAndWait(path))
-        throw zel::PlatformError("N\xe3o foi poss\xedvel executar o programa " + path);
+        throw zel::PlatformError(zel::cannotRunProgram(path));
 }

@@ -1,5 +1,7 @@
 #include "setup/disk_space.h"
 
+#include "setup/messages.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -37,10 +39,9 @@ std::optional<std::string> spaceQuestion(const Catalogue& catalogue, const Choic
     if (required <= freeKbytes)
         return std::nullopt;
 
-    const std::string_view destination = choices.destination;
-    return "O drive " + std::string(destination.substr(0, 1)) + " aparenta ter apenas " +
-           std::to_string(freeKbytes) + "kbytes livres.\rVoc\xea necessita de " +
-           std::to_string(required) + "kbytes. Deseja continuar?";
+    // The drive letter exactly as it was typed.
+    return spaceQuestionText(std::string_view(choices.destination).substr(0, 1), freeKbytes,
+                             required);
 }
 
 } // namespace zel

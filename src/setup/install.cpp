@@ -1,5 +1,7 @@
 #include "setup/install.h"
 
+#include "setup/messages.h"
+
 #include "winemu/winpath.h"
 
 #include <algorithm>
@@ -184,14 +186,10 @@ std::string withoutTrailingBackslash(const std::string& dir) {
 }
 
 std::string copyingLabel(const std::string& name) {
-    std::string text = "\tCopiando " + name;
+    std::string text = copyingFile(name);
     if (text.size() > 21)
         text.resize(21);
     return text;
-}
-
-std::string copyError(const std::string& source, const std::string& target) {
-    return "Erro copiando arquivo " + source + " para " + target;
 }
 
 } // namespace
@@ -235,14 +233,14 @@ void installationRun(Files& files, const Catalogue& catalogue, std::string_view 
         file.setMaximum(count);
         file.setPosition(0);
 
-        programStatus.setText("Instalando " + entry.nome);
+        programStatus.setText(installingProgram(entry.nome));
         programStatus.repaint();
 
         auto copyInto = [&](const std::string& dir, const std::string& name) {
             const std::string from = sourceSub + name;
             const std::string to = dir + name;
             if (!fileCopy(files, from, to))
-                throw FileCopyError(copyError(from, to));
+                throw FileCopyError(copyFailed(from, to));
             file.advance(1);
             fileStatus.setText(copyingLabel(name));
             fileStatus.repaint();

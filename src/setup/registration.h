@@ -34,10 +34,6 @@ enum class Completeness {
 // whether they are empty.
 Completeness completeness(const RegistrationForm& form);
 
-// What the page says to a partly filled form (code page 1252), with the caption "Aviso".
-inline constexpr const char* kIncompleteMessage =
-    "O preenchimento do cadastro est\xe1 INCOMPLETO, por favor, verifique os dados novamente";
-
 // The heading and the twelve lines of the printout, each one text as it is printed.
 inline constexpr const char* kFaxHeading = "Enviar via FAX para: 011-555-0190";
 std::array<std::string, 12> printoutLines(const RegistrationForm& form);
