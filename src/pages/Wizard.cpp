@@ -39,10 +39,17 @@ void setUpApplication(QApplication& app) {
 
 using zel::Page;
 
+template <class Window, class Signal, class Handler>
+void Wizard::onRequest(Window& window, Signal signal, Handler handler) {
+    QObject::connect(&window, signal, &window, [this, handler](const auto&... arguments) {
+        zel::guarded(platform.ui, [&] { handler(arguments...); });
+    });
+}
+
 Wizard::Wizard(zel::Platform& platform, zel::Catalogue& catalogue)
     : platform(platform), catalogue(catalogue) {
     // The pages are built from what the start-up found, in any order.
-    run([this] {
+    zel::guarded(platform.ui, [this] {
         choices = zel::startUp(this->platform.files, this->platform.sound, this->catalogue);
     });
 
@@ -65,17 +72,14 @@ Wizard::Wizard(zel::Platform& platform, zel::Catalogue& catalogue)
           Page::CustomInstallation, Page::Connection, Page::Copy, Page::Finish})
         connectPage(page);
 
-    QObject::connect(welcomePage.get(), &WelcomePage::backgroundNeeded, backdrop.get(),
-                     [this] { run([this] { backdrop->coverScreen(); }); });
-    QObject::connect(
-        welcomePage.get(), &WelcomePage::sponsorPictureRequested, sponsorPicture.get(),
-        [this](const std::string& path) { run([this, &path] { showSponsorPicture(path); }); });
-    QObject::connect(customInstallPage.get(), &CustomInstallPage::chooseFolderRequested,
-                     directoryChooser.get(), [this] { run([this] { chooseDestination(); }); });
+    onRequest(*welcomePage, &WelcomePage::backgroundNeeded, [this] { backdrop->coverScreen(); });
+    onRequest(*welcomePage, &WelcomePage::sponsorPictureRequested,
+              [this](const std::string& path) { showSponsorPicture(path); });
+    onRequest(*customInstallPage, &CustomInstallPage::chooseFolderRequested,
+              [this] { chooseDestination(); });
     // The notice's answer is only "OK".
-    QObject::connect(registrationPage.get(), &RegistrationPage::faxNoticeRequested,
-                     faxNoticeDialog.get(),
-                     [this] { run([this] { this->platform.ui.showModal(*faxNoticeDialog); }); });
+    onRequest(*registrationPage, &RegistrationPage::faxNoticeRequested,
+              [this] { this->platform.ui.showModal(*faxNoticeDialog); });
 }
 
 Wizard::~Wizard() = default;
@@ -104,32 +108,22 @@ PageWindow& Wizard::window(Page page) const {
 
 void Wizard::connectPage(Page page) {
     PageWindow& form = window(page);
-    QObject::connect(&form, &PageWindow::nextRequested, &form, [this, page] {
-        run([this, page] {
-            if (const auto to = zel::nextPage(page, choices))
-                goToPage(window(page), window(*to));
-            else
-                platform.ui.quit(); // past the finish page: the installation is complete
-        });
+    onRequest(form, &PageWindow::nextRequested, [this, page] {
+        if (const auto to = zel::nextPage(page, choices))
+            goToPage(window(page), window(*to));
+        else
+            platform.ui.quit(); // past the finish page: the installation is complete
     });
-    QObject::connect(&form, &PageWindow::backRequested, &form, [this, page] {
-        run([this, page] {
-            if (const auto to = zel::previousPage(page, choices))
-                goToPage(window(page), window(*to));
-        });
+    onRequest(form, &PageWindow::backRequested, [this, page] {
+        if (const auto to = zel::previousPage(page, choices))
+            goToPage(window(page), window(*to));
     });
-    QObject::connect(&form, &PageWindow::exitRequested, &form, [this, page] {
-        run([this, page] {
-            if (zel::confirmsExit(page))
-                confirmAndEnd();
-            else
-                platform.ui.quit();
-        });
+    onRequest(form, &PageWindow::exitRequested, [this, page] {
+        if (zel::confirmsExit(page))
+            confirmAndEnd();
+        else
+            platform.ui.quit();
     });
-}
-
-void Wizard::run(const std::function<void()>& request) {
-    zel::guarded(platform.ui, request);
 }
 
 void Wizard::chooseDestination() {

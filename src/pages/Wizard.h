@@ -6,7 +6,6 @@
 #include "setup/choices.h"
 #include "setup/page_flow.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -79,8 +78,9 @@ public:
 private:
     // Joins a page's "Seguir >", "< Voltar" and "Sair" to the page flow.
     void connectPage(zel::Page page);
-    // Runs a request of a page under the general error report.
-    void run(const std::function<void()>& request);
+    // Answers a window's request (a signal) with the handler, under the general error report.
+    template <class Window, class Signal, class Handler>
+    void onRequest(Window& window, Signal signal, Handler handler);
     void chooseDestination();
     void showSponsorPicture(const std::string& path);
 };

@@ -36,11 +36,8 @@
 namespace zel::test {
 namespace {
 
-constexpr std::string_view kSetup = "[Principal]\r\n"
-                                    "grupo=ZEL Internet\r\n"
-                                    "destino=C:\\KIT\\\r\n"
-                                    "licensa=LICENSA.TXT\r\n"
-                                    "upline=senha123\r\n"
+// Two programs, the first selected; a licence and a password suggestion.
+constexpr std::string_view kSetup = "[Principal]\r\nlicensa=LICENSA.TXT\r\nupline=senha123\r\n"
                                     "[Programa1]\r\nnome=Discador\r\ninstala=1\r\n"
                                     "[Programa2]\r\nnome=Correio\r\ninstala=0\r\n";
 
@@ -187,16 +184,10 @@ TEST_F(AloneTest, FinishPage) {
 
 TEST_F(AloneTest, DirectoryChooser) {
     DirectoryChooser chooser(*platform);
-    ui.answerModal([&chooser](QDialog&) {
-        chooser.ui.confirmButton->click();
-        return 0;
-    });
+    answerByClicking(chooser.ui.confirmButton);
     EXPECT_EQ(ui.showModal(chooser), ModalConfirm);
     EXPECT_EQ(chooser.directory(), "D:\\"); // where the program started
-    ui.answerModal([&chooser](QDialog&) {
-        chooser.ui.cancelButton->click();
-        return 0;
-    });
+    answerByClicking(chooser.ui.cancelButton);
     EXPECT_EQ(ui.showModal(chooser), ModalOther);
 }
 
@@ -224,23 +215,16 @@ TEST_F(AloneTest, SponsorPictureWindow) {
 
 TEST_F(AloneTest, FaxNoticeDialog) {
     FaxNoticeDialog notice(*platform);
-    ui.answerModal([&notice](QDialog&) {
-        notice.ui.okButton->click();
-        return 0;
-    });
+    answerByClicking(notice.ui.okButton);
     EXPECT_EQ(ui.showModal(notice), ModalConfirm);
 }
 
 TEST_F(AloneTest, ExitConfirmDialog) {
     ExitConfirmDialog confirm(*platform);
-    for (const auto& [button, result] : {std::pair{confirm.ui.yesButton, ModalConfirm},
-                                         std::pair{confirm.ui.noButton, ModalOther}}) {
-        ui.answerModal([button = button](QDialog&) {
-            button->click();
-            return 0;
-        });
-        EXPECT_EQ(ui.showModal(confirm), result) << button->text().toStdString();
-    }
+    answerByClicking(confirm.ui.yesButton);
+    EXPECT_EQ(ui.showModal(confirm), ModalConfirm);
+    answerByClicking(confirm.ui.noButton);
+    EXPECT_EQ(ui.showModal(confirm), ModalOther);
 }
 
 } // namespace

@@ -46,10 +46,7 @@ protected:
     void type(QLineEdit* edit, const QString& text) { QTest::keyClicks(edit, text); }
     // "Seguir >", with the notice answered by its own OK button.
     void seguir() {
-        ui.answerModal([](QDialog& dialog) {
-            static_cast<FaxNoticeDialog&>(dialog).ui.okButton->click();
-            return 0;
-        });
+        answerByClicking(notice->ui.okButton);
         page().ui.nextButton->click();
     }
 

@@ -77,13 +77,10 @@ protected:
                   "a");
     }
 
-    // Answers the next exit confirmation by clicking one of its buttons.
+    // Answers the wizard's next exit confirmation by clicking one of its buttons.
     void answerConfirmation(bool yes) {
-        ui.answerModal([yes](QDialog& dialog) {
-            auto& confirma = static_cast<ExitConfirmDialog&>(dialog);
-            (yes ? confirma.ui.yesButton : confirma.ui.noButton)->click();
-            return 0;
-        });
+        const ExitConfirmDialog& confirma = *wizard->exitConfirmDialog;
+        answerByClicking(yes ? confirma.ui.yesButton : confirma.ui.noButton);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "setup/start_up.h"
 #include "winemu/registry.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 
 #include <cstdlib>
@@ -84,6 +85,13 @@ void WizardTest::start() {
     if (!wizard)
         makeWizard();
     wizard->start();
+}
+
+void WizardTest::answerByClicking(QAbstractButton* button) {
+    ui.answerModal([button](QDialog&) {
+        button->click();
+        return 0; // the click has ended the dialog
+    });
 }
 
 QStringList WizardTest::visiblePages() const {

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+class QAbstractButton;
 class QApplication;
 
 namespace zel::test {
@@ -26,13 +27,6 @@ namespace zel::test {
 // The one Qt application of a test program (offscreen unless told otherwise), with the
 // wizard's fonts and style; made on first use and kept until the program ends.
 QApplication& guiApplication();
-
-// Plays nothing; remembers what it was asked to play.
-class RecordingSound : public Sound {
-public:
-    void playWave(const std::string& winPath) override { played.push_back(winPath); }
-    std::vector<std::string> played;
-};
 
 class WizardTest : public MachineTest {
 protected:
@@ -53,6 +47,8 @@ protected:
 
     // The object names of the visible forms, the background left out.
     QStringList visiblePages() const;
+    // Answers the next modal page by clicking one of its buttons, which ends it.
+    void answerByClicking(QAbstractButton* button);
 
     ScriptedUi ui;
     std::unique_ptr<PdfPrinter> printer;

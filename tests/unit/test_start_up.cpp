@@ -18,12 +18,6 @@ constexpr const char* kModem = "System\\CurrentControlSet\\Services\\Class\\Mode
 constexpr const char* kInit =
     "System\\CurrentControlSet\\Services\\Class\\Modem\\0000\\Settings\\Init";
 
-class RecordingSound : public Sound {
-public:
-    void playWave(const std::string& winPath) override { played.push_back(winPath); }
-    std::vector<std::string> played;
-};
-
 class StartUpTest : public MachineTest {
 protected:
     void writeText(const char* key, const char* name, std::string_view value) {
