@@ -1,6 +1,7 @@
 // The wizard's start-up, run by the same code as the program's (runWizard: the font thread, the
-// application, machine, services, the thirteen forms with the catalogue load and the start
-// sound, the background and the welcome page), ending at the welcome page's first paint.
+// application, machine, services, the catalogue load with the start sound and the initial
+// choices, the thirteen forms, the background and the welcome page), ending at the welcome
+// page's first paint.
 // Usage: bench_wizard_start MEDIUM/SETUP, with ZEL_PREFIX set.
 #include "bench/first_paint.h"
 #include "pages/WelcomePage.h"

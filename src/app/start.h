@@ -1,8 +1,8 @@
 #pragma once
 // The program from its first line to the end of its message loop: the font configuration on
-// another thread, the application, the machine, the services, the thirteen forms and the
-// welcome page. The wizard's main runs it; so does the start-up benchmark, which therefore
-// measures what the program does.
+// another thread, the application, the machine, the services, the wizard (its start-up step
+// and its thirteen forms) and the welcome page. The wizard's main runs it; so does the start-up
+// benchmark, which therefore measures what the program does.
 #include "winemu/machine.h"
 
 #include <functional>

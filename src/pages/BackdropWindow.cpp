@@ -21,12 +21,12 @@ std::vector<BackgroundBand> backgroundBands(int height) {
     return bands;
 }
 
-BackdropWindow::BackdropWindow(Wizard& wizard)
-    : PageWindow(wizard, Role::Backdrop,
-            Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
-                Qt::WindowDoesNotAcceptFocus) {
+BackdropWindow::BackdropWindow(zel::Platform& platform)
+    : PageWindow(platform, Role::Backdrop,
+                 Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
+                     Qt::WindowDoesNotAcceptFocus) {
     ui.setupUi(this);
-    ui.Image1->installEventFilter(this);
+    ui.backgroundPicture->installEventFilter(this);
     finishLayout(nullptr);
     prepareCanvas();
 }
@@ -36,7 +36,7 @@ void BackdropWindow::prepareCanvas() {
     // page at a time; it is made now and cleared on another core while the remaining pages are
     // built (the window is shown only once that is done). The first paint then finds it at
     // this size and keeps it.
-    spanScreen(*ui.Image1);
+    spanScreen(*ui.backgroundPicture);
     create();
     QBackingStore* store = backingStore();
     if (!store)
@@ -49,8 +49,8 @@ void BackdropWindow::prepareCanvas() {
 
 void BackdropWindow::coverScreen() {
     canvasWarmUp_.wait(); // the canvas is the window's own again
-    spanScreen(*ui.Image1);
-    ui.Image1->update();
+    spanScreen(*ui.backgroundPicture);
+    ui.backgroundPicture->update();
     show();
     // Below everything, also where no window manager keeps it there.
     lower();
@@ -60,10 +60,10 @@ bool BackdropWindow::eventFilter(QObject* watched, QEvent* event) {
     // The gradient is drawn straight onto the window rather than kept in a picture of the
     // whole screen: it is only bands of one colour, and a screen-sized picture would cost as
     // much memory as the window itself.
-    if (watched == ui.Image1 && event->type() == QEvent::Paint) {
-        QPainter painter(ui.Image1);
-        const int width = ui.Image1->width();
-        for (const BackgroundBand& band : backgroundBands(ui.Image1->height()))
+    if (watched == ui.backgroundPicture && event->type() == QEvent::Paint) {
+        QPainter painter(ui.backgroundPicture);
+        const int width = ui.backgroundPicture->width();
+        for (const BackgroundBand& band : backgroundBands(ui.backgroundPicture->height()))
             painter.fillRect(0, band.top, width, band.height, QColor(0, 0, band.blue));
         return true;
     }

@@ -1,8 +1,8 @@
 #pragma once
 // The full-screen background behind the pages: a gradient from bright blue to black.
+#include "pages/PageWindow.h"
 #include "qt/qt_warmup.h"
 #include "ui_BackdropWindow.h"
-#include "pages/Wizard.h"
 
 #include <vector>
 
@@ -20,7 +20,7 @@ class BackdropWindow : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit BackdropWindow(Wizard& wizard);
+    explicit BackdropWindow(zel::Platform& platform);
 
     Ui::BackdropWindow ui;
 

@@ -1,93 +1,49 @@
 #include "pages/CopyPage.h"
 
-#include "pages/ModemPage.h"
-#include "setup/network_stack.h"
-#include "pages/FinishPage.h"
-#include "winemu/platform.h"
 #include "qt/qt_pictures.h"
-#include "setup/catalogue.h"
-#include "setup/install.h"
 #include "qt/qt_progress.h"
-#include "pages/InstallTypePage.h"
-#include "pages/CustomInstallPage.h"
+#include "setup/catalogue.h"
+#include "setup/disk_space.h"
+#include "setup/install.h"
+#include "setup/messages.h"
+#include "setup/network_stack.h"
+#include "winemu/platform.h"
 
 #include <QPixmap>
 
-#include <algorithm>
 #include <exception>
-#include <limits>
 
-namespace zel {
-
-int destinationDrive(std::string_view destino) {
-    if (destino.empty())
-        return -1;
-    char letter = destino.front();
-    if (letter >= 'a' && letter <= 'z')
-        letter = static_cast<char>(letter - 'a' + 'A');
-    return static_cast<unsigned char>(letter) - 64;
-}
-
-std::optional<std::string> spaceQuestion(const Catalogue& catalogue, int browserChoice,
-                                         std::int64_t freeBytes) {
-    // Summed in 64 bits: the sizes are 32-bit figures from the kit's file, and their sum must
-    // not wrap around into a small or negative need.
-    std::int64_t required = 0;
-    for (int n = 1; n <= 10; ++n) {
-        const ProgramEntry& entry = catalogue.entry(n);
-        if (entry.instala == 1)
-            required += entry.tamanho;
-    }
-    if (browserChoice == 0)
-        required += catalogue.settings.navegap_size;
-    else if (browserChoice == 1)
-        required += catalogue.settings.navegai_size;
-
-    // Truncated toward zero, so the -1 of an unknown drive is 0 kbytes.
-    const std::int64_t freeKbytes =
-        std::min<std::int64_t>(freeBytes / 1024, std::numeric_limits<std::int32_t>::max());
-    if (required <= freeKbytes)
-        return std::nullopt;
-
-    const std::string_view destino = catalogue.settings.destino;
-    return "O drive " + std::string(destino.substr(0, 1)) + " aparenta ter apenas " +
-           std::to_string(freeKbytes) + "kbytes livres.\rVoc\xea necessita de " +
-           std::to_string(required) + "kbytes. Deseja continuar?";
-}
-
-} // namespace zel
-
-CopyPage::CopyPage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                   const zel::Choices& choices)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
+      catalogue_(catalogue), choices_(choices) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(zel::ownPicture("copy.bmp"));
-    onClick(ui.Button1, &CopyPage::Button1Click);
-    onClick(ui.Button2, &CopyPage::Button2Click);
-    onClick(ui.Button3, &CopyPage::Button3Click);
-    finishLayout(ui.Button1);
+    ui.pagePicture->setPixmap(zel::ownPicture("copy.bmp"));
+    whenClicked(ui.nextButton, &CopyPage::next);
+    whenClicked(ui.exitButton, &CopyPage::requestExit);
+    whenClicked(ui.backButton, &CopyPage::back);
+    finishLayout(ui.nextButton);
 }
 
 void CopyPage::setButtonsEnabled(bool enabled) {
-    for (QPushButton* button : {ui.Button1, ui.Button2, ui.Button3})
+    for (QPushButton* button : {ui.nextButton, ui.exitButton, ui.backButton})
         button->setEnabled(enabled);
 }
 
 void CopyPage::showIdle() {
     for (QWidget* widget :
-         std::initializer_list<QWidget*>{ui.Label4, ui.Gauge1, ui.Gauge2, ui.Label2, ui.Label3})
+         std::initializer_list<QWidget*>{ui.sweepLabel, ui.overallGauge, ui.fileGauge,
+                                         ui.programStatusLabel, ui.fileStatusLabel})
         widget->hide();
     repaint();
 }
 
-void CopyPage::Button1Click() {
-    Wizard& w = wizard_;
-    zel::Platform& platform = w.platform;
-    const zel::Catalogue& catalogue = w.catalogue;
-
+void CopyPage::next() {
+    zel::Platform& platform = platform_;
     const std::optional<std::string> question = zel::spaceQuestion(
-        catalogue, w.customInstallPage->browserChoice(),
-        platform.files.diskFree(zel::destinationDrive(catalogue.settings.destino)));
-    if (question &&
-        platform.ui.messageBox(*question, "Espa\xe7o em disco", zel::MsgButtons::OkCancel) != 1)
+        catalogue_, choices_, platform.files.diskFree(zel::destinationDrive(choices_.destination)));
+    if (question && platform.ui.messageBox(*question, zel::kSpaceQuestionCaption,
+                                           zel::MsgButtons::OkCancel) != zel::ModalConfirm)
         return;
 
     // Events are processed while the work goes on: no second click may start it again. The
@@ -100,30 +56,30 @@ void CopyPage::Button1Click() {
         ButtonsOff& operator=(const ButtonsOff&) = delete;
     } buttonsOff(*this);
 
+    const zel::Catalogue catalogue = zel::chosenCatalogue(catalogue_, choices_);
     const std::string sourceDir = zel::sourceDirectory(platform.machine.programPath());
-    int result = 0;
     try {
         platform.ui.setBusyCursor(true);
-        ui.Label4->show();
+        ui.sweepLabel->show();
         repaint();
         platform.ui.processEvents();
-        zel::socketLibrarySweep(platform.files, catalogue, sourceDir, w.modemPage->foundFiles(),
+        zel::socketLibrarySweep(platform.files, catalogue, sourceDir,
                                 [&platform] { platform.ui.processEvents(); });
-        ui.Label4->hide();
+        ui.sweepLabel->hide();
 
         // A second attempt starts from empty gauges and lines, not from where the first stopped.
-        ui.Gauge1->setPosition(0);
-        ui.Gauge2->setPosition(0);
-        ui.Label2->clear();
-        ui.Label3->clear();
-        for (QWidget* widget :
-             std::initializer_list<QWidget*>{ui.Gauge1, ui.Gauge2, ui.Label2, ui.Label3})
+        ui.overallGauge->setPosition(0);
+        ui.fileGauge->setPosition(0);
+        ui.programStatusLabel->clear();
+        ui.fileStatusLabel->clear();
+        for (QWidget* widget : std::initializer_list<QWidget*>{
+                 ui.overallGauge, ui.fileGauge, ui.programStatusLabel, ui.fileStatusLabel})
             widget->show();
         repaint();
-        zel::QtGauge overall(*ui.Gauge1), file(*ui.Gauge2);
-        zel::QtStatusLine programStatus(*ui.Label2), fileStatus(*ui.Label3);
-        result = zel::installationRun(platform.files, catalogue, sourceDir, overall, file,
-                                      programStatus, fileStatus);
+        zel::QtGauge overall(*ui.overallGauge), file(*ui.fileGauge);
+        zel::QtStatusLine programStatus(*ui.programStatusLabel), fileStatus(*ui.fileStatusLabel);
+        zel::installationRun(platform.files, catalogue, sourceDir, overall, file, programStatus,
+                             fileStatus);
     } catch (const std::exception& e) {
         // A file that could not be copied (its message names it): the page stays usable, so the
         // user can put the file in place and try again, or leave. What was done stays done.
@@ -133,30 +89,8 @@ void CopyPage::Button1Click() {
         return;
     }
 
-    if (result != 0) {
-        platform.ui.setBusyCursor(false);
-        platform.ui.messageBox("Erro durante a instala\xe7\xe3o", "Aten\xe7\xe3o",
-                               zel::MsgButtons::Ok);
-        platform.ui.quit();
-        return;
-    }
-
     showIdle();
-    zel::dialerSettingsUpdate(platform.files, catalogue, w.modemPage->modemSettings());
+    zel::dialerSettingsUpdate(platform.files, catalogue, choices_.modem);
     platform.ui.setBusyCursor(false);
-    w.goToPage(*this, *w.finishPage);
-}
-
-void CopyPage::Button2Click() {
-    wizard_.confirmAndEnd();
-}
-
-void CopyPage::Button3Click() {
-    Wizard& w = wizard_;
-    if (w.installTypePage->installationType() == 0)
-        w.goToPage(*this, *w.installTypePage);
-    else if (w.catalogue.entry(1).instala == 1)
-        w.goToPage(*this, *w.modemPage); // the custom path passed the connection page
-    else
-        w.goToPage(*this, *w.customInstallPage);
+    emit nextRequested();
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The custom-installation page: the programs, the browser and the destination directory.
+#include "pages/PageWindow.h"
+#include "setup/choices.h"
 #include "ui_CustomInstallPage.h"
-#include "pages/Wizard.h"
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 class QCheckBox;
 
@@ -12,20 +14,25 @@ class CustomInstallPage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit CustomInstallPage(Wizard& wizard);
+    // Shows the kit's programs and browsers with the choices' selection. The browser is kept
+    // in the choices as the user selects it; the programs and the destination when the user
+    // moves on (or picks a directory in the chooser).
+    CustomInstallPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                      zel::Choices& choices);
 
     Ui::CustomInstallPage ui;
 
-    // Check box N (1 to 10) belongs to program entry N.
-    std::array<QCheckBox*, 10> checkBoxes() const;
-    // The browser choice: 0 first browser, 1 second browser, 2 none.
-    int browserChoice() const { return ui.RadioGroup1->itemIndex(); }
+    // Box N (1 to 10) belongs to program entry N.
+    std::array<QCheckBox*, zel::kShownPrograms> programBoxes() const;
 
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
+    // A directory picked in the chooser: shown as chosen, and stored terminated at once, as the
+    // typical installation may take it without this page being left forward.
+    void takeDestination(const std::string& directory);
+
+    void chooseFolder() { emit chooseFolderRequested(); }
+    void next();
+    void requestExit() { emit exitRequested(); }
+    void back() { emit backRequested(); }
 
     // The kbytes that the ticked programs and the chosen browser need.
     std::int64_t requiredSpace() const;
@@ -33,6 +40,16 @@ public:
     // programs' frame.
     void updateSpaceLine();
 
+signals:
+    // "Escolher...": the directory chooser, whose choice comes back through takeDestination.
+    void chooseFolderRequested();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showChoices();
+
+    const zel::Catalogue& catalogue_;
+    zel::Choices& choices_;
 };

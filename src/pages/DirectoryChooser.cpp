@@ -1,7 +1,8 @@
 #include "pages/DirectoryChooser.h"
 
-#include "winemu/platform.h"
 #include "qt/qt_pictures.h"
+#include "setup/messages.h"
+#include "winemu/platform.h"
 #include "winemu/winpath.h"
 
 #include <QListWidget>
@@ -12,10 +13,6 @@
 #include <exception>
 
 namespace {
-
-// Code page 1252 texts of the chooser's message.
-constexpr const char* kUnavailable = "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel";
-constexpr const char* kCaption = "Instala\xe7\xe3o Personalizada";
 
 constexpr int kPathRole = Qt::UserRole;      // the line's directory (Windows path, UTF-8)
 constexpr int kLevelRole = Qt::UserRole + 1; // its depth below the root
@@ -50,56 +47,54 @@ public:
 
 } // namespace
 
-DirectoryChooser::DirectoryChooser(Wizard& wizard)
-    : PageWindow(wizard, Role::Dialog, kTitleOnly | Qt::WindowStaysOnTopHint) {
+DirectoryChooser::DirectoryChooser(zel::Platform& platform)
+    : PageWindow(platform, Role::Dialog, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.DirectoryListBox1->setItemDelegate(new DirectoryLines(ui.DirectoryListBox1));
-    ui.DirectoryListBox1->setIconSize(QSize(kItemHeight - 2, kItemHeight - 2));
-    onClick(ui.Button1, &DirectoryChooser::Button1Click);
-    onClick(ui.Button2, &DirectoryChooser::Button2Click);
-    connect(ui.DriveComboBox1, &QComboBox::activated, this,
-            [this] { run([this] { DriveComboBox1Change(); }); });
-    connect(ui.DirectoryListBox1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    ui.directoryList->setItemDelegate(new DirectoryLines(ui.directoryList));
+    ui.directoryList->setIconSize(QSize(kItemHeight - 2, kItemHeight - 2));
+    whenClicked(ui.confirmButton, &DirectoryChooser::confirm);
+    whenClicked(ui.cancelButton, &DirectoryChooser::cancel);
+    connect(ui.driveBox, &QComboBox::activated, this, [this] { run([this] { driveChosen(); }); });
+    connect(ui.directoryList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         const std::string path = zel::fromQt(item->data(kPathRole).toString());
-        run([this, path] { DirectoryListBox1Open(path); });
+        run([this, path] { openLine(path); });
     });
     folderOpen_ = QIcon(zel::ownPicture("folder_open.xpm"));
     folderClosed_ = QIcon(zel::ownPicture("folder_closed.xpm"));
-    finishLayout(ui.DirectoryListBox1);
-    run([this] { FormCreate(); });
+    finishLayout(ui.directoryList);
+    run([this] { create(); });
 }
 
-void DirectoryChooser::FormCreate() {
-    zel::Platform& platform = wizard_.platform;
+void DirectoryChooser::create() {
+    zel::Platform& platform = platform_;
     const QIcon driveIcon(zel::ownPicture("drive.xpm"));
     for (const char letter : platform.files.listDrives())
-        ui.DriveComboBox1->addItem(driveIcon, QString(QLatin1Char(lowerCase(letter))) + ':',
-                                   QVariant(QLatin1Char(upperCase(letter))));
+        ui.driveBox->addItem(driveIcon, QString(QLatin1Char(lowerCase(letter))) + ':',
+                             QVariant(QLatin1Char(upperCase(letter))));
     // The working directory the program started in.
     directory_ = platform.machine.currentDirectory();
     lastOnDrive_[upperCase(directory_.front())] = directory_;
     showDriveOfList();
     fillLines();
-    DirectoryListBox1Change();
+    showDirectory();
 }
 
-void DirectoryChooser::FormShow() {
+void DirectoryChooser::onShow() {
     // Where the user left it, with the sub-directories as they are now.
     showDriveOfList();
     fillLines();
-    DirectoryListBox1Change();
+    showDirectory();
 }
 
 void DirectoryChooser::showDriveOfList() {
-    const int index =
-        ui.DriveComboBox1->findData(QVariant(QLatin1Char(upperCase(directory_.front()))));
+    const int index = ui.driveBox->findData(QVariant(QLatin1Char(upperCase(directory_.front()))));
     if (index >= 0)
-        ui.DriveComboBox1->setCurrentIndex(index);
+        ui.driveBox->setCurrentIndex(index);
 }
 
 void DirectoryChooser::fillLines() {
-    zel::Files& files = wizard_.platform.files;
-    QListWidget& list = *ui.DirectoryListBox1;
+    zel::Files& files = platform_.files;
+    QListWidget& list = *ui.directoryList;
     list.clear();
 
     const auto addLine = [&](const QIcon& icon, const std::string& text, const std::string& path,
@@ -133,7 +128,7 @@ void DirectoryChooser::fillLines() {
 }
 
 void DirectoryChooser::changeDirectory(const std::string& path) {
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     zel::Machine& machine = platform.machine;
     const std::string previous = machine.currentDirectory();
     platform.files.enter(path); // raises when it cannot be reached
@@ -143,24 +138,24 @@ void DirectoryChooser::changeDirectory(const std::string& path) {
     directory_ = entered;
     lastOnDrive_[upperCase(directory_.front())] = directory_;
     fillLines();
-    DirectoryListBox1Change();
+    showDirectory();
 }
 
-void DirectoryChooser::DirectoryListBox1Open(const std::string& path) {
+void DirectoryChooser::openLine(const std::string& path) {
     if (path == directory_)
         return;
     changeDirectory(path);
 }
 
-void DirectoryChooser::DirectoryListBox1Change() {
-    ui.Label1->setText(zel::toQt(directory_));
+void DirectoryChooser::showDirectory() {
+    ui.directoryLabel->setText(zel::toQt(directory_));
 }
 
-void DirectoryChooser::DriveComboBox1Change() {
-    const char letter = ui.DriveComboBox1->currentData().toChar().toLatin1();
+void DirectoryChooser::driveChosen() {
+    const char letter = ui.driveBox->currentData().toChar().toLatin1();
     if (letter == upperCase(directory_.front()))
         return;
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     const auto last = lastOnDrive_.find(letter);
     const std::string target =
         last != lastOnDrive_.end() ? last->second : platform.files.currentDirectoryOf(letter);
@@ -175,13 +170,14 @@ void DirectoryChooser::DriveComboBox1Change() {
     // A directory that went away meanwhile should not lock the user out of its drive.
     const std::string root{letter, ':', '\\'};
     if (!moveTo(target) && (target == root || !moveTo(root)))
-        platform.ui.messageBox(kUnavailable, kCaption, zel::MsgButtons::Ok);
+        platform.ui.messageBox(zel::kUnavailableDirectory, zel::kUnavailableDirectoryCaption,
+                               zel::MsgButtons::Ok);
 }
 
-void DirectoryChooser::Button1Click() {
-    done(1);
+void DirectoryChooser::confirm() {
+    done(zel::ModalConfirm);
 }
 
-void DirectoryChooser::Button2Click() {
-    done(2);
+void DirectoryChooser::cancel() {
+    done(zel::ModalOther);
 }

@@ -5,8 +5,8 @@
 // The chooser keeps its own current directory (and the last one it showed on each drive):
 // moving through the list never changes the wizard's current directory, which other code may
 // rely on. Entering the machine is used only to find out whether a directory can be reached.
+#include "pages/PageWindow.h"
 #include "ui_DirectoryChooser.h"
-#include "pages/Wizard.h"
 
 #include <QIcon>
 
@@ -19,25 +19,26 @@ class DirectoryChooser : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit DirectoryChooser(Wizard& wizard);
+    explicit DirectoryChooser(zel::Platform& platform);
 
     Ui::DirectoryChooser ui;
 
     // The directory of the list: "C:\" for a drive's root, any other without a trailing "\".
     const std::string& directory() const { return directory_; }
 
-    void FormCreate();
-    void DriveComboBox1Change();
-    void DirectoryListBox1Change();
+    void driveChosen();
+    void showDirectory();
     // Opening a line (double click or Enter): it becomes the list's directory.
-    void DirectoryListBox1Open(const std::string& path);
-    void Button1Click();
-    void Button2Click();
+    void openLine(const std::string& path);
+    void confirm();
+    void cancel();
 
 protected:
-    void FormShow() override;
+    void onShow() override;
 
 private:
+    // The drive box, and the list on the directory the program started in.
+    void create();
     // Moves the list to the directory; raises, changing nothing, when it cannot be reached.
     void changeDirectory(const std::string& path);
     void fillLines();

@@ -1,23 +1,23 @@
 #include "pages/ExitConfirmDialog.h"
 
-ExitConfirmDialog::ExitConfirmDialog(Wizard& wizard)
-    : PageWindow(wizard, Role::Dialog,
-            kTitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+ExitConfirmDialog::ExitConfirmDialog(zel::Platform& platform)
+    : PageWindow(platform, Role::Dialog,
+                 kTitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     ui.setupUi(this);
-    onClick(ui.Button1, &ExitConfirmDialog::Button1Click);
-    onClick(ui.Button2, &ExitConfirmDialog::Button2Click);
-    finishLayout(ui.Button1);
+    whenClicked(ui.noButton, &ExitConfirmDialog::no);
+    whenClicked(ui.yesButton, &ExitConfirmDialog::yes);
+    finishLayout(ui.noButton);
 }
 
-void ExitConfirmDialog::FormShow() {
+void ExitConfirmDialog::onShow() {
     // Every question starts on the answer that keeps the wizard going.
-    ui.Button1->setFocus();
+    ui.noButton->setFocus();
 }
 
-void ExitConfirmDialog::Button1Click() {
-    done(2);
+void ExitConfirmDialog::no() {
+    done(zel::ModalOther);
 }
 
-void ExitConfirmDialog::Button2Click() {
-    done(1);
+void ExitConfirmDialog::yes() {
+    done(zel::ModalConfirm);
 }

@@ -1,19 +1,19 @@
 #pragma once
-// The exit confirmation: "Sim" gives 1, "Não" and the close box give 2.
+// The exit confirmation: "Sim" confirms; "Não", Escape and the close box give the other result.
+#include "pages/PageWindow.h"
 #include "ui_ExitConfirmDialog.h"
-#include "pages/Wizard.h"
 
 class ExitConfirmDialog : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit ExitConfirmDialog(Wizard& wizard);
+    explicit ExitConfirmDialog(zel::Platform& platform);
 
     Ui::ExitConfirmDialog ui;
 
-    void Button1Click();
-    void Button2Click();
+    void no();
+    void yes();
 
 protected:
-    void FormShow() override;
+    void onShow() override;
 };

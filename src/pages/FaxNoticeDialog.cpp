@@ -1,13 +1,13 @@
 #include "pages/FaxNoticeDialog.h"
 
-FaxNoticeDialog::FaxNoticeDialog(Wizard& wizard)
-    : PageWindow(wizard, Role::Dialog,
-            kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
+FaxNoticeDialog::FaxNoticeDialog(zel::Platform& platform)
+    : PageWindow(platform, Role::Dialog,
+                 kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
     ui.setupUi(this);
-    onClick(ui.Button1, &FaxNoticeDialog::Button1Click);
-    finishLayout(ui.Button1);
+    whenClicked(ui.okButton, &FaxNoticeDialog::confirm);
+    finishLayout(ui.okButton);
 }
 
-void FaxNoticeDialog::Button1Click() {
-    done(1);
+void FaxNoticeDialog::confirm() {
+    done(zel::ModalConfirm);
 }

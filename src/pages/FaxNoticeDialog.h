@@ -1,15 +1,15 @@
 #pragma once
 // The registration notice: where to send the fax, before the print dialog.
+#include "pages/PageWindow.h"
 #include "ui_FaxNoticeDialog.h"
-#include "pages/Wizard.h"
 
 class FaxNoticeDialog : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit FaxNoticeDialog(Wizard& wizard);
+    explicit FaxNoticeDialog(zel::Platform& platform);
 
     Ui::FaxNoticeDialog ui;
 
-    void Button1Click();
+    void confirm();
 };

@@ -1,40 +1,43 @@
 #include "pages/FinishPage.h"
 
+#include "qt/qt_pictures.h"
 #include "setup/finish.h"
 #include "winemu/platform.h"
-#include "qt/qt_pictures.h"
-#include "pages/CustomInstallPage.h"
 
 #include <QPixmap>
 
-FinishPage::FinishPage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+FinishPage::FinishPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                       const zel::Choices& choices)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
+      catalogue_(catalogue), choices_(choices) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(zel::ownPicture("finish.bmp"));
-    onClick(ui.Button1, &FinishPage::Button1Click);
-    finishLayout(ui.Button1);
+    ui.pagePicture->setPixmap(zel::ownPicture("finish.bmp"));
+    whenClicked(ui.finishButton, &FinishPage::finish);
+    finishLayout(ui.finishButton);
 }
 
 FinishPage::~FinishPage() {
-    wizard_.platform.progman.close();
+    platform_.progman.close();
 }
 
-void FinishPage::Button1Click() {
-    zel::Platform& platform = wizard_.platform;
+void FinishPage::finish() {
+    zel::Platform& platform = platform_;
     // The sequence blocks the window; a second click must not start it again meanwhile.
-    ui.Button1->setEnabled(false);
-    ui.Button1->repaint();
+    ui.finishButton->setEnabled(false);
+    ui.finishButton->repaint();
     platform.ui.setBusyCursor(true);
     try {
-        zel::runFinishSequence(platform, wizard_.catalogue, wizard_.customInstallPage->browserChoice());
+        zel::runFinishSequence(platform, zel::chosenCatalogue(catalogue_, choices_),
+                               choices_.browser);
         // Program Manager has every macro before the wizard goes; the hourglass stays while
         // it executes them.
         platform.progman.close();
     } catch (...) {
         // The page stays usable for another try; the guard reports the error.
         platform.ui.setBusyCursor(false);
-        ui.Button1->setEnabled(true);
+        ui.finishButton->setEnabled(true);
         throw;
     }
     platform.ui.setBusyCursor(false);
-    platform.ui.quit();
+    emit nextRequested();
 }

@@ -1,21 +1,27 @@
 #pragma once
 // The finish page: "Finalizar" integrates the installed programs with the desktop and ends.
+#include "pages/PageWindow.h"
+#include "setup/choices.h"
 #include "ui_FinishPage.h"
-#include "pages/Wizard.h"
 
 class FinishPage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit FinishPage(Wizard& wizard);
+    FinishPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+               const zel::Choices& choices);
     // Ends the Program Manager conversation, so every macro handed over is delivered even
     // when the wizard ends some other way.
     ~FinishPage() override;
 
     Ui::FinishPage ui;
 
-    // Runs the finish sequence under the hourglass and ends the wizard. A failure leaves the
-    // page up with the default cursor and the button enabled, so the whole sequence can be
-    // tried again; the error goes to the general error report.
-    void Button1Click();
+    // Runs the finish sequence under the hourglass and moves on, which ends the wizard. A
+    // failure leaves the page up with the default cursor and the button enabled, so the whole
+    // sequence can be tried again; the error goes to the general error report.
+    void finish();
+
+private:
+    const zel::Catalogue& catalogue_;
+    const zel::Choices& choices_;
 };

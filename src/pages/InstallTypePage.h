@@ -1,20 +1,19 @@
 #pragma once
 // The installation-type page: typical or custom installation.
+#include "pages/PageWindow.h"
+#include "setup/choices.h"
 #include "ui_InstallTypePage.h"
-#include "pages/Wizard.h"
 
 class InstallTypePage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit InstallTypePage(Wizard& wizard);
+    // Shows the choices' installation type and keeps it as the user selects another.
+    InstallTypePage(zel::Platform& platform, zel::Choices& choices);
 
     Ui::InstallTypePage ui;
 
-    // The installation type: 0 typical, 1 custom.
-    int installationType() const { return ui.RadioGroup1->itemIndex(); }
-
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void next() { emit nextRequested(); }
+    void requestExit() { emit exitRequested(); }
+    void back() { emit backRequested(); }
 };

@@ -1,32 +1,24 @@
 #pragma once
 // The connection page: the modem's serial port, initialisation command and dial command.
-#include "setup/network_stack.h"
-#include "pages/qt_found_files.h"
+#include "pages/PageWindow.h"
+#include "setup/choices.h"
 #include "ui_ModemPage.h"
-#include "pages/Wizard.h"
-
-#include <memory>
 
 class ModemPage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit ModemPage(Wizard& wizard);
+    // Shows the choices' modem settings and keeps them as the user changes them (the commands
+    // in code page 1252).
+    ModemPage(zel::Platform& platform, zel::Choices& choices);
 
     Ui::ModemPage ui;
 
-    // 0 to 3 for COM1 to COM4, -1 while no port is selected.
-    int portIndex() const { return ui.RadioGroup1->itemIndex(); }
-    // The port and the two commands as they stand now (the commands in code page 1252).
-    zel::ModemSettings modemSettings() const;
-    // The socket-library sweep's scratch list, kept in the hidden ListBox1.
-    zel::FoundFilesList& foundFiles() { return *foundFiles_; }
-
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    // Moves on once a port is selected; the commands may stay empty.
+    void next();
+    void requestExit() { emit exitRequested(); }
+    void back() { emit backRequested(); }
 
 private:
-    std::unique_ptr<zel::ListBoxFoundFiles> foundFiles_;
+    zel::Choices& choices_;
 };

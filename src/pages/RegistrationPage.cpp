@@ -1,89 +1,85 @@
 #include "pages/RegistrationPage.h"
 
-#include "winemu/platform.h"
-#include "pages/FaxNoticeDialog.h"
 #include "setup/catalogue.h"
-#include "pages/LicencePage.h"
-#include "pages/InstallTypePage.h"
+#include "setup/messages.h"
+#include "winemu/platform.h"
 
 #include <QLineEdit>
 
-RegistrationPage::RegistrationPage(Wizard& wizard)
-    : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                                   zel::Choices& choices)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices) {
     ui.setupUi(this);
-    onClick(ui.Button1, &RegistrationPage::Button1Click);
-    onClick(ui.Button2, &RegistrationPage::Button2Click);
-    onClick(ui.Button3, &RegistrationPage::Button3Click);
-    connect(ui.ComboBox2->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& text) { run([this, text] { ComboBox2Edited(text); }); });
-    finishLayout(ui.Edit1);
-    run([this] { FormCreate(); });
+    whenClicked(ui.clearButton, &RegistrationPage::clearForm);
+    whenClicked(ui.backButton, &RegistrationPage::back);
+    whenClicked(ui.nextButton, &RegistrationPage::next);
+    connect(ui.cardBrandBox->lineEdit(), &QLineEdit::textEdited, this,
+            [this](const QString& text) { run([this, text] { cardBrandEdited(text); }); });
+    finishLayout(ui.nameEdit);
+    run([this, &catalogue] {
+        const zel::SetupSettings& settings = catalogue.settings;
+        clearForm();
+        ui.passwordEdit->setText(zel::toQt(settings.upline));
+        if (!settings.cadastro1.empty())
+            ui.introLabel->setText(zel::toQt(settings.cadastro1));
+        if (!settings.cadastro2.empty())
+            ui.feeLabel->setText(zel::toQt(settings.cadastro2));
+    });
 }
 
-std::array<QLineEdit*, 16> RegistrationPage::edits() const {
-    return {ui.Edit1, ui.Edit2,  ui.Edit3,  ui.Edit4,  ui.Edit5,  ui.Edit6,  ui.Edit7,  ui.Edit8,
-            ui.Edit9, ui.Edit10, ui.Edit11, ui.Edit12, ui.Edit13, ui.Edit14, ui.Edit15, ui.Edit16};
+std::array<QLineEdit*, zel::kRegistrationFields.size()> RegistrationPage::fields() const {
+    return {ui.nameEdit,       ui.streetEdit,     ui.numberEdit,     ui.flatEdit,
+            ui.complementEdit, ui.cityEdit,       ui.stateEdit,      ui.postcodeEdit,
+            ui.birthDateEdit,  ui.professionEdit, ui.homePhoneEdit,  ui.officePhoneEdit,
+            ui.cardNameEdit,   ui.cardNumberEdit, ui.cardExpiryEdit, ui.passwordEdit};
 }
 
 zel::RegistrationForm RegistrationPage::registrationForm() const {
     zel::RegistrationForm form;
-    const auto fields = edits();
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        form.edit[i] = zel::fromQt(fields[i]->text());
-    const int brand = ui.ComboBox2->currentIndex();
+    const auto edits = fields();
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        form.*zel::kRegistrationFields[i] = zel::fromQt(edits[i]->text());
+    const int brand = ui.cardBrandBox->currentIndex();
     if (brand >= 0)
-        form.cardBrand = zel::fromQt(ui.ComboBox2->itemText(brand));
+        form.cardBrand = zel::fromQt(ui.cardBrandBox->itemText(brand));
     return form;
 }
 
-void RegistrationPage::FormCreate() {
-    const zel::SetupSettings& settings = wizard_.catalogue.settings;
-    Button1Click();
-    ui.Edit16->setText(zel::toQt(settings.upline));
-    if (!settings.cadastro1.empty())
-        ui.Label18->setText(zel::toQt(settings.cadastro1));
-    if (!settings.cadastro2.empty())
-        ui.Label20->setText(zel::toQt(settings.cadastro2));
-}
-
-void RegistrationPage::ComboBox2Edited(const QString& text) {
+void RegistrationPage::cardBrandEdited(const QString& text) {
     // Typing over the brand drops the choice, as the classic combo box does: what is printed
     // is always an item of the list, never the typed text.
-    if (ui.ComboBox2->currentIndex() == -1)
+    if (ui.cardBrandBox->currentIndex() == -1)
         return;
-    QLineEdit* line = ui.ComboBox2->lineEdit();
+    QLineEdit* line = ui.cardBrandBox->lineEdit();
     const int cursor = line->cursorPosition();
-    ui.ComboBox2->setCurrentIndex(-1);
-    ui.ComboBox2->setEditText(text);
+    ui.cardBrandBox->setCurrentIndex(-1);
+    ui.cardBrandBox->setEditText(text);
     line->setCursorPosition(cursor);
 }
 
-void RegistrationPage::Button1Click() {
-    ui.ComboBox2->setCurrentIndex(-1);
-    ui.ComboBox2->clearEditText();
-    for (QLineEdit* edit : edits())
+void RegistrationPage::clearForm() {
+    ui.cardBrandBox->setCurrentIndex(-1);
+    ui.cardBrandBox->clearEditText();
+    for (QLineEdit* edit : fields())
         edit->clear();
 }
 
-void RegistrationPage::Button2Click() {
-    wizard_.goToPage(*this, *wizard_.licencePage);
-}
-
-void RegistrationPage::Button3Click() {
-    zel::Platform& platform = wizard_.platform;
-    const zel::RegistrationForm form = registrationForm();
+void RegistrationPage::next() {
+    choices_.registration = registrationForm();
+    const zel::RegistrationForm& form = choices_.registration;
     switch (zel::completeness(form)) {
     case zel::Completeness::Complete:
-        platform.ui.showModal(*wizard_.faxNoticeDialog); // its answer is only "OK"
+        emit faxNoticeRequested();
         // A declined print dialog still moves on: the subscriber may register later.
-        if (platform.printer.choosePrinter())
-            zel::printRegistration(platform.printer, form);
+        if (platform_.printer.choosePrinter())
+            zel::printRegistration(platform_.printer, form);
         break;
     case zel::Completeness::Empty:
         break; // passes without registering
     case zel::Completeness::Incomplete:
-        platform.ui.messageBox(zel::kIncompleteMessage, "Aviso", zel::MsgButtons::Ok);
+        platform_.ui.messageBox(zel::kIncompleteRegistration, zel::kIncompleteRegistrationCaption,
+                                zel::MsgButtons::Ok);
         return;
     }
-    wizard_.goToPage(*this, *wizard_.installTypePage);
+    emit nextRequested();
 }

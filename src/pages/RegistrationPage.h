@@ -1,8 +1,8 @@
 #pragma once
 // The registration page: the subscriber's data, printed for faxing to the provider.
-#include "setup/registration.h"
+#include "pages/PageWindow.h"
+#include "setup/choices.h"
 #include "ui_RegistrationPage.h"
-#include "pages/Wizard.h"
 
 #include <array>
 
@@ -12,20 +12,30 @@ class RegistrationPage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit RegistrationPage(Wizard& wizard);
+    // Starts empty but for the kit's password suggestion and its introduction texts.
+    RegistrationPage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                     zel::Choices& choices);
 
     Ui::RegistrationPage ui;
 
-    // Edit1 to Edit16, in their numbering.
-    std::array<QLineEdit*, 16> edits() const;
+    // The typed fields in the form's order, as zel::kRegistrationFields lists them.
+    std::array<QLineEdit*, zel::kRegistrationFields.size()> fields() const;
     // What the page holds now; the card brand only when an item of the list is chosen.
     zel::RegistrationForm registrationForm() const;
 
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
+    void clearForm();
+    void back() { emit backRequested(); }
+    // Keeps the form in the choices. A complete form is printed after the fax notice (a
+    // declined print dialog moves on all the same), an empty one passes without registering,
+    // and a partly filled one stays on the page with a warning.
+    void next();
+
+signals:
+    // The fax notice, shown modally before the print dialog.
+    void faxNoticeRequested();
 
 private:
-    void ComboBox2Edited(const QString& text);
+    void cardBrandEdited(const QString& text);
+
+    zel::Choices& choices_;
 };

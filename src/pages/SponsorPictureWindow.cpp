@@ -1,34 +1,38 @@
 #include "pages/SponsorPictureWindow.h"
 
+#include "qt/qt_pictures.h"
+#include "winemu/platform.h"
+
 #include <QEvent>
 #include <QMouseEvent>
 
-SponsorPictureWindow::SponsorPictureWindow(Wizard& wizard)
-    : PageWindow(wizard, Role::Backdrop,
-            Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+SponsorPictureWindow::SponsorPictureWindow(zel::Platform& platform)
+    : PageWindow(platform, Role::Backdrop,
+                 Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
     // The screen's edges around a small picture are black (finishLayout), like the background
     // behind.
-    ui.Image1->installEventFilter(this);
+    ui.sponsorPicture->installEventFilter(this);
     finishLayout(nullptr);
 }
 
-void SponsorPictureWindow::FormShow() {
-    spanScreen(*ui.Image1);
+bool SponsorPictureWindow::loadPicture(const std::string& path) {
+    return zel::loadPicture(*ui.sponsorPicture, platform_.machine, path);
+}
+
+void SponsorPictureWindow::onShow() {
+    spanScreen(*ui.sponsorPicture);
     raise();
     activateWindow();
 }
 
 bool SponsorPictureWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui.Image1 && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == ui.sponsorPicture && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-        ui.Image1->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-        run([this] { Image1Click(); });
+        ui.sponsorPicture->rect().contains(
+            static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        run([this] { hidePicture(); });
         return true;
     }
     return PageWindow::eventFilter(watched, event);
-}
-
-void SponsorPictureWindow::Image1Click() {
-    hide();
 }

@@ -1,20 +1,25 @@
 #pragma once
 // The sponsor picture page: a frameless window over the whole screen showing one picture,
 // centred and unscaled; a click on it hides the page again.
+#include "pages/PageWindow.h"
 #include "ui_SponsorPictureWindow.h"
-#include "pages/Wizard.h"
+
+#include <string>
 
 class SponsorPictureWindow : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit SponsorPictureWindow(Wizard& wizard);
+    explicit SponsorPictureWindow(zel::Platform& platform);
 
     Ui::SponsorPictureWindow ui;
 
-    void Image1Click();
+    // Puts the picture file (Windows path) up for the next showing; false, with the control
+    // emptied, when the file is no picture.
+    bool loadPicture(const std::string& path);
+    void hidePicture() { hide(); }
 
 protected:
-    void FormShow() override;
+    void onShow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -1,40 +1,33 @@
 #include "pages/WelcomePage.h"
 
+#include "qt/qt_pictures.h"
+#include "setup/catalogue.h"
+#include "setup/messages.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/platform.h"
 #include "winemu/profile.h"
-#include "qt/qt_pictures.h"
 #include "winemu/winpath.h"
-#include "setup/catalogue.h"
-#include "pages/LicencePage.h"
-#include "pages/SponsorPictureWindow.h"
-#include "pages/BackdropWindow.h"
 
 #include <QEvent>
 #include <QPixmap>
 
-std::string underProgramFiles(const std::string& destino, const std::string& programFilesDir) {
-    std::string result = destino;
-    if (programFilesDir.find(':') != std::string::npos)
-        result.erase(0, std::min<std::size_t>(2, result.size()));
-    return programFilesDir + result;
-}
-
-WelcomePage::WelcomePage(Wizard& wizard) : PageWindow(wizard, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+WelcomePage::WelcomePage(zel::Platform& platform)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     ui.setupUi(this);
-    ui.Image1->setPixmap(zel::ownPicture("welcome.bmp"));
-    onClick(ui.Button1, &WelcomePage::Button1Click);
-    onClick(ui.Button2, &WelcomePage::Button2Click);
+    setWindowTitle(zel::toQt(zel::kWelcomeCaption));
+    ui.pagePicture->setPixmap(zel::ownPicture("welcome.bmp"));
+    whenClicked(ui.nextButton, &WelcomePage::next);
+    whenClicked(ui.exitButton, &WelcomePage::requestExit);
     for (int k = 1; k <= kSponsors; ++k)
         sponsorPicture(k)->installEventFilter(this);
-    finishLayout(ui.Button1);
-    run([this] { FormCreate(); });
+    finishLayout(ui.nextButton);
 }
 
 QLabel* WelcomePage::sponsorPicture(int k) const {
-    const std::array<QLabel*, kSponsors> pictures = {ui.Image2, ui.Image3, ui.Image4, ui.Image5,
-                                                     ui.Image6};
+    const std::array<QLabel*, kSponsors> pictures = {ui.sponsor1Picture, ui.sponsor2Picture,
+                                                     ui.sponsor3Picture, ui.sponsor4Picture,
+                                                     ui.sponsor5Picture};
     return pictures.at(static_cast<std::size_t>(k - 1));
 }
 
@@ -42,25 +35,10 @@ const std::string& WelcomePage::sponsorProgram(int k) const {
     return sponsorPrograms_.at(static_cast<std::size_t>(k - 1));
 }
 
-void WelcomePage::FormCreate() {
-    zel::Platform& platform = wizard_.platform;
-    zel::Catalogue& catalogue = wizard_.catalogue;
-    const std::string program = platform.machine.programPath();
-
-    catalogue.load(zel::ProfileFile(platform.machine, zel::setupDescriptionPath(program)));
-    setWindowTitle(QStringLiteral("ZEL - Windows 95/NT"));
-    if (!catalogue.settings.StartWave.empty())
-        platform.sound.playWave(zel::sourceDirectory(program) + catalogue.settings.StartWave);
-
-    const std::string programFiles = zel::readRegistryText(
-        platform.machine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
-    catalogue.settings.destino = underProgramFiles(catalogue.settings.destino, programFiles);
-}
-
-void WelcomePage::FormShow() {
-    wizard_.backdrop->coverScreen();
+void WelcomePage::onShow() {
+    emit backgroundNeeded();
     // Read afresh on every showing, so a kit author sees a changed file on the way back.
-    const zel::Machine& machine = wizard_.platform.machine;
+    const zel::Machine& machine = platform_.machine;
     const zel::ProfileFile setup(machine, zel::setupDescriptionPath(machine.programPath()));
     readMessage(setup);
     for (int k = 1; k <= kSponsors; ++k)
@@ -69,14 +47,14 @@ void WelcomePage::FormShow() {
 
 void WelcomePage::readMessage(const zel::ProfileFile& setup) {
     const std::string message = setup.readText("Principal", "Mensagem", "");
-    ui.Label2->setText(zel::toQt(message));
+    ui.messageLabel->setText(zel::toQt(message));
     // An empty message leaves a label shown before as it is.
     if (!message.empty())
-        ui.Label2->show();
+        ui.messageLabel->show();
 }
 
 void WelcomePage::readSponsor(const zel::ProfileFile& setup, int k) {
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     const std::string section = "Patro" + std::to_string(k);
     QLabel& picture = *sponsorPicture(k);
 
@@ -105,11 +83,7 @@ bool WelcomePage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {
         for (int k = 1; k <= kSponsors; ++k) {
             if (watched == sponsorPicture(k)) {
-                using Handler = void (WelcomePage::*)();
-                static constexpr Handler handlers[kSponsors] = {
-                    &WelcomePage::Image2DblClick, &WelcomePage::Image3DblClick, &WelcomePage::Image4DblClick,
-                    &WelcomePage::Image5DblClick, &WelcomePage::Image6DblClick};
-                run([this, handler = handlers[k - 1]] { (this->*handler)(); });
+                run([this, k] { sponsorAction(k); });
                 return true;
             }
         }
@@ -118,30 +92,18 @@ bool WelcomePage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void WelcomePage::sponsorAction(int k) {
-    zel::Platform& platform = wizard_.platform;
+    zel::Platform& platform = platform_;
     const std::string& path = sponsorProgram(k);
     // An empty Programa leaves a directory here, which is no file either.
     if (!platform.files.fileExists(path))
         return;
 
     if (zel::upperAscii(zel::extractFileExt(path)) != ".EXE") {
-        SponsorPictureWindow& page = *wizard_.sponsorPicture;
-        // A file that is no picture shows nothing rather than an empty black screen.
-        if (zel::loadPicture(*page.ui.Image1, platform.machine, path))
-            page.show();
+        emit sponsorPictureRequested(path);
         return;
     }
     // Minimises the wizard while the program runs and restores it afterwards, also when the
     // program cannot be started.
     if (!platform.programs.runAndWait(path))
-        throw zel::PlatformError("N\xe3o foi poss\xedvel executar o programa " + path);
-}
-
-void WelcomePage::Button1Click() {
-    wizard_.goToPage(*this, *wizard_.licencePage);
-}
-
-void WelcomePage::Button2Click() {
-    // Nothing has been installed yet: leave without asking.
-    wizard_.platform.ui.quit();
+        throw zel::PlatformError(zel::cannotRunProgram(path));
 }

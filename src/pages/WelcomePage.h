@@ -1,8 +1,8 @@
 #pragma once
-// The welcome page, the wizard's main window. Its creation step loads the catalogue; its show
-// step brings up the background, the message and the five sponsors.
+// The welcome page, the wizard's main window: on every showing it brings up the background,
+// the message and the five sponsors.
+#include "pages/PageWindow.h"
 #include "ui_WelcomePage.h"
-#include "pages/Wizard.h"
 
 #include <array>
 #include <string>
@@ -15,40 +15,37 @@ class WelcomePage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit WelcomePage(Wizard& wizard);
+    explicit WelcomePage(zel::Platform& platform);
 
     Ui::WelcomePage ui;
 
     static constexpr int kSponsors = 5;
 
-    // Sponsor k's (1 to 5) picture control: Image2, Image3, Image4, Image5, Image6.
+    // Sponsor k's (1 to 5) picture control.
     QLabel* sponsorPicture(int k) const;
     // The file that a double click on sponsor k's picture uses, as of the last show step.
     const std::string& sponsorProgram(int k) const;
 
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-    void Image2DblClick() { sponsorAction(1); }
-    void Image3DblClick() { sponsorAction(2); }
-    void Image4DblClick() { sponsorAction(3); }
-    void Image5DblClick() { sponsorAction(4); }
-    void Image6DblClick() { sponsorAction(5); }
+    void next() { emit nextRequested(); }
+    // Nothing has been installed yet: the wizard leaves without asking.
+    void requestExit() { emit exitRequested(); }
+    // A double click on sponsor k's picture: asks for the sponsor's picture full-screen, or
+    // runs its program and waits for it.
+    void sponsorAction(int k);
+
+signals:
+    // The background behind the pages, brought up before each showing.
+    void backgroundNeeded();
+    // A sponsor's picture file (Windows path) to be shown full-screen.
+    void sponsorPictureRequested(const std::string& path);
 
 protected:
-    void FormShow() override;
+    void onShow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void readMessage(const zel::ProfileFile& setup);
     void readSponsor(const zel::ProfileFile& setup, int k);
-    // Shows sponsor k's picture full-screen, or runs its program and waits for it.
-    void sponsorAction(int k);
 
     std::array<std::string, kSponsors> sponsorPrograms_;
 };
-
-// The default destination under the machine's program-files directory: a directory with a
-// drive ("C:\Program Files") replaces the destination's drive, and the directory goes in
-// front of the destination in every case ("" leaves it as it is).
-std::string underProgramFiles(const std::string& destino, const std::string& programFilesDir);

@@ -103,31 +103,32 @@ void registerUninstaller(const std::filesystem::path& registryFile,
 }
 
 std::string browserSetupCommand(const SetupSettings& settings, std::string_view programPath,
-                                int browserChoice) {
-    switch (browserChoice) {
-    case 0:
+                                Browser browser) {
+    switch (browser) {
+    case Browser::First:
         return sourceDirectory(programPath) + settings.navegap_setup;
-    case 1:
+    case Browser::Second:
         return sourceDirectory(programPath) + settings.navegai_setup;
-    default:
-        return {};
+    case Browser::None:
+        break;
     }
+    return {};
 }
 
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, int browserChoice) {
+void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser) {
     // Nobody answering is no failure: the macros are then simply not delivered.
     platform.progman.open("PROGMAN", "PROGMAN");
-    runFinishSequence(platform, catalogue, browserChoice, [&platform](const std::string& macro) {
+    runFinishSequence(platform, catalogue, browser, [&platform](const std::string& macro) {
         // Program Manager never reports a macro's outcome.
         platform.progman.execute(macro);
     });
 }
 
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, int browserChoice,
+void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser,
                        const MacroSink& send) {
     const SetupSettings& s = catalogue.settings;
     const std::string browserSetup =
-        browserSetupCommand(s, platform.machine.programPath(), browserChoice);
+        browserSetupCommand(s, platform.machine.programPath(), browser);
 
     send(createGroupMacro(kStartUpGroup));
     send(addItemMacro(updateProgramPath(s), kUpdateItem));

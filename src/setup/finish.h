@@ -1,9 +1,10 @@
 #pragma once
 // The finish sequence: Program Manager's groups and items, the update program's settings file,
 // the uninstall log and registration, and the start of the browser setup.
+#include "setup/catalogue.h"
+#include "setup/choices.h"
 #include "winemu/files.h"
 #include "winemu/machine.h"
-#include "setup/catalogue.h"
 
 #include <filesystem>
 #include <functional>
@@ -56,22 +57,21 @@ void registerUninstaller(const Machine& machine);
 void registerUninstaller(const std::filesystem::path& registryFile,
                          std::string_view windowsDirectory);
 
-// The browser setup to start: choice 0 and 1 name the two browsers' setups on the medium,
-// anything else none ("").
+// The browser setup to start: the chosen browser's setup on the medium, or none ("").
 std::string browserSetupCommand(const SetupSettings& settings, std::string_view programPath,
-                                int browserChoice);
+                                Browser browser);
 
 // --- The sequence behind "Finalizar", from working out the browser setup to starting it.
 // The caller sets the busy cursor before and ends the wizard after; the Program Manager
 // conversation stays open until the caller closes it. A failure to write a settings file or
 // the registry raises and stops the sequence where it happened.
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, int browserChoice);
+void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser);
 
 // Receives each macro text in the order it goes out.
 using MacroSink = std::function<void(const std::string& macro)>;
 // The same sequence with the macros going to `send` instead of Program Manager's conversation
 // (which it neither opens nor uses).
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, int browserChoice,
+void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser,
                        const MacroSink& send);
 
 } // namespace zel

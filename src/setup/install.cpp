@@ -1,5 +1,7 @@
 #include "setup/install.h"
 
+#include "setup/messages.h"
+
 #include "winemu/winpath.h"
 
 #include <algorithm>
@@ -184,14 +186,10 @@ std::string withoutTrailingBackslash(const std::string& dir) {
 }
 
 std::string copyingLabel(const std::string& name) {
-    std::string text = "\tCopiando " + name;
+    std::string text = copyingFile(name);
     if (text.size() > 21)
         text.resize(21);
     return text;
-}
-
-std::string copyError(const std::string& source, const std::string& target) {
-    return "Erro copiando arquivo " + source + " para " + target;
 }
 
 } // namespace
@@ -204,9 +202,9 @@ bool fileCopy(Files& files, std::string_view source, std::string_view destinatio
     }
 }
 
-int installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
-                    Gauge& overall, Gauge& file, StatusLine& programStatus,
-                    StatusLine& fileStatus) {
+void installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
+                     Gauge& overall, Gauge& file, StatusLine& programStatus,
+                     StatusLine& fileStatus) {
     const SetupSettings& s = catalogue.settings;
     const std::string source(sourceDir);
     // Directory creation failures surface as a failed copy of the entry's first file.
@@ -235,14 +233,14 @@ int installationRun(Files& files, const Catalogue& catalogue, std::string_view s
         file.setMaximum(count);
         file.setPosition(0);
 
-        programStatus.setText("Instalando " + entry.nome);
+        programStatus.setText(installingProgram(entry.nome));
         programStatus.repaint();
 
         auto copyInto = [&](const std::string& dir, const std::string& name) {
             const std::string from = sourceSub + name;
             const std::string to = dir + name;
             if (!fileCopy(files, from, to))
-                throw EFileCopyError(copyError(from, to));
+                throw FileCopyError(copyFailed(from, to));
             file.advance(1);
             fileStatus.setText(copyingLabel(name));
             fileStatus.repaint();
@@ -266,7 +264,6 @@ int installationRun(Files& files, const Catalogue& catalogue, std::string_view s
     fileCopy(files, updateDir + s.bbsicone, s.destino + s.bbsicone);
     fileCopy(files, source + s.uninstall_diretorio + s.uninstall_programa,
              withTrailingBackslash(files.machine().windowsDirectory()) + "zelun.exe");
-    return 0;
 }
 
 } // namespace zel

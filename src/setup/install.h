@@ -11,7 +11,7 @@
 namespace zel {
 
 // A file of a program entry could not be copied.
-class EFileCopyError : public PlatformError {
+class FileCopyError : public PlatformError {
 public:
     using PlatformError::PlatformError;
 };
@@ -20,9 +20,9 @@ public:
 bool fileCopy(Files& files, std::string_view source, std::string_view destination);
 
 // Copies every selected entry's files, then the update program, its icons and the
-// uninstaller. Returns 0; a failed entry file raises EFileCopyError.
-int installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
-                    Gauge& overall, Gauge& file, StatusLine& programStatus,
-                    StatusLine& fileStatus);
+// uninstaller. A failed entry file raises FileCopyError and ends the run there.
+void installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
+                     Gauge& overall, Gauge& file, StatusLine& programStatus,
+                     StatusLine& fileStatus);
 
 } // namespace zel

@@ -10,16 +10,6 @@
 
 namespace zel {
 
-namespace {
-
-// Empties the list however the sweep ends.
-struct ClearOnExit {
-    FoundFilesList& list;
-    ~ClearOnExit() { list.clear(); }
-};
-
-} // namespace
-
 std::string kitRootFolder(std::string_view sourceDir) {
     std::string s(sourceDir);
     if (!s.empty() && s.back() == '\\')
@@ -38,15 +28,15 @@ std::string kitRootFolder(std::string_view sourceDir) {
     return cuts == 2 ? s : std::string();
 }
 
-void socketLibrarySweep(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
-                        FoundFilesList& list, const std::function<void()>& pump) {
-    ClearOnExit clear{list};
+std::vector<std::string> socketLibrarySweep(Files& files, const Catalogue& catalogue,
+                                            std::string_view sourceDir,
+                                            const std::function<void()>& pump) {
     const std::string kitRoot = upperCp1252Text(kitRootFolder(sourceDir));
     pump();
 
     // One pass over the drive finds both names; the list still holds every "~sock32.dll"
     // before every "~insock.dll", in walk order, as two separate walks would.
-    std::vector<std::string> sock32, insock;
+    std::vector<std::string> found, insock;
     auto last = std::chrono::steady_clock::now();
     unsigned seen = 0;
     auto accept = [&](std::string_view name) {
@@ -61,22 +51,19 @@ void socketLibrarySweep(Files& files, const Catalogue& catalogue, std::string_vi
     };
     std::string root = catalogue.settings.destino.substr(0, 3);
     files.walk(root, accept, [&](const std::string& dir, const SearchEntry& entry) {
-        (equalsNoCase(entry.name, "~sock32.dll") ? sock32 : insock).push_back(dir + entry.name);
+        (equalsNoCase(entry.name, "~sock32.dll") ? found : insock).push_back(dir + entry.name);
         return WalkAnswer::Continue;
     });
     pump();
-    for (const auto& path : sock32)
-        list.append(path);
-    for (const auto& path : insock)
-        list.append(path);
+    found.insert(found.end(), insock.begin(), insock.end());
 
-    for (int i = 0; i < list.count(); ++i) {
-        std::string item = list.item(i);
-        if (!kitRoot.empty() && upperCp1252Text(item).find(kitRoot) != std::string::npos)
+    for (const std::string& path : found) {
+        if (!kitRoot.empty() && upperCp1252Text(path).find(kitRoot) != std::string::npos)
             continue; // the kit's own copy stays
-        if (!files.renameFile(item, changeFileExt(item, ".zel")))
-            files.deleteFile(item);
+        if (!files.renameFile(path, changeFileExt(path, ".zel")))
+            files.deleteFile(path);
     }
+    return found;
 }
 
 void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemSettings& modem) {

@@ -12,9 +12,9 @@ constexpr int kGap = 12; // device units between the blocks
 } // namespace
 
 Completeness completeness(const RegistrationForm& form) {
-    const bool name = !form.field(1).empty();
-    const bool phone = !form.field(11).empty() || !form.field(12).empty();
-    const bool card = !form.field(14).empty();
+    const bool name = !form.name.empty();
+    const bool phone = !form.homePhone.empty() || !form.officePhone.empty();
+    const bool card = !form.cardNumber.empty();
     if (name && phone && card)
         return Completeness::Complete;
     if (!name && !phone && !card)
@@ -25,18 +25,18 @@ Completeness completeness(const RegistrationForm& form) {
 std::array<std::string, 12> printoutLines(const RegistrationForm& f) {
     // The label columns are padded with blanks so that the colons line up in the fixed font.
     return {
-        "Nome     :" + f.field(1),
-        "Endere\xe7o :" + f.field(2) + ", " + f.field(3) + " - apto." + f.field(4),
-        "Compl.   :" + f.field(5),
-        "Cidade   :" + f.field(6) + "  UF:" + f.field(7),
-        "CEP      :" + f.field(8) + "  Data de nasc.:" + f.field(9),
-        "Profiss\xe3o:" + f.field(10),
-        "Fone Res.:" + f.field(11) + "  Fone Com.:" + f.field(12),
+        "Nome     :" + f.name,
+        "Endere\xe7o :" + f.street + ", " + f.number + " - apto." + f.flat,
+        "Compl.   :" + f.complement,
+        "Cidade   :" + f.city + "  UF:" + f.state,
+        "CEP      :" + f.postcode + "  Data de nasc.:" + f.birthDate,
+        "Profiss\xe3o:" + f.profession,
+        "Fone Res.:" + f.homePhone + "  Fone Com.:" + f.officePhone,
         "Cart\xe3o     :" + f.cardBrand,
-        "Nome       :" + f.field(13),
-        "N\xfamero     :" + f.field(14),
-        "Validade   :" + f.field(15),
-        " Senha de Acesso:" + f.field(16),
+        "Nome       :" + f.cardName,
+        "N\xfamero     :" + f.cardNumber,
+        "Validade   :" + f.cardExpiry,
+        " Senha de Acesso:" + f.password,
     };
 }
 

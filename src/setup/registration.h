@@ -8,14 +8,21 @@ namespace zel {
 
 class Printer;
 
-// What the subscriber typed, in code page 1252. edit[N - 1] is EditN (1 to 16); cardBrand is
-// the card brand chosen from the list, empty when none is chosen.
+// What the subscriber typed, in code page 1252.
 struct RegistrationForm {
-    std::array<std::string, 16> edit;
-    std::string cardBrand;
-
-    const std::string& field(int n) const { return edit.at(static_cast<std::size_t>(n - 1)); }
+    std::string name, street, number, flat, complement, city, state, postcode, birthDate,
+        profession, homePhone, officePhone, cardName, cardNumber, cardExpiry, password;
+    std::string cardBrand; // chosen from the list; empty when none is chosen
 };
+
+// The typed fields in the order the form shows them, from the name to the password.
+inline constexpr std::array<std::string RegistrationForm::*, 16> kRegistrationFields = {
+    &RegistrationForm::name,       &RegistrationForm::street,     &RegistrationForm::number,
+    &RegistrationForm::flat,       &RegistrationForm::complement, &RegistrationForm::city,
+    &RegistrationForm::state,      &RegistrationForm::postcode,   &RegistrationForm::birthDate,
+    &RegistrationForm::profession, &RegistrationForm::homePhone,  &RegistrationForm::officePhone,
+    &RegistrationForm::cardName,   &RegistrationForm::cardNumber, &RegistrationForm::cardExpiry,
+    &RegistrationForm::password};
 
 enum class Completeness {
     Complete,   // name, a telephone and the card number: notice, print dialog and printout
@@ -26,10 +33,6 @@ enum class Completeness {
 // Only the four key fields count (name, home and office telephone, card number), and only
 // whether they are empty.
 Completeness completeness(const RegistrationForm& form);
-
-// What the page says to a partly filled form (code page 1252), with the caption "Aviso".
-inline constexpr const char* kIncompleteMessage =
-    "O preenchimento do cadastro est\xe1 INCOMPLETO, por favor, verifique os dados novamente";
 
 // The heading and the twelve lines of the printout, each one text as it is printed.
 inline constexpr const char* kFaxHeading = "Enviar via FAX para: 011-555-0190";

@@ -14,16 +14,22 @@ namespace zel {
 inline constexpr const char* kApplicationTitle = "ZEL Internet for Windows 95/NT";
 
 enum class MsgButtons { Ok = 0, OkCancel = 1 };
+
+// How a message box or a modal page ended, as QDialog::done() and exec() carry it: by its
+// confirming button (OK, "Sim", "Confirmar") or by the other way out (Cancel, "Não",
+// "Voltar", Escape or the close box).
+enum ModalResult : int { ModalConfirm = 1, ModalOther = 2 };
+
 enum class MsgIcon { None, Stop, Warning, Information };
 
 class UiServices {
 public:
     virtual ~UiServices() = default;
 
-    // Modal; 1 = OK, 2 = Cancel. Texts in code page 1252.
+    // Modal; a ModalResult: ModalConfirm for OK, ModalOther for Cancel. Texts in code page 1252.
     virtual int messageBox(const std::string& text, const std::string& caption,
                            MsgButtons buttons, MsgIcon icon = MsgIcon::None) = 0;
-    // Shows a page modally; its modal result (1 confirm, 2 the other button or close box).
+    // Shows a page modally; its ModalResult.
     virtual int showModal(QDialog& dialog) = 0;
     virtual void setBusyCursor(bool busy) = 0;
     virtual void processEvents() = 0;

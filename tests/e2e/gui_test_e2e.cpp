@@ -111,34 +111,34 @@ protected:
         Wizard& w = *wizard;
         ASSERT_EQ(currentPage(), "WelcomePage");
         screenshot(*w.welcomePage, "01-welcome");
-        click(w.welcomePage->ui.Button1);
+        click(w.welcomePage->ui.nextButton);
         ASSERT_EQ(currentPage(), "LicencePage");
         screenshot(*w.licencePage, "02-licence");
-        click(w.licencePage->ui.Button1);
+        click(w.licencePage->ui.nextButton);
         ASSERT_EQ(currentPage(), "RegistrationPage");
         RegistrationPage& cadastro = *w.registrationPage;
         if (subscriber) {
-            type(cadastro.ui.Edit1, QStringLiteral("Maria da Conceição"));
-            type(cadastro.ui.Edit2, QStringLiteral("Rua das Flores"));
-            type(cadastro.ui.Edit3, QStringLiteral("12"));
-            type(cadastro.ui.Edit6, QStringLiteral("São Paulo"));
-            type(cadastro.ui.Edit7, QStringLiteral("SP"));
-            type(cadastro.ui.Edit12, QStringLiteral("(011) 555-0123"));
+            type(cadastro.ui.nameEdit, QStringLiteral("Maria da Conceição"));
+            type(cadastro.ui.streetEdit, QStringLiteral("Rua das Flores"));
+            type(cadastro.ui.numberEdit, QStringLiteral("12"));
+            type(cadastro.ui.cityEdit, QStringLiteral("São Paulo"));
+            type(cadastro.ui.stateEdit, QStringLiteral("SP"));
+            type(cadastro.ui.officePhoneEdit, QStringLiteral("(011) 555-0123"));
             // The card brand is picked from the list, as with the arrow keys.
-            cadastro.ui.ComboBox2->setFocus();
-            QTest::keyClick(cadastro.ui.ComboBox2, Qt::Key_Down);
-            QTest::keyClick(cadastro.ui.ComboBox2, Qt::Key_Down);
-            type(cadastro.ui.Edit14, QStringLiteral("5555 4444 3333 2222"));
-            type(cadastro.ui.Edit15, QStringLiteral("12/99"));
+            cadastro.ui.cardBrandBox->setFocus();
+            QTest::keyClick(cadastro.ui.cardBrandBox, Qt::Key_Down);
+            QTest::keyClick(cadastro.ui.cardBrandBox, Qt::Key_Down);
+            type(cadastro.ui.cardNumberEdit, QStringLiteral("5555 4444 3333 2222"));
+            type(cadastro.ui.cardExpiryEdit, QStringLiteral("12/99"));
             screenshot(cadastro, "03-registration");
             ui.answerModal([this](QDialog& dialog) {
                 auto& aviso = static_cast<FaxNoticeDialog&>(dialog);
                 screenshot(aviso, "04-notice");
-                aviso.ui.Button1->click();
+                aviso.ui.okButton->click();
                 return 0;
             });
         }
-        click(cadastro.ui.Button3);
+        click(cadastro.ui.nextButton);
         ASSERT_EQ(currentPage(), "InstallTypePage");
         screenshot(*w.installTypePage, "05-installation-type");
         if (subscriber) {
@@ -156,10 +156,10 @@ protected:
         Wizard& w = *wizard;
         ASSERT_EQ(currentPage(), "CopyPage");
         screenshot(*w.copyPage, "09-copy");
-        click(w.copyPage->ui.Button1);
+        click(w.copyPage->ui.nextButton);
         ASSERT_EQ(currentPage(), "FinishPage") << "errors: " << ::testing::PrintToString(ui.errors);
         screenshot(*w.finishPage, "10-finish");
-        click(w.finishPage->ui.Button1);
+        click(w.finishPage->ui.finishButton);
         EXPECT_TRUE(ui.errors.empty()) << ::testing::PrintToString(ui.errors);
         EXPECT_TRUE(ui.quitRequested());
         EXPECT_FALSE(ui.busy());
@@ -284,8 +284,8 @@ TEST_F(DemoKitTest, TypicalInstallationWithARegisteredModemGoesStraightToTheCopy
     throughRegistration(true);
 
     // Typical, with the modem's port known: no connection page.
-    ASSERT_EQ(w.installTypePage->installationType(), 0);
-    click(w.installTypePage->ui.Button1);
+    ASSERT_EQ(w.choices.installation, InstallationType::Typical);
+    click(w.installTypePage->ui.nextButton);
     copyAndFinish();
 
     // The defaults: the kit's selection under Program Files, the second browser (no
@@ -305,7 +305,8 @@ TEST_F(DemoKitTest, TypicalInstallationWithARegisteredModemGoesStraightToTheCopy
     EXPECT_EQ(lines[2], "Endere\xe7o :Rua das Flores, 12 - apto.");
     EXPECT_EQ(lines[4], "Cidade   :S\xe3o Paulo  UF:SP");
     EXPECT_EQ(lines[7], "Fone Res.:  Fone Com.:(011) 555-0123");
-    EXPECT_EQ(lines[8], "Cart\xe3o     :" + w.registrationPage->ui.ComboBox2->currentText().toStdString());
+    EXPECT_EQ(lines[8],
+              "Cart\xe3o     :" + w.registrationPage->ui.cardBrandBox->currentText().toStdString());
     EXPECT_EQ(lines[10], "N\xfamero     :5555 4444 3333 2222");
     EXPECT_EQ(lines[12], " Senha de Acesso:zel1996");
 
@@ -325,22 +326,22 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     start();
     throughRegistration(true);
 
-    click(w.installTypePage->ui.RadioGroup1->button(1));
-    click(w.installTypePage->ui.Button1);
+    click(w.installTypePage->ui.installationTypeGroup->button(1));
+    click(w.installTypePage->ui.nextButton);
     ASSERT_EQ(currentPage(), "CustomInstallPage");
     CustomInstallPage& custom = *w.customInstallPage;
-    ASSERT_EQ(custom.browserChoice(), 0);
-    click(custom.ui.RadioGroup1->button(1));
+    ASSERT_EQ(w.choices.browser, Browser::First);
+    click(custom.ui.browserGroup->button(1));
     // Notícias out, FTP in.
-    click(custom.checkBoxes()[3]);
-    click(custom.checkBoxes()[4]);
+    click(custom.programBoxes()[3]);
+    click(custom.programBoxes()[4]);
 
     ui.answerModal([this](QDialog& dialog) {
         auto& chooser = static_cast<DirectoryChooser&>(dialog);
         // Drive c: picked by its letter, then the folder opened with Enter.
-        chooser.ui.DriveComboBox1->setFocus();
-        QTest::keyClicks(chooser.ui.DriveComboBox1, QStringLiteral("c"));
-        QListWidget& list = *chooser.ui.DirectoryListBox1;
+        chooser.ui.driveBox->setFocus();
+        QTest::keyClicks(chooser.ui.driveBox, QStringLiteral("c"));
+        QListWidget& list = *chooser.ui.directoryList;
         const auto found = list.findItems(QStringLiteral("INTERNET"), Qt::MatchExactly);
         if (found.size() != 1) {
             ADD_FAILURE() << "no INTERNET line on drive " << chooser.directory();
@@ -349,27 +350,27 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
         list.setFocus();
         list.setCurrentItem(found.front());
         QTest::keyClick(&list, Qt::Key_Return);
-        EXPECT_EQ(chooser.ui.Label1->text(), "C:\\INTERNET");
+        EXPECT_EQ(chooser.ui.directoryLabel->text(), "C:\\INTERNET");
         screenshot(chooser, "07-chooser");
-        chooser.ui.Button1->click();
+        chooser.ui.confirmButton->click();
         return 0;
     });
-    click(custom.ui.Button1);
-    EXPECT_EQ(custom.ui.Edit1->text(), "C:\\INTERNET");
+    click(custom.ui.chooseFolderButton);
+    EXPECT_EQ(custom.ui.destinationEdit->text(), "C:\\INTERNET");
     screenshot(custom, "06-custom");
-    click(custom.ui.Button2);
+    click(custom.ui.nextButton);
 
     // Entry 1 chosen: the connection page, which wants a port before it lets the user on.
     ASSERT_EQ(currentPage(), "ModemPage");
     ModemPage& connection = *w.modemPage;
-    click(connection.ui.Button1);
+    click(connection.ui.nextButton);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Voc\xea precisa selecionar uma porta serial");
     ASSERT_EQ(currentPage(), "ModemPage");
-    click(connection.ui.RadioGroup1->button(2));
-    type(connection.ui.Edit3, QStringLiteral("ATZ"));
+    click(connection.ui.portGroup->button(2));
+    type(connection.ui.initCommandEdit, QStringLiteral("ATZ"));
     screenshot(connection, "08-connection");
-    click(connection.ui.Button1);
+    click(connection.ui.nextButton);
     copyAndFinish();
 
     expectMachine({"C:\\INTERNET\\", {1, 2, 3, 5}, "3", "ATZ", "ATDP5550100", "navegai"});
@@ -380,16 +381,16 @@ TEST_F(DemoKitTest, CustomInstallationWithoutTheDialerOrABrowser) {
     start();
     throughRegistration(false);
 
-    click(w.installTypePage->ui.RadioGroup1->button(1));
-    click(w.installTypePage->ui.Button1);
+    click(w.installTypePage->ui.installationTypeGroup->button(1));
+    click(w.installTypePage->ui.nextButton);
     ASSERT_EQ(currentPage(), "CustomInstallPage");
     CustomInstallPage& custom = *w.customInstallPage;
-    click(custom.checkBoxes()[0]);
-    click(custom.ui.RadioGroup1->button(2));
+    click(custom.programBoxes()[0]);
+    click(custom.ui.browserGroup->button(2));
     // A new directory typed without its final "\".
-    custom.ui.Edit1->clear();
-    type(custom.ui.Edit1, QStringLiteral("C:\\Program Files\\Acesso ZEL"));
-    click(custom.ui.Button2);
+    custom.ui.destinationEdit->clear();
+    type(custom.ui.destinationEdit, QStringLiteral("C:\\Program Files\\Acesso ZEL"));
+    click(custom.ui.nextButton);
 
     // Without the dialer there is nothing to ask about the modem: straight to the copy.
     copyAndFinish();
@@ -405,9 +406,9 @@ TEST_F(DemoKitTest, AFailedFinishLeavesThePageUsableAndFinishingAgainCompletes) 
     Wizard& w = makeWizard();
     start();
     throughRegistration(false);
-    click(w.installTypePage->ui.Button1);
+    click(w.installTypePage->ui.nextButton);
     ASSERT_EQ(currentPage(), "CopyPage");
-    click(w.copyPage->ui.Button1);
+    click(w.copyPage->ui.nextButton);
     ASSERT_EQ(currentPage(), "FinishPage");
 
     // The button's enabled state, as it changes during the handler.
@@ -419,7 +420,7 @@ TEST_F(DemoKitTest, AFailedFinishLeavesThePageUsableAndFinishingAgainCompletes) 
             return false;
         }
     } trace;
-    QPushButton* finalizar = w.finishPage->ui.Button1;
+    QPushButton* finalizar = w.finishPage->ui.finishButton;
     finalizar->installEventFilter(&trace);
 
     // The uninstall log cannot be written: the sequence stops there.
@@ -479,7 +480,7 @@ TEST_F(WizardRunTest, OddNamesReachProgramManagerAsTheyAreAndEarlierRecordsStay)
     Wizard& w = makeWizard();
     start();
     throughRegistration(false);
-    click(w.installTypePage->ui.Button1);
+    click(w.installTypePage->ui.nextButton);
     copyAndFinish();
 
     const std::string d = "C:\\Program Files\\ACESSO\\";

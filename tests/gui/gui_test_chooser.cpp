@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 namespace zel::test {
 namespace {
@@ -32,11 +33,13 @@ protected:
         fs::create_directories(prefix / "dosdevices");
         fs::create_symlink(tmp / "no medium", prefix / "dosdevices" / "e:");
         makeMachine();
-        makeWizard();
+        startUp();
+        alone = std::make_unique<DirectoryChooser>(*platform);
     }
 
-    DirectoryChooser& chooser() { return *wizard->directoryChooser; }
-    QListWidget& list() { return *chooser().ui.DirectoryListBox1; }
+    // The chooser built alone, or the wizard's once there is a wizard.
+    DirectoryChooser& chooser() { return wizard ? *wizard->directoryChooser : *alone; }
+    QListWidget& list() { return *chooser().ui.directoryList; }
 
     QStringList lines() {
         QStringList texts;
@@ -49,7 +52,7 @@ protected:
         return found.isEmpty() ? nullptr : found.first();
     }
     // Opening a line with the mouse, and with the keyboard.
-    void doubleClick(const QString& text) {
+    void openByMouse(const QString& text) {
         QListWidgetItem* item = line(text);
         ASSERT_NE(item, nullptr) << text.toStdString();
         // A double click is a click followed by the double-click event.
@@ -65,22 +68,24 @@ protected:
     }
     // Picking a drive in the drive box: the box moves to it and reports the user's choice.
     void pickDrive(char letter) {
-        QComboBox& box = *chooser().ui.DriveComboBox1;
+        QComboBox& box = *chooser().ui.driveBox;
         const int index = box.findText(QString(QLatin1Char(letter)) + ':');
         ASSERT_GE(index, 0) << letter;
         box.setCurrentIndex(index);
         emit box.activated(index);
     }
-    QString shown() { return chooser().ui.Label1->text(); }
-    // Runs the chooser from the custom page's "Escolher...", doing `work` inside it.
+    QString shown() { return chooser().ui.directoryLabel->text(); }
+    // Runs the wizard's chooser from the custom page's "Escolher...", doing `work` inside it.
     void choose(const std::function<void()>& work, bool confirm) {
         ui.answerModal([this, work, confirm](QDialog&) {
             work();
-            (confirm ? chooser().ui.Button1 : chooser().ui.Button2)->click();
+            (confirm ? chooser().ui.confirmButton : chooser().ui.cancelButton)->click();
             return 0;
         });
-        wizard->customInstallPage->ui.Button1->click();
+        wizard->customInstallPage->ui.chooseFolderButton->click();
     }
+
+    std::unique_ptr<DirectoryChooser> alone;
 };
 
 TEST_F(ChooserTest, StartsOnTheWorkingDirectoryAndMovesLineByLine) {
@@ -88,11 +93,11 @@ TEST_F(ChooserTest, StartsOnTheWorkingDirectoryAndMovesLineByLine) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser()));
     EXPECT_EQ(shown(), "D:\\");
     EXPECT_EQ(chooser().directory(), "D:\\");
-    EXPECT_EQ(chooser().ui.DriveComboBox1->currentText(), "d:");
-    EXPECT_EQ(chooser().ui.DriveComboBox1->count(), 3); // c:, d: (the medium), e:
+    EXPECT_EQ(chooser().ui.driveBox->currentText(), "d:");
+    EXPECT_EQ(chooser().ui.driveBox->count(), 3); // c:, d: (the medium), e:
     EXPECT_EQ(lines(), QStringList({"d:\\", "KIT", "Outro"}));
 
-    doubleClick("KIT");
+    openByMouse("KIT");
     EXPECT_EQ(shown(), "D:\\KIT");
     EXPECT_EQ(lines(), QStringList({"d:\\", "KIT", "SUB"}));
     EXPECT_EQ(list().currentItem()->text(), "KIT"); // the list's own directory is marked
@@ -106,7 +111,7 @@ TEST_F(ChooserTest, StartsOnTheWorkingDirectoryAndMovesLineByLine) {
                       list().visualItemRect(line("d:\\")).center());
     EXPECT_EQ(shown(), "D:\\KIT\\SUB");
     // Up to the root by its line.
-    doubleClick("d:\\");
+    openByMouse("d:\\");
     EXPECT_EQ(chooser().directory(), "D:\\");
 
     // The wizard's own current directory never moved.
@@ -117,7 +122,7 @@ TEST_F(ChooserTest, StartsOnTheWorkingDirectoryAndMovesLineByLine) {
 
 TEST_F(ChooserTest, ADriveWithoutAMediumIsRefusedOnce) {
     chooser().show();
-    doubleClick("Outro");
+    openByMouse("Outro");
     pickDrive('e');
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel");
@@ -127,7 +132,7 @@ TEST_F(ChooserTest, ADriveWithoutAMediumIsRefusedOnce) {
     // The list stays where it was; the drive box shows the drive just picked.
     EXPECT_EQ(shown(), "D:\\Outro");
     EXPECT_EQ(lines(), QStringList({"d:\\", "Outro"}));
-    EXPECT_EQ(chooser().ui.DriveComboBox1->currentText(), "e:");
+    EXPECT_EQ(chooser().ui.driveBox->currentText(), "e:");
 
     // The list's own drive changes nothing and says nothing.
     pickDrive('d');
@@ -150,7 +155,7 @@ TEST_F(ChooserTest, AnEntryRemovedMeanwhileIsReportedAndTheListStays) {
     chooser().show();
     const QStringList before = lines();
     fs::remove_all(medium() / "KIT");
-    doubleClick("KIT");
+    openByMouse("KIT");
     EXPECT_EQ(ui.errors.size(), 1u);
     EXPECT_EQ(shown(), "D:\\");
     EXPECT_EQ(lines(), before);
@@ -158,7 +163,7 @@ TEST_F(ChooserTest, AnEntryRemovedMeanwhileIsReportedAndTheListStays) {
 
     // A drive whose last directory went away opens on its root instead of locking the user
     // out of it.
-    doubleClick("Outro");
+    openByMouse("Outro");
     pickDrive('c');
     fs::remove_all(medium() / "Outro");
     pickDrive('d');
@@ -167,30 +172,32 @@ TEST_F(ChooserTest, AnEntryRemovedMeanwhileIsReportedAndTheListStays) {
 }
 
 TEST_F(ChooserTest, TheCustomPageTakesTheChosenDirectory) {
+    makeWizard();
     CustomInstallPage& custom = *wizard->customInstallPage;
-    const std::string before = catalogue.settings.destino;
+    const std::string& destination = wizard->choices.destination;
+    const std::string before = destination;
 
     // Confirmed at once: the start-up working directory, a root with its "\".
     choose([] {}, true);
     ASSERT_EQ(ui.modals.size(), 1u);
     EXPECT_EQ(ui.modals[0].objectName, "DirectoryChooser");
-    EXPECT_EQ(custom.ui.Edit1->text(), "D:\\");
-    EXPECT_EQ(catalogue.settings.destino, "D:\\");
+    EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\");
+    EXPECT_EQ(destination, "D:\\");
 
     // "Voltar" after moving changes nothing on the page...
-    choose([this] { doubleClick("KIT"); }, false);
-    EXPECT_EQ(custom.ui.Edit1->text(), "D:\\");
-    EXPECT_EQ(catalogue.settings.destino, "D:\\");
+    choose([this] { openByMouse("KIT"); }, false);
+    EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\");
+    EXPECT_EQ(destination, "D:\\");
     // ...but the next opening is where it was left. The page shows the directory as chosen
     // and keeps it terminated for the names joined to it.
     choose([this] { EXPECT_EQ(shown(), "D:\\KIT"); }, true);
-    EXPECT_EQ(custom.ui.Edit1->text(), "D:\\KIT");
-    EXPECT_EQ(catalogue.settings.destino, "D:\\KIT\\");
-    EXPECT_NE(catalogue.settings.destino, before);
+    EXPECT_EQ(custom.ui.destinationEdit->text(), "D:\\KIT");
+    EXPECT_EQ(destination, "D:\\KIT\\");
+    EXPECT_NE(destination, before);
 
     // Leaving forward stores the same.
-    custom.ui.Button2->click();
-    EXPECT_EQ(catalogue.settings.destino, "D:\\KIT\\");
+    custom.ui.nextButton->click();
+    EXPECT_EQ(destination, "D:\\KIT\\");
 }
 
 } // namespace

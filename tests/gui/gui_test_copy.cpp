@@ -1,20 +1,15 @@
 // The copy page: the disk-space check, and the whole installation run from its "Seguir >"
-// through the real widgets: the sweep, the gauges, a failed copy and its retry, the dialer
-// settings and the finish page.
+// through the real widgets of the page built alone: the sweep, the gauges, a failed copy and
+// its retry, the dialer settings, and the request to move on.
 #include "tests/support/gui_wizard_fixture.h"
 
-#include "pages/ModemPage.h"
-#include "qt/qt_gauge.h"
-#include "qt/qt_radiogroup.h"
 #include "pages/CopyPage.h"
-#include "pages/InstallTypePage.h"
-#include "pages/CustomInstallPage.h"
+#include "qt/qt_gauge.h"
 
 #include <QEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -22,84 +17,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace zel::test {
 namespace {
 
 constexpr std::int32_t kMaxKbytes = std::numeric_limits<std::int32_t>::max();
-
-// ---------------------------------------------------------------------------------------
-// The space check with exact figures
-
-Catalogue sizedCatalogue() {
-    Catalogue c;
-    c.settings.destino = "C:\\KIT\\";
-    c.settings.navegap_size = 3000;
-    c.settings.navegai_size = 4000;
-    c.entry(1).instala = 1;
-    c.entry(1).tamanho = 500;
-    c.entry(2).tamanho = 700; // not selected
-    c.entry(3).instala = 1;
-    c.entry(3).tamanho = 1200;
-    c.entry(11).instala = 1; // entries 11 and 12 never count
-    c.entry(11).tamanho = 9000;
-    c.entry(12).instala = 1;
-    c.entry(12).tamanho = 8000;
-    return c;
-}
-
-std::string question(std::string_view drive, std::int64_t free, std::int64_t required) {
-    return "O drive " + std::string(drive) + " aparenta ter apenas " + std::to_string(free) +
-           "kbytes livres.\rVoc\xea necessita de " + std::to_string(required) +
-           "kbytes. Deseja continuar?";
-}
-
-TEST(SpaceCheck, RequiredSpaceIsTheSelectedEntriesOneToTenAndTheChosenBrowser) {
-    const Catalogue c = sizedCatalogue();
-    // Second browser: 500 + 1200 + 4000.
-    EXPECT_EQ(spaceQuestion(c, 1, 5700 * 1024), std::nullopt); // equal passes
-    EXPECT_EQ(spaceQuestion(c, 1, 5700 * 1024 - 1), question("C", 5699, 5700));
-    // First browser: 500 + 1200 + 3000; no browser (or no choice at all): the programs alone.
-    EXPECT_EQ(spaceQuestion(c, 0, 4700 * 1024), std::nullopt);
-    EXPECT_EQ(spaceQuestion(c, 0, 4699 * 1024), question("C", 4699, 4700));
-    EXPECT_EQ(spaceQuestion(c, 2, 1700 * 1024), std::nullopt);
-    EXPECT_EQ(spaceQuestion(c, 2, 1699 * 1024), question("C", 1699, 1700));
-    EXPECT_EQ(spaceQuestion(c, -1, 1699 * 1024), question("C", 1699, 1700));
-}
-
-TEST(SpaceCheck, FreeSpaceIsCountedInWholeKbytesWithinThirtyTwoBits) {
-    Catalogue c = sizedCatalogue();
-    c.settings.destino = "d:\\kit\\";
-    // The drive letter exactly as stored; no blank between the figures and "kbytes".
-    EXPECT_EQ(spaceQuestion(c, 1, 1000 * 1024 + 1023), question("d", 1000, 5700));
-    // An unknown drive (-1 bytes) has 0 kbytes: any need at all asks, none passes.
-    EXPECT_EQ(spaceQuestion(c, 1, -1), question("d", 0, 5700));
-    Catalogue nothing;
-    nothing.settings.destino = "E:\\";
-    EXPECT_EQ(spaceQuestion(nothing, 2, -1), std::nullopt);
-
-    // A disk of a petabyte shows the largest 32-bit count and is enough for any real kit.
-    EXPECT_EQ(spaceQuestion(c, 1, std::int64_t{1} << 50), std::nullopt);
-    // Sizes that would overflow a 32-bit sum still add up.
-    for (int n = 1; n <= 10; ++n) {
-        c.entry(n).instala = 1;
-        c.entry(n).tamanho = kMaxKbytes;
-    }
-    EXPECT_EQ(spaceQuestion(c, 1, std::int64_t{1} << 50),
-              question("d", kMaxKbytes, 10 * std::int64_t{kMaxKbytes} + 4000));
-}
-
-TEST(SpaceCheck, DriveNumberFromTheDestinationsFirstCharacter) {
-    EXPECT_EQ(destinationDrive("d:\\kit\\"), 4);
-    EXPECT_EQ(destinationDrive("D:\\KIT\\"), 4);
-    EXPECT_EQ(destinationDrive("A:\\"), 1);
-    EXPECT_EQ(destinationDrive("z:"), 26);
-    EXPECT_EQ(destinationDrive("@"), 0); // the current drive
-    EXPECT_GT(destinationDrive("\\KIT\\"), 26);
-    EXPECT_LT(destinationDrive(""), 0);
-    EXPECT_GT(destinationDrive("\xe7:\\"), 26); // no upper-casing beyond a..z
-}
 
 // ---------------------------------------------------------------------------------------
 // The page
@@ -133,16 +57,17 @@ struct Snapshot {
 class PaintRecorder : public QObject {
 public:
     explicit PaintRecorder(CopyPage& page) : page_(page) {
-        page.ui.Label2->installEventFilter(this);
-        page.ui.Label3->installEventFilter(this);
+        page.ui.programStatusLabel->installEventFilter(this);
+        page.ui.fileStatusLabel->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             const auto& u = page_.ui;
-            shots.push_back(
-                {u.Label2->text(), u.Label3->text(), u.Gauge1->position(), u.Gauge1->maximum(),
-                 u.Gauge2->position(), u.Gauge2->maximum(),
-                 u.Button1->isEnabled() || u.Button2->isEnabled() || u.Button3->isEnabled()});
+            shots.push_back({u.programStatusLabel->text(), u.fileStatusLabel->text(),
+                             u.overallGauge->position(), u.overallGauge->maximum(),
+                             u.fileGauge->position(), u.fileGauge->maximum(),
+                             u.nextButton->isEnabled() || u.exitButton->isEnabled() ||
+                                 u.backButton->isEnabled()});
         }
         return false;
     }
@@ -167,15 +92,18 @@ protected:
         writeFile(medium() / "UNINST" / "DESINST.EXE", "uninstaller");
     }
 
-    // The wizard on the copy page, the connection page's answers given.
-    Wizard& onCopyPage() {
-        Wizard& w = makeWizard();
-        w.modemPage->ui.RadioGroup1->button(2)->click();
-        w.modemPage->ui.Edit3->setText("AT&F");
-        w.modemPage->ui.Edit4->setText("ATDT5550100");
-        w.copyPage->show();
-        return w;
+    // The copy page alone, on the start-up's choices with the connection page's answers.
+    CopyPage& onCopyPage() {
+        startUp();
+        choices.modem = {2, "AT&F", "ATDT5550100"};
+        page = std::make_unique<CopyPage>(*platform, catalogue, choices);
+        page->show();
+        movedOn = std::make_unique<QSignalSpy>(page.get(), &PageWindow::nextRequested);
+        return *page;
     }
+
+    // How often the page asked to move on to the finish page.
+    int movesOn() const { return static_cast<int>(movedOn->count()); }
 
     fs::path kitDir() const { return driveC() / "Program Files" / "KIT"; }
     fs::path systemDir() const { return driveC() / "WINDOWS" / "SYSTEM"; }
@@ -183,31 +111,38 @@ protected:
     // Only the text, the picture and the (usable) buttons are up.
     void expectIdle(const CopyPage& page) {
         for (const QWidget* widget : std::initializer_list<const QWidget*>{
-                 page.ui.Label4, page.ui.Gauge1, page.ui.Gauge2, page.ui.Label2, page.ui.Label3})
+                 page.ui.sweepLabel, page.ui.overallGauge, page.ui.fileGauge,
+                 page.ui.programStatusLabel, page.ui.fileStatusLabel})
             EXPECT_FALSE(widget->isVisibleTo(&page)) << widget->objectName().toStdString();
-        EXPECT_TRUE(page.ui.Label1->isVisibleTo(&page));
-        for (const QPushButton* button : {page.ui.Button1, page.ui.Button2, page.ui.Button3})
+        EXPECT_TRUE(page.ui.readyLabel->isVisibleTo(&page));
+        for (const QPushButton* button :
+             {page.ui.nextButton, page.ui.exitButton, page.ui.backButton})
             EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
         EXPECT_FALSE(ui.busy());
     }
+
+    std::unique_ptr<CopyPage> page;
+    std::unique_ptr<QSignalSpy> movedOn;
 };
 
-TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndShowsTheFinishPage) {
-    Wizard& w = onCopyPage();
+TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndMovesOn) {
+    CopyPage& copy = onCopyPage();
     writeFile(driveC() / "OLD" / "~insock.dll", "old stack");
-    PaintRecorder recorder(*w.copyPage);
+    PaintRecorder recorder(copy);
 
     // The first pending-event pass comes while the page prepares the machine.
     struct {
         bool seen = false, notice = false, gauges = true, buttons = true, busy = false;
     } preparing;
-    QTimer::singleShot(0, w.copyPage.get(), [&] {
-        const auto& u = w.copyPage->ui;
-        preparing = {true, u.Label4->isVisible(), u.Gauge1->isVisible() || u.Gauge2->isVisible(),
-                     u.Button1->isEnabled() || u.Button2->isEnabled() || u.Button3->isEnabled(),
+    QTimer::singleShot(0, &copy, [&] {
+        const auto& u = copy.ui;
+        preparing = {true, u.sweepLabel->isVisible(),
+                     u.overallGauge->isVisible() || u.fileGauge->isVisible(),
+                     u.nextButton->isEnabled() || u.exitButton->isEnabled() ||
+                         u.backButton->isEnabled(),
                      ui.busy()};
     });
-    w.copyPage->ui.Button1->click();
+    copy.ui.nextButton->click();
 
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.errors.empty());
@@ -217,9 +152,8 @@ TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndShowsTheFinishPage
     EXPECT_FALSE(preparing.buttons);
     EXPECT_TRUE(preparing.busy);
 
-    // The sweep moved the old library aside and left its scratch list empty.
+    // The sweep moved the old library aside.
     EXPECT_EQ(readFile(driveC() / "OLD" / "~insock.zel"), "old stack");
-    EXPECT_EQ(w.modemPage->ui.ListBox1->count(), 0);
 
     // The programs, the system file, the update program and the uninstaller.
     EXPECT_EQ(readFile(kitDir() / "TRUMPET" / "TCPMAN.EXE"), "dialer");
@@ -259,16 +193,16 @@ TEST_F(CopyPageTest, SuccessfulInstallationCopiesConfiguresAndShowsTheFinishPage
     }
     EXPECT_TRUE(sawNews);
     EXPECT_EQ(recorder.shots.back().file, "\tCopiando NEWSCTL.DLL");
-    const auto& u = w.copyPage->ui;
-    EXPECT_EQ(u.Gauge1->maximum(), 2);
-    EXPECT_EQ(u.Gauge1->position(), 2);
-    EXPECT_EQ(u.Gauge2->maximum(), 3);
-    EXPECT_EQ(u.Gauge2->position(), 3);
+    const auto& u = copy.ui;
+    EXPECT_EQ(u.overallGauge->maximum(), 2);
+    EXPECT_EQ(u.overallGauge->position(), 2);
+    EXPECT_EQ(u.fileGauge->maximum(), 3);
+    EXPECT_EQ(u.fileGauge->position(), 3);
 
-    // Done: gauges away, default cursor, the finish page up.
-    expectIdle(*w.copyPage);
+    // Done: gauges away, default cursor, on to the finish page.
+    expectIdle(copy);
     EXPECT_EQ(ui.cursorHistory, (std::vector<bool>{true, false}));
-    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
+    EXPECT_EQ(movesOn(), 1);
     EXPECT_FALSE(ui.quitRequested());
 }
 
@@ -277,35 +211,36 @@ TEST_F(CopyPageTest, ShortSpaceAsksAndCancelLeavesThePageAsItWas) {
     fs::create_directories(prefix / "dosdevices");
     fs::create_symlink(tmp / "missing", prefix / "dosdevices" / "e:");
     makeMachine();
-    Wizard& w = onCopyPage();
-    catalogue.settings.destino = "E:\\KIT\\";
-    w.customInstallPage->ui.RadioGroup1->setItemIndex(2); // no browser
+    CopyPage& copy = onCopyPage();
+    choices.destination = "E:\\KIT\\";
+    choices.browser = Browser::None;
 
-    ui.answerMessage(2);
-    w.copyPage->ui.Button1->click();
+    ui.answerMessage(ModalOther);
+    copy.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, question("E", 0, 1700));
+    EXPECT_EQ(ui.boxes[0].text, "O drive E aparenta ter apenas 0kbytes livres.\rVoc\xea necessita "
+                                "de 1700kbytes. Deseja continuar?");
     EXPECT_EQ(ui.boxes[0].caption, "Espa\xe7o em disco");
     EXPECT_EQ(ui.boxes[0].buttons, MsgButtons::OkCancel);
 
-    expectIdle(*w.copyPage);
+    expectIdle(copy);
     EXPECT_TRUE(ui.cursorHistory.empty());
     EXPECT_EQ(ui.processEventsCount, 0);
     EXPECT_FALSE(fs::exists(kitDir()));
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
+    EXPECT_EQ(movesOn(), 0);
     EXPECT_TRUE(ui.errors.empty());
 }
 
 TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
     // On the medium's drive, under a lower-case letter, with more needed than any disk has.
-    Wizard& w = onCopyPage();
-    catalogue.settings.destino = "d:\\ZEL\\";
+    CopyPage& copy = onCopyPage();
+    choices.destination = "d:\\ZEL\\";
     catalogue.entry(1).tamanho = kMaxKbytes;
     catalogue.entry(3).tamanho = kMaxKbytes;
-    w.customInstallPage->ui.RadioGroup1->setItemIndex(0); // the first browser: 4000 more
+    choices.browser = Browser::First; // 4000 more
 
-    ui.answerMessage(2);
-    w.copyPage->ui.Button1->click();
+    ui.answerMessage(ModalOther);
+    copy.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
     const std::string& text = ui.boxes[0].text;
     const std::string head = "O drive d aparenta ter apenas ";
@@ -317,19 +252,19 @@ TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
     // The medium's drive D: was asked, not some drive number 36.
     const std::string free = text.substr(head.size(), text.size() - head.size() - tail.size());
     EXPECT_GT(std::stoll(free), 0) << text;
-    expectIdle(*w.copyPage);
+    expectIdle(copy);
 
-    ui.answerMessage(1);
-    w.copyPage->ui.Button1->click();
+    ui.answerMessage(ModalConfirm);
+    copy.ui.nextButton->click();
     EXPECT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(readFile(medium() / "ZEL" / "NEWS" / "NEWS.EXE"), "news");
-    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
+    EXPECT_EQ(movesOn(), 1);
 }
 
 TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
     fs::remove(medium() / "NEWS" / "NEWS.EXE");
-    Wizard& w = onCopyPage();
-    w.copyPage->ui.Button1->click();
+    CopyPage& copy = onCopyPage();
+    copy.ui.nextButton->click();
 
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_EQ(
@@ -337,8 +272,8 @@ TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
         "Erro copiando arquivo D:\\NEWS\\NEWS.EXE para C:\\Program Files\\KIT\\NEWS\\NEWS.EXE");
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_FALSE(ui.quitRequested());
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-    expectIdle(*w.copyPage);
+    EXPECT_EQ(movesOn(), 0);
+    expectIdle(copy);
     // What was copied stays; the run stopped there and the dialer was not configured.
     EXPECT_EQ(readFile(kitDir() / "TRUMPET" / "WINSOCK.DLL"), "stack library");
     EXPECT_FALSE(fs::exists(kitDir() / "ZELUP.EXE"));
@@ -348,8 +283,8 @@ TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
 
     // The file put in place, the same button again.
     writeFile(medium() / "NEWS" / "NEWS.EXE", "news");
-    PaintRecorder recorder(*w.copyPage);
-    w.copyPage->ui.Button1->click();
+    PaintRecorder recorder(copy);
+    copy.ui.nextButton->click();
     EXPECT_EQ(ui.errors.size(), 1u);
     ASSERT_FALSE(recorder.shots.empty());
     // The gauges and lines start afresh, not from where the first attempt stopped.
@@ -358,20 +293,23 @@ TEST_F(CopyPageTest, AFailedCopyKeepsThePageUsableAndARetryCompletes) {
     EXPECT_EQ(recorder.shots.front().program, "");
     EXPECT_EQ(readFile(kitDir() / "NEWS" / "NEWS.EXE"), "news");
     EXPECT_EQ(readFile(systemDir() / "~sock32.dll"), "stack library");
-    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
-    expectIdle(*w.copyPage);
+    EXPECT_EQ(movesOn(), 1);
+    expectIdle(copy);
 }
 
-TEST_F(CopyPageTest, VoltarAfterTheTypicalPathSkipsTheConnectionPage) {
-    Wizard& w = makeWizard();
-    w.installTypePage->show();
-    w.installTypePage->ui.Button1->click(); // typical, no port known: the connection page
-    ASSERT_EQ(visiblePages(), QStringList{"ModemPage"});
-    w.modemPage->ui.RadioGroup1->button(0)->click();
-    w.modemPage->ui.Button1->click();
-    ASSERT_EQ(visiblePages(), QStringList{"CopyPage"});
-    w.copyPage->ui.Button3->click();
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+TEST_F(CopyPageTest, TheChoicesDecideWhatGoesWhere) {
+    // The news reader left out, the destination chosen; the kit's own selection and
+    // destination play no part.
+    CopyPage& copy = onCopyPage();
+    choices.programs[2] = false;
+    choices.destination = "C:\\OUTRO\\";
+    copy.ui.nextButton->click();
+    EXPECT_EQ(movesOn(), 1);
+    EXPECT_EQ(readFile(driveC() / "OUTRO" / "TRUMPET" / "TCPMAN.EXE"), "dialer");
+    EXPECT_EQ(readFile(driveC() / "OUTRO" / "ZELUP.EXE"), "update");
+    EXPECT_FALSE(fs::exists(driveC() / "OUTRO" / "NEWS"));
+    EXPECT_FALSE(fs::exists(systemDir() / "NEWSCTL.DLL"));
+    EXPECT_FALSE(fs::exists(kitDir()));
 }
 
 } // namespace

@@ -1,12 +1,11 @@
-// The installation-type and custom-installation pages: the boxes and the browser, the space
-// line, the destination field, and what each way forward stores and where it leads.
+// The installation-type and custom-installation pages, each built alone from the start-up's
+// catalogue and choices: the boxes and the browser, the space line, the destination field,
+// and what each way forward stores.
 #include "tests/support/gui_wizard_fixture.h"
 
-#include "pages/ModemPage.h"
-#include "qt/qt_radiogroup.h"
-#include "pages/CopyPage.h"
-#include "pages/InstallTypePage.h"
 #include "pages/CustomInstallPage.h"
+#include "pages/InstallTypePage.h"
+#include "qt/qt_radiogroup.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,16 +13,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace zel::test {
 namespace {
-
-constexpr const char* kModem = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
 
 // A kit of `count` programs: program N is named "Programa N", takes N * 100 kbytes and is
 // preselected when N is odd.
@@ -40,72 +39,77 @@ std::string kitOf(int count) {
 
 class CustomTest : public WizardTest {
 protected:
-    CustomInstallPage& custom() { return *wizard->customInstallPage; }
-    QCheckBox& box(int n) { return *custom().checkBoxes()[static_cast<std::size_t>(n - 1)]; }
-    QString spaceLine() { return custom().ui.Label3->text(); }
+    // The page alone, on the kit of `programs` programs.
+    CustomInstallPage& open(int programs) {
+        writeSetup(kitOf(programs));
+        startUp();
+        page = std::make_unique<CustomInstallPage>(*platform, catalogue, choices);
+        page->show();
+        return *page;
+    }
+    QCheckBox& box(int n) { return *page->programBoxes()[static_cast<std::size_t>(n - 1)]; }
+    QString spaceLine() { return page->ui.spaceLabel->text(); }
     // Clicks land on the indicator: the rest of a wide box beyond its text is no button.
     static void clickIndicator(QAbstractButton& button) {
         QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(6, button.height() / 2));
     }
     void clickBox(int n) { clickIndicator(box(n)); }
-    void clickBrowser(int item) { clickIndicator(*custom().ui.RadioGroup1->button(item)); }
-    // From the installation-type page by the given type.
-    void forwardFromType(int type) {
-        wizard->installTypePage->ui.RadioGroup1->button(type)->click();
-        wizard->installTypePage->ui.Button1->click();
-    }
-    void openCustomPage() {
-        wizard->installTypePage->show();
-        forwardFromType(1);
-        ASSERT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
-    }
+    void clickBrowser(int item) { clickIndicator(*page->ui.browserGroup->button(item)); }
+
+    std::unique_ptr<CustomInstallPage> page;
 };
 
 TEST_F(CustomTest, ThreeProgramsShowThreeBoxes) {
-    writeSetup(kitOf(3));
-    makeWizard();
+    open(3);
     for (int n = 1; n <= 10; ++n)
-        EXPECT_EQ(box(n).isVisibleTo(&custom()), n <= 3) << n;
+        EXPECT_EQ(box(n).isVisibleTo(page.get()), n <= 3) << n;
     EXPECT_EQ(box(2).text(), "Programa 2");
+    EXPECT_EQ(page->ui.browserGroup->items(),
+              QStringList({"Navegador P", "Navegador I", "Não instalar navegador"}));
+    EXPECT_EQ(page->ui.destinationEdit->text(), "C:\\Program Files\\KIT\\");
     // 100 + 300 ticked, and the second browser (no configuration program in C:\WINDOWS).
-    EXPECT_EQ(custom().browserChoice(), 1);
+    EXPECT_EQ(page->ui.browserGroup->itemIndex(), 1);
     EXPECT_EQ(spaceLine(), "Espaço necessário: 3400k");
 }
 
-TEST_F(CustomTest, TheFirstBrowserIsPreselectedWhereItsConfigurationProgramIs) {
+TEST_F(CustomTest, ThePageShowsTheChoicesItIsGiven) {
     writeSetup(kitOf(3));
-    writeFile(driveC() / "WINDOWS" / "config.exe", "MZ");
-    makeWizard();
-    EXPECT_EQ(custom().browserChoice(), 0);
-    EXPECT_EQ(spaceLine(), "Espaço necessário: 4400k");
+    startUp();
+    choices.programs = {};
+    choices.programs[1] = true; // only program 2
+    choices.browser = Browser::First;
+    choices.destination = "E:\\OUTRO\\";
+    CustomInstallPage shown(*platform, catalogue, choices);
+    EXPECT_FALSE(shown.programBoxes()[0]->isChecked());
+    EXPECT_TRUE(shown.programBoxes()[1]->isChecked());
+    EXPECT_EQ(shown.ui.browserGroup->itemIndex(), 0);
+    EXPECT_EQ(shown.ui.destinationEdit->text(), "E:\\OUTRO\\");
+    EXPECT_EQ(shown.ui.spaceLabel->text(), "Espaço necessário: 4200k");
 }
 
-TEST_F(CustomTest, TwelveProgramsShowTenAndTheLastTwoKeepTheirFlags) {
-    writeSetup(kitOf(12));
-    makeWizard();
+TEST_F(CustomTest, TwelveProgramsShowTenAndTheLastTwoKeepTheirSelection) {
+    open(12);
     for (int n = 1; n <= 10; ++n)
-        EXPECT_TRUE(box(n).isVisibleTo(&custom())) << n;
+        EXPECT_TRUE(box(n).isVisibleTo(page.get())) << n;
     // Ticked 1, 3, 5, 7, 9: 2500, plus the second browser; 11 and 12 are never counted.
     EXPECT_EQ(spaceLine(), "Espaço necessário: 5500k");
-    ASSERT_EQ(catalogue.entry(11).instala, 1);
-    ASSERT_EQ(catalogue.entry(12).instala, 0);
+    ASSERT_TRUE(choices.installs(11));
+    ASSERT_FALSE(choices.installs(12));
 
-    openCustomPage();
     clickBox(1);  // off
     clickBox(10); // on
     EXPECT_EQ(spaceLine(), "Espaço necessário: 6400k");
-    custom().ui.Button2->click();
+    QSignalSpy next(page.get(), &PageWindow::nextRequested);
+    page->ui.nextButton->click();
+    EXPECT_EQ(next.count(), 1);
     for (int n = 1; n <= 10; ++n)
-        EXPECT_EQ(catalogue.entry(n).instala, n == 10 || (n != 1 && n % 2 == 1) ? 1 : 0) << n;
-    EXPECT_EQ(catalogue.entry(11).instala, 1);
-    EXPECT_EQ(catalogue.entry(12).instala, 0);
+        EXPECT_EQ(choices.installs(n), n == 10 || (n != 1 && n % 2 == 1)) << n;
+    EXPECT_TRUE(choices.installs(11));
+    EXPECT_FALSE(choices.installs(12));
 }
 
-TEST_F(CustomTest, TheSpaceLineFollowsEveryClick) {
-    writeSetup(kitOf(3));
-    makeWizard();
-    openCustomPage();
-
+TEST_F(CustomTest, TheSpaceLineFollowsEveryChange) {
+    open(3);
     clickBox(1);
     clickBox(3);
     EXPECT_EQ(spaceLine(), "Espaço necessário: 3000k");
@@ -122,96 +126,86 @@ TEST_F(CustomTest, TheSpaceLineFollowsEveryClick) {
 
     // A click on the programs' frame recomputes the line too.
     catalogue.entry(2).tamanho = -5000;
-    QTest::mouseClick(custom().ui.GroupBox1, Qt::LeftButton, {}, QPoint(3, 100));
+    QTest::mouseClick(page->ui.programsFrame, Qt::LeftButton, {}, QPoint(3, 100));
     EXPECT_EQ(spaceLine(), "Espaço necessário: -950k");
     EXPECT_TRUE(ui.errors.empty());
 }
 
+TEST_F(CustomTest, TheBrowserIsKeptAsItIsClickedAndNothingElseBeforeMovingOn) {
+    open(3);
+    const Choices before = choices;
+    clickBrowser(0);
+    EXPECT_EQ(choices.browser, Browser::First);
+    clickBrowser(2);
+    EXPECT_EQ(choices.browser, Browser::None);
+    // Boxes and the typed directory wait for "Seguir >"; "< Voltar" stores nothing.
+    clickBox(3);
+    page->ui.destinationEdit->setText("E:\\OUTRO");
+    QSignalSpy back(page.get(), &PageWindow::backRequested);
+    page->ui.backButton->click();
+    EXPECT_EQ(back.count(), 1);
+    EXPECT_EQ(choices.programs, before.programs);
+    EXPECT_EQ(choices.destination, before.destination);
+    // The page keeps what was clicked and typed for the next visit.
+    EXPECT_FALSE(box(3).isChecked());
+    EXPECT_EQ(page->ui.destinationEdit->text(), "E:\\OUTRO");
+}
+
 TEST_F(CustomTest, TheDestinationIsStoredTerminated) {
-    writeSetup(kitOf(3));
-    makeWizard();
-    openCustomPage();
+    open(3);
+    QSignalSpy next(page.get(), &PageWindow::nextRequested);
     const std::pair<const char*, const char*> cases[] = {{"E:\\Internet", "E:\\Internet\\"},
                                                          {"E:\\Internet\\", "E:\\Internet\\"},
                                                          {"", "\\"},
                                                          {" C:\\a b ", " C:\\a b \\"}};
     for (const auto& [typed, stored] : cases) {
         SCOPED_TRACE(typed);
-        custom().ui.Edit1->clear();
-        QTest::keyClicks(custom().ui.Edit1, typed);
-        custom().ui.Button2->click();
-        EXPECT_EQ(catalogue.settings.destino, stored);
+        page->ui.destinationEdit->clear();
+        QTest::keyClicks(page->ui.destinationEdit, typed);
+        page->ui.nextButton->click();
+        EXPECT_EQ(choices.destination, stored);
         // Busy while storing, and back to the default pointer before the next page.
         ASSERT_GE(ui.cursorHistory.size(), 2u);
         EXPECT_EQ(ui.cursorHistory.back(), false);
         EXPECT_EQ(ui.cursorHistory[ui.cursorHistory.size() - 2], true);
         EXPECT_FALSE(ui.busy());
-        // Entry 1 is ticked: the connection page, whose "< Voltar" leads back here.
-        EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-        wizard->modemPage->ui.Button3->click();
-        ASSERT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
     }
+    EXPECT_EQ(next.count(), 4);
 }
 
-TEST_F(CustomTest, VoltarStoresNothingAndTheTypicalPathTakesTheLastStored) {
-    writeSetup(kitOf(3));
-    writeRegistry(kModem, "AttachedTo", "COM2");
-    makeWizard();
-    openCustomPage();
-
-    clickBox(3);     // cleared...
-    clickBrowser(0); // ...another browser...
-    custom().ui.Edit1->setText("E:\\OUTRO");
-    custom().ui.Button4->click(); // ...and back
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
-    EXPECT_EQ(catalogue.entry(3).instala, 1);
-    EXPECT_EQ(catalogue.settings.destino, "C:\\Program Files\\KIT\\");
-
-    // The typical installation: the copy page at once (the port is known), entry 3 still in,
-    // and the browser last clicked on the custom page.
-    forwardFromType(0);
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-    EXPECT_EQ(catalogue.entry(3).instala, 1);
-    EXPECT_EQ(custom().browserChoice(), 0);
-
-    // Back to the custom page: as it was left.
-    wizard->copyPage->ui.Button3->click();
-    forwardFromType(1);
-    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
-    EXPECT_FALSE(box(3).isChecked());
-    EXPECT_EQ(custom().ui.Edit1->text(), "E:\\OUTRO");
-    EXPECT_EQ(custom().browserChoice(), 0);
+TEST_F(CustomTest, AChosenDirectoryIsShownAsChosenAndStoredTerminated) {
+    open(3);
+    QSignalSpy asked(page.get(), &CustomInstallPage::chooseFolderRequested);
+    page->ui.chooseFolderButton->click();
+    EXPECT_EQ(asked.count(), 1);
+    page->takeDestination("D:\\KIT");
+    EXPECT_EQ(page->ui.destinationEdit->text(), "D:\\KIT");
+    EXPECT_EQ(choices.destination, "D:\\KIT\\");
+    page->takeDestination("D:\\");
+    EXPECT_EQ(page->ui.destinationEdit->text(), "D:\\");
+    EXPECT_EQ(choices.destination, "D:\\");
 }
 
-TEST_F(CustomTest, EntryOneDecidesTheWayOnFromTheCustomPage) {
-    writeSetup(kitOf(3));
-    writeRegistry(kModem, "AttachedTo", "COM1");
-    makeWizard();
-    ASSERT_NE(wizard->modemPage->portIndex(), -1);
-    openCustomPage();
-    // Selected: the connection page although the port is known.
-    custom().ui.Button2->click();
-    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-    wizard->modemPage->ui.Button3->click();
-    // Cleared: the copy page.
-    clickBox(1);
-    custom().ui.Button2->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-    EXPECT_EQ(catalogue.entry(1).instala, 0);
-}
+TEST_F(CustomTest, TheInstallationTypeIsKeptAsItIsSelected) {
+    writeSetup(kitOf(1));
+    startUp();
+    InstallTypePage type(*platform, choices);
+    type.show();
+    EXPECT_EQ(type.ui.installationTypeGroup->itemIndex(), 0);
+    type.ui.installationTypeGroup->button(1)->click();
+    EXPECT_EQ(choices.installation, InstallationType::Custom);
+    type.ui.installationTypeGroup->button(0)->click();
+    EXPECT_EQ(choices.installation, InstallationType::Typical);
 
-TEST_F(CustomTest, TheTypicalPathAsksForThePortOnlyWhenNoneIsKnown) {
-    writeSetup(kitOf(3));
-    makeWizard();
-    wizard->installTypePage->show();
-    forwardFromType(0);
-    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-    // Entry 1 plays no part on the typical path.
-    wizard->modemPage->ui.RadioGroup1->button(3)->click();
-    wizard->modemPage->ui.Button3->click();
-    catalogue.entry(1).instala = 0;
-    forwardFromType(0);
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
+    QSignalSpy next(&type, &PageWindow::nextRequested);
+    QSignalSpy back(&type, &PageWindow::backRequested);
+    QSignalSpy exit(&type, &PageWindow::exitRequested);
+    type.ui.nextButton->click();
+    type.ui.backButton->click();
+    type.ui.exitButton->click();
+    EXPECT_EQ(next.count(), 1);
+    EXPECT_EQ(back.count(), 1);
+    EXPECT_EQ(exit.count(), 1);
 }
 
 } // namespace

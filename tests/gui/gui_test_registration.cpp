@@ -1,20 +1,21 @@
-// The registration page: its creation, "Limpar", the completeness rule with the notice and
-// the print dialog, and the fax printout as recorded and as read back from the PDF.
+// The registration page, built alone: its creation, "Limpar", the completeness rule with the
+// notice and the print dialog, and the fax printout as recorded and as read back from the PDF.
 #include "tests/support/gui_wizard_fixture.h"
 
 #include "pages/FaxNoticeDialog.h"
 #include "pages/RegistrationPage.h"
-#include "pages/InstallTypePage.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace zel::test {
@@ -30,53 +31,61 @@ protected:
         WizardTest::SetUp();
         writeSetup("[Principal]\r\nupline=sugerida\r\ncadastro2=Taxa de R$ 9,90 ap\xf3s o per\xed"
                    "odo.\r\n");
-        makeWizard();
+        startUp();
+        registration = std::make_unique<RegistrationPage>(*platform, catalogue, choices);
+        notice = std::make_unique<FaxNoticeDialog>(*platform);
+        // The wizard shows the notice modally when the page asks for it.
+        QObject::connect(registration.get(), &RegistrationPage::faxNoticeRequested, notice.get(),
+                         [this] { ui.showModal(*notice); });
+        movedOn = std::make_unique<QSignalSpy>(registration.get(), &PageWindow::nextRequested);
         page().show();
     }
 
-    RegistrationPage& page() { return *wizard->registrationPage; }
+    RegistrationPage& page() { return *registration; }
+    int movesOn() const { return static_cast<int>(movedOn->count()); }
     void type(QLineEdit* edit, const QString& text) { QTest::keyClicks(edit, text); }
     // "Seguir >", with the notice answered by its own OK button.
     void seguir() {
-        ui.answerModal([](QDialog& dialog) {
-            static_cast<FaxNoticeDialog&>(dialog).ui.Button1->click();
-            return 0;
-        });
-        page().ui.Button3->click();
+        answerByClicking(notice->ui.okButton);
+        page().ui.nextButton->click();
     }
+
+    std::unique_ptr<RegistrationPage> registration;
+    std::unique_ptr<FaxNoticeDialog> notice;
+    std::unique_ptr<QSignalSpy> movedOn;
     void fillEverything() {
         const char* texts[16] = {"João da Silva", "Rua das Flores", "12",    "",
                                  "Centro",        "São Paulo",      "SP",    "01000-000",
                                  "01/02/70",      "Engenheiro",     "",      "555-0102",
                                  "JOAO SILVA",    "4111 1111",      "12/99", nullptr};
-        const auto fields = page().edits();
+        const auto fields = page().fields();
         // Set rather than typed: the test's key simulation knows ASCII keys only.
         for (std::size_t i = 0; i < 15; ++i)
             fields[i]->setText(QString::fromUtf8(texts[i]));
-        // Edit16 keeps the suggestion from upline.
+        // The password field keeps the suggestion from upline.
     }
 };
 
 TEST_F(RegistrationTest, CreationAndLimpar) {
-    EXPECT_EQ(page().ui.Edit16->text(), "sugerida");
+    EXPECT_EQ(page().ui.passwordEdit->text(), "sugerida");
     // cadastro1 is empty: the built-in introduction stays; cadastro2 replaces its label.
-    EXPECT_TRUE(page().ui.Label18->text().startsWith("Preencha todos os dados abaixo"));
-    EXPECT_EQ(page().ui.Label20->text(), "Taxa de R$ 9,90 após o período.");
+    EXPECT_TRUE(page().ui.introLabel->text().startsWith("Preencha todos os dados abaixo"));
+    EXPECT_EQ(page().ui.feeLabel->text(), "Taxa de R$ 9,90 após o período.");
 
     fillEverything();
-    page().ui.ComboBox2->setCurrentIndex(1);
-    page().ui.Button1->click();
-    for (QLineEdit* edit : page().edits())
+    page().ui.cardBrandBox->setCurrentIndex(1);
+    page().ui.clearButton->click();
+    for (QLineEdit* edit : page().fields())
         EXPECT_EQ(edit->text(), "") << edit->objectName().toStdString();
-    EXPECT_EQ(page().ui.ComboBox2->currentIndex(), -1);
-    EXPECT_EQ(page().ui.ComboBox2->currentText(), "");
+    EXPECT_EQ(page().ui.cardBrandBox->currentIndex(), -1);
+    EXPECT_EQ(page().ui.cardBrandBox->currentText(), "");
     EXPECT_TRUE(page().isVisible());
 }
 
 TEST_F(RegistrationTest, PartlyFilledKeyFieldsKeepThePage) {
     // Name and card number without a telephone.
-    type(page().ui.Edit1, "Ana");
-    type(page().ui.Edit14, "4111");
+    type(page().ui.nameEdit, "Ana");
+    type(page().ui.cardNumberEdit, "4111");
     seguir();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "O preenchimento do cadastro est\xe1 INCOMPLETO, por favor, "
@@ -85,33 +94,41 @@ TEST_F(RegistrationTest, PartlyFilledKeyFieldsKeepThePage) {
     EXPECT_EQ(ui.boxes[0].buttons, MsgButtons::Ok);
     EXPECT_TRUE(ui.modals.empty());
     EXPECT_EQ(printer->chooseCount, 0);
-    EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
+    EXPECT_EQ(movesOn(), 0);
     ui.modalAnswers.clear();
 }
 
 TEST_F(RegistrationTest, OnlyTheAddressPassesWithoutRegistering) {
-    type(page().ui.Edit2, "Rua A");
-    type(page().ui.Edit6, "Recife");
-    page().ui.ComboBox2->setCurrentIndex(3);
-    page().ui.Button3->click();
+    type(page().ui.streetEdit, "Rua A");
+    type(page().ui.cityEdit, "Recife");
+    page().ui.cardBrandBox->setCurrentIndex(3);
+    page().ui.nextButton->click();
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.modals.empty());
     EXPECT_EQ(printer->chooseCount, 0);
     EXPECT_FALSE(fs::exists(printer->outputFile()));
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+    EXPECT_EQ(movesOn(), 1);
+    // The form is kept in the choices all the same, field by field.
+    EXPECT_EQ(choices.registration.street, "Rua A");
+    EXPECT_EQ(choices.registration.city, "Recife");
+    EXPECT_EQ(choices.registration.cardBrand, "AMEX");
+    EXPECT_EQ(choices.registration.name, "");
 }
 
 TEST_F(RegistrationTest, ACompleteFormIsPrintedOnOnePage) {
     fillEverything();
-    page().ui.ComboBox2->setCurrentIndex(2);
+    page().ui.cardBrandBox->setCurrentIndex(2);
     seguir();
+    EXPECT_EQ(choices.registration.name, "Jo\xe3o da Silva");
+    EXPECT_EQ(choices.registration.officePhone, "555-0102");
+    EXPECT_EQ(choices.registration.password, "sugerida");
 
     ASSERT_EQ(ui.modals.size(), 1u);
     EXPECT_EQ(ui.modals[0].objectName, "FaxNoticeDialog");
-    EXPECT_EQ(ui.modals[0].result, 1);
+    EXPECT_EQ(ui.modals[0].result, ModalConfirm);
     EXPECT_EQ(printer->chooseCount, 1);
     EXPECT_TRUE(ui.errors.empty());
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+    EXPECT_EQ(movesOn(), 1);
 
     // One page: the heading, then the twelve lines, every blank in place.
     ASSERT_EQ(printer->lastDocument().size(), 1u);
@@ -180,62 +197,60 @@ TEST_F(RegistrationTest, ACompleteFormIsPrintedOnOnePage) {
 }
 
 TEST_F(RegistrationTest, TypedCardTextIsNeverPrinted) {
-    type(page().ui.Edit1, "Ana");
-    type(page().ui.Edit11, "555");
-    type(page().ui.Edit14, "4111");
+    type(page().ui.nameEdit, "Ana");
+    type(page().ui.homePhoneEdit, "555");
+    type(page().ui.cardNumberEdit, "4111");
     // Typed without choosing an item.
-    QTest::keyClicks(page().ui.ComboBox2, "Credicard");
+    QTest::keyClicks(page().ui.cardBrandBox, "Credicard");
     seguir();
     ASSERT_EQ(printer->lastDocument().size(), 1u);
     EXPECT_EQ(printer->lastDocument()[0][8].text, "Cart\xe3o     :");
 
     // Chosen, then typed over: the choice is gone with the item's text.
-    wizard->installTypePage->ui.Button3->click(); // back to the registration page
-    page().ui.ComboBox2->setCurrentIndex(1);
-    ASSERT_EQ(page().ui.ComboBox2->currentText(), "VISA");
-    page().ui.ComboBox2->lineEdit()->selectAll();
-    QTest::keyClicks(page().ui.ComboBox2, "Outra");
-    EXPECT_EQ(page().ui.ComboBox2->currentText(), "Outra");
+    page().ui.cardBrandBox->setCurrentIndex(1);
+    ASSERT_EQ(page().ui.cardBrandBox->currentText(), "VISA");
+    page().ui.cardBrandBox->lineEdit()->selectAll();
+    QTest::keyClicks(page().ui.cardBrandBox, "Outra");
+    EXPECT_EQ(page().ui.cardBrandBox->currentText(), "Outra");
     seguir();
     ASSERT_EQ(printer->lastDocument().size(), 1u);
     EXPECT_EQ(printer->lastDocument()[0][8].text, "Cart\xe3o     :");
 
     // Chosen from the list: printed.
-    wizard->installTypePage->ui.Button3->click();
-    page().ui.ComboBox2->setCurrentIndex(4);
+    page().ui.cardBrandBox->setCurrentIndex(4);
     seguir();
     EXPECT_EQ(printer->lastDocument()[0][8].text, "Cart\xe3o     :Sollo");
 }
 
 TEST_F(RegistrationTest, ACancelledPrintDialogStillMovesOn) {
-    type(page().ui.Edit1, "Ana");
-    type(page().ui.Edit12, "555");
-    type(page().ui.Edit14, "4111");
+    type(page().ui.nameEdit, "Ana");
+    type(page().ui.officePhoneEdit, "555");
+    type(page().ui.cardNumberEdit, "4111");
     printer->answerChoose(false);
     seguir();
     EXPECT_EQ(ui.modals.size(), 1u);
     EXPECT_EQ(printer->chooseCount, 1);
     EXPECT_TRUE(printer->lastDocument().empty());
     EXPECT_FALSE(fs::exists(printer->outputFile()));
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+    EXPECT_EQ(movesOn(), 1);
 }
 
 TEST_F(RegistrationTest, APrintingErrorIsReportedAndThePageStays) {
-    type(page().ui.Edit1, "Ana");
-    type(page().ui.Edit12, "555");
-    type(page().ui.Edit14, "4111");
+    type(page().ui.nameEdit, "Ana");
+    type(page().ui.officePhoneEdit, "555");
+    type(page().ui.cardNumberEdit, "4111");
     printer->setOutputFile(tmp / "no such directory" / "out.pdf");
     seguir();
     EXPECT_EQ(ui.errors.size(), 1u);
     EXPECT_FALSE(printer->documentOpen());
     EXPECT_TRUE(printer->lastDocument().empty());
-    EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
+    EXPECT_EQ(movesOn(), 0);
 
     // A printer that works again takes the next try.
     printer->setOutputFile(tmp / "again.pdf");
     seguir();
     EXPECT_EQ(printer->lastDocument().size(), 1u);
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
+    EXPECT_EQ(movesOn(), 1);
 }
 
 } // namespace

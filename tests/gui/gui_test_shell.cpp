@@ -1,5 +1,6 @@
-// The wizard shell: start-up, the forms, the background, the exit confirmation and the page
-// sequence, driven through the real widgets on Qt's offscreen platform.
+// The wizard shell: the pages built from the start-up, the forms, the background, the exit
+// confirmation and the way each page's requests are joined to the page flow, driven through
+// the real widgets on Qt's offscreen platform.
 #include "tests/support/gui_wizard_fixture.h"
 
 #include "pages/ModemPage.h"
@@ -76,20 +77,17 @@ protected:
                   "a");
     }
 
-    // Answers the next exit confirmation by clicking one of its buttons.
+    // Answers the wizard's next exit confirmation by clicking one of its buttons.
     void answerConfirmation(bool yes) {
-        ui.answerModal([yes](QDialog& dialog) {
-            auto& confirma = static_cast<ExitConfirmDialog&>(dialog);
-            (yes ? confirma.ui.Button2 : confirma.ui.Button1)->click();
-            return 0;
-        });
+        const ExitConfirmDialog& confirma = *wizard->exitConfirmDialog;
+        answerByClicking(yes ? confirma.ui.yesButton : confirma.ui.noButton);
     }
 };
 
 // ---------------------------------------------------------------------------------------
 // Start-up
 
-TEST_F(ShellTest, CreationStepsSeeTheLoadedCatalogue) {
+TEST_F(ShellTest, ThePagesAreBuiltFromTheStartUp) {
     Wizard& w = makeWizard();
 
     // Everything is created hidden; the welcome page has its run-time caption.
@@ -97,7 +95,7 @@ TEST_F(ShellTest, CreationStepsSeeTheLoadedCatalogue) {
     EXPECT_EQ(w.welcomePage->windowTitle(), "ZEL - Windows 95/NT");
 
     // The custom-installation page: one box per program, with the catalogue's names and flags.
-    const auto boxes = w.customInstallPage->checkBoxes();
+    const auto boxes = w.customInstallPage->programBoxes();
     EXPECT_EQ(boxes[0]->text(), "Discador");
     EXPECT_EQ(boxes[1]->text(), "Correio eletrônico");
     EXPECT_EQ(boxes[2]->text(), "Notícias");
@@ -106,141 +104,33 @@ TEST_F(ShellTest, CreationStepsSeeTheLoadedCatalogue) {
     EXPECT_TRUE(boxes[2]->isChecked());
     for (int n = 0; n < 10; ++n)
         EXPECT_EQ(boxes[static_cast<std::size_t>(n)]->isVisibleTo(w.customInstallPage.get()), n < 3) << n;
-    EXPECT_EQ(w.customInstallPage->ui.Edit1->text(), "C:\\Program Files\\KIT\\");
-    EXPECT_EQ(w.customInstallPage->ui.RadioGroup1->items(),
+    EXPECT_EQ(w.customInstallPage->ui.destinationEdit->text(), "C:\\Program Files\\KIT\\");
+    EXPECT_EQ(w.customInstallPage->ui.browserGroup->items(),
               QStringList({"Navegador P", "Navegador I", "Não instalar navegador"}));
     // No C:\WINDOWS\config.exe: the second browser, counted in the first space line.
-    EXPECT_EQ(w.customInstallPage->browserChoice(), 1);
-    EXPECT_EQ(w.customInstallPage->ui.Label3->text(), "Espaço necessário: 4700k");
+    EXPECT_EQ(w.choices.browser, Browser::Second);
+    EXPECT_EQ(w.customInstallPage->ui.browserGroup->itemIndex(), 1);
+    EXPECT_EQ(w.customInstallPage->ui.spaceLabel->text(), "Espaço necessário: 4700k");
 
     // The registration page: cleared, the password suggestion and the replaced introduction.
-    EXPECT_EQ(w.registrationPage->ui.Edit16->text(), "senha123");
-    EXPECT_EQ(w.registrationPage->ui.Edit1->text(), "");
-    EXPECT_EQ(w.registrationPage->ui.ComboBox2->currentIndex(), -1);
-    EXPECT_EQ(w.registrationPage->ui.Label18->text(), "Cadastre-se já!");
-    EXPECT_TRUE(w.registrationPage->ui.Label20->text().startsWith("Caso você permaneça"));
+    EXPECT_EQ(w.registrationPage->ui.passwordEdit->text(), "senha123");
+    EXPECT_EQ(w.registrationPage->ui.nameEdit->text(), "");
+    EXPECT_EQ(w.registrationPage->ui.cardBrandBox->currentIndex(), -1);
+    EXPECT_EQ(w.registrationPage->ui.introLabel->text(), "Cadastre-se já!");
+    EXPECT_TRUE(w.registrationPage->ui.feeLabel->text().startsWith("Caso você permaneça"));
 
     // The licence page: one line per line end, whichever the end.
-    EXPECT_EQ(w.licencePage->ui.Memo1->toPlainText(),
+    EXPECT_EQ(w.licencePage->ui.licenceText->toPlainText(),
               "Primeira linha\nSegunda\nTerceira\nQuarta de licença");
 
     // The connection page without a modem: no port, the dial command all the same.
-    EXPECT_EQ(w.modemPage->portIndex(), -1);
-    EXPECT_EQ(w.modemPage->ui.Edit3->text(), "");
-    EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100");
+    EXPECT_EQ(w.modemPage->ui.portGroup->itemIndex(), -1);
+    EXPECT_EQ(w.modemPage->ui.initCommandEdit->text(), "");
+    EXPECT_EQ(w.modemPage->ui.dialCommandEdit->text(), "ATDP5550100");
 
     // The start sound, from the medium; the installation type starts typical.
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
-    EXPECT_EQ(w.installTypePage->installationType(), 0);
-    EXPECT_TRUE(ui.errors.empty());
-}
-
-TEST_F(ShellTest, NoSoundWithoutStartWaveAndNoFilesNoErrors) {
-    // No setup description file at all: defaults everywhere, and nothing reported.
-    std::filesystem::remove(medium() / "SETUP.INI");
-    Wizard& w = makeWizard();
-    EXPECT_TRUE(sound.played.empty());
-    EXPECT_TRUE(ui.errors.empty());
-    // The marker of a missing destination takes the program-files rule like any other text.
-    EXPECT_EQ(catalogue.settings.destino, "C:\\Program Filesro!\\");
-    EXPECT_EQ(w.licencePage->ui.Memo1->toPlainText(), "");
-    EXPECT_FALSE(w.customInstallPage->ui.CheckBox1->isVisibleTo(w.customInstallPage.get()));
-}
-
-TEST_F(ShellTest, ConnectionPagePresetsTheModemFromTheRegistry) {
-    writeRegistry(kModem, "AttachedTo", "COM2");
-    writeRegistry(std::string(kModem) + "\\Settings\\Init", "1", "AT&F");
-    Wizard& w = makeWizard();
-    EXPECT_EQ(w.modemPage->portIndex(), 1);
-    EXPECT_EQ(w.modemPage->ui.Edit3->text(), "AT&F");
-    EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100");
-}
-
-TEST_F(ShellTest, ConnectionPageTakesOnlyTheFourthCharacterOfThePort) {
-    const std::pair<const char*, int> cases[] = {
-        {"COM4", 3}, {"COM10", 0}, {"LPT1", 0}, {"COM5", -1}, {"COM0", -1}, {"COM", -1}, {"", -1}};
-    for (const auto& [value, index] : cases) {
-        writeRegistry(kModem, "AttachedTo", value);
-        EXPECT_EQ(makeWizard().modemPage->portIndex(), index) << value;
-    }
-}
-
-TEST_F(ShellTest, AModemValueOfAnotherTypeCountsAsMissing) {
-    {
-        Registry registry(machine().registryFile());
-        ASSERT_TRUE(registry.openKey(kModem, true));
-        registry.writeValue("AttachedTo", RegType::DWord, {2, 0, 0, 0});
-    }
-    Wizard& w = makeWizard();
-    EXPECT_EQ(w.modemPage->portIndex(), -1);
-    EXPECT_EQ(w.modemPage->ui.Edit4->text(), "ATDP5550100");
-    EXPECT_TRUE(ui.errors.empty());
-}
-
-TEST_F(ShellTest, UnreadableLicenceIsReportedAndTheWizardGoesOn) {
-    writeFile(medium() / "LOCKED.TXT", "segredo");
-    std::filesystem::permissions(medium() / "LOCKED.TXT", std::filesystem::perms::none);
-    if (::access((medium() / "LOCKED.TXT").c_str(), R_OK) == 0)
-        GTEST_SKIP() << "running with rights that read any file";
-    writeSetup("[Principal]\r\nlicensa=LOCKED.TXT\r\n");
-    Wizard& w = makeWizard();
-    EXPECT_EQ(ui.errors.size(), 1u);
-    EXPECT_EQ(w.licencePage->ui.Memo1->toPlainText(), "");
-    // The forms after it are created all the same.
-    EXPECT_NE(w.exitConfirmDialog, nullptr);
-}
-
-// The program-files rule, through the registry of the machine.
-struct ProgramFilesCase {
-    const char* name;
-    std::optional<std::string> value; // nothing: no value in the registry
-    const char* expected;
-};
-
-class ProgramFilesRule : public ShellTest,
-                         public ::testing::WithParamInterface<ProgramFilesCase> {};
-
-TEST_P(ProgramFilesRule, PutsTheDirectoryInFrontOfTheDestination) {
-    const ProgramFilesCase& c = GetParam();
-    if (c.value) {
-        writeRegistry(kCurrentVersion, "ProgramFilesDir", *c.value);
-    } else {
-        // A registry file with the key but without the value.
-        writeFile(prefix / "system.reg",
-                  "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
-                  "CurrentVersion]\r\n\r\n");
-        makeMachine();
-    }
-    Wizard& w = makeWizard();
-    EXPECT_EQ(catalogue.settings.destino, c.expected);
-    EXPECT_EQ(w.customInstallPage->ui.Edit1->text().toStdString(), c.expected);
-    EXPECT_TRUE(ui.errors.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ProgramFilesRule,
-    ::testing::Values(ProgramFilesCase{"WithDrive", "C:\\Program Files",
-                                       "C:\\Program Files\\KIT\\"},
-                      ProgramFilesCase{"OtherDrive", "D:\\Programs", "D:\\Programs\\KIT\\"},
-                      ProgramFilesCase{"WithoutColon", "\\Programs", "\\ProgramsC:\\KIT\\"},
-                      ProgramFilesCase{"Empty", "", "C:\\KIT\\"},
-                      ProgramFilesCase{"Missing", std::nullopt, "C:\\KIT\\"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ProgramFilesRuleText, ShortDestinationsLoseNoMoreThanTheyHave) {
-    EXPECT_EQ(underProgramFiles("\\", "C:\\P"), "C:\\P");
-    EXPECT_EQ(underProgramFiles("", "C:\\P"), "C:\\P");
-    EXPECT_EQ(underProgramFiles("C:\\KIT\\", ""), "C:\\KIT\\");
-}
-
-TEST_F(ShellTest, ProgramFilesValueOfAnotherTypeLeavesTheDestination) {
-    {
-        Registry registry(machine().registryFile());
-        ASSERT_TRUE(registry.openKey(kCurrentVersion, false));
-        registry.writeValue("ProgramFilesDir", RegType::DWord, {1, 0, 0, 0});
-    }
-    makeWizard();
-    EXPECT_EQ(catalogue.settings.destino, "C:\\KIT\\");
+    EXPECT_EQ(w.installTypePage->ui.installationTypeGroup->itemIndex(), 0);
     EXPECT_TRUE(ui.errors.empty());
 }
 
@@ -278,24 +168,24 @@ TEST_F(ShellTest, WelcomePageBringsUpTheBackgroundAndTheMessage) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     ASSERT_TRUE(w.backdrop->isVisible());
     EXPECT_EQ(w.backdrop->geometry(), screen);
-    const QImage image = w.backdrop->ui.Image1->grab().toImage();
+    const QImage image = w.backdrop->ui.backgroundPicture->grab().toImage();
     ASSERT_EQ(image.size(), screen.size());
     // The first band is painted over by the second: the top is blue 254, the bottom black.
     EXPECT_EQ(image.pixelColor(0, 0), QColor(0, 0, 254));
     EXPECT_EQ(image.pixelColor(screen.width() - 1, screen.height() - 1), QColor(0, 0, 0));
-    EXPECT_EQ(w.backdrop->ui.Image1->geometry(), QRect(QPoint(0, 0), screen.size()));
+    EXPECT_EQ(w.backdrop->ui.backgroundPicture->geometry(), QRect(QPoint(0, 0), screen.size()));
     // The background is the only window that is not a page of its own.
     EXPECT_EQ(visiblePages(), QStringList{"WelcomePage"});
 
-    EXPECT_TRUE(w.welcomePage->ui.Label2->isVisible());
-    EXPECT_EQ(w.welcomePage->ui.Label2->text(), "Ofertas da semana");
+    EXPECT_TRUE(w.welcomePage->ui.messageLabel->isVisible());
+    EXPECT_EQ(w.welcomePage->ui.messageLabel->text(), "Ofertas da semana");
 
     // Each showing reads the message again; an empty one hides nothing.
     writeSetup("[Principal]\r\nMensagem=\r\n");
-    w.welcomePage->ui.Button1->click();
-    w.licencePage->ui.Button2->click();
-    EXPECT_TRUE(w.welcomePage->ui.Label2->isVisible());
-    EXPECT_EQ(w.welcomePage->ui.Label2->text(), "");
+    w.welcomePage->ui.nextButton->click();
+    w.licencePage->ui.backButton->click();
+    EXPECT_TRUE(w.welcomePage->ui.messageLabel->isVisible());
+    EXPECT_EQ(w.welcomePage->ui.messageLabel->text(), "");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -329,34 +219,35 @@ TEST_F(ShellTest, PagesArePolishedWhenFirstShown) {
     start();
     QCoreApplication::processEvents();
     EXPECT_TRUE(wizard->welcomePage->testAttribute(Qt::WA_WState_Polished));
-    EXPECT_FALSE(wizard->installTypePage->ui.Button1->testAttribute(Qt::WA_WState_Polished));
-    wizard->welcomePage->ui.Button1->click(); // to the licence page
+    EXPECT_FALSE(wizard->installTypePage->ui.nextButton->testAttribute(Qt::WA_WState_Polished));
+    wizard->welcomePage->ui.nextButton->click(); // to the licence page
     EXPECT_TRUE(wizard->licencePage->testAttribute(Qt::WA_WState_Polished));
-    EXPECT_TRUE(wizard->licencePage->ui.Button1->testAttribute(Qt::WA_WState_Polished));
+    EXPECT_TRUE(wizard->licencePage->ui.nextButton->testAttribute(Qt::WA_WState_Polished));
 }
 
 TEST_F(ShellTest, ExitConfirmationAnswers) {
-    ExitConfirmDialog& confirma = *makeWizard().exitConfirmDialog;
+    startUp();
+    ExitConfirmDialog confirma(*platform);
 
     confirma.show();
-    confirma.ui.Button2->setFocus();
-    confirma.ui.Button1->click();
-    EXPECT_EQ(confirma.result(), 2);
+    confirma.ui.yesButton->setFocus();
+    confirma.ui.noButton->click();
+    EXPECT_EQ(confirma.result(), ModalOther);
     EXPECT_FALSE(confirma.isVisible());
 
     confirma.show();
-    EXPECT_EQ(confirma.focusWidget(), confirma.ui.Button1); // every time on "Não"
-    confirma.ui.Button2->click();
-    EXPECT_EQ(confirma.result(), 1);
+    EXPECT_EQ(confirma.focusWidget(), confirma.ui.noButton); // every time on "Não"
+    confirma.ui.yesButton->click();
+    EXPECT_EQ(confirma.result(), ModalConfirm);
 
     confirma.show();
     confirma.close(); // the close box
-    EXPECT_EQ(confirma.result(), 2);
+    EXPECT_EQ(confirma.result(), ModalOther);
     EXPECT_FALSE(confirma.isVisible());
 
     confirma.show();
     QTest::keyClick(&confirma, Qt::Key_Escape);
-    EXPECT_EQ(confirma.result(), 2);
+    EXPECT_EQ(confirma.result(), ModalOther);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -366,19 +257,19 @@ TEST_F(ShellTest, WelcomeLicenceAndRegistrationBackAndForth) {
     start();
     Wizard& w = *wizard;
     EXPECT_EQ(visiblePages(), QStringList{"WelcomePage"});
-    w.welcomePage->ui.Button1->click();
+    w.welcomePage->ui.nextButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"LicencePage"});
-    w.licencePage->ui.Button2->click();
+    w.licencePage->ui.backButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"WelcomePage"});
-    w.welcomePage->ui.Button1->click();
-    w.licencePage->ui.Button1->click();
+    w.welcomePage->ui.nextButton->click();
+    w.licencePage->ui.nextButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
-    w.registrationPage->ui.Button2->click();
+    w.registrationPage->ui.backButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"LicencePage"});
-    w.licencePage->ui.Button1->click();
-    w.registrationPage->ui.Button3->click();
+    w.licencePage->ui.nextButton->click();
+    w.registrationPage->ui.nextButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
-    w.installTypePage->ui.Button3->click();
+    w.installTypePage->ui.backButton->click();
     EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
 
     EXPECT_FALSE(ui.quitRequested());
@@ -387,85 +278,65 @@ TEST_F(ShellTest, WelcomeLicenceAndRegistrationBackAndForth) {
 
 TEST_F(ShellTest, SairOnTheWelcomePageEndsAtOnce) {
     start();
-    wizard->welcomePage->ui.Button2->click();
+    wizard->welcomePage->ui.exitButton->click();
     EXPECT_TRUE(ui.quitRequested());
     EXPECT_TRUE(ui.modals.empty());
     EXPECT_TRUE(ui.boxes.empty());
 }
 
-TEST_F(ShellTest, TypicalInstallationAsksForThePortOnlyWhenNoneIsKnown) {
+// Each page's requests lead where the page flow says, for the choices as they stand.
+TEST_F(ShellTest, EveryRequestLeadsWhereThePageFlowSays) {
     Wizard& w = makeWizard();
-    w.installTypePage->show();
-    w.installTypePage->ui.Button1->click();
-    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-    w.modemPage->ui.Button3->click(); // back, by installation type
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
-
-    w.modemPage->ui.RadioGroup1->button(2)->click();
-    ASSERT_EQ(w.modemPage->portIndex(), 2);
-    w.installTypePage->ui.Button1->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-    w.copyPage->ui.Button3->click(); // typical: back to the installation type
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
-}
-
-TEST_F(ShellTest, TypicalInstallationWithAPresetPortGoesStraightToTheCopyPage) {
-    writeRegistry(kModem, "AttachedTo", "COM3");
-    Wizard& w = makeWizard();
-    w.installTypePage->show();
-    w.installTypePage->ui.Button1->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-}
-
-TEST_F(ShellTest, CustomInstallationPath) {
-    writeRegistry(kModem, "AttachedTo", "COM1");
-    Wizard& w = makeWizard();
-    w.installTypePage->show();
-    w.installTypePage->ui.RadioGroup1->button(1)->click();
-    w.installTypePage->ui.Button1->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
-    w.customInstallPage->ui.Button4->click();
-    EXPECT_EQ(visiblePages(), QStringList{"InstallTypePage"});
-    w.installTypePage->ui.Button1->click();
-
-    // Entry 1 ticked: the connection page, even with a port known.
-    w.customInstallPage->ui.CheckBox1->setChecked(true);
-    w.customInstallPage->ui.Button2->click();
-    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-    w.modemPage->ui.Button3->click(); // custom: back to the custom page
-    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
-
-    // Entry 1 cleared: straight to the copy page.
-    w.customInstallPage->ui.CheckBox1->setChecked(false);
-    w.customInstallPage->ui.Button2->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-
-    // Back from the copy page follows entry 1's selection in the catalogue.
-    catalogue.entry(1).instala = 0;
-    w.copyPage->ui.Button3->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CustomInstallPage"});
-    w.customInstallPage->ui.Button2->click();
-    catalogue.entry(1).instala = 1;
-    w.copyPage->ui.Button3->click();
-    EXPECT_EQ(visiblePages(), QStringList{"ModemPage"});
-
-    // On to the end.
-    w.modemPage->ui.Button1->click();
-    EXPECT_EQ(visiblePages(), QStringList{"CopyPage"});
-    w.copyPage->ui.Button1->click();
-    EXPECT_EQ(visiblePages(), QStringList{"FinishPage"});
+    const Page pages[] = {Page::Welcome,
+                          Page::Licence,
+                          Page::Registration,
+                          Page::InstallationType,
+                          Page::CustomInstallation,
+                          Page::Connection,
+                          Page::Copy,
+                          Page::Finish};
+    for (const InstallationType type : {InstallationType::Typical, InstallationType::Custom}) {
+        for (const bool dialer : {false, true}) {
+            for (const int port : {-1, 1}) {
+                w.choices.installation = type;
+                w.choices.programs[0] = dialer;
+                w.choices.modem.portIndex = port;
+                for (const Page page : pages) {
+                    PageWindow& form = w.window(page);
+                    const auto expect = [&](std::optional<Page> to, const char* request) {
+                        const QString expected = (to ? w.window(*to) : form).objectName();
+                        EXPECT_EQ(visiblePages(), QStringList{expected})
+                            << request << " from " << form.objectName().toStdString();
+                        for (QWidget* shown : QApplication::topLevelWidgets())
+                            shown->hide();
+                    };
+                    form.show();
+                    emit form.backRequested();
+                    expect(previousPage(page, w.choices), "back");
+                    if (page == Page::Finish)
+                        continue; // moving on from there ends the wizard
+                    form.show();
+                    emit form.nextRequested();
+                    expect(nextPage(page, w.choices), "next");
+                }
+            }
+        }
+    }
     EXPECT_FALSE(ui.quitRequested());
-    w.finishPage->ui.Button1->click();
+    // Past the finish page the wizard ends.
+    w.finishPage->show();
+    emit w.finishPage->nextRequested();
     EXPECT_TRUE(ui.quitRequested());
+    EXPECT_TRUE(ui.modals.empty());
 }
 
 TEST_F(ShellTest, SairAsksFirstOnEveryLaterPage) {
     Wizard& w = makeWizard();
     const std::vector<std::pair<PageWindow*, QPushButton*>> pages = {
-        {w.installTypePage.get(), w.installTypePage->ui.Button2},
-        {w.customInstallPage.get(), w.customInstallPage->ui.Button3},
-        {w.modemPage.get(), w.modemPage->ui.Button2},
-        {w.copyPage.get(), w.copyPage->ui.Button2},
+        {w.installTypePage.get(), w.installTypePage->ui.exitButton},
+        {w.customInstallPage.get(), w.customInstallPage->ui.exitButton},
+        {w.modemPage.get(), w.modemPage->ui.exitButton},
+        {w.copyPage.get(), w.copyPage->ui.exitButton},
     };
     for (const auto& [page, sair] : pages) {
         SCOPED_TRACE(page->objectName().toStdString());
@@ -474,36 +345,40 @@ TEST_F(ShellTest, SairAsksFirstOnEveryLaterPage) {
 
         answerConfirmation(false);
         sair->click();
-        ui.answerModal(2); // the close box
+        ui.answerModal(ModalOther); // the close box
         sair->click();
         EXPECT_FALSE(ui.quitRequested());
         EXPECT_TRUE(page->isVisible());
 
         ASSERT_EQ(ui.modals.size(), before + 2);
         EXPECT_EQ(ui.modals[before].objectName, "ExitConfirmDialog");
-        EXPECT_EQ(ui.modals[before].result, 2);
+        EXPECT_EQ(ui.modals[before].result, ModalOther);
 
         page->hide();
     }
     w.copyPage->show();
     answerConfirmation(true);
-    w.copyPage->ui.Button2->click();
+    w.copyPage->ui.exitButton->click();
     EXPECT_TRUE(ui.quitRequested());
-    EXPECT_EQ(ui.modals.back().result, 1);
+    EXPECT_EQ(ui.modals.back().result, ModalConfirm);
 }
 
 TEST_F(ShellTest, PagesIgnoreEscapeEnterInFieldsAndTheCloseRequest) {
-    Wizard& w = makeWizard();
-    w.registrationPage->show();
-    QTest::keyClick(w.registrationPage->ui.Edit1, Qt::Key_Return);
-    QTest::keyClick(w.registrationPage.get(), Qt::Key_Escape);
-    w.registrationPage->close();
-    EXPECT_EQ(visiblePages(), QStringList{"RegistrationPage"});
+    startUp();
+    RegistrationPage page(*platform, catalogue, choices);
+    QSignalSpy next(&page, &PageWindow::nextRequested);
+    QSignalSpy back(&page, &PageWindow::backRequested);
+    page.show();
+    QTest::keyClick(page.ui.nameEdit, Qt::Key_Return);
+    QTest::keyClick(&page, Qt::Key_Escape);
+    page.close();
+    EXPECT_TRUE(page.isVisible());
+    EXPECT_EQ(next.count() + back.count(), 0);
 
     // Enter on a focused button presses it.
-    w.registrationPage->ui.Button2->setFocus();
-    QTest::keyClick(w.registrationPage->ui.Button2, Qt::Key_Return);
-    EXPECT_EQ(visiblePages(), QStringList{"LicencePage"});
+    page.ui.backButton->setFocus();
+    QTest::keyClick(page.ui.backButton, Qt::Key_Return);
+    EXPECT_EQ(back.count(), 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -580,19 +455,23 @@ TEST_F(ShellTest, TabOrderOfThePages) {
     writeRegistry(kModem, "AttachedTo", "COM2");
     Wizard& w = makeWizard();
     EXPECT_EQ(tabOrder(*w.customInstallPage),
-              QStringList({"Button2", "Button1", "CheckBox1", "CheckBox2", "CheckBox3", "Edit1",
-                           "Button3", "Button4", "RadioGroup1_item1"}));
+              QStringList({"nextButton", "chooseFolderButton", "program1Box", "program2Box",
+                           "program3Box", "destinationEdit", "exitButton", "backButton",
+                           "browserGroup_item1"}));
     // The selected port is where Tab enters the port group.
-    EXPECT_EQ(tabOrder(*w.modemPage), QStringList({"Button1", "Edit3", "Edit4", "Button2",
-                                               "RadioGroup1_item1", "Button3"}));
-    EXPECT_EQ(tabOrder(*w.installTypePage),
-              QStringList({"Button1", "RadioGroup1_item0", "Button2", "Button3"}));
+    EXPECT_EQ(tabOrder(*w.modemPage),
+              QStringList({"nextButton", "initCommandEdit", "dialCommandEdit", "exitButton",
+                           "portGroup_item1", "backButton"}));
     EXPECT_EQ(
-        tabOrder(*w.registrationPage),
-        QStringList({"Edit1",  "Edit2",  "Edit3",  "Edit4",   "Edit5",   "Edit6",     "Edit7",
-                     "Edit8",  "Edit9",  "Edit10", "Edit11",  "Edit12",  "ComboBox2", "Edit13",
-                     "Edit14", "Edit15", "Edit16", "Button1", "Button2", "Button3"}));
-    EXPECT_EQ(tabOrder(*w.licencePage), QStringList({"Button1", "Memo1", "Button2"}));
+        tabOrder(*w.installTypePage),
+        QStringList({"nextButton", "installationTypeGroup_item0", "exitButton", "backButton"}));
+    EXPECT_EQ(tabOrder(*w.registrationPage),
+              QStringList({"nameEdit",       "streetEdit",     "numberEdit",     "flatEdit",
+                           "complementEdit", "cityEdit",       "stateEdit",      "postcodeEdit",
+                           "birthDateEdit",  "professionEdit", "homePhoneEdit",  "officePhoneEdit",
+                           "cardBrandBox",   "cardNameEdit",   "cardNumberEdit", "cardExpiryEdit",
+                           "passwordEdit",   "clearButton",    "backButton",     "nextButton"}));
+    EXPECT_EQ(tabOrder(*w.licencePage), QStringList({"nextButton", "licenceText", "backButton"}));
 }
 
 TEST_F(ShellTest, EveryControlHasAnAccessibleName) {
@@ -603,7 +482,7 @@ TEST_F(ShellTest, EveryControlHasAnAccessibleName) {
             if (control->objectName().isEmpty() || control->objectName().startsWith("qt_"))
                 continue;
             const auto* label = qobject_cast<QLabel*>(control);
-            if (label && !control->objectName().startsWith("Image") && label->text().isEmpty())
+            if (label && !isPicture(*control) && label->text().isEmpty())
                 continue; // an empty text line has nothing to say yet
             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
             ASSERT_NE(accessible, nullptr);
@@ -616,12 +495,12 @@ TEST_F(ShellTest, EveryControlHasAnAccessibleName) {
         return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
     };
     w.modemPage->show();
-    EXPECT_EQ(name(w.modemPage->ui.Edit3), "Inicialização do Modem:");
-    EXPECT_EQ(name(w.modemPage->ui.Button1), "Seguir >");
+    EXPECT_EQ(name(w.modemPage->ui.initCommandEdit), "Inicialização do Modem:");
+    EXPECT_EQ(name(w.modemPage->ui.nextButton), "Seguir >");
     w.registrationPage->show();
-    EXPECT_EQ(name(w.registrationPage->ui.ComboBox2), "Cartão de Crédito");
+    EXPECT_EQ(name(w.registrationPage->ui.cardBrandBox), "Cartão de Crédito");
     w.welcomePage->show();
-    EXPECT_EQ(name(w.welcomePage->ui.Image1), "O seu canal mais fácil com a INTERNET");
+    EXPECT_EQ(name(w.welcomePage->ui.pagePicture), "O seu canal mais fácil com a INTERNET");
 }
 
 TEST_F(ShellTest, EveryPageIsDrawnToAPicture) {

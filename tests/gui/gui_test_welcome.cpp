@@ -1,5 +1,6 @@
 // The welcome page's message and sponsors, the sponsor picture page, and the licence text,
-// driven through the real widgets on Qt's offscreen platform.
+// driven through the real widgets on Qt's offscreen platform, each page built alone but for
+// the way from a sponsor's double click to the picture page.
 #include "tests/support/gui_wizard_fixture.h"
 
 #include "pages/LicencePage.h"
@@ -12,12 +13,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include <unistd.h>
 
 namespace zel::test {
 namespace {
@@ -38,18 +43,31 @@ void writeProgram(const fs::path& file, const fs::path& trace) {
 
 class WelcomeTest : public WizardTest {
 protected:
-    WelcomePage& welcome() { return *wizard->welcomePage; }
+    // The welcome page alone, shown as the wizard shows it first.
+    void showAlone() {
+        startUp();
+        alone = std::make_unique<WelcomePage>(*platform);
+        pictureRequests =
+            std::make_unique<QSignalSpy>(alone.get(), &WelcomePage::sponsorPictureRequested);
+        alone->show();
+    }
+    // The page alone, or the wizard's once there is a wizard.
+    WelcomePage& welcome() { return wizard ? *wizard->welcomePage : *alone; }
     QLabel& sponsor(int k) { return *welcome().sponsorPicture(k); }
     bool shown(int k) { return sponsor(k).isVisibleTo(&welcome()); }
     static QColor colourOf(const QLabel& label) {
         return label.pixmap().toImage().pixelColor(0, 0);
     }
-    void doubleClick(int k) { QTest::mouseDClick(&sponsor(k), Qt::LeftButton); }
-    void backFromTheLicence() {
-        welcome().ui.Button1->click();
-        wizard->licencePage->ui.Button2->click();
+    void openSponsor(int k) { QTest::mouseDClick(&sponsor(k), Qt::LeftButton); }
+    // Hidden and shown again, as on the way back from the licence page.
+    void showAgain() {
+        welcome().hide();
+        welcome().show();
         ASSERT_TRUE(welcome().isVisible());
     }
+
+    std::unique_ptr<WelcomePage> alone;
+    std::unique_ptr<QSignalSpy> pictureRequests;
 };
 
 TEST_F(WelcomeTest, SponsorsAreReadFromTheirSections) {
@@ -61,7 +79,7 @@ TEST_F(WelcomeTest, SponsorsAreReadFromTheirSections) {
                "[Patro4]\r\nTexto=Na raiz\r\nImagem=RAIZ.BMP\r\nPrograma=\r\n");
     writePicture(medium() / "PATRO1" / "LOGO.BMP", {40, 30}, Qt::red);
     writePicture(medium() / "RAIZ.BMP", {64, 64}, Qt::green);
-    start();
+    showAlone();
 
     // A sub-directory without its "\" gets one between directory and file names.
     ASSERT_TRUE(shown(1));
@@ -83,12 +101,12 @@ TEST_F(WelcomeTest, SponsorsAreReadFromTheirSections) {
     // No section at all.
     EXPECT_FALSE(shown(5));
     EXPECT_EQ(welcome().sponsorProgram(5), "D:\\");
-    EXPECT_FALSE(welcome().ui.Label2->isVisibleTo(&welcome()));
+    EXPECT_FALSE(welcome().ui.messageLabel->isVisibleTo(&welcome()));
     EXPECT_TRUE(ui.errors.empty());
 
     // A double click on sponsor 4, whose program is only its directory, does nothing.
-    doubleClick(4);
-    EXPECT_FALSE(wizard->sponsorPicture->isVisible());
+    openSponsor(4);
+    EXPECT_EQ(pictureRequests->count(), 0);
     EXPECT_EQ(ui.minimiseCount, 0);
 }
 
@@ -99,7 +117,7 @@ TEST_F(WelcomeTest, AnUndecodablePictureLeavesOnlyItsSponsorEmpty) {
     writePicture(medium() / "UM.BMP", {8, 8}, Qt::blue);
     writeFile(medium() / "ESTRAGADA.BMP", "BM this is no bitmap at all");
     writePicture(medium() / "TRES.BMP", {8, 8}, Qt::yellow);
-    start();
+    showAlone();
     EXPECT_EQ(colourOf(sponsor(1)), QColor(Qt::blue));
     EXPECT_TRUE(shown(2));
     EXPECT_TRUE(sponsor(2).pixmap().isNull());
@@ -114,23 +132,23 @@ TEST_F(WelcomeTest, APictureIsShownFullScreenUntilClicked) {
                "[Patro3]\r\nTexto=Falta\r\nPrograma=NADA.BMP\r\n");
     writePicture(medium() / "PATRO1" / "GRANDE.BMP", {120, 80}, Qt::magenta);
     writeFile(medium() / "LEIA.TXT", "no picture");
-    start();
+    start(); // the whole wizard: the page asks, the wizard shows the picture page
     SponsorPictureWindow& page = *wizard->sponsorPicture;
 
     // A missing file and a file that is no picture show nothing.
-    doubleClick(3);
-    doubleClick(2);
+    openSponsor(3);
+    openSponsor(2);
     EXPECT_FALSE(page.isVisible());
 
-    doubleClick(1);
+    openSponsor(1);
     ASSERT_TRUE(page.isVisible());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(page.geometry(), screen);
-    EXPECT_EQ(page.ui.Image1->geometry(), QRect(QPoint(0, 0), screen.size()));
+    EXPECT_EQ(page.ui.sponsorPicture->geometry(), QRect(QPoint(0, 0), screen.size()));
     // Unscaled and centred.
-    EXPECT_EQ(page.ui.Image1->pixmap().size(), QSize(120, 80));
-    EXPECT_FALSE(page.ui.Image1->hasScaledContents());
-    EXPECT_EQ(page.ui.Image1->alignment(), Qt::AlignCenter);
+    EXPECT_EQ(page.ui.sponsorPicture->pixmap().size(), QSize(120, 80));
+    EXPECT_FALSE(page.ui.sponsorPicture->hasScaledContents());
+    EXPECT_EQ(page.ui.sponsorPicture->alignment(), Qt::AlignCenter);
     const QImage onScreen = page.grab().toImage();
     EXPECT_EQ(onScreen.pixelColor(screen.width() / 2, screen.height() / 2), QColor(Qt::magenta));
     EXPECT_NE(onScreen.pixelColor(2, 2), QColor(Qt::magenta));
@@ -138,7 +156,7 @@ TEST_F(WelcomeTest, APictureIsShownFullScreenUntilClicked) {
     EXPECT_TRUE(welcome().isVisible());
     EXPECT_EQ(ui.minimiseCount, 0);
 
-    QTest::mouseClick(page.ui.Image1, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(page.ui.sponsorPicture, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(page.isVisible());
     EXPECT_TRUE(welcome().isVisible());
     EXPECT_TRUE(ui.errors.empty());
@@ -150,17 +168,17 @@ TEST_F(WelcomeTest, AProgramRunsWhileTheWizardStepsAside) {
                "[Patro2]\r\nTexto=Minusculo\r\nPrograma=jogo2.exe\r\n");
     writeProgram(medium() / "PATRO1" / "JOGO.EXE", trace);
     writeProgram(medium() / "jogo2.exe", trace);
-    start();
+    showAlone();
 
-    doubleClick(1);
+    openSponsor(1);
     // Waited for: its trace is there as soon as the double click returns.
     EXPECT_EQ(readFile(trace), "ran\n");
     EXPECT_EQ(ui.minimiseCount, 1);
     EXPECT_EQ(ui.restoreCount, 1);
-    EXPECT_FALSE(wizard->sponsorPicture->isVisible());
+    EXPECT_EQ(pictureRequests->count(), 0);
 
     // A lower-case extension is a program too.
-    doubleClick(2);
+    openSponsor(2);
     EXPECT_EQ(readFile(trace), "ran\nran\n");
     EXPECT_EQ(ui.minimiseCount, 2);
     EXPECT_EQ(ui.restoreCount, 2);
@@ -171,8 +189,8 @@ TEST_F(WelcomeTest, AProgramThatCannotStartIsReportedAndTheWizardComesBack) {
     writeSetup("[Patro1]\r\nTexto=Quebrado\r\nPrograma=QUEBRADO.EXE\r\n");
     writeFile(medium() / "QUEBRADO.EXE", "MZ not for this machine");
     fs::permissions(medium() / "QUEBRADO.EXE", fs::perms::owner_read | fs::perms::owner_write);
-    start();
-    doubleClick(1);
+    showAlone();
+    openSponsor(1);
     EXPECT_EQ(ui.minimiseCount, ui.restoreCount);
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_NE(ui.errors[0].find("D:\\QUEBRADO.EXE"), std::string::npos);
@@ -185,7 +203,7 @@ TEST_F(WelcomeTest, ReturningFromTheLicenceReadsEverythingAgain) {
                "[Patro2]\r\nTexto=Fica\r\nImagem=B.BMP\r\n");
     writePicture(medium() / "A.BMP", {8, 8}, Qt::red);
     writePicture(medium() / "B.BMP", {8, 8}, Qt::blue);
-    start();
+    showAlone();
     ASSERT_TRUE(shown(1));
     ASSERT_FALSE(shown(5));
 
@@ -194,7 +212,7 @@ TEST_F(WelcomeTest, ReturningFromTheLicenceReadsEverythingAgain) {
                "[Patro2]\r\nTexto=\r\nImagem=SUMIU.BMP\r\n"
                "[Patro5]\r\nTexto=Novo\r\nImagem=B.BMP\r\n");
     writePicture(medium() / "C.BMP", {8, 8}, Qt::cyan);
-    backFromTheLicence();
+    showAgain();
 
     EXPECT_EQ(sponsor(1).toolTip(), "Depois");
     EXPECT_EQ(colourOf(sponsor(1)), QColor(Qt::cyan));
@@ -206,8 +224,8 @@ TEST_F(WelcomeTest, ReturningFromTheLicenceReadsEverythingAgain) {
     EXPECT_TRUE(shown(5));
     EXPECT_EQ(colourOf(sponsor(5)), QColor(Qt::blue));
     // The message keeps its label, emptied.
-    EXPECT_TRUE(welcome().ui.Label2->isVisible());
-    EXPECT_EQ(welcome().ui.Label2->text(), "");
+    EXPECT_TRUE(welcome().ui.messageLabel->isVisible());
+    EXPECT_EQ(welcome().ui.messageLabel->text(), "");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -216,12 +234,27 @@ TEST_F(WelcomeTest, ReturningFromTheLicenceReadsEverythingAgain) {
 TEST_F(WelcomeTest, LicenceLinesFromAnyLineEnd) {
     writeSetup("[Principal]\r\nlicensa=DOCS\\LICENCA.TXT\r\n");
     writeFile(medium() / "DOCS" / "LICENCA.TXT", "Um\r\n\r\nDois\rTr\xeas\n\rQuatro\r\n");
-    EXPECT_EQ(makeWizard().licencePage->ui.Memo1->toPlainText(), "Um\n\nDois\nTrês\n\nQuatro");
-    EXPECT_TRUE(wizard->licencePage->ui.Memo1->isReadOnly());
+    startUp();
+    const LicencePage licence(*platform, catalogue);
+    EXPECT_EQ(licence.ui.licenceText->toPlainText(), "Um\n\nDois\nTrês\n\nQuatro");
+    EXPECT_TRUE(licence.ui.licenceText->isReadOnly());
 
     writeFile(medium() / "DOCS" / "LICENCA.TXT", "");
-    EXPECT_EQ(makeWizard().licencePage->ui.Memo1->toPlainText(), "");
+    startUp();
+    EXPECT_EQ(LicencePage(*platform, catalogue).ui.licenceText->toPlainText(), "");
     EXPECT_TRUE(ui.errors.empty());
+}
+
+TEST_F(WelcomeTest, AnUnreadableLicenceIsReportedAndLeavesNoText) {
+    writeFile(medium() / "LOCKED.TXT", "segredo");
+    fs::permissions(medium() / "LOCKED.TXT", fs::perms::none);
+    if (::access((medium() / "LOCKED.TXT").c_str(), R_OK) == 0)
+        GTEST_SKIP() << "running with rights that read any file";
+    writeSetup("[Principal]\r\nlicensa=LOCKED.TXT\r\n");
+    startUp();
+    const LicencePage licence(*platform, catalogue);
+    EXPECT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(licence.ui.licenceText->toPlainText(), "");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Temporary directories, prefixes and kit media for the tests.
 #include "winemu/machine.h"
+#include "winemu/sound.h"
 #include "winemu/ui.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +68,13 @@ public:
 
 private:
     bool quit_ = false;
+};
+
+// Plays nothing; remembers what it was asked to play.
+class RecordingSound : public Sound {
+public:
+    void playWave(const std::string& winPath) override { played.push_back(winPath); }
+    std::vector<std::string> played;
 };
 
 // A fresh emulated machine: <tmp>/prefix, with the running "program" at

@@ -1,9 +1,11 @@
 #include "tests/support/gui_wizard_fixture.h"
 
-#include "qt/qt_ui.h"
-#include "winemu/registry.h"
 #include "pages/BackdropWindow.h"
+#include "qt/qt_ui.h"
+#include "setup/start_up.h"
+#include "winemu/registry.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 
 #include <cstdlib>
@@ -64,6 +66,13 @@ void WizardTest::writeRegistry(std::string_view key, std::string_view name,
     registry.closeKey();
 }
 
+void WizardTest::startUp() {
+    wizard.reset();
+    platform = std::make_unique<Platform>(machine(), ui, *printer, sound);
+    catalogue = Catalogue{};
+    choices = zel::startUp(platform->files, sound, catalogue);
+}
+
 Wizard& WizardTest::makeWizard() {
     wizard.reset();
     platform = std::make_unique<Platform>(machine(), ui, *printer, sound);
@@ -76,6 +85,13 @@ void WizardTest::start() {
     if (!wizard)
         makeWizard();
     wizard->start();
+}
+
+void WizardTest::answerByClicking(QAbstractButton* button) {
+    ui.answerModal([button](QDialog&) {
+        button->click();
+        return 0; // the click has ended the dialog
+    });
 }
 
 QStringList WizardTest::visiblePages() const {

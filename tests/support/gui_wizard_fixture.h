@@ -1,13 +1,16 @@
 #pragma once
-// The whole wizard on a temporary machine: a prefix, a medium with the given SETUP.INI, the
-// platform with scripted services, and the thirteen forms. For page and end-to-end tests.
-#include "winemu/platform.h"
+// Pages on a temporary machine: a prefix, a medium with the given SETUP.INI, the platform
+// with scripted services, and either the start-up's catalogue and choices for pages built
+// alone, or the whole wizard with its thirteen forms. For page and end-to-end tests.
+#include "pages/PageWindow.h"
+#include "pages/Wizard.h"
+#include "setup/catalogue.h"
+#include "setup/choices.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/scripted_printer.h"
 #include "tests/support/scripted_ui.h"
+#include "winemu/platform.h"
 #include "winemu/sound.h"
-#include "setup/catalogue.h"
-#include "tests/support/fixtures.h"
-#include "pages/Wizard.h"
 
 #include <QStringList>
 
@@ -16,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+class QAbstractButton;
 class QApplication;
 
 namespace zel::test {
@@ -23,13 +27,6 @@ namespace zel::test {
 // The one Qt application of a test program (offscreen unless told otherwise), with the
 // wizard's fonts and style; made on first use and kept until the program ends.
 QApplication& guiApplication();
-
-// Plays nothing; remembers what it was asked to play.
-class RecordingSound : public Sound {
-public:
-    void playWave(const std::string& winPath) override { played.push_back(winPath); }
-    std::vector<std::string> played;
-};
 
 class WizardTest : public MachineTest {
 protected:
@@ -40,6 +37,9 @@ protected:
     void writeSetup(std::string_view ini);
     // A string value in the machine's registry, its key created when missing.
     void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
+    // Builds the platform and runs the wizard's start-up step: the catalogue and the initial
+    // choices, for pages built alone from them.
+    void startUp();
     // Builds the platform and creates the forms, as the program's start-up does.
     Wizard& makeWizard();
     // Shows the main window as the program does when its event loop starts.
@@ -47,12 +47,15 @@ protected:
 
     // The object names of the visible forms, the background left out.
     QStringList visiblePages() const;
+    // Answers the next modal page by clicking one of its buttons, which ends it.
+    void answerByClicking(QAbstractButton* button);
 
     ScriptedUi ui;
     std::unique_ptr<PdfPrinter> printer;
     RecordingSound sound;
     std::unique_ptr<Platform> platform;
     Catalogue catalogue;
+    Choices choices; // startUp()'s; the wizard keeps its own
     std::unique_ptr<Wizard> wizard;
 };
 

@@ -385,7 +385,7 @@ public:
     void repaint() override {}
 };
 
-TEST_F(MachineTest, MediumVanishingDuringTheCopyEndsWithEFileCopyError) {
+TEST_F(MachineTest, MediumVanishingDuringTheCopyEndsWithFileCopyError) {
     Files files(machine());
     Catalogue catalogue;
     catalogue.settings.destino = "C:\\ZEL\\";
@@ -405,7 +405,7 @@ TEST_F(MachineTest, MediumVanishingDuringTheCopyEndsWithEFileCopyError) {
     try {
         installationRun(files, catalogue, "D:\\", overall, file, status, status);
         FAIL() << "the run reported success";
-    } catch (const EFileCopyError& e) {
+    } catch (const FileCopyError& e) {
         EXPECT_STREQ(e.what(), "Erro copiando arquivo D:\\DISC\\TWO.DLL para C:\\ZEL\\TWO.DLL");
     }
     EXPECT_EQ(readFile(driveC() / "ZEL" / "ONE.EXE"), std::string(10000, '1'));

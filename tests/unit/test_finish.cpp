@@ -86,17 +86,17 @@ protected:
     }
 
     // Runs the sequence with the macros recorded instead of sent.
-    Macros run(int browserChoice = 2) {
+    Macros run(Browser browser = Browser::None) {
         Macros sent;
-        runFinishSequence(*platform, catalogue, browserChoice,
+        runFinishSequence(*platform, catalogue, browser,
                           [&sent](const std::string& macro) { sent.push_back(macro); });
         return sent;
     }
     // The macros sent before the sequence raised, with the error's message.
-    std::pair<Macros, std::string> runFailing(int browserChoice = 2) {
+    std::pair<Macros, std::string> runFailing(Browser browser = Browser::None) {
         Macros sent;
         try {
-            runFinishSequence(*platform, catalogue, browserChoice,
+            runFinishSequence(*platform, catalogue, browser,
                               [&sent](const std::string& macro) { sent.push_back(macro); });
         } catch (const PlatformError& e) {
             return {sent, e.what()};
@@ -249,7 +249,7 @@ TEST_F(FinishTest, NoEntrySelectedStillDoesEverythingElse) {
         "[Reload(\"StartUp\")]",
         "[Reload(\"Acesso Internet\")]",
     };
-    EXPECT_EQ(run(0), expected);
+    EXPECT_EQ(run(Browser::First), expected);
     EXPECT_TRUE(fs::exists(settingsFile()));
     EXPECT_TRUE(fs::exists(windowsDir() / "zelun.ini"));
     EXPECT_EQ(uninstallValue("DisplayName"), "ZEL Internet");
@@ -326,7 +326,7 @@ TEST_F(FinishTest, AReadOnlyWindowsDirectoryStopsTheSequenceAtTheLog) {
     writeSetup(medium() / "NAVEGA" / "SETUP.EXE", "P");
     const fs::path trace = writeSetup(medium() / "NAVEGAI" / "SETUP.EXE", "I");
     fs::permissions(windowsDir(), fs::perms::owner_read | fs::perms::owner_exec);
-    auto [sent, error] = runFailing(0);
+    auto [sent, error] = runFailing(Browser::First);
     EXPECT_EQ(error, "Unable to write to zelun.ini");
     EXPECT_EQ(sent,
               (Macros{"[CreateGroup(\"StartUp\")]",
@@ -338,7 +338,7 @@ TEST_F(FinishTest, AReadOnlyWindowsDirectoryStopsTheSequenceAtTheLog) {
     // Once the directory can be written, running again completes, browser setup included;
     // had the failed run started its setup, that line would come first.
     fs::permissions(windowsDir(), fs::perms::owner_all);
-    EXPECT_EQ(run(1).size(), 8u);
+    EXPECT_EQ(run(Browser::Second).size(), 8u);
     EXPECT_EQ(awaitTrace(trace, "I 0\n"), "I 0\n");
 }
 
@@ -355,7 +355,7 @@ TEST_F(FinishTest, AnUnwritableRegistryStopsTheSequenceBeforeTheReloads) {
     const fs::path trace = writeSetup(medium() / "NAVEGAI" / "SETUP.EXE", "I");
     const std::string registryBefore = readFile(machine().registryFile());
     fs::permissions(machine().registryFile(), fs::perms::owner_read);
-    auto [sent, error] = runFailing(0);
+    auto [sent, error] = runFailing(Browser::First);
     EXPECT_EQ(error,
               "Failed to create key \\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL "
               "Internet");
@@ -366,7 +366,7 @@ TEST_F(FinishTest, AnUnwritableRegistryStopsTheSequenceBeforeTheReloads) {
 
     // No browser setup: a later successful run's start is the only one in the trace.
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(run(1).size(), 8u);
+    EXPECT_EQ(run(Browser::Second).size(), 8u);
     EXPECT_EQ(awaitTrace(trace, "I 0\n"), "I 0\n");
 }
 
@@ -376,25 +376,25 @@ TEST(FinishBrowser, TheSetupCommandComesFromTheSourceDirectory) {
     SetupSettings s;
     s.navegap_setup = "NAVEGA\\SETUP.EXE";
     s.navegai_setup = "IE\\SETUP.EXE";
-    EXPECT_EQ(browserSetupCommand(s, "D:\\SETUP", 0), "D:\\NAVEGA\\SETUP.EXE");
-    EXPECT_EQ(browserSetupCommand(s, "D:\\KIT\\SETUP.EXE", 1), "D:\\KIT\\IE\\SETUP.EXE");
-    EXPECT_EQ(browserSetupCommand(s, "D:\\KIT\\SETUP.EXE", 2), "");
-    EXPECT_EQ(browserSetupCommand(s, "D:\\KIT\\SETUP.EXE", -1), "");
+    EXPECT_EQ(browserSetupCommand(s, "D:\\SETUP", Browser::First), "D:\\NAVEGA\\SETUP.EXE");
+    EXPECT_EQ(browserSetupCommand(s, "D:\\KIT\\SETUP.EXE", Browser::Second),
+              "D:\\KIT\\IE\\SETUP.EXE");
+    EXPECT_EQ(browserSetupCommand(s, "D:\\KIT\\SETUP.EXE", Browser::None), "");
 }
 
 TEST_F(FinishTest, TheChosenBrowserSetupStartsFromTheMediumAndNoneForChoiceTwo) {
     ASSERT_EQ(machine().programPath(), "D:\\SETUP");
     writeSetup(medium() / "NAVEGA" / "SETUP.EXE", "P");
     const fs::path trace = writeSetup(medium() / "NAVEGAI" / "SETUP.EXE", "I");
-    run(2);
-    run(1);
+    run(Browser::None);
+    run(Browser::Second);
     // Had choice 2 started either setup, its line would be in the trace as well.
     EXPECT_EQ(awaitTrace(trace, "I 0\n"), "I 0\n");
-    run(0);
+    run(Browser::First);
     EXPECT_EQ(awaitTrace(trace, "I 0\nP 0\n"), "I 0\nP 0\n");
     // A setup that is missing is no failure.
     catalogue.settings.navegap_setup = "FALTA\\SETUP.EXE";
-    EXPECT_EQ(run(0).size(), 8u);
+    EXPECT_EQ(run(Browser::First).size(), 8u);
 }
 
 // --- End to end, with the real Program Manager
@@ -435,7 +435,7 @@ protected:
 };
 
 TEST_F(FinishWithProgmanTest, ProgramManagerKeepsTheStartUpItemAndTheKitsGroup) {
-    runFinishSequence(*platform, catalogue, 2);
+    runFinishSequence(*platform, catalogue, Browser::None);
     EXPECT_TRUE(platform->progman.isOpen());
     platform->progman.close(); // delivers everything handed over
     EXPECT_TRUE(awaitServerGone()) << "Program Manager did not leave after its idle time";

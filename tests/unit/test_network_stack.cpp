@@ -6,26 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace zel;
 using namespace zel::test;
-
-namespace {
-
-class VectorList : public FoundFilesList {
-public:
-    void append(const std::string& path) override {
-        items.push_back(path);
-        appended.push_back(path);
-    }
-    int count() const override { return static_cast<int>(items.size()); }
-    std::string item(int index) const override { return items.at(static_cast<std::size_t>(index)); }
-    void clear() override { items.clear(); }
-
-    std::vector<std::string> items;
-    std::vector<std::string> appended; // everything ever appended, in order
-};
-
-} // namespace
 
 TEST(KitRootFolder, DropsTheLastTwoComponents) {
     EXPECT_EQ(kitRootFolder("D:\\KIT\\WIN95\\DISK1\\"), "D:\\KIT");
@@ -45,13 +29,12 @@ protected:
         makeMachine();
         catalogue.settings.destino = "C:\\ZEL\\";
     }
-    void sweep() {
+    std::vector<std::string> sweep(std::string_view sourceDir = "C:\\KIT\\WIN95\\DISK1\\") {
         Files files(machine());
-        socketLibrarySweep(files, catalogue, "C:\\KIT\\WIN95\\DISK1\\", list, [&] { ++pumps; });
+        return socketLibrarySweep(files, catalogue, sourceDir, [&] { ++pumps; });
     }
 
     Catalogue catalogue;
-    VectorList list;
     int pumps = 0;
 };
 
@@ -64,7 +47,7 @@ TEST_F(SweepTest, MovesOtherLibrariesAsideAndLeavesTheKitAlone) {
     writeFile(driveC() / "APP" / "~sock32.zel", "blocked"); // the rename fails: deleted
     writeFile(driveC() / ".hidden" / "~sock32.dll", "never found");
     writeFile(driveC() / "VIS" / ".~sock32.dll", "not the name");
-    sweep();
+    const std::vector<std::string> found = sweep();
 
     EXPECT_EQ(readFile(driveC() / "KIT" / "WIN95" / "~insock.dll"), "kit");
     EXPECT_EQ(readFile(driveC() / "kit" / "net" / "~SOCK32.DLL"), "kit too");
@@ -75,31 +58,25 @@ TEST_F(SweepTest, MovesOtherLibrariesAsideAndLeavesTheKitAlone) {
     EXPECT_EQ(readFile(driveC() / "APP" / "~sock32.zel"), "blocked");
     EXPECT_EQ(readFile(driveC() / ".hidden" / "~sock32.dll"), "never found");
 
-    // All "~sock32.dll" finds come before all "~insock.dll" finds; the list ends empty.
-    ASSERT_EQ(list.appended.size(), 5u);
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_NE(list.appended[i].find("~"), std::string::npos);
-    EXPECT_TRUE(equalsNoCase(extractFileName(list.appended[0]), "~sock32.dll"));
-    EXPECT_TRUE(equalsNoCase(extractFileName(list.appended[2]), "~sock32.dll"));
-    EXPECT_TRUE(equalsNoCase(extractFileName(list.appended[3]), "~insock.dll"));
-    EXPECT_TRUE(equalsNoCase(extractFileName(list.appended[4]), "~insock.dll"));
-    EXPECT_EQ(list.count(), 0);
+    // All "~sock32.dll" finds come before all "~insock.dll" finds, the kit's own among them.
+    ASSERT_EQ(found.size(), 5u);
+    for (std::size_t i = 0; i < found.size(); ++i)
+        EXPECT_TRUE(equalsNoCase(extractFileName(found[i]), i < 3 ? "~sock32.dll" : "~insock.dll"))
+            << found[i];
+    EXPECT_EQ(std::count(found.begin(), found.end(), "C:\\KIT\\WIN95\\~insock.dll"), 1);
     EXPECT_GE(pumps, 2);
 }
 
 TEST_F(SweepTest, EmptyKitRootSkipsNothing) {
     writeFile(driveC() / "KIT" / "~insock.dll", "x");
-    Files files(machine());
-    socketLibrarySweep(files, catalogue, "C:\\KIT\\", list, [] {});
+    sweep("C:\\KIT\\");
     EXPECT_TRUE(fs::exists(driveC() / "KIT" / "~insock.zel"));
 }
 
 TEST_F(SweepTest, KitRootOfABareDriveSkipsEverything) {
     writeFile(driveC() / "OTHER" / "~insock.dll", "x");
-    Files files(machine());
-    socketLibrarySweep(files, catalogue, "C:\\KIT\\WIN95\\", list, [] {});
+    EXPECT_EQ(sweep("C:\\KIT\\WIN95\\"), std::vector<std::string>{"C:\\OTHER\\~insock.dll"});
     EXPECT_TRUE(fs::exists(driveC() / "OTHER" / "~insock.dll"));
-    EXPECT_EQ(list.appended.size(), 1u);
 }
 
 class DialerTest : public MachineTest {

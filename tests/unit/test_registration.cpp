@@ -14,35 +14,44 @@
 namespace zel {
 namespace {
 
-RegistrationForm formWith(std::initializer_list<std::pair<int, const char*>> fields) {
+using Field = std::string RegistrationForm::*;
+constexpr Field kName = &RegistrationForm::name;
+constexpr Field kHome = &RegistrationForm::homePhone;
+constexpr Field kOffice = &RegistrationForm::officePhone;
+constexpr Field kCard = &RegistrationForm::cardNumber;
+
+RegistrationForm formWith(std::initializer_list<std::pair<Field, const char*>> fields) {
     RegistrationForm form;
-    for (const auto& [n, text] : fields)
-        form.edit.at(static_cast<std::size_t>(n - 1)) = text;
+    for (const auto& [field, text] : fields)
+        form.*field = text;
     return form;
 }
 
 TEST(RegistrationCompleteness, OnlyTheFourKeyFieldsCount) {
     // Name, one of the telephones and the card number.
-    EXPECT_EQ(completeness(formWith({{1, "Ana"}, {12, "555"}, {14, "4111"}})),
+    EXPECT_EQ(completeness(formWith({{kName, "Ana"}, {kOffice, "555"}, {kCard, "4111"}})),
               Completeness::Complete);
-    EXPECT_EQ(completeness(formWith({{1, "Ana"}, {11, "555"}, {14, "4111"}})),
+    EXPECT_EQ(completeness(formWith({{kName, "Ana"}, {kHome, "555"}, {kCard, "4111"}})),
               Completeness::Complete);
     // Both telephones missing.
-    EXPECT_EQ(completeness(formWith({{1, "Ana"}, {14, "4111"}})), Completeness::Incomplete);
+    EXPECT_EQ(completeness(formWith({{kName, "Ana"}, {kCard, "4111"}})), Completeness::Incomplete);
     // Each key field alone, and every field but one key field.
-    for (const int key : {1, 11, 12, 14})
-        EXPECT_EQ(completeness(formWith({{key, "x"}})), Completeness::Incomplete) << key;
-    EXPECT_EQ(completeness(formWith({{11, "5"}, {12, "5"}, {14, "4"}})), Completeness::Incomplete);
-    EXPECT_EQ(completeness(formWith({{1, "A"}, {11, "5"}, {12, "5"}})), Completeness::Incomplete);
+    for (const Field key : {kName, kHome, kOffice, kCard})
+        EXPECT_EQ(completeness(formWith({{key, "x"}})), Completeness::Incomplete);
+    EXPECT_EQ(completeness(formWith({{kHome, "5"}, {kOffice, "5"}, {kCard, "4"}})),
+              Completeness::Incomplete);
+    EXPECT_EQ(completeness(formWith({{kName, "A"}, {kHome, "5"}, {kOffice, "5"}})),
+              Completeness::Incomplete);
     // Everything else filled in, the key fields empty: passes without registering.
     RegistrationForm others;
-    for (int n = 1; n <= 16; ++n)
-        if (n != 1 && n != 11 && n != 12 && n != 14)
-            others.edit.at(static_cast<std::size_t>(n - 1)) = "preenchido";
+    for (const Field field : kRegistrationFields)
+        if (field != kName && field != kHome && field != kOffice && field != kCard)
+            others.*field = "preenchido";
     others.cardBrand = "VISA";
     EXPECT_EQ(completeness(others), Completeness::Empty);
     // A blank is not nothing: no content is examined beyond being empty.
-    EXPECT_EQ(completeness(formWith({{1, " "}, {11, " "}, {14, " "}})), Completeness::Complete);
+    EXPECT_EQ(completeness(formWith({{kName, " "}, {kHome, " "}, {kCard, " "}})),
+              Completeness::Complete);
 }
 
 RegistrationForm completeForm() {
@@ -51,8 +60,8 @@ RegistrationForm completeForm() {
                              "Centro",           "S\xe3o Paulo", "SP",       "01000-000",
                              "01/02/70",         "Engenheiro",   "555-0101", "555-0102",
                              "JOAO SILVA",       "4111 1111",    "12/99",    "senha123"};
-    for (std::size_t i = 0; i < 16; ++i)
-        form.edit[i] = texts[i];
+    for (std::size_t i = 0; i < kRegistrationFields.size(); ++i)
+        form.*kRegistrationFields[i] = texts[i];
     form.cardBrand = "Diners Club";
     return form;
 }

@@ -1,0 +1,81 @@
+#pragma once
+// What every page and window of the wizard is: a top-level dialog fixed to its designed
+// client size, whose handlers run under the general error report, and which asks the wizard
+// to move on, go back or end rather than knowing any other page.
+#include "qt/qt_text.h"
+#include "winemu/ui.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QAbstractButton;
+
+namespace zel {
+struct Platform;
+
+// A picture control: a label named after what it shows, ending in "Picture".
+bool isPicture(const QWidget& control);
+
+// Centres a window on its screen.
+void centreOnScreen(QWidget& window);
+// Gives every control of a form that shows no text of its own an accessible name: an edit
+// field its label's text (the label whose buddy it is) or else its hint, anything else its
+// hint or else the form's caption. Buttons, boxes, groups and labels are named by their text.
+void nameControls(QWidget& form);
+} // namespace zel
+
+class PageWindow : public QDialog {
+    Q_OBJECT
+
+signals:
+    // A wizard page's "Seguir >" (once what the page itself does has succeeded), "< Voltar"
+    // and "Sair"; the wizard decides where they lead.
+    void nextRequested();
+    void backRequested();
+    void exitRequested();
+
+protected:
+    // A fixed dialog frame with a title bar and no title-bar buttons.
+    static constexpr Qt::WindowFlags kTitleOnly =
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
+    enum class Role {
+        Page,    // a wizard page: centred; only its own buttons move on or end
+        Dialog,  // a modal dialog: centred; Escape and the close box end it with ModalOther
+        Backdrop // full-screen and frameless: placed and sized by its own show step
+    };
+
+    PageWindow(zel::Platform& platform, Role role, Qt::WindowFlags flags);
+
+    // Called by each form once its controls exist: fixes the client size (a backdrop gets a
+    // black ground instead), names the controls and gives the first control of the tab order
+    // the focus.
+    void finishLayout(QWidget* firstControl);
+    // A backdrop's show step: lays the form over the whole primary screen and its picture
+    // over the whole form.
+    void spanScreen(QWidget& picture);
+    // Runs a handler (or a creation step) under the general error report.
+    void run(const std::function<void()>& handler);
+    template <class Form> void whenClicked(QAbstractButton* button, void (Form::*handler)());
+
+    // Runs every time the form becomes visible (not when it comes back from minimised).
+    virtual void onShow() {}
+
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void reject() override;
+
+    zel::Platform& platform_;
+
+private:
+    void connectClicked(QAbstractButton* button, std::function<void()> handler);
+
+    Role role_;
+};
+
+template <class Form>
+void PageWindow::whenClicked(QAbstractButton* button, void (Form::*handler)()) {
+    Form* form = static_cast<Form*>(this);
+    connectClicked(button, [form, handler] { (form->*handler)(); });
+}

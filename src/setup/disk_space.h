@@ -1,0 +1,31 @@
+#pragma once
+// The space an installation needs and the copy page's question when the disk seems short.
+#include "setup/catalogue.h"
+#include "setup/choices.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+// The kbytes that the selected programs among entries 1 to 10 and the browser need (entries 11
+// and 12 are never counted). Summed in 64 bits: the sizes are 32-bit figures from the kit's
+// file, and their sum must not wrap around into a small or negative need.
+std::int64_t requiredSpace(const Catalogue& catalogue, const ProgramSelection& programs,
+                           Browser browser);
+
+// The drive of a destination for the free-space query: its first letter (either case) as
+// 1 for A, 2 for B..., 0 (the current drive) for "@"; any other first character gives a
+// number no drive has.
+int destinationDrive(std::string_view destination);
+
+// The copy page's disk-space check for the chosen programs, browser and destination. Free are
+// the platform's free bytes in whole kbytes (-1, an unknown drive, counts as 0; more than a
+// 32-bit count holds counts as its largest value). Nothing when the space suffices, otherwise
+// the question to put to the user (code page 1252).
+std::optional<std::string> spaceQuestion(const Catalogue& catalogue, const Choices& choices,
+                                         std::int64_t freeBytes);
+
+} // namespace zel

@@ -1,0 +1,53 @@
+#pragma once
+// The wizard's own texts that its code shows or reports, in code page 1252, each written once
+// here. The pages' fixed texts are in their layouts, the printout's lines beside its layout
+// (setup/registration.cpp).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+// --- The welcome page
+inline constexpr const char* kWelcomeCaption = "ZEL - Windows 95/NT";
+inline std::string cannotRunProgram(std::string_view path) {
+    return "N\xe3o foi poss\xedvel executar o programa " + std::string(path);
+}
+
+// --- The registration page, a partly filled form
+inline constexpr const char* kIncompleteRegistration =
+    "O preenchimento do cadastro est\xe1 INCOMPLETO, por favor, verifique os dados novamente";
+inline constexpr const char* kIncompleteRegistrationCaption = "Aviso";
+
+// --- The custom-installation page and its directory chooser
+inline constexpr const char* kNoBrowser = "N\xe3o instalar navegador";
+inline std::string spaceLine(std::int64_t requiredKbytes) {
+    return "Espa\xe7o necess\xe1rio: " + std::to_string(requiredKbytes) + "k";
+}
+inline constexpr const char* kUnavailableDirectory =
+    "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel";
+inline constexpr const char* kUnavailableDirectoryCaption = "Instala\xe7\xe3o Personalizada";
+
+// --- The connection page
+inline constexpr const char* kNoPort = "Voc\xea precisa selecionar uma porta serial";
+inline constexpr const char* kNoPortCaption = "Porta Serial";
+
+// --- The copy page: the space question and the installation's lines and error
+inline std::string spaceQuestionText(std::string_view drive, std::int64_t freeKbytes,
+                                     std::int64_t requiredKbytes) {
+    return "O drive " + std::string(drive) + " aparenta ter apenas " + std::to_string(freeKbytes) +
+           "kbytes livres.\rVoc\xea necessita de " + std::to_string(requiredKbytes) +
+           "kbytes. Deseja continuar?";
+}
+inline constexpr const char* kSpaceQuestionCaption = "Espa\xe7o em disco";
+inline std::string installingProgram(std::string_view name) {
+    return "Instalando " + std::string(name);
+}
+inline std::string copyingFile(std::string_view name) {
+    return "\tCopiando " + std::string(name);
+}
+inline std::string copyFailed(std::string_view source, std::string_view target) {
+    return "Erro copiando arquivo " + std::string(source) + " para " + std::string(target);
+}
+
+} // namespace zel
