@@ -43,7 +43,7 @@ void CopyPage::next() {
     const std::optional<std::string> question = zel::spaceQuestion(
         catalogue_, choices_, platform.files.diskFree(zel::destinationDrive(choices_.destination)));
     if (question && platform.ui.messageBox(*question, zel::kSpaceQuestionCaption,
-                                           zel::MsgButtons::OkCancel) != zel::ModalConfirm)
+                                           zel::MsgButtons::OkCancel) != zel::ModalResult::Confirm)
         return;
 
     // Events are processed while the work goes on: no second click may start it again. The

@@ -175,9 +175,9 @@ void DirectoryChooser::driveChosen() {
 }
 
 void DirectoryChooser::confirm() {
-    done(zel::ModalConfirm);
+    finish(zel::ModalResult::Confirm);
 }
 
 void DirectoryChooser::cancel() {
-    done(zel::ModalOther);
+    finish(zel::ModalResult::Other);
 }

@@ -15,9 +15,9 @@ void ExitConfirmDialog::onShow() {
 }
 
 void ExitConfirmDialog::no() {
-    done(zel::ModalOther);
+    finish(zel::ModalResult::Other);
 }
 
 void ExitConfirmDialog::yes() {
-    done(zel::ModalConfirm);
+    finish(zel::ModalResult::Confirm);
 }

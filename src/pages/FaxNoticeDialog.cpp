@@ -9,5 +9,5 @@ FaxNoticeDialog::FaxNoticeDialog(zel::Platform& platform)
 }
 
 void FaxNoticeDialog::confirm() {
-    done(zel::ModalConfirm);
+    finish(zel::ModalResult::Confirm);
 }

@@ -151,5 +151,5 @@ void PageWindow::reject() {
     // Escape and the close box: a modal dialog ends with the other button's result; a page can
     // only be left through its own buttons.
     if (role_ == Role::Dialog)
-        done(zel::ModalOther);
+        finish(zel::ModalResult::Other);
 }

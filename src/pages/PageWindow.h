@@ -42,7 +42,7 @@ protected:
 
     enum class Role {
         Page,    // a wizard page: centred; only its own buttons move on or end
-        Dialog,  // a modal dialog: centred; Escape and the close box end it with ModalOther
+        Dialog,  // a modal dialog: centred; Escape and the close box end it with ModalResult::Other
         Backdrop // full-screen and frameless: placed and sized by its own show step
     };
 
@@ -58,6 +58,8 @@ protected:
     // Runs a handler (or a creation step) under the general error report.
     void run(const std::function<void()>& handler);
     template <class Form> void whenClicked(QAbstractButton* button, void (Form::*handler)());
+    // Ends a modal dialog with the given result.
+    void finish(zel::ModalResult result) { done(static_cast<int>(result)); }
 
     // Runs every time the form becomes visible (not when it comes back from minimised).
     virtual void onShow() {}

@@ -127,7 +127,7 @@ void Wizard::connectPage(Page page) {
 }
 
 void Wizard::chooseDestination() {
-    if (platform.ui.showModal(*directoryChooser) == zel::ModalConfirm)
+    if (platform.ui.showModal(*directoryChooser) == zel::ModalResult::Confirm)
         customInstallPage->takeDestination(directoryChooser->directory());
 }
 
@@ -153,6 +153,6 @@ void Wizard::goToPage(QWidget& from, QWidget& to) {
 }
 
 void Wizard::confirmAndEnd() {
-    if (platform.ui.showModal(*exitConfirmDialog) == zel::ModalConfirm)
+    if (platform.ui.showModal(*exitConfirmDialog) == zel::ModalResult::Confirm)
         platform.ui.quit();
 }

@@ -48,7 +48,7 @@ constexpr FontTwin kFontTwins[] = {
 
 } // namespace
 
-int QtUi::messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+ModalResult QtUi::messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                      MsgIcon icon) {
     // Owned by the active window so the box stays above pages kept on top.
     QMessageBox box(qtIcon(icon), fromCp1252(caption), fromCp1252(text), QMessageBox::NoButton,
@@ -65,11 +65,11 @@ int QtUi::messageBox(const std::string& text, const std::string& caption, MsgBut
     box.setDefaultButton(ok);
     box.exec();
     if (cancel && box.clickedButton() != ok)
-        return 2;
-    return 1;
+        return ModalResult::Other;
+    return ModalResult::Confirm;
 }
 
-int QtUi::showModal(QDialog& dialog) {
+ModalResult QtUi::showModal(QDialog& dialog) {
     // Tie the dialog to the page that opens it, so the window system keeps it above that page
     // even when the page stays on top of other windows and the dialog does not.
     if (QWidget* opener = QApplication::activeWindow(); opener && opener != &dialog) {
@@ -78,8 +78,7 @@ int QtUi::showModal(QDialog& dialog) {
         if (QWindow* window = dialog.windowHandle())
             window->setTransientParent(opener->windowHandle());
     }
-    const int result = dialog.exec();
-    return result == QDialog::Rejected ? 2 : result;
+    return modalResultOf(dialog.exec());
 }
 
 void QtUi::setBusyCursor(bool busy) {

@@ -13,10 +13,10 @@ namespace zel {
 
 class QtUi : public UiServices {
 public:
-    int messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+    ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                    MsgIcon icon = MsgIcon::None) override;
     // Runs the dialog's own event loop. A dialog rejected or closed by its close box gives 2.
-    int showModal(QDialog& dialog) override;
+    ModalResult showModal(QDialog& dialog) override;
     // The hourglass is one state, not a stack: busy twice and default once is the default.
     void setBusyCursor(bool busy) override;
     void processEvents() override;

@@ -18,7 +18,13 @@ enum class MsgButtons { Ok = 0, OkCancel = 1 };
 // How a message box or a modal page ended, as QDialog::done() and exec() carry it: by its
 // confirming button (OK, "Sim", "Confirmar") or by the other way out (Cancel, "Não",
 // "Voltar", Escape or the close box).
-enum ModalResult : int { ModalConfirm = 1, ModalOther = 2 };
+enum class ModalResult { Confirm = 1, Other = 2 };
+
+// A dialog's result code (QDialog::result()) read as a ModalResult: anything but a confirm is
+// the other way out, a rejected (0) dialog included.
+inline ModalResult modalResultOf(int code) {
+    return code == static_cast<int>(ModalResult::Confirm) ? ModalResult::Confirm : ModalResult::Other;
+}
 
 enum class MsgIcon { None, Stop, Warning, Information };
 
@@ -26,11 +32,11 @@ class UiServices {
 public:
     virtual ~UiServices() = default;
 
-    // Modal; a ModalResult: ModalConfirm for OK, ModalOther for Cancel. Texts in code page 1252.
-    virtual int messageBox(const std::string& text, const std::string& caption,
+    // Modal; Confirm for OK, Other for Cancel. Texts in code page 1252.
+    virtual ModalResult messageBox(const std::string& text, const std::string& caption,
                            MsgButtons buttons, MsgIcon icon = MsgIcon::None) = 0;
     // Shows a page modally; its ModalResult.
-    virtual int showModal(QDialog& dialog) = 0;
+    virtual ModalResult showModal(QDialog& dialog) = 0;
     virtual void setBusyCursor(bool busy) = 0;
     virtual void processEvents() = 0;
     virtual void minimise() = 0;

@@ -135,7 +135,7 @@ protected:
                 auto& aviso = static_cast<FaxNoticeDialog&>(dialog);
                 screenshot(aviso, "04-notice");
                 aviso.ui.okButton->click();
-                return 0;
+                return ModalResult::Other; // ignored: the click has ended the dialog
             });
         }
         click(cadastro.ui.nextButton);
@@ -345,7 +345,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
         const auto found = list.findItems(QStringLiteral("INTERNET"), Qt::MatchExactly);
         if (found.size() != 1) {
             ADD_FAILURE() << "no INTERNET line on drive " << chooser.directory();
-            return 2;
+            return ModalResult::Other;
         }
         list.setFocus();
         list.setCurrentItem(found.front());
@@ -353,7 +353,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
         EXPECT_EQ(chooser.ui.directoryLabel->text(), "C:\\INTERNET");
         screenshot(chooser, "07-chooser");
         chooser.ui.confirmButton->click();
-        return 0;
+        return ModalResult::Other; // ignored: the click has ended the dialog
     });
     click(custom.ui.chooseFolderButton);
     EXPECT_EQ(custom.ui.destinationEdit->text(), "C:\\INTERNET");

@@ -80,7 +80,7 @@ protected:
         ui.answerModal([this, work, confirm](QDialog&) {
             work();
             (confirm ? chooser().ui.confirmButton : chooser().ui.cancelButton)->click();
-            return 0;
+            return ModalResult::Other; // ignored: the click has ended the dialog
         });
         wizard->customInstallPage->ui.chooseFolderButton->click();
     }

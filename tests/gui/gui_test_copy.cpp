@@ -215,7 +215,7 @@ TEST_F(CopyPageTest, ShortSpaceAsksAndCancelLeavesThePageAsItWas) {
     choices.destination = "E:\\KIT\\";
     choices.browser = Browser::None;
 
-    ui.answerMessage(ModalOther);
+    ui.answerMessage(ModalResult::Other);
     copy.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "O drive E aparenta ter apenas 0kbytes livres.\rVoc\xea necessita "
@@ -239,7 +239,7 @@ TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
     catalogue.entry(3).tamanho = kMaxKbytes;
     choices.browser = Browser::First; // 4000 more
 
-    ui.answerMessage(ModalOther);
+    ui.answerMessage(ModalResult::Other);
     copy.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 1u);
     const std::string& text = ui.boxes[0].text;
@@ -254,7 +254,7 @@ TEST_F(CopyPageTest, TheQuestionShowsTheLetterAsStoredAndOkGoesOn) {
     EXPECT_GT(std::stoll(free), 0) << text;
     expectIdle(copy);
 
-    ui.answerMessage(ModalConfirm);
+    ui.answerMessage(ModalResult::Confirm);
     copy.ui.nextButton->click();
     EXPECT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(readFile(medium() / "ZEL" / "NEWS" / "NEWS.EXE"), "news");

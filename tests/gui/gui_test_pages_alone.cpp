@@ -185,10 +185,10 @@ TEST_F(AloneTest, FinishPage) {
 TEST_F(AloneTest, DirectoryChooser) {
     DirectoryChooser chooser(*platform);
     answerByClicking(chooser.ui.confirmButton);
-    EXPECT_EQ(ui.showModal(chooser), ModalConfirm);
+    EXPECT_EQ(ui.showModal(chooser), ModalResult::Confirm);
     EXPECT_EQ(chooser.directory(), "D:\\"); // where the program started
     answerByClicking(chooser.ui.cancelButton);
-    EXPECT_EQ(ui.showModal(chooser), ModalOther);
+    EXPECT_EQ(ui.showModal(chooser), ModalResult::Other);
 }
 
 TEST_F(AloneTest, BackdropWindow) {
@@ -216,15 +216,15 @@ TEST_F(AloneTest, SponsorPictureWindow) {
 TEST_F(AloneTest, FaxNoticeDialog) {
     FaxNoticeDialog notice(*platform);
     answerByClicking(notice.ui.okButton);
-    EXPECT_EQ(ui.showModal(notice), ModalConfirm);
+    EXPECT_EQ(ui.showModal(notice), ModalResult::Confirm);
 }
 
 TEST_F(AloneTest, ExitConfirmDialog) {
     ExitConfirmDialog confirm(*platform);
     answerByClicking(confirm.ui.yesButton);
-    EXPECT_EQ(ui.showModal(confirm), ModalConfirm);
+    EXPECT_EQ(ui.showModal(confirm), ModalResult::Confirm);
     answerByClicking(confirm.ui.noButton);
-    EXPECT_EQ(ui.showModal(confirm), ModalOther);
+    EXPECT_EQ(ui.showModal(confirm), ModalResult::Other);
 }
 
 } // namespace

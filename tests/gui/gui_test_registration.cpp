@@ -125,7 +125,7 @@ TEST_F(RegistrationTest, ACompleteFormIsPrintedOnOnePage) {
 
     ASSERT_EQ(ui.modals.size(), 1u);
     EXPECT_EQ(ui.modals[0].objectName, "FaxNoticeDialog");
-    EXPECT_EQ(ui.modals[0].result, ModalConfirm);
+    EXPECT_EQ(ui.modals[0].result, ModalResult::Confirm);
     EXPECT_EQ(printer->chooseCount, 1);
     EXPECT_TRUE(ui.errors.empty());
     EXPECT_EQ(movesOn(), 1);

@@ -161,13 +161,13 @@ TEST(Guarded, AFailingReportDoesNotEscapeEither) {
 
 TEST(ScriptedUi, MessageBoxesAnswerInOrderAndAreRecorded) {
     ScriptedUi ui;
-    ui.answerMessage(2);
-    ui.answerMessage(1);
-    EXPECT_EQ(ui.messageBox("Pouco espa\xe7o", "Aviso", MsgButtons::OkCancel, MsgIcon::Warning), 2);
-    EXPECT_EQ(ui.messageBox("b", "c", MsgButtons::OkCancel), 1);
-    EXPECT_EQ(ui.messageBox("nada na fila", "c", MsgButtons::OkCancel), 1);
-    ui.answerMessage(2);
-    EXPECT_EQ(ui.messageBox("s\xf3 OK", "c", MsgButtons::Ok), 1) << "an OK-only box answers OK";
+    ui.answerMessage(ModalResult::Other);
+    ui.answerMessage(ModalResult::Confirm);
+    EXPECT_EQ(ui.messageBox("Pouco espa\xe7o", "Aviso", MsgButtons::OkCancel, MsgIcon::Warning), ModalResult::Other);
+    EXPECT_EQ(ui.messageBox("b", "c", MsgButtons::OkCancel), ModalResult::Confirm);
+    EXPECT_EQ(ui.messageBox("nada na fila", "c", MsgButtons::OkCancel), ModalResult::Confirm);
+    ui.answerMessage(ModalResult::Other);
+    EXPECT_EQ(ui.messageBox("s\xf3 OK", "c", MsgButtons::Ok), ModalResult::Confirm) << "an OK-only box answers OK";
     EXPECT_TRUE(ui.messageAnswers.empty());
 
     ASSERT_EQ(ui.boxes.size(), 4u);
@@ -175,7 +175,7 @@ TEST(ScriptedUi, MessageBoxesAnswerInOrderAndAreRecorded) {
     EXPECT_EQ(ui.boxes[0].caption, "Aviso");
     EXPECT_EQ(ui.boxes[0].buttons, MsgButtons::OkCancel);
     EXPECT_EQ(ui.boxes[0].icon, MsgIcon::Warning);
-    EXPECT_EQ(ui.boxes[0].result, 2);
+    EXPECT_EQ(ui.boxes[0].result, ModalResult::Other);
     EXPECT_EQ(ui.boxes[3].buttons, MsgButtons::Ok);
 }
 
@@ -186,33 +186,33 @@ TEST(ScriptedUi, ModalPagesRunTheirOwnButtonsOrTakeTheQueuedResult) {
     ui.answerModal([&](QDialog& d) {
         visibleDuringAnswer = d.isVisible();
         dialog.confirm->click();
-        return 2; // ignored: the dialog ended itself with 1
+        return ModalResult::Other; // ignored: the dialog ended itself confirmed
     });
     ui.answerModal([&](QDialog&) {
         dialog.other->click();
-        return 1;
+        return ModalResult::Confirm;
     });
-    ui.answerModal(1);
+    ui.answerModal(ModalResult::Confirm);
     ui.answerModal([](QDialog& d) {
         d.reject(); // the close box
-        return 1;
+        return ModalResult::Confirm;
     });
 
-    EXPECT_EQ(ui.showModal(dialog), 1);
+    EXPECT_EQ(ui.showModal(dialog), ModalResult::Confirm);
     EXPECT_TRUE(visibleDuringAnswer);
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(ui.showModal(dialog), 2);
-    EXPECT_EQ(ui.showModal(dialog), 1);
-    EXPECT_EQ(ui.showModal(dialog), 2);
-    EXPECT_EQ(ui.showModal(dialog), 2) << "nothing queued: closed as by the close box";
+    EXPECT_EQ(ui.showModal(dialog), ModalResult::Other);
+    EXPECT_EQ(ui.showModal(dialog), ModalResult::Confirm);
+    EXPECT_EQ(ui.showModal(dialog), ModalResult::Other);
+    EXPECT_EQ(ui.showModal(dialog), ModalResult::Other) << "nothing queued: closed as by the close box";
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.shows, 5);
 
     ASSERT_EQ(ui.modals.size(), 5u);
     EXPECT_EQ(ui.modals[0].objectName, "FaxNoticeDialog");
     EXPECT_EQ(ui.modals[0].windowTitle, "Aviso");
-    EXPECT_EQ(ui.modals[0].result, 1);
-    EXPECT_EQ(ui.modals[3].result, 2);
+    EXPECT_EQ(ui.modals[0].result, ModalResult::Confirm);
+    EXPECT_EQ(ui.modals[3].result, ModalResult::Other);
 }
 
 TEST(ScriptedUi, CursorQuitAndWindowStateAreRecordedNotPerformed) {
@@ -253,23 +253,23 @@ TEST(QtUi, MessageBoxMapsButtonsAndEscapeToOneAndTwo) {
     });
     EXPECT_EQ(ui.messageBox("Endere\xe7o incompleto", "Aten\xe7\xe3o", MsgButtons::OkCancel,
                             MsgIcon::Warning),
-              2);
+              ModalResult::Other);
     EXPECT_EQ(text, QString::fromUtf8("Endereço incompleto"));
     EXPECT_EQ(title, QString::fromUtf8("Atenção"));
     EXPECT_EQ(icon, QMessageBox::Warning);
 
     onModal([](QWidget& w) { dynamic_cast<QMessageBox&>(w).button(QMessageBox::Ok)->click(); });
-    EXPECT_EQ(ui.messageBox("a", "b", MsgButtons::OkCancel), 1);
+    EXPECT_EQ(ui.messageBox("a", "b", MsgButtons::OkCancel), ModalResult::Confirm);
 
     onModal([](QWidget& w) { pressKey(w, Qt::Key_Escape); });
-    EXPECT_EQ(ui.messageBox("a", "b", MsgButtons::OkCancel), 2);
+    EXPECT_EQ(ui.messageBox("a", "b", MsgButtons::OkCancel), ModalResult::Other);
 
     bool hasCancel = true;
     onModal([&](QWidget& w) {
         hasCancel = dynamic_cast<QMessageBox&>(w).button(QMessageBox::Cancel) != nullptr;
         pressKey(w, Qt::Key_Escape);
     });
-    EXPECT_EQ(ui.messageBox("a", "b", MsgButtons::Ok, MsgIcon::Information), 1);
+    EXPECT_EQ(ui.messageBox("a", "b", MsgButtons::Ok, MsgIcon::Information), ModalResult::Confirm);
     EXPECT_FALSE(hasCancel);
 }
 
@@ -297,11 +297,11 @@ TEST(QtUi, ShowModalReturnsTheDialogsResultAndTwoWhenRejected) {
     QtUi ui;
     TwoButtonDialog dialog;
     onModal([&](QWidget&) { dialog.confirm->click(); });
-    EXPECT_EQ(ui.showModal(dialog), 1);
+    EXPECT_EQ(ui.showModal(dialog), ModalResult::Confirm);
     onModal([&](QWidget&) { dialog.other->click(); });
-    EXPECT_EQ(ui.showModal(dialog), 2);
+    EXPECT_EQ(ui.showModal(dialog), ModalResult::Other);
     onModal([&](QWidget&) { dialog.reject(); });
-    EXPECT_EQ(ui.showModal(dialog), 2);
+    EXPECT_EQ(ui.showModal(dialog), ModalResult::Other);
     EXPECT_FALSE(dialog.isVisible());
 }
 
@@ -355,7 +355,7 @@ TEST(QtUi, AModalDialogStaysAboveThePageThatOpensIt) {
         tiedTo = notice.windowHandle()->transientParent();
         notice.done(1);
     });
-    EXPECT_EQ(ui.showModal(notice), 1);
+    EXPECT_EQ(ui.showModal(notice), ModalResult::Confirm);
     EXPECT_EQ(tiedTo, page.windowHandle());
 }
 

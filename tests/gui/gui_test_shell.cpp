@@ -232,22 +232,22 @@ TEST_F(ShellTest, ExitConfirmationAnswers) {
     confirma.show();
     confirma.ui.yesButton->setFocus();
     confirma.ui.noButton->click();
-    EXPECT_EQ(confirma.result(), ModalOther);
+    EXPECT_EQ(modalResultOf(confirma.result()), ModalResult::Other);
     EXPECT_FALSE(confirma.isVisible());
 
     confirma.show();
     EXPECT_EQ(confirma.focusWidget(), confirma.ui.noButton); // every time on "Não"
     confirma.ui.yesButton->click();
-    EXPECT_EQ(confirma.result(), ModalConfirm);
+    EXPECT_EQ(modalResultOf(confirma.result()), ModalResult::Confirm);
 
     confirma.show();
     confirma.close(); // the close box
-    EXPECT_EQ(confirma.result(), ModalOther);
+    EXPECT_EQ(modalResultOf(confirma.result()), ModalResult::Other);
     EXPECT_FALSE(confirma.isVisible());
 
     confirma.show();
     QTest::keyClick(&confirma, Qt::Key_Escape);
-    EXPECT_EQ(confirma.result(), ModalOther);
+    EXPECT_EQ(modalResultOf(confirma.result()), ModalResult::Other);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -345,14 +345,14 @@ TEST_F(ShellTest, SairAsksFirstOnEveryLaterPage) {
 
         answerConfirmation(false);
         sair->click();
-        ui.answerModal(ModalOther); // the close box
+        ui.answerModal(ModalResult::Other); // the close box
         sair->click();
         EXPECT_FALSE(ui.quitRequested());
         EXPECT_TRUE(page->isVisible());
 
         ASSERT_EQ(ui.modals.size(), before + 2);
         EXPECT_EQ(ui.modals[before].objectName, "ExitConfirmDialog");
-        EXPECT_EQ(ui.modals[before].result, ModalOther);
+        EXPECT_EQ(ui.modals[before].result, ModalResult::Other);
 
         page->hide();
     }
@@ -360,7 +360,7 @@ TEST_F(ShellTest, SairAsksFirstOnEveryLaterPage) {
     answerConfirmation(true);
     w.copyPage->ui.exitButton->click();
     EXPECT_TRUE(ui.quitRequested());
-    EXPECT_EQ(ui.modals.back().result, ModalConfirm);
+    EXPECT_EQ(ui.modals.back().result, ModalResult::Confirm);
 }
 
 TEST_F(ShellTest, PagesIgnoreEscapeEnterInFieldsAndTheCloseRequest) {

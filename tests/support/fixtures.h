@@ -47,14 +47,14 @@ CommandResult runCommand(const std::string& shellCommand);
 // One of the project's programs from the build's bin directory, standard error kept apart.
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
 
-// User-interface services for tests that need no Qt: OK for every message box, 2 for every
-// modal page; minimise and restore are recorded in order.
+// User-interface services for tests that need no Qt: OK for every message box, the other way
+// out of every modal page; minimise and restore are recorded in order.
 class FakeUi : public UiServices {
 public:
-    int messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
-        return 1;
+    ModalResult messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
+        return ModalResult::Confirm;
     }
-    int showModal(QDialog&) override { return 2; }
+    ModalResult showModal(QDialog&) override { return ModalResult::Other; }
     void setBusyCursor(bool) override {}
     void processEvents() override {}
     void minimise() override { calls.push_back("minimise"); }

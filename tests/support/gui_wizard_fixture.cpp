@@ -90,7 +90,7 @@ void WizardTest::start() {
 void WizardTest::answerByClicking(QAbstractButton* button) {
     ui.answerModal([button](QDialog&) {
         button->click();
-        return 0; // the click has ended the dialog
+        return ModalResult::Other; // ignored: the click has ended the dialog
     });
 }
 

@@ -5,24 +5,24 @@
 
 namespace zel {
 
-int ScriptedUi::messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+ModalResult ScriptedUi::messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                            MsgIcon icon) {
-    int result = 1;
+    ModalResult result = ModalResult::Confirm;
     if (!messageAnswers.empty()) {
         result = messageAnswers.front();
         messageAnswers.pop_front();
     }
     if (buttons == MsgButtons::Ok)
-        result = 1;
+        result = ModalResult::Confirm;
     boxes.push_back({text, caption, buttons, icon, result});
     return result;
 }
 
-void ScriptedUi::answerModal(int result) {
+void ScriptedUi::answerModal(ModalResult result) {
     modalAnswers.push_back([result](QDialog&) { return result; });
 }
 
-int ScriptedUi::showModal(QDialog& dialog) {
+ModalResult ScriptedUi::showModal(QDialog& dialog) {
     // Taken before the dialog runs, so a dialog that opens another modal page from its own
     // handlers gets the answers in the order the test queued them.
     ModalAnswer answer;
@@ -36,13 +36,13 @@ int ScriptedUi::showModal(QDialog& dialog) {
     bool closedByDialog = false;
     const auto connection =
         QObject::connect(&dialog, &QDialog::finished, [&closedByDialog] { closedByDialog = true; });
-    const int answered = answer ? answer(dialog) : 2;
+    const ModalResult answered = answer ? answer(dialog) : ModalResult::Other;
     QObject::disconnect(connection);
     if (!closedByDialog)
-        dialog.done(answered);
+        dialog.done(static_cast<int>(answered));
     dialog.hide();
 
-    const int result = dialog.result() == QDialog::Rejected ? 2 : dialog.result();
+    const ModalResult result = modalResultOf(dialog.result());
     modals.push_back(
         {dialog.objectName().toStdString(), dialog.windowTitle().toStdString(), result});
     return result;

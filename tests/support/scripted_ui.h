@@ -17,26 +17,26 @@ public:
         std::string caption;
         MsgButtons buttons;
         MsgIcon icon;
-        int result;
+        ModalResult result;
     };
     struct Modal {
         std::string objectName; // UTF-8
         std::string windowTitle;
-        int result;
+        ModalResult result;
     };
-    using ModalAnswer = std::function<int(QDialog&)>;
+    using ModalAnswer = std::function<ModalResult(QDialog&)>;
 
-    // A message box takes the next answer (1 when none is queued). A box with only an OK
-    // button answers 1 whatever was queued, as that is the only button it has.
-    int messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+    // A message box takes the next answer (Confirm when none is queued). A box with only an OK
+    // button answers Confirm whatever was queued, as that is the only button it has.
+    ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                    MsgIcon icon = MsgIcon::None) override;
 
     // Shows the dialog without a nested event loop (so its show step runs), then runs the
     // next queued answer with it. The answer may click the dialog's buttons: if they close the
     // dialog (done()), the dialog's own result counts; otherwise the answer's return value ends
-    // the dialog through done(). With no answer queued the dialog ends with 2, as by its
-    // close box. A result of 0 (rejected) is reported as 2. The dialog is hidden afterwards.
-    int showModal(QDialog& dialog) override;
+    // the dialog through done(). With no answer queued the dialog ends with Other, as by
+    // its close box. A result of 0 (rejected) is reported as Other. The dialog is hidden afterwards.
+    ModalResult showModal(QDialog& dialog) override;
 
     void setBusyCursor(bool busy) override;
     // Runs pending Qt events when an application object exists.
@@ -48,13 +48,13 @@ public:
     bool quitRequested() const override { return quitRequested_; }
     void reportError(const std::string& message) override { errors.push_back(message); }
 
-    void answerMessage(int result) { messageAnswers.push_back(result); }
-    void answerModal(int result);
+    void answerMessage(ModalResult result) { messageAnswers.push_back(result); }
+    void answerModal(ModalResult result);
     void answerModal(ModalAnswer answer) { modalAnswers.push_back(std::move(answer)); }
 
     bool busy() const { return busy_; }
 
-    std::deque<int> messageAnswers;
+    std::deque<ModalResult> messageAnswers;
     std::deque<ModalAnswer> modalAnswers;
 
     std::vector<Box> boxes;
