@@ -1,8 +1,9 @@
 #include "qt/qt_printer.h"
 
+#include "qt/qt_ui.h"
+#include "setup/messages.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
-#include "qt/qt_ui.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -11,14 +12,6 @@
 #include <QPrinter>
 
 namespace zel {
-
-namespace {
-// Code page 1252 texts.
-constexpr const char* kCannotStart = "N\xe3o foi poss\xedvel iniciar a impress\xe3o";
-constexpr const char* kNoPrinter = "Nenhuma impressora dispon\xedvel para a impress\xe3o";
-constexpr const char* kNotStarted = "Nenhum documento de impress\xe3o foi iniciado";
-constexpr const char* kCannotFinish = "N\xe3o foi poss\xedvel concluir a impress\xe3o";
-} // namespace
 
 QtPrinter::QtPrinter() = default;
 
@@ -43,7 +36,7 @@ void QtPrinter::beginDocument() {
     abortDocument();
     QPrinter& printer = device();
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.isValid())
-        throw PlatformError(kNoPrinter);
+        throw PlatformError(kPrintNoPrinter);
     open_ = true;
     pages_.emplace_back();
 }
@@ -95,14 +88,14 @@ QFont QtPrinter::qtFont(const std::string& face, int points, FontStyle style) co
 
 void QtPrinter::requireOpen() const {
     if (!open_)
-        throw PlatformError(kNotStarted);
+        throw PlatformError(kPrintNotStarted);
 }
 
 void QtPrinter::paint(const std::vector<Page>& pages) {
     QPrinter& printer = device();
     QPainter painter;
     if (!painter.begin(&printer))
-        throw PlatformError(kCannotStart);
+        throw PlatformError(kPrintCannotStart);
     bool ok = true;
     for (std::size_t i = 0; i < pages.size() && ok; ++i) {
         if (i > 0 && !printer.newPage()) {
@@ -120,10 +113,10 @@ void QtPrinter::paint(const std::vector<Page>& pages) {
     if (!ok) {
         printer.abort();
         painter.end();
-        throw PlatformError(kCannotFinish);
+        throw PlatformError(kPrintCannotFinish);
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
-        throw PlatformError(kCannotFinish);
+        throw PlatformError(kPrintCannotFinish);
 }
 
 } // namespace zel

@@ -1,15 +1,11 @@
 #include "qt/qt_system_printer.h"
 
+#include "setup/messages.h"
 #include "winemu/errors.h"
 
 #include <utility>
 
 namespace zel {
-
-namespace {
-// Code page 1252.
-constexpr const char* kCannotStart = "N\xe3o foi poss\xedvel iniciar a impress\xe3o";
-} // namespace
 
 SystemPrinter::SystemPrinter(std::string module) : module_(std::move(module)) {}
 
@@ -24,7 +20,7 @@ Printer& SystemPrinter::printer() {
         if (create)
             printer_.reset(create());
         if (!printer_)
-            throw PlatformError(std::string(kCannotStart) + " (" +
+            throw PlatformError(std::string(kPrintCannotStart) + " (" +
                                 (error.empty() ? "print module failed" : error) + ")");
     }
     return *printer_;

@@ -50,4 +50,10 @@ inline std::string copyFailed(std::string_view source, std::string_view target) 
     return "Erro copiando arquivo " + std::string(source) + " para " + std::string(target);
 }
 
+// --- Printing the registration form
+inline constexpr const char* kPrintCannotStart = "N\xe3o foi poss\xedvel iniciar a impress\xe3o";
+inline constexpr const char* kPrintNoPrinter = "Nenhuma impressora dispon\xedvel para a impress\xe3o";
+inline constexpr const char* kPrintNotStarted = "Nenhum documento de impress\xe3o foi iniciado";
+inline constexpr const char* kPrintCannotFinish = "N\xe3o foi poss\xedvel concluir a impress\xe3o";
+
 } // namespace zel
