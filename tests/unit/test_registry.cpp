@@ -155,7 +155,8 @@ TEST(RegistryFormat, EveryValueTypeRoundTrips) {
 
 TEST(RegistryFormat, ReadingIsLenientWhereRegeditFilesVary) {
     // LF line ends, comments, blanks, upper case, a continued list, a key named twice and a
-    // child before its parent, a value named twice, an unescaped backslash.
+    // child before its parent, a value named twice, an unescaped backslash, and the line
+    // breaks that regedit exports as \r and \n.
     auto tree = parse("REGEDIT4\n"
                       "; a comment\n"
                       "[hkey_local_machine\\A\\B]\n"
@@ -165,11 +166,13 @@ TEST(RegistryFormat, ReadingIsLenientWhereRegeditFilesVary) {
                       "\n"
                       "[HKEY_LOCAL_MACHINE\\a]\n"
                       "\"p\"=\"C:\\Program Files\"\n"
+                      "\"lines\"=\"one\\r\\ntwo\\\\n\"\n"
                       "[HKEY_LOCAL_MACHINE\\A\\b]\n"
                       "\"V\"=\"later\"\n");
     auto expected = makeRootKey();
     RegKey& a = addKey(*expected, "A");
     a.values.push_back({"p", RegType::String, sz("C:\\Program Files")});
+    a.values.push_back({"lines", RegType::String, sz("one\r\ntwo\\n")});
     addKey(a, "B").values = {{"v", RegType::String, sz("later")},
                              {"bin", RegType::Binary, {0x01, 0xff, 0x02}}};
     EXPECT_EQ(*tree, *expected);
