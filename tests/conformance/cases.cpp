@@ -228,12 +228,26 @@ template <class T> const T& pick(Random& r, const std::vector<T>& from) {
 
 // Names in several spellings of one name (letter case, code page 1252 letters with their
 // capitals: c-cedilla, a-tilde, y-diaeresis, s-caron, ae), as kits spell them.
-const std::vector<std::string> kSectionNames = {
-    "Setup", "setup", "SETUP", "Patro2", "patro2", "Zel Internet", "Trumpet Winsock",
-    "Se\xe7\xe3o", "SE\xc7\xc3O", "\xfftem", "\x9fTEM", "\x9a" "ala", "\x8a" "ALA", "a;b"};
+const std::vector<std::string> kSectionNames = {"Setup",
+                                                "setup",
+                                                "SETUP",
+                                                "Patro2",
+                                                "patro2",
+                                                "Zel Internet",
+                                                "Trumpet Winsock",
+                                                "Se\xe7\xe3o",
+                                                "SE\xc7\xc3O",
+                                                "\xfftem",
+                                                "\x9fTEM",
+                                                "\x9a"
+                                                "ala",
+                                                "\x8a"
+                                                "ALA",
+                                                "a;b"};
 const std::vector<std::string> kKeyNames = {
-    "Arquivo", "ARQUIVO", "arquivo", "Imagem", "imagem", "destino", "grupo", "Chave Longa",
-    "ch\xe1ve", "CH\xc1VE", "n\xba", "\xe6sir", "\xc6SIR", "k1", "k2", "[k3]", "k;4"};
+    "Arquivo", "ARQUIVO",     "arquivo",  "Imagem",   "imagem", "destino",
+    "grupo",   "Chave Longa", "ch\xe1ve", "CH\xc1VE", "n\xba",  "\xe6sir",
+    "\xc6SIR", "k1",          "k2",       "[k3]",     "k;4"};
 
 const std::string kBlanks[] = {"", " ", "  ", "\t", " \t "};
 
@@ -383,7 +397,9 @@ ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
         if (i + 1 == lines.size() && chance(r, 20))
             break;
         const int end = loneCr ? (style < 5 ? 2 : below(r, 3))
-                               : (style < 4 ? 0 : style < 7 ? 1 : below(r, 2));
+                               : (style < 4   ? 0
+                                  : style < 7 ? 1
+                                              : below(r, 2));
         c.content += ends[end];
     }
     return c;
@@ -437,9 +453,18 @@ void fillRegistry(Random& r, const fs::path& file) {
         deep += "\\n" + std::to_string(i);
     keys.push_back(deep);
 
-    const std::vector<std::string> valueNames = {
-        "Nome", "with \"quote\"", "back\\slash", "\xe9", "ProgramFilesDir", std::string(200, 'v'),
-        "=", "[x]", "@", "a;b", " lead", "trail "};
+    const std::vector<std::string> valueNames = {"Nome",
+                                                 "with \"quote\"",
+                                                 "back\\slash",
+                                                 "\xe9",
+                                                 "ProgramFilesDir",
+                                                 std::string(200, 'v'),
+                                                 "=",
+                                                 "[x]",
+                                                 "@",
+                                                 "a;b",
+                                                 " lead",
+                                                 "trail "};
     for (const std::string& key : keys) {
         if (!reg.openKey(key, true))
             throw std::runtime_error("cannot create " + key);
@@ -470,8 +495,8 @@ void fillRegistry(Random& r, const fs::path& file) {
                 break;
             }
             case 3:
-                reg.writeValue(name, RegType::MultiString, bytes(t + std::string(1, '\0') + "dois" +
-                                                                 std::string(2, '\0')));
+                reg.writeValue(name, RegType::MultiString,
+                               bytes(t + std::string(1, '\0') + "dois" + std::string(2, '\0')));
                 break;
             case 4:
                 reg.writeValue(name, RegType::DWord, {0xff, 0xff, 0xff, 0xff});
@@ -512,8 +537,9 @@ int generate(const fs::path& dir, int files, unsigned seed) {
     // more files end lines with CR alone (named kLoneCrPrefix...).
     for (int i = 0; i < files + files / 10; ++i) {
         const bool loneCr = i >= files;
-        const fs::path file = dir / "profiles" /
-                              ((loneCr ? std::string(kLoneCrPrefix) : "p") + std::to_string(i) + ".ini");
+        const fs::path file =
+            dir / "profiles" /
+            ((loneCr ? std::string(kLoneCrPrefix) : "p") + std::to_string(i) + ".ini");
         const ProfileCase c = profile(r, 6, loneCr);
         writeHostFile(file, c.content);
         addReads(batch, 'R', {file.string()}, c);
@@ -555,7 +581,8 @@ int generate(const fs::path& dir, int files, unsigned seed) {
     second.push_back({'E', exported.string(), key, "", "", {}});
     second.push_back({'D', "", key, "", "", exported});
 
-    for (const auto& [name, queries] : {std::pair{"batch-1.txt", &batch}, {"batch-2.txt", &second}}) {
+    for (const auto& [name, queries] :
+         {std::pair{"batch-1.txt", &batch}, {"batch-2.txt", &second}}) {
         std::string out;
         for (const Query& q : *queries)
             out += batchLine(q) + "\n";

@@ -19,8 +19,8 @@
 #include "winemu/regedit4.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -169,8 +169,8 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
             if (const auto reason = keptProfileDifference(text(q.path), q, platform[i], ours[i]))
                 ++tally.kept[*reason];
             else
-                tally.fail("read " + describe(q) + ": platform " + shown(platform[i]) +
-                           ", ours " + shown(ours[i]));
+                tally.fail("read " + describe(q) + ": platform " + shown(platform[i]) + ", ours " +
+                           shown(ours[i]));
             // A read-back pair: the second file holds our writes, the first the platform's.
             break;
         }
@@ -189,7 +189,8 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
             std::sort(a.begin(), a.end());
             std::sort(b.begin(), b.end());
             if (a.empty()) {
-                tally.fail("registry dump of " + printable(q.section) + ": the platform has no such key");
+                tally.fail("registry dump of " + printable(q.section) +
+                           ": the platform has no such key");
                 break;
             }
             std::vector<std::string> onlyPlatform, onlyOurs;
@@ -201,11 +202,11 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
             tally.passed += static_cast<int>(a.size() - onlyPlatform.size());
             for (const std::string& line : onlyPlatform) {
                 std::optional<std::string> reason;
-                const auto partner = std::find_if(onlyOurs.begin(), onlyOurs.end(),
-                                                  [&](const std::string& ours) {
-                                                      reason = keptRegistryDifference(line, ours);
-                                                      return reason.has_value();
-                                                  });
+                const auto partner =
+                    std::find_if(onlyOurs.begin(), onlyOurs.end(), [&](const std::string& ours) {
+                        reason = keptRegistryDifference(line, ours);
+                        return reason.has_value();
+                    });
                 if (partner != onlyOurs.end())
                     onlyOurs.erase(partner);
                 if (reason)
@@ -234,10 +235,9 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
             const Answer& platformOfOurFile = platform[i + 1];
             if (platformOfPlatformFile == platformOfOurFile)
                 ++tally.passed;
-            else if (const auto reason = keptWriteDifference(text(q.path), text(batch[i + 1].path),
-                                                             batch[i + 1],
-                                                             platformOfPlatformFile,
-                                                             platformOfOurFile))
+            else if (const auto reason =
+                         keptWriteDifference(text(q.path), text(batch[i + 1].path), batch[i + 1],
+                                             platformOfPlatformFile, platformOfOurFile))
                 ++tally.kept[*reason];
             else
                 tally.fail("written " + describe(batch[i + 1]) + ": the platform reads " +
@@ -245,7 +245,6 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
                            shown(platformOfPlatformFile) + " from its own");
         }
     }
-
 }
 
 // Each triple: a batch, the platform's answers, ours.
@@ -274,7 +273,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
         if (args.size() == 4 && args[0] == "generate")
-            return generate(args[1], std::stoi(args[2]), static_cast<unsigned>(std::stoul(args[3])));
+            return generate(args[1], std::stoi(args[2]),
+                            static_cast<unsigned>(std::stoul(args[3])));
         if (args.size() == 3 && args[0] == "answer")
             return answer(args[1], args[2]);
         if (args.size() >= 4 && args.size() % 3 == 1 && args[0] == "compare")
