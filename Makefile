@@ -1,5 +1,6 @@
 # The two commands: `make demo` and `make test`. Both install missing Debian packages first.
-.PHONY: all deps build test demo clean fuzz
+# `make conformance` compares the Windows layer with the platform's own functions under Wine.
+.PHONY: all deps build test demo clean fuzz conformance
 
 all: build
 
@@ -27,6 +28,13 @@ test: build
 # Runs each fuzz target for FUZZ_SECONDS (default 60) in a clang build in build-fuzz.
 fuzz: deps
 	fuzz/run.sh
+
+# Our profile files and registry file against the platform's functions, run under wine64 (see
+# tests/conformance/run). Closes with "N passed, N failed".
+conformance: deps
+	cmake --preset default >/dev/null
+	cmake --build --preset default --target zel-conformance
+	tests/conformance/run build
 
 demo: build
 	scripts/demo

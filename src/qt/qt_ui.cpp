@@ -20,6 +20,16 @@ QString fromCp1252(const std::string& text) {
     return QString::fromStdString(cp1252ToUtf8(text));
 }
 
+// A message box of the platform breaks the line at a CR, a LF or a CR LF, and shows the text as
+// it is: kit and user text (file names among them) is never taken for markup.
+void setMessageText(QMessageBox& box, const std::string& text) {
+    QString shown = fromCp1252(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(shown);
+}
+
 QMessageBox::Icon qtIcon(MsgIcon icon) {
     switch (icon) {
     case MsgIcon::Stop:
@@ -51,8 +61,9 @@ constexpr FontTwin kFontTwins[] = {
 ModalResult QtUi::messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                      MsgIcon icon) {
     // Owned by the active window so the box stays above pages kept on top.
-    QMessageBox box(qtIcon(icon), fromCp1252(caption), fromCp1252(text), QMessageBox::NoButton,
+    QMessageBox box(qtIcon(icon), fromCp1252(caption), QString(), QMessageBox::NoButton,
                     QApplication::activeWindow());
+    setMessageText(box, text);
     QPushButton* ok = box.addButton(QMessageBox::Ok);
     QPushButton* cancel = nullptr;
     if (buttons == MsgButtons::OkCancel) {
@@ -124,8 +135,9 @@ void QtUi::quit() {
 }
 
 void QtUi::reportError(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle),
-                    fromCp1252(message + "."), QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), QString(),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    setMessageText(box, message + ".");
     box.exec();
 }
 

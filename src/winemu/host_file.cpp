@@ -101,14 +101,20 @@ fs::path directoryOf(const fs::path& path) {
     return path.has_parent_path() ? path.parent_path() : fs::path(".");
 }
 
-// The directory that receives the file (and its temporary file) must take new names.
-void checkDirectory(const fs::path& dir, const fs::path& file) {
+// The directory that receives the file: it must be one, and whether it takes new names (the
+// temporary file) is the answer. Raises HostFileError when it is no directory.
+bool directoryTakesNames(const fs::path& dir, const fs::path& file) {
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0)
         throw HostFileError(Step::Write, file, errno);
     if (!S_ISDIR(st.st_mode))
         throw HostFileError(Step::Write, file, ENOTDIR);
-    if (!userMayWrite(dir, st))
+    return userMayWrite(dir, st);
+}
+
+// The same for a directory that must take a new name.
+void checkDirectory(const fs::path& dir, const fs::path& file) {
+    if (!directoryTakesNames(dir, file))
         throw HostFileError(Step::Write, file, EACCES);
 }
 
@@ -197,11 +203,15 @@ private:
 
 namespace {
 
-// Where a write of `file` lands: the file a link names, its directory, and the file there now.
+// Where a write of `file` lands: the file a link names, its directory, the file there now, and
+// whether it is written in place: an existing file that its own mode lets the user write, in a
+// directory that refuses new names (so no temporary file can stand beside it). The file's own
+// protection decides then, as on Windows.
 struct WriteTarget {
     fs::path path;
     fs::path dir;
     std::optional<struct stat> old;
+    bool inPlace = false;
 };
 
 // Raises HostFileError when the file may not be written.
@@ -216,11 +226,13 @@ WriteTarget writeTarget(const fs::path& file) {
     if (target.path.filename().empty())
         throw HostFileError(Step::Write, file, EISDIR);
     target.dir = directoryOf(target.path);
-    checkDirectory(target.dir, file);
+    const bool takesNames = directoryTakesNames(target.dir, file);
     struct stat old {};
     if (::stat(target.path.c_str(), &old) != 0) {
         if (errno != ENOENT)
             throw HostFileError(Step::Write, file, errno);
+        if (!takesNames)
+            throw HostFileError(Step::Write, file, EACCES);
         return target;
     }
     if (!S_ISREG(old.st_mode))
@@ -228,7 +240,31 @@ WriteTarget writeTarget(const fs::path& file) {
     if (!userMayWrite(target.path, old))
         throw HostFileError(Step::Write, file, EACCES);
     target.old = old;
+    target.inPlace = !takesNames;
     return target;
+}
+
+// Writes over the file itself. Space for the new content is claimed first, so a full disk
+// fails before anything of the old content is lost.
+void writeInPlace(const fs::path& path, const fs::path& file, std::string_view content) {
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd)
+        throw HostFileError(Step::Write, file, errno);
+    const auto size = static_cast<off_t>(content.size());
+    if (const int error = size > 0 ? ::posix_fallocate(fd.get(), 0, size) : 0;
+        error != 0 && error != EOPNOTSUPP && error != EINVAL)
+        throw HostFileError(Step::Write, file, error);
+    for (off_t at = 0; !content.empty();) {
+        const ssize_t n = ::pwrite(fd.get(), content.data(), content.size(), at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw HostFileError(Step::Write, file, errno);
+        content.remove_prefix(static_cast<std::size_t>(n));
+        at += n;
+    }
+    if (::ftruncate(fd.get(), size) != 0 || ::fsync(fd.get()) != 0 || !fd.close())
+        throw HostFileError(Step::Write, file, errno);
 }
 
 } // namespace
@@ -244,6 +280,10 @@ bool hostFileWritable(const fs::path& file) {
 
 void writeHostFile(const fs::path& file, std::string_view content, mode_t newFileMode) {
     const WriteTarget target = writeTarget(file);
+    if (target.inPlace) {
+        writeInPlace(target.path, file, content);
+        return;
+    }
     TemporaryFile temp(target.path, target.dir, file, newFileMode);
     temp.fill(content, target.old ? &*target.old : nullptr);
     temp.renameOver(target.path);

@@ -71,6 +71,9 @@ std::optional<std::string> readHostFile(const std::filesystem::path& file);
 // is written through, to the file it names. The directory and an existing file must be
 // writable by the user, and a file without its owner-write bit is read-only also to the
 // superuser. Raises HostFileError on failure; no temporary file is left behind then.
+// One exception: an existing file that the user may write, in a directory that takes no new
+// names, is written in place (its own protection decides, as on Windows); space for the new
+// content is claimed before the old is overwritten, so a full disk leaves it as it was.
 void writeHostFile(const std::filesystem::path& file, std::string_view content,
                    mode_t newFileMode = 0644);
 

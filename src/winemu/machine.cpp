@@ -109,8 +109,44 @@ fs::path Machine::defaultPrefix() {
 
 fs::path Machine::runningExecutable() {
     std::error_code ec;
-    auto p = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : p;
+    const fs::path executable = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    std::string arguments;
+    try {
+        arguments = readHostFile("/proc/self/cmdline").value_or(std::string());
+    } catch (const HostFileError&) {
+        return executable;
+    }
+    const fs::path workingDir = fs::current_path(ec);
+    const char* searchPath = std::getenv("PATH");
+    return startedPath(arguments.c_str(), ec ? fs::path() : workingDir,
+                       searchPath ? searchPath : "", executable)
+        .value_or(executable);
+}
+
+std::optional<fs::path> Machine::startedPath(std::string_view argv0, const fs::path& workingDir,
+                                             std::string_view searchPath,
+                                             const fs::path& executable) {
+    const auto sameFile = [&](const fs::path& candidate) -> std::optional<fs::path> {
+        std::error_code ec;
+        if (!candidate.is_absolute() || !fs::equivalent(candidate, executable, ec) || ec)
+            return std::nullopt;
+        return candidate.lexically_normal();
+    };
+    if (argv0.empty())
+        return std::nullopt;
+    if (argv0.find('/') != std::string_view::npos)
+        return sameFile(workingDir / fs::path(argv0)); // an absolute argv0 replaces workingDir
+    while (true) {
+        const std::size_t colon = searchPath.find(':');
+        const fs::path dir(searchPath.substr(0, colon));
+        if (auto found = sameFile(workingDir / dir / fs::path(argv0)))
+            return found;
+        if (colon == std::string_view::npos)
+            return std::nullopt;
+        searchPath.remove_prefix(colon + 1);
+    }
 }
 
 void Machine::refuseForeignPrefix(const fs::path& prefix) {
@@ -157,17 +193,21 @@ void Machine::mountProgramDrive() {
     fs::path program = options_.programHostPath;
     if (program.empty())
         program = runningExecutable();
-    if (auto win = toWindows(program)) {
-        programPath_ = *win;
+    // The program keeps the name and the directory it was reached by: a symbolic link is not
+    // followed to its target, only the directory is resolved to find its drive.
+    program = fs::absolute(program).lexically_normal();
+    const std::string name = utf8ToCp1252(program.filename().string());
+    const fs::path dir = canonicalOr(program.parent_path());
+    if (auto win = toWindows(dir)) {
+        programPath_ = win->ends_with('\\') ? *win + name : *win + "\\" + name;
         return;
     }
     // A program outside every drive gets its directory mounted, as a kit's CD-ROM would be.
-    fs::path dir = canonicalOr(program).parent_path();
     for (char letter = 'D'; letter <= 'Z'; ++letter) {
         if (drives_.count(letter))
             continue;
         drives_[letter] = dir;
-        programPath_ = std::string(1, letter) + ":\\" + utf8ToCp1252(program.filename().string());
+        programPath_ = std::string(1, letter) + ":\\" + name;
         return;
     }
     throw PlatformError("No free drive letter for the program's directory");

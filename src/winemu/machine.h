@@ -32,8 +32,17 @@ public:
 
     // $ZEL_PREFIX, else $XDG_DATA_HOME/zel-setup/machine, else ~/.local/share/zel-setup/machine.
     static std::filesystem::path defaultPrefix();
-    // The executable of this process (/proc/self/exe).
+    // The path this process was started by, made absolute: started through a symbolic link
+    // (a kit's SETUP linking to zel-setup), it is the link, as a Windows program's path is the
+    // one it was run by. The process's first argument counts when it names this very
+    // executable; otherwise (or when it cannot be told) the executable itself (/proc/self/exe).
     static std::filesystem::path runningExecutable();
+    // The absolute path that argv0 names, when it names `executable` (the same file): taken
+    // against workingDir when it holds a "/", else looked up in searchPath (PATH's form,
+    // an empty entry meaning the working directory). Nothing otherwise. Links are kept.
+    static std::optional<std::filesystem::path>
+    startedPath(std::string_view argv0, const std::filesystem::path& workingDir,
+                std::string_view searchPath, const std::filesystem::path& executable);
 
     const std::filesystem::path& prefix() const { return options_.prefix; }
     std::filesystem::path registryFile() const { return options_.prefix / "system.reg"; }
@@ -54,7 +63,8 @@ public:
     // The Windows path of a host path that lies on a mapped drive.
     std::optional<std::string> toWindows(const std::filesystem::path& hostPath) const;
 
-    // Windows path of the running program, e.g. "D:\SETUP".
+    // Windows path of the running program, e.g. "D:\SETUP". A program reached through a
+    // symbolic link keeps the link's name and place (its description file is beside the link).
     std::string programPath() const { return programPath_; }
     // "C:\WINDOWS" and "C:\WINDOWS\SYSTEM" (no trailing "\").
     std::string windowsDirectory() const { return "C:\\WINDOWS"; }

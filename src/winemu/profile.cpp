@@ -136,10 +136,12 @@ private:
     std::size_t pos_;
 };
 
-enum class Kind { Other, Blank, Section, Key };
+// Bare: a name alone, without "=". The platform takes it for the key without a value: it reads
+// as absent, and hides a later line of the same name in its section.
+enum class Kind { Blank, Section, Key, Bare };
 
 struct Parsed {
-    Kind kind = Kind::Other;
+    Kind kind = Kind::Blank;
     std::string_view name;  // section or key name, trimmed
     std::string_view value; // key value, trimmed, before the quote and length rules
 };
@@ -152,17 +154,21 @@ Parsed parseLine(std::string_view text) {
         return p;
     }
     if (text.front() == '[') {
-        // The name runs to the first "]" (or the line's end when it has none); the rest is
-        // ignored.
-        const std::size_t close = text.find(']', 1);
-        p.kind = Kind::Section;
-        p.name = trimProfileBlanks(
-            text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-        return p;
+        // As the platform reads a header: the name is what lies between the "[" and the line's
+        // last "]", trimmed, and the rest is ignored. A line with no "]" opens no section; it
+        // reads as any other line.
+        if (const std::size_t close = text.rfind(']'); close != std::string_view::npos) {
+            p.kind = Kind::Section;
+            p.name = trimProfileBlanks(text.substr(1, close - 1));
+            return p;
+        }
     }
     const std::size_t eq = text.find('=');
-    if (eq == std::string_view::npos)
+    if (eq == std::string_view::npos) {
+        p.kind = Kind::Bare;
+        p.name = trimProfileBlanks(text);
         return p;
+    }
     p.kind = Kind::Key;
     p.name = trimProfileBlanks(text.substr(0, eq));
     p.value = trimProfileBlanks(text.substr(eq + 1));
@@ -200,8 +206,9 @@ std::optional<std::string> lookup(std::string_view content, std::string_view sec
                 return std::nullopt;
             inSection = sameName(p.name, section);
             seen = inSection;
-        } else if (p.kind == Kind::Key && inSection && sameName(p.name, key)) {
-            return finishValue(p.value);
+        } else if (inSection && (p.kind == Kind::Key || p.kind == Kind::Bare) &&
+                   sameName(p.name, key)) {
+            return p.kind == Kind::Key ? std::optional(finishValue(p.value)) : std::nullopt;
         }
     }
     return std::nullopt;
@@ -224,8 +231,8 @@ std::string write(std::string_view content, std::string_view section, std::strin
             inSection = sameName(p.name, section);
             if (inSection)
                 insertAfter = line;
-        } else if (p.kind == Kind::Key && inSection) {
-            if (sameName(p.name, key)) {
+        } else if ((p.kind == Kind::Key || p.kind == Kind::Bare) && inSection) {
+            if (sameName(p.name, key)) { // a bare name takes the value, as on the platform
                 std::string out;
                 out.reserve(content.size() + value.size());
                 out.append(content.substr(0, line.begin));
@@ -276,7 +283,7 @@ std::vector<ScannedLine> scan(std::string_view content) {
             s.kind = ScannedLine::Kind::Key;
             s.value = finishValue(p.value);
             break;
-        case Kind::Other:
+        case Kind::Bare:
             s.kind = ScannedLine::Kind::Ignored;
             break;
         }
@@ -311,8 +318,9 @@ template <typename T> using NameMap = std::unordered_map<std::string_view, T, Na
 
 struct ProfileFile::Content {
     std::string text;
-    // Views into text: section -> key -> trimmed value. The first section and key of a name win.
-    NameMap<NameMap<std::string_view>> sections;
+    // Views into text: section -> key -> trimmed value (nothing for a bare name). The first
+    // section and key of a name win.
+    NameMap<NameMap<std::optional<std::string_view>>> sections;
 
     Content(const Content&) = delete; // the views must stay with their text
     Content& operator=(const Content&) = delete;
@@ -320,7 +328,7 @@ struct ProfileFile::Content {
         const std::string_view content = text;
         Lines lines(content);
         Line line;
-        NameMap<std::string_view>* current = nullptr;
+        NameMap<std::optional<std::string_view>>* current = nullptr;
         while (lines.next(line)) {
             const Parsed p = parseLine(content.substr(line.begin, line.end - line.begin));
             if (p.kind == Kind::Section) {
@@ -328,6 +336,8 @@ struct ProfileFile::Content {
                 current = added ? &it->second : nullptr;
             } else if (p.kind == Kind::Key && current) {
                 current->try_emplace(p.name, p.value);
+            } else if (p.kind == Kind::Bare && current) {
+                current->try_emplace(p.name, std::nullopt);
             }
         }
     }
@@ -337,9 +347,9 @@ struct ProfileFile::Content {
         if (s == sections.end())
             return std::nullopt;
         const auto k = s->second.find(key);
-        if (k == s->second.end())
+        if (k == s->second.end() || !k->second)
             return std::nullopt;
-        return finishValue(k->second);
+        return finishValue(*k->second);
     }
 };
 

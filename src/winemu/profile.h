@@ -32,12 +32,13 @@ struct ScannedLine {
         Blank,   // empty, blanks only, or a comment
         Section, // "[name]"
         Key,     // "name=value"
-        Ignored  // any other text, which readers pass over
+        Ignored  // any other text: a name alone, which reads as no value and hides a later
+                 // line of that name in its section
     };
     Kind kind = Kind::Blank;
     int number = 0;        // 1-based; CR, LF and CR LF each end one line
     std::string_view text; // the whole line without its line break (a leading UTF-8 BOM skipped)
-    std::string_view name; // section or key name, trimmed
+    std::string_view name; // section or key name (or an ignored line's text), trimmed
     std::string value;     // a key's value exactly as a reader gets it
 };
 std::vector<ScannedLine> scan(std::string_view content);

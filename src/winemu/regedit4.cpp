@@ -57,8 +57,9 @@ bool takeKeyword(std::string_view& s, std::string_view keyword) {
     return true;
 }
 
-// A quoted text at the front of s (which starts with '"'): "\\" and "\"" are escapes, a "\"
-// before anything else stands for itself. Leaves s after the closing quote.
+// A quoted text at the front of s (which starts with '"'): "\\" and "\"" are escapes, and so
+// are "\n" and "\r" for the line breaks that regedit writes them as; a "\" before anything
+// else stands for itself. Leaves s after the closing quote.
 std::optional<std::string> takeQuoted(std::string_view& s) {
     if (s.empty() || s.front() != '"')
         return std::nullopt;
@@ -72,6 +73,11 @@ std::optional<std::string> takeQuoted(std::string_view& s) {
         }
         if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
             out += s[i + 1];
+            i += 2;
+            continue;
+        }
+        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == 'n' || s[i + 1] == 'r')) {
+            out += s[i + 1] == 'n' ? '\n' : '\r';
             i += 2;
             continue;
         }

@@ -55,9 +55,10 @@ struct RegKey {
 // Hex lists are wrapped as regedit wraps them ("...,\" then two blanks on the next line).
 // Lines end in CR LF and the file ends with a blank line.
 // Reading also accepts LF line ends, blank lines and ";" comment lines anywhere, blanks around
-// the parts of a line, upper-case hex digits and keywords, a "\" before any other character as
-// itself, keys named more than once (merged) or before their parents (parents implied), and
-// a value named twice (the later one wins). Key names are 1..255 bytes without "\", NUL, CR
+// the parts of a line, upper-case hex digits and keywords, "\n" and "\r" in quoted texts for
+// LF and CR (as regedit exports line breaks), a "\" before any other character as itself,
+// keys named more than once (merged) or before their parents (parents implied), and a value
+// named twice (the later one wins). Key names are 1..255 bytes without "\", NUL, CR
 // or LF, at most 512 levels deep; value names have no NUL, CR or LF.
 //
 // The parsed file. Parsing fails (nothing returned) for text that is not such a file; it never

@@ -46,10 +46,10 @@ public:
 
     const std::filesystem::path& file() const { return file_; }
 
-    // Whether the user may write the registry file, as the atomic writer judges it: its
-    // directory and the file, when there, pass access(W_OK) and have their owner-write mode
+    // Whether the user may write the registry file, as the atomic writer judges it: the file,
+    // when there, and otherwise its directory pass access(W_OK) and have their owner-write mode
     // bit (so what is made read-only refuses writing also to root, whom access() always lets
-    // pass).
+    // pass). A writable file in a directory that takes no new names is written in place.
     bool writable() const;
 
     // Creates the file with the machine's defaults when there is none: the key

@@ -293,6 +293,47 @@ TEST(QtUi, ErrorReportAddsTheFullStopUnderTheApplicationTitle) {
     EXPECT_EQ(buttons, 1);
 }
 
+TEST(QtUi, MessageTextIsPlainAndBreaksAtEveryLineEnd) {
+    // Kit and user text is never markup: a copy error naming "<u>BBS.DAT" shows that name.
+    // A CR breaks the line as on the platform (the space question has one between sentences).
+    struct Case {
+        std::string text;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"N\xe3o foi poss\xedvel copiar <u>BBS.DAT</u> & <b>",
+         "Não foi possível copiar <u>BBS.DAT</u> & <b>"},
+        {"O drive C aparenta ter apenas 1000kbytes livres.\rVoc\xea necessita de 5700kbytes.",
+         "O drive C aparenta ter apenas 1000kbytes livres.\nVocê necessita de 5700kbytes."},
+        {"um\r\ndois\ntr\xeas\r\rcinco", "um\ndois\ntrês\n\ncinco"},
+    };
+    QtUi ui;
+    for (const Case& c : cases) {
+        for (const bool report : {false, true}) {
+            QString label;
+            Qt::TextFormat format = Qt::AutoText;
+            onModal([&](QWidget& w) {
+                auto& box = dynamic_cast<QMessageBox&>(w);
+                // The label the user reads, as the box lays it out.
+                for (auto* l : box.findChildren<QLabel*>())
+                    if (l->text().contains(QStringLiteral("BBS")) ||
+                        l->text().contains(QStringLiteral("dois")) ||
+                        l->text().contains(QStringLiteral("drive"))) {
+                        label = l->text();
+                        format = l->textFormat();
+                    }
+                box.button(QMessageBox::Ok)->click();
+            });
+            if (report)
+                ui.reportError(c.text);
+            else
+                ui.messageBox(c.text, "Aten\xe7\xe3o", MsgButtons::Ok);
+            EXPECT_EQ(label, report ? c.shown + "." : c.shown);
+            EXPECT_EQ(format, Qt::PlainText) << label.toStdString();
+        }
+    }
+}
+
 TEST(QtUi, ShowModalReturnsTheDialogsResultAndTwoWhenRejected) {
     QtUi ui;
     TwoButtonDialog dialog;

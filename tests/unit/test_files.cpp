@@ -321,6 +321,37 @@ TEST(HostFile, WritesThatCannotHappenRaiseAndChangeNothing) {
     EXPECT_TRUE(fs::is_empty(tmp / "closed"));
 }
 
+TEST(HostFile, AWritableFileInAClosedDirectoryIsWrittenInPlace) {
+    // The directory takes no temporary file, but the file's own mode allows writing: as on
+    // Windows, the file's protection decides. Every other write stays atomic.
+    TempDir tmp;
+    fs::create_directory(tmp / "closed");
+    writeFile(tmp / "closed" / "dialer.ini", std::string(5000, 'o'));
+    fs::create_symlink("closed/dialer.ini", tmp / "link.ini");
+    struct stat before {};
+    ASSERT_EQ(::stat((tmp / "closed" / "dialer.ini").c_str(), &before), 0);
+    fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
+
+    EXPECT_TRUE(hostFileWritable(tmp / "closed" / "dialer.ini"));
+    EXPECT_FALSE(hostFileWritable(tmp / "closed" / "new.ini"));
+    writeHostFile(tmp / "closed" / "dialer.ini", "[s]\r\nk=shorter\r\n");
+    EXPECT_EQ(readFile(tmp / "closed" / "dialer.ini"), "[s]\r\nk=shorter\r\n")
+        << "the old, longer content is cut";
+    writeHostFile(tmp / "link.ini", std::string(9000, 'n'));
+    EXPECT_EQ(readFile(tmp / "closed" / "dialer.ini"), std::string(9000, 'n'));
+    struct stat after {};
+    ASSERT_EQ(::stat((tmp / "closed" / "dialer.ini").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, written over";
+    EXPECT_EQ(entriesIn(tmp / "closed"), 1) << "no temporary file";
+    EXPECT_THROW(writeHostFile(tmp / "closed" / "new.ini", "x"), HostFileError);
+
+    fs::permissions(tmp / "closed" / "dialer.ini", fs::perms::owner_read);
+    EXPECT_FALSE(hostFileWritable(tmp / "closed" / "dialer.ini"));
+    EXPECT_THROW(writeHostFile(tmp / "closed" / "dialer.ini", "x"), HostFileError);
+    EXPECT_EQ(readFile(tmp / "closed" / "dialer.ini"), std::string(9000, 'n'));
+    fs::permissions(tmp / "closed", fs::perms::owner_all);
+}
+
 TEST(HostFile, CreatingKeepsWhatIsThere) {
     TempDir tmp;
     writeFile(tmp / "there", "theirs");

@@ -102,6 +102,59 @@ TEST_F(MachineLayout, ProgramOnAMappedDriveKeepsThatDrive) {
     EXPECT_EQ(machine().programPath(), "R:\\SETUP");
 }
 
+TEST_F(MachineLayout, AProgramStartedThroughALinkIsWhereTheLinkIs) {
+    // "ln -s .../zel-setup SETUP; ./SETUP": the program's path, and so its description file,
+    // is the link's, not its target's.
+    writeFile(tmp / "build" / "zel-setup", "#!/bin/sh\n");
+    fs::remove(program);
+    fs::create_symlink(tmp / "build" / "zel-setup", program);
+    makeMachine();
+    EXPECT_EQ(machine().programPath(), "D:\\SETUP");
+    EXPECT_EQ(*machine().toHost("D:\\SETUP.INI"), medium() / "SETUP.INI");
+
+    // A link on a mapped drive keeps that drive, with a relative target and a path with "..".
+    fs::create_directories(driveC() / "KIT");
+    fs::create_symlink("../../../build/zel-setup", driveC() / "KIT" / "SETUP");
+    program = driveC() / "WINDOWS" / ".." / "KIT" / "SETUP";
+    makeMachine();
+    EXPECT_EQ(machine().programPath(), "C:\\KIT\\SETUP");
+}
+
+TEST(StartedPath, IsThePathThatNamesTheExecutableMadeAbsolute) {
+    TempDir tmp;
+    const fs::path exe = tmp / "bin" / "zel-setup";
+    writeFile(exe, "#!/bin/sh\n");
+    writeFile(tmp / "bin" / "other", "#!/bin/sh\n");
+    fs::create_directories(tmp / "kit");
+    fs::create_symlink(exe, tmp / "kit" / "SETUP");
+    const fs::path kit = tmp / "kit", bin = tmp / "bin";
+    const std::string path = "/nowhere:" + kit.string();
+    struct Case {
+        std::string argv0;
+        fs::path workingDir;
+        std::string searchPath;
+        std::optional<fs::path> started;
+    };
+    const Case cases[] = {
+        {"./SETUP", kit, "", kit / "SETUP"},
+        {"../kit/./SETUP", bin, "", kit / "SETUP"},
+        {(kit / "SETUP").string(), bin, "", kit / "SETUP"},
+        {"SETUP", bin, path, kit / "SETUP"},                // found on PATH
+        {"SETUP", kit, "/nowhere::", kit / "SETUP"},        // an empty entry: the working dir
+        {"zel-setup", tmp.path(), bin.string(), exe},       // the executable itself
+        {"SETUP", kit, "/nowhere", std::nullopt},           // a bare name is looked up on PATH only
+        {"./other", bin, "", std::nullopt},                 // another file
+        {"./missing", bin, "", std::nullopt},
+        {"", bin, path, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Machine::startedPath(c.argv0, c.workingDir, c.searchPath, exe), c.started)
+            << c.argv0 << " in " << c.workingDir << " with PATH " << c.searchPath;
+    // This test program was started by a path that names it.
+    EXPECT_TRUE(fs::equivalent(Machine::runningExecutable(), "/proc/self/exe"));
+    EXPECT_TRUE(Machine::runningExecutable().is_absolute());
+}
+
 TEST_F(MachineLayout, ResolvesNamesWithoutRegardToCase) {
     fs::create_directories(driveC() / "Program Files" / "Kit");
     writeFile(driveC() / "Program Files" / "Kit" / "Read Me.TXT", "x");

@@ -59,14 +59,32 @@ TEST_F(ProfileRead, LinesBlanksCommentsAndSectionHeaders) {
         EXPECT_EQ(read(text, "Update", "grupo"), std::nullopt);
     }
     const std::string text = "top=before any section\r\n[S]\r\n  ;a=comment\r\n#b=not a comment\r\n"
-                             "no equals sign\r\nc = x ; y\r\n[T]]z\r\nd=1\r\n[Open\r\ne=2";
+                             "no equals sign\r\nc = x ; y\r\n[T]]z\r\nd=1\r\n[Open\r\ne=2\r\n"
+                             "[Half=3";
     EXPECT_EQ(read(text, "S", "a"), std::nullopt);
     EXPECT_EQ(read(text, "S", "#b"), "not a comment");
     EXPECT_EQ(read(text, "S", "no equals sign"), std::nullopt);
     EXPECT_EQ(read(text, "S", "c"), "x ; y");
-    EXPECT_EQ(read(text, "T", "d"), "1");
-    EXPECT_EQ(read(text, "Open", "e"), "2") << "a header without ] runs to the line's end";
+    EXPECT_EQ(read(text, "T]", "d"), "1") << "the name runs to the line's last ]";
+    EXPECT_EQ(read(text, "T", "d"), std::nullopt);
+    // As on the platform, a line with "[" and no "]" opens no section: what follows stays in
+    // the section before it, and with an "=" the line is a key like any other.
+    EXPECT_EQ(read(text, "Open", "e"), std::nullopt);
+    EXPECT_EQ(read(text, "T]", "e"), "2");
+    EXPECT_EQ(read(text, "T]", "[Half"), "3");
     EXPECT_EQ(read(text, "S", "top"), std::nullopt);
+}
+
+TEST_F(ProfileRead, ANameAloneIsAKeyWithoutValueThatHidesLaterOnes) {
+    // The platform takes "name" for the key with no value: it reads as the default, and a later
+    // "name=..." of the same section is never reached.
+    const std::string text = "[B]\r\n  Destino  \r\ndestino=C:\\LATER\r\nother=1\r\n";
+    EXPECT_EQ(read(text, "B", "destino"), std::nullopt);
+    EXPECT_EQ(read(text, "B", "other"), "1");
+    // A write gives that line its value, as the platform's does.
+    const std::string written = ini::write(text, "B", "DESTINO", "C:\\NOW");
+    EXPECT_EQ(written, "[B]\r\nDestino=C:\\NOW\r\ndestino=C:\\LATER\r\nother=1\r\n");
+    EXPECT_EQ(read(written, "B", "destino"), "C:\\NOW");
 }
 
 TEST_F(ProfileRead, FirstSectionAndFirstKeyWinAndNamesIgnoreCase) {
@@ -218,12 +236,15 @@ TEST_F(ProfileOnMachine, FailedWritesRaiseAndLeaveEverythingAsItWas) {
     writeFile(dir / "old.ini", "[S]\nk=old\n");
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     expectFailure("C:\\RO\\new.ini");
-    expectFailure("c:\\ro\\old.ini");
+    // A directory that takes no new file still lets its writable files be written (in place):
+    // the file's own protection decides, as on Windows.
+    ProfileFile(machine(), "c:\\ro\\old.ini").writeText("S", "k", "in place");
+    EXPECT_EQ(readFile(dir / "old.ini"), "[S]\nk=in place\n");
     fs::permissions(dir, fs::perms::owner_all);
 
     fs::permissions(dir / "old.ini", fs::perms::owner_read | fs::perms::group_read);
     expectFailure("C:\\RO\\old.ini");
-    EXPECT_EQ(readFile(dir / "old.ini"), "[S]\nk=old\n");
+    EXPECT_EQ(readFile(dir / "old.ini"), "[S]\nk=in place\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
     fs::create_directory(dir / "folder.ini");

@@ -1,0 +1,594 @@
+#include "tests/conformance/cases.h"
+
+#include "winemu/host_file.h"
+#include "winemu/registry.h"
+
+#include <cstdint>
+#include <random>
+#include <set>
+#include <stdexcept>
+
+namespace zel::conformance {
+
+namespace fs = std::filesystem;
+
+// ---- texts ------------------------------------------------------------------------------------
+
+std::string hex(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::string unhex(std::string_view text) {
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        throw std::runtime_error("bad hex text");
+    };
+    std::string out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+        out += static_cast<char>(digit(text[i]) * 16 + digit(text[i + 1]));
+    return out;
+}
+
+std::string unhexAnswer(std::string_view line) {
+    return line.starts_with("V ") ? unhex(line.substr(2)) : std::string(line);
+}
+
+std::string printable(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        }
+    }
+    if (out.size() > 120)
+        out = out.substr(0, 100) + "...(" + std::to_string(bytes.size()) + " bytes)";
+    return out + "\"";
+}
+
+std::string describeDumpLine(std::string_view line) {
+    // "K <path>" or "V <path> <name> <type> <data>", texts in hex.
+    std::vector<std::string> f;
+    std::size_t start = 0;
+    while (start <= line.size()) {
+        const std::size_t end = line.find(' ', start);
+        f.emplace_back(line.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    if (f.size() == 2 && f[0] == "K")
+        return "key " + printable(unhex(f[1]));
+    if (f.size() == 5 && f[0] == "V")
+        return "value " + printable(unhex(f[2])) + " of " + printable(unhex(f[1])) + ", type " +
+               f[3] + ", data " + printable(unhex(f[4]));
+    return std::string(line);
+}
+
+// ---- batch and answers ------------------------------------------------------------------------
+
+namespace {
+
+std::vector<std::string> splitTabs(std::string_view line) {
+    std::vector<std::string> f;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = line.find('\t', start);
+        f.emplace_back(line.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos)
+            return f;
+        start = end + 1;
+    }
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        out.push_back(std::move(line));
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string readWhole(const fs::path& file) {
+    auto text = readHostFile(file);
+    if (!text)
+        throw std::runtime_error(file.string() + ": no such file");
+    return *text;
+}
+
+std::string batchLine(const Query& q) {
+    std::string line(1, q.kind);
+    switch (q.kind) {
+    case 'R':
+    case 'B':
+        return line + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key);
+    case 'W':
+    case 'O':
+        return line + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key) + "\t" +
+               hex(q.value);
+    case 'I':
+        return line + "\t" + q.path;
+    case 'E':
+        return line + "\t" + q.path + "\t" + hex(q.section);
+    case 'D':
+        return line + "\t" + hex(q.section) + "\t" + q.source.string();
+    default:
+        return line + "\t" + hex(q.section);
+    }
+}
+
+} // namespace
+
+std::vector<Query> readBatch(const fs::path& file) {
+    std::vector<Query> batch;
+    for (const std::string& line : lines(readWhole(file))) {
+        if (line.empty())
+            continue;
+        const std::vector<std::string> f = splitTabs(line);
+        const auto field = [&](std::size_t i) { return i < f.size() ? f[i] : std::string(); };
+        Query q;
+        q.kind = line[0];
+        switch (q.kind) {
+        case 'R':
+        case 'B':
+        case 'W':
+        case 'O':
+            q.path = field(1);
+            q.section = unhex(field(2));
+            q.key = unhex(field(3));
+            q.value = unhex(field(4));
+            break;
+        case 'I':
+            q.path = field(1);
+            break;
+        case 'E':
+            q.path = field(1);
+            q.section = unhex(field(2));
+            break;
+        case 'D':
+            q.section = unhex(field(1));
+            q.source = field(2);
+            break;
+        case 'X':
+            q.section = unhex(field(1));
+            break;
+        default:
+            throw std::runtime_error("unknown query in " + file.string() + ": " + line);
+        }
+        batch.push_back(std::move(q));
+    }
+    return batch;
+}
+
+std::vector<Answer> readAnswers(const fs::path& file, const std::vector<Query>& batch) {
+    const std::vector<std::string> all = lines(readWhole(file));
+    std::vector<Answer> answers;
+    std::size_t at = 0;
+    for (const Query& q : batch) {
+        Answer a;
+        if (q.kind == 'D') {
+            while (at < all.size() && all[at] != ".")
+                a.lines.push_back(all[at++]);
+            if (at == all.size())
+                throw std::runtime_error(file.string() + ": a dump has no end");
+            ++at;
+        } else {
+            if (at == all.size())
+                throw std::runtime_error(file.string() + ": fewer answers than queries");
+            a.lines.push_back(all[at++]);
+        }
+        answers.push_back(std::move(a));
+    }
+    if (at != all.size())
+        throw std::runtime_error(file.string() + ": more answers than queries");
+    return answers;
+}
+
+// ---- profile files ----------------------------------------------------------------------------
+
+namespace {
+
+using Random = std::mt19937;
+
+int below(Random& r, int n) {
+    return std::uniform_int_distribution<int>(0, n - 1)(r);
+}
+
+bool chance(Random& r, int percent) {
+    return below(r, 100) < percent;
+}
+
+template <class T> const T& pick(Random& r, const std::vector<T>& from) {
+    return from[static_cast<std::size_t>(below(r, static_cast<int>(from.size())))];
+}
+
+// Names in several spellings of one name (letter case, code page 1252 letters with their
+// capitals: c-cedilla, a-tilde, y-diaeresis, s-caron, ae), as kits spell them.
+const std::vector<std::string> kSectionNames = {"Setup",
+                                                "setup",
+                                                "SETUP",
+                                                "Patro2",
+                                                "patro2",
+                                                "Zel Internet",
+                                                "Trumpet Winsock",
+                                                "Se\xe7\xe3o",
+                                                "SE\xc7\xc3O",
+                                                "\xfftem",
+                                                "\x9fTEM",
+                                                "\x9a"
+                                                "ala",
+                                                "\x8a"
+                                                "ALA",
+                                                "a;b"};
+const std::vector<std::string> kKeyNames = {
+    "Arquivo", "ARQUIVO",     "arquivo",  "Imagem",   "imagem", "destino",
+    "grupo",   "Chave Longa", "ch\xe1ve", "CH\xc1VE", "n\xba",  "\xe6sir",
+    "\xc6SIR", "k1",          "k2",       "[k3]",     "k;4"};
+
+const std::string kBlanks[] = {"", " ", "  ", "\t", " \t "};
+
+std::string blank(Random& r) {
+    return kBlanks[below(r, 5)];
+}
+
+// Text bytes as kits write them: ASCII, code page 1252 letters and signs, blanks inside.
+std::string text(Random& r, int length) {
+    static const std::string alphabet =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,:-_/\\()[]{}$%&+*#!?@~"
+        "\xe1\xe9\xed\xf3\xfa\xe7\xe3\xf5\xc1\xc9\xc7\xc3\xaa\xba\x80\x91\x92\x93\x94\xa0\xff";
+    std::string out;
+    for (int i = 0; i < length; ++i)
+        out += alphabet[static_cast<std::size_t>(below(r, static_cast<int>(alphabet.size())))];
+    return out;
+}
+
+std::string value(Random& r) {
+    switch (below(r, 14)) {
+    case 0:
+        return "";
+    case 1:
+        return "\"" + text(r, below(r, 12)) + "\"";
+    case 2:
+        return "'" + text(r, below(r, 12)) + "'";
+    case 3:
+        return "\"" + text(r, 1 + below(r, 8)); // an opening quote alone
+    case 4:
+        return "\"" + text(r, 3) + "'";
+    case 5:
+        return "\" " + text(r, 4) + " \"";
+    case 6:
+    case 7:
+        return text(r, 1022 + below(r, 479)); // about the 1023-character cut
+    case 8:
+        return "\"" + text(r, 1021 + below(r, 5)) + "\"";
+    case 9:
+        return text(r, 3) + "=" + text(r, 3);
+    case 10:
+        return text(r, 4) + " ;" + text(r, 4);
+    case 11:
+        return "\"";
+    default:
+        return text(r, 1 + below(r, 30));
+    }
+}
+
+std::string sectionLine(Random& r, const std::string& name) {
+    switch (below(r, 16)) {
+    case 0:
+        return blank(r) + "[" + name + "]" + blank(r);
+    case 1:
+        return "[" + blank(r) + name + blank(r) + "]";
+    case 2:
+        return "[" + name + "] ; " + text(r, 5);
+    case 3:
+        return "[" + name + "]" + text(r, 4);
+    case 4:
+        return blank(r) + "[" + name; // no closing bracket
+    case 5:
+        return "[" + name + "]]";
+    case 6:
+        return "[" + name + "]x]";
+    case 7:
+        return "[" + name + "=" + text(r, 3); // no bracket, but an "="
+    case 8:
+        return "[]";
+    default:
+        return "[" + name + "]";
+    }
+}
+
+std::string keyLine(Random& r, const std::string& key, const std::string& v) {
+    switch (below(r, 16)) {
+    case 0:
+        return blank(r) + key + blank(r) + "=" + blank(r) + v + blank(r);
+    case 1:
+        return key + "=";
+    case 2:
+        return key + blank(r) + "=" + blank(r);
+    case 3:
+        return key; // no "="
+    case 4:
+        return "=" + v;
+    case 5:
+        return key + "==" + v;
+    case 6:
+        return ";" + key + "=" + v;
+    case 7:
+        return blank(r) + ";" + key + "=" + v;
+    default:
+        return key + "=" + v;
+    }
+}
+
+std::string otherLine(Random& r) {
+    switch (below(r, 5)) {
+    case 0:
+        return "";
+    case 1:
+        return blank(r);
+    case 2:
+        return "; " + text(r, 10);
+    case 3:
+        return text(r, 6) + " " + text(r, 6); // neither section nor key
+    default:
+        return "";
+    }
+}
+
+struct ProfileCase {
+    std::string content;
+    std::set<std::string> sections; // names the file uses
+    std::set<std::string> keys;
+};
+
+// Line ends CR LF, LF or both mixed; with loneCr, CR alone as well.
+ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
+    ProfileCase c;
+    std::vector<std::string> lines;
+    const auto addKeys = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            if (chance(r, 15)) {
+                lines.push_back(otherLine(r));
+                continue;
+            }
+            const std::string& key = pick(r, kKeyNames);
+            c.keys.insert(key);
+            lines.push_back(keyLine(r, key, value(r)));
+        }
+    };
+    if (chance(r, 20))
+        addKeys(1 + below(r, 2)); // keys before any section belong to none
+    const int sections = 1 + below(r, maxSections);
+    for (int s = 0; s < sections; ++s) {
+        const std::string& name = pick(r, kSectionNames);
+        c.sections.insert(name);
+        lines.push_back(sectionLine(r, name));
+        addKeys(below(r, 9));
+    }
+    // The last line with or without its line end.
+    const int style = below(r, 10);
+    static const char* const ends[] = {"\r\n", "\n", "\r"};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        c.content += lines[i];
+        if (i + 1 == lines.size() && chance(r, 20))
+            break;
+        const int end = loneCr ? (style < 5 ? 2 : below(r, 3))
+                               : (style < 4   ? 0
+                                  : style < 7 ? 1
+                                              : below(r, 2));
+        c.content += ends[end];
+    }
+    return c;
+}
+
+// The names to ask for: those in the file, their other spellings, and a name in none.
+std::vector<std::string> askedNames(const std::set<std::string>& used,
+                                    const std::vector<std::string>& pool, const char* absent) {
+    std::set<std::string> asked(used.begin(), used.end());
+    for (const std::string& name : pool) {
+        for (const std::string& u : used) {
+            if (name.size() == u.size() && name != u && name.substr(1) != u.substr(1))
+                continue;
+            asked.insert(name);
+        }
+    }
+    asked.insert(absent);
+    return {asked.begin(), asked.end()};
+}
+
+void addReads(std::vector<Query>& batch, char kind, const std::vector<std::string>& paths,
+              const ProfileCase& c) {
+    for (const std::string& section : askedNames(c.sections, kSectionNames, "Nenhuma"))
+        for (const std::string& key : askedNames(c.keys, kKeyNames, "nenhuma"))
+            for (const std::string& path : paths)
+                batch.push_back({kind, path, section, key, "", {}});
+}
+
+// ---- the registry file ------------------------------------------------------------------------
+
+constexpr std::string_view kRegistryKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelConformance";
+
+std::vector<std::uint8_t> bytes(std::string_view s) {
+    return {s.begin(), s.end()};
+}
+
+void fillRegistry(Random& r, const fs::path& file) {
+    Registry::createDefaults(file);
+    Registry reg(file);
+    const std::string base = "SOFTWARE\\ZelConformance";
+    std::vector<std::string> keys = {base,
+                                     base + "\\Sub",
+                                     base + "\\Espa\xe7o em disco",
+                                     base + "\\with space\\and.dots-dash",
+                                     base + "\\[bracket]",
+                                     base + "\\q\"uote",
+                                     base + "\\" + std::string(255, 'L'),
+                                     base + "\\Empty"};
+    std::string deep = base;
+    for (int i = 0; i < 30; ++i)
+        deep += "\\n" + std::to_string(i);
+    keys.push_back(deep);
+
+    const std::vector<std::string> valueNames = {"Nome",
+                                                 "with \"quote\"",
+                                                 "back\\slash",
+                                                 "\xe9",
+                                                 "ProgramFilesDir",
+                                                 std::string(200, 'v'),
+                                                 "=",
+                                                 "[x]",
+                                                 "@",
+                                                 "a;b",
+                                                 " lead",
+                                                 "trail "};
+    for (const std::string& key : keys) {
+        if (!reg.openKey(key, true))
+            throw std::runtime_error("cannot create " + key);
+        if (key.ends_with("Empty"))
+            continue;
+        if (chance(r, 50))
+            reg.writeString("", text(r, below(r, 20))); // the default value
+        for (const std::string& name : valueNames) {
+            if (chance(r, 30))
+                continue;
+            const int kind = below(r, 14);
+            std::string t = text(r, below(r, 60));
+            switch (kind) {
+            case 0:
+                reg.writeValue(name, RegType::DWord, {0x2a, 0, 0, 0});
+                break;
+            case 1: {
+                std::vector<std::uint8_t> data(static_cast<std::size_t>(below(r, 300)));
+                for (auto& b : data)
+                    b = static_cast<std::uint8_t>(below(r, 256));
+                reg.writeValue(name, RegType::Binary, data);
+                break;
+            }
+            case 2: {
+                auto data = bytes("%SystemRoot%\\" + t);
+                data.push_back(0);
+                reg.writeValue(name, RegType::ExpandString, data);
+                break;
+            }
+            case 3:
+                reg.writeValue(name, RegType::MultiString,
+                               bytes(t + std::string(1, '\0') + "dois" + std::string(2, '\0')));
+                break;
+            case 4:
+                reg.writeValue(name, RegType::DWord, {0xff, 0xff, 0xff, 0xff});
+                break;
+            case 5:
+                reg.writeValue(name, static_cast<RegType>(0xb), {1, 2, 3, 4, 5, 6, 7, 8});
+                break;
+            case 6:
+                reg.writeValue(name, RegType::None, bytes(t));
+                break;
+            case 7:
+                reg.writeString(name, "\"" + t + "\\\"");
+                break;
+            case 8: // strings with no plain text form: no closing NUL, a line break inside
+                reg.writeValue(name, RegType::String, bytes(t));
+                break;
+            case 9:
+                reg.writeValue(name, RegType::String, bytes(t + "\r\n" + t + std::string(1, '\0')));
+                break;
+            default:
+                reg.writeString(name, t);
+                break;
+            }
+        }
+    }
+}
+
+} // namespace
+
+int generate(const fs::path& dir, int files, unsigned seed) {
+    Random r(seed);
+    fs::remove_all(dir);
+    for (const char* sub : {"profiles", "written/platform", "written/ours", "registry"})
+        fs::create_directories(dir / sub);
+    std::vector<Query> batch;
+
+    // Reads: every name the file uses and its other spellings, against every key. A tenth
+    // more files end lines with CR alone (named kLoneCrPrefix...).
+    for (int i = 0; i < files + files / 10; ++i) {
+        const bool loneCr = i >= files;
+        const fs::path file =
+            dir / "profiles" /
+            ((loneCr ? std::string(kLoneCrPrefix) : "p") + std::to_string(i) + ".ini");
+        const ProfileCase c = profile(r, 6, loneCr);
+        writeHostFile(file, c.content);
+        addReads(batch, 'R', {file.string()}, c);
+    }
+
+    // Writes: the same writes on two copies of one file, the platform's and ours; then each
+    // name of both is read back from both, in pairs.
+    std::vector<Query> readBack;
+    for (int i = 0; i < files / 5; ++i) {
+        const std::string name = "w" + std::to_string(i) + ".ini";
+        const fs::path platformFile = dir / "written/platform" / name;
+        const fs::path ourFile = dir / "written/ours" / name;
+        ProfileCase c = chance(r, 10) ? ProfileCase{} : profile(r, 3);
+        writeHostFile(platformFile, c.content);
+        writeHostFile(ourFile, c.content);
+        for (int w = 1 + below(r, 4); w > 0; --w) {
+            const std::string& section = pick(r, kSectionNames);
+            const std::string& key = pick(r, kKeyNames);
+            std::string v = chance(r, 80) ? value(r) : blank(r) + text(r, 5) + blank(r);
+            c.sections.insert(section);
+            c.keys.insert(key);
+            batch.push_back({'W', platformFile.string(), section, key, v, {}});
+            batch.push_back({'O', ourFile.string(), section, key, v, {}});
+        }
+        addReads(readBack, 'B', {platformFile.string(), ourFile.string()}, c);
+    }
+    // The read-backs in a second batch, for when both sides have written.
+    std::vector<Query> second = std::move(readBack);
+
+    // The registry: our file imported by the platform's regedit, the tree compared; then
+    // exported by its regedit as REGEDIT4 and read by ours.
+    const fs::path system = dir / "registry" / "system.reg";
+    const fs::path exported = dir / "registry" / "exported.reg";
+    fillRegistry(r, system);
+    const std::string key(kRegistryKey);
+    second.push_back({'X', "", key, "", "", {}});
+    second.push_back({'I', system.string(), "", "", "", {}});
+    second.push_back({'D', "", key, "", "", system});
+    second.push_back({'E', exported.string(), key, "", "", {}});
+    second.push_back({'D', "", key, "", "", exported});
+
+    for (const auto& [name, queries] :
+         {std::pair{"batch-1.txt", &batch}, {"batch-2.txt", &second}}) {
+        std::string out;
+        for (const Query& q : *queries)
+            out += batchLine(q) + "\n";
+        writeHostFile(dir / name, out);
+    }
+    return 0;
+}
+
+} // namespace zel::conformance
