@@ -10,13 +10,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The Program Manager stand-in: beside the running program (an installed copy), else where
-// this build put it, else where the environment says.
+// The Program Manager stand-in: beside the running program (an installed copy), or beside the
+// file it names when it was started through a link, else where this build put it, else where
+// the environment says.
 fs::path progmanHostPath(const fs::path& program) {
     std::error_code ec;
-    const fs::path beside = program.parent_path() / "progman";
-    if (fs::exists(beside, ec))
-        return beside;
+    for (const fs::path& dir : {program.parent_path(), fs::canonical(program, ec).parent_path()}) {
+        const fs::path beside = dir / "progman";
+        if (!dir.empty() && fs::exists(beside, ec))
+            return beside;
+    }
 #ifdef ZEL_BIN_DIR
     const fs::path built = fs::path(ZEL_BIN_DIR) / "progman";
     if (fs::exists(built, ec))

@@ -13,6 +13,9 @@ RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue
     whenClicked(ui.clearButton, &RegistrationPage::clearForm);
     whenClicked(ui.backButton, &RegistrationPage::back);
     whenClicked(ui.nextButton, &RegistrationPage::next);
+    // A brand counts only when chosen from the list: typing its first letters must not complete
+    // it into a choice when the focus moves on.
+    ui.cardBrandBox->setCompleter(nullptr);
     connect(ui.cardBrandBox->lineEdit(), &QLineEdit::textEdited, this,
             [this](const QString& text) { run([this, text] { cardBrandEdited(text); }); });
     finishLayout(ui.nameEdit);

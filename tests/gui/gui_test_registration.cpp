@@ -206,6 +206,18 @@ TEST_F(RegistrationTest, TypedCardTextIsNeverPrinted) {
     ASSERT_EQ(printer->lastDocument().size(), 1u);
     EXPECT_EQ(printer->lastDocument()[0][8].text, "Cart\xe3o     :");
 
+    // The first letter of an item, then Tab: the combo box completes nothing into a choice.
+    page().ui.cardBrandBox->clearEditText();
+    page().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&page()));
+    page().ui.cardBrandBox->setFocus();
+    QTest::keyClicks(page().ui.cardBrandBox, "s");
+    QTest::keyClick(page().ui.cardBrandBox, Qt::Key_Tab);
+    EXPECT_EQ(page().ui.cardBrandBox->currentIndex(), -1);
+    seguir();
+    ASSERT_EQ(printer->lastDocument().size(), 1u);
+    EXPECT_EQ(printer->lastDocument()[0][8].text, "Cart\xe3o     :");
+
     // Chosen, then typed over: the choice is gone with the item's text.
     page().ui.cardBrandBox->setCurrentIndex(1);
     ASSERT_EQ(page().ui.cardBrandBox->currentText(), "VISA");
