@@ -253,7 +253,8 @@ int compare(const std::vector<std::string>& files) {
     for (std::size_t i = 0; i + 2 < files.size(); i += 3)
         compare(files[i], files[i + 1], files[i + 2], tally);
     for (const auto& [reason, count] : tally.kept)
-        std::cout << "kept difference (" << count << (count == 1 ? " case): " : " cases): ") << reason << "\n";
+        std::cout << "kept difference (" << count << (count == 1 ? " case): " : " cases): ")
+                  << reason << "\n";
     if (tally.failed > tally.limit)
         std::cout << "... " << (tally.failed - tally.limit) << " more failures not shown\n";
     std::cout << tally.passed << " passed, " << tally.failed << " failed\n";
