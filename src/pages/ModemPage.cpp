@@ -17,10 +17,11 @@ ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices)
 
     zel::ModemSettings& modem = choices_.modem;
     ui.initCommandEdit->setText(zel::toQt(modem.initCommand));
-    ui.portGroup->setItemIndex(modem.portIndex);
+    ui.portGroup->setItemIndex(modem.port.value_or(-1));
     ui.dialCommandEdit->setText(zel::toQt(modem.dialCommand));
-    connect(ui.portGroup, &zel::RadioGroup::itemIndexChanged, this,
-            [&modem](int index) { modem.portIndex = index; });
+    connect(ui.portGroup, &zel::RadioGroup::itemIndexChanged, this, [&modem](int index) {
+        modem.port = index == -1 ? std::nullopt : std::optional<int>(index);
+    });
     connect(ui.initCommandEdit, &QLineEdit::textChanged, this,
             [&modem](const QString& text) { modem.initCommand = zel::fromQt(text); });
     connect(ui.dialCommandEdit, &QLineEdit::textChanged, this,
@@ -28,7 +29,7 @@ ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices)
 }
 
 void ModemPage::next() {
-    if (choices_.modem.portIndex == -1) {
+    if (!choices_.modem.port) {
         platform_.ui.messageBox(zel::kNoPort, zel::kNoPortCaption, zel::MsgButtons::Ok);
         return;
     }

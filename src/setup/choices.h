@@ -5,6 +5,7 @@
 #include "setup/registration.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 namespace zel {
@@ -24,7 +25,7 @@ using ProgramSelection = std::array<bool, kProgramEntries>;
 
 // The connection page's settings.
 struct ModemSettings {
-    int portIndex = -1;      // 0..3 for COM1..COM4, -1 while no port is known
+    std::optional<int> port; // 0..3 for COM1..COM4; none while no port is known
     std::string initCommand; // the modem's initialisation command (code page 1252)
     std::string dialCommand;
 };

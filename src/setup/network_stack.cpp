@@ -77,7 +77,7 @@ void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemS
         std::string settingsFile = folder + stack.arquivo(2);
         if (files.fileExists(settingsFile)) {
             ProfileFile settings(files.machine(), settingsFile);
-            settings.writeInteger("Trumpet Winsock", "slip-port", modem.portIndex + 1);
+            settings.writeInteger("Trumpet Winsock", "slip-port", modem.port.value_or(-1) + 1);
             if (!modem.initCommand.empty() && !modem.dialCommand.empty()) {
                 settings.writeText("ZEL Internet", "$modemsetup", modem.initCommand);
                 settings.writeText("ZEL Internet", "$phone", modem.dialCommand);

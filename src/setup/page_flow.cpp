@@ -10,7 +10,7 @@ bool installsDialer(const Choices& choices) {
 }
 
 bool portKnown(const Choices& choices) {
-    return choices.modem.portIndex != -1;
+    return choices.modem.port.has_value();
 }
 
 } // namespace

@@ -42,7 +42,7 @@ ModemSettings proposedModem(const Machine& machine) {
     modem.initCommand = readRegistryText(machine, kModemInitKey, "1");
     const std::string attachedTo = readRegistryText(machine, kModemKey, "AttachedTo");
     if (attachedTo.size() >= 4 && attachedTo[3] >= '1' && attachedTo[3] <= '4')
-        modem.portIndex = attachedTo[3] - '1';
+        modem.port = attachedTo[3] - '1';
     modem.dialCommand = kProposedDialCommand;
     return modem;
 }

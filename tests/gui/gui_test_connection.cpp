@@ -60,7 +60,7 @@ TEST_F(ConnectionPageTest, SeguirNeedsAPortButNoCommands) {
     page.ui.nextButton->click();
     EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(next.count(), 1);
-    EXPECT_EQ(choices.modem.portIndex, 3);
+    EXPECT_EQ(choices.modem.port, 3);
     EXPECT_EQ(choices.modem.initCommand, "");
     EXPECT_EQ(choices.modem.dialCommand, "");
 
@@ -78,7 +78,7 @@ TEST_F(ConnectionPageTest, TheSettingsKeepTheTypedCommandsInTheWindowsCodePage) 
     page.ui.portGroup->button(1)->click();
     page.ui.initCommandEdit->setText(QStringLiteral("AT&F Ç"));
     page.ui.dialCommandEdit->setText(QStringLiteral("ATDT 0xx11 5550100"));
-    EXPECT_EQ(choices.modem.portIndex, 1);
+    EXPECT_EQ(choices.modem.port, 1);
     EXPECT_EQ(choices.modem.initCommand, "AT&F \xc7");
     EXPECT_EQ(choices.modem.dialCommand, "ATDT 0xx11 5550100");
 }

@@ -151,7 +151,7 @@ TEST_F(AloneTest, ModemPage) {
     page.ui.initCommandEdit->setText("ATZ");
     page.ui.nextButton->click();
     EXPECT_EQ(requests.made(), "next");
-    EXPECT_EQ(choices.modem.portIndex, 0);
+    EXPECT_EQ(choices.modem.port, 0);
     EXPECT_EQ(choices.modem.initCommand, "ATZ");
 }
 

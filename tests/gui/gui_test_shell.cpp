@@ -3,22 +3,22 @@
 // the real widgets on Qt's offscreen platform.
 #include "tests/support/gui_wizard_fixture.h"
 
-#include "pages/ModemPage.h"
+#include "pages/BackdropWindow.h"
+#include "pages/CopyPage.h"
+#include "pages/CustomInstallPage.h"
+#include "pages/DirectoryChooser.h"
+#include "pages/ExitConfirmDialog.h"
+#include "pages/FaxNoticeDialog.h"
 #include "pages/FinishPage.h"
+#include "pages/InstallTypePage.h"
+#include "pages/LicencePage.h"
+#include "pages/ModemPage.h"
+#include "pages/RegistrationPage.h"
+#include "pages/SponsorPictureWindow.h"
+#include "pages/WelcomePage.h"
 #include "qt/qt_gauge.h"
 #include "qt/qt_radiogroup.h"
 #include "winemu/registry.h"
-#include "pages/FaxNoticeDialog.h"
-#include "pages/RegistrationPage.h"
-#include "pages/CopyPage.h"
-#include "pages/LicencePage.h"
-#include "pages/ExitConfirmDialog.h"
-#include "pages/WelcomePage.h"
-#include "pages/InstallTypePage.h"
-#include "pages/CustomInstallPage.h"
-#include "pages/DirectoryChooser.h"
-#include "pages/SponsorPictureWindow.h"
-#include "pages/BackdropWindow.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -103,7 +103,8 @@ TEST_F(ShellTest, ThePagesAreBuiltFromTheStartUp) {
     EXPECT_FALSE(boxes[1]->isChecked());
     EXPECT_TRUE(boxes[2]->isChecked());
     for (int n = 0; n < 10; ++n)
-        EXPECT_EQ(boxes[static_cast<std::size_t>(n)]->isVisibleTo(w.customInstallPage.get()), n < 3) << n;
+        EXPECT_EQ(boxes[static_cast<std::size_t>(n)]->isVisibleTo(w.customInstallPage.get()), n < 3)
+            << n;
     EXPECT_EQ(w.customInstallPage->ui.destinationEdit->text(), "C:\\Program Files\\KIT\\");
     EXPECT_EQ(w.customInstallPage->ui.browserGroup->items(),
               QStringList({"Navegador P", "Navegador I", "Não instalar navegador"}));
@@ -297,10 +298,10 @@ TEST_F(ShellTest, EveryRequestLeadsWhereThePageFlowSays) {
                           Page::Finish};
     for (const InstallationType type : {InstallationType::Typical, InstallationType::Custom}) {
         for (const bool dialer : {false, true}) {
-            for (const int port : {-1, 1}) {
+            for (const std::optional<int> port : {std::optional<int>(), std::optional<int>(1)}) {
                 w.choices.installation = type;
                 w.choices.programs[0] = dialer;
-                w.choices.modem.portIndex = port;
+                w.choices.modem.port = port;
                 for (const Page page : pages) {
                     PageWindow& form = w.window(page);
                     const auto expect = [&](std::optional<Page> to, const char* request) {
@@ -385,9 +386,11 @@ TEST_F(ShellTest, PagesIgnoreEscapeEnterInFieldsAndTheCloseRequest) {
 // The forms themselves
 
 std::vector<PageWindow*> allForms(Wizard& w) {
-    return {w.welcomePage.get(),    w.installTypePage.get(), w.customInstallPage.get(),    w.copyPage.get(),   w.directoryChooser.get(),
-            w.modemPage.get(),    w.finishPage.get(), w.backdrop.get(), w.sponsorPicture.get(), w.registrationPage.get(),
-            w.licencePage.get(), w.faxNoticeDialog.get(), w.exitConfirmDialog.get()};
+    return {w.welcomePage.get(),      w.installTypePage.get(),  w.customInstallPage.get(),
+            w.copyPage.get(),         w.directoryChooser.get(), w.modemPage.get(),
+            w.finishPage.get(),       w.backdrop.get(),         w.sponsorPicture.get(),
+            w.registrationPage.get(), w.licencePage.get(),      w.faxNoticeDialog.get(),
+            w.exitConfirmDialog.get()};
 }
 
 TEST_F(ShellTest, WindowKindsOfTheForms) {
@@ -402,7 +405,8 @@ TEST_F(ShellTest, WindowKindsOfTheForms) {
         const bool frameless = form == w.backdrop.get() || form == w.sponsorPicture.get();
         EXPECT_EQ(form->windowFlags().testFlag(Qt::FramelessWindowHint), frameless)
             << form->objectName().toStdString();
-        EXPECT_EQ(form->windowFlags().testFlag(Qt::WindowCloseButtonHint), form == w.exitConfirmDialog.get())
+        EXPECT_EQ(form->windowFlags().testFlag(Qt::WindowCloseButtonHint),
+                  form == w.exitConfirmDialog.get())
             << form->objectName().toStdString();
     }
     EXPECT_TRUE(w.faxNoticeDialog->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
@@ -411,10 +415,12 @@ TEST_F(ShellTest, WindowKindsOfTheForms) {
 
     // Fixed client sizes.
     const std::pair<QWidget*, QSize> sizes[] = {
-        {w.welcomePage.get(), {452, 273}}, {w.installTypePage.get(), {452, 273}},    {w.customInstallPage.get(), {452, 343}},
-        {w.copyPage.get(), {452, 273}}, {w.directoryChooser.get(), {302, 265}},  {w.modemPage.get(), {452, 273}},
-        {w.finishPage.get(), {452, 273}}, {w.registrationPage.get(), {505, 410}}, {w.licencePage.get(), {505, 410}},
-        {w.faxNoticeDialog.get(), {503, 275}}, {w.exitConfirmDialog.get(), {282, 94}}};
+        {w.welcomePage.get(), {452, 273}},       {w.installTypePage.get(), {452, 273}},
+        {w.customInstallPage.get(), {452, 343}}, {w.copyPage.get(), {452, 273}},
+        {w.directoryChooser.get(), {302, 265}},  {w.modemPage.get(), {452, 273}},
+        {w.finishPage.get(), {452, 273}},        {w.registrationPage.get(), {505, 410}},
+        {w.licencePage.get(), {505, 410}},       {w.faxNoticeDialog.get(), {503, 275}},
+        {w.exitConfirmDialog.get(), {282, 94}}};
     for (const auto& [form, size] : sizes) {
         EXPECT_EQ(form->minimumSize(), size) << form->objectName().toStdString();
         EXPECT_EQ(form->maximumSize(), size) << form->objectName().toStdString();
@@ -424,8 +430,9 @@ TEST_F(ShellTest, WindowKindsOfTheForms) {
 TEST_F(ShellTest, PagesAreCentredWhenShown) {
     Wizard& w = makeWizard();
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    for (PageWindow* page : {static_cast<PageWindow*>(w.installTypePage.get()), static_cast<PageWindow*>(w.registrationPage.get()),
-                        static_cast<PageWindow*>(w.exitConfirmDialog.get())}) {
+    for (PageWindow* page : {static_cast<PageWindow*>(w.installTypePage.get()),
+                             static_cast<PageWindow*>(w.registrationPage.get()),
+                             static_cast<PageWindow*>(w.exitConfirmDialog.get())}) {
         page->move(0, 0);
         page->show();
         EXPECT_LE(std::abs(page->frameGeometry().center().x() - screen.center().x()), 1);

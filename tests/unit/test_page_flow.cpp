@@ -31,7 +31,7 @@ Choices choicesFor(const Situation& s) {
     Choices choices;
     choices.installation = s.installation;
     choices.programs[0] = s.dialer;
-    choices.modem.portIndex = s.portKnown ? 2 : -1;
+    choices.modem.port = s.portKnown ? std::optional<int>(2) : std::nullopt;
     return choices;
 }
 

@@ -65,7 +65,7 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramAndStartsItsSound) {
     EXPECT_EQ(choices.destination, "C:\\Program Files\\KIT\\");
     EXPECT_EQ(catalogue.settings.destino, "C:\\KIT\\"); // the kit's own stays as it is
     EXPECT_EQ(choices.browser, Browser::Second);
-    EXPECT_EQ(choices.modem.portIndex, -1);
+    EXPECT_EQ(choices.modem.port, std::nullopt);
     EXPECT_EQ(choices.modem.initCommand, "");
     EXPECT_EQ(choices.modem.dialCommand, "ATDP5550100");
 }
@@ -129,13 +129,22 @@ TEST(ProgramFilesRule, ShortDestinationsLoseNoMoreThanTheyHave) {
 
 struct PortCase {
     std::optional<std::string> attachedTo; // nothing: no value at all
-    int portIndex;
+    std::optional<int> port;               // nothing: no port proposed
 };
 
 TEST_F(StartUpTest, OnlyTheFourthCharacterOfThePortCounts) {
-    const PortCase cases[] = {{"COM2", 1},  {"COM4", 3}, {"COM1", 0},  {"COM5", -1},
-                              {"COM0", -1}, {"COM", -1}, {"", -1},     {std::nullopt, -1},
-                              {"COM10", 0}, {"LPT1", 0}, {"COMX", -1}, {"COM3:", 2}};
+    const PortCase cases[] = {{"COM2", 1},
+                              {"COM4", 3},
+                              {"COM1", 0},
+                              {"COM5", std::nullopt},
+                              {"COM0", std::nullopt},
+                              {"COM", std::nullopt},
+                              {"", std::nullopt},
+                              {std::nullopt, std::nullopt},
+                              {"COM10", 0},
+                              {"LPT1", 0},
+                              {"COMX", std::nullopt},
+                              {"COM3:", 2}};
     for (const PortCase& c : cases) {
         fs::remove(machine().registryFile());
         makeMachine(); // the registry's defaults again
@@ -144,7 +153,7 @@ TEST_F(StartUpTest, OnlyTheFourthCharacterOfThePortCounts) {
             writeText(kModem, "AttachedTo", *c.attachedTo);
         const ModemSettings modem = proposedModem(machine());
         const std::string label = c.attachedTo.value_or("(missing)");
-        EXPECT_EQ(modem.portIndex, c.portIndex) << label;
+        EXPECT_EQ(modem.port, c.port) << label;
         EXPECT_EQ(modem.initCommand, "ATZ") << label;
         EXPECT_EQ(modem.dialCommand, "ATDP5550100") << label;
     }
@@ -155,7 +164,7 @@ TEST_F(StartUpTest, EachModemProposalStandsOnItsOwn) {
     writeNumber(kModem, "AttachedTo");
     writeText(kInit, "1", "AT&F");
     ModemSettings modem = proposedModem(machine());
-    EXPECT_EQ(modem.portIndex, -1);
+    EXPECT_EQ(modem.port, std::nullopt);
     EXPECT_EQ(modem.initCommand, "AT&F");
     EXPECT_EQ(modem.dialCommand, "ATDP5550100");
 
@@ -164,7 +173,7 @@ TEST_F(StartUpTest, EachModemProposalStandsOnItsOwn) {
     writeNumber(kInit, "1");
     modem = proposedModem(machine());
     EXPECT_EQ(modem.initCommand, "");
-    EXPECT_EQ(modem.portIndex, 2);
+    EXPECT_EQ(modem.port, 2);
     EXPECT_EQ(modem.dialCommand, "ATDP5550100");
 
     // The key is there, its value "1" is not.
@@ -174,7 +183,7 @@ TEST_F(StartUpTest, EachModemProposalStandsOnItsOwn) {
     writeText(kInit, "2", "ATE0");
     modem = proposedModem(machine());
     EXPECT_EQ(modem.initCommand, "");
-    EXPECT_EQ(modem.portIndex, 0);
+    EXPECT_EQ(modem.port, 0);
 }
 
 TEST_F(StartUpTest, ARegistryThatRefusesFullAccessProposesNothingButTheDialCommand) {
@@ -182,7 +191,7 @@ TEST_F(StartUpTest, ARegistryThatRefusesFullAccessProposesNothingButTheDialComma
     writeText(kInit, "1", "AT&F");
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::group_read);
     const ModemSettings modem = proposedModem(machine());
-    EXPECT_EQ(modem.portIndex, -1);
+    EXPECT_EQ(modem.port, std::nullopt);
     EXPECT_EQ(modem.initCommand, "");
     EXPECT_EQ(modem.dialCommand, "ATDP5550100");
 }
@@ -191,7 +200,7 @@ TEST_F(StartUpTest, TheChoicesTakeTheMachinesModem) {
     writeText(kModem, "AttachedTo", "COM2");
     writeText(kInit, "1", "AT&F");
     const Choices choices = startUp();
-    EXPECT_EQ(choices.modem.portIndex, 1);
+    EXPECT_EQ(choices.modem.port, 1);
     EXPECT_EQ(choices.modem.initCommand, "AT&F");
 }
 
