@@ -3,6 +3,7 @@
 #include "winemu/host_file.h"
 #include "winemu/programs.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -70,7 +71,10 @@ bool peerIsThisUser(int socket);
 // The conversation's wire format: each execute is a packet of a 4-byte little-endian length
 // followed by that many bytes (the macro text and its NUL). The server answers nothing; it
 // closes its side once it has executed everything that came before the client's end of input.
-inline constexpr std::uint32_t kMaxMacroPacket = 1u << 20;
+// A macro text is at most kMaxMacroText characters; a longer one is never handed over, and the
+// server ends a conversation that sends a longer packet.
+inline constexpr std::size_t kMaxMacroText = 512;
+inline constexpr std::uint32_t kMaxMacroPacket = kMaxMacroText + 1;
 // The packet of one execute; nothing for a macro too long for one.
 std::optional<std::string> macroPacket(std::string_view macro);
 

@@ -53,6 +53,14 @@ struct Connection {
     std::string buffer;
 };
 
+// Conversations served at once: one more waits in the listening queue until one ends.
+constexpr std::size_t kMaxConnections = 32;
+// What one conversation may hand over before the others get their turn.
+constexpr std::size_t kReadPerTurn = 64 * 1024;
+// How long accepting pauses when it fails for want of descriptors or memory: the pending
+// conversation stays readable, and accepting again at once would only spin.
+constexpr auto kAcceptPause = std::chrono::milliseconds(200);
+
 class Server {
 public:
     Server(const ServerOptions& options, Groups groups)
@@ -71,7 +79,11 @@ public:
                     break;
             }
             std::vector<pollfd> fds;
-            fds.push_back({listen_.get(), POLLIN, 0});
+            // The listening socket sits out while the conversations are at their cap or
+            // accepting has just failed; it is then polled as an unused descriptor.
+            const bool accepting =
+                connections_.size() < kMaxConnections && Clock::now() >= acceptPausedUntil_;
+            fds.push_back({accepting ? listen_.get() : -1, POLLIN, 0});
             for (auto& c : connections_)
                 fds.push_back({c.socket.get(), POLLIN, 0});
             int timeout = -1;
@@ -84,6 +96,12 @@ public:
                     continue;
                 }
                 timeout = static_cast<int>(left.count()) + 1;
+            }
+            if (!accepting && connections_.size() < kMaxConnections) {
+                const auto pause = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       acceptPausedUntil_ - Clock::now()).count() + 1;
+                timeout = timeout < 0 ? static_cast<int>(pause)
+                                      : std::min(timeout, static_cast<int>(pause));
             }
             int rc = ::poll(fds.data(), fds.size(), timeout);
             if (rc < 0) {
@@ -107,7 +125,7 @@ public:
             if (hadConnections && connections_.empty())
                 idleSince = Clock::now();
         }
-        return 0;
+        return save() ? 0 : 1;
     }
 
 private:
@@ -122,12 +140,16 @@ private:
     }
 
     void acceptPending() {
-        for (;;) {
+        while (connections_.size() < kMaxConnections) {
             FileDescriptor socket(
                 ::accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
             if (!socket) {
-                if (errno == EINTR)
+                if (errno == EINTR || errno == ECONNABORTED)
                     continue;
+                if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                    std::cerr << "progman: accept: " << std::strerror(errno) << '\n';
+                    acceptPausedUntil_ = Clock::now() + kAcceptPause;
+                }
                 return; // EAGAIN: nobody else waiting
             }
             if (!peerIsThisUser(socket.get())) {
@@ -140,8 +162,8 @@ private:
 
     // False when the conversation has ended.
     bool readFrom(Connection& c) {
-        char chunk[65536];
-        for (;;) {
+        char chunk[16384];
+        for (std::size_t taken = 0; taken < kReadPerTurn; taken += sizeof chunk) {
             ssize_t n = ::recv(c.socket.get(), chunk, sizeof chunk, 0);
             if (n < 0 && errno == EINTR)
                 continue;
@@ -158,6 +180,7 @@ private:
                 return false;
             }
         }
+        return true; // more may be waiting: it comes on the next turn
     }
 
     bool executePackets(Connection& c) {
@@ -181,14 +204,28 @@ private:
 
     void execute(std::string_view text) {
         groups_.execute(text);
-        try {
-            saveStore(store_, groups_);
-        } catch (const PlatformError& e) {
-            std::cerr << "progman: " << e.what() << '\n';
-        }
+        unsaved_ = true;
+        save();
         if (groups_.exitRequested())
             beginStopping();
     }
+
+public:
+    // Writes the groups when they changed since the last successful save; a failure keeps
+    // them in memory for the next change or the end of the server. False when they are unsaved.
+    bool save() {
+        if (!unsaved_)
+            return true;
+        try {
+            saveStore(store_, groups_);
+            unsaved_ = false;
+        } catch (const PlatformError& e) {
+            std::cerr << "progman: " << e.what() << '\n';
+        }
+        return !unsaved_;
+    }
+
+private:
 
     ServerOptions options_;
     Groups groups_;
@@ -197,6 +234,8 @@ private:
     fs::path socketPath_;
     std::list<Connection> connections_;
     bool stopping_ = false;
+    bool unsaved_ = false;
+    Clock::time_point acceptPausedUntil_{};
 };
 
 // Takes the prefix's server lock: its descriptor, held while serving, or nothing when another
