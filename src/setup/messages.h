@@ -8,6 +8,12 @@
 
 namespace zel {
 
+// --- Start-up: a machine directory the user may not trust
+inline std::string foreignMachine(std::string_view prefix, bool otherOwner) {
+    return "A m\xe1quina " + std::string(prefix) +
+           (otherOwner ? " pertence a outro usu\xe1rio" : " pode ser alterada por outros usu\xe1rios");
+}
+
 // --- The welcome page
 inline constexpr const char* kWelcomeCaption = "ZEL - Windows 95/NT";
 inline std::string cannotRunProgram(std::string_view path) {

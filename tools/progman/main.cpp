@@ -123,6 +123,15 @@ int main(int argc, char** argv) {
         std::cerr << "progman: no usable prefix: " << ec.message() << '\n';
         return 1;
     }
+    // A machine someone else may change is not served, nor is its store believed.
+    if (std::error_code exists; fs::exists(prefix, exists)) {
+        try {
+            zel::Machine::refuseForeignPrefix(prefix);
+        } catch (const zel::PlatformError& e) {
+            std::cerr << "progman: " << e.what() << '\n';
+            return 1;
+        }
+    }
     if (listing)
         return list(prefix, json);
     const auto idle = idleSeconds(); // read first: a bad value is still reported

@@ -2,6 +2,7 @@
 
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
+#include "winemu/machine.h"
 #include "winemu/progman_client.h"
 #include "progman/store.h"
 
@@ -293,6 +294,7 @@ int serve(const ServerOptions& options) {
     fs::create_directories(options.prefix, ec);
     const fs::path socketPath = progmanSocketPath(options.prefix);
     try {
+        Machine::refuseForeignPrefix(options.prefix);
         const std::optional<FileDescriptor> lock = takeLock(options.prefix, socketPath);
         if (!lock)
             return 0;
