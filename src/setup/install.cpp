@@ -123,8 +123,10 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
     if (::stat(sourceHost->c_str(), &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode))
         return false;
     // The new file is created with the usual mode and keeps the source's execute bits, so an
-    // installed program stays runnable.
-    mode_t mode = 0666 | (sourceStat.st_mode & 0111);
+    // installed program stays runnable; but the group and others never get what the source
+    // denied them.
+    const mode_t sourceAllows = (sourceStat.st_mode & 0777) | 0700;
+    mode_t mode = (0666 | (sourceStat.st_mode & 0111)) & sourceAllows;
     std::optional<mode_t> keepMode;
     struct stat targetStat {};
     if (::stat(targetHost->c_str(), &targetStat) == 0) {
@@ -137,13 +139,18 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
         // A read-only file is never replaced; the mode bits decide, so this holds for root too.
         if ((targetStat.st_mode & S_IWUSR) == 0 || ::access(targetHost->c_str(), W_OK) != 0)
             return false;
-        keepMode = (targetStat.st_mode & 0777) | (sourceStat.st_mode & 0111);
+        keepMode = ((targetStat.st_mode & 0777) | (sourceStat.st_mode & 0111)) & sourceAllows;
     }
 
     int in = files.openRead(source);
     if (in < 0)
         return false;
     HandleGuard guard(files, in);
+    // A link that leads off the source's drive (a medium's file linked to the host's own
+    // files) is no file of that drive: it is as missing.
+    const std::optional<fs::path> sourceDrive = driveDirectoryOf(machine, source);
+    if (!sourceDrive || !openFileInside(in, *sourceDrive))
+        return false;
     std::int64_t remaining = files.seek(in, 0, 2);
     if (remaining < 0 || files.seek(in, 0, 0) != 0)
         return false;

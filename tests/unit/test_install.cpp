@@ -183,6 +183,59 @@ TEST_F(FileCopyTest, SameFileUnderAnySpellingIsLeftIntact) {
 
 // A copy that cannot be written in full (here a file-size limit standing in for a full disk)
 // fails, keeps the old target and leaves nothing behind.
+// A hostile medium: a file that is a link to the host's own files is as missing, and a copy
+// never lets the group or others read what the source kept from them.
+TEST_F(FileCopyTest, LinksOffTheMediumAreMissingAndCopiesGrantNoMoreThanTheirSource) {
+    const fs::path secret = tmp / "secret";
+    writeFile(secret, "root:$6$hash");
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(secret, medium() / "SHADOW.TXT");
+    fs::create_directory(medium() / "SUB");
+    fs::create_symlink("../../secret", medium() / "SUB" / "UP.TXT");
+    writeFile(medium() / "INSIDE.TXT", "on the medium");
+    fs::create_symlink("INSIDE.TXT", medium() / "ALIAS.TXT"); // a link within the medium is fine
+
+    EXPECT_FALSE(fileCopy(*files, "D:\\SHADOW.TXT", "C:\\SHADOW.TXT"));
+    EXPECT_FALSE(fileCopy(*files, "D:\\SUB\\UP.TXT", "C:\\UP.TXT"));
+    EXPECT_FALSE(fs::exists(driveC() / "SHADOW.TXT"));
+    EXPECT_FALSE(fs::exists(driveC() / "UP.TXT"));
+    ASSERT_TRUE(fileCopy(*files, "D:\\ALIAS.TXT", "C:\\ALIAS.TXT"));
+    EXPECT_EQ(readFile(driveC() / "ALIAS.TXT"), "on the medium");
+
+    const mode_t umask = ::umask(0);
+    struct Case {
+        fs::perms source;
+        fs::perms copy; // what the new copy may have at most, under umask 0
+    } cases[] = {
+        {fs::perms::owner_read | fs::perms::owner_write,
+         fs::perms::owner_read | fs::perms::owner_write},
+        {fs::perms::owner_read | fs::perms::group_read,
+         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read},
+        {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec,
+         fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec},
+        {fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+             fs::perms::others_read},
+    };
+    for (const auto& c : cases) {
+        writeFile(medium() / "MODE.TXT", "x");
+        fs::permissions(medium() / "MODE.TXT", c.source);
+        fs::remove(driveC() / "MODE.TXT");
+        EXPECT_TRUE(fileCopy(*files, "D:\\MODE.TXT", "C:\\MODE.TXT"));
+        EXPECT_EQ(fs::status(driveC() / "MODE.TXT").permissions(), c.copy)
+            << static_cast<int>(c.source);
+        // Replacing a file that others could read takes their reading away as well.
+        fs::permissions(driveC() / "MODE.TXT", fs::perms::all);
+        EXPECT_TRUE(fileCopy(*files, "D:\\MODE.TXT", "C:\\MODE.TXT"));
+        EXPECT_EQ(fs::status(driveC() / "MODE.TXT").permissions() & ~c.copy &
+                      (fs::perms::group_all | fs::perms::others_all),
+                  fs::perms::none)
+            << static_cast<int>(c.source);
+        fs::remove(medium() / "MODE.TXT");
+    }
+    ::umask(umask);
+}
+
 TEST_F(FileCopyTest, InterruptedCopyKeepsOldTarget) {
     writeFile(medium() / "BIG.DAT", std::string(20000, 'x'));
     writeFile(driveC() / "BIG.DAT", "old version");
