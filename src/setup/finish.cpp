@@ -1,5 +1,6 @@
 #include "setup/finish.h"
 
+#include "setup/messages.h"
 #include "winemu/platform.h"
 #include "winemu/profile.h"
 #include "winemu/registry.h"
@@ -124,8 +125,35 @@ void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser b
     });
 }
 
+std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allPrograms) {
+    std::vector<KitKey> keys;
+    const auto check = [&](const std::string& section, const char* key, std::string_view value) {
+        if (value.find('"') != std::string_view::npos)
+            keys.push_back({section, key});
+    };
+    const SetupSettings& s = catalogue.settings;
+    check("Principal", "destino", s.destino);
+    check("Principal", "grupo", s.grupo);
+    check("Principal", "ineticone", s.ineticone);
+    check("Principal", "bbsicone", s.bbsicone);
+    check("Update", "programa", s.update_programa);
+    for (int n = 1; n <= kProgramEntries; ++n) {
+        const ProgramEntry& entry = catalogue.entry(n);
+        if (!allPrograms && entry.instala != 1)
+            continue;
+        const std::string section = std::string(kProgramSection) + std::to_string(n);
+        check(section, "nome", entry.nome);
+        if (entry.criadir == 1)
+            check(section, "diretorio", entry.diretorio);
+        check(section, "Arquivo1", entry.arquivo(1));
+    }
+    return keys;
+}
+
 void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser,
                        const MacroSink& send) {
+    if (const auto keys = macroBreakingKeys(catalogue); !keys.empty())
+        throw KitValueError(kitValueBreaksMacro(keys.front().name()));
     const SetupSettings& s = catalogue.settings;
     const std::string browserSetup =
         browserSetupCommand(s, platform.machine.programPath(), browser);

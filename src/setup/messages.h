@@ -56,4 +56,11 @@ inline std::string copyFailed(std::string_view source, std::string_view target) 
     return "Erro copiando arquivo " + std::string(source) + " para " + std::string(target);
 }
 
+// --- The finish page: a kit value that would break Program Manager's macros
+inline std::string kitValueBreaksMacro(std::string_view key) {
+    return "O valor de " + std::string(key) +
+           " no arquivo de configura\xe7\xe3o cont\xe9m aspas (\"), que o Gerenciador de Programas "
+           "n\xe3o aceita";
+}
+
 } // namespace zel

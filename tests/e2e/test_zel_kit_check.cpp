@@ -207,6 +207,20 @@ TEST(ZelKitCheck, ReportsEachProblemOnceWithItsLineAndSeverity) {
 // The check knows each key that the wizard reads, from the catalogue's own table: a file that
 // names every one of them in its section draws no "is no key" report, and one unknown key in
 // each section draws one each.
+// A quote in a value that goes into a Program Manager macro would break out of its argument.
+TEST(ZelKitCheck, QuotesThatWouldBreakAMacroAreErrors) {
+    KitCopy kit;
+    kit.replace("grupo=ZEL Internet", "grupo=ZEL\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"");
+    kit.replace("nome=ZEL BBS", "nome=ZEL \"BBS\"");
+    kit.save();
+    const Checked json = checkJson(kit.medium(), kit.tmp());
+    EXPECT_EQ(json.status, 1);
+    expectExactly(json.problems,
+                  {{"SETUP.INI", kit.lineOf("grupo="), "error", "[Principal] grupo holds '\"'"},
+                   {"SETUP.INI", kit.lineOf("nome=ZEL \"BBS"), "error", "nome holds '\"'"},
+                   {"SETUP.INI", kit.lineOf("[Patro3]"), "note", "[Patro3] has no Texto"}});
+}
+
 TEST(ZelKitCheck, KnowsEveryKeyTheCatalogueReads) {
     TempDir tmp;
     const fs::path medium = tmp / "medium";

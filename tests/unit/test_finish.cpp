@@ -1,6 +1,7 @@
 // The finish sequence: the macros Program Manager receives, the update settings file, the
 // uninstall log and key, the browser setup's start, and where a failure stops it.
 #include "setup/finish.h"
+#include "setup/messages.h"
 #include "winemu/errors.h"
 #include "winemu/platform.h"
 #include "progman/progman_macros.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -98,7 +100,7 @@ protected:
         try {
             runFinishSequence(*platform, catalogue, browser,
                               [&sent](const std::string& macro) { sent.push_back(macro); });
-        } catch (const PlatformError& e) {
+        } catch (const std::exception& e) {
             return {sent, e.what()};
         }
         ADD_FAILURE() << "the sequence did not fail";
@@ -254,6 +256,44 @@ TEST_F(FinishTest, NoEntrySelectedStillDoesEverythingElse) {
     EXPECT_TRUE(fs::exists(windowsDir() / "zelun.ini"));
     EXPECT_EQ(uninstallValue("DisplayName"), "ZEL Internet");
     EXPECT_EQ(awaitTrace(trace, "P 0\n"), "P 0\n");
+}
+
+// A kit value holding '"' would close its macro argument and run the rest as macros of its own
+// (a group named `")][DeleteGroup("Acessórios")][CreateGroup("` deletes the user's groups): the
+// sequence refuses it, naming the key, before it sends or writes anything.
+TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
+    const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
+    struct Case {
+        std::string key;
+        std::function<void(Catalogue&)> plant;
+    } cases[] = {
+        {"[Principal] grupo", [&](Catalogue& c) { c.settings.grupo = "Kit" + attack; }},
+        {"[Principal] destino", [&](Catalogue& c) { c.settings.destino = "C:\\A\"B\\"; }},
+        {"[Principal] ineticone", [&](Catalogue& c) { c.settings.ineticone = attack; }},
+        {"[Principal] bbsicone", [&](Catalogue& c) { c.settings.bbsicone = attack; }},
+        {"[Update] programa", [&](Catalogue& c) { c.settings.update_programa = attack; }},
+        {"[Programa2] nome", [&](Catalogue& c) { c.entry(2).nome = attack; }},
+        {"[Programa3] diretorio", [&](Catalogue& c) { c.entry(3).diretorio = "M\"\\"; }},
+        {"[Programa1] Arquivo1", [&](Catalogue& c) { c.entry(1).Arquivo[0] = "A\".EXE"; }},
+    };
+    const Catalogue clean = catalogue;
+    for (const auto& c : cases) {
+        catalogue = clean;
+        c.plant(catalogue);
+        const auto [sent, message] = runFailing();
+        EXPECT_TRUE(sent.empty()) << c.key;
+        EXPECT_EQ(message, kitValueBreaksMacro(c.key));
+        EXPECT_FALSE(fs::exists(settingsFile())) << c.key;
+        EXPECT_FALSE(fs::exists(windowsDir() / "zelun.ini")) << c.key;
+        EXPECT_EQ(uninstallValue("DisplayName"), "(no key)") << c.key;
+    }
+    // What never goes into a macro may hold one: a program not selected, the directory of one
+    // whose files go straight to the destination.
+    catalogue = clean;
+    catalogue.entry(4).nome = attack;
+    catalogue.entry(1).diretorio = "D\"\\";
+    EXPECT_EQ(run().size(), 8u);
+    EXPECT_EQ(macroBreakingKeys(catalogue, true), (std::vector<KitKey>{{"Programa4", "nome"}}));
 }
 
 // --- Update settings file and uninstall log

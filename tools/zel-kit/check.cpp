@@ -4,6 +4,7 @@
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 #include "setup/catalogue.h"
+#include "setup/finish.h"
 
 #include <dirent.h>
 
@@ -416,6 +417,7 @@ public:
         checkPrograms();
         checkSponsors();
         checkUnreadSections();
+        checkMacroQuotes(*description);
         return finish();
     }
 
@@ -439,6 +441,20 @@ private:
                              return a.line < b.line;
                          });
         return std::move(problems_);
+    }
+
+    // Program Manager's macros have no escape: a '"' in a value they carry would end its
+    // argument and run the rest as macros of their own. The wizard refuses such a kit at the end.
+    void checkMacroQuotes(const fs::path& description) {
+        zel::Catalogue catalogue;
+        catalogue.load(zel::ProfileFile::atHostPath(description));
+        for (const zel::KitKey& key : zel::macroBreakingKeys(catalogue, true)) {
+            const Section* s = d_.find(key.section);
+            const Key* k = s ? s->find(key.key) : nullptr;
+            report(Severity::Error, k ? k->line : 0,
+                   key.name() + " holds '\"', which would end its Program Manager macro argument "
+                                "early: the wizard refuses to finish");
+        }
     }
 
     // ----- the text itself
