@@ -1,6 +1,8 @@
 #include "setup/finish.h"
 
 #include "setup/messages.h"
+#include "progman/macros.h"
+#include "winemu/cp1252.h"
 #include "winemu/platform.h"
 #include "winemu/profile.h"
 #include "winemu/registry.h"
@@ -116,13 +118,42 @@ std::string browserSetupCommand(const SetupSettings& settings, std::string_view 
     return {};
 }
 
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser) {
-    // Nobody answering is no failure: the macros are then simply not delivered.
+std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& catalogue,
+                                           Browser browser) {
+    // Nobody answering does not stop the sequence: the macros are then not delivered, which
+    // the conversation's deliveries tell once it is closed.
     platform.progman.open("PROGMAN", "PROGMAN");
-    runFinishSequence(platform, catalogue, browser, [&platform](const std::string& macro) {
-        // Program Manager never reports a macro's outcome.
+    std::vector<std::string> sent;
+    runFinishSequence(platform, catalogue, browser, [&](const std::string& macro) {
+        sent.push_back(macro);
         platform.progman.execute(macro);
     });
+    return sent;
+}
+
+std::vector<std::string> notCreated(const std::vector<std::string>& macros,
+                                    const std::vector<bool>& delivered) {
+    std::vector<std::string> lost;
+    std::string group;
+    bool groupLost = false;
+    for (std::size_t i = 0; i < macros.size(); ++i) {
+        const bool ok = i < delivered.size() && delivered[i];
+        for (const progman::MacroCommand& command : progman::parseMacros(macros[i]).commands) {
+            const std::string name = upperAscii(command.name);
+            const auto arg = [&](std::size_t n) {
+                return n < command.args.size() ? command.args[n] : std::string();
+            };
+            if (name == "CREATEGROUP") {
+                group = arg(0);
+                groupLost = !ok;
+                if (groupLost)
+                    lost.push_back(lostGroupLine(group));
+            } else if (name == "ADDITEM" && (!ok || groupLost)) {
+                lost.push_back(lostItemLine(arg(1).empty() ? arg(0) : arg(1), group));
+            }
+        }
+    }
+    return lost;
 }
 
 std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allPrograms) {

@@ -87,7 +87,9 @@ public:
 // conversation stays open until the caller closes it. A failure to write a settings file or
 // the registry raises and stops the sequence where it happened; a kit value that would break a
 // macro raises KitValueError before anything is done.
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser);
+// Returns the macros, in the order they went out.
+std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& catalogue,
+                                           Browser browser);
 
 // Receives each macro text in the order it goes out.
 using MacroSink = std::function<void(const std::string& macro)>;
@@ -95,5 +97,11 @@ using MacroSink = std::function<void(const std::string& macro)>;
 // (which it neither opens nor uses).
 void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser,
                        const MacroSink& send);
+
+// The groups and items the sequence's macros did not create, one line each for the user, given
+// the macros in order and whether each was delivered and stored. An item whose group was not
+// created is not where it belongs either.
+std::vector<std::string> notCreated(const std::vector<std::string>& macros,
+                                    const std::vector<bool>& delivered);
 
 } // namespace zel

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zel {
 
@@ -62,5 +63,20 @@ inline std::string kitValueBreaksMacro(std::string_view key) {
            " no arquivo de configura\xe7\xe3o cont\xe9m aspas (\"), que o Gerenciador de Programas "
            "n\xe3o aceita";
 }
+
+// --- The finish page: what Program Manager did not create
+inline std::string lostGroupLine(std::string_view group) {
+    return "Grupo \"" + std::string(group) + "\"";
+}
+inline std::string lostItemLine(std::string_view item, std::string_view group) {
+    return "Item \"" + std::string(item) + "\" do grupo \"" + std::string(group) + "\"";
+}
+inline std::string progmanLoss(const std::vector<std::string>& lines) {
+    std::string text = "O Gerenciador de Programas n\xe3o criou os seguintes grupos e itens:\r";
+    for (const std::string& line : lines)
+        text += "\r" + line;
+    return text;
+}
+inline constexpr const char* kProgmanLossCaption = "Gerenciador de Programas";
 
 } // namespace zel

@@ -296,6 +296,39 @@ TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
     EXPECT_EQ(macroBreakingKeys(catalogue, true), (std::vector<KitKey>{{"Programa4", "nome"}}));
 }
 
+// What Program Manager did not create, from the macros and whether each was delivered.
+TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
+    const std::vector<std::string> macros = {
+        createGroupMacro("StartUp"),
+        addItemMacro("C:\\K\\ATUALIZA.EXE", "ZEL Update"),
+        createGroupMacro("Acesso Internet"),
+        addItemMacro("C:\\K\\DISCADOR.EXE", "Discador", "C:\\K\\inet.ico"),
+        addItemMacro("C:\\K\\MAIL.EXE", "Correio"),
+        reloadMacro("StartUp"),
+        reloadMacro("Acesso Internet"),
+    };
+    const std::string startUp = lostGroupLine("StartUp"), kit = lostGroupLine("Acesso Internet");
+    const std::string update = lostItemLine("ZEL Update", "StartUp"),
+                      dialer = lostItemLine("Discador", "Acesso Internet"),
+                      mail = lostItemLine("Correio", "Acesso Internet");
+    const struct {
+        std::vector<bool> delivered;
+        std::vector<std::string> lost;
+    } cases[] = {
+        {{true, true, true, true, true, true, true}, {}},
+        {{true, true, true, true, true, false, false}, {}}, // a reload creates nothing
+        {{}, {startUp, update, kit, dialer, mail}},         // no conversation at all
+        {{true, true, false, true, true, true, true}, {kit, dialer, mail}},
+        {{true, false, true, true, false, true, true}, {update, mail}},
+        {{false, true, true, true, true}, {startUp, update}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(notCreated(macros, c.delivered), c.lost);
+    EXPECT_EQ(progmanLoss({kit, dialer}),
+              "O Gerenciador de Programas n\xe3o criou os seguintes grupos e itens:\r\r"
+              "Grupo \"Acesso Internet\"\rItem \"Discador\" do grupo \"Acesso Internet\"");
+}
+
 // --- Update settings file and uninstall log
 
 TEST_F(FinishTest, UpdateSettingsSitBesideTheUpdateProgramAndKeepOtherContent) {

@@ -454,6 +454,48 @@ TEST_F(ProgmanConversationTest, NoConversationTakesTheServerFromTheOthers) {
     EXPECT_EQ(groups[0]["name"], "Served");
 }
 
+// Each execute's outcome comes back: executed and stored, or not. A store that cannot be saved
+// keeps the changes in memory, says so to the conversation that made them, and saves them with
+// the next change.
+TEST_F(ProgmanConversationTest, EachExecuteLearnsWhetherItWasExecutedAndStored) {
+    useMachine();
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    EXPECT_TRUE(conversation->execute("[CreateGroup(Kit)]"));
+    EXPECT_TRUE(conversation->execute("[DeleteItem(Nothing)]")); // handed over, fails there
+    EXPECT_TRUE(conversation->execute("[AddItem(C:\\A.EXE,A)]"));
+    // The store's place taken by a directory: no save can replace it.
+    const fs::path store = prefix / "progman.txt";
+    ASSERT_TRUE(conversation->execute("[Reload(Kit)]"));
+    conversation->close();
+    ASSERT_EQ(conversation->deliveries(), (std::vector<bool>{true, false, true, true}));
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    fs::rename(store, tmp / "saved.txt");
+    fs::create_directory(store);
+    EXPECT_TRUE(conversation->execute("[AddItem(C:\\B.EXE,B)]"));
+    EXPECT_TRUE(conversation->execute("[AddItem(C:\\C.EXE,C)]"));
+    // Too long for one macro: never handed over.
+    EXPECT_FALSE(conversation->execute("[AddItem(C:\\" + std::string(kMaxMacroText, 'D') + ")]"));
+    conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{false, false, false}));
+    fs::remove(store);
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    EXPECT_TRUE(conversation->execute("[ShowGroup(Kit)][AddItem(C:\\E.EXE,E)]"));
+    conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true}));
+    const auto items = listJson()["groups"][0]["items"];
+    ASSERT_EQ(items.size(), 4u); // B and C were kept and saved with E
+    EXPECT_EQ(items[1]["name"], "B");
+    EXPECT_EQ(items[3]["name"], "E");
+
+    // No Program Manager at all: nothing is delivered.
+    ASSERT_TRUE(awaitServerExit());
+    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");
+    EXPECT_FALSE(conversation->open("PROGMAN", "PROGMAN"));
+    EXPECT_FALSE(conversation->execute("[CreateGroup(Kit)]"));
+    conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{false}));
+}
+
 // Another user can neither reach the socket (mode 0600) nor, should its mode be opened up,
 // hand the server anything; nor is a server of another user taken for one's own. Needs the
 // superuser to act as another user.

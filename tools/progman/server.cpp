@@ -51,8 +51,16 @@ void installSignals() {
 
 struct Connection {
     FileDescriptor socket;
-    std::string buffer;
+    std::string buffer; // received, not yet a whole packet
+    std::string outbox; // each packet's outcome, not yet sent
+    bool inputEnded = false;
 };
+
+// The outcome of each packet, in order: executed and stored, or not.
+constexpr char kStored = '+';
+constexpr char kNotStored = '-';
+// A conversation that does not take its outcomes is not read from until it does.
+constexpr std::size_t kMaxOutbox = 64 * 1024;
 
 // Conversations served at once: one more waits in the listening queue until one ends.
 constexpr std::size_t kMaxConnections = 32;
@@ -85,8 +93,14 @@ public:
             const bool accepting =
                 connections_.size() < kMaxConnections && Clock::now() >= acceptPausedUntil_;
             fds.push_back({accepting ? listen_.get() : -1, POLLIN, 0});
-            for (auto& c : connections_)
-                fds.push_back({c.socket.get(), POLLIN, 0});
+            for (auto& c : connections_) {
+                short events = 0;
+                if (!c.inputEnded && c.outbox.size() < kMaxOutbox)
+                    events |= POLLIN;
+                if (!c.outbox.empty())
+                    events |= POLLOUT;
+                fds.push_back({c.socket.get(), events, 0});
+            }
             int timeout = -1;
             if (connections_.empty()) {
                 auto idle = std::chrono::duration<double>(options_.idleSeconds);
@@ -118,7 +132,11 @@ public:
             for (std::size_t i = 1; i < fds.size(); ++i, ++it) {
                 if (fds[i].revents == 0)
                     continue;
-                if (!readFrom(*it))
+                // Closing tells the client that everything it handed over was executed; the
+                // outcomes go first.
+                if ((fds[i].revents & POLLIN) != 0)
+                    readFrom(*it);
+                if (!flush(*it) || (it->inputEnded && it->outbox.empty()))
                     it->socket.reset();
             }
             bool hadConnections = !connections_.empty();
@@ -157,31 +175,35 @@ private:
                 std::cerr << "progman: a conversation from another user was refused\n";
                 continue;
             }
-            connections_.push_back({std::move(socket), {}});
+            connections_.emplace_back().socket = std::move(socket);
         }
     }
 
-    // False when the conversation has ended.
-    bool readFrom(Connection& c) {
+    // Takes one turn of what the conversation handed over; its end marks the input ended.
+    void readFrom(Connection& c) {
         char chunk[16384];
         for (std::size_t taken = 0; taken < kReadPerTurn; taken += sizeof chunk) {
             ssize_t n = ::recv(c.socket.get(), chunk, sizeof chunk, 0);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                return true;
+                return;
             if (n <= 0) {
-                // Everything before the end has been executed as it came; closing tells the
-                // client so. An incomplete last packet was never handed over whole.
-                return false;
+                // Everything before the end has been executed as it came. An incomplete last
+                // packet was never handed over whole.
+                c.inputEnded = true;
+                return;
             }
             c.buffer.append(chunk, static_cast<std::size_t>(n));
             if (!executePackets(c)) {
+                // Nothing after it is taken; the outcomes before it still go out.
                 std::cerr << "progman: a conversation sent a malformed packet; it is ended\n";
-                return false;
+                c.buffer.clear();
+                c.inputEnded = true;
+                return;
             }
         }
-        return true; // more may be waiting: it comes on the next turn
+        // More may be waiting: it comes on the next turn.
     }
 
     bool executePackets(Connection& c) {
@@ -196,19 +218,37 @@ private:
             if (c.buffer.size() - pos - 4 < size)
                 break;
             std::string_view data(c.buffer.data() + pos + 4, size);
-            execute(data.substr(0, data.find('\0')));
+            c.outbox += execute(data.substr(0, data.find('\0'))) ? kStored : kNotStored;
             pos += 4 + size;
         }
         c.buffer.erase(0, pos);
         return true;
     }
 
-    void execute(std::string_view text) {
-        groups_.execute(text);
+    // Whether the text was executed whole and its outcome stored.
+    bool execute(std::string_view text) {
+        const bool executed = groups_.execute(text);
         unsaved_ = true;
-        save();
+        const bool saved = save();
         if (groups_.exitRequested())
             beginStopping();
+        return executed && saved;
+    }
+
+    // Sends what the outbox holds as far as the socket takes it; false when the client is gone.
+    static bool flush(Connection& c) {
+        while (!c.outbox.empty()) {
+            const ssize_t n = ::send(c.socket.get(), c.outbox.data(), c.outbox.size(),
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return true;
+            if (n <= 0)
+                return false;
+            c.outbox.erase(0, static_cast<std::size_t>(n));
+        }
+        return true;
     }
 
 public:
