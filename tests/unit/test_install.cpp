@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
@@ -234,6 +236,33 @@ TEST_F(FileCopyTest, LinksOffTheMediumAreMissingAndCopiesGrantNoMoreThanTheirSou
         fs::remove(medium() / "MODE.TXT");
     }
     ::umask(umask);
+}
+
+// A wizard killed halfway through a copy leaves its hidden temporary behind; the next copy into
+// that directory removes it, and only what is certainly a left-over of ours.
+TEST_F(FileCopyTest, TheNextCopyRemovesTemporariesLeftByACopyThatDied) {
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const fs::path dir = driveC() / "LEFT";
+    fs::create_directory(dir);
+    const std::string dead = ".zelcopy-" + std::to_string(gone) + "-aB3xYz";
+    const std::string living = ".zelcopy-" + std::to_string(::getppid()) + "-aB3xYz";
+    for (const std::string& name : {dead, living, std::string(".zelcopy-aB3xYz"),
+                                    ".zelcopy-" + std::to_string(gone) + "-toolong7"})
+        writeFile(dir / name, "partial");
+    fs::create_directory(dir / (".zelcopy-" + std::to_string(gone) + "-dirdir"));
+    writeFile(medium() / "NEW.TXT", "new");
+
+    ASSERT_TRUE(fileCopy(*files, "D:\\NEW.TXT", "C:\\LEFT\\NEW.TXT"));
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{living, ".zelcopy-aB3xYz",
+                                           ".zelcopy-" + std::to_string(gone) + "-toolong7",
+                                           ".zelcopy-" + std::to_string(gone) + "-dirdir",
+                                           "NEW.TXT"}));
 }
 
 TEST_F(FileCopyTest, InterruptedCopyKeepsOldTarget) {

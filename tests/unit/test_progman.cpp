@@ -197,6 +197,20 @@ TEST(ProgmanGroups, TheStoreKeepsEveryTextAsReceived) {
               file.string() + ": line 3: bad icon index");
 }
 
+// Names come from kits: listed for people, their control characters cannot fake lines or
+// drive the terminal.
+TEST(ProgmanList, ControlCharactersInNamesAreEscaped) {
+    TempDir tmp;
+    Groups g;
+    ASSERT_TRUE(g.execute("[CreateGroup(\"Kit\x1B[2J\nFake group\")]"
+                          "[AddItem(\"C:\\A.EXE\",\"Item\r\x7F\x81\")]"));
+    progman::saveStore(progman::storePath(tmp.path()), g);
+    const auto r = runCommand("ZEL_PREFIX='" + tmp.path().string() + "' '" +
+                              (binDir() / "progman").string() + "' --list");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "Kit\\x1B[2J\\x0AFake group\n    Item\\x0D\\x7F\\x81: C:\\A.EXE\n");
+}
+
 // ---------------------------------------------------------------- the conversation
 
 class ProgmanConversationTest : public MachineTest {
