@@ -176,22 +176,7 @@ std::optional<std::string> readBoundedFile(const fs::path& hostFile, std::size_t
     if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > maxBytes ||
         (!within.empty() && !openFileInside(fd.get(), within)))
         return std::nullopt;
-    std::string content;
-    content.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw HostFileError(Step::Read, hostFile, errno);
-        if (n == 0)
-            return content;
-        // A file that grows while it is read is still held to its bound.
-        if (content.size() + static_cast<std::size_t>(n) > maxBytes)
-            return std::nullopt;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
+    return readOpenHostFile(fd.get(), hostFile, static_cast<std::size_t>(st.st_size), maxBytes);
 }
 
 std::optional<std::string> readDriveFile(const Machine& machine, std::string_view winPath,

@@ -72,6 +72,16 @@ protected:
                                             "a");
         startUp();
     }
+
+    // Clicks "Finalizar" on a finish page that installed into C:\OUTRO\; the request it made.
+    std::string finishIntoOtherDirectory() {
+        fs::create_directories(driveC() / "OUTRO");
+        choices.destination = "C:\\OUTRO\\";
+        FinishPage page(*platform, catalogue, choices);
+        Requests requests(page);
+        page.ui.finishButton->click();
+        return requests.made();
+    }
 };
 
 TEST_F(AloneTest, WelcomePage) {
@@ -172,12 +182,7 @@ TEST_F(AloneTest, CopyPage) {
 }
 
 TEST_F(AloneTest, FinishPage) {
-    fs::create_directories(driveC() / "OUTRO");
-    choices.destination = "C:\\OUTRO\\";
-    FinishPage page(*platform, catalogue, choices);
-    Requests requests(page);
-    page.ui.finishButton->click();
-    EXPECT_EQ(requests.made(), "next");
+    EXPECT_EQ(finishIntoOtherDirectory(), "next");
     EXPECT_TRUE(ui.errors.empty()) << ::testing::PrintToString(ui.errors);
     EXPECT_TRUE(ui.boxes.empty()); // Program Manager created everything
     // The uninstall log names the chosen destination.
@@ -188,12 +193,7 @@ TEST_F(AloneTest, FinishPage) {
 // ends as it would have.
 TEST_F(AloneTest, FinishPageSaysWhatProgramManagerDidNotCreate) {
     fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");
-    fs::create_directories(driveC() / "OUTRO");
-    choices.destination = "C:\\OUTRO\\";
-    FinishPage page(*platform, catalogue, choices);
-    Requests requests(page);
-    page.ui.finishButton->click();
-    EXPECT_EQ(requests.made(), "next");
+    EXPECT_EQ(finishIntoOtherDirectory(), "next");
     EXPECT_TRUE(ui.errors.empty()) << ::testing::PrintToString(ui.errors);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].caption, kProgmanLossCaption);
