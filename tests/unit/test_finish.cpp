@@ -508,9 +508,11 @@ protected:
 };
 
 TEST_F(FinishWithProgmanTest, ProgramManagerKeepsTheStartUpItemAndTheKitsGroup) {
-    runFinishSequence(*platform, catalogue, Browser::None);
+    const std::vector<std::string> macros = runFinishSequence(*platform, catalogue, Browser::None);
     EXPECT_TRUE(platform->progman.isOpen());
     platform->progman.close(); // delivers everything handed over
+    EXPECT_EQ(platform->progman.deliveries(), std::vector<bool>(macros.size(), true));
+    EXPECT_TRUE(notCreated(macros, platform->progman.deliveries()).empty());
     EXPECT_TRUE(awaitServerGone()) << "Program Manager did not leave after its idle time";
 
     std::string error;
