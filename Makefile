@@ -24,6 +24,8 @@ test: build
 	$(SANITIZER_ENV) ctest --preset sanitize
 	$(SANITIZER_ENV) ZEL_FUZZ_CORPUS=$(CURDIR)/build-fuzz/corpus \
 		build-asan/tests/test_fuzz_regressions --gtest_filter='FuzzReplay.*' --gtest_brief=1
+	$(SANITIZER_ENV) ZEL_FUZZ_CORPUS=$(CURDIR)/build-fuzz/corpus QT_QPA_PLATFORM=offscreen \
+		build-asan/tests/gui_test_pictures --gtest_filter='FuzzReplay.*' --gtest_brief=1
 
 # Runs each fuzz target for FUZZ_SECONDS (default 60) in a clang build in build-fuzz.
 fuzz: deps

@@ -1,9 +1,11 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
 #include "winemu/ui.h"
 #include "app/start.h"
+#include "winemu/cp1252.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 namespace {
@@ -43,6 +45,7 @@ int main(int argc, char* argv[]) {
         return options;
     };
     run.cannotStart = [](zel::UiServices& ui, const std::string& reason) {
+        std::cerr << "zel-setup: " << zel::cp1252ToUtf8(reason) << '\n';
         ui.reportError(reason);
     };
     return zel::runWizard(argc, argv, run);

@@ -6,6 +6,8 @@
 #include "qt/qt_ui.h"
 #include "qt/qt_warmup.h"
 #include "setup/catalogue.h"
+#include "setup/messages.h"
+#include "winemu/cp1252.h"
 #include "pages/Wizard.h"
 
 #include <QApplication>
@@ -24,6 +26,12 @@ int runWizard(int& argc, char** argv, const WizardRun& run) {
     std::unique_ptr<Machine> machine;
     try {
         machine = std::make_unique<Machine>(run.machine());
+    } catch (const ForeignPrefixError& e) {
+        // Its programs could have been planted by someone else: nothing there is started.
+        if (run.cannotStart)
+            run.cannotStart(ui, foreignMachine(utf8ToCp1252(e.prefix().string()),
+                                               e.reason() == ForeignPrefixError::Reason::OtherOwner));
+        return 1;
     } catch (const std::exception& e) {
         // Without its machine (say, a prefix that cannot be created) the wizard cannot start.
         if (run.cannotStart)

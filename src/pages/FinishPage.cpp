@@ -2,6 +2,7 @@
 
 #include "qt/qt_pictures.h"
 #include "setup/finish.h"
+#include "setup/messages.h"
 #include "winemu/platform.h"
 
 #include <QPixmap>
@@ -24,14 +25,16 @@ void FinishPage::finish() {
     zel::Platform& platform = platform_;
     // The sequence blocks the window; a second click must not start it again meanwhile.
     ui.finishButton->setEnabled(false);
+    std::vector<std::string> lost;
     ui.finishButton->repaint();
     platform.ui.setBusyCursor(true);
     try {
-        zel::runFinishSequence(platform, zel::chosenCatalogue(catalogue_, choices_),
-                               choices_.browser);
+        const std::vector<std::string> macros = zel::runFinishSequence(
+            platform, zel::chosenCatalogue(catalogue_, choices_), choices_.browser);
         // Program Manager has every macro before the wizard goes; the hourglass stays while
         // it executes them.
         platform.progman.close();
+        lost = zel::notCreated(macros, platform.progman.deliveries());
     } catch (...) {
         // The page stays usable for another try; the guard reports the error.
         platform.ui.setBusyCursor(false);
@@ -39,5 +42,9 @@ void FinishPage::finish() {
         throw;
     }
     platform.ui.setBusyCursor(false);
+    // The installation is done all the same; the user learns what to set up by hand.
+    if (!lost.empty())
+        platform.ui.messageBox(zel::progmanLoss(lost), zel::kProgmanLossCaption,
+                               zel::MsgButtons::Ok, zel::MsgIcon::Warning);
     emit nextRequested();
 }

@@ -21,7 +21,7 @@ void LicencePage::loadLicence(const zel::Catalogue& catalogue) {
         zel::sourceDirectory(platform_.machine.programPath()) + catalogue.settings.licensa;
     if (!platform_.files.fileExists(path))
         return;
-    const auto lines = platform_.files.readTextFile(path);
+    const auto lines = platform_.files.readTextFile(path, zel::kMaxLicenceBytes);
     if (!lines)
         return;
     QStringList text;

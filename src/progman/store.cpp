@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -91,6 +92,7 @@ std::string storeText(const Groups& groups) {
 
 Groups groupsFromStoreText(std::string_view text) {
     std::vector<Group> groups;
+    std::unordered_set<std::string> names; // upper-cased: names are unique without regard to case
     bool headerSeen = false;
     int lineNo = 0;
     auto fail = [&](const char* why) {
@@ -120,8 +122,7 @@ Groups groupsFromStoreText(std::string_view text) {
             values.push_back(std::move(*v));
         }
         if (fields[0] == "group" && values.size() == 1 && !values[0].empty()) {
-            if (std::any_of(groups.begin(), groups.end(),
-                            [&](const Group& g) { return equalsNoCase(g.name, values[0]); }))
+            if (!names.insert(upperCp1252Text(values[0])).second)
                 throw fail("group listed twice");
             groups.push_back(Group{values[0], {}});
         } else if (fields[0] == "item" && values.size() == 4) {

@@ -34,6 +34,9 @@ class PageSpace {
 public:
     explicit PageSpace(MetafilePainter& out) : out_(out) {}
 
+    // Drawing states saved and not yet restored.
+    int savedStates = 0;
+
     void setMapMode(int mode) {
         mapMode_ = mode;
         update();
@@ -102,6 +105,14 @@ QByteArray partAt(const ByteReader& r, std::uint32_t offset, std::uint32_t size)
 }
 
 // Draws one record; false when the record is damaged and the picture with it.
+// Keeps a created object under its index; a picture that already keeps as many as it may
+// creates no more.
+void keep(std::map<std::uint32_t, GdiObject>& objects, std::uint32_t index, GdiObject object) {
+    if (objects.size() >= kMaxMetafileObjects && !objects.contains(index))
+        return;
+    objects[index] = std::move(object);
+}
+
 bool play(MetafilePainter& out, PageSpace& page, std::map<std::uint32_t, GdiObject>& objects,
           EmfRecord type, const ByteReader& r) {
     switch (type) {
@@ -130,10 +141,16 @@ bool play(MetafilePainter& out, PageSpace& page, std::map<std::uint32_t, GdiObje
         out.setTextColor(colorRef(r.u32(0)));
         break;
     case EmfRecord::SaveDC:
-        out.painter().save();
+        if (page.savedStates < kMaxSavedStates) {
+            out.painter().save();
+            ++page.savedStates;
+        }
         break;
     case EmfRecord::RestoreDC:
-        out.painter().restore();
+        if (page.savedStates > 0) {
+            out.painter().restore();
+            --page.savedStates;
+        }
         break;
     case EmfRecord::SelectObject: {
         const std::uint32_t index = r.u32(0);
@@ -144,16 +161,16 @@ bool play(MetafilePainter& out, PageSpace& page, std::map<std::uint32_t, GdiObje
         break;
     }
     case EmfRecord::CreatePen:
-        objects[r.u32(0)] = makePen(r.u32(4), r.s32(8), r.u32(16));
+        keep(objects, r.u32(0), makePen(r.u32(4), r.s32(8), r.u32(16)));
         break;
     case EmfRecord::ExtCreatePen:
-        objects[r.u32(0)] = makePen(r.u32(20), r.s32(24), r.u32(32));
+        keep(objects, r.u32(0), makePen(r.u32(20), r.s32(24), r.u32(32)));
         break;
     case EmfRecord::CreateBrushIndirect:
-        objects[r.u32(0)] = makeBrush(r.u32(4), r.u32(8), r.u32(12));
+        keep(objects, r.u32(0), makeBrush(r.u32(4), r.u32(8), r.u32(12)));
         break;
     case EmfRecord::ExtCreateFontIndirectW:
-        objects[r.u32(0)] = makeFont(logFontW(r, 4));
+        keep(objects, r.u32(0), makeFont(logFontW(r, 4)));
         break;
     case EmfRecord::DeleteObject:
         objects.erase(r.u32(0));
@@ -263,21 +280,27 @@ QImage renderEmf(const QByteArray& data) {
     if (static_cast<EmfRecord>(file.u32(0)) != EmfRecord::Header || file.u32(40) != kEmfSignature ||
         !file.ok())
         return {};
-    const QRect bounds(QPoint(file.s32(8), file.s32(12)), QPoint(file.s32(16), file.s32(20)));
-    const QRect frame(QPoint(file.s32(24), file.s32(28)), QPoint(file.s32(32), file.s32(36)));
+    // Inclusive rectangles: bounds in pixels, frame in hundredths of a millimetre. Read as
+    // doubles: their sides need not fit an int.
+    const auto inclusive = [&file](qsizetype at) {
+        const double left = file.s32(at), top = file.s32(at + 4);
+        return QRectF(left, top, file.s32(at + 8) - left + 1, file.s32(at + 12) - top + 1);
+    };
+    const QRectF bounds = inclusive(8), frame = inclusive(24);
     const qsizetype headerSize = file.u32(4);
     if (headerSize < kEmfHeaderMinSize || headerSize > data.size())
         return {};
-    // The reference device: its size in pixels and in millimetres gives the frame (in
-    // hundredths of a millimetre) in pixels.
+    // The reference device: its size in pixels and in millimetres gives the frame in pixels.
     const int devW = file.s32(72), devH = file.s32(76), mmW = file.s32(80), mmH = file.s32(84);
-    QRectF reference = QRectF(bounds);
+    QRectF reference = bounds;
     if (devW > 0 && devH > 0 && mmW > 0 && mmH > 0 && frame.width() > 0 && frame.height() > 0) {
-        reference =
-            QRectF(frame.left() * devW / (mmW * 100.0), frame.top() * devH / (mmH * 100.0),
-                   frame.width() * devW / (mmW * 100.0), frame.height() * devH / (mmH * 100.0));
+        reference = QRectF(frame.left() * devW / (mmW * 100.0), frame.top() * devH / (mmH * 100.0),
+                           frame.width() * devW / (mmW * 100.0),
+                           frame.height() * devH / (mmH * 100.0));
     }
-    if (reference.width() <= 0 || reference.height() <= 0)
+    // Beyond a picture's size the header is damaged, and rounding it would not fit an int.
+    if (!(reference.width() > 0 && reference.width() <= kMaxPictureSide &&
+          reference.height() > 0 && reference.height() <= kMaxPictureSide))
         return {};
     const QSize size(qRound(reference.width()), qRound(reference.height()));
     QImage image = blankPicture(size);
@@ -290,7 +313,7 @@ QImage renderEmf(const QByteArray& data) {
     std::map<std::uint32_t, GdiObject> objects;
     // Records are the type and the size in bytes (32 bits each), then the parameters.
     qsizetype pos = headerSize;
-    while (pos + 8 <= data.size()) {
+    for (int records = 0; pos + 8 <= data.size() && records < kMaxMetafileRecords; ++records) {
         const auto type = static_cast<EmfRecord>(file.u32(pos));
         const qsizetype length = file.u32(pos + 4);
         if (length < 8 || length % 4 != 0 || length > data.size() - pos)

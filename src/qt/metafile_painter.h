@@ -19,8 +19,15 @@
 
 namespace zel::metafile {
 
-// Metafiles say how large they are; anything beyond this is a damaged header, not a picture.
-inline constexpr int kMaxPictureSide = 8192;
+// Metafiles say how large they are; anything beyond this is a damaged header, not a picture
+// (the wizard shows pictures in frames of 64 x 64 and 320 x 240 pixels).
+inline constexpr int kMaxPictureSide = 1024;
+// What a picture may ask for, so that its time and memory stay bounded whatever the file: the
+// records drawn (a picture with more shows what the first ones drew), the GDI objects it keeps
+// at once (one more is not created) and the drawing states it saves (one more is not saved).
+inline constexpr int kMaxMetafileRecords = 10000;
+inline constexpr std::size_t kMaxMetafileObjects = 4096;
+inline constexpr int kMaxSavedStates = 64;
 
 // Little-endian reads that never leave the data; a read past the end marks the reader bad.
 class ByteReader {

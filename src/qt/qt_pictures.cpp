@@ -1,7 +1,10 @@
 #include "qt/qt_pictures.h"
 
 #include "winemu/cp1252.h"
+#include "winemu/errors.h"
+#include "winemu/files.h"
 #include "winemu/machine.h"
+#include "setup/catalogue.h"
 #include "qt/emf_reader.h"
 #include "qt/wmf_reader.h"
 
@@ -79,11 +82,15 @@ QImage decodeAs(const QByteArray& data, const char* format) {
 
 namespace {
 
-QByteArray readWholeFile(const std::filesystem::path& hostFile) {
-    QFile file(QString::fromStdString(hostFile.string()));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+QByteArray readWholeFile(const std::filesystem::path& hostFile,
+                         const std::filesystem::path& within) {
+    try {
+        const auto content = readBoundedFile(hostFile, kMaxPictureBytes, within);
+        return content ? QByteArray(content->data(), static_cast<qsizetype>(content->size()))
+                       : QByteArray();
+    } catch (const PlatformError&) {
+        return {}; // unreadable: no picture, as for a missing file
+    }
 }
 
 QImage readIcon(const QByteArray& data) {
@@ -109,8 +116,8 @@ QImage readIcon(const QByteArray& data) {
 
 } // namespace
 
-QImage readPicture(const std::filesystem::path& hostFile) {
-    const QByteArray data = readWholeFile(hostFile);
+QImage readPicture(const std::filesystem::path& hostFile, const std::filesystem::path& within) {
+    const QByteArray data = readWholeFile(hostFile, within);
     if (data.isEmpty())
         return {};
     const std::string ext = upperAscii(hostFile.extension().string());
@@ -136,8 +143,9 @@ QPixmap ownPicture(const char* file) {
     return QPixmap::fromImage(decodeAs(data, QFileInfo(data.fileName()).suffix().toLatin1()));
 }
 
-bool loadPicture(QLabel& target, const std::filesystem::path& hostFile) {
-    const QImage image = readPicture(hostFile);
+bool loadPicture(QLabel& target, const std::filesystem::path& hostFile,
+                 const std::filesystem::path& within) {
+    const QImage image = readPicture(hostFile, within);
     if (image.isNull()) {
         target.setPixmap(QPixmap());
         return false;
@@ -148,11 +156,12 @@ bool loadPicture(QLabel& target, const std::filesystem::path& hostFile) {
 
 bool loadPicture(QLabel& target, const Machine& machine, std::string_view winPath) {
     const auto host = machine.toHost(winPath);
-    if (!host) {
+    const auto drive = driveDirectoryOf(machine, winPath);
+    if (!host || !drive) {
         target.setPixmap(QPixmap());
         return false;
     }
-    return loadPicture(target, *host);
+    return loadPicture(target, *host, *drive);
 }
 
 } // namespace zel

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -20,13 +21,15 @@ using namespace metafile;
 class ObjectTable {
 public:
     void place(GdiObject object) {
-        for (std::size_t i = 0; i < used_.size(); ++i) {
-            if (!used_[i]) {
-                used_[i] = true;
-                objects_[i] = std::move(object);
-                return;
-            }
+        if (!free_.empty()) {
+            const std::size_t slot = *free_.begin();
+            free_.erase(free_.begin());
+            used_[slot] = true;
+            objects_[slot] = std::move(object);
+            return;
         }
+        if (objects_.size() >= kMaxMetafileObjects)
+            return; // the table is full: the object is not created
         used_.push_back(true);
         objects_.push_back(std::move(object));
     }
@@ -34,13 +37,17 @@ public:
         return slot < objects_.size() && used_[slot] ? &objects_[slot] : nullptr;
     }
     void erase(std::uint32_t slot) {
-        if (slot < used_.size())
+        if (slot < used_.size() && used_[slot]) {
             used_[slot] = false;
+            objects_[slot] = GdiObject{};
+            free_.insert(slot);
+        }
     }
 
 private:
     std::vector<GdiObject> objects_;
     std::vector<bool> used_;
+    std::set<std::size_t> free_; // slots freed below the end: the lowest is taken first
 };
 
 // Records are the size in 16-bit words (32 bits), the function (16 bits), then the parameters.
@@ -287,7 +294,8 @@ QImage renderWmf(const QByteArray& data) {
     QRectF window = *frame;
     out.setLogicalFrame(window, size);
     ObjectTable objects;
-    while (pos + kRecordHead <= data.size()) {
+    for (int records = 0; pos + kRecordHead <= data.size() && records < kMaxMetafileRecords;
+         ++records) {
         const qsizetype words = file.u32(pos);
         const WmfRecord function = functionAt(file, pos);
         if (function == WmfRecord::Eof)

@@ -17,6 +17,10 @@ inline constexpr int kSponsorEntries = 5;
 inline constexpr int kFileSlots = 30;
 inline constexpr std::size_t kFileNameLength = 12; // 8.3 names
 inline constexpr const char* kMissing = "erro!";   // what a missing key flows on as
+// The most the wizard reads of a kit's licence (its text box) and of one picture (shown at
+// 64 x 64); a larger file is refused as a missing one is.
+inline constexpr std::size_t kMaxLicenceBytes = std::size_t(1) << 20;
+inline constexpr std::size_t kMaxPictureBytes = std::size_t(1) << 20;
 
 struct SetupSettings {
     std::string versao, grupo, destino, homepage, searchpage, grupoicone, ineticone, bbsicone,

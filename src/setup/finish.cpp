@@ -1,5 +1,8 @@
 #include "setup/finish.h"
 
+#include "setup/messages.h"
+#include "progman/macros.h"
+#include "winemu/cp1252.h"
 #include "winemu/platform.h"
 #include "winemu/profile.h"
 #include "winemu/registry.h"
@@ -115,17 +118,73 @@ std::string browserSetupCommand(const SetupSettings& settings, std::string_view 
     return {};
 }
 
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser) {
-    // Nobody answering is no failure: the macros are then simply not delivered.
+std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& catalogue,
+                                           Browser browser) {
+    // Nobody answering does not stop the sequence: the macros are then not delivered, which
+    // the conversation's deliveries tell once it is closed.
     platform.progman.open("PROGMAN", "PROGMAN");
-    runFinishSequence(platform, catalogue, browser, [&platform](const std::string& macro) {
-        // Program Manager never reports a macro's outcome.
+    std::vector<std::string> sent;
+    runFinishSequence(platform, catalogue, browser, [&](const std::string& macro) {
+        sent.push_back(macro);
         platform.progman.execute(macro);
     });
+    return sent;
+}
+
+std::vector<std::string> notCreated(const std::vector<std::string>& macros,
+                                    const std::vector<bool>& delivered) {
+    std::vector<std::string> lost;
+    std::string group;
+    bool groupLost = false;
+    for (std::size_t i = 0; i < macros.size(); ++i) {
+        const bool ok = i < delivered.size() && delivered[i];
+        for (const progman::MacroCommand& command : progman::parseMacros(macros[i]).commands) {
+            const std::string name = upperAscii(command.name);
+            const auto arg = [&](std::size_t n) {
+                return n < command.args.size() ? command.args[n] : std::string();
+            };
+            if (name == "CREATEGROUP") {
+                group = arg(0);
+                groupLost = !ok;
+                if (groupLost)
+                    lost.push_back(lostGroupLine(group));
+            } else if (name == "ADDITEM" && (!ok || groupLost)) {
+                lost.push_back(lostItemLine(arg(1).empty() ? arg(0) : arg(1), group));
+            }
+        }
+    }
+    return lost;
+}
+
+std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allPrograms) {
+    std::vector<KitKey> keys;
+    const auto check = [&](const std::string& section, const char* key, std::string_view value) {
+        if (value.find('"') != std::string_view::npos)
+            keys.push_back({section, key});
+    };
+    const SetupSettings& s = catalogue.settings;
+    check("Principal", "destino", s.destino);
+    check("Principal", "grupo", s.grupo);
+    check("Principal", "ineticone", s.ineticone);
+    check("Principal", "bbsicone", s.bbsicone);
+    check("Update", "programa", s.update_programa);
+    for (int n = 1; n <= kProgramEntries; ++n) {
+        const ProgramEntry& entry = catalogue.entry(n);
+        if (!allPrograms && entry.instala != 1)
+            continue;
+        const std::string section = std::string(kProgramSection) + std::to_string(n);
+        check(section, "nome", entry.nome);
+        if (entry.criadir == 1)
+            check(section, "diretorio", entry.diretorio);
+        check(section, "Arquivo1", entry.arquivo(1));
+    }
+    return keys;
 }
 
 void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser,
                        const MacroSink& send) {
+    if (const auto keys = macroBreakingKeys(catalogue); !keys.empty())
+        throw KitValueError(kitValueBreaksMacro(keys.front().name()));
     const SetupSettings& s = catalogue.settings;
     const std::string browserSetup =
         browserSetupCommand(s, platform.machine.programPath(), browser);

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -15,8 +17,10 @@ namespace zel {
 
 struct Platform;
 
-// --- Program Manager macros. Values go in as they are, without escaping; a text is built whole
-// whatever its length.
+// --- Program Manager macros. Values go in as they are: the macro language has no escape, so a
+// value holding '"' would end its argument early and let the rest run as macros of its own;
+// such a kit value is refused before any macro goes out (macroBreakingKeys). A text is built
+// whole whatever its length.
 std::string createGroupMacro(std::string_view group);
 std::string addItemMacro(std::string_view command, std::string_view name);
 std::string addItemMacro(std::string_view command, std::string_view name, std::string_view icon);
@@ -61,11 +65,31 @@ void registerUninstaller(const std::filesystem::path& registryFile,
 std::string browserSetupCommand(const SetupSettings& settings, std::string_view programPath,
                                 Browser browser);
 
+// A key of the description file.
+struct KitKey {
+    std::string section, key;
+    std::string name() const { return "[" + section + "] " + key; }
+    bool operator==(const KitKey&) const = default;
+};
+// The keys whose values would go into the finish sequence's macros holding '"': of the
+// selected programs, or of every program when `allPrograms` (a kit's check, before anyone
+// chooses).
+std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allPrograms = false);
+
+// Raised before any macro is sent, naming the first such key.
+class KitValueError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // --- The sequence behind "Finalizar", from working out the browser setup to starting it.
 // The caller sets the busy cursor before and ends the wizard after; the Program Manager
 // conversation stays open until the caller closes it. A failure to write a settings file or
-// the registry raises and stops the sequence where it happened.
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser);
+// the registry raises and stops the sequence where it happened; a kit value that would break a
+// macro raises KitValueError before anything is done.
+// Returns the macros, in the order they went out.
+std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& catalogue,
+                                           Browser browser);
 
 // Receives each macro text in the order it goes out.
 using MacroSink = std::function<void(const std::string& macro)>;
@@ -73,5 +97,11 @@ using MacroSink = std::function<void(const std::string& macro)>;
 // (which it neither opens nor uses).
 void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser,
                        const MacroSink& send);
+
+// The groups and items the sequence's macros did not create, one line each for the user, given
+// the macros in order and whether each was delivered and stored. An item whose group was not
+// created is not where it belongs either.
+std::vector<std::string> notCreated(const std::vector<std::string>& macros,
+                                    const std::vector<bool>& delivered);
 
 } // namespace zel

@@ -7,10 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <set>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,8 +40,50 @@ private:
     int handle_;
 };
 
+constexpr std::string_view kTempPrefix = ".zelcopy-";
+
+// The process that wrote a temporary copy of ours, from its name (.zelcopy-PID-XXXXXX).
+std::optional<pid_t> writerOf(std::string_view name) {
+    if (!name.starts_with(kTempPrefix))
+        return std::nullopt;
+    name.remove_prefix(kTempPrefix.size());
+    const auto dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || name.size() - dash - 1 != 6 || dash > 9)
+        return std::nullopt;
+    pid_t pid = 0;
+    for (char c : name.substr(0, dash)) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
+// Temporary copies that a copy killed halfway left in the directory: ours by their name and
+// owner, and stale because the process that wrote them is gone. Each directory is swept once
+// per run, before the first copy into it.
+void removeStaleCopies(const fs::path& dir) {
+    static std::set<fs::path> swept;
+    if (!swept.insert(dir).second)
+        return;
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+    if (!d)
+        return;
+    while (const dirent* entry = ::readdir(d.get())) {
+        const std::optional<pid_t> writer = writerOf(entry->d_name);
+        struct stat st {};
+        if (!writer || *writer == ::getpid() ||
+            ::fstatat(::dirfd(d.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        if (::kill(*writer, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(d.get()), entry->d_name, 0);
+    }
+}
+
 // The copy being written: a hidden file beside the target that becomes the target only when
-// it is complete, so a failed copy never leaves a truncated target behind.
+// it is complete, so a failed copy never leaves a truncated target behind. Its name carries
+// the writer's process id, so a later copy can tell a left-over one from one being written.
 class TempCopy {
 public:
     TempCopy() = default;
@@ -53,8 +99,9 @@ public:
             static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())));
         static constexpr char kLetters[] =
             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        removeStaleCopies(dir);
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = ".zelcopy-XXXXXX";
+            std::string name = std::string(kTempPrefix) + std::to_string(::getpid()) + "-XXXXXX";
             for (std::size_t i = name.size() - 6; i < name.size(); ++i)
                 name[i] = kLetters[random() % (sizeof kLetters - 1)];
             path_ = dir / name;
@@ -123,8 +170,10 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
     if (::stat(sourceHost->c_str(), &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode))
         return false;
     // The new file is created with the usual mode and keeps the source's execute bits, so an
-    // installed program stays runnable.
-    mode_t mode = 0666 | (sourceStat.st_mode & 0111);
+    // installed program stays runnable; but the group and others never get what the source
+    // denied them.
+    const mode_t sourceAllows = (sourceStat.st_mode & 0777) | 0700;
+    mode_t mode = (0666 | (sourceStat.st_mode & 0111)) & sourceAllows;
     std::optional<mode_t> keepMode;
     struct stat targetStat {};
     if (::stat(targetHost->c_str(), &targetStat) == 0) {
@@ -137,13 +186,18 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
         // A read-only file is never replaced; the mode bits decide, so this holds for root too.
         if ((targetStat.st_mode & S_IWUSR) == 0 || ::access(targetHost->c_str(), W_OK) != 0)
             return false;
-        keepMode = (targetStat.st_mode & 0777) | (sourceStat.st_mode & 0111);
+        keepMode = ((targetStat.st_mode & 0777) | (sourceStat.st_mode & 0111)) & sourceAllows;
     }
 
     int in = files.openRead(source);
     if (in < 0)
         return false;
     HandleGuard guard(files, in);
+    // A link that leads off the source's drive (a medium's file linked to the host's own
+    // files) is no file of that drive: it is as missing.
+    const std::optional<fs::path> sourceDrive = driveDirectoryOf(machine, source);
+    if (!sourceDrive || !openFileInside(in, *sourceDrive))
+        return false;
     std::int64_t remaining = files.seek(in, 0, 2);
     if (remaining < 0 || files.seek(in, 0, 0) != 0)
         return false;

@@ -5,8 +5,15 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zel {
+
+// --- Start-up: a machine directory the user may not trust
+inline std::string foreignMachine(std::string_view prefix, bool otherOwner) {
+    return "A m\xe1quina " + std::string(prefix) +
+           (otherOwner ? " pertence a outro usu\xe1rio" : " pode ser alterada por outros usu\xe1rios");
+}
 
 // --- The welcome page
 inline constexpr const char* kWelcomeCaption = "ZEL - Windows 95/NT";
@@ -55,5 +62,27 @@ inline constexpr const char* kPrintCannotStart = "N\xe3o foi poss\xedvel iniciar
 inline constexpr const char* kPrintNoPrinter = "Nenhuma impressora dispon\xedvel para a impress\xe3o";
 inline constexpr const char* kPrintNotStarted = "Nenhum documento de impress\xe3o foi iniciado";
 inline constexpr const char* kPrintCannotFinish = "N\xe3o foi poss\xedvel concluir a impress\xe3o";
+
+// --- The finish page: a kit value that would break Program Manager's macros
+inline std::string kitValueBreaksMacro(std::string_view key) {
+    return "O valor de " + std::string(key) +
+           " no arquivo de configura\xe7\xe3o cont\xe9m aspas (\"), que o Gerenciador de Programas "
+           "n\xe3o aceita";
+}
+
+// --- The finish page: what Program Manager did not create
+inline std::string lostGroupLine(std::string_view group) {
+    return "Grupo \"" + std::string(group) + "\"";
+}
+inline std::string lostItemLine(std::string_view item, std::string_view group) {
+    return "Item \"" + std::string(item) + "\" do grupo \"" + std::string(group) + "\"";
+}
+inline std::string progmanLoss(const std::vector<std::string>& lines) {
+    std::string text = "O Gerenciador de Programas n\xe3o criou os seguintes grupos e itens:\r";
+    for (const std::string& line : lines)
+        text += "\r" + line;
+    return text;
+}
+inline constexpr const char* kProgmanLossCaption = "Gerenciador de Programas";
 
 } // namespace zel

@@ -93,6 +93,30 @@ std::string utf8ToCp1252(std::string_view text) {
     return out;
 }
 
+std::string escapeControls(std::string_view utf8) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(utf8.size());
+    const auto escape = [&](unsigned code) {
+        out += "\\x";
+        out += hex[code >> 4];
+        out += hex[code & 15];
+    };
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) {
+            escape(c);
+        } else if (c == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            escape(static_cast<unsigned char>(utf8[++i])); // U+0080 to U+009F
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string upperAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out)

@@ -137,6 +137,63 @@ bool Files::fileExists(std::string_view path) const {
     return host && fs::exists(*host, ec) && !fs::is_directory(*host, ec);
 }
 
+std::optional<fs::path> driveDirectoryOf(const Machine& machine, std::string_view winPath) {
+    const auto parsed = machine.parse(winPath);
+    if (!parsed)
+        return std::nullopt;
+    return machine.driveRoot(parsed->text()[0]);
+}
+
+bool openFileInside(int fd, const fs::path& root) {
+    std::error_code ec;
+    const fs::path real = fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+    const fs::path base = fs::weakly_canonical(root, ec);
+    if (ec || real.empty())
+        return false;
+    auto r = real.begin();
+    for (auto b = base.begin(); b != base.end(); ++b, ++r) {
+        if (b->empty())
+            continue; // the trailing separator of "dir/"
+        if (r == real.end() || *r != *b)
+            return false;
+    }
+    return true;
+}
+
+std::optional<std::string> readBoundedFile(const fs::path& hostFile, std::size_t maxBytes,
+                                           const fs::path& within) {
+    using Step = HostFileError::Step;
+    // Not blocking on open: a pipe in the file's place is refused, not waited for.
+    FileDescriptor fd(::open(hostFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
+            return std::nullopt;
+        throw HostFileError(Step::Open, hostFile, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        throw HostFileError(Step::Open, hostFile, errno);
+    if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > maxBytes ||
+        (!within.empty() && !openFileInside(fd.get(), within)))
+        return std::nullopt;
+    return readOpenHostFile(fd.get(), hostFile, static_cast<std::size_t>(st.st_size), maxBytes);
+}
+
+std::optional<std::string> readDriveFile(const Machine& machine, std::string_view winPath,
+                                         std::size_t maxBytes) {
+    const auto host = machine.toHost(winPath);
+    const auto drive = driveDirectoryOf(machine, winPath);
+    if (!host || !drive)
+        return std::nullopt;
+    try {
+        return readBoundedFile(*host, maxBytes, *drive);
+    } catch (const HostFileError& e) {
+        throw PlatformError((e.step() == HostFileError::Step::Open ? "Cannot open file \""
+                                                                   : "Cannot read file \"") +
+                            std::string(winPath) + "\"");
+    }
+}
+
 int Files::openRead(std::string_view path) {
     auto host = m_.toHost(path);
     if (!host)
@@ -230,21 +287,11 @@ bool Files::renameFile(std::string_view from, std::string_view to) {
     return ::rename(src->c_str(), dst->c_str()) == 0;
 }
 
-std::optional<std::vector<std::string>> Files::readTextFile(std::string_view path) {
-    auto host = m_.toHost(path);
-    std::error_code ec;
-    if (!host || !fs::exists(*host, ec) || fs::is_directory(*host, ec))
-        return std::nullopt;
-    std::optional<std::string> read;
-    try {
-        read = readHostFile(*host);
-    } catch (const HostFileError& e) {
-        throw PlatformError((e.step() == HostFileError::Step::Open ? "Cannot open file \""
-                                                                   : "Cannot read file \"") +
-                            std::string(path) + "\"");
-    }
+std::optional<std::vector<std::string>> Files::readTextFile(std::string_view path,
+                                                             std::size_t maxBytes) {
+    const std::optional<std::string> read = readDriveFile(m_, path, maxBytes);
     if (!read)
-        return std::nullopt; // removed meanwhile
+        return std::nullopt;
     const std::string& content = *read;
     std::vector<std::string> lines;
     std::size_t start = 0, i = 0;

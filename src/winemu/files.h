@@ -2,7 +2,9 @@
 // Files, directories and drives of the emulated machine, in Windows terms.
 #include "winemu/machine.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -10,6 +12,25 @@
 #include <vector>
 
 namespace zel {
+
+inline constexpr std::size_t kAnySize = static_cast<std::size_t>(-1);
+
+// A file as the wizard reads it from a kit's medium: a regular file (never a pipe or a device
+// that would block or never end) of at most maxBytes, whose real path lies inside `within`
+// when that is given (a link on the medium must not reach the host's other files). Nothing
+// when the file is missing or refused; raises PlatformError naming it when it cannot be opened
+// or read.
+std::optional<std::string> readBoundedFile(const std::filesystem::path& hostFile,
+                                           std::size_t maxBytes,
+                                           const std::filesystem::path& within);
+// The same for a Windows path, inside its drive's directory.
+std::optional<std::string> readDriveFile(const Machine& machine, std::string_view winPath,
+                                         std::size_t maxBytes);
+// The directory of the drive a Windows path is on; nothing for no path or an unmapped drive.
+std::optional<std::filesystem::path> driveDirectoryOf(const Machine& machine,
+                                                      std::string_view winPath);
+// Whether the file open on the descriptor lies inside the directory `root` (after links).
+bool openFileInside(int fd, const std::filesystem::path& root);
 
 namespace attr {
 constexpr std::uint32_t ReadOnly = 0x01;
@@ -52,9 +73,10 @@ public:
     void close(int handle);
     bool deleteFile(std::string_view path);
     bool renameFile(std::string_view from, std::string_view to); // fails when `to` exists
-    // The file's lines split at CR, LF and CR LF. Nothing when the file does not exist; raises
-    // PlatformError when it exists but cannot be read.
-    std::optional<std::vector<std::string>> readTextFile(std::string_view path);
+    // The file's lines split at CR, LF and CR LF. Nothing when the file does not exist or is
+    // refused as readDriveFile refuses it; raises PlatformError when it cannot be read.
+    std::optional<std::vector<std::string>> readTextFile(std::string_view path,
+                                                         std::size_t maxBytes = kAnySize);
 
     // --- finding
     // The first entry that matches a path whose last component may hold '*' and '?'.

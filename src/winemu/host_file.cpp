@@ -1,5 +1,6 @@
 #include "winemu/host_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -70,17 +71,26 @@ std::optional<std::string> readHostFile(const fs::path& file) {
         throw HostFileError(Step::Open, file, errno);
     if (!S_ISREG(st.st_mode))
         throw HostFileError(Step::Open, file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return readOpenHostFile(fd.get(), file, static_cast<std::size_t>(st.st_size),
+                            static_cast<std::size_t>(-1));
+}
+
+std::optional<std::string> readOpenHostFile(int fd, const fs::path& file, std::size_t size,
+                                            std::size_t maxBytes) {
     std::string content;
-    content.reserve(static_cast<std::size_t>(st.st_size));
+    content.reserve(std::min(size, maxBytes));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw HostFileError(Step::Read, file, errno);
+            throw HostFileError(HostFileError::Step::Read, file, errno);
         if (n == 0)
             return content;
+        // A file that grows while it is read is still held to its bound.
+        if (static_cast<std::size_t>(n) > maxBytes - content.size())
+            return std::nullopt;
         content.append(buffer, static_cast<std::size_t>(n));
     }
 }

@@ -62,6 +62,10 @@ private:
 // Raises HostFileError when it exists but cannot be read, a directory or other non-regular
 // file included (which is never opened for reading, so a pipe cannot block the reader).
 std::optional<std::string> readHostFile(const std::filesystem::path& file);
+// The rest of a file open on `fd`, read whole (`size` is what it is expected to hold); nothing
+// when it holds more than maxBytes. Raises HostFileError naming the file when a read fails.
+std::optional<std::string> readOpenHostFile(int fd, const std::filesystem::path& file,
+                                            std::size_t size, std::size_t maxBytes);
 
 // Replaces a file whole, or creates it: a hidden temporary file beside it is written, synced
 // and renamed over it, and the directory is synced, so a crash or a full disk leaves the old

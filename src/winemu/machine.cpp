@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,8 +104,15 @@ fs::path Machine::defaultPrefix() {
         return p;
     if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
         return fs::path(x) / "zel-setup" / "machine";
-    const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "zel-setup" / "machine";
+    fs::path home;
+    if (const char* h = std::getenv("HOME"); h && *h) {
+        home = h;
+    } else if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_dir) {
+        home = user->pw_dir; // never a directory shared with other users, like /tmp
+    } else {
+        throw PlatformError("No home directory for the machine: set HOME or ZEL_PREFIX");
+    }
+    return home / ".local" / "share" / "zel-setup" / "machine";
 }
 
 fs::path Machine::runningExecutable() {
@@ -155,10 +163,16 @@ void Machine::refuseForeignPrefix(const fs::path& prefix) {
         throw PlatformError("Unable to open the machine " + prefix.string() + ": " +
                             std::strerror(errno));
     if (st.st_uid != ::geteuid())
-        throw PlatformError("The machine " + prefix.string() + " belongs to another user");
-    if ((st.st_mode & S_IWOTH) != 0)
-        throw PlatformError("The machine " + prefix.string() + " may be changed by other users");
+        throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::OtherOwner);
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::WritableByOthers);
 }
+
+ForeignPrefixError::ForeignPrefixError(const fs::path& prefix, Reason reason)
+    : PlatformError("The machine " + prefix.string() +
+                    (reason == Reason::OtherOwner ? " belongs to another user"
+                                                  : " may be changed by other users")),
+      prefix_(prefix), reason_(reason) {}
 
 void Machine::createMissing() {
     const fs::path& prefix = options_.prefix;

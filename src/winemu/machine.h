@@ -1,6 +1,7 @@
 #pragma once
 // The emulated Windows machine: one prefix directory on the host holds drive C:, the
 // drive links, and the registry file. Windows paths become host paths here and nowhere else.
+#include "winemu/errors.h"
 #include "winemu/winpath.h"
 
 #include <filesystem>
@@ -11,6 +12,19 @@
 #include <vector>
 
 namespace zel {
+
+// A prefix the user may not trust: another user owns it, or others may write it.
+class ForeignPrefixError : public PlatformError {
+public:
+    enum class Reason { OtherOwner, WritableByOthers };
+    ForeignPrefixError(const std::filesystem::path& prefix, Reason reason);
+    const std::filesystem::path& prefix() const { return prefix_; }
+    Reason reason() const { return reason_; }
+
+private:
+    std::filesystem::path prefix_;
+    Reason reason_;
+};
 
 class Machine {
 public:
@@ -25,13 +39,17 @@ public:
     // Opens the prefix, creating what is missing and changing nothing that is there:
     // drive_c with WINDOWS, WINDOWS\SYSTEM and Program Files, dosdevices/c:, the registry file
     // with its defaults, and C:\WINDOWS\PROGMAN.EXE. Directories it creates are writable by
-    // their owner only. Raises PlatformError for a prefix that belongs to another user or that
-    // other users may write (they could change the programs the machine starts), and for what
-    // cannot be created.
+    // their owner only. Raises ForeignPrefixError for a prefix that belongs to another user or
+    // that its group or others may write (they could change the programs the machine starts),
+    // and PlatformError for what cannot be created.
     explicit Machine(Options options);
 
-    // $ZEL_PREFIX, else $XDG_DATA_HOME/zel-setup/machine, else ~/.local/share/zel-setup/machine.
+    // $ZEL_PREFIX, else $XDG_DATA_HOME/zel-setup/machine, else ~/.local/share/zel-setup/machine
+    // (the home directory from $HOME, else from the password database).
     static std::filesystem::path defaultPrefix();
+    // Raises ForeignPrefixError for a prefix that is not the user's alone to change, and
+    // PlatformError when it cannot be examined.
+    static void refuseForeignPrefix(const std::filesystem::path& prefix);
     // The path this process was started by, made absolute: started through a symbolic link
     // (a kit's SETUP linking to zel-setup), it is the link, as a Windows program's path is the
     // one it was run by. The process's first argument counts when it names this very
@@ -78,7 +96,6 @@ public:
 
 private:
     void createMissing();
-    static void refuseForeignPrefix(const std::filesystem::path& prefix);
     void mountProgramDrive();
 
     Options options_;

@@ -145,6 +145,7 @@ bool DdeConversation::connectWithin(int milliseconds) {
 
 bool DdeConversation::open(std::string_view service, std::string_view topic) {
     close();
+    deliveries_.clear();
     if (service.empty() && topic.empty())
         return false;
     service_ = service;
@@ -167,6 +168,7 @@ bool DdeConversation::execute(std::string_view macro, bool wait) {
     // Every execute is handed over without waiting for its outcome, which Program Manager
     // never reports; a synchronous one is delivered the same way.
     (void)wait;
+    deliveries_.push_back(false);
     if (!socket_)
         return false;
     const std::optional<std::string> packet = macroPacket(macro);
@@ -174,9 +176,37 @@ bool DdeConversation::execute(std::string_view macro, bool wait) {
         return false;
     if (!sendAll(socket_.get(), packet->data(), packet->size())) {
         socket_.reset(); // the server is gone; what follows cannot be delivered either
+        awaiting_.clear();
         return false;
     }
+    awaiting_.push_back(deliveries_.size() - 1);
+    takeOutcomes(0); // keeps the server's answers from piling up
     return true;
+}
+
+bool DdeConversation::takeOutcomes(int waitMilliseconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd p{socket_.get(), POLLIN, 0};
+        const int rc = ::poll(&p, 1, std::max<int>(0, static_cast<int>(left.count())));
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc <= 0)
+            return true; // nothing more for now
+        char buffer[256];
+        const ssize_t n = ::recv(socket_.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+            continue;
+        if (n <= 0)
+            return false; // the server's end: everything answered (or the server is gone)
+        for (ssize_t i = 0; i < n && !awaiting_.empty(); ++i) {
+            deliveries_[awaiting_.front()] = buffer[i] == '+';
+            awaiting_.pop_front();
+        }
+    }
 }
 
 void DdeConversation::close() {
@@ -185,25 +215,9 @@ void DdeConversation::close() {
     // End of input tells the server that nothing more comes; it closes its side once it has
     // executed everything before it, so the macros are delivered when this returns.
     ::shutdown(socket_.get(), SHUT_WR);
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kDeliveryWaitMs);
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            break;
-        pollfd p{socket_.get(), POLLIN, 0};
-        int rc = ::poll(&p, 1, static_cast<int>(left.count()));
-        if (rc < 0 && errno == EINTR)
-            continue;
-        if (rc <= 0)
-            break;
-        char buffer[256];
-        ssize_t n = ::recv(socket_.get(), buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break; // the server's end: everything executed (or the server is gone)
-    }
+    takeOutcomes(kDeliveryWaitMs);
+    // What was not answered by now was not delivered.
+    awaiting_.clear();
     socket_.reset();
     service_.clear();
     topic_.clear();

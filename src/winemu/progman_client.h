@@ -3,11 +3,14 @@
 #include "winemu/host_file.h"
 #include "winemu/programs.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -23,20 +26,29 @@ public:
     // Closes any open conversation, then connects; when nobody answers, starts
     // "SERVICE TOPIC" without waiting (show mode 7) and connects once more.
     bool open(std::string_view service, std::string_view topic);
-    // Hands the macro text over and returns at once; false when no conversation is open.
+    // Hands the macro text over and returns at once; false when no conversation is open or
+    // the text is too long for one macro.
     bool execute(std::string_view macro, bool wait = false);
     // Every macro handed over is delivered before the conversation ends.
     void close();
     bool isOpen() const { return static_cast<bool>(socket_); }
+    // One entry for each execute since the last open, in order: whether Program Manager
+    // executed the macro and stored its groups. Final once the conversation is closed.
+    const std::vector<bool>& deliveries() const { return deliveries_; }
 
 private:
     bool connect();
     bool connectWithin(int milliseconds);
+    // Takes the outcomes the server has sent; waits for them up to the deadline when given.
+    // False when the server's side has ended.
+    bool takeOutcomes(int waitMilliseconds);
 
     Machine& m_;
     Programs& programs_;
     FileDescriptor socket_;
     std::string service_, topic_;
+    std::vector<bool> deliveries_;
+    std::deque<std::size_t> awaiting_; // entries of deliveries_ whose outcome has not come yet
 };
 
 // The local socket on which Program Manager listens: <prefix>/progman.sock, always a path in
@@ -68,9 +80,14 @@ std::optional<FileDescriptor> connectToProgman(const std::filesystem::path& sock
 bool peerIsThisUser(int socket);
 
 // The conversation's wire format: each execute is a packet of a 4-byte little-endian length
-// followed by that many bytes (the macro text and its NUL). The server answers nothing; it
-// closes its side once it has executed everything that came before the client's end of input.
-inline constexpr std::uint32_t kMaxMacroPacket = 1u << 20;
+// followed by that many bytes (the macro text and its NUL). The server answers each packet,
+// in order, with one byte: '+' when it executed the text and stored the groups, '-' when not.
+// It closes its side once it has answered everything that came before the client's end of
+// input.
+// A macro text is at most kMaxMacroText characters; a longer one is never handed over, and the
+// server ends a conversation that sends a longer packet.
+inline constexpr std::size_t kMaxMacroText = 512;
+inline constexpr std::uint32_t kMaxMacroPacket = kMaxMacroText + 1;
 // The packet of one execute; nothing for a macro too long for one.
 std::optional<std::string> macroPacket(std::string_view macro);
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace zel::test {
@@ -207,6 +208,101 @@ TEST(ZelKitCheck, ReportsEachProblemOnceWithItsLineAndSeverity) {
 // The check knows each key that the wizard reads, from the catalogue's own table: a file that
 // names every one of them in its section draws no "is no key" report, and one unknown key in
 // each section draws one each.
+// A quote in a value that goes into a Program Manager macro would break out of its argument.
+TEST(ZelKitCheck, QuotesThatWouldBreakAMacroAreErrors) {
+    KitCopy kit;
+    kit.replace("grupo=ZEL Internet", "grupo=ZEL\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"");
+    kit.replace("nome=ZEL BBS", "nome=ZEL \"BBS\"");
+    kit.save();
+    const Checked json = checkJson(kit.medium(), kit.tmp());
+    EXPECT_EQ(json.status, 1);
+    expectExactly(json.problems,
+                  {{"SETUP.INI", kit.lineOf("grupo="), "error", "[Principal] grupo holds '\"'"},
+                   {"SETUP.INI", kit.lineOf("nome=ZEL \"BBS"), "error", "nome holds '\"'"},
+                   {"SETUP.INI", kit.lineOf("[Patro3]"), "note", "[Patro3] has no Texto"}});
+}
+
+// A hostile medium: links off it, a pipe where a file is expected, a Program Manager of its
+// own, a picture larger than the wizard reads, and names that would drive the terminal.
+TEST(ZelKitCheck, HostileMediaAreErrorsAndItsTextsCannotDriveTheTerminal) {
+    KitCopy kit;
+    const fs::path outside = kit.tmp() / "host-secret";
+    writeFile(outside, "root:x:0:0");
+    fs::remove(kit.medium() / "LICENCA.TXT");
+    fs::create_symlink(outside, kit.medium() / "LICENCA.TXT");
+    ASSERT_EQ(::mkfifo((kit.medium() / "FTP" / "PIPE.DAT").c_str(), 0600), 0);
+    writeFile(kit.medium() / "progman.exe", "#!/bin/sh\n");
+    fs::resize_file(kit.medium() / "PATRO1" / "SABER.BMP", kMaxPictureBytes + 1);
+    kit.replace("grupo=ZEL Internet", "grupo=ZEL Internet\r\nfalsa\x1B[2J=1");
+    kit.save();
+
+    const Checked json = checkJson(kit.medium(), kit.tmp());
+    EXPECT_EQ(json.status, 1);
+    const auto count = [&](const std::string& file, const std::string& fragment,
+                           const std::string& severity = "error") {
+        int n = 0;
+        for (const Reported& p : json.problems)
+            n += p.file == file && p.severity == severity &&
+                 p.message.find(fragment) != std::string::npos;
+        return n;
+    };
+    EXPECT_EQ(count("LICENCA.TXT", "off the medium"), 1) << describe(json.problems);
+    // As the wizard sees it: no licence (a warning, as for a licence left out).
+    EXPECT_EQ(count("SETUP.INI", "\"LICENCA.TXT\" (licensa) is not on the medium", "warning"), 1)
+        << describe(json.problems);
+    EXPECT_EQ(count("FTP/PIPE.DAT", "pipe, socket or device"), 1) << describe(json.problems);
+    EXPECT_EQ(count("progman.exe", "instead of Program Manager"), 1) << describe(json.problems);
+    EXPECT_EQ(count("SETUP.INI", "\"PATRO1\\SABER.BMP\" is larger than the wizard reads"), 1)
+        << describe(json.problems);
+
+    const CommandResult text = zelKit("check '" + kit.medium().string() + "'", kit.tmp());
+    EXPECT_EQ(text.output.find('\x1B'), std::string::npos);
+    EXPECT_NE(text.output.find("\"falsa\\x1B[2J\" is no key of [Principal]"), std::string::npos)
+        << text.output;
+
+    // A licence longer than the wizard reads shows no text at all.
+    KitCopy large;
+    fs::resize_file(large.medium() / "LICENCA.TXT", kMaxLicenceBytes + 1);
+    const Checked licence = checkJson(large.medium(), large.tmp());
+    EXPECT_EQ(licence.status, 1);
+    expectExactly(licence.problems,
+                  {{"SETUP.INI", 0, "error", "LICENCA.TXT is larger than the wizard reads"},
+                   {"SETUP.INI", large.lineOf("[Patro3]"), "note", "[Patro3] has no Texto"}});
+}
+
+// The wizard copied under another name reads the description named after it; the check finds
+// it the same way, from the medium, the wizard or the description file.
+TEST(ZelKitCheck, FindsTheDescriptionAsTheWizardDoes) {
+    KitCopy kit;
+    fs::rename(kit.medium() / "SETUP.INI", kit.medium() / "instala.ini");
+    writeFile(kit.medium() / "INSTALA", "#!/bin/sh\n");
+    fs::permissions(kit.medium() / "INSTALA", fs::perms::owner_all);
+    writeFile(kit.medium() / "OUTRO.INI", "[Principal]\r\n"); // no wizard beside it
+    for (const fs::path& given :
+         {kit.medium(), kit.medium() / "INSTALA", kit.medium() / "instala.ini"}) {
+        const CommandResult r = zelKit("check '" + given.string() + "'", kit.tmp());
+        EXPECT_EQ(r.status, 0) << given << r.output << r.errors;
+        EXPECT_NE(r.output.find("instala.ini:"), std::string::npos) << given << r.output;
+    }
+    // SETUP.INI first when there are several.
+    writeFile(kit.medium() / "SETUP", "#!/bin/sh\n");
+    fs::permissions(kit.medium() / "SETUP", fs::perms::owner_all);
+    writeFile(kit.medium() / "SETUP.INI", "[Principal]\r\n");
+    const Checked json = checkJson(kit.medium(), kit.tmp());
+    ASSERT_FALSE(json.problems.empty());
+    EXPECT_EQ(json.problems[0].file, "SETUP.INI");
+    // A wizard without its description is refused with the reason.
+    const CommandResult alone = zelKit("check '" + (kit.medium() / "INSTALA").string() + "'",
+                                       kit.tmp());
+    EXPECT_EQ(alone.status, 0);
+    fs::remove(kit.medium() / "instala.ini");
+    const CommandResult missing = zelKit("check '" + (kit.medium() / "INSTALA").string() + "'",
+                                         kit.tmp());
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.errors.find("no INSTALA.INI beside the wizard"), std::string::npos)
+        << missing.errors;
+}
+
 TEST(ZelKitCheck, KnowsEveryKeyTheCatalogueReads) {
     TempDir tmp;
     const fs::path medium = tmp / "medium";

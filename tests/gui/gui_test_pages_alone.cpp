@@ -10,6 +10,7 @@
 #include "pages/ExitConfirmDialog.h"
 #include "pages/FaxNoticeDialog.h"
 #include "pages/FinishPage.h"
+#include "setup/messages.h"
 #include "pages/InstallTypePage.h"
 #include "pages/LicencePage.h"
 #include "pages/ModemPage.h"
@@ -70,6 +71,16 @@ protected:
         writeFile(medium() / "LICENSA.TXT", "Texto da licen\xe7"
                                             "a");
         startUp();
+    }
+
+    // Clicks "Finalizar" on a finish page that installed into C:\OUTRO\; the request it made.
+    std::string finishIntoOtherDirectory() {
+        fs::create_directories(driveC() / "OUTRO");
+        choices.destination = "C:\\OUTRO\\";
+        FinishPage page(*platform, catalogue, choices);
+        Requests requests(page);
+        page.ui.finishButton->click();
+        return requests.made();
     }
 };
 
@@ -171,15 +182,25 @@ TEST_F(AloneTest, CopyPage) {
 }
 
 TEST_F(AloneTest, FinishPage) {
-    fs::create_directories(driveC() / "OUTRO");
-    choices.destination = "C:\\OUTRO\\";
-    FinishPage page(*platform, catalogue, choices);
-    Requests requests(page);
-    page.ui.finishButton->click();
-    EXPECT_EQ(requests.made(), "next");
+    EXPECT_EQ(finishIntoOtherDirectory(), "next");
     EXPECT_TRUE(ui.errors.empty()) << ::testing::PrintToString(ui.errors);
+    EXPECT_TRUE(ui.boxes.empty()); // Program Manager created everything
     // The uninstall log names the chosen destination.
     EXPECT_EQ(ProfileFile(machine(), "zelun.ini").readText("ZEL", "dir", ""), "C:\\OUTRO\\");
+}
+
+// Without Program Manager the groups are lost: the user is told which, once, and the wizard
+// ends as it would have.
+TEST_F(AloneTest, FinishPageSaysWhatProgramManagerDidNotCreate) {
+    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");
+    EXPECT_EQ(finishIntoOtherDirectory(), "next");
+    EXPECT_TRUE(ui.errors.empty()) << ::testing::PrintToString(ui.errors);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].caption, kProgmanLossCaption);
+    EXPECT_EQ(ui.boxes[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(ui.boxes[0].text,
+              progmanLoss({lostGroupLine("StartUp"), lostItemLine("ZEL Update", "StartUp"),
+                           lostGroupLine(kMissing), lostItemLine("Discador", kMissing)}));
 }
 
 TEST_F(AloneTest, DirectoryChooser) {

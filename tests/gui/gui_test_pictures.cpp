@@ -1,5 +1,6 @@
 // The pages' pictures, drawn at build time and compiled into zel_gui under :/pictures/, and
 // the pictures a kit brings: metafiles drawn record by record, damaged bitmaps.
+#include "fuzz/metafile_properties.h"
 #include "qt/qt_pictures.h"
 #include "tests/support/gui_wizard_fixture.h"
 
@@ -354,6 +355,71 @@ TEST(Pictures, MetafileRecordsDrawWhatTheySay) {
 
 // A bitmap whose pixels stop short shows the missing rows in its first colour, every time:
 // the reader would leave them as whatever memory held.
+// A hostile picture cannot take the wizard's time or memory: a metafile larger than a picture
+// may be is refused, one with more records than a picture needs shows what the first ones
+// drew, and one that creates objects without end keeps only as many as a picture may.
+TEST(Pictures, MetafilesStopAtTheirCaps) {
+    using zel::metafile::kMaxMetafileObjects;
+    using zel::metafile::kMaxMetafileRecords;
+    using zel::metafile::kMaxPictureSide;
+    TempDir tmp;
+    const auto sized = [](int width) {
+        return dwords({0x9AC6CDD7}) + words({0, 0, 0, width, 10, 96}) + dwords({0}) + words({0}) +
+               words({1, 9, 0x0300}) + dwords({0}) + words({0}) + dwords({0}) + words({0}) +
+               wmfRecord(0x0000, "");
+    };
+    EXPECT_EQ(readBytes(tmp, "WIDE.WMF", sized(kMaxPictureSide)).width(), kMaxPictureSide);
+    EXPECT_TRUE(readBytes(tmp, "WIDER.WMF", sized(kMaxPictureSide + 1)).isNull());
+
+    // A red square after `before` records that change nothing drawn (SetPolyFillMode).
+    const auto lateSquare = [&](int before) {
+        std::vector<std::string> records(static_cast<std::size_t>(before),
+                                         wmfRecord(0x0106, words({1})));
+        for (const std::string& r : {wmfNullPen(), wmfSelect(0), wmfBrush(kRed), wmfSelect(1),
+                                     wmfRectangle(0, 0, 100, 100)})
+            records.push_back(r);
+        const QImage image = readBytes(tmp, "LATE.WMF", wmfFile(records));
+        EXPECT_FALSE(image.isNull()) << before;
+        return image.isNull() ? QRgb{} : image.pixel(50, 50);
+    };
+    EXPECT_EQ(lateSquare(kMaxMetafileRecords - 5), qRgb(255, 0, 0));
+    EXPECT_EQ(lateSquare(kMaxMetafileRecords - 4), qRgb(255, 255, 255));
+
+    // Objects beyond the cap are not created: their slots do not exist, and the table's slots
+    // freed before them are taken lowest first.
+    std::vector<std::string> records;
+    for (std::size_t i = 0; i < kMaxMetafileObjects + 10; ++i)
+        records.push_back(wmfBrush(kBlue));
+    records.push_back(wmfRecord(0x01F0, words({7})));  // frees slot 7
+    records.push_back(wmfBrush(kRed));                 // takes slot 7
+    records.push_back(wmfBrush(kGreen));               // the table is full again: not created
+    records.push_back(wmfNullPen());                   // nor is this one
+    records.push_back(wmfSelect(7));
+    records.push_back(wmfRectangle(0, 0, 100, 100));
+    records.push_back(wmfSelect(static_cast<int>(kMaxMetafileObjects))); // no such slot
+    records.push_back(wmfRectangle(0, 0, 100, 100));
+    const QImage image = readBytes(tmp, "MANY.WMF", wmfFile(records));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixel(50, 50), qRgb(255, 0, 0));
+}
+
+// The metafile fuzz target's seeds and kept failures, through its property.
+TEST(FuzzReplay, MetafileReaders) {
+    zel::test::guiApplication();
+    zel::test::replayFuzzCorpus("metafile", zel::fuzz::checkMetafiles);
+    // Seeds the readers take for pictures of each kind, not only inputs they refuse.
+    int wmf = 0, emf = 0;
+    for (const auto& seed :
+         std::filesystem::directory_iterator(zel::test::sourceDir() / "fuzz/corpus/metafile")) {
+        const std::string bytes = zel::test::readFile(seed.path());
+        const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        wmf += zel::renderWmf(data).isNull() ? 0 : 1;
+        emf += zel::renderEmf(data).isNull() ? 0 : 1;
+    }
+    EXPECT_GE(wmf, 3);
+    EXPECT_GE(emf, 3);
+}
+
 TEST(Pictures, ABitmapCutShortShowsItsFirstColourWhereItEnds) {
     TempDir tmp;
     const std::string full = bmpFile(

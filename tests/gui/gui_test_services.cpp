@@ -1,6 +1,7 @@
 // The user-interface, printing, sound and picture services, real and scripted.
 #include "winemu/errors.h"
 #include "qt/qt_pictures.h"
+#include "setup/catalogue.h"
 #include "qt/qt_printer.h"
 #include "qt/qt_sound.h"
 #include "qt/qt_system_printer.h"
@@ -27,6 +28,8 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -860,6 +863,19 @@ TEST_F(Pictures, WindowsPathsGoThroughTheMachine) {
     EXPECT_TRUE(loadPicture(label, machine, "C:\\LOGO.BMP"));
     EXPECT_EQ(label.pixmap().size(), QSize(6, 4));
     EXPECT_FALSE(loadPicture(label, machine, "C:\\NADA.BMP"));
+    // A picture that is a link off its drive, or larger than a picture the wizard shows, is as
+    // missing; so is a pipe, which is never waited for.
+    const fs::path drive = prefixDir / "prefix" / "drive_c";
+    fs::copy_file(drive / "Logo.bmp", prefixDir / "host.bmp");
+    fs::create_symlink(prefixDir / "host.bmp", drive / "LINK.BMP");
+    fs::copy_file(drive / "Logo.bmp", drive / "BIG.BMP");
+    fs::resize_file(drive / "BIG.BMP", kMaxPictureBytes + 1);
+    ASSERT_EQ(::mkfifo((drive / "PIPE.BMP").c_str(), 0600), 0);
+    for (const char* refused : {"C:\\LINK.BMP", "C:\\BIG.BMP", "C:\\PIPE.BMP"}) {
+        ASSERT_TRUE(loadPicture(label, machine, "C:\\LOGO.BMP"));
+        EXPECT_FALSE(loadPicture(label, machine, refused)) << refused;
+        EXPECT_TRUE(label.pixmap().isNull()) << refused;
+    }
 }
 
 } // namespace

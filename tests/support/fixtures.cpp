@@ -1,5 +1,6 @@
 #include "tests/support/fixtures.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -102,6 +103,38 @@ Machine& MachineTest::makeMachine() {
     options.progmanHostPath = binDir() / "progman";
     machine_ = std::make_unique<Machine>(options);
     return *machine_;
+}
+
+namespace {
+
+std::vector<fs::path> inputsOf(const fs::path& dir) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file() && it->path().filename().string()[0] != '.')
+            files.push_back(it->path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+} // namespace
+
+void replayFuzzCorpus(const std::string& target, const FuzzCheck& check) {
+    const fs::path corpus = sourceDir() / "fuzz" / "corpus" / target;
+    const fs::path regressions = sourceDir() / "fuzz" / "regressions" / target;
+    const auto seeds = inputsOf(corpus);
+    ASSERT_FALSE(seeds.empty()) << "no seed inputs in " << corpus;
+    auto inputs = seeds;
+    const auto kept = inputsOf(regressions);
+    inputs.insert(inputs.end(), kept.begin(), kept.end());
+    if (const char* extra = std::getenv("ZEL_FUZZ_CORPUS"); extra && *extra) {
+        const auto grown = inputsOf(fs::path(extra) / target);
+        inputs.insert(inputs.end(), grown.begin(), grown.end());
+    }
+    for (const fs::path& file : inputs) {
+        const std::string input = readFile(file);
+        EXPECT_EQ(check(input), "") << file;
+    }
 }
 
 } // namespace zel::test

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,6 +36,13 @@ std::string readFile(const fs::path& path);                     // "" when missi
 
 // The repository's source tree and the build's bin directory.
 fs::path sourceDir();
+
+// A fuzz target's property check: "" when the input keeps every property, else what broke.
+using FuzzCheck = std::function<std::string(std::string_view input)>;
+// Replays the target's seed corpus (fuzz/corpus/TARGET, which must not be empty, or the replay
+// would check nothing), the inputs that once broke it (fuzz/regressions/TARGET) and, with
+// ZEL_FUZZ_CORPUS set, the corpus grown under that directory, each through the check.
+void replayFuzzCorpus(const std::string& target, const FuzzCheck& check);
 fs::path binDir();
 
 // What a shell command printed and how it ended (exit status, -1 when it did not exit).

@@ -113,6 +113,25 @@ TEST_F(FilesTest, ReadTextFileSplitsAtEveryLineEnd) {
     }
 }
 
+// What a hostile medium puts where a text is read: a pipe (never waited for), a device that
+// never ends, a link to the host's own files, a file beyond the reader's bound. Each is as
+// missing; a file within bounds and a link that stays on the drive read as usual.
+TEST_F(FilesTest, ReadTextFileRefusesWhatIsNoFileOfItsDriveOrTooLarge) {
+    Files f = files();
+    ASSERT_EQ(::mkfifo((driveC() / "fifo.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", driveC() / "zero.txt");
+    writeFile(tmp / "outside.txt", "host secret");
+    fs::create_symlink(tmp / "outside.txt", driveC() / "out.txt");
+    writeFile(driveC() / "big.txt", std::string(101, 'b'));
+    writeFile(driveC() / "fits.txt", std::string(100, 'f'));
+    fs::create_symlink("fits.txt", driveC() / "alias.txt");
+    for (const char* refused : {"C:\\fifo.txt", "C:\\zero.txt", "C:\\out.txt", "C:\\big.txt"})
+        EXPECT_FALSE(f.readTextFile(refused, 100)) << refused;
+    EXPECT_EQ(f.readTextFile("C:\\fits.txt", 100), std::vector<std::string>{std::string(100, 'f')});
+    EXPECT_EQ(f.readTextFile("C:\\alias.txt", 100), std::vector<std::string>{std::string(100, 'f')});
+    EXPECT_TRUE(f.readTextFile("C:\\big.txt"));
+}
+
 TEST_F(FilesTest, FindEntriesHonoursTheAttributeFilter) {
     Files f = files();
     fs::create_directories(driveC() / "T" / "sub");

@@ -1,6 +1,7 @@
 // The finish sequence: the macros Program Manager receives, the update settings file, the
 // uninstall log and key, the browser setup's start, and where a failure stops it.
 #include "setup/finish.h"
+#include "setup/messages.h"
 #include "winemu/errors.h"
 #include "winemu/platform.h"
 #include "progman/progman_macros.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -98,7 +100,7 @@ protected:
         try {
             runFinishSequence(*platform, catalogue, browser,
                               [&sent](const std::string& macro) { sent.push_back(macro); });
-        } catch (const PlatformError& e) {
+        } catch (const std::exception& e) {
             return {sent, e.what()};
         }
         ADD_FAILURE() << "the sequence did not fail";
@@ -254,6 +256,77 @@ TEST_F(FinishTest, NoEntrySelectedStillDoesEverythingElse) {
     EXPECT_TRUE(fs::exists(windowsDir() / "zelun.ini"));
     EXPECT_EQ(uninstallValue("DisplayName"), "ZEL Internet");
     EXPECT_EQ(awaitTrace(trace, "P 0\n"), "P 0\n");
+}
+
+// A kit value holding '"' would close its macro argument and run the rest as macros of its own
+// (a group named `")][DeleteGroup("Acessórios")][CreateGroup("` deletes the user's groups): the
+// sequence refuses it, naming the key, before it sends or writes anything.
+TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
+    const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
+    struct Case {
+        std::string key;
+        std::function<void(Catalogue&)> plant;
+    } cases[] = {
+        {"[Principal] grupo", [&](Catalogue& c) { c.settings.grupo = "Kit" + attack; }},
+        {"[Principal] destino", [&](Catalogue& c) { c.settings.destino = "C:\\A\"B\\"; }},
+        {"[Principal] ineticone", [&](Catalogue& c) { c.settings.ineticone = attack; }},
+        {"[Principal] bbsicone", [&](Catalogue& c) { c.settings.bbsicone = attack; }},
+        {"[Update] programa", [&](Catalogue& c) { c.settings.update_programa = attack; }},
+        {"[Programa2] nome", [&](Catalogue& c) { c.entry(2).nome = attack; }},
+        {"[Programa3] diretorio", [&](Catalogue& c) { c.entry(3).diretorio = "M\"\\"; }},
+        {"[Programa1] Arquivo1", [&](Catalogue& c) { c.entry(1).Arquivo[0] = "A\".EXE"; }},
+    };
+    const Catalogue clean = catalogue;
+    for (const auto& c : cases) {
+        catalogue = clean;
+        c.plant(catalogue);
+        const auto [sent, message] = runFailing();
+        EXPECT_TRUE(sent.empty()) << c.key;
+        EXPECT_EQ(message, kitValueBreaksMacro(c.key));
+        EXPECT_FALSE(fs::exists(settingsFile())) << c.key;
+        EXPECT_FALSE(fs::exists(windowsDir() / "zelun.ini")) << c.key;
+        EXPECT_EQ(uninstallValue("DisplayName"), "(no key)") << c.key;
+    }
+    // What never goes into a macro may hold one: a program not selected, the directory of one
+    // whose files go straight to the destination.
+    catalogue = clean;
+    catalogue.entry(4).nome = attack;
+    catalogue.entry(1).diretorio = "D\"\\";
+    EXPECT_EQ(run().size(), 8u);
+    EXPECT_EQ(macroBreakingKeys(catalogue, true), (std::vector<KitKey>{{"Programa4", "nome"}}));
+}
+
+// What Program Manager did not create, from the macros and whether each was delivered.
+TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
+    const std::vector<std::string> macros = {
+        createGroupMacro("StartUp"),
+        addItemMacro("C:\\K\\ATUALIZA.EXE", "ZEL Update"),
+        createGroupMacro("Acesso Internet"),
+        addItemMacro("C:\\K\\DISCADOR.EXE", "Discador", "C:\\K\\inet.ico"),
+        addItemMacro("C:\\K\\MAIL.EXE", "Correio"),
+        reloadMacro("StartUp"),
+        reloadMacro("Acesso Internet"),
+    };
+    const std::string startUp = lostGroupLine("StartUp"), kit = lostGroupLine("Acesso Internet");
+    const std::string update = lostItemLine("ZEL Update", "StartUp"),
+                      dialer = lostItemLine("Discador", "Acesso Internet"),
+                      mail = lostItemLine("Correio", "Acesso Internet");
+    const struct {
+        std::vector<bool> delivered;
+        std::vector<std::string> lost;
+    } cases[] = {
+        {{true, true, true, true, true, true, true}, {}},
+        {{true, true, true, true, true, false, false}, {}}, // a reload creates nothing
+        {{}, {startUp, update, kit, dialer, mail}},         // no conversation at all
+        {{true, true, false, true, true, true, true}, {kit, dialer, mail}},
+        {{true, false, true, true, false, true, true}, {update, mail}},
+        {{false, true, true, true, true}, {startUp, update}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(notCreated(macros, c.delivered), c.lost);
+    EXPECT_EQ(progmanLoss({kit, dialer}),
+              "O Gerenciador de Programas n\xe3o criou os seguintes grupos e itens:\r\r"
+              "Grupo \"Acesso Internet\"\rItem \"Discador\" do grupo \"Acesso Internet\"");
 }
 
 // --- Update settings file and uninstall log
@@ -435,9 +508,11 @@ protected:
 };
 
 TEST_F(FinishWithProgmanTest, ProgramManagerKeepsTheStartUpItemAndTheKitsGroup) {
-    runFinishSequence(*platform, catalogue, Browser::None);
+    const std::vector<std::string> macros = runFinishSequence(*platform, catalogue, Browser::None);
     EXPECT_TRUE(platform->progman.isOpen());
     platform->progman.close(); // delivers everything handed over
+    EXPECT_EQ(platform->progman.deliveries(), std::vector<bool>(macros.size(), true));
+    EXPECT_TRUE(notCreated(macros, platform->progman.deliveries()).empty());
     EXPECT_TRUE(awaitServerGone()) << "Program Manager did not leave after its idle time";
 
     std::string error;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
@@ -183,6 +185,86 @@ TEST_F(FileCopyTest, SameFileUnderAnySpellingIsLeftIntact) {
 
 // A copy that cannot be written in full (here a file-size limit standing in for a full disk)
 // fails, keeps the old target and leaves nothing behind.
+// A hostile medium: a file that is a link to the host's own files is as missing, and a copy
+// never lets the group or others read what the source kept from them.
+TEST_F(FileCopyTest, LinksOffTheMediumAreMissingAndCopiesGrantNoMoreThanTheirSource) {
+    const fs::path secret = tmp / "secret";
+    writeFile(secret, "root:$6$hash");
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(secret, medium() / "SHADOW.TXT");
+    fs::create_directory(medium() / "SUB");
+    fs::create_symlink("../../secret", medium() / "SUB" / "UP.TXT");
+    writeFile(medium() / "INSIDE.TXT", "on the medium");
+    fs::create_symlink("INSIDE.TXT", medium() / "ALIAS.TXT"); // a link within the medium is fine
+
+    EXPECT_FALSE(fileCopy(*files, "D:\\SHADOW.TXT", "C:\\SHADOW.TXT"));
+    EXPECT_FALSE(fileCopy(*files, "D:\\SUB\\UP.TXT", "C:\\UP.TXT"));
+    EXPECT_FALSE(fs::exists(driveC() / "SHADOW.TXT"));
+    EXPECT_FALSE(fs::exists(driveC() / "UP.TXT"));
+    ASSERT_TRUE(fileCopy(*files, "D:\\ALIAS.TXT", "C:\\ALIAS.TXT"));
+    EXPECT_EQ(readFile(driveC() / "ALIAS.TXT"), "on the medium");
+
+    const mode_t umask = ::umask(0);
+    struct Case {
+        fs::perms source;
+        fs::perms copy; // what the new copy may have at most, under umask 0
+    } cases[] = {
+        {fs::perms::owner_read | fs::perms::owner_write,
+         fs::perms::owner_read | fs::perms::owner_write},
+        {fs::perms::owner_read | fs::perms::group_read,
+         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read},
+        {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec,
+         fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec},
+        {fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+             fs::perms::others_read},
+    };
+    for (const auto& c : cases) {
+        writeFile(medium() / "MODE.TXT", "x");
+        fs::permissions(medium() / "MODE.TXT", c.source);
+        fs::remove(driveC() / "MODE.TXT");
+        EXPECT_TRUE(fileCopy(*files, "D:\\MODE.TXT", "C:\\MODE.TXT"));
+        EXPECT_EQ(fs::status(driveC() / "MODE.TXT").permissions(), c.copy)
+            << static_cast<int>(c.source);
+        // Replacing a file that others could read takes their reading away as well.
+        fs::permissions(driveC() / "MODE.TXT", fs::perms::all);
+        EXPECT_TRUE(fileCopy(*files, "D:\\MODE.TXT", "C:\\MODE.TXT"));
+        EXPECT_EQ(fs::status(driveC() / "MODE.TXT").permissions() & ~c.copy &
+                      (fs::perms::group_all | fs::perms::others_all),
+                  fs::perms::none)
+            << static_cast<int>(c.source);
+        fs::remove(medium() / "MODE.TXT");
+    }
+    ::umask(umask);
+}
+
+// A wizard killed halfway through a copy leaves its hidden temporary behind; the next copy into
+// that directory removes it, and only what is certainly a left-over of ours.
+TEST_F(FileCopyTest, TheNextCopyRemovesTemporariesLeftByACopyThatDied) {
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const fs::path dir = driveC() / "LEFT";
+    fs::create_directory(dir);
+    const std::string dead = ".zelcopy-" + std::to_string(gone) + "-aB3xYz";
+    const std::string living = ".zelcopy-" + std::to_string(::getppid()) + "-aB3xYz";
+    for (const std::string& name : {dead, living, std::string(".zelcopy-aB3xYz"),
+                                    ".zelcopy-" + std::to_string(gone) + "-toolong7"})
+        writeFile(dir / name, "partial");
+    fs::create_directory(dir / (".zelcopy-" + std::to_string(gone) + "-dirdir"));
+    writeFile(medium() / "NEW.TXT", "new");
+
+    ASSERT_TRUE(fileCopy(*files, "D:\\NEW.TXT", "C:\\LEFT\\NEW.TXT"));
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{living, ".zelcopy-aB3xYz",
+                                           ".zelcopy-" + std::to_string(gone) + "-toolong7",
+                                           ".zelcopy-" + std::to_string(gone) + "-dirdir",
+                                           "NEW.TXT"}));
+}
+
 TEST_F(FileCopyTest, InterruptedCopyKeepsOldTarget) {
     writeFile(medium() / "BIG.DAT", std::string(20000, 'x'));
     writeFile(driveC() / "BIG.DAT", "old version");

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <pwd.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -224,11 +228,23 @@ TEST_F(MachineLayout, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
         }
         return "(opened)";
     };
-    const fs::path shared = tmp / "shared";
-    fs::create_directory(shared);
-    fs::permissions(shared, fs::perms::others_write, fs::perm_options::add);
-    EXPECT_EQ(refusal(shared), "The machine " + shared.string() + " may be changed by other users");
-    EXPECT_TRUE(fs::is_empty(shared));
+    for (const fs::perms writer : {fs::perms::others_write, fs::perms::group_write}) {
+        const fs::path shared = tmp / "shared";
+        fs::create_directory(shared);
+        fs::permissions(shared, writer, fs::perm_options::add);
+        EXPECT_EQ(refusal(shared), "The machine " + shared.string() + " may be changed by other users");
+        EXPECT_TRUE(fs::is_empty(shared));
+        // Program Manager neither serves nor lists such a machine, and says why.
+        for (const char* args : {"--list", "PROGMAN PROGMAN"}) {
+            const auto r = runCommand("ZEL_PREFIX='" + shared.string() + "' '" +
+                                      (binDir() / "progman").string() + "' " + args + " 2>&1");
+            EXPECT_EQ(r.status, 1) << args;
+            EXPECT_EQ(r.output, "progman: The machine " + shared.string() +
+                                    " may be changed by other users\n") << args;
+        }
+        EXPECT_TRUE(fs::is_empty(shared));
+        fs::remove(shared);
+    }
     if (::geteuid() == 0) { // only the superuser can give a directory away
         const fs::path foreign = tmp / "foreign";
         fs::create_directory(foreign);
@@ -249,3 +265,43 @@ TEST_F(MachineLayout, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
                   fs::perms::none)
             << made;
 }
+
+namespace zel::test {
+namespace {
+
+// Without HOME the machine is in the home directory the password database gives, never in a
+// directory every user shares.
+TEST(MachineDefaultPrefix, WithoutHomeItIsInTheUsersHomeDirectory) {
+    struct Saved {
+        const char* name;
+        std::optional<std::string> value;
+    };
+    std::vector<Saved> saved;
+    for (const char* name : {"ZEL_PREFIX", "XDG_DATA_HOME", "HOME"}) {
+        const char* v = std::getenv(name);
+        saved.push_back({name, v ? std::optional<std::string>(v) : std::nullopt});
+    }
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    const fs::path expected = fs::path(user->pw_dir) / ".local/share/zel-setup/machine";
+    ::unsetenv("ZEL_PREFIX");
+    ::unsetenv("XDG_DATA_HOME");
+    for (const char* home : {static_cast<const char*>(nullptr), ""}) {
+        if (home)
+            ::setenv("HOME", home, 1);
+        else
+            ::unsetenv("HOME");
+        EXPECT_EQ(Machine::defaultPrefix(), expected);
+    }
+    ::setenv("HOME", "/somewhere", 1);
+    EXPECT_EQ(Machine::defaultPrefix(), fs::path("/somewhere/.local/share/zel-setup/machine"));
+    for (const auto& s : saved) {
+        if (s.value)
+            ::setenv(s.name, s.value->c_str(), 1);
+        else
+            ::unsetenv(s.name);
+    }
+}
+
+} // namespace
+} // namespace zel::test

@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <set>
+#include <sstream>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -194,6 +197,20 @@ TEST(ProgmanGroups, TheStoreKeepsEveryTextAsReceived) {
               file.string() + ": line 3: bad icon index");
 }
 
+// Names come from kits: listed for people, their control characters cannot fake lines or
+// drive the terminal.
+TEST(ProgmanList, ControlCharactersInNamesAreEscaped) {
+    TempDir tmp;
+    Groups g;
+    ASSERT_TRUE(g.execute("[CreateGroup(\"Kit\x1B[2J\nFake group\")]"
+                          "[AddItem(\"C:\\A.EXE\",\"Item\r\x7F\x81\")]"));
+    progman::saveStore(progman::storePath(tmp.path()), g);
+    const auto r = runCommand("ZEL_PREFIX='" + tmp.path().string() + "' '" +
+                              (binDir() / "progman").string() + "' --list");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "Kit\\x1B[2J\\x0AFake group\n    Item\\x0D\\x7F\\x81: C:\\A.EXE\n");
+}
+
 // ---------------------------------------------------------------- the conversation
 
 class ProgmanConversationTest : public MachineTest {
@@ -349,7 +366,7 @@ TEST_F(ProgmanConversationTest, GroupsOutliveTheServerAndOneServerServesAPrefix)
 }
 
 TEST_F(ProgmanConversationTest, APrefixTooLongForASocketPathStillConverses) {
-    prefix = tmp / std::string(120, 'p') / "prefix";
+    prefix = tmp / std::string(200, 'p') / "prefix";
     makeMachine();
     ensureProgmanExe();
     useMachine();
@@ -357,10 +374,140 @@ TEST_F(ProgmanConversationTest, APrefixTooLongForASocketPathStillConverses) {
     EXPECT_EQ(socket, fs::canonical(prefix) / "progman.sock"); // a path, never an abstract name
     EXPECT_GT(socket.string().size(), sizeof(sockaddr_un::sun_path));
     EXPECT_EQ(socket, progmanSocketPath(prefix / "." / ".." / "prefix"));
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    // Whatever the umask, the server's socket is its user's alone, and it has no abstract name.
+    const mode_t umask = ::umask(0);
+    const bool opened = conversation->open("PROGMAN", "PROGMAN");
+    ::umask(umask);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(fs::status(socket).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    const pid_t server = std::atoi(readFile(prefix / "progman.lock").c_str());
+    std::set<std::string> serverSockets;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(server) + "/fd")) {
+        const std::string target = fs::read_symlink(fd.path()).string();
+        if (target.starts_with("socket:["))
+            serverSockets.insert(target.substr(8, target.size() - 9));
+    }
+    ASSERT_FALSE(serverSockets.empty());
+    std::istringstream table(readFile("/proc/net/unix"));
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string f[8];
+        for (auto& field : f)
+            fields >> field;
+        if (serverSockets.contains(f[6])) {
+            EXPECT_NE(f[7].substr(0, 1), "@") << line;
+        }
+    }
     EXPECT_TRUE(conversation->execute("[CreateGroup(Long)]"));
     conversation->close();
     EXPECT_EQ(listJson()["groups"][0]["name"], "Long");
+}
+
+// One conversation cannot take the server from the others: a macro text is at most 512
+// characters, a longer packet ends only its own conversation, and when the server runs out of
+// descriptors it neither spins nor stops serving once they are back.
+TEST_F(ProgmanConversationTest, NoConversationTakesTheServerFromTheOthers) {
+    EXPECT_TRUE(macroPacket(std::string(kMaxMacroText, 'x')));
+    EXPECT_FALSE(macroPacket(std::string(kMaxMacroText + 1, 'x')));
+
+    // The server as started on demand, but with few descriptors to spare.
+    const auto exe = driveC() / "WINDOWS" / "PROGMAN.EXE";
+    writeFile(exe, "#!/bin/sh\nulimit -n 12\nexec '" + (binDir() / "progman").string() +
+                       "' \"$@\"\n");
+    useMachine();
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    const pid_t server = std::atoi(readFile(prefix / "progman.lock").c_str());
+    ASSERT_GT(server, 0);
+    const auto cpuTicks = [&] {
+        // utime and stime, the 14th and 15th fields after the command's closing parenthesis.
+        const std::string stat = readFile("/proc/" + std::to_string(server) + "/stat");
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string skip;
+        for (int i = 3; i < 14; ++i)
+            fields >> skip;
+        long utime = 0, stime = 0;
+        fields >> utime >> stime;
+        return utime + stime;
+    };
+
+    // A packet longer than the cap ends that conversation, not the server.
+    {
+        auto raw = connectToProgman(prefix / "progman.sock");
+        ASSERT_TRUE(raw);
+        std::string packet = *macroPacket(std::string(kMaxMacroText, ' '));
+        packet[0] = static_cast<char>(kMaxMacroText + 2);
+        packet += std::string(2, ' ');
+        ASSERT_EQ(::send(raw->get(), packet.data(), packet.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(packet.size()));
+        char c;
+        EXPECT_EQ(::recv(raw->get(), &c, 1, 0), 0); // the server ended it
+    }
+    EXPECT_FALSE(conversation->execute("[CreateGroup(\"" + std::string(kMaxMacroText, 'L') +
+                                       "\")]"));
+
+    // More conversations than it has descriptors for.
+    std::vector<FileDescriptor> crowd;
+    for (int i = 0; i < 40; ++i) {
+        auto raw = connectToProgman(prefix / "progman.sock");
+        ASSERT_TRUE(raw);
+        crowd.push_back(std::move(*raw));
+    }
+    const long before = cpuTicks();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    // A server that retries a failing accept at once burns the whole second.
+    EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 4) << "the server spins";
+    crowd.clear();
+
+    EXPECT_TRUE(conversation->execute("[CreateGroup(Served)]"));
+    conversation->close();
+    // While the crowd's ends are still being accepted the save may want for a descriptor; the
+    // group is then kept and saved before the server leaves.
+    ASSERT_TRUE(awaitServerExit());
+    const auto groups = listJson()["groups"];
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0]["name"], "Served");
+}
+
+// Each execute's outcome comes back: executed and stored, or not. A store that cannot be saved
+// keeps the changes in memory, says so to the conversation that made them, and saves them with
+// the next change.
+TEST_F(ProgmanConversationTest, EachExecuteLearnsWhetherItWasExecutedAndStored) {
+    useMachine();
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    EXPECT_TRUE(conversation->execute("[CreateGroup(Kit)]"));
+    EXPECT_TRUE(conversation->execute("[DeleteItem(Nothing)]")); // handed over, fails there
+    EXPECT_TRUE(conversation->execute("[AddItem(C:\\A.EXE,A)]"));
+    // The store's place taken by a directory: no save can replace it.
+    const fs::path store = prefix / "progman.txt";
+    ASSERT_TRUE(conversation->execute("[Reload(Kit)]"));
+    conversation->close();
+    ASSERT_EQ(conversation->deliveries(), (std::vector<bool>{true, false, true, true}));
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    fs::rename(store, tmp / "saved.txt");
+    fs::create_directory(store);
+    EXPECT_TRUE(conversation->execute("[AddItem(C:\\B.EXE,B)]"));
+    EXPECT_TRUE(conversation->execute("[AddItem(C:\\C.EXE,C)]"));
+    // Too long for one macro: never handed over.
+    EXPECT_FALSE(conversation->execute("[AddItem(C:\\" + std::string(kMaxMacroText, 'D') + ")]"));
+    conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{false, false, false}));
+    fs::remove(store);
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    EXPECT_TRUE(conversation->execute("[ShowGroup(Kit)][AddItem(C:\\E.EXE,E)]"));
+    conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true}));
+    const auto items = listJson()["groups"][0]["items"];
+    ASSERT_EQ(items.size(), 4u); // B and C were kept and saved with E
+    EXPECT_EQ(items[1]["name"], "B");
+    EXPECT_EQ(items[3]["name"], "E");
+
+    // No Program Manager at all: nothing is delivered.
+    ASSERT_TRUE(awaitServerExit());
+    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");
+    EXPECT_FALSE(conversation->open("PROGMAN", "PROGMAN"));
+    EXPECT_FALSE(conversation->execute("[CreateGroup(Kit)]"));
+    conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{false}));
 }
 
 // Another user can neither reach the socket (mode 0600) nor, should its mode be opened up,

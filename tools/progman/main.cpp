@@ -44,6 +44,11 @@ std::string utf8(const std::string& text) {
     return zel::cp1252ToUtf8(text);
 }
 
+// For the terminal: a name's control characters cannot fake lines or drive it.
+std::string shown(const std::string& text) {
+    return zel::escapeControls(zel::cp1252ToUtf8(text));
+}
+
 void printJson(const Groups& groups) {
     nlohmann::ordered_json out;
     out["groups"] = nlohmann::ordered_json::array();
@@ -64,13 +69,13 @@ void printText(const Groups& groups) {
     if (groups.groups().empty())
         std::cout << "No groups.\n";
     for (const auto& g : groups.groups()) {
-        std::cout << utf8(g.name) << '\n';
+        std::cout << shown(g.name) << '\n';
         if (g.items.empty())
             std::cout << "    (no items)\n";
         for (const auto& item : g.items) {
-            std::cout << "    " << utf8(item.name) << ": " << utf8(item.command);
+            std::cout << "    " << shown(item.name) << ": " << shown(item.command);
             if (!item.icon.empty()) {
-                std::cout << "  [icon " << utf8(item.icon);
+                std::cout << "  [icon " << shown(item.icon);
                 if (item.iconIndex != 0)
                     std::cout << ", " << item.iconIndex;
                 std::cout << ']';
@@ -122,6 +127,15 @@ int main(int argc, char** argv) {
     if (ec) {
         std::cerr << "progman: no usable prefix: " << ec.message() << '\n';
         return 1;
+    }
+    // A machine someone else may change is not served, nor is its store believed.
+    if (std::error_code exists; fs::exists(prefix, exists)) {
+        try {
+            zel::Machine::refuseForeignPrefix(prefix);
+        } catch (const zel::PlatformError& e) {
+            std::cerr << "progman: " << e.what() << '\n';
+            return 1;
+        }
     }
     if (listing)
         return list(prefix, json);

@@ -2,6 +2,7 @@
 
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
+#include "winemu/machine.h"
 #include "winemu/progman_client.h"
 #include "progman/store.h"
 
@@ -50,8 +51,24 @@ void installSignals() {
 
 struct Connection {
     FileDescriptor socket;
-    std::string buffer;
+    std::string buffer; // received, not yet a whole packet
+    std::string outbox; // each packet's outcome, not yet sent
+    bool inputEnded = false;
 };
+
+// The outcome of each packet, in order: executed and stored, or not.
+constexpr char kStored = '+';
+constexpr char kNotStored = '-';
+// A conversation that does not take its outcomes is not read from until it does.
+constexpr std::size_t kMaxOutbox = 64 * 1024;
+
+// Conversations served at once: one more waits in the listening queue until one ends.
+constexpr std::size_t kMaxConnections = 32;
+// What one conversation may hand over before the others get their turn.
+constexpr std::size_t kReadPerTurn = 64 * 1024;
+// How long accepting pauses when it fails for want of descriptors or memory: the pending
+// conversation stays readable, and accepting again at once would only spin.
+constexpr auto kAcceptPause = std::chrono::milliseconds(200);
 
 class Server {
 public:
@@ -71,9 +88,19 @@ public:
                     break;
             }
             std::vector<pollfd> fds;
-            fds.push_back({listen_.get(), POLLIN, 0});
-            for (auto& c : connections_)
-                fds.push_back({c.socket.get(), POLLIN, 0});
+            // The listening socket sits out while the conversations are at their cap or
+            // accepting has just failed; it is then polled as an unused descriptor.
+            const bool accepting =
+                connections_.size() < kMaxConnections && Clock::now() >= acceptPausedUntil_;
+            fds.push_back({accepting ? listen_.get() : -1, POLLIN, 0});
+            for (auto& c : connections_) {
+                short events = 0;
+                if (!c.inputEnded && c.outbox.size() < kMaxOutbox)
+                    events |= POLLIN;
+                if (!c.outbox.empty())
+                    events |= POLLOUT;
+                fds.push_back({c.socket.get(), events, 0});
+            }
             int timeout = -1;
             if (connections_.empty()) {
                 auto idle = std::chrono::duration<double>(options_.idleSeconds);
@@ -84,6 +111,12 @@ public:
                     continue;
                 }
                 timeout = static_cast<int>(left.count()) + 1;
+            }
+            if (!accepting && connections_.size() < kMaxConnections) {
+                const auto pause = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       acceptPausedUntil_ - Clock::now()).count() + 1;
+                timeout = timeout < 0 ? static_cast<int>(pause)
+                                      : std::min(timeout, static_cast<int>(pause));
             }
             int rc = ::poll(fds.data(), fds.size(), timeout);
             if (rc < 0) {
@@ -99,7 +132,11 @@ public:
             for (std::size_t i = 1; i < fds.size(); ++i, ++it) {
                 if (fds[i].revents == 0)
                     continue;
-                if (!readFrom(*it))
+                // Closing tells the client that everything it handed over was executed; the
+                // outcomes go first.
+                if ((fds[i].revents & POLLIN) != 0)
+                    readFrom(*it);
+                if (!flush(*it) || (it->inputEnded && it->outbox.empty()))
                     it->socket.reset();
             }
             bool hadConnections = !connections_.empty();
@@ -107,7 +144,7 @@ public:
             if (hadConnections && connections_.empty())
                 idleSince = Clock::now();
         }
-        return 0;
+        return save() ? 0 : 1;
     }
 
 private:
@@ -122,42 +159,51 @@ private:
     }
 
     void acceptPending() {
-        for (;;) {
+        while (connections_.size() < kMaxConnections) {
             FileDescriptor socket(
                 ::accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
             if (!socket) {
-                if (errno == EINTR)
+                if (errno == EINTR || errno == ECONNABORTED)
                     continue;
+                if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                    std::cerr << "progman: accept: " << std::strerror(errno) << '\n';
+                    acceptPausedUntil_ = Clock::now() + kAcceptPause;
+                }
                 return; // EAGAIN: nobody else waiting
             }
             if (!peerIsThisUser(socket.get())) {
                 std::cerr << "progman: a conversation from another user was refused\n";
                 continue;
             }
-            connections_.push_back({std::move(socket), {}});
+            connections_.emplace_back().socket = std::move(socket);
         }
     }
 
-    // False when the conversation has ended.
-    bool readFrom(Connection& c) {
-        char chunk[65536];
-        for (;;) {
+    // Takes one turn of what the conversation handed over; its end marks the input ended.
+    void readFrom(Connection& c) {
+        char chunk[16384];
+        for (std::size_t taken = 0; taken < kReadPerTurn; taken += sizeof chunk) {
             ssize_t n = ::recv(c.socket.get(), chunk, sizeof chunk, 0);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                return true;
+                return;
             if (n <= 0) {
-                // Everything before the end has been executed as it came; closing tells the
-                // client so. An incomplete last packet was never handed over whole.
-                return false;
+                // Everything before the end has been executed as it came. An incomplete last
+                // packet was never handed over whole.
+                c.inputEnded = true;
+                return;
             }
             c.buffer.append(chunk, static_cast<std::size_t>(n));
             if (!executePackets(c)) {
+                // Nothing after it is taken; the outcomes before it still go out.
                 std::cerr << "progman: a conversation sent a malformed packet; it is ended\n";
-                return false;
+                c.buffer.clear();
+                c.inputEnded = true;
+                return;
             }
         }
+        // More may be waiting: it comes on the next turn.
     }
 
     bool executePackets(Connection& c) {
@@ -172,23 +218,55 @@ private:
             if (c.buffer.size() - pos - 4 < size)
                 break;
             std::string_view data(c.buffer.data() + pos + 4, size);
-            execute(data.substr(0, data.find('\0')));
+            c.outbox += execute(data.substr(0, data.find('\0'))) ? kStored : kNotStored;
             pos += 4 + size;
         }
         c.buffer.erase(0, pos);
         return true;
     }
 
-    void execute(std::string_view text) {
-        groups_.execute(text);
+    // Whether the text was executed whole and its outcome stored.
+    bool execute(std::string_view text) {
+        const bool executed = groups_.execute(text);
+        unsaved_ = true;
+        const bool saved = save();
+        if (groups_.exitRequested())
+            beginStopping();
+        return executed && saved;
+    }
+
+    // Sends what the outbox holds as far as the socket takes it; false when the client is gone.
+    static bool flush(Connection& c) {
+        while (!c.outbox.empty()) {
+            const ssize_t n = ::send(c.socket.get(), c.outbox.data(), c.outbox.size(),
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return true;
+            if (n <= 0)
+                return false;
+            c.outbox.erase(0, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+public:
+    // Writes the groups when they changed since the last successful save; a failure keeps
+    // them in memory for the next change or the end of the server. False when they are unsaved.
+    bool save() {
+        if (!unsaved_)
+            return true;
         try {
             saveStore(store_, groups_);
+            unsaved_ = false;
         } catch (const PlatformError& e) {
             std::cerr << "progman: " << e.what() << '\n';
         }
-        if (groups_.exitRequested())
-            beginStopping();
+        return !unsaved_;
     }
+
+private:
 
     ServerOptions options_;
     Groups groups_;
@@ -197,6 +275,8 @@ private:
     fs::path socketPath_;
     std::list<Connection> connections_;
     bool stopping_ = false;
+    bool unsaved_ = false;
+    Clock::time_point acceptPausedUntil_{};
 };
 
 // Takes the prefix's server lock: its descriptor, held while serving, or nothing when another
@@ -254,6 +334,7 @@ int serve(const ServerOptions& options) {
     fs::create_directories(options.prefix, ec);
     const fs::path socketPath = progmanSocketPath(options.prefix);
     try {
+        Machine::refuseForeignPrefix(options.prefix);
         const std::optional<FileDescriptor> lock = takeLock(options.prefix, socketPath);
         if (!lock)
             return 0;

@@ -4,8 +4,10 @@
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 #include "setup/catalogue.h"
+#include "setup/finish.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -15,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <unordered_map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -177,12 +180,18 @@ struct Section {
     bool first = true;       // false: a later section of a name already seen, never read
     std::vector<Key> keys;   // the keys a reader sees: the first of each name
     std::vector<Key> repeat; // later keys of a name already in the section, never read
+    std::unordered_map<std::string, std::size_t> index; // upper-cased name -> its place in keys
 
     const Key* find(std::string_view key) const {
-        for (const Key& k : keys)
-            if (equalsNoCase(k.name, key))
-                return &k;
-        return nullptr;
+        const auto it = index.find(zel::upperCp1252Text(key));
+        return it == index.end() ? nullptr : &keys[it->second];
+    }
+    // Keeps the key among those read when it is the first of its name.
+    void add(Key key) {
+        if (index.emplace(zel::upperCp1252Text(key.name), keys.size()).second)
+            keys.push_back(std::move(key));
+        else
+            repeat.push_back(std::move(key));
     }
 };
 
@@ -192,13 +201,12 @@ struct Description {
     std::vector<Section> sections;
     std::vector<const ScannedLine*> keysOutside; // keys before the first section
     std::vector<const ScannedLine*> ignored;     // lines readers pass over
+    std::unordered_map<std::string, std::size_t> index; // upper-cased name -> the first section
 
     // The section a reader finds: the first of the name.
     const Section* find(std::string_view name) const {
-        for (const Section& s : sections)
-            if (s.first && equalsNoCase(s.name, name))
-                return &s;
-        return nullptr;
+        const auto it = index.find(zel::upperCp1252Text(name));
+        return it == index.end() ? nullptr : &sections[it->second];
     }
 };
 
@@ -215,7 +223,7 @@ void scanDescription(Description& d) {
             Section s;
             s.name = line.name;
             s.line = line.number;
-            s.first = d.find(line.name) == nullptr;
+            s.first = d.index.emplace(zel::upperCp1252Text(line.name), d.sections.size()).second;
             d.sections.push_back(std::move(s));
             break;
         }
@@ -224,9 +232,7 @@ void scanDescription(Description& d) {
                 d.keysOutside.push_back(&line);
                 break;
             }
-            Section& s = d.sections.back();
-            Key k{line.name, line.value, line.number};
-            (s.find(line.name) ? s.repeat : s.keys).push_back(std::move(k));
+            d.sections.back().add(Key{line.name, line.value, line.number});
             break;
         }
         }
@@ -243,6 +249,21 @@ public:
     explicit Medium(fs::path root) : root_(std::move(root)) {}
     const fs::path& root() const { return root_; }
 
+    // Whether a host path, its links followed, stays on the medium; the wizard's layer treats a
+    // file whose real path leaves its drive as missing.
+    bool staysOn(const fs::path& host) const {
+        std::error_code ec;
+        const fs::path real = fs::canonical(host, ec);
+        if (ec)
+            return false;
+        const fs::path base = fs::canonical(root_, ec);
+        auto r = real.begin();
+        for (auto b = base.begin(); b != base.end(); ++b, ++r)
+            if (r == real.end() || *r != *b)
+                return false;
+        return true;
+    }
+
     // The regular file that a path relative to the medium names, if any.
     std::optional<fs::path> findFile(std::string_view relative) const {
         const auto parsed = zel::parseWinPath("D:\\" + std::string(relative));
@@ -256,9 +277,27 @@ public:
             host = *next;
         }
         std::error_code ec;
-        if (!fs::is_regular_file(host, ec))
+        if (!fs::is_regular_file(host, ec) || !staysOn(host))
             return std::nullopt;
         return host;
+    }
+
+    // The description file the wizard on this medium reads: the one named after an executable
+    // beside it with the extension .INI, SETUP.INI first (the wizard is usually copied as
+    // SETUP), then by name.
+    std::optional<fs::path> findDescription() const {
+        if (auto setup = findFile(kDescriptionName))
+            return setup;
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (fs::directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec) && ::access(it->path().c_str(), X_OK) == 0)
+                names.push_back(it->path().filename().string());
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names)
+            if (auto ini = findFile(zel::changeFileExt(zel::utf8ToCp1252(name), ".INI")))
+                return ini;
+        return std::nullopt;
     }
 
     // The medium-relative name of a host file, for reports.
@@ -391,13 +430,16 @@ const char* zeroMeaning(const DescriptionKey& key) {
 
 class Checker {
 public:
-    explicit Checker(const fs::path& medium) : medium_(medium) {}
+    Checker(const fs::path& medium, std::optional<fs::path> description)
+        : medium_(medium), description_(std::move(description)) {}
 
     std::vector<Problem> run() {
         std::error_code ec;
         if (!fs::is_directory(medium_.root(), ec))
             throw std::runtime_error(medium_.root().string() + ": not a directory");
-        const std::optional<fs::path> description = medium_.findFile(kDescriptionName);
+        checkEntries();
+        const std::optional<fs::path> description =
+            description_ ? description_ : medium_.findDescription();
         if (!description) {
             file_ = std::string(kDescriptionName);
             report(Severity::Error, 0,
@@ -416,6 +458,8 @@ public:
         checkPrograms();
         checkSponsors();
         checkUnreadSections();
+        checkMacroQuotes(*description);
+        checkProgmanStandIn(description->parent_path());
         return finish();
     }
 
@@ -439,6 +483,59 @@ private:
                              return a.line < b.line;
                          });
         return std::move(problems_);
+    }
+
+    // Program Manager's macros have no escape: a '"' in a value they carry would end its
+    // argument and run the rest as macros of their own. The wizard refuses such a kit at the end.
+    void checkMacroQuotes(const fs::path& description) {
+        zel::Catalogue catalogue;
+        catalogue.load(zel::ProfileFile::atHostPath(description));
+        for (const zel::KitKey& key : zel::macroBreakingKeys(catalogue, true)) {
+            const Section* s = d_.find(key.section);
+            const Key* k = s ? s->find(key.key) : nullptr;
+            report(Severity::Error, k ? k->line : 0,
+                   key.name() + " holds '\"', which would end its Program Manager macro argument "
+                                "early: the wizard refuses to finish");
+        }
+    }
+
+    // ----- what the medium holds
+
+    // What a hostile medium may put where files are expected: links that lead off it (the
+    // wizard treats them as missing; copied, they would hand out the host's files) and pipes or
+    // devices (which would block the wizard or never end).
+    void checkEntries() {
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(medium_.root(), ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const fs::file_status status = it->symlink_status(ec);
+            if (ec)
+                break;
+            const std::string name = medium_.display(it->path());
+            if (fs::is_symlink(status)) {
+                if (fs::exists(it->path(), ec) && !medium_.staysOn(it->path()))
+                    reportIn(name, Severity::Error, 0,
+                             "is a link to " + fs::read_symlink(it->path(), ec).string() +
+                                 ", off the medium: the wizard treats it as missing");
+            } else if (!fs::is_regular_file(status) && !fs::is_directory(status)) {
+                reportIn(name, Severity::Error, 0,
+                         "is a pipe, socket or device, not a file: the wizard treats it as "
+                         "missing");
+            }
+        }
+    }
+
+    // The wizard's fallback start of Program Manager ("PROGMAN PROGMAN") finds a PROGMAN.EXE in
+    // the wizard's own directory before the machine's.
+    void checkProgmanStandIn(const fs::path& wizardDirectory) {
+        std::error_code ec;
+        for (fs::directory_iterator it(wizardDirectory, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            if (equalsNoCase(zel::utf8ToCp1252(it->path().filename().string()), "PROGMAN.EXE"))
+                reportIn(medium_.display(it->path()), Severity::Error, 0,
+                         "would run instead of Program Manager when the wizard starts it: "
+                         "remove it from the medium");
+        }
     }
 
     // ----- the text itself
@@ -532,6 +629,11 @@ private:
         for (const DescriptionKey& key : zel::descriptionKeys()) {
             if (key.section != section || key.kind == KeyKind::FileList)
                 continue;
+            // The lengths alone may tell that it is not closer.
+            const std::size_t apart = name.size() > key.name.size() ? name.size() - key.name.size()
+                                                                    : key.name.size() - name.size();
+            if (apart >= bestDistance)
+                continue;
             const std::size_t dist = distance(name, key.name);
             if (dist < bestDistance) {
                 bestDistance = dist;
@@ -569,9 +671,17 @@ private:
     }
 
     // A file named relative to the medium; reports it when missing.
-    bool checkFile(Severity severity, const Key& k, const std::string& path, const char* what) {
-        if (medium_.findFile(path))
+    // A file the wizard reads only up to a size (a picture) is reported when larger.
+    bool checkFile(Severity severity, const Key& k, const std::string& path, const char* what,
+                   std::uintmax_t maxBytes = static_cast<std::uintmax_t>(-1)) {
+        if (const auto host = medium_.findFile(path)) {
+            std::error_code ec;
+            if (const auto size = fs::file_size(*host, ec); !ec && size > maxBytes)
+                report(Severity::Error, k.line,
+                       what + std::string(" ") + q(path) + " is larger than the wizard reads (" +
+                           std::to_string(maxBytes) + " bytes): it is not shown");
             return true;
+        }
         std::string message = what + std::string(" ") + q(path) + " (" + zel::cp1252ToUtf8(k.name) +
                               ") is not on the medium";
         if (k.value.empty())
@@ -666,6 +776,14 @@ private:
     }
 
     void checkLicence(const fs::path& host) {
+        std::error_code ec;
+        if (const auto size = fs::file_size(host, ec); !ec && size > zel::kMaxLicenceBytes) {
+            report(Severity::Error, 0,
+                   "the licence text " + medium_.display(host) + " is larger than the wizard " +
+                       "reads (" + std::to_string(zel::kMaxLicenceBytes) +
+                       " bytes): the licence page shows no text");
+            return;
+        }
         std::string text;
         if (!readWhole(host, text)) {
             report(Severity::Warning, 0,
@@ -841,7 +959,7 @@ private:
                        section + " has no Imagem: an empty area is shown with the hint");
             else
                 checkFile(Severity::Warning, *imagem, base + imagem->value,
-                          "the sponsor's picture");
+                          "the sponsor's picture", zel::kMaxPictureBytes);
             if (programa && !programa->value.empty())
                 checkFile(Severity::Warning, *programa, base + programa->value,
                           "the sponsor's program");
@@ -884,6 +1002,7 @@ private:
     }
 
     Medium medium_;
+    std::optional<fs::path> description_;
     Description d_;
     std::string file_;
     std::vector<Problem> problems_;
@@ -892,8 +1011,8 @@ private:
 
 } // namespace
 
-std::vector<Problem> checkMedium(const fs::path& medium) {
-    return Checker(medium).run();
+std::vector<Problem> checkMedium(const fs::path& medium, const std::optional<fs::path>& description) {
+    return Checker(medium, description).run();
 }
 
 } // namespace zelkit

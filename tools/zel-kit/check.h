@@ -2,6 +2,7 @@
 // zel-kit check: what on a kit medium would make the wizard misbehave, with the file and line
 // that cause it.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,10 @@ Tally tally(const std::vector<Problem>& problems);
 // "2 errors, 1 warning, 0 notes".
 std::string summary(const Tally& counts);
 
-// Every problem of the medium, each once, ordered by file and line. Raises std::runtime_error
-// when the medium is not a directory that can be read.
-std::vector<Problem> checkMedium(const std::filesystem::path& medium);
+// Every problem of the medium, each once, ordered by file and line: with its description file
+// as given, or as the wizard on the medium finds it. Raises std::runtime_error when the medium
+// is not a directory that can be read.
+std::vector<Problem> checkMedium(const std::filesystem::path& medium,
+                                 const std::optional<std::filesystem::path>& description = {});
 
 } // namespace zelkit

@@ -35,9 +35,9 @@ int runCheck(const std::vector<std::string>& args);
 const Command kCommands[] = {
     {"show", "FILE", "print the catalogue that the wizard reads from a setup description file",
      runShow},
-    {"check", "[--json] MEDIUM",
-     "report what on a kit medium (the directory holding SETUP.INI) would make the wizard "
-     "misbehave;\n      exit status 1 when there is an error",
+    {"check", "[--json] MEDIUM|WIZARD|FILE.INI",
+     "report what on a kit medium (the directory holding SETUP.INI, or the wizard X and its\n"
+     "      X.INI) would make the wizard misbehave; exit status 1 when there is an error",
      runCheck},
 };
 
@@ -170,21 +170,42 @@ int runCheck(const std::vector<std::string>& args) {
             operands.push_back(arg);
     }
     if (operands.size() != 1)
-        return usageError("check takes one kit medium directory");
-    const fs::path medium = operands[0];
+        return usageError("check takes one kit medium directory, wizard or description file");
+    fs::path medium = operands[0];
+    std::optional<fs::path> description;
     std::error_code ec;
     const fs::file_status status = fs::status(medium, ec);
     if (status.type() == fs::file_type::not_found) {
-        std::cerr << "zel-kit: " << medium.string() << ": no such directory\n";
+        std::cerr << "zel-kit: " << medium.string() << ": no such file or directory\n";
         return kUsageError;
     }
-    if (status.type() != fs::file_type::directory) {
+    if (status.type() == fs::file_type::regular) {
+        // The wizard reads the description named after itself with the extension .INI.
+        const fs::path given = fs::absolute(medium, ec);
+        const bool isDescription = zel::equalsNoCase(given.extension().string(), ".INI");
+        medium = given.parent_path();
+        if (isDescription) {
+            description = given;
+        } else {
+            // Found without regard to case, as the wizard's layer finds it.
+            const std::string wanted = given.stem().string() + ".INI";
+            for (fs::directory_iterator it(medium, ec), end; !ec && it != end; it.increment(ec))
+                if (zel::equalsNoCase(it->path().filename().string(), wanted) &&
+                    (!description || it->path().filename() == wanted))
+                    description = it->path();
+        }
+        if (!description) {
+            std::cerr << "zel-kit: " << medium.string() << ": no " << given.stem().string()
+                      << ".INI beside the wizard\n";
+            return kUsageError;
+        }
+    } else if (status.type() != fs::file_type::directory) {
         std::cerr << "zel-kit: " << medium.string()
                   << ": not a directory (give the medium that holds SETUP.INI)\n";
         return kUsageError;
     }
 
-    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(medium);
+    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(medium, description);
     const zelkit::Tally counts = zelkit::tally(problems);
 
     if (json) {
@@ -205,11 +226,13 @@ int runCheck(const std::vector<std::string>& args) {
         // Host file names need not be UTF-8; such bytes are replaced rather than failing.
         std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
     } else {
+        // The kit's texts and names could otherwise fake lines or drive the terminal.
         for (const zelkit::Problem& p : problems) {
-            std::cout << p.file;
+            std::cout << zel::escapeControls(p.file);
             if (p.line > 0)
                 std::cout << ':' << p.line;
-            std::cout << ": " << zelkit::severityName(p.severity) << ": " << p.message << '\n';
+            std::cout << ": " << zelkit::severityName(p.severity) << ": "
+                      << zel::escapeControls(p.message) << '\n';
         }
         std::cout << zelkit::summary(counts) << '\n';
     }
