@@ -1,6 +1,7 @@
 #include "tools/zel-kit/check.h"
 
 #include "winemu/cp1252.h"
+#include "winemu/host_file.h"
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 #include "setup/catalogue.h"
@@ -12,11 +13,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <unordered_map>
 #include <stdexcept>
 #include <string>
@@ -329,16 +328,14 @@ private:
     fs::path root_;
 };
 
-bool readWhole(const fs::path& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad())
-        return false;
-    out = std::move(ss).str();
-    return true;
+// A file's whole content, read as the machine reads its own files (a regular file only, so a
+// pipe cannot hold the check up); nothing when it is missing or cannot be read.
+std::optional<std::string> readWhole(const fs::path& path) {
+    try {
+        return zel::readHostFile(path);
+    } catch (const zel::HostFileError&) {
+        return std::nullopt;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -448,8 +445,10 @@ public:
             return finish();
         }
         file_ = medium_.display(*description);
-        if (!readWhole(*description, d_.text))
+        std::optional<std::string> text = readWhole(*description);
+        if (!text)
             throw std::runtime_error(description->string() + ": cannot be read");
+        d_.text = std::move(*text);
         scanDescription(d_);
 
         checkEncoding(file_, d_.text, d_.lines);
@@ -784,14 +783,14 @@ private:
                        " bytes): the licence page shows no text");
             return;
         }
-        std::string text;
-        if (!readWhole(host, text)) {
+        const std::optional<std::string> text = readWhole(host);
+        if (!text) {
             report(Severity::Warning, 0,
                    "the licence text " + medium_.display(host) + " cannot be read");
             return;
         }
         // The licence splits into lines as a profile file does: at CR, LF and CR LF.
-        checkEncoding(medium_.display(host), text, zel::ini::scan(text));
+        checkEncoding(medium_.display(host), *text, zel::ini::scan(*text));
     }
 
     // ----- [Programa1] .. [Programa12]
