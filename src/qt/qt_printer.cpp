@@ -1,8 +1,8 @@
 #include "qt/qt_printer.h"
 
+#include "qt/qt_text.h"
 #include "qt/qt_ui.h"
 #include "setup/messages.h"
-#include "winemu/cp1252.h"
 #include "winemu/errors.h"
 
 #include <QApplication>
@@ -77,7 +77,7 @@ void QtPrinter::abortDocument() {
 }
 
 QFont QtPrinter::qtFont(const std::string& face, int points, FontStyle style) const {
-    QFont font(hostFontFamily(QString::fromStdString(cp1252ToUtf8(face))));
+    QFont font(hostFontFamily(toQt(face)));
     if (points > 0)
         font.setPointSize(points);
     font.setBold(style.bold);
@@ -106,8 +106,7 @@ void QtPrinter::paint(const std::vector<Page>& pages) {
             painter.setFont(qtFont(line.face, line.points, line.style));
             // Windows places the top of the text at y; Qt draws on the baseline.
             const int baseline = line.y + painter.fontMetrics().ascent();
-            painter.drawText(QPoint(line.x, baseline),
-                             QString::fromStdString(cp1252ToUtf8(line.text)));
+            painter.drawText(QPoint(line.x, baseline), toQt(line.text));
         }
     }
     if (!ok) {

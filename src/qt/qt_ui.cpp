@@ -1,6 +1,6 @@
 #include "qt/qt_ui.h"
 
-#include "winemu/cp1252.h"
+#include "qt/qt_text.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -16,14 +16,10 @@ namespace zel {
 
 namespace {
 
-QString fromCp1252(const std::string& text) {
-    return QString::fromStdString(cp1252ToUtf8(text));
-}
-
 // A message box of the platform breaks the line at a CR, a LF or a CR LF, and shows the text as
 // it is: kit and user text (file names among them) is never taken for markup.
 void setMessageText(QMessageBox& box, const std::string& text) {
-    QString shown = fromCp1252(text);
+    QString shown = toQt(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     box.setTextFormat(Qt::PlainText);
@@ -58,10 +54,10 @@ constexpr FontTwin kFontTwins[] = {
 
 } // namespace
 
-ModalResult QtUi::messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                     MsgIcon icon) {
+ModalResult QtUi::messageBox(const std::string& text, const std::string& caption,
+                             MsgButtons buttons, MsgIcon icon) {
     // Owned by the active window so the box stays above pages kept on top.
-    QMessageBox box(qtIcon(icon), fromCp1252(caption), QString(), QMessageBox::NoButton,
+    QMessageBox box(qtIcon(icon), toQt(caption), QString(), QMessageBox::NoButton,
                     QApplication::activeWindow());
     setMessageText(box, text);
     QPushButton* ok = box.addButton(QMessageBox::Ok);
