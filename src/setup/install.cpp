@@ -2,6 +2,7 @@
 
 #include "setup/messages.h"
 
+#include "winemu/host_file.h"
 #include "winemu/winpath.h"
 
 #include <algorithm>
@@ -94,9 +95,7 @@ public:
     // O_EXCL with a mode rather than mkstemp: the process's umask then applies to the new file
     // as it would to any file the program creates.
     bool create(const fs::path& dir, mode_t mode) {
-        static thread_local std::minstd_rand random(static_cast<unsigned>(
-            std::random_device{}() ^
-            static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())));
+        static thread_local std::minstd_rand random(static_cast<unsigned>(temporaryNameSeed()));
         static constexpr char kLetters[] =
             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         removeStaleCopies(dir);

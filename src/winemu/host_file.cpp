@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,7 +142,7 @@ class TemporaryFile {
 public:
     TemporaryFile(const fs::path& target, const fs::path& dir, const fs::path& file, mode_t mode)
         : file_(file) {
-        thread_local std::mt19937_64 random{std::random_device{}()};
+        thread_local std::mt19937_64 random{temporaryNameSeed()};
         for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
             // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "." + std::string.
             std::string name = ".";
@@ -298,6 +300,14 @@ void writeHostFile(const fs::path& file, std::string_view content, mode_t newFil
     temp.fill(content, target.old ? &*target.old : nullptr);
     temp.renameOver(target.path);
     syncDirectory(target.dir);
+}
+
+std::uint64_t temporaryNameSeed() {
+    std::uint64_t seed = 0;
+    if (::getrandom(&seed, sizeof seed, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof seed))
+        return seed;
+    return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+           (static_cast<std::uint64_t>(::getpid()) << 32);
 }
 
 bool createHostFile(const fs::path& file, std::string_view content, mode_t newFileMode) {

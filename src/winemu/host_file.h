@@ -4,6 +4,7 @@
 // Manager's store, the machine's own launcher) is read and written through these.
 #include "winemu/errors.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -88,5 +89,10 @@ bool hostFileWritable(const std::filesystem::path& file);
 // written, the file as it was) when something of that name is already there.
 bool createHostFile(const std::filesystem::path& file, std::string_view content,
                     mode_t newFileMode = 0644);
+
+// A seed for the random part of temporary names. Taken from the kernel without opening a
+// file, so it works when the process has no descriptor to spare (std::random_device may need
+// one and throws without it); the clock and process id stand in when the kernel has none.
+std::uint64_t temporaryNameSeed();
 
 } // namespace zel

@@ -260,7 +260,8 @@ public:
         try {
             saveStore(store_, groups_);
             unsaved_ = false;
-        } catch (const PlatformError& e) {
+        } catch (const std::exception& e) {
+            // Whatever failed (a file, memory), the groups stay in memory for the next try.
             std::cerr << "progman: " << e.what() << '\n';
         }
         return !unsaved_;
