@@ -8,7 +8,7 @@
 #include "qt/qt_ui.h"
 #include "qt/qt_warmup.h"
 #include "tests/support/scripted_printer.h"
-#include "tests/support/scripted_ui.h"
+#include "tests/support/doubles.h"
 #include "tests/support/fixtures.h"
 
 #include <QApplication>
@@ -228,8 +228,8 @@ TEST(ScriptedUi, CursorQuitAndWindowStateAreRecordedNotPerformed) {
 
     ui.minimise();
     ui.restore();
-    EXPECT_EQ(ui.minimiseCount, 1);
-    EXPECT_EQ(ui.restoreCount, 1);
+    EXPECT_EQ(std::count(ui.calls.begin(), ui.calls.end(), "minimise"), 1);
+    EXPECT_EQ(std::count(ui.calls.begin(), ui.calls.end(), "restore"), 1);
 
     EXPECT_FALSE(ui.quitRequested());
     ui.quit();

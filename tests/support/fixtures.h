@@ -1,8 +1,7 @@
 #pragma once
 // Temporary directories, prefixes and kit media for the tests.
 #include "winemu/machine.h"
-#include "winemu/sound.h"
-#include "winemu/ui.h"
+#include "tests/support/doubles.h"
 
 #include <gtest/gtest.h>
 
@@ -54,36 +53,6 @@ struct CommandResult {
 CommandResult runCommand(const std::string& shellCommand);
 // One of the project's programs from the build's bin directory, standard error kept apart.
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
-
-// User-interface services for tests that need no Qt: OK for every message box, the other way
-// out of every modal page; minimise and restore are recorded in order.
-class FakeUi : public UiServices {
-public:
-    ModalResult messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
-        return ModalResult::Confirm;
-    }
-    ModalResult showModal(QDialog&) override { return ModalResult::Other; }
-    void setBusyCursor(bool) override {}
-    void processEvents() override {}
-    void minimise() override { calls.push_back("minimise"); }
-    void restore() override { calls.push_back("restore"); }
-    void quit() override { quit_ = true; }
-    bool quitRequested() const override { return quit_; }
-    void reportError(const std::string& message) override { errors.push_back(message); }
-
-    std::vector<std::string> calls;
-    std::vector<std::string> errors;
-
-private:
-    bool quit_ = false;
-};
-
-// Plays nothing; remembers what it was asked to play.
-class RecordingSound : public Sound {
-public:
-    void playWave(const std::string& winPath) override { played.push_back(winPath); }
-    std::vector<std::string> played;
-};
 
 // A fresh emulated machine: <tmp>/prefix, with the running "program" at
 // <tmp>/medium/SETUP (the medium is mounted as D:), working directory = the medium.

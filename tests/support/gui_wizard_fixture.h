@@ -8,7 +8,7 @@
 #include "setup/choices.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/scripted_printer.h"
-#include "tests/support/scripted_ui.h"
+#include "tests/support/doubles.h"
 #include "winemu/platform.h"
 #include "winemu/sound.h"
 

@@ -25,23 +25,6 @@ namespace {
 
 using Macros = std::vector<std::string>;
 
-class NoPrinter : public Printer {
-public:
-    bool choosePrinter() override { return false; }
-    void beginDocument() override {}
-    void newPage() override {}
-    void setFont(const std::string&, int, FontStyle) override {}
-    void textOut(int, int, const std::string&) override {}
-    int textHeight(const std::string&) override { return 0; }
-    void endDocument() override {}
-    void abortDocument() override {}
-};
-
-class NoSound : public Sound {
-public:
-    void playWave(const std::string&) override {}
-};
-
 // The detached program's trace once it is there (it runs on after the sequence returned).
 std::string awaitTrace(const fs::path& trace, std::string_view expected) {
     std::string text;
@@ -125,9 +108,9 @@ protected:
     fs::path windowsDir() const { return driveC() / "WINDOWS"; }
     fs::path settingsFile() const { return driveC() / "Program Files" / "ACESSO" / "ATUALIZA.INI"; }
 
-    FakeUi ui;
-    NoPrinter printer;
-    NoSound sound;
+    ScriptedUi ui;
+    RecordingPrinter printer;
+    RecordingSound sound;
     std::unique_ptr<Platform> platform;
     Catalogue catalogue;
 };

@@ -266,7 +266,7 @@ protected:
         return nlohmann::json::parse(r.output);
     }
 
-    FakeUi ui;
+    ScriptedUi ui;
     std::unique_ptr<Programs> programs;
     std::unique_ptr<DdeConversation> conversation;
 };

@@ -33,7 +33,7 @@ std::string awaitTrace(const fs::path& trace) {
 
 class ProgramsTest : public MachineTest {
 protected:
-    FakeUi ui;
+    ScriptedUi ui;
     Programs& programs() {
         if (!programs_)
             programs_ = std::make_unique<Programs>(machine(), ui);

@@ -1,7 +1,7 @@
 // The registration's rules: when a form is complete, the printout's lines, and the order of
 // the printing calls, on a printer that records them.
 #include "winemu/errors.h"
-#include "winemu/printer.h"
+#include "tests/support/doubles.h"
 #include "setup/registration.h"
 
 #include <gtest/gtest.h>
@@ -93,37 +93,6 @@ TEST(RegistrationPrintout, EmptyFieldsKeepTheirLiterals) {
     EXPECT_EQ(lines[7], "Cart\xe3o     :");
     EXPECT_EQ(lines[11], " Senha de Acesso:");
 }
-
-// Records every call; textHeight answers the font's size times ten, so the advance of y
-// shows which font each line was measured in. Can fail at a chosen call.
-class RecordingPrinter : public Printer {
-public:
-    bool choosePrinter() override { return true; }
-    void beginDocument() override { note("begin"); }
-    void newPage() override { note("newPage"); }
-    void setFont(const std::string& face, int points, FontStyle style) override {
-        points_ = points;
-        note("font " + face + " " + std::to_string(points) + (style.underline ? " u" : "") +
-             (style.bold ? " b" : "") + (style.italic ? " i" : ""));
-    }
-    void textOut(int x, int y, const std::string& text) override {
-        note("text " + std::to_string(x) + "," + std::to_string(y) + " " + text);
-    }
-    int textHeight(const std::string&) override { return points_ * 10; }
-    void endDocument() override { note("end"); }
-    void abortDocument() override { calls.push_back("abort"); }
-
-    std::vector<std::string> calls;
-    std::string failAt; // a call that raises, by its first word
-
-private:
-    void note(const std::string& call) {
-        if (!failAt.empty() && call.rfind(failAt, 0) == 0)
-            throw PlatformError("printer on fire");
-        calls.push_back(call);
-    }
-    int points_ = 0;
-};
 
 TEST(RegistrationPrintout, PrintsOnTheFirstPageWithTheGaps) {
     RecordingPrinter printer;

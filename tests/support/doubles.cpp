@@ -1,4 +1,6 @@
-#include "tests/support/scripted_ui.h"
+#include "tests/support/doubles.h"
+
+#include "winemu/errors.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -57,6 +59,31 @@ void ScriptedUi::processEvents() {
     ++processEventsCount;
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
+}
+
+bool RecordingPrinter::choosePrinter() {
+    ++chooseCount;
+    if (chooseAnswers.empty())
+        return true;
+    const bool confirm = chooseAnswers.front();
+    chooseAnswers.pop_front();
+    return confirm;
+}
+
+void RecordingPrinter::setFont(const std::string& face, int points, FontStyle style) {
+    points_ = points;
+    note("font " + face + " " + std::to_string(points) + (style.underline ? " u" : "") +
+         (style.bold ? " b" : "") + (style.italic ? " i" : ""));
+}
+
+void RecordingPrinter::textOut(int x, int y, const std::string& text) {
+    note("text " + std::to_string(x) + "," + std::to_string(y) + " " + text);
+}
+
+void RecordingPrinter::note(const std::string& call) {
+    if (!failAt.empty() && call.rfind(failAt, 0) == 0)
+        throw PlatformError("printer on fire");
+    calls.push_back(call);
 }
 
 } // namespace zel

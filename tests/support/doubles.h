@@ -1,6 +1,8 @@
 #pragma once
-// User-interface services for tests: message boxes and modal pages are answered from queues,
-// and everything shown is recorded. Nothing here blocks or quits the application.
+// The one double of each service: user interface, sound and printer. Answers come from
+// queues and everything asked of them is recorded; nothing blocks or quits the application.
+#include "winemu/printer.h"
+#include "winemu/sound.h"
 #include "winemu/ui.h"
 
 #include <deque>
@@ -41,8 +43,8 @@ public:
     void setBusyCursor(bool busy) override;
     // Runs pending Qt events when an application object exists.
     void processEvents() override;
-    void minimise() override { ++minimiseCount; }
-    void restore() override { ++restoreCount; }
+    void minimise() override { calls.push_back("minimise"); }
+    void restore() override { calls.push_back("restore"); }
     // Records the request only; the test's application goes on.
     void quit() override { quitRequested_ = true; }
     bool quitRequested() const override { return quitRequested_; }
@@ -61,13 +63,44 @@ public:
     std::vector<Modal> modals;
     std::vector<bool> cursorHistory; // every setBusyCursor call, in order
     std::vector<std::string> errors; // messages given to the error report (without the ".")
-    int minimiseCount = 0;
-    int restoreCount = 0;
+    std::vector<std::string> calls; // "minimise" and "restore", in order
     int processEventsCount = 0;
 
 private:
     bool busy_ = false;
     bool quitRequested_ = false;
+};
+
+// Plays nothing; remembers what it was asked to play.
+class RecordingSound : public Sound {
+public:
+    void playWave(const std::string& winPath) override { played.push_back(winPath); }
+    std::vector<std::string> played;
+};
+
+// Records every call of a job ("begin", "font Courier New 14 u", "text 0,0 ...", "newPage",
+// "end", "abort"); textHeight answers the font's size times ten, so the advance of y shows
+// which font each line was measured in. The print dialog takes queued answers (confirmed
+// when none is queued); failAt makes the first call starting with those words raise.
+class RecordingPrinter : public Printer {
+public:
+    bool choosePrinter() override;
+    void beginDocument() override { note("begin"); }
+    void newPage() override { note("newPage"); }
+    void setFont(const std::string& face, int points, FontStyle style) override;
+    void textOut(int x, int y, const std::string& text) override;
+    int textHeight(const std::string&) override { return points_ * 10; }
+    void endDocument() override { note("end"); }
+    void abortDocument() override { calls.push_back("abort"); }
+
+    std::deque<bool> chooseAnswers;
+    int chooseCount = 0;
+    std::vector<std::string> calls;
+    std::string failAt;
+
+private:
+    void note(const std::string& call);
+    int points_ = 0;
 };
 
 } // namespace zel
