@@ -62,17 +62,22 @@ std::string printable(std::string_view bytes) {
     return out + "\"";
 }
 
+namespace {
+
+std::vector<std::string> split(std::string_view line, char separator) {
+    std::vector<std::string> f;
+    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
+        end = line.find(separator, start);
+        f.emplace_back(line.substr(start, end == std::string_view::npos ? end : end - start));
+    }
+    return f;
+}
+
+} // namespace
+
 std::string describeDumpLine(std::string_view line) {
     // "K <path>" or "V <path> <name> <type> <data>", texts in hex.
-    std::vector<std::string> f;
-    std::size_t start = 0;
-    while (start <= line.size()) {
-        const std::size_t end = line.find(' ', start);
-        f.emplace_back(line.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos)
-            break;
-        start = end + 1;
-    }
+    const std::vector<std::string> f = split(line, ' ');
     if (f.size() == 2 && f[0] == "K")
         return "key " + printable(unhex(f[1]));
     if (f.size() == 5 && f[0] == "V")
@@ -84,18 +89,6 @@ std::string describeDumpLine(std::string_view line) {
 // ---- batch and answers ------------------------------------------------------------------------
 
 namespace {
-
-std::vector<std::string> splitTabs(std::string_view line) {
-    std::vector<std::string> f;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = line.find('\t', start);
-        f.emplace_back(line.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos)
-            return f;
-        start = end + 1;
-    }
-}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -120,25 +113,10 @@ std::string readWhole(const fs::path& file) {
     return *text;
 }
 
+// Every query has the same fields; texts in hex so that any byte can travel.
 std::string batchLine(const Query& q) {
-    std::string line(1, q.kind);
-    switch (q.kind) {
-    case 'R':
-    case 'B':
-        return line + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key);
-    case 'W':
-    case 'O':
-        return line + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key) + "\t" +
-               hex(q.value);
-    case 'I':
-        return line + "\t" + q.path;
-    case 'E':
-        return line + "\t" + q.path + "\t" + hex(q.section);
-    case 'D':
-        return line + "\t" + hex(q.section) + "\t" + q.source.string();
-    default:
-        return line + "\t" + hex(q.section);
-    }
+    return std::string(1, q.kind) + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key) +
+           "\t" + hex(q.value) + "\t" + q.source.string();
 }
 
 } // namespace
@@ -146,40 +124,13 @@ std::string batchLine(const Query& q) {
 std::vector<Query> readBatch(const fs::path& file) {
     std::vector<Query> batch;
     for (const std::string& line : lines(readWhole(file))) {
+        const std::vector<std::string> f = split(line, '\t');
         if (line.empty())
             continue;
-        const std::vector<std::string> f = splitTabs(line);
-        const auto field = [&](std::size_t i) { return i < f.size() ? f[i] : std::string(); };
-        Query q;
-        q.kind = line[0];
-        switch (q.kind) {
-        case 'R':
-        case 'B':
-        case 'W':
-        case 'O':
-            q.path = field(1);
-            q.section = unhex(field(2));
-            q.key = unhex(field(3));
-            q.value = unhex(field(4));
-            break;
-        case 'I':
-            q.path = field(1);
-            break;
-        case 'E':
-            q.path = field(1);
-            q.section = unhex(field(2));
-            break;
-        case 'D':
-            q.section = unhex(field(1));
-            q.source = field(2);
-            break;
-        case 'X':
-            q.section = unhex(field(1));
-            break;
-        default:
+        if (f.size() != 6 || f[0].size() != 1 ||
+            std::string_view("RBWOIEDX").find(line[0]) == std::string_view::npos)
             throw std::runtime_error("unknown query in " + file.string() + ": " + line);
-        }
-        batch.push_back(std::move(q));
+        batch.push_back({line[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4]), f[5]});
     }
     return batch;
 }
@@ -228,26 +179,12 @@ template <class T> const T& pick(Random& r, const std::vector<T>& from) {
 
 // Names in several spellings of one name (letter case, code page 1252 letters with their
 // capitals: c-cedilla, a-tilde, y-diaeresis, s-caron, ae), as kits spell them.
-const std::vector<std::string> kSectionNames = {"Setup",
-                                                "setup",
-                                                "SETUP",
-                                                "Patro2",
-                                                "patro2",
-                                                "Zel Internet",
-                                                "Trumpet Winsock",
-                                                "Se\xe7\xe3o",
-                                                "SE\xc7\xc3O",
-                                                "\xfftem",
-                                                "\x9fTEM",
-                                                "\x9a"
-                                                "ala",
-                                                "\x8a"
-                                                "ALA",
-                                                "a;b"};
+const std::vector<std::string> kSectionNames = {
+    "Setup", "setup", "SETUP", "Patro2", "patro2", "Zel Internet", "Trumpet Winsock",
+    "Se\xe7\xe3o", "SE\xc7\xc3O", "\xfftem", "\x9fTEM", "\x9a" "ala", "\x8a" "ALA", "a;b"};
 const std::vector<std::string> kKeyNames = {
-    "Arquivo", "ARQUIVO",     "arquivo",  "Imagem",   "imagem", "destino",
-    "grupo",   "Chave Longa", "ch\xe1ve", "CH\xc1VE", "n\xba",  "\xe6sir",
-    "\xc6SIR", "k1",          "k2",       "[k3]",     "k;4"};
+    "Arquivo", "ARQUIVO", "arquivo", "Imagem", "imagem", "destino", "grupo", "Chave Longa",
+    "ch\xe1ve", "CH\xc1VE", "n\xba", "\xe6sir", "\xc6SIR", "k1", "k2", "[k3]", "k;4"};
 
 const std::string kBlanks[] = {"", " ", "  ", "\t", " \t "};
 
@@ -268,94 +205,58 @@ std::string text(Random& r, int length) {
 
 std::string value(Random& r) {
     switch (below(r, 14)) {
-    case 0:
-        return "";
-    case 1:
-        return "\"" + text(r, below(r, 12)) + "\"";
-    case 2:
-        return "'" + text(r, below(r, 12)) + "'";
-    case 3:
-        return "\"" + text(r, 1 + below(r, 8)); // an opening quote alone
-    case 4:
-        return "\"" + text(r, 3) + "'";
-    case 5:
-        return "\" " + text(r, 4) + " \"";
+    case 0: return "";
+    case 1: return "\"" + text(r, below(r, 12)) + "\"";
+    case 2: return "'" + text(r, below(r, 12)) + "'";
+    case 3: return "\"" + text(r, 1 + below(r, 8)); // an opening quote alone
+    case 4: return "\"" + text(r, 3) + "'";
+    case 5: return "\" " + text(r, 4) + " \"";
     case 6:
-    case 7:
-        return text(r, 1022 + below(r, 479)); // about the 1023-character cut
-    case 8:
-        return "\"" + text(r, 1021 + below(r, 5)) + "\"";
-    case 9:
-        return text(r, 3) + "=" + text(r, 3);
-    case 10:
-        return text(r, 4) + " ;" + text(r, 4);
-    case 11:
-        return "\"";
-    default:
-        return text(r, 1 + below(r, 30));
+    case 7: return text(r, 1022 + below(r, 479)); // about the 1023-character cut
+    case 8: return "\"" + text(r, 1021 + below(r, 5)) + "\"";
+    case 9: return text(r, 3) + "=" + text(r, 3);
+    case 10: return text(r, 4) + " ;" + text(r, 4);
+    case 11: return "\"";
+    default: return text(r, 1 + below(r, 30));
     }
 }
 
 std::string sectionLine(Random& r, const std::string& name) {
     switch (below(r, 16)) {
-    case 0:
-        return blank(r) + "[" + name + "]" + blank(r);
-    case 1:
-        return "[" + blank(r) + name + blank(r) + "]";
-    case 2:
-        return "[" + name + "] ; " + text(r, 5);
-    case 3:
-        return "[" + name + "]" + text(r, 4);
-    case 4:
-        return blank(r) + "[" + name; // no closing bracket
-    case 5:
-        return "[" + name + "]]";
-    case 6:
-        return "[" + name + "]x]";
-    case 7:
-        return "[" + name + "=" + text(r, 3); // no bracket, but an "="
-    case 8:
-        return "[]";
-    default:
-        return "[" + name + "]";
+    case 0: return blank(r) + "[" + name + "]" + blank(r);
+    case 1: return "[" + blank(r) + name + blank(r) + "]";
+    case 2: return "[" + name + "] ; " + text(r, 5);
+    case 3: return "[" + name + "]" + text(r, 4);
+    case 4: return blank(r) + "[" + name; // no closing bracket
+    case 5: return "[" + name + "]]";
+    case 6: return "[" + name + "]x]";
+    case 7: return "[" + name + "=" + text(r, 3); // no bracket, but an "="
+    case 8: return "[]";
+    default: return "[" + name + "]";
     }
 }
 
 std::string keyLine(Random& r, const std::string& key, const std::string& v) {
     switch (below(r, 16)) {
-    case 0:
-        return blank(r) + key + blank(r) + "=" + blank(r) + v + blank(r);
-    case 1:
-        return key + "=";
-    case 2:
-        return key + blank(r) + "=" + blank(r);
-    case 3:
-        return key; // no "="
-    case 4:
-        return "=" + v;
-    case 5:
-        return key + "==" + v;
-    case 6:
-        return ";" + key + "=" + v;
-    case 7:
-        return blank(r) + ";" + key + "=" + v;
-    default:
-        return key + "=" + v;
+    case 0: return blank(r) + key + blank(r) + "=" + blank(r) + v + blank(r);
+    case 1: return key + "=";
+    case 2: return key + blank(r) + "=" + blank(r);
+    case 3: return key; // no "="
+    case 4: return "=" + v;
+    case 5: return key + "==" + v;
+    case 6: return ";" + key + "=" + v;
+    case 7: return blank(r) + ";" + key + "=" + v;
+    default: return key + "=" + v;
     }
 }
 
 std::string otherLine(Random& r) {
     switch (below(r, 5)) {
-    case 0:
-        return "";
-    case 1:
-        return blank(r);
-    case 2:
-        return "; " + text(r, 10);
-    case 3:
-        return text(r, 6) + " " + text(r, 6); // neither section nor key
-    default:
-        return "";
+    case 0: return "";
+    case 1: return blank(r);
+    case 2: return "; " + text(r, 10);
+    case 3: return text(r, 6) + " " + text(r, 6); // neither section nor key
+    default: return "";
     }
 }
 
@@ -440,31 +341,18 @@ void fillRegistry(Random& r, const fs::path& file) {
     Registry::createDefaults(file);
     Registry reg(file);
     const std::string base = "SOFTWARE\\ZelConformance";
-    std::vector<std::string> keys = {base,
-                                     base + "\\Sub",
-                                     base + "\\Espa\xe7o em disco",
-                                     base + "\\with space\\and.dots-dash",
-                                     base + "\\[bracket]",
-                                     base + "\\q\"uote",
-                                     base + "\\" + std::string(255, 'L'),
+    std::vector<std::string> keys = {base, base + "\\Sub", base + "\\Espa\xe7o em disco",
+                                     base + "\\with space\\and.dots-dash", base + "\\[bracket]",
+                                     base + "\\q\"uote", base + "\\" + std::string(255, 'L'),
                                      base + "\\Empty"};
     std::string deep = base;
     for (int i = 0; i < 30; ++i)
         deep += "\\n" + std::to_string(i);
     keys.push_back(deep);
 
-    const std::vector<std::string> valueNames = {"Nome",
-                                                 "with \"quote\"",
-                                                 "back\\slash",
-                                                 "\xe9",
-                                                 "ProgramFilesDir",
-                                                 std::string(200, 'v'),
-                                                 "=",
-                                                 "[x]",
-                                                 "@",
-                                                 "a;b",
-                                                 " lead",
-                                                 "trail "};
+    const std::vector<std::string> valueNames = {
+        "Nome", "with \"quote\"", "back\\slash", "\xe9", "ProgramFilesDir", std::string(200, 'v'),
+        "=", "[x]", "@", "a;b", " lead", "trail "};
     for (const std::string& key : keys) {
         if (!reg.openKey(key, true))
             throw std::runtime_error("cannot create " + key);
@@ -478,9 +366,7 @@ void fillRegistry(Random& r, const fs::path& file) {
             const int kind = below(r, 14);
             std::string t = text(r, below(r, 60));
             switch (kind) {
-            case 0:
-                reg.writeValue(name, RegType::DWord, {0x2a, 0, 0, 0});
-                break;
+            case 0: reg.writeValue(name, RegType::DWord, {0x2a, 0, 0, 0}); break;
             case 1: {
                 std::vector<std::uint8_t> data(static_cast<std::size_t>(below(r, 300)));
                 for (auto& b : data)
@@ -498,27 +384,19 @@ void fillRegistry(Random& r, const fs::path& file) {
                 reg.writeValue(name, RegType::MultiString,
                                bytes(t + std::string(1, '\0') + "dois" + std::string(2, '\0')));
                 break;
-            case 4:
-                reg.writeValue(name, RegType::DWord, {0xff, 0xff, 0xff, 0xff});
-                break;
+            case 4: reg.writeValue(name, RegType::DWord, {0xff, 0xff, 0xff, 0xff}); break;
             case 5:
                 reg.writeValue(name, static_cast<RegType>(0xb), {1, 2, 3, 4, 5, 6, 7, 8});
                 break;
-            case 6:
-                reg.writeValue(name, RegType::None, bytes(t));
-                break;
-            case 7:
-                reg.writeString(name, "\"" + t + "\\\"");
-                break;
+            case 6: reg.writeValue(name, RegType::None, bytes(t)); break;
+            case 7: reg.writeString(name, "\"" + t + "\\\""); break;
             case 8: // strings with no plain text form: no closing NUL, a line break inside
                 reg.writeValue(name, RegType::String, bytes(t));
                 break;
             case 9:
                 reg.writeValue(name, RegType::String, bytes(t + "\r\n" + t + std::string(1, '\0')));
                 break;
-            default:
-                reg.writeString(name, t);
-                break;
+            default: reg.writeString(name, t); break;
             }
         }
     }

@@ -2,6 +2,7 @@
 // The conformance suite's cases: the batch of queries that the platform probe and our side both
 // answer, their answers, and the generator of the profile files and the registry file.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,5 +49,26 @@ std::string describeDumpLine(std::string_view line);
 // batch-2.txt (once both sides have written) reads the written files back, and imports,
 // dumps and exports the registry. The same seed gives the same cases.
 int generate(const std::filesystem::path& dir, int files, unsigned seed);
+
+// ---- kept differences (kept_differences.cpp) ---------------------------------------------
+// The differences from the platform that we keep on purpose, each with its reason (as the
+// platform's own conformance tests mark what they know to differ). A difference that none of
+// them explains is a failure.
+// The reason a read of a profile file answers differently from the platform, when it is one
+// we keep. fileText is the file that was read.
+std::optional<std::string> keptProfileDifference(std::string_view fileText, const Query& read,
+                                                 const Answer& platform, const Answer& ours);
+
+// The same for a value that the platform reads differently from the file we wrote than from
+// the file it wrote with the same writes.
+std::optional<std::string> keptWriteDifference(std::string_view platformFileText,
+                                               std::string_view ourFileText, const Query& read,
+                                               const Answer& fromPlatformFile,
+                                               const Answer& fromOurFile);
+
+// The reason a registry value (a dump line, see probe.c) that the platform holds differs from
+// ours, when it is one we keep.
+std::optional<std::string> keptRegistryDifference(std::string_view platformLine,
+                                                  std::string_view ourLine);
 
 } // namespace zel::conformance

@@ -1,4 +1,4 @@
-#include "tests/conformance/kept_differences.h"
+#include "tests/conformance/cases.h"
 
 #include "winemu/cp1252.h"
 #include "winemu/profile.h"

@@ -3,9 +3,10 @@
  *
  *   probe.exe BATCH ANSWERS
  *
- * Each line of BATCH is one query, its fields separated by tabs, texts written in hex so that
- * any byte can travel. Each query gets one answer line in ANSWERS (a dump gets several lines and
- * a closing "."). Host paths (/tmp/...) are given as they are and reached through drive Z:.
+ * Each line of BATCH is one query of six tab-separated fields: kind, host path, section or
+ * key, key, value, and a field for our side; texts are written in hex so that any byte can
+ * travel. Each query gets one answer line in ANSWERS (a dump gets several lines and a closing
+ * "."). Host paths (/tmp/...) are given as they are and reached through drive Z:.
  *
  *   R  path section key          -> "V <hex value>" or "-" when the default came back
  *   B  path section key          -> the same, for a file read back after the writes
@@ -13,9 +14,9 @@
  *   O  ...                       -> "-": a write that the other side carries out
  *   I  file                      -> "1" when regedit imported the file (REGEDIT4 or 5)
  *   E  file key                  -> "1" when regedit's export dialog wrote the key as REGEDIT4
- *   D  key                       -> the key's tree: "K <path>" and "V <path> <name> <type> <data>"
+ *   D  - key                     -> the key's tree: "K <path>" and "V <path> <name> <type> <data>"
  *                                   lines (hex), then "."
- *   X  key                       -> "1" once the key's tree is deleted
+ *   X  - key                     -> "1" once the key's tree is deleted
  */
 #include <windows.h>
 #include <stdio.h>
@@ -29,14 +30,12 @@ static const char kAbsent[] = "\x01zel-absent\x01";
 
 static FILE *answers;
 
-static void fail(const char *what)
-{
+static void fail(const char *what) {
     fprintf(stderr, "probe: %s (error %lu)\n", what, GetLastError());
     exit(2);
 }
 
-static int hexValue(char c)
-{
+static int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -44,8 +43,7 @@ static int hexValue(char c)
 }
 
 /* Decodes hex in place; returns the byte count. */
-static size_t unhex(char *text)
-{
+static size_t unhex(char *text) {
     size_t n = 0;
     for (size_t i = 0; text[i] && text[i + 1]; i += 2) {
         int hi = hexValue(text[i]), lo = hexValue(text[i + 1]);
@@ -56,15 +54,13 @@ static size_t unhex(char *text)
     return n;
 }
 
-static void putHex(const void *data, size_t size)
-{
+static void putHex(const void *data, size_t size) {
     const unsigned char *p = data;
     for (size_t i = 0; i < size; ++i) fprintf(answers, "%02x", p[i]);
 }
 
 /* "/tmp/a/b.ini" -> "Z:\tmp\a\b.ini" */
-static void windowsPath(const char *host, char *out, size_t size)
-{
+static void windowsPath(const char *host, char *out, size_t size) {
     size_t n = 0;
     if (size < 3) fail("path buffer");
     out[n++] = 'Z';
@@ -73,8 +69,7 @@ static void windowsPath(const char *host, char *out, size_t size)
     out[n] = 0;
 }
 
-static void readProfile(char **f)
-{
+static void readProfile(char **f) {
     char path[MAX_PATH * 2], value[VALUE_BUFFER];
     windowsPath(f[1], path, sizeof path);
     unhex(f[2]);
@@ -89,8 +84,7 @@ static void readProfile(char **f)
     fputc('\n', answers);
 }
 
-static void writeProfile(char **f)
-{
+static void writeProfile(char **f) {
     char path[MAX_PATH * 2];
     windowsPath(f[1], path, sizeof path);
     unhex(f[2]);
@@ -101,8 +95,7 @@ static void writeProfile(char **f)
 }
 
 /* Runs a command line and waits for it; its exit code, or -1. */
-static long runAndWait(char *commandLine, DWORD timeoutMs)
-{
+static long runAndWait(char *commandLine, DWORD timeoutMs) {
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     DWORD code = (DWORD)-1;
@@ -121,8 +114,7 @@ static long runAndWait(char *commandLine, DWORD timeoutMs)
     return (long)code;
 }
 
-static void importFile(char **f)
-{
+static void importFile(char **f) {
     char path[MAX_PATH * 2], command[MAX_PATH * 3];
     windowsPath(f[1], path, sizeof path);
     snprintf(command, sizeof command, "regedit.exe /S \"%s\"", path);
@@ -146,8 +138,7 @@ struct WindowSearch {
     HWND found;
 };
 
-static BOOL CALLBACK matchTopLevel(HWND window, LPARAM param)
-{
+static BOOL CALLBACK matchTopLevel(HWND window, LPARAM param) {
     struct WindowSearch *s = (struct WindowSearch *)param;
     DWORD process = 0;
     char className[64];
@@ -160,16 +151,14 @@ static BOOL CALLBACK matchTopLevel(HWND window, LPARAM param)
     return FALSE;
 }
 
-static BOOL CALLBACK matchControl(HWND window, LPARAM param)
-{
+static BOOL CALLBACK matchControl(HWND window, LPARAM param) {
     struct WindowSearch *s = (struct WindowSearch *)param;
     if (GetDlgCtrlID(window) != s->controlId) return TRUE;
     s->found = window;
     return FALSE;
 }
 
-static HWND waitForWindow(DWORD process, const char *className, HWND owner)
-{
+static HWND waitForWindow(DWORD process, const char *className, HWND owner) {
     for (int i = 0; i < 600; ++i) {
         struct WindowSearch s = {process, className, owner, 0, NULL};
         EnumWindows(matchTopLevel, (LPARAM)&s);
@@ -179,15 +168,13 @@ static HWND waitForWindow(DWORD process, const char *className, HWND owner)
     return NULL;
 }
 
-static HWND findControl(HWND dialog, int id)
-{
+static HWND findControl(HWND dialog, int id) {
     struct WindowSearch s = {0, NULL, NULL, id, NULL};
     EnumChildWindows(dialog, matchControl, (LPARAM)&s);
     return s.found;
 }
 
-static const char *exportThroughDialog(const char *file, const char *key)
-{
+static const char *exportThroughDialog(const char *file, const char *key) {
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     char command[] = "regedit.exe";
@@ -238,8 +225,7 @@ done:
     return problem;
 }
 
-static void exportFile(char **f)
-{
+static void exportFile(char **f) {
     char path[MAX_PATH * 2];
     windowsPath(f[1], path, sizeof path);
     unhex(f[2]);
@@ -253,8 +239,7 @@ static void exportFile(char **f)
 
 /* ---- registry dump ---- */
 
-static HKEY openRoot(const char **path)
-{
+static HKEY openRoot(const char **path) {
     static const char root[] = "HKEY_LOCAL_MACHINE";
     if (_strnicmp(*path, root, sizeof root - 1) != 0) return NULL;
     *path += sizeof root - 1;
@@ -262,8 +247,7 @@ static HKEY openRoot(const char **path)
     return HKEY_LOCAL_MACHINE;
 }
 
-static void dumpKey(HKEY key, const char *path)
-{
+static void dumpKey(HKEY key, const char *path) {
     static BYTE data[1 << 20];
     char name[16384];
     fputs("K ", answers);
@@ -299,30 +283,27 @@ static void dumpKey(HKEY key, const char *path)
     }
 }
 
-static void dumpTree(char **f)
-{
-    unhex(f[1]);
-    const char *sub = f[1];
+static void dumpTree(char **f) {
+    unhex(f[2]);
+    const char *sub = f[2];
     HKEY root = openRoot(&sub);
     HKEY key;
     if (root && RegOpenKeyExA(root, sub, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        dumpKey(key, f[1]);
+        dumpKey(key, f[2]);
         RegCloseKey(key);
     }
     fputs(".\n", answers);
 }
 
-static void deleteTree(char **f)
-{
-    unhex(f[1]);
-    const char *sub = f[1];
+static void deleteTree(char **f) {
+    unhex(f[2]);
+    const char *sub = f[2];
     HKEY root = openRoot(&sub);
     LONG r = root ? RegDeleteTreeA(root, sub) : ERROR_INVALID_PARAMETER;
     fputs(r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND ? "1\n" : "0\n", answers);
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (argc != 3) {
         fputs("usage: probe BATCH ANSWERS\n", stderr);
         return 2;
