@@ -1,123 +1,84 @@
-// Files, finding, the directory walk, and drives of the emulated machine.
+// Files, finding, the directory walk and the drives of the emulated machine; the one writer of
+// whole host files (profile files, the registry and Program Manager's store go through it) and
+// the faults it survives.
+#include "tests/support/fixtures.h"
 #include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/host_file.h"
-#include "tests/support/fixtures.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ctime>
-#include <set>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 
-using namespace zel;
-using namespace zel::test;
+namespace zel::test {
+namespace {
 
-class FilesTest : public MachineTest {
-protected:
-    Files files() { return Files(machine()); }
+using Numbers = std::vector<std::int64_t>;
+using Lines = std::optional<std::vector<std::string>>;
 
-    std::vector<std::string> walked(std::string_view start, std::string_view mask) {
-        std::vector<std::string> found;
-        Files f = files();
-        f.walk(start, mask, [&](const std::string& dir, const SearchEntry& e) {
-            found.push_back(dir + e.name);
-            return WalkAnswer::Continue;
-        });
-        return found;
-    }
-};
+// Sorted and joined by blanks: what a listing holds whatever the directory's order.
+std::string sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const auto& n : names)
+        out += (out.empty() ? "" : " ") + n;
+    return out;
+}
 
-TEST_F(FilesTest, BlocksDatesAndHandles) {
-    Files f = files();
-    int out = f.createFile("C:\\data.bin");
-    ASSERT_GE(out, 0);
-    EXPECT_EQ(f.write(out, "hello world", 11), 11);
-    std::uint32_t dos = toDosTime(1000000000 + 1); // an odd second rounds down to two seconds
-    EXPECT_TRUE(f.setFileDate(out, dos));
-    f.close(out);
-
-    int in = f.openRead("c:\\DATA.BIN");
-    ASSERT_GE(in, 0);
-    EXPECT_EQ(f.seek(in, 0, 2), 11);
-    EXPECT_EQ(f.seek(in, 6, 0), 6);
-    char buf[16] = {};
-    EXPECT_EQ(f.read(in, buf, sizeof buf), 5);
-    EXPECT_EQ(std::string(buf), "world");
-    EXPECT_EQ(f.getFileDate(in), dos);
-    f.close(in);
-    struct stat st {};
-    ASSERT_EQ(::stat((driveC() / "data.bin").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mtime, 1000000000);
-
-    EXPECT_LT(f.openRead("C:\\missing"), 0);
-    EXPECT_LT(f.openRead("C:\\WINDOWS"), 0); // a directory is no file
-    EXPECT_LT(f.createFile("C:\\nodir\\x"), 0);
-    // A read-only file is neither recreated nor deleted.
+TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
+    Files f(machine());
+    writeFile(driveC() / "data.bin", "old and longer content");
     writeFile(driveC() / "ro.txt", "keep");
-    fs::permissions(driveC() / "ro.txt", fs::perms::owner_read);
-    EXPECT_LT(f.createFile("C:\\ro.txt"), 0);
-    EXPECT_FALSE(f.deleteFile("C:\\ro.txt"));
+    fs::permissions(driveC() / "ro.txt", fs::perms::owner_read); // read-only, also to root
+    fs::create_symlink("ro.txt", driveC() / "link.txt");
+    fs::create_symlink("nowhere", driveC() / "dangling.txt");
+    const int out = f.createFile("C:\\data.bin"); // emptied
+    EXPECT_EQ((Numbers{f.write(out, "hello world", 11), f.write(out, "", 0), f.write(out, "", -1)}),
+              (Numbers{11, 0, -1}));
+    EXPECT_TRUE(f.setFileDate(out, toDosTime(1000000001))); // an odd second rounds down
+    f.close(out);
+    const int in = f.openRead("c:\\DATA.BIN");
+    char buf[16] = {};
+    // Seek origins: 0 the start, 1 the current position, 2 the end.
+    EXPECT_EQ((Numbers{f.seek(in, 6, 0), f.seek(in, -2, 1), f.seek(in, -1, 2), f.seek(in, -1, 0),
+                       f.seek(in, 0, 0), f.read(in, buf, 0), f.read(in, buf, -1),
+                       f.read(in, buf, sizeof buf), fromDosTime(f.getFileDate(in))}),
+              (Numbers{6, 4, 10, -1, 0, 0, -1, 11, 1000000000}));
+    EXPECT_EQ(std::string(buf), "hello world");
+    f.close(in);
+    // clang-format off
+    const std::pair<bool, bool> steps[] = { // in order, with what each answers
+        {f.fileExists("C:\\DATA.BIN") && !f.fileExists("C:\\WINDOWS") && !f.fileExists("Q:\\x"), true},
+        {f.openRead("C:\\WINDOWS") >= 0 || f.openRead("Q:\\x") >= 0 || f.createFile("C:\\WINDOWS") >= 0 ||
+             f.createFile("C:\\ro.txt") >= 0 || f.createFile("C:\\no\\x") >= 0, false},
+        // A rename needs a source and no target, not even a dangling link.
+        {f.renameFile("C:\\data.bin", "C:\\RO.TXT") || f.renameFile("C:\\data.bin", "C:\\dangling.txt") ||
+             f.renameFile("C:\\none", "C:\\d"), false},
+        {f.renameFile("C:\\data.bin", "C:\\c.zel") && f.deleteFile("C:\\C.ZEL"), true},
+        {f.deleteFile("C:\\C.ZEL") || f.deleteFile("C:\\WINDOWS") || f.deleteFile("C:\\ro.txt"), false},
+        {f.deleteFile("C:\\link.txt") && f.createDirectory("C:\\NEW"), true}, // the link, not its target
+        {f.createDirectory("C:\\NEW") || f.createDirectory("C:\\NO\\PARENT"), false},
+    };
+    // clang-format on
+    for (std::size_t i = 0; i < std::size(steps); ++i)
+        EXPECT_EQ(steps[i].first, steps[i].second) << "step " << i;
     EXPECT_EQ(readFile(driveC() / "ro.txt"), "keep");
 }
 
-TEST(DosTime, PacksLocalTimeWithTwoSecondResolution) {
-    std::tm tm{};
-    tm.tm_year = 1997 - 1900;
-    tm.tm_mon = 6;
-    tm.tm_mday = 15;
-    tm.tm_hour = 13;
-    tm.tm_min = 45;
-    tm.tm_sec = 31;
-    tm.tm_isdst = -1;
-    std::time_t t = std::mktime(&tm);
-    std::uint32_t dos = toDosTime(t);
-    EXPECT_EQ(dos >> 16, ((1997u - 1980u) << 9) | (7u << 5) | 15u);
-    EXPECT_EQ(dos & 0xFFFF, (13u << 11) | (45u << 5) | 15u);
-    EXPECT_EQ(fromDosTime(dos), t - 1);
-    EXPECT_EQ(toDosTime(0) >> 16, (1u << 5) | 1u); // before 1980: the earliest date
-}
-
-TEST_F(FilesTest, ExistsDeleteRename) {
-    Files f = files();
-    writeFile(driveC() / "a.txt", "a");
-    writeFile(driveC() / "b.txt", "b");
-    EXPECT_TRUE(f.fileExists("C:\\A.TXT"));
-    EXPECT_FALSE(f.fileExists("C:\\WINDOWS"));
-    EXPECT_FALSE(f.renameFile("C:\\a.txt", "C:\\B.TXT")); // the target exists
-    EXPECT_EQ(readFile(driveC() / "b.txt"), "b");
-    EXPECT_TRUE(f.renameFile("C:\\a.txt", "C:\\c.zel"));
-    EXPECT_EQ(readFile(driveC() / "c.zel"), "a");
-    EXPECT_FALSE(f.renameFile("C:\\a.txt", "C:\\d.zel"));
-    EXPECT_TRUE(f.deleteFile("C:\\C.ZEL"));
-    EXPECT_FALSE(f.deleteFile("C:\\C.ZEL"));
-    EXPECT_TRUE(f.createDirectory("C:\\NEW"));
-    EXPECT_FALSE(f.createDirectory("C:\\NEW"));
-    EXPECT_FALSE(f.createDirectory("C:\\NO\\PARENT"));
-}
-
-TEST_F(FilesTest, ReadTextFileSplitsAtEveryLineEnd) {
-    Files f = files();
+// A text read from a medium: lines at every line end; what is no file of its drive, or is
+// larger than asked, is as missing.
+TEST_F(MachineTest, ReadTextFileSplitsLinesAndRefusesWhatIsNoFileOfItsDrive) {
+    Files f(machine());
     writeFile(driveC() / "lic.txt", "one\rtwo\nthree\r\nfour\r\n\r\nsix");
-    auto lines = f.readTextFile("C:\\LIC.TXT");
-    ASSERT_TRUE(lines);
-    EXPECT_EQ(*lines, (std::vector<std::string>{"one", "two", "three", "four", "", "six"}));
+    EXPECT_EQ(f.readTextFile("C:\\LIC.TXT"), Lines({"one", "two", "three", "four", "", "six"}));
     writeFile(driveC() / "empty.txt", "");
-    EXPECT_TRUE(f.readTextFile("C:\\empty.txt")->empty());
-    EXPECT_FALSE(f.readTextFile("C:\\none.txt"));
-    writeFile(driveC() / "locked.txt", "secret");
-    fs::permissions(driveC() / "locked.txt", fs::perms::none);
-    if (::geteuid() != 0) { // root reads anything
-        EXPECT_THROW(f.readTextFile("C:\\locked.txt"), PlatformError);
-    }
-}
-
-// What a hostile medium puts where a text is read: a pipe (never waited for), a device that
-// never ends, a link to the host's own files, a file beyond the reader's bound. Each is as
-// missing; a file within bounds and a link that stays on the drive read as usual.
-TEST_F(FilesTest, ReadTextFileRefusesWhatIsNoFileOfItsDriveOrTooLarge) {
-    Files f = files();
+    EXPECT_EQ(f.readTextFile("C:\\empty.txt"), Lines(std::vector<std::string>{}));
     ASSERT_EQ(::mkfifo((driveC() / "fifo.txt").c_str(), 0600), 0);
     fs::create_symlink("/dev/zero", driveC() / "zero.txt");
     writeFile(tmp / "outside.txt", "host secret");
@@ -125,264 +86,236 @@ TEST_F(FilesTest, ReadTextFileRefusesWhatIsNoFileOfItsDriveOrTooLarge) {
     writeFile(driveC() / "big.txt", std::string(101, 'b'));
     writeFile(driveC() / "fits.txt", std::string(100, 'f'));
     fs::create_symlink("fits.txt", driveC() / "alias.txt");
-    for (const char* refused : {"C:\\fifo.txt", "C:\\zero.txt", "C:\\out.txt", "C:\\big.txt"})
-        EXPECT_FALSE(f.readTextFile(refused, 100)) << refused;
-    EXPECT_EQ(f.readTextFile("C:\\fits.txt", 100), std::vector<std::string>{std::string(100, 'f')});
-    EXPECT_EQ(f.readTextFile("C:\\alias.txt", 100), std::vector<std::string>{std::string(100, 'f')});
-    EXPECT_TRUE(f.readTextFile("C:\\big.txt"));
+    for (const char* refused : {"C:\\none.txt", "Q:\\x.txt", "C:\\fifo.txt", "C:\\zero.txt",
+                                "C:\\out.txt", "C:\\big.txt"})
+        EXPECT_EQ(f.readTextFile(refused, 100), std::nullopt) << refused;
+    for (const char* read : {"C:\\fits.txt", "C:\\alias.txt"})
+        EXPECT_EQ(f.readTextFile(read, 100), Lines({std::string(100, 'f')})) << read;
+    EXPECT_EQ(f.readTextFile("C:\\big.txt"), Lines({std::string(101, 'b')}));
 }
 
-TEST_F(FilesTest, FindEntriesHonoursTheAttributeFilter) {
-    Files f = files();
-    fs::create_directories(driveC() / "T" / "sub");
-    fs::create_directories(driveC() / "T" / ".hid");
-    writeFile(driveC() / "T" / "file.dll", "x");
-    writeFile(driveC() / "T" / ".hidden.dll", "x");
-    auto names = [](const std::vector<SearchEntry>& v) {
-        std::set<std::string> s;
-        for (auto& e : v)
-            s.insert(e.name);
-        return s;
+TEST(Wildcard, MatchesNamesAsWindowsDoes) {
+    // clang-format off
+    const std::tuple<const char*, const char*, bool> rows[] = {
+        {"*", "ANY.TXT", true},       {"*.*", "NAME", true},          {"*.*", "", true},
+        {"~SOCK32.DLL", "~sock32.dll", true},  {"\xe7*", "\xc7X", true}, {"?", "", false},
+        {"a?c*.t*", "ABCdef.txt", true}, {"a?c", "ac", false},        {"*ab", "aab", true},
+        {"*.dll", "x.dl", false},     {"*.dll", "x.dll.bak", false},  {"a*c", "abbc", true},
+        {"ab*", "AB", true},          {"ab**", "AB", true},           {"ab", "abc", false},
+        {"abc", "ab", false},         {"*.TXT", "README", false},
+        // A trailing ".*" also matches a name without an extension, and only such a name.
+        {"X.*", "X", true},           {"X.*", "Y", false},            {".*", "", true},
+        {"NAME.X", "NAME", false},    {"A?B.*", "A.B", false},
     };
-    EXPECT_EQ(names(f.findEntries("C:\\T\\*.*", attr::AnyFile)),
-              (std::set<std::string>{"sub", ".hid", "file.dll", ".hidden.dll"}));
-    EXPECT_EQ(names(f.findEntries("C:\\T\\*.*", attr::Directory)),
-              (std::set<std::string>{"sub", "file.dll"}));
-    EXPECT_EQ(names(f.findEntries("C:\\T\\*.*", 0)), (std::set<std::string>{"file.dll"}));
-    EXPECT_EQ(names(f.findEntries("C:\\T\\FILE.DLL", 0)), (std::set<std::string>{"file.dll"}));
-    auto one = f.findFirst("c:\\program files");
-    ASSERT_TRUE(one);
-    EXPECT_EQ(one->name, "Program Files");
-    EXPECT_TRUE(one->attributes & attr::Directory);
-    EXPECT_TRUE(one->shortName.empty());
-    EXPECT_FALSE(f.findFirst("C:\\nothing*"));
-    EXPECT_TRUE(wildcardMatch("*.*", "NAME"));
-    EXPECT_TRUE(wildcardMatch("~SOCK32.DLL", "~sock32.dll"));
-    EXPECT_TRUE(wildcardMatch("a?c*.t*", "ABCdef.txt"));
-    EXPECT_FALSE(wildcardMatch("*.dll", "x.dl"));
+    // clang-format on
+    for (const auto& [mask, name, match] : rows)
+        EXPECT_EQ(wildcardMatch(mask, name), match) << mask << " / " << name;
 }
 
-TEST_F(FilesTest, WalkReportsFilesBeforeSubdirectoriesAndSkipsHiddenDirectories) {
-    writeFile(driveC() / "R" / "A" / "B" / "~sock32.dll", "1");
-    writeFile(driveC() / "R" / "A" / "~SOCK32.DLL.bak", "no");
-    writeFile(driveC() / "R" / "~Sock32.dll", "2");
-    writeFile(driveC() / "R" / ".hidden" / "~sock32.dll", "never");
-    writeFile(driveC() / "R" / "Z" / ".~sock32.dll", "no");
-    writeFile(driveC() / "R" / "Z" / "~sock32.dll", "3");
-    auto found = walked("C:\\R", "~sock32.dll");
-    ASSERT_EQ(found.size(), 3u);
-    EXPECT_EQ(found[0], "C:\\R\\~Sock32.dll"); // the start directory comes first
-    std::set<std::string> rest(found.begin() + 1, found.end());
-    EXPECT_EQ(rest, (std::set<std::string>{"C:\\R\\A\\B\\~sock32.dll", "C:\\R\\Z\\~sock32.dll"}));
-
-    // An empty mask reports every file outside hidden directories, hidden files included.
-    auto all = walked("C:\\R\\", "");
-    EXPECT_EQ(all.size(), 5u);
-    EXPECT_EQ(std::count(all.begin(), all.end(), "C:\\R\\Z\\.~sock32.dll"), 1);
-}
-
-TEST_F(FilesTest, WalkStopsWhenTheCallbackSaysSo) {
-    writeFile(driveC() / "S" / "one.txt", "1");
-    writeFile(driveC() / "S" / "two.txt", "2");
-    writeFile(driveC() / "S" / "D" / "three.txt", "3");
-    Files f = files();
-    int calls = 0;
-    EXPECT_FALSE(f.walk("C:\\S", "*.txt", [&](const std::string&, const SearchEntry&) {
-        ++calls;
-        return WalkAnswer::Stop;
-    }));
-    EXPECT_EQ(calls, 1);
-    EXPECT_TRUE(f.walk("C:\\S", "*.txt", [&](const std::string&, const SearchEntry&) {
-        return WalkAnswer::Continue;
-    }));
-}
-
-TEST_F(FilesTest, WalkPassesOverUnreadableDirectoriesAndLinkLoops) {
-    writeFile(driveC() / "U" / "locked" / "x.dll", "1");
-    writeFile(driveC() / "U" / "open" / "x.dll", "2");
-    fs::create_directory_symlink(driveC() / "U", driveC() / "U" / "open" / "loop");
-    fs::permissions(driveC() / "U" / "locked", fs::perms::none);
-    auto found = walked("C:\\U", "x.dll");
-    fs::permissions(driveC() / "U" / "locked", fs::perms::owner_all);
-    EXPECT_EQ(std::count(found.begin(), found.end(), "C:\\U\\open\\x.dll"), 1);
-    if (::geteuid() != 0) {
-        EXPECT_EQ(found.size(), 1u);
-    }
-}
-
-TEST_F(FilesTest, DrivesAndDirectories) {
-    fs::create_directory_symlink(tmp / "no-medium", prefix / "dosdevices" / "a:");
-    makeMachine();
-    Files f = files();
-    EXPECT_EQ(f.diskFree(1), -1); // A: has no medium
-    EXPECT_GT(f.diskFree(3), 0);
-    // The current drive is the medium's D: (same file system; other writers may move the figure).
-    EXPECT_NEAR(static_cast<double>(f.diskFree(0)), static_cast<double>(f.diskFree(4)), 256e6);
-    EXPECT_EQ(f.diskFree(27), -1);
-    auto drives = f.listDrives();
-    EXPECT_EQ(std::string(drives.begin(), drives.end()), "ACD");
-    fs::create_directories(driveC() / "WINDOWS" / "Fonts");
+TEST_F(MachineTest, FindingFiltersByAttributeAndPutsTheExactSpellingFirst) {
+    Files f(machine());
+    const fs::path t = driveC() / "T";
+    fs::create_directories(t / "sub");
+    fs::create_directories(t / ".hid");
+    for (const char* name : {"file.dll", "FILE.DLL", ".hidden.dll", "Configuração.ini"})
+        writeFile(t / name, name);
+    fs::create_symlink("nowhere", t / "dangling.dll");
+    fs::permissions(t / "file.dll", fs::perms::owner_read);
+    const auto find = [&](const char* pattern, std::uint32_t filter) {
+        std::vector<std::string> names;
+        for (const auto& e : f.findEntries(pattern, filter))
+            names.push_back(e.name);
+        return sorted(names);
+    };
+    const std::uint32_t any = attr::AnyFile;
+    const std::string files = "Configura\xe7\xe3o.ini FILE.DLL file.dll";
+    // clang-format off
+    const std::pair<std::string, std::string> finds[] = {
+        {find("C:\\T\\*.*", any), ".hid .hidden.dll " + files + " sub"},
+        {find("C:\\T\\*.*", attr::Directory), files + " sub"},
+        {find("C:\\T\\*", attr::Hidden) + "|" + find("C:\\T\\file.DLL", 0), ".hidden.dll " + files + "|FILE.DLL file.dll"},
+        {find("C:\\", any) + find("C:\\no\\*", any) + find("Q:\\*", any) + find("C:\\T\\dangling.dll", any), ""},
+        {f.findFirst("C:\\T\\file.dll")->name + " " + f.findFirst("C:\\T\\FILE.DLL")->name, "file.dll FILE.DLL"},
+    };
+    // clang-format on
+    for (const auto& [found, expected] : finds)
+        EXPECT_EQ(found, expected);
+    EXPECT_EQ(f.findFirst("C:\\nothing*"), std::nullopt);
+    const auto file = f.findFirst("C:\\T\\file.dll"), dir = f.findFirst("c:\\t\\SUB");
+    struct stat st {};
+    ASSERT_EQ(::stat((t / "file.dll").c_str(), &st), 0);
+    EXPECT_EQ(
+        (Numbers{file->attributes, file->size, file->dosTime, dir->attributes, dir->size}),
+        (Numbers{attr::Archive | attr::ReadOnly, 8, toDosTime(st.st_mtime), attr::Directory, 0}));
+    // Sub-directories sorted without regard to case; hidden ones and files left out.
+    fs::create_directories(driveC() / "WINDOWS" / "apps");
     fs::create_directories(driveC() / "WINDOWS" / ".cache");
-    EXPECT_EQ(f.listSubdirectories("C:\\WINDOWS"), (std::vector<std::string>{"Fonts", "SYSTEM"}));
-    EXPECT_THROW(f.enter("A:"), PlatformError);
-    EXPECT_EQ(machine().currentDirectory(), "D:\\");
+    EXPECT_EQ(f.listSubdirectories("C:\\WINDOWS"), (std::vector<std::string>{"apps", "SYSTEM"}));
+}
+
+// Files of a directory come before its sub-directories; hidden directories, links to
+// directories and dangling links are passed over, and so is a directory removed meanwhile.
+TEST_F(MachineTest, WalkVisitsFilesBeforeSubdirectoriesAndSurvivesChanges) {
+    const fs::path r = driveC() / "R";
+    for (const char* file : {"A/B/~sock32.dll", "A/~SOCK32.DLL.bak", "~Sock32.dll",
+                             ".hidden/~sock32.dll", "Z/.~sock32.dll", "Z/~sock32.dll"})
+        writeFile(r / file, "x");
+    fs::create_directory_symlink(r / "A", r / "Z" / "link.dll");
+    fs::create_symlink("nowhere", r / "Z" / "dangling.dll");
+    ASSERT_TRUE(machine().setCurrentDirectory("C:\\R\\Z"));
+    Files f(machine());
+    std::vector<std::string> found;
+    std::function<WalkAnswer()> answer; // after each file found
+    // Whether the walk finished, how many files it reported and, sorted, which.
+    const auto walk = [&](std::string_view start, std::string_view mask) {
+        found.clear();
+        const bool done = f.walk(start, mask, [&](const std::string& dir, const SearchEntry& e) {
+            found.push_back(dir + e.name);
+            return answer ? answer() : WalkAnswer::Continue;
+        });
+        return std::to_string(done) + " " + std::to_string(found.size()) + ": " + sorted(found);
+    };
+    const std::string z = "C:\\R\\Z\\.~sock32.dll C:\\R\\Z\\~sock32.dll";
+    EXPECT_EQ(walk("C:\\R", "~sock32.dll"),
+              "1 3: C:\\R\\A\\B\\~sock32.dll C:\\R\\Z\\~sock32.dll C:\\R\\~Sock32.dll");
+    EXPECT_EQ(found.at(0), "C:\\R\\~Sock32.dll");
+    EXPECT_EQ(walk("C:\\R\\", "*.dll"),
+              "1 4: C:\\R\\A\\B\\~sock32.dll " + z + " C:\\R\\~Sock32.dll");
+    EXPECT_EQ(found.at(0), "C:\\R\\~Sock32.dll");
+    EXPECT_EQ(walk("", "") + walk("Q:\\", "*.*") + walk("C:\\missing", "*.*"),
+              "1 2: " + z + "1 0: 1 0: ");
+    // Stopped in a sub-directory, the walk ends there.
+    answer = [&] { return found.size() == 2 ? WalkAnswer::Stop : WalkAnswer::Continue; };
+    EXPECT_EQ(walk("C:\\R", "~sock32.dll").substr(0, 4), "0 2:");
+    // The first file below R removes the other sub-tree before the walk gets there.
+    answer = [&] {
+        if (found.size() == 2)
+            fs::remove_all(r / (found[1].starts_with("C:\\R\\A\\") ? "Z" : "A"));
+        return WalkAnswer::Continue;
+    };
+    EXPECT_EQ(walk("C:\\R", "~sock32.dll").substr(0, 4), "1 2:");
+}
+
+// Drive numbers: 0 the current drive, 1 A: ... 26 Z:; -1 for a drive without a medium or none.
+TEST_F(MachineTest, DriveNumbersAndLetters) {
+    fs::create_directories(tmp / "z");
+    fs::create_directory_symlink(tmp / "no-medium", prefix / "dosdevices" / "a:");
+    for (const char* name : {"z:", "1:", "ab", "e:x", "q", "bb:"}) // only "z:" names a drive
+        fs::create_directory_symlink(tmp / "z", prefix / "dosdevices" / name);
+    makeMachine();
+    Files f(machine());
+    const auto letters = f.listDrives();
+    EXPECT_EQ(std::string(letters.begin(), letters.end()), "ACDZ");
+    std::string known;
+    for (int number = -1; number <= 27; ++number)
+        known += f.diskFree(number) == -1 ? '-' : '+';
+    EXPECT_EQ(known, "-+--++---------------------+-"); // -1, 0 (D:), A: ... Z:, 27
+    try {
+        f.enter("A:");
+        ADD_FAILURE() << "entered a drive without its medium";
+    } catch (const PlatformError& e) {
+        EXPECT_STREQ(e.what(), "Unable to enter A:");
+    }
+    EXPECT_EQ(machine().currentDirectory() + f.currentDirectoryOf('z'), "D:\\Z:\\");
+    fs::create_directories(driveC() / "WINDOWS" / "Fonts");
     f.enter("C:\\WINDOWS\\Fonts");
-    EXPECT_EQ(f.currentDirectoryOf('c'), "C:\\WINDOWS\\Fonts");
+    f.enter("z:");
+    EXPECT_EQ(machine().currentDirectory() + f.currentDirectoryOf('c'), "Z:\\C:\\WINDOWS\\Fonts");
     EXPECT_THROW(f.enter("C:\\WINDOWS\\Gone"), PlatformError);
+    fs::remove_all(tmp / "z");
+    EXPECT_EQ(f.diskFree(0), -1); // the current drive lost its directory
 }
 
 // ---------------------------------------------------------------- whole host files
 
-namespace {
-
-// Entries in a directory: the writer leaves nothing of its own beside the files.
-std::ptrdiff_t entriesIn(const fs::path& dir) {
-    return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+// Content number i: large, so that a write takes long enough to be caught half-way.
+std::string content(int i) {
+    return std::to_string(i) + "\n" + std::string(400000, static_cast<char>('a' + i % 26));
 }
 
-fs::perms permissionsOf(const fs::path& path) {
-    return fs::status(path).permissions();
+// Runs `write` in a child while the parent does `meanwhile`: the exit status, or -signal.
+int inChild(const std::function<void()>& write, const std::function<void(pid_t)>& meanwhile) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            write();
+        } catch (...) {
+            ::_exit(3);
+        }
+        ::_exit(0); // no destructors: the parent owns the temporary tree
+    }
+    meanwhile(child);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-// The permissions a new file asked for with `mode` gets under the process's umask.
-fs::perms underUmask(mode_t mode) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<fs::perms>(mode & ~mask);
+// Killed at any moment, a writer leaves the old content or the new one, byte for byte, with
+// nothing but hidden files beside it; the file keeps its mode, and a link to it stays a link.
+TEST(HostFile, AKilledWriterLeavesTheOldOrTheNewFile) {
+    TempDir tmp;
+    const unsigned seed = std::random_device{}();
+    RecordProperty("seed", std::to_string(seed));
+    std::mt19937 random(seed);
+    writeFile(tmp / "file", content(0));
+    fs::permissions(tmp / "file", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("file", tmp / "link");
+    int progressed = 0;
+    for (int round = 1; round <= 8; ++round) {
+        const std::string before = readFile(tmp / "file");
+        const auto kill = [&](pid_t child) {
+            while (round % 2 == 0 && readFile(tmp / "file") == before) // after a first write
+                std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+            ::kill(child, SIGKILL);
+        };
+        const auto write = [&] {
+            for (int i = 1;; ++i)
+                writeHostFile(tmp / "link", content(100 * round + i));
+        };
+        ASSERT_EQ(inChild(write, kill), -SIGKILL);
+        const std::string now = readFile(tmp / "file");
+        const int n = std::atoi(now.c_str());
+        ASSERT_EQ(now, content(n)) << "round " << round << ": a torn file";
+        progressed += n > 100 * round;
+        for (const auto& e : fs::directory_iterator(tmp.path())) {
+            const std::string name = e.path().filename().string();
+            EXPECT_TRUE(name == "file" || name == "link" || name[0] == '.') << name;
+        }
+    }
+    EXPECT_GE(progressed, 4) << "the writer was never caught after a write";
+    EXPECT_TRUE(fs::is_symlink(tmp / "link"));
+    EXPECT_EQ(fs::status(tmp / "file").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A full disk (a file-size limit, with SIGXFSZ ignored so that writes just fail): the write
+// raises and the old file stays whole with nothing beside it, also when written in place.
+TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
+    TempDir tmp;
+    writeFile(tmp / "file", "old");
+    writeFile(tmp / "closed" / "file", "old in place");
+    fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
+    for (const fs::path& file : {tmp / "file", tmp / "closed" / "file", tmp / "new"}) {
+        const std::string before = readFile(file);
+        const auto write = [&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            try {
+                writeHostFile(file, content(1));
+            } catch (const HostFileError& e) {
+                ::_exit(e.what() == file.string() + ": cannot be written: " + std::strerror(EFBIG)
+                            ? 1
+                            : 2);
+            }
+        };
+        EXPECT_EQ(inChild(write, [](pid_t) {}), 1) << file;
+        EXPECT_EQ(readFile(file), before);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 2); // file, closed
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "closed"), {}), 1);
 }
 
 } // namespace
-
-TEST(HostFile, ReadsWholeFilesAndTellsMissingFromUnreadable) {
-    TempDir tmp;
-    const std::string content = std::string("a\0b\r\n", 5) + std::string(200000, 'x');
-    writeFile(tmp / "whole", content);
-    EXPECT_EQ(readHostFile(tmp / "whole"), content);
-    EXPECT_EQ(readHostFile(tmp / "missing"), std::nullopt);
-    EXPECT_EQ(readHostFile(tmp / "missing" / "deeper"), std::nullopt);
-    EXPECT_EQ(readHostFile(tmp / "whole" / "below a file"), std::nullopt);
-
-    const auto step = [](const fs::path& path) -> std::optional<HostFileError::Step> {
-        try {
-            readHostFile(path);
-        } catch (const HostFileError& e) {
-            EXPECT_EQ(e.file(), path);
-            EXPECT_NE(std::string(e.what()).find(path.string() + ": cannot be read: "),
-                      std::string::npos)
-                << e.what();
-            return e.step();
-        }
-        return std::nullopt;
-    };
-    EXPECT_EQ(step(tmp.path()), HostFileError::Step::Open);
-    // A pipe is refused at once rather than waited on.
-    ASSERT_EQ(::mkfifo((tmp / "pipe").c_str(), 0600), 0);
-    EXPECT_EQ(step(tmp / "pipe"), HostFileError::Step::Open);
-    writeFile(tmp / "locked", "secret");
-    fs::permissions(tmp / "locked", fs::perms::none);
-    if (::geteuid() != 0) { // root reads anything
-        EXPECT_EQ(step(tmp / "locked"), HostFileError::Step::Open);
-    }
-}
-
-TEST(HostFile, ReplacingKeepsTheModeWritesThroughLinksAndLeavesNothingBeside) {
-    TempDir tmp;
-    writeFile(tmp / "private.ini", "old");
-    fs::permissions(tmp / "private.ini", fs::perms::owner_read | fs::perms::owner_write);
-    struct stat before {};
-    ASSERT_EQ(::stat((tmp / "private.ini").c_str(), &before), 0);
-    writeHostFile(tmp / "private.ini", "new");
-    EXPECT_EQ(readFile(tmp / "private.ini"), "new");
-    EXPECT_EQ(permissionsOf(tmp / "private.ini"), fs::perms::owner_read | fs::perms::owner_write);
-    struct stat after {};
-    ASSERT_EQ(::stat((tmp / "private.ini").c_str(), &after), 0);
-    EXPECT_NE(after.st_ino, before.st_ino) << "renamed into place, not rewritten";
-
-    fs::create_symlink("private.ini", tmp / "link.ini");
-    writeHostFile(tmp / "link.ini", "through");
-    EXPECT_TRUE(fs::is_symlink(tmp / "link.ini"));
-    EXPECT_EQ(readFile(tmp / "private.ini"), "through");
-
-    writeHostFile(tmp / "new.txt", "", 0640);
-    EXPECT_EQ(readFile(tmp / "new.txt"), "");
-    EXPECT_EQ(permissionsOf(tmp / "new.txt"), underUmask(0640));
-    EXPECT_EQ(entriesIn(tmp.path()), 3); // private.ini, link.ini, new.txt
-}
-
-TEST(HostFile, WritesThatCannotHappenRaiseAndChangeNothing) {
-    TempDir tmp;
-    writeFile(tmp / "ro.ini", "kept");
-    fs::permissions(tmp / "ro.ini", fs::perms::owner_read);
-    fs::create_directory(tmp / "folder.ini");
-    fs::create_symlink("nowhere", tmp / "dangling.ini");
-    fs::create_directory(tmp / "closed");
-    fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
-    const auto entries = entriesIn(tmp.path());
-
-    // Owner-write bits bind the superuser as well: these fail for every user.
-    const std::pair<fs::path, int> cases[] = {
-        {tmp / "missing" / "x.ini", ENOENT}, {tmp / "ro.ini", EACCES},
-        {tmp / "folder.ini", EISDIR},        {tmp / "dangling.ini", ENOENT},
-        {tmp / "closed" / "x.ini", EACCES},
-    };
-    for (const auto& [file, error] : cases) {
-        try {
-            writeHostFile(file, "new");
-            ADD_FAILURE() << file << " was written";
-        } catch (const HostFileError& e) {
-            EXPECT_EQ(e.step(), HostFileError::Step::Write) << file;
-            EXPECT_EQ(e.error(), error) << file << ": " << e.what();
-            EXPECT_EQ(e.file(), file);
-        }
-    }
-    EXPECT_EQ(readFile(tmp / "ro.ini"), "kept");
-    EXPECT_EQ(entriesIn(tmp.path()), entries);
-    EXPECT_TRUE(fs::is_empty(tmp / "closed"));
-}
-
-TEST(HostFile, AWritableFileInAClosedDirectoryIsWrittenInPlace) {
-    // The directory takes no temporary file, but the file's own mode allows writing: as on
-    // Windows, the file's protection decides. Every other write stays atomic.
-    TempDir tmp;
-    fs::create_directory(tmp / "closed");
-    writeFile(tmp / "closed" / "dialer.ini", std::string(5000, 'o'));
-    fs::create_symlink("closed/dialer.ini", tmp / "link.ini");
-    struct stat before {};
-    ASSERT_EQ(::stat((tmp / "closed" / "dialer.ini").c_str(), &before), 0);
-    fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
-
-    EXPECT_TRUE(hostFileWritable(tmp / "closed" / "dialer.ini"));
-    EXPECT_FALSE(hostFileWritable(tmp / "closed" / "new.ini"));
-    writeHostFile(tmp / "closed" / "dialer.ini", "[s]\r\nk=shorter\r\n");
-    EXPECT_EQ(readFile(tmp / "closed" / "dialer.ini"), "[s]\r\nk=shorter\r\n")
-        << "the old, longer content is cut";
-    writeHostFile(tmp / "link.ini", std::string(9000, 'n'));
-    EXPECT_EQ(readFile(tmp / "closed" / "dialer.ini"), std::string(9000, 'n'));
-    struct stat after {};
-    ASSERT_EQ(::stat((tmp / "closed" / "dialer.ini").c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, written over";
-    EXPECT_EQ(entriesIn(tmp / "closed"), 1) << "no temporary file";
-    EXPECT_THROW(writeHostFile(tmp / "closed" / "new.ini", "x"), HostFileError);
-
-    fs::permissions(tmp / "closed" / "dialer.ini", fs::perms::owner_read);
-    EXPECT_FALSE(hostFileWritable(tmp / "closed" / "dialer.ini"));
-    EXPECT_THROW(writeHostFile(tmp / "closed" / "dialer.ini", "x"), HostFileError);
-    EXPECT_EQ(readFile(tmp / "closed" / "dialer.ini"), std::string(9000, 'n'));
-    fs::permissions(tmp / "closed", fs::perms::owner_all);
-}
-
-TEST(HostFile, CreatingKeepsWhatIsThere) {
-    TempDir tmp;
-    writeFile(tmp / "there", "theirs");
-    fs::create_symlink("nowhere", tmp / "dangling");
-    EXPECT_FALSE(createHostFile(tmp / "there", "mine"));
-    EXPECT_FALSE(createHostFile(tmp / "dangling", "mine"));
-    EXPECT_EQ(readFile(tmp / "there"), "theirs");
-    EXPECT_FALSE(fs::exists(tmp / "nowhere"));
-
-    EXPECT_TRUE(createHostFile(tmp / "launcher", "#!/bin/sh\n", 0755));
-    EXPECT_EQ(readFile(tmp / "launcher"), "#!/bin/sh\n");
-    EXPECT_EQ(permissionsOf(tmp / "launcher"), underUmask(0755));
-    EXPECT_EQ(entriesIn(tmp.path()), 3); // there, dangling, launcher
-    EXPECT_THROW(createHostFile(tmp / "missing" / "x", "x"), HostFileError);
-}
+} // namespace zel::test

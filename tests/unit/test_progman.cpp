@@ -1,269 +1,188 @@
-// Program Manager: the macro language, the groups it keeps and their store, and the
-// conversation with the real progman server, started on demand as the wizard does.
-#include "winemu/progman_client.h"
+// Program Manager: the groups its macros change, their store, the progman program, and the
+// conversation with its server, started on demand as the wizard does.
 #include "progman/groups.h"
-#include "progman/macros.h"
 #include "progman/store.h"
-#include "winemu/errors.h"
 #include "tests/support/fixtures.h"
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <set>
-#include <sstream>
+#include "winemu/progman_client.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <spawn.h>
+#include <poll.h>
+#include <regex>
 #include <sys/file.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace zel::test {
 namespace {
 
 using progman::Groups;
-using progman::parseMacros;
+using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> itemNames(const Groups& groups, std::string_view group) {
-    std::vector<std::string> names;
-    if (const auto* g = groups.find(group))
-        for (const auto& item : g->items)
-            names.push_back(item.name);
-    return names;
-}
-
-std::vector<std::string> groupNames(const Groups& groups) {
-    std::vector<std::string> names;
-    for (const auto& g : groups.groups())
-        names.push_back(g.name);
-    return names;
-}
-
-using Names = std::vector<std::string>;
-
-// ---------------------------------------------------------------- the macro language
-
-TEST(ProgmanMacros, ArgumentsQuotedBareOrEmptyWithBlanksAnywhere) {
-    auto parsed = parseMacros(" [ AddItem ( \"C:\\A B\\X.EXE\" , bare name ,, \"\" , 3 ) ]  ");
-    ASSERT_TRUE(parsed.complete);
-    ASSERT_EQ(parsed.commands.size(), 1u);
-    EXPECT_EQ(parsed.commands[0].name, "AddItem");
-    EXPECT_EQ(parsed.commands[0].args, (Names{"C:\\A B\\X.EXE", "bare name", "", "", "3"}));
-
-    // Quotes protect what would otherwise end an argument or a command.
-    parsed = parseMacros("[AddItem(\"a,b)c]d[e\")]");
-    ASSERT_TRUE(parsed.complete);
-    EXPECT_EQ(parsed.commands[0].args, (Names{"a,b)c]d[e"}));
-
-    // Trailing empty arguments are no arguments; a command may go without parentheses.
-    parsed = parseMacros("[CreateGroup(\"A\", ,)][ExitProgman()][Reload]");
-    ASSERT_TRUE(parsed.complete);
-    ASSERT_EQ(parsed.commands.size(), 3u);
-    EXPECT_EQ(parsed.commands[0].args, (Names{"A"}));
-    EXPECT_TRUE(parsed.commands[1].args.empty());
-    EXPECT_TRUE(parsed.commands[2].args.empty());
-    EXPECT_TRUE(parseMacros("   ").complete);
-}
-
-TEST(ProgmanMacros, ParsingStopsAtTheFirstMalformedCommand) {
-    for (std::string_view bad :
-         {"[CreateGroup(A)] junk [Reload(A)]", "[CreateGroup(A)][(x)]",
-          "[CreateGroup(A)][AddItem(\"open)]", "[CreateGroup(A)][Reload(A)",
-          "[CreateGroup(A)][AddItem(A\"B\")]", "[CreateGroup(A)][AddItem(\"A\" \"B\")]"}) {
-        auto parsed = parseMacros(bad);
-        EXPECT_FALSE(parsed.complete) << bad;
-        ASSERT_EQ(parsed.commands.size(), 1u) << bad;
-        EXPECT_EQ(parsed.commands[0].args, (Names{"A"})) << bad;
+// "Group{name=command,icon,index|...};..." (icon and index only when set).
+std::string render(const Groups& groups) {
+    std::string out;
+    for (const auto& g : groups.groups()) {
+        out += g.name + "{";
+        for (const auto& item : g.items) {
+            out += (&item == &g.items[0] ? "" : "|") + item.name + "=" + item.command;
+            if (!item.icon.empty() || item.iconIndex != 0)
+                out += "," + item.icon + "," + std::to_string(item.iconIndex);
+        }
+        out += "};";
     }
-    EXPECT_TRUE(parseMacros("CreateGroup(A)").commands.empty());
+    return out;
 }
 
-// ---------------------------------------------------------------- the groups
+const std::string kProgman = "'" + (binDir() / "progman").string() + "' ";
 
-TEST(ProgmanGroups, ItemsGoToTheCurrentGroupAndAnItemOfTheSameNameIsReplacedInPlace) {
+// One Groups object through a series of execute texts: each runs left to right and stops at
+// its first failing command, or where the text is no longer a command.
+TEST(ProgmanGroups, ExecuteTextsChangeTheGroupsStepByStep) {
+    // clang-format off
+    const std::tuple<const char*, bool, const char*> steps[] = {
+        {"[AddItem(C:\\X.EXE,X)][CreateGroup(Never)]", false, ""}, // no current group
+        {"[CreateGroup(\"StartUp\")][AddItem(\"C:\\U.EXE\",\"ZEL Update\")][CreateGroup(Kit)]\r\n"
+         " [ AddItem ( \"a,b)c]d[e\" , A B ,, -12345678 ) ] [AddItem(C:\\B.EXE,B,C:\\b.ico,2)]"
+         "[AddItem(C:\\C.EXE,C,,,)][Reload]", true,
+         "StartUp{ZEL Update=C:\\U.EXE};Kit{A B=a,b)c]d[e,,-12345678|B=C:\\B.EXE,C:\\b.ico,2|C=C:\\C.EXE};"},
+        // The same name in other case replaces the item where it stood. An existing group
+        // becomes current; an item without a name is named after its program.
+        {"[addItem(C:\\N.EXE,b)][CreateGroup(STARTUP)][DeleteItem(zel update)]"
+         "[AddItem(\"C:\\Meu Kit\\NAVEGA.EXE /s\")][AddItem(C:\\Meu Kit\\TOOLS)][AddItem(C:\\.ini)]", true,
+         "StartUp{NAVEGA=C:\\Meu Kit\\NAVEGA.EXE /s|TOOLS=C:\\Meu Kit\\TOOLS|.ini=C:\\.ini};"
+         "Kit{A B=a,b)c]d[e,,-12345678|b=C:\\N.EXE|C=C:\\C.EXE};"},
+        {"[DeleteGroup(startup)][ShowGroup(Kit)][DeleteItem(C)][DeleteItem(a b)][AddItem(A,A)]", true,
+         "Kit{b=C:\\N.EXE|A=A};"},
+        // ReplaceItem: the next item added to that group takes the place.
+        {"[ReplaceItem(b)][AddItem(z,Z)][AddItem(y,Y)]", true, "Kit{Z=z|A=A|Y=y};"},
+        {"[ReplaceItem(Y)][AddItem(b2,a)]", true, "Kit{Z=z|a=b2};"},
+        {"[ReplaceItem(Z)][CreateGroup(O)][AddItem(o,O)][ShowGroup(Kit)][AddItem(w,W)]", true,
+         "Kit{a=b2|W=w};O{O=o};"},
+        {"[CreateGroup(A)][Bogus(1)][CreateGroup(B)]", false, "Kit{a=b2|W=w};O{O=o};A{};"},
+        {"[ShowGroup(O)] junk [CreateGroup(C)]", false, "Kit{a=b2|W=w};O{O=o};A{};"},
+    };
+    // clang-format on
     Groups g;
-    EXPECT_TRUE(g.execute("[CreateGroup(\"StartUp\")][AddItem(\"C:\\U.EXE\",\"ZEL Update\")]"
-                          "[CreateGroup(Kit)][AddItem(C:\\A.EXE,A)][AddItem(C:\\B.EXE,B,"
-                          "C:\\b.ico,2)][AddItem(C:\\C.EXE,C)]"));
-    EXPECT_EQ(groupNames(g), (Names{"StartUp", "Kit"}));
-    EXPECT_EQ(itemNames(g, "StartUp"), (Names{"ZEL Update"}));
-
-    // Same name in other letter case: replaced where it stood, not added.
-    EXPECT_TRUE(g.execute("[AddItem(C:\\NEW\\B.EXE,b)]"));
-    ASSERT_EQ(itemNames(g, "kit"), (Names{"A", "b", "C"}));
-    const auto& replaced = g.find("Kit")->items[1];
-    EXPECT_EQ(replaced.command, "C:\\NEW\\B.EXE");
-    EXPECT_EQ(replaced.icon, "");
-    EXPECT_EQ(g.find("Kit")->items[0].iconIndex, 0);
-
-    // CreateGroup on an existing group makes it current without a second one.
-    EXPECT_TRUE(g.execute("[CreateGroup(STARTUP)][AddItem(\"C:\\Meu Kit\\NAVEGA.EXE /s\")]"
-                          "[AddItem(C:\\Meu Kit\\TOOLS)]"));
-    EXPECT_EQ(groupNames(g), (Names{"StartUp", "Kit"}));
-    EXPECT_EQ(itemNames(g, "StartUp"),
-              (Names{"ZEL Update", "NAVEGA", "TOOLS"})); // named after the file
-    EXPECT_TRUE(g.execute("[ShowGroup(Kit,1)][AddItem(C:\\D.EXE,D,C:\\d.ico,7)]"));
-    EXPECT_EQ(g.find("Kit")->items.back().iconIndex, 7);
-    EXPECT_EQ(g.find("Kit")->items.back().icon, "C:\\d.ico");
-}
-
-TEST(ProgmanGroups, TheFirstFailingCommandStopsTheRestOfItsText) {
-    Groups g;
-    EXPECT_FALSE(g.execute("[AddItem(C:\\X.EXE,X)][CreateGroup(Never)]")); // no current group
-    EXPECT_TRUE(g.groups().empty());
-    EXPECT_FALSE(g.execute("[CreateGroup(A)][Bogus(1)][CreateGroup(B)]"));
-    EXPECT_FALSE(g.execute("[ShowGroup(A)] junk [CreateGroup(C)]"));
-    EXPECT_FALSE(g.execute("[AddItem(C:\\X.EXE,X,,notanumber)][CreateGroup(D)]"));
-    EXPECT_FALSE(g.execute("[DeleteItem(Missing)][CreateGroup(E)]"));
-    EXPECT_FALSE(g.execute("[ShowGroup(Missing)][CreateGroup(F)]"));
-    EXPECT_FALSE(g.execute("[CreateGroup()][CreateGroup(G)]"));
-    EXPECT_EQ(groupNames(g), (Names{"A"}));
-    EXPECT_TRUE(itemNames(g, "A").empty());
-    // Each execute text stands alone: the next one runs again.
-    EXPECT_TRUE(g.execute("[CreateGroup(B)]"));
-    EXPECT_EQ(groupNames(g), (Names{"A", "B"}));
-}
-
-TEST(ProgmanGroups, ReplaceDeleteAndDeleteGroup) {
-    Groups g;
-    ASSERT_TRUE(g.execute("[CreateGroup(K)][AddItem(a.exe,a)][AddItem(b.exe,b)][AddItem(c.exe,c)]"
-                          "[CreateGroup(Other)][ShowGroup(K)]"));
-    EXPECT_TRUE(g.execute("[ReplaceItem(b)]"));
-    EXPECT_EQ(itemNames(g, "K"), (Names{"a", "c"}));
-    EXPECT_TRUE(g.execute("[AddItem(n.exe,N)][AddItem(z.exe,Z)]"));
-    EXPECT_EQ(itemNames(g, "K"), (Names{"a", "N", "c", "Z"})); // only the next one takes its place
-    EXPECT_FALSE(g.execute("[ReplaceItem(missing)]"));
-    EXPECT_TRUE(g.execute("[DeleteItem(A)][Reload(K)]"));
-    EXPECT_EQ(itemNames(g, "K"), (Names{"N", "c", "Z"}));
-
-    EXPECT_TRUE(g.execute("[DeleteGroup(k)]"));
-    EXPECT_EQ(groupNames(g), (Names{"Other"}));
-    EXPECT_EQ(g.currentGroup(), "");
-    EXPECT_FALSE(g.execute("[AddItem(x.exe,x)]")); // the current group went with it
-    EXPECT_FALSE(g.execute("[DeleteGroup(k)]"));
+    for (const auto& [macros, ok, groups] : steps) {
+        EXPECT_EQ(g.execute(macros), ok) << macros;
+        EXPECT_EQ(render(g), groups) << macros;
+    }
+    for (const char* failing :
+         {"[AddItem(,X)]", "[AddItem(x,X,,1x)]", "[AddItem(x,X,,-)]", "[AddItem(x,X,,1234567890)]",
+          "[DeleteItem(Missing)]", "[DeleteItem()]", "[ReplaceItem(Missing)]", "[ShowGroup(None)]",
+          "[CreateGroup()]", "[DeleteGroup(None)]", "CreateGroup(X)", "[(x)]", "[AddItem(\"x)]",
+          "[Reload(A]", "[Reload(A)", "[AddItem(A\"B\")]", "[AddItem(\"A\" \"B\")]",
+          "[AddItem(A(B))]", "[DeleteGroup(o)][AddItem(x,x)]"})
+        EXPECT_FALSE(g.execute(failing)) << failing;
+    EXPECT_EQ(render(g), "Kit{a=b2|W=w};A{};"); // the last one's current group went first
     EXPECT_FALSE(g.exitRequested());
-    EXPECT_TRUE(g.execute("[ExitProgman()]"));
-    EXPECT_TRUE(g.exitRequested());
+    EXPECT_TRUE(g.execute("[ExitProgman()]") && g.exitRequested());
 }
 
-TEST(ProgmanGroups, TheStoreKeepsEveryTextAsReceived) {
+// The store keeps every text as received; one that does not read is refused, never taken for
+// empty. Listed for people, names' control characters cannot fake lines or drive the terminal.
+TEST(ProgmanStore, KeepsEveryTextListsItAndRefusesWhatDoesNotRead) {
     TempDir tmp;
     const auto file = progman::storePath(tmp.path());
-    EXPECT_TRUE(progman::loadStore(file).groups().empty());
-
+    ::setenv("ZEL_PREFIX", tmp.path().c_str(), 1);
+    const auto list = [&] { return runTool("progman", "--list", tmp); };
+    EXPECT_EQ(list().output, "No groups.\n");
+    writeFile(file, "zel-progman 1\r\n# note\r\n\r\ngroup\tA%25\r\nitem\t\t\t\t-12\r\n");
+    EXPECT_EQ(render(progman::loadStore(file)), "A%{=,,-12};");
     Groups g;
-    // Texts the format must protect: its separators, its escape and code page 1252 letters.
-    const std::string awkward = "Tab\there 100% %41 line\r\nnext Eletr\xF4nico #";
+    const std::string awkward = "Kit\x1B[2J\nFake group\t100% %41\r\x7F Eletr\xF4nico #";
     ASSERT_TRUE(g.execute("[CreateGroup(\"" + awkward + "\")][AddItem(\"C:\\A B\\X.EXE /x\",\"" +
-                          awkward + "\",\"C:\\i.ico\",-3)][CreateGroup(Empty)]"));
+                          awkward +
+                          "\",\"C:\\i.ico\",-3)][AddItem(C:\\B,B,C:\\b.ico)][CreateGroup(E)]"));
     progman::saveStore(file, g);
-    const Groups loaded = progman::loadStore(file);
-    EXPECT_EQ(progman::storeText(loaded), progman::storeText(g));
-    ASSERT_EQ(groupNames(loaded), (Names{awkward, "Empty"}));
-    const auto& item = loaded.groups()[0].items.at(0);
-    EXPECT_EQ(item.command, "C:\\A B\\X.EXE /x");
-    EXPECT_EQ(item.name, awkward);
-    EXPECT_EQ(item.icon, "C:\\i.ico");
-    EXPECT_EQ(item.iconIndex, -3);
-    // Written whole by rename: nothing else is left beside it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
-
-    // A store that does not read is refused, not taken for empty, and the message says where.
-    const auto refusal = [&](const std::string& content) -> std::string {
-        writeFile(file, content);
-        try {
-            progman::loadStore(file);
-        } catch (const PlatformError& e) {
-            return e.what();
-        }
-        return "(read)";
-    };
-    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\nitem\tonly two\tfields\n"),
-              file.string() + ": line 3: unknown entry");
-    EXPECT_EQ(refusal("# a comment\nsomething else\n"), file.string() + ": line 2: not a progman store");
-    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\ngroup\ta\n"), file.string() + ": line 3: group listed twice");
-    EXPECT_EQ(refusal("zel-progman 1\nitem\tc\tn\t\t0\n"), file.string() + ": line 2: item before any group");
-    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA%4\n"), file.string() + ": line 2: bad %-escape");
-    EXPECT_EQ(refusal("zel-progman 1\ngroup\tA\nitem\tc\tn\t\tx1\n"),
-              file.string() + ": line 3: bad icon index");
+    EXPECT_EQ(render(progman::loadStore(file)), render(g));
+    const std::string shown = "Kit\\x1B[2J\\x0AFake group\\x09100% %41\\x0D\\x7F Eletrônico #";
+    EXPECT_EQ(list().output, shown + "\n    " + shown +
+                                 ": C:\\A B\\X.EXE /x  [icon C:\\i.ico, -3]\n" +
+                                 "    B: C:\\B  [icon C:\\b.ico]\nE\n    (no items)\n");
+    // clang-format off
+    const std::pair<const char*, const char*> refused[] = {
+        {"zel-progman 1\ngroup\tA\nitem\tonly\ttwo\n", "line 3: unknown entry"}, {"\n", "line 1: not a progman store"},
+        {"# note\nsomething else\n", "line 2: not a progman store"}, {"zel-progman 1\ngroup\t\n", "line 2: unknown entry"},
+        {"zel-progman 1\ngroup\tA\ngroup\ta\n", "line 3: group listed twice"},
+        {"zel-progman 1\nitem\tc\tn\t\t0\n", "line 2: item before any group"},
+        {"zel-progman 1\ngroup\tA%4\n", "line 2: bad %-escape"}, {"zel-progman 1\ngroup\tA%4G\n", "line 2: bad %-escape"},
+        {"zel-progman 1\ngroup\tA\nitem\tc\tn\t\tx1\n", "line 3: bad icon index"}};
+    // clang-format on
+    for (const auto& [text, why] : refused) {
+        writeFile(file, text);
+        const auto r = list();
+        EXPECT_EQ(std::to_string(r.status) + r.errors,
+                  "1progman: " + file.string() + ": " + why + "\n");
+    }
+    // Nor does a server start on it: its groups would be lost.
+    EXPECT_EQ(runCommand(kProgman + "PROGMAN PROGMAN").status, 1);
+    EXPECT_EQ(readFile(file), "zel-progman 1\ngroup\tA\nitem\tc\tn\t\tx1\n");
+    ::unsetenv("ZEL_PREFIX");
 }
 
-// Names come from kits: listed for people, their control characters cannot fake lines or
-// drive the terminal.
-TEST(ProgmanList, ControlCharactersInNamesAreEscaped) {
-    TempDir tmp;
-    Groups g;
-    ASSERT_TRUE(g.execute("[CreateGroup(\"Kit\x1B[2J\nFake group\")]"
-                          "[AddItem(\"C:\\A.EXE\",\"Item\r\x7F\x81\")]"));
-    progman::saveStore(progman::storePath(tmp.path()), g);
-    const auto r = runCommand("ZEL_PREFIX='" + tmp.path().string() + "' '" +
-                              (binDir() / "progman").string() + "' --list");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, "Kit\\x1B[2J\\x0AFake group\n    Item\\x0D\\x7F\\x81: C:\\A.EXE\n");
-}
+// ---------------------------------------------------------------- the server
 
-// ---------------------------------------------------------------- the conversation
-
-class ProgmanConversationTest : public MachineTest {
+class ProgmanServerTest : public MachineTest {
 protected:
     void SetUp() override {
-        // Servers started by the tests leave soon after their last conversation.
-        ::setenv("ZEL_PROGMAN_IDLE", "1", 1);
+        ::setenv("ZEL_PROGMAN_IDLE", "1", 1); // servers started here leave soon after
         MachineTest::SetUp();
-        ASSERT_TRUE(fs::exists(binDir() / "progman")) << "build the progman target first";
-        ensureProgmanExe();
+        converse();
+    }
+    void TearDown() override {
+        conversation.reset();
+        EXPECT_TRUE(awaitServerExit()) << "progman did not leave";
     }
 
-    void TearDown() override { EXPECT_TRUE(awaitServerExit()) << "progman did not leave"; }
-
-    void ensureProgmanExe() {
-        const auto exe = driveC() / "WINDOWS" / "PROGMAN.EXE";
-        if (!fs::exists(exe)) {
-            writeFile(exe, "#!/bin/sh\nexec '" + (binDir() / "progman").string() + "' \"$@\"\n");
-            fs::permissions(exe, fs::perms::owner_all);
-        }
-    }
-
-    void useMachine() {
+    // A conversation on the current machine (remade after makeMachine).
+    void converse() {
+        conversation.reset();
         programs = std::make_unique<Programs>(machine(), ui);
         conversation = std::make_unique<DdeConversation>(machine(), *programs);
         ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
     }
 
+    pid_t server() { return std::atoi(readFile(prefix / "progman.lock").c_str()); }
+
     // Waits until no server holds the prefix's lock; one that stays is killed.
     bool awaitServerExit() {
-        const auto lock = prefix / "progman.lock";
-        if (!fs::exists(lock))
-            return true;
-        for (int i = 0; i < 1000; ++i) {
-            int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
-            if (fd < 0)
-                return true;
-            bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-            ::close(fd);
-            if (free)
+        for (const auto end = Clock::now() + std::chrono::seconds(10); Clock::now() < end;) {
+            const FileDescriptor lock(::open((prefix / "progman.lock").c_str(), O_RDWR));
+            if (!lock || ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0)
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        if (int pid = std::atoi(readFile(lock).c_str()); pid > 0)
-            ::kill(pid, SIGKILL);
+        ::kill(server(), SIGKILL);
         return false;
     }
 
-    nlohmann::json listJson() {
-        auto r = runCommand("ZEL_PREFIX='" + prefix.string() + "' '" +
-                            (binDir() / "progman").string() + "' --list --json");
-        EXPECT_EQ(r.status, 0);
-        return nlohmann::json::parse(r.output);
+    long cpuTicks() { // the server's user and system time
+        const std::string stat = readFile("/proc/" + std::to_string(server()) + "/stat");
+        unsigned long user = 0, system = 0;
+        std::sscanf(stat.c_str() + stat.rfind(')') + 2,
+                    "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system);
+        return static_cast<long>(user + system);
+    }
+
+    std::string stored() { return render(progman::loadStore(progman::storePath(prefix))); }
+
+    // The server's answers on a connection within the time given, up to `count` of them,
+    // followed by "|end" when it closed the connection or "|open" when it did not.
+    static std::string answers(int fd, int milliseconds, std::size_t count = 1000) {
+        std::string got;
+        const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
+        for (char c; got.size() < count; got += c) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now());
+            pollfd p{fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                return got + "|open";
+            if (::recv(fd, &c, 1, 0) <= 0)
+                return got + "|end";
+        }
+        return got;
     }
 
     ScriptedUi ui;
@@ -271,293 +190,148 @@ protected:
     std::unique_ptr<DdeConversation> conversation;
 };
 
-TEST_F(ProgmanConversationTest, StartedOnDemandItExecutesEveryMacroHandedOverBeforeClose) {
-    useMachine();
-    ASSERT_FALSE(fs::exists(prefix / "progman.lock")); // nobody serves yet
+// Started on demand, the server answers each execute: executed and stored, or not. A store
+// that cannot be saved keeps the changes in memory and saves them with the next change. One
+// server serves a prefix, until ExitProgman or its idle time.
+TEST_F(ProgmanServerTest, StartedOnDemandItTellsEachExecutesOutcome) {
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    EXPECT_TRUE(conversation->execute("[CreateGroup(\"StartUp\")]"));
-    EXPECT_TRUE(conversation->execute(
-        "[AddItem(\"C:\\Program Files\\ACESSO\\ATUALIZA.EXE\",\"ZEL Update\")]"));
-    EXPECT_TRUE(conversation->execute("[CreateGroup(\"Acesso Internet\")]"));
-    EXPECT_TRUE(conversation->execute("[AddItem(\"C:\\Program Files\\ACESSO\\DISCADOR.EXE\","
-                                      "\"Discador\",\"C:\\PROGRA~1\\ACESSO\\inet.ico\")]"));
-    for (int i = 0; i < 200; ++i)
-        ASSERT_TRUE(conversation->execute("[AddItem(\"C:\\X" + std::to_string(i) +
-                                          ".EXE\",\"Correio Eletr\xF4nico " + std::to_string(i) +
-                                          "\")]"));
-    EXPECT_TRUE(conversation->execute("[Reload(\"StartUp\")]"));
-    EXPECT_TRUE(conversation->execute("[Reload(\"Acesso Internet\")]"));
+    // Program Manager is the only one served; an empty name stands for any.
+    std::string opened;
+    for (const auto& [service, topic] :
+         {std::pair("", ""), std::pair("FOO", "PROGMAN"), std::pair("", "OTHER"),
+          std::pair("", "PROGMAN"), std::pair("progman", "")})
+        opened += std::to_string(conversation->open(service, topic));
+    EXPECT_EQ(opened, "00011");
+    for (const char* macro : {"[CreateGroup(Kit)]", "[DeleteItem(Nothing)]", "[AddItem(C:\\A,A)]"})
+        EXPECT_TRUE(conversation->execute(macro)) << macro; // all handed over
+    EXPECT_FALSE(conversation->execute("[AddItem(C:\\" + std::string(kMaxMacroText, 'D') + ")]"));
     conversation->close();
-    EXPECT_FALSE(conversation->execute("[CreateGroup(\"Late\")]"));
-
-    auto list = listJson();
-    ASSERT_EQ(list["groups"].size(), 2u);
-    EXPECT_EQ(list["groups"][0], nlohmann::json::parse(R"({"name": "StartUp", "items": [{"command":
-                  "C:\\Program Files\\ACESSO\\ATUALIZA.EXE", "name": "ZEL Update", "icon": ""}]})"));
-    const auto& kit = list["groups"][1];
-    EXPECT_EQ(kit["name"], "Acesso Internet");
-    ASSERT_EQ(kit["items"].size(), 201u);
-    EXPECT_EQ(kit["items"][0]["icon"], "C:\\PROGRA~1\\ACESSO\\inet.ico");
-    EXPECT_EQ(kit["items"][200]["name"], "Correio Eletrônico 199"); // printed as UTF-8
-    EXPECT_EQ(kit["items"][200]["command"], "C:\\X199.EXE");
-
-    auto people = runCommand("ZEL_PREFIX='" + prefix.string() + "' '" +
-                             (binDir() / "progman").string() + "' --list");
-    EXPECT_EQ(people.status, 0);
-    EXPECT_NE(people.output.find("Acesso Internet\n    Discador: C:\\Program Files\\ACESSO\\"
-                                 "DISCADOR.EXE"),
-              std::string::npos)
-        << people.output;
-}
-
-TEST_F(ProgmanConversationTest, NoConversationNoExecute) {
-    useMachine();
-    EXPECT_FALSE(conversation->execute("[CreateGroup(\"A\")]"));
-    EXPECT_FALSE(conversation->open("", ""));
-    EXPECT_FALSE(conversation->isOpen());
-    // Nobody serves "FOO" and there is no FOO.EXE to start.
-    EXPECT_FALSE(conversation->open("FOO", "BAR"));
-    EXPECT_FALSE(conversation->execute("[CreateGroup(\"A\")]"));
-    EXPECT_FALSE(fs::exists(prefix / "progman.txt"));
-}
-
-TEST_F(ProgmanConversationTest, GroupsOutliveTheServerAndOneServerServesAPrefix) {
-    useMachine();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true, false, true, false}));
+    const fs::path store = progman::storePath(prefix);
+    fs::rename(store, tmp / "saved.txt");
+    fs::create_directory(store); // no save can replace it
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    ASSERT_TRUE(conversation->execute("[CreateGroup(Kit)][AddItem(C:\\A.EXE,A)]"));
+    EXPECT_TRUE(conversation->execute("[AddItem(C:\\B,B)]"));
     conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{false}));
+    fs::remove(store);
+    // A second server leaves at once without a word; the first serves on.
+    EXPECT_EQ(runCommand(kProgman + "PROGMAN PROGMAN 2>&1").output, "");
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    EXPECT_TRUE(conversation->execute("[AddItem(C:\\C,Eletr\xF4nico)]"));
+    conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true}));
+    EXPECT_EQ(stored(), "Kit{A=C:\\A|B=C:\\B|Eletr\xF4nico=C:\\C};");
+
+    ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends it long before
     ASSERT_TRUE(awaitServerExit());
-
-    // A server of our own, and a second one that must leave at once without a word.
-    ::setenv("ZEL_PROGMAN_IDLE", "30", 1);
-    const std::string exe = (binDir() / "progman").string();
-    char* firstArgv[] = {const_cast<char*>(exe.c_str()), nullptr};
-    pid_t first = 0;
-    ASSERT_EQ(::posix_spawn(&first, exe.c_str(), nullptr, nullptr, firstArgv, environ), 0);
-    // Once its socket is there it holds the prefix; before that a start on demand could win.
-    for (int i = 0; i < 500 && !fs::exists(prefix / "progman.sock"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(fs::exists(prefix / "progman.sock"));
-    // Reaches it, directly or after a start on demand that finds it serving and leaves.
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    auto second = runCommand("'" + exe + "' PROGMAN PROGMAN 2>&1");
-    EXPECT_EQ(second.status, 0);
-    EXPECT_EQ(second.output, "");
-    EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0); // the first one serves on
-
-    EXPECT_TRUE(conversation->execute("[ShowGroup(Kit)][AddItem(C:\\B.EXE,B)][ExitProgman()]"));
+    EXPECT_TRUE(conversation->execute("[ExitProgman()]"));
     conversation->close();
-    // ExitProgman ends it long before its idle time.
-    int status = -1;
-    for (int i = 0; i < 500 && ::waitpid(first, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (::waitpid(first, &status, WNOHANG) == 0) {
-        ::kill(first, SIGKILL);
-        ::waitpid(first, &status, 0);
-        ADD_FAILURE() << "ExitProgman did not end the server";
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_FALSE(fs::exists(prefix / "progman.sock"));
-
-    auto list = listJson();
-    ASSERT_EQ(list["groups"].size(), 1u);
-    ASSERT_EQ(list["groups"][0]["items"].size(), 2u);
-    EXPECT_EQ(list["groups"][0]["items"][1]["name"], "B");
+    EXPECT_TRUE(awaitServerExit());
+    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE"); // no Program Manager: nothing delivered
+    EXPECT_FALSE(conversation->open("PROGMAN", "PROGMAN") || conversation->execute("[Reload]"));
 }
 
-TEST_F(ProgmanConversationTest, APrefixTooLongForASocketPathStillConverses) {
-    prefix = tmp / std::string(200, 'p') / "prefix";
-    makeMachine();
-    ensureProgmanExe();
-    useMachine();
-    const fs::path socket = progmanSocketPath(machine());
-    EXPECT_EQ(socket, fs::canonical(prefix) / "progman.sock"); // a path, never an abstract name
-    EXPECT_GT(socket.string().size(), sizeof(sockaddr_un::sun_path));
-    EXPECT_EQ(socket, progmanSocketPath(prefix / "." / ".." / "prefix"));
-    // Whatever the umask, the server's socket is its user's alone, and it has no abstract name.
-    const mode_t umask = ::umask(0);
-    const bool opened = conversation->open("PROGMAN", "PROGMAN");
-    ::umask(umask);
-    ASSERT_TRUE(opened);
-    EXPECT_EQ(fs::status(socket).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    const pid_t server = std::atoi(readFile(prefix / "progman.lock").c_str());
-    std::set<std::string> serverSockets;
-    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(server) + "/fd")) {
-        const std::string target = fs::read_symlink(fd.path()).string();
-        if (target.starts_with("socket:["))
-            serverSockets.insert(target.substr(8, target.size() - 9));
-    }
-    ASSERT_FALSE(serverSockets.empty());
-    std::istringstream table(readFile("/proc/net/unix"));
-    for (std::string line; std::getline(table, line);) {
-        std::istringstream fields(line);
-        std::string f[8];
-        for (auto& field : f)
-            fields >> field;
-        if (serverSockets.contains(f[6])) {
-            EXPECT_NE(f[7].substr(0, 1), "@") << line;
-        }
-    }
-    EXPECT_TRUE(conversation->execute("[CreateGroup(Long)]"));
-    conversation->close();
-    EXPECT_EQ(listJson()["groups"][0]["name"], "Long");
+std::string header(std::uint32_t size) {
+    return {static_cast<char>(size), static_cast<char>(size >> 8), static_cast<char>(size >> 16),
+            static_cast<char>(size >> 24)};
 }
 
-// One conversation cannot take the server from the others: a macro text is at most 512
-// characters, a longer packet ends only its own conversation, and when the server runs out of
-// descriptors it neither spins nor stops serving once they are back.
-TEST_F(ProgmanConversationTest, NoConversationTakesTheServerFromTheOthers) {
-    EXPECT_TRUE(macroPacket(std::string(kMaxMacroText, 'x')));
-    EXPECT_FALSE(macroPacket(std::string(kMaxMacroText + 1, 'x')));
-
-    // The server as started on demand, but with few descriptors to spare.
-    const auto exe = driveC() / "WINDOWS" / "PROGMAN.EXE";
-    writeFile(exe, "#!/bin/sh\nulimit -n 12\nexec '" + (binDir() / "progman").string() +
-                       "' \"$@\"\n");
-    useMachine();
+// A packet is a length (4 bytes, little-endian) and at most 513 bytes of macro text ending at
+// its NUL. A packet that breaks the form ends its own conversation and nothing after it is
+// executed; the server serves on.
+TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    const pid_t server = std::atoi(readFile(prefix / "progman.lock").c_str());
-    ASSERT_GT(server, 0);
-    const auto cpuTicks = [&] {
-        // utime and stime, the 14th and 15th fields after the command's closing parenthesis.
-        const std::string stat = readFile("/proc/" + std::to_string(server) + "/stat");
-        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-        std::string skip;
-        for (int i = 3; i < 14; ++i)
-            fields >> skip;
-        long utime = 0, stime = 0;
-        fields >> utime >> stime;
-        return utime + stime;
+    const std::string longest = "[CreateGroup(" + std::string(kMaxMacroText - 15, 'L') + ")]";
+    EXPECT_FALSE(macroPacket(longest + " "));
+    const auto packet = [](const std::string& macro) { return *macroPacket(macro); };
+    // clang-format off
+    const std::tuple<const char*, std::string, bool, const char*> rows[] = {
+        {"the longest macro", packet(longest), true, "+|end"},
+        {"two at once, one failing", packet("[CreateGroup(T)]") + packet("[Bogus]"), true, "+-|end"},
+        {"a text ends at its NUL", header(19) + std::string("[CreateGroup(N)]\0[B", 19), true, "+|end"},
+        {"cut short by the end of input", header(20) + "[CreateGroup(Cut)]", true, "|end"},
+        {"length zero", header(0) + packet("[CreateGroup(Z)]"), false, "|end"},
+        {"one byte too long", header(514) + std::string(514, ' ') + packet("[CreateGroup(O)]"), false, "|end"},
+        {"a length in the top byte", header(1u << 24) + packet("[CreateGroup(H)]"), false, "|end"},
+        {"a good one before a bad one", packet("[CreateGroup(G)]") + header(0), false, "+|end"},
     };
-
-    // A packet longer than the cap ends that conversation, not the server.
-    {
-        auto raw = connectToProgman(prefix / "progman.sock");
+    // clang-format on
+    for (const auto& [what, bytes, endInput, expected] : rows) {
+        const auto raw = connectToProgman(prefix / "progman.sock");
         ASSERT_TRUE(raw);
-        std::string packet = *macroPacket(std::string(kMaxMacroText, ' '));
-        packet[0] = static_cast<char>(kMaxMacroText + 2);
-        packet += std::string(2, ' ');
-        ASSERT_EQ(::send(raw->get(), packet.data(), packet.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(packet.size()));
-        char c;
-        EXPECT_EQ(::recv(raw->get(), &c, 1, 0), 0); // the server ended it
+        ::send(raw->get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (endInput)
+            ::shutdown(raw->get(), SHUT_WR);
+        EXPECT_EQ(answers(raw->get(), 5000), expected) << what;
     }
-    EXPECT_FALSE(conversation->execute("[CreateGroup(\"" + std::string(kMaxMacroText, 'L') +
-                                       "\")]"));
+    EXPECT_TRUE(conversation->execute("[CreateGroup(Served)]"));
+    conversation->close();
+    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true}));
+    EXPECT_EQ(stored(), longest.substr(13, kMaxMacroText - 15) + "{};T{};N{};G{};Served{};");
+}
 
-    // More conversations than it has descriptors for.
+// 32 conversations are served at once; one more waits, and the server neither spins meanwhile
+// nor forgets it once one of the others has ended.
+TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWait) {
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     std::vector<FileDescriptor> crowd;
-    for (int i = 0; i < 40; ++i) {
-        auto raw = connectToProgman(prefix / "progman.sock");
-        ASSERT_TRUE(raw);
-        crowd.push_back(std::move(*raw));
-    }
+    for (int i = 0; i < 32; ++i)
+        crowd.push_back(connectToProgman(prefix / "progman.sock").value());
+    const std::string packet = *macroPacket("[Reload()]");
+    for (int i : {30, 31})
+        ::send(crowd[i].get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+    EXPECT_EQ(answers(crowd[30].get(), 5000, 1), "+"); // the 32nd is served
+    const long before = cpuTicks();
+    EXPECT_EQ(answers(crowd[31].get(), 500), "|open"); // the 33rd waits
+    EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 8) << "the server spins";
+    crowd[0].reset();
+    EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");
+}
+
+// When the server runs out of descriptors it neither spins nor stops serving once they are
+// back; its idle time counts from the end of the last conversation.
+TEST_F(ProgmanServerTest, NoConversationTakesTheServerFromTheOthers) {
+    writeFile(driveC() / "WINDOWS" / "PROGMAN.EXE",
+              "#!/bin/sh\nulimit -n 12\nexec " + kProgman + "\"$@\"\n");
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    std::vector<FileDescriptor> crowd; // more conversations than it has descriptors for
+    for (int i = 0; i < 40; ++i)
+        crowd.push_back(connectToProgman(prefix / "progman.sock").value());
     const long before = cpuTicks();
     std::this_thread::sleep_for(std::chrono::seconds(1));
     // A server that retries a failing accept at once burns the whole second.
     EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 4) << "the server spins";
     crowd.clear();
-
     EXPECT_TRUE(conversation->execute("[CreateGroup(Served)]"));
     conversation->close();
-    // While the crowd's ends are still being accepted the save may want for a descriptor; the
-    // group is then kept and saved before the server leaves.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(fs::exists(prefix / "progman.sock")) << "left before its idle time";
     ASSERT_TRUE(awaitServerExit());
-    const auto groups = listJson()["groups"];
-    ASSERT_EQ(groups.size(), 1u);
-    EXPECT_EQ(groups[0]["name"], "Served");
+    EXPECT_EQ(stored(), "Served{};");
 }
 
-// Each execute's outcome comes back: executed and stored, or not. A store that cannot be saved
-// keeps the changes in memory, says so to the conversation that made them, and saves them with
-// the next change.
-TEST_F(ProgmanConversationTest, EachExecuteLearnsWhetherItWasExecutedAndStored) {
-    useMachine();
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    EXPECT_TRUE(conversation->execute("[CreateGroup(Kit)]"));
-    EXPECT_TRUE(conversation->execute("[DeleteItem(Nothing)]")); // handed over, fails there
-    EXPECT_TRUE(conversation->execute("[AddItem(C:\\A.EXE,A)]"));
-    // The store's place taken by a directory: no save can replace it.
-    const fs::path store = prefix / "progman.txt";
-    ASSERT_TRUE(conversation->execute("[Reload(Kit)]"));
-    conversation->close();
-    ASSERT_EQ(conversation->deliveries(), (std::vector<bool>{true, false, true, true}));
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    fs::rename(store, tmp / "saved.txt");
-    fs::create_directory(store);
-    EXPECT_TRUE(conversation->execute("[AddItem(C:\\B.EXE,B)]"));
-    EXPECT_TRUE(conversation->execute("[AddItem(C:\\C.EXE,C)]"));
-    // Too long for one macro: never handed over.
-    EXPECT_FALSE(conversation->execute("[AddItem(C:\\" + std::string(kMaxMacroText, 'D') + ")]"));
-    conversation->close();
-    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{false, false, false}));
-    fs::remove(store);
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    EXPECT_TRUE(conversation->execute("[ShowGroup(Kit)][AddItem(C:\\E.EXE,E)]"));
-    conversation->close();
-    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true}));
-    const auto items = listJson()["groups"][0]["items"];
-    ASSERT_EQ(items.size(), 4u); // B and C were kept and saved with E
-    EXPECT_EQ(items[1]["name"], "B");
-    EXPECT_EQ(items[3]["name"], "E");
-
-    // No Program Manager at all: nothing is delivered.
-    ASSERT_TRUE(awaitServerExit());
-    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");
-    EXPECT_FALSE(conversation->open("PROGMAN", "PROGMAN"));
-    EXPECT_FALSE(conversation->execute("[CreateGroup(Kit)]"));
-    conversation->close();
-    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{false}));
-}
-
-// Another user can neither reach the socket (mode 0600) nor, should its mode be opened up,
-// hand the server anything; nor is a server of another user taken for one's own. Needs the
-// superuser to act as another user.
-TEST_F(ProgmanConversationTest, OnlyItsOwnUserConverses) {
-    useMachine();
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    const fs::path socket = prefix / "progman.sock";
+// The socket is a path in the prefix, never an abstract name, and its user's alone whatever
+// the umask; a prefix too long for a socket address still converses.
+TEST_F(ProgmanServerTest, TheSocketIsAPathOnlyItsUserReaches) {
+    prefix = tmp / std::string(200, 'p') / "prefix";
+    makeMachine();
+    converse();
+    const fs::path socket = progmanSocketPath(machine());
+    EXPECT_EQ(socket, fs::canonical(prefix) / "progman.sock");
+    EXPECT_GT(socket.string().size(), sizeof(sockaddr_un::sun_path));
+    EXPECT_EQ(socket, progmanSocketPath(prefix / "." / ".." / "prefix"));
+    const mode_t umask = ::umask(0);
+    const bool opened = conversation->open("PROGMAN", "PROGMAN");
+    ::umask(umask);
+    ASSERT_TRUE(opened);
     EXPECT_EQ(fs::status(socket).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    if (::geteuid() != 0) {
-        conversation->close();
-        GTEST_SKIP() << "acting as another user needs the superuser";
-    }
-
-    // As nobody: 1 when the socket cannot be reached, 4 when the client takes the root's server
-    // for one of its own, 2 when a packet went to the server (which must not execute it).
-    const auto converseAsNobody = [&]() -> int {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(3);
-            FileDescriptor raw(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-            const LocalSocketAddress address(socket);
-            if (::connect(raw.get(), address.get(), address.size()) != 0)
-                ::_exit(1);
-            if (connectToProgman(socket))
-                ::_exit(4);
-            const std::string packet = *macroPacket("[CreateGroup(Intruder)]");
-            (void)!::send(raw.get(), packet.data(), packet.size(), MSG_NOSIGNAL);
-            ::shutdown(raw.get(), SHUT_WR);
-            char c;
-            while (::recv(raw.get(), &c, 1, 0) > 0) {
-            }
-            ::_exit(2);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    EXPECT_EQ(converseAsNobody(), 1) << "another user reached the socket through its mode";
-    fs::permissions(prefix, fs::perms::others_exec, fs::perm_options::add);
-    fs::permissions(socket, fs::perms::all);
-    EXPECT_EQ(converseAsNobody(), 2);
-
-    EXPECT_TRUE(conversation->execute("[CreateGroup(Owner)]"));
+    EXPECT_FALSE(std::regex_search(readFile("/proc/net/unix"), std::regex("@\\S*progman\\.sock")));
+    EXPECT_TRUE(conversation->execute("[CreateGroup(Long)]"));
     conversation->close();
-    const auto groups = listJson()["groups"];
-    ASSERT_EQ(groups.size(), 1u);
-    EXPECT_EQ(groups[0]["name"], "Owner");
+    EXPECT_EQ(stored(), "Long{};");
 }
 
 } // namespace
