@@ -1,36 +1,188 @@
-// What the installation takes from the user's choices.
-#include "setup/choices.h"
+// What the user chooses and types on the pages: the page order it leads to, the catalogue the
+// installation takes, the copy page's disk-space check, and the registration form's rules.
+#include "setup/disk_space.h"
+#include "setup/messages.h"
+#include "setup/page_flow.h"
+#include "setup/registration.h"
+#include "tests/support/doubles.h"
+#include "winemu/errors.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <sstream>
 
 namespace zel {
 namespace {
 
+// Where "Seguir >" and "< Voltar" lead from each page (one letter a page: W L R T U C P F in the
+// order of the pages, - for none) in the eight situations: typical then custom, each without
+// and with the dialer (entry 1), each without and with a known port.
+TEST(PageFlow, NextAndPreviousFromEveryPageInEverySituation) {
+    const char* next[] = {"LLLLLLLL", "RRRRRRRR", "TTTTTTTT", "CPCPUUUU",
+                          "PPCCPPCC", "PPPPPPPP", "FFFFFFFF", "--------"};
+    const char* previous[] = {"--------", "WWWWWWWW", "LLLLLLLL", "RRRRRRRR",
+                              "TTTTTTTT", "TTTTUUUU", "TTTTUUCC", "--------"};
+    const auto letter = [](std::optional<Page> page) {
+        return page ? "WLRTUCPF"[int(*page)] : '-';
+    };
+    for (int p = 0; p < 8; ++p) {
+        std::string forward, back;
+        for (int s = 0; s < 8; ++s) {
+            Choices choices;
+            choices.installation = s < 4 ? InstallationType::Typical : InstallationType::Custom;
+            choices.programs.fill(true); // only entry 1 counts
+            choices.programs[0] = (s & 2) != 0;
+            choices.modem.port = (s & 1) != 0 ? std::optional(0) : std::nullopt;
+            forward += letter(nextPage(Page(p), choices));
+            back += letter(previousPage(Page(p), choices));
+        }
+        EXPECT_EQ(forward, next[p]) << "from page " << p;
+        EXPECT_EQ(back, previous[p]) << "back from page " << p;
+        EXPECT_EQ(confirmsExit(Page(p)), p != 0) << p;
+    }
+}
+
+// The kit selects its odd entries (and gives entry 4 a flag of 2); the user 2, 3, 4 and 12.
 TEST(ChosenCatalogue, TheChosenProgramsAndDestinationOverTheKit) {
     Catalogue kit;
-    kit.settings.destino = "C:\\KIT\\";
-    kit.settings.grupo = "ZEL Internet";
-    for (int n = 1; n <= kProgramEntries; ++n) {
-        kit.entry(n).nome = "Programa " + std::to_string(n);
-        kit.entry(n).instala = n % 2; // odd entries selected by the kit
-    }
-    kit.entry(4).instala = 2; // a flag the kit's file cannot give: no selection either
-
     Choices choices;
-    choices.destination = "E:\\Internet\\";
-    for (const int n : {2, 3, 4, 12})
-        choices.programs[static_cast<std::size_t>(n - 1)] = true;
-
-    const Catalogue chosen = chosenCatalogue(kit, choices);
     for (int n = 1; n <= kProgramEntries; ++n) {
-        EXPECT_EQ(chosen.entry(n).instala, n == 2 || n == 3 || n == 4 || n == 12 ? 1 : 0) << n;
-        EXPECT_EQ(chosen.entry(n).nome, kit.entry(n).nome);
+        kit.entry(n).nome = "P" + std::to_string(n);
+        kit.entry(n).instala = std::uint8_t(n == 4 ? 2 : n % 2);
+        choices.programs[std::size_t(n - 1)] = n == 2 || n == 3 || n == 4 || n == 12;
     }
-    EXPECT_EQ(chosen.settings.destino, "E:\\Internet\\");
-    EXPECT_EQ(chosen.settings.grupo, "ZEL Internet");
-    // The kit itself is left as it is.
-    EXPECT_EQ(kit.settings.destino, "C:\\KIT\\");
-    EXPECT_EQ(kit.entry(1).instala, 1);
+    kit.settings.destino = "C:\\KIT\\";
+    choices.destination = "E:\\Internet\\";
+    const Catalogue chosen = chosenCatalogue(kit, choices);
+    std::string selected = chosen.settings.destino;
+    for (int n = 1; n <= kProgramEntries; ++n)
+        selected += " " + std::to_string(chosen.entry(n).instala) + chosen.entry(n).nome;
+    EXPECT_EQ(selected, "E:\\Internet\\ 0P1 1P2 1P3 1P4 0P5 0P6 0P7 0P8 0P9 0P10 0P11 1P12");
+}
+
+// Entries sized ten kbytes times their number, browsers of 3000 and 4000; entries 1, 3, 10, 11
+// and 12 selected, of which 11 and 12 never count: 140 kbytes of programs. The sizes are 32-bit:
+// their sum must not wrap, and a huge disk's free space shows as the largest 32-bit count.
+TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
+    Catalogue c;
+    c.settings.navegap_size = 3000;
+    c.settings.navegai_size = 4000;
+    for (int n = 1; n <= kProgramEntries; ++n)
+        c.entry(n).tamanho = 10 * n;
+    Choices choices;
+    choices.destination = "C:\\KIT\\";
+    for (const int n : {1, 3, 10, 11, 12})
+        choices.programs[std::size_t(n - 1)] = true;
+    const auto ask = [&](Browser browser, std::int64_t freeBytes) {
+        choices.browser = browser;
+        return spaceQuestion(c, choices, freeBytes);
+    };
+    EXPECT_EQ(requiredSpace(c, choices.programs, Browser::First), 3140);
+    EXPECT_EQ(requiredSpace(c, choices.programs, Browser::Second), 4140);
+    EXPECT_EQ(requiredSpace(c, choices.programs, Browser::None), 140);
+    EXPECT_EQ(ask(Browser::Second, 4140 * 1024), std::nullopt);
+    EXPECT_EQ(ask(Browser::Second, 4140 * 1024 - 1),
+              "O drive C aparenta ter apenas 4139kbytes livres.\rVoc\xea necessita de "
+              "4140kbytes. Deseja continuar?");
+    EXPECT_EQ(ask(Browser::None, 140 * 1024), std::nullopt);
+    EXPECT_EQ(ask(Browser::None, 140 * 1024 - 1), spaceQuestionText("C", 139, 140));
+    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50), std::nullopt);
+    // The drive letter as typed; an unknown drive (-1 bytes) has 0 kbytes, enough for nothing.
+    choices.destination = "d:\\kit\\";
+    EXPECT_EQ(ask(Browser::First, -1), spaceQuestionText("d", 0, 3140));
+
+    const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
+    for (int n = 1; n <= 10; ++n) {
+        c.entry(n).tamanho = std::int32_t(max32);
+        choices.programs[std::size_t(n - 1)] = true;
+    }
+    c.entry(2).tamanho = -5000; // counted as it is
+    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50),
+              spaceQuestionText("d", max32, 9 * max32 - 1000));
+    choices.programs = {};
+    EXPECT_EQ(ask(Browser::None, -1), std::nullopt);
+}
+
+TEST(DiskSpace, TheDestinationsDriveNumber) {
+    // The destination and its drive: no upper-casing beyond a..z, -1 for nothing.
+    std::istringstream rows("A:\\ 1\na: 1\nd:\\kit\\ 4\nD:\\KIT\\ 4\nz: 26\nZ 26\n@ 0\n` 32\n{ 59\n"
+                            "\\KIT 28\n\xe7: 167\n -1");
+    for (std::string destination, drive;
+         std::getline(rows, destination, ' ') && std::getline(rows, drive);)
+        EXPECT_EQ(destinationDrive(destination), std::stoi(drive)) << destination;
+}
+
+// Only whether the name, the home and office telephones and the card number are empty counts
+// (x: filled in, even with a blank); every other field is filled in.
+TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
+    const auto C = Completeness::Complete, E = Completeness::Empty, I = Completeness::Incomplete;
+    const std::pair<const char*, Completeness> rows[] = {
+        {"xx-x", C}, {"x-xx", C}, {"xxxx", C}, {"----", E}, {"x--x", I}, {"-xxx", I},
+        {"xxx-", I}, {"x---", I}, {"-x--", I}, {"--x-", I}, {"---x", I}};
+    for (const auto& [filled, expected] : rows) {
+        RegistrationForm form;
+        for (const auto field : kRegistrationFields)
+            form.*field = "preenchido";
+        form.cardBrand = "VISA";
+        int i = 0;
+        for (const auto field : {&RegistrationForm::name, &RegistrationForm::homePhone,
+                                 &RegistrationForm::officePhone, &RegistrationForm::cardNumber})
+            form.*field = filled[i++] == 'x' ? " " : "";
+        EXPECT_EQ(completeness(form), expected) << filled;
+    }
+}
+
+RegistrationForm completeForm() {
+    RegistrationForm form;
+    const char* texts[16] = {"Jo\xe3o da Silva", "Rua A",        "12",       "34",
+                             "Centro",           "S\xe3o Paulo", "SP",       "01000-000",
+                             "01/02/70",         "Engenheiro",   "555-0101", "555-0102",
+                             "JOAO SILVA",       "4111 1111",    "12/99",    "senha123"};
+    for (std::size_t i = 0; i < kRegistrationFields.size(); ++i)
+        form.*kRegistrationFields[i] = texts[i];
+    form.cardBrand = "Diners Club";
+    return form;
+}
+
+// The heading at 14 points underlined, the lines at 12 (the double measures 10 units a point),
+// a gap of 12 after the heading and after line 7, all on the document's own first page.
+TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
+    RecordingPrinter printer;
+    printRegistration(printer, completeForm());
+    const std::vector<std::string> expected = {
+        "begin",
+        "font Courier New 14 u",
+        "text 0,0 Enviar via FAX para: 011-555-0190",
+        "font Courier New 12",
+        "text 0,152 Nome     :Jo\xe3o da Silva",
+        "text 0,272 Endere\xe7o :Rua A, 12 - apto.34",
+        "text 0,392 Compl.   :Centro",
+        "text 0,512 Cidade   :S\xe3o Paulo  UF:SP",
+        "text 0,632 CEP      :01000-000  Data de nasc.:01/02/70",
+        "text 0,752 Profiss\xe3o:Engenheiro",
+        "text 0,872 Fone Res.:555-0101  Fone Com.:555-0102",
+        "text 0,1004 Cart\xe3o     :Diners Club",
+        "text 0,1124 Nome       :JOAO SILVA",
+        "text 0,1244 N\xfamero     :4111 1111",
+        "text 0,1364 Validade   :12/99",
+        "text 0,1484  Senha de Acesso:senha123",
+        "end"};
+    EXPECT_EQ(printer.calls, expected);
+}
+
+TEST(Registration, APrintingFailureDropsTheDocumentBegunAndIsRaised) {
+    // Where the printer fails, and what it was told: nothing to drop before the document began.
+    const std::pair<const char*, std::size_t> rows[] = {{"begin", 0}, {"font", 2}, {"end", 17}};
+    for (const auto& [failing, calls] : rows) {
+        RecordingPrinter printer;
+        printer.failAt = failing;
+        EXPECT_THROW(printRegistration(printer, completeForm()), PlatformError) << failing;
+        EXPECT_EQ(printer.calls.size(), calls) << failing;
+        EXPECT_EQ(printer.calls.empty() ? "" : printer.calls.back(), calls ? "abort" : "");
+    }
 }
 
 } // namespace
