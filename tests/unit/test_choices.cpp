@@ -1,5 +1,5 @@
-// What the user chooses and types on the pages: the page order it leads to, the catalogue the
-// installation takes, the copy page's disk-space check, and the registration form's rules.
+// What the user chooses and types on the pages: the page order it leads to, the copy page's
+// disk-space check, and the registration form's rules and printout.
 #include "setup/disk_space.h"
 #include "setup/messages.h"
 #include "setup/page_flow.h"
@@ -9,17 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <limits>
-#include <optional>
 #include <sstream>
 
 namespace zel {
 namespace {
 
-// Where "Seguir >" and "< Voltar" lead from each page (one letter a page: W L R T U C P F in the
-// order of the pages, - for none) in the eight situations: typical then custom, each without
-// and with the dialer (entry 1), each without and with a known port.
+// Where "Seguir >" and "< Voltar" lead from each page (a letter a page, W L R T U C P F in their
+// order, - for none) in eight situations: typical then custom, each without and with the dialer
+// (entry 1), each without and with a known port.
 TEST(PageFlow, NextAndPreviousFromEveryPageInEverySituation) {
     const char* next[] = {"LLLLLLLL", "RRRRRRRR", "TTTTTTTT", "CPCPUUUU",
                           "PPCCPPCC", "PPPPPPPP", "FFFFFFFF", "--------"};
@@ -39,8 +37,7 @@ TEST(PageFlow, NextAndPreviousFromEveryPageInEverySituation) {
             forward += letter(nextPage(Page(p), choices));
             back += letter(previousPage(Page(p), choices));
         }
-        EXPECT_EQ(forward, next[p]) << "from page " << p;
-        EXPECT_EQ(back, previous[p]) << "back from page " << p;
+        EXPECT_EQ(forward + " " + back, std::string(next[p]) + " " + previous[p]) << p;
         EXPECT_EQ(confirmsExit(Page(p)), p != 0) << p;
     }
 }
@@ -52,12 +49,12 @@ TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
     Catalogue c;
     c.settings.navegap_size = 3000;
     c.settings.navegai_size = 4000;
-    for (int n = 1; n <= kProgramEntries; ++n)
-        c.entry(n).tamanho = 10 * n;
     Choices choices;
     choices.destination = "C:\\KIT\\";
-    for (const int n : {1, 3, 10, 11, 12})
-        choices.programs[std::size_t(n - 1)] = true;
+    for (int n = 1; n <= kProgramEntries; ++n) {
+        c.entry(n).tamanho = 10 * n;
+        choices.programs[std::size_t(n - 1)] = n == 1 || n == 3 || n >= 10;
+    }
     const auto ask = [&](Browser browser, std::int64_t freeBytes) {
         choices.browser = browser;
         return spaceQuestion(c, choices, freeBytes);
@@ -72,33 +69,27 @@ TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
     // The drive letter as typed; an unknown drive (-1 bytes) has 0 kbytes, enough for nothing.
     choices.destination = "d:\\kit\\";
     EXPECT_EQ(ask(Browser::First, -1), spaceQuestionText("d", 0, 3140));
-
     const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
     for (int n = 1; n <= 10; ++n) {
-        c.entry(n).tamanho = std::int32_t(max32);
+        c.entry(n).tamanho = n == 2 ? -5000 : std::int32_t(max32); // counted as it is
         choices.programs[std::size_t(n - 1)] = true;
     }
-    c.entry(2).tamanho = -5000; // counted as it is
     EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50),
               spaceQuestionText("d", max32, 9 * max32 - 1000));
     choices.programs = {};
     EXPECT_EQ(ask(Browser::None, -1), std::nullopt);
-}
-
-TEST(DiskSpace, TheDestinationsDriveNumber) {
-    // The destination and its drive: no upper-casing beyond a..z, -1 for nothing.
+    // The destination's drive: no upper-casing beyond a..z, -1 for nothing.
     std::istringstream rows("A:\\ 1\na: 1\nd:\\kit\\ 4\nD:\\KIT\\ 4\nz: 26\nZ 26\n@ 0\n` 32\n{ 59\n"
                             "\\KIT 28\n\xe7: 167\n -1");
-    for (std::string destination, drive;
-         std::getline(rows, destination, ' ') && std::getline(rows, drive);)
-        EXPECT_EQ(destinationDrive(destination), std::stoi(drive)) << destination;
+    for (std::string dest, drive; std::getline(rows, dest, ' ') && std::getline(rows, drive);)
+        EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
 }
 
 // Only whether the name, the home and office telephones and the card number are empty counts
 // (x: filled in, even with a blank); every other field is filled in.
 TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
     const auto C = Completeness::Complete, E = Completeness::Empty, I = Completeness::Incomplete;
-    const std::pair<const char*, Completeness> rows[] = {
+    const std::pair<std::string, Completeness> rows[] = {
         {"xx-x", C}, {"x-xx", C}, {"xxxx", C}, {"----", E}, {"x--x", I}, {"-xxx", I},
         {"xxx-", I}, {"x---", I}, {"-x--", I}, {"--x-", I}, {"---x", I}};
     for (const auto& [filled, expected] : rows) {
@@ -114,7 +105,10 @@ TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
     }
 }
 
-RegistrationForm completeForm() {
+// The heading at 14 points underlined, the lines at 12 (the double measures 10 units a point),
+// a gap of 12 after the heading and after line 7, all on the document's own first page. A
+// printing error drops the document begun (none before it began) and is raised again.
+TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
     RegistrationForm form;
     std::istringstream texts("Jo\xe3o da Silva|Rua A|12|34|Centro|S\xe3o Paulo|SP|01000-000|"
                              "01/02/70|Engenheiro|555-0101|555-0102|JOAO SILVA|4111 1111|12/99|"
@@ -122,38 +116,34 @@ RegistrationForm completeForm() {
     for (const auto field : kRegistrationFields)
         std::getline(texts, form.*field, '|');
     form.cardBrand = "Diners Club";
-    return form;
-}
-
-// The heading at 14 points underlined, the lines at 12 (the double measures 10 units a point),
-// a gap of 12 after the heading and after line 7, all on the document's own first page.
-TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
-    RecordingPrinter printer;
-    printRegistration(printer, completeForm());
-    std::string calls;
-    for (const std::string& call : printer.calls)
-        calls += call + "\n";
-    EXPECT_EQ(calls, "begin\nfont Courier New 14 u\ntext 0,0 Enviar via FAX para: 011-555-0190\n"
-                     "font Courier New 12\ntext 0,152 Nome     :Jo\xe3o da Silva\n"
-                     "text 0,272 Endere\xe7o :Rua A, 12 - apto.34\ntext 0,392 Compl.   :Centro\n"
-                     "text 0,512 Cidade   :S\xe3o Paulo  UF:SP\n"
-                     "text 0,632 CEP      :01000-000  Data de nasc.:01/02/70\n"
-                     "text 0,752 Profiss\xe3o:Engenheiro\n"
-                     "text 0,872 Fone Res.:555-0101  Fone Com.:555-0102\n"
-                     "text 0,1004 Cart\xe3o     :Diners Club\ntext 0,1124 Nome       :JOAO SILVA\n"
-                     "text 0,1244 N\xfamero     :4111 1111\ntext 0,1364 Validade   :12/99\n"
-                     "text 0,1484  Senha de Acesso:senha123\nend\n");
-}
-
-TEST(Registration, APrintingFailureDropsTheDocumentBegunAndIsRaised) {
-    // Where the printer fails, and what it was told: nothing to drop before the document began.
-    const std::pair<const char*, std::size_t> rows[] = {{"begin", 0}, {"font", 2}, {"end", 17}};
-    for (const auto& [failing, calls] : rows) {
+    const std::string printout =
+        "begin\nfont Courier New 14 u\ntext 0,0 Enviar via FAX para: 011-555-0190\n"
+        "font Courier New 12\ntext 0,152 Nome     :Jo\xe3o da Silva\n"
+        "text 0,272 Endere\xe7o :Rua A, 12 - apto.34\ntext 0,392 Compl.   :Centro\n"
+        "text 0,512 Cidade   :S\xe3o Paulo  UF:SP\n"
+        "text 0,632 CEP      :01000-000  Data de nasc.:01/02/70\n"
+        "text 0,752 Profiss\xe3o:Engenheiro\ntext 0,872 Fone Res.:555-0101  Fone Com.:555-0102\n"
+        "text 0,1004 Cart\xe3o     :Diners Club\ntext 0,1124 Nome       :JOAO SILVA\n"
+        "text 0,1244 N\xfamero     :4111 1111\ntext 0,1364 Validade   :12/99\n"
+        "text 0,1484  Senha de Acesso:senha123\nend\n";
+    // The call that fails, and the calls made.
+    const std::pair<const char*, std::string> rows[] = {
+        {"", printout},
+        {"begin", "raised\n"},
+        {"font", "raised\nbegin\nabort\n"},
+        {"end", "raised\n" + printout.substr(0, printout.size() - 4) + "abort\n"}};
+    for (const auto& [failing, expected] : rows) {
         RecordingPrinter printer;
         printer.failAt = failing;
-        EXPECT_THROW(printRegistration(printer, completeForm()), PlatformError) << failing;
-        EXPECT_EQ(printer.calls.size(), calls) << failing;
-        EXPECT_EQ(printer.calls.empty() ? "" : printer.calls.back(), calls ? "abort" : "");
+        std::string calls;
+        try {
+            printRegistration(printer, form);
+        } catch (const PlatformError&) {
+            calls = "raised\n";
+        }
+        for (const std::string& call : printer.calls)
+            calls += call + "\n";
+        EXPECT_EQ(calls, expected) << failing;
     }
 }
 

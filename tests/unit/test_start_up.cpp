@@ -120,23 +120,12 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramAndStartsItsSound) {
     sound.played.clear();
     EXPECT_EQ(startUp().destination, "C:\\Program Filesro!\\");
     EXPECT_TRUE(sound.played.empty());
-}
-
-TEST_F(StartUpTest, TheDestinationGoesUnderTheProgramFilesDirectory) {
-    writeFile(medium() / "SETUP.INI", "[Principal]\ndestino=C:\\KIT\\\n");
-    // The directory (# a number, which is no directory) and the destination under it.
-    std::istringstream rows(R"(C:\Program Files|C:\Program Files\KIT\
-D:\Programs|D:\Programs\KIT\
-\Programs|\ProgramsC:\KIT\
-|C:\KIT\
-#|C:\KIT\)");
-    for (std::string value, expected;
-         std::getline(rows, value, '|') && std::getline(rows, expected);) {
-        write("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", value);
-        EXPECT_EQ(startUp().destination, expected) << value;
-    }
-    // Short destinations lose no more than they have.
-    EXPECT_EQ(underProgramFiles("\\", "C:\\P") + underProgramFiles("", "E:"), "C:\\PE:");
+    // A program-files directory with a drive replaces the destination's; one without goes in
+    // front of it whole; an empty one leaves it; short destinations lose no more than they have.
+    EXPECT_EQ(underProgramFiles("C:\\KIT\\", "D:\\P") + "|" +
+                  underProgramFiles("C:\\KIT\\", "\\P") + "|" + underProgramFiles("C:\\KIT\\", "") +
+                  "|" + underProgramFiles("\\", "C:\\P") + "|" + underProgramFiles("", "E:"),
+              "D:\\P\\KIT\\|\\PC:\\KIT\\|C:\\KIT\\|C:\\P|E:");
 }
 
 TEST_F(StartUpTest, TheModemThatTheRegistryProposes) {
