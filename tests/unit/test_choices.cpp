@@ -1,5 +1,4 @@
-// What the user chooses and types on the pages: the page order it leads to, the copy page's
-// disk-space check, and the registration form's rules and printout.
+// What the user chooses and types: the page order, the space check, the registration form.
 #include "setup/disk_space.h"
 #include "setup/messages.h"
 #include "setup/page_flow.h"
@@ -15,9 +14,8 @@
 namespace zel {
 namespace {
 
-// Where "Seguir >" and "< Voltar" lead from each page (a letter a page, W L R T U C P F in their
-// order, - for none) in eight situations: typical then custom, each without and with the dialer
-// (entry 1), each without and with a known port.
+// Where each page leads (W L R T U C P F, - for none): typical then custom, each without and
+// with the dialer (entry 1), each without and with a known port.
 TEST(PageFlow, NextAndPreviousFromEveryPageInEverySituation) {
     const char* next[] = {"LLLLLLLL", "RRRRRRRR", "TTTTTTTT", "CPCPUUUU",
                           "PPCCPPCC", "PPPPPPPP", "FFFFFFFF", "--------"};
@@ -42,9 +40,8 @@ TEST(PageFlow, NextAndPreviousFromEveryPageInEverySituation) {
     }
 }
 
-// Entries sized ten kbytes times their number, browsers of 3000 and 4000; entries 1, 3, 10, 11
-// and 12 selected, of which 11 and 12 never count: 140 kbytes of programs. The sizes are 32-bit:
-// their sum must not wrap, and a huge disk's free space shows as the largest 32-bit count.
+// Entry n takes 10n kbytes, the browsers 3000 and 4000; of 1, 3, 10, 11, 12 selected, 11 and 12
+// never count. 32-bit sizes must not wrap, a huge disk shows the largest 32-bit count.
 TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
     Catalogue c;
     c.settings.navegap_size = 3000;
@@ -85,8 +82,7 @@ TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
         EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
 }
 
-// Only whether the name, the home and office telephones and the card number are empty counts
-// (x: filled in, even with a blank); every other field is filled in.
+// Only whether name, home and office telephones, card number are empty (-) counts.
 TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
     const auto C = Completeness::Complete, E = Completeness::Empty, I = Completeness::Incomplete;
     const std::pair<std::string, Completeness> rows[] = {
@@ -105,9 +101,8 @@ TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
     }
 }
 
-// The heading at 14 points underlined, the lines at 12 (the double measures 10 units a point),
-// a gap of 12 after the heading and after line 7, all on the document's own first page. A
-// printing error drops the document begun (none before it began) and is raised again.
+// Heading and lines at 14 and 12 points (10 units a point here), gaps after the heading and line
+// 7, on the document's first page; an error drops the document begun and is raised again.
 TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
     RegistrationForm form;
     std::istringstream texts("Jo\xe3o da Silva|Rua A|12|34|Centro|S\xe3o Paulo|SP|01000-000|"
@@ -126,7 +121,6 @@ TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
         "text 0,1004 Cart\xe3o     :Diners Club\ntext 0,1124 Nome       :JOAO SILVA\n"
         "text 0,1244 N\xfamero     :4111 1111\ntext 0,1364 Validade   :12/99\n"
         "text 0,1484  Senha de Acesso:senha123\nend\n";
-    // The call that fails, and the calls made.
     const std::pair<const char*, std::string> rows[] = {
         {"", printout},
         {"begin", "raised\n"},

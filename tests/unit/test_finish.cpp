@@ -1,5 +1,4 @@
-// The finish sequence: the macros Program Manager receives, the update settings file, the
-// uninstall log and key, the browser setup's start, and where a failure stops it.
+// The finish: its macros, settings, log and key, the browser setup, where a failure stops it.
 #include "setup/finish.h"
 #include "setup/messages.h"
 #include "tests/support/fixtures.h"
@@ -10,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -17,16 +17,14 @@ namespace zel::test {
 namespace {
 
 using Macros = std::vector<std::string>;
-const std::string d = "C:\\Program Files\\ACESSO\\"; // the kit's destination
+const std::string d = "C:\\Z\\"; // the kit's destination
 
 class FinishTest : public MachineTest {
 protected:
-    // Entry 1 takes the Internet icon, ZEL.HT exactly the BBS icon; criadir with an empty
-    // directory key (held as "\"), a directory without criadir; entries 4 and 9 to 11 are not
-    // selected, 12 is the last.
+    // Entry 5 has criadir but no directory (held as "\"); 4 and 9 to 11 are not selected.
     void SetUp() override {
         MachineTest::SetUp();
-        fs::create_directories(driveC() / "Program Files" / "ACESSO");
+        fs::create_directories(driveC() / "Z");
         platform = std::make_unique<Platform>(machine(), ui, printer, sound);
         writeFile(
             tmp / "K.INI",
@@ -46,7 +44,6 @@ protected:
                 "Arquivo1=ULT.EXE\n");
         catalogue.load(ProfileFile::atHostPath(tmp / "K.INI"));
     }
-    // The macros sent, recorded instead of going to Program Manager, and the error raised.
     std::pair<Macros, std::string> run(Browser browser = Browser::None) {
         Macros sent;
         try {
@@ -62,7 +59,7 @@ protected:
         return registry.openKey(kUninstallKey, false) ? registry.readString(name) : "(no key)";
     }
     fs::path windowsDir() const { return driveC() / "WINDOWS"; }
-    fs::path settingsFile() const { return driveC() / "Program Files" / "ACESSO" / "ATUALIZA.INI"; }
+    fs::path settingsFile() const { return driveC() / "Z" / "ATUALIZA.INI"; }
 
     ScriptedUi ui;
     RecordingPrinter printer;
@@ -73,9 +70,7 @@ protected:
 
 TEST_F(FinishTest, ShortDirectoryFormTakesEachDirectoryAsTheDiskSpellsIt) {
     fs::create_directories(driveC() / "Program Files" / "Acesso Dois" / "Sub");
-    // The path and its form. The drive part and the name stay as given; a directory not found
-    // leaves nothing, and the lookups go on with the path as given (C:\NOPE\WINDOWS does not
-    // exist); an empty component names nothing, though the path would resolve to its parent.
+    // A directory not found leaves nothing; lookups go on with the path as given.
     std::istringstream rows(
         R"(C:\PROGRAM FILES\acesso dois\SUB\Inet.ICO|C:\Program Files\Acesso Dois\Sub\Inet.ICO
 C:\program files\NADA.ICO|C:\Program Files\NADA.ICO
@@ -89,34 +84,30 @@ Q:\DIR\x|Q:\\x)");
 }
 
 TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
-    fs::rename(driveC() / "Program Files" / "ACESSO", driveC() / "Program Files" / "Acesso");
-    const std::string icons = "C:\\Program Files\\Acesso\\";
-    const Macros expected = {"[CreateGroup(\"StartUp\")]",
-                             "[AddItem(\"" + d + "ATUALIZA.EXE\",\"ZEL Update\")]",
-                             "[CreateGroup(\"Acesso Internet\")]",
-                             "[AddItem(\"" + d + "DISCADOR.EXE\",\"Discador\",\"" + icons +
-                                 "inet.ico\")]",
-                             "[AddItem(\"" + d + "BBS\\ZEL.HT\",\"BBS\",\"" + icons + "bbs.ico\")]",
-                             "[AddItem(\"" + d + "MAIL\\MAIL.EXE\",\"Correio\")]",
-                             "[AddItem(\"" + d + "\\VAZIO.EXE\",\"Vazio\")]",
-                             "[AddItem(\"" + d + "DIRETO.EXE\",\"Direto\")]",
-                             "[AddItem(\"" + d + "zel.ht\",\"Minusculo\")]",
-                             "[AddItem(\"" + d + "ZEL.HTM\",\"Longo\")]",
-                             "[AddItem(\"" + d + "ULT\\ULT.EXE\",\"Ultimo\")]",
-                             "[Reload(\"StartUp\")]",
-                             "[Reload(\"Acesso Internet\")]"};
-    EXPECT_EQ(run(), std::pair(expected, std::string()));
-    EXPECT_EQ(readFile(driveC() / "Program Files" / "Acesso" / "ATUALIZA.INI") +
-                  readFile(windowsDir() / "zelun.ini"),
+    fs::rename(driveC() / "Z", driveC() / "z"); // the icons' directory as the disk spells it
+    std::string sent;
+    for (const std::string& macro : run().first)
+        sent += macro + "\n";
+    EXPECT_EQ(sent,
+              "[CreateGroup(\"StartUp\")]\n[AddItem(\"C:\\Z\\ATUALIZA.EXE\",\"ZEL Update\")]\n"
+              "[CreateGroup(\"Acesso Internet\")]\n"
+              "[AddItem(\"C:\\Z\\DISCADOR.EXE\",\"Discador\",\"C:\\z\\inet.ico\")]\n"
+              "[AddItem(\"C:\\Z\\BBS\\ZEL.HT\",\"BBS\",\"C:\\z\\bbs.ico\")]\n"
+              "[AddItem(\"C:\\Z\\MAIL\\MAIL.EXE\",\"Correio\")]\n"
+              "[AddItem(\"C:\\Z\\\\VAZIO.EXE\",\"Vazio\")]\n[AddItem(\"C:\\Z\\DIRETO.EXE\","
+              "\"Direto\")]\n[AddItem(\"C:\\Z\\zel.ht\",\"Minusculo\")]\n"
+              "[AddItem(\"C:\\Z\\ZEL.HTM\",\"Longo\")]\n"
+              "[AddItem(\"C:\\Z\\ULT\\ULT.EXE\",\"Ultimo\")]\n[Reload(\"StartUp\")]\n"
+              "[Reload(\"Acesso Internet\")]\n");
+    EXPECT_EQ(readFile(driveC() / "z" / "ATUALIZA.INI") + readFile(windowsDir() / "zelun.ini"),
               "[ZEL]\r\nhomepage=http://www.zel.com.br/\r\nsearchpage=http://busca.zel.com.br/\r\n"
-              "item=ZEL Update\r\ngrupo=Acesso Internet\r\n[ZEL]\r\ndir=" +
-                  d + "\r\ngrupo=Acesso Internet\r\n");
+              "item=ZEL Update\r\ngrupo=Acesso Internet\r\n[ZEL]\r\ndir=C:\\Z\\\r\n"
+              "grupo=Acesso Internet\r\n");
     EXPECT_EQ(uninstallValue("DisplayName") + uninstallValue("UninstallString"),
               "ZEL InternetC:\\WINDOWS\\zelun.exe");
     // A Windows directory given with its trailing "\" (a drive root) keeps a single one.
     registerUninstaller(machine().registryFile(), "C:\\");
     EXPECT_EQ(uninstallValue("UninstallString"), "C:\\zelun.exe");
-    // A macro text is built whole whatever its length.
     const std::string x(3000, 'x');
     EXPECT_EQ(addItemMacro(x, x, x), "[AddItem(\"" + x + "\",\"" + x + "\",\"" + x + "\")]");
 }
@@ -151,8 +142,7 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
     expectStop(11, "SL", "Failed to create key " + std::string(kUninstallKey));
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::owner_write);
 
-    // The chosen setup, from the medium beside the program, once the sequence went through; none
-    // for no browser; a missing one is no failure.
+    // The chosen setup starts from the medium once all went through; a missing one is no error.
     const SetupSettings& s = catalogue.settings;
     EXPECT_EQ(browserSetupCommand(s, "D:\\K\\SETUP.EXE", Browser::First) + "|" +
                   browserSetupCommand(s, "D:SETUP", Browser::Second) + "|" +
@@ -166,9 +156,8 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
     EXPECT_EQ(run(Browser::First).second, "");
 }
 
-// A kit value holding '"' would close its macro argument and run the rest as macros of its own
-// (a group named `")][DeleteGroup("Acessórios")][CreateGroup("` deletes the user's groups): the
-// sequence refuses it, naming the key, before it sends or writes anything.
+// A kit value holding '"' would end its macro argument and run the rest as macros (deleting the
+// user's groups): it is refused, by name, before anything is sent or written.
 TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
     const std::pair<std::string, std::function<void(Catalogue&)>> rows[] = {
@@ -193,8 +182,7 @@ TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
     EXPECT_EQ(kitValueBreaksMacro("[Principal] grupo"),
               "O valor de [Principal] grupo no arquivo de configura\xe7\xe3o cont\xe9m aspas (\"), "
               "que o Gerenciador de Programas n\xe3o aceita");
-    // What never goes into a macro may hold one: a program not selected, the directory of one
-    // whose files go straight to the destination; a kit's check looks at every program.
+    // Unless it never goes into a macro; a kit's check looks at every program.
     catalogue = clean;
     catalogue.entry(4).nome = attack;
     catalogue.entry(1).diretorio = "D\"\\";
@@ -202,24 +190,16 @@ TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
     EXPECT_EQ(macroBreakingKeys(catalogue, true), (std::vector<KitKey>{{"Programa4", "nome"}}));
 }
 
-// What Program Manager did not create, from the macros and which were delivered (1); the last
-// item has no name, so its command stands for it, and a reload creates nothing.
+// What was not created, by the macros delivered (1); a nameless item is named by its command.
 TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
-    const Macros macros = {createGroupMacro("S"),
-                           addItemMacro("C:\\U.EXE", "U"),
-                           createGroupMacro("K"),
-                           addItemMacro("C:\\D.EXE", "D", "i.ico"),
-                           addItemMacro("C:\\M.EXE", ""),
-                           reloadMacro("S"),
-                           reloadMacro("K")};
-    // What was lost, quotes left out.
-    const std::string s = "Grupo S|Item U do grupo S|", k = "Grupo K|Item D do grupo K|",
-                      m = "Item C:\\M.EXE do grupo K|";
-    const std::pair<std::string, std::string> rows[] = {{"1111100", ""},
-                                                        {"", s + k + m},
-                                                        {"1101111", k + m},
-                                                        {"1011011", "Item U do grupo S|" + m},
-                                                        {"01111", s}};
+    std::istringstream texts(R"([CreateGroup("S")] [AddItem("C:\U.EXE","U")] [CreateGroup("K")]
+[AddItem("C:\D.EXE","D","i.ico")] [AddItem("C:\M.EXE","")] [Reload("S")] [Reload("K")])");
+    const Macros macros{std::istream_iterator<std::string>(texts), {}};
+    const std::pair<std::string, std::string> rows[] = {
+        {"1111100", ""},
+        {"1101111", "Grupo K|Item D do grupo K|Item C:\\M.EXE do grupo K|"},
+        {"1011011", "Item U do grupo S|Item C:\\M.EXE do grupo K|"},
+        {"01111", "Grupo S|Item U do grupo S|"}};
     for (const auto& [delivered, lost] : rows) {
         std::vector<bool> flags;
         for (const char flag : delivered)

