@@ -90,26 +90,30 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252) {
 // Each report with its line and severity, and the counts: where the program table, its files
 // and the numbered sections end, and what else the wizard would get wrong.
 TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
-    std::string ten;
-    for (int n = 1; n <= 10; ++n)
-        ten += "[Programa" + std::to_string(n) + "]\nnome=P" + std::to_string(n) + "\n";
+    std::string nine;
+    for (int n = 1; n <= 9; ++n)
+        nine += "[Programa" + std::to_string(n) + "]\nnome=P" + std::to_string(n) + "\n";
     const struct {
         std::string more, output;
         Edits edits = {};
         std::vector<std::pair<std::string, std::size_t>> files = {}; // with their sizes
     } rows[] = {
-        {ten + "[Programa11]\nnome=P11\ninstala=1\n[Programa12]\nnome=P12\nArquivo1=NONE\n"
-               "[Programa13]\nnome=P13\n[Programa123456]\n[Programa1234567]\n[Patro5]\n"
-               "Diretorio=X\n[Patro6]\n",
-         "SETUP.INI:41: warning: [Programa11] \"P11\" has no check box: it is installed on every "
-         "installation without being shown, and the user cannot deselect it\nSETUP.INI:44: "
-         "warning: [Programa12] \"P12\" has no check box and is not preselected: it is never "
-         "installed\nSETUP.INI:46: warning: \"NONE\" (Arquivo1 of [Programa12]) is not on the "
-         "medium\nSETUP.INI:47: warning: [Programa13] is never read: the wizard reads at most 12 "
-         "programs\nSETUP.INI:49: warning: [Programa123456] is never read: the wizard reads at "
-         "most 12 programs\nSETUP.INI:50: warning: [Programa1234567] is no section the wizard "
-         "reads; its keys are never read\nSETUP.INI:53: warning: [Patro6] is never read: the "
-         "welcome page shows at most 5 sponsors\n0 errors, 7 warnings, 0 notes\n"},
+        {nine + "[Programa10]\nnome=P10\nArquivo1=K.DAT\n[Programa11]\nnome=P11\ninstala=1\n"
+                "[Programa12]\nnome=P12\nArquivo1=NONE\n[Programa13]\nnome=P13\n[Programa123456]\n"
+                "[Programa1234567]\n[Patro5]\nDiretorio=X\n[Patro6]\n",
+         "SETUP.INI:39: warning: [Programa10] tamanho 0 is less than the 2 kbytes its files take; "
+         "the free-space check would pass too easily\nSETUP.INI:42: warning: [Programa11] \"P11\" "
+         "has no check box: it is installed on every installation without being shown, and the "
+         "user cannot deselect it\nSETUP.INI:45: warning: [Programa12] \"P12\" has no check box "
+         "and is not preselected: it is never installed\nSETUP.INI:47: warning: \"NONE\" (Arquivo1 "
+         "of [Programa12]) is not on the medium\nSETUP.INI:48: warning: [Programa13] is never "
+         "read: the wizard reads at most 12 programs\nSETUP.INI:50: warning: [Programa123456] is "
+         "never read: the wizard reads at most 12 programs\nSETUP.INI:51: warning: "
+         "[Programa1234567] is no section the wizard reads; its keys are never read\nSETUP.INI:54: "
+         "warning: [Patro6] is never read: the welcome page shows at most 5 sponsors\n0 errors, 8 "
+         "warnings, 0 notes\n",
+         {},
+         {{"K.DAT", 1025}}},
         {"[Programa2]\nnome=B\n",
          "SETUP.INI:21: warning: [Programa2] is never read: the program table ends at entry 1, "
          "whose section is missing\n0 errors, 1 warning, 0 notes\n"},
@@ -138,7 +142,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          {},
          {{"D/ABCDEFGH.EXE", 1024}, {"D/S.DLL", 1}, {"K.DAT", 1025}}},
         {"[Update]\nprograma=X\ndiretorio=Y\nnao e uma chave\n[Programa1]\nnome=A \"B\"\n"
-         "instala=yes\ninstalar=1\nnome=B\n[Patro1]\nTexto=T\nPrograma=P.EXE\n[Patro3]\n"
+         "instala=yes\ninstalarr=1\nnome=B\n[Patro1]\nTexto=T\nPrograma=P.EXE\n[Patro3]\n"
          "Diretorio=PD\nTexto=T\nImagem=BIG.BMP\nPrograma=NO.EXE\n",
          "SETUP.INI:1: note: [Principal] has no versao: the kit's version reads "
          "\"erro!\"\nSETUP.INI:1: error: [Principal] has no grupo: the Program Manager group "
@@ -154,7 +158,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "holds '\"', which would end its Program Manager macro argument early: the wizard refuses "
          "to finish\nSETUP.INI:25: warning: [Programa1] instala=yes is no number the wizard reads "
          "(decimal, 0x1F or $1F); it silently counts as 0 (not selected)\nSETUP.INI:26: warning: "
-         "\"instalar\" is no key of [Programa1]; the wizard never reads it (did you mean "
+         "\"instalarr\" is no key of [Programa1]; the wizard never reads it (did you mean "
          "\"instala\"?)\nSETUP.INI:27: warning: \"nome\" appears again in [Programa1] (first at "
          "line 24); only the first counts\nSETUP.INI:28: warning: [Patro1] has no Imagem: an empty "
          "area is shown with the hint\nSETUP.INI:34: error: the sponsor's picture \"PD\\BIG.BMP\" "
