@@ -1,107 +1,258 @@
+// zel-kit check: what on a kit medium would make the wizard misbehave, where and how badly.
+#include "setup/catalogue.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
-#include <sys/wait.h>
+#include <sstream>
+#include <sys/stat.h>
 
 namespace zel::test {
 namespace {
 
-// zel-kit's exit status, standard output and standard error.
+using Edits = std::vector<std::pair<std::string, std::string>>;
+
 CommandResult zelKit(const std::string& args, const TempDir& tmp) {
     return runTool("zel-kit", args, tmp);
 }
-
-TEST(ZelKitShow, PrintsTheCatalogueAndTheWelcomePage) {
-    TempDir tmp;
-    writeFile(tmp / "SETUP.INI",
-              "[Principal]\r\ngrupo=ZEL Internet\r\ndestino=C:\\ZEL\r\n"
-              "navegap_size=$400\r\nMensagem=Promo\xE7\xE3o de ver\xE3o\r\n"
-              "[Programa1]\r\nnome=Discador\r\ninstala=1\r\ntamanho=120\r\n"
-              "criadir=1\r\nArquivo1=DISCADOR.EXE\r\nArquivo2=LONGFILENAME.DLL\r\n"
-              "System1=WINSOCK.DLL\r\n"
-              "[patro2]\r\nDiretorio=P2\r\ntexto=Patroc\xEDnio\r\n");
-    const CommandResult run = zelKit("show '" + (tmp / "SETUP.INI").string() + "'", tmp);
-    ASSERT_EQ(run.status, 0) << run.errors;
-    const nlohmann::ordered_json j = nlohmann::ordered_json::parse(run.output);
-
-    const auto& settings = j.at("settings");
-    std::vector<std::string> keys;
-    for (const auto& item : settings.items())
-        keys.push_back(item.key());
-    const std::vector<std::string> expectedKeys = {"versao",
-                                                   "grupo",
-                                                   "destino",
-                                                   "homepage",
-                                                   "searchpage",
-                                                   "grupoicone",
-                                                   "ineticone",
-                                                   "bbsicone",
-                                                   "upline",
-                                                   "update_programa",
-                                                   "update_diretorio",
-                                                   "uninstall_programa",
-                                                   "uninstall_diretorio",
-                                                   "StartWave",
-                                                   "licensa",
-                                                   "cadastro1",
-                                                   "cadastro2",
-                                                   "navegap_setup",
-                                                   "navegap_version",
-                                                   "navegap_size",
-                                                   "navegai_setup",
-                                                   "navegai_version",
-                                                   "navegai_size"};
-    EXPECT_EQ(keys, expectedKeys);
-    EXPECT_EQ(settings.at("grupo"), "ZEL Internet");
-    EXPECT_EQ(settings.at("destino"), "C:\\ZEL\\");
-    EXPECT_EQ(settings.at("versao"), "erro!");
-    EXPECT_EQ(settings.at("navegap_size"), 1024);
-
-    const auto& programs = j.at("programs");
-    ASSERT_EQ(programs.size(), 12u);
-    const auto& first = programs.at(0);
-    EXPECT_EQ(first.at("nome"), "Discador");
-    EXPECT_EQ(first.at("instala"), 1);
-    EXPECT_EQ(first.at("tamanho"), 120);
-    EXPECT_EQ(first.at("diretorio"), "\\");
-    EXPECT_EQ(first.at("criadir"), 1);
-    ASSERT_EQ(first.at("Arquivo").size(), 30u);
-    EXPECT_EQ(first.at("Arquivo").at(1), "LONGFILENAME");
-    EXPECT_EQ(first.at("Arquivo").at(2), "");
-    ASSERT_EQ(first.at("System").size(), 30u);
-    EXPECT_EQ(first.at("System").at(0), "WINSOCK.DLL");
-    EXPECT_EQ(programs.at(1).at("diretorio"), "\\") << "the entry that ends the table";
-    EXPECT_EQ(programs.at(2).at("diretorio"), "");
-
-    const auto& welcome = j.at("welcome");
-    EXPECT_EQ(welcome.at("Mensagem"), "Promoção de verão");
-    ASSERT_EQ(welcome.at("sponsors").size(), 5u);
-    EXPECT_EQ(welcome.at("sponsors").at(1).at("Texto"), "Patrocínio");
-    EXPECT_EQ(welcome.at("sponsors").at(1).at("Diretorio"), "P2");
-    EXPECT_EQ(welcome.at("sponsors").at(0).at("Texto"), "");
+std::string checked(const fs::path& given, const TempDir& tmp) {
+    return zelKit("check '" + given.string() + "'", tmp).output;
 }
 
-TEST(ZelKitShow, MissingFilesAndUsageErrorsExitWithStatusTwo) {
+// A clean medium: a 20-line description, edited (`from` to `to`), `more` at its end.
+fs::path writeMedium(const TempDir& tmp, const std::string& more = "", const Edits& edits = {}) {
+    std::string ini = "[Principal]\nversao=1\ngrupo=G\ndestino=C:\\Z\\\nhomepage=h\nsearchpage=s\n"
+                      "grupoicone=G.ICO\nineticone=I.ICO\nbbsicone=B.ICO\nlicensa=L.TXT\n"
+                      "navegap_setup=P.EXE\nnavegap_version=p\nnavegai_setup=I.EXE\n"
+                      "navegai_version=i\n[Update]\nprograma=U.EXE\ndiretorio=\n[Uninstall]\n"
+                      "programa=U.EXE\ndiretorio=UN\\\n";
+    for (const auto& [from, to] : edits)
+        ini.replace(ini.find(from), from.size(), to);
+    for (const char* name :
+         {"G.ICO", "I.ICO", "B.ICO", "L.TXT", "P.EXE", "I.EXE", "U.EXE", "UN/U.EXE"})
+        writeFile(tmp / "m" / name, "");
+    writeFile(tmp / "m" / "SETUP.INI", ini + more);
+    return tmp / "m";
+}
+
+TEST(ZelKit, TheDemoKitHasNothingWrongButANote) {
     TempDir tmp;
-    const CommandResult missing = zelKit("show '" + (tmp / "NONE.INI").string() + "'", tmp);
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.output, "");
-    EXPECT_NE(missing.errors.find("NONE.INI"), std::string::npos) << missing.errors;
+    const std::string ini = readFile(sourceDir() / "kit" / "SETUP.INI");
+    const auto line = 1 + std::count(ini.begin(), ini.begin() + ini.find("[Patro3]"), '\n');
+    const CommandResult run = zelKit("check '" + (sourceDir() / "kit").string() + "'", tmp);
+    // [Patro3] has a picture but no hint on purpose.
+    EXPECT_EQ(std::to_string(run.status) + run.output,
+              "0SETUP.INI:" + std::to_string(line) +
+                  ": note: [Patro3] has no Texto: the sponsor is never shown\n"
+                  "0 errors, 0 warnings, 1 note\n");
+}
 
-    for (const char* args : {"", "show", "show a b", "frobnicate x"}) {
-        const CommandResult run = zelKit(args, tmp);
-        EXPECT_EQ(run.status, 2) << args;
-        EXPECT_NE(run.errors.find("usage"), std::string::npos) << args << ": " << run.errors;
+// Text saved as UTF-8 where code page 1252 is read: rows of a comment's bytes in hex (ending the
+// description, or cut by a line's end) and whether UTF-8 allows them.
+TEST(ZelKit, CheckTellsUtf8FromCodePage1252) {
+    std::istringstream rows(
+        "C3A1 1  C2A0 1  DFBF 1  C1BF 0  C080 0  C380 1  C3BF 1  C37F 0  C3C0 0  A1A1 0  80 0  "
+        "E0A080 1  E09FBF 0  E18080 1  E282AC78 1  EFBFBF 1  ED9FBF 1  EDA080 0  E2827F 0  "
+        "E282C0 0  F0908080 1  F08FBFBF 0  F1808080 1  F3BFBFBF 1  F48FBFBF 1  F4908080 0  "
+        "F5808080 0  F09F987F 0  F09F98C0 0  78C3 0  78E282 0  78F09F98 0  E2820D0A3BAC 0  "
+        "E7E36F20E1F4 0"); // the last, "ção áô" in code page 1252
+    TempDir tmp;
+    const std::string warning = "holds UTF-8 text, which the wizard reads as code page 1252 "
+                                "(accented letters come out garbled); save it as code page 1252\n";
+    for (std::string hex, utf8; rows >> hex >> utf8;) {
+        std::string bytes = "; ";
+        for (std::size_t i = 0; i < hex.size(); i += 2)
+            bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+        EXPECT_EQ(checked(writeMedium(tmp, bytes), tmp),
+                  utf8 == "1"
+                      ? "SETUP.INI:21: warning: " + warning + "0 errors, 1 warning, 0 notes\n"
+                      : "0 errors, 0 warnings, 0 notes\n")
+            << hex;
     }
+    // The first line, lines counted as readers split them; a byte order mark at the top.
+    const fs::path m = writeMedium(tmp, "; a\r; b\n; c\r\n\r\n; \xC3\xA1\n; \xC3\xA9");
+    EXPECT_EQ(checked(m, tmp),
+              "SETUP.INI:25: warning: " + warning + "0 errors, 1 warning, 0 notes\n");
+    const std::string bom = "SETUP.INI:1: warning: starts with a UTF-8 byte order mark";
+    const std::string rest = ": the wizard reads it as code page 1252; save it as code page 1252\n"
+                             "0 errors, 1 warning, 0 notes\n";
+    writeFile(m / "SETUP.INI", "\xEF\xBB\xBF" + readFile(m / "SETUP.INI"));
+    EXPECT_EQ(checked(m, tmp), bom + " and holds UTF-8 text" + rest);
+    writeFile(m / "SETUP.INI", "\xEF\xBB\xBF" + readFile(writeMedium(tmp) / "SETUP.INI"));
+    EXPECT_EQ(checked(m, tmp), bom + rest);
+    // A licence splits into lines as a description does.
+    writeFile(writeMedium(tmp) / "L.TXT",
+              "Licen\xE7\x61\r\nLinha dois\rLinha tr\xC3\xAAs\nfim\r\n");
+    EXPECT_EQ(checked(m, tmp), "L.TXT:3: warning: " + warning + "0 errors, 1 warning, 0 notes\n");
+}
 
-    // Garbage is read as the wizard reads it: the defaults.
-    writeFile(tmp / "BAD.INI", std::string("\0\xFF[\r\x01=\x02", 7));
-    const CommandResult bad = zelKit("show '" + (tmp / "BAD.INI").string() + "'", tmp);
-    ASSERT_EQ(bad.status, 0) << bad.errors;
-    EXPECT_EQ(nlohmann::json::parse(bad.output).at("settings").at("destino"), "erro!\\");
+// Each report with its line and severity, and the counts: where the program table, its files
+// and the numbered sections end, and what else the wizard would get wrong.
+TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
+    std::string nine;
+    for (int n = 1; n <= 9; ++n)
+        nine += "[Programa" + std::to_string(n) + "]\nnome=P" + std::to_string(n) + "\n";
+    const struct {
+        std::string more, output;
+        Edits edits = {};
+        std::vector<std::pair<std::string, std::size_t>> files = {}; // with their sizes
+    } rows[] = {
+        {nine + "[Programa10]\nnome=P10\nArquivo1=K.DAT\n[Programa11]\nnome=P11\ninstala=1\n"
+                "[Programa12]\nnome=P12\nArquivo1=NONE\n[Programa13]\nnome=P13\n[Programa123456]\n"
+                "[Programa1234567]\n[Patro5]\nDiretorio=X\n[Patro6]\n",
+         "SETUP.INI:39: warning: [Programa10] tamanho 0 is less than the 2 kbytes its files take; "
+         "the free-space check would pass too easily\nSETUP.INI:42: warning: [Programa11] \"P11\" "
+         "has no check box: it is installed on every installation without being shown, and the "
+         "user cannot deselect it\nSETUP.INI:45: warning: [Programa12] \"P12\" has no check box "
+         "and is not preselected: it is never installed\nSETUP.INI:47: warning: \"NONE\" (Arquivo1 "
+         "of [Programa12]) is not on the medium\nSETUP.INI:48: warning: [Programa13] is never "
+         "read: the wizard reads at most 12 programs\nSETUP.INI:50: warning: [Programa123456] is "
+         "never read: the wizard reads at most 12 programs\nSETUP.INI:51: warning: "
+         "[Programa1234567] is no section the wizard reads; its keys are never read\nSETUP.INI:54: "
+         "warning: [Patro6] is never read: the welcome page shows at most 5 sponsors\n0 errors, 8 "
+         "warnings, 0 notes\n",
+         {},
+         {{"K.DAT", 1025}}},
+        {"[Programa2]\nnome=B\n",
+         "SETUP.INI:21: warning: [Programa2] is never read: the program table ends at entry 1, "
+         "whose section is missing\n0 errors, 1 warning, 0 notes\n"},
+        {"[Programa1]\nnome=A\n[Programa2]\ntamanho=5\n[Programa3]\nnome=C\n",
+         "SETUP.INI:23: warning: [Programa2] has no nome: it ends the program table and is never "
+         "shown nor installed\nSETUP.INI:25: warning: [Programa3] is never read: the program table "
+         "ends at entry 2, whose section is without nome\n0 errors, 2 warnings, 0 notes\n"},
+        {"[Programa1]\ninstala=1\nArquivo1=X.EXE\n",
+         "SETUP.INI:21: warning: [Programa1] has no nome but instala is set: it is installed on "
+         "every installation without being shown, and it ends the program table\nSETUP.INI:23: "
+         "error: \"X.EXE\" (Arquivo1 of [Programa1]) is not on the medium: the installation stops "
+         "there\n1 error, 1 warning, 0 notes\n"},
+        {"[Programa1]\nnome=A\ndiretorio=D\ntamanho=2\nArquivo1=ABCDEFGH.EXE\n"
+         "Arquivo2=ABCDEFGHI.EXE\nArquivo4=X\nArquivo30=Y\nArquivo31=Z\nArquivo01=W\n"
+         "System1=S.DLL\nSystem2=\nSystem3=T\n[Programa2]\nnome=B\ntamanho=1\nArquivo1=K.DAT\n",
+         "SETUP.INI:26: error: \"ABCDEFGHI.EXE\" is longer than 12 characters: the wizard keeps "
+         "\"ABCDEFGHI.EX\", which then fails to copy\nSETUP.INI:27: warning: \"Arquivo4\" and 1 "
+         "later name are never read: the list ends at the empty or missing Arquivo3\nSETUP.INI:29: "
+         "warning: \"Arquivo31\" is no key of [Programa1]; the wizard never reads it (file keys "
+         "run from Arquivo1 to Arquivo30)\nSETUP.INI:30: warning: \"Arquivo01\" is no key of "
+         "[Programa1]; the wizard never reads it (file keys run from Arquivo1 to "
+         "Arquivo30)\nSETUP.INI:33: warning: \"System3\" is never read: the list ends at the empty "
+         "or missing System2\nSETUP.INI:36: warning: [Programa2] tamanho 1 is less than the 2 "
+         "kbytes its files take; the free-space check would pass too easily\n1 error, 5 warnings, "
+         "0 notes\n",
+         {},
+         {{"D/ABCDEFGH.EXE", 1024}, {"D/S.DLL", 1}, {"K.DAT", 1025}}},
+        {"[Update]\nprograma=X\ndiretorio=Y\nnao e uma chave\n[Programa1]\nnome=A \"B\"\n"
+         "instala=yes\ninstalarr=1\nnome=B\n[Patro1]\nTexto=T\nPrograma=P.EXE\n[Patro3]\n"
+         "Diretorio=PD\nTexto=T\nImagem=BIG.BMP\nPrograma=NO.EXE\n",
+         "SETUP.INI:1: note: [Principal] has no versao: the kit's version reads "
+         "\"erro!\"\nSETUP.INI:1: error: [Principal] has no grupo: the Program Manager group "
+         "becomes \"erro!\"\nSETUP.INI:1: warning: [Principal] has no homepage: the home page "
+         "written for the update program becomes \"erro!\"\nSETUP.INI:3: warning: [Principal] "
+         "navegap_size=42k is no number the wizard reads (decimal, 0x1F or $1F); it silently "
+         "counts as 0 kbytes\nSETUP.INI:14: warning: the update program \"NO.EXE\" (programa) is "
+         "not on the medium\nSETUP.INI:18: error: [Uninstall] diretorio \"UN\" does not end with "
+         "\"\\\"; the wizard adds none, so its files are looked for as \"UNNAME\"\nSETUP.INI:19: "
+         "warning: section [Update] appears again (first at line 13); only the first is read, so "
+         "its 2 keys are ignored\nSETUP.INI:22: warning: line \"nao e uma chave\" is neither a "
+         "section, a key=value nor a comment; it is ignored\nSETUP.INI:24: error: [Programa1] nome "
+         "holds '\"', which would end its Program Manager macro argument early: the wizard refuses "
+         "to finish\nSETUP.INI:25: warning: [Programa1] instala=yes is no number the wizard reads "
+         "(decimal, 0x1F or $1F); it silently counts as 0 (not selected)\nSETUP.INI:26: warning: "
+         "\"instalarr\" is no key of [Programa1]; the wizard never reads it (did you mean "
+         "\"instala\"?)\nSETUP.INI:27: warning: \"nome\" appears again in [Programa1] (first at "
+         "line 24); only the first counts\nSETUP.INI:28: warning: [Patro1] has no Imagem: an empty "
+         "area is shown with the hint\nSETUP.INI:34: error: the sponsor's picture \"PD\\BIG.BMP\" "
+         "is larger than the wizard reads (1048576 bytes): it is not shown\nSETUP.INI:35: warning: "
+         "the sponsor's program \"PD\\NO.EXE\" (Programa) is not on the medium\n4 errors, 10 "
+         "warnings, 1 note\n",
+         {{"versao=1\n", ""},
+          {"grupo=G\n", ""},
+          {"homepage=h", "navegap_size=42k"},
+          {"U.EXE\ndiretorio=\n", "NO.EXE\ndiretorio=\n"},
+          {"UN\\", "UN"}},
+         {{"PD/BIG.BMP", kMaxPictureBytes + 1}}},
+    };
+    for (const auto& row : rows) {
+        TempDir tmp;
+        const fs::path m = writeMedium(tmp, row.more, row.edits);
+        for (const auto& [name, size] : row.files)
+            writeFile(m / name, std::string(size, 'x'));
+        const CommandResult run = zelKit("check '" + m.string() + "'", tmp);
+        EXPECT_EQ(std::to_string(run.status) + run.output,
+                  (row.output.find(": error: ") == std::string::npos ? "0" : "1") + row.output);
+    }
+}
+
+// Links off the medium, pipes, a Program Manager of its own, terminal escapes, a huge licence.
+TEST(ZelKit, CheckCallsAHostileMediumsTricksErrors) {
+    TempDir tmp;
+    const fs::path m = writeMedium(tmp, "falsa\x1B[2J=1\n");
+    writeFile(tmp / "secret", "root:x:0:0");
+    fs::remove(m / "L.TXT");
+    fs::create_symlink(tmp / "secret", m / "L.TXT");
+    ASSERT_EQ(::mkfifo((m / "P.DAT").c_str(), 0600), 0);
+    writeFile(m / "progman.exe", "#!/bin/sh\n");
+    EXPECT_EQ(checked(m, tmp),
+              "SETUP.INI:10: warning: the licence text \"L.TXT\" (licensa) is not on the medium\n"
+              "SETUP.INI:21: warning: \"falsa\\x1B[2J\" is no key of [Uninstall]; the wizard never "
+              "reads it\nL.TXT: error: is a link to " +
+                  (tmp / "secret").string() +
+                  ", off the medium: the wizard treats it as missing\nP.DAT: error: is a pipe, "
+                  "socket or device, not a file: the wizard treats it as missing\nprogman.exe: "
+                  "error: would run instead of Program Manager when the wizard starts it: remove "
+                  "it from the medium\n3 errors, 2 warnings, 0 notes\n");
+    fs::remove_all(m);
+    writeFile(writeMedium(tmp) / "L.TXT", std::string(kMaxLicenceBytes + 1, 'x'));
+    EXPECT_EQ(checked(m, tmp), "SETUP.INI: error: the licence text L.TXT is larger than the wizard "
+                               "reads (1048576 bytes): the licence page shows no text\n"
+                               "1 error, 0 warnings, 0 notes\n");
+}
+
+// As the wizard does: the description named after the wizard, files in any letter case.
+TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
+    TempDir tmp;
+    const fs::path m = writeMedium(tmp, "[Patro1]\nImagem=X\n");
+    fs::rename(m / "SETUP.INI", m / "instala.ini");
+    fs::rename(m / "U.EXE", m / "u.exe");
+    writeFile(m / "INSTALA", "");
+    fs::permissions(m / "INSTALA", fs::perms::owner_all);
+    for (const fs::path& given : {m, m / "INSTALA", m / "instala.ini"})
+        EXPECT_EQ(checked(given, tmp),
+                  "instala.ini:21: note: [Patro1] has no Texto: the sponsor is "
+                  "never shown\n0 errors, 0 warnings, 1 note\n")
+            << given;
+    fs::remove(m / "instala.ini");
+    const CommandResult missing = zelKit("check '" + (m / "INSTALA").string() + "'", tmp);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.errors, "zel-kit: " + m.string() + ": no INSTALA.INI beside the wizard\n");
+}
+
+TEST(ZelKit, JsonFormsAndUsage) {
+    TempDir tmp;
+    fs::create_directories(tmp / "m");
+    // A medium without a description file: the wizard would run on defaults alone.
+    const CommandResult run = zelKit("check '" + (tmp / "m").string() + "' --json", tmp);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(nlohmann::json::parse(run.output),
+              nlohmann::json::parse(
+                  R"({"problems":[{"file":"SETUP.INI","line":0,"severity":"error","message":)"
+                  R"("no setup description file: the wizard, copied to the medium as SETUP, )"
+                  R"(reads SETUP.INI beside itself and would run with every setting at its )"
+                  R"(default"}],"errors":1,"warnings":0,"notes":0})"));
+    // "show" prints the catalogue as the wizard reads it, and the welcome page's keys.
+    const auto shown = nlohmann::json::parse(
+        zelKit("show '" + (writeMedium(tmp) / "SETUP.INI").string() + "'", tmp).output);
+    EXPECT_EQ(shown["settings"]["destino"], "C:\\Z\\");
+    EXPECT_EQ(shown["programs"].size() * 100 + shown["welcome"]["sponsors"].size(), 1205u);
+    for (const std::string& args :
+         {std::string(), std::string("check"), std::string("show"),
+          "check --frob '" + (tmp / "m").string() + "'", "check '" + (tmp / "none").string() + "'",
+          std::string("show /")}) {
+        const CommandResult usage = zelKit(args, tmp);
+        EXPECT_EQ(usage.status, 2) << args;
+        EXPECT_EQ(usage.output, "") << args;
+        EXPECT_TRUE(usage.errors.starts_with("zel-kit: ")) << args;
+    }
 }
 
 } // namespace

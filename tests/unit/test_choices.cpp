@@ -1,36 +1,144 @@
-// What the installation takes from the user's choices.
-#include "setup/choices.h"
+// What the user chooses and types: the page order, the space check, the registration form.
+#include "setup/disk_space.h"
+#include "setup/messages.h"
+#include "setup/page_flow.h"
+#include "setup/registration.h"
+#include "tests/support/doubles.h"
+#include "winemu/errors.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
+#include <sstream>
 
 namespace zel {
 namespace {
 
-TEST(ChosenCatalogue, TheChosenProgramsAndDestinationOverTheKit) {
-    Catalogue kit;
-    kit.settings.destino = "C:\\KIT\\";
-    kit.settings.grupo = "ZEL Internet";
-    for (int n = 1; n <= kProgramEntries; ++n) {
-        kit.entry(n).nome = "Programa " + std::to_string(n);
-        kit.entry(n).instala = n % 2; // odd entries selected by the kit
+// Where each page leads (W L R T U C P F, - for none): typical then custom, each without and
+// with the dialer (entry 1), each without and with a known port.
+TEST(PageFlow, NextAndPreviousFromEveryPageInEverySituation) {
+    const char* next[] = {"LLLLLLLL", "RRRRRRRR", "TTTTTTTT", "CPCPUUUU",
+                          "PPCCPPCC", "PPPPPPPP", "FFFFFFFF", "--------"};
+    const char* previous[] = {"--------", "WWWWWWWW", "LLLLLLLL", "RRRRRRRR",
+                              "TTTTTTTT", "TTTTUUUU", "TTTTUUCC", "--------"};
+    const auto letter = [](std::optional<Page> page) {
+        return page ? "WLRTUCPF"[int(*page)] : '-';
+    };
+    for (int p = 0; p < 8; ++p) {
+        std::string forward, back;
+        for (int s = 0; s < 8; ++s) {
+            Choices choices;
+            choices.installation = s < 4 ? InstallationType::Typical : InstallationType::Custom;
+            choices.programs.fill(true); // only entry 1 counts
+            choices.programs[0] = (s & 2) != 0;
+            choices.modem.port = (s & 1) != 0 ? std::optional(0) : std::nullopt;
+            forward += letter(nextPage(Page(p), choices));
+            back += letter(previousPage(Page(p), choices));
+        }
+        EXPECT_EQ(forward + " " + back, std::string(next[p]) + " " + previous[p]) << p;
+        EXPECT_EQ(confirmsExit(Page(p)), p != 0) << p;
     }
-    kit.entry(4).instala = 2; // a flag the kit's file cannot give: no selection either
+}
 
+// Entry n takes 10n kbytes, the browsers 3000 and 4000; of 1, 3, 10, 11, 12 selected, 11 and 12
+// never count. 32-bit sizes must not wrap, a huge disk shows the largest 32-bit count.
+TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
+    Catalogue c;
+    c.settings.navegap_size = 3000;
+    c.settings.navegai_size = 4000;
     Choices choices;
-    choices.destination = "E:\\Internet\\";
-    for (const int n : {2, 3, 4, 12})
-        choices.programs[static_cast<std::size_t>(n - 1)] = true;
-
-    const Catalogue chosen = chosenCatalogue(kit, choices);
+    choices.destination = "C:\\KIT\\";
     for (int n = 1; n <= kProgramEntries; ++n) {
-        EXPECT_EQ(chosen.entry(n).instala, n == 2 || n == 3 || n == 4 || n == 12 ? 1 : 0) << n;
-        EXPECT_EQ(chosen.entry(n).nome, kit.entry(n).nome);
+        c.entry(n).tamanho = 10 * n;
+        choices.programs[std::size_t(n - 1)] = n == 1 || n == 3 || n >= 10;
     }
-    EXPECT_EQ(chosen.settings.destino, "E:\\Internet\\");
-    EXPECT_EQ(chosen.settings.grupo, "ZEL Internet");
-    // The kit itself is left as it is.
-    EXPECT_EQ(kit.settings.destino, "C:\\KIT\\");
-    EXPECT_EQ(kit.entry(1).instala, 1);
+    const auto ask = [&](Browser browser, std::int64_t freeBytes) {
+        choices.browser = browser;
+        return spaceQuestion(c, choices, freeBytes);
+    };
+    EXPECT_EQ(ask(Browser::Second, 4140 * 1024), std::nullopt);
+    EXPECT_EQ(ask(Browser::Second, 4140 * 1024 - 1),
+              "O drive C aparenta ter apenas 4139kbytes livres.\rVoc\xea necessita de "
+              "4140kbytes. Deseja continuar?");
+    EXPECT_EQ(ask(Browser::None, 140 * 1024), std::nullopt);
+    EXPECT_EQ(ask(Browser::None, 140 * 1024 - 1), spaceQuestionText("C", 139, 140));
+    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50), std::nullopt);
+    // The drive letter as typed; an unknown drive (-1 bytes) has 0 kbytes, enough for nothing.
+    choices.destination = "d:\\kit\\";
+    EXPECT_EQ(ask(Browser::First, -1), spaceQuestionText("d", 0, 3140));
+    const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
+    for (int n = 1; n <= 10; ++n) {
+        c.entry(n).tamanho = n == 2 ? -5000 : std::int32_t(max32); // counted as it is
+        choices.programs[std::size_t(n - 1)] = true;
+    }
+    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50),
+              spaceQuestionText("d", max32, 9 * max32 - 1000));
+    choices.programs = {};
+    EXPECT_EQ(ask(Browser::None, -1), std::nullopt);
+    // The destination's drive: no upper-casing beyond a..z, -1 for nothing.
+    std::istringstream rows("A:\\ 1\na: 1\nd:\\kit\\ 4\nD:\\KIT\\ 4\nz: 26\nZ 26\n@ 0\n` 32\n{ 59\n"
+                            "\\KIT 28\n\xe7: 167\n -1");
+    for (std::string dest, drive; std::getline(rows, dest, ' ') && std::getline(rows, drive);)
+        EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
+}
+
+// Only whether name, home and office telephones, card number are empty (-) counts.
+TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
+    const auto C = Completeness::Complete, E = Completeness::Empty, I = Completeness::Incomplete;
+    const std::pair<std::string, Completeness> rows[] = {
+        {"xx-x", C}, {"x-xx", C}, {"xxxx", C}, {"----", E}, {"x--x", I}, {"-xxx", I},
+        {"xxx-", I}, {"x---", I}, {"-x--", I}, {"--x-", I}, {"---x", I}};
+    for (const auto& [filled, expected] : rows) {
+        RegistrationForm form;
+        for (const auto field : kRegistrationFields)
+            form.*field = "preenchido";
+        form.cardBrand = "VISA";
+        int i = 0;
+        for (const auto field : {&RegistrationForm::name, &RegistrationForm::homePhone,
+                                 &RegistrationForm::officePhone, &RegistrationForm::cardNumber})
+            form.*field = filled[i++] == 'x' ? " " : "";
+        EXPECT_EQ(completeness(form), expected) << filled;
+    }
+}
+
+// Heading and lines at 14 and 12 points (10 units a point here), gaps after the heading and line
+// 7, on the document's first page; an error drops the document begun and is raised again.
+TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
+    RegistrationForm form;
+    std::istringstream texts("Jo\xe3o da Silva|Rua A|12|34|Centro|S\xe3o Paulo|SP|01000-000|"
+                             "01/02/70|Engenheiro|555-0101|555-0102|JOAO SILVA|4111 1111|12/99|"
+                             "senha123");
+    for (const auto field : kRegistrationFields)
+        std::getline(texts, form.*field, '|');
+    form.cardBrand = "Diners Club";
+    const std::string printout =
+        "begin\nfont Courier New 14 u\ntext 0,0 Enviar via FAX para: 011-555-0190\n"
+        "font Courier New 12\ntext 0,152 Nome     :Jo\xe3o da Silva\n"
+        "text 0,272 Endere\xe7o :Rua A, 12 - apto.34\ntext 0,392 Compl.   :Centro\n"
+        "text 0,512 Cidade   :S\xe3o Paulo  UF:SP\n"
+        "text 0,632 CEP      :01000-000  Data de nasc.:01/02/70\n"
+        "text 0,752 Profiss\xe3o:Engenheiro\ntext 0,872 Fone Res.:555-0101  Fone Com.:555-0102\n"
+        "text 0,1004 Cart\xe3o     :Diners Club\ntext 0,1124 Nome       :JOAO SILVA\n"
+        "text 0,1244 N\xfamero     :4111 1111\ntext 0,1364 Validade   :12/99\n"
+        "text 0,1484  Senha de Acesso:senha123\nend\n";
+    const std::pair<const char*, std::string> rows[] = {
+        {"", printout},
+        {"begin", "raised\n"},
+        {"font", "raised\nbegin\nabort\n"},
+        {"end", "raised\n" + printout.substr(0, printout.size() - 4) + "abort\n"}};
+    for (const auto& [failing, expected] : rows) {
+        RecordingPrinter printer;
+        printer.failAt = failing;
+        std::string calls;
+        try {
+            printRegistration(printer, form);
+        } catch (const PlatformError&) {
+            calls = "raised\n";
+        }
+        for (const std::string& call : printer.calls)
+            calls += call + "\n";
+        EXPECT_EQ(calls, expected) << failing;
+    }
 }
 
 } // namespace
