@@ -1,8 +1,7 @@
 // The whole wizard on a copy of the demo kit and a fresh machine, page by page through its own
-// buttons; then what the machine holds: files and dates, settings files, the registry, Program
-// Manager's groups (started by the wizard itself and left to leave on its own), the browser
-// setup and the printout. $ZEL_SCREENSHOTS gets a picture of each page of the custom
-// installation (scripts/screenshots); $ZEL_E2E_KEEP/<test name>/ the machine and medium a run left.
+// buttons; then what the machine holds, Program Manager's groups (the wizard starts it, and it
+// leaves on its own) and the browser setup. $ZEL_SCREENSHOTS gets a picture of each page of the
+// custom installation (scripts/screenshots); $ZEL_E2E_KEEP/<test> each run's machine and medium.
 #include "tests/support/gui_wizard_fixture.h"
 
 #include "pages/CopyPage.h"
@@ -31,44 +30,19 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <csignal>
-#include <map>
-#include <set>
 #include <thread>
 
 namespace zel::test {
 namespace {
 
 constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
-
-// The demo kit's programs as its SETUP.INI describes them.
-struct KitProgram {
-    int entry;
-    const char* folder;
-    bool ownFolder;
-    std::vector<const char*> files, systemFiles;
-};
-const KitProgram kKitPrograms[] = {
-    {1, "TRUMPET", true, {"TCPMAN.EXE", "TRUMPWSK.INI", "WINSOCK.DLL", "HOSTS", "LEIAME.TXT"}, {}},
-    {2, "BBS", true, {"ZEL.HT", "LEIAME.TXT"}, {}},
-    {3, "CORREIO", true, {"CORREIO.EXE", "CORREIO.HLP"}, {"MAILAPI.DLL", "MIMEUTIL.DLL"}},
-    {4, "NOTICIAS", false, {"NOTICIAS.EXE", "NOTICIAS.INI"}, {}},
-    {5, "FTP", true, {"FTPZEL.EXE", "FTPZEL.HLP"}, {}},
-    {6, "IRC", true, {"BATEPAPO.EXE", "SERVIDOR.TXT"}, {}},
-};
-
-// What one run should have left on the machine.
-struct Expected {
-    std::string destino;                     // with its trailing "\"
-    std::set<int> entries;                   // the kit's programs installed
-    std::string slipPort, modemSetup, phone; // the dialer's settings when entry 1 is installed
-    std::string browserSetup;                // the tag the browser setup leaves, "" for none
-};
+// The date of every file of the kit, far back, so that a copy which does not keep it shows.
+const auto kKitTime = fs::file_time_type::clock::from_sys(
+    std::chrono::sys_days{std::chrono::year{1998} / 3 / 14} + std::chrono::seconds(37230));
 
 // Types the text one key at a time, accents included (QTest's key clicks know only ASCII).
 void type(QWidget* widget, const QString& text) {
@@ -81,22 +55,29 @@ void type(QWidget* widget, const QString& text) {
 class DemoKitTest : public WizardTest {
 protected:
     void SetUp() override {
-        // Program Manager leaves soon after the wizard's last conversation ends.
-        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1); // Program Manager leaves soon after the wizard
         WizardTest::SetUp();
         fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
         fs::remove(medium() / "README.md");
         fs::remove(medium() / ".gitattributes");
-        // Every file dated far back, so that a copy which does not keep the date shows.
-        const auto kitTime = fs::file_time_type::clock::now() - std::chrono::hours(24 * 9000);
         for (const auto& entry : fs::recursive_directory_iterator(medium()))
             if (entry.is_regular_file())
-                fs::last_write_time(entry.path(), kitTime);
+                fs::last_write_time(entry.path(), kKitTime);
     }
 
     void TearDown() override {
         WizardTest::TearDown(); // ends the conversation; the server then leaves by itself
-        EXPECT_TRUE(awaitProgmanGone()) << "Program Manager did not leave after its idle time";
+        const std::string lock = readFile(prefix / "progman.lock"); // names the server's pid
+        bool gone = lock.empty();
+        for (int i = 0; i < 800 && !gone; ++i) {
+            // A server adopted by an init that does not reap it has left all the same.
+            const std::string stat = readFile("/proc/" + lock + "/stat");
+            gone = stat.empty() || stat.substr(stat.rfind(')') + 2, 1) == "Z";
+            std::this_thread::sleep_for(std::chrono::milliseconds(gone ? 0 : 10));
+        }
+        if (!gone)
+            ::kill(std::stoi(lock), SIGKILL);
+        EXPECT_TRUE(gone) << "Program Manager did not leave after its idle time";
         ::unsetenv("ZEL_PROGMAN_IDLE");
         if (const char* keep = std::getenv("ZEL_E2E_KEEP"); keep != nullptr && *keep != '\0') {
             const fs::path to =
@@ -114,7 +95,7 @@ protected:
     // Clicks a button the user can click, and lets the events it queued run.
     void click(QAbstractButton* button) {
         ASSERT_TRUE(button->isVisible() && button->isEnabled())
-            << button->objectName().toStdString() << " cannot be clicked";
+            << button->objectName().toStdString();
         button->click();
         QApplication::processEvents();
     }
@@ -160,65 +141,8 @@ protected:
         EXPECT_TRUE(indexed.save(QString::fromStdString(file.string()), "PNG", 9)) << file;
     }
 
-    // Program Manager's groups through `progman --list --json`: "command | name | icon" items.
-    std::map<std::string, std::vector<std::string>> progmanGroups() {
-        const CommandResult listed =
-            runCommand("ZEL_PREFIX='" + prefix.string() + "' '" + (binDir() / "progman").string() +
-                       "' --list --json");
-        EXPECT_EQ(listed.status, 0) << listed.output;
-        std::map<std::string, std::vector<std::string>> groups;
-        const auto json = nlohmann::json::parse(listed.output);
-        for (const auto& g : json.at("groups")) {
-            auto& items = groups[g.at("name").get<std::string>()];
-            for (const auto& i : g.at("items"))
-                items.push_back(i.at("command").get<std::string>() + " | " +
-                                i.at("name").get<std::string>() + " | " +
-                                i.at("icon").get<std::string>());
-        }
-        return groups;
-    }
-    // Waits for the server named in the lock file to leave; kills it after several seconds.
-    bool awaitProgmanGone() {
-        const std::string text = readFile(prefix / "progman.lock");
-        if (text.empty())
-            return true;
-        const auto pid = static_cast<pid_t>(std::stol(text));
-        for (int i = 0; i < 800; ++i) {
-            // A process adopted by an init that does not reap it has left all the same.
-            const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-            const auto paren = stat.rfind(')');
-            if (stat.empty() || (paren != std::string::npos && stat.substr(paren + 2, 1) == "Z"))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ::kill(pid, SIGKILL);
-        return false;
-    }
-    // The file's text once a detached program has written it ("" when it never appears).
-    std::string awaitFile(const fs::path& path) {
-        std::string text;
-        for (int i = 0; i < 500 && (text = readFile(path)).empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return text;
-    }
-    fs::path host(std::string_view winPath) { return machine().toHost(winPath).value_or(""); }
-    // The same bytes, and the source's date within two seconds.
-    void expectCopied(const fs::path& source, const fs::path& copy) {
-        ASSERT_TRUE(fs::is_regular_file(copy)) << copy << " is missing";
-        EXPECT_EQ(readFile(copy), readFile(source)) << copy;
-        EXPECT_LE(std::chrono::abs(fs::last_write_time(copy) - fs::last_write_time(source)),
-                  std::chrono::seconds(2))
-            << copy << " does not keep the date of " << source;
-    }
-    std::string profileValue(std::string_view winPath, std::string_view section,
-                             std::string_view key) {
-        return ProfileFile(machine(), std::string(winPath)).readText(section, key, "(none)");
-    }
-    std::string registryValue(std::string_view name) {
-        Registry registry(machine().registryFile());
-        if (!registry.openKey(kUninstallKey, false))
-            return "(no key)";
-        return registry.valueExists(name) ? registry.readString(name) : "(no value)";
+    std::string profileValue(const std::string& winPath, const char* section, const char* key) {
+        return ProfileFile(machine(), winPath).readText(section, key, "(none)");
     }
 
     // Welcome, licence and registration, to the installation type. A subscriber fills the form
@@ -228,7 +152,6 @@ protected:
         ASSERT_EQ(currentPage(), "WelcomePage");
         screenshot(*w.welcomePage, "01-welcome");
         click(w.welcomePage->ui.nextButton);
-        ASSERT_EQ(currentPage(), "LicencePage");
         screenshot(*w.licencePage, "02-licence");
         click(w.licencePage->ui.nextButton);
         ASSERT_EQ(currentPage(), "RegistrationPage");
@@ -273,77 +196,66 @@ protected:
         EXPECT_FALSE(ui.busy());
     }
 
-    void expectMachine(const Expected& e) {
-        const std::string& d = e.destino;
-        // The programs' files with their dates, and nothing of the programs left out.
-        for (const KitProgram& program : kKitPrograms) {
-            const std::string target =
-                d + (program.ownFolder ? program.folder + std::string("\\") : "");
-            const bool installed = e.entries.count(program.entry) > 0;
-            const auto check = [&](const fs::path& copy, const char* file) {
-                if (!installed)
-                    EXPECT_FALSE(fs::exists(copy)) << copy;
-                else if (std::string_view(file) != "TRUMPWSK.INI") // rewritten: keys below
-                    expectCopied(medium() / program.folder / file, copy);
-            };
-            for (const char* file : program.files)
-                check(host(target + file), file);
-            for (const char* file : program.systemFiles)
-                check(host(std::string("C:\\WINDOWS\\SYSTEM\\") + file), file);
+    // What a run left, given the destination, the programs of the kit installed (1 to 6), the
+    // dialer's port and commands and the browser setup's tag ("" for none).
+    void expectMachine(const std::string& d, const std::string& entries, const std::string& dialer,
+                       const std::string& browser) {
+        const char* files[] = {"TRUMPET\\TCPMAN.EXE", "BBS\\ZEL.HT",     "CORREIO\\CORREIO.EXE",
+                               "NOTICIAS.EXE",        "FTP\\FTPZEL.EXE", "IRC\\BATEPAPO.EXE"};
+        for (int entry = 1; entry <= 6; ++entry) {
+            std::string source = files[entry - 1];
+            const fs::path copy = machine().toHost(d + source).value_or("");
+            std::replace(source.begin(), source.end(), '\\', '/');
+            if (entries.find(char('0' + entry)) == std::string::npos) {
+                EXPECT_FALSE(fs::exists(copy)) << copy;
+                continue;
+            }
+            EXPECT_EQ(readFile(copy),
+                      readFile(medium() / (entry == 4 ? "NOTICIAS/" + source : source)));
+            EXPECT_EQ(fs::last_write_time(copy), kKitTime) << copy;
         }
-        for (const char* file : {"ZELUPD.EXE", "ZELGRP.ICO", "ZELNET.ICO", "ZELBBS.ICO"})
-            expectCopied(medium() / "UPDATE" / file, host(d + file));
-        expectCopied(medium() / "UNINST" / "ZELUN.EXE", host("C:\\WINDOWS\\zelun.exe"));
-
-        // The update program's settings, the uninstall log and registration.
-        EXPECT_EQ(profileValue(d + "ZELUPD.INI", "ZEL", "homepage"), "http://www.zel.com.br/");
-        EXPECT_EQ(profileValue(d + "ZELUPD.INI", "ZEL", "searchpage"),
-                  "http://www.zel.com.br/busca/");
         EXPECT_EQ(profileValue(d + "ZELUPD.INI", "ZEL", "grupo"), "ZEL Internet");
         EXPECT_EQ(profileValue("C:\\WINDOWS\\zelun.ini", "ZEL", "dir"), d);
-        EXPECT_EQ(registryValue("DisplayName"), "ZEL Internet");
-        EXPECT_EQ(registryValue("UninstallString"), "C:\\WINDOWS\\zelun.exe");
+        Registry registry(machine().registryFile());
+        EXPECT_TRUE(registry.openKey(kUninstallKey, false) &&
+                    registry.readString("DisplayName") == "ZEL Internet");
+        // The dial-up stack: the connection page's answers in its settings, the system's library.
+        const std::string dialerSettings = d + "TRUMPET\\TRUMPWSK.INI";
+        EXPECT_EQ(profileValue(dialerSettings, "Trumpet Winsock", "slip-port") + " " +
+                      profileValue(dialerSettings, "ZEL Internet", "$modemsetup") + " " +
+                      profileValue(dialerSettings, "ZEL Internet", "$phone"),
+                  dialer);
+        EXPECT_EQ(fs::exists(driveC() / "WINDOWS" / "SYSTEM" / "~sock32.dll"), entries[0] == '1');
 
-        // The dial-up stack: its settings (the kit's others kept) and the system's library.
-        const fs::path systemLibrary = host("C:\\WINDOWS\\SYSTEM\\~sock32.dll");
-        if (e.entries.count(1) > 0) {
-            const std::string dialer = d + "TRUMPET\\TRUMPWSK.INI";
-            EXPECT_EQ(profileValue(dialer, "Trumpet Winsock", "slip-port"), e.slipPort);
-            EXPECT_EQ(profileValue(dialer, "ZEL Internet", "$modemsetup"), e.modemSetup);
-            EXPECT_EQ(profileValue(dialer, "ZEL Internet", "$phone"), e.phone);
-            EXPECT_EQ(profileValue(dialer, "Trumpet Winsock", "domain"), "zel.com.br");
-            expectCopied(medium() / "TRUMPET" / "WINSOCK.DLL", systemLibrary);
-        } else {
-            EXPECT_FALSE(fs::exists(systemLibrary));
-        }
-
-        // Program Manager: the update program starts with Windows, and the kit's group holds
-        // one item per installed program.
-        std::map<std::string, std::vector<std::string>> expected;
-        expected["StartUp"] = {d + "ZELUPD.EXE | ZEL Update | "};
-        const std::map<int, std::string> items = {
-            {1, d + "TRUMPET\\TCPMAN.EXE | Discador (Trumpet Winsock) | " + d + "ZELNET.ICO"},
-            {2, d + "BBS\\ZEL.HT | ZEL BBS | " + d + "ZELBBS.ICO"},
-            {3, d + "CORREIO\\CORREIO.EXE | Correio Eletrônico | "},
-            {4, d + "NOTICIAS.EXE | Leitor de Notícias | "},
-            {5, d + "FTP\\FTPZEL.EXE | Transferência de Arquivos (FTP) | "},
-            {6, d + "IRC\\BATEPAPO.EXE | Bate-papo (IRC) | "}};
-        auto& kit = expected["ZEL Internet"];
-        for (const int entry : e.entries)
-            kit.push_back(items.at(entry));
-        EXPECT_EQ(progmanGroups(), expected);
+        // Program Manager: the update program starts with Windows; the kit's group holds an
+        // item per program installed, the Internet icon on the dialer and the BBS icon on ZEL.HT.
+        const CommandResult listed = runCommand("ZEL_PREFIX='" + prefix.string() + "' '" +
+                                                (binDir() / "progman").string() + "' --list");
+        const char* items[] = {
+            "Discador (Trumpet Winsock): $TRUMPET\\TCPMAN.EXE  [icon $ZELNET.ICO]",
+            "ZEL BBS: $BBS\\ZEL.HT  [icon $ZELBBS.ICO]",
+            "Correio Eletrônico: $CORREIO\\CORREIO.EXE",
+            "Leitor de Notícias: $NOTICIAS.EXE",
+            "Transferência de Arquivos (FTP): $FTP\\FTPZEL.EXE",
+            "Bate-papo (IRC): $IRC\\BATEPAPO.EXE"};
+        std::string expected = "StartUp\n    ZEL Update: $ZELUPD.EXE\nZEL Internet\n";
+        for (const char entry : entries)
+            expected += "    " + std::string(items[entry - '1']) + "\n";
+        for (auto at = expected.find('$'); at != std::string::npos; at = expected.find('$', at))
+            expected.replace(at, 1, d);
+        EXPECT_EQ(listed.output, expected);
 
         // The browser setup, started without waiting, once, from the medium's root.
-        const fs::path trace = prefix / "browser-setup.log";
-        if (!e.browserSetup.empty()) {
-            const std::string text = awaitFile(trace);
-            EXPECT_EQ(text.substr(0, e.browserSetup.size() + 1), e.browserSetup + " ") << text;
-            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
-        } else {
-            // A setup started by mistake would have written its line by now.
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            EXPECT_FALSE(fs::exists(trace)) << readFile(trace);
+        std::string trace;
+        for (int i = 0; i < 500 && !browser.empty() && trace.empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            trace = readFile(prefix / "browser-setup.log");
         }
+        if (browser.empty()) // a setup started by mistake would have written its line by now
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(readFile(prefix / "browser-setup.log").substr(0, browser.size() + 1),
+                  browser.empty() ? "" : browser + " ");
+        EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), browser.empty() ? 0 : 1);
     }
 };
 
@@ -354,48 +266,37 @@ TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
     writeRegistry(std::string(kModemKey) + "\\Settings\\Init", "1", "AT&F");
     start();
     throughRegistration(false);
-    ASSERT_EQ(wizard->choices.installation, InstallationType::Typical);
     click(wizard->installTypePage->ui.nextButton);
     ASSERT_EQ(currentPage(), "CopyPage");
     click(wizard->copyPage->ui.nextButton);
     ASSERT_EQ(currentPage(), "FinishPage");
-
     struct EnabledTrace : QObject { // the button's state as it changes during the handler
         std::vector<bool> states;
-        bool eventFilter(QObject* object, QEvent* event) override {
+        bool eventFilter(QObject* button, QEvent* event) override {
             if (event->type() == QEvent::EnabledChange)
-                states.push_back(static_cast<QWidget*>(object)->isEnabled());
+                states.push_back(static_cast<QWidget*>(button)->isEnabled());
             return false;
         }
     } trace;
     QPushButton* finalizar = wizard->finishPage->ui.finishButton;
     finalizar->installEventFilter(&trace);
     const fs::path windows = driveC() / "WINDOWS";
-    fs::permissions(windows, fs::perms::owner_write | fs::perms::group_write,
-                    fs::perm_options::remove);
+    fs::permissions(windows, fs::perms::owner_write, fs::perm_options::remove);
     click(finalizar);
     fs::permissions(windows, fs::perms::owner_write, fs::perm_options::add);
-
     EXPECT_EQ(ui.errors, std::vector<std::string>{"Unable to write to zelun.ini"});
     EXPECT_FALSE(ui.quitRequested());
-    EXPECT_EQ(currentPage(), "FinishPage");
     EXPECT_EQ(trace.states, (std::vector<bool>{false, true}));
-    ASSERT_GE(ui.cursorHistory.size(), 2u); // the hourglass while it ran, not after
-    EXPECT_EQ(std::vector<bool>(ui.cursorHistory.end() - 2, ui.cursorHistory.end()),
-              (std::vector<bool>{true, false}));
-    EXPECT_TRUE(fs::exists(host("C:\\Program Files\\ZEL\\ZELUPD.INI")));
+    EXPECT_EQ(ui.cursorHistory.back(), false); // the hourglass while it ran, not after
+    EXPECT_TRUE(fs::exists(driveC() / "Program Files" / "ZEL" / "ZELUPD.INI"));
     EXPECT_FALSE(fs::exists(windows / "zelun.ini"));
-    EXPECT_EQ(registryValue("DisplayName"), "(no key)");
-
-    // The whole sequence again from its first step: the update program's item went out twice
-    // and is there once; the failed try's browser setup never started.
+    // The whole sequence again: the update program's item went out twice and is there once;
+    // the failed try's browser setup never started.
     click(finalizar);
-    EXPECT_EQ(ui.errors.size(), 1u);
     EXPECT_TRUE(ui.quitRequested());
     EXPECT_EQ(trace.states, (std::vector<bool>{false, true, false}));
     finalizar->removeEventFilter(&trace);
-    expectMachine(
-        {"C:\\Program Files\\ZEL\\", {1, 2, 3, 4}, "2", "AT&F", "ATDP5550100", "navegai"});
+    expectMachine("C:\\Program Files\\ZEL\\", "1234", "2 AT&F ATDP5550100", "navegai");
 }
 
 // The walk-through of the README: a subscriber's custom installation into a directory picked
@@ -427,12 +328,9 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
         QTest::keyClicks(chooser.ui.driveBox, QStringLiteral("c"));
         QListWidget& list = *chooser.ui.directoryList;
         const auto found = list.findItems(QStringLiteral("INTERNET"), Qt::MatchExactly);
-        if (found.size() != 1) {
-            ADD_FAILURE() << "no INTERNET line on drive " << chooser.directory();
-            return ModalResult::Other;
-        }
+        EXPECT_EQ(found.size(), 1) << chooser.directory();
         list.setFocus();
-        list.setCurrentItem(found.front());
+        list.setCurrentItem(found.value(0));
         QTest::keyClick(&list, Qt::Key_Return);
         EXPECT_EQ(chooser.ui.directoryLabel->text(), "C:\\INTERNET");
         screenshot(chooser, "07-chooser");
@@ -443,7 +341,6 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     EXPECT_EQ(custom.ui.destinationEdit->text(), "C:\\INTERNET");
     screenshot(custom, "06-custom");
     click(custom.ui.nextButton);
-
     // Entry 1 chosen: the connection page, which wants a port before it lets the user on.
     ASSERT_EQ(currentPage(), "ModemPage");
     ModemPage& connection = *wizard->modemPage;
@@ -455,7 +352,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     screenshot(connection, "08-connection");
     click(connection.ui.nextButton);
     copyAndFinish();
-    expectMachine({"C:\\INTERNET\\", {1, 2, 3, 5}, "3", "ATZ", "ATDP5550100", "navegai"});
+    expectMachine("C:\\INTERNET\\", "1235", "3 ATZ ATDP5550100", "navegai");
 }
 
 // Without the dialer there is nothing to ask about the modem: straight to the copy.
@@ -464,7 +361,6 @@ TEST_F(DemoKitTest, CustomInstallationWithoutTheDialerOrABrowser) {
     throughRegistration(false);
     click(wizard->installTypePage->ui.installationTypeGroup->button(1));
     click(wizard->installTypePage->ui.nextButton);
-    ASSERT_EQ(currentPage(), "CustomInstallPage");
     CustomInstallPage& custom = *wizard->customInstallPage;
     click(custom.programBoxes()[0]);
     click(custom.ui.browserGroup->button(2));
@@ -472,7 +368,7 @@ TEST_F(DemoKitTest, CustomInstallationWithoutTheDialerOrABrowser) {
     type(custom.ui.destinationEdit, QStringLiteral("C:\\Program Files\\Acesso ZEL"));
     click(custom.ui.nextButton);
     copyAndFinish();
-    expectMachine({"C:\\Program Files\\Acesso ZEL\\", {2, 3, 4}, "", "", "", ""});
+    expectMachine("C:\\Program Files\\Acesso ZEL\\", "234", "(none) (none) (none)", "");
     EXPECT_FALSE(fs::exists(driveC() / "Program Files" / "ZEL"));
 }
 

@@ -27,16 +27,18 @@ QApplication& guiApplication();
 class WizardTest : public MachineTest {
 protected:
     void SetUp() override;
-    void TearDown() override;
-
-    void writeSetup(std::string_view ini); // beside the program, in code page 1252
+    void TearDown() override {
+        wizard.reset();
+        platform.reset();
+    }
+    void writeSetup(std::string_view ini) { writeFile(medium() / "SETUP.INI", ini); }
     // A string value of HKEY_LOCAL_MACHINE, its key created when missing.
     void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
     // The start-up step alone: the catalogue and the initial choices, for pages built alone.
     void startUp();
     // The forms as the program's start-up creates them; start() shows the first.
     Wizard& makeWizard();
-    void start();
+    void start() { (wizard ? *wizard : makeWizard()).start(); }
     // The object names of the visible forms, the background left out, sorted.
     QStringList visiblePages() const;
     // Answers the next modal page by clicking one of its buttons, which ends it.
