@@ -20,7 +20,6 @@
 #include "qt/qt_radiogroup.h"
 #include "setup/messages.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -81,36 +80,37 @@ protected:
     }
 };
 
-// ---------------------------------------------------------------------------------------
-// The wizard: its forms and the page protocol
-
 TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     writeRegistry("System\\CurrentControlSet\\Services\\Class\\Modem\\0000", "AttachedTo", "COM2");
     Wizard& w = makeWizard();
-    const CustomInstallPage& custom = *w.customInstallPage;
-    for (int n = 0; n < 10; ++n)
-        EXPECT_EQ(custom.programBoxes()[std::size_t(n)]->isVisibleTo(&custom), n < 3) << n;
+    const auto& custom = w.customInstallPage->ui;
+    QStringList shown;
+    for (const QCheckBox* box : w.customInstallPage->programBoxes())
+        shown << (box->isVisibleTo(w.customInstallPage.get()) ? box->text() : "") +
+                     (box->isChecked() ? "+" : "");
     // No C:\WINDOWS\config.exe: the second browser, counted in the space line.
-    const QStringList shown = {
-        custom.programBoxes()[2]->text(),
-        custom.programBoxes()[1]->isChecked() ? "on" : "off",
-        custom.ui.destinationEdit->text(),
-        custom.ui.browserGroup->items().join(", "),
-        QString::number(custom.ui.browserGroup->itemIndex()),
-        custom.ui.spaceLabel->text(),
-        w.registrationPage->ui.passwordEdit->text(),
-        w.registrationPage->ui.introLabel->text(),
-        w.licencePage->ui.licenceText->toPlainText(),
-        QString::number(w.modemPage->ui.portGroup->itemIndex()),
-        w.modemPage->ui.dialCommandEdit->text(),
-        QString::number(w.installTypePage->ui.installationTypeGroup->itemIndex()),
-        w.welcomePage->windowTitle()};
-    EXPECT_EQ(shown.join(" | "), "Notícias | off | C:\\Program Files\\KIT\\ | Navegador P, "
-                                 "Navegador I, Não instalar navegador | 1 | Espaço necessário: "
-                                 "4700k | senha123 | Cadastre-se já! | Um\nDois\nTrês\n\nQuatro | "
-                                 "1 | ATDP5550100 | 0 | ZEL - Windows 95/NT");
+    shown << custom.destinationEdit->text() << custom.browserGroup->items().join(", ")
+          << QString::number(custom.browserGroup->itemIndex()) << custom.spaceLabel->text()
+          << w.registrationPage->ui.passwordEdit->text()
+          << w.registrationPage->ui.introLabel->text()
+          << w.licencePage->ui.licenceText->toPlainText()
+          << QString::number(w.modemPage->ui.portGroup->itemIndex())
+          << w.modemPage->ui.dialCommandEdit->text()
+          << QString::number(w.installTypePage->ui.installationTypeGroup->itemIndex())
+          << w.welcomePage->windowTitle();
+    EXPECT_EQ(shown.join(" | "),
+              "Discador+ | Correio eletrônico | Notícias+ |  |  |  |  |  |  |  | "
+              "C:\\Program Files\\KIT\\ | Navegador P, Navegador I, Não instalar "
+              "navegador | 1 | Espaço necessário: 4700k | senha123 | Cadastre-se "
+              "já! | Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - "
+              "Windows 95/NT");
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
     EXPECT_TRUE(visiblePages().isEmpty());
+    // The connection page keeps the port as picked: past the last, the last; none for none.
+    w.modemPage->ui.portGroup->setItemIndex(9);
+    EXPECT_EQ(w.choices.modem.port, 3);
+    w.modemPage->ui.portGroup->setItemIndex(-4);
+    EXPECT_EQ(w.choices.modem.port, std::nullopt);
     w.welcomePage->ui.exitButton->click(); // "Sair" there ends the wizard without asking
     EXPECT_TRUE(ui.quitRequested());
     EXPECT_TRUE(ui.modals.empty() && ui.errors.empty());
@@ -123,12 +123,12 @@ TEST_F(PagesTest, EveryRequestLeadsWhereThePageFlowSays) {
         w.choices.programs[0] = (choice & 2) != 0;
         w.choices.modem.port = choice & 4 ? std::optional<int>(1) : std::nullopt;
         for (int p = int(Page::Welcome); p <= int(Page::Finish); ++p) {
-            const Page page = Page(p);
-            PageWindow& form = w.window(page);
-            for (const bool next : {false, page != Page::Finish}) {
+            PageWindow& form = w.window(Page(p));
+            for (const bool next : {false, Page(p) != Page::Finish}) {
                 form.show();
                 emit(next ? form.nextRequested() : form.backRequested());
-                const auto to = next ? nextPage(page, w.choices) : previousPage(page, w.choices);
+                const auto to =
+                    next ? nextPage(Page(p), w.choices) : previousPage(Page(p), w.choices);
                 EXPECT_EQ(visiblePages(), QStringList{(to ? w.window(*to) : form).objectName()})
                     << next << " from " << form.objectName().toStdString() << " " << choice;
                 for (QWidget* shown : QApplication::topLevelWidgets())
@@ -178,32 +178,21 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
         results.push_back(modal.result);
     EXPECT_EQ(results, (std::vector<ModalResult>{ModalResult::Other, ModalResult::Other,
                                                  ModalResult::Other, ModalResult::Confirm}));
-    EXPECT_TRUE(ui.quitRequested());
-}
-
-TEST_F(PagesTest, PagesIgnoreEscapeEnterInFieldsAndCloseAndNameTheirControls) {
-    startUp();
-    RegistrationPage page(*platform, catalogue, choices);
+    // A page ignores Escape, Enter in a field and the close box; Enter presses a focused button.
+    RegistrationPage& page = *w.registrationPage;
     Requests requests(&page);
     page.show();
     QTest::keyClick(page.ui.nameEdit, Qt::Key_Return);
     QTest::keyClick(&page, Qt::Key_Escape);
     page.close();
     EXPECT_TRUE(page.isVisible());
-    page.ui.backButton->setFocus(); // Enter on a focused button presses it
+    page.ui.backButton->setFocus();
     QTest::keyClick(page.ui.backButton, Qt::Key_Return);
     EXPECT_EQ(requests.take(), "back");
-    // For screen readers: an edit field by its label, a box without one by its hint.
-    const auto name = [](QWidget* control) {
-        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
-    };
-    EXPECT_EQ(name(page.ui.nameEdit) + " | " + name(page.ui.cardBrandBox) + " | " +
-                  name(page.ui.nextButton),
-              "Nome Completo | Cartão de Crédito | Seguir >");
 }
 
 // ---------------------------------------------------------------------------------------
-// The welcome page, its background and sponsors
+// The welcome page: background and sponsors
 
 TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOnEveryShowing) {
     writeSetup("[Principal]\r\nMensagem=Primeira\r\n"
@@ -215,7 +204,7 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOnEveryShowing) {
     writePicture(medium() / "RAIZ.BMP", Qt::green);
     start();
     WelcomePage& page = *wizard->welcomePage;
-    const auto sponsors = [&] { // each as "hint colour program", "hidden" for no hint
+    const auto sponsors = [&] { // the message, then each as "hint colour program"
         std::string seen = page.ui.messageLabel->text().toStdString() + ": ";
         for (int k = 1; k <= 5; ++k) {
             const QLabel& picture = *page.sponsorPicture(k);
@@ -237,7 +226,6 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOnEveryShowing) {
     const QImage shown = back.screen()->grabWindow(back.winId()).toImage();
     EXPECT_EQ(shown.pixelColor(shown.width() - 1, 0), QColor(0, 0, 254)); // the second band's
     EXPECT_EQ(shown.pixelColor(0, shown.height() - 1), QColor(0, 0, 0));
-
     // Back from the licence, read again: an empty hint or message hides nothing shown before,
     // a missing picture keeps the old one, a picture that is no picture empties its area.
     writeSetup("[Principal]\r\nMensagem=\r\n[Patro1]\r\nTexto=Depois\r\nImagem=LOGO.BMP\r\n"
@@ -272,7 +260,6 @@ TEST_F(PagesTest, ADoubleClickedSponsorShowsItsPictureOrRunsItsProgram) {
     open(2); // no picture
     EXPECT_FALSE(picture.isVisible());
     open(1); // over the whole screen, unscaled and centred
-    ASSERT_TRUE(picture.isVisible());
     const QRect screen = picture.screen()->geometry();
     EXPECT_EQ(picture.geometry(), screen);
     const QImage shown = picture.grab().toImage();
@@ -293,23 +280,41 @@ TEST_F(PagesTest, ADoubleClickedSponsorShowsItsPictureOrRunsItsProgram) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Registration
+// Registration, custom installation and the directory chooser
 
+// What "Seguir >" does with the form: stays with a message, moves on without registering, or
+// shows the notice and prints (the card brand only when chosen from the list).
 TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
     using Field = std::pair<QLineEdit * Ui::RegistrationPage::*, const char*>;
     const Field name{&Ui::RegistrationPage::nameEdit, "Ana"},
         card{&Ui::RegistrationPage::cardNumberEdit, "4"},
         phone{&Ui::RegistrationPage::officePhoneEdit, "5"};
+    const auto chosen = [](QComboBox& brand) { brand.setCurrentIndex(3); };
     const struct {
         std::vector<Field> typed;
+        std::function<void(QComboBox&)> brand;
         bool confirmPrinting;
-        std::string failAt, outcome; // the requests, notices shown, printing calls, messages
+        std::string failAt, outcome; // requests, notices, printing calls, brand, messages
     } rows[] = {
-        {{name, card}, true, "", "[] 0 0 box " + std::string(kIncompleteRegistration) + " | Aviso"},
-        {{{&Ui::RegistrationPage::streetEdit, "Rua"}}, true, "", "[next] 0 0"},
-        {{name, phone, card}, true, "", "[next] 1 17"},                      // printed
-        {{name, phone, card}, false, "", "[next] 1 0"},                      // dialog cancelled
-        {{name, phone, card}, true, "text", "[] 1 3 error printer on fire"}, // begin, font, abort
+        {{name, card}, chosen, true, "", "[] 0 0 AMEX box " + std::string(kIncompleteRegistration)},
+        {{{&Ui::RegistrationPage::streetEdit, "Rua"}}, chosen, true, "", "[next] 0 0 AMEX"},
+        {{name, phone, card}, chosen, true, "", "[next] 1 17 AMEX printed AMEX"},
+        {{name, phone, card}, chosen, false, "", "[next] 1 0 AMEX"},
+        {{name, phone, card}, chosen, true, "text", "[] 1 3 AMEX error printer on fire"},
+        {{name, phone, card},
+         [](QComboBox& b) { QTest::keyClicks(&b, "Credicard"); },
+         true,
+         "",
+         "[next] 1 17  printed "}, // typed, not chosen
+        {{name, phone, card},
+         [](QComboBox& b) {
+             b.setCurrentIndex(1); // chosen, then typed over: the choice is gone
+             b.lineEdit()->selectAll();
+             QTest::keyClicks(&b, "Outra");
+         },
+         true,
+         "",
+         "[next] 1 17  printed "},
     };
     startUp();
     for (const auto& row : rows) {
@@ -325,58 +330,29 @@ TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
         Requests requests(&page);
         for (const auto& [field, text] : row.typed)
             QTest::keyClicks(page.ui.*field, text);
-        page.ui.cardBrandBox->setCurrentIndex(3);
+        row.brand(*page.ui.cardBrandBox);
         page.ui.nextButton->click();
+        // The form is kept in the choices whatever the outcome, the password suggested.
         std::string outcome = "[" + requests.take() + "] " + std::to_string(ui.modals.size()) +
-                              " " + std::to_string(printer.calls.size());
+                              " " + std::to_string(printer.calls.size()) + " " +
+                              choices.registration.cardBrand;
+        if (printer.calls.size() == 17)
+            outcome +=
+                " printed " + printer.calls[11].substr(std::strlen("text 0,1004 Cart\xe3o     :"));
         for (const auto& box : ui.boxes)
-            outcome += " box " + box.text + " | " + box.caption;
+            outcome += " box " + box.text + (box.caption == "Aviso" ? "" : " | " + box.caption);
         for (const auto& error : ui.errors)
             outcome += " error " + error;
         EXPECT_EQ(outcome, row.outcome);
-        // The form is kept in the choices whatever the outcome, the password suggested.
         EXPECT_EQ(choices.registration.name + choices.registration.street, row.typed[0].second);
-        EXPECT_EQ(choices.registration.cardBrand + choices.registration.password, "AMEXsenha123");
+        EXPECT_EQ(choices.registration.password, "senha123");
+        page.ui.clearButton->click(); // "Limpar" empties every field and the brand
+        QString left = page.ui.cardBrandBox->currentText();
+        for (QLineEdit* edit : page.fields())
+            left += edit->text();
+        EXPECT_EQ(left, "");
     }
 }
-
-TEST_F(PagesTest, TheCardBrandIsPrintedOnlyWhenChosenFromTheListAndLimparClearsAll) {
-    startUp();
-    RegistrationPage page(*platform, catalogue, choices);
-    page.show();
-    for (QLineEdit* edit : {page.ui.nameEdit, page.ui.homePhoneEdit, page.ui.cardNumberEdit})
-        edit->setText("x");
-    QComboBox& brand = *page.ui.cardBrandBox;
-    const auto printed = [&] {
-        printer.calls.clear();
-        page.ui.nextButton->click();
-        return printer.calls.size() == 17 ? printer.calls[11] : "not printed";
-    };
-    const std::string none = "text 0,1004 Cart\xe3o     :";
-    QTest::keyClicks(&brand, "Credicard"); // typed, not chosen
-    EXPECT_EQ(printed(), none);
-    brand.clearEditText(); // the first letter of an item, then Tab: completes nothing
-    page.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
-    brand.setFocus();
-    QTest::keyClicks(&brand, "s");
-    QTest::keyClick(&brand, Qt::Key_Tab);
-    EXPECT_EQ(printed(), none);
-    brand.setCurrentIndex(1); // chosen, then typed over: the choice is gone
-    brand.lineEdit()->selectAll();
-    QTest::keyClicks(&brand, "Outra");
-    EXPECT_EQ(printed(), none);
-    brand.setCurrentIndex(4);
-    EXPECT_EQ(printed(), none + "Sollo");
-    page.ui.clearButton->click();
-    QString left = brand.currentText() + QString::number(brand.currentIndex());
-    for (QLineEdit* edit : page.fields())
-        left += edit->text();
-    EXPECT_EQ(left, "-1");
-}
-
-// ---------------------------------------------------------------------------------------
-// Custom installation and the directory chooser
 
 TEST_F(PagesTest, TheCustomPageShowsTenProgramsAndCountsEveryChange) {
     std::string ini = "[Principal]\r\nnavegai_size=3000\r\n";
@@ -393,7 +369,6 @@ TEST_F(PagesTest, TheCustomPageShowsTenProgramsAndCountsEveryChange) {
     const auto click = [](QAbstractButton* b) { // on the indicator: the rest is no button
         QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
     };
-    EXPECT_EQ(box(10)->text(), "P10");
     EXPECT_EQ(line(), "5500k"); // 1, 3, 5, 7, 9 and the second browser
     click(box(1));
     click(box(10));
@@ -443,29 +418,29 @@ TEST_F(PagesTest, TheChooserMovesLineByLineAndOnlyAConfirmedChoiceIsTaken) {
         emit chooser.ui.driveBox->activated(chooser.ui.driveBox->currentIndex());
     };
     ui.answerModal([&](QDialog&) {
-        EXPECT_EQ(lines(), "D:\\: d:\\ KIT Outro"); // where the program started
+        std::string seen = lines(); // where the program started
         open(1);
         list.setCurrentRow(2);
         QTest::keyClick(&list, Qt::Key_Return); // opens the line, does not end the dialog
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                          list.visualItemRect(list.item(0)).center()); // a click only marks
-        EXPECT_EQ(lines(), "D:\\KIT\\SUB: d:\\ KIT SUB");
+        seen += " > " + lines();
         open(0);
         open(2);
         drive("e:"); // refused, the list stays
-        EXPECT_EQ(lines(), "D:\\Outro: d:\\ Outro");
-        drive("c:"); // another drive: its current directory; then back where it was left
-        EXPECT_EQ(lines().substr(0, 9), "C:\\: c:\\ ");
+        seen += " > " + lines();
+        drive("c:"); // another drive: its current directory; back on D: where it was left
+        seen += " > " + lines().substr(0, 9);
         drive("d:");
         open(0);
         fs::remove_all(medium() / "KIT"); // gone meanwhile: reported, the list stays
         open(1);
-        EXPECT_EQ(lines(), "D:\\: d:\\ KIT Outro");
+        seen += " > " + lines();
         open(2);
         drive("c:"); // a drive whose directory went away opens on its root
         fs::remove_all(medium() / "Outro");
         drive("d:");
-        EXPECT_EQ(lines(), "D:\\: d:\\");
+        EXPECT_EQ(seen + " > " + lines(),
+                  "D:\\: d:\\ KIT Outro > D:\\KIT\\SUB: d:\\ KIT SUB > D:\\Outro: d:\\ Outro > "
+                  "C:\\: c:\\  > D:\\: d:\\ KIT Outro > D:\\: d:\\");
         chooser.ui.cancelButton->click();
         return ModalResult::Other; // ignored: the click has ended the dialog
     });
@@ -484,24 +459,7 @@ TEST_F(PagesTest, TheChooserMovesLineByLineAndOnlyAConfirmedChoiceIsTaken) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Connection, copy and finish
-
-TEST_F(PagesTest, TheConnectionPageNeedsOnlyAPort) {
-    startUp();
-    ModemPage page(*platform, choices);
-    Requests requests(&page);
-    page.ui.nextButton->click();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text + " | " + ui.boxes[0].caption,
-              "Voc\xea precisa selecionar uma porta serial | Porta Serial");
-    page.ui.portGroup->button(3)->click();
-    page.ui.initCommandEdit->setText(QStringLiteral("AT&F Ç"));
-    page.ui.dialCommandEdit->clear();
-    page.ui.nextButton->click();
-    EXPECT_EQ(requests.take(), "next");
-    EXPECT_EQ(choices.modem.port, 3);
-    EXPECT_EQ(choices.modem.initCommand + "|" + choices.modem.dialCommand, "AT&F \xc7|");
-}
+// Copy and finish
 
 TEST_F(PagesTest, TheCopyPageShowsItsProgressAndStaysUsableAfterACancelOrAFailure) {
     for (const char* file : {"DISC/TCPMAN.EXE", "DISC/WINSOCK.DLL", "UPDATE/ZELUP.EXE",
@@ -514,22 +472,20 @@ TEST_F(PagesTest, TheCopyPageShowsItsProgressAndStaysUsableAfterACancelOrAFailur
     Requests requests(&page);
     const auto& u = page.ui;
     struct Recorder : QObject { // what the page shows each time a status line is painted
-        std::function<std::string()> shot;
-        std::vector<std::string> shots;
+        std::function<QString()> shot;
+        QStringList shots;
         bool eventFilter(QObject*, QEvent* event) override {
             if (event->type() == QEvent::Paint)
-                shots.push_back(shot());
+                shots << shot();
             return false;
         }
     } recorder;
     recorder.shot = [&] {
-        return u.programStatusLabel->text().toStdString() + " | " +
-               u.fileStatusLabel->text().toStdString() + " " +
-               std::to_string(u.overallGauge->position()) + "/" +
-               std::to_string(u.overallGauge->maximum()) + " " +
-               std::to_string(u.fileGauge->position()) + "/" +
-               std::to_string(u.fileGauge->maximum()) +
-               (u.nextButton->isEnabled() || u.backButton->isEnabled() ? " usable" : "");
+        return QString("%1 | %2 %3% %4%%5")
+            .arg(u.programStatusLabel->text(), u.fileStatusLabel->text())
+            .arg(u.overallGauge->percent())
+            .arg(u.fileGauge->percent())
+            .arg(u.nextButton->isEnabled() || u.backButton->isEnabled() ? " usable" : "");
     };
     u.programStatusLabel->installEventFilter(&recorder);
     u.fileStatusLabel->installEventFilter(&recorder);
@@ -559,13 +515,12 @@ TEST_F(PagesTest, TheCopyPageShowsItsProgressAndStaysUsableAfterACancelOrAFailur
     writeFile(medium() / "NEWS" / "NEWS.EXE", "news");
     recorder.shots.clear();
     u.nextButton->click();
-    EXPECT_EQ(recorder.shots, (std::vector<std::string>{
-                                  " |  0/2 0/1", " |  0/2 0/1", "Instalando Discador |  0/2 0/3",
-                                  "Instalando Discador | \tCopiando TCPMAN.EXE 0/2 1/3",
-                                  "Instalando Discador | \tCopiando TRUMPWSK.IN 0/2 2/3",
-                                  "Instalando Discador | \tCopiando WINSOCK.DLL 0/2 3/3",
-                                  "Instalando Notícias | \tCopiando WINSOCK.DLL 1/2 0/1",
-                                  "Instalando Notícias | \tCopiando NEWS.EXE 1/2 1/1"}));
+    EXPECT_EQ(recorder.shots.join("\n"), " |  0% 0%\n |  0% 0%\nInstalando Discador |  0% 0%\n"
+                                         "Instalando Discador | \tCopiando TCPMAN.EXE 0% 33%\n"
+                                         "Instalando Discador | \tCopiando TRUMPWSK.IN 0% 66%\n"
+                                         "Instalando Discador | \tCopiando WINSOCK.DLL 0% 100%\n"
+                                         "Instalando Notícias | \tCopiando WINSOCK.DLL 50% 0%\n"
+                                         "Instalando Notícias | \tCopiando NEWS.EXE 50% 100%");
     EXPECT_EQ(readFile(dialer), "DISC/TRUMPWSK.INI\r\n[Trumpet Winsock]\r\nslip-port=3\r\n[ZEL "
                                 "Internet]\r\n$modemsetup=AT&F\r\n$phone=ATDT5550100\r\n");
     EXPECT_TRUE(idle());
