@@ -1,460 +1,428 @@
-// The pages' pictures, drawn at build time and compiled into zel_gui under :/pictures/, and
-// the pictures a kit brings: metafiles drawn record by record, damaged bitmaps.
+// The pictures the pages show: the program's own, and those a kit brings, among them metafiles
+// drawn record by record (the bytes of records against what they paint or why the picture is
+// refused) and damaged bitmaps; and the metafile fuzz target's corpus.
 #include "fuzz/metafile_properties.h"
+#include "qt/metafile_records.h"
 #include "qt/qt_pictures.h"
 #include "tests/support/gui_wizard_fixture.h"
 
-#include <QImage>
-#include <QString>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
-#include <filesystem>
-#include <initializer_list>
-#include <set>
-#include <string>
-#include <utility>
-#include <vector>
+#include <sstream>
 
-#include <link.h>
 #include <malloc.h>
 
+namespace zel::test {
 namespace {
 
-using zel::test::TempDir;
-using zel::test::writeFile;
+using Bytes = std::string;
+using W = metafile::WmfRecord;
+using E = metafile::EmfRecord;
+constexpr std::int64_t R = 0x0000ff, G = 0x00ff00, B = 0xff0000, K = 0; // COLORREFs
 
-// Pixmaps need the application.
-QPixmap own(const char* file) {
-    zel::test::guiApplication();
-    return zel::ownPicture(file);
-}
-
-TEST(Pictures, PagePicturesArePageSizedArtworkIn256Colours) {
-    for (const char* name :
-         {"welcome.bmp", "copy.bmp", "install_type.bmp", "connection.bmp", "finish.bmp"}) {
-        const QImage picture = own(name).toImage();
-        ASSERT_FALSE(picture.isNull()) << name;
-        EXPECT_EQ(picture.size(), QSize(160, 120)) << name;
-        // Real artwork in a 256-colour palette, not an empty or flat image.
-        std::set<QRgb> colours;
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x)
-                colours.insert(picture.pixel(x, y));
-        EXPECT_GT(colours.size(), 16u) << name;
-        EXPECT_LE(colours.size(), 256u) << name;
-    }
-}
-
-TEST(Pictures, ApplicationIconIsSmallAndTransparentAroundTheGlobe) {
-    const QImage icon = own("app_icon.xpm").toImage();
-    ASSERT_EQ(icon.size(), QSize(32, 32));
-    ASSERT_TRUE(icon.hasAlphaChannel());
-    EXPECT_EQ(qAlpha(icon.pixel(0, 31)), 0) << "corner not transparent";
-    EXPECT_EQ(qAlpha(icon.pixel(14, 17)), 255) << "centre not opaque";
-}
-
-TEST(Pictures, ChooserIconsFitTheirLinesAndAreTransparentAround) {
-    for (const auto& [file, side] :
-         {std::pair{"folder_closed.xpm", 14}, std::pair{"folder_open.xpm", 14},
-          std::pair{"drive.xpm", 16}}) {
-        const QImage icon = own(file).toImage();
-        ASSERT_EQ(icon.size(), QSize(side, side)) << file;
-        ASSERT_TRUE(icon.hasAlphaChannel()) << file;
-        EXPECT_EQ(qAlpha(icon.pixel(side - 1, 0)), 0) << file;
-        EXPECT_EQ(qAlpha(icon.pixel(side / 2, side / 2)), 255) << file;
-    }
-    EXPECT_NE(own("folder_closed.xpm").toImage(), own("folder_open.xpm").toImage());
-}
-
-TEST(Pictures, PicturesDiffer) {
-    // Each page has its own picture (a copy-and-paste slip in the resource list shows here).
-    const auto picture = [](const char* file) { return own(file).toImage(); };
-    const QImage welcome = picture("welcome.bmp");
-    const QImage copy = picture("copy.bmp");
-    EXPECT_NE(welcome, picture("finish.bmp"));
-    EXPECT_NE(welcome, copy);
-    EXPECT_NE(copy, picture("connection.bmp"));
-    EXPECT_NE(copy, picture("install_type.bmp"));
-}
-
-int loadedImagePlugins() {
-    int count = 0;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, std::size_t, void* data) {
-            if (std::strstr(info->dlpi_name, "/imageformats/"))
-                ++*static_cast<int*>(data);
-            return 0;
-        },
-        &count);
-    return count;
-}
-
-// Guessing a format makes Qt load every image-format plugin; the wizard's own pictures and a
-// kit's bitmaps are read by their known format and load none.
-TEST(Pictures, KnownFormatsAreReadWithoutTheImagePlugins) {
-    ASSERT_EQ(loadedImagePlugins(), 0);
-    for (const char* file :
-         {"welcome.bmp", "copy.bmp", "install_type.bmp", "connection.bmp", "finish.bmp",
-          "app_icon.xpm", "folder_closed.xpm", "folder_open.xpm", "drive.xpm"})
-        EXPECT_FALSE(own(file).isNull()) << file;
-    EXPECT_FALSE(
-        zel::readPicture(std::filesystem::path(ZEL_SOURCE_DIR) / "kit" / "PATRO1" / "SABER.BMP")
-            .isNull());
-    EXPECT_EQ(loadedImagePlugins(), 0);
-}
-
-TEST(Pictures, AMissingOwnPictureIsNull) {
-    EXPECT_TRUE(own("no_such_picture.bmp").isNull());
-}
-
-// ---- Metafiles and bitmaps written byte by byte
-
-// Little-endian fields, 16 or 32 bits each.
-std::string words(std::initializer_list<int> values) {
-    std::string out;
+// Little-endian fields of 16 and 32 bits.
+Bytes w(std::initializer_list<int> values) {
+    Bytes out;
     for (int v : values)
-        out += {static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff)};
+        out += {char(v & 0xff), char((v >> 8) & 0xff)};
     return out;
 }
-std::string dwords(std::initializer_list<std::int64_t> values) {
-    std::string out;
+Bytes d(std::initializer_list<std::int64_t> values) {
+    Bytes out;
     for (std::int64_t v : values)
-        for (int i = 0; i < 4; ++i)
-            out += static_cast<char>((v >> (8 * i)) & 0xff);
+        out += w({int(v & 0xffff), int((v >> 16) & 0xffff)});
     return out;
 }
 
-constexpr std::uint32_t kRed = 0x0000ff, kGreen = 0x00ff00, kBlue = 0xff0000; // COLORREFs
+// Windows metafiles: a placeable header (a frame and its units an inch), the standard header,
+// records (size in words, function, parameters); here 100 x 100 pixels.
+const auto rec = [](W f, const Bytes& p) {
+    return d({3 + std::int64_t(p.size() / 2)}) + w({int(f)}) + p;
+};
+const auto placeable = [](int left, int top, int right, int bottom, int inch = 96) {
+    return d({0x9AC6CDD7}) + w({0, left, top, right, bottom, inch}) + d({0}) + w({0});
+};
+const Bytes kHead = w({1, 9, 0x300}) + d({0}) + w({0}) + d({0}) + w({0}), kEnd = rec(W::Eof, "");
+const auto wmf = [](const Bytes& records) {
+    return placeable(0, 0, 100, 100) + kHead + records + kEnd;
+};
+const auto brush = [](std::int64_t c, int style = 0, int hatch = 0) {
+    return rec(W::CreateBrushIndirect, w({style}) + d({c}) + w({hatch}));
+};
+const auto pen = [](int style, int width, std::int64_t c) {
+    return rec(W::CreatePenIndirect, w({style, width, 0}) + d({c}));
+};
+const auto sel = [](int slot) { return rec(W::SelectObject, w({slot})); };
+const auto del = [](int slot) { return rec(W::DeleteObject, w({slot})); };
+const auto rect = [](int l, int t, int r, int b) { return rec(W::Rectangle, w({b, r, t, l})); };
+const auto line = [](int y) { return rec(W::MoveTo, w({y, 0})) + rec(W::LineTo, w({y, 100})); };
+const Bytes kRed = brush(R) + pen(5, 0, 0) + sel(0) + sel(1); // slots 0 and 1, no outline
+const Bytes kFill = kRed + rect(0, 0, 100, 100);
+// A 20-pixel font and red text aligned as given, then the text record.
+const auto text = [](int align, const Bytes& record) {
+    return rec(W::CreateFontIndirect,
+               w({-20, 0, 0, 0, 400}) + Bytes(8, 0) + "Arial" + Bytes(27, 0)) +
+           sel(0) + rec(W::SetTextColor, d({R})) + rec(W::SetTextAlign, w({align})) + record;
+};
+const auto textOut = [](const Bytes& s, int x, int y) {
+    return rec(W::TextOut, w({int(s.size())}) + s + Bytes(s.size() % 2, 0) + w({y, x}));
+};
+const Bytes kStretchDib = d({0xCC0020}) + w({0}); // the raster operation, colours as RGB
 
-// A placeable metafile of 100 x 100 pixels (96 units an inch), or one that takes its size
-// from its window, with the records given.
-std::string wmfRecord(int function, const std::string& params) {
-    return dwords({static_cast<std::int64_t>(3 + params.size() / 2)}) + words({function}) + params;
+// Enhanced metafiles: the header (bounds, frame in hundredths of a millimetre, reference device
+// in pixels and millimetres), records (type, size in bytes, parameters), the end record.
+const auto erec = [](E type, const Bytes& p) {
+    return d({int(type), 8 + std::int64_t(p.size())}) + p;
+};
+using Box = std::array<int, 4>;
+Bytes emfHead(Box bounds = {0, 0, 99, 99}, Box frame = {}, Box device = {}, int size = 88,
+              int signature = 0x464D4520) {
+    return d({1, size, bounds[0], bounds[1], bounds[2], bounds[3], frame[0], frame[1], frame[2],
+              frame[3], signature, 0x10000, 0, 0}) +
+           w({0, 0}) + d({0, 0, 0, device[0], device[1], device[2], device[3]});
 }
-std::string wmfFile(const std::vector<std::string>& records, bool placeable = true) {
-    std::string out;
-    if (placeable)
-        out = dwords({0x9AC6CDD7}) + words({0, 0, 0, 100, 100, 96}) + dwords({0}) + words({0});
-    out += words({1, 9, 0x0300}) + dwords({0}) + words({0}) + dwords({0}) + words({0});
-    for (const std::string& record : records)
-        out += record;
-    return out + wmfRecord(0x0000, "");
-}
-std::string wmfBrush(std::uint32_t colour) {
-    return wmfRecord(0x02FC, words({0}) + dwords({colour}) + words({0}));
-}
-std::string wmfNullPen() {
-    return wmfRecord(0x02FA, words({5, 0, 0}) + dwords({0}));
-}
-std::string wmfSelect(int slot) {
-    return wmfRecord(0x012D, words({slot}));
-}
-std::string wmfRectangle(int left, int top, int right, int bottom) {
-    return wmfRecord(0x041B, words({bottom, right, top, left}));
-}
-std::string wmfPolyPolygon(const std::vector<std::vector<std::pair<int, int>>>& polygons) {
-    std::string counts, points;
-    for (const auto& polygon : polygons) {
-        counts += words({static_cast<int>(polygon.size())});
-        for (const auto& [x, y] : polygon)
-            points += words({x, y});
-    }
-    return wmfRecord(0x0538, words({static_cast<int>(polygons.size())}) + counts + points);
-}
-
-// An enhanced metafile of 100 x 100 pixels (its bounds; no reference device) with the records
-// given.
-std::string emfRecord(std::uint32_t type, const std::string& params) {
-    return dwords({type, static_cast<std::int64_t>(8 + params.size())}) + params;
-}
-std::string emfFile(const std::vector<std::string>& records) {
-    std::string header = dwords({0, 0, 99, 99, 0, 0, 0, 0, 0x464D4520, 0x10000, 0, 0});
-    header += words({0, 0}) + dwords({0, 0, 0, 0, 0, 0, 0});
-    std::string out = emfRecord(1, header);
-    for (const std::string& record : records)
-        out += record;
-    return out + emfRecord(14, dwords({0, 16, 20}));
-}
-std::string emfBrush(int handle, std::uint32_t colour) {
-    return emfRecord(39, dwords({handle, 0, colour, 0}));
-}
-std::string emfSelect(std::int64_t handle) {
-    return emfRecord(37, dwords({handle}));
-}
-const std::string kEmfNullPen = emfSelect(0x80000008);
-std::string emfRectangle(int left, int top, int right, int bottom) {
-    return emfRecord(43, dwords({left, top, right, bottom}));
-}
-std::string emfPolyPolygon(int type, bool small,
-                           const std::vector<std::vector<std::pair<int, int>>>& polygons) {
-    std::string counts, points;
-    int total = 0;
-    for (const auto& polygon : polygons) {
-        counts += dwords({static_cast<std::int64_t>(polygon.size())});
-        total += static_cast<int>(polygon.size());
-        for (const auto& [x, y] : polygon)
-            points += small ? words({x, y}) : dwords({x, y});
-    }
-    return emfRecord(type, dwords({0, 0, 0, 0, static_cast<std::int64_t>(polygons.size()), total}) +
-                               counts + points);
-}
-
-// A bitmap's info header and colour table, and its rows (bottom row first) of 8-bit indices
-// or 24-bit colours, each padded to four bytes.
-std::string dib(int width, int height, int bitCount, const std::vector<std::uint32_t>& palette,
-                const std::vector<std::string>& rows) {
-    std::string out = dwords({40, width, height}) + words({1, bitCount}) +
-                      dwords({0, 0, 0, 0, static_cast<std::int64_t>(palette.size()), 0});
-    for (std::uint32_t colour : palette) // RGBQUAD: blue, green, red, 0
-        out += dwords({((colour & 0xff) << 16) | (colour & 0xff00) | ((colour >> 16) & 0xff)});
-    for (std::string row : rows) {
-        row.resize((row.size() + 3) / 4 * 4, '\0');
-        out += row;
-    }
-    return out;
-}
-std::string bmpFile(const std::string& dibBytes, int paletteSize) {
-    return "BM" +
-           dwords({static_cast<std::int64_t>(14 + dibBytes.size()), 0, 54 + 4 * paletteSize}) +
-           dibBytes;
-}
-
-QImage readBytes(const TempDir& tmp, const char* name, const std::string& bytes) {
-    zel::test::guiApplication();
-    writeFile(tmp / name, bytes);
-    return zel::readPicture(tmp / name);
-}
-
-const std::vector<std::vector<std::pair<int, int>>> kNestedSquares = {
-    {{10, 10}, {90, 10}, {90, 90}, {10, 90}}, {{30, 30}, {70, 30}, {70, 70}, {30, 70}}};
-
-struct Drawn {
-    const char* what;
-    const char* file;
-    std::string bytes;
-    QSize size;
-    std::vector<std::pair<QPoint, QRgb>> pixels;
+const Bytes kEmfEnd = erec(E::Eof, d({0, 16, 20}));
+const auto emf = [](const Bytes& records) { return emfHead() + records + kEmfEnd; };
+const auto ebrush = [](int h, std::int64_t c) {
+    return erec(E::CreateBrushIndirect, d({h, 0, c, 0}));
+};
+const auto esel = [](std::int64_t handle) { return erec(E::SelectObject, d({handle})); };
+const auto erect = [](int l, int t, int r, int b) { return erec(E::Rectangle, d({l, t, r, b})); };
+const auto eline = [](int y) {
+    return erec(E::MoveToEx, d({0, y})) + erec(E::LineTo, d({100, y}));
+};
+const Bytes kNullPen = esel(0x80000008), kERed = ebrush(1, R) + esel(1) + kNullPen;
+const auto mapped = [](int mode, int window, const Bytes& records) { // window units on 100 pixels
+    return erec(E::SetMapMode, d({mode})) + erec(E::SetWindowExtEx, d({window, window})) +
+           erec(E::SetViewportExtEx, d({100, 100})) + records + kERed;
+};
+const auto blit = [](E type, Box target, std::int64_t rop, const Bytes& rest) {
+    return erec(type, d({0, 0, 0, 0, target[0], target[1], target[2], target[3], rop, 0, 0}) +
+                          Bytes(24, 0) + rest);
 };
 
-TEST(Pictures, MetafileRecordsDrawWhatTheySay) {
-    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255),
-               white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
-    const std::string stretchDib = [] {
-        // A 2 x 1 bitmap, red then blue, stretched over the whole picture.
-        const std::string bits = dib(2, 1, 24, {}, {std::string("\x00\x00\xff\xff\x00\x00", 6)});
-        const std::string fixed = dwords({0, 0, 0, 0, 0, 0, 0, 0, 2, 1});
-        const std::int64_t at = 8 + fixed.size() + 4 * 8;
-        return emfRecord(81, fixed + dwords({at, 40, at + 40, 8, 0, 0x00CC0020, 100, 100}) + bits);
-    }();
-    const std::vector<Drawn> cases = {
-        {"a rectangle in the selected brush",
-         "RECT.WMF",
-         wmfFile({wmfBrush(kRed), wmfNullPen(), wmfSelect(0), wmfSelect(1),
-                  wmfRectangle(10, 10, 50, 50)}),
-         {100, 100},
-         {{{30, 30}, red}, {{70, 70}, white}}},
-        {"an ellipse inside its box",
-         "ELLIPSE.WMF",
-         wmfFile({wmfBrush(kGreen), wmfNullPen(), wmfSelect(0), wmfSelect(1),
-                  wmfRecord(0x0418, words({100, 100, 0, 0}))}),
-         {100, 100},
-         {{{50, 50}, green}, {{3, 3}, white}}},
-        {"nested polygons keep their hole when filled alternately",
-         "HOLE.WMF",
-         wmfFile({wmfBrush(kBlue), wmfNullPen(), wmfSelect(0), wmfSelect(1),
-                  wmfPolyPolygon(kNestedSquares)}),
-         {100, 100},
-         {{{20, 20}, blue}, {{50, 50}, white}}},
-        {"nested polygons filled by winding lose their hole",
-         "WINDING.WMF",
-         wmfFile({wmfRecord(0x0106, words({2})), wmfBrush(kBlue), wmfNullPen(), wmfSelect(0),
-                  wmfSelect(1), wmfPolyPolygon(kNestedSquares)}),
-         {100, 100},
-         {{{20, 20}, blue}, {{50, 50}, blue}}},
-        {"a deleted object's slot is the next object's",
-         "SLOTS.WMF",
-         wmfFile({wmfNullPen(), wmfBrush(kRed), wmfBrush(kBlue), wmfRecord(0x01F0, words({1})),
-                  wmfBrush(kGreen), wmfSelect(0), wmfSelect(1), wmfRectangle(0, 0, 100, 100)}),
-         {100, 100},
-         {{{50, 50}, green}}},
-        {"a blit without a bitmap fills with the brush",
-         "PATTERN.WMF",
-         wmfFile({wmfBrush(kRed), wmfSelect(0),
-                  wmfRecord(0x0940, dwords({0x00F00021}) + words({0, 0, 0, 30, 30, 20, 20}))}),
-         {100, 100},
-         {{{35, 35}, red}, {{60, 60}, white}}},
-        {"a line as wide as its pen",
-         "LINE.WMF",
-         wmfFile({wmfRecord(0x02FA, words({0, 6, 0}) + dwords({0})), wmfSelect(0),
-                  wmfRecord(0x0214, words({50, 0})), wmfRecord(0x0213, words({50, 100}))}),
-         {100, 100},
-         {{{50, 50}, black}, {{50, 40}, white}}},
-        {"without the placeable header the window gives the size and the origin",
-         "WINDOW.WMF",
-         wmfFile({wmfRecord(0x020B, words({100, 100})), wmfRecord(0x020C, words({40, 120})),
-                  wmfBrush(kRed), wmfNullPen(), wmfSelect(0), wmfSelect(1),
-                  wmfRectangle(100, 100, 160, 140)},
-                 false),
-         {120, 40},
-         {{{30, 20}, red}, {{90, 20}, white}}},
-        {"a stock brush",
-         "STOCK.EMF",
-         emfFile({emfSelect(0x80000002), kEmfNullPen, emfRectangle(10, 10, 90, 90)}),
-         {100, 100},
-         {{{50, 50}, qRgb(0x80, 0x80, 0x80)}, {{5, 5}, white}}},
-        {"the anisotropic mapping scales the window to the viewport",
-         "MAPPING.EMF",
-         emfFile({emfRecord(17, dwords({8})), emfRecord(9, dwords({1000, 1000})),
-                  emfRecord(11, dwords({100, 100})), emfBrush(1, kRed), emfSelect(1), kEmfNullPen,
-                  emfRectangle(0, 0, 500, 500)}),
-         {100, 100},
-         {{{25, 25}, red}, {{75, 75}, white}}},
-        {"restoring the saved state restores the brush",
-         "SAVED.EMF",
-         emfFile({emfBrush(1, kRed), emfBrush(2, kBlue), emfSelect(1), emfRecord(33, ""),
-                  emfSelect(2), emfRecord(34, dwords({-1})), kEmfNullPen,
-                  emfRectangle(0, 0, 100, 100)}),
-         {100, 100},
-         {{{50, 50}, red}}},
-        {"16-bit nested polygons filled by winding",
-         "WINDING.EMF",
-         emfFile({emfRecord(19, dwords({2})), emfBrush(1, kBlue), emfSelect(1), kEmfNullPen,
-                  emfPolyPolygon(91, true, kNestedSquares)}),
-         {100, 100},
-         {{{20, 20}, blue}, {{50, 50}, blue}}},
-        {"32-bit nested polygons filled alternately",
-         "HOLE.EMF",
-         emfFile({emfBrush(1, kGreen), emfSelect(1), kEmfNullPen,
-                  emfPolyPolygon(8, false, kNestedSquares)}),
-         {100, 100},
-         {{{20, 20}, green}, {{50, 50}, white}}},
-        {"a stretched bitmap",
-         "BITMAP.EMF",
-         emfFile({stretchDib}),
-         {100, 100},
-         {{{25, 50}, red}, {{75, 50}, blue}}},
-        {"a blit without a bitmap fills with the brush",
-         "PATTERN.EMF",
-         emfFile({emfBrush(1, kRed), emfSelect(1),
-                  emfRecord(76, dwords({0, 0, 0, 0, 20, 20, 30, 30, 0x00F00021, 0, 0}) +
-                                    std::string(24, '\0') + dwords({0, 0, 0, 0, 0, 0}))}),
-         {100, 100},
-         {{{35, 35}, red}, {{60, 60}, white}}},
-    };
-    TempDir tmp;
-    for (const Drawn& c : cases) {
-        const QImage image = readBytes(tmp, c.file, c.bytes);
-        ASSERT_EQ(image.size(), c.size) << c.what;
-        for (const auto& [at, colour] : c.pixels)
-            EXPECT_EQ(image.pixel(at), colour) << c.what << " at " << at.x() << "," << at.y();
+// Two nested squares, 16 or 32-bit points, with their counts.
+Bytes points(bool small) {
+    Bytes out;
+    for (int v : {10, 10, 90, 10, 90, 90, 10, 90, 30, 30, 70, 30, 70, 70, 30, 70})
+        out += small ? w({v}) : d({v});
+    return out;
+}
+const auto epoly = [](E type, bool small, int polys = 2) {
+    return erec(type, d({0, 0, 0, 0, polys, 8, 4, 4}) + points(small));
+};
+// A 2 x 1 bitmap: red, blue.
+const Bytes kDib = d({40, 2, 1}) + w({1, 24}) + d({0, 8, 0, 0, 0, 0}) +
+                   Bytes("\x00\x00\xff\xff\x00\x00\x00\x00", 8);
+
+// What the readers made of the bytes, in the terms of `expected`: "refused" by both, else the
+// size when not 100 x 100 ("WxH"), the colour at each "x,y" (R G B W K Y grey, ? another), and
+// for "ink WITHIN REACHES" the boxes when the red lies within the one and over the other.
+std::string seen(const Bytes& bytes, const std::string& expected) {
+    const QByteArray data(bytes.data(), qsizetype(bytes.size()));
+    const QImage wmfImage = renderWmf(data), emfImage = renderEmf(data);
+    if (!wmfImage.isNull() && !emfImage.isNull())
+        return "drawn by both readers";
+    const QImage image = wmfImage.isNull() ? emfImage : wmfImage;
+    if (image.isNull())
+        return "refused";
+    std::ostringstream out;
+    if (image.size() != QSize(100, 100))
+        out << image.width() << "x" << image.height();
+    std::istringstream in(expected);
+    for (std::string token; in >> token;) {
+        int x = 0, y = 0, width = 0, height = 0;
+        if (token == "ink") {
+            QRect ink, box[2];
+            for (QRect& b : box) {
+                in >> token;
+                std::sscanf(token.c_str(), "%d,%d,%d,%d", &x, &y, &width, &height);
+                b = QRect(x, y, width, height);
+            }
+            for (y = 0; y < image.height(); ++y)
+                for (x = 0; x < image.width(); ++x)
+                    ink |= image.pixel(x, y) == qRgb(255, 0, 0) ? QRect(x, y, 1, 1) : QRect();
+            if (box[0].contains(ink) && ink.contains(box[1]))
+                ink = box[0], box[0] = box[1];
+            out << " ink " << ink.x() << "," << ink.y() << "," << ink.width() << "," << ink.height()
+                << " " << box[0].x() << "," << box[0].y() << "," << box[0].width() << ","
+                << box[0].height();
+        } else if (std::sscanf(token.c_str(), "%d,%d", &x, &y) == 2) {
+            const QRgb known[] = {qRgb(255, 0, 0),     qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                  qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(128, 128, 128)};
+            out << " " << x << "," << y
+                << "RGBWKY?"[std::find(known, known + 6, image.pixel(x, y)) - known];
+        }
     }
+    return out.str().substr(out.str().rfind(' ', 0) == 0 ? 1 : 0);
 }
 
-// A bitmap whose pixels stop short shows the missing rows in its first colour, every time:
-// the reader would leave them as whatever memory held.
-// A hostile picture cannot take the wizard's time or memory: a metafile larger than a picture
-// may be is refused, one with more records than a picture needs shows what the first ones
-// drew, and one that creates objects without end keeps only as many as a picture may.
-TEST(Pictures, MetafilesStopAtTheirCaps) {
-    using zel::metafile::kMaxMetafileObjects;
-    using zel::metafile::kMaxMetafileRecords;
-    using zel::metafile::kMaxPictureSide;
-    TempDir tmp;
-    const auto sized = [](int width) {
-        return dwords({0x9AC6CDD7}) + words({0, 0, 0, width, 10, 96}) + dwords({0}) + words({0}) +
-               words({1, 9, 0x0300}) + dwords({0}) + words({0}) + dwords({0}) + words({0}) +
-               wmfRecord(0x0000, "");
+TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
+    const int max = metafile::kMaxPictureSide;
+    const Box frame = {0, 0, 999, 999}, device = {1000, 1000, 100, 100}; // 10 pixels a mm
+    const std::pair<Bytes, std::string> rows[] = {
+        // Windows metafiles: records
+        {wmf(kRed + rect(10, 10, 50, 50)), "10,30R 49,30R 50,30W"},
+        {wmf(brush(R) + sel(0) + rect(10, 10, 50, 50)), "30,30R 10,30K"}, // the default pen
+        {wmf(pen(0, 6, R) + sel(0) + line(50)), "50,52R 50,45W"},
+        {placeable(0, 0, 50, 50, 48) + kHead + pen(0, 1, R) + sel(0) + line(25) + kEnd,
+         "50,50R 50,48W 50,52W"}, // a one-unit pen stays one pixel at any scale
+        {wmf(kRed + rec(W::Ellipse, w({100, 100, 0, 0}))), "50,50R 3,3W"},
+        {wmf(kRed + rec(W::RoundRect, w({60, 60, 100, 100, 0, 0}))), "50,50R 2,2W"},
+        {wmf(kRed + rec(W::Polygon, w({3, 0, 0, 100, 0, 0, 100}))), "20,20R 80,80W"},
+        {wmf(brush(R) + sel(0) + rec(W::Polyline, w({3, 10, 10, 90, 10, 10, 90}))),
+         "30,30W 50,10K"},
+        {wmf(kRed + rec(W::PolyPolygon, w({2, 4, 4}) + points(true))), "20,20R 50,50W"},
+        {wmf(rec(W::SetPolyFillMode, w({2})) + kRed +
+             rec(W::PolyPolygon, w({2, 4, 4}) + points(true))),
+         "20,20R 50,50R"},
+        {wmf(pen(5, 0, 0) + brush(R) + brush(B) + del(1) + brush(G) + sel(0) + sel(1) +
+             rect(0, 0, 100, 100)),
+         "50,50G"}, // a freed slot is the next object's
+        {wmf(rec(W::CreatePalette, w({0x300, 0})) + brush(R) + brush(B) + pen(5, 0, 0) + sel(3) +
+             sel(2) + rect(0, 0, 100, 100)),
+         "50,50B"}, // a palette takes a slot
+        {wmf(kRed + brush(B) + del(2) + sel(2) + rect(0, 0, 100, 100)), "50,50R"},
+        {wmf(brush(R, 2, 9) + pen(5, 0, 0) + sel(0) + sel(1) + rect(0, 0, 100, 100)),
+         "50,50R 51,53R"},
+        {wmf(brush(R) + sel(0) + rec(W::DibBitBlt, d({0xF00021}) + w({0, 0, 0, 30, 30, 20, 20}))),
+         "35,35R 60,60W 19,35W"}, // no bitmap: the brush
+        {wmf(brush(R) + sel(0) +
+             rec(W::DibStretchBlt, d({0xF00021}) + w({0, 0, 0, 0, 0, 30, 30, 20, 20}))),
+         "35,35R 60,60W"},
+        {wmf(rec(W::DibBitBlt, d({0xCC0020}) + w({0, 0, 1, 2, 50, 50}) + kDib)),
+         "50,50R 51,50B 52,50W"},
+        {wmf(rec(W::DibStretchBlt, d({0xCC0020}) + w({1, 2, 0, 0, 100, 100, 0, 0}) + kDib)),
+         "25,50R 75,50B"},
+        {wmf(rec(W::StretchDib, kStretchDib + w({1, 1, 0, 1, 100, 100, 0, 0}) + kDib)),
+         "25,50B 75,50B"},
+        {wmf(text(0, textOut("HHHH", 50, 50))), "ink 50,50,50,50 52,56,47,12"}, // top left
+        {wmf(text(10, textOut("HHHH", 50, 50))), "ink 0,0,51,51 5,34,40,10"},   // bottom right
+        {wmf(text(30, textOut("HHH", 50, 50))), "ink 20,30,60,21 32,38,34,10"}, // on its baseline
+        {wmf(text(0, rec(W::ExtTextOut, w({10, 10, 4, 4, 0, 0, 0, 0}) + "HHHH"))), // clipped
+         "ink 10,10,90,40 12,16,47,12"},
+        {wmf(text(0, rec(W::ExtTextOut, w({10, 10, 4, 0}) + "HHHH"))),
+         "ink 10,10,90,40 12,16,47,12"},
+        {wmf(rec(W::SetWindowOrg, w({0, 50})) + kRed + rect(50, 0, 100, 100)), "25,50R 75,50W"},
+        {wmf(rec(W::SetWindowExt, w({200, 200})) + kFill), "25,25R 75,75W"},
+        {wmf(rec(W::SetWindowExt, w({0, 200})) + kRed + rect(0, 0, 50, 100)), "25,50R 75,50W"},
+        {wmf(kFill + kEnd + brush(B) + sel(2) + rect(0, 0, 100, 100)), "50,50R"},
+        {placeable(0, 0, 100, 100) + kHead + kFill, "50,50R"}, // no end record
+        // Windows metafiles: headers
+        {kHead + rec(W::SetWindowOrg, w({100, 100})) + rec(W::SetWindowExt, w({40, 120})) + kRed +
+             rect(100, 100, 160, 140) + kEnd,
+         "120x40 30,20R 90,20W"}, // no frame: the window
+        {kHead + rec(W(0x1E), "") + rec(W::SetWindowExt, w({40, 120})) + kEnd, "120x40"},
+        {placeable(0, 0, 1440, 720, 0) + kHead + kEnd, "96x48"},           // no units: twips
+        {placeable(0, 0, 100, 100) + w({2}) + kHead.substr(2) + kEnd, ""}, // on disk
+        {placeable(0, 0, max, 10) + kHead + kEnd, "1024x10"},
+        {placeable(0, 0, max + 1, 10) + kHead + kEnd, "refused"},
+        {placeable(0, 0, 10, max + 1) + kHead + kEnd, "refused"},
+        {placeable(0, 0, 100, 0) + kHead + kEnd, "refused"},
+        {kHead + kFill + kEnd, "refused"},
+        {placeable(0, 0, 100, 100) + w({3}) + kHead.substr(2) + kEnd, "refused"},
+        {placeable(0, 0, 100, 100) + w({1, 10}) + kHead.substr(4) + kEnd, "refused"},
+        {wmf(d({2}) + w({int(W::Rectangle)})), "refused"},
+        {placeable(0, 0, 100, 100) + kHead + d({8}) + w({int(W::Rectangle), 0, 0, 9, 9}),
+         "refused"},
+        {wmf(rec(W::Polygon, w({10, 0, 0, 100, 0}))), "refused"},
+        {wmf(rec(W::PolyPolygon, w({2, 4, 40}) + points(true).substr(0, 16))), "refused"},
+        // Enhanced metafiles: records
+        {emf(kNullPen + esel(0x80000002) + erect(50, 0, 100, 100) + esel(0x80000004) +
+             erect(0, 0, 50, 100)),
+         "25,50K 75,50Y"},
+        {emf(kERed + erect(0, 0, 100, 100) + esel(0x80000005) + esel(0x80000006) +
+             erect(20, 20, 80, 80) + esel(0x80000007) + erect(30, 30, 70, 70)),
+         "50,50R 20,50W 30,50K"},
+        {emf(erec(E::CreatePen, d({1, 0, 6, 0, R})) + esel(1) + eline(50)), "50,52R 50,45W"},
+        {emf(erec(E::ExtCreatePen, d({1, 0, 0, 0, 0, 0, 6, 0, R, 0, 0})) + esel(1) + eline(50)),
+         "50,52R 50,45W"},
+        {emf(kERed + erec(E::Ellipse, d({0, 0, 100, 100}))), "50,50R 3,3W"},
+        {emf(kERed + erec(E::RoundRect, d({0, 0, 100, 100, 60, 60}))), "50,50R 2,2W"},
+        {emf(kERed + erec(E::Polygon16, d({0, 0, 0, 0, 3}) + w({0, 0, 100, 0, 0, 100}))),
+         "20,20R 80,80W"},
+        {emf(ebrush(1, R) + esel(1) +
+             erec(E::Polyline, d({0, 0, 0, 0, 3, 10, 10, 90, 10, 10, 90}))),
+         "30,30W 50,10K"},
+        {emf(erec(E::SetPolyFillMode, d({2})) + kERed + epoly(E::PolyPolygon16, true)),
+         "20,20R 50,50R"},
+        {emf(kERed + epoly(E::PolyPolygon, false)), "20,20R 50,50W"},
+        {emf(ebrush(1, R) + esel(1) + epoly(E::PolyPolyline16, true)), "20,20W 50,10K"},
+        {emf(mapped(8, 1000, "") + erect(0, 0, 500, 500)), "25,25R 75,75W"},
+        {emf(mapped(7, 1000, "") + erect(0, 0, 500, 500)), "25,25R 75,75W"},
+        {emf(mapped(8, 0, "") + erect(0, 0, 50, 50)), "25,25R 75,75W"},
+        {emf(mapped(8, 1000, erec(E::SetWindowOrgEx, d({500, 0}))) + erect(500, 0, 1000, 1000)),
+         "25,50R 75,50W"},
+        {emf(erec(E::SetWindowOrgEx, d({50, 0})) + kERed + erect(50, 0, 100, 100)),
+         "25,50R 75,50W"},
+        {emf(erec(E::SetViewportOrgEx, d({50, 0})) + kERed + erect(0, 0, 50, 100)),
+         "75,50R 25,50W"},
+        {emf(ebrush(1, R) + ebrush(2, B) + esel(1) + erec(E::SaveDC, "") + esel(2) +
+             erec(E::RestoreDC, d({-1})) + kNullPen + erect(0, 0, 100, 100)),
+         "50,50R"},
+        {emf(ebrush(1, R) + ebrush(2, B) + esel(2) + erec(E::DeleteObject, d({1})) + esel(1) +
+             kNullPen + erect(0, 0, 100, 100)),
+         "50,50B"},
+        {emf(erec(E::StretchDIBits,
+                  d({0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 80, 40, 120, 8, 0, 0xCC0020, 100, 100}) + kDib)),
+         "25,50R 75,50B"},
+        {emf(ebrush(1, R) + esel(1) +
+             blit(E::BitBlt, {20, 20, 30, 30}, 0xF00021, d({0, 0, 0, 0, 0, 0}))),
+         "35,35R 60,60W"},
+        {emf(blit(E::BitBlt, {50, 50, 2, 1}, 0xCC0020, d({0, 0, 100, 40, 140, 8}) + kDib)),
+         "50,50R 51,50B 52,50W"},
+        {emf(blit(E::StretchBlt, {0, 0, 100, 100}, 0xCC0020,
+                  d({0, 0, 108, 40, 148, 8, 2, 1}) + kDib)),
+         "25,50R 75,50B"},
+        {emf(erec(E::ExtCreateFontIndirectW, d({1, -20, 0, 0, 0, 400, 0, 0}) + Bytes(64, 0)) +
+             esel(1) + erec(E::SetTextColor, d({R})) +
+             erec(E::ExtTextOutW, d({0, 0, 0, 0, 1, 0, 0, 50, 50, 4, 76, 0, 0, 0, 0, 0, 0}) +
+                                      w({'H', 'H', 'H', 'H'}))),
+         "ink 50,50,50,50 52,56,47,12"},
+        {emf(kERed + erect(0, 0, 100, 100) + kEmfEnd + ebrush(2, B) + esel(2) +
+             erect(0, 0, 100, 100)),
+         "50,50R"},
+        {emfHead() + kERed + erect(0, 0, 100, 100), "50,50R"}, // no end record
+        // Enhanced metafiles: headers
+        {emfHead({0, 0, max - 1, 0}) + kEmfEnd, "1024x1"},
+        {emfHead({0, 0, max, 0}) + kEmfEnd, "refused"},
+        {emfHead({0, 0, 0, max}) + kEmfEnd, "refused"},
+        {emfHead({0, 0, -2, 9}) + kEmfEnd, "refused"},
+        {emfHead({0, 0, 49, 49}, frame, device) + kEmfEnd, ""}, // the frame on the device
+        {emfHead({0, 0, 49, 49}, frame, {0, 1000, 100, 100}) + kEmfEnd, "50x50"},
+        {emfHead({0, 0, 49, 49}, frame, {1000, 0, 100, 100}) + kEmfEnd, "50x50"},
+        {emfHead({0, 0, 49, 49}, frame, {1000, 1000, 0, 100}) + kEmfEnd, "50x50"},
+        {emfHead({0, 0, 49, 49}, frame, {1000, 1000, 100, 0}) + kEmfEnd, "50x50"},
+        {emfHead({0, 0, 49, 49}, {0, 0, -1, 999}, device) + kEmfEnd, "50x50"},
+        {emfHead({0, 0, 49, 49}, {0, 0, 999, -1}, device) + kEmfEnd, "50x50"},
+        {emfHead({0, 0, 99, 99}, {}, {}, 88, 0x464D4521) + kEmfEnd, "refused"},
+        {"\x02" + emfHead().substr(1) + kEmfEnd, "refused"},
+        {emfHead({0, 0, 99, 99}, {}, {}, 84) + kEmfEnd, "refused"},
+        {emfHead({0, 0, 99, 99}, {}, {}, 120), "refused"},
+        {emf(d({43, 4})), "refused"},
+        {emf(d({43, 10, 0})), "refused"},
+        {emfHead() + d({43, 28, 0, 0, 0, 0}), "refused"},
+        {emf(erec(E::Polygon16, d({0, 0, 0, 0, 9}) + w({0, 0, 100, 0}))), "refused"},
+        {emf(epoly(E::PolyPolygon16, true, -1)), "refused"},
+        {emf(epoly(E::PolyPolygon16, true, 60)), "refused"},
+        {emf(erec(E::PolyPolygon, d({0, 0, 0, 0, 2, 44, 4, 40}) + points(false).substr(0, 32))),
+         "refused"},
     };
-    EXPECT_EQ(readBytes(tmp, "WIDE.WMF", sized(kMaxPictureSide)).width(), kMaxPictureSide);
-    EXPECT_TRUE(readBytes(tmp, "WIDER.WMF", sized(kMaxPictureSide + 1)).isNull());
-
-    // A red square after `before` records that change nothing drawn (SetPolyFillMode).
-    const auto lateSquare = [&](int before) {
-        std::vector<std::string> records(static_cast<std::size_t>(before),
-                                         wmfRecord(0x0106, words({1})));
-        for (const std::string& r : {wmfNullPen(), wmfSelect(0), wmfBrush(kRed), wmfSelect(1),
-                                     wmfRectangle(0, 0, 100, 100)})
-            records.push_back(r);
-        const QImage image = readBytes(tmp, "LATE.WMF", wmfFile(records));
-        EXPECT_FALSE(image.isNull()) << before;
-        return image.isNull() ? QRgb{} : image.pixel(50, 50);
-    };
-    EXPECT_EQ(lateSquare(kMaxMetafileRecords - 5), qRgb(255, 0, 0));
-    EXPECT_EQ(lateSquare(kMaxMetafileRecords - 4), qRgb(255, 255, 255));
-
-    // Objects beyond the cap are not created: their slots do not exist, and the table's slots
-    // freed before them are taken lowest first.
-    std::vector<std::string> records;
-    for (std::size_t i = 0; i < kMaxMetafileObjects + 10; ++i)
-        records.push_back(wmfBrush(kBlue));
-    records.push_back(wmfRecord(0x01F0, words({7})));  // frees slot 7
-    records.push_back(wmfBrush(kRed));                 // takes slot 7
-    records.push_back(wmfBrush(kGreen));               // the table is full again: not created
-    records.push_back(wmfNullPen());                   // nor is this one
-    records.push_back(wmfSelect(7));
-    records.push_back(wmfRectangle(0, 0, 100, 100));
-    records.push_back(wmfSelect(static_cast<int>(kMaxMetafileObjects))); // no such slot
-    records.push_back(wmfRectangle(0, 0, 100, 100));
-    const QImage image = readBytes(tmp, "MANY.WMF", wmfFile(records));
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.pixel(50, 50), qRgb(255, 0, 0));
+    guiApplication();
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(seen(rows[i].first, rows[i].second), rows[i].second) << "row " << i;
 }
 
-// The metafile fuzz target's seeds and kept failures, through its property.
+// A hostile picture cannot take the wizard's time or memory: one with more records than a
+// picture needs shows what the first ones drew; objects and saved states beyond their caps are
+// not made.
+TEST(Metafiles, RecordsObjectsAndSavedStatesStopAtTheirCaps) {
+    for (const bool enhanced : {false, true}) {
+        const int first = metafile::kMaxMetafileRecords - (enhanced ? 4 : 5);
+        for (const int before : {first, first + 1}) {
+            Bytes records; // a red square after records that draw nothing
+            for (int i = 0; i < before; ++i)
+                records +=
+                    enhanced ? erec(E::SetPolyFillMode, d({1})) : rec(W::SetPolyFillMode, w({1}));
+            records += enhanced ? kERed + erect(0, 0, 100, 100) : kFill;
+            EXPECT_EQ(seen(enhanced ? emf(records) : wmf(records), "50,50"),
+                      before == first ? "50,50R" : "50,50W");
+        }
+    }
+    // A full table makes nothing more: a freed slot is taken again, an existing handle
+    // replaced; no new slot or handle is made.
+    const std::size_t max = metafile::kMaxMetafileObjects;
+    Bytes objects;
+    for (std::size_t i = 0; i < max + 10; ++i)
+        objects += brush(B);
+    objects += del(7) + brush(R) + brush(G) + sel(7) + rect(0, 0, 100, 100) + sel(int(max)) +
+               rect(0, 0, 100, 100);
+    EXPECT_EQ(seen(wmf(objects), "50,50"), "50,50R");
+    objects = "";
+    for (std::size_t i = 1; i <= max; ++i)
+        objects += ebrush(int(i), B);
+    objects += ebrush(99999, R) + ebrush(5, G) + kNullPen + esel(5) + erect(0, 0, 50, 100) +
+               esel(99999) + erect(50, 0, 100, 100);
+    EXPECT_EQ(seen(emf(objects), "25,50 75,50"), "25,50G 75,50G");
+    // One save more than the cap is not made: the restore goes back to the last one made.
+    Bytes saves = ebrush(1, R) + ebrush(2, G) + ebrush(3, B) + kNullPen + esel(1);
+    for (int i = 0; i < metafile::kMaxSavedStates; ++i)
+        saves += erec(E::SaveDC, "");
+    saves += esel(2) + erec(E::SaveDC, "") + esel(3) + erec(E::RestoreDC, d({-1})) +
+             erect(0, 0, 100, 100);
+    EXPECT_EQ(seen(emf(saves), "50,50"), "50,50R");
+}
+
+// The metafile fuzz target's seeds and kept failures, through its property; the seeds are
+// pictures of each kind, not only inputs the readers refuse.
 TEST(FuzzReplay, MetafileReaders) {
-    zel::test::guiApplication();
-    zel::test::replayFuzzCorpus("metafile", zel::fuzz::checkMetafiles);
-    // Seeds the readers take for pictures of each kind, not only inputs they refuse.
-    int wmf = 0, emf = 0;
-    for (const auto& seed :
-         std::filesystem::directory_iterator(zel::test::sourceDir() / "fuzz/corpus/metafile")) {
-        const std::string bytes = zel::test::readFile(seed.path());
-        const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        wmf += zel::renderWmf(data).isNull() ? 0 : 1;
-        emf += zel::renderEmf(data).isNull() ? 0 : 1;
+    guiApplication();
+    replayFuzzCorpus("metafile", fuzz::checkMetafiles);
+    int wmfs = 0, emfs = 0;
+    for (const auto& seed : fs::directory_iterator(sourceDir() / "fuzz/corpus/metafile")) {
+        const std::string bytes = readFile(seed.path());
+        const QByteArray data(bytes.data(), qsizetype(bytes.size()));
+        wmfs += !renderWmf(data).isNull();
+        emfs += !renderEmf(data).isNull();
     }
-    EXPECT_GE(wmf, 3);
-    EXPECT_GE(emf, 3);
+    EXPECT_GE(wmfs, 3);
+    EXPECT_GE(emfs, 3);
 }
 
-TEST(Pictures, ABitmapCutShortShowsItsFirstColourWhereItEnds) {
-    TempDir tmp;
-    const std::string full = bmpFile(
-        dib(64, 64, 8, {kBlue, kRed}, std::vector<std::string>(64, std::string(64, '\1'))), 2);
-    // Half the rows: the bottom ones, which a bitmap stores first.
-    const std::string cut = full.substr(0, full.size() - 32 * 64);
-    // Memory comes from the allocator filled with a pattern rather than, by chance, clear (for
-    // blocks as large as these pixels).
-    mallopt(M_PERTURB, 0x5A);
-    const QImage image = readBytes(tmp, "CUT.BMP", cut);
+class PicturesTest : public MachineTest {};
+
+// A bitmap cut short shows its first colour where it ends, whatever memory held; pixels past a
+// short palette are black, in a bitmap file and in a metafile's bitmap alike.
+TEST_F(PicturesTest, DamagedBitmapsShowTheFirstColourOrBlackWhereTheyFail) {
+    const auto bitmap = [](int side, std::int64_t first, std::int64_t second, const Bytes& pixels) {
+        const Bytes info =
+            d({40, side, side / 2 + side % 2}) + w({1, 8}) + d({0, 0, 0, 0, 2, 0, first, second});
+        return "BM" + d({std::int64_t(54 + 8 + pixels.size()), 0, 62}) + info + pixels;
+    };
+    writeFile(tmp / "CUT.BMP", bitmap(64, 0xff, 0xff0000, Bytes(16 * 64, 1))); // half the rows
+    writeFile(tmp / "SHORT.BMP",
+              bitmap(3, 0xff0000, 0xff00, Bytes("\x01\x09\x00\0\x01\x09\x00\0", 8)));
+    mallopt(M_PERTURB, 0x5A); // memory from the allocator filled rather than, by chance, clear
+    const QImage cut = readPicture(tmp / "CUT.BMP"), shortPalette = readPicture(tmp / "SHORT.BMP");
     mallopt(M_PERTURB, 0);
-    ASSERT_EQ(image.size(), QSize(64, 64));
-    EXPECT_EQ(image.pixel(3, 3), qRgb(0, 0, 255)) << "row 3, missing";
-    EXPECT_EQ(image.pixel(60, 31), qRgb(0, 0, 255)) << "row 31, missing";
-    EXPECT_EQ(image.pixel(3, 32), qRgb(255, 0, 0)) << "row 32, read";
+    EXPECT_EQ(cut.size(), QSize(64, 32));
+    EXPECT_EQ(cut.pixel(3, 3), qRgb(0, 0, 255)); // missing: the first colour
+    EXPECT_EQ(cut.pixel(60, 15), qRgb(0, 0, 255));
+    EXPECT_EQ(cut.pixel(3, 16), qRgb(255, 0, 0)); // read
+    EXPECT_EQ(shortPalette.pixel(0, 0), qRgb(0, 255, 0));
+    EXPECT_EQ(shortPalette.pixel(1, 0), qRgb(0, 0, 0));
+    const Bytes dib =
+        bitmap(3, 0xff0000, 0xff00, Bytes("\x01\x09\x00\0\x01\x09\x00\0", 8)).substr(14);
+    EXPECT_EQ(seen(wmf(rec(W::StretchDib, kStretchDib + w({2, 2, 0, 0, 100, 100, 0, 0}) + dib)),
+                   "25,50 75,50"),
+              "25,50G 75,50K");
 }
 
-// Pixels that name a colour beyond a short palette are black, in a bitmap file and in a
-// metafile's bitmap alike (drawing them would read past the palette).
-TEST(Pictures, PixelsBeyondAShortPaletteAreBlack) {
-    TempDir tmp;
-    const std::string bitmap =
-        dib(2, 1, 8, {kRed, kGreen}, {std::string("\x01\x09", 2)}); // green, then colour 9
-    const QImage file = readBytes(tmp, "SHORT.BMP", bmpFile(bitmap, 2));
-    ASSERT_EQ(file.size(), QSize(2, 1));
-    EXPECT_EQ(file.pixel(0, 0), qRgb(0, 255, 0));
-    EXPECT_EQ(file.pixel(1, 0), qRgb(0, 0, 0));
-
-    const QImage drawn = readBytes(
-        tmp, "SHORT.WMF",
-        wmfFile({wmfRecord(0x0F43, dwords({0x00CC0020}) + words({0, 1, 2, 0, 0, 100, 100, 0, 0}) +
-                                       bitmap)}));
-    ASSERT_EQ(drawn.size(), QSize(100, 100));
-    EXPECT_EQ(drawn.pixel(25, 50), qRgb(0, 255, 0));
-    EXPECT_EQ(drawn.pixel(75, 50), qRgb(0, 0, 0));
+// A PNG under a bitmap's name shows all the same; a link off the drive, a file larger than a
+// picture may be, one that does not decode or is not there leave the label empty.
+TEST_F(PicturesTest, ALabelShowsAPictureOnItsDriveOrNothing) {
+    guiApplication();
+    QImage image(6, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(QString::fromStdString((driveC() / "Logo.bmp").string()), "PNG"));
+    fs::copy_file(driveC() / "Logo.bmp", tmp / "host.bmp");
+    fs::create_symlink(tmp / "host.bmp", driveC() / "LINK.BMP");
+    fs::copy_file(driveC() / "Logo.bmp", driveC() / "BIG.BMP");
+    fs::resize_file(driveC() / "BIG.BMP", kMaxPictureBytes + 1);
+    writeFile(driveC() / "BAD.WMF", "not a metafile");
+    EXPECT_EQ(ownPicture("welcome.bmp").size(), QSize(160, 120)); // the program's own
+    EXPECT_TRUE(ownPicture("no_such_picture.bmp").isNull());
+    QLabel label;
+    for (const char* path :
+         {"C:\\LOGO.BMP", "C:\\LINK.BMP", "C:\\BIG.BMP", "C:\\BAD.WMF", "C:\\NO.BMP"}) {
+        const bool shown = path == std::string("C:\\LOGO.BMP");
+        label.setPixmap(QPixmap::fromImage(image));
+        EXPECT_EQ(loadPicture(label, machine(), path), shown) << path;
+        EXPECT_EQ(label.pixmap().size(), QSize(shown ? 6 : 0, shown ? 4 : 0)) << path;
+    }
 }
 
 } // namespace
+} // namespace zel::test

@@ -13,22 +13,18 @@
 namespace zel::test {
 
 namespace {
-
 QtMessageHandler defaultHandler = nullptr;
-
-// The offscreen platform cannot restack windows and says so each time a page is raised.
-void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.startsWith(QLatin1String("This plugin does not support")))
-        return;
-    defaultHandler(type, context, message);
-}
-
 } // namespace
 
 QApplication& guiApplication() {
     static QApplication* app = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        defaultHandler = qInstallMessageHandler(quietHandler);
+        // The offscreen platform cannot restack windows and says so each time a page is raised.
+        defaultHandler = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+                if (!message.startsWith(QLatin1String("This plugin does not support")))
+                    defaultHandler(type, context, message);
+            });
         static int argc = 1;
         static char name[] = "zel-gui-test";
         static char* argv[] = {name, nullptr};
@@ -46,16 +42,6 @@ void WizardTest::SetUp() {
     // A Program Manager started by a finished wizard leaves soon after, not a minute later.
     ::setenv("ZEL_PROGMAN_IDLE", "1", 0);
     MachineTest::SetUp();
-    printer = std::make_unique<PdfPrinter>(tmp / "printout.pdf");
-}
-
-void WizardTest::TearDown() {
-    wizard.reset();
-    platform.reset();
-}
-
-void WizardTest::writeSetup(std::string_view ini) {
-    writeFile(medium() / "SETUP.INI", ini);
 }
 
 void WizardTest::writeRegistry(std::string_view key, std::string_view name,
@@ -68,23 +54,17 @@ void WizardTest::writeRegistry(std::string_view key, std::string_view name,
 
 void WizardTest::startUp() {
     wizard.reset();
-    platform = std::make_unique<Platform>(machine(), ui, *printer, sound);
+    platform = std::make_unique<Platform>(machine(), ui, printer, sound);
     catalogue = Catalogue{};
     choices = zel::startUp(platform->files, sound, catalogue);
 }
 
 Wizard& WizardTest::makeWizard() {
     wizard.reset();
-    platform = std::make_unique<Platform>(machine(), ui, *printer, sound);
+    platform = std::make_unique<Platform>(machine(), ui, printer, sound);
     catalogue = Catalogue{};
     wizard = std::make_unique<Wizard>(*platform, catalogue);
     return *wizard;
-}
-
-void WizardTest::start() {
-    if (!wizard)
-        makeWizard();
-    wizard->start();
 }
 
 void WizardTest::answerByClicking(QAbstractButton* button) {

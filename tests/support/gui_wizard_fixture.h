@@ -1,23 +1,19 @@
 #pragma once
-// Pages on a temporary machine: a prefix, a medium with the given SETUP.INI, the platform
-// with scripted services, and either the start-up's catalogue and choices for pages built
-// alone, or the whole wizard with its thirteen forms. For page and end-to-end tests.
+// Pages on a temporary machine: a medium with the given SETUP.INI, the platform with the
+// recording services, and either the start-up's catalogue and choices for pages built alone,
+// or the whole wizard with its thirteen forms.
 #include "pages/PageWindow.h"
 #include "pages/Wizard.h"
 #include "setup/catalogue.h"
 #include "setup/choices.h"
-#include "tests/support/fixtures.h"
-#include "tests/support/scripted_printer.h"
 #include "tests/support/doubles.h"
+#include "tests/support/fixtures.h"
 #include "winemu/platform.h"
-#include "winemu/sound.h"
 
 #include <QStringList>
 
 #include <memory>
-#include <string>
 #include <string_view>
-#include <vector>
 
 class QAbstractButton;
 class QApplication;
@@ -31,27 +27,25 @@ QApplication& guiApplication();
 class WizardTest : public MachineTest {
 protected:
     void SetUp() override;
-    void TearDown() override;
-
-    // The setup description file beside the program (text in code page 1252).
-    void writeSetup(std::string_view ini);
-    // A string value in the machine's registry, its key created when missing.
+    void TearDown() override {
+        wizard.reset();
+        platform.reset();
+    }
+    void writeSetup(std::string_view ini) { writeFile(medium() / "SETUP.INI", ini); }
+    // A string value of HKEY_LOCAL_MACHINE, its key created when missing.
     void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
-    // Builds the platform and runs the wizard's start-up step: the catalogue and the initial
-    // choices, for pages built alone from them.
+    // The start-up step alone: the catalogue and the initial choices, for pages built alone.
     void startUp();
-    // Builds the platform and creates the forms, as the program's start-up does.
+    // The forms as the program's start-up creates them; start() shows the first.
     Wizard& makeWizard();
-    // Shows the main window as the program does when its event loop starts.
-    void start();
-
-    // The object names of the visible forms, the background left out.
+    void start() { (wizard ? *wizard : makeWizard()).start(); }
+    // The object names of the visible forms, the background left out, sorted.
     QStringList visiblePages() const;
     // Answers the next modal page by clicking one of its buttons, which ends it.
     void answerByClicking(QAbstractButton* button);
 
     ScriptedUi ui;
-    std::unique_ptr<PdfPrinter> printer;
+    RecordingPrinter printer;
     RecordingSound sound;
     std::unique_ptr<Platform> platform;
     Catalogue catalogue;

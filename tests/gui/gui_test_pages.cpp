@@ -1,0 +1,344 @@
+// The wizard's windows on Qt's offscreen platform, through their own widgets: what each shows
+// from the catalogue and the choices, where its buttons lead, the messages it gives. The rules
+// behind them are the setup library's tests; whole runs are the end-to-end test's.
+#include "tests/support/gui_wizard_fixture.h"
+
+#include "pages/BackdropWindow.h"
+#include "pages/CopyPage.h"
+#include "pages/CustomInstallPage.h"
+#include "pages/ExitConfirmDialog.h"
+#include "pages/FaxNoticeDialog.h"
+#include "pages/FinishPage.h"
+#include "pages/InstallTypePage.h"
+#include "pages/LicencePage.h"
+#include "pages/ModemPage.h"
+#include "pages/RegistrationPage.h"
+#include "pages/WelcomePage.h"
+#include "qt/qt_gauge.h"
+#include "qt/qt_radiogroup.h"
+#include "setup/messages.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace zel::test {
+namespace {
+
+// Three programs (the accents in code page 1252), the second left out.
+constexpr std::string_view kSetup =
+    "[Principal]\r\ngrupo=ZEL Internet\r\ndestino=C:\\KIT\\\r\nlicensa=LICENSA.TXT\r\n"
+    "upline=senha123\r\ncadastro1=Cadastre-se j\xe1!\r\nStartWave=SOM\\INICIO.WAV\r\n"
+    "navegap_version=Navegador P\r\nnavegai_version=Navegador I\r\nnavegai_size=3000\r\n"
+    "[Update]\r\nprograma=ZELUP.EXE\r\ndiretorio=UPDATE\\\r\n"
+    "[Uninstall]\r\nprograma=DESINST.EXE\r\ndiretorio=UPDATE\\\r\n"
+    "[Programa1]\r\nnome=Discador\r\ninstala=1\r\ntamanho=500\r\ndiretorio=DISC\\\r\ncriadir=1\r\n"
+    "Arquivo1=TCPMAN.EXE\r\nArquivo2=TRUMPWSK.INI\r\nArquivo3=WINSOCK.DLL\r\n"
+    "[Programa2]\r\nnome=Correio eletr\xf4nico\r\ninstala=0\r\ntamanho=700\r\n"
+    "[Programa3]\r\nnome=Not\xed"
+    "cias\r\ninstala=1\r\ntamanho=1200\r\ndiretorio=NEWS\\\r\nArquivo1=NEWS.EXE\r\n";
+
+// The requests a window makes, as "next", "back" and "exit" in the order made.
+struct Requests : QObject {
+    explicit Requests(QWidget* window) {
+        auto* page = qobject_cast<PageWindow*>(window);
+        connect(page, &PageWindow::nextRequested, this, [this] { made += " next"; });
+        connect(page, &PageWindow::backRequested, this, [this] { made += " back"; });
+        connect(page, &PageWindow::exitRequested, this, [this] { made += " exit"; });
+    }
+    std::string take() { // the requests made since the last look
+        const std::string taken = std::exchange(made, "");
+        return taken.empty() ? taken : taken.substr(1);
+    }
+    std::string made;
+};
+
+class PagesTest : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        writeSetup(kSetup);
+        writeFile(medium() / "LICENSA.TXT", "Um\r\nDois\rTr\xeas\n\r\nQuatro");
+    }
+    void writePicture(const fs::path& file, QColor colour, QSize size = {8, 8}) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        fs::create_directories(file.parent_path());
+        ASSERT_TRUE(image.save(QString::fromStdString(file.string()), "BMP"));
+    }
+};
+
+TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
+    writeRegistry("System\\CurrentControlSet\\Services\\Class\\Modem\\0000", "AttachedTo", "COM2");
+    Wizard& w = makeWizard();
+    const auto& custom = w.customInstallPage->ui;
+    QStringList shown;
+    for (const QCheckBox* box : w.customInstallPage->programBoxes())
+        shown << (box->isVisibleTo(w.customInstallPage.get()) ? box->text() : "") +
+                     (box->isChecked() ? "+" : "");
+    // No C:\WINDOWS\config.exe: the second browser, counted in the space line.
+    shown << custom.destinationEdit->text() << custom.browserGroup->items().join(", ")
+          << QString::number(custom.browserGroup->itemIndex()) << custom.spaceLabel->text()
+          << w.registrationPage->ui.passwordEdit->text()
+          << w.registrationPage->ui.introLabel->text()
+          << w.licencePage->ui.licenceText->toPlainText()
+          << QString::number(w.modemPage->ui.portGroup->itemIndex())
+          << w.modemPage->ui.dialCommandEdit->text()
+          << QString::number(w.installTypePage->ui.installationTypeGroup->itemIndex())
+          << w.welcomePage->windowTitle();
+    EXPECT_EQ(shown.join(" | "),
+              "Discador+ | Correio eletrônico | Notícias+ |  |  |  |  |  |  |  | "
+              "C:\\Program Files\\KIT\\ | Navegador P, Navegador I, Não instalar "
+              "navegador | 1 | Espaço necessário: 4700k | senha123 | Cadastre-se "
+              "já! | Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - "
+              "Windows 95/NT");
+    EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
+    EXPECT_TRUE(visiblePages().isEmpty());
+    w.welcomePage->ui.exitButton->click(); // "Sair" there ends the wizard without asking
+    EXPECT_TRUE(ui.quitRequested());
+    EXPECT_TRUE(ui.modals.empty() && ui.errors.empty());
+}
+
+TEST_F(PagesTest, EveryRequestLeadsWhereThePageFlowSays) {
+    Wizard& w = makeWizard();
+    for (int choice = 0; choice < 8; ++choice) { // typical or custom, dialer or not, port or not
+        w.choices.installation = InstallationType(choice & 1);
+        w.choices.programs[0] = (choice & 2) != 0;
+        w.choices.modem.port = choice & 4 ? std::optional<int>(1) : std::nullopt;
+        for (int p = int(Page::Welcome); p <= int(Page::Finish); ++p) {
+            PageWindow& form = w.window(Page(p));
+            for (const bool next : {false, Page(p) != Page::Finish}) {
+                form.show();
+                emit(next ? form.nextRequested() : form.backRequested());
+                const auto to =
+                    next ? nextPage(Page(p), w.choices) : previousPage(Page(p), w.choices);
+                EXPECT_EQ(visiblePages(), QStringList{(to ? w.window(*to) : form).objectName()})
+                    << next << " from " << form.objectName().toStdString() << " " << choice;
+                for (QWidget* shown : QApplication::topLevelWidgets())
+                    shown->hide();
+            }
+        }
+    }
+    EXPECT_FALSE(ui.quitRequested());
+    emit w.finishPage->nextRequested(); // past the finish page the wizard ends
+    EXPECT_TRUE(ui.quitRequested());
+}
+
+// "Sair" asks first, the question starting on "Não" every time; only "Sim" ends the wizard.
+TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
+    Wizard& w = makeWizard();
+    ExitConfirmDialog& confirm = *w.exitConfirmDialog;
+    const std::tuple<QPushButton*, const char*, std::function<void()>> rows[] = {
+        {w.welcomePage->ui.nextButton, "next", {}},
+        {w.licencePage->ui.nextButton, "next", {}},
+        {w.licencePage->ui.backButton, "back", {}},
+        {w.registrationPage->ui.backButton, "back", {}},
+        {w.installTypePage->ui.nextButton, "next", {}},
+        {w.installTypePage->ui.backButton, "back", {}},
+        {w.customInstallPage->ui.backButton, "back", {}},
+        {w.modemPage->ui.backButton, "back", {}},
+        {w.copyPage->ui.backButton, "back", {}},
+        {w.installTypePage->ui.exitButton, "exit", [&] { confirm.ui.noButton->click(); }},
+        {w.customInstallPage->ui.exitButton, "exit", [&] { confirm.close(); }},
+        {w.modemPage->ui.exitButton, "exit", [&] { QTest::keyClick(&confirm, Qt::Key_Escape); }},
+        {w.copyPage->ui.exitButton, "exit", [&] { confirm.ui.yesButton->click(); }},
+    };
+    for (const auto& [button, request, answer] : rows) {
+        Requests requests(button->window());
+        EXPECT_FALSE(ui.quitRequested());
+        if (answer)
+            ui.answerModal([&, answer = answer](QDialog&) {
+                EXPECT_EQ(confirm.focusWidget(), confirm.ui.noButton);
+                confirm.ui.yesButton->setFocus();
+                answer();
+                return ModalResult::Other; // ignored: the answer has ended the dialog
+            });
+        button->click();
+        EXPECT_EQ(requests.take(), request) << button->window()->objectName().toStdString();
+    }
+    std::vector<ModalResult> results;
+    for (const auto& modal : ui.modals)
+        results.push_back(modal.result);
+    EXPECT_EQ(results, (std::vector<ModalResult>{ModalResult::Other, ModalResult::Other,
+                                                 ModalResult::Other, ModalResult::Confirm}));
+}
+
+// ---------------------------------------------------------------------------------------
+// The welcome page: background and sponsors
+
+TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
+    writeSetup("[Principal]\r\nMensagem=Primeira\r\n"
+               "[Patro1]\r\nDiretorio=P1\r\nTexto=Loja\r\nImagem=LOGO.BMP\r\nPrograma=G.BMP\r\n"
+               "[Patro2]\r\nDiretorio=P2\\\r\nTexto=Padaria\r\nImagem=FALTA.BMP\r\n"
+               "[patro3]\r\nDiretorio=P1\r\ntexto=\r\nimagem=LOGO.BMP\r\n"
+               "[Patro4]\r\nTexto=Na raiz\r\nImagem=RAIZ.BMP\r\n");
+    writePicture(medium() / "P1" / "LOGO.BMP", Qt::red, {40, 30});
+    writePicture(medium() / "RAIZ.BMP", Qt::green);
+    start();
+    WelcomePage& page = *wizard->welcomePage;
+    const auto sponsors = [&] { // the message, then each as "hint colour program"
+        std::string seen = page.ui.messageLabel->text().toStdString() + ": ";
+        for (int k = 1; k <= 5; ++k) {
+            const QLabel& picture = *page.sponsorPicture(k);
+            const QImage image = picture.pixmap().toImage();
+            seen += (picture.isVisibleTo(&page) ? picture.toolTip().toStdString() : "hidden") +
+                    " " + (image.isNull() ? "none" : image.pixelColor(0, 0).name().toStdString()) +
+                    " " + page.sponsorProgram(k) + "; ";
+        }
+        return seen;
+    };
+    // A directory gets its "\"; a missing picture leaves the area empty; no hint leaves the
+    // sponsor hidden, its picture loaded all the same; no directory is the medium's root.
+    EXPECT_EQ(sponsors(), "Primeira: Loja #ff0000 D:\\P1\\G.BMP; Padaria none D:\\P2\\; hidden "
+                          "#ff0000 D:\\P1\\; Na raiz #00ff00 D:\\; hidden none D:\\; ");
+    EXPECT_EQ(page.sponsorPicture(1)->size(), QSize(64, 64)); // stretched over its area
+    // The background behind, painted whole from blue at the top to black.
+    QWidget& back = *wizard->backdrop;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&back));
+    const QImage shown = back.screen()->grabWindow(back.winId()).toImage();
+    EXPECT_EQ(shown.pixelColor(shown.width() - 1, 0), QColor(0, 0, 254)); // the second band's
+    EXPECT_EQ(shown.pixelColor(0, shown.height() - 1), QColor(0, 0, 0));
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// Registration
+
+// What "Seguir >" does with the form (fields: Name, Card, Phone, Street): stays with a message,
+// moves on without registering, or shows the notice and prints, the card brand only when
+// chosen from the list ("3": the fourth; "=X": X typed; "1=X": the second, then X typed over).
+TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
+    const struct {
+        const char *fields, *brand;
+        bool confirmPrinting;
+        std::string failAt, outcome; // requests, notices, printing calls, brand, messages
+    } rows[] = {
+        {"NC", "3", true, "", "[] 0 0 AMEX box " + std::string(kIncompleteRegistration)},
+        {"S", "3", true, "", "[next] 0 0 AMEX"},
+        {"NCP", "3", true, "", "[next] 1 17 AMEX printed AMEX"},
+        {"NCP", "3", false, "", "[next] 1 0 AMEX"},
+        {"NCP", "3", true, "text", "[] 1 3 AMEX error printer on fire"},
+        {"NCP", "=Credicard", true, "", "[next] 1 17  printed "},
+        {"NCP", "1=Outra", true, "", "[next] 1 17  printed "},
+    };
+    startUp();
+    for (const auto& row : rows) {
+        ui.boxes.clear(), ui.modals.clear(), ui.errors.clear(), ui.modalAnswers.clear();
+        printer.calls.clear();
+        printer.chooseAnswers = {row.confirmPrinting};
+        printer.failAt = row.failAt;
+        RegistrationPage page(*platform, catalogue, choices);
+        FaxNoticeDialog notice(*platform);
+        QObject::connect(&page, &RegistrationPage::faxNoticeRequested,
+                         [&] { ui.showModal(notice); });
+        answerByClicking(notice.ui.okButton);
+        Requests requests(&page);
+        const auto& u = page.ui;
+        for (const char* f = row.fields; *f; ++f)
+            QTest::keyClicks(*f == 'N'   ? u.nameEdit
+                             : *f == 'C' ? u.cardNumberEdit
+                             : *f == 'P' ? u.officePhoneEdit
+                                         : u.streetEdit,
+                             "x");
+        const std::string brand = row.brand;
+        if (brand[0] != '=')
+            u.cardBrandBox->setCurrentIndex(brand[0] - '0');
+        u.cardBrandBox->lineEdit()->selectAll();
+        if (brand.find('=') != std::string::npos)
+            QTest::keyClicks(u.cardBrandBox,
+                             QString::fromStdString(brand.substr(brand.find('=') + 1)));
+        u.nextButton->click();
+        // The form is kept in the choices whatever the outcome, the password suggested.
+        std::string outcome = "[" + requests.take() + "] " + std::to_string(ui.modals.size()) +
+                              " " + std::to_string(printer.calls.size()) + " " +
+                              choices.registration.cardBrand;
+        if (printer.calls.size() == 17)
+            outcome +=
+                " printed " + printer.calls[11].substr(std::strlen("text 0,1004 Cart\xe3o     :"));
+        for (const auto& box : ui.boxes)
+            outcome += " box " + box.text + (box.caption == "Aviso" ? "" : " | " + box.caption);
+        for (const auto& error : ui.errors)
+            outcome += " error " + error;
+        EXPECT_EQ(outcome, row.outcome);
+        EXPECT_EQ(choices.registration.name + choices.registration.street +
+                      choices.registration.password,
+                  "xsenha123");
+        u.clearButton->click(); // "Limpar" empties every field and the brand
+        QString left = u.cardBrandBox->currentText();
+        for (QLineEdit* edit : page.fields())
+            left += edit->text();
+        EXPECT_EQ(left, "");
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Copy
+
+TEST_F(PagesTest, TheCopyPageShowsItsProgressAndStaysUsableAfterAFailure) {
+    for (const char* file : {"DISC/TCPMAN.EXE", "DISC/WINSOCK.DLL", "UPDATE/ZELUP.EXE",
+                             "UPDATE/DESINST.EXE", "DISC/TRUMPWSK.INI"})
+        writeFile(medium() / file, file);
+    startUp();
+    choices.modem = {2, "AT&F", "ATDT5550100"};
+    CopyPage page(*platform, catalogue, choices);
+    page.show();
+    Requests requests(&page);
+    const auto& u = page.ui;
+    struct Recorder : QObject { // what the page shows each time a status line is painted
+        std::function<QString()> shot;
+        QStringList shots;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                shots << shot();
+            return false;
+        }
+    } recorder;
+    recorder.shot = [&] {
+        return QString("%1 | %2 %3% %4%%5")
+            .arg(u.programStatusLabel->text(), u.fileStatusLabel->text())
+            .arg(u.overallGauge->percent())
+            .arg(u.fileGauge->percent())
+            .arg(u.nextButton->isEnabled() || u.backButton->isEnabled() ? " usable" : "");
+    };
+    u.programStatusLabel->installEventFilter(&recorder);
+    u.fileStatusLabel->installEventFilter(&recorder);
+    const auto idle = [&] { // the gauges and lines away, the buttons usable, the pointer too
+        return !u.sweepLabel->isVisibleTo(&page) && !u.overallGauge->isVisibleTo(&page) &&
+               !u.fileStatusLabel->isVisibleTo(&page) && u.exitButton->isEnabled() && !ui.busy();
+    };
+    // A file missing: reported, the page usable, the dialer not configured.
+    u.nextButton->click();
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"Erro copiando arquivo D:\\NEWS\\NEWS.EXE para "
+                                                  "C:\\Program Files\\KIT\\NEWS.EXE"});
+    EXPECT_TRUE(idle());
+    const fs::path dialer = driveC() / "Program Files" / "KIT" / "DISC" / "TRUMPWSK.INI";
+    EXPECT_EQ(readFile(dialer), "DISC/TRUMPWSK.INI");
+    // Put in place, the same button again: progress from the start, one step a program and one
+    // a file, every line with the buttons off; the connection page's answers for the dialer.
+    writeFile(medium() / "NEWS" / "NEWS.EXE", "news");
+    recorder.shots.clear();
+    u.nextButton->click();
+    EXPECT_EQ(recorder.shots.join("\n"), " |  0% 0%\n |  0% 0%\nInstalando Discador |  0% 0%\n"
+                                         "Instalando Discador | \tCopiando TCPMAN.EXE 0% 33%\n"
+                                         "Instalando Discador | \tCopiando TRUMPWSK.IN 0% 66%\n"
+                                         "Instalando Discador | \tCopiando WINSOCK.DLL 0% 100%\n"
+                                         "Instalando Notícias | \tCopiando WINSOCK.DLL 50% 0%\n"
+                                         "Instalando Notícias | \tCopiando NEWS.EXE 50% 100%");
+    EXPECT_EQ(readFile(dialer), "DISC/TRUMPWSK.INI\r\n[Trumpet Winsock]\r\nslip-port=3\r\n[ZEL "
+                                "Internet]\r\n$modemsetup=AT&F\r\n$phone=ATDT5550100\r\n");
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(requests.take(), "next");
+    EXPECT_EQ(ui.errors.size(), 1u);
+}
+
+} // namespace
+} // namespace zel::test
