@@ -1,3 +1,5 @@
+// The generated cases: profile files of every shape kits write, our registry file, and the
+// batches of queries both sides answer. The same seed gives the same cases.
 #include "tests/conformance/cases.h"
 
 #include "winemu/host_file.h"
@@ -11,153 +13,6 @@
 namespace zel::conformance {
 
 namespace fs = std::filesystem;
-
-// ---- texts ------------------------------------------------------------------------------------
-
-std::string hex(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::string unhex(std::string_view text) {
-    const auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        throw std::runtime_error("bad hex text");
-    };
-    std::string out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-        out += static_cast<char>(digit(text[i]) * 16 + digit(text[i + 1]));
-    return out;
-}
-
-std::string unhexAnswer(std::string_view line) {
-    return line.starts_with("V ") ? unhex(line.substr(2)) : std::string(line);
-}
-
-std::string printable(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            out += "\\x";
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        }
-    }
-    if (out.size() > 120)
-        out = out.substr(0, 100) + "...(" + std::to_string(bytes.size()) + " bytes)";
-    return out + "\"";
-}
-
-namespace {
-
-std::vector<std::string> split(std::string_view line, char separator) {
-    std::vector<std::string> f;
-    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
-        end = line.find(separator, start);
-        f.emplace_back(line.substr(start, end == std::string_view::npos ? end : end - start));
-    }
-    return f;
-}
-
-} // namespace
-
-std::string describeDumpLine(std::string_view line) {
-    // "K <path>" or "V <path> <name> <type> <data>", texts in hex.
-    const std::vector<std::string> f = split(line, ' ');
-    if (f.size() == 2 && f[0] == "K")
-        return "key " + printable(unhex(f[1]));
-    if (f.size() == 5 && f[0] == "V")
-        return "value " + printable(unhex(f[2])) + " of " + printable(unhex(f[1])) + ", type " +
-               f[3] + ", data " + printable(unhex(f[4]));
-    return std::string(line);
-}
-
-// ---- batch and answers ------------------------------------------------------------------------
-
-namespace {
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out.push_back(std::move(line));
-        start = end + 1;
-    }
-    return out;
-}
-
-std::string readWhole(const fs::path& file) {
-    auto text = readHostFile(file);
-    if (!text)
-        throw std::runtime_error(file.string() + ": no such file");
-    return *text;
-}
-
-// Every query has the same fields; texts in hex so that any byte can travel.
-std::string batchLine(const Query& q) {
-    return std::string(1, q.kind) + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key) +
-           "\t" + hex(q.value) + "\t" + q.source.string();
-}
-
-} // namespace
-
-std::vector<Query> readBatch(const fs::path& file) {
-    std::vector<Query> batch;
-    for (const std::string& line : lines(readWhole(file))) {
-        const std::vector<std::string> f = split(line, '\t');
-        if (line.empty())
-            continue;
-        if (f.size() != 6 || f[0].size() != 1 ||
-            std::string_view("RBWOIEDX").find(line[0]) == std::string_view::npos)
-            throw std::runtime_error("unknown query in " + file.string() + ": " + line);
-        batch.push_back({line[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4]), f[5]});
-    }
-    return batch;
-}
-
-std::vector<Answer> readAnswers(const fs::path& file, const std::vector<Query>& batch) {
-    const std::vector<std::string> all = lines(readWhole(file));
-    std::vector<Answer> answers;
-    std::size_t at = 0;
-    for (const Query& q : batch) {
-        Answer a;
-        if (q.kind == 'D') {
-            while (at < all.size() && all[at] != ".")
-                a.lines.push_back(all[at++]);
-            if (at == all.size())
-                throw std::runtime_error(file.string() + ": a dump has no end");
-            ++at;
-        } else {
-            if (at == all.size())
-                throw std::runtime_error(file.string() + ": fewer answers than queries");
-            a.lines.push_back(all[at++]);
-        }
-        answers.push_back(std::move(a));
-    }
-    if (at != all.size())
-        throw std::runtime_error(file.string() + ": more answers than queries");
-    return answers;
-}
 
 // ---- profile files ----------------------------------------------------------------------------
 
@@ -179,12 +34,26 @@ template <class T> const T& pick(Random& r, const std::vector<T>& from) {
 
 // Names in several spellings of one name (letter case, code page 1252 letters with their
 // capitals: c-cedilla, a-tilde, y-diaeresis, s-caron, ae), as kits spell them.
-const std::vector<std::string> kSectionNames = {
-    "Setup", "setup", "SETUP", "Patro2", "patro2", "Zel Internet", "Trumpet Winsock",
-    "Se\xe7\xe3o", "SE\xc7\xc3O", "\xfftem", "\x9fTEM", "\x9a" "ala", "\x8a" "ALA", "a;b"};
+const std::vector<std::string> kSectionNames = {"Setup",
+                                                "setup",
+                                                "SETUP",
+                                                "Patro2",
+                                                "patro2",
+                                                "Zel Internet",
+                                                "Trumpet Winsock",
+                                                "Se\xe7\xe3o",
+                                                "SE\xc7\xc3O",
+                                                "\xfftem",
+                                                "\x9fTEM",
+                                                "\x9a"
+                                                "ala",
+                                                "\x8a"
+                                                "ALA",
+                                                "a;b"};
 const std::vector<std::string> kKeyNames = {
-    "Arquivo", "ARQUIVO", "arquivo", "Imagem", "imagem", "destino", "grupo", "Chave Longa",
-    "ch\xe1ve", "CH\xc1VE", "n\xba", "\xe6sir", "\xc6SIR", "k1", "k2", "[k3]", "k;4"};
+    "Arquivo", "ARQUIVO",     "arquivo",  "Imagem",   "imagem", "destino",
+    "grupo",   "Chave Longa", "ch\xe1ve", "CH\xc1VE", "n\xba",  "\xe6sir",
+    "\xc6SIR", "k1",          "k2",       "[k3]",     "k;4"};
 
 const std::string kBlanks[] = {"", " ", "  ", "\t", " \t "};
 
@@ -341,18 +210,31 @@ void fillRegistry(Random& r, const fs::path& file) {
     Registry::createDefaults(file);
     Registry reg(file);
     const std::string base = "SOFTWARE\\ZelConformance";
-    std::vector<std::string> keys = {base, base + "\\Sub", base + "\\Espa\xe7o em disco",
-                                     base + "\\with space\\and.dots-dash", base + "\\[bracket]",
-                                     base + "\\q\"uote", base + "\\" + std::string(255, 'L'),
+    std::vector<std::string> keys = {base,
+                                     base + "\\Sub",
+                                     base + "\\Espa\xe7o em disco",
+                                     base + "\\with space\\and.dots-dash",
+                                     base + "\\[bracket]",
+                                     base + "\\q\"uote",
+                                     base + "\\" + std::string(255, 'L'),
                                      base + "\\Empty"};
     std::string deep = base;
     for (int i = 0; i < 30; ++i)
         deep += "\\n" + std::to_string(i);
     keys.push_back(deep);
 
-    const std::vector<std::string> valueNames = {
-        "Nome", "with \"quote\"", "back\\slash", "\xe9", "ProgramFilesDir", std::string(200, 'v'),
-        "=", "[x]", "@", "a;b", " lead", "trail "};
+    const std::vector<std::string> valueNames = {"Nome",
+                                                 "with \"quote\"",
+                                                 "back\\slash",
+                                                 "\xe9",
+                                                 "ProgramFilesDir",
+                                                 std::string(200, 'v'),
+                                                 "=",
+                                                 "[x]",
+                                                 "@",
+                                                 "a;b",
+                                                 " lead",
+                                                 "trail "};
     for (const std::string& key : keys) {
         if (!reg.openKey(key, true))
             throw std::runtime_error("cannot create " + key);

@@ -1,63 +1,225 @@
 // Our side of the conformance suite against the platform's own functions (run under Wine by
-// tests/conformance/run). It generates the cases, answers the same batch of queries that the
-// platform probe (probe.c) answers, through our layer, and compares the two sets of answers.
+// tests/conformance/run): generates the cases, answers the batch that the platform probe
+// (probe.c) answers, through our layer, and compares the two sets of answers.
 //
-//   zel-conformance generate DIR FILES SEED   profile files, registry file and the batch
-//   zel-conformance answer BATCH ANSWERS      our answers (profile writes are carried out)
+//   zel-conformance generate DIR FILES SEED
+//   zel-conformance answer BATCH ANSWERS
 //   zel-conformance compare (BATCH PLATFORM OURS)...
-//                                             every difference, the kept ones with their
-//                                             reason, and "N passed, N failed"
 //
-// The batch format is the probe's (see probe.c); ours reads two more fields: a dump ("D") names
-// the registry file whose tree we read, and a read-back pair ("B") marks the profile files
-// written by the platform and by us with the same writes.
+// Comparing prints every unexpected difference (the first 40), the kept ones with their reason,
+// and "N passed, N failed". Ours reads two fields that the probe ignores: a dump ("D") names the
+// registry file whose tree we read; a read-back pair ("B") names the files written by the
+// platform and by us with the same writes.
 #include "tests/conformance/cases.h"
 
+#include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 #include "winemu/profile.h"
 #include "winemu/regedit4.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <exception>
-#include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <string>
-#include <string_view>
+#include <stdexcept>
 #include <vector>
 
 namespace fs = std::filesystem;
 using namespace zel::conformance;
 
+namespace zel::conformance {
+
+std::string hex(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes)
+        out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+std::string batchLine(const Query& q) {
+    return std::string(1, q.kind) + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key) +
+           "\t" + hex(q.value) + "\t" + q.source.string();
+}
+
+} // namespace zel::conformance
+
 namespace {
 
-// ---- our answers ------------------------------------------------------------------------------
+using Answer = std::vector<std::string>; // one line, or a dump's lines without its "."
 
-std::vector<std::string> dumpOurTree(const fs::path& file, const std::string& keyPath) {
-    std::vector<std::string> lines;
+std::string unhex(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+        out += static_cast<char>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16));
+    return out;
+}
+
+// "V <hex>" -> the value; any other answer as it is.
+std::string value(const Answer& a) {
+    return a.empty() ? std::string() : a[0].starts_with("V ") ? unhex(a[0].substr(2)) : a[0];
+}
+
+// Bytes in a report: printable ASCII as it is, anything else as \xNN; long texts cut.
+std::string printable(std::string_view bytes) {
+    std::string out = "\"";
+    for (unsigned char c : bytes)
+        out += c >= 0x20 && c < 0x7f && c != '\\'
+                   ? std::string(1, static_cast<char>(c))
+                   : "\\x" + hex(std::string(1, static_cast<char>(c)));
+    if (out.size() > 120)
+        out = out.substr(0, 100) + "...(" + std::to_string(bytes.size()) + " bytes)";
+    return out + "\"";
+}
+
+std::vector<std::string> split(std::string_view line, char separator) {
+    std::vector<std::string> f;
+    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
+        end = line.find(separator, start);
+        f.emplace_back(line.substr(start, end == std::string_view::npos ? end : end - start));
+    }
+    return f;
+}
+
+// The lines of a file, each without its CR; no line after the last line end.
+std::vector<std::string> lines(const fs::path& file) {
     const auto text = zel::readHostFile(file);
     if (!text)
-        return lines;
+        throw std::runtime_error(file.string() + ": no such file");
+    std::vector<std::string> out = split(*text, '\n');
+    if (out.back().empty())
+        out.pop_back();
+    for (std::string& line : out)
+        if (line.ends_with('\r'))
+            line.pop_back();
+    return out;
+}
+
+std::vector<Query> readBatch(const fs::path& file) {
+    std::vector<Query> batch;
+    for (const std::string& line : lines(file)) {
+        const std::vector<std::string> f = split(line, '\t');
+        if (f.size() != 6 || f[0].size() != 1 ||
+            std::string_view("RBWOIEDX").find(line[0]) == std::string_view::npos)
+            throw std::runtime_error("unknown query in " + file.string() + ": " + line);
+        batch.push_back({line[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4]), f[5]});
+    }
+    return batch;
+}
+
+std::vector<Answer> readAnswers(const fs::path& file, const std::vector<Query>& batch) {
+    const std::vector<std::string> all = lines(file);
+    std::vector<Answer> answers;
+    std::size_t at = 0;
+    for (const Query& q : batch) {
+        Answer a;
+        while (at < all.size() && (q.kind == 'D' ? all[at] != "." : a.empty()))
+            a.push_back(all[at++]);
+        if (q.kind == 'D' && at++ == all.size())
+            throw std::runtime_error(file.string() + ": a dump has no end");
+        if (q.kind != 'D' && a.empty())
+            throw std::runtime_error(file.string() + ": fewer answers than queries");
+        answers.push_back(std::move(a));
+    }
+    if (at != all.size())
+        throw std::runtime_error(file.string() + ": more answers than queries");
+    return answers;
+}
+
+// ---- the differences kept on purpose, each with its reason (as the platform's own conformance
+// tests mark what they know to differ); a difference that none explains is a failure.
+
+// The file names the section or the key only in another case of a letter beyond ASCII.
+bool matchesOnlyBeyondAscii(std::string_view fileText, const Query& read) {
+    const auto asciiUpper = [](std::string s) {
+        for (char& c : s)
+            c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+        return s;
+    };
+    for (const zel::ini::ScannedLine& line : zel::ini::scan(fileText))
+        for (std::string_view asked : {std::string_view(read.section), std::string_view(read.key)})
+            if (zel::equalsNoCase(line.name, asked) &&
+                asciiUpper(std::string(line.name)) != asciiUpper(std::string(asked)))
+                return true;
+    return false;
+}
+
+std::optional<std::string> keptProfileDifference(std::string_view fileText, const Query& read,
+                                                 const Answer& platform, const Answer& ours) {
+    if (fs::path(read.path).filename().string().starts_with(kLoneCrPrefix))
+        return "a CR alone ends a line for us, as it does in every text the wizard reads and in "
+               "the kit tool's line numbers; the platform ends lines at LF only";
+    if (matchesOnlyBeyondAscii(fileText, read))
+        return "names that differ only in the case of a letter beyond ASCII (c-cedilla, "
+               "a-tilde, s-caron...) are one name for us, as names match regardless of letter "
+               "case; Wine folds only ASCII letters";
+    const std::string platformValue = value(platform), ourValue = value(ours);
+    if (ourValue.size() == 1023 && platformValue == ourValue.substr(0, 1022) &&
+        (fileText.find("\"" + ourValue + "\"") != std::string_view::npos ||
+         fileText.find("'" + ourValue + "'") != std::string_view::npos))
+        return "a quoted value of exactly 1023 characters keeps all of them for us (a value is "
+               "cut at 1023 characters); the platform loses the last one with the quotes";
+    return std::nullopt;
+}
+
+// A value that the platform reads differently from the file we wrote than from its own.
+std::optional<std::string> keptWriteDifference(std::string_view platformFileText,
+                                               std::string_view ourFileText, const Query& read) {
+    if (matchesOnlyBeyondAscii(platformFileText, read) || matchesOnlyBeyondAscii(ourFileText, read))
+        return "a write to a name that differs only in the case of a letter beyond ASCII goes "
+               "to that name's section or key for us; Wine adds another";
+    bool underEmpty = false; // the key stands under a header with an empty name ("[]")
+    for (const zel::ini::ScannedLine& line : zel::ini::scan(ourFileText)) {
+        if (line.kind == zel::ini::ScannedLine::Kind::Section)
+            underEmpty = line.name.empty();
+        else if (underEmpty && zel::equalsNoCase(line.name, read.key))
+            return "a write leaves every line it does not change as it was for us; the platform "
+                   "rewrites the whole file without the \"[]\" header, so the keys under it "
+                   "join the section before";
+    }
+    return std::nullopt;
+}
+
+// Registry dump lines: "K <path>" or "V <path> <name> <type> <data>", texts in hex.
+std::optional<std::string> keptRegistryDifference(std::string_view platformLine,
+                                                  std::string_view ourLine) {
+    // The same string value (type 1), the platform's with one NUL more.
+    const std::size_t dataAt = ourLine.rfind(' ');
+    if (ourLine.starts_with("V ") && dataAt != std::string_view::npos &&
+        ourLine.substr(dataAt - 2, 3) == " 1 " && platformLine == std::string(ourLine) + "00")
+        return "a string value stored without its closing NUL: the platform's ANSI query hands "
+               "it out with one";
+    return std::nullopt;
+}
+
+std::string describeDumpLine(std::string_view line) {
+    const std::vector<std::string> f = split(line, ' ');
+    if (f.size() == 2 && f[0] == "K")
+        return "key " + printable(unhex(f[1]));
+    if (f.size() == 5 && f[0] == "V")
+        return "value " + printable(unhex(f[2])) + " of " + printable(unhex(f[1])) + ", type " +
+               f[3] + ", data " + printable(unhex(f[4]));
+    return std::string(line);
+}
+
+// ---- our answers
+
+// The tree under keyPath in a registry file, depth first as the probe walks the platform's.
+Answer dumpOurTree(const fs::path& file, const std::string& keyPath) {
+    const auto text = zel::readHostFile(file);
+    if (!text)
+        return {};
     auto tree = zel::parseRegistryFile(*text);
     if (!tree)
         return {"unreadable " + file.string()};
     const zel::RegKey* key = tree->get();
-    std::string_view rest = keyPath;
-    rest.remove_prefix(std::min(rest.size(), zel::kRootKeyName.size()));
-    while (key && !rest.empty()) {
-        if (rest.front() == '\\')
-            rest.remove_prefix(1);
-        const std::size_t end = rest.find('\\');
-        key = key->child(rest.substr(0, end));
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
-    }
-    if (!key)
-        return lines;
-    // Depth first, as the probe walks the platform's tree.
-    std::vector<std::pair<const zel::RegKey*, std::string>> pending{{key, keyPath}};
+    for (const std::string& name : split(keyPath.substr(zel::kRootKeyName.size() + 1), '\\'))
+        if (key != nullptr)
+            key = key->child(name);
+    Answer lines;
+    std::vector<std::pair<const zel::RegKey*, std::string>> pending;
+    if (key != nullptr)
+        pending.emplace_back(key, keyPath);
     while (!pending.empty()) {
         auto [k, path] = pending.back();
         pending.pop_back();
@@ -73,61 +235,52 @@ std::vector<std::string> dumpOurTree(const fs::path& file, const std::string& ke
 }
 
 int answer(const fs::path& batchFile, const fs::path& answersFile) {
-    const std::vector<Query> batch = readBatch(batchFile);
     std::string out;
     // One reader per file, as a file is read once and then asked many times; a write drops it.
     std::map<std::string, zel::ProfileFile> readers;
-    const auto reader = [&](const std::string& path) -> zel::ProfileFile& {
-        auto it = readers.find(path);
-        if (it == readers.end())
-            it = readers.emplace(path, zel::ProfileFile::atHostPath(path)).first;
-        return it->second;
-    };
-    for (const Query& q : batch) {
-        switch (q.kind) {
-        case 'R':
-        case 'B': {
-            const std::string value = reader(q.path).readText(q.section, q.key, kAbsent);
-            out += value == kAbsent ? "-\n" : "V " + hex(value) + "\n";
-            break;
-        }
-        case 'W': // the platform's write
-            out += "-\n";
-            break;
-        case 'O':
+    for (const Query& q : readBatch(batchFile)) {
+        if (q.kind == 'R' || q.kind == 'B') {
+            auto it = readers.try_emplace(q.path, zel::ProfileFile::atHostPath(q.path)).first;
+            const std::string v = it->second.readText(q.section, q.key, kAbsent);
+            out += v == kAbsent ? "-\n" : "V " + hex(v) + "\n";
+        } else if (q.kind == 'O') {
+            readers.erase(q.path);
             try {
-                readers.erase(q.path);
                 zel::ProfileFile::atHostPath(q.path).writeText(q.section, q.key, q.value);
                 out += "1\n";
             } catch (const std::exception&) {
                 out += "0\n";
             }
-            break;
-        case 'D':
+        } else if (q.kind == 'D') {
             for (const std::string& line : dumpOurTree(q.source, q.section))
                 out += line + "\n";
             out += ".\n";
-            break;
-        default: // platform actions (import, export, delete): nothing of ours to do
-            out += "1\n";
-            break;
+        } else { // the platform's writes and actions: nothing of ours to do
+            out += q.kind == 'W' ? "-\n" : "1\n";
         }
     }
     zel::writeHostFile(answersFile, out);
     return 0;
 }
 
-// ---- comparison -------------------------------------------------------------------------------
+// ---- comparison
 
 struct Tally {
-    int passed = 0;
-    int failed = 0;
+    int passed = 0, failed = 0;
     std::map<std::string, int> kept; // reason -> cases
-    int limit = 40; // failures shown; the rest are counted
+    static constexpr int kShown = 40;
 
     void fail(const std::string& what) {
-        if (++failed <= limit)
+        if (++failed <= kShown)
             std::cout << "FAIL " << what << "\n";
+    }
+    void check(bool same, const std::optional<std::string>& reason, const std::string& what) {
+        if (same)
+            ++passed;
+        else if (reason)
+            ++kept[*reason];
+        else
+            fail(what);
     }
 };
 
@@ -136,7 +289,34 @@ std::string describe(const Query& q) {
 }
 
 std::string shown(const Answer& a) {
-    return a.lines.empty() ? "(nothing)" : printable(unhexAnswer(a.lines.front()));
+    return a.empty() ? "(nothing)" : printable(value(a));
+}
+
+// Every key and value line of a registry dump is one check.
+void compareDumps(const Query& q, Answer platform, Answer ours, Tally& tally) {
+    if (platform.empty())
+        return tally.fail("registry dump of " + printable(q.section) + ": the platform has none");
+    std::sort(platform.begin(), platform.end());
+    std::sort(ours.begin(), ours.end());
+    Answer onlyPlatform, onlyOurs;
+    std::set_difference(platform.begin(), platform.end(), ours.begin(), ours.end(),
+                        std::back_inserter(onlyPlatform));
+    std::set_difference(ours.begin(), ours.end(), platform.begin(), platform.end(),
+                        std::back_inserter(onlyOurs));
+    tally.passed += static_cast<int>(platform.size() - onlyPlatform.size());
+    const std::string file = q.source.filename().string();
+    for (const std::string& line : onlyPlatform) {
+        std::optional<std::string> reason;
+        const auto partner = std::find_if(onlyOurs.begin(), onlyOurs.end(), [&](auto& ourLine) {
+            return (reason = keptRegistryDifference(line, ourLine)).has_value();
+        });
+        if (partner != onlyOurs.end())
+            onlyOurs.erase(partner);
+        tally.check(false, reason,
+                    "registry " + file + ": only the platform has " + describeDumpLine(line));
+    }
+    for (const std::string& line : onlyOurs)
+        tally.fail("registry " + file + ": only ours has " + describeDumpLine(line));
 }
 
 void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::path& oursFile,
@@ -144,123 +324,43 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
     const std::vector<Query> batch = readBatch(batchFile);
     const std::vector<Answer> platform = readAnswers(platformFile, batch);
     const std::vector<Answer> ours = readAnswers(oursFile, batch);
-    std::map<std::string, std::string> fileText; // profile files, read once for the reasons
+    std::map<std::string, std::string> texts; // profile files, read once for the reasons
     const auto text = [&](const std::string& path) -> const std::string& {
-        auto it = fileText.find(path);
-        if (it == fileText.end())
-            it = fileText.emplace(path, zel::readHostFile(path).value_or(std::string())).first;
+        auto it = texts.find(path);
+        if (it == texts.end())
+            it = texts.emplace(path, zel::readHostFile(path).value_or(std::string())).first;
         return it->second;
     };
-
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const Query& q = batch[i];
-        switch (q.kind) {
-        case 'R':
-        case 'B': {
-            if (platform[i] == ours[i]) {
-                ++tally.passed;
-                break;
-            }
-            if (const auto reason = keptProfileDifference(text(q.path), q, platform[i], ours[i]))
-                ++tally.kept[*reason];
-            else
-                tally.fail("read " + describe(q) + ": platform " + shown(platform[i]) + ", ours " +
-                           shown(ours[i]));
-            // A read-back pair: the second file holds our writes, the first the platform's.
-            break;
+        const Query* next = i + 1 < batch.size() ? &batch[i + 1] : nullptr;
+        if (q.kind == 'R' || q.kind == 'B') {
+            tally.check(platform[i] == ours[i],
+                        keptProfileDifference(text(q.path), q, platform[i], ours[i]),
+                        "read " + describe(q) + ": platform " + shown(platform[i]) + ", ours " +
+                            shown(ours[i]));
+        } else if (q.kind == 'W') { // followed by ours of the same
+            const bool paired = next != nullptr && next->kind == 'O';
+            tally.check(paired && platform[i] == ours[i + 1], std::nullopt,
+                        "write " + describe(q) + " = " + printable(q.value) + ": platform " +
+                            shown(platform[i]) + ", ours " +
+                            (paired ? shown(ours[i + 1]) : "missing"));
+        } else if (q.kind == 'D') {
+            compareDumps(q, platform[i], ours[i], tally);
+        } else if (q.kind != 'O') { // a platform action must succeed for the checks after it
+            tally.check(!platform[i].empty() && platform[i][0] == "1", std::nullopt,
+                        std::string("platform action ") + q.kind + " on " + q.path + ": " +
+                            (platform[i].empty() ? "no answer" : platform[i][0]));
         }
-        case 'W': // the platform's write, followed by ours of the same
-            if (i + 1 < batch.size() && batch[i + 1].kind == 'O' && platform[i] == ours[i + 1])
-                ++tally.passed;
-            else
-                tally.fail("write " + describe(q) + " = " + printable(q.value) + ": platform " +
-                           shown(platform[i]) + ", ours " +
-                           (i + 1 < batch.size() ? shown(ours[i + 1]) : "missing"));
-            break;
-        case 'O':
-            break;
-        case 'D': {
-            std::vector<std::string> a = platform[i].lines, b = ours[i].lines;
-            std::sort(a.begin(), a.end());
-            std::sort(b.begin(), b.end());
-            if (a.empty()) {
-                tally.fail("registry dump of " + printable(q.section) +
-                           ": the platform has no such key");
-                break;
-            }
-            std::vector<std::string> onlyPlatform, onlyOurs;
-            std::set_difference(a.begin(), a.end(), b.begin(), b.end(),
-                                std::back_inserter(onlyPlatform));
-            std::set_difference(b.begin(), b.end(), a.begin(), a.end(),
-                                std::back_inserter(onlyOurs));
-            // Every key and value line is one check.
-            tally.passed += static_cast<int>(a.size() - onlyPlatform.size());
-            for (const std::string& line : onlyPlatform) {
-                std::optional<std::string> reason;
-                const auto partner =
-                    std::find_if(onlyOurs.begin(), onlyOurs.end(), [&](const std::string& ours) {
-                        reason = keptRegistryDifference(line, ours);
-                        return reason.has_value();
-                    });
-                if (partner != onlyOurs.end())
-                    onlyOurs.erase(partner);
-                if (reason)
-                    ++tally.kept[*reason];
-                else
-                    tally.fail("registry " + q.source.filename().string() +
-                               ": only the platform has " + describeDumpLine(line));
-            }
-            for (const std::string& line : onlyOurs)
-                tally.fail("registry " + q.source.filename().string() + ": only ours has " +
-                           describeDumpLine(line));
-            break;
-        }
-        default: // a platform action must have succeeded for the checks after it to mean anything
-            if (!platform[i].lines.empty() && platform[i].lines.front() == "1")
-                ++tally.passed;
-            else
-                tally.fail(std::string("platform action ") + q.kind + " on " + q.path + ": " +
-                           (platform[i].lines.empty() ? "no answer" : platform[i].lines.front()));
-            break;
-        }
-        // Read-back pairs: the platform reads its own written file and ours alike.
-        if (q.kind == 'B' && i + 1 < batch.size() && batch[i + 1].kind == 'B' &&
-            batch[i + 1].section == q.section && batch[i + 1].key == q.key) {
-            const Answer& platformOfPlatformFile = platform[i];
-            const Answer& platformOfOurFile = platform[i + 1];
-            if (platformOfPlatformFile == platformOfOurFile)
-                ++tally.passed;
-            else if (const auto reason =
-                         keptWriteDifference(text(q.path), text(batch[i + 1].path), batch[i + 1],
-                                             platformOfPlatformFile, platformOfOurFile))
-                ++tally.kept[*reason];
-            else
-                tally.fail("written " + describe(batch[i + 1]) + ": the platform reads " +
-                           shown(platformOfOurFile) + " from our file, " +
-                           shown(platformOfPlatformFile) + " from its own");
-        }
+        // A read-back pair: the platform reads its own written file and ours alike.
+        if (q.kind == 'B' && next != nullptr && next->kind == 'B' && next->section == q.section &&
+            next->key == q.key)
+            tally.check(platform[i] == platform[i + 1],
+                        keptWriteDifference(text(q.path), text(next->path), *next),
+                        "written " + describe(*next) + ": the platform reads " +
+                            shown(platform[i + 1]) + " from our file, " + shown(platform[i]) +
+                            " from its own");
     }
-}
-
-// Each triple: a batch, the platform's answers, ours.
-int compare(const std::vector<std::string>& files) {
-    Tally tally;
-    for (std::size_t i = 0; i + 2 < files.size(); i += 3)
-        compare(files[i], files[i + 1], files[i + 2], tally);
-    for (const auto& [reason, count] : tally.kept)
-        std::cout << "kept difference (" << count << (count == 1 ? " case): " : " cases): ")
-                  << reason << "\n";
-    if (tally.failed > tally.limit)
-        std::cout << "... " << (tally.failed - tally.limit) << " more failures not shown\n";
-    std::cout << tally.passed << " passed, " << tally.failed << " failed\n";
-    return tally.failed == 0 ? 0 : 1;
-}
-
-int usage() {
-    std::cerr << "usage: zel-conformance generate DIR FILES SEED\n"
-                 "       zel-conformance answer BATCH ANSWERS\n"
-                 "       zel-conformance compare (BATCH PLATFORM_ANSWERS OUR_ANSWERS)...\n";
-    return 2;
 }
 
 } // namespace
@@ -273,11 +373,25 @@ int main(int argc, char** argv) {
                             static_cast<unsigned>(std::stoul(args[3])));
         if (args.size() == 3 && args[0] == "answer")
             return answer(args[1], args[2]);
-        if (args.size() >= 4 && args.size() % 3 == 1 && args[0] == "compare")
-            return compare({args.begin() + 1, args.end()});
+        if (args.size() >= 4 && args.size() % 3 == 1 && args[0] == "compare") {
+            Tally tally;
+            for (std::size_t i = 1; i + 2 < args.size(); i += 3)
+                compare(args[i], args[i + 1], args[i + 2], tally);
+            for (const auto& [reason, count] : tally.kept)
+                std::cout << "kept difference (" << count << (count == 1 ? " case): " : " cases): ")
+                          << reason << "\n";
+            if (tally.failed > Tally::kShown)
+                std::cout << "... " << (tally.failed - Tally::kShown)
+                          << " more failures not shown\n";
+            std::cout << tally.passed << " passed, " << tally.failed << " failed\n";
+            return tally.failed == 0 ? 0 : 1;
+        }
     } catch (const std::exception& e) {
         std::cerr << "zel-conformance: " << e.what() << "\n";
         return 2;
     }
-    return usage();
+    std::cerr << "usage: zel-conformance generate DIR FILES SEED\n"
+                 "       zel-conformance answer BATCH ANSWERS\n"
+                 "       zel-conformance compare (BATCH PLATFORM_ANSWERS OUR_ANSWERS)...\n";
+    return 2;
 }
