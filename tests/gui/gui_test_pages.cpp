@@ -201,6 +201,12 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
     EXPECT_EQ(sponsors(), "Primeira: Loja #ff0000 D:\\P1\\G.BMP; Padaria none D:\\P2\\; hidden "
                           "#ff0000 D:\\P1\\; Na raiz #00ff00 D:\\; hidden none D:\\; ");
     EXPECT_EQ(page.sponsorPicture(1)->size(), QSize(64, 64)); // stretched over its area
+    // Read again at every showing, and the hint renamed for assistive technology too.
+    EXPECT_EQ(page.sponsorPicture(1)->accessibleName(), "Loja");
+    writeSetup("[Patro1]\r\nTexto=Mercado\r\n");
+    page.hide();
+    page.show();
+    EXPECT_EQ(page.sponsorPicture(1)->accessibleName(), "Mercado");
     // The background behind, painted whole from blue at the top to black.
     QWidget& back = *wizard->backdrop;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&back));
