@@ -103,6 +103,14 @@ const auto blit = [](E type, Box target, std::int64_t rop, const Bytes& rest) {
                           Bytes(24, 0) + rest);
 };
 
+// A 20-pixel font (italic or not, of the face given in UTF-16), then red text "HHHH" at 50,50.
+const auto etext = [](int italic, const Bytes& face) {
+    const Bytes font = d({1, -20, 0, 0, 0, 400, italic, 0}) + face + Bytes(64 - face.size(), 0);
+    return emf(erec(E::ExtCreateFontIndirectW, font) + esel(1) + erec(E::SetTextColor, d({R})) +
+               erec(E::ExtTextOutW, d({0, 0, 0, 0, 1, 0, 0, 50, 50, 4, 76, 0, 0, 0, 0, 0, 0}) +
+                                        w({'H', 'H', 'H', 'H'})));
+};
+
 // Two nested squares, 16 or 32-bit points, with their counts.
 Bytes points(bool small) {
     Bytes out;
@@ -205,6 +213,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
          "ink 10,10,90,40 12,16,47,12"},
         {wmf(text(0, rec(W::ExtTextOut, w({10, 10, 4, 0}) + "HHHH"))),
          "ink 10,10,90,40 12,16,47,12"},
+        {wmf(text(0, textOut("H", 0, 0) + line(80))), "50,80K"}, // the text's colour not kept
         {wmf(rec(W::SetWindowOrg, w({0, 50})) + kRed + rect(50, 0, 100, 100)), "25,50R 75,50W"},
         {wmf(rec(W::SetWindowExt, w({200, 200})) + kFill), "25,25R 75,75W"},
         {wmf(rec(W::SetWindowExt, w({0, 200})) + kRed + rect(0, 0, 50, 100)), "25,50R 75,50W"},
@@ -217,7 +226,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
         {kHead + rec(W(0x1E), "") + rec(W::SetWindowExt, w({40, 120})) + kEnd, "120x40"},
         {placeable(0, 0, 1440, 720, 0) + kHead + kEnd, "96x48"},           // no units: twips
         {placeable(0, 0, 100, 100) + w({2}) + kHead.substr(2) + kEnd, ""}, // on disk
-        {placeable(0, 0, max, 10) + kHead + kEnd, "1024x10"},
+        {placeable(0, 0, max, max) + kHead + kEnd, "1024x1024"},
         {placeable(0, 0, max + 1, 10) + kHead + kEnd, "refused"},
         {placeable(0, 0, 10, max + 1) + kHead + kEnd, "refused"},
         {placeable(0, 0, 100, 0) + kHead + kEnd, "refused"},
@@ -250,7 +259,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
          "20,20R 50,50R"},
         {emf(kERed + epoly(E::PolyPolygon, false)), "20,20R 50,50W"},
         {emf(ebrush(1, R) + esel(1) + epoly(E::PolyPolyline16, true)), "20,20W 50,10K"},
-        {emf(mapped(8, 1000, "") + erect(0, 0, 500, 500)), "25,25R 75,75W"},
+        {emf(mapped(8, 1000, "") + erect(0, 0, 500, 500)), "25,25R 75,75W 25,75W"},
         {emf(mapped(7, 1000, "") + erect(0, 0, 500, 500)), "25,25R 75,75W"},
         {emf(mapped(8, 0, "") + erect(0, 0, 50, 50)), "25,25R 75,75W"},
         {emf(mapped(8, 1000, erec(E::SetWindowOrgEx, d({500, 0}))) + erect(500, 0, 1000, 1000)),
@@ -276,11 +285,8 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
         {emf(blit(E::StretchBlt, {0, 0, 100, 100}, 0xCC0020,
                   d({0, 0, 108, 40, 148, 8, 2, 1}) + kDib)),
          "25,50R 75,50B"},
-        {emf(erec(E::ExtCreateFontIndirectW, d({1, -20, 0, 0, 0, 400, 0, 0}) + Bytes(64, 0)) +
-             esel(1) + erec(E::SetTextColor, d({R})) +
-             erec(E::ExtTextOutW, d({0, 0, 0, 0, 1, 0, 0, 50, 50, 4, 76, 0, 0, 0, 0, 0, 0}) +
-                                      w({'H', 'H', 'H', 'H'}))),
-         "ink 50,50,50,50 52,56,47,12"},
+        {etext(0, ""), "ink 50,50,50,50 52,56,47,12"},
+        {etext(1, Bytes((const char*)u"Courier New", 22)), "ink 50,55,48,12 51,57,46,8"},
         {emf(kERed + erect(0, 0, 100, 100) + kEmfEnd + ebrush(2, B) + esel(2) +
              erect(0, 0, 100, 100)),
          "50,50R"},
@@ -362,8 +368,7 @@ TEST(FuzzReplay, MetafileReaders) {
     replayFuzzCorpus("metafile", fuzz::checkMetafiles);
     int wmfs = 0, emfs = 0;
     for (const auto& seed : fs::directory_iterator(sourceDir() / "fuzz/corpus/metafile")) {
-        const std::string bytes = readFile(seed.path());
-        const QByteArray data(bytes.data(), qsizetype(bytes.size()));
+        const QByteArray data = QByteArray::fromStdString(readFile(seed.path()));
         wmfs += !renderWmf(data).isNull();
         emfs += !renderEmf(data).isNull();
     }
@@ -382,8 +387,8 @@ TEST_F(PicturesTest, DamagedBitmapsShowTheFirstColourOrBlackWhereTheyFail) {
         return "BM" + d({std::int64_t(54 + 8 + pixels.size()), 0, 62}) + info + pixels;
     };
     writeFile(tmp / "CUT.BMP", bitmap(64, 0xff, 0xff0000, Bytes(16 * 64, 1))); // half the rows
-    writeFile(tmp / "SHORT.BMP",
-              bitmap(3, 0xff0000, 0xff00, Bytes("\x01\x09\x00\0\x01\x09\x00\0", 8)));
+    const Bytes bmp = bitmap(3, 0xff0000, 0xff00, Bytes("\x01\x09\0\0\x01\x09\0\0", 8));
+    writeFile(tmp / "SHORT.BMP", bmp);
     mallopt(M_PERTURB, 0x5A); // memory from the allocator filled rather than, by chance, clear
     const QImage cut = readPicture(tmp / "CUT.BMP"), shortPalette = readPicture(tmp / "SHORT.BMP");
     mallopt(M_PERTURB, 0);
@@ -393,8 +398,7 @@ TEST_F(PicturesTest, DamagedBitmapsShowTheFirstColourOrBlackWhereTheyFail) {
     EXPECT_EQ(cut.pixel(3, 16), qRgb(255, 0, 0)); // read
     EXPECT_EQ(shortPalette.pixel(0, 0), qRgb(0, 255, 0));
     EXPECT_EQ(shortPalette.pixel(1, 0), qRgb(0, 0, 0));
-    const Bytes dib =
-        bitmap(3, 0xff0000, 0xff00, Bytes("\x01\x09\x00\0\x01\x09\x00\0", 8)).substr(14);
+    const Bytes dib = bmp.substr(14);
     EXPECT_EQ(seen(wmf(rec(W::StretchDib, kStretchDib + w({2, 2, 0, 0, 100, 100, 0, 0}) + dib)),
                    "25,50 75,50"),
               "25,50G 75,50K");

@@ -1,6 +1,8 @@
-// The Qt services: the guard around handlers, message boxes, the pointer and the end of the
-// application; printing on a QPrinter.
+// The Qt services: the guard around handlers, message boxes, the pointer, windows put away, the
+// palette, the end of the application; a radio group; the start-up sound; printing on a QPrinter.
 #include "qt/qt_printer.h"
+#include "qt/qt_radiogroup.h"
+#include "qt/qt_sound.h"
 #include "qt/qt_ui.h"
 #include "tests/support/gui_wizard_fixture.h"
 #include "winemu/errors.h"
@@ -92,7 +94,7 @@ TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
         std::string(kApplicationTitle) + " | Não há <b>\ndisco. (0) | 3 | 1 | Confirm");
 }
 
-TEST(QtUiTest, TheBusyPointerIsAStateNotACount) {
+TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
     guiApplication();
     QtUi ui;
     ui.setBusyCursor(true);
@@ -105,6 +107,13 @@ TEST(QtUiTest, TheBusyPointerIsAStateNotACount) {
     ui.setBusyCursor(false);
     EXPECT_NE(QApplication::overrideCursor(), nullptr);
     QApplication::restoreOverrideCursor();
+    QWidget shown, hidden; // restoring shows again exactly what minimising put away
+    shown.show();
+    ui.minimise();
+    shown.hide(); // as a desktop may hide a minimised window
+    ui.restore();
+    EXPECT_TRUE(shown.isVisible() && !shown.isMinimized() && !hidden.isVisible());
+    EXPECT_EQ(QApplication::palette().color(QPalette::AlternateBase), QColor(0xc0, 0xc0, 0xc0));
 }
 
 TEST(QtUiTest, QuitIsPostedSoTheHandlerFinishesAndNoPageCanRefuseIt) {
@@ -124,21 +133,46 @@ TEST(QtUiTest, QuitIsPostedSoTheHandlerFinishesAndNoPageCanRefuseIt) {
     EXPECT_TRUE(handlerFinished);
 }
 
+// The items share the height below the caption, the last one ending above the frame; a new
+// list drops the choice, and says so only when there was one.
+TEST(WidgetsTest, ARadioGroupLaysOutItsItemsAndANewListDropsTheChoice) {
+    guiApplication();
+    RadioGroup group;
+    std::vector<int> changes;
+    QObject::connect(&group, &RadioGroup::itemIndexChanged, [&](int i) { changes.push_back(i); });
+    group.resize(200, QFontMetrics(group.font()).height() + 65); // 30 pixels an item
+    group.setItems({"a", "b", "c"});
+    group.setItemIndex(1);
+    group.setItems({"x", "y"});
+    EXPECT_EQ(changes, (std::vector<int>{1, -1}));
+    EXPECT_EQ(group.childrenRect(), QRect(8, group.height() - 64, 190, 60));
+}
+
+// Once a window is painted a sound starts at once, not half a second later (here it beeps).
+class QtSoundTest : public MachineTest {};
+TEST_F(QtSoundTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
+    guiApplication();
+    writeFile(driveC() / "TADA.WAV", "RIFF");
+    QtSound sound(machine(), "no_such_module");
+    sound.playWave("C:\\TADA.WAV");
+    QWidget window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.beeps() == 1; }));
+    sound.playWave("C:\\TADA.WAV");
+    QtUi().processEvents(); // the turn of the event loop that long work lets through
+    EXPECT_EQ(sound.beeps(), 2);
+}
+
 // ---- printing
 
 // QtPrinter writing a PDF file; everything else is QtPrinter's own.
-class PdfPrinter : public QtPrinter {
-public:
-    explicit PdfPrinter(fs::path file) : file_(std::move(file)) {}
-
-protected:
+struct PdfPrinter : QtPrinter {
+    explicit PdfPrinter(fs::path file) : file(std::move(file)) {}
     void configure(QPrinter& printer) override {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(file_.string()));
+        printer.setOutputFileName(QString::fromStdString(file.string()));
     }
-
-private:
-    fs::path file_;
+    fs::path file;
 };
 
 TEST(QtPrinterTest, AJobComesOutWholeWithItsPagesFontsAndAccents) {
@@ -154,7 +188,7 @@ TEST(QtPrinterTest, AJobComesOutWholeWithItsPagesFontsAndAccents) {
     printer.textOut(0, 0, "esquecido");
     printer.beginDocument(); // drops the job an error left open
     printer.newPage();       // the first page stays empty
-    printer.setFont("Courier New", 14, {false, false, true});
+    printer.setFont("Courier New", 14, {true, false, true});
     printer.textOut(0, 0, "Enviar via FAX");
     printer.setFont("Courier New", 12, {});
     const int line = printer.textHeight("");
@@ -163,9 +197,9 @@ TEST(QtPrinterTest, AJobComesOutWholeWithItsPagesFontsAndAccents) {
     printer.endDocument();
     EXPECT_FALSE(printer.documentOpen());
     EXPECT_EQ(pdf("pdftotext"), "\fEnviar via FAX\nEndereço :Rua\nFim\n\n\f");
-    EXPECT_NE(
-        runCommand("pdffonts '" + (tmp / "job.pdf").string() + "'").output.find("LiberationMono"),
-        std::string::npos); // "Courier New" drawn in its metric twin
+    EXPECT_NE(runCommand("pdffonts '" + (tmp / "job.pdf").string() + "'")
+                  .output.find("LiberationMono-Bold"),
+              std::string::npos); // "Courier New" drawn in its metric twin, bold
     ASSERT_EQ(printer.lastDocument().size(), 2u);
     ASSERT_EQ(printer.lastDocument()[1].size(), 3u);
     EXPECT_TRUE(printer.lastDocument()[1][0].style.underline);
