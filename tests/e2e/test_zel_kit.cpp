@@ -114,6 +114,10 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "warnings, 0 notes\n",
          {},
          {{"K.DAT", 1025}}},
+        // Three edits from the nearest key: no "did you mean". A sponsor may have no program.
+        {"XYZograma=1\n[Patro1]\nTexto=T\nImagem=G.ICO\n",
+         "SETUP.INI:21: warning: \"XYZograma\" is no key of [Uninstall]; the wizard never reads "
+         "it\n0 errors, 1 warning, 0 notes\n"},
         {"[Programa2]\nnome=B\n",
          "SETUP.INI:21: warning: [Programa2] is never read: the program table ends at entry 1, "
          "whose section is missing\n0 errors, 1 warning, 0 notes\n"},

@@ -46,10 +46,11 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
     const int in = f.openRead("c:\\DATA.BIN");
     char buf[16] = {};
     // Seek origins: 0 the start, 1 the current position, 2 the end.
-    EXPECT_EQ((Numbers{f.seek(in, 6, 0), f.seek(in, -2, 1), f.seek(in, -1, 2), f.seek(in, -1, 0),
-                       f.seek(in, 0, 0), f.read(in, buf, 0), f.read(in, buf, -1),
-                       f.read(in, buf, sizeof buf), fromDosTime(f.getFileDate(in))}),
-              (Numbers{6, 4, 10, -1, 0, 0, -1, 11, 1000000000}));
+    EXPECT_EQ(
+        (Numbers{f.seek(in, 6, 0), f.seek(in, -2, 1), f.seek(in, -1, 2), f.seek(in, -1, 0),
+                 f.seek(in, 0, 0), f.read(in, buf, 0), f.read(in, buf, -1),
+                 f.read(in, buf, sizeof buf), fromDosTime(f.getFileDate(in)), f.write(in, "x", 1)}),
+        (Numbers{6, 4, 10, -1, 0, 0, -1, 11, 1000000000, -1}));
     EXPECT_EQ(std::string(buf), "hello world");
     f.close(in);
     // clang-format off
@@ -105,7 +106,7 @@ TEST(Wildcard, MatchesNamesAsWindowsDoes) {
         {"abc", "ab", false},         {"*.TXT", "README", false},
         // A trailing ".*" also matches a name without an extension, and only such a name.
         {"X.*", "X", true},           {"X.*", "Y", false},            {".*", "", true},
-        {"NAME.X", "NAME", false},    {"A?B.*", "A.B", false},
+        {"NAME.X", "NAME", false},    {"A?B.*", "A.B", false},        {"ab*bc", "abc", false},
     };
     // clang-format on
     for (const auto& [mask, name, match] : rows)
@@ -182,8 +183,9 @@ TEST_F(MachineTest, WalkVisitsFilesBeforeSubdirectoriesAndSurvivesChanges) {
     EXPECT_EQ(walk("C:\\R\\", "*.dll"),
               "1 4: C:\\R\\A\\B\\~sock32.dll " + z + " C:\\R\\~Sock32.dll");
     EXPECT_EQ(found.at(0), "C:\\R\\~Sock32.dll");
-    EXPECT_EQ(walk("", "") + walk("Q:\\", "*.*") + walk("C:\\missing", "*.*"),
-              "1 2: " + z + "1 0: 1 0: ");
+    EXPECT_EQ(walk("", "") + walk("Q:\\", "*.*") + walk("C:\\missing", "*.*") +
+                  walk("\\\\s\\x", "*.*"),
+              "1 2: " + z + "1 0: 1 0: 1 0: ");
     // Stopped in a sub-directory, the walk ends there.
     answer = [&] { return found.size() == 2 ? WalkAnswer::Stop : WalkAnswer::Continue; };
     EXPECT_EQ(walk("C:\\R", "~sock32.dll").substr(0, 4), "0 2:");

@@ -107,6 +107,10 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
     // Started in a directory of a drive, the machine has it as its current directory.
     EXPECT_EQ(Machine({prefix, program, driveC() / "WINDOWS", {}}).currentDirectory(),
               "C:\\WINDOWS");
+    // Outside every drive it starts in the program's directory; a link's ".." is not followed.
+    fs::create_directory_symlink(driveC() / "WINDOWS", medium() / "w");
+    const Machine outside({prefix, medium() / "w" / ".." / "SETUP", tmp.path(), {}});
+    EXPECT_EQ(outside.programPath() + " " + outside.currentDirectory(), "D:\\SETUP D:\\");
 }
 
 // Programs of the machine are started from the prefix (PROGMAN.EXE, the kit's programs), so a

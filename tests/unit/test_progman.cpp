@@ -49,9 +49,9 @@ TEST(ProgmanGroups, ExecuteTextsChangeTheGroupsStepByStep) {
          "StartUp{ZEL Update=C:\\U.EXE};Kit{A B=a,b)c]d[e,,-12345678|B=C:\\B.EXE,C:\\b.ico,2|C=C:\\C.EXE};"},
         // The same name in other case replaces the item where it stood. An existing group
         // becomes current; an item without a name is named after its program.
-        {"[addItem(C:\\N.EXE,b)][CreateGroup(STARTUP)][DeleteItem(zel update)]"
+        {"[addItem(C:\\N.EXE,b)][CreateGroup(STARTUP)][DeleteItem(zel update)][AddItem(N.EXE a.b)]"
          "[AddItem(\"C:\\Meu Kit\\NAVEGA.EXE /s\")][AddItem(C:\\Meu Kit\\TOOLS)][AddItem(C:\\.ini)]", true,
-         "StartUp{NAVEGA=C:\\Meu Kit\\NAVEGA.EXE /s|TOOLS=C:\\Meu Kit\\TOOLS|.ini=C:\\.ini};"
+         "StartUp{N=N.EXE a.b|NAVEGA=C:\\Meu Kit\\NAVEGA.EXE /s|TOOLS=C:\\Meu Kit\\TOOLS|.ini=C:\\.ini};"
          "Kit{A B=a,b)c]d[e,,-12345678|b=C:\\N.EXE|C=C:\\C.EXE};"},
         {"[DeleteGroup(startup)][ShowGroup(Kit)][DeleteItem(C)][DeleteItem(a b)][AddItem(A,A)]", true,
          "Kit{b=C:\\N.EXE|A=A};"},
@@ -97,6 +97,11 @@ TEST(ProgmanStore, KeepsEveryTextListsItAndRefusesWhatDoesNotRead) {
                           awkward +
                           "\",\"C:\\i.ico\",-3)][AddItem(C:\\B,B,C:\\b.ico)][CreateGroup(E)]"));
     progman::saveStore(file, g);
+    const std::string kit = "Kit%1B[2J%0AFake group%09100%25 %2541%0D%7F Eletr\xF4nico #";
+    const std::string text = readFile(file); // readable: only '%' and control characters escaped
+    EXPECT_EQ(text.substr(text.find("\ngroup")),
+              "\ngroup\t" + kit + "\nitem\tC:\\A B\\X.EXE /x\t" + kit +
+                  "\tC:\\i.ico\t-3\nitem\tC:\\B\tB\tC:\\b.ico\t0\ngroup\tE\n");
     EXPECT_EQ(render(progman::loadStore(file)), render(g));
     const std::string shown = "Kit\\x1B[2J\\x0AFake group\\x09100% %41\\x0D\\x7F Eletrônico #";
     EXPECT_EQ(list().output, shown + "\n    " + shown +
@@ -287,6 +292,7 @@ TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWait) {
     const long before = cpuTicks();
     EXPECT_EQ(answers(crowd[31].get(), 500), "|open"); // the 33rd waits
     EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 8) << "the server spins";
+    ::send(crowd[0].get(), packet.data(), packet.size(), MSG_NOSIGNAL); // gone before answered
     crowd[0].reset();
     EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");
 }
@@ -322,6 +328,8 @@ TEST_F(ProgmanServerTest, TheSocketIsAPathOnlyItsUserReaches) {
     const fs::path socket = progmanSocketPath(machine());
     EXPECT_EQ(socket, fs::canonical(prefix) / "progman.sock");
     EXPECT_GT(socket.string().size(), sizeof(sockaddr_un::sun_path));
+    const fs::path full = tmp / std::string(107 - tmp.path().string().size(), 's'); // 108 bytes
+    EXPECT_LE(LocalSocketAddress(full).size(), sizeof(sockaddr_un)) << full;
     EXPECT_EQ(socket, progmanSocketPath(prefix / "." / ".." / "prefix"));
     const mode_t umask = ::umask(0);
     const bool opened = conversation->open("PROGMAN", "PROGMAN");
