@@ -37,7 +37,8 @@ namespace {
 // Three programs (the accents in code page 1252), the second left out.
 constexpr std::string_view kSetup =
     "[Principal]\r\ngrupo=ZEL Internet\r\ndestino=C:\\KIT\\\r\nlicensa=LICENSA.TXT\r\n"
-    "upline=senha123\r\ncadastro1=Cadastre-se j\xe1!\r\nStartWave=SOM\\INICIO.WAV\r\n"
+    "upline=senha123\r\ncadastro1=Cadastre-se j\xe1!\r\ncadastro2=Taxa\r\n"
+    "StartWave=SOM\\INICIO.WAV\r\n"
     "navegap_version=Navegador P\r\nnavegai_version=Navegador I\r\nnavegai_size=3000\r\n"
     "[Update]\r\nprograma=ZELUP.EXE\r\ndiretorio=UPDATE\\\r\n"
     "[Uninstall]\r\nprograma=DESINST.EXE\r\ndiretorio=UPDATE\\\r\n"
@@ -89,7 +90,7 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     shown << custom.destinationEdit->text() << custom.browserGroup->items().join(", ")
           << QString::number(custom.browserGroup->itemIndex()) << custom.spaceLabel->text()
           << w.registrationPage->ui.passwordEdit->text()
-          << w.registrationPage->ui.introLabel->text()
+          << w.registrationPage->ui.introLabel->text() << w.registrationPage->ui.feeLabel->text()
           << w.licencePage->ui.licenceText->toPlainText()
           << QString::number(w.modemPage->ui.portGroup->itemIndex())
           << w.modemPage->ui.dialCommandEdit->text()
@@ -99,7 +100,7 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
               "Discador+ | Correio eletrônico | Notícias+ |  |  |  |  |  |  |  | "
               "C:\\Program Files\\KIT\\ | Navegador P, Navegador I, Não instalar "
               "navegador | 1 | Espaço necessário: 4700k | senha123 | Cadastre-se "
-              "já! | Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - "
+              "já! | Taxa | Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - "
               "Windows 95/NT");
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
     EXPECT_TRUE(visiblePages().isEmpty());
@@ -279,6 +280,7 @@ TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
                       choices.registration.password,
                   "xsenha123");
         u.clearButton->click(); // "Limpar" empties every field and the brand
+        EXPECT_EQ(u.cardBrandBox->currentIndex(), -1);
         QString left = u.cardBrandBox->currentText();
         for (QLineEdit* edit : page.fields())
             left += edit->text();

@@ -3,7 +3,9 @@
 #include "qt/qt_printer.h"
 #include "qt/qt_radiogroup.h"
 #include "qt/qt_sound.h"
+#include "qt/qt_system_printer.h"
 #include "qt/qt_ui.h"
+#include "setup/messages.h"
 #include "tests/support/gui_wizard_fixture.h"
 #include "winemu/errors.h"
 
@@ -15,7 +17,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace zel::test {
@@ -113,7 +117,21 @@ TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
     shown.hide(); // as a desktop may hide a minimised window
     ui.restore();
     EXPECT_TRUE(shown.isVisible() && !shown.isMinimized() && !hidden.isVisible());
-    EXPECT_EQ(QApplication::palette().color(QPalette::AlternateBase), QColor(0xc0, 0xc0, 0xc0));
+    for (const auto role : {QPalette::AlternateBase, QPalette::Button}) // the era's grey
+        EXPECT_EQ(QApplication::palette().color(role), QColor(0xc0, 0xc0, 0xc0)) << role;
+}
+
+// A dialog belongs to the page that opens it, so it stays above a page kept on top.
+TEST(QtUiTest, AModalDialogBelongsToThePageThatOpensIt) {
+    guiApplication();
+    QDialog page(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint), notice;
+    page.show();
+    QApplication::setActiveWindow(&page);
+    ASSERT_EQ(QApplication::activeWindow(), &page);
+    QWindow* tiedTo = nullptr;
+    onModal([&](QWidget&) { tiedTo = notice.windowHandle()->transientParent(), notice.accept(); });
+    EXPECT_EQ(QtUi().showModal(notice), ModalResult::Confirm);
+    EXPECT_EQ(tiedTo, page.windowHandle());
 }
 
 TEST(QtUiTest, QuitIsPostedSoTheHandlerFinishesAndNoPageCanRefuseIt) {
@@ -235,6 +253,23 @@ TEST(QtPrinterTest, AnUnwritableOutputIsAClearErrorAndThePrintDialogAnswers) {
     EXPECT_TRUE(printer.choosePrinter());
     onModal([](QWidget& dialog) { dynamic_cast<QDialog&>(dialog).reject(); });
     EXPECT_FALSE(printer.choosePrinter());
+}
+
+// The print module is loaded at its first use, found by name where the build put it or by a
+// path as it is; a missing one is a clear error once printing starts.
+TEST(SystemPrinterTest, LoadsItsModuleOnFirstUseOrSaysWhyNot) {
+    guiApplication();
+    SystemPrinter printer;
+    printer.abortDocument(); // nothing loaded, nothing to drop
+    EXPECT_FALSE(printer.loaded());
+    printer.setFont("Courier New", 12, {});
+    EXPECT_GT(printer.textHeight("x"), 0);
+    EXPECT_TRUE(printer.loaded());
+    SystemPrinter missing("/nowhere/libzel-print.so");
+    EXPECT_THAT([&] { missing.beginDocument(); },
+                ::testing::ThrowsMessage<PlatformError>(
+                    std::string(kPrintCannotStart) +
+                    " (module /nowhere/libzel-print.so not found (looked in /nowhere))"));
 }
 
 } // namespace
