@@ -13,6 +13,7 @@
 #include "pages/LicencePage.h"
 #include "pages/ModemPage.h"
 #include "pages/RegistrationPage.h"
+#include "pages/SponsorPictureWindow.h"
 #include "pages/WelcomePage.h"
 #include "qt/qt_gauge.h"
 #include "qt/qt_radiogroup.h"
@@ -138,6 +139,7 @@ TEST_F(PagesTest, EveryRequestLeadsWhereThePageFlowSays) {
 TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
     Wizard& w = makeWizard();
     ExitConfirmDialog& confirm = *w.exitConfirmDialog;
+    EXPECT_EQ(confirm.minimumSize(), confirm.maximumSize()); // never resized, as every page
     const std::tuple<QPushButton*, const char*, std::function<void()>> rows[] = {
         {w.welcomePage->ui.nextButton, "next", {}},
         {w.licencePage->ui.nextButton, "next", {}},
@@ -202,6 +204,14 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
     EXPECT_EQ(sponsors(), "Primeira: Loja #ff0000 D:\\P1\\G.BMP; Padaria none D:\\P2\\; hidden "
                           "#ff0000 D:\\P1\\; Na raiz #00ff00 D:\\; hidden none D:\\; ");
     EXPECT_EQ(page.sponsorPicture(1)->size(), QSize(64, 64)); // stretched over its area
+    // A sponsor's program that is a picture shows over the whole screen until a click on it.
+    writePicture(medium() / "P1" / "G.BMP", Qt::blue);
+    QTest::mouseDClick(page.sponsorPicture(1), Qt::LeftButton);
+    QLabel* shownPicture = wizard->sponsorPicture->ui.sponsorPicture;
+    QTest::mousePress(shownPicture, Qt::LeftButton);
+    EXPECT_TRUE(wizard->sponsorPicture->isVisible()); // gone at the release, not the press
+    QTest::mouseRelease(shownPicture, Qt::LeftButton);
+    EXPECT_FALSE(wizard->sponsorPicture->isVisible());
     // Read again at every showing, and the hint renamed for assistive technology too.
     EXPECT_EQ(page.sponsorPicture(1)->accessibleName(), "Loja");
     writeSetup("[Patro1]\r\nTexto=Mercado\r\n");
