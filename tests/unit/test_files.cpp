@@ -151,7 +151,10 @@ TEST_F(MachineTest, FindingFiltersByAttributeAndPutsTheExactSpellingFirst) {
     // Sub-directories sorted without regard to case; hidden ones and files left out.
     fs::create_directories(driveC() / "WINDOWS" / "apps");
     fs::create_directories(driveC() / "WINDOWS" / ".cache");
-    EXPECT_EQ(f.listSubdirectories("C:\\WINDOWS"), (std::vector<std::string>{"apps", "SYSTEM"}));
+    for (const char* name : {"Sd", "sc", "SB", "Sa"})
+        fs::create_directories(driveC() / "WINDOWS" / name);
+    EXPECT_EQ(f.listSubdirectories("C:\\WINDOWS"),
+              (std::vector<std::string>{"apps", "Sa", "SB", "sc", "Sd", "SYSTEM"}));
 }
 
 // Files of a directory come before its sub-directories; hidden directories, links to
