@@ -168,6 +168,17 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
         button->click();
         EXPECT_EQ(requests.take(), request) << button->window()->objectName().toStdString();
     }
+    // Enter presses the focused button; in a text it does nothing, as no button is the default.
+    LicencePage& licence = *w.licencePage;
+    Requests byKeys(&licence);
+    licence.show();
+    for (QWidget* focus :
+         std::initializer_list<QWidget*>{licence.ui.backButton, licence.ui.licenceText}) {
+        focus->setFocus();
+        QTest::keyClick(&licence, Qt::Key_Enter);
+        QTest::keyClick(&licence, Qt::Key_Return);
+    }
+    EXPECT_EQ(byKeys.take(), "back back");
     std::vector<ModalResult> results;
     for (const auto& modal : ui.modals)
         results.push_back(modal.result);

@@ -173,6 +173,7 @@ TEST_F(QtSoundTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     writeFile(driveC() / "TADA.WAV", "RIFF");
     QtSound sound(machine(), "no_such_module");
     sound.playWave("C:\\TADA.WAV");
+    EXPECT_EQ(sound.beeps(), 0); // not before the first paint
     QWidget window;
     window.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sound.beeps() == 1; }));
