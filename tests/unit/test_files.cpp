@@ -322,5 +322,19 @@ TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "closed"), {}), 1);
 }
 
+// A file that must not exist yet is made whole with its mode; anything of its name, even a
+// dangling link, stays as it is.
+TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
+    TempDir tmp;
+    fs::create_symlink("nowhere", tmp / "dangling");
+    EXPECT_TRUE(createHostFile(tmp / "new", "one", 0600));
+    EXPECT_FALSE(createHostFile(tmp / "new", "two"));
+    EXPECT_FALSE(createHostFile(tmp / "dangling", "three"));
+    EXPECT_EQ(readFile(tmp / "new"), "one");
+    EXPECT_EQ(fs::status(tmp / "new").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(fs::exists(tmp / "nowhere"));
+}
+
 } // namespace
 } // namespace zel::test
