@@ -1,10 +1,15 @@
-// The emulated machine: Windows paths, code page 1252, the prefix, its drives and paths.
+// The emulated machine: Windows paths, code page 1252, the prefix, its drives and paths, and
+// the programs started on it.
 #include "tests/support/fixtures.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/machine.h"
+#include "winemu/programs.h"
 #include "winemu/winpath.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zel::test {
@@ -149,6 +154,100 @@ TEST_F(MachineTest, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
     EXPECT_EQ(fs::status(fresh / "system.reg").permissions(), static_cast<fs::perms>(0644));
     EXPECT_EQ(readFile(fresh / "drive_c" / "WINDOWS" / "PROGMAN.EXE"),
               "#!/bin/sh\nexec '/opt/it'\\''s/progman' \"$@\"\n");
+}
+
+// ---------------------------------------------------------------- starting programs
+
+class ProgramsTest : public MachineTest {
+protected:
+    // A program that tells how it was started: its directory's name, its arguments, the name
+    // of its working directory and, apart, its session.
+    void writeProgram(const fs::path& path, bool executable = true) {
+        writeFile(path, "#!/bin/sh\necho \"$(basename \"$(dirname \"$0\")\")|$#|$1|$2|"
+                        "$(basename \"$(pwd)\")|$(cut -d' ' -f6 /proc/$$/stat)\" > "
+                        "\"$ZEL_PREFIX/trace\"\n");
+        fs::permissions(path, executable ? fs::perms::owner_all
+                                         : fs::perms::owner_read | fs::perms::owner_write);
+    }
+    // WinExec's result and what the program it started told (it runs on after the return).
+    std::string exec(const std::string& line) {
+        fs::remove(prefix / "trace");
+        const unsigned result = Programs(machine(), ui).winExec(line, 1);
+        std::string trace;
+        for (int i = 0; i < 500 && result == 33 && !trace.ends_with('\n'); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            trace = readFile(prefix / "trace");
+        }
+        if (!trace.empty())
+            sessions.push_back(std::stoi(trace.substr(trace.rfind('|') + 1)));
+        return std::to_string(result) + " " + trace.substr(0, trace.rfind('|')) + "\n";
+    }
+    ScriptedUi ui;
+    std::vector<pid_t> sessions;
+};
+
+// WinExec: a name tried word by word unless quoted, ".EXE" added, letters of any case; the
+// program in its own directory and session; 2 for no file, 3 for no path, 11 for no program.
+TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
+    const fs::path kit = driveC() / "Meu Kit";
+    writeProgram(kit / "TOOL.EXE");
+    writeProgram(kit / "NOEXEC.EXE", false);
+    writeFile(kit / "GARBAGE.EXE", "MZ\x90 not a host program");
+    fs::permissions(kit / "GARBAGE.EXE", fs::perms::owner_all);
+    fs::create_directories(kit / "DIR.EXE");
+    writeProgram(medium() / "NAVEGA" / "Setup.exe");
+    std::string seen;
+    for (const char* line :
+         {"C:\\Meu Kit\\TOOL.EXE one  \"two words\"", "\"C:\\Meu Kit\\TOOL.EXE\" quoted",
+          "d:\\navega\\SETUP", "C:\\Meu Kit\\OTHER.EXE arg", "C:\\Meu Kit\\NOPE\\TOOL.EXE arg",
+          "C:\\Meu Kit\\DIR.EXE", "NOWHERE", "   ", "C:\\NO\\SUCH\\X.EXE", "Q:\\X.EXE",
+          "C:\\Meu Kit\\NOEXEC.EXE", "C:\\Meu Kit\\GARBAGE.EXE"})
+        seen += exec(line);
+    EXPECT_EQ(seen, "33 Meu Kit|2|one|two words|Meu Kit\n33 Meu Kit|1|quoted||Meu Kit\n"
+                    "33 NAVEGA|0|||NAVEGA\n2 \n3 \n2 \n2 \n2 \n3 \n3 \n11 \n11 \n");
+    // A bare name: the program's directory, the current one, then the system and Windows ones.
+    const fs::path places[] = {medium(), driveC() / "WORK", driveC() / "WINDOWS" / "SYSTEM",
+                               driveC() / "WINDOWS"};
+    for (const fs::path& place : places)
+        writeProgram(place / "TOOL.EXE");
+    ASSERT_TRUE(machine().setCurrentDirectory("C:\\WORK"));
+    seen.clear();
+    for (const fs::path& place : places) {
+        seen += exec("TOOL");
+        fs::remove(place / "TOOL.EXE");
+    }
+    EXPECT_EQ(seen + exec("TOOL"), "33 medium|0|||medium\n33 WORK|0|||WORK\n33 SYSTEM|0|||SYSTEM\n"
+                                   "33 WINDOWS|0|||WINDOWS\n2 \n");
+    for (const pid_t session : sessions)
+        EXPECT_NE(session, ::getsid(0));
+    errno = 0; // and nothing of ours is left to reap
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+// A sponsor's program: the wizard minimised until it ends, none of the wizard's files open in
+// it; one that cannot start restores the wizard at once and leaves no child behind.
+TEST_F(ProgramsTest, RunAndWaitBlocksBetweenMinimiseAndRestore) {
+    const int leaked = ::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(leaked, 0);
+    writeFile(medium() / "SPONSOR.EXE", "#!/bin/sh\nsleep 0.3\n[ -e /proc/$$/fd/" +
+                                            std::to_string(leaked) +
+                                            " ] && echo leaked > done || echo clean > done\n");
+    fs::permissions(medium() / "SPONSOR.EXE", fs::perms::owner_all);
+    writeProgram(medium() / "NOEXEC.EXE", false);
+    Programs programs(machine(), ui);
+    EXPECT_TRUE(programs.runAndWait("D:\\SPONSOR.EXE"));
+    ::close(leaked);
+    EXPECT_EQ(readFile(medium() / "done"), "clean\n"); // written 0.3 s in, before the return
+    for (const char* path : {"D:\\MISSING.EXE", "D:\\NOEXEC.EXE", "Q:\\NOT\\MAPPED.EXE"})
+        EXPECT_FALSE(programs.runAndWait(path)) << path;
+    std::vector<std::string> calls;
+    for (int i = 0; i < 4; ++i)
+        calls.insert(calls.end(), {"minimise", "restore"});
+    EXPECT_EQ(ui.calls, calls);
+    errno = 0;
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
 }
 
 } // namespace
