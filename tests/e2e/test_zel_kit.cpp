@@ -118,6 +118,10 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
         {"XYZograma=1\n[Patro1]\nTexto=T\nImagem=G.ICO\n",
          "SETUP.INI:21: warning: \"XYZograma\" is no key of [Uninstall]; the wizard never reads "
          "it\n0 errors, 1 warning, 0 notes\n"},
+        {"",
+         "SETUP.INI: error: no section [Uninstall]: programa, diretorio read as \"erro!\", which "
+         "flows on into paths, group names and macros\n1 error, 0 warnings, 0 notes\n",
+         {{"[Uninstall]\nprograma=U.EXE\ndiretorio=UN\\\n", ""}}},
         {"[Programa2]\nnome=B\n",
          "SETUP.INI:21: warning: [Programa2] is never read: the program table ends at entry 1, "
          "whose section is missing\n0 errors, 1 warning, 0 notes\n"},
