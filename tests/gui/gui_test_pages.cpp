@@ -307,6 +307,15 @@ TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
             left += edit->text();
         EXPECT_EQ(left, "");
     }
+    // The first letter of an item, then Tab: nothing is completed into a choice.
+    RegistrationPage page(*platform, catalogue, choices);
+    page.show();
+    page.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
+    page.ui.cardBrandBox->setFocus();
+    QTest::keyClicks(page.ui.cardBrandBox, "s");
+    QTest::keyClick(page.ui.cardBrandBox, Qt::Key_Tab);
+    EXPECT_EQ(page.ui.cardBrandBox->currentIndex(), -1);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -8,6 +8,8 @@
 #include "winemu/winpath.h"
 
 #include <fcntl.h>
+#include <optional>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -154,6 +156,60 @@ TEST_F(MachineTest, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
     EXPECT_EQ(fs::status(fresh / "system.reg").permissions(), static_cast<fs::perms>(0644));
     EXPECT_EQ(readFile(fresh / "drive_c" / "WINDOWS" / "PROGMAN.EXE"),
               "#!/bin/sh\nexec '/opt/it'\\''s/progman' \"$@\"\n");
+}
+
+// Without HOME the machine is in the home directory the password database gives, never in a
+// directory every user shares; ZEL_PREFIX and XDG_DATA_HOME come first.
+TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"ZEL_PREFIX", "XDG_DATA_HOME", "HOME"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        ::unsetenv(name);
+    }
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    std::string seen = Machine::defaultPrefix().string();
+    for (const auto& [name, value] :
+         {std::pair{"HOME", ""}, {"HOME", "/h"}, {"XDG_DATA_HOME", "/x"}, {"ZEL_PREFIX", "/z"}}) {
+        ::setenv(name, value, 1);
+        seen += " " + Machine::defaultPrefix().string();
+    }
+    for (const auto& [name, value] : saved)
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    const std::string home = std::string(user->pw_dir) + "/.local/share/zel-setup/machine";
+    EXPECT_EQ(seen, home + " " + home +
+                        " /h/.local/share/zel-setup/machine "
+                        "/x/zel-setup/machine /z");
+}
+
+// The path a process was started by, made absolute, when it names the running executable:
+// a kit's SETUP linking to zel-setup is the SETUP, found as a shell would find it.
+TEST(StartedPath, IsThePathThatNamesTheExecutableMadeAbsolute) {
+    TempDir tmp;
+    const fs::path exe = tmp / "bin" / "zel-setup", kit = tmp / "kit", bin = tmp / "bin";
+    writeFile(exe, "#!/bin/sh\n");
+    writeFile(bin / "other", "#!/bin/sh\n");
+    fs::create_directories(kit);
+    fs::create_symlink(exe, kit / "SETUP");
+    const std::string path = "/nowhere:" + kit.string();
+    const std::tuple<std::string, fs::path, std::string, std::optional<fs::path>> rows[] = {
+        {"./SETUP", kit, "", kit / "SETUP"},
+        {"../kit/./SETUP", bin, "", kit / "SETUP"},
+        {(kit / "SETUP").string(), bin, "", kit / "SETUP"},
+        {"SETUP", bin, path, kit / "SETUP"},          // found on PATH
+        {"SETUP", kit, "/nowhere::", kit / "SETUP"},  // an empty entry: the working directory
+        {"zel-setup", tmp.path(), bin.string(), exe}, // the executable itself
+        {"SETUP", kit, "/nowhere", std::nullopt},     // a bare name is looked up on PATH only
+        {"./other", bin, "", std::nullopt},           // another file
+        {"./missing", bin, "", std::nullopt},
+        {"", bin, path, std::nullopt},
+    };
+    for (const auto& [argv0, workingDir, searchPath, started] : rows)
+        EXPECT_EQ(Machine::startedPath(argv0, workingDir, searchPath, exe), started)
+            << argv0 << " in " << workingDir << " with PATH " << searchPath;
+    EXPECT_TRUE(fs::equivalent(Machine::runningExecutable(), "/proc/self/exe"));
+    EXPECT_TRUE(Machine::runningExecutable().is_absolute());
 }
 
 // ---------------------------------------------------------------- starting programs
