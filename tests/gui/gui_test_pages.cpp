@@ -107,7 +107,20 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     EXPECT_TRUE(visiblePages().isEmpty());
     w.welcomePage->ui.exitButton->click(); // "Sair" there ends the wizard without asking
     EXPECT_TRUE(ui.quitRequested());
-    EXPECT_TRUE(ui.modals.empty() && ui.errors.empty());
+    EXPECT_TRUE(ui.modals.empty() &&
+                ui.errors.empty()); // The line follows every change; "< Voltar" keeps nothing but
+                                    // the browser, taken at once.
+    QStringList lines;
+    w.customInstallPage->programBoxes()[0]->click();
+    lines << custom.spaceLabel->text();
+    custom.browserGroup->button(2)->click();
+    lines << custom.spaceLabel->text();
+    custom.destinationEdit->setText("E:\\X");
+    custom.backButton->click();
+    EXPECT_EQ(lines.join(" | "), "Espaço necessário: 4200k | Espaço necessário: 1200k");
+    EXPECT_EQ(std::to_string(w.choices.programs[0]) + w.choices.destination +
+                  std::to_string(int(w.choices.browser)),
+              "1C:\\Program Files\\KIT\\2");
 }
 
 TEST_F(PagesTest, EveryRequestLeadsWhereThePageFlowSays) {
@@ -178,6 +191,10 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
         QTest::keyClick(&licence, Qt::Key_Enter);
         QTest::keyClick(&licence, Qt::Key_Return);
     }
+    licence.show();
+    QTest::keyClick(&licence, Qt::Key_Escape); // neither leaves a page
+    licence.close();
+    EXPECT_TRUE(licence.isVisible());
     EXPECT_EQ(byKeys.take(), "back back");
     std::vector<ModalResult> results;
     for (const auto& modal : ui.modals)
@@ -215,6 +232,7 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
     EXPECT_EQ(sponsors(), "Primeira: Loja #ff0000 D:\\P1\\G.BMP; Padaria none D:\\P2\\; hidden "
                           "#ff0000 D:\\P1\\; Na raiz #00ff00 D:\\; hidden none D:\\; ");
     EXPECT_EQ(page.sponsorPicture(1)->size(), QSize(64, 64)); // stretched over its area
+    EXPECT_EQ(page.sponsorPicture(1)->accessibleName(), "Loja");
     // A sponsor's program that is a picture shows over the whole screen until a click on it.
     writePicture(medium() / "P1" / "G.BMP", Qt::blue);
     QTest::mouseDClick(page.sponsorPicture(1), Qt::LeftButton);
@@ -223,8 +241,26 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
     EXPECT_TRUE(wizard->sponsorPicture->isVisible()); // gone at the release, not the press
     QTest::mouseRelease(shownPicture, Qt::LeftButton);
     EXPECT_FALSE(wizard->sponsorPicture->isVisible());
+    // A program runs with the wizard put away; one that cannot start is reported; a file that
+    // is neither program nor picture does nothing.
+    writeFile(medium() / "P2" / "jogo.exe", "#!/bin/sh\ntouch ran\n");
+    fs::permissions(medium() / "P2" / "jogo.exe", fs::perms::owner_all);
+    writeFile(medium() / "P1" / "LEIA.TXT", "x");
+    writeFile(medium() / "NAO.EXE", "");
+    writeSetup("[Patro1]\r\nDiretorio=P1\r\nTexto=a\r\nPrograma=LEIA.TXT\r\n"
+               "[Patro2]\r\nDiretorio=P2\r\nTexto=b\r\nPrograma=jogo.exe\r\n"
+               "[Patro4]\r\nTexto=c\r\nPrograma=NAO.EXE\r\n");
+    page.hide();
+    page.show();
+    for (int k : {1, 2, 4})
+        QTest::mouseDClick(page.sponsorPicture(k), Qt::LeftButton);
+    EXPECT_FALSE(wizard->sponsorPicture->isVisible());
+    EXPECT_TRUE(fs::exists(medium() / "ran")); // run in the wizard's current directory
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"minimise", "restore", "minimise", "restore"}));
+    EXPECT_EQ(ui.errors, std::vector<std::string>{"N\xe3o foi poss\xedvel executar o programa "
+                                                  "D:\\NAO.EXE"});
+    ui.errors.clear();
     // Read again at every showing, and the hint renamed for assistive technology too.
-    EXPECT_EQ(page.sponsorPicture(1)->accessibleName(), "Loja");
     writeSetup("[Patro1]\r\nTexto=Mercado\r\n");
     page.hide();
     page.show();
@@ -376,6 +412,64 @@ TEST_F(PagesTest, TheCopyPageShowsItsProgressAndStaysUsableAfterAFailure) {
     EXPECT_TRUE(idle());
     EXPECT_EQ(requests.take(), "next");
     EXPECT_EQ(ui.errors.size(), 1u);
+}
+
+// Too little room: the question first; "Cancelar" leaves everything as it was, "OK" goes on.
+TEST_F(PagesTest, TheCopyPageAsksBeforeFillingAShortDisk) {
+    fs::create_directories(prefix / "dosdevices");
+    fs::create_symlink(tmp / "no medium", prefix / "dosdevices" / "e:");
+    makeMachine();
+    startUp();
+    choices.destination = "E:\\KIT\\";
+    CopyPage page(*platform, catalogue, choices);
+    Requests requests(&page);
+    ui.answerMessage(ModalResult::Other);
+    page.ui.nextButton->click();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].caption + " | " + ui.boxes[0].text.substr(0, 45),
+              std::string(kSpaceQuestionCaption) +
+                  " | O drive E aparenta ter apenas 0kbytes livres.");
+    EXPECT_EQ(ui.boxes[0].buttons, MsgButtons::OkCancel);
+    EXPECT_TRUE(ui.cursorHistory.empty() && ui.errors.empty());
+    ui.answerMessage(ModalResult::Confirm);
+    page.ui.nextButton->click(); // on, to a copy that fails on the drive without a medium
+    EXPECT_EQ(ui.cursorHistory, (std::vector<bool>{true, false}));
+    EXPECT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(requests.take(), "");
+}
+
+// Program Manager gone: the installation ends all the same, with a word on what is missing.
+TEST_F(PagesTest, TheFinishPageSaysWhatProgramManagerDidNotCreate) {
+    startUp();
+    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");
+    fs::create_directories(driveC() / "Program Files" / "KIT");
+    FinishPage page(*platform, catalogue, choices);
+    Requests requests(&page);
+    page.ui.finishButton->click();
+    EXPECT_EQ(requests.take(), "next");
+    EXPECT_FALSE(page.ui.finishButton->isEnabled()); // never a second sequence
+    EXPECT_EQ(ui.errors, std::vector<std::string>{});
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].caption, kProgmanLossCaption);
+    EXPECT_EQ(ui.boxes[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(ui.boxes[0].text.rfind("O Gerenciador de Programas n\xe3o criou", 0), 0u);
+}
+
+// A port is all the connection page needs; the commands reach the settings as typed.
+TEST_F(PagesTest, TheModemPageWantsAPortAndKeepsTheCommandsAsTyped) {
+    startUp();
+    ModemPage page(*platform, choices);
+    Requests requests(&page);
+    page.ui.nextButton->click();
+    page.ui.portGroup->button(3)->click();
+    page.ui.initCommandEdit->setText(QStringLiteral("AT&F Ç"));
+    page.ui.dialCommandEdit->clear();
+    page.ui.nextButton->click();
+    EXPECT_EQ(requests.take(), "next");
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(std::to_string(*choices.modem.port) + "|" + choices.modem.initCommand + "|" +
+                  choices.modem.dialCommand,
+              "3|AT&F \xc7|");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The Qt services: the guard around handlers, message boxes, the pointer, windows put away, the
 // palette, the end of the application; a radio group; the start-up sound; printing on a QPrinter.
+#include "qt/qt_gauge.h"
 #include "qt/qt_printer.h"
 #include "qt/qt_radiogroup.h"
 #include "qt/qt_sound.h"
@@ -21,6 +22,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <climits>
 
 namespace zel::test {
 namespace {
@@ -113,8 +116,11 @@ TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
     QApplication::restoreOverrideCursor();
     QWidget shown, hidden; // restoring shows again exactly what minimising put away
     shown.show();
+    auto gone = std::make_unique<QWidget>();
+    gone->show();
     ui.minimise();
     shown.hide(); // as a desktop may hide a minimised window
+    gone.reset(); // and a window may go meanwhile
     ui.restore();
     EXPECT_TRUE(shown.isVisible() && !shown.isMinimized() && !hidden.isVisible());
     for (const auto role : {QPalette::AlternateBase, QPalette::Button}) // the era's grey
@@ -153,6 +159,22 @@ TEST(QtUiTest, QuitIsPostedSoTheHandlerFinishesAndNoPageCanRefuseIt) {
 
 // The items share the height below the caption, the last one ending above the frame; a new
 // list drops the choice, and says so only when there was one.
+// A gauge never shows more than its maximum nor wraps, whatever it is told.
+TEST(WidgetsTest, AGaugeStaysWithinItsMaximum) {
+    guiApplication();
+    GaugeWidget gauge;
+    gauge.setMaximum(INT_MAX);
+    gauge.setPosition(INT_MAX - 1);
+    gauge.advance(INT_MAX);
+    std::string seen = std::to_string(gauge.percent());
+    gauge.setMaximum(4);
+    seen += " " + std::to_string(gauge.position());
+    gauge.setPosition(-3);
+    seen += " " + std::to_string(gauge.position());
+    gauge.setMaximum(0);
+    EXPECT_EQ(seen + " " + std::to_string(gauge.percent()), "100 4 0 0");
+}
+
 TEST(WidgetsTest, ARadioGroupLaysOutItsItemsAndANewListDropsTheChoice) {
     guiApplication();
     RadioGroup group;
@@ -172,6 +194,7 @@ TEST_F(QtSoundTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     guiApplication();
     writeFile(driveC() / "TADA.WAV", "RIFF");
     QtSound sound(machine(), "no_such_module");
+    sound.playWave(""); // no sound named: silence
     sound.playWave("C:\\TADA.WAV");
     EXPECT_EQ(sound.beeps(), 0); // not before the first paint
     QWidget window;
