@@ -252,6 +252,18 @@ TEST(ZelKit, JsonFormsAndUsage) {
         zelKit("show '" + (writeMedium(tmp) / "SETUP.INI").string() + "'", tmp).output);
     EXPECT_EQ(shown["settings"]["destino"], "C:\\Z\\");
     EXPECT_EQ(shown["programs"].size() * 100 + shown["welcome"]["sponsors"].size(), 1205u);
+    // Code page 1252 text comes out as UTF-8; a file that is not there is a usage error.
+    const auto accented = nlohmann::json::parse(
+        zelKit("show '" +
+                   (writeMedium(tmp, "", {{"grupo=G", "grupo=Acesso \xC0 Rede"}}) / "SETUP.INI")
+                       .string() +
+                   "'",
+               tmp)
+            .output);
+    EXPECT_EQ(accented["settings"]["grupo"], "Acesso \u00c0 Rede");
+    const CommandResult none = zelKit("show '" + (tmp / "NONE.INI").string() + "'", tmp);
+    EXPECT_EQ(std::to_string(none.status) + none.errors,
+              "2zel-kit: " + (tmp / "NONE.INI").string() + ": no such file\n");
     for (const std::string& args :
          {std::string(), std::string("check"), std::string("show"),
           "check --frob '" + (tmp / "m").string() + "'", "check '" + (tmp / "none").string() + "'",

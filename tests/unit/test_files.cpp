@@ -330,6 +330,7 @@ TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
     EXPECT_TRUE(createHostFile(tmp / "new", "one", 0600));
     EXPECT_FALSE(createHostFile(tmp / "new", "two"));
     EXPECT_FALSE(createHostFile(tmp / "dangling", "three"));
+    EXPECT_THROW(writeHostFile(tmp / "dangling", "four"), HostFileError);
     EXPECT_EQ(readFile(tmp / "new"), "one");
     EXPECT_EQ(fs::status(tmp / "new").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);

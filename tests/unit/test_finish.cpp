@@ -112,6 +112,28 @@ TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
     EXPECT_EQ(addItemMacro(x, x, x), "[AddItem(\"" + x + "\",\"" + x + "\",\"" + x + "\")]");
 }
 
+// Set up again over an earlier installation or beside another product, the finish changes
+// its own keys and values and keeps everything else in its files and key.
+TEST_F(FinishTest, EarlierFilesAndKeyKeepWhatTheFinishDoesNotWrite) {
+    writeFile(windowsDir() / "zelun.ini",
+              "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\n");
+    writeFile(settingsFile(), "[Proxy]\r\nhost=p\r\n[ZEL]\r\nextra=1\r\nitem=old\r\n");
+    {
+        Registry registry(machine().registryFile());
+        ASSERT_TRUE(registry.openKey(kUninstallKey, true));
+        registry.writeString("Publisher", "ZEL");
+        registry.writeString("DisplayName", "old");
+    }
+    EXPECT_EQ(run().second, "");
+    EXPECT_EQ(readFile(windowsDir() / "zelun.ini") + readFile(settingsFile()),
+              "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\ndir=C:\\Z\\\r\n"
+              "grupo=Acesso Internet\r\n[Proxy]\r\nhost=p\r\n[ZEL]\r\nextra=1\r\nitem=ZEL "
+              "Update\r\nhomepage=http://www.zel.com.br/\r\nsearchpage=http://busca.zel.com.br/\r\n"
+              "grupo=Acesso Internet\r\n");
+    EXPECT_EQ(uninstallValue("Publisher") + "|" + uninstallValue("DisplayName"),
+              "ZEL|ZEL Internet");
+}
+
 // A failure stops the sequence where it happens: nothing after it is sent, written or started.
 TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAfterAll) {
     const fs::path trace = tmp / "browser.trace";

@@ -201,6 +201,7 @@ TEST_F(InstallRunTest, CopiesTheSelectedEntriesThenTheFixedFiles) {
                                       "I.ICO UPDATE/I.ICO\nLONGNAME.HLP LONGNAME.HLP\nPROB\n"
                                       "PROB/B.EXE B.EXE\nUP.EXE UPDATE/UP.EXE\n");
     EXPECT_EQ(readFile(driveC() / "WINDOWS" / "SYSTEM" / "S1.DLL"), "S1.DLL");
+    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "zelun.exe"), "UNINST/UN.EXE"); // the uninstaller
 
     // A file that cannot be copied stops the run there, with its paths.
     fs::remove_all(driveC() / "ZEL");
@@ -239,6 +240,15 @@ TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone)
               "~sock32.zel APP/~sock32.zel\n~insock.zel OTHER/~insock.dll\nWIN95\n"
               "WIN95/DISK1\nWIN95/DISK1/SETUP \nWIN95/~insock.dll KIT/WIN95/~insock.dll\nnet\n"
               "net/~SOCK32.DLL kit/net/~SOCK32.DLL\nWINDOWS/SYSTEM/~sock32.dll");
+    // A medium in a single folder or at a drive's root is in no kit tree: nothing is spared.
+    EXPECT_EQ(kitRootFolder("D:\\KIT\\WIN95\\") + "|" + kitRootFolder("D:\\SETUP\\") + "|" +
+                  kitRootFolder("D:\\"),
+              "D:||");
+    for (const char* source : {"C:\\KIT\\", "C:\\"}) {
+        writeFile(driveC() / "KIT" / "~insock.dll", "k");
+        socketLibrarySweep(files, catalogue, source, [] {});
+        EXPECT_FALSE(fs::exists(driveC() / "KIT" / "~insock.dll")) << source;
+    }
 }
 
 TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
@@ -255,7 +265,9 @@ TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
                 {0, 3, "", "", "", t + "|" + t + "slip-port=4\r\n|top|old"},
                 {1, 1, "AT", "ATD", "no library", // the old one is put back
                  t + "slip-port=2\r\n" + commands + "AT\r\n$phone=ATD\r\n|" + t + "|old|"},
-                {1, 1, "AT", "ATD", "read-only settings", t + "|" + t + "|old|"}}; // silently
+                {1, 1, "AT", "ATD", "read-only settings", t + "|" + t + "|old|"}, // silently
+                {1, 1, "AT", "ATD", "not selected", t + "|" + t + "|old|"},
+                {1, 1, "AT", "ATD", "no settings", "|" + t + "|new|old"}};
     for (const auto& row : rows) {
         fs::remove_all(zel);
         fs::remove(system / "~sock32.zel");
@@ -267,11 +279,18 @@ TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
             writeFile(path, content);
         if (row.spoil == std::string("no library"))
             fs::remove(zel / "T" / "W.DLL");
+        if (row.spoil == std::string("no settings"))
+            fs::remove(zel / "T" / "T.INI");
         if (row.spoil == std::string("read-only settings"))
             fs::permissions(zel / "T" / "T.INI", fs::perms::owner_read);
         Catalogue c;
         c.settings.destino = "C:\\ZEL\\";
-        c.entry(1) = {"", 1, 0, "T\\", std::uint8_t(row.criadir), {"TCPMAN.EXE", "T.INI", "W.DLL"},
+        c.entry(1) = {"",
+                      row.spoil != std::string("not selected"),
+                      0,
+                      "T\\",
+                      std::uint8_t(row.criadir),
+                      {"TCPMAN.EXE", "T.INI", "W.DLL"},
                       {}};
         Files files(machine());
         dialerSettingsUpdate(

@@ -146,12 +146,20 @@ TEST_F(MachineTest, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
         EXPECT_TRUE(fs::is_empty(shared));
         fs::remove(shared);
     }
+    if (::geteuid() == 0) { // only the superuser can give a directory away
+        const fs::path foreign = tmp / "foreign";
+        fs::create_directory(foreign);
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(refusal(foreign), "The machine " + foreign.string() + " belongs to another user");
+        EXPECT_TRUE(fs::is_empty(foreign));
+    }
     const mode_t umask = ::umask(0);
     const fs::path fresh = tmp / "fresh" / "prefix";
     EXPECT_EQ(refusal(fresh), "(opened)");
     ::umask(umask);
     for (const fs::path& made :
-         {fresh, fresh / "drive_c" / "WINDOWS" / "SYSTEM", fresh / "dosdevices"})
+         {fresh, fresh / "drive_c", fresh / "drive_c" / "WINDOWS" / "SYSTEM", fresh / "dosdevices",
+          fresh / "drive_c" / "WINDOWS" / "PROGMAN.EXE"})
         EXPECT_EQ(fs::status(made).permissions(), static_cast<fs::perms>(0755)) << made;
     EXPECT_EQ(fs::status(fresh / "system.reg").permissions(), static_cast<fs::perms>(0644));
     EXPECT_EQ(readFile(fresh / "drive_c" / "WINDOWS" / "PROGMAN.EXE"),

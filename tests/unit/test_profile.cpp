@@ -102,7 +102,7 @@ TEST_F(MachineTest, ProfileFilesOnTheMachine) {
     fs::permissions(driveC() / "WINDOWS" / "zelun.ini", fs::perms::owner_read);
     log.writeText("Install", "grupo", "NEW"); // unchanged: not written, so no error
 
-    writeFile(driveC() / "RO" / "in.ini", "[S]\nk=old\n");
+    writeFile(driveC() / "RO" / "in.ini", "[S]\nk=old and much longer\n"); // cut to the new
     fs::create_directories(driveC() / "RO" / "folder.ini");
     fs::permissions(driveC() / "RO", fs::perms::owner_read | fs::perms::owner_exec);
     ProfileFile(machine(), "c:\\ro\\in.ini").writeText("S", "k", "new");

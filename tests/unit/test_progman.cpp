@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <regex>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <thread>
 
 namespace zel::test {
@@ -340,6 +341,37 @@ TEST_F(ProgmanServerTest, TheSocketIsAPathOnlyItsUserReaches) {
     EXPECT_TRUE(conversation->execute("[CreateGroup(Long)]"));
     conversation->close();
     EXPECT_EQ(stored(), "Long{};");
+}
+
+// Another user reaches neither this user's server nor a client of this user's: were the
+// socket opened up, its macros (items in StartUp run at every start) would still be refused.
+TEST_F(ProgmanServerTest, AnotherUserCanNeitherServeNorBeServed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "acting as another user needs the superuser";
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    fs::permissions(tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(prefix, fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(prefix / "progman.sock", fs::perms::all);
+    const pid_t child = ::fork();
+    if (child == 0) { // as nobody
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        if (connectToProgman(prefix / "progman.sock"))
+            ::_exit(4); // the client takes no server of another user's
+        const FileDescriptor raw(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const LocalSocketAddress at(prefix / "progman.sock");
+        if (::connect(raw.get(), at.get(), at.size()) != 0)
+            ::_exit(5);
+        const std::string packet = *macroPacket("[CreateGroup(Intruder)]");
+        ::send(raw.get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+        ::_exit(answers(raw.get(), 3000) == "|end" ? 0 : 2);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+    EXPECT_TRUE(conversation->execute("[CreateGroup(Owner)]"));
+    conversation->close();
+    EXPECT_EQ(stored(), "Owner{};");
 }
 
 } // namespace
