@@ -42,6 +42,7 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
     EXPECT_EQ((Numbers{f.write(out, "hello world", 11), f.write(out, "", 0), f.write(out, "", -1)}),
               (Numbers{11, 0, -1}));
     EXPECT_TRUE(f.setFileDate(out, toDosTime(1000000001))); // an odd second rounds down
+    EXPECT_EQ(toDosTime(0), ((1u << 5) | 1u) << 16);        // before 1980: 1 January 1980
     f.close(out);
     const int in = f.openRead("c:\\DATA.BIN");
     char buf[16] = {};

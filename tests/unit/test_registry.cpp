@@ -88,7 +88,8 @@ TEST(RegistryFormat, ReadingIsLenientWhereRegeditFilesVaryAndRefusesTheRest) {
           deep + "\\k]", key + "\"v\"=\"open\r\n", key + "\"v\"=\"x\" y\r\n", key + "\"v\"=-\r\n", key + "\"v\"=hex\r\n",
           key + "\"v\"=dword:123456789\r\n", key + "\"v\"=hex:1,,2\r\n", key + "\"v\"=hex:123\r\n",
           key + "\"v\"=hex(x):00\r\n", key + "\"v\"=hex(2:00\r\n", key + "\"v\"=hex(2)00\r\n",
-          key + "v=\"x\"\r\n", key + "@\"x\"\r\n", key + "\"a\rb\"=\"x\"\r\n"})
+          key + "v=\"x\"\r\n", key + "@\"x\"\r\n", key + "\"a\rb\"=\"x\"\r\n",
+          "Windows Registry Editor Version 5.00\r\n"s, "REGEDIT4\r\n[-HKEY_LOCAL_MACHINE\\A]\r\n"s})
         EXPECT_FALSE(parseRegistryFile(text)) << text;
     // clang-format on
 }
