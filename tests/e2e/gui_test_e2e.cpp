@@ -56,17 +56,7 @@ protected:
 
     void TearDown() override {
         WizardTest::TearDown(); // ends the conversation; the server then leaves by itself
-        const std::string lock = readFile(prefix / "progman.lock"); // names the server's pid
-        bool gone = lock.empty();
-        for (int i = 0; i < 800 && !gone; ++i) {
-            // A server adopted by an init that does not reap it has left all the same.
-            const std::string stat = readFile("/proc/" + lock + "/stat");
-            gone = stat.empty() || stat.substr(stat.rfind(')') + 2, 1) == "Z";
-            std::this_thread::sleep_for(std::chrono::milliseconds(gone ? 0 : 10));
-        }
-        if (!gone)
-            ::kill(std::stoi(lock), SIGKILL);
-        EXPECT_TRUE(gone) << "Program Manager did not leave after its idle time";
+        EXPECT_TRUE(awaitProgmanExit()) << "Program Manager did not leave after its idle time";
         ::unsetenv("ZEL_PROGMAN_IDLE");
         if (const char* keep = std::getenv("ZEL_E2E_KEEP"); keep != nullptr && *keep != '\0') {
             const fs::path to =

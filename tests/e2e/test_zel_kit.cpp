@@ -222,8 +222,7 @@ TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
     const fs::path m = writeMedium(tmp, "[Patro1]\nImagem=X\n");
     fs::rename(m / "SETUP.INI", m / "instala.ini");
     fs::rename(m / "U.EXE", m / "u.exe");
-    writeFile(m / "INSTALA", "");
-    fs::permissions(m / "INSTALA", fs::perms::owner_all);
+    writeProgram(m / "INSTALA", "");
     for (const fs::path& given : {m, m / "INSTALA", m / "instala.ini"})
         EXPECT_EQ(checked(given, tmp),
                   "instala.ini:21: note: [Patro1] has no Texto: the sponsor is "

@@ -243,8 +243,7 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
     EXPECT_FALSE(wizard->sponsorPicture->isVisible());
     // A program runs with the wizard put away; one that cannot start is reported; a file that
     // is neither program nor picture does nothing.
-    writeFile(medium() / "P2" / "jogo.exe", "#!/bin/sh\ntouch ran\n");
-    fs::permissions(medium() / "P2" / "jogo.exe", fs::perms::owner_all);
+    writeProgram(medium() / "P2" / "jogo.exe", "#!/bin/sh\ntouch ran\n");
     writeFile(medium() / "P1" / "LEIA.TXT", "x");
     writeFile(medium() / "NAO.EXE", "");
     writeSetup("[Patro1]\r\nDiretorio=P1\r\nTexto=a\r\nPrograma=LEIA.TXT\r\n"

@@ -1,12 +1,19 @@
 #include "tests/support/fixtures.h"
 
+#include "winemu/host_file.h"
+
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace zel::test {
 
@@ -40,6 +47,11 @@ void writeFile(const fs::path& path, std::string_view content) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+void writeProgram(const fs::path& path, std::string_view script) {
+    writeFile(path, script);
+    fs::permissions(path, fs::perms::owner_all);
 }
 
 std::string readFile(const fs::path& path) {
@@ -103,6 +115,19 @@ Machine& MachineTest::makeMachine() {
     options.progmanHostPath = binDir() / "progman";
     machine_ = std::make_unique<Machine>(options);
     return *machine_;
+}
+
+bool MachineTest::awaitProgmanExit() {
+    const fs::path lockFile = prefix / "progman.lock";
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         std::chrono::steady_clock::now() < end;) {
+        const FileDescriptor lock(::open(lockFile.c_str(), O_RDWR | O_CLOEXEC));
+        if (!lock || ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(std::atoi(readFile(lockFile).c_str()), SIGKILL);
+    return false;
 }
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // Temporary directories, prefixes and kit media for the tests.
-#include "winemu/machine.h"
 #include "tests/support/doubles.h"
+#include "winemu/machine.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,9 @@ private:
 };
 
 void writeFile(const fs::path& path, std::string_view content); // creates parent directories
-std::string readFile(const fs::path& path);                     // "" when missing
+// A shell script that its owner may run (the kit's programs, in the tests).
+void writeProgram(const fs::path& path, std::string_view script);
+std::string readFile(const fs::path& path); // "" when missing
 
 // The repository's source tree and the build's bin directory.
 fs::path sourceDir();
@@ -65,6 +67,9 @@ protected:
 
     fs::path driveC() const { return tmp / "prefix" / "drive_c"; }
     fs::path medium() const { return tmp / "medium"; }
+    // Waits until no Program Manager server holds the prefix's lock (a server that has ended
+    // has let go of it, reaped or not); one still there after 10 s is killed: false.
+    bool awaitProgmanExit();
 
     TempDir tmp;
     fs::path prefix;

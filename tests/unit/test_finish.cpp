@@ -137,9 +137,8 @@ TEST_F(FinishTest, EarlierFilesAndKeyKeepWhatTheFinishDoesNotWrite) {
 // A failure stops the sequence where it happens: nothing after it is sent, written or started.
 TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAfterAll) {
     const fs::path trace = tmp / "browser.trace";
-    writeFile(medium() / "NAVEGAI" / "SETUP.EXE",
-              "#!/bin/sh\necho \"$#\" >> '" + trace.string() + "'\n");
-    fs::permissions(medium() / "NAVEGAI" / "SETUP.EXE", fs::perms::owner_all);
+    writeProgram(medium() / "NAVEGAI" / "SETUP.EXE",
+                 "#!/bin/sh\necho \"$#\" >> '" + trace.string() + "'\n");
     // What was written before the failure: S the update settings, L the uninstall log.
     const auto expectStop = [&](std::size_t sent, const std::string& written,
                                 const std::string& error) {

@@ -226,12 +226,16 @@ class ProgramsTest : public MachineTest {
 protected:
     // A program that tells how it was started: its directory's name, its arguments, the name
     // of its working directory and, apart, its session.
-    void writeProgram(const fs::path& path, bool executable = true) {
-        writeFile(path, "#!/bin/sh\necho \"$(basename \"$(dirname \"$0\")\")|$#|$1|$2|"
-                        "$(basename \"$(pwd)\")|$(cut -d' ' -f6 /proc/$$/stat)\" > "
-                        "\"$ZEL_PREFIX/trace\"\n");
-        fs::permissions(path, executable ? fs::perms::owner_all
-                                         : fs::perms::owner_read | fs::perms::owner_write);
+    void writeTracer(const fs::path& path, bool executable = true) {
+        const std::string script =
+            "#!/bin/sh\necho \"$(basename \"$(dirname \"$0\")\")|$#|$1|$2|"
+            "$(basename \"$(pwd)\")|$(cut -d' ' -f6 /proc/$$/stat)\" > \"$ZEL_PREFIX/trace\"\n";
+        executable ? writeProgram(path, script) : writeFile(path, script);
+    }
+    // Nothing started here is left for this process to reap.
+    static bool noChildLeft() {
+        errno = 0;
+        return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
     }
     // WinExec's result and what the program it started told (it runs on after the return).
     std::string exec(const std::string& line) {
@@ -254,12 +258,11 @@ protected:
 // program in its own directory and session; 2 for no file, 3 for no path, 11 for no program.
 TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     const fs::path kit = driveC() / "Meu Kit";
-    writeProgram(kit / "TOOL.EXE");
-    writeProgram(kit / "NOEXEC.EXE", false);
-    writeFile(kit / "GARBAGE.EXE", "MZ\x90 not a host program");
-    fs::permissions(kit / "GARBAGE.EXE", fs::perms::owner_all);
+    writeTracer(kit / "TOOL.EXE");
+    writeTracer(kit / "NOEXEC.EXE", false);
+    writeProgram(kit / "GARBAGE.EXE", "MZ\x90 not a host program");
     fs::create_directories(kit / "DIR.EXE");
-    writeProgram(medium() / "NAVEGA" / "Setup.exe");
+    writeTracer(medium() / "NAVEGA" / "Setup.exe");
     std::string seen;
     for (const char* line :
          {"C:\\Meu Kit\\TOOL.EXE one  \"two words\"", "\"C:\\Meu Kit\\TOOL.EXE\" quoted",
@@ -273,7 +276,7 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     const fs::path places[] = {medium(), driveC() / "WORK", driveC() / "WINDOWS" / "SYSTEM",
                                driveC() / "WINDOWS"};
     for (const fs::path& place : places)
-        writeProgram(place / "TOOL.EXE");
+        writeTracer(place / "TOOL.EXE");
     ASSERT_TRUE(machine().setCurrentDirectory("C:\\WORK"));
     seen.clear();
     for (const fs::path& place : places) {
@@ -284,9 +287,7 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
                                    "33 WINDOWS|0|||WINDOWS\n2 \n");
     for (const pid_t session : sessions)
         EXPECT_NE(session, ::getsid(0));
-    errno = 0; // and nothing of ours is left to reap
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
+    EXPECT_TRUE(noChildLeft());
 }
 
 // A sponsor's program: the wizard minimised until it ends, none of the wizard's files open in
@@ -294,11 +295,10 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
 TEST_F(ProgramsTest, RunAndWaitBlocksBetweenMinimiseAndRestore) {
     const int leaked = ::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_GE(leaked, 0);
-    writeFile(medium() / "SPONSOR.EXE", "#!/bin/sh\nsleep 0.3\n[ -e /proc/$$/fd/" +
-                                            std::to_string(leaked) +
-                                            " ] && echo leaked > done || echo clean > done\n");
-    fs::permissions(medium() / "SPONSOR.EXE", fs::perms::owner_all);
-    writeProgram(medium() / "NOEXEC.EXE", false);
+    writeProgram(medium() / "SPONSOR.EXE", "#!/bin/sh\nsleep 0.3\n[ -e /proc/$$/fd/" +
+                                               std::to_string(leaked) +
+                                               " ] && echo leaked > done || echo clean > done\n");
+    writeTracer(medium() / "NOEXEC.EXE", false);
     Programs programs(machine(), ui);
     EXPECT_TRUE(programs.runAndWait("D:\\SPONSOR.EXE"));
     ::close(leaked);
@@ -309,9 +309,7 @@ TEST_F(ProgramsTest, RunAndWaitBlocksBetweenMinimiseAndRestore) {
     for (int i = 0; i < 4; ++i)
         calls.insert(calls.end(), {"minimise", "restore"});
     EXPECT_EQ(ui.calls, calls);
-    errno = 0;
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
+    EXPECT_TRUE(noChildLeft());
 }
 
 } // namespace

@@ -140,7 +140,7 @@ protected:
     }
     void TearDown() override {
         conversation.reset();
-        EXPECT_TRUE(awaitServerExit()) << "progman did not leave";
+        EXPECT_TRUE(awaitProgmanExit()) << "progman did not leave";
     }
 
     // A conversation on the current machine (remade after makeMachine).
@@ -152,18 +152,6 @@ protected:
     }
 
     pid_t server() { return std::atoi(readFile(prefix / "progman.lock").c_str()); }
-
-    // Waits until no server holds the prefix's lock; one that stays is killed.
-    bool awaitServerExit() {
-        for (const auto end = Clock::now() + std::chrono::seconds(10); Clock::now() < end;) {
-            const FileDescriptor lock(::open((prefix / "progman.lock").c_str(), O_RDWR));
-            if (!lock || ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ::kill(server(), SIGKILL);
-        return false;
-    }
 
     long cpuTicks() { // the server's user and system time
         const std::string stat = readFile("/proc/" + std::to_string(server()) + "/stat");
@@ -230,12 +218,12 @@ TEST_F(ProgmanServerTest, StartedOnDemandItTellsEachExecutesOutcome) {
     EXPECT_EQ(stored(), "Kit{A=C:\\A|B=C:\\B|Eletr\xF4nico=C:\\C};");
 
     ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends it long before
-    ASSERT_TRUE(awaitServerExit());
+    ASSERT_TRUE(awaitProgmanExit());
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     EXPECT_TRUE(conversation->execute("[ExitProgman()]"));
     conversation->close();
     EXPECT_FALSE(fs::exists(prefix / "progman.sock"));
-    EXPECT_TRUE(awaitServerExit());
+    EXPECT_TRUE(awaitProgmanExit());
     fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE"); // no Program Manager: nothing delivered
     EXPECT_FALSE(conversation->open("PROGMAN", "PROGMAN") || conversation->execute("[Reload]"));
 }
@@ -321,7 +309,7 @@ TEST_F(ProgmanServerTest, NoConversationTakesTheServerFromTheOthers) {
     conversation->close();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(fs::exists(prefix / "progman.sock")) << "left before its idle time";
-    ASSERT_TRUE(awaitServerExit());
+    ASSERT_TRUE(awaitProgmanExit());
     EXPECT_EQ(stored(), "Served{};");
 }
 
