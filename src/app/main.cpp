@@ -1,12 +1,21 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
 #include "winemu/ui.h"
 #include "app/start.h"
+#include "setup/answers.h"
+#include "setup/messages.h"
+#include "setup/unattended.h"
 #include "winemu/cp1252.h"
+#include "winemu/journal.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -32,21 +41,160 @@ fs::path progmanHostPath(const fs::path& program) {
     return {};
 }
 
+zel::Machine::Options machineOptions() {
+    zel::Machine::Options options;
+    options.prefix = zel::Machine::defaultPrefix();
+    options.programHostPath = zel::Machine::runningExecutable();
+    options.hostWorkingDir = fs::current_path();
+    options.progmanHostPath = progmanHostPath(options.programHostPath);
+    return options;
+}
+
+struct CommandLine {
+    bool help = false, version = false;
+    std::optional<std::string> answers, saveAnswers, log;
+};
+
+void usage(std::ostream& out, const std::string& program) {
+    out << "Uso: " << program << " [--answers ARQUIVO] [--save-answers ARQUIVO] [--log ARQUIVO]\n"
+        << "     " << program << " --help | --version\n"
+        << "Instala o kit de acesso ZEL Internet descrito pelo SETUP.INI ao lado do programa.\n"
+        << "  --answers ARQUIVO       instala sem mostrar p\u00e1ginas nem precisar de tela, com\n"
+        << "                          as respostas do arquivo (se\u00e7\u00e3o [Respostas])\n"
+        << "  --save-answers ARQUIVO  grava as respostas dadas nas p\u00e1ginas, para repetir a\n"
+        << "                          instala\u00e7\u00e3o com --answers\n"
+        << "  --log ARQUIVO           acrescenta ao arquivo cada mudan\u00e7a feita na m\u00e1quina\n"
+        << "  --help                  mostra este texto\n"
+        << "  --version               mostra a vers\u00e3o\n"
+        << "Sa\u00edda: 0 instalado, 1 falhou, 2 uso incorreto, 3 cancelado pelo usu\u00e1rio.\n";
+}
+
+// Nothing when the arguments are not understood (the reason in `error`).
+std::optional<CommandLine> parse(int argc, char** argv, std::string& error) {
+    CommandLine line;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+            inlineValue = std::string(arg.substr(eq + 1));
+            arg = arg.substr(0, eq);
+        }
+        std::optional<std::string>* target = nullptr;
+        if (arg == "--answers")
+            target = &line.answers;
+        else if (arg == "--save-answers")
+            target = &line.saveAnswers;
+        else if (arg == "--log")
+            target = &line.log;
+        if (target == nullptr && !inlineValue && (arg == "--help" || arg == "-h")) {
+            line.help = true;
+            continue;
+        }
+        if (target == nullptr && !inlineValue && arg == "--version") {
+            line.version = true;
+            continue;
+        }
+        if (target == nullptr) {
+            error = "argumento desconhecido: " + std::string(argv[i]);
+            return std::nullopt;
+        }
+        if (!inlineValue && i + 1 >= argc) {
+            error = std::string(arg) + " precisa de um arquivo";
+            return std::nullopt;
+        }
+        const std::string value = inlineValue ? *inlineValue : std::string(argv[++i]);
+        if (value.empty() || target->has_value()) {
+            error = value.empty() ? std::string(arg) + " precisa de um arquivo"
+                                  : std::string(arg) + " dado duas vezes";
+            return std::nullopt;
+        }
+        *target = value;
+    }
+    if (line.answers && line.saveAnswers) {
+        error = "--save-answers grava as respostas das p\u00e1ginas, que --answers n\u00e3o mostra";
+        return std::nullopt;
+    }
+    return line;
+}
+
+// Whether a file can be made there, asked before anything is installed so that the answers
+// are not lost at the end.
+bool canCreateIn(const std::string& file) {
+    const fs::path parent = fs::path(file).parent_path();
+    return ::access(parent.empty() ? "." : parent.c_str(), W_OK | X_OK) == 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const std::string program = argc > 0 ? fs::path(argv[0]).filename().string() : "zel-setup";
+    std::string error;
+    const std::optional<CommandLine> line = parse(argc, argv, error);
+    if (!line) {
+        std::cerr << program << ": " << error << '\n';
+        usage(std::cerr, program);
+        return zel::kExitUsage;
+    }
+    if (line->help) {
+        usage(std::cout, program);
+        return 0;
+    }
+    if (line->version) {
+        std::cout << "zel-setup " << ZEL_VERSION << '\n';
+        return 0;
+    }
+    if (line->saveAnswers && !canCreateIn(*line->saveAnswers)) {
+        std::cerr << program << ": n\u00e3o \u00e9 poss\u00edvel gravar " << *line->saveAnswers
+                  << '\n';
+        return zel::kExitUsage;
+    }
+
+    std::unique_ptr<zel::LogFile> log;
+    std::optional<zel::JournalSubscription> logged;
+    if (line->log) {
+        try {
+            log = std::make_unique<zel::LogFile>(*line->log);
+        } catch (const std::exception& e) {
+            std::cerr << program << ": " << zel::cp1252ToUtf8(e.what()) << '\n';
+            return zel::kExitUsage;
+        }
+        log->write(std::string("begin zel-setup ") + ZEL_VERSION +
+                   (line->answers ? " --answers " + *line->answers : std::string(" (pages)")));
+        logged.emplace(*log);
+    }
+    const auto outcome = [&](int status) {
+        zel::InstallEvent event{zel::InstallEvent::Kind::Outcome};
+        event.status = status;
+        event.after = status == zel::kExitInstalled   ? zel::kInstalled
+                      : status == zel::kExitCancelled ? zel::kCancelled
+                                                      : "Instala\xe7\xe3o n\xe3o realizada";
+        zel::report(event);
+        return status;
+    };
+
+    if (line->answers) {
+        zel::UnattendedStart start;
+        start.machine = machineOptions;
+        start.answersFile = *line->answers;
+        return outcome(zel::runUnattendedInstallation(argc, argv, start));
+    }
+
     zel::WizardRun run;
-    run.machine = [] {
-        zel::Machine::Options options;
-        options.prefix = zel::Machine::defaultPrefix();
-        options.programHostPath = zel::Machine::runningExecutable();
-        options.hostWorkingDir = fs::current_path();
-        options.progmanHostPath = progmanHostPath(options.programHostPath);
-        return options;
-    };
+    run.machine = machineOptions;
     run.cannotStart = [](zel::UiServices& ui, const std::string& reason) {
-        std::cerr << "zel-setup: " << zel::cp1252ToUtf8(reason) << '\n';
-        ui.reportError(reason);
+        ui.reportError(reason); // the box, and the same on the standard error
     };
-    return zel::runWizard(argc, argv, run);
+    int saveFailed = 0;
+    if (line->saveAnswers) {
+        run.installed = [&](const zel::Choices& choices) {
+            try {
+                zel::writePrivateFile(*line->saveAnswers, zel::formatAnswers(choices));
+            } catch (const std::exception& e) {
+                std::cerr << program << ": " << zel::cp1252ToUtf8(e.what()) << '\n';
+                saveFailed = 1;
+            }
+        };
+    }
+    const int status = zel::runWizard(argc, argv, run);
+    return outcome(status == zel::kExitInstalled && saveFailed ? zel::kExitFailed : status);
 }

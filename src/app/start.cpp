@@ -7,36 +7,78 @@
 #include "qt/qt_warmup.h"
 #include "setup/catalogue.h"
 #include "setup/messages.h"
+#include "setup/unattended.h"
 #include "winemu/cp1252.h"
 #include "pages/Wizard.h"
 
 #include <QApplication>
 
+#include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <memory>
 
 namespace zel {
+
+namespace {
+
+// The machine, or the reason it cannot be had (code page 1252).
+std::unique_ptr<Machine> makeMachine(const std::function<Machine::Options()>& options,
+                                     std::string& reason) {
+    try {
+        return std::make_unique<Machine>(options());
+    } catch (const ForeignPrefixError& e) {
+        // Its programs could have been planted by someone else: nothing there is started.
+        reason = foreignMachine(utf8ToCp1252(e.prefix().string()),
+                                e.reason() == ForeignPrefixError::Reason::OtherOwner);
+    } catch (const std::exception& e) {
+        // Without its machine (say, a prefix that cannot be created) nothing can be installed.
+        reason = e.what();
+    }
+    return nullptr;
+}
+
+// A user interface nobody sees: a question is never put (the answers file gave every
+// answer), and what a box would report goes to the standard error.
+class NoPagesUi : public UiServices {
+public:
+    ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons,
+                           MsgIcon) override {
+        std::cerr << cp1252ToUtf8(caption) << ": " << cp1252ToUtf8(text) << '\n';
+        return ModalResult::Other;
+    }
+    ModalResult showModal(QDialog&) override { return ModalResult::Other; }
+    void setBusyCursor(bool) override {}
+    void processEvents() override {}
+    void minimise() override {}
+    void restore() override {}
+    void quit() override {}
+    bool quitRequested() const override { return false; }
+    void reportError(const std::string& message) override {
+        std::cerr << cp1252ToUtf8(message) << ".\n";
+    }
+};
+
+class Silence : public Sound {
+public:
+    void playWave(const std::string&) override {}
+};
+
+} // namespace
 
 int runWizard(int& argc, char** argv, const WizardRun& run) {
     WarmUp fonts = warmUpFonts(); // on another core, while the application is set up
     QApplication app(argc, argv);
     setUpApplication(app);
+    loadQtTranslations(app);
 
     QtUi ui;
-    std::unique_ptr<Machine> machine;
-    try {
-        machine = std::make_unique<Machine>(run.machine());
-    } catch (const ForeignPrefixError& e) {
-        // Its programs could have been planted by someone else: nothing there is started.
+    std::string reason;
+    std::unique_ptr<Machine> machine = makeMachine(run.machine, reason);
+    if (!machine) {
         if (run.cannotStart)
-            run.cannotStart(ui, foreignMachine(utf8ToCp1252(e.prefix().string()),
-                                               e.reason() == ForeignPrefixError::Reason::OtherOwner));
-        return 1;
-    } catch (const std::exception& e) {
-        // Without its machine (say, a prefix that cannot be created) the wizard cannot start.
-        if (run.cannotStart)
-            run.cannotStart(ui, e.what());
-        return 1;
+            run.cannotStart(ui, reason);
+        return kExitFailed;
     }
 
     SystemPrinter printer;
@@ -48,7 +90,42 @@ int runWizard(int& argc, char** argv, const WizardRun& run) {
     if (run.beforeStart)
         run.beforeStart(wizard);
     wizard.start();
-    return app.exec();
+    app.exec();
+    if (!wizard.installed())
+        return kExitCancelled;
+    if (run.installed)
+        run.installed(wizard.choices);
+    return kExitInstalled;
+}
+
+int runUnattendedInstallation(int& argc, char** argv, const UnattendedStart& start) {
+    std::string reason;
+    std::unique_ptr<Machine> machine = makeMachine(start.machine, reason);
+    if (!machine) {
+        std::cerr << cp1252ToUtf8(reason) << '\n';
+        return kExitFailed;
+    }
+    NoPagesUi ui;
+    Silence silence;
+    SystemPrinter noPrinter; // the pages' print dialog is never asked for
+    Platform platform(*machine, ui, noPrinter, silence);
+
+    // Qt only to print the registration, on its offscreen platform: no display is needed.
+    std::unique_ptr<QApplication> app;
+    UnattendedRun run;
+    run.answersFile = start.answersFile;
+    run.progress = &std::cerr;
+    run.pdfPrinter = [&](const std::string& pdfFile) -> std::unique_ptr<Printer> {
+        if (!app) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            app = std::make_unique<QApplication>(argc, argv);
+            installFontSubstitutions();
+        }
+        return SystemPrinter::toPdf(pdfFile);
+    };
+    const UnattendedResult result = runUnattended(platform, run);
+    std::cerr << cp1252ToUtf8(result.message) << '\n';
+    return result.status;
 }
 
 } // namespace zel

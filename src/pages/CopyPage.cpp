@@ -14,7 +14,7 @@
 #include <exception>
 
 CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
-                   const zel::Choices& choices)
+                   zel::Choices& choices)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
       catalogue_(catalogue), choices_(choices) {
     ui.setupUi(this);
@@ -40,11 +40,19 @@ void CopyPage::showIdle() {
 
 void CopyPage::next() {
     zel::Platform& platform = platform_;
-    const std::optional<std::string> question = zel::spaceQuestion(
+    const zel::CopyCheck check = zel::checkBeforeCopy(
         catalogue_, choices_, platform.files.diskFree(zel::destinationDrive(choices_.destination)));
-    if (question && platform.ui.messageBox(*question, zel::kSpaceQuestionCaption,
-                                           zel::MsgButtons::OkCancel) != zel::ModalResult::Confirm)
+    if (check.error) {
+        platform.ui.messageBox(*check.error, zel::kUnavailableDestinationCaption,
+                               zel::MsgButtons::Ok);
         return;
+    }
+    if (check.question) {
+        if (platform.ui.messageBox(*check.question, zel::kSpaceQuestionCaption,
+                                   zel::MsgButtons::OkCancel) != zel::ModalResult::Confirm)
+            return;
+        choices_.continueShortOfSpace = true;
+    }
 
     // Events are processed while the work goes on: no second click may start it again. The
     // buttons come back in every case.

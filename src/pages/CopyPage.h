@@ -8,8 +8,9 @@ class CopyPage : public PageWindow {
     Q_OBJECT
 
 public:
-    // Installs what the choices say, from the catalogue.
-    CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue, const zel::Choices& choices);
+    // Installs what the choices say, from the catalogue; keeps the answer to the space question
+    // in them.
+    CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue, zel::Choices& choices);
 
     Ui::CopyPage ui;
 
@@ -25,5 +26,5 @@ private:
     void setButtonsEnabled(bool enabled);
 
     const zel::Catalogue& catalogue_;
-    const zel::Choices& choices_;
+    zel::Choices& choices_;
 };

@@ -111,8 +111,10 @@ void Wizard::connectPage(Page page) {
     onRequest(form, &PageWindow::nextRequested, [this, page] {
         if (const auto to = zel::nextPage(page, choices))
             goToPage(window(page), window(*to));
-        else
+        else {
+            installed_ = true;
             platform.ui.quit(); // past the finish page: the installation is complete
+        }
     });
     onRequest(form, &PageWindow::backRequested, [this, page] {
         if (const auto to = zel::previousPage(page, choices))

@@ -55,6 +55,8 @@ public:
 
     // The window of a wizard page.
     PageWindow& window(zel::Page page) const;
+    // Whether the user went all the way past the finish page (else the wizard was left).
+    bool installed() const { return installed_; }
 
     zel::Platform& platform;
     zel::Catalogue& catalogue;
@@ -76,6 +78,7 @@ public:
     std::unique_ptr<ExitConfirmDialog> exitConfirmDialog;
 
 private:
+    bool installed_ = false;
     // Joins a page's "Seguir >", "< Voltar" and "Sair" to the page flow.
     void connectPage(zel::Page page);
     // Answers a window's request (a signal) with the handler, under the general error report.

@@ -118,7 +118,38 @@ void QtPrinter::paint(const std::vector<Page>& pages) {
         throw PlatformError(kPrintCannotFinish);
 }
 
+namespace {
+
+// The registration printed to a PDF file, for a run without pages: no dialog to confirm.
+class PdfPrinter : public QtPrinter {
+public:
+    explicit PdfPrinter(QString file) : file_(std::move(file)) {}
+    bool choosePrinter() override {
+        device();
+        return true;
+    }
+
+protected:
+    void configure(QPrinter& printer) override {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file_);
+    }
+
+private:
+    QString file_;
+};
+
+} // namespace
+
 } // namespace zel
+
+extern "C" zel::Printer* zel_print_create_pdf_printer(const char* file) {
+    try {
+        return new zel::PdfPrinter(QString::fromUtf8(file));
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 extern "C" zel::Printer* zel_print_create_printer() {
     try {

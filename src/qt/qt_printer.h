@@ -76,3 +76,5 @@ private:
 
 // The print module's entry point: a new printer, owned by the caller.
 extern "C" zel::Printer* zel_print_create_printer();
+// A printer that writes to the PDF file (a UTF-8 host path) without asking, owned by the caller.
+extern "C" zel::Printer* zel_print_create_pdf_printer(const char* file);

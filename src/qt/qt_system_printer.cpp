@@ -9,16 +9,30 @@ namespace zel {
 
 SystemPrinter::SystemPrinter(std::string module) : module_(std::move(module)) {}
 
+std::unique_ptr<SystemPrinter> SystemPrinter::toPdf(std::string file, std::string module) {
+    auto printer = std::make_unique<SystemPrinter>(std::move(module));
+    printer->pdfFile_ = std::move(file);
+    return printer;
+}
+
 SystemPrinter::~SystemPrinter() = default;
 
 Printer& SystemPrinter::printer() {
     if (!printer_) {
         std::string error;
-        using Create = Printer* (*)();
-        auto create =
-            reinterpret_cast<Create>(moduleFunction(module_, "zel_print_create_printer", error));
-        if (create)
-            printer_.reset(create());
+        if (pdfFile_.empty()) {
+            using Create = Printer* (*)();
+            auto create = reinterpret_cast<Create>(
+                moduleFunction(module_, "zel_print_create_printer", error));
+            if (create)
+                printer_.reset(create());
+        } else {
+            using Create = Printer* (*)(const char*);
+            auto create = reinterpret_cast<Create>(
+                moduleFunction(module_, "zel_print_create_pdf_printer", error));
+            if (create)
+                printer_.reset(create(pdfFile_.c_str()));
+        }
         if (!printer_)
             throw PlatformError(std::string(kPrintCannotStart) + " (" +
                                 (error.empty() ? "print module failed" : error) + ")");

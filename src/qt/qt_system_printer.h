@@ -14,6 +14,8 @@ class SystemPrinter : public Printer {
 public:
     // `module` names the print module (see moduleFunction).
     explicit SystemPrinter(std::string module = kPrintModule);
+    // The registration written to a PDF file (a host path) instead, with no dialog.
+    static std::unique_ptr<SystemPrinter> toPdf(std::string file, std::string module = kPrintModule);
     ~SystemPrinter() override;
     SystemPrinter(const SystemPrinter&) = delete;
     SystemPrinter& operator=(const SystemPrinter&) = delete;
@@ -35,6 +37,7 @@ private:
     Printer& printer();
 
     std::string module_;
+    std::string pdfFile_; // empty for the printer the user picks
     std::unique_ptr<Printer> printer_;
 };
 

@@ -1,6 +1,7 @@
 #include "qt/qt_ui.h"
 
 #include "qt/qt_text.h"
+#include "winemu/cp1252.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -10,7 +11,12 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QWindow>
+
+#include <iostream>
 
 namespace zel {
 
@@ -52,6 +58,19 @@ constexpr FontTwin kFontTwins[] = {
     {"Times New Roman", "Liberation Serif"},
 };
 
+// What a box says, also on the standard error, for whoever started the wizard from a terminal
+// or a script: "caption: text", its lines as the box breaks them.
+void echoToStderr(const std::string& caption, const std::string& text) {
+    std::string shown = escapeControls(cp1252ToUtf8(caption)) + ": ";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        shown += c == '\r' ? std::string("\n") : escapeControls(cp1252ToUtf8(std::string(1, c)));
+    }
+    std::cerr << shown << '\n' << std::flush;
+}
+
 } // namespace
 
 ModalResult QtUi::messageBox(const std::string& text, const std::string& caption,
@@ -70,6 +89,7 @@ ModalResult QtUi::messageBox(const std::string& text, const std::string& caption
         box.setEscapeButton(ok);
     }
     box.setDefaultButton(ok);
+    echoToStderr(caption, text);
     box.exec();
     if (cancel && box.clickedButton() != ok)
         return ModalResult::Other;
@@ -134,7 +154,20 @@ void QtUi::reportError(const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), QString(),
                     QMessageBox::Ok, QApplication::activeWindow());
     setMessageText(box, message + ".");
+    echoToStderr(kApplicationTitle, message + ".");
     box.exec();
+}
+
+void loadQtTranslations(QCoreApplication& app) {
+    // Qt's own texts (the print dialog, the buttons of its boxes) in the wizard's language;
+    // without the package the wizard still runs, in Qt's English.
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qt"),
+                         QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }
 
 void installFontSubstitutions() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QApplication;
+class QCoreApplication;
 
 namespace zel {
 
@@ -33,6 +34,9 @@ private:
     bool quitRequested_ = false;
     std::vector<QPointer<QWidget>> minimised_;
 };
+
+// Loads Qt's own Portuguese (Brazil) translations, when installed, into the application.
+void loadQtTranslations(QCoreApplication& app);
 
 // Maps the fonts the pages were designed with onto their metric twins on this system
 // ("MS Sans Serif" and "Arial" to Liberation Sans, "Courier New" to Liberation Mono,

@@ -43,6 +43,8 @@ struct Choices {
     std::string destination;
     ModemSettings modem;
     RegistrationForm registration;
+    // The copy page's space question answered "go on" (kept for a replay of the answers).
+    bool continueShortOfSpace = false;
 
     bool installs(int entry) const { return programs.at(static_cast<std::size_t>(entry - 1)); }
 };

@@ -44,4 +44,13 @@ std::optional<std::string> spaceQuestion(const Catalogue& catalogue, const Choic
                              required);
 }
 
+CopyCheck checkBeforeCopy(const Catalogue& catalogue, const Choices& choices,
+                          std::int64_t freeBytes) {
+    // Counting an unknown drive as 0 kbytes free would ask whether to go on, and every copy
+    // onto it would then fail.
+    if (freeBytes < 0)
+        return {unavailableDestination(choices.destination), std::nullopt};
+    return {std::nullopt, spaceQuestion(catalogue, choices, freeBytes)};
+}
+
 } // namespace zel

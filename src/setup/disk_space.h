@@ -28,4 +28,15 @@ int destinationDrive(std::string_view destination);
 std::optional<std::string> spaceQuestion(const Catalogue& catalogue, const Choices& choices,
                                          std::int64_t freeBytes);
 
+// What the copy page weighs before it copies anything, from the platform's free bytes on the
+// destination's drive: a destination on a drive the machine does not have, or cannot reach
+// (free -1), is an error to show (nothing is asked, nothing copied); otherwise the space
+// question, when the disk seems short.
+struct CopyCheck {
+    std::optional<std::string> error;    // code page 1252
+    std::optional<std::string> question; // code page 1252
+};
+CopyCheck checkBeforeCopy(const Catalogue& catalogue, const Choices& choices,
+                          std::int64_t freeBytes);
+
 } // namespace zel

@@ -1,5 +1,7 @@
 #include "setup/install.h"
 
+#include "winemu/journal.h"
+
 #include "setup/messages.h"
 
 #include "winemu/host_file.h"
@@ -248,11 +250,16 @@ std::string copyingLabel(const std::string& name) {
 } // namespace
 
 bool fileCopy(Files& files, std::string_view source, std::string_view destination) {
+    InstallEvent copied{InstallEvent::Kind::FileCopied};
+    copied.path = source;
+    copied.target = destination;
     try {
-        return copyFile(files, source, destination);
+        copied.ok = copyFile(files, source, destination);
     } catch (...) {
-        return false;
+        copied.ok = false;
     }
+    report(copied);
+    return copied.ok;
 }
 
 void installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,

@@ -47,6 +47,12 @@ inline std::string spaceQuestionText(std::string_view drive, std::int64_t freeKb
            "kbytes. Deseja continuar?";
 }
 inline constexpr const char* kSpaceQuestionCaption = "Espa\xe7o em disco";
+// A destination whose drive the machine does not have (or cannot reach): nothing to ask about.
+inline std::string unavailableDestination(std::string_view destination) {
+    return "O drive do destino " + std::string(destination) +
+           " n\xe3o existe ou n\xe3o est\xe1 dispon\xedvel";
+}
+inline constexpr const char* kUnavailableDestinationCaption = "Destino da instala\xe7\xe3o";
 inline std::string installingProgram(std::string_view name) {
     return "Instalando " + std::string(name);
 }
@@ -56,6 +62,17 @@ inline std::string copyingFile(std::string_view name) {
 inline std::string copyFailed(std::string_view source, std::string_view target) {
     return "Erro copiando arquivo " + std::string(source) + " para " + std::string(target);
 }
+
+// --- An unattended installation: what stops it, in the order the pages would meet it
+inline constexpr const char* kRegistrationWithoutPdf =
+    "O cadastro est\xe1 preenchido, mas falta impressao_pdf, o arquivo onde imprimi-lo";
+inline constexpr const char* kPdfWithoutRegistration =
+    "impressao_pdf foi dado, mas o cadastro est\xe1 vazio";
+inline constexpr const char* kSpaceRefused =
+    "Instala\xe7\xe3o n\xe3o realizada: falta espa\xe7o em disco (responda "
+    "espaco_insuficiente=continuar para instalar assim mesmo)";
+inline constexpr const char* kInstalled = "Instala\xe7\xe3o conclu\xed" "da";
+inline constexpr const char* kCancelled = "Instala\xe7\xe3o cancelada pelo usu\xe1rio";
 
 // --- Printing the registration form
 inline constexpr const char* kPrintCannotStart = "N\xe3o foi poss\xedvel iniciar a impress\xe3o";

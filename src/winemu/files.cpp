@@ -1,5 +1,7 @@
 #include "winemu/files.h"
 
+#include "winemu/journal.h"
+
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
@@ -273,7 +275,12 @@ bool Files::deleteFile(std::string_view path) {
         return false;
     if (!S_ISLNK(st.st_mode) && !writable(st))
         return false; // read-only files are not deleted
-    return ::unlink(host->c_str()) == 0;
+    if (::unlink(host->c_str()) != 0)
+        return false;
+    InstallEvent deleted{InstallEvent::Kind::FileDeleted};
+    deleted.path = path;
+    report(deleted);
+    return true;
 }
 
 bool Files::renameFile(std::string_view from, std::string_view to) {
@@ -284,7 +291,13 @@ bool Files::renameFile(std::string_view from, std::string_view to) {
         return false;
     if (fs::symlink_status(*dst, ec).type() != fs::file_type::not_found)
         return false;
-    return ::rename(src->c_str(), dst->c_str()) == 0;
+    if (::rename(src->c_str(), dst->c_str()) != 0)
+        return false;
+    InstallEvent moved{InstallEvent::Kind::FileMoved};
+    moved.path = from;
+    moved.target = to;
+    report(moved);
+    return true;
 }
 
 std::optional<std::vector<std::string>> Files::readTextFile(std::string_view path,
@@ -437,7 +450,12 @@ bool Files::walk(std::string_view startDir, const std::function<bool(std::string
 
 bool Files::createDirectory(std::string_view path) {
     auto host = m_.toHost(path);
-    return host && ::mkdir(host->c_str(), 0755) == 0;
+    if (!host || ::mkdir(host->c_str(), 0755) != 0)
+        return false;
+    InstallEvent created{InstallEvent::Kind::DirectoryCreated};
+    created.path = path;
+    report(created);
+    return true;
 }
 
 std::int64_t Files::diskFree(int driveNumber) {

@@ -1,5 +1,7 @@
 #include "winemu/profile.h"
 
+#include "winemu/journal.h"
+
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
@@ -362,11 +364,12 @@ bool isBareName(std::string_view name) {
 } // namespace
 
 ProfileFile::ProfileFile(const Machine& machine, std::string name) : name_(std::move(name)) {
-    host_ = machine.toHost(isBareName(name_) ? machine.windowsDirectory() + "\\" + name_ : name_);
+    path_ = isBareName(name_) ? machine.windowsDirectory() + "\\" + name_ : name_;
+    host_ = machine.toHost(path_);
 }
 
 ProfileFile::ProfileFile(std::optional<fs::path> hostPath, std::string name)
-    : name_(std::move(name)), host_(std::move(hostPath)) {}
+    : name_(std::move(name)), path_(name_), host_(std::move(hostPath)) {}
 
 ProfileFile ProfileFile::atHostPath(fs::path hostPath) {
     std::string name = hostPath.string();
@@ -417,7 +420,14 @@ void ProfileFile::writeText(std::string_view section, std::string_view key,
         std::string updated = ini::write(current.value_or(std::string()), section, key, value);
         if (!current || updated != *current)
             writeHostFile(*host_, updated);
+        InstallEvent written{InstallEvent::Kind::ProfileKey};
+        written.path = path_;
+        written.section = section;
+        written.name = key;
+        written.before = ini::lookup(current.value_or(std::string()), section, key);
+        written.after = ini::lookup(updated, section, key).value_or(std::string());
         content_ = std::make_shared<const Content>(std::move(updated));
+        report(written);
     } catch (const HostFileError&) {
         throw fail();
     }

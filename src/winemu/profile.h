@@ -70,6 +70,7 @@ private:
     const Content& content() const; // read and indexed once, on first use
 
     std::string name_;
+    std::string path_; // the full Windows path (or the host path) that changes are reported by
     std::optional<std::filesystem::path> host_;      // nothing when the name maps to no host file
     mutable std::shared_ptr<const Content> content_; // shared by copies; never changed in place
 };

@@ -1,5 +1,7 @@
 #include "winemu/progman_client.h"
 
+#include "winemu/journal.h"
+
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 
@@ -146,6 +148,7 @@ bool DdeConversation::connectWithin(int milliseconds) {
 bool DdeConversation::open(std::string_view service, std::string_view topic) {
     close();
     deliveries_.clear();
+    macros_.clear();
     if (service.empty() && topic.empty())
         return false;
     service_ = service;
@@ -169,14 +172,16 @@ bool DdeConversation::execute(std::string_view macro, bool wait) {
     // never reports; a synchronous one is delivered the same way.
     (void)wait;
     deliveries_.push_back(false);
-    if (!socket_)
-        return false;
+    macros_.emplace_back(macro);
     const std::optional<std::string> packet = macroPacket(macro);
-    if (!packet)
+    if (!socket_ || !packet) {
+        reportOutcome(deliveries_.size() - 1);
         return false;
+    }
     if (!sendAll(socket_.get(), packet->data(), packet->size())) {
         socket_.reset(); // the server is gone; what follows cannot be delivered either
-        awaiting_.clear();
+        awaiting_.push_back(deliveries_.size() - 1);
+        dropAwaiting();
         return false;
     }
     awaiting_.push_back(deliveries_.size() - 1);
@@ -204,9 +209,23 @@ bool DdeConversation::takeOutcomes(int waitMilliseconds) {
             return false; // the server's end: everything answered (or the server is gone)
         for (ssize_t i = 0; i < n && !awaiting_.empty(); ++i) {
             deliveries_[awaiting_.front()] = buffer[i] == '+';
+            reportOutcome(awaiting_.front());
             awaiting_.pop_front();
         }
     }
+}
+
+void DdeConversation::reportOutcome(std::size_t entry) const {
+    InstallEvent event{InstallEvent::Kind::Macro};
+    event.path = macros_.at(entry);
+    event.ok = deliveries_.at(entry);
+    report(event);
+}
+
+void DdeConversation::dropAwaiting() {
+    for (const std::size_t entry : awaiting_)
+        reportOutcome(entry);
+    awaiting_.clear();
 }
 
 void DdeConversation::close() {
@@ -217,7 +236,7 @@ void DdeConversation::close() {
     ::shutdown(socket_.get(), SHUT_WR);
     takeOutcomes(kDeliveryWaitMs);
     // What was not answered by now was not delivered.
-    awaiting_.clear();
+    dropAwaiting();
     socket_.reset();
     service_.clear();
     topic_.clear();

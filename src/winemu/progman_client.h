@@ -42,12 +42,17 @@ private:
     // Takes the outcomes the server has sent; waits for them up to the deadline when given.
     // False when the server's side has ended.
     bool takeOutcomes(int waitMilliseconds);
+    // Tells the installation's listeners what became of a macro; the ones still awaited are
+    // not delivered.
+    void reportOutcome(std::size_t entry) const;
+    void dropAwaiting();
 
     Machine& m_;
     Programs& programs_;
     FileDescriptor socket_;
     std::string service_, topic_;
     std::vector<bool> deliveries_;
+    std::vector<std::string> macros_; // the text of each entry of deliveries_
     std::deque<std::size_t> awaiting_; // entries of deliveries_ whose outcome has not come yet
 };
 

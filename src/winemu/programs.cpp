@@ -1,5 +1,7 @@
 #include "winemu/programs.h"
 
+#include "winemu/journal.h"
+
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
 #include "winemu/winpath.h"
@@ -203,7 +205,11 @@ bool Programs::runAndWait(std::string_view programPath) {
         launch.workingDir = cwd->string();
     bool started = true;
     try {
-        waitFor(start(launch, false)); // blocks: the wizard does nothing else meanwhile
+        const auto child = start(launch, false);
+        InstallEvent run{InstallEvent::Kind::ProgramStarted};
+        run.path = programPath;
+        report(run);
+        waitFor(child); // blocks: the wizard does nothing else meanwhile
     } catch (const PlatformError&) {
         started = false;
     }
@@ -320,11 +326,16 @@ unsigned Programs::winExec(std::string_view commandLine, int showMode) {
     launch.args = splitArguments(rest);
     launch.workingDir = found.host.parent_path().string();
     launch.environment = childEnvironment(m_);
+    InstallEvent run{InstallEvent::Kind::ProgramStarted};
+    run.path = commandLine;
     try {
         start(launch, true);
     } catch (const PlatformError&) {
+        run.ok = false;
+        report(run);
         return kBadFormat; // found, but the host cannot run it
     }
+    report(run);
     return kStarted;
 }
 

@@ -1,5 +1,7 @@
 #include "winemu/registry.h"
 
+#include "winemu/journal.h"
+
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
 
@@ -10,6 +12,30 @@ namespace zel {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A value as the installation log shows it: a string's text, anything else in hex.
+std::string valueText(RegType type, const std::vector<std::uint8_t>& data) {
+    if (type == RegType::String) {
+        std::string text(data.begin(), data.end());
+        if (const auto nul = text.find('\0'); nul != std::string::npos)
+            text.resize(nul);
+        return text;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text = "hex(" + std::to_string(static_cast<std::uint32_t>(type)) + "):";
+    for (const std::uint8_t byte : data) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text;
+}
+
+void reportKeyCreated(const fs::path& file, std::string_view path) {
+    InstallEvent created{InstallEvent::Kind::RegistryKey};
+    created.path = file.string();
+    created.section = std::string(path);
+    report(created);
+}
 
 // The registry as its file holds it now. A file that cannot be read, or is no registry file,
 // reads as an empty registry and is never written over: what it holds would be lost.
@@ -114,6 +140,7 @@ bool Registry::openKey(std::string_view path, bool mayCreate) {
         } catch (const PlatformError&) {
             return false;
         }
+        reportKeyCreated(file_, path);
     }
     openPath_ = withoutLeadingSlash(path);
     rootOpen_ = openPath_.empty();
@@ -129,8 +156,10 @@ void Registry::createKey(std::string_view path) {
     if (!snapshot.mayWriteBack)
         throw fail(); // even a key found there could not be kept
     try {
-        if (makeKey(*snapshot.root, *parts).second)
+        if (makeKey(*snapshot.root, *parts).second) {
             writeBack(file_, snapshot);
+            reportKeyCreated(file_, path);
+        }
     } catch (const PlatformError&) {
         throw fail();
     }
@@ -164,9 +193,17 @@ void Registry::writeValue(std::string_view name, RegType type, std::vector<std::
     RegKey* key = parts && snapshot.mayWriteBack ? findKey(*snapshot.root, *parts) : nullptr;
     if (!key)
         throw fail(); // the file is not parseable, or the key was deleted meanwhile
+    InstallEvent written{InstallEvent::Kind::RegistryValue};
+    written.path = file_.string();
+    written.section = "\\" + openPath_;
+    written.name = name;
+    written.after = valueText(type, data);
     if (RegValue* old = key->value(name)) {
-        if (old->type == type && old->data == data)
+        written.before = valueText(old->type, old->data);
+        if (old->type == type && old->data == data) {
+            report(written);
             return; // nothing changes: the file stays as it is
+        }
         old->type = type;
         old->data = std::move(data);
     } else {
@@ -177,6 +214,7 @@ void Registry::writeValue(std::string_view name, RegType type, std::vector<std::
     } catch (const PlatformError&) {
         throw fail();
     }
+    report(written);
 }
 
 std::optional<RegValue> Registry::readValue(std::string_view name) {

@@ -1,0 +1,309 @@
+#include "setup/answers.h"
+
+#include "setup/disk_space.h"
+#include "winemu/cp1252.h"
+#include "winemu/errors.h"
+#include "winemu/profile.h"
+#include "winemu/winpath.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zel {
+
+namespace {
+
+using R = RegistrationForm;
+
+struct FormKey {
+    const char* key;
+    std::string R::*field;
+};
+
+// The registration page's fields in the order it shows them, then the card's brand.
+constexpr FormKey kFormKeys[] = {
+    {"nome", &R::name},
+    {"endereco", &R::street},
+    {"numero", &R::number},
+    {"apto", &R::flat},
+    {"complemento", &R::complement},
+    {"cidade", &R::city},
+    {"estado", &R::state},
+    {"cep", &R::postcode},
+    {"nascimento", &R::birthDate},
+    {"profissao", &R::profession},
+    {"telefone_residencial", &R::homePhone},
+    {"telefone_comercial", &R::officePhone},
+    {"cartao_nome", &R::cardName},
+    {"cartao_numero", &R::cardNumber},
+    {"cartao_validade", &R::cardExpiry},
+    {"senha", &R::password},
+    {"cartao_bandeira", &R::cardBrand},
+};
+
+constexpr const char* kChoiceKeys[] = {
+    "tipo",   "destino", "programas", "navegador", "porta", "modem_inicializacao", "modem_discagem",
+    "impressao_pdf", "espaco_insuficiente"};
+
+constexpr std::size_t kMaxAnswersBytes = std::size_t(1) << 20;
+
+bool knownKey(std::string_view key) {
+    for (const char* k : kChoiceKeys)
+        if (equalsNoCase(key, k))
+            return true;
+    for (const FormKey& f : kFormKeys)
+        if (equalsNoCase(key, f.key))
+            return true;
+    return false;
+}
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+[[noreturn]] void wrong(std::string_view key, std::string_view value, std::string_view expected) {
+    throw WrongAnswer("Resposta inv\xe1lida em [Respostas] " + std::string(key) + "=" +
+                      std::string(value) + ": " + std::string(expected));
+}
+
+InstallationType installationType(const std::string& value) {
+    const std::string v = lower(value);
+    if (v == "tipica" || v == "t\xedpica")
+        return InstallationType::Typical;
+    if (v == "personalizada")
+        return InstallationType::Custom;
+    wrong("tipo", value, "use tipica ou personalizada");
+}
+
+ProgramSelection programSelection(const std::string& value, const Catalogue& catalogue,
+                                  ProgramSelection selection) {
+    for (int n = 1; n <= kShownPrograms; ++n)
+        selection.at(static_cast<std::size_t>(n - 1)) = false;
+    if (lower(value) == "nenhum")
+        return selection;
+    std::string list = value;
+    for (char& c : list)
+        if (c == ',' || c == ';')
+            c = ' ';
+    std::istringstream words(list);
+    for (std::string word; words >> word;) {
+        int n = 0;
+        const bool number = word.size() <= 2 && word.find_first_not_of("0123456789") ==
+                                                     std::string::npos;
+        if (number)
+            n = std::stoi(word);
+        if (!number || n < 1 || n > kShownPrograms || catalogue.entry(n).nome.empty())
+            wrong("programas", value,
+                  "o programa " + word + " n\xe3o existe neste kit (programas de 1 a " +
+                      std::to_string(kShownPrograms) + " com nome)");
+        selection.at(static_cast<std::size_t>(n - 1)) = true;
+    }
+    return selection;
+}
+
+Browser browserChoice(const std::string& value) {
+    const std::string v = lower(value);
+    if (v == "1")
+        return Browser::First;
+    if (v == "2")
+        return Browser::Second;
+    if (v == "nenhum")
+        return Browser::None;
+    wrong("navegador", value, "use 1, 2 ou nenhum");
+}
+
+int portChoice(const std::string& value) {
+    std::string v = lower(value);
+    if (v.starts_with("com"))
+        v.erase(0, 3);
+    if (v.size() == 1 && v[0] >= '1' && v[0] <= '4')
+        return v[0] - '1';
+    wrong("porta", value, "use COM1, COM2, COM3 ou COM4");
+}
+
+bool spaceAnswer(const std::string& value) {
+    const std::string v = lower(value);
+    if (v == "continuar")
+        return true;
+    if (v == "recusar")
+        return false;
+    wrong("espaco_insuficiente", value, "use continuar ou recusar");
+}
+
+// A value as the profile reader gives it back: quoted when blanks at either end or quotes
+// around it would otherwise be lost.
+std::string profileValue(std::string_view value) {
+    const bool needsQuotes = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
+                                                value.front() == '\t' || value.back() == '\t' ||
+                                                (value.front() == '"' && value.back() == '"'));
+    return needsQuotes ? "\"" + std::string(value) + "\"" : std::string(value);
+}
+
+std::string withoutLineBreaks(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    return text;
+}
+
+} // namespace
+
+Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue) {
+    std::ifstream in(hostPath, std::ios::binary);
+    std::string content;
+    if (in)
+        content.assign(std::istreambuf_iterator<char>(in), {});
+    if (!in.eof() && !in) // a directory opens, but cannot be read
+        throw UnreadableAnswers("N\xe3o foi poss\xedvel ler o arquivo de respostas " +
+                                utf8ToCp1252(hostPath));
+    if (content.size() > kMaxAnswersBytes)
+        throw UnreadableAnswers("O arquivo de respostas " + utf8ToCp1252(hostPath) +
+                                " \xe9 grande demais");
+    bool inAnswers = false, anyAnswers = false;
+    for (const ini::ScannedLine& line : ini::scan(content)) {
+        if (line.kind == ini::ScannedLine::Kind::Section) {
+            inAnswers = equalsNoCase(line.name, kAnswersSection);
+            anyAnswers = anyAnswers || inAnswers;
+        } else if (line.kind == ini::ScannedLine::Kind::Key && inAnswers && !knownKey(line.name)) {
+            // A misspelt key would otherwise leave its question to the default, unnoticed.
+            throw WrongAnswer("Chave desconhecida em [Respostas]: " + utf8ToCp1252(line.name));
+        }
+    }
+    if (!anyAnswers)
+        throw UnreadableAnswers("O arquivo de respostas " + utf8ToCp1252(hostPath) +
+                                " n\xe3o tem a se\xe7\xe3o [Respostas]");
+
+    // The file is UTF-8, as typed in a terminal; the machine's texts are code page 1252.
+    const auto get = [&](std::string_view key) -> std::optional<std::string> {
+        auto value = ini::lookup(content, kAnswersSection, key);
+        if (value)
+            return utf8ToCp1252(*value);
+        return std::nullopt;
+    };
+    Answers answers;
+    if (const auto v = get("tipo"))
+        answers.installation = installationType(*v);
+    if (const auto v = get("destino"))
+        answers.destination = *v;
+    if (const auto v = get("programas")) {
+        ProgramSelection kit{};
+        for (int n = 1; n <= kProgramEntries; ++n)
+            kit.at(static_cast<std::size_t>(n - 1)) = catalogue.entry(n).instala == 1;
+        answers.programs = programSelection(*v, catalogue, kit);
+    }
+    if (const auto v = get("navegador"))
+        answers.browser = browserChoice(*v);
+    if (const auto v = get("porta"))
+        answers.port = portChoice(*v);
+    answers.initCommand = get("modem_inicializacao");
+    answers.dialCommand = get("modem_discagem");
+    if (const auto v = get("espaco_insuficiente"))
+        answers.continueShortOfSpace = spaceAnswer(*v);
+    for (const FormKey& f : kFormKeys) {
+        if (const auto v = get(f.key)) {
+            if (!answers.registration)
+                answers.registration.emplace();
+            (*answers.registration).*f.field = *v;
+        }
+    }
+    // The page proposes the kit's password; only a given one replaces it.
+    if (answers.registration && !get("senha"))
+        answers.registration->password = catalogue.settings.upline;
+    if (const auto v = ini::lookup(content, kAnswersSection, "impressao_pdf"))
+        answers.pdfFile = *v; // a host path: kept in UTF-8
+    return answers;
+}
+
+void applyAnswers(const Answers& answers, Choices& choices) {
+    if (answers.installation)
+        choices.installation = *answers.installation;
+    if (answers.destination)
+        choices.destination = withTrailingBackslash(*answers.destination);
+    if (answers.programs)
+        choices.programs = *answers.programs;
+    if (answers.browser)
+        choices.browser = *answers.browser;
+    if (answers.port)
+        choices.modem.port = answers.port;
+    if (answers.initCommand)
+        choices.modem.initCommand = *answers.initCommand;
+    if (answers.dialCommand)
+        choices.modem.dialCommand = *answers.dialCommand;
+    choices.registration = answers.registration.value_or(RegistrationForm{});
+    choices.continueShortOfSpace = answers.continueShortOfSpace;
+}
+
+std::string formatAnswers(const Choices& choices) {
+    std::string text = "; Respostas de uma instala\xe7\xe3o do ZEL, para repeti-la com\r\n"
+                       "; SETUP --answers ARQUIVO\r\n[Respostas]\r\n";
+    const auto line = [&](std::string_view key, std::string_view value) {
+        text += std::string(key) + "=" + profileValue(withoutLineBreaks(std::string(value))) +
+                "\r\n";
+    };
+    line("tipo", choices.installation == InstallationType::Custom ? "personalizada" : "tipica");
+    line("destino", choices.destination);
+    std::string programs;
+    for (int n = 1; n <= kShownPrograms; ++n)
+        if (choices.installs(n))
+            programs += (programs.empty() ? "" : ",") + std::to_string(n);
+    line("programas", programs.empty() ? "nenhum" : programs);
+    line("navegador", choices.browser == Browser::First    ? "1"
+                      : choices.browser == Browser::Second ? "2"
+                                                           : "nenhum");
+    if (choices.modem.port)
+        line("porta", "COM" + std::to_string(*choices.modem.port + 1));
+    line("modem_inicializacao", choices.modem.initCommand);
+    line("modem_discagem", choices.modem.dialCommand);
+    line("espaco_insuficiente", choices.continueShortOfSpace ? "continuar" : "recusar");
+    text += "; O cadastro n\xe3o \xe9 guardado: para imprimi-lo, preencha nome, telefone_comercial,\r\n"
+            "; cartao_numero etc. e impressao_pdf.\r\n";
+    return cp1252ToUtf8(text);
+}
+
+void writePrivateFile(const std::string& hostPath, std::string_view text) {
+    const auto fail = [&](int error) {
+        return PlatformError("N\xe3o foi poss\xedvel gravar " + utf8ToCp1252(hostPath) + " (" +
+                             std::strerror(error) + ")");
+    };
+    // A fresh file beside the target, renamed over it when complete: never half written,
+    // never readable by others, never written through a link someone else planted.
+    const std::string temp = hostPath + ".tmp" + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw fail(errno);
+    std::size_t done = 0;
+    int error = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 && error == 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.c_str(), hostPath.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        throw fail(error);
+    }
+}
+
+} // namespace zel

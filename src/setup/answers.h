@@ -1,0 +1,60 @@
+#pragma once
+// The answers of an unattended installation: a profile file whose [Respostas] section holds
+// what the pages would ask (README.md, "Unattended installation", lists the keys). Read into
+// the choices the pages would have filled, and written back from them for a replay.
+#include "setup/catalogue.h"
+#include "setup/choices.h"
+#include "setup/registration.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+inline constexpr std::string_view kAnswersSection = "Respostas";
+
+// An answers file that cannot be read, or holds no [Respostas] section.
+class UnreadableAnswers : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// An answer no page would take (an unknown key or program, a bad port...). Its message is
+// code page 1252.
+class WrongAnswer : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Answers {
+    // Each missing one leaves the page's own proposal.
+    std::optional<InstallationType> installation;
+    std::optional<std::string> destination; // as typed; the pages add the final "\"
+    std::optional<ProgramSelection> programs; // entries 1 to 10; the others keep the kit's
+    std::optional<Browser> browser;
+    std::optional<int> port; // 0..3
+    std::optional<std::string> initCommand, dialCommand;
+    // The registration form: nothing when no field is given (the form is left empty). A
+    // missing password is the kit's proposal, as on the page.
+    std::optional<RegistrationForm> registration;
+    std::string pdfFile; // the host file the registration is printed to
+    bool continueShortOfSpace = false; // the answer to the space question
+};
+
+// Reads the file (a host path). Raises UnreadableAnswers or WrongAnswer; a program number is
+// wrong when the custom page would not show it (outside 1 to 10, or no program there).
+Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue);
+
+// The choices with the answers given laid over them.
+void applyAnswers(const Answers& answers, Choices& choices);
+
+// The answers file for the choices an interactive run ended with (UTF-8 text). The
+// registration is left out: a card number and a password are not kept in a file to replay.
+std::string formatAnswers(const Choices& choices);
+
+// Writes the text to a new file only its owner can read (replacing one there); raises
+// PlatformError when it cannot.
+void writePrivateFile(const std::string& hostPath, std::string_view text);
+
+} // namespace zel
