@@ -88,18 +88,26 @@ void preparePrivateFile(const std::string& hostPath) {
 }
 
 // The registration page's "Seguir >".
-void registration(const UnattendedRun& run, const Answers& answers, const Choices& choices) {
+void registration(const UnattendedRun& run, const Answers& answers, const Choices& choices,
+                  bool checkOnly) {
     switch (completeness(choices.registration)) {
     case Completeness::Complete: {
         if (answers.pdfFile.empty())
             throw Stop{kExitFailed, kRegistrationWithoutPdf};
+        if (checkOnly)
+            break;
         preparePrivateFile(answers.pdfFile);
-        std::unique_ptr<Printer> printer = run.pdfPrinter ? run.pdfPrinter(answers.pdfFile)
-                                                          : nullptr;
-        if (!printer)
-            throw Stop{kExitFailed, kPrintCannotStart};
-        if (printer->choosePrinter())
-            printRegistration(*printer, choices.registration);
+        try {
+            std::unique_ptr<Printer> printer =
+                run.pdfPrinter ? run.pdfPrinter(answers.pdfFile) : nullptr;
+            if (!printer)
+                throw PlatformError(kPrintCannotStart);
+            if (printer->choosePrinter())
+                printRegistration(*printer, choices.registration);
+        } catch (const std::exception& e) {
+            ::unlink(answers.pdfFile.c_str()); // no empty or partial printout left behind
+            throw Stop{kExitFailed, e.what()};
+        }
         break;
     }
     case Completeness::Empty:
@@ -112,18 +120,22 @@ void registration(const UnattendedRun& run, const Answers& answers, const Choice
 }
 
 // The copy page's "Seguir >".
-void copy(Platform& platform, const Catalogue& kit, const Choices& choices, std::ostream* out) {
+void copy(Platform& platform, const Catalogue& kit, const Choices& choices, std::ostream* out,
+          bool checkOnly) {
     const CopyCheck check = checkBeforeCopy(
         kit, choices, platform.files.diskFree(destinationDrive(choices.destination)));
     if (check.error)
         throw Stop{kExitFailed, *check.error};
-    if (check.question) {
+    if (check.question && !checkOnly) {
+        std::string text = *check.question;
+        std::replace(text.begin(), text.end(), '\r', '\n');
         if (out)
-            *out << cp1252ToUtf8(kSpaceQuestionCaption) << ": " << cp1252ToUtf8(*check.question)
-                 << '\n';
-        if (!choices.continueShortOfSpace)
-            throw Stop{kExitFailed, kSpaceRefused};
+            *out << cp1252ToUtf8(kSpaceQuestionCaption) << ": " << cp1252ToUtf8(text) << '\n';
     }
+    if (check.question && !choices.continueShortOfSpace)
+        throw Stop{kExitFailed, kSpaceRefused};
+    if (checkOnly)
+        return;
     const Catalogue catalogue = chosenCatalogue(kit, choices);
     const std::string sourceDir = sourceDirectory(platform.machine.programPath());
     socketLibrarySweep(platform.files, catalogue, sourceDir, [] {});
@@ -187,26 +199,31 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
             !keys.empty())
             throw Stop{kExitFailed, kitValueBreaksMacro(keys.front().name())};
 
-        for (std::optional<Page> page = Page::Welcome; page; page = nextPage(*page, choices)) {
-            switch (*page) {
-            case Page::Welcome:
-            case Page::Licence:
-            case Page::InstallationType:
-            case Page::CustomInstallation:
-                break; // their answers are in the choices already
-            case Page::Registration:
-                registration(run, answers, choices);
-                break;
-            case Page::Connection:
-                if (!choices.modem.port)
-                    throw Stop{kExitFailed, kNoPort};
-                break;
-            case Page::Copy:
-                copy(platform, catalogue, choices, run.progress);
-                break;
-            case Page::Finish:
-                finish(platform, catalogue, choices, run.progress);
-                break;
+        // Every page's check first, so that a wrong answer met late (a port the connection
+        // page wants) stops the run before the registration is printed or anything copied.
+        for (bool checking : {true, false}) {
+            for (std::optional<Page> page = Page::Welcome; page; page = nextPage(*page, choices)) {
+                switch (*page) {
+                case Page::Welcome:
+                case Page::Licence:
+                case Page::InstallationType:
+                case Page::CustomInstallation:
+                    break; // their answers are in the choices already
+                case Page::Registration:
+                    registration(run, answers, choices, checking);
+                    break;
+                case Page::Connection:
+                    if (!choices.modem.port)
+                        throw Stop{kExitFailed, kNoPort};
+                    break;
+                case Page::Copy:
+                    copy(platform, catalogue, choices, run.progress, checking);
+                    break;
+                case Page::Finish:
+                    if (!checking)
+                        finish(platform, catalogue, choices, run.progress);
+                    break;
+                }
             }
         }
         return {kExitInstalled, kInstalled};
