@@ -1,11 +1,11 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
-#include "winemu/ui.h"
 #include "app/start.h"
 #include "setup/answers.h"
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
 #include "winemu/journal.h"
+#include "winemu/ui.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -63,7 +63,8 @@ void usage(std::ostream& out, const std::string& program) {
         << "                          as respostas do arquivo (se\u00e7\u00e3o [Respostas])\n"
         << "  --save-answers ARQUIVO  grava as respostas dadas nas p\u00e1ginas, para repetir a\n"
         << "                          instala\u00e7\u00e3o com --answers\n"
-        << "  --log ARQUIVO           acrescenta ao arquivo cada mudan\u00e7a feita na m\u00e1quina\n"
+        << "  --log ARQUIVO           acrescenta ao arquivo cada mudan\u00e7a feita na "
+           "m\u00e1quina\n"
         << "  --help                  mostra este texto\n"
         << "  --version               mostra a vers\u00e3o\n"
         << "Sa\u00edda: 0 instalado, 1 falhou, 2 uso incorreto, 3 cancelado pelo usu\u00e1rio.\n";
@@ -167,7 +168,8 @@ int main(int argc, char* argv[]) {
         event.status = status;
         event.after = status == zel::kExitInstalled   ? zel::kInstalled
                       : status == zel::kExitCancelled ? zel::kCancelled
-                                                      : "Instala\xe7\xe3o n\xe3o realizada";
+                                                      : "O assistente n\xe3o p\xf4"
+                                                        "de iniciar";
         zel::report(event);
         return status;
     };
@@ -176,7 +178,7 @@ int main(int argc, char* argv[]) {
         zel::UnattendedStart start;
         start.machine = machineOptions;
         start.answersFile = *line->answers;
-        return outcome(zel::runUnattendedInstallation(argc, argv, start));
+        return zel::runUnattendedInstallation(argc, argv, start); // it tells the outcome
     }
 
     zel::WizardRun run;

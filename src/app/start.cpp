@@ -1,6 +1,6 @@
 #include "app/start.h"
 
-#include "winemu/platform.h"
+#include "pages/Wizard.h"
 #include "qt/qt_sound.h"
 #include "qt/qt_system_printer.h"
 #include "qt/qt_ui.h"
@@ -9,7 +9,8 @@
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
-#include "pages/Wizard.h"
+#include "winemu/journal.h"
+#include "winemu/platform.h"
 
 #include <QApplication>
 
@@ -59,6 +60,13 @@ public:
     }
 };
 
+void reportOutcome(int status, const std::string& message) {
+    InstallEvent event(InstallEvent::Kind::Outcome);
+    event.status = status;
+    event.after = message;
+    report(event);
+}
+
 class Silence : public Sound {
 public:
     void playWave(const std::string&) override {}
@@ -103,6 +111,7 @@ int runUnattendedInstallation(int& argc, char** argv, const UnattendedStart& sta
     std::unique_ptr<Machine> machine = makeMachine(start.machine, reason);
     if (!machine) {
         std::cerr << cp1252ToUtf8(reason) << '\n';
+        reportOutcome(kExitFailed, reason);
         return kExitFailed;
     }
     NoPagesUi ui;
@@ -125,6 +134,7 @@ int runUnattendedInstallation(int& argc, char** argv, const UnattendedStart& sta
     };
     const UnattendedResult result = runUnattended(platform, run);
     std::cerr << cp1252ToUtf8(result.message) << '\n';
+    reportOutcome(result.status, result.message);
     return result.status;
 }
 

@@ -48,9 +48,9 @@ constexpr FormKey kFormKeys[] = {
     {"cartao_bandeira", &R::cardBrand},
 };
 
-constexpr const char* kChoiceKeys[] = {
-    "tipo",   "destino", "programas", "navegador", "porta", "modem_inicializacao", "modem_discagem",
-    "impressao_pdf", "espaco_insuficiente"};
+constexpr const char* kChoiceKeys[] = {"tipo",           "destino",       "programas",
+                                       "navegador",      "porta",         "modem_inicializacao",
+                                       "modem_discagem", "impressao_pdf", "espaco_insuficiente"};
 
 constexpr std::size_t kMaxAnswersBytes = std::size_t(1) << 20;
 
@@ -99,8 +99,8 @@ ProgramSelection programSelection(const std::string& value, const Catalogue& cat
     std::istringstream words(list);
     for (std::string word; words >> word;) {
         int n = 0;
-        const bool number = word.size() <= 2 && word.find_first_not_of("0123456789") ==
-                                                     std::string::npos;
+        const bool number =
+            word.size() <= 2 && word.find_first_not_of("0123456789") == std::string::npos;
         if (number)
             n = std::stoi(word);
         if (!number || n < 1 || n > kShownPrograms || catalogue.entry(n).nome.empty())
@@ -144,9 +144,9 @@ bool spaceAnswer(const std::string& value) {
 // A value as the profile reader gives it back: quoted when blanks at either end or quotes
 // around it would otherwise be lost.
 std::string profileValue(std::string_view value) {
-    const bool needsQuotes = !value.empty() && (value.front() == ' ' || value.back() == ' ' ||
-                                                value.front() == '\t' || value.back() == '\t' ||
-                                                (value.front() == '"' && value.back() == '"'));
+    const bool needsQuotes =
+        !value.empty() && (value.front() == ' ' || value.back() == ' ' || value.front() == '\t' ||
+                           value.back() == '\t' || (value.front() == '"' && value.back() == '"'));
     return needsQuotes ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 
@@ -248,8 +248,8 @@ std::string formatAnswers(const Choices& choices) {
     std::string text = "; Respostas de uma instala\xe7\xe3o do ZEL, para repeti-la com\r\n"
                        "; SETUP --answers ARQUIVO\r\n[Respostas]\r\n";
     const auto line = [&](std::string_view key, std::string_view value) {
-        text += std::string(key) + "=" + profileValue(withoutLineBreaks(std::string(value))) +
-                "\r\n";
+        text +=
+            std::string(key) + "=" + profileValue(withoutLineBreaks(std::string(value))) + "\r\n";
     };
     line("tipo", choices.installation == InstallationType::Custom ? "personalizada" : "tipica");
     line("destino", choices.destination);
@@ -266,8 +266,9 @@ std::string formatAnswers(const Choices& choices) {
     line("modem_inicializacao", choices.modem.initCommand);
     line("modem_discagem", choices.modem.dialCommand);
     line("espaco_insuficiente", choices.continueShortOfSpace ? "continuar" : "recusar");
-    text += "; O cadastro n\xe3o \xe9 guardado: para imprimi-lo, preencha nome, telefone_comercial,\r\n"
-            "; cartao_numero etc. e impressao_pdf.\r\n";
+    text +=
+        "; O cadastro n\xe3o \xe9 guardado: para imprimi-lo, preencha nome, telefone_comercial,\r\n"
+        "; cartao_numero etc. e impressao_pdf.\r\n";
     return cp1252ToUtf8(text);
 }
 

@@ -30,7 +30,7 @@ public:
 struct Answers {
     // Each missing one leaves the page's own proposal.
     std::optional<InstallationType> installation;
-    std::optional<std::string> destination; // as typed; the pages add the final "\"
+    std::optional<std::string> destination;   // as typed; the pages add the final "\"
     std::optional<ProgramSelection> programs; // entries 1 to 10; the others keep the kit's
     std::optional<Browser> browser;
     std::optional<int> port; // 0..3
@@ -38,7 +38,7 @@ struct Answers {
     // The registration form: nothing when no field is given (the form is left empty). A
     // missing password is the kit's proposal, as on the page.
     std::optional<RegistrationForm> registration;
-    std::string pdfFile; // the host file the registration is printed to
+    std::string pdfFile;               // the host file the registration is printed to
     bool continueShortOfSpace = false; // the answer to the space question
 };
 

@@ -74,8 +74,8 @@ struct Stop {
 // The printout holds the card's number: its file is made for its owner alone before Qt
 // writes it, and never through a link.
 void preparePrivateFile(const std::string& hostPath) {
-    const int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                          0600);
+    const int fd =
+        ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fchmod(fd, 0600) != 0) {
         const int error = errno;
@@ -114,8 +114,7 @@ void registration(const UnattendedRun& run, const Answers& answers, const Choice
         if (!answers.pdfFile.empty())
             throw Stop{kExitFailed, kPdfWithoutRegistration};
         break;
-    case Completeness::Incomplete:
-        throw Stop{kExitFailed, kIncompleteRegistration};
+    case Completeness::Incomplete: throw Stop{kExitFailed, kIncompleteRegistration};
     }
 }
 
@@ -195,8 +194,7 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
         applyAnswers(answers, choices);
         // A kit or destination value that would break Program Manager's macros stops the
         // finish after the copy; here nobody could mend it, so nothing is begun.
-        if (const auto keys = macroBreakingKeys(chosenCatalogue(catalogue, choices));
-            !keys.empty())
+        if (const auto keys = macroBreakingKeys(chosenCatalogue(catalogue, choices)); !keys.empty())
             throw Stop{kExitFailed, kitValueBreaksMacro(keys.front().name())};
 
         // Every page's check first, so that a wrong answer met late (a port the connection
@@ -207,18 +205,13 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
                 case Page::Welcome:
                 case Page::Licence:
                 case Page::InstallationType:
-                case Page::CustomInstallation:
-                    break; // their answers are in the choices already
-                case Page::Registration:
-                    registration(run, answers, choices, checking);
-                    break;
+                case Page::CustomInstallation: break; // their answers are in the choices already
+                case Page::Registration: registration(run, answers, choices, checking); break;
                 case Page::Connection:
                     if (!choices.modem.port)
                         throw Stop{kExitFailed, kNoPort};
                     break;
-                case Page::Copy:
-                    copy(platform, catalogue, choices, run.progress, checking);
-                    break;
+                case Page::Copy: copy(platform, catalogue, choices, run.progress, checking); break;
                 case Page::Finish:
                     if (!checking)
                         finish(platform, catalogue, choices, run.progress);

@@ -67,28 +67,21 @@ std::string logLine(const InstallEvent& e) {
     using K = InstallEvent::Kind;
     const std::string failed = e.ok ? "" : " FAILED";
     switch (e.kind) {
-    case K::FileCopied:
-        return "copy " + shown(e.path) + " -> " + shown(e.target) + failed;
-    case K::FileMoved:
-        return "move " + shown(e.path) + " -> " + shown(e.target) + failed;
-    case K::FileDeleted:
-        return "delete " + shown(e.path) + failed;
-    case K::DirectoryCreated:
-        return "mkdir " + shown(e.path) + failed;
+    case K::FileCopied: return "copy " + shown(e.path) + " -> " + shown(e.target) + failed;
+    case K::FileMoved: return "move " + shown(e.path) + " -> " + shown(e.target) + failed;
+    case K::FileDeleted: return "delete " + shown(e.path) + failed;
+    case K::DirectoryCreated: return "mkdir " + shown(e.path) + failed;
     case K::ProfileKey:
-        return "profile " + shown(e.path) + " [" + shown(e.section) + "] " + shown(e.name) +
-               " = " + quotedValue(e.after) + " (was " + quotedValue(e.before) + ")" + failed;
-    case K::RegistryKey:
-        return "registry-key " + shown(e.section) + failed;
-    case K::RegistryValue:
-        return "registry " + shown(e.section) + " " + shown(e.name) + " = " +
+        return "profile " + shown(e.path) + " [" + shown(e.section) + "] " + shown(e.name) + " = " +
                quotedValue(e.after) + " (was " + quotedValue(e.before) + ")" + failed;
+    case K::RegistryKey: return "registry-key " + shown(e.section) + failed;
+    case K::RegistryValue:
+        return "registry " + shown(e.section) + " " + shown(e.name) + " = " + quotedValue(e.after) +
+               " (was " + quotedValue(e.before) + ")" + failed;
     case K::Macro:
         return std::string(e.ok ? "macro delivered " : "macro NOT delivered ") + shown(e.path);
-    case K::ProgramStarted:
-        return "start " + shown(e.path) + failed;
-    case K::Outcome:
-        return "outcome " + std::to_string(e.status) + " " + shown(e.after);
+    case K::ProgramStarted: return "start " + shown(e.path) + failed;
+    case K::Outcome: return "outcome " + std::to_string(e.status) + " " + shown(e.after);
     }
     return "event";
 }

@@ -1,0 +1,299 @@
+// The wizard driven by an answers file: a run clicked through the pages, its answers saved as
+// --save-answers saves them and replayed by the program on a fresh machine, leaves the same
+// machine (files and their dates, profile keys, registry, Program Manager's groups); the log of
+// the replay; the exit statuses; a destination on a drive the machine lacks.
+#include "tests/support/gui_wizard_fixture.h"
+
+#include "pages/CopyPage.h"
+#include "pages/CustomInstallPage.h"
+#include "pages/FinishPage.h"
+#include "pages/InstallTypePage.h"
+#include "pages/LicencePage.h"
+#include "pages/ModemPage.h"
+#include "pages/RegistrationPage.h"
+#include "pages/WelcomePage.h"
+#include "qt/qt_radiogroup.h"
+#include "setup/answers.h"
+#include "setup/messages.h"
+#include "winemu/cp1252.h"
+#include "winemu/registry.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace zel::test {
+namespace {
+
+constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
+
+class UnattendedTest : public WizardTest {
+protected:
+    void SetUp() override {
+        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+        WizardTest::SetUp();
+        fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
+        // The program itself on the medium, as a kit's SETUP; the wizard in this process only
+        // takes its path.
+        fs::remove(program);
+        fs::create_symlink(binDir() / "zel-setup", program);
+        started = fs::file_time_type::clock::now() - std::chrono::seconds(2);
+    }
+
+    void TearDown() override {
+        WizardTest::TearDown();
+        EXPECT_TRUE(awaitProgmanExit());
+    }
+
+    // The program run from the medium on the machine at `machineDir`.
+    CommandResult setup(const std::string& args, const fs::path& machineDir) {
+        const fs::path errors = tmp / "stderr.txt";
+        CommandResult result =
+            runCommand("cd '" + medium().string() + "' && ZEL_PREFIX='" + machineDir.string() +
+                       "' ./SETUP " + args + " 2>'" + errors.string() + "' </dev/null");
+        result.errors = readFile(errors);
+        return result;
+    }
+
+    // What a machine holds: every file under drive C: with its mode, size, content and date
+    // (a date from before the test is the copied file's own; a later one only says "new"),
+    // the registry, and Program Manager's groups.
+    std::string snapshot(const fs::path& machineDir) {
+        std::ostringstream out;
+        std::vector<std::string> lines;
+        for (const auto& entry : fs::recursive_directory_iterator(machineDir / "drive_c")) {
+            const std::string name = fs::relative(entry.path(), machineDir).string();
+            if (!entry.is_regular_file()) {
+                lines.push_back(name + " (directory)");
+                continue;
+            }
+            const auto date = entry.last_write_time();
+            std::ostringstream line;
+            line << name << " mode " << std::oct << int(fs::status(entry).permissions()) << std::dec
+                 << " size " << entry.file_size() << " sum "
+                 << std::hash<std::string>{}(readFile(entry.path())) << " date "
+                 << (date < started ? std::to_string(date.time_since_epoch().count()) : "new");
+            lines.push_back(line.str());
+        }
+        std::sort(lines.begin(), lines.end());
+        for (const auto& line : lines)
+            out << line << '\n';
+        out << readFile(machineDir / "system.reg");
+        out << runCommand("ZEL_PREFIX='" + machineDir.string() + "' '" +
+                          (binDir() / "progman").string() + "' --list")
+                   .output;
+        return out.str();
+    }
+
+    void click(QAbstractButton* button) {
+        ASSERT_TRUE(button->isVisible() && button->isEnabled())
+            << button->objectName().toStdString();
+        button->click();
+        QApplication::processEvents();
+    }
+
+    // Welcome, licence and the registration left empty, to the installation type.
+    void toInstallationType() {
+        start();
+        click(wizard->welcomePage->ui.nextButton);
+        click(wizard->licencePage->ui.nextButton);
+        click(wizard->registrationPage->ui.nextButton);
+    }
+
+    // The clicked run's answers (as --save-answers writes them) replayed on a fresh machine
+    // prepared as the first was; both machines must then be the same. Returns the replay's log.
+    std::string replayAndCompare(const std::function<void(const fs::path&)>& prepare) {
+        EXPECT_TRUE(ui.quitRequested() && wizard->installed())
+            << ::testing::PrintToString(ui.errors);
+        const fs::path answers = tmp / "answers.ini", log = tmp / "install.log";
+        writeFile(answers, formatAnswers(wizard->choices));
+        WizardTest::TearDown();
+        EXPECT_TRUE(awaitProgmanExit());
+        const fs::path clicked = prefix;
+        prefix = tmp / "replayed";
+        prepare(prefix);
+        const CommandResult replay = setup("--answers ../answers.ini --log ../install.log", prefix);
+        EXPECT_EQ(replay.status, 0) << replay.errors;
+        EXPECT_TRUE(awaitProgmanExit());
+        EXPECT_EQ(snapshot(prefix), snapshot(clicked));
+        EXPECT_EQ(fs::status(log).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+        return readFile(log);
+    }
+
+    fs::file_time_type started;
+};
+
+// The modem on COM2 in a machine's registry: the typical installation then asks nothing.
+void modemOnCom2(const fs::path& machineDir) {
+    Machine::Options options;
+    options.prefix = machineDir;
+    Registry registry(Machine(options).registryFile());
+    ASSERT_TRUE(registry.openKey(kModemKey, true));
+    registry.writeString("AttachedTo", "COM2");
+}
+
+TEST_F(UnattendedTest, TypicalInstallationReplayedLeavesTheSameMachine) {
+    modemOnCom2(prefix);
+    toInstallationType();
+    click(wizard->installTypePage->ui.nextButton);
+    click(wizard->copyPage->ui.nextButton);
+    click(wizard->finishPage->ui.finishButton);
+    const std::string log = replayAndCompare(modemOnCom2);
+    EXPECT_NE(log.find("\nprofile C:\\WINDOWS\\zelun.ini [ZEL] dir = \"C:\\Program Files\\ZEL\\\" "
+                       "(was (none))\n"),
+              std::string::npos)
+        << log;
+}
+
+// A custom installation into a typed directory, FTP instead of the news reader, no browser;
+// then the replay's log, line by line where it says what changed.
+TEST_F(UnattendedTest, CustomInstallationReplayedLeavesTheSameMachineAndLogsEveryChange) {
+    toInstallationType();
+    click(wizard->installTypePage->ui.installationTypeGroup->button(1));
+    click(wizard->installTypePage->ui.nextButton);
+    CustomInstallPage& custom = *wizard->customInstallPage;
+    click(custom.programBoxes()[3]);
+    click(custom.programBoxes()[4]);
+    click(custom.ui.browserGroup->button(2));
+    custom.ui.destinationEdit->setText(QStringLiteral("C:\\Acesso ZEL"));
+    click(custom.ui.nextButton);
+    click(wizard->modemPage->ui.portGroup->button(2));
+    click(wizard->modemPage->ui.nextButton);
+    click(wizard->copyPage->ui.nextButton);
+    click(wizard->finishPage->ui.finishButton);
+    const std::string log = replayAndCompare([](const fs::path&) {});
+
+    // Every file under the destination came by a logged copy or profile write; each kind of
+    // change is there.
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(driveC() / "Acesso ZEL"))
+        if (entry.is_regular_file()) {
+            ++files;
+            const std::string target = std::regex_replace(
+                "C:\\Acesso ZEL\\" + fs::relative(entry.path(), driveC() / "Acesso ZEL").string(),
+                std::regex("/"), "\\");
+            EXPECT_TRUE(log.find(" -> " + target + "\n") != std::string::npos ||
+                        log.find("\nprofile " + target + " [") != std::string::npos)
+                << target;
+        }
+    EXPECT_EQ(files, 16u);
+    for (const char* line : {
+             "begin zel-setup ",
+             "\nmkdir C:\\Acesso ZEL\n",
+             "\ncopy D:\\FTP\\FTPZEL.EXE -> C:\\Acesso ZEL\\FTP\\FTPZEL.EXE\n",
+             "\nprofile C:\\Acesso ZEL\\TRUMPET\\TRUMPWSK.INI [Trumpet Winsock] slip-port = \"3\" "
+             "(was \"2\")\n",
+             "\nregistry \\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet "
+             "UninstallString = \"C:\\WINDOWS\\zelun.exe\" (was (none))\n",
+             "\nmacro delivered [AddItem(\"C:\\Acesso ZEL\\FTP\\FTPZEL.EXE\",\"Transferência de "
+             "Arquivos (FTP)\")]\n",
+             "\nstart PROGMAN PROGMAN\n",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    // 19 copies, 5 directories, 7 keys, 3 registry changes, 9 macros, a start, begin, outcome.
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 46) << log;
+    EXPECT_TRUE(log.ends_with("\noutcome 0 Instalação concluída\n")) << log;
+    EXPECT_EQ(log.find("NOT"), std::string::npos) << log;
+}
+
+// Each way the program ends, and that a refused run installed nothing.
+TEST_F(UnattendedTest, ExitStatuses) {
+    std::string version;
+    std::ifstream cmake(sourceDir() / "CMakeLists.txt");
+    for (std::string line; std::getline(cmake, line) && version.empty();)
+        if (std::smatch m;
+            std::regex_search(line, m, std::regex(R"(project\(.* VERSION ([0-9.]+))")))
+            version = m[1];
+    const std::string complete =
+        "nome=Maria\ntelefone_comercial=555-0123\ncartao_numero=5555 4444\n";
+    struct Row {
+        const char* name;
+        const char* args;
+        std::string answers; // the [Respostas] section's lines; none when empty
+        int status;
+        std::string said; // the last line on stderr (or all of stdout, for 0 without answers)
+    } rows[] = {
+        {"help", "--help", "", 0, "Uso: SETUP [--answers ARQUIVO] [--save-answers ARQUIVO]"},
+        {"version", "--version", "", 0, "zel-setup " + version + "\n"},
+        {"unknown argument", "--bogus", "", 2,
+         "Saída: 0 instalado, 1 falhou, 2 uso incorreto, "
+         "3 cancelado pelo usuário."},
+        {"answers file missing", "--answers none.ini", "", 2,
+         "Não foi possível ler o arquivo de respostas none.ini"},
+        {"no answers section", "--answers a.ini", "[Outra]\n", 2,
+         "O arquivo de respostas a.ini não tem a seção [Respostas]"},
+        {"misspelt key", "--answers a.ini", "porat=COM1\n", 1,
+         "Chave desconhecida em [Respostas]: porat"},
+        {"program the kit lacks", "--answers a.ini", "porta=1\nprogramas=1,7\n", 1,
+         "Resposta inválida em [Respostas] programas=1,7: o programa 7 não existe neste kit "
+         "(programas de 1 a 10 com nome)"},
+        {"bad port", "--answers a.ini", "porta=COM5\n", 1,
+         "Resposta inválida em [Respostas] porta=COM5: use COM1, COM2, COM3 ou COM4"},
+        {"no port known", "--answers a.ini", "tipo=tipica\n", 1,
+         "Você precisa selecionar uma porta serial"},
+        {"drive the machine lacks", "--answers a.ini", "porta=1\ndestino=Z:\\ZEL\n", 1,
+         "O drive do destino Z:\\ZEL\\ não existe ou não está disponível"},
+        {"registration incomplete", "--answers a.ini", "porta=1\nnome=Maria\n", 1,
+         cp1252ToUtf8(kIncompleteRegistration)},
+        {"registration without its PDF", "--answers a.ini", "porta=1\n" + complete, 1,
+         cp1252ToUtf8(kRegistrationWithoutPdf)},
+        {"space question refused", "--answers a.ini", "porta=1\nnavegador=1\n", 1,
+         cp1252ToUtf8(kSpaceRefused)},
+    };
+    // The first browser takes more than any disk here, to have the space question asked.
+    std::string ini = readFile(medium() / "SETUP.INI");
+    ini.replace(ini.find("navegap_size=4200"), 17, "navegap_size=2000000000");
+    writeFile(medium() / "SETUP.INI", ini);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove(medium() / "a.ini");
+        if (!row.answers.empty())
+            writeFile(medium() / "a.ini",
+                      row.answers.starts_with("[") ? row.answers : "[Respostas]\n" + row.answers);
+        const CommandResult run = setup(row.args, tmp / "m");
+        EXPECT_EQ(run.status, row.status) << run.errors;
+        if (row.status == 0) {
+            EXPECT_TRUE(run.output.starts_with(row.said)) << run.output;
+            continue;
+        }
+        std::string last = run.errors.substr(0, run.errors.size() - 1);
+        last = last.substr(last.rfind('\n') + 1);
+        EXPECT_EQ(last, row.said) << run.errors;
+        EXPECT_FALSE(fs::exists(tmp / "m" / "drive_c" / "Program Files" / "ZEL"));
+        EXPECT_FALSE(fs::exists(tmp / "m" / "drive_c" / "WINDOWS" / "zelun.ini"));
+    }
+}
+
+// Leaving the wizard is no installation; a destination on a drive the machine does not have
+// is refused on the copy page before anything is asked or copied, and the page stays.
+TEST_F(UnattendedTest, LeftWizardAndADestinationOnNoDrive) {
+    toInstallationType();
+    click(wizard->installTypePage->ui.installationTypeGroup->button(1));
+    click(wizard->installTypePage->ui.nextButton);
+    CustomInstallPage& custom = *wizard->customInstallPage;
+    click(custom.programBoxes()[0]); // no dialer, so no connection page
+    custom.ui.destinationEdit->setText(QStringLiteral("Z:\\ZEL"));
+    click(custom.ui.nextButton);
+    click(wizard->copyPage->ui.nextButton);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text + " | " + ui.boxes[0].caption,
+              unavailableDestination("Z:\\ZEL\\") + " | " + kUnavailableDestinationCaption);
+    EXPECT_EQ(visiblePages(), QStringList{QStringLiteral("CopyPage")});
+    EXPECT_FALSE(fs::exists(driveC() / "WINDOWS" / "zelun.ini"));
+    ui.answerModal(ModalResult::Confirm); // "Sim" to leaving
+    click(wizard->copyPage->ui.exitButton);
+    EXPECT_TRUE(ui.quitRequested());
+    EXPECT_FALSE(wizard->installed());
+}
+
+} // namespace
+} // namespace zel::test
