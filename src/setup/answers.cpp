@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -160,11 +161,14 @@ std::string withoutLineBreaks(std::string text) {
 } // namespace
 
 Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue) {
-    std::ifstream in(hostPath, std::ios::binary);
+    std::error_code ec;
+    std::ifstream in;
+    if (std::filesystem::is_regular_file(hostPath, ec))
+        in.open(hostPath, std::ios::binary);
     std::string content;
     if (in)
         content.assign(std::istreambuf_iterator<char>(in), {});
-    if (!in.eof() && !in) // a directory opens, but cannot be read
+    if (!in.is_open() || in.bad())
         throw UnreadableAnswers("N\xe3o foi poss\xedvel ler o arquivo de respostas " +
                                 utf8ToCp1252(hostPath));
     if (content.size() > kMaxAnswersBytes)

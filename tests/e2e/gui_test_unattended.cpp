@@ -13,6 +13,7 @@
 #include "pages/RegistrationPage.h"
 #include "pages/WelcomePage.h"
 #include "qt/qt_radiogroup.h"
+#include "qt/qt_ui.h"
 #include "setup/answers.h"
 #include "setup/messages.h"
 #include "winemu/cp1252.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -293,6 +295,15 @@ TEST_F(UnattendedTest, LeftWizardAndADestinationOnNoDrive) {
     click(wizard->copyPage->ui.exitButton);
     EXPECT_TRUE(ui.quitRequested());
     EXPECT_FALSE(wizard->installed());
+}
+
+// Qt's own buttons speak the wizard's language (the space question's "Cancel" among them).
+TEST(QtTranslations, StandardButtonsInPortuguese) {
+    loadQtTranslations(guiApplication());
+    QMessageBox box;
+    EXPECT_EQ(box.addButton(QMessageBox::Cancel)->text().toStdString() + " " +
+                  box.addButton(QMessageBox::Yes)->text().toStdString(),
+              "Cancelar &Sim");
 }
 
 } // namespace
