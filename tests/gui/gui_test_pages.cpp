@@ -413,7 +413,8 @@ TEST_F(PagesTest, TheCopyPageShowsItsProgressAndStaysUsableAfterAFailure) {
     EXPECT_EQ(ui.errors.size(), 1u);
 }
 
-// Too little room: the question first; "Cancelar" leaves everything as it was, "OK" goes on.
+// A drive without a medium is no destination; too little room: the question first;
+// "Cancelar" leaves everything as it was, "OK" goes on.
 TEST_F(PagesTest, TheCopyPageAsksBeforeFillingAShortDisk) {
     fs::create_directories(prefix / "dosdevices");
     fs::create_symlink(tmp / "no medium", prefix / "dosdevices" / "e:");
@@ -422,16 +423,21 @@ TEST_F(PagesTest, TheCopyPageAsksBeforeFillingAShortDisk) {
     choices.destination = "E:\\KIT\\";
     CopyPage page(*platform, catalogue, choices);
     Requests requests(&page);
+    page.ui.nextButton->click();
+    choices.destination = "C:\\KIT\\";
+    catalogue.settings.navegai_size = 2000000000; // more than any disk here
     ui.answerMessage(ModalResult::Other);
     page.ui.nextButton->click();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].caption + " | " + ui.boxes[0].text.substr(0, 45),
-              std::string(kSpaceQuestionCaption) +
-                  " | O drive E aparenta ter apenas 0kbytes livres.");
-    EXPECT_EQ(ui.boxes[0].buttons, MsgButtons::OkCancel);
-    EXPECT_TRUE(ui.cursorHistory.empty() && ui.errors.empty());
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].text + " | " + ui.boxes[0].caption,
+              unavailableDestination("E:\\KIT\\") + " | " + kUnavailableDestinationCaption);
+    EXPECT_EQ(ui.boxes[1].caption + " | " + ui.boxes[1].text.substr(0, 30),
+              std::string(kSpaceQuestionCaption) + " | O drive C aparenta ter apenas ");
+    EXPECT_EQ(ui.boxes[1].buttons, MsgButtons::OkCancel);
+    EXPECT_TRUE(ui.cursorHistory.empty() && ui.errors.empty() && !choices.continueShortOfSpace);
     ui.answerMessage(ModalResult::Confirm);
-    page.ui.nextButton->click(); // on, to a copy that fails on the drive without a medium
+    page.ui.nextButton->click(); // on, to a copy that fails on a file missing from the medium
+    EXPECT_TRUE(choices.continueShortOfSpace);
     EXPECT_EQ(ui.cursorHistory, (std::vector<bool>{true, false}));
     EXPECT_EQ(ui.errors.size(), 1u);
     EXPECT_EQ(requests.take(), "");
