@@ -125,6 +125,7 @@ protected:
         prepare(prefix);
         const CommandResult replay = setup("--answers ../answers.ini --log ../install.log", prefix);
         EXPECT_EQ(replay.status, 0) << replay.errors;
+        progress = replay.errors;
         EXPECT_TRUE(awaitProgmanExit());
         EXPECT_EQ(snapshot(prefix), snapshot(clicked));
         EXPECT_EQ(fs::status(log).permissions(), fs::perms::owner_read | fs::perms::owner_write);
@@ -132,6 +133,7 @@ protected:
     }
 
     fs::file_time_type started;
+    std::string progress; // what the replay said on stderr
 };
 
 // The modem on COM2 in a machine's registry: the typical installation then asks nothing.
@@ -205,6 +207,11 @@ TEST_F(UnattendedTest, CustomInstallationReplayedLeavesTheSameMachineAndLogsEver
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 46) << log;
     EXPECT_TRUE(log.ends_with("\noutcome 0 Instalação concluída\n")) << log;
     EXPECT_EQ(log.find("NOT"), std::string::npos) << log;
+    EXPECT_NE(progress.find("\nInstalando Transferência de Arquivos (FTP)\n"
+                            "\tCopiando C:\\Acesso ZEL\\FTP\\FTPZEL.EXE\n"
+                            "\tCopiando C:\\Acesso ZEL\\FTP\\FTPZEL.HLP\n"),
+              std::string::npos)
+        << progress;
 }
 
 // Each way the program ends, and that a refused run installed nothing.
