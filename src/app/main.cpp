@@ -160,7 +160,8 @@ int main(int argc, char* argv[]) {
             return zel::kExitUsage;
         }
         log->write(std::string("begin zel-setup ") + ZEL_VERSION +
-                   (line->answers ? " --answers " + *line->answers : std::string(" (pages)")));
+                   (line->answers ? " --answers " + zel::escapeControls(*line->answers)
+                                  : std::string(" (pages)")));
         logged.emplace(*log);
     }
     const auto outcome = [&](int status) {
