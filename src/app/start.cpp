@@ -133,7 +133,7 @@ int runUnattendedInstallation(int& argc, char** argv, const UnattendedStart& sta
         return SystemPrinter::toPdf(pdfFile);
     };
     const UnattendedResult result = runUnattended(platform, run);
-    std::cerr << cp1252ToUtf8(result.message) << '\n';
+    std::cerr << escapeControls(cp1252ToUtf8(result.message)) << '\n';
     reportOutcome(result.status, result.message);
     return result.status;
 }
