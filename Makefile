@@ -1,4 +1,5 @@
 # The two commands: `make demo` and `make test`. Both install missing Debian packages first.
+# `make demo` builds the programs alone; `make test` (and `make build`) builds everything.
 # `make conformance` compares the Windows layer with the platform's own functions under Wine.
 .PHONY: all deps build test demo clean fuzz conformance
 
@@ -38,7 +39,10 @@ conformance: deps
 	cmake --build --preset default --target zel-conformance
 	tests/conformance/run build
 
-demo: build
+# Only the wizard, its helpers and zel-kit: no tests, fuzzers or benchmarks.
+demo: deps
+	cmake --preset default >/dev/null
+	cmake --build --preset default --target programs
 	scripts/demo
 
 clean:

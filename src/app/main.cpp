@@ -1,4 +1,5 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
+#include "app/helpers.h"
 #include "app/start.h"
 #include "setup/answers.h"
 #include "setup/messages.h"
@@ -17,36 +18,17 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace {
-
 namespace fs = std::filesystem;
 
-// The Program Manager stand-in: beside the running program (an installed copy), or beside the
-// file it names when it was started through a link, else where this build put it, else where
-// the environment says.
-fs::path progmanHostPath(const fs::path& program) {
-    std::error_code ec;
-    for (const fs::path& dir : {program.parent_path(), fs::canonical(program, ec).parent_path()}) {
-        const fs::path beside = dir / "progman";
-        if (!dir.empty() && fs::exists(beside, ec))
-            return beside;
-    }
-#ifdef ZEL_BIN_DIR
-    const fs::path built = fs::path(ZEL_BIN_DIR) / "progman";
-    if (fs::exists(built, ec))
-        return built;
-#endif
-    if (const char* dir = std::getenv("ZEL_BIN_DIR"); dir && *dir)
-        return fs::path(dir) / "progman";
-    return {};
-}
+namespace {
 
 zel::Machine::Options machineOptions() {
     zel::Machine::Options options;
     options.prefix = zel::Machine::defaultPrefix();
     options.programHostPath = zel::Machine::runningExecutable();
     options.hostWorkingDir = fs::current_path();
-    options.progmanHostPath = progmanHostPath(options.programHostPath);
+    options.progmanHostPath = zel::requireHelpers(options.programHostPath);
+    options.installProgman = true;
     return options;
 }
 

@@ -193,14 +193,51 @@ void Machine::createMissing() {
     if (fs::symlink_status(link, ec).type() == fs::file_type::not_found)
         fs::create_directory_symlink("../drive_c", link, ec);
     Registry::createDefaults(registryFile());
-    fs::path progman = c / "WINDOWS" / "PROGMAN.EXE";
-    if (!options_.progmanHostPath.empty()) {
-        // A launcher rather than a link, so the machine keeps working when run from a copy.
-        std::string escaped;
-        for (char ch : options_.progmanHostPath.string())
-            escaped += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-        createHostFile(progman, "#!/bin/sh\nexec '" + escaped + "' \"$@\"\n", 0755);
+    if (!options_.progmanHostPath.empty())
+        writeProgmanLauncher();
+}
+
+namespace {
+
+constexpr std::string_view kLauncherStart = "#!/bin/sh\nexec '";
+
+// The copy is replaced whole (a running server keeps the file it started from) and only when
+// it differs, so a second start writes nothing.
+void installProgram(const fs::path& from, const fs::path& to) {
+    const std::optional<std::string> program = readHostFile(from);
+    if (!program)
+        throw PlatformError("Unable to install Program Manager: " + from.string() + " is missing");
+    if (readHostFile(to) != program)
+        writeHostFile(to, *program, 0755);
+    std::error_code ec;
+    fs::permissions(to, fs::perms::owner_exec, fs::perm_options::add, ec);
+    if (ec)
+        throw PlatformError("Unable to install Program Manager in " + to.string() + ": " +
+                            ec.message());
+}
+
+} // namespace
+
+void Machine::writeProgmanLauncher() {
+    fs::path target = options_.progmanHostPath;
+    if (options_.installProgman) {
+        target = installedProgman(options_.prefix);
+        createMachineDirectory(options_.prefix, target.parent_path());
+        installProgram(options_.progmanHostPath, target);
     }
+    // A launcher rather than a link, so the machine keeps working when run from a copy.
+    std::string launcher(kLauncherStart);
+    for (char ch : target.string())
+        launcher += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    launcher += "' \"$@\"\n";
+    const fs::path file = options_.prefix / "drive_c" / "WINDOWS" / "PROGMAN.EXE";
+    if (createHostFile(file, launcher, 0755))
+        return;
+    // One of ours that starts another program (a medium since removed, say) is brought up to
+    // date; anything else there is the user's.
+    const std::optional<std::string> present = readHostFile(file);
+    if (present && present->starts_with(kLauncherStart) && *present != launcher)
+        writeHostFile(file, launcher, 0755);
 }
 
 void Machine::mountProgramDrive() {

@@ -34,11 +34,17 @@ public:
         std::filesystem::path hostWorkingDir;  // the process's working directory on the host
         std::filesystem::path progmanHostPath; // the Program Manager program that
                                                // C:\WINDOWS\PROGMAN.EXE starts (may be empty)
+        // Copies progmanHostPath into the prefix (bin/progman) and has PROGMAN.EXE start the
+        // copy, so Program Manager keeps working once the medium it came from is gone.
+        bool installProgman = false;
     };
 
     // Opens the prefix, creating what is missing and changing nothing that is there:
     // drive_c with WINDOWS, WINDOWS\SYSTEM and Program Files, dosdevices/c:, the registry file
-    // with its defaults, and C:\WINDOWS\PROGMAN.EXE. Directories it creates are writable by
+    // with its defaults, and C:\WINDOWS\PROGMAN.EXE (a launcher of Program Manager, brought up
+    // to date when it is one of ours that starts another program; a launcher of the user's own
+    // is left alone), with Program Manager's installed copy when asked for.
+    // Directories it creates are writable by
     // their owner only. Raises ForeignPrefixError for a prefix that belongs to another user or
     // that its group or others may write (they could change the programs the machine starts),
     // and PlatformError for what cannot be created.
@@ -50,6 +56,10 @@ public:
     // Raises ForeignPrefixError for a prefix that is not the user's alone to change, and
     // PlatformError when it cannot be examined.
     static void refuseForeignPrefix(const std::filesystem::path& prefix);
+    // Where Program Manager is installed in a prefix.
+    static std::filesystem::path installedProgman(const std::filesystem::path& prefix) {
+        return prefix / "bin" / "progman";
+    }
     // The path this process was started by, made absolute: started through a symbolic link
     // (a kit's SETUP linking to zel-setup), it is the link, as a Windows program's path is the
     // one it was run by. The process's first argument counts when it names this very
@@ -96,6 +106,7 @@ public:
 
 private:
     void createMissing();
+    void writeProgmanLauncher();
     void mountProgramDrive();
 
     Options options_;

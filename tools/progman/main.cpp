@@ -26,6 +26,7 @@ using namespace zel::progman;
 constexpr const char* kUsage =
     "usage: progman [PROGMAN [PROGMAN]]   serve Program Manager's conversation\n"
     "       progman --list [--json]       show the groups and their items\n"
+    "       progman --help | --version\n"
     "The machine is $ZEL_PREFIX (default ~/.local/share/zel-setup/machine).\n"
     "A server leaves after $ZEL_PROGMAN_IDLE seconds (default 60) with no conversation open.\n";
 
@@ -103,6 +104,7 @@ int list(const fs::path& prefix, bool json) {
 
 int main(int argc, char** argv) {
     bool listing = false, json = false;
+    int words = 0;
     for (int i = 1; i < argc; ++i) {
         std::string_view a = argv[i];
         if (a == "--list") {
@@ -112,11 +114,21 @@ int main(int argc, char** argv) {
         } else if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return 0;
+        } else if (a == "--version") {
+            std::cout << "progman (zel-setup) " ZEL_VERSION "\n";
+            return 0;
         } else if (a.starts_with("-")) {
             std::cerr << "progman: unknown option " << a << '\n' << kUsage;
             return 2;
+        } else if (!zel::equalsNoCase(a, "PROGMAN") || ++words > 2) {
+            // The service and topic of the start on demand; there is only one of each.
+            std::cerr << "progman: unknown argument " << a << '\n' << kUsage;
+            return 2;
         }
-        // Other words are the service and topic of the start on demand; there is only one.
+    }
+    if (listing && words > 0) {
+        std::cerr << "progman: --list takes no service or topic\n" << kUsage;
+        return 2;
     }
     if (json && !listing) {
         std::cerr << "progman: --json goes with --list\n" << kUsage;
@@ -128,14 +140,18 @@ int main(int argc, char** argv) {
         std::cerr << "progman: no usable prefix: " << ec.message() << '\n';
         return 1;
     }
-    // A machine someone else may change is not served, nor is its store believed.
-    if (std::error_code exists; fs::exists(prefix, exists)) {
-        try {
-            zel::Machine::refuseForeignPrefix(prefix);
-        } catch (const zel::PlatformError& e) {
-            std::cerr << "progman: " << e.what() << '\n';
-            return 1;
-        }
+    // No machine there is a mistyped ZEL_PREFIX, not a machine without groups; one someone
+    // else may change is not served, nor is its store believed.
+    if (std::error_code exists; !fs::is_directory(prefix, exists)) {
+        std::cerr << "progman: no machine at " << prefix.string()
+                  << " (ZEL_PREFIX names the machine's directory)\n";
+        return 1;
+    }
+    try {
+        zel::Machine::refuseForeignPrefix(prefix);
+    } catch (const zel::PlatformError& e) {
+        std::cerr << "progman: " << e.what() << '\n';
+        return 1;
     }
     if (listing)
         return list(prefix, json);

@@ -1,5 +1,7 @@
 #include "tools/zel-kit/check.h"
 
+#include "tools/zel-kit/pack.h"
+
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 #include "winemu/profile.h"
@@ -435,6 +437,8 @@ public:
         if (!fs::is_directory(medium_.root(), ec))
             throw std::runtime_error(medium_.root().string() + ": not a directory");
         checkEntries();
+        for (Problem& p : verifyManifest(medium_.root()))
+            problems_.push_back(std::move(p));
         const std::optional<fs::path> description =
             description_ ? description_ : medium_.findDescription();
         if (!description) {

@@ -1,11 +1,16 @@
 // zel-kit: the kit author's tool. "show" prints the catalogue as the wizard reads it; "check"
-// reports what on a kit medium would make the wizard misbehave.
+// reports what on a kit medium would make the wizard misbehave; "pack" makes a kit a medium
+// that installs on any machine.
 #include "winemu/cp1252.h"
 #include "winemu/profile.h"
 #include "setup/catalogue.h"
 #include "tools/zel-kit/check.h"
+#include "tools/zel-kit/pack.h"
+#include "winemu/host_file.h"
 
 #include <nlohmann/json.hpp>
+
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -25,26 +30,36 @@ constexpr int kUsageError = 2;
 struct Command {
     const char* name;
     const char* arguments;
-    const char* summary;
+    std::string summary;
     int (*run)(const std::vector<std::string>& args);
 };
 
 int runShow(const std::vector<std::string>& args);
 int runCheck(const std::vector<std::string>& args);
+int runPack(const std::vector<std::string>& args);
 
 const Command kCommands[] = {
-    {"show", "FILE", "print the catalogue that the wizard reads from a setup description file",
+    {"show", "[--compact] FILE",
+     "print the catalogue that the wizard reads from a setup description file;\n"
+     "      --compact leaves out what holds nothing (empty texts, zeros, unused slots)",
      runShow},
     {"check", "[--json] MEDIUM|WIZARD|FILE.INI",
      "report what on a kit medium (the directory holding SETUP.INI, or the wizard X and its\n"
      "      X.INI) would make the wizard misbehave; exit status 1 when there is an error",
      runCheck},
+    {"pack", "KIT OUT [--name SETUP]",
+     "check the kit (the directory holding SETUP.INI, or NAME.INI with --name) and, when it\n"
+     "      has no error, make the new directory OUT a medium: the kit, the wizard as SETUP\n"
+     "      (or NAME), what it needs at run time, and the SHA-256 sums of it all in " +
+         std::string(zelkit::kManifestName),
+     runPack},
 };
 
 void printUsage(std::ostream& out) {
     out << "usage:\n";
     for (const Command& c : kCommands)
         out << "  zel-kit " << c.name << ' ' << c.arguments << "\n      " << c.summary << '\n';
+    out << "  zel-kit --help | --version\n";
 }
 
 int usageError(const std::string& message) {
@@ -130,10 +145,62 @@ Json welcomeJson(const zel::ProfileFile& file) {
     return j;
 }
 
+// Whether a value holds something: a text or a number that is not empty or zero, a list or a
+// record with something in it.
+bool holdsSomething(const Json& value) {
+    if (value.is_string())
+        return !value.get_ref<const std::string&>().empty();
+    if (value.is_number())
+        return value != 0;
+    return !value.empty();
+}
+
+// Leaves out what holds nothing: a record's empty fields, and a list's empty slots at its end
+// (the others keep their place, which is their number).
+Json compacted(const Json& value) {
+    if (value.is_object()) {
+        Json out = Json::object();
+        for (const auto& [key, member] : value.items())
+            if (Json kept = compacted(member); holdsSomething(kept))
+                out[key] = std::move(kept);
+        return out;
+    }
+    if (value.is_array()) {
+        Json out = Json::array();
+        for (const Json& element : value)
+            out.push_back(compacted(element));
+        while (!out.empty() && !holdsSomething(out.back()))
+            out.erase(out.size() - 1);
+        return out;
+    }
+    return value;
+}
+
+// Why a file is no profile file the wizard could read, or nothing: binary content (a NUL byte)
+// or no section line at all.
+std::optional<std::string> notAProfile(const std::string& content) {
+    if (content.find('\0') != std::string::npos)
+        return "binary content";
+    for (const zel::ini::ScannedLine& line : zel::ini::scan(content))
+        if (line.kind == zel::ini::ScannedLine::Kind::Section)
+            return std::nullopt;
+    return "no [section] line";
+}
+
 int runShow(const std::vector<std::string>& args) {
-    if (args.size() != 1)
+    bool compact = false;
+    std::vector<std::string> operands;
+    for (const std::string& arg : args) {
+        if (arg == "--compact")
+            compact = true;
+        else if (arg.starts_with("-") && arg.size() > 1)
+            return usageError("show: unknown option " + arg);
+        else
+            operands.push_back(arg);
+    }
+    if (operands.size() != 1)
         return usageError("show takes one setup description file");
-    const fs::path path = args[0];
+    const fs::path path = operands[0];
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (status.type() == fs::file_type::not_found) {
@@ -144,8 +211,12 @@ int runShow(const std::vector<std::string>& args) {
         std::cerr << "zel-kit: " << path.string() << ": is a directory\n";
         return kUsageError;
     }
+    const std::optional<std::string> content = zel::readHostFile(path);
+    if (const auto why = notAProfile(content.value_or(std::string()))) {
+        std::cerr << "zel-kit: " << path.string() << ": not a profile file (" << *why << ")\n";
+        return 1;
+    }
 
-    // Read as the wizard reads it: an unreadable or malformed file gives the defaults.
     const zel::ProfileFile file = zel::ProfileFile::atHostPath(path);
     zel::Catalogue catalogue;
     catalogue.load(file);
@@ -154,8 +225,32 @@ int runShow(const std::vector<std::string>& args) {
     out["settings"] = fieldsJson(catalogue.settings);
     out["programs"] = programsJson(catalogue);
     out["welcome"] = welcomeJson(file);
-    std::cout << out.dump(2) << '\n';
+    std::cout << (compact ? compacted(out) : out).dump(2) << '\n';
     return flushOutput();
+}
+
+// The description file the wizard named `stem` reads in `dir`, found without regard to case
+// as the wizard's layer finds it (the exact spelling wins).
+std::optional<fs::path> descriptionBeside(const fs::path& dir, const std::string& stem) {
+    std::optional<fs::path> found;
+    const std::string wanted = stem + ".INI";
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (zel::equalsNoCase(it->path().filename().string(), wanted) &&
+            (!found || it->path().filename() == wanted))
+            found = it->path();
+    return found;
+}
+
+void printProblems(std::ostream& out, const std::vector<zelkit::Problem>& problems) {
+    // The kit's texts and names could otherwise fake lines or drive the terminal.
+    for (const zelkit::Problem& p : problems) {
+        out << zel::escapeControls(p.file);
+        if (p.line > 0)
+            out << ':' << p.line;
+        out << ": " << zelkit::severityName(p.severity) << ": " << zel::escapeControls(p.message)
+            << '\n';
+    }
 }
 
 int runCheck(const std::vector<std::string>& args) {
@@ -187,12 +282,7 @@ int runCheck(const std::vector<std::string>& args) {
         if (isDescription) {
             description = given;
         } else {
-            // Found without regard to case, as the wizard's layer finds it.
-            const std::string wanted = given.stem().string() + ".INI";
-            for (fs::directory_iterator it(medium, ec), end; !ec && it != end; it.increment(ec))
-                if (zel::equalsNoCase(it->path().filename().string(), wanted) &&
-                    (!description || it->path().filename() == wanted))
-                    description = it->path();
+            description = descriptionBeside(medium, given.stem().string());
         }
         if (!description) {
             std::cerr << "zel-kit: " << medium.string() << ": no " << given.stem().string()
@@ -226,19 +316,76 @@ int runCheck(const std::vector<std::string>& args) {
         // Host file names need not be UTF-8; such bytes are replaced rather than failing.
         std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
     } else {
-        // The kit's texts and names could otherwise fake lines or drive the terminal.
-        for (const zelkit::Problem& p : problems) {
-            std::cout << zel::escapeControls(p.file);
-            if (p.line > 0)
-                std::cout << ':' << p.line;
-            std::cout << ": " << zelkit::severityName(p.severity) << ": "
-                      << zel::escapeControls(p.message) << '\n';
-        }
+        printProblems(std::cout, problems);
         std::cout << zelkit::summary(counts) << '\n';
     }
     if (const int failed = flushOutput())
         return failed;
     return counts.errors > 0 ? 1 : 0;
+}
+
+// The directory zel-kit runs from, where the build puts the wizard and its helpers.
+fs::path toolsDirectory() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        throw std::runtime_error("cannot tell where zel-kit is: " + ec.message());
+    return self.parent_path();
+}
+
+int runPack(const std::vector<std::string>& args) {
+    std::string name = "SETUP";
+    std::vector<std::string> operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--name" && i + 1 < args.size())
+            name = args[++i];
+        else if (args[i].starts_with("--name="))
+            name = args[i].substr(7);
+        else if (args[i].starts_with("-") && args[i].size() > 1)
+            return usageError("pack: unknown option " + args[i] +
+                              (args[i] == "--name" ? " without a name" : ""));
+        else
+            operands.push_back(args[i]);
+    }
+    if (operands.size() != 2)
+        return usageError("pack takes a kit directory and a new directory for the medium");
+    const bool helperName =
+        name == zelkit::kWizardProgram || name == zelkit::kManifestName ||
+        std::find(zelkit::kWizardHelpers.begin(), zelkit::kWizardHelpers.end(), name) !=
+            zelkit::kWizardHelpers.end();
+    if (name.empty() || name == "." || name == ".." || name.starts_with(".") ||
+        name.find_first_of("/\\\n\r") != std::string::npos || helperName)
+        return usageError("pack: --name takes the wizard's file name, such as SETUP, and no "
+                          "name the medium already uses: " +
+                          zel::escapeControls(name));
+    const fs::path kit = operands[0], out = operands[1];
+    std::error_code ec;
+    if (!fs::is_directory(kit, ec)) {
+        std::cerr << "zel-kit: " << kit.string() << ": no such kit directory\n";
+        return kUsageError;
+    }
+    const std::optional<fs::path> description = descriptionBeside(kit, name);
+    if (!description) {
+        std::cerr << "zel-kit: " << kit.string() << ": no " << name
+                  << ".INI, the description the wizard named " << name << " reads\n";
+        return 1;
+    }
+    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(kit, description);
+    printProblems(std::cerr, problems);
+    if (const zelkit::Tally counts = zelkit::tally(problems); counts.errors > 0) {
+        std::cerr << "zel-kit: pack: " << zelkit::summary(counts) << " in " << kit.string()
+                  << ": no medium made\n";
+        return 1;
+    }
+    try {
+        const std::size_t files = zelkit::packMedium(kit, out, name, toolsDirectory());
+        std::cout << out.string() << ": the kit, the wizard as " << name << " and its helpers; "
+                  << files << " files in " << zelkit::kManifestName << '\n';
+    } catch (const zelkit::PackError& e) {
+        std::cerr << "zel-kit: pack: " << e.what() << '\n';
+        return 1;
+    }
+    return flushOutput();
 }
 
 } // namespace
@@ -249,6 +396,10 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         printUsage(std::cout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "zel-kit (zel-setup) " ZEL_VERSION "\n";
         return 0;
     }
     const std::vector<std::string> args(argv + 2, argv + argc);

@@ -1,0 +1,35 @@
+#pragma once
+// The files the wizard needs beside it at run time: Program Manager's program and the printing
+// and sound modules. A kit medium carries them; a copy of the wizard without them would install
+// every file and then fail at Program Manager or at printing, so their absence stops it first.
+#include "qt/qt_modules.h"
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+inline constexpr const char* kProgmanProgram = "progman";
+inline constexpr std::array<const char*, 3> kHelperFiles = {kProgmanProgram, kPrintModule,
+                                                            kMediaModule};
+
+// Where the program started as `program` finds a helper: beside it (Program Manager also
+// beside the file a link names; a module only there, where the program loads it from), then
+// in `buildBinDir` when the program's file lies inside `buildTree` (a copy elsewhere, such as
+// a kit medium, must carry its own), then in $ZEL_BIN_DIR. Nothing when none holds it.
+std::optional<std::filesystem::path> findHelper(const std::filesystem::path& program,
+                                                std::string_view name,
+                                                const std::filesystem::path& buildTree,
+                                                const std::filesystem::path& buildBinDir);
+
+// The message (code page 1252, for the wizard's message box) naming a missing helper.
+std::string missingHelperMessage(std::string_view name, const std::filesystem::path& besideDir);
+
+// Finds every helper with this build's directories; raises PlatformError with
+// missingHelperMessage for the first that is missing. Gives Program Manager's program.
+std::filesystem::path requireHelpers(const std::filesystem::path& program);
+
+} // namespace zel

@@ -1,0 +1,39 @@
+#pragma once
+// zel-kit pack: a kit made into a medium that installs on any machine (the kit, the wizard
+// under the kit's name and what it needs at run time, and the sums of every file), and the
+// check of those sums.
+#include "tools/zel-kit/check.h"
+
+#include <array>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zelkit {
+
+// The sums file at the top of a packed medium, in the form `sha256sum -c` reads.
+inline constexpr const char* kManifestName = "SHA256SUMS";
+// What the wizard needs beside it, found beside zel-kit.
+inline constexpr const char* kWizardProgram = "zel-setup";
+inline constexpr std::array<const char*, 3> kWizardHelpers = {"progman", "libzel-print.so",
+                                                              "libzel-media.so"};
+
+class PackError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Makes the directory `out` (absent, or an empty directory) hold the kit's files (those whose
+// names start with "." left out, links replaced by the files they name), the wizard from
+// toolsDir named `name`, its helpers and the manifest. The medium is put together beside `out`
+// and renamed into place, so on failure (PackError) nothing is left at `out`. Gives the number
+// of files the manifest lists.
+std::size_t packMedium(const std::filesystem::path& kit, const std::filesystem::path& out,
+                       const std::string& name, const std::filesystem::path& toolsDir);
+
+// The manifest's own problems and each file that differs from its sum, is missing, or is on
+// the medium without a sum; nothing for a medium without a manifest.
+std::vector<Problem> verifyManifest(const std::filesystem::path& medium);
+
+} // namespace zelkit
