@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -272,6 +273,22 @@ TEST(QtTranslations, StandardButtonsInPortuguese) {
     EXPECT_EQ(box.addButton(QMessageBox::Cancel)->text().toStdString() + " " +
                   box.addButton(QMessageBox::Yes)->text().toStdString(),
               "Cancelar &Sim");
+}
+
+// What a box reports is also on stderr, its lines as the box breaks them.
+TEST(QtUiReports, WhatABoxSaysIsAlsoOnStderr) {
+    guiApplication();
+    QtUi ui;
+    const auto closeBox = [] {
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    };
+    ::testing::internal::CaptureStderr();
+    closeBox();
+    EXPECT_EQ(ui.messageBox("Um\rDois \xe7", "Aviso", MsgButtons::OkCancel), ModalResult::Other);
+    closeBox();
+    ui.reportError("Falhou");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Aviso: Um\nDois \xc3\xa7\nZEL Internet for Windows 95/NT: Falhou.\n");
 }
 
 } // namespace
