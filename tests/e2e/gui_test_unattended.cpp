@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -231,9 +232,9 @@ TEST_F(UnattendedTest, ExitStatuses) {
         {"space question refused", "--answers a.ini", "porta=1\nnavegador=1\n", 1,
          cp1252ToUtf8(kSpaceRefused)},
     };
-    // The first browser takes more than any disk here, to have the space question asked.
+    // The first browser and the programs take more than any disk can report.
     std::string ini = readFile(medium() / "SETUP.INI");
-    ini.replace(ini.find("navegap_size=4200"), 17, "navegap_size=2000000000");
+    ini.replace(ini.find("navegap_size=4200"), 17, "navegap_size=2147483647");
     writeFile(medium() / "SETUP.INI", ini);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -272,6 +273,22 @@ TEST(QtTranslations, StandardButtonsInPortuguese) {
     EXPECT_EQ(box.addButton(QMessageBox::Cancel)->text().toStdString() + " " +
                   box.addButton(QMessageBox::Yes)->text().toStdString(),
               "Cancelar &Sim");
+}
+
+// What a box reports is also on stderr, its lines as the box breaks them.
+TEST(QtUiReports, WhatABoxSaysIsAlsoOnStderr) {
+    guiApplication();
+    QtUi ui;
+    const auto closeBox = [] {
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    };
+    ::testing::internal::CaptureStderr();
+    closeBox();
+    EXPECT_EQ(ui.messageBox("Um\rDois \xe7", "Aviso", MsgButtons::OkCancel), ModalResult::Other);
+    closeBox();
+    ui.reportError("Falhou");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Aviso: Um\nDois \xc3\xa7\nZEL Internet for Windows 95/NT: Falhou.\n");
 }
 
 } // namespace

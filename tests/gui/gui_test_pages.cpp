@@ -425,7 +425,7 @@ TEST_F(PagesTest, TheCopyPageAsksBeforeFillingAShortDisk) {
     Requests requests(&page);
     page.ui.nextButton->click();
     choices.destination = "C:\\KIT\\";
-    catalogue.settings.navegai_size = 2000000000; // more than any disk here
+    catalogue.settings.navegai_size = 2147483647; // with the programs, more than a disk reports
     ui.answerMessage(ModalResult::Other);
     page.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 2u);
