@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -349,10 +350,9 @@ int runPack(const std::vector<std::string>& args) {
     }
     if (operands.size() != 2)
         return usageError("pack takes a kit directory and a new directory for the medium");
-    const bool helperName =
-        name == zelkit::kWizardProgram || name == zelkit::kManifestName ||
-        std::find(zelkit::kWizardHelpers.begin(), zelkit::kWizardHelpers.end(), name) !=
-            zelkit::kWizardHelpers.end();
+    const bool helperName = name == zelkit::kWizardProgram || name == zelkit::kManifestName ||
+                            std::find(zelkit::kWizardHelpers.begin(), zelkit::kWizardHelpers.end(),
+                                      name) != zelkit::kWizardHelpers.end();
     if (name.empty() || name == "." || name == ".." || name.starts_with(".") ||
         name.find_first_of("/\\\n\r") != std::string::npos || helperName)
         return usageError("pack: --name takes the wizard's file name, such as SETUP, and no "

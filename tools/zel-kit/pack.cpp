@@ -88,8 +88,8 @@ private:
 };
 
 fs::path makeStaging(const fs::path& out) {
-    std::string pattern = (out.parent_path() / ("." + out.filename().string() + ".pack-XXXXXX"))
-                              .string();
+    std::string pattern =
+        (out.parent_path() / ("." + out.filename().string() + ".pack-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr)
         throw PackError("cannot make a directory beside " + out.string() + ": " +
                         std::strerror(errno));
@@ -209,14 +209,15 @@ std::vector<Problem> verifyManifest(const fs::path& medium) {
         const fs::path path = medium / file;
         std::error_code ec;
         if (!fs::is_regular_file(path, ec)) {
-            report(file, 0, std::string("is listed in ") + kManifestName +
-                                " but missing from the medium");
+            report(file, 0,
+                   std::string("is listed in ") + kManifestName + " but missing from the medium");
             continue;
         }
         try {
             if (hashOf(path) != sum)
-                report(file, 0, std::string("differs from its sum in ") + kManifestName +
-                                    ": changed since the medium was packed");
+                report(file, 0,
+                       std::string("differs from its sum in ") + kManifestName +
+                           ": changed since the medium was packed");
         } catch (const zel::PlatformError& e) {
             report(file, 0, std::string("cannot be read: ") + e.what());
         }
@@ -224,8 +225,9 @@ std::vector<Problem> verifyManifest(const fs::path& medium) {
     try {
         for (const std::string& file : filesUnder(medium, false))
             if (file != kManifestName && !sums.count(file))
-                report(file, 0, std::string("is not listed in ") + kManifestName +
-                                    ": added after the medium was packed");
+                report(file, 0,
+                       std::string("is not listed in ") + kManifestName +
+                           ": added after the medium was packed");
     } catch (const PackError& e) {
         report(".", 0, e.what());
     }
