@@ -274,7 +274,7 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
     }
     EXPECT_EQ(onScreen(cd, steps), pages + "status=0\n") << readFile(tmp / "err");
     const fs::path installed = prefix / "bin" / "progman";
-    EXPECT_EQ(readFile(installed), readFile(cd / "progman"));
+    EXPECT_TRUE(readFile(installed) == readFile(cd / "progman")); // no binary in a failure
     EXPECT_EQ(readFile(driveC() / "WINDOWS" / "PROGMAN.EXE"),
               "#!/bin/sh\nexec '" + installed.string() + "' \"$@\"\n");
     ASSERT_TRUE(awaitProgmanExit());
