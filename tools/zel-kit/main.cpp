@@ -10,12 +10,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -218,6 +217,7 @@ int runShow(const std::vector<std::string>& args) {
         return 1;
     }
 
+    // Read as the wizard reads it: a malformed line or value gives the defaults.
     const zel::ProfileFile file = zel::ProfileFile::atHostPath(path);
     zel::Catalogue catalogue;
     catalogue.load(file);
