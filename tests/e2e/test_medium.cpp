@@ -126,6 +126,8 @@ TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
              ": not a regular file (a link to a directory, a pipe, a device, or a link to "
              "nothing): nothing packed",
          ""},
+        {"an earlier medium changed since", [&] { writeFile(kit / "SHA256SUMS", "old\n"); }, "", 0,
+         "", "SHA256SUMS"},
         {"another name", [&] { fs::rename(kit / "SETUP.INI", kit / "instala.ini"); },
          " --name INSTALA", 0, "", "INSTALA"},
         {"a name without its description", [] {}, " --name INSTALA", 1,

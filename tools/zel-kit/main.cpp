@@ -370,7 +370,8 @@ int runPack(const std::vector<std::string>& args) {
                   << ".INI, the description the wizard named " << name << " reads\n";
         return 1;
     }
-    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(kit, description);
+    // An earlier medium's sums are no concern: the new medium gets its own.
+    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(kit, description, false);
     printProblems(std::cerr, problems);
     if (const zelkit::Tally counts = zelkit::tally(problems); counts.errors > 0) {
         std::cerr << "zel-kit: pack: " << zelkit::summary(counts) << " in " << kit.string()
