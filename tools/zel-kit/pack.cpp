@@ -51,17 +51,17 @@ std::string hashOf(const fs::path& file) {
 // and run, nobody else to write.
 void copyFile(const fs::path& from, const fs::path& to, const std::string& shown) {
     std::error_code ec;
-    if (!fs::is_regular_file(from, ec))
+    const fs::file_status status = fs::status(from, ec);
+    if (!fs::is_regular_file(status))
         throw PackError(shown + ": not a regular file (a link to a directory, a pipe, a "
                                 "device, or a link to nothing): nothing packed");
+    fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                     fs::perms::others_read;
+    if ((status.permissions() & fs::perms::owner_exec) != fs::perms::none)
+        mode |= fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
     fs::create_directories(to.parent_path(), ec);
     if (!ec)
         fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    const fs::perms owner = fs::status(from, ec).permissions() & fs::perms::owner_all;
-    fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                     fs::perms::others_read;
-    if ((owner & fs::perms::owner_exec) != fs::perms::none)
-        mode |= fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
     if (!ec)
         fs::permissions(to, mode, ec);
     if (ec)
