@@ -23,14 +23,14 @@ std::vector<std::string> filesUnder(const fs::path& root, bool skipHidden) {
     std::vector<std::string> files;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(root, ec), end; it != end; it.increment(ec)) {
-        if (ec)
-            throw PackError(root.string() + ": cannot be read: " + ec.message());
+        std::error_code kind; // a link to nothing is a file here, not a failed walk
+        const bool walked = it->is_directory(kind) && !it->is_symlink(kind);
         if (skipHidden && it->path().filename().string().starts_with(".")) {
-            if (it->is_directory(ec) && !it->is_symlink(ec))
+            if (walked)
                 it.disable_recursion_pending();
             continue;
         }
-        if (it->is_directory(ec) && !it->is_symlink(ec))
+        if (walked)
             continue;
         files.push_back(it->path().lexically_relative(root).generic_string());
     }
