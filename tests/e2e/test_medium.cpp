@@ -13,6 +13,7 @@
 #include <iterator>
 #include <regex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zel::test {
 namespace {
@@ -61,8 +62,9 @@ protected:
                       "click() { w=$(page \"$1\"); echo \"$1\"; sleep 0.3; "
                       "xdotool mousemove --window \"$w\" \"$2\" \"$3\" click 1; }\n" +
                       steps + "wait $pid; echo \"status=$?\"\n");
-        return runCommand("timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' sh " +
-                          q(tmp / "drive.sh") + " 2>&1")
+        // -a looks upward from a number of this process's own: two runs at once seldom race.
+        return runCommand("timeout 120 xvfb-run -a -n " + std::to_string(100 + ::getpid() % 800) +
+                          " -s '-screen 0 1024x768x24' sh " + q(tmp / "drive.sh") + " 2>&1")
             .output;
     }
 
