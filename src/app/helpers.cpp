@@ -58,8 +58,14 @@ fs::path requireHelpers(const fs::path& program) {
     fs::path progman;
     for (const char* name : kHelperFiles) {
         const std::optional<fs::path> found = findHelper(program, name, buildTree, buildBinDir);
-        if (!found)
-            throw PlatformError(missingHelperMessage(name, program.parent_path()));
+        if (!found) {
+            // Named where it was looked for: a module beside the file a link names.
+            std::error_code ec;
+            const fs::path file = fs::canonical(program, ec);
+            const bool besideFile = name != std::string_view(kProgmanProgram) && !ec;
+            throw PlatformError(
+                missingHelperMessage(name, (besideFile ? file : program).parent_path()));
+        }
         if (progman.empty())
             progman = *found;
     }

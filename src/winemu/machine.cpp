@@ -225,6 +225,8 @@ void Machine::writeProgmanLauncher() {
         createMachineDirectory(options_.prefix, target.parent_path());
         installProgram(options_.progmanHostPath, target);
     }
+    // The launcher is started from any directory: a relative ZEL_PREFIX must not leak into it.
+    target = fs::absolute(target).lexically_normal();
     // A launcher rather than a link, so the machine keeps working when run from a copy.
     std::string launcher(kLauncherStart);
     for (char ch : target.string())

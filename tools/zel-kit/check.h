@@ -31,8 +31,9 @@ std::string summary(const Tally& counts);
 
 // Every problem of the medium, each once, ordered by file and line: with its description file
 // as given, or as the wizard on the medium finds it. Raises std::runtime_error when the medium
-// is not a directory that can be read.
+// is not a directory that can be read. The sums of a packed medium are verified when asked.
 std::vector<Problem> checkMedium(const std::filesystem::path& medium,
-                                 const std::optional<std::filesystem::path>& description = {});
+                                 const std::optional<std::filesystem::path>& description = {},
+                                 bool verifySums = true);
 
 } // namespace zelkit

@@ -10,11 +10,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -217,6 +217,7 @@ int runShow(const std::vector<std::string>& args) {
         return 1;
     }
 
+    // Read as the wizard reads it: a malformed line or value gives the defaults.
     const zel::ProfileFile file = zel::ProfileFile::atHostPath(path);
     zel::Catalogue catalogue;
     catalogue.load(file);
@@ -349,10 +350,9 @@ int runPack(const std::vector<std::string>& args) {
     }
     if (operands.size() != 2)
         return usageError("pack takes a kit directory and a new directory for the medium");
-    const bool helperName =
-        name == zelkit::kWizardProgram || name == zelkit::kManifestName ||
-        std::find(zelkit::kWizardHelpers.begin(), zelkit::kWizardHelpers.end(), name) !=
-            zelkit::kWizardHelpers.end();
+    const bool helperName = name == zelkit::kWizardProgram || name == zelkit::kManifestName ||
+                            std::find(zelkit::kWizardHelpers.begin(), zelkit::kWizardHelpers.end(),
+                                      name) != zelkit::kWizardHelpers.end();
     if (name.empty() || name == "." || name == ".." || name.starts_with(".") ||
         name.find_first_of("/\\\n\r") != std::string::npos || helperName)
         return usageError("pack: --name takes the wizard's file name, such as SETUP, and no "
@@ -370,7 +370,8 @@ int runPack(const std::vector<std::string>& args) {
                   << ".INI, the description the wizard named " << name << " reads\n";
         return 1;
     }
-    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(kit, description);
+    // An earlier medium's sums are no concern: the new medium gets its own.
+    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(kit, description, false);
     printProblems(std::cerr, problems);
     if (const zelkit::Tally counts = zelkit::tally(problems); counts.errors > 0) {
         std::cerr << "zel-kit: pack: " << zelkit::summary(counts) << " in " << kit.string()

@@ -23,14 +23,14 @@ std::vector<std::string> filesUnder(const fs::path& root, bool skipHidden) {
     std::vector<std::string> files;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(root, ec), end; it != end; it.increment(ec)) {
-        if (ec)
-            throw PackError(root.string() + ": cannot be read: " + ec.message());
+        std::error_code kind; // a link to nothing is a file here, not a failed walk
+        const bool walked = it->is_directory(kind) && !it->is_symlink(kind);
         if (skipHidden && it->path().filename().string().starts_with(".")) {
-            if (it->is_directory(ec) && !it->is_symlink(ec))
+            if (walked)
                 it.disable_recursion_pending();
             continue;
         }
-        if (it->is_directory(ec) && !it->is_symlink(ec))
+        if (walked)
             continue;
         files.push_back(it->path().lexically_relative(root).generic_string());
     }
@@ -51,17 +51,17 @@ std::string hashOf(const fs::path& file) {
 // and run, nobody else to write.
 void copyFile(const fs::path& from, const fs::path& to, const std::string& shown) {
     std::error_code ec;
-    if (!fs::is_regular_file(from, ec))
+    const fs::file_status status = fs::status(from, ec);
+    if (!fs::is_regular_file(status))
         throw PackError(shown + ": not a regular file (a link to a directory, a pipe, a "
                                 "device, or a link to nothing): nothing packed");
+    fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                     fs::perms::others_read;
+    if ((status.permissions() & fs::perms::owner_exec) != fs::perms::none)
+        mode |= fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
     fs::create_directories(to.parent_path(), ec);
     if (!ec)
         fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    const fs::perms owner = fs::status(from, ec).permissions() & fs::perms::owner_all;
-    fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                     fs::perms::others_read;
-    if ((owner & fs::perms::owner_exec) != fs::perms::none)
-        mode |= fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
     if (!ec)
         fs::permissions(to, mode, ec);
     if (ec)
@@ -88,8 +88,8 @@ private:
 };
 
 fs::path makeStaging(const fs::path& out) {
-    std::string pattern = (out.parent_path() / ("." + out.filename().string() + ".pack-XXXXXX"))
-                              .string();
+    std::string pattern =
+        (out.parent_path() / ("." + out.filename().string() + ".pack-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr)
         throw PackError("cannot make a directory beside " + out.string() + ": " +
                         std::strerror(errno));
@@ -209,14 +209,15 @@ std::vector<Problem> verifyManifest(const fs::path& medium) {
         const fs::path path = medium / file;
         std::error_code ec;
         if (!fs::is_regular_file(path, ec)) {
-            report(file, 0, std::string("is listed in ") + kManifestName +
-                                " but missing from the medium");
+            report(file, 0,
+                   std::string("is listed in ") + kManifestName + " but missing from the medium");
             continue;
         }
         try {
             if (hashOf(path) != sum)
-                report(file, 0, std::string("differs from its sum in ") + kManifestName +
-                                    ": changed since the medium was packed");
+                report(file, 0,
+                       std::string("differs from its sum in ") + kManifestName +
+                           ": changed since the medium was packed");
         } catch (const zel::PlatformError& e) {
             report(file, 0, std::string("cannot be read: ") + e.what());
         }
@@ -224,8 +225,9 @@ std::vector<Problem> verifyManifest(const fs::path& medium) {
     try {
         for (const std::string& file : filesUnder(medium, false))
             if (file != kManifestName && !sums.count(file))
-                report(file, 0, std::string("is not listed in ") + kManifestName +
-                                    ": added after the medium was packed");
+                report(file, 0,
+                       std::string("is not listed in ") + kManifestName +
+                           ": added after the medium was packed");
     } catch (const PackError& e) {
         report(".", 0, e.what());
     }

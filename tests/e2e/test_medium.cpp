@@ -1,0 +1,330 @@
+// A kit made a medium (zel-kit pack) and the sums that vouch for it; the tools' command lines;
+// and a packed medium run as a subscriber runs it: copied anywhere, with nothing of this build
+// within reach, clicked through on a virtual screen (xvfb-run and xdotool).
+#include "tests/support/fixtures.h"
+#include "winemu/progman_client.h"
+#include "winemu/programs.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zel::test {
+namespace {
+
+std::string q(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+std::string lastLine(const std::string& text) {
+    const std::string body = text.substr(0, text.size() - text.ends_with('\n'));
+    return body.substr(body.rfind('\n') + 1);
+}
+
+class MediumTest : public MachineTest {
+protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        fs::copy(sourceDir() / "kit", kit, fs::copy_options::recursive);
+        // A zel-kit whose wizard and helpers are small stand-ins: media to tamper with cheaply.
+        fs::create_directories(tools);
+        fs::copy_file(binDir() / "zel-kit", tools / "zel-kit");
+        for (const char* name : {"zel-setup", "progman", "libzel-print.so", "libzel-media.so"})
+            writeProgram(tools / name, std::string("#!/bin/sh\n# ") + name + "\n");
+    }
+    CommandResult run(const fs::path& tool, const std::string& args) {
+        const CommandResult r = runCommand("cd " + q(tmp.path()) + " && " + q(tool) + " " + args +
+                                           " 2>" + q(tmp / "stderr"));
+        return {r.status, r.output, readFile(tmp / "stderr")};
+    }
+    CommandResult pack(const fs::path& dir, const std::string& more = "") {
+        return run(dir / "zel-kit", "pack " + q(kit) + " " + q(out) + more);
+    }
+    // A script on a virtual screen that starts the packed wizard from `medium` with nothing but
+    // its display and its machine in its environment (no PATH, LD_LIBRARY_PATH or ZEL_BIN_DIR;
+    // its stderr in tmp/err) and goes on with `steps`; what the script printed.
+    std::string onScreen(const fs::path& medium, const std::string& steps) {
+        writeFile(tmp / "drive.sh",
+                  "cd " + q(medium) +
+                      "\nenv -i DISPLAY=\"$DISPLAY\" XAUTHORITY=\"$XAUTHORITY\" HOME=" +
+                      q(tmp.path()) + " ZEL_PREFIX=" + q(prefix) +
+                      " ZEL_PROGMAN_IDLE=0.3 ./SETUP >/dev/null 2>" + q(tmp / "err") +
+                      " &\npid=$!\n"
+                      "page() { xdotool search --sync --onlyvisible --name \"$1\" | head -1; }\n"
+                      "click() { w=$(page \"$1\"); echo \"$1\"; sleep 0.3; "
+                      "xdotool mousemove --window \"$w\" \"$2\" \"$3\" click 1; }\n" +
+                      steps + "wait $pid; echo \"status=$?\"\n");
+        // -a looks upward from a number of this process's own: two runs at once seldom race.
+        return runCommand("timeout 120 xvfb-run -a -n " + std::to_string(100 + ::getpid() % 800) +
+                          " -s '-screen 0 1024x768x24' sh " + q(tmp / "drive.sh") + " 2>&1")
+            .output;
+    }
+
+    fs::path kit = tmp / "kit", tools = tmp / "tools", out = tmp / "out";
+};
+
+// The sums are SHA-256 (the standard's test messages, padding at each block boundary) in the
+// form sha256sum reads; the medium holds the kit, the wizard under its name and its helpers.
+TEST_F(MediumTest, PackWritesTheSumsSha256sumReads) {
+    const std::pair<std::string, const char*> vectors[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopq"
+         "rlmnopqrsmnopqrstnopqrstu",
+         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}};
+    for (std::size_t i = 0; i < std::size(vectors); ++i)
+        writeFile(kit / "SUMS" / std::to_string(i), vectors[i].first);
+    for (const int size : {55, 56, 63, 64, 65, 119, 120, 128})
+        writeFile(kit / "SUMS" / ("X" + std::to_string(size)), std::string(size, 'x'));
+    writeFile(kit / ".git" / "HEAD", "hidden: not on a medium");
+    writeFile(kit / "SETUP", "an earlier wizard, replaced");
+    ASSERT_EQ(pack(tools).status, 0);
+    const std::string sums = readFile(out / "SHA256SUMS");
+    for (std::size_t i = 0; i < std::size(vectors); ++i)
+        EXPECT_NE(sums.find(vectors[i].second + ("  SUMS/" + std::to_string(i)) + "\n"),
+                  std::string::npos)
+            << i;
+    const CommandResult verified =
+        runCommand("cd " + q(out) + " && sha256sum --quiet -c SHA256SUMS 2>&1");
+    EXPECT_EQ(std::to_string(verified.status) + verified.output, "0");
+    EXPECT_EQ(readFile(out / "SETUP"), "#!/bin/sh\n# zel-setup\n");
+    EXPECT_FALSE(fs::exists(out / ".git"));
+    for (const char* program : {"SETUP", "progman"})
+        EXPECT_EQ(fs::status(out / program).permissions(), static_cast<fs::perms>(0755));
+}
+
+// pack makes the medium whole or not at all. Each row: what is prepared, the arguments, the exit
+// status, the last line on stderr when it fails, and a file then at OUT ("" for no OUT).
+TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
+    const std::string noMedium = " in " + kit.string() + ": no medium made";
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        std::string args;
+        int status;
+        std::string lastError;
+        const char* holds;
+    } rows[] = {
+        {"a kit with an error",
+         [&] {
+             std::string ini = readFile(kit / "SETUP.INI");
+             writeFile(kit / "SETUP.INI", ini.replace(ini.find("grupo=ZEL"), 9, "grupo=\"ZEL\""));
+         },
+         "", 1, "zel-kit: pack: 1 error, 0 warnings, 1 note" + noMedium, ""},
+        {"a link to nothing", [&] { fs::create_symlink("NADA", kit / "IRC" / "LINK"); }, "", 1,
+         "zel-kit: pack: " + (kit / "IRC" / "LINK").string() +
+             ": not a regular file (a link to a directory, a pipe, a device, or a link to "
+             "nothing): nothing packed",
+         ""},
+        {"an earlier medium changed since", [&] { writeFile(kit / "SHA256SUMS", "old\n"); }, "", 0,
+         "", "SHA256SUMS"},
+        {"another name", [&] { fs::rename(kit / "SETUP.INI", kit / "instala.ini"); },
+         " --name INSTALA", 0, "", "INSTALA"},
+        {"a name without its description", [] {}, " --name INSTALA", 1,
+         "zel-kit: " + kit.string() +
+             ": no INSTALA.INI, the description the wizard named INSTALA reads",
+         ""},
+        {"a name that is a path", [] {}, " --name a/b", 2, "  zel-kit --help | --version", ""},
+        {"a directory with files", [&] { writeFile(out / "KEEP", "mine"); }, "", 1,
+         "zel-kit: pack: " + out.string() + " already exists: give a new directory for the medium",
+         "KEEP"},
+        {"an empty directory", [&] { fs::create_directory(out); }, "", 0, "", "SETUP"},
+        {"a helper missing beside zel-kit", [&] { fs::remove(tools / "libzel-media.so"); }, "", 1,
+         "zel-kit: pack: " + (tools / "libzel-media.so").string() +
+             " is missing: build the wizard and its helpers (make demo) before packing",
+         ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(kit);
+        fs::remove_all(out);
+        fs::copy(sourceDir() / "kit", kit, fs::copy_options::recursive);
+        writeProgram(tools / "libzel-media.so", "");
+        row.prepare();
+        const CommandResult r = pack(tools, row.args);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.status == 0 ? "" : lastLine(r.errors), row.lastError);
+        EXPECT_EQ(*row.holds != 0, fs::exists(out / row.holds));
+        EXPECT_EQ(*row.holds != 0, fs::exists(out));
+        EXPECT_EQ(row.status == 0 ? run(tools / "zel-kit", "check " + q(out)).status : 0, 0);
+        for (const auto& entry : fs::directory_iterator(tmp.path())) // nothing half-made beside
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".out")) << entry.path();
+    }
+}
+
+// check finds every change to a packed medium, naming the file (or the line of the sums).
+TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
+    ASSERT_EQ(pack(tools).status, 0);
+    const std::string note = firstLine(run(tools / "zel-kit", "check " + q(out)).output);
+    const fs::path sums = out / "SHA256SUMS";
+    const std::string original = readFile(sums), first = firstLine(original);
+    const std::string next =
+        "SHA256SUMS:" + std::to_string(std::count(original.begin(), original.end(), '\n') + 1);
+    const std::pair<std::function<void()>, std::string> rows[] = {
+        {[&] { writeProgram(out / "progman", "#!/bin/sh\n"); },
+         "progman: error: differs from its sum in SHA256SUMS: changed since the medium was packed"},
+        {[&] { fs::remove(out / "README.md"); },
+         "README.md: error: is listed in SHA256SUMS but missing from the medium"},
+        {[&] { writeFile(out / "IRC" / "NOVO.TXT", ""); },
+         "IRC/NOVO.TXT: error: is not listed in SHA256SUMS: added after the medium was packed"},
+        {[&] { writeFile(sums, original + "SETUP\n"); },
+         next + ": error: is no line of SHA-256 sums (\"SUM  FILE\")"},
+        {[&] { writeFile(sums, original + first.substr(0, 66) + "../kit/SETUP.INI\n"); },
+         next + ": error: names ../kit/SETUP.INI, which is not on the medium"},
+        {[&] { writeFile(sums, original + first + "\n"); },
+         next + ": error: lists " + first.substr(66) + " a second time"},
+    };
+    for (const auto& [tamper, problem] : rows) {
+        SCOPED_TRACE(problem);
+        fs::remove_all(out);
+        ASSERT_EQ(pack(tools).status, 0);
+        tamper();
+        const CommandResult r = run(tools / "zel-kit", "check " + q(out));
+        EXPECT_EQ(std::to_string(r.status) + r.output,
+                  "1" + note + "\n" + problem + "\n1 error, 0 warnings, 1 note\n");
+    }
+}
+
+// Each tool's conventions: the exit status, then the first line of its output when it succeeds
+// or of its errors (with the usage after them for a usage error) when it does not.
+TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
+    writeFile(tmp / "BIN.INI", std::string("[Principal]\0grupo=G\n", 20));
+    writeFile(tmp / "PLAIN.INI", "grupo=G\nversao=1\n");
+    writeFile(tmp / "SMALL.INI", "[Principal]\ngrupo=G\n[Programa1]\nnome=N\ninstala=1\n");
+    std::smatch version; // the project's, where the build takes it from
+    const std::string cmake = readFile(sourceDir() / "CMakeLists.txt");
+    ASSERT_TRUE(
+        std::regex_search(cmake, version, std::regex(R"(project\(zel-setup VERSION ([0-9.]+))")));
+    const std::string noMachine =
+        "no machine at " + (tmp / "none").string() + " (ZEL_PREFIX names the machine's directory)";
+    const struct {
+        const char* tool;
+        std::string args;
+        int status;
+        std::string first;
+    } rows[] = {
+        {"progman", "--version", 0, "progman (zel-setup) " + version[1].str()},
+        {"zel-kit", "--version", 0, "zel-kit (zel-setup) " + version[1].str()},
+        {"progman", "--help", 0,
+         "usage: progman [PROGMAN [PROGMAN]]   serve Program Manager's conversation"},
+        {"progman", "list", 2, "progman: unknown argument list"},
+        {"progman", "progman PROGMAN PROGMAN", 2, "progman: unknown argument PROGMAN"},
+        {"progman", "--list PROGMAN", 2, "progman: --list takes no service or topic"},
+        {"progman", "--list", 1, "progman: " + noMachine},
+        {"progman", "PROGMAN PROGMAN", 1, "progman: " + noMachine},
+        {"zel-kit", "", 2, "zel-kit: no command given"},
+        {"zel-kit", "shwo", 2, "zel-kit: unknown command \"shwo\""},
+        {"zel-kit", "show --short SMALL.INI", 2, "zel-kit: show: unknown option --short"},
+        {"zel-kit", "show BIN.INI", 1, "zel-kit: BIN.INI: not a profile file (binary content)"},
+        {"zel-kit", "show PLAIN.INI", 1,
+         "zel-kit: PLAIN.INI: not a profile file (no [section] line)"},
+        {"zel-kit", "pack kit", 2,
+         "zel-kit: pack takes a kit directory and a new directory for the medium"},
+    };
+    ::setenv("ZEL_PREFIX", (tmp / "none").c_str(), 1);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.tool) + " " + row.args);
+        const CommandResult r = run(binDir() / row.tool, row.args);
+        const std::string& said = row.status == 0 ? r.output : r.errors;
+        EXPECT_EQ(std::to_string(r.status) + firstLine(said),
+                  std::to_string(row.status) + row.first);
+        EXPECT_EQ(said.substr(said.find('\n') + 1).starts_with("usage:"), row.status == 2);
+        EXPECT_EQ(row.status == 0 ? r.errors : r.output, "");
+    }
+    ::unsetenv("ZEL_PREFIX");
+    EXPECT_FALSE(fs::exists(tmp / "none"));
+    // --compact keeps what holds something; an entry keeps its place among the others.
+    const auto shown =
+        nlohmann::ordered_json::parse(run(binDir() / "zel-kit", "show --compact SMALL.INI").output);
+    EXPECT_EQ(shown["programs"].dump() + std::to_string(shown.contains("welcome")),
+              R"([{"nome":"N","instala":1,"diretorio":"\\"},{"diretorio":"\\"}]0)");
+}
+
+// The demo kit packed, copied to a fresh directory and clicked through (a typical installation)
+// with nothing of the build within reach: the wizard loads its helpers from the medium, installs
+// Program Manager into the machine, and Program Manager serves after the medium is gone.
+TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
+    ASSERT_EQ(pack(binDir()).status, 0);
+    const fs::path cd = tmp / "elsewhere" / "CD";
+    fs::create_directories(cd.parent_path());
+    fs::copy(out, cd, fs::copy_options::recursive);
+    fs::remove_all(prefix);
+    const std::string clicks[][3] = {{"^ZEL - Windows 95/NT$", "402", "252"},
+                                     {"^Licensa$", "462", "391"},
+                                     {"^Cadastro ZEL Internet$", "462", "391"},
+                                     {"^Tipo de Instala", "402", "252"},
+                                     {"da conex", "215", "75"},
+                                     {"da conex", "402", "252"}, // a port, then on
+                                     {"pia dos Arquivos$", "402", "252"},
+                                     {"bem sucedida!$", "402", "252"}};
+    std::string steps = "page '" + clicks[0][0] +
+                        "' >/dev/null\ngrep -o '/[^ ]*libzel-media.so' /proc/$pid/maps | head -1\n";
+    std::string pages = (cd / "libzel-media.so").string() + "\n";
+    for (const auto& click : clicks) {
+        steps += "click '" + click[0] + "' " + click[1] + " " + click[2] + "\n";
+        pages += click[0] + "\n";
+    }
+    EXPECT_EQ(onScreen(cd, steps), pages + "status=0\n") << readFile(tmp / "err");
+    const fs::path installed = prefix / "bin" / "progman";
+    EXPECT_TRUE(readFile(installed) == readFile(cd / "progman")); // no binary in a failure
+    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "PROGMAN.EXE"),
+              "#!/bin/sh\nexec '" + installed.string() + "' \"$@\"\n");
+    ASSERT_TRUE(awaitProgmanExit());
+
+    fs::remove_all(cd);
+    ::setenv("ZEL_PREFIX", prefix.c_str(), 1);
+    ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+    ScriptedUi ui;
+    Machine later({prefix, program, program.parent_path(), {}});
+    Programs programs(later, ui);
+    DdeConversation progman(later, programs);
+    ASSERT_TRUE(progman.open("PROGMAN", "PROGMAN"));
+    EXPECT_TRUE(progman.execute("[CreateGroup(Depois)]"));
+    progman.close();
+    EXPECT_EQ(progman.deliveries(), std::vector<bool>{true});
+    EXPECT_TRUE(awaitProgmanExit());
+    const std::string groups =
+        runCommand(q(driveC() / "WINDOWS" / "PROGMAN.EXE") + " --list").output;
+    ::unsetenv("ZEL_PROGMAN_IDLE");
+    ::unsetenv("ZEL_PREFIX");
+    EXPECT_EQ(std::count(groups.begin(), groups.end(), '\n'), 9) << groups; // 2 + 5 + 2
+    EXPECT_TRUE(groups.starts_with("StartUp\n    ZEL Update: C:\\Program Files\\ZEL\\ZELUPD.EXE\n"
+                                   "ZEL Internet\n    Discador (Trumpet Winsock): "));
+    EXPECT_TRUE(groups.ends_with("\nDepois\n    (no items)\n")) << groups;
+}
+
+// Each helper missing from a medium stops the wizard before it touches the machine: a message
+// box naming the file (answered here with Enter), the same text on stderr, exit status 1.
+TEST_F(MediumTest, AMissingHelperIsAnErrorAtStartUp) {
+    ASSERT_EQ(pack(binDir()).status, 0);
+    fs::remove_all(prefix);
+    for (const char* helper : {"progman", "libzel-print.so", "libzel-media.so"}) {
+        SCOPED_TRACE(helper);
+        fs::remove(out / helper);
+        EXPECT_EQ(onScreen(out, "page '^ZEL Internet for Windows 95/NT$' >/dev/null\nsleep 0.3\n"
+                                "xdotool key Return\n"),
+                  "status=1\n");
+        EXPECT_EQ(lastLine(readFile(tmp / "err")),
+                  "zel-setup: O arquivo " + std::string(helper) +
+                      ", necess\xc3\xa1rio \xc3\xa0 instala\xc3\xa7\xc3\xa3o, n\xc3\xa3o foi "
+                      "encontrado junto ao programa de instala\xc3\xa7\xc3\xa3o (" +
+                      out.string() + ")");
+        EXPECT_FALSE(fs::exists(prefix));
+        fs::copy_file(binDir() / helper, out / helper);
+    }
+}
+
+} // namespace
+} // namespace zel::test
