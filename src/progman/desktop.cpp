@@ -44,8 +44,8 @@ std::uint64_t fnv1a(std::string_view text) {
 // letters without their accents, everything else a single '-'.
 std::string slug(std::string_view cp1252, std::string_view fallback) {
     // Code page 1252 from 0xC0: the letter each accented letter is written with.
-    static constexpr std::string_view folded =
-        "aaaaaaaceeeeiiiidnooooo-ouuuuyts" "aaaaaaaceeeeiiiidnooooo-ouuuuyty";
+    static constexpr std::string_view folded = "aaaaaaaceeeeiiiidnooooo-ouuuuyts"
+                                               "aaaaaaaceeeeiiiidnooooo-ouuuuyty";
     std::string out;
     for (unsigned char c : cp1252) {
         char ch = '-';
@@ -77,8 +77,8 @@ std::string unique(std::string name, std::set<std::string>& taken) {
 bool validUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t extra = c < 0x80            ? 0
-                                  : (c >> 5) == 6 ? 1
+        const std::size_t extra = c < 0x80         ? 0
+                                  : (c >> 5) == 6  ? 1
                                   : (c >> 4) == 14 ? 2
                                   : (c >> 3) == 30 ? 3
                                                    : 9;
@@ -108,7 +108,8 @@ std::optional<IconImage> themed(const IconImage& image) {
             return image;
         const auto s = static_cast<std::size_t>(size), w = static_cast<std::size_t>(image.width);
         IconImage out{size, size, std::vector<std::uint8_t>(s * s * 4)};
-        const std::size_t left = (s - w) / 2, top = (s - static_cast<std::size_t>(image.height)) / 2;
+        const std::size_t left = (s - w) / 2,
+                          top = (s - static_cast<std::size_t>(image.height)) / 2;
         for (std::size_t y = 0; y < static_cast<std::size_t>(image.height); ++y)
             std::memcpy(&out.rgba[((top + y) * s + left) * 4], &image.rgba[y * w * 4], w * 4);
         return out;
@@ -118,24 +119,25 @@ std::optional<IconImage> themed(const IconImage& image) {
 
 class Mirror {
 public:
-    Mirror(const DesktopMirror& m)
+    explicit Mirror(const DesktopMirror& m)
         : m_(m), tag_(hex8(fnv1a(m.prefix.string()))), own_(std::string(kVendor) + tag_ + "-") {}
 
     std::vector<std::string> run(const Groups& groups) {
         const std::string prefix = m_.prefix.string(), progman = m_.progman.string();
         // Entries are UTF-8 text: a machine or program path that is not cannot be started
         // from one. Its old entries go all the same.
-        const bool usable = validUtf8(prefix) && validUtf8(progman) && !hasControl(prefix) &&
-                            !hasControl(progman);
+        const bool usable =
+            validUtf8(prefix) && validUtf8(progman) && !hasControl(prefix) && !hasControl(progman);
         if (!usable)
-            problems_.push_back("no desktop entries: the path of " + prefix + " or of " +
-                                progman + " is no UTF-8 text");
+            problems_.push_back("no desktop entries: the path of " + prefix + " or of " + progman +
+                                " is no UTF-8 text");
         std::string menu;
         std::set<std::string> groupNames;
         for (const Group& group : usable ? groups.groups() : std::vector<Group>{}) {
             if (hasControl(group.name)) {
                 problems_.push_back("no desktop entries for a group whose name holds control "
-                                    "characters: " + escapeControls(cp1252ToUtf8(group.name)));
+                                    "characters: " +
+                                    escapeControls(cp1252ToUtf8(group.name)));
                 continue;
             }
             const std::string groupId = own_ + unique(slug(group.name, "group"), groupNames);
@@ -149,7 +151,8 @@ public:
             for (const Item& item : group.items) {
                 if (hasControl(item.name)) {
                     problems_.push_back("no desktop entry for an item whose name holds control "
-                                        "characters: " + escapeControls(cp1252ToUtf8(item.name)));
+                                        "characters: " +
+                                        escapeControls(cp1252ToUtf8(item.name)));
                     continue;
                 }
                 // '_' joins them: no name's part holds one.
@@ -162,16 +165,17 @@ public:
         }
         const fs::path menuFile = m_.places.menus / (own_.substr(0, own_.size() - 1) + ".menu");
         if (!menu.empty())
-            write(menuFile,
-                  "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
-                  " \"http://www.freedesktop.org/standards/menu-spec/menu-1.0.dtd\">\n"
-                  "<Menu>\n  <Name>Applications</Name>\n" + menu + "</Menu>\n");
+            write(menuFile, "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
+                            " \"http://www.freedesktop.org/standards/menu-spec/menu-1.0.dtd\">\n"
+                            "<Menu>\n  <Name>Applications</Name>\n" +
+                                menu + "</Menu>\n");
         else
             remove(menuFile);
         removeOthers(m_.places.entries, tag_ + "-", ".desktop");
         removeOthers(m_.places.directories, own_, ".directory");
         std::error_code ec;
-        for (fs::directory_iterator it(m_.places.icons, ec), end; !ec && it != end; it.increment(ec))
+        for (fs::directory_iterator it(m_.places.icons, ec), end; !ec && it != end;
+             it.increment(ec))
             removeOthers(it->path() / "apps", own_, ".png");
         fs::remove(m_.places.entries, ec); // only when it is empty
         return std::move(problems_);
@@ -184,10 +188,12 @@ private:
              {std::string("env"), "ZEL_PREFIX=" + m_.prefix.string(), m_.progman.string(),
               std::string("--run"), cp1252ToUtf8(group.name), cp1252ToUtf8(item.name)})
             exec += (exec.empty() ? "" : " ") + execArgument(argument);
-        std::string text = "[Desktop Entry]\nType=Application\nName=" +
-                           entryValue(cp1252ToUtf8(item.name)) +
-                           "\nComment=" + entryValue(cp1252ToUtf8(group.name)) +
-                           "\nExec=" + entryValue(exec) + "\nTerminal=false\n";
+        std::string text =
+            "[Desktop Entry]\nType=Application\nName=" + entryValue(cp1252ToUtf8(item.name)) + "\n";
+        // The group says where the item comes from; a comment that repeats the name says nothing.
+        if (!equalsNoCase(group.name, item.name))
+            text += "Comment=" + entryValue(cp1252ToUtf8(group.name)) + "\n";
+        text += "Exec=" + entryValue(exec) + "\nTerminal=false\n";
         if (const auto icon = iconFor(item))
             text += "Icon=" + *icon + "\n";
         return text;
@@ -271,8 +277,8 @@ fs::path baseDirectory(const char* variable, const fs::path& home, const char* f
 } // namespace
 
 std::optional<DesktopPlaces> desktopPlaces() {
-    if (const char* off = std::getenv("ZEL_NO_DESKTOP"); off != nullptr && *off != '\0' &&
-                                                         std::strcmp(off, "0") != 0)
+    if (const char* off = std::getenv("ZEL_NO_DESKTOP");
+        off != nullptr && *off != '\0' && std::strcmp(off, "0") != 0)
         return std::nullopt;
     const fs::path home = homeDirectory();
     const fs::path data = baseDirectory("XDG_DATA_HOME", home, ".local/share");

@@ -9,7 +9,8 @@ namespace zel::progman {
 namespace {
 
 std::uint32_t le16(std::string_view d, std::size_t at) {
-    return static_cast<std::uint8_t>(d[at]) | static_cast<std::uint32_t>(static_cast<std::uint8_t>(d[at + 1])) << 8;
+    return static_cast<std::uint8_t>(d[at]) |
+           static_cast<std::uint32_t>(static_cast<std::uint8_t>(d[at + 1])) << 8;
 }
 
 std::uint32_t le32(std::string_view d, std::size_t at) {
@@ -28,8 +29,7 @@ std::optional<IconImage> readPicture(std::string_view res) {
     const std::uint32_t colorsUsed = le32(res, 32);
     // The height counts the colour bits and the mask; a top-down (negative) one is no icon.
     if (headerSize < 40 || headerSize > res.size() || le16(res, 12) != 1 || le32(res, 16) != 0 ||
-        width < 1 || width > 256 || doubleHeight < 2 || doubleHeight % 2 != 0 ||
-        doubleHeight > 512)
+        width < 1 || width > 256 || doubleHeight < 2 || doubleHeight % 2 != 0 || doubleHeight > 512)
         return std::nullopt;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
         return std::nullopt;
@@ -103,9 +103,9 @@ void appendChunk(std::string& out, std::string_view type, std::string_view data)
     std::string body(type);
     body += data;
     out += body;
-    appendBigEndian(out, static_cast<std::uint32_t>(
-                             ::crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                                     static_cast<uInt>(body.size()))));
+    appendBigEndian(
+        out, static_cast<std::uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                static_cast<uInt>(body.size()))));
 }
 
 } // namespace

@@ -58,25 +58,29 @@ protected:
 // started on the machine; the group's removal takes every file with it.
 TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     ::setenv("ZEL_NO_DESKTOP", "1", 1);
-    ASSERT_TRUE(send({"[CreateGroup(ZEL Internet)]",
-                      "[AddItem(C:\\ZEL\\TRUMPET\\TCPMAN.EXE,\"Discador (Trumpet)\",C:\\ZEL\\ZELNET.ICO)]",
-                      "[AddItem(C:\\ZEL\\NADA.EXE,Nada)]"}));
+    ASSERT_TRUE(
+        send({"[CreateGroup(ZEL Internet)]",
+              "[AddItem(C:\\ZEL\\TRUMPET\\TCPMAN.EXE,\"Discador (Trumpet)\",C:\\ZEL\\ZELNET.ICO)]",
+              "[AddItem(C:\\ZEL\\NADA.EXE,Nada)]"}));
     EXPECT_EQ(desktopFiles(), "");
     ::unsetenv("ZEL_NO_DESKTOP");
     // A server that serves nothing and leaves.
-    ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 '" + (binDir() / "progman").string() + "'").status, 0);
+    ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 '" + (binDir() / "progman").string() + "'").status,
+              0);
     const std::string files = desktopFiles();
-    const std::regex made("xdg-config/menus/applications-merged/zel-setup-([0-9a-f]{8})\\.menu\n"
-                          "xdg-data/applications/zel-setup/\\1-zel-internet_discador-trumpet\\.desktop\n"
-                          "xdg-data/applications/zel-setup/\\1-zel-internet_nada\\.desktop\n"
-                          "xdg-data/desktop-directories/zel-setup-\\1-zel-internet\\.directory\n"
-                          "xdg-data/icons/hicolor/32x32/apps/zel-setup-\\1-[0-9a-f]{8}\\.png\n");
+    const std::regex made(
+        "xdg-config/menus/applications-merged/zel-setup-([0-9a-f]{8})\\.menu\n"
+        "xdg-data/applications/zel-setup/\\1-zel-internet_discador-trumpet\\.desktop\n"
+        "xdg-data/applications/zel-setup/\\1-zel-internet_nada\\.desktop\n"
+        "xdg-data/desktop-directories/zel-setup-\\1-zel-internet\\.directory\n"
+        "xdg-data/icons/hicolor/32x32/apps/zel-setup-\\1-[0-9a-f]{8}\\.png\n");
     ASSERT_TRUE(std::regex_match(files, made)) << files;
     std::smatch tag;
     std::regex_search(files, tag, std::regex("zel-setup-([0-9a-f]{8})"));
     const fs::path entries = tmp / "xdg-data/applications/zel-setup";
     const fs::path entry = entries / (tag[1].str() + "-zel-internet_discador-trumpet.desktop");
-    EXPECT_EQ(runCommand("desktop-file-validate '" + entry.string() + "' 2>&1; echo $?").output, "0\n");
+    EXPECT_EQ(runCommand("desktop-file-validate '" + entry.string() + "' 2>&1; echo $?").output,
+              "0\n");
 
     // The entry's command line, as a desktop runs it: the demo dialer says who it is.
     std::smatch exec;
@@ -85,12 +89,14 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     const std::string line = std::regex_replace(
         std::regex_replace(exec[1].str(), std::regex("\\\\\\\\"), "\\"), std::regex("%%"), "%");
     ::unsetenv("ZEL_PREFIX"); // the entry names its machine itself
-    EXPECT_EQ(runCommand(line + " 2>&1").output, "Discador ZEL (demonstracao do kit ZEL Internet)\n");
+    EXPECT_EQ(runCommand(line + " 2>&1").output,
+              "Discador ZEL (demonstracao do kit ZEL Internet)\n");
     const struct {
         const char* args;
         const char* result;
     } misuses[] = {
-        {"--run 'ZEL Internet' Nada", "1 progman: cannot start C:\\ZEL\\NADA.EXE: file not found\n"},
+        {"--run 'ZEL Internet' Nada",
+         "1 progman: cannot start C:\\ZEL\\NADA.EXE: file not found\n"},
         {"--run 'ZEL Internet' Outro", "1 progman: no item Outro in ZEL Internet\n"},
         {"--run Outro Nada", "1 progman: no group Outro\n"},
         {"--run 'ZEL Internet'", "2 progman: usage: progman --run GROUP ITEM\n"},

@@ -4,7 +4,9 @@
 #include "progman/icon.h"
 #include "tests/support/fixtures.h"
 
+#include <map>
 #include <regex>
+#include <set>
 
 namespace zel::test {
 namespace {
@@ -53,7 +55,7 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
     const struct {
         const char* name;
         std::string file;
-        const char* read; // "WxH", "" for no icon
+        const char* read;      // "WxH", "" for no icon
         std::string same = {}; // the undamaged icon it reads as, when not itself
     } cases[] = {
         {"the kit's icon", kit, "32x32"},
@@ -73,7 +75,8 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
         {"a cursor", patched(kit, 2, 2, 2), ""},
         {"cut in the directory", kit.substr(0, 12), ""},
         {"cut in the colours", kit.substr(0, 2000), ""},
-        {"a 1-bit picture without its mask", patched(paletteIcon(16, 16, 1, 2, 0).substr(0, 134), 14, 112), ""},
+        {"a 1-bit picture without its mask",
+         patched(paletteIcon(16, 16, 1, 2, 0).substr(0, 134), 14, 112), ""},
         {"the picture past the end", patched(kit, 18, 0xFFFFFFF0), ""},
         {"a header larger than the picture", patched(kit, 22, 5000), ""},
         {"no width", patched(kit, 26, 0), ""},
@@ -94,7 +97,8 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
         writeFile(tmp / "icon.ico", c.same.empty() ? c.file : c.same);
         // Every pixel's four bytes, transparent ones too.
         const auto pixels = [&](const char* file) {
-            return runCommand("convert '" + (tmp / file).string() + "' -depth 8 rgba:- | md5sum").output;
+            return runCommand("convert '" + (tmp / file).string() + "' -depth 8 rgba:- | md5sum")
+                .output;
         };
         EXPECT_EQ(pixels("ours.png"), pixels("icon.ico"));
     }
@@ -124,34 +128,27 @@ std::string field(const std::string& entry, const std::string& key) {
 // The arguments an entry starts, as a desktop splits its Exec line: its quoting is the shell's
 // double quotes, and "%%" is a '%'.
 std::string arguments(const std::string& entry, const TempDir& tmp) {
-    const std::string exec = std::regex_replace(unescaped(field(entry, "Exec")), std::regex("%%"), "%");
+    const std::string exec =
+        std::regex_replace(unescaped(field(entry, "Exec")), std::regex("%%"), "%");
     return runCommand("cd '" + tmp.path().string() + "' && printf '[%s]' " + exec).output;
 }
 
-std::string sorted(std::vector<std::string> lines) {
-    std::sort(lines.begin(), lines.end());
-    std::string out;
-    for (const auto& line : lines)
-        out += line + "\n";
-    return out;
-}
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // Every file under the directory, relative, the machines' tags written T and O, icons' H.
-std::string files(const fs::path& dir, const std::string& tag, const std::string& otherTag) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
-        std::string name = fs::relative(e.path(), dir).string();
-        name = std::regex_replace(name, std::regex(tag), "T");
-        name = std::regex_replace(name, std::regex(otherTag), "O");
-        if (e.is_regular_file() && name.find("stderr") == std::string::npos)
-            names.push_back(std::regex_replace(name, std::regex("-[0-9a-f]{8}\\.png"), "-H.png"));
-    }
-    return sorted(names);
+std::set<std::string> files(const fs::path& dir, const std::string& tag, const std::string& other) {
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file())
+            names.insert(std::regex_replace(
+                std::regex_replace(
+                    std::regex_replace(fs::relative(e.path(), dir).string(), std::regex(tag), "T"),
+                    std::regex(other), "O"),
+                std::regex("-[0-9a-f]{8}\\.png"), "-H.png"));
+    return names;
+}
+
+std::set<std::string> operator+(std::set<std::string> a, const std::set<std::string>& b) {
+    a.insert(b.begin(), b.end());
+    return a;
 }
 
 // The mirror writes what the groups hold, valid and under names safe whatever theirs, removes
@@ -164,72 +161,85 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
                          {{"C:\\A.EXE", "Discador", "C:\\I.ICO", 0},
                           {"C:\\B.EXE", "Discador", "C:\\BAD.ICO", 0},
                           {"C:\\C.EXE", hostile, "C:\\SMALL.ICO", 0}}};
-    const Group twin{"Zel/Internet", {{"C:\\D.EXE", " Not\xED" "cias", "C:\\NONE.ICO", 0},
-                                      {"C:\\F.EXE", "Two\nlines", "", 0}}};
+    const Group twin{"Zel/Internet",
+                     {{"C:\\D.EXE",
+                       " Not\xED"
+                       "cias",
+                       "C:\\NONE.ICO", 0},
+                      {"C:\\F.EXE", "Two\nlines", "", 0}}};
+    const std::map<std::string, std::string> icons = {
+        {"C:\\I.ICO", kit},
+        {"C:\\SMALL.ICO", paletteIcon(20, 20, 4, 16, 1)},
+        {"C:\\BAD.ICO", kit.substr(0, 99)}};
     DesktopMirror mirror{{tmp / "data/applications/zel-setup", tmp / "data/desktop-directories",
                           tmp / "data/icons/hicolor", tmp / "config/menus"},
                          tmp / "my pre%fix",
                          "/usr/bin/prog man",
                          [&](const std::string& path) -> std::optional<std::string> {
-                             if (path == "C:\\I.ICO")
-                                 return kit;
-                             if (path == "C:\\SMALL.ICO")
-                                 return paletteIcon(20, 20, 4, 16, '\x12');
-                             return path == "C:\\BAD.ICO" ? std::optional(kit.substr(0, 99))
-                                                          : std::nullopt;
+                             const auto it = icons.find(path);
+                             return it == icons.end() ? std::nullopt : std::optional(it->second);
                          }};
     DesktopMirror other = mirror;
     other.prefix = tmp / "other";
-    EXPECT_EQ(mirrorGroups(Groups({{"Other", {{"C:\\O.EXE", "O", "C:\\I.ICO", 0}}}}), other),
+    EXPECT_EQ(mirrorGroups(Groups({{"Other", {{"C:\\O.EXE", "other", "C:\\I.ICO", 0}}}}), other),
               std::vector<std::string>{});
-    const std::string otherTag = fs::directory_iterator(tmp / "config/menus")->path().stem().string().substr(10);
-    EXPECT_EQ(mirrorGroups(Groups({kitGroup, twin, {"Tab\tbed", {{"C:\\E.EXE", "E", "", 0}}}}), mirror),
-              (std::vector<std::string>{
-                  "no desktop entry for an item whose name holds control characters: Two\\x0Alines",
-                  "no desktop entries for a group whose name holds control characters: Tab\\x09bed"}));
-    std::string tag;
-    for (const auto& e : fs::directory_iterator(tmp / "config/menus"))
-        if (e.path().stem() != "zel-setup-" + otherTag)
-            tag = e.path().stem().string().substr(10);
-    const std::vector<std::string> others = {
-        "config/menus/zel-setup-O.menu", "data/applications/zel-setup/O-other_o.desktop",
-        "data/desktop-directories/zel-setup-O-other.directory",
-        "data/icons/hicolor/32x32/apps/zel-setup-O-H.png"};
-    const std::vector<std::string> kept = {
+    const auto menuTag = [&](const std::string& not_) {
+        for (const auto& e : fs::directory_iterator(tmp / "config/menus"))
+            if (const std::string tag = e.path().stem().string().substr(10); tag != not_)
+                return tag;
+        return std::string("none");
+    };
+    const std::string otherTag = menuTag("");
+    EXPECT_EQ(
+        mirrorGroups(Groups({kitGroup, twin, {"Tab\tbed", {{"C:\\E.EXE", "E", "", 0}}}}), mirror),
+        (std::vector<std::string>{
+            "no desktop entry for an item whose name holds control characters: Two\\x0Alines",
+            "no desktop entries for a group whose name holds control characters: Tab\\x09bed"}));
+    const std::string tag = menuTag(otherTag);
+    const std::set<std::string> others = {"config/menus/zel-setup-O.menu",
+                                          "data/applications/zel-setup/O-other_other.desktop",
+                                          "data/desktop-directories/zel-setup-O-other.directory",
+                                          "data/icons/hicolor/32x32/apps/zel-setup-O-H.png"};
+    const std::set<std::string> kept = {
         "config/menus/zel-setup-T.menu",
         "data/applications/zel-setup/T-zel-internet_discador-2.desktop",
         "data/applications/zel-setup/T-zel-internet_discador.desktop",
         "data/desktop-directories/zel-setup-T-zel-internet.directory",
         "data/icons/hicolor/32x32/apps/zel-setup-T-H.png"};
     EXPECT_EQ(files(tmp.path(), tag, otherTag),
-              sorted(others + kept +
-                     std::vector<std::string>{
-                         "data/applications/zel-setup/T-zel-internet-2_noticias.desktop",
-                         "data/applications/zel-setup/T-zel-internet_x-touch-pwned-id-100-y.desktop",
-                         "data/desktop-directories/zel-setup-T-zel-internet-2.directory",
-                         "data/icons/hicolor/22x22/apps/zel-setup-T-H.png"}));
-    const auto all = runCommand("cd '" + tmp.path().string() +
-                                "' && desktop-file-validate data/*/*.directory data/*/*/*.desktop 2>&1; echo $?");
-    EXPECT_EQ(all.output, "0\n");
-    EXPECT_EQ(runCommand("python3 -c \"import sys, xml.dom.minidom as m; print(' '.join(n.firstChild.data "
-                         "for n in m.parse(sys.argv[1]).getElementsByTagName('Filename')))\" '" +
-                         (tmp / "config/menus" / ("zel-setup-" + tag + ".menu")).string() + "'")
+              (others + kept +
+               std::set<std::string>{
+                   "data/applications/zel-setup/T-zel-internet-2_noticias.desktop",
+                   "data/applications/zel-setup/T-zel-internet_x-touch-pwned-id-100-y.desktop",
+                   "data/desktop-directories/zel-setup-T-zel-internet-2.directory",
+                   "data/icons/hicolor/22x22/apps/zel-setup-T-H.png"}));
+    EXPECT_EQ(runCommand("cd '" + tmp.path().string() +
+                         "' && desktop-file-validate data/*/*.directory "
+                         "data/*/*/*.desktop 2>&1; echo $?")
                   .output,
-              std::regex_replace("zel-setup-T-zel-internet_discador.desktop zel-setup-T-zel-internet_discador-2.desktop "
-                                 "zel-setup-T-zel-internet_x-touch-pwned-id-100-y.desktop "
-                                 "zel-setup-T-zel-internet-2_noticias.desktop\n",
-                                 std::regex("T"), tag));
+              "0\n");
+    // The menu lists this machine's entries, in the groups' order.
+    EXPECT_EQ(
+        runCommand("python3 -c \"import sys, xml.dom.minidom as m; print(*(n.firstChild.data for n "
+                   "in m.parse(sys.argv[1]).getElementsByTagName('Filename')))\" '" +
+                   (tmp / "config/menus" / ("zel-setup-" + tag + ".menu")).string() + "'")
+            .output,
+        std::regex_replace("zel-setup-T-zel-internet_discador.desktop zel-setup-T-zel-internet_"
+                           "discador-2.desktop zel-setup-T-zel-internet_x-touch-pwned-id-100-y"
+                           ".desktop zel-setup-T-zel-internet-2_noticias.desktop\n",
+                           std::regex("T"), tag));
 
-    const fs::path entries = tmp / "data/applications/zel-setup";
     const auto entry = [&](const std::string& name) {
-        return readFile(entries / (tag + "-zel-internet" + name + ".desktop"));
+        return readFile(tmp / "data/applications/zel-setup" /
+                        (tag + "-zel-internet" + name + ".desktop"));
     };
     const std::string good = entry("_discador"), odd = entry("_x-touch-pwned-id-100-y");
     EXPECT_TRUE(fs::exists(tmp / "data/icons/hicolor/32x32/apps" / (field(good, "Icon") + ".png")));
     EXPECT_TRUE(fs::exists(tmp / "data/icons/hicolor/22x22/apps" / (field(odd, "Icon") + ".png")));
     EXPECT_EQ(field(entry("_discador-2"), "Icon") + field(entry("-2_noticias"), "Icon"), "--");
     EXPECT_EQ(unescaped(field(odd, "Name")) + "|" + unescaped(field(entry("-2_noticias"), "Name")),
-              hostile + "| Not\xC3\xAD" "cias");
+              hostile + "| Not\xC3\xAD"
+                        "cias");
     const std::string start = "[env][ZEL_PREFIX=" + (tmp / "my pre%fix").string() +
                               "][/usr/bin/prog man][--run][ZEL Internet]";
     EXPECT_EQ(arguments(good, tmp) + arguments(odd, tmp),
@@ -240,9 +250,9 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     Group fewer = kitGroup;
     fewer.items.pop_back();
     EXPECT_EQ(mirrorGroups(Groups({fewer}), mirror), std::vector<std::string>{});
-    EXPECT_EQ(files(tmp.path(), tag, otherTag), sorted(others + kept));
+    EXPECT_EQ(files(tmp.path(), tag, otherTag), others + kept);
     EXPECT_EQ(mirrorGroups(Groups(), mirror), std::vector<std::string>{});
-    EXPECT_EQ(files(tmp.path(), tag, otherTag), sorted(others));
+    EXPECT_EQ(files(tmp.path(), tag, otherTag), others);
 }
 
 } // namespace
