@@ -183,10 +183,17 @@ public:
 
 private:
     std::string entry(const Group& group, const Item& item) {
+        std::vector<std::string> arguments = {
+            "env",   "ZEL_PREFIX=" + m_.prefix.string(), m_.progman.string(),
+            "--run", cp1252ToUtf8(group.name),           cp1252ToUtf8(item.name)};
+        // A group may hold several items of one name: which of them this one is.
+        int occurrence = 0;
+        for (const Item* i = group.items.data(); i <= &item; ++i)
+            occurrence += i->name == item.name ? 1 : 0;
+        if (occurrence > 1)
+            arguments.push_back(std::to_string(occurrence));
         std::string exec;
-        for (const std::string& argument :
-             {std::string("env"), "ZEL_PREFIX=" + m_.prefix.string(), m_.progman.string(),
-              std::string("--run"), cp1252ToUtf8(group.name), cp1252ToUtf8(item.name)})
+        for (const std::string& argument : arguments)
             exec += (exec.empty() ? "" : " ") + execArgument(argument);
         std::string text =
             "[Desktop Entry]\nType=Application\nName=" + entryValue(cp1252ToUtf8(item.name)) + "\n";

@@ -95,11 +95,14 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
         const char* args;
         const char* result;
     } misuses[] = {
-        {"--run 'ZEL Internet' Nada",
+        {"--run 'ZEL Internet' nada 1",
          "1 progman: cannot start C:\\ZEL\\NADA.EXE: file not found\n"},
         {"--run 'ZEL Internet' Outro", "1 progman: no item Outro in ZEL Internet\n"},
         {"--run Outro Nada", "1 progman: no group Outro\n"},
-        {"--run 'ZEL Internet'", "2 progman: usage: progman --run GROUP ITEM\n"},
+        {"--run 'ZEL Internet' nada 2", "1 progman: no item nada in ZEL Internet\n"},
+        {"--run 'ZEL Internet'", "2 progman: usage: progman --run GROUP ITEM [N]\n"},
+        {"--run 'ZEL Internet' Nada 0", "2 progman: usage: progman --run GROUP ITEM [N]\n"},
+        {"--run 'ZEL Internet' Nada 1x", "2 progman: usage: progman --run GROUP ITEM [N]\n"},
     };
     ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
     for (const auto& m : misuses) {

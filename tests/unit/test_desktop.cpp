@@ -242,8 +242,8 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
                         "cias");
     const std::string start = "[env][ZEL_PREFIX=" + (tmp / "my pre%fix").string() +
                               "][/usr/bin/prog man][--run][ZEL Internet]";
-    EXPECT_EQ(arguments(good, tmp) + arguments(odd, tmp),
-              start + "[Discador]" + start + "[" + hostile + "]");
+    EXPECT_EQ(arguments(good, tmp) + arguments(entry("_discador-2"), tmp) + arguments(odd, tmp),
+              start + "[Discador]" + start + "[Discador][2]" + start + "[" + hostile + "]");
     EXPECT_FALSE(fs::exists(tmp / "pwned"));
 
     // The twin group and an item go, and then all: only the other machine's files are left.

@@ -27,7 +27,7 @@ using namespace zel::progman;
 constexpr const char* kUsage =
     "usage: progman [PROGMAN [PROGMAN]]   serve Program Manager's conversation\n"
     "       progman --list [--json]       show the groups and their items\n"
-    "       progman --run GROUP ITEM      start an item's program\n"
+    "       progman --run GROUP ITEM [N]  start an item's program (the N-th of that name)\n"
     "The machine is $ZEL_PREFIX (default ~/.local/share/zel-setup/machine).\n"
     "A server leaves after $ZEL_PROGMAN_IDLE seconds (default 60) with no conversation open.\n";
 

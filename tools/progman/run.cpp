@@ -7,6 +7,8 @@
 #include "winemu/programs.h"
 #include "winemu/ui.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -40,12 +42,13 @@ const char* startFailure(unsigned code) {
     }
 }
 
-const Item* findItem(const Group& group, const std::string& name) {
+// The item of that name (the occurrence-th of several); another case will do for the first.
+const Item* findItem(const Group& group, const std::string& name, unsigned long occurrence) {
     for (const Item& item : group.items)
-        if (item.name == name)
+        if (item.name == name && --occurrence == 0)
             return &item;
     for (const Item& item : group.items)
-        if (equalsNoCase(item.name, name))
+        if (occurrence == 1 && equalsNoCase(item.name, name))
             return &item;
     return nullptr;
 }
@@ -53,8 +56,11 @@ const Item* findItem(const Group& group, const std::string& name) {
 } // namespace
 
 int runItem(int argc, char** argv) {
-    if (argc != 4) {
-        std::cerr << "progman: usage: progman --run GROUP ITEM\n";
+    char* end = nullptr;
+    const unsigned long occurrence = argc == 5 ? std::strtoul(argv[4], &end, 10) : 1;
+    if ((argc != 4 && argc != 5) || occurrence == 0 || (end != nullptr && *end != '\0') ||
+        (argc == 5 && !std::isdigit(static_cast<unsigned char>(argv[4][0])))) {
+        std::cerr << "progman: usage: progman --run GROUP ITEM [N]\n";
         return 2;
     }
     const std::string groupName = utf8ToCp1252(argv[2]), itemName = utf8ToCp1252(argv[3]);
@@ -67,7 +73,7 @@ int runItem(int argc, char** argv) {
         Machine::refuseForeignPrefix(prefix);
         const Groups groups = loadStore(storePath(prefix));
         const Group* group = groups.find(groupName);
-        const Item* item = group != nullptr ? findItem(*group, itemName) : nullptr;
+        const Item* item = group != nullptr ? findItem(*group, itemName, occurrence) : nullptr;
         if (item == nullptr)
             throw PlatformError(group == nullptr ? "no group " + std::string(argv[2])
                                                  : "no item " + std::string(argv[3]) + " in " +
