@@ -101,6 +101,9 @@ CommandResult runTool(const std::string& tool, const std::string& args, const Te
 }
 
 void MachineTest::SetUp() {
+    // Program Manager's desktop entries go to the test's own directories, never the user's.
+    ::setenv("XDG_DATA_HOME", (tmp / "xdg-data").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (tmp / "xdg-config").c_str(), 1);
     prefix = tmp / "prefix";
     program = tmp / "medium" / "SETUP";
     writeFile(program, "#!/bin/sh\n");

@@ -6,6 +6,7 @@
 #include "winemu/host_file.h"
 #include "winemu/machine.h"
 #include "progman/store.h"
+#include "tools/progman/run.h"
 #include "tools/progman/server.h"
 
 #include <fcntl.h>
@@ -26,6 +27,7 @@ using namespace zel::progman;
 constexpr const char* kUsage =
     "usage: progman [PROGMAN [PROGMAN]]   serve Program Manager's conversation\n"
     "       progman --list [--json]       show the groups and their items\n"
+    "       progman --run GROUP ITEM [N]  start an item's program (the N-th of that name)\n"
     "       progman --help | --version\n"
     "The machine is $ZEL_PREFIX (default ~/.local/share/zel-setup/machine).\n"
     "A server leaves after $ZEL_PROGMAN_IDLE seconds (default 60) with no conversation open.\n";
@@ -103,6 +105,8 @@ int list(const fs::path& prefix, bool json) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "--run")
+        return runItem(argc, argv);
     bool listing = false, json = false;
     int words = 0;
     for (int i = 1; i < argc; ++i) {

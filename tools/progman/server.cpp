@@ -3,7 +3,9 @@
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
 #include "winemu/machine.h"
+#include "winemu/files.h"
 #include "winemu/progman_client.h"
+#include "progman/desktop.h"
 #include "progman/store.h"
 
 #include <cerrno>
@@ -13,6 +15,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <list>
+#include <memory>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -73,7 +76,15 @@ constexpr auto kAcceptPause = std::chrono::milliseconds(200);
 class Server {
 public:
     Server(const ServerOptions& options, Groups groups)
-        : options_(options), groups_(std::move(groups)), store_(storePath(options.prefix)) {}
+        : options_(options), groups_(std::move(groups)), store_(storePath(options.prefix)) {
+        if (auto places = desktopPlaces()) {
+            std::error_code ec;
+            desktop_ = DesktopMirror{*places, fs::absolute(options.prefix, ec),
+                                     fs::read_symlink("/proc/self/exe", ec),
+                                     [this](const std::string& path) { return machineFile(path); }};
+        }
+        mirror(); // whatever changed the store meanwhile shows now
+    }
 
     int run(FileDescriptor listening, const fs::path& socketPath) {
         listen_ = std::move(listening);
@@ -260,6 +271,7 @@ public:
         try {
             saveStore(store_, groups_);
             unsaved_ = false;
+            mirror();
         } catch (const std::exception& e) {
             // Whatever failed (a file, memory), the groups stay in memory for the next try.
             std::cerr << "progman: " << e.what() << '\n';
@@ -268,6 +280,34 @@ public:
     }
 
 private:
+    // The desktop's menu shows what the store holds; what cannot be mirrored is only told.
+    void mirror() {
+        if (!desktop_)
+            return;
+        try {
+            for (const std::string& problem : mirrorGroups(groups_, *desktop_))
+                std::cerr << "progman: desktop: " << problem << '\n';
+        } catch (const std::exception& e) {
+            std::cerr << "progman: desktop: " << e.what() << '\n';
+        }
+    }
+
+    // A file of the machine, for the items' icons. The machine is opened when first needed
+    // with its "program" on C:, so no other drive is mounted for it.
+    std::optional<std::string> machineFile(const std::string& winPath) {
+        constexpr std::size_t kMaxIcon = 1 << 20;
+        try {
+            if (!machine_) {
+                const fs::path c = options_.prefix / "drive_c";
+                machine_ = std::make_unique<Machine>(
+                    Machine::Options{options_.prefix, c / "WINDOWS" / "PROGMAN.EXE", c, {}});
+            }
+            return readDriveFile(*machine_, winPath, kMaxIcon);
+        } catch (const PlatformError& e) {
+            std::cerr << "progman: desktop: " << e.what() << '\n';
+            return std::nullopt;
+        }
+    }
 
     ServerOptions options_;
     Groups groups_;
@@ -278,6 +318,8 @@ private:
     bool stopping_ = false;
     bool unsaved_ = false;
     Clock::time_point acceptPausedUntil_{};
+    std::optional<DesktopMirror> desktop_;
+    std::unique_ptr<Machine> machine_;
 };
 
 // Takes the prefix's server lock: its descriptor, held while serving, or nothing when another

@@ -1,0 +1,259 @@
+// Program Manager's groups in the desktop's menu: the icons' pictures, the entries' command
+// lines, and the files one machine's mirror writes and removes.
+#include "progman/desktop.h"
+#include "progman/icon.h"
+#include "tests/support/fixtures.h"
+
+#include <map>
+#include <regex>
+#include <set>
+
+namespace zel::test {
+namespace {
+
+using namespace progman;
+
+std::string le(std::uint32_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i, v >>= 8)
+        out += static_cast<char>(v & 0xFF);
+    return out;
+}
+
+// A one-picture icon of `bits` a pixel (a palette of `colors`), every colour byte `pixel`, the
+// mask clearing the left half.
+std::string paletteIcon(int w, int h, int bits, int colors, char pixel) {
+    const int stride = (w * bits + 31) / 32 * 4, maskStride = (w + 31) / 32 * 4;
+    std::string picture = le(40, 4) + le(w, 4) + le(2 * h, 4) + le(1, 2) + le(bits, 2) +
+                          std::string(16, '\0') + le(colors, 4) + le(0, 4);
+    for (int c = 0; c < colors; ++c)
+        picture += le(0x102030u * c + 0x0F, 4);
+    picture += std::string(std::size_t(stride * h), pixel);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < maskStride; ++x)
+            picture += x < w / 16 ? '\xFF' : x == w / 16 && w % 16 ? '\xFF' : '\0';
+    return le(0, 2) + le(1, 2) + le(1, 2) + le(w, 1) + le(h, 1) + le(0, 2) + le(1, 2) +
+           le(bits, 2) + le(picture.size(), 4) + le(22, 4) + picture;
+}
+
+// One icon file of two, the first's directory entry and picture before the second's.
+std::string twoPictures(const std::string& a, const std::string& b) {
+    const std::string first = a.substr(22), second = b.substr(22);
+    return le(0, 2) + le(1, 2) + le(2, 2) + a.substr(6, 12) + le(38, 4) + b.substr(6, 12) +
+           le(38 + first.size(), 4) + first + second;
+}
+
+std::string patched(std::string data, std::size_t at, std::uint32_t value, int bytes = 4) {
+    return data.replace(at, bytes, le(value, bytes));
+}
+
+// Each icon read as ImageMagick reads the same file; a damaged one is no icon.
+TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
+    TempDir tmp;
+    const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
+    ASSERT_EQ(kit.size(), 4286u); // 32x32, 32 bits, its mask
+    const struct {
+        const char* name;
+        std::string file;
+        const char* read;      // "WxH", "" for no icon
+        std::string same = {}; // the undamaged icon it reads as, when not itself
+    } cases[] = {
+        {"the kit's icon", kit, "32x32"},
+        {"1 bit", paletteIcon(16, 16, 1, 2, '\x5A'), "16x16"},
+        {"4 bits, 20 wide", paletteIcon(20, 20, 4, 16, '\x3C'), "20x20"},
+        {"8 bits, a short palette", paletteIcon(24, 24, 8, 4, '\x03'), "24x24"},
+        {"24 bits", paletteIcon(48, 48, 24, 0, '\x7E'), "48x48"},
+        {"32 bits without a mask", patched(kit.substr(0, 4158), 14, 4136), "32x32"},
+        {"a directory count beyond the file", patched(kit, 4, 0xFFFF, 2), "32x32", kit},
+        {"32 bits, its mask all opaque", kit.substr(0, 4158) + std::string(128, '\0'), "32x32"},
+        {"the larger picture second", twoPictures(paletteIcon(16, 16, 1, 2, 0), kit), "32x32", kit},
+        {"more bits second", twoPictures(paletteIcon(32, 32, 4, 16, 1), kit), "32x32", kit},
+        {"fewer bits second", twoPictures(kit, paletteIcon(32, 32, 4, 16, 1)), "32x32", kit},
+        {"a colour beyond the palette", paletteIcon(24, 24, 8, 4, '\x04'), ""},
+        {"a palette longer than the bits reach", paletteIcon(16, 16, 1, 3, '\0'), ""},
+        {"empty", "", ""},
+        {"a cursor", patched(kit, 2, 2, 2), ""},
+        {"cut in the directory", kit.substr(0, 12), ""},
+        {"cut in the colours", kit.substr(0, 2000), ""},
+        {"a 1-bit picture without its mask",
+         patched(paletteIcon(16, 16, 1, 2, 0).substr(0, 134), 14, 112), ""},
+        {"the picture past the end", patched(kit, 18, 0xFFFFFFF0), ""},
+        {"a header larger than the picture", patched(kit, 22, 5000), ""},
+        {"no width", patched(kit, 26, 0), ""},
+        {"257 wide", patched(kit, 26, 257), ""},
+        {"an odd double height", patched(kit, 30, 63), ""},
+        {"top-down", patched(kit, 30, static_cast<std::uint32_t>(-64)), ""},
+        {"16 bits", patched(kit, 36, 16, 2), ""},
+        {"compressed", patched(kit, 38, 1), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto image = readIcon(c.file);
+        ASSERT_EQ(image ? std::to_string(image->width) + "x" + std::to_string(image->height) : "",
+                  c.read);
+        if (!image)
+            continue;
+        writeFile(tmp / "ours.png", pngFile(*image));
+        writeFile(tmp / "icon.ico", c.same.empty() ? c.file : c.same);
+        // Every pixel's four bytes, transparent ones too.
+        const auto pixels = [&](const char* file) {
+            return runCommand("convert '" + (tmp / file).string() + "' -depth 8 rgba:- | md5sum")
+                .output;
+        };
+        EXPECT_EQ(pixels("ours.png"), pixels("icon.ico"));
+    }
+}
+
+// An entry value's escapes undone, as a desktop reads it (leading blanks are no part of it).
+std::string unescaped(std::string_view value) {
+    value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char next = i + 1 < value.size() ? value[i + 1] : '\0';
+        if (value[i] != '\\' || next == '\0') {
+            out += value[i];
+            continue;
+        }
+        out += next == 's' ? ' ' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
+        ++i;
+    }
+    return out;
+}
+
+std::string field(const std::string& entry, const std::string& key) {
+    std::smatch m;
+    return std::regex_search(entry, m, std::regex("\n" + key + "=([^\n]*)")) ? m[1].str() : "-";
+}
+
+// The arguments an entry starts, as a desktop splits its Exec line: its quoting is the shell's
+// double quotes, and "%%" is a '%'.
+std::string arguments(const std::string& entry, const TempDir& tmp) {
+    const std::string exec =
+        std::regex_replace(unescaped(field(entry, "Exec")), std::regex("%%"), "%");
+    return runCommand("cd '" + tmp.path().string() + "' && printf '[%s]' " + exec).output;
+}
+
+// Every file under the directory, relative, the machines' tags written T and O, icons' H.
+std::set<std::string> files(const fs::path& dir, const std::string& tag, const std::string& other) {
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file())
+            names.insert(std::regex_replace(
+                std::regex_replace(
+                    std::regex_replace(fs::relative(e.path(), dir).string(), std::regex(tag), "T"),
+                    std::regex(other), "O"),
+                std::regex("-[0-9a-f]{8}\\.png"), "-H.png"));
+    return names;
+}
+
+std::set<std::string> operator+(std::set<std::string> a, const std::set<std::string>& b) {
+    a.insert(b.begin(), b.end());
+    return a;
+}
+
+// The mirror writes what the groups hold, valid and under names safe whatever theirs, removes
+// what they no longer hold, and leaves another machine's files alone.
+TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
+    TempDir tmp;
+    const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
+    const std::string hostile = "../x \"$(touch pwned)\" `id` 100% \\ ~y; '*'";
+    const Group kitGroup{"ZEL Internet",
+                         {{"C:\\A.EXE", "Discador", "C:\\I.ICO", 0},
+                          {"C:\\B.EXE", "Discador", "C:\\BAD.ICO", 0},
+                          {"C:\\C.EXE", hostile, "C:\\SMALL.ICO", 0}}};
+    const Group twin{"Zel/Internet",
+                     {{"C:\\D.EXE",
+                       " Not\xED"
+                       "cias",
+                       "C:\\NONE.ICO", 0},
+                      {"C:\\F.EXE", "Two\nlines", "", 0}}};
+    const std::map<std::string, std::string> icons = {
+        {"C:\\I.ICO", kit},
+        {"C:\\SMALL.ICO", paletteIcon(20, 20, 4, 16, 1)},
+        {"C:\\BAD.ICO", kit.substr(0, 99)}};
+    DesktopMirror mirror{{tmp / "data/applications/zel-setup", tmp / "data/desktop-directories",
+                          tmp / "data/icons/hicolor", tmp / "config/menus"},
+                         tmp / "my pre%fix",
+                         "/usr/bin/prog man",
+                         [&](const std::string& path) -> std::optional<std::string> {
+                             const auto it = icons.find(path);
+                             return it == icons.end() ? std::nullopt : std::optional(it->second);
+                         }};
+    DesktopMirror other = mirror;
+    other.prefix = tmp / "other";
+    EXPECT_EQ(mirrorGroups(Groups({{"Other", {{"C:\\O.EXE", "other", "C:\\I.ICO", 0}}}}), other),
+              std::vector<std::string>{});
+    const auto menuTag = [&](const std::string& not_) {
+        for (const auto& e : fs::directory_iterator(tmp / "config/menus"))
+            if (const std::string tag = e.path().stem().string().substr(10); tag != not_)
+                return tag;
+        return std::string("none");
+    };
+    const std::string otherTag = menuTag("");
+    EXPECT_EQ(
+        mirrorGroups(Groups({kitGroup, twin, {"Tab\tbed", {{"C:\\E.EXE", "E", "", 0}}}}), mirror),
+        (std::vector<std::string>{
+            "no desktop entry for an item whose name holds control characters: Two\\x0Alines",
+            "no desktop entries for a group whose name holds control characters: Tab\\x09bed"}));
+    const std::string tag = menuTag(otherTag);
+    const std::set<std::string> others = {"config/menus/zel-setup-O.menu",
+                                          "data/applications/zel-setup/O-other_other.desktop",
+                                          "data/desktop-directories/zel-setup-O-other.directory",
+                                          "data/icons/hicolor/32x32/apps/zel-setup-O-H.png"};
+    const std::set<std::string> kept = {
+        "config/menus/zel-setup-T.menu",
+        "data/applications/zel-setup/T-zel-internet_discador-2.desktop",
+        "data/applications/zel-setup/T-zel-internet_discador.desktop",
+        "data/desktop-directories/zel-setup-T-zel-internet.directory",
+        "data/icons/hicolor/32x32/apps/zel-setup-T-H.png"};
+    EXPECT_EQ(files(tmp.path(), tag, otherTag),
+              (others + kept +
+               std::set<std::string>{
+                   "data/applications/zel-setup/T-zel-internet-2_noticias.desktop",
+                   "data/applications/zel-setup/T-zel-internet_x-touch-pwned-id-100-y.desktop",
+                   "data/desktop-directories/zel-setup-T-zel-internet-2.directory",
+                   "data/icons/hicolor/22x22/apps/zel-setup-T-H.png"}));
+    EXPECT_EQ(runCommand("cd '" + tmp.path().string() +
+                         "' && desktop-file-validate data/*/*.directory "
+                         "data/*/*/*.desktop 2>&1; echo $?")
+                  .output,
+              "0\n");
+    // The menu lists this machine's entries, in the groups' order.
+    EXPECT_EQ(
+        runCommand("python3 -c \"import sys, xml.dom.minidom as m; print(*(n.firstChild.data for n "
+                   "in m.parse(sys.argv[1]).getElementsByTagName('Filename')))\" '" +
+                   (tmp / "config/menus" / ("zel-setup-" + tag + ".menu")).string() + "'")
+            .output,
+        std::regex_replace("zel-setup-T-zel-internet_discador.desktop zel-setup-T-zel-internet_"
+                           "discador-2.desktop zel-setup-T-zel-internet_x-touch-pwned-id-100-y"
+                           ".desktop zel-setup-T-zel-internet-2_noticias.desktop\n",
+                           std::regex("T"), tag));
+
+    const auto entry = [&](const std::string& name) {
+        return readFile(tmp / "data/applications/zel-setup" /
+                        (tag + "-zel-internet" + name + ".desktop"));
+    };
+    const std::string good = entry("_discador"), odd = entry("_x-touch-pwned-id-100-y");
+    EXPECT_TRUE(fs::exists(tmp / "data/icons/hicolor/32x32/apps" / (field(good, "Icon") + ".png")));
+    EXPECT_TRUE(fs::exists(tmp / "data/icons/hicolor/22x22/apps" / (field(odd, "Icon") + ".png")));
+    EXPECT_EQ(field(entry("_discador-2"), "Icon") + field(entry("-2_noticias"), "Icon"), "--");
+    EXPECT_EQ(unescaped(field(odd, "Name")) + "|" + unescaped(field(entry("-2_noticias"), "Name")),
+              hostile + "| Not\xC3\xAD"
+                        "cias");
+    const std::string start = "[env][ZEL_PREFIX=" + (tmp / "my pre%fix").string() +
+                              "][/usr/bin/prog man][--run][ZEL Internet]";
+    EXPECT_EQ(arguments(good, tmp) + arguments(entry("_discador-2"), tmp) + arguments(odd, tmp),
+              start + "[Discador]" + start + "[Discador][2]" + start + "[" + hostile + "]");
+    EXPECT_FALSE(fs::exists(tmp / "pwned"));
+
+    // The twin group and an item go, and then all: only the other machine's files are left.
+    Group fewer = kitGroup;
+    fewer.items.pop_back();
+    EXPECT_EQ(mirrorGroups(Groups({fewer}), mirror), std::vector<std::string>{});
+    EXPECT_EQ(files(tmp.path(), tag, otherTag), others + kept);
+    EXPECT_EQ(mirrorGroups(Groups(), mirror), std::vector<std::string>{});
+    EXPECT_EQ(files(tmp.path(), tag, otherTag), others);
+}
+
+} // namespace
+} // namespace zel::test

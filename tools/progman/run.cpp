@@ -1,0 +1,96 @@
+#include "tools/progman/run.h"
+
+#include "progman/store.h"
+#include "winemu/cp1252.h"
+#include "winemu/errors.h"
+#include "winemu/machine.h"
+#include "winemu/programs.h"
+#include "winemu/ui.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+namespace zel::progman {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Nobody to ask or show anything to: the program runs on its own.
+class NoUi : public UiServices {
+public:
+    ModalResult messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
+        return ModalResult::Other;
+    }
+    ModalResult showModal(QDialog&) override { return ModalResult::Other; }
+    void setBusyCursor(bool) override {}
+    void processEvents() override {}
+    void minimise() override {}
+    void restore() override {}
+    void quit() override {}
+    bool quitRequested() const override { return false; }
+    void reportError(const std::string&) override {}
+};
+
+const char* startFailure(unsigned code) {
+    switch (code) {
+    case 2: return "file not found";
+    case 3: return "path not found";
+    default: return "not a program the machine can run";
+    }
+}
+
+// The item of that name (the occurrence-th of several); another case will do for the first.
+const Item* findItem(const Group& group, const std::string& name, unsigned long occurrence) {
+    for (const Item& item : group.items)
+        if (item.name == name && --occurrence == 0)
+            return &item;
+    for (const Item& item : group.items)
+        if (occurrence == 1 && equalsNoCase(item.name, name))
+            return &item;
+    return nullptr;
+}
+
+} // namespace
+
+int runItem(int argc, char** argv) {
+    char* end = nullptr;
+    const unsigned long occurrence = argc == 5 ? std::strtoul(argv[4], &end, 10) : 1;
+    if ((argc != 4 && argc != 5) || occurrence == 0 || (end != nullptr && *end != '\0') ||
+        (argc == 5 && !std::isdigit(static_cast<unsigned char>(argv[4][0])))) {
+        std::cerr << "progman: usage: progman --run GROUP ITEM [N]\n";
+        return 2;
+    }
+    const std::string groupName = utf8ToCp1252(argv[2]), itemName = utf8ToCp1252(argv[3]);
+    try {
+        std::error_code ec;
+        const fs::path prefix = fs::absolute(Machine::defaultPrefix(), ec);
+        // Starting an item never creates a machine: there is nothing to start on a new one.
+        if (ec || !fs::is_directory(prefix, ec))
+            throw PlatformError("no machine at " + prefix.string());
+        Machine::refuseForeignPrefix(prefix);
+        const Groups groups = loadStore(storePath(prefix));
+        const Group* group = groups.find(groupName);
+        const Item* item = group != nullptr ? findItem(*group, itemName, occurrence) : nullptr;
+        if (item == nullptr)
+            throw PlatformError(group == nullptr ? "no group " + std::string(argv[2])
+                                                 : "no item " + std::string(argv[3]) + " in " +
+                                                       std::string(argv[2]));
+        const fs::path c = prefix / "drive_c";
+        Machine machine({prefix, c / "WINDOWS" / "PROGMAN.EXE", c, {}});
+        NoUi ui;
+        Programs programs(machine, ui);
+        constexpr int kShowNormal = 1;
+        if (const unsigned code = programs.winExec(item->command, kShowNormal); code != 33)
+            throw PlatformError("cannot start " + cp1252ToUtf8(item->command) + ": " +
+                                startFailure(code));
+        return 0;
+    } catch (const PlatformError& e) {
+        std::cerr << "progman: " << escapeControls(e.what()) << '\n';
+        return 1;
+    }
+}
+
+} // namespace zel::progman
