@@ -306,7 +306,8 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
 }
 
 // Each helper missing from a medium stops the wizard before it touches the machine: a message
-// box naming the file (answered here with Enter), the same text on stderr, exit status 1.
+// box naming the file (answered here with Enter), the box's caption and text on stderr, exit
+// status 1.
 TEST_F(MediumTest, AMissingHelperIsAnErrorAtStartUp) {
     ASSERT_EQ(pack(binDir()).status, 0);
     fs::remove_all(prefix);
@@ -317,10 +318,10 @@ TEST_F(MediumTest, AMissingHelperIsAnErrorAtStartUp) {
                                 "xdotool key Return\n"),
                   "status=1\n");
         EXPECT_EQ(lastLine(readFile(tmp / "err")),
-                  "zel-setup: O arquivo " + std::string(helper) +
+                  "ZEL Internet for Windows 95/NT: O arquivo " + std::string(helper) +
                       ", necess\xc3\xa1rio \xc3\xa0 instala\xc3\xa7\xc3\xa3o, n\xc3\xa3o foi "
                       "encontrado junto ao programa de instala\xc3\xa7\xc3\xa3o (" +
-                      out.string() + ")");
+                      out.string() + ").");
         EXPECT_FALSE(fs::exists(prefix));
         fs::copy_file(binDir() / helper, out / helper);
     }

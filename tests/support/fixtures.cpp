@@ -110,12 +110,13 @@ void MachineTest::SetUp() {
     makeMachine();
 }
 
-Machine& MachineTest::makeMachine() {
+Machine& MachineTest::makeMachine(bool installProgman) {
     Machine::Options options;
     options.prefix = prefix;
     options.programHostPath = program;
     options.hostWorkingDir = program.parent_path();
     options.progmanHostPath = binDir() / "progman";
+    options.installProgman = installProgman;
     machine_ = std::make_unique<Machine>(options);
     return *machine_;
 }

@@ -61,8 +61,9 @@ CommandResult runTool(const std::string& tool, const std::string& args, const Te
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    // (Re)creates the machine, e.g. after preparing dosdevices links or files.
-    Machine& makeMachine();
+    // (Re)creates the machine, e.g. after preparing dosdevices links or files; with
+    // installProgman as the wizard's own start makes it.
+    Machine& makeMachine(bool installProgman = false);
     Machine& machine() { return *machine_; }
 
     fs::path driveC() const { return tmp / "prefix" / "drive_c"; }
