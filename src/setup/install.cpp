@@ -254,6 +254,18 @@ bool fileCopy(Files& files, std::string_view source, std::string_view destinatio
     copied.path = source;
     copied.target = destination;
     try {
+        // Whoever keeps what an installation changes is told before a file is replaced,
+        // while its old content is still there to be kept.
+        if (const auto host = files.machine().toHost(destination)) {
+            copied.host = host->string();
+            struct stat st {};
+            if (::lstat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+                InstallEvent replacing{InstallEvent::Kind::FileReplacing};
+                replacing.path = destination;
+                replacing.host = copied.host;
+                report(replacing);
+            }
+        }
         copied.ok = copyFile(files, source, destination);
     } catch (...) {
         copied.ok = false;
