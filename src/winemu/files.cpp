@@ -300,6 +300,7 @@ bool Files::renameFile(std::string_view from, std::string_view to) {
     InstallEvent moved{InstallEvent::Kind::FileMoved};
     moved.path = from;
     moved.target = to;
+    moved.host = dst->string();
     report(moved);
     return true;
 }

@@ -330,10 +330,13 @@ void InstallJournal::record(const InstallEvent& e) {
             }
             return;
         }
-        case K::FileMoved:
-            if (e.ok)
-                append({"moved", e.path, e.target});
+        case K::FileMoved: {
+            struct stat st {};
+            if (e.ok && statOf(e.host, st))
+                append({"moved", e.path, e.target, std::to_string(st.st_size),
+                        std::to_string(nanoseconds(st.st_mtim))});
             return;
+        }
         case K::DirectoryCreated:
             if (e.ok)
                 append({"mkdir", e.path});

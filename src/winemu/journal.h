@@ -37,7 +37,7 @@ struct InstallEvent {
     std::string after;
     int status = 0;
     // The host file behind the Windows path that changes, where the reporter has it: the
-    // target of FileCopied, the file of FileReplacing and of ProfileKey.
+    // target of FileCopied and of FileMoved, the file of FileReplacing and of ProfileKey.
     std::string host;
     // ProfileKey: the profile file did not exist before this change.
     bool created = false;
@@ -107,7 +107,7 @@ namespace zel {
 //   touched  WINPATH HOST SIZE MTIME               a later change to a file made or replaced
 //                                                  by the installation (its profile keys)
 //   deleted  WINPATH HOST KEPT OLDMTIME OLDMODE    KEPT "" when it could not be kept
-//   moved    FROM TO
+//   moved    FROM TO SIZE MTIME                    SIZE and MTIME of the file moved
 //   mkdir    WINPATH
 //   profile  FILE HOST SECTION KEY OLD NEW          a key of a file that was there before
 //   regkey   REGFILE KEY

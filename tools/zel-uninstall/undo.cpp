@@ -143,7 +143,11 @@ private:
 };
 
 void Undo::prepare(const std::vector<JournalRecord>& records) {
+    // A file moved aside is what a file later made under its name replaced.
+    std::map<fs::path, FileState> movedAway;
     for (const JournalRecord& r : records) {
+        if (r.kind == "moved" && r.fields.size() >= 4)
+            movedAway[host(r.fields[0])] = {true, number(r.fields[2]), number(r.fields[3])};
         const bool created = r.kind == "created", replaced = r.kind == "replaced";
         if ((!created && !replaced && r.kind != "touched") || r.fields.size() < 4)
             continue;
@@ -152,6 +156,8 @@ void Undo::prepare(const std::vector<JournalRecord>& records) {
         auto found = files_.find(file);
         if (found == files_.end()) {
             FileState before;
+            if (const auto moved = movedAway.find(file); moved != movedAway.end())
+                before = moved->second;
             if (replaced && r.fields.size() >= 7)
                 before = {true, number(r.fields[5]), number(r.fields[6])};
             files_.emplace(file, std::make_pair(after, before));
@@ -266,7 +272,7 @@ void Undo::undoRegistry(const JournalRecord& r) {
             // Only a key left empty goes: one holding anything else is kept.
             if (!registry.deleteEmptyKey(f.at(1)) && registry.openKey(f.at(1), false))
                 problem("A chave " + shown(f[1]) +
-                        " do registro foi mantida: cont\u00e9m valores que a "
+                        " do registro foi mantida: cont\u00e9m o que a "
                         "instala\u00e7\u00e3o n\u00e3o criou");
             return;
         }
