@@ -39,7 +39,7 @@ public:
         bool installProgman = false;
         // The uninstaller, copied into the prefix (bin/zel-uninstall) when given, so the
         // installation can be taken back once the medium is gone.
-        std::filesystem::path uninstallerHostPath;
+        std::filesystem::path uninstallerHostPath{};
     };
 
     // Opens the prefix, creating what is missing and changing nothing that is there:
