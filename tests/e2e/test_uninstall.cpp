@@ -230,6 +230,10 @@ TEST_F(UninstallTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
     ASSERT_GE(records.size(), 3u);
     EXPECT_EQ(records.back().kind, "created");
     EXPECT_FALSE(fs::exists(driveC() / "WINDOWS" / "zelun.exe")); // the copy was not finished
+    // What a copy killed in the middle of a file leaves beside it.
+    writeFile(driveC() / "Program Files" / "ZEL" / "TRUMPET" /
+                  (".zelcopy-" + std::to_string(child) + "-abcdef"),
+              "half");
 
     const CommandResult undone = run("'" + (prefix / "bin" / "zel-uninstall").string() +
                                      "' --quiet");

@@ -3,6 +3,7 @@
 #include "progman/groups.h"
 #include "progman/macros.h"
 #include "progman/store.h"
+#include "setup/install.h"
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 #include "winemu/profile.h"
@@ -225,6 +226,7 @@ void Undo::undoFile(const JournalRecord& r) {
         if (to.empty() || !stateOf(to).exists || ::rename(to.c_str(), file.c_str()) != 0)
             problem("N\u00e3o foi poss\u00edvel devolver " + shown(f[1]) + " a " + shown(f[0]));
     } else if (r.kind == "mkdir") {
+        removeStaleCopies(file); // what a copy killed halfway left is no file of anybody's
         if (::rmdir(file.c_str()) != 0 && errno != ENOENT)
             problem("A pasta " + shown(f[0]) +
                     (errno == ENOTEMPTY || errno == EEXIST
