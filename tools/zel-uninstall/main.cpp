@@ -56,8 +56,11 @@ public:
     }
 };
 
+// A box nobody could see would wait for ever: none without a screen.
 bool haveDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform && *platform)
+        return std::string_view(platform) != "offscreen" && std::string_view(platform) != "minimal";
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
         if (const char* value = std::getenv(name); value && *value)
             return true;
     return false;
