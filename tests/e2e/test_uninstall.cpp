@@ -164,6 +164,7 @@ TEST_F(UninstallTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
                         ? "zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda.\n"
                         : "zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda, mas nem tudo "
                           "foi desfeito:\n";
+        fs::rename(medium(), tmp / "away"); // the medium is gone meanwhile
         const CommandResult first = uninstall();
         EXPECT_EQ(first.status, row.reported.empty() ? 0 : 1);
         EXPECT_EQ(first.errors, expected);
@@ -186,6 +187,7 @@ TEST_F(UninstallTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
                         "m\u00e1quina.\n"
                       : expected);
         EXPECT_EQ(snapshot(), after);
+        fs::rename(tmp / "away", medium());
     }
 }
 
