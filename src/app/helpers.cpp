@@ -25,7 +25,7 @@ std::optional<fs::path> findHelper(const fs::path& program, std::string_view nam
     std::error_code ec;
     const fs::path file = fs::canonical(program, ec);
     std::vector<fs::path> dirs;
-    if (name == kProgmanProgram)
+    if (name == kProgmanProgram || name == kUninstallProgram)
         dirs.push_back(program.parent_path());
     if (!ec)
         dirs.push_back(file.parent_path());
@@ -49,27 +49,30 @@ std::string missingHelperMessage(std::string_view name, const fs::path& besideDi
            utf8ToCp1252(besideDir.string()) + ")";
 }
 
-fs::path requireHelpers(const fs::path& program) {
+HelperPrograms requireHelpers(const fs::path& program) {
 #if defined(ZEL_BUILD_DIR) && defined(ZEL_BIN_DIR)
     const fs::path buildTree = ZEL_BUILD_DIR, buildBinDir = ZEL_BIN_DIR;
 #else
     const fs::path buildTree, buildBinDir;
 #endif
-    fs::path progman;
+    HelperPrograms programs;
     for (const char* name : kHelperFiles) {
         const std::optional<fs::path> found = findHelper(program, name, buildTree, buildBinDir);
         if (!found) {
             // Named where it was looked for: a module beside the file a link names.
             std::error_code ec;
             const fs::path file = fs::canonical(program, ec);
-            const bool besideFile = name != std::string_view(kProgmanProgram) && !ec;
+            const bool besideFile = name != std::string_view(kProgmanProgram) &&
+                                    name != std::string_view(kUninstallProgram) && !ec;
             throw PlatformError(
                 missingHelperMessage(name, (besideFile ? file : program).parent_path()));
         }
-        if (progman.empty())
-            progman = *found;
+        if (std::string_view(name) == kProgmanProgram)
+            programs.progman = *found;
+        else if (std::string_view(name) == kUninstallProgram)
+            programs.uninstaller = *found;
     }
-    return progman;
+    return programs;
 }
 
 } // namespace zel

@@ -1,6 +1,6 @@
 #pragma once
-// The files the wizard needs beside it at run time: Program Manager's program and the printing
-// and sound modules. A kit medium carries them; a copy of the wizard without them would install
+// The files the wizard needs beside it at run time: Program Manager's program, the uninstaller
+// and the printing and sound modules. A kit medium carries them; a copy of the wizard without them would install
 // every file and then fail at Program Manager or at printing, so their absence stops it first.
 #include "qt/qt_modules.h"
 
@@ -13,8 +13,9 @@
 namespace zel {
 
 inline constexpr const char* kProgmanProgram = "progman";
-inline constexpr std::array<const char*, 3> kHelperFiles = {kProgmanProgram, kPrintModule,
-                                                            kMediaModule};
+inline constexpr const char* kUninstallProgram = "zel-uninstall";
+inline constexpr std::array<const char*, 4> kHelperFiles = {kProgmanProgram, kUninstallProgram,
+                                                            kPrintModule, kMediaModule};
 
 // Where the program started as `program` finds a helper: beside it (Program Manager also
 // beside the file a link names; a module only there, where the program loads it from), then
@@ -28,8 +29,11 @@ std::optional<std::filesystem::path> findHelper(const std::filesystem::path& pro
 // The message (code page 1252, for the wizard's message box) naming a missing helper.
 std::string missingHelperMessage(std::string_view name, const std::filesystem::path& besideDir);
 
+struct HelperPrograms {
+    std::filesystem::path progman, uninstaller;
+};
 // Finds every helper with this build's directories; raises PlatformError with
-// missingHelperMessage for the first that is missing. Gives Program Manager's program.
-std::filesystem::path requireHelpers(const std::filesystem::path& program);
+// missingHelperMessage for the first that is missing. Gives the two programs.
+HelperPrograms requireHelpers(const std::filesystem::path& program);
 
 } // namespace zel

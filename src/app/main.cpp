@@ -27,7 +27,9 @@ zel::Machine::Options machineOptions() {
     options.prefix = zel::Machine::defaultPrefix();
     options.programHostPath = zel::Machine::runningExecutable();
     options.hostWorkingDir = fs::current_path();
-    options.progmanHostPath = zel::requireHelpers(options.programHostPath);
+    const zel::HelperPrograms helpers = zel::requireHelpers(options.programHostPath);
+    options.progmanHostPath = helpers.progman;
+    options.uninstallerHostPath = helpers.uninstaller;
     options.installProgman = true;
     return options;
 }
@@ -146,6 +148,23 @@ int main(int argc, char* argv[]) {
                                   : std::string(" (pages)")));
         logged.emplace(*log);
     }
+    // Every change is journaled in the machine, so that the uninstaller can take it back.
+    std::unique_ptr<zel::InstallJournal> journal;
+    std::optional<zel::JournalSubscription> journaled;
+    try {
+        journal = std::make_unique<zel::InstallJournal>(zel::Machine::defaultPrefix());
+        journaled.emplace(*journal);
+    } catch (const std::exception&) {
+        // No prefix to name: the machine itself refuses to start and says why.
+    }
+    const auto journalComplete = [&](int status) {
+        if (journal && !journal->failure().empty())
+            std::cerr << program
+                      << ": aviso: o registro da instala\u00e7\u00e3o para o desinstalador est\u00e1 "
+                         "incompleto ("
+                      << zel::cp1252ToUtf8(journal->failure()) << ")\n";
+        return status;
+    };
     const auto outcome = [&](int status) {
         zel::InstallEvent event{zel::InstallEvent::Kind::Outcome};
         event.status = status;
@@ -161,7 +180,8 @@ int main(int argc, char* argv[]) {
         zel::UnattendedStart start;
         start.machine = machineOptions;
         start.answersFile = *line->answers;
-        return zel::runUnattendedInstallation(argc, argv, start); // it tells the outcome
+        // It tells the outcome.
+        return journalComplete(zel::runUnattendedInstallation(argc, argv, start));
     }
 
     zel::WizardRun run;
@@ -181,5 +201,6 @@ int main(int argc, char* argv[]) {
         };
     }
     const int status = zel::runWizard(argc, argv, run);
-    return outcome(status == zel::kExitInstalled && saveFailed ? zel::kExitFailed : status);
+    return journalComplete(
+        outcome(status == zel::kExitInstalled && saveFailed ? zel::kExitFailed : status));
 }

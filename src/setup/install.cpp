@@ -62,13 +62,16 @@ std::optional<pid_t> writerOf(std::string_view name) {
     return pid;
 }
 
-// Temporary copies that a copy killed halfway left in the directory: ours by their name and
-// owner, and stale because the process that wrote them is gone. Each directory is swept once
-// per run, before the first copy into it.
-void removeStaleCopies(const fs::path& dir) {
+// Each directory is swept once per run, before the first copy into it.
+void removeStaleCopiesOnce(const fs::path& dir) {
     static std::set<fs::path> swept;
-    if (!swept.insert(dir).second)
-        return;
+    if (swept.insert(dir).second)
+        removeStaleCopies(dir);
+}
+
+} // namespace
+
+void removeStaleCopies(const fs::path& dir) {
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
     if (!d)
         return;
@@ -83,6 +86,8 @@ void removeStaleCopies(const fs::path& dir) {
             ::unlinkat(::dirfd(d.get()), entry->d_name, 0);
     }
 }
+
+namespace {
 
 // The copy being written: a hidden file beside the target that becomes the target only when
 // it is complete, so a failed copy never leaves a truncated target behind. Its name carries
@@ -100,7 +105,7 @@ public:
         static thread_local std::minstd_rand random(static_cast<unsigned>(temporaryNameSeed()));
         static constexpr char kLetters[] =
             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        removeStaleCopies(dir);
+        removeStaleCopiesOnce(dir);
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::string name = std::string(kTempPrefix) + std::to_string(::getpid()) + "-XXXXXX";
             for (std::size_t i = name.size() - 6; i < name.size(); ++i)
@@ -254,6 +259,18 @@ bool fileCopy(Files& files, std::string_view source, std::string_view destinatio
     copied.path = source;
     copied.target = destination;
     try {
+        // Whoever keeps what an installation changes is told before a file is replaced,
+        // while its old content is still there to be kept.
+        if (const auto host = files.machine().toHost(destination)) {
+            copied.host = host->string();
+            struct stat st {};
+            if (::lstat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+                InstallEvent replacing{InstallEvent::Kind::FileReplacing};
+                replacing.path = destination;
+                replacing.host = copied.host;
+                report(replacing);
+            }
+        }
         copied.ok = copyFile(files, source, destination);
     } catch (...) {
         copied.ok = false;

@@ -19,6 +19,10 @@ public:
 // Copies one file and keeps its date; true when the whole file was copied. Never raises.
 bool fileCopy(Files& files, std::string_view source, std::string_view destination);
 
+// Removes the temporary copies that a copy killed halfway left in the host directory: ours by
+// their name and owner, and stale because the process that wrote them is gone.
+void removeStaleCopies(const std::filesystem::path& dir);
+
 // Copies every selected entry's files, then the update program, its icons and the
 // uninstaller. A failed entry file raises FileCopyError and ends the run there.
 void installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,

@@ -275,6 +275,10 @@ bool Files::deleteFile(std::string_view path) {
         return false;
     if (!S_ISLNK(st.st_mode) && !writable(st))
         return false; // read-only files are not deleted
+    InstallEvent replacing{InstallEvent::Kind::FileReplacing};
+    replacing.path = path;
+    replacing.host = host->string();
+    report(replacing); // before the content is gone, so that it can be kept
     if (::unlink(host->c_str()) != 0)
         return false;
     InstallEvent deleted{InstallEvent::Kind::FileDeleted};
@@ -296,6 +300,7 @@ bool Files::renameFile(std::string_view from, std::string_view to) {
     InstallEvent moved{InstallEvent::Kind::FileMoved};
     moved.path = from;
     moved.target = to;
+    moved.host = dst->string();
     report(moved);
     return true;
 }

@@ -174,6 +174,28 @@ ForeignPrefixError::ForeignPrefixError(const fs::path& prefix, Reason reason)
                                                   : " may be changed by other users")),
       prefix_(prefix), reason_(reason) {}
 
+namespace {
+
+constexpr std::string_view kLauncherStart = "#!/bin/sh\nexec '";
+
+// The copy is replaced whole (a running server keeps the file it started from) and only when
+// it differs, so a second start writes nothing.
+void installProgram(const fs::path& from, const fs::path& to) {
+    const std::optional<std::string> program = readHostFile(from);
+    if (!program)
+        throw PlatformError("Unable to install " + to.filename().string() + ": " + from.string() +
+                            " is missing");
+    if (readHostFile(to) != program)
+        writeHostFile(to, *program, 0755);
+    std::error_code ec;
+    fs::permissions(to, fs::perms::owner_exec, fs::perm_options::add, ec);
+    if (ec)
+        throw PlatformError("Unable to install " + to.string() + ": " +
+                            ec.message());
+}
+
+} // namespace
+
 void Machine::createMissing() {
     const fs::path& prefix = options_.prefix;
     std::error_code ec;
@@ -195,28 +217,13 @@ void Machine::createMissing() {
     Registry::createDefaults(registryFile());
     if (!options_.progmanHostPath.empty())
         writeProgmanLauncher();
+    if (!options_.uninstallerHostPath.empty()) {
+        const fs::path target = installedUninstaller(prefix);
+        createMachineDirectory(prefix, target.parent_path());
+        installProgram(options_.uninstallerHostPath, target);
+    }
 }
 
-namespace {
-
-constexpr std::string_view kLauncherStart = "#!/bin/sh\nexec '";
-
-// The copy is replaced whole (a running server keeps the file it started from) and only when
-// it differs, so a second start writes nothing.
-void installProgram(const fs::path& from, const fs::path& to) {
-    const std::optional<std::string> program = readHostFile(from);
-    if (!program)
-        throw PlatformError("Unable to install Program Manager: " + from.string() + " is missing");
-    if (readHostFile(to) != program)
-        writeHostFile(to, *program, 0755);
-    std::error_code ec;
-    fs::permissions(to, fs::perms::owner_exec, fs::perm_options::add, ec);
-    if (ec)
-        throw PlatformError("Unable to install Program Manager in " + to.string() + ": " +
-                            ec.message());
-}
-
-} // namespace
 
 void Machine::writeProgmanLauncher() {
     fs::path target = options_.progmanHostPath;

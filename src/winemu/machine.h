@@ -37,6 +37,9 @@ public:
         // Copies progmanHostPath into the prefix (bin/progman) and has PROGMAN.EXE start the
         // copy, so Program Manager keeps working once the medium it came from is gone.
         bool installProgman = false;
+        // The uninstaller, copied into the prefix (bin/zel-uninstall) when given, so the
+        // installation can be taken back once the medium is gone.
+        std::filesystem::path uninstallerHostPath{};
     };
 
     // Opens the prefix, creating what is missing and changing nothing that is there:
@@ -56,6 +59,10 @@ public:
     // Raises ForeignPrefixError for a prefix that is not the user's alone to change, and
     // PlatformError when it cannot be examined.
     static void refuseForeignPrefix(const std::filesystem::path& prefix);
+    // Where the uninstaller is installed in a prefix.
+    static std::filesystem::path installedUninstaller(const std::filesystem::path& prefix) {
+        return prefix / "bin" / "zel-uninstall";
+    }
     // Where Program Manager is installed in a prefix.
     static std::filesystem::path installedProgman(const std::filesystem::path& prefix) {
         return prefix / "bin" / "progman";

@@ -426,6 +426,8 @@ void ProfileFile::writeText(std::string_view section, std::string_view key,
         written.name = key;
         written.before = ini::lookup(current.value_or(std::string()), section, key);
         written.after = ini::lookup(updated, section, key).value_or(std::string());
+        written.created = !current.has_value();
+        written.host = host_->string();
         content_ = std::make_shared<const Content>(std::move(updated));
         report(written);
     } catch (const HostFileError&) {

@@ -30,11 +30,14 @@ std::string valueText(RegType type, const std::vector<std::uint8_t>& data) {
     return text;
 }
 
-void reportKeyCreated(const fs::path& file, std::string_view path) {
-    InstallEvent created{InstallEvent::Kind::RegistryKey};
-    created.path = file.string();
-    created.section = std::string(path);
-    report(created);
+// One event for each key made, parents first, so that each can be taken away again.
+void reportKeysCreated(const fs::path& file, const std::vector<std::string>& made) {
+    for (const std::string& path : made) {
+        InstallEvent created{InstallEvent::Kind::RegistryKey};
+        created.path = file.string();
+        created.section = path;
+        report(created);
+    }
 }
 
 // The registry as its file holds it now. A file that cannot be read, or is no registry file,
@@ -92,13 +95,19 @@ RegKey* findKey(RegKey& root, const std::vector<std::string_view>& parts) {
     return key;
 }
 
-// Finds the key, creating what is missing; the key, and whether anything was created.
-std::pair<RegKey*, bool> makeKey(RegKey& root, const std::vector<std::string_view>& parts) {
+// Finds the key, creating what is missing; the key, and whether anything was created. The
+// paths of the keys created, parents first, are added to `made` when given.
+std::pair<RegKey*, bool> makeKey(RegKey& root, const std::vector<std::string_view>& parts,
+                                 std::vector<std::string>* made = nullptr) {
     RegKey* key = &root;
     bool created = false;
+    std::string path;
     for (auto part : parts) {
+        path += (path.empty() ? "" : "\\") + std::string(part);
         RegKey* next = key->child(part);
         if (!next) {
+            if (made)
+                made->push_back(path);
             auto fresh = std::make_unique<RegKey>();
             fresh->name = std::string(part);
             next = fresh.get();
@@ -134,13 +143,14 @@ bool Registry::openKey(std::string_view path, bool mayCreate) {
     if (!findKey(*snapshot.root, *parts)) {
         if (!mayCreate)
             return false;
-        makeKey(*snapshot.root, *parts);
+        std::vector<std::string> made;
+        makeKey(*snapshot.root, *parts, &made);
         try {
             writeBack(file_, snapshot);
         } catch (const PlatformError&) {
             return false;
         }
-        reportKeyCreated(file_, path);
+        reportKeysCreated(file_, made);
     }
     openPath_ = withoutLeadingSlash(path);
     rootOpen_ = openPath_.empty();
@@ -156,9 +166,10 @@ void Registry::createKey(std::string_view path) {
     if (!snapshot.mayWriteBack)
         throw fail(); // even a key found there could not be kept
     try {
-        if (makeKey(*snapshot.root, *parts).second) {
+        std::vector<std::string> made;
+        if (makeKey(*snapshot.root, *parts, &made).second) {
             writeBack(file_, snapshot);
-            reportKeyCreated(file_, path);
+            reportKeysCreated(file_, made);
         }
     } catch (const PlatformError&) {
         throw fail();
@@ -215,6 +226,50 @@ void Registry::writeValue(std::string_view name, RegType type, std::vector<std::
         throw fail();
     }
     report(written);
+}
+
+bool Registry::deleteValue(std::string_view name) {
+    auto fail = [&] { return PlatformError("Failed to delete '" + std::string(name) + "'"); };
+    if (!hasOpenKey() || !writable())
+        throw fail();
+    auto parts = splitPath(openPath_);
+    Snapshot snapshot = readSnapshot(file_);
+    RegKey* key = parts && snapshot.mayWriteBack ? findKey(*snapshot.root, *parts) : nullptr;
+    if (!key)
+        throw fail();
+    const RegValue* value = key->value(name);
+    if (!value)
+        return false;
+    key->values.erase(key->values.begin() + (value - key->values.data()));
+    try {
+        writeBack(file_, snapshot);
+    } catch (const PlatformError&) {
+        throw fail();
+    }
+    return true;
+}
+
+bool Registry::deleteEmptyKey(std::string_view path) {
+    auto fail = [&] { return PlatformError("Failed to delete key " + std::string(path)); };
+    auto parts = splitPath(path);
+    if (!parts || parts->empty() || !writable())
+        throw fail();
+    Snapshot snapshot = readSnapshot(file_);
+    if (!snapshot.mayWriteBack)
+        throw fail();
+    const std::string_view last = parts->back();
+    parts->pop_back();
+    RegKey* parent = findKey(*snapshot.root, *parts);
+    RegKey* key = parent ? parent->child(last) : nullptr;
+    if (!key || !key->values.empty() || !key->children.empty())
+        return false;
+    std::erase_if(parent->children, [key](const auto& child) { return child.get() == key; });
+    try {
+        writeBack(file_, snapshot);
+    } catch (const PlatformError&) {
+        throw fail();
+    }
+    return true;
 }
 
 std::optional<RegValue> Registry::readValue(std::string_view name) {

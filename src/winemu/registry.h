@@ -41,6 +41,12 @@ public:
     // The value under the open key as stored; nothing when no key is open or it is missing.
     std::optional<RegValue> readValue(std::string_view name);
     bool valueExists(std::string_view name);
+    // Removes a value of the open key; false when there is none. Raises "Failed to delete
+    // '%s'" when the registry cannot be written or the open key is gone.
+    bool deleteValue(std::string_view name);
+    // Removes the key when it holds no value and no key; false when it is missing or holds
+    // something. Raises "Failed to delete key %s" when the registry cannot be written.
+    bool deleteEmptyKey(std::string_view path);
     void closeKey();
     bool hasOpenKey() const { return !openPath_.empty() || rootOpen_; }
 

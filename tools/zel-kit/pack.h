@@ -16,7 +16,8 @@ namespace zelkit {
 inline constexpr const char* kManifestName = "SHA256SUMS";
 // What the wizard needs beside it, found beside zel-kit.
 inline constexpr const char* kWizardProgram = "zel-setup";
-inline constexpr std::array<const char*, 3> kWizardHelpers = {"progman", "libzel-print.so",
+inline constexpr std::array<const char*, 4> kWizardHelpers = {"progman", "zel-uninstall",
+                                                              "libzel-print.so",
                                                               "libzel-media.so"};
 
 class PackError : public std::runtime_error {

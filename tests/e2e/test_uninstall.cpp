@@ -1,0 +1,278 @@
+// The demo kit installed by the program and taken back by its uninstaller, started as the
+// uninstall key's command starts it: the machine is as before, apart from what the user
+// changed meanwhile; after a run killed in the middle of the copy; and a second time.
+#include "tests/support/fixtures.h"
+
+#include "progman/groups.h"
+#include "progman/store.h"
+#include "winemu/journal.h"
+#include "winemu/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <functional>
+#include <set>
+#include <signal.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zel::test {
+namespace {
+
+constexpr const char* kUninstallKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet";
+
+class UninstallTest : public MachineTest {
+protected:
+    void SetUp() override {
+        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+        MachineTest::SetUp();
+        ::setenv("ZEL_PREFIX", prefix.c_str(), 1); // never the user's own machine
+        fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
+        fs::remove(program);
+        fs::create_symlink(binDir() / "zel-setup", program);
+        writeFile(tmp / "answers.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n"
+                                       "modem_inicializacao=ATZ\nmodem_discagem=ATDT\n");
+        // The machine as the program leaves it before it installs anything.
+        Machine::Options options;
+        options.prefix = prefix;
+        options.programHostPath = program;
+        options.progmanHostPath = binDir() / "progman";
+        options.uninstallerHostPath = binDir() / "zel-uninstall";
+        options.installProgman = true;
+        Machine{options};
+        // Things of the user's that the installation replaces, moves aside or adds to.
+        writeFile(driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL", "the user's own library");
+        writeFile(driveC() / "WINDOWS" / "SYSTEM" / "~sock32.dll", "the user's socket library");
+        fs::last_write_time(driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL",
+                            fs::file_time_type::clock::now() - std::chrono::hours(24 * 400));
+        fs::permissions(driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL", fs::perms(0640));
+        progman::Groups groups;
+        ASSERT_TRUE(groups.execute("[CreateGroup(\"StartUp\")][AddItem(\"C:\\WINDOWS\\X.EXE\","
+                                   "\"Meu programa\")]"));
+        progman::saveStore(progman::storePath(prefix), groups);
+    }
+
+    void TearDown() override { EXPECT_TRUE(awaitProgmanExit()); }
+
+    CommandResult install() {
+        return run("cd '" + medium().string() + "' && ./SETUP --answers ../answers.ini");
+    }
+    // The uninstaller as the uninstall key's command starts it, from the machine's copy.
+    // (It removes itself: a second run starts the machine's copy directly.)
+    CommandResult uninstall() {
+        const fs::path kits = driveC() / "WINDOWS" / "zelun.exe";
+        return run("'" + (fs::exists(kits) ? kits : prefix / "bin" / "zel-uninstall").string() +
+                   "' --quiet");
+    }
+    CommandResult run(const std::string& command) {
+        const fs::path errors = tmp / "stderr.txt";
+        CommandResult result = runCommand("export ZEL_PREFIX='" + prefix.string() + "' && { " +
+                                          command + "; } 2>'" + errors.string() + "' </dev/null");
+        result.errors = readFile(errors);
+        return result;
+    }
+
+    // Every file under C: with its mode, size, content and date, the registry and Program
+    // Manager's groups, one line each.
+    std::set<std::string> snapshot() {
+        EXPECT_TRUE(awaitProgmanExit());
+        std::set<std::string> lines;
+        for (const auto& entry : fs::recursive_directory_iterator(driveC())) {
+            std::ostringstream line;
+            line << fs::relative(entry.path(), driveC()).string();
+            if (entry.is_regular_file())
+                line << "\t" << std::oct << int(entry.status().permissions()) << std::dec << " "
+                     << std::hash<std::string>{}(readFile(entry)) << " "
+                     << entry.last_write_time().time_since_epoch().count();
+            lines.insert(line.str());
+        }
+        std::istringstream registry(readFile(prefix / "system.reg"));
+        for (std::string line; std::getline(registry, line);)
+            lines.insert("registry " + line.substr(0, line.find('\r')));
+        const progman::Groups store = progman::loadStore(progman::storePath(prefix));
+        for (const progman::Group& group : store.groups())
+            for (const progman::Item& item : group.items)
+                lines.insert("group " + group.name + ": " + item.name);
+        return lines;
+    }
+};
+
+std::vector<std::string> difference(const std::set<std::string>& a, const std::set<std::string>& b) {
+    std::vector<std::string> out;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+TEST_F(UninstallTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
+    const fs::path zel = driveC() / "Program Files" / "ZEL";
+    struct Row {
+        const char* name;
+        std::function<void()> userChanges; // made between installing and uninstalling
+        std::vector<std::string> kept;      // snapshot lines then left over, in order
+        std::vector<std::string> reported;  // what the uninstaller says it did not undo
+    } rows[] = {
+        {"nothing changed", [] {}, {}, {}},
+        {"a file rewritten, a file added, a value and a group changed",
+         [&] {
+             writeFile(zel / "NOTICIAS.INI", "[Noticias]\nservidor=meu\n");
+             writeFile(zel / "BBS" / "MEU.TXT", "mine");
+             Registry registry(prefix / "system.reg");
+             ASSERT_TRUE(registry.openKey(kUninstallKey, false));
+             registry.writeString("DisplayName", "Renomeado");
+             progman::Groups groups = progman::loadStore(progman::storePath(prefix));
+             ASSERT_TRUE(groups.execute("[CreateGroup(\"ZEL Internet\")][AddItem(\"C:\\A.EXE\","
+                                        "\"Meu item\")]"));
+             progman::saveStore(progman::storePath(prefix), groups);
+         },
+         {"Program Files/ZEL", "Program Files/ZEL/BBS", "Program Files/ZEL/BBS/MEU.TXT",
+          "Program Files/ZEL/NOTICIAS.INI", "group ZEL Internet: Meu item",
+          "registry \"DisplayName\"=\"Renomeado\"",
+          "registry [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+          "Uninstall\\ZEL Internet]",
+          "registry [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+          "Uninstall]"},
+         {"O valor DisplayName da chave \\Software\\Microsoft\\Windows\\CurrentVersion\\"
+          "Uninstall\\ZEL Internet foi alterado depois da instala\u00e7\u00e3o e foi mantido",
+          "A chave Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet do "
+          "registro foi mantida: cont\u00e9m o que a instala\u00e7\u00e3o n\u00e3o criou",
+          "A chave Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall do "
+          "registro foi mantida: cont\u00e9m o que a instala\u00e7\u00e3o n\u00e3o criou",
+          "O arquivo C:\\Program Files\\ZEL\\NOTICIAS.INI foi alterado depois da "
+          "instala\u00e7\u00e3o e foi mantido",
+          "A pasta C:\\Program Files\\ZEL\\BBS n\u00e3o foi removida: cont\u00e9m arquivos que a "
+          "instala\u00e7\u00e3o n\u00e3o criou",
+          "A pasta C:\\Program Files\\ZEL n\u00e3o foi removida: cont\u00e9m arquivos que a "
+          "instala\u00e7\u00e3o n\u00e3o criou"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::set<std::string> before = snapshot();
+        const CommandResult installed = install();
+        ASSERT_EQ(installed.status, 0) << installed.errors;
+        ASSERT_TRUE(awaitProgmanExit());
+        row.userChanges();
+        const std::set<std::string> changed = snapshot();
+
+        std::string expected;
+        for (const std::string& line : row.reported)
+            expected += "zel-uninstall: " + line + "\n";
+        expected += row.reported.empty()
+                        ? "zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda.\n"
+                        : "zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda, mas nem tudo "
+                          "foi desfeito:\n";
+        fs::rename(medium(), tmp / "away"); // the medium is gone meanwhile
+        const CommandResult first = uninstall();
+        EXPECT_EQ(first.status, row.reported.empty() ? 0 : 1);
+        EXPECT_EQ(first.errors, expected);
+        const std::set<std::string> after = snapshot();
+        // What is left over is what the user made or changed, as the user left it.
+        std::vector<std::string> names;
+        for (const std::string& line : difference(after, before)) {
+            EXPECT_EQ(changed.count(line), 1u) << line;
+            names.push_back(line.substr(0, line.find('\t')));
+        }
+        EXPECT_EQ(names, row.kept);
+        EXPECT_EQ(difference(before, after), std::vector<std::string>{});
+
+        // The second run changes nothing: it has nothing left to do, or the same to report.
+        const CommandResult second = uninstall();
+        EXPECT_EQ(second.status, first.status);
+        EXPECT_EQ(second.errors,
+                  row.reported.empty()
+                      ? "zel-uninstall: N\u00e3o h\u00e1 instala\u00e7\u00e3o a desfazer nesta "
+                        "m\u00e1quina.\n"
+                      : expected);
+        EXPECT_EQ(snapshot(), after);
+        fs::rename(tmp / "away", medium());
+    }
+}
+
+// A run killed while it copies: the uninstaller takes back the files it had copied.
+TEST_F(UninstallTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
+    const std::set<std::string> before = snapshot();
+    // The run's output is a pipe with room for a few lines only: it stops, blocked,
+    // after a few files are copied, and is killed there.
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    const int room = ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
+    ASSERT_GT(room, 0);
+    const std::string filler(static_cast<std::size_t>(room) - 160, '.');
+    ASSERT_EQ(::write(fds[1], filler.data(), filler.size()), ssize_t(filler.size()));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(fds[1], 1); // where the progress goes
+        ::dup2(fds[1], 2);
+        ::setenv("ZEL_PREFIX", prefix.c_str(), 1);
+        if (::chdir(medium().c_str()) == 0)
+            ::execl("./SETUP", "./SETUP", "--answers", "../answers.ini", nullptr);
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    const fs::path journals = prefix / "journal";
+    std::string journal, seen;
+    for (int stable = 0; stable < 50; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        const auto latest = latestJournal(prefix);
+        journal = latest ? readFile(*latest) : "";
+        stable = journal == seen && !journal.empty() ? stable + 1 : 0;
+        seen = journal;
+    }
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    std::string said(8192, '\0');
+    said.resize(std::max<ssize_t>(0, ::read(fds[0], said.data(), said.size())));
+    ::close(fds[0]);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status << said.substr(filler.size());
+    const std::vector<JournalRecord> records = readJournal(*latestJournal(prefix));
+    ASSERT_GE(records.size(), 3u);
+    EXPECT_EQ(records.back().kind, "created");
+    EXPECT_FALSE(fs::exists(driveC() / "WINDOWS" / "zelun.exe")); // the copy was not finished
+    // What a copy killed in the middle of a file leaves beside it.
+    writeFile(driveC() / "Program Files" / "ZEL" / "TRUMPET" /
+                  (".zelcopy-" + std::to_string(child) + "-abcdef"),
+              "half");
+
+    const CommandResult undone = run("'" + (prefix / "bin" / "zel-uninstall").string() +
+                                     "' --quiet");
+    EXPECT_EQ(undone.status, 0) << undone.errors;
+    EXPECT_EQ(snapshot(), before);
+}
+
+// A profile file that was there gets its old values back and loses the keys it did not have.
+TEST_F(UninstallTest, PutsBackTheKeysOfAProfileFileThatWasThere) {
+    const std::string zelun = "; mine\r\n[ZEL]\r\ndir=C:\\ANTIGO\\\r\n[Outra]\r\nx=1\r\n";
+    writeFile(driveC() / "WINDOWS" / "ZELUN.INI", zelun);
+    ASSERT_EQ(install().status, 0);
+    EXPECT_NE(readFile(driveC() / "WINDOWS" / "ZELUN.INI"), zelun);
+    const CommandResult undone = uninstall();
+    EXPECT_EQ(undone.status, 0) << undone.errors;
+    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "ZELUN.INI"), zelun);
+}
+
+TEST_F(UninstallTest, Arguments) {
+    const struct {
+        const char* args;
+        int status;
+        const char* starts; // of stdout, or of stderr when stdout is empty
+    } rows[] = {
+        {"--version", 0, "zel-uninstall (zel-setup) "},
+        {"--help", 0, "Uso: zel-uninstall [--quiet]\n"},
+        {"--quiet --bogus", 2, "zel-uninstall: argumento desconhecido: --bogus\nUso:"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args);
+        const CommandResult result =
+            run("'" + (binDir() / "zel-uninstall").string() + "' " + row.args);
+        EXPECT_EQ(result.status, row.status);
+        const std::string& text = result.output.empty() ? result.errors : result.output;
+        EXPECT_EQ(text.substr(0, std::string(row.starts).size()), row.starts) << text;
+    }
+}
+
+} // namespace
+} // namespace zel::test
