@@ -37,7 +37,8 @@ protected:
         // A zel-kit whose wizard and helpers are small stand-ins: media to tamper with cheaply.
         fs::create_directories(tools);
         fs::copy_file(binDir() / "zel-kit", tools / "zel-kit");
-        for (const char* name : {"zel-setup", "progman", "libzel-print.so", "libzel-media.so"})
+        for (const char* name : {"zel-setup", "progman", "zel-uninstall", "libzel-print.so",
+                                 "libzel-media.so"})
             writeProgram(tools / name, std::string("#!/bin/sh\n# ") + name + "\n");
     }
     CommandResult run(const fs::path& tool, const std::string& args) {
@@ -101,7 +102,7 @@ TEST_F(MediumTest, PackWritesTheSumsSha256sumReads) {
     EXPECT_EQ(std::to_string(verified.status) + verified.output, "0");
     EXPECT_EQ(readFile(out / "SETUP"), "#!/bin/sh\n# zel-setup\n");
     EXPECT_FALSE(fs::exists(out / ".git"));
-    for (const char* program : {"SETUP", "progman"})
+    for (const char* program : {"SETUP", "progman", "zel-uninstall"})
         EXPECT_EQ(fs::status(out / program).permissions(), static_cast<fs::perms>(0755));
 }
 
@@ -311,7 +312,7 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
 TEST_F(MediumTest, AMissingHelperIsAnErrorAtStartUp) {
     ASSERT_EQ(pack(binDir()).status, 0);
     fs::remove_all(prefix);
-    for (const char* helper : {"progman", "libzel-print.so", "libzel-media.so"}) {
+    for (const char* helper : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so"}) {
         SCOPED_TRACE(helper);
         fs::remove(out / helper);
         EXPECT_EQ(onScreen(out, "page '^ZEL Internet for Windows 95/NT$' >/dev/null\nsleep 0.3\n"
