@@ -14,7 +14,9 @@ namespace bench {
 
 class QuitOnFirstPaint : public QObject {
 public:
-    explicit QuitOnFirstPaint(QWidget& window) : window_(window) { window.installEventFilter(this); }
+    explicit QuitOnFirstPaint(QWidget& window) : window_(window) {
+        window.installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
