@@ -24,13 +24,12 @@ TEST_F(WizardTest, AFormMadeWhenFirstShownIsTheOneMadeAtStart) {
     Wizard whole(*platform, wholeCatalogue);
     whole.buildForms();
     writeFile(medium() / "L.TXT", "Outra");
-    for (Choices* choices : {&lazy.choices, &whole.choices})
-        *choices = {InstallationType::Custom,
-                    {true, true},
-                    Browser::None,
-                    "C:\\OUTRO\\",
-                    {3, "ATZ", "ATDP"},
-                    {}};
+    lazy.choices = whole.choices = {InstallationType::Custom,
+                                    {true, true},
+                                    Browser::None,
+                                    "C:\\OUTRO\\",
+                                    {3, "ATZ", "ATDP"},
+                                    {}};
 
     std::vector<std::pair<PageWindow*, PageWindow*>> forms = {
         {lazy.directoryChooser.get(), whole.directoryChooser.get()},

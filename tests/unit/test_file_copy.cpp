@@ -39,24 +39,22 @@ TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
         SCOPED_TRACE(row.name);
         TempDir tmp;
         writeFile(tmp / "target", "head");
-        FileDescriptor in, out(::open((tmp / "target").c_str(),
-                                      O_WRONLY | (row.target == End::Appending ? O_APPEND : 0)));
-        if (row.source == End::Pipe) {
-            int fds[2];
+        FileDescriptor out(::open((tmp / "target").c_str(),
+                                  O_WRONLY | (row.target == End::Appending ? O_APPEND : 0)));
+        int fds[2] = {-1, -1}; // the source's reading and writing ends
+        if (row.source == End::Pipe)
             ASSERT_EQ(::pipe(fds), 0);
-            in.reset(fds[0]);
-            FileDescriptor writer(fds[1]);
-            ASSERT_EQ(::write(fds[1], content.data() + kSkipped, content.size() - kSkipped),
-                      ssize_t(content.size() - kSkipped));
-        } else {
-            writeFile(tmp / "source", content);
-            in.reset(row.source == End::RamFile ? ::memfd_create("source", 0)
-                                                : ::open((tmp / "source").c_str(), O_RDONLY));
-            if (row.source == End::RamFile) {
-                ASSERT_EQ(::write(in.get(), content.data(), content.size()), 5000);
-            }
-            ASSERT_EQ(::lseek(in.get(), kSkipped, SEEK_SET), off_t(kSkipped));
-        }
+        else
+            fds[0] = fds[1] = row.source == End::RamFile
+                                  ? ::memfd_create("source", 0)
+                                  : ::open((tmp / "source").c_str(), O_RDWR | O_CREAT, 0600);
+        FileDescriptor in(fds[0]), writer(fds[1] == fds[0] ? -1 : fds[1]);
+        ASSERT_EQ(::write(fds[1], content.data(), content.size()), 5000);
+        writer.reset(); // the pipe's reader then finds its end
+        char skipped[kSkipped];
+        ASSERT_EQ(row.source == End::Pipe ? ::read(fds[0], skipped, kSkipped)
+                                          : ::lseek(fds[0], kSkipped, SEEK_SET),
+                  ssize_t(kSkipped));
         ASSERT_EQ(::lseek(out.get(), 0, SEEK_END), 4); // and written at the target's position
         char buffer[2048];
         EXPECT_EQ(copyHostFileData(in.get(), out.get(), row.count, buffer), row.ok);
