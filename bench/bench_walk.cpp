@@ -1,6 +1,6 @@
 // The socket-library sweep's walk over a drive of 200,000 entries, against find(1) looking for
 // the same two names on the same tree. The walk is one pass with a name predicate, exactly as
-// the sweep runs it.
+// the sweep runs it. With ZEL_BENCH_LARGE set, also over a drive of 1,000,000 entries.
 #include "bench/bench_support.h"
 #include "winemu/cp1252.h"
 #include "winemu/files.h"
@@ -15,23 +15,31 @@
 
 namespace {
 
-constexpr int kEntries = 200000;
-constexpr int kTopDirs = 40, kSubDirs = 10; // 440 directories, the rest files
-constexpr int kLeaves = kTopDirs * kSubDirs;
-constexpr int kFiles = kEntries - kTopDirs - kLeaves;
+// A tree of `entries` entries: 5,000 per top directory, each holding ten subdirectories of
+// about 500 files.
+struct Tree {
+    const char* name;
+    int entries;
+    static constexpr int kSubDirs = 10;
+    int topDirs() const { return entries / 5000; }
+    int leaves() const { return topDirs() * kSubDirs; }
+    int files() const { return entries - topDirs() - leaves(); }
+};
+constexpr Tree kTree{"walk-tree", 200000};             // 440 directories
+constexpr Tree kLargeTree{"walk-tree-large", 1000000}; // 2,200 directories
 constexpr int kMatches = 4;
 
 bench::fs::path leaf(const bench::fs::path& root, int i) {
     char top[16], sub[16];
-    std::snprintf(top, sizeof top, "DIR%02d", i / kSubDirs);
-    std::snprintf(sub, sizeof sub, "Sub%d", i % kSubDirs);
+    std::snprintf(top, sizeof top, "DIR%03d", i / Tree::kSubDirs);
+    std::snprintf(sub, sizeof sub, "Sub%d", i % Tree::kSubDirs);
     return root / top / sub;
 }
 
 // A drive of the kind a user has: short and long names, some accented (UTF-8 on the host),
 // the two socket libraries in several letter cases, and names that only look like them.
-void generateTree(const bench::fs::path& root) {
-    for (int i = 0; i < kLeaves; ++i)
+void generateTree(const bench::fs::path& root, const Tree& shape) {
+    for (int i = 0; i < shape.leaves(); ++i)
         bench::fs::create_directories(leaf(root, i));
     const char* targets[kMatches] = {"~sock32.dll", "~SOCK32.DLL", "~insock.dll", "~InSock.Dll"};
     const int targetLeaves[kMatches] = {17, 200, 333, 5};
@@ -41,7 +49,7 @@ void generateTree(const bench::fs::path& root) {
         std::ofstream(leaf(root, targetLeaves[k]) / targets[k]) << "old library\n";
     for (int k = 0; k < 4; ++k, ++made)
         std::ofstream(leaf(root, 40 + k) / decoys[k]);
-    for (int i = 0; made < kFiles; ++i, ++made) {
+    for (int i = 0; made < shape.files(); ++i, ++made) {
         char name[64];
         switch (i % 10) {
         case 0:
@@ -56,17 +64,17 @@ void generateTree(const bench::fs::path& root) {
             std::snprintf(name, sizeof name, "FILE%06d.DLL", i);
             break;
         }
-        std::ofstream(leaf(root, i % kLeaves) / name);
+        std::ofstream(leaf(root, i % shape.leaves()) / name);
     }
 }
 
-const bench::fs::path& tree() {
-    static const bench::fs::path root = bench::generated("walk-tree", generateTree);
-    return root;
+bench::fs::path tree(const Tree& shape) {
+    return bench::generated(shape.name,
+                            [&shape](const bench::fs::path& root) { generateTree(root, shape); });
 }
 
-void SweepWalk(benchmark::State& state) {
-    const bench::fs::path root = tree();
+void sweepWalk(benchmark::State& state, const Tree& shape) {
+    const bench::fs::path root = tree(shape);
     zel::Machine::Options options;
     options.prefix = bench::DataDir::get() / "walk-prefix";
     options.programHostPath = root / "SETUP"; // the tree becomes drive D:
@@ -88,12 +96,11 @@ void SweepWalk(benchmark::State& state) {
             break;
         }
     }
-    state.SetItemsProcessed(state.iterations() * kEntries);
+    state.SetItemsProcessed(state.iterations() * shape.entries);
 }
-BENCHMARK(SweepWalk)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void PeerFind(benchmark::State& state) {
-    const std::string root = tree().string();
+void peerFind(benchmark::State& state, const Tree& shape) {
+    const std::string root = tree(shape).string();
     for (auto _ : state) {
         const bench::ChildResult r =
             bench::runChild({"find", root, "-iname", "~sock32.dll", "-o", "-iname", "~insock.dll"});
@@ -106,9 +113,33 @@ void PeerFind(benchmark::State& state) {
             break;
         }
     }
-    state.SetItemsProcessed(state.iterations() * kEntries);
+    state.SetItemsProcessed(state.iterations() * shape.entries);
+}
+
+void SweepWalk(benchmark::State& state) {
+    sweepWalk(state, kTree);
+}
+BENCHMARK(SweepWalk)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void PeerFind(benchmark::State& state) {
+    peerFind(state, kTree);
 }
 BENCHMARK(PeerFind)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// Registered only when asked for: a million files take minutes to make.
+[[maybe_unused]] const bool large = [] {
+    if (!std::getenv("ZEL_BENCH_LARGE"))
+        return false;
+    benchmark::RegisterBenchmark("SweepWalkLarge", sweepWalk, kLargeTree)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("PeerFindLarge", peerFind, kLargeTree)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(3);
+    return true;
+}();
 
 } // namespace
 

@@ -25,6 +25,10 @@ BackdropWindow::BackdropWindow(zel::Platform& platform)
     : PageWindow(platform, Role::Backdrop,
                  Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
                      Qt::WindowDoesNotAcceptFocus) {
+    build(); // shown with the first page
+}
+
+void BackdropWindow::buildControls() {
     ui.setupUi(this);
     ui.backgroundPicture->installEventFilter(this);
     finishLayout(nullptr);

@@ -22,13 +22,14 @@ class BackdropWindow : public PageWindow {
 public:
     explicit BackdropWindow(zel::Platform& platform);
 
-    Ui::BackdropWindow ui;
+    Ui::BackdropWindow ui{};
 
     // Lays the page over the whole screen, paints the gradient and shows it. It is kept below
     // every other window, so the pages always stay in front of it.
     void coverScreen();
 
 protected:
+    void buildControls() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

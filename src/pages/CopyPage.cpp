@@ -14,9 +14,14 @@
 #include <exception>
 
 CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
-                   zel::Choices& choices)
+                   zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
       catalogue_(catalogue), choices_(choices) {
+    if (building == Building::Now)
+        build();
+}
+
+void CopyPage::buildControls() {
     ui.setupUi(this);
     ui.pagePicture->setPixmap(zel::ownPicture("copy.bmp"));
     whenClicked(ui.nextButton, &CopyPage::next);

@@ -10,15 +10,19 @@ class CopyPage : public PageWindow {
 public:
     // Installs what the choices say, from the catalogue; keeps the answer to the space question
     // in them.
-    CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue, zel::Choices& choices);
+    CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue, zel::Choices& choices,
+             Building building = Building::Now);
 
-    Ui::CopyPage ui;
+    Ui::CopyPage ui{};
 
     // Checks the space, prepares the machine, copies the programs and configures the dialer;
     // moves on once all of it succeeded.
     void next();
     void requestExit() { emit exitRequested(); }
     void back() { emit backRequested(); }
+
+protected:
+    void buildControls() override;
 
 private:
     // Back to the page as it stood before "Seguir >": only the text, the picture and the buttons.

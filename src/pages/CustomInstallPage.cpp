@@ -11,16 +11,22 @@
 #include <QStringList>
 
 CustomInstallPage::CustomInstallPage(zel::Platform& platform, const zel::Catalogue& catalogue,
-                                     zel::Choices& choices)
+                                     zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
       catalogue_(catalogue), choices_(choices) {
+    run([this] { readChoices(); });
+    if (building == Building::Now)
+        build();
+}
+
+void CustomInstallPage::buildControls() {
     ui.setupUi(this);
     whenClicked(ui.chooseFolderButton, &CustomInstallPage::chooseFolder);
     whenClicked(ui.nextButton, &CustomInstallPage::next);
     whenClicked(ui.exitButton, &CustomInstallPage::requestExit);
     whenClicked(ui.backButton, &CustomInstallPage::back);
     finishLayout(ui.nextButton);
-    run([this] { showChoices(); });
+    showChoices();
 
     // Connected once the choices are shown, so the line is computed once for their state.
     const auto spaceLine = [this] { run([this] { updateSpaceLine(); }); };
@@ -38,21 +44,33 @@ std::array<QCheckBox*, zel::kShownPrograms> CustomInstallPage::programBoxes() co
             ui.program6Box, ui.program7Box, ui.program8Box, ui.program9Box, ui.program10Box};
 }
 
-void CustomInstallPage::showChoices() {
+void CustomInstallPage::readChoices() {
     const zel::SetupSettings& settings = catalogue_.settings;
-    const auto boxes = programBoxes();
     for (int n = 1; n <= zel::kShownPrograms; ++n) {
-        QCheckBox* box = boxes[static_cast<std::size_t>(n - 1)];
-        const zel::ProgramEntry& entry = catalogue_.entry(n);
-        box->setChecked(choices_.installs(n));
-        box->setText(zel::toQt(entry.nome));
-        box->setVisible(!entry.nome.empty());
+        const auto i = static_cast<std::size_t>(n - 1);
+        shown_.names[i] = zel::toQt(catalogue_.entry(n).nome);
+        shown_.ticked[i] = choices_.installs(n);
     }
-    ui.browserGroup->setItems({zel::toQt(settings.navegap_version),
-                               zel::toQt(settings.navegai_version), zel::toQt(zel::kNoBrowser)});
-    ui.destinationEdit->setText(zel::toQt(choices_.destination));
-    ui.browserGroup->setItemIndex(static_cast<int>(choices_.browser));
-    updateSpaceLine();
+    shown_.browsers = {zel::toQt(settings.navegap_version), zel::toQt(settings.navegai_version),
+                       zel::toQt(zel::kNoBrowser)};
+    shown_.destination = zel::toQt(choices_.destination);
+    shown_.browser = static_cast<int>(choices_.browser);
+    // The boxes start as the choices tick them, so the space is the choices' own.
+    shown_.spaceLine = zel::toQt(
+        zel::spaceLine(zel::requiredSpace(catalogue_, choices_.programs, choices_.browser)));
+}
+
+void CustomInstallPage::showChoices() {
+    const auto boxes = programBoxes();
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        boxes[i]->setChecked(shown_.ticked[i]);
+        boxes[i]->setText(shown_.names[i]);
+        boxes[i]->setVisible(!shown_.names[i].isEmpty());
+    }
+    ui.browserGroup->setItems(shown_.browsers);
+    ui.destinationEdit->setText(shown_.destination);
+    ui.browserGroup->setItemIndex(shown_.browser);
+    ui.spaceLabel->setText(shown_.spaceLine);
 }
 
 std::int64_t CustomInstallPage::requiredSpace() const {
@@ -76,6 +94,7 @@ bool CustomInstallPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CustomInstallPage::takeDestination(const std::string& directory) {
+    build();
     ui.destinationEdit->setText(zel::toQt(directory));
     choices_.destination = zel::withTrailingBackslash(directory);
 }

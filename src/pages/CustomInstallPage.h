@@ -4,6 +4,9 @@
 #include "setup/choices.h"
 #include "ui_CustomInstallPage.h"
 
+#include <QString>
+#include <QStringList>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -18,9 +21,9 @@ public:
     // in the choices as the user selects it; the programs and the destination when the user
     // moves on (or picks a directory in the chooser).
     CustomInstallPage(zel::Platform& platform, const zel::Catalogue& catalogue,
-                      zel::Choices& choices);
+                      zel::Choices& choices, Building building = Building::Now);
 
-    Ui::CustomInstallPage ui;
+    Ui::CustomInstallPage ui{};
 
     // Box N (1 to 10) belongs to program entry N.
     std::array<QCheckBox*, zel::kShownPrograms> programBoxes() const;
@@ -45,10 +48,24 @@ signals:
     void chooseFolderRequested();
 
 protected:
+    void buildControls() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What the page shows of the catalogue and the choices (with the space line they need), as
+    // they are when the page is created; showChoices puts it in the controls.
+    struct Shown {
+        std::array<QString, zel::kShownPrograms> names;
+        std::array<bool, zel::kShownPrograms> ticked{};
+        QStringList browsers;
+        QString destination;
+        int browser = 0;
+        QString spaceLine;
+    };
+    void readChoices();
     void showChoices();
+
+    Shown shown_;
 
     const zel::Catalogue& catalogue_;
     zel::Choices& choices_;

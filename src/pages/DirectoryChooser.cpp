@@ -47,8 +47,14 @@ public:
 
 } // namespace
 
-DirectoryChooser::DirectoryChooser(zel::Platform& platform)
+DirectoryChooser::DirectoryChooser(zel::Platform& platform, Building building)
     : PageWindow(platform, Role::Dialog, kTitleOnly | Qt::WindowStaysOnTopHint) {
+    run([this] { create(); });
+    if (building == Building::Now)
+        build();
+}
+
+void DirectoryChooser::buildControls() {
     ui.setupUi(this);
     ui.directoryList->setItemDelegate(new DirectoryLines(ui.directoryList));
     ui.directoryList->setIconSize(QSize(kItemHeight - 2, kItemHeight - 2));
@@ -62,21 +68,21 @@ DirectoryChooser::DirectoryChooser(zel::Platform& platform)
     folderOpen_ = QIcon(zel::ownPicture("folder_open.xpm"));
     folderClosed_ = QIcon(zel::ownPicture("folder_closed.xpm"));
     finishLayout(ui.directoryList);
-    run([this] { create(); });
+    const QIcon driveIcon(zel::ownPicture("drive.xpm"));
+    for (const char letter : drives_)
+        ui.driveBox->addItem(driveIcon, QString(QLatin1Char(lowerCase(letter))) + ':',
+                             QVariant(QLatin1Char(upperCase(letter))));
+    showDriveOfList();
+    fillLines();
+    showDirectory();
 }
 
 void DirectoryChooser::create() {
     zel::Platform& platform = platform_;
-    const QIcon driveIcon(zel::ownPicture("drive.xpm"));
-    for (const char letter : platform.files.listDrives())
-        ui.driveBox->addItem(driveIcon, QString(QLatin1Char(lowerCase(letter))) + ':',
-                             QVariant(QLatin1Char(upperCase(letter))));
+    drives_ = platform.files.listDrives();
     // The working directory the program started in.
     directory_ = platform.machine.currentDirectory();
     lastOnDrive_[upperCase(directory_.front())] = directory_;
-    showDriveOfList();
-    fillLines();
-    showDirectory();
 }
 
 void DirectoryChooser::onShow() {

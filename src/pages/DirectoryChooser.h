@@ -12,6 +12,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 class QListWidgetItem;
 
@@ -19,9 +20,9 @@ class DirectoryChooser : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit DirectoryChooser(zel::Platform& platform);
+    explicit DirectoryChooser(zel::Platform& platform, Building building = Building::Now);
 
-    Ui::DirectoryChooser ui;
+    Ui::DirectoryChooser ui{};
 
     // The directory of the list: "C:\" for a drive's root, any other without a trailing "\".
     const std::string& directory() const { return directory_; }
@@ -34,16 +35,18 @@ public:
     void cancel();
 
 protected:
+    void buildControls() override;
     void onShow() override;
 
 private:
-    // The drive box, and the list on the directory the program started in.
+    // The drives, and the directory the program started in, for the drive box and the list.
     void create();
     // Moves the list to the directory; raises, changing nothing, when it cannot be reached.
     void changeDirectory(const std::string& path);
     void fillLines();
     void showDriveOfList();
 
+    std::vector<char> drives_;
     std::string directory_;
     std::map<char, std::string> lastOnDrive_; // upper-case letter -> directory
     // The list's folder icons: read once, used by every filling of the list.

@@ -3,6 +3,10 @@
 ExitConfirmDialog::ExitConfirmDialog(zel::Platform& platform)
     : PageWindow(platform, Role::Dialog,
                  kTitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    build(); // a modal dialog's window may be made before it is shown
+}
+
+void ExitConfirmDialog::buildControls() {
     ui.setupUi(this);
     whenClicked(ui.noButton, &ExitConfirmDialog::no);
     whenClicked(ui.yesButton, &ExitConfirmDialog::yes);

@@ -9,11 +9,12 @@ class ExitConfirmDialog : public PageWindow {
 public:
     explicit ExitConfirmDialog(zel::Platform& platform);
 
-    Ui::ExitConfirmDialog ui;
+    Ui::ExitConfirmDialog ui{};
 
     void no();
     void yes();
 
 protected:
+    void buildControls() override;
     void onShow() override;
 };

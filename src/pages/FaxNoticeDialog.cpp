@@ -3,6 +3,10 @@
 FaxNoticeDialog::FaxNoticeDialog(zel::Platform& platform)
     : PageWindow(platform, Role::Dialog,
                  kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
+    build(); // a modal dialog's window may be made before it is shown
+}
+
+void FaxNoticeDialog::buildControls() {
     ui.setupUi(this);
     whenClicked(ui.okButton, &FaxNoticeDialog::confirm);
     finishLayout(ui.okButton);

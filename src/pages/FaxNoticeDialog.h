@@ -9,7 +9,10 @@ class FaxNoticeDialog : public PageWindow {
 public:
     explicit FaxNoticeDialog(zel::Platform& platform);
 
-    Ui::FaxNoticeDialog ui;
+    Ui::FaxNoticeDialog ui{};
 
     void confirm();
+
+protected:
+    void buildControls() override;
 };

@@ -8,9 +8,14 @@
 #include <QPixmap>
 
 FinishPage::FinishPage(zel::Platform& platform, const zel::Catalogue& catalogue,
-                       const zel::Choices& choices)
+                       const zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
       catalogue_(catalogue), choices_(choices) {
+    if (building == Building::Now)
+        build();
+}
+
+void FinishPage::buildControls() {
     ui.setupUi(this);
     ui.pagePicture->setPixmap(zel::ownPicture("finish.bmp"));
     whenClicked(ui.finishButton, &FinishPage::finish);

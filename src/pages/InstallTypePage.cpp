@@ -4,13 +4,20 @@
 
 #include <QPixmap>
 
-InstallTypePage::InstallTypePage(zel::Platform& platform, zel::Choices& choices)
-    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+InstallTypePage::InstallTypePage(zel::Platform& platform, zel::Choices& choices,
+                                 Building building)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
+      shown_(choices.installation) {
+    if (building == Building::Now)
+        build();
+}
+
+void InstallTypePage::buildControls() {
     ui.setupUi(this);
     ui.pagePicture->setPixmap(zel::ownPicture("install_type.bmp"));
-    ui.installationTypeGroup->setItemIndex(static_cast<int>(choices.installation));
+    ui.installationTypeGroup->setItemIndex(static_cast<int>(shown_));
     connect(ui.installationTypeGroup, &zel::RadioGroup::itemIndexChanged, this,
-            [&choices](int index) { choices.installation = zel::InstallationType(index); });
+            [this](int index) { choices_.installation = zel::InstallationType(index); });
     whenClicked(ui.nextButton, &InstallTypePage::next);
     whenClicked(ui.exitButton, &InstallTypePage::requestExit);
     whenClicked(ui.backButton, &InstallTypePage::back);

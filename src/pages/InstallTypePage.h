@@ -9,11 +9,19 @@ class InstallTypePage : public PageWindow {
 
 public:
     // Shows the choices' installation type and keeps it as the user selects another.
-    InstallTypePage(zel::Platform& platform, zel::Choices& choices);
+    InstallTypePage(zel::Platform& platform, zel::Choices& choices,
+                    Building building = Building::Now);
 
-    Ui::InstallTypePage ui;
+    Ui::InstallTypePage ui{};
 
     void next() { emit nextRequested(); }
     void requestExit() { emit exitRequested(); }
     void back() { emit backRequested(); }
+
+protected:
+    void buildControls() override;
+
+private:
+    zel::Choices& choices_;
+    const zel::InstallationType shown_; // the choices' type when the page was created
 };

@@ -5,18 +5,25 @@
 
 #include <QStringList>
 
-LicencePage::LicencePage(zel::Platform& platform, const zel::Catalogue& catalogue)
+LicencePage::LicencePage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                         Building building)
     : PageWindow(platform, Role::Page, kTitleOnly) {
+    run([this, &catalogue] { loadLicence(catalogue); });
+    if (building == Building::Now)
+        build();
+}
+
+void LicencePage::buildControls() {
     ui.setupUi(this);
     whenClicked(ui.nextButton, &LicencePage::next);
     whenClicked(ui.backButton, &LicencePage::back);
     finishLayout(ui.nextButton);
-    run([this, &catalogue] { loadLicence(catalogue); });
+    ui.licenceText->clear();
+    if (!licence_.isEmpty())
+        ui.licenceText->setPlainText(licence_);
 }
 
 void LicencePage::loadLicence(const zel::Catalogue& catalogue) {
-    // Emptied first, so that a file that cannot be read leaves no text behind.
-    ui.licenceText->clear();
     const std::string path =
         zel::sourceDirectory(platform_.machine.programPath()) + catalogue.settings.licensa;
     if (!platform_.files.fileExists(path))
@@ -27,5 +34,5 @@ void LicencePage::loadLicence(const zel::Catalogue& catalogue) {
     QStringList text;
     for (const std::string& line : *lines)
         text << zel::toQt(line);
-    ui.licenceText->setPlainText(text.join(QLatin1Char('\n')));
+    licence_ = text.join(QLatin1Char('\n'));
 }

@@ -11,14 +11,21 @@ class LicencePage : public PageWindow {
     Q_OBJECT
 
 public:
-    LicencePage(zel::Platform& platform, const zel::Catalogue& catalogue);
+    LicencePage(zel::Platform& platform, const zel::Catalogue& catalogue,
+                Building building = Building::Now);
 
-    Ui::LicencePage ui;
+    Ui::LicencePage ui{};
 
     void next() { emit nextRequested(); }
     void back() { emit backRequested(); }
 
+protected:
+    void buildControls() override;
+
 private:
-    // The licence file named by the catalogue, beside the running program.
+    // The licence file named by the catalogue, beside the running program: read when the page
+    // is created, empty when it is missing or cannot be read.
     void loadLicence(const zel::Catalogue& catalogue);
+
+    QString licence_;
 };

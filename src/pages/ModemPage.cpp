@@ -6,8 +6,14 @@
 
 #include <QPixmap>
 
-ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices)
-    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices) {
+ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices, Building building)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
+      shown_(choices.modem) {
+    if (building == Building::Now)
+        build();
+}
+
+void ModemPage::buildControls() {
     ui.setupUi(this);
     ui.pagePicture->setPixmap(zel::ownPicture("connection.bmp"));
     whenClicked(ui.nextButton, &ModemPage::next);
@@ -15,10 +21,10 @@ ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices)
     whenClicked(ui.backButton, &ModemPage::back);
     finishLayout(ui.nextButton);
 
+    ui.initCommandEdit->setText(zel::toQt(shown_.initCommand));
+    ui.portGroup->setItemIndex(shown_.port.value_or(-1));
+    ui.dialCommandEdit->setText(zel::toQt(shown_.dialCommand));
     zel::ModemSettings& modem = choices_.modem;
-    ui.initCommandEdit->setText(zel::toQt(modem.initCommand));
-    ui.portGroup->setItemIndex(modem.port.value_or(-1));
-    ui.dialCommandEdit->setText(zel::toQt(modem.dialCommand));
     connect(ui.portGroup, &zel::RadioGroup::itemIndexChanged, this, [&modem](int index) {
         modem.port = index == -1 ? std::nullopt : std::optional<int>(index);
     });

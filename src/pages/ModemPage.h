@@ -10,15 +10,19 @@ class ModemPage : public PageWindow {
 public:
     // Shows the choices' modem settings and keeps them as the user changes them (the commands
     // in code page 1252).
-    ModemPage(zel::Platform& platform, zel::Choices& choices);
+    ModemPage(zel::Platform& platform, zel::Choices& choices, Building building = Building::Now);
 
-    Ui::ModemPage ui;
+    Ui::ModemPage ui{};
 
     // Moves on once a port is selected; the commands may stay empty.
     void next();
     void requestExit() { emit exitRequested(); }
     void back() { emit backRequested(); }
 
+protected:
+    void buildControls() override;
+
 private:
     zel::Choices& choices_;
+    const zel::ModemSettings shown_; // the choices' settings when the page was created
 };

@@ -91,6 +91,19 @@ void nameControls(QWidget& form) {
 PageWindow::PageWindow(zel::Platform& platform, Role role, Qt::WindowFlags flags)
     : QDialog(nullptr, flags), platform_(platform), role_(role) {}
 
+void PageWindow::build() {
+    if (built_)
+        return;
+    built_ = true;
+    buildControls();
+}
+
+void PageWindow::setVisible(bool visible) {
+    if (visible)
+        build();
+    QDialog::setVisible(visible);
+}
+
 void PageWindow::finishLayout(QWidget* firstControl) {
     if (role_ != Role::Backdrop) {
         setFixedSize(size());

@@ -25,8 +25,19 @@ void centreOnScreen(QWidget& window);
 void nameControls(QWidget& form);
 } // namespace zel
 
+// When a form's controls are made: with the form, or the first time it is shown (or asked to
+// build). What a form reads and decides when it is created is done with the form either way;
+// only the controls wait, so a form not yet seen costs the start-up neither time nor memory.
+enum class Building { Now, WhenShown };
+
 class PageWindow : public QDialog {
     Q_OBJECT
+
+public:
+    // Makes the controls if they are not made yet.
+    void build();
+    bool isBuilt() const { return built_; }
+    void setVisible(bool visible) override;
 
 signals:
     // A wizard page's "Seguir >" (once what the page itself does has succeeded), "< Voltar"
@@ -47,6 +58,9 @@ protected:
     };
 
     PageWindow(zel::Platform& platform, Role role, Qt::WindowFlags flags);
+
+    // Makes the form's controls and shows in them what the creation kept; run once, by build().
+    virtual void buildControls() = 0;
 
     // Called by each form once its controls exist: fixes the client size (a backdrop gets a
     // black ground instead), names the controls and gives the first control of the tab order
@@ -74,6 +88,7 @@ private:
     void connectClicked(QAbstractButton* button, std::function<void()> handler);
 
     Role role_;
+    bool built_ = false;
 };
 
 template <class Form>

@@ -7,8 +7,15 @@
 #include <QLineEdit>
 
 RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue& catalogue,
-                                   zel::Choices& choices)
-    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices) {
+                                   zel::Choices& choices, Building building)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
+      password_(catalogue.settings.upline), intro_(catalogue.settings.cadastro1),
+      fee_(catalogue.settings.cadastro2) {
+    if (building == Building::Now)
+        build();
+}
+
+void RegistrationPage::buildControls() {
     ui.setupUi(this);
     whenClicked(ui.clearButton, &RegistrationPage::clearForm);
     whenClicked(ui.backButton, &RegistrationPage::back);
@@ -19,14 +26,13 @@ RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue
     connect(ui.cardBrandBox->lineEdit(), &QLineEdit::textEdited, this,
             [this](const QString& text) { run([this, text] { cardBrandEdited(text); }); });
     finishLayout(ui.nameEdit);
-    run([this, &catalogue] {
-        const zel::SetupSettings& settings = catalogue.settings;
+    run([this] {
         clearForm();
-        ui.passwordEdit->setText(zel::toQt(settings.upline));
-        if (!settings.cadastro1.empty())
-            ui.introLabel->setText(zel::toQt(settings.cadastro1));
-        if (!settings.cadastro2.empty())
-            ui.feeLabel->setText(zel::toQt(settings.cadastro2));
+        ui.passwordEdit->setText(zel::toQt(password_));
+        if (!intro_.empty())
+            ui.introLabel->setText(zel::toQt(intro_));
+        if (!fee_.empty())
+            ui.feeLabel->setText(zel::toQt(fee_));
     });
 }
 

@@ -5,6 +5,7 @@
 #include "ui_RegistrationPage.h"
 
 #include <array>
+#include <string>
 
 class QLineEdit;
 
@@ -14,9 +15,9 @@ class RegistrationPage : public PageWindow {
 public:
     // Starts empty but for the kit's password suggestion and its introduction texts.
     RegistrationPage(zel::Platform& platform, const zel::Catalogue& catalogue,
-                     zel::Choices& choices);
+                     zel::Choices& choices, Building building = Building::Now);
 
-    Ui::RegistrationPage ui;
+    Ui::RegistrationPage ui{};
 
     // The typed fields in the form's order, as zel::kRegistrationFields lists them.
     std::array<QLineEdit*, zel::kRegistrationFields.size()> fields() const;
@@ -34,8 +35,13 @@ signals:
     // The fax notice, shown modally before the print dialog.
     void faxNoticeRequested();
 
+protected:
+    void buildControls() override;
+
 private:
     void cardBrandEdited(const QString& text);
 
     zel::Choices& choices_;
+    // The kit's password suggestion and introduction texts, as the page was created with.
+    std::string password_, intro_, fee_;
 };

@@ -6,9 +6,14 @@
 #include <QEvent>
 #include <QMouseEvent>
 
-SponsorPictureWindow::SponsorPictureWindow(zel::Platform& platform)
+SponsorPictureWindow::SponsorPictureWindow(zel::Platform& platform, Building building)
     : PageWindow(platform, Role::Backdrop,
                  Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    if (building == Building::Now)
+        build();
+}
+
+void SponsorPictureWindow::buildControls() {
     ui.setupUi(this);
     // The screen's edges around a small picture are black (finishLayout), like the background
     // behind.
@@ -17,6 +22,7 @@ SponsorPictureWindow::SponsorPictureWindow(zel::Platform& platform)
 }
 
 bool SponsorPictureWindow::loadPicture(const std::string& path) {
+    build();
     return zel::loadPicture(*ui.sponsorPicture, platform_.machine, path);
 }
 

@@ -10,9 +10,9 @@ class SponsorPictureWindow : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit SponsorPictureWindow(zel::Platform& platform);
+    explicit SponsorPictureWindow(zel::Platform& platform, Building building = Building::Now);
 
-    Ui::SponsorPictureWindow ui;
+    Ui::SponsorPictureWindow ui{};
 
     // Puts the picture file (Windows path) up for the next showing; false, with the control
     // emptied, when the file is no picture.
@@ -20,6 +20,7 @@ public:
     void hidePicture() { hide(); }
 
 protected:
+    void buildControls() override;
     void onShow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -14,6 +14,10 @@
 
 WelcomePage::WelcomePage(zel::Platform& platform)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+    build(); // shown first, at once
+}
+
+void WelcomePage::buildControls() {
     ui.setupUi(this);
     setWindowTitle(zel::toQt(zel::kWelcomeCaption));
     ui.pagePicture->setPixmap(zel::ownPicture("welcome.bmp"));

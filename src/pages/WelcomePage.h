@@ -17,7 +17,7 @@ class WelcomePage : public PageWindow {
 public:
     explicit WelcomePage(zel::Platform& platform);
 
-    Ui::WelcomePage ui;
+    Ui::WelcomePage ui{};
 
     static constexpr int kSponsors = 5;
 
@@ -40,6 +40,7 @@ signals:
     void sponsorPictureRequested(const std::string& path);
 
 protected:
+    void buildControls() override;
     void onShow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -23,6 +23,8 @@
 #include <QEvent>
 #include <QIcon>
 
+#include <initializer_list>
+
 namespace zel {
 
 void setUpApplication(QApplication& app) {
@@ -53,17 +55,21 @@ Wizard::Wizard(zel::Platform& platform, zel::Catalogue& catalogue)
         choices = zel::startUp(this->platform.files, this->platform.sound, this->catalogue);
     });
 
+    // Each form is created here, in this order, with what it reads and decides; the controls
+    // of the pages not shown at start wait until they are first shown.
+    constexpr Building later = Building::WhenShown;
     welcomePage = std::make_unique<WelcomePage>(platform);
-    installTypePage = std::make_unique<InstallTypePage>(platform, choices);
-    customInstallPage = std::make_unique<CustomInstallPage>(platform, catalogue, choices);
-    copyPage = std::make_unique<CopyPage>(platform, catalogue, choices);
-    directoryChooser = std::make_unique<DirectoryChooser>(platform);
-    modemPage = std::make_unique<ModemPage>(platform, choices);
-    finishPage = std::make_unique<FinishPage>(platform, catalogue, choices);
+    installTypePage = std::make_unique<InstallTypePage>(platform, choices, later);
+    customInstallPage = std::make_unique<CustomInstallPage>(platform, catalogue, choices, later);
+    copyPage = std::make_unique<CopyPage>(platform, catalogue, choices, later);
+    directoryChooser = std::make_unique<DirectoryChooser>(platform, later);
+    modemPage = std::make_unique<ModemPage>(platform, choices, later);
+    finishPage = std::make_unique<FinishPage>(platform, catalogue, choices, later);
     backdrop = std::make_unique<BackdropWindow>(platform);
-    sponsorPicture = std::make_unique<SponsorPictureWindow>(platform);
-    registrationPage = std::make_unique<RegistrationPage>(platform, catalogue, choices);
-    licencePage = std::make_unique<LicencePage>(platform, catalogue);
+    sponsorPicture = std::make_unique<SponsorPictureWindow>(platform, later);
+    registrationPage = std::make_unique<RegistrationPage>(platform, catalogue, choices, later);
+    licencePage = std::make_unique<LicencePage>(platform, catalogue, later);
+    // The two small modal dialogs are made whole.
     faxNoticeDialog = std::make_unique<FaxNoticeDialog>(platform);
     exitConfirmDialog = std::make_unique<ExitConfirmDialog>(platform);
 
@@ -129,6 +135,8 @@ void Wizard::connectPage(Page page) {
 }
 
 void Wizard::chooseDestination() {
+    // Its controls first: a modal dialog's window may be made before it is shown.
+    directoryChooser->build();
     if (platform.ui.showModal(*directoryChooser) == zel::ModalResult::Confirm)
         customInstallPage->takeDestination(directoryChooser->directory());
 }
@@ -137,6 +145,15 @@ void Wizard::showSponsorPicture(const std::string& path) {
     // A file that is no picture shows nothing rather than an empty black screen.
     if (sponsorPicture->loadPicture(path))
         sponsorPicture->show();
+}
+
+void Wizard::buildForms() {
+    for (PageWindow* form : std::initializer_list<PageWindow*>{
+             welcomePage.get(), installTypePage.get(), customInstallPage.get(), copyPage.get(),
+             directoryChooser.get(), modemPage.get(), finishPage.get(), backdrop.get(),
+             sponsorPicture.get(), registrationPage.get(), licencePage.get(),
+             faxNoticeDialog.get(), exitConfirmDialog.get()})
+        form->build();
 }
 
 void Wizard::start() {

@@ -1,8 +1,8 @@
 #pragma once
 // The wizard: the start-up step, then its thirteen forms, created once and kept until the
-// program ends; the user's choices, which the pages fill; and the page protocol that joins
-// them (where each page's buttons lead, the modal dialogs the pages ask for, the exit
-// confirmation).
+// program ends (the controls of a page not shown at start are made when it is first shown);
+// the user's choices, which the pages fill; and the page protocol that joins them (where each
+// page's buttons lead, the modal dialogs the pages ask for, the exit confirmation).
 #include "setup/choices.h"
 #include "setup/page_flow.h"
 
@@ -46,6 +46,9 @@ public:
 
     // Shows the main window, the welcome page.
     void start();
+    // Makes the controls of every form now, for a caller that reads forms not shown yet (each
+    // is otherwise made when first shown).
+    void buildForms();
 
     // Shows the target page, then hides the current one (in this order, so that the screen
     // never shows the background alone).

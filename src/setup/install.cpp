@@ -123,23 +123,12 @@ public:
 
     int fd() const { return fd_; }
 
-    // Writes all of `count` bytes; false on an error or when nothing more can be written.
-    bool writeAll(const char* data, std::int64_t count) {
-        while (count > 0) {
-            ssize_t n = ::write(fd_, data, static_cast<std::size_t>(count));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            data += n;
-            count -= n;
-        }
-        return true;
-    }
-
-    // Flushes, closes and renames the copy over the target.
-    bool commit(const fs::path& target) {
-        bool ok = ::fsync(fd_) == 0;
+    // Closes and renames the copy over the target. A copy that replaces a file is flushed to
+    // the disk first, so that a crash leaves the old content or the new, never an empty file;
+    // a new file has nothing to lose, and flushing each one would make the run wait on the
+    // disk once per file.
+    bool commit(const fs::path& target, bool replaces) {
+        bool ok = !replaces || ::fsync(fd_) == 0;
         ok = ::close(fd_) == 0 && ok;
         fd_ = -1;
         if (ok && ::rename(path_.c_str(), target.c_str()) == 0) {
@@ -217,16 +206,11 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
     if (keepMode && ::fchmod(copy.fd(), *keepMode) != 0)
         return false;
 
+    // In the kernel where it can; the one buffer where it cannot. A source that shrank while
+    // being copied ends the copy instead of looping.
     char buffer[kBufferSize];
-    while (remaining > 0) {
-        std::int64_t n = files.read(in, buffer, std::min(remaining, kBufferSize));
-        // A source that shrank while being copied ends the copy instead of looping.
-        if (n <= 0)
-            return false;
-        if (!copy.writeAll(buffer, n))
-            return false;
-        remaining -= n;
-    }
+    if (!copyHostFileData(in, copy.fd(), remaining, buffer))
+        return false;
 
     // The date as the platform keeps it: packed DOS form, two-second resolution.
     struct timespec times[2];
@@ -236,7 +220,7 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
     times[1].tv_nsec = 0;
     if (::futimens(copy.fd(), times) != 0)
         return false;
-    return copy.commit(*targetHost);
+    return copy.commit(*targetHost, keepMode.has_value());
 }
 
 std::string withoutTrailingBackslash(const std::string& dir) {

@@ -97,6 +97,61 @@ std::optional<std::string> readOpenHostFile(int fd, const fs::path& file, std::s
     }
 }
 
+// ---------------------------------------------------------------- copying
+
+namespace {
+
+// The kernel's answer that it cannot copy these two descriptors itself, as opposed to a
+// failure of the copy (a full disk, an I/O error, a file size limit).
+bool kernelCannotCopy(int error) {
+    return error == ENOSYS || error == EXDEV || error == EINVAL || error == EOPNOTSUPP ||
+           error == ENOTSUP || error == EBADF || error == EPERM;
+}
+
+bool copyThroughBuffer(int from, int to, std::int64_t count, std::span<char> buffer) {
+    const auto chunk = static_cast<std::int64_t>(buffer.size());
+    while (count > 0) {
+        const ssize_t n = ::read(from, buffer.data(), static_cast<std::size_t>(std::min(count, chunk)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(to, buffer.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return false;
+            done += w;
+        }
+        count -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool copyHostFileData(int from, int to, std::int64_t count, std::span<char> buffer) {
+    if (count < 0 || buffer.empty())
+        return false;
+    while (count > 0) {
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr,
+                                            static_cast<std::size_t>(count), 0);
+        if (n > 0) {
+            count -= n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Nothing copied: the kernel cannot do it here, or the source ended early (some file
+        // systems also answer 0 for content they cannot copy); the buffer tells which.
+        if (n < 0 && !kernelCannotCopy(errno))
+            return false;
+        return copyThroughBuffer(from, to, count, buffer);
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------- writing
 
 namespace {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -89,6 +90,14 @@ bool hostFileWritable(const std::filesystem::path& file);
 // written, the file as it was) when something of that name is already there.
 bool createHostFile(const std::filesystem::path& file, std::string_view content,
                     mode_t newFileMode = 0644);
+
+// Copies `count` bytes from the current position of the open file `from` to that of `to`.
+// The kernel copies file to file where it can (no data passes through the process, and a file
+// system that shares or clones blocks does so); where it cannot (another kind of file system,
+// a descriptor that is no regular file, a kernel without the call) the rest goes through
+// `buffer`, so a copy never needs memory of its own. False on a read or write error, or when
+// `from` ends before `count` bytes (a file that shrank while being copied).
+bool copyHostFileData(int from, int to, std::int64_t count, std::span<char> buffer);
 
 // A seed for the random part of temporary names. Taken from the kernel without opening a
 // file, so it works when the process has no descriptor to spare (std::random_device may need

@@ -82,6 +82,7 @@ protected:
 TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     writeRegistry("System\\CurrentControlSet\\Services\\Class\\Modem\\0000", "AttachedTo", "COM2");
     Wizard& w = makeWizard();
+    w.buildForms(); // read before they are shown
     const auto& custom = w.customInstallPage->ui;
     QStringList shown;
     for (const QCheckBox* box : w.customInstallPage->programBoxes())
@@ -151,6 +152,7 @@ TEST_F(PagesTest, EveryRequestLeadsWhereThePageFlowSays) {
 // "Sair" asks first, the question starting on "Não" every time; only "Sim" ends the wizard.
 TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
     Wizard& w = makeWizard();
+    w.buildForms(); // clicked before they are shown
     ExitConfirmDialog& confirm = *w.exitConfirmDialog;
     EXPECT_EQ(confirm.minimumSize(), confirm.maximumSize()); // never resized, as every page
     const std::tuple<QPushButton*, const char*, std::function<void()>> rows[] = {
