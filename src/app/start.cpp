@@ -39,27 +39,6 @@ std::unique_ptr<Machine> makeMachine(const std::function<Machine::Options()>& op
     return nullptr;
 }
 
-// A user interface nobody sees: a question is never put (the answers file gave every
-// answer), and what a box would report goes to the standard error.
-class NoPagesUi : public UiServices {
-public:
-    ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons,
-                           MsgIcon) override {
-        std::cerr << cp1252ToUtf8(caption) << ": " << cp1252ToUtf8(text) << '\n';
-        return ModalResult::Other;
-    }
-    ModalResult showModal(QDialog&) override { return ModalResult::Other; }
-    void setBusyCursor(bool) override {}
-    void processEvents() override {}
-    void minimise() override {}
-    void restore() override {}
-    void quit() override {}
-    bool quitRequested() const override { return false; }
-    void reportError(const std::string& message) override {
-        std::cerr << cp1252ToUtf8(message) << ".\n";
-    }
-};
-
 void reportOutcome(int status, const std::string& message) {
     InstallEvent event(InstallEvent::Kind::Outcome);
     event.status = status;
@@ -114,7 +93,7 @@ int runUnattendedInstallation(int& argc, char** argv, const UnattendedStart& sta
         reportOutcome(kExitFailed, reason);
         return kExitFailed;
     }
-    NoPagesUi ui;
+    ConsoleUi ui("", ".");
     Silence silence;
     SystemPrinter noPrinter; // the pages' print dialog is never asked for
     Platform platform(*machine, ui, noPrinter, silence);

@@ -58,19 +58,6 @@ constexpr FontTwin kFontTwins[] = {
     {"Times New Roman", "Liberation Serif"},
 };
 
-// What a box says, also on the standard error, for whoever started the wizard from a terminal
-// or a script: "caption: text", its lines as the box breaks them.
-void echoToStderr(const std::string& caption, const std::string& text) {
-    std::string shown = escapeControls(cp1252ToUtf8(caption)) + ": ";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            continue;
-        shown += c == '\r' ? std::string("\n") : escapeControls(cp1252ToUtf8(std::string(1, c)));
-    }
-    std::cerr << shown << '\n' << std::flush;
-}
-
 } // namespace
 
 ModalResult QtUi::messageBox(const std::string& text, const std::string& caption,
@@ -89,7 +76,7 @@ ModalResult QtUi::messageBox(const std::string& text, const std::string& caption
         box.setEscapeButton(ok);
     }
     box.setDefaultButton(ok);
-    echoToStderr(caption, text);
+    std::cerr << boxOnConsole(caption, text) << std::flush;
     box.exec();
     if (cancel && box.clickedButton() != ok)
         return ModalResult::Other;
@@ -154,7 +141,7 @@ void QtUi::reportError(const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), QString(),
                     QMessageBox::Ok, QApplication::activeWindow());
     setMessageText(box, message + ".");
-    echoToStderr(kApplicationTitle, message + ".");
+    std::cerr << boxOnConsole(kApplicationTitle, message + ".") << std::flush;
     box.exec();
 }
 

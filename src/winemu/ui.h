@@ -4,6 +4,7 @@
 // Two implementations: QtUi (the real one) and ScriptedUi (tests).
 #include <functional>
 #include <string>
+#include <utility>
 
 class QDialog;
 class QLabel;
@@ -46,6 +47,34 @@ public:
     virtual bool quitRequested() const = 0;
     // The general error report: message + ".", the application title, a stop icon and OK.
     virtual void reportError(const std::string& message) = 0;
+};
+
+// What a box says, for the standard error of whoever started the program from a terminal or a
+// script: "caption: text" in UTF-8 with its lines as the box breaks them, other control
+// characters escaped, and a line break at the end.
+std::string boxOnConsole(const std::string& caption, const std::string& text);
+
+// A user interface with no window, for a program run from a script or a terminal: a question
+// is never put (it is answered Other), and what a box would show goes to the standard error as
+// boxOnConsole writes it, a general error as `errorLead` + message + `errorEnd`. Silent: nothing.
+class ConsoleUi : public UiServices {
+public:
+    ConsoleUi(std::string errorLead, std::string errorEnd, bool silent = false)
+        : errorLead_(std::move(errorLead)), errorEnd_(std::move(errorEnd)), silent_(silent) {}
+    ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons,
+                           MsgIcon) override;
+    ModalResult showModal(QDialog&) override { return ModalResult::Other; }
+    void setBusyCursor(bool) override {}
+    void processEvents() override {}
+    void minimise() override {}
+    void restore() override {}
+    void quit() override {}
+    bool quitRequested() const override { return false; }
+    void reportError(const std::string& message) override;
+
+private:
+    std::string errorLead_, errorEnd_;
+    bool silent_;
 };
 
 // Runs an event handler: an exception that leaves it goes to the general error report and

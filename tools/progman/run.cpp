@@ -18,22 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Nobody to ask or show anything to: the program runs on its own.
-class NoUi : public UiServices {
-public:
-    ModalResult messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
-        return ModalResult::Other;
-    }
-    ModalResult showModal(QDialog&) override { return ModalResult::Other; }
-    void setBusyCursor(bool) override {}
-    void processEvents() override {}
-    void minimise() override {}
-    void restore() override {}
-    void quit() override {}
-    bool quitRequested() const override { return false; }
-    void reportError(const std::string&) override {}
-};
-
 const char* startFailure(unsigned code) {
     switch (code) {
     case 2: return "file not found";
@@ -80,7 +64,7 @@ int runItem(int argc, char** argv) {
                                                        std::string(argv[2]));
         const fs::path c = prefix / "drive_c";
         Machine machine({prefix, c / "WINDOWS" / "PROGMAN.EXE", c, {}});
-        NoUi ui;
+        ConsoleUi ui("", "", true); // the outcome is told by winExec's code
         Programs programs(machine, ui);
         constexpr int kShowNormal = 1;
         if (const unsigned code = programs.winExec(item->command, kShowNormal); code != 33)

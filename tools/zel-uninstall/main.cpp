@@ -36,26 +36,6 @@ constexpr const char* kUsage =
     "  --version  mostra a vers\u00e3o\n"
     "Sa\u00edda: 0 tudo desfeito, 1 algo n\u00e3o foi desfeito, 2 uso incorreto.\n";
 
-// Program Manager may have to be started; nothing here waits on a window or asks a question.
-class ConsoleUi : public zel::UiServices {
-public:
-    zel::ModalResult messageBox(const std::string& text, const std::string& caption,
-                                zel::MsgButtons, zel::MsgIcon) override {
-        std::cerr << zel::cp1252ToUtf8(caption) << ": " << zel::cp1252ToUtf8(text) << '\n';
-        return zel::ModalResult::Other;
-    }
-    zel::ModalResult showModal(QDialog&) override { return zel::ModalResult::Other; }
-    void setBusyCursor(bool) override {}
-    void processEvents() override {}
-    void minimise() override {}
-    void restore() override {}
-    void quit() override {}
-    bool quitRequested() const override { return false; }
-    void reportError(const std::string& message) override {
-        std::cerr << "zel-uninstall: " << zel::cp1252ToUtf8(message) << '\n';
-    }
-};
-
 // A box nobody could see would wait for ever: none without a screen.
 bool haveDisplay() {
     if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform && *platform)
@@ -131,7 +111,7 @@ int main(int argc, char** argv) {
         options.programHostPath = zel::Machine::runningExecutable();
         options.hostWorkingDir = prefix / "drive_c";
         zel::Machine machine(options);
-        ConsoleUi ui;
+        zel::ConsoleUi ui("zel-uninstall: ", "");
         zel::Programs programs(machine, ui);
         problems = zel::uninstall::undoJournal(machine, programs, records,
                                                zel::keptDirectory(*journal))
