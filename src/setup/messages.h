@@ -36,6 +36,9 @@ inline constexpr const char* kUnavailableDirectory =
 inline constexpr const char* kUnavailableDirectoryCaption = "Instala\xe7\xe3o Personalizada";
 
 // --- The connection page
+// Without its description a kit names nothing to install (the pages would show "erro!").
+inline constexpr const char* kNoKitDescription =
+    "N\xe3o foi encontrado o arquivo que descreve o kit: ";
 inline constexpr const char* kNoPort = "Voc\xea precisa selecionar uma porta serial";
 inline constexpr const char* kNoPortCaption = "Porta Serial";
 

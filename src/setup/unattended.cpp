@@ -178,6 +178,10 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
     try {
         Catalogue catalogue;
         Choices choices;
+        const std::string description =
+            setupDescriptionPath(platform.files.machine().programPath());
+        if (!platform.files.fileExists(description))
+            throw Stop{kExitFailed, kNoKitDescription + description};
         try {
             choices = startUp(platform.files, platform.sound, catalogue);
         } catch (const std::exception& e) {

@@ -263,6 +263,11 @@ TEST_F(UnattendedTest, ExitStatuses) {
         EXPECT_FALSE(fs::exists(tmp / "m" / "drive_c" / "Program Files" / "ZEL"));
         EXPECT_FALSE(fs::exists(tmp / "m" / "drive_c" / "WINDOWS" / "zelun.ini"));
     }
+    // A program away from its kit's description has nothing it could install.
+    fs::rename(medium() / "SETUP.INI", medium() / "OUTRO.INI");
+    const CommandResult bare = setup("--answers a.ini", tmp / "m");
+    EXPECT_EQ(bare.status, 1);
+    EXPECT_EQ(bare.errors, cp1252ToUtf8(kNoKitDescription) + "D:\\SETUP.INI\n");
 }
 
 // Leaving the wizard, even past the copy, is no installation (the program's status 3).
