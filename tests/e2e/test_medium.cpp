@@ -306,6 +306,42 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
     EXPECT_TRUE(groups.ends_with("\nDepois\n    (no items)\n")) << groups;
 }
 
+// The same medium from a script: with nothing but its machine in its environment, the answers
+// install the demo kit, and the log names each file copied or written and ends with the outcome.
+TEST_F(MediumTest, APackedMediumInstallsUnattendedAwayFromTheBuild) {
+    ASSERT_EQ(pack(binDir()).status, 0);
+    const fs::path cd = tmp / "elsewhere" / "CD";
+    fs::create_directories(cd.parent_path());
+    fs::rename(out, cd);
+    fs::remove_all(prefix);
+    writeFile(tmp / "a.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n");
+    const CommandResult r = runCommand("cd " + q(cd) + " && env -i HOME=" + q(tmp.path()) +
+                                       " ZEL_PREFIX=" + q(prefix) + " ZEL_PROGMAN_IDLE=0.3" +
+                                       " ./SETUP --answers ../../a.ini --log ../../log 2>" +
+                                       q(tmp / "err"));
+    ASSERT_EQ(r.status, 0) << readFile(tmp / "err");
+    const std::string log = readFile(tmp / "log");
+    int copied = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(driveC() / "Program Files" / "ZEL")) {
+        if (!entry.is_regular_file())
+            continue;
+        std::string windows = "C:\\" + fs::relative(entry.path(), driveC()).string();
+        std::replace(windows.begin(), windows.end(), '/', '\\');
+        EXPECT_TRUE(log.find(" -> " + windows + "\n") != std::string::npos ||
+                    log.find("\nprofile " + windows + " [") != std::string::npos)
+            << windows;
+        ++copied;
+    }
+    EXPECT_EQ(copied, 16); // the typical installation's files under the destination
+    EXPECT_TRUE(lastLine(log).starts_with("outcome 0 ")) << lastLine(log);
+    EXPECT_TRUE(awaitProgmanExit());
+    EXPECT_NE(runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(driveC() / "WINDOWS" / "PROGMAN.EXE") +
+                         " --list")
+                  .output.find(
+                  "ZEL Internet\n    Discador (Trumpet Winsock): "),
+              std::string::npos);
+}
+
 // Each helper missing from a medium stops the wizard before it touches the machine: a message
 // box naming the file (answered here with Enter), the box's caption and text on stderr, exit
 // status 1.
