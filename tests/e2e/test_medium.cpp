@@ -29,6 +29,11 @@ std::string lastLine(const std::string& text) {
     return body.substr(body.rfind('\n') + 1);
 }
 
+// A sanitizer build's own settings (its suppressions) survive the emptied environment.
+constexpr const char* kSanitizerSettings = "ASAN_OPTIONS=\"$ASAN_OPTIONS\" "
+                                           "LSAN_OPTIONS=\"$LSAN_OPTIONS\" "
+                                           "UBSAN_OPTIONS=\"$UBSAN_OPTIONS\"";
+
 class MediumTest : public MachineTest {
 protected:
     void SetUp() override {
@@ -37,8 +42,8 @@ protected:
         // A zel-kit whose wizard and helpers are small stand-ins: media to tamper with cheaply.
         fs::create_directories(tools);
         fs::copy_file(binDir() / "zel-kit", tools / "zel-kit");
-        for (const char* name : {"zel-setup", "progman", "zel-uninstall", "libzel-print.so",
-                                 "libzel-media.so"})
+        for (const char* name :
+             {"zel-setup", "progman", "zel-uninstall", "libzel-print.so", "libzel-media.so"})
             writeProgram(tools / name, std::string("#!/bin/sh\n# ") + name + "\n");
     }
     CommandResult run(const fs::path& tool, const std::string& args) {
@@ -54,9 +59,8 @@ protected:
     // its stderr in tmp/err) and goes on with `steps`; what the script printed.
     std::string onScreen(const fs::path& medium, const std::string& steps) {
         writeFile(tmp / "drive.sh",
-                  "cd " + q(medium) +
-                      "\nenv -i DISPLAY=\"$DISPLAY\" XAUTHORITY=\"$XAUTHORITY\" HOME=" +
-                      q(tmp.path()) + " ZEL_PREFIX=" + q(prefix) +
+                  "cd " + q(medium) + "\nenv -i DISPLAY=\"$DISPLAY\" XAUTHORITY=\"$XAUTHORITY\" " +
+                      kSanitizerSettings + " HOME=" + q(tmp.path()) + " ZEL_PREFIX=" + q(prefix) +
                       " ZEL_PROGMAN_IDLE=0.3 ./SETUP >/dev/null 2>" + q(tmp / "err") +
                       " &\npid=$!\n"
                       "page() { xdotool search --sync --onlyvisible --name \"$1\" | head -1; }\n"
@@ -315,10 +319,10 @@ TEST_F(MediumTest, APackedMediumInstallsUnattendedAwayFromTheBuild) {
     fs::rename(out, cd);
     fs::remove_all(prefix);
     writeFile(tmp / "a.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n");
-    const CommandResult r = runCommand("cd " + q(cd) + " && env -i HOME=" + q(tmp.path()) +
-                                       " ZEL_PREFIX=" + q(prefix) + " ZEL_PROGMAN_IDLE=0.3" +
-                                       " ./SETUP --answers ../../a.ini --log ../../log 2>" +
-                                       q(tmp / "err"));
+    const CommandResult r =
+        runCommand("cd " + q(cd) + " && env -i " + kSanitizerSettings + " HOME=" + q(tmp.path()) +
+                   " ZEL_PREFIX=" + q(prefix) + " ZEL_PROGMAN_IDLE=0.3" +
+                   " ./SETUP --answers ../../a.ini --log ../../log 2>" + q(tmp / "err"));
     ASSERT_EQ(r.status, 0) << readFile(tmp / "err");
     const std::string log = readFile(tmp / "log");
     int copied = 0;
@@ -337,8 +341,7 @@ TEST_F(MediumTest, APackedMediumInstallsUnattendedAwayFromTheBuild) {
     EXPECT_TRUE(awaitProgmanExit());
     EXPECT_NE(runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(driveC() / "WINDOWS" / "PROGMAN.EXE") +
                          " --list")
-                  .output.find(
-                  "ZEL Internet\n    Discador (Trumpet Winsock): "),
+                  .output.find("ZEL Internet\n    Discador (Trumpet Winsock): "),
               std::string::npos);
 }
 
