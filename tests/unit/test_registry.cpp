@@ -1,6 +1,5 @@
 // The emulated HKEY_LOCAL_MACHINE: the REGEDIT4 file format and the TRegistry-like handle.
 #include "tests/support/fixtures.h"
-#include "winemu/errors.h"
 #include "winemu/regedit4.h"
 #include "winemu/registry.h"
 
@@ -97,16 +96,6 @@ TEST(RegistryFormat, ReadingIsLenientWhereRegeditFilesVaryAndRefusesTheRest) {
 ino_t inode(const fs::path& file) {
     struct stat st {};
     return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
-// The message of the PlatformError that f raises ("" when it raises none).
-template <class F> std::string errorOf(F&& f) {
-    try {
-        f();
-    } catch (const PlatformError& e) {
-        return e.what();
-    }
-    return "";
 }
 
 // One key open at a time, found without regard to case; a failed open leaves the open key as
