@@ -3,6 +3,7 @@
 #include "winemu/regedit4.h"
 #include "winemu/registry.h"
 
+#include <numeric>
 #include <sys/stat.h>
 
 namespace zel::test {
@@ -28,8 +29,7 @@ TEST(RegistryFormat, EveryValueIsWrittenAsRegeditWritesItAndReadsBack) {
     RegKey& software = addKey(*root, "SOFTWARE");
     RegKey& kit = addKey(software, "Zel \xC7\xC3O [x]");
     std::vector<std::uint8_t> wrapped(48); // lines wrap where they reach 77 characters
-    for (std::size_t i = 0; i < wrapped.size(); ++i)
-        wrapped[i] = static_cast<std::uint8_t>(i);
+    std::iota(wrapped.begin(), wrapped.end(), 0);
     // clang-format off
     kit.values = {{"", RegType::String, sz("default")}, {"Path", RegType::String, sz("C:\\P \"n\" ;=@[]")},
                   {"Order", RegType::DWord, {0x78, 0x56, 0x34, 0x0a}}, {"Short", RegType::DWord, {1, 2, 3}},
