@@ -16,8 +16,10 @@ using Edits = std::vector<std::pair<std::string, std::string>>;
 CommandResult zelKit(const std::string& args, const TempDir& tmp) {
     return runTool("zel-kit", args, tmp);
 }
+// The exit status and the report of a check.
 std::string checked(const fs::path& given, const TempDir& tmp) {
-    return zelKit("check '" + given.string() + "'", tmp).output;
+    const CommandResult run = zelKit("check '" + given.string() + "'", tmp);
+    return std::to_string(run.status) + run.output;
 }
 
 // A clean medium: a 20-line description, edited (`from` to `to`), `more` at its end.
@@ -40,9 +42,8 @@ TEST(ZelKit, TheDemoKitHasNothingWrongButANote) {
     TempDir tmp;
     const std::string ini = readFile(sourceDir() / "kit" / "SETUP.INI");
     const auto line = 1 + std::count(ini.begin(), ini.begin() + ini.find("[Patro3]"), '\n');
-    const CommandResult run = zelKit("check '" + (sourceDir() / "kit").string() + "'", tmp);
     // [Patro3] has a picture but no hint on purpose.
-    EXPECT_EQ(std::to_string(run.status) + run.output,
+    EXPECT_EQ(checked(sourceDir() / "kit", tmp),
               "0SETUP.INI:" + std::to_string(line) +
                   ": note: [Patro3] has no Texto: the sponsor is never shown\n"
                   "0 errors, 0 warnings, 1 note\n");
@@ -66,15 +67,15 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252) {
             bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
         EXPECT_EQ(checked(writeMedium(tmp, bytes), tmp),
                   utf8 == "1"
-                      ? "SETUP.INI:21: warning: " + warning + "0 errors, 1 warning, 0 notes\n"
-                      : "0 errors, 0 warnings, 0 notes\n")
+                      ? "0SETUP.INI:21: warning: " + warning + "0 errors, 1 warning, 0 notes\n"
+                      : "00 errors, 0 warnings, 0 notes\n")
             << hex;
     }
     // The first line, lines counted as readers split them; a byte order mark at the top.
     const fs::path m = writeMedium(tmp, "; a\r; b\n; c\r\n\r\n; \xC3\xA1\n; \xC3\xA9");
     EXPECT_EQ(checked(m, tmp),
-              "SETUP.INI:25: warning: " + warning + "0 errors, 1 warning, 0 notes\n");
-    const std::string bom = "SETUP.INI:1: warning: starts with a UTF-8 byte order mark";
+              "0SETUP.INI:25: warning: " + warning + "0 errors, 1 warning, 0 notes\n");
+    const std::string bom = "0SETUP.INI:1: warning: starts with a UTF-8 byte order mark";
     const std::string rest = ": the wizard reads it as code page 1252; save it as code page 1252\n"
                              "0 errors, 1 warning, 0 notes\n";
     writeFile(m / "SETUP.INI", "\xEF\xBB\xBF" + readFile(m / "SETUP.INI"));
@@ -84,7 +85,7 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252) {
     // A licence splits into lines as a description does.
     writeFile(writeMedium(tmp) / "L.TXT",
               "Licen\xE7\x61\r\nLinha dois\rLinha tr\xC3\xAAs\nfim\r\n");
-    EXPECT_EQ(checked(m, tmp), "L.TXT:3: warning: " + warning + "0 errors, 1 warning, 0 notes\n");
+    EXPECT_EQ(checked(m, tmp), "0L.TXT:3: warning: " + warning + "0 errors, 1 warning, 0 notes\n");
 }
 
 // Each report with its line and severity, and the counts: where the program table, its files
@@ -185,8 +186,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
         const fs::path m = writeMedium(tmp, row.more, row.edits);
         for (const auto& [name, size] : row.files)
             writeFile(m / name, std::string(size, 'x'));
-        const CommandResult run = zelKit("check '" + m.string() + "'", tmp);
-        EXPECT_EQ(std::to_string(run.status) + run.output,
+        EXPECT_EQ(checked(m, tmp),
                   (row.output.find(": error: ") == std::string::npos ? "0" : "1") + row.output);
     }
 }
@@ -201,7 +201,7 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrors) {
     ASSERT_EQ(::mkfifo((m / "P.DAT").c_str(), 0600), 0);
     writeFile(m / "progman.exe", "#!/bin/sh\n");
     EXPECT_EQ(checked(m, tmp),
-              "SETUP.INI:10: warning: the licence text \"L.TXT\" (licensa) is not on the medium\n"
+              "1SETUP.INI:10: warning: the licence text \"L.TXT\" (licensa) is not on the medium\n"
               "SETUP.INI:21: warning: \"falsa\\x1B[2J\" is no key of [Uninstall]; the wizard never "
               "reads it\nL.TXT: error: is a link to " +
                   (tmp / "secret").string() +
@@ -211,9 +211,10 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrors) {
                   "it from the medium\n3 errors, 2 warnings, 0 notes\n");
     fs::remove_all(m);
     writeFile(writeMedium(tmp) / "L.TXT", std::string(kMaxLicenceBytes + 1, 'x'));
-    EXPECT_EQ(checked(m, tmp), "SETUP.INI: error: the licence text L.TXT is larger than the wizard "
-                               "reads (1048576 bytes): the licence page shows no text\n"
-                               "1 error, 0 warnings, 0 notes\n");
+    EXPECT_EQ(checked(m, tmp),
+              "1SETUP.INI: error: the licence text L.TXT is larger than the wizard "
+              "reads (1048576 bytes): the licence page shows no text\n"
+              "1 error, 0 warnings, 0 notes\n");
 }
 
 // As the wizard does: the description named after the wizard, files in any letter case.
@@ -225,7 +226,7 @@ TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
     writeProgram(m / "INSTALA", "");
     for (const fs::path& given : {m, m / "INSTALA", m / "instala.ini"})
         EXPECT_EQ(checked(given, tmp),
-                  "instala.ini:21: note: [Patro1] has no Texto: the sponsor is "
+                  "0instala.ini:21: note: [Patro1] has no Texto: the sponsor is "
                   "never shown\n0 errors, 0 warnings, 1 note\n")
             << given;
     fs::remove(m / "instala.ini");
@@ -237,29 +238,28 @@ TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
 TEST(ZelKit, JsonFormsAndUsage) {
     TempDir tmp;
     fs::create_directories(tmp / "m");
+    const auto json = [&](const std::string& args) {
+        const CommandResult run = zelKit(args, tmp);
+        return std::pair(run.status, nlohmann::json::parse(run.output));
+    };
     // A medium without a description file: the wizard would run on defaults alone.
-    const CommandResult run = zelKit("check '" + (tmp / "m").string() + "' --json", tmp);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(nlohmann::json::parse(run.output),
-              nlohmann::json::parse(
-                  R"({"problems":[{"file":"SETUP.INI","line":0,"severity":"error","message":)"
-                  R"("no setup description file: the wizard, copied to the medium as SETUP, )"
-                  R"(reads SETUP.INI beside itself and would run with every setting at its )"
-                  R"(default"}],"errors":1,"warnings":0,"notes":0})"));
+    EXPECT_EQ(
+        json("check '" + (tmp / "m").string() + "' --json"),
+        std::pair(1,
+                  nlohmann::json::parse(
+                      R"({"problems":[{"file":"SETUP.INI","line":0,"severity":"error","message":)"
+                      R"("no setup description file: the wizard, copied to the medium as SETUP, )"
+                      R"(reads SETUP.INI beside itself and would run with every setting at its )"
+                      R"(default"}],"errors":1,"warnings":0,"notes":0})")));
     // "show" prints the catalogue as the wizard reads it, and the welcome page's keys.
-    const auto shown = nlohmann::json::parse(
-        zelKit("show '" + (writeMedium(tmp) / "SETUP.INI").string() + "'", tmp).output);
+    const auto [status, shown] = json("show '" + (writeMedium(tmp) / "SETUP.INI").string() + "'");
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(shown["settings"]["destino"], "C:\\Z\\");
     EXPECT_EQ(shown["programs"].size() * 100 + shown["welcome"]["sponsors"].size(), 1205u);
     // Code page 1252 text comes out as UTF-8; a file that is not there is a usage error.
-    const auto accented = nlohmann::json::parse(
-        zelKit("show '" +
-                   (writeMedium(tmp, "", {{"grupo=G", "grupo=Acesso \xC0 Rede"}}) / "SETUP.INI")
-                       .string() +
-                   "'",
-               tmp)
-            .output);
-    EXPECT_EQ(accented["settings"]["grupo"], "Acesso \u00c0 Rede");
+    const fs::path accented = writeMedium(tmp, "", {{"grupo=G", "grupo=Acesso \xC0 Rede"}});
+    EXPECT_EQ(json("show '" + (accented / "SETUP.INI").string() + "'").second["settings"]["grupo"],
+              "Acesso \u00c0 Rede");
     const CommandResult none = zelKit("show '" + (tmp / "NONE.INI").string() + "'", tmp);
     EXPECT_EQ(std::to_string(none.status) + none.errors,
               "2zel-kit: " + (tmp / "NONE.INI").string() + ": no such file\n");

@@ -56,7 +56,6 @@ void ScriptedUi::setBusyCursor(bool busy) {
 }
 
 void ScriptedUi::processEvents() {
-    ++processEventsCount;
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
 }

@@ -64,7 +64,6 @@ public:
     std::vector<bool> cursorHistory; // every setBusyCursor call, in order
     std::vector<std::string> errors; // messages given to the error report (without the ".")
     std::vector<std::string> calls; // "minimise" and "restore", in order
-    int processEventsCount = 0;
 
 private:
     bool busy_ = false;

@@ -1,6 +1,7 @@
 #include "tests/support/fixtures.h"
 
 #include "winemu/host_file.h"
+#include "winemu/registry.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <random>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -100,6 +102,28 @@ CommandResult runTool(const std::string& tool, const std::string& args, const Te
     return result;
 }
 
+int inChild(const std::function<void()>& body, const std::function<void(pid_t)>& meanwhile) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            body();
+        } catch (...) {
+            ::_exit(3);
+        }
+        ::_exit(0);
+    }
+    meanwhile(child);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+void fullDisk() {
+    std::signal(SIGXFSZ, SIG_IGN); // so that writes fail rather than end the process
+    const rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
 void MachineTest::SetUp() {
     // Program Manager's desktop entries go to the test's own directories, never the user's.
     ::setenv("XDG_DATA_HOME", (tmp / "xdg-data").c_str(), 1);
@@ -119,6 +143,13 @@ Machine& MachineTest::makeMachine(bool installProgman) {
     options.installProgman = installProgman;
     machine_ = std::make_unique<Machine>(options);
     return *machine_;
+}
+
+void MachineTest::writeRegistry(std::string_view key, std::string_view name,
+                                std::string_view value) {
+    Registry registry(machine().registryFile());
+    ASSERT_TRUE(registry.openKey(key, true));
+    registry.writeString(name, value);
 }
 
 bool MachineTest::awaitProgmanExit() {

@@ -1,6 +1,7 @@
 #pragma once
 // Temporary directories, prefixes and kit media for the tests.
 #include "tests/support/doubles.h"
+#include "winemu/errors.h"
 #include "winemu/machine.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,21 @@ struct CommandResult {
     std::string errors; // standard error, for runTool
 };
 CommandResult runCommand(const std::string& shellCommand);
+// Runs `body` in a forked child (which ends without destructors: the parent owns the temporary
+// tree) while the parent does `meanwhile`: the child's exit status, 3 when `body` raised,
+// -signal when a signal ended it. fullDisk() in the child makes writes past 4 KiB fail.
+int inChild(
+    const std::function<void()>& body, const std::function<void(pid_t)>& meanwhile = [](pid_t) {});
+void fullDisk();
+// The message of the PlatformError that f raises ("" when it raises none).
+template <class F> std::string errorOf(F&& f) {
+    try {
+        f();
+    } catch (const PlatformError& e) {
+        return e.what();
+    }
+    return "";
+}
 // One of the project's programs from the build's bin directory, standard error kept apart.
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
 
@@ -71,6 +87,8 @@ protected:
     // Waits until no Program Manager server holds the prefix's lock (a server that has ended
     // has let go of it, reaped or not); one still there after 10 s is killed: false.
     bool awaitProgmanExit();
+    // A string value of HKEY_LOCAL_MACHINE, its key created when missing.
+    void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
 
     TempDir tmp;
     fs::path prefix;

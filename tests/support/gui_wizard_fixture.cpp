@@ -3,7 +3,6 @@
 #include "pages/BackdropWindow.h"
 #include "qt/qt_ui.h"
 #include "setup/start_up.h"
-#include "winemu/registry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -42,14 +41,6 @@ void WizardTest::SetUp() {
     // A Program Manager started by a finished wizard leaves soon after, not a minute later.
     ::setenv("ZEL_PROGMAN_IDLE", "1", 0);
     MachineTest::SetUp();
-}
-
-void WizardTest::writeRegistry(std::string_view key, std::string_view name,
-                               std::string_view value) {
-    Registry registry(machine().registryFile());
-    ASSERT_TRUE(registry.openKey(key, true));
-    registry.writeString(name, value);
-    registry.closeKey();
 }
 
 void WizardTest::startUp() {

@@ -32,8 +32,6 @@ protected:
         platform.reset();
     }
     void writeSetup(std::string_view ini) { writeFile(medium() / "SETUP.INI", ini); }
-    // A string value of HKEY_LOCAL_MACHINE, its key created when missing.
-    void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
     // The start-up step alone: the catalogue and the initial choices, for pages built alone.
     void startUp();
     // The forms as the program's start-up creates them; start() shows the first.

@@ -3,8 +3,7 @@
 #include "setup/messages.h"
 #include "setup/page_flow.h"
 #include "setup/registration.h"
-#include "tests/support/doubles.h"
-#include "winemu/errors.h"
+#include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -129,12 +128,8 @@ TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
     for (const auto& [failing, expected] : rows) {
         RecordingPrinter printer;
         printer.failAt = failing;
-        std::string calls;
-        try {
-            printRegistration(printer, form);
-        } catch (const PlatformError&) {
-            calls = "raised\n";
-        }
+        std::string calls =
+            test::errorOf([&] { printRegistration(printer, form); }).empty() ? "" : "raised\n";
         for (const std::string& call : printer.calls)
             calls += call + "\n";
         EXPECT_EQ(calls, expected) << failing;

@@ -118,12 +118,8 @@ TEST_F(FinishTest, EarlierFilesAndKeyKeepWhatTheFinishDoesNotWrite) {
     writeFile(windowsDir() / "zelun.ini",
               "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\n");
     writeFile(settingsFile(), "[Proxy]\r\nhost=p\r\n[ZEL]\r\nextra=1\r\nitem=old\r\n");
-    {
-        Registry registry(machine().registryFile());
-        ASSERT_TRUE(registry.openKey(kUninstallKey, true));
-        registry.writeString("Publisher", "ZEL");
-        registry.writeString("DisplayName", "old");
-    }
+    writeRegistry(kUninstallKey, "Publisher", "ZEL");
+    writeRegistry(kUninstallKey, "DisplayName", "old");
     EXPECT_EQ(run().second, "");
     EXPECT_EQ(readFile(windowsDir() / "zelun.ini") + readFile(settingsFile()),
               "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\ndir=C:\\Z\\\r\n"

@@ -5,13 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
 #include <set>
 #include <sstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace zel::test {
 namespace {
@@ -124,17 +121,12 @@ TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
     writeFile(medium() / "BIG.DAT", std::string(20000, 'x'));
     writeFile(driveC() / "LEFT" / "BIG.DAT", "old version");
     const std::string before = tree(driveC() / "LEFT", true);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit limit = {4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(copy("D:\\BIG.DAT", "C:\\LEFT\\BIG.DAT") ? 1 : 0); // the parent owns the tree
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the copy reported success";
+    pid_t child = 0;
+    const auto full = [&] {
+        fullDisk();
+        ::_exit(copy("D:\\BIG.DAT", "C:\\LEFT\\BIG.DAT") ? 1 : 0);
+    };
+    EXPECT_EQ(inChild(full, [&](pid_t pid) { child = pid; }), 0) << "the copy reported success";
     EXPECT_EQ(tree(driveC() / "LEFT", true), before);
 
     // Only a dead writer's regular files named as ours go.
@@ -285,13 +277,10 @@ TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
             fs::permissions(zel / "T" / "T.INI", fs::perms::owner_read);
         Catalogue c;
         c.settings.destino = "C:\\ZEL\\";
-        c.entry(1) = {"",
-                      row.spoil != std::string("not selected"),
-                      0,
-                      "T\\",
-                      std::uint8_t(row.criadir),
-                      {"TCPMAN.EXE", "T.INI", "W.DLL"},
-                      {}};
+        c.entry(1).instala = row.spoil != std::string("not selected");
+        c.entry(1).diretorio = "T\\";
+        c.entry(1).criadir = std::uint8_t(row.criadir);
+        c.entry(1).Arquivo = {"TCPMAN.EXE", "T.INI", "W.DLL"};
         Files files(machine());
         dialerSettingsUpdate(
             files, c, {row.port < 0 ? std::nullopt : std::optional(row.port), row.init, row.dial});

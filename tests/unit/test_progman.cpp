@@ -163,6 +163,21 @@ protected:
 
     std::string stored() { return render(progman::loadStore(progman::storePath(prefix))); }
 
+    // The macros through a new conversation: whether each was handed over, "|", and what the
+    // server answered for each; "" when no conversation opened.
+    std::string deliver(const std::vector<std::string>& macros) {
+        if (!conversation->open("PROGMAN", "PROGMAN"))
+            return "";
+        std::string seen;
+        for (const std::string& macro : macros)
+            seen += std::to_string(conversation->execute(macro));
+        conversation->close();
+        seen += "|";
+        for (const bool done : conversation->deliveries())
+            seen += std::to_string(done);
+        return seen;
+    }
+
     // The server's answers on a connection within the time given, up to `count` of them,
     // followed by "|end" when it closed the connection or "|open" when it did not.
     static std::string answers(int fd, int milliseconds, std::size_t count = 1000) {
@@ -196,32 +211,23 @@ TEST_F(ProgmanServerTest, StartedOnDemandItTellsEachExecutesOutcome) {
           std::pair("", "PROGMAN"), std::pair("progman", "")})
         opened += std::to_string(conversation->open(service, topic));
     EXPECT_EQ(opened, "00011");
-    for (const char* macro : {"[CreateGroup(Kit)]", "[DeleteItem(Nothing)]", "[AddItem(C:\\A,A)]"})
-        EXPECT_TRUE(conversation->execute(macro)) << macro; // all handed over
-    EXPECT_FALSE(conversation->execute("[AddItem(C:\\" + std::string(kMaxMacroText, 'D') + ")]"));
-    conversation->close();
-    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true, false, true, false}));
+    // The last one too long to hand over.
+    EXPECT_EQ(deliver({"[CreateGroup(Kit)]", "[DeleteItem(Nothing)]", "[AddItem(C:\\A,A)]",
+                       "[AddItem(C:\\" + std::string(kMaxMacroText, 'D') + ")]"}),
+              "1110|1010");
     const fs::path store = progman::storePath(prefix);
     fs::rename(store, tmp / "saved.txt");
     fs::create_directory(store); // no save can replace it
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    EXPECT_TRUE(conversation->execute("[AddItem(C:\\B,B)]"));
-    conversation->close();
-    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{false}));
+    EXPECT_EQ(deliver({"[AddItem(C:\\B,B)]"}), "1|0");
     fs::remove(store);
     // A second server leaves at once without a word; the first serves on.
     EXPECT_EQ(runCommand(kProgman + "PROGMAN PROGMAN 2>&1").output, "");
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    EXPECT_TRUE(conversation->execute("[AddItem(C:\\C,Eletr\xF4nico)]"));
-    conversation->close();
-    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true}));
+    EXPECT_EQ(deliver({"[AddItem(C:\\C,Eletr\xF4nico)]"}), "1|1");
     EXPECT_EQ(stored(), "Kit{A=C:\\A|B=C:\\B|Eletr\xF4nico=C:\\C};");
 
     ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends it long before
     ASSERT_TRUE(awaitProgmanExit());
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    EXPECT_TRUE(conversation->execute("[ExitProgman()]"));
-    conversation->close();
+    EXPECT_EQ(deliver({"[ExitProgman()]"}).substr(0, 2), "1|");
     EXPECT_FALSE(fs::exists(prefix / "progman.sock"));
     EXPECT_TRUE(awaitProgmanExit());
     fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE"); // no Program Manager: nothing delivered
@@ -261,9 +267,7 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
             ::shutdown(raw->get(), SHUT_WR);
         EXPECT_EQ(answers(raw->get(), 5000), expected) << what;
     }
-    EXPECT_TRUE(conversation->execute("[CreateGroup(Served)]"));
-    conversation->close();
-    EXPECT_EQ(conversation->deliveries(), (std::vector<bool>{true}));
+    EXPECT_EQ(deliver({"[CreateGroup(Served)]"}), "1|1");
     EXPECT_EQ(stored(), longest.substr(13, kMaxMacroText - 15) + "{};T{};N{};G{};Served{};");
 }
 
@@ -305,8 +309,7 @@ TEST_F(ProgmanServerTest, NoConversationTakesTheServerFromTheOthers) {
     const std::string fds = "/proc/" + std::to_string(server()) + "/fd";
     for (int i = 0; i < 500 && std::distance(fs::directory_iterator(fds), {}) > 8; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(conversation->execute("[CreateGroup(Served)]"));
-    conversation->close();
+    EXPECT_EQ(deliver({"[CreateGroup(Served)]"}), "1|1");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(fs::exists(prefix / "progman.sock")) << "left before its idle time";
     ASSERT_TRUE(awaitProgmanExit());
@@ -331,8 +334,7 @@ TEST_F(ProgmanServerTest, TheSocketIsAPathOnlyItsUserReaches) {
     ASSERT_TRUE(opened);
     EXPECT_EQ(fs::status(socket).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_FALSE(std::regex_search(readFile("/proc/net/unix"), std::regex("@\\S*progman\\.sock")));
-    EXPECT_TRUE(conversation->execute("[CreateGroup(Long)]"));
-    conversation->close();
+    EXPECT_EQ(deliver({"[CreateGroup(Long)]"}), "1|1");
     EXPECT_EQ(stored(), "Long{};");
 }
 
@@ -362,8 +364,7 @@ TEST_F(ProgmanServerTest, AnotherUserCanNeitherServeNorBeServed) {
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
-    EXPECT_TRUE(conversation->execute("[CreateGroup(Owner)]"));
-    conversation->close();
+    EXPECT_EQ(deliver({"[CreateGroup(Owner)]"}), "1|1");
     EXPECT_EQ(stored(), "Owner{};");
 }
 

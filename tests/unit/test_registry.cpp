@@ -1,9 +1,9 @@
 // The emulated HKEY_LOCAL_MACHINE: the REGEDIT4 file format and the TRegistry-like handle.
 #include "tests/support/fixtures.h"
-#include "winemu/errors.h"
 #include "winemu/regedit4.h"
 #include "winemu/registry.h"
 
+#include <numeric>
 #include <sys/stat.h>
 
 namespace zel::test {
@@ -29,8 +29,7 @@ TEST(RegistryFormat, EveryValueIsWrittenAsRegeditWritesItAndReadsBack) {
     RegKey& software = addKey(*root, "SOFTWARE");
     RegKey& kit = addKey(software, "Zel \xC7\xC3O [x]");
     std::vector<std::uint8_t> wrapped(48); // lines wrap where they reach 77 characters
-    for (std::size_t i = 0; i < wrapped.size(); ++i)
-        wrapped[i] = static_cast<std::uint8_t>(i);
+    std::iota(wrapped.begin(), wrapped.end(), 0);
     // clang-format off
     kit.values = {{"", RegType::String, sz("default")}, {"Path", RegType::String, sz("C:\\P \"n\" ;=@[]")},
                   {"Order", RegType::DWord, {0x78, 0x56, 0x34, 0x0a}}, {"Short", RegType::DWord, {1, 2, 3}},
@@ -97,16 +96,6 @@ TEST(RegistryFormat, ReadingIsLenientWhereRegeditFilesVaryAndRefusesTheRest) {
 ino_t inode(const fs::path& file) {
     struct stat st {};
     return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
-// The message of the PlatformError that f raises ("" when it raises none).
-template <class F> std::string errorOf(F&& f) {
-    try {
-        f();
-    } catch (const PlatformError& e) {
-        return e.what();
-    }
-    return "";
 }
 
 // One key open at a time, found without regard to case; a failed open leaves the open key as

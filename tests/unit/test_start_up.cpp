@@ -72,13 +72,11 @@ class StartUpTest : public MachineTest {
 protected:
     // "#" writes a number.
     void write(const char* key, const char* name, const std::string& text) {
+        if (text != "#")
+            return writeRegistry(key, name, text);
         Registry registry(machine().registryFile());
         ASSERT_TRUE(registry.openKey(key, true));
-        if (text == "#")
-            registry.writeValue(name, RegType::DWord, {2, 0, 0, 0});
-        else
-            registry.writeString(name, text);
-        registry.closeKey();
+        registry.writeValue(name, RegType::DWord, {2, 0, 0, 0});
     }
     Choices startUp() {
         Files files(machine());
