@@ -26,11 +26,9 @@ void measure(benchmark::State& state, const std::vector<std::string>& command) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     bench::runChild(command, true, true); // warm-up: caches, fonts, and the prefix's first creation
     long peak = 0;
-    std::vector<double> seconds;
     for (auto _ : state) {
         const bench::ChildResult r = bench::runChild(command, true, true);
         state.SetIterationTime(r.seconds);
-        seconds.push_back(r.seconds);
         peak = std::max(peak, r.peakResidentKb);
         if (r.status != 0 || r.output != "painted\n") {
             state.SkipWithError(("no first paint from " + command[0]).c_str());
@@ -38,12 +36,6 @@ void measure(benchmark::State& state, const std::vector<std::string>& command) {
         }
     }
     state.counters["peak_rss_kb"] = static_cast<double>(peak);
-    // The median start: one start that another process on these two cores held up by tens of
-    // milliseconds moves the mean of twenty, not the median.
-    if (!seconds.empty()) {
-        std::nth_element(seconds.begin(), seconds.begin() + seconds.size() / 2, seconds.end());
-        state.counters["median_ms"] = seconds[seconds.size() / 2] * 1e3;
-    }
 }
 
 void StartupQtMinimal(benchmark::State& state) {
