@@ -3,6 +3,7 @@
 #include "setup/disk_space.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/host_file.h"
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 
@@ -65,24 +66,16 @@ bool knownKey(std::string_view key) {
     return false;
 }
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 [[noreturn]] void wrong(std::string_view key, std::string_view value, std::string_view expected) {
     throw WrongAnswer("Resposta inv\xe1lida em [Respostas] " + std::string(key) + "=" +
                       std::string(value) + ": " + std::string(expected));
 }
 
 InstallationType installationType(const std::string& value) {
-    const std::string v = lower(value);
-    if (v == "tipica" || v == "t\xedpica")
+    const std::string v = upperAscii(value);
+    if (v == "TIPICA" || v == "T\xedPICA")
         return InstallationType::Typical;
-    if (v == "personalizada")
+    if (v == "PERSONALIZADA")
         return InstallationType::Custom;
     wrong("tipo", value, "use tipica ou personalizada");
 }
@@ -91,7 +84,7 @@ ProgramSelection programSelection(const std::string& value, const Catalogue& cat
                                   ProgramSelection selection) {
     for (int n = 1; n <= kShownPrograms; ++n)
         selection.at(static_cast<std::size_t>(n - 1)) = false;
-    if (lower(value) == "nenhum")
+    if (upperAscii(value) == "NENHUM")
         return selection;
     std::string list = value;
     for (char& c : list)
@@ -114,19 +107,19 @@ ProgramSelection programSelection(const std::string& value, const Catalogue& cat
 }
 
 Browser browserChoice(const std::string& value) {
-    const std::string v = lower(value);
+    const std::string v = upperAscii(value);
     if (v == "1")
         return Browser::First;
     if (v == "2")
         return Browser::Second;
-    if (v == "nenhum")
+    if (v == "NENHUM")
         return Browser::None;
     wrong("navegador", value, "use 1, 2 ou nenhum");
 }
 
 int portChoice(const std::string& value) {
-    std::string v = lower(value);
-    if (v.starts_with("com"))
+    std::string v = upperAscii(value);
+    if (v.starts_with("COM"))
         v.erase(0, 3);
     if (v.size() == 1 && v[0] >= '1' && v[0] <= '4')
         return v[0] - '1';
@@ -134,10 +127,10 @@ int portChoice(const std::string& value) {
 }
 
 bool spaceAnswer(const std::string& value) {
-    const std::string v = lower(value);
-    if (v == "continuar")
+    const std::string v = upperAscii(value);
+    if (v == "CONTINUAR")
         return true;
-    if (v == "recusar")
+    if (v == "RECUSAR")
         return false;
     wrong("espaco_insuficiente", value, "use continuar ou recusar");
 }
@@ -287,18 +280,7 @@ void writePrivateFile(const std::string& hostPath, std::string_view text) {
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         throw fail(errno);
-    std::size_t done = 0;
-    int error = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    int error = writeAll(fd, text) ? 0 : errno;
     if (::fsync(fd) != 0 && error == 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)

@@ -108,6 +108,25 @@ bool kernelCannotCopy(int error) {
            error == ENOTSUP || error == EBADF || error == EPERM;
 }
 
+} // namespace
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+namespace {
+
 bool copyThroughBuffer(int from, int to, std::int64_t count, std::span<char> buffer) {
     const auto chunk = static_cast<std::int64_t>(buffer.size());
     while (count > 0) {
@@ -116,14 +135,8 @@ bool copyThroughBuffer(int from, int to, std::int64_t count, std::span<char> buf
             continue;
         if (n <= 0)
             return false;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(to, buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            done += w;
-        }
+        if (!writeAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(n))))
+            return false;
         count -= n;
     }
     return true;

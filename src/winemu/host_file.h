@@ -99,6 +99,11 @@ bool createHostFile(const std::filesystem::path& file, std::string_view content,
 // `from` ends before `count` bytes (a file that shrank while being copied).
 bool copyHostFileData(int from, int to, std::int64_t count, std::span<char> buffer);
 
+// Writes all of `data` on `fd`, again after an interrupted write. False when a write fails
+// (errno tells why; EIO when the descriptor takes nothing). No allocation, so a child between
+// fork and exec may use it.
+bool writeAll(int fd, std::string_view data);
+
 // A seed for the random part of temporary names. Taken from the kernel without opening a
 // file, so it works when the process has no descriptor to spare (std::random_device may need
 // one and throws without it); the clock and process id stand in when the kernel has none.

@@ -115,18 +115,7 @@ void LogFile::record(const InstallEvent& event) {
 
 void LogFile::write(const std::string& line) {
     // One write per line, straight to the file: what happened is there even if the run dies.
-    std::string text = line + "\n";
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd_, data, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    writeAll(fd_, line + "\n");
 }
 
 // ---------------------------------------------------------------- the journal
@@ -171,15 +160,7 @@ long long nanoseconds(const struct timespec& t) {
 
 // Writes all of `text` on the descriptor and syncs it; false when it could not.
 bool writeSynced(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return ::fsync(fd) == 0;
+    return writeAll(fd, text) && ::fsync(fd) == 0;
 }
 
 // A directory of the machine's own, made readable by its owner only; one already there must

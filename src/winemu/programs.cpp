@@ -70,19 +70,6 @@ std::vector<std::string> childEnvironment(const Machine& machine) {
     return env;
 }
 
-void writeAll(int fd, const void* data, std::size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
-
 // In the child: a session of its own, no handles of the wizard's, default signal handling,
 // then exec. On failure errno goes down the error pipe (close-on-exec, so a successful exec
 // closes it without a word).
@@ -101,12 +88,12 @@ void writeAll(int fd, const void* data, std::size_t size) {
     }
     if (!launch.workingDir.empty() && ::chdir(launch.workingDir.c_str()) != 0) {
         int err = errno;
-        writeAll(errorPipe, &err, sizeof err);
+        writeAll(errorPipe, std::string_view(reinterpret_cast<const char*>(&err), sizeof err));
         ::_exit(127);
     }
     ::execve(launch.program.c_str(), launch.argv.data(), launch.envp.data());
     int err = errno;
-    writeAll(errorPipe, &err, sizeof err);
+    writeAll(errorPipe, std::string_view(reinterpret_cast<const char*>(&err), sizeof err));
     ::_exit(127);
 }
 
@@ -156,7 +143,7 @@ pid_t start(Launch& launch, bool detach) {
             pid_t grandchild = ::fork();
             if (grandchild < 0) {
                 int err = errno;
-                writeAll(errorsOut.get(), &err, sizeof err);
+                writeAll(errorsOut.get(), std::string_view(reinterpret_cast<const char*>(&err), sizeof err));
                 ::_exit(127);
             }
             if (grandchild > 0)
