@@ -27,7 +27,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <qdrawutil.h>
 
 #include <gtest/gtest.h>
 
@@ -94,9 +93,17 @@ protected:
         constexpr int kFrame = 3, kCaption = 18; // the grey frame and the caption bar of the era
         QImage shot(client.width() + 2 * kFrame, client.height() + 2 * kFrame + kCaption,
                     QImage::Format_RGB32);
+        shot.fill(QColor(0xc0, 0xc0, 0xc0));
         QPainter painter(&shot);
-        const QBrush grey(QColor(0xc0, 0xc0, 0xc0));
-        qDrawWinPanel(&painter, shot.rect(), page.palette(), false, &grey);
+        painter.setPen(QColor(0xff, 0xff, 0xff));
+        painter.drawLine(1, 1, shot.width() - 3, 1);
+        painter.drawLine(1, 1, 1, shot.height() - 3);
+        painter.setPen(QColor(0x80, 0x80, 0x80));
+        painter.drawLine(1, shot.height() - 2, shot.width() - 2, shot.height() - 2);
+        painter.drawLine(shot.width() - 2, 1, shot.width() - 2, shot.height() - 2);
+        painter.setPen(QColor(0, 0, 0));
+        painter.drawLine(0, shot.height() - 1, shot.width() - 1, shot.height() - 1);
+        painter.drawLine(shot.width() - 1, 0, shot.width() - 1, shot.height() - 1);
         const QRect caption(kFrame, kFrame, client.width(), kCaption);
         painter.fillRect(caption, QColor(0, 0, 0x80));
         QFont font = page.font();
