@@ -1,6 +1,7 @@
 #pragma once
 // What the benchmarks share: the directory that holds their generated data, and running a peer
 // program (find, cp, a start-up program) with its wall time and peak memory.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -141,6 +142,13 @@ inline ChildResult runChild(const std::vector<std::string>& argv, bool untilFirs
     result.peakResidentKb = usage.ru_maxrss;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return result;
+}
+
+// The middle of the samples (the upper one of the two for an even count): one slow spell of the
+// machine does not move it.
+inline double median(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
 }
 
 // The directory of this benchmark program, where its sibling programs are built.
