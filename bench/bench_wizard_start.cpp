@@ -1,12 +1,13 @@
 // The wizard's start-up, run by the same code as the program's (runWizard: the font thread, the
 // application, machine, services, the catalogue load with the start sound and the initial
 // choices, the thirteen forms, the background and the welcome page), ending at the welcome
-// page's first paint.
+// page's first paint. The machine is made as the program makes it, with Program Manager and
+// the uninstaller brought in.
 // Usage: bench_wizard_start MEDIUM/SETUP, with ZEL_PREFIX set.
+#include "app/start.h"
 #include "bench/first_paint.h"
 #include "pages/WelcomePage.h"
 #include "pages/Wizard.h"
-#include "app/start.h"
 
 #include <filesystem>
 #include <iostream>
@@ -26,6 +27,13 @@ int main(int argc, char* argv[]) {
         options.prefix = zel::Machine::defaultPrefix();
         options.programHostPath = program; // as if run from the medium
         options.hostWorkingDir = std::filesystem::current_path();
+        // As the program does at each start: its helpers brought into the machine when theirs
+        // are missing or differ (the benchmark's own builds of them stand in for the medium's).
+        const std::filesystem::path bin =
+            std::filesystem::canonical("/proc/self/exe").parent_path();
+        options.progmanHostPath = bin / "progman";
+        options.uninstallerHostPath = bin / "zel-uninstall";
+        options.installProgman = true;
         return options;
     };
     run.cannotStart = [](zel::UiServices&, const std::string& reason) {

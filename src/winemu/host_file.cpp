@@ -35,12 +35,9 @@ namespace {
 const char* whatFailed(HostFileError::Step step) {
     switch (step) {
     case HostFileError::Step::Open:
-    case HostFileError::Step::Read:
-        return "cannot be read";
-    case HostFileError::Step::Write:
-        return "cannot be written";
-    case HostFileError::Step::Replace:
-        break;
+    case HostFileError::Step::Read: return "cannot be read";
+    case HostFileError::Step::Write: return "cannot be written";
+    case HostFileError::Step::Replace: break;
     }
     return "cannot be replaced";
 }
@@ -59,22 +56,69 @@ HostFileError::HostFileError(Step step, fs::path file, int error)
 
 // ---------------------------------------------------------------- reading
 
-std::optional<std::string> readHostFile(const fs::path& file) {
+namespace {
+
+// A regular file open for reading, with its status; none when there is no such file (nor its
+// directory). Not blocking on open: a pipe or a device in the file's place is refused, not
+// waited for.
+FileDescriptor openRegularFile(const fs::path& file, struct stat& st) {
     using Step = HostFileError::Step;
-    // Not blocking on open: a pipe or a device in the file's place is refused, not waited for.
     FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
         if (errno == ENOENT || errno == ENOTDIR)
-            return std::nullopt;
+            return fd;
         throw HostFileError(Step::Open, file, errno);
     }
-    struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         throw HostFileError(Step::Open, file, errno);
     if (!S_ISREG(st.st_mode))
         throw HostFileError(Step::Open, file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return fd;
+}
+
+// Fills the buffer from fd, short only at the end of the file.
+std::size_t readFull(int fd, const fs::path& file, std::span<char> buffer) {
+    std::size_t got = 0;
+    while (got < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw HostFileError(HostFileError::Step::Read, file, errno);
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+} // namespace
+
+std::optional<std::string> readHostFile(const fs::path& file) {
+    struct stat st {};
+    const FileDescriptor fd = openRegularFile(file, st);
+    if (!fd)
+        return std::nullopt;
     return readOpenHostFile(fd.get(), file, static_cast<std::size_t>(st.st_size),
                             static_cast<std::size_t>(-1));
+}
+
+bool sameHostFileContent(const fs::path& a, const fs::path& b) {
+    struct stat stA {
+    }, stB{};
+    const FileDescriptor fdA = openRegularFile(a, stA);
+    const FileDescriptor fdB = fdA ? openRegularFile(b, stB) : FileDescriptor();
+    if (!fdA || !fdB || stA.st_size != stB.st_size)
+        return false;
+    char bufferA[16384], bufferB[16384];
+    for (;;) {
+        const std::size_t n = readFull(fdA.get(), a, bufferA);
+        if (readFull(fdB.get(), b, std::span(bufferB, n)) != n ||
+            std::memcmp(bufferA, bufferB, n) != 0)
+            return false;
+        if (n < sizeof bufferA) // a ended here, so b must too (it may have grown since)
+            return readFull(fdB.get(), b, std::span(bufferB, 1)) == 0;
+    }
 }
 
 std::optional<std::string> readOpenHostFile(int fd, const fs::path& file, std::size_t size,
@@ -130,7 +174,8 @@ namespace {
 bool copyThroughBuffer(int from, int to, std::int64_t count, std::span<char> buffer) {
     const auto chunk = static_cast<std::int64_t>(buffer.size());
     while (count > 0) {
-        const ssize_t n = ::read(from, buffer.data(), static_cast<std::size_t>(std::min(count, chunk)));
+        const ssize_t n =
+            ::read(from, buffer.data(), static_cast<std::size_t>(std::min(count, chunk)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -148,8 +193,8 @@ bool copyHostFileData(int from, int to, std::int64_t count, std::span<char> buff
     if (count < 0 || buffer.empty())
         return false;
     while (count > 0) {
-        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr,
-                                            static_cast<std::size_t>(count), 0);
+        const ssize_t n =
+            ::copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(count), 0);
         if (n > 0) {
             count -= n;
             continue;

@@ -64,6 +64,10 @@ private:
 // Raises HostFileError when it exists but cannot be read, a directory or other non-regular
 // file included (which is never opened for reading, so a pipe cannot block the reader).
 std::optional<std::string> readHostFile(const std::filesystem::path& file);
+// Whether two regular files hold the same bytes, compared piece by piece (neither is held in
+// memory whole). False when either is missing; raises HostFileError when one exists but cannot
+// be read.
+bool sameHostFileContent(const std::filesystem::path& a, const std::filesystem::path& b);
 // The rest of a file open on `fd`, read whole (`size` is what it is expected to hold); nothing
 // when it holds more than maxBytes. Raises HostFileError naming the file when a read fails.
 std::optional<std::string> readOpenHostFile(int fd, const std::filesystem::path& file,

@@ -181,17 +181,17 @@ constexpr std::string_view kLauncherStart = "#!/bin/sh\nexec '";
 // The copy is replaced whole (a running server keeps the file it started from) and only when
 // it differs, so a second start writes nothing.
 void installProgram(const fs::path& from, const fs::path& to) {
-    const std::optional<std::string> program = readHostFile(from);
-    if (!program)
-        throw PlatformError("Unable to install " + to.filename().string() + ": " + from.string() +
-                            " is missing");
-    if (readHostFile(to) != program)
+    if (!sameHostFileContent(from, to)) {
+        const std::optional<std::string> program = readHostFile(from);
+        if (!program)
+            throw PlatformError("Unable to install " + to.filename().string() + ": " +
+                                from.string() + " is missing");
         writeHostFile(to, *program, 0755);
+    }
     std::error_code ec;
     fs::permissions(to, fs::perms::owner_exec, fs::perm_options::add, ec);
     if (ec)
-        throw PlatformError("Unable to install " + to.string() + ": " +
-                            ec.message());
+        throw PlatformError("Unable to install " + to.string() + ": " + ec.message());
 }
 
 } // namespace
@@ -223,7 +223,6 @@ void Machine::createMissing() {
         installProgram(options_.uninstallerHostPath, target);
     }
 }
-
 
 void Machine::writeProgmanLauncher() {
     fs::path target = options_.progmanHostPath;
