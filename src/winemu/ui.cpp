@@ -13,7 +13,8 @@ std::string boxOnConsole(const std::string& caption, const std::string& text) {
         const char c = text[i];
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
             continue;
-        shown += c == '\r' ? std::string("\n") : escapeControls(cp1252ToUtf8(std::string(1, c)));
+        shown += c == '\r' || c == '\n' ? std::string("\n")
+                                        : escapeControls(cp1252ToUtf8(std::string(1, c)));
     }
     return shown + '\n';
 }
