@@ -5,6 +5,7 @@
 #include "winemu/errors.h"
 #include "winemu/journal.h"
 
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
 namespace zel::test {
@@ -84,12 +85,8 @@ TEST(Answers, WrongAnswersAreRefusedByName) {
     for (const auto& [line, error] : rows) {
         SCOPED_TRACE(line);
         writeFile(tmp / "a.ini", std::string("[Outra]\nxyz=1\n[Respostas]\n") + line + "\n");
-        try {
-            readAnswers((tmp / "a.ini").string(), threePrograms());
-            ADD_FAILURE() << "taken";
-        } catch (const WrongAnswer& e) {
-            EXPECT_EQ(e.what(), error);
-        }
+        EXPECT_THAT([&] { readAnswers((tmp / "a.ini").string(), threePrograms()); },
+                    testing::ThrowsMessage<WrongAnswer>(testing::StrEq(error)));
     }
     writeFile(tmp / "b.ini", "[Respostas]\nnome=Ana\n"); // the page's password proposed
     EXPECT_EQ(readAnswers((tmp / "b.ini").string(), threePrograms()).registration->password,
