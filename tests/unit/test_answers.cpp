@@ -1,16 +1,30 @@
-// The answers file of an unattended run (read back as saved, wrong answers refused) and the
-// installation log's file.
+// The answers file of an unattended run (read back as saved, wrong answers refused), the
+// installation log's file and the journal of changes an uninstall undoes.
 #include "setup/answers.h"
 #include "tests/support/fixtures.h"
 #include "winemu/errors.h"
 #include "winemu/journal.h"
 
-#include <gtest/gtest.h>
-
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
 namespace zel::test {
 namespace {
+
+unsigned modeOf(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+using K = InstallEvent::Kind;
+
+InstallEvent event(K kind, std::string path, std::string host = {}, bool ok = true) {
+    InstallEvent e{kind};
+    e.path = e.target = std::move(path);
+    e.host = std::move(host);
+    e.ok = ok;
+    return e;
+}
 
 Catalogue threePrograms() {
     Catalogue catalogue;
@@ -39,7 +53,7 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
     proposed.programs[10] = true;
     Choices custom = proposed;
     custom.installation = InstallationType::Custom;
-    custom.destination = " C:\\Acesso \"ZEL\"\\"; // a leading blank and quotes survive
+    custom.destination = " C:\\Acesso \"ZEL\"\\"; // blanks and quotes survive
     custom.programs = {false, true, true};
     custom.browser = Browser::None;
     custom.modem = {std::nullopt, "AT\xc7", ""}; // no port: the proposal stays
@@ -71,12 +85,8 @@ TEST(Answers, WrongAnswersAreRefusedByName) {
     for (const auto& [line, error] : rows) {
         SCOPED_TRACE(line);
         writeFile(tmp / "a.ini", std::string("[Outra]\nxyz=1\n[Respostas]\n") + line + "\n");
-        try {
-            readAnswers((tmp / "a.ini").string(), threePrograms());
-            ADD_FAILURE() << "taken";
-        } catch (const WrongAnswer& e) {
-            EXPECT_EQ(e.what(), error);
-        }
+        EXPECT_THAT([&] { readAnswers((tmp / "a.ini").string(), threePrograms()); },
+                    testing::ThrowsMessage<WrongAnswer>(testing::StrEq(error)));
     }
     writeFile(tmp / "b.ini", "[Respostas]\nnome=Ana\n"); // the page's password proposed
     EXPECT_EQ(readAnswers((tmp / "b.ini").string(), threePrograms()).registration->password,
@@ -85,19 +95,16 @@ TEST(Answers, WrongAnswersAreRefusedByName) {
     EXPECT_THROW(readAnswers(tmp.path().string(), threePrograms()), UnreadableAnswers);
 }
 
-// Appended by each subscriber while subscribed; for its owner alone; never through a link;
-// a value cannot fake a line.
+// Appended while subscribed; its owner's alone; never through a link; no value fakes a line.
 TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
     TempDir tmp;
     const std::string path = (tmp / "install.log").string();
-    InstallEvent key(InstallEvent::Kind::ProfileKey), copy(InstallEvent::Kind::FileCopied);
-    key.path = "C:\\WINDOWS\\zelun.ini";
+    InstallEvent key = event(K::ProfileKey, "C:\\WINDOWS\\zelun.ini");
+    InstallEvent copy = event(K::FileCopied, "D:\\A", "", false);
     key.section = "ZEL";
     key.name = "dir";
     key.after = "C:\\ZEL\\\r\nforged \xe7";
-    copy.path = "D:\\A";
     copy.target = "C:\\A";
-    copy.ok = false;
     for (const InstallEvent* event : {&key, &copy}) {
         LogFile log(path);
         JournalSubscription subscribed(log);
@@ -107,11 +114,66 @@ TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
     EXPECT_EQ(readFile(path), "profile C:\\WINDOWS\\zelun.ini [ZEL] dir = "
                               "\"C:\\ZEL\\\\x0D\\x0Aforged \xc3\xa7\" (was (none))\n"
                               "copy D:\\A -> C:\\A FAILED\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(modeOf(path), 0600u);
     fs::create_symlink(path, tmp / "link.log");
     EXPECT_THROW(LogFile((tmp / "link.log").string()), PlatformError);
+}
+
+// Failed replacements keep nothing, deletions keep the file, no-op changes are left out; the
+// files are private; a torn last line is dropped, a file that is no journal refused.
+TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords) {
+    TempDir tmp;
+    const fs::path file = tmp / "A.DLL";
+    writeFile(file, "old bytes");
+    ::chmod(file.c_str(), 0640);
+    fs::create_directory(tmp / "prefix");
+    InstallJournal journal(tmp / "prefix");
+    {
+        JournalSubscription subscribed(journal);
+        EXPECT_TRUE(journal.file().empty()); // nothing changed, no journal yet
+        // A copy that failed, and a deletion that did not happen, keep nothing.
+        report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
+        report(event(K::FileCopied, "C:\\A.DLL", file.string(), false));
+        EXPECT_FALSE(fs::exists(keptDirectory(journal.file()) / "1"));
+        report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
+        report(event(K::DirectoryCreated, "C:\\NOT", "", false));
+        InstallEvent value = event(K::RegistryValue, "/reg");
+        value.section = "\\K";
+        value.name = "n\tame";
+        value.before = value.after = "same\nline";
+        report(value); // nothing changed: nothing to undo
+        value.before.reset();
+        report(value);
+        report(event(K::Macro, "[AddItem(\"X\")]", "", false));
+        report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
+        EXPECT_FALSE(fs::exists(keptDirectory(journal.file()) / "2"));
+        ::unlink(file.c_str());
+        report(event(K::FileDeleted, "C:\\A.DLL"));
+    }
+    ASSERT_EQ(journal.failure(), "");
+    const std::vector<JournalRecord> records = readJournal(journal.file());
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].kind, "regvalue");
+    EXPECT_EQ(records[0].fields,
+              (std::vector<std::string>{"/reg", "\\K", "n\tame", "-", "=same\nline"}));
+    EXPECT_EQ(records[1].kind, "deleted");
+    ASSERT_EQ(records[1].fields.size(), 5u);
+    EXPECT_EQ(records[1].fields[2], "3");
+    EXPECT_EQ(records[1].fields[4], std::to_string(0640));
+    const fs::path kept = keptDirectory(journal.file());
+    EXPECT_EQ(readFile(kept / "3"), "old bytes");
+    for (const fs::path& path : {journalDirectory(tmp / "prefix"), kept})
+        EXPECT_EQ(modeOf(path), 0700u) << path;
+    for (const fs::path& path : {journal.file(), kept / "3"})
+        EXPECT_EQ(modeOf(path), 0600u) << path;
+
+    // A line the run was killed while writing is no record.
+    writeFile(journal.file(), readFile(journal.file()) + "created\tC:\\HALF");
+    EXPECT_EQ(readJournal(journal.file()).size(), 2u);
+    for (const char* text : {"", "zel-journal\t2\n", "REGEDIT4\n"}) {
+        writeFile(journal.file(), text);
+        EXPECT_THROW(readJournal(journal.file()), PlatformError) << text;
+    }
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// Files, finding, the directory walk and the drives of the emulated machine; the one writer of
-// whole host files (profile files, the registry and Program Manager's store go through it) and
-// the faults it survives.
+// Files, finding, the walk and the drives of the emulated machine; the one writer of whole
+// host files and the faults it survives; copying file contents.
 #include "tests/support/fixtures.h"
 #include "winemu/errors.h"
 #include "winemu/files.h"
@@ -10,7 +9,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <random>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -71,8 +72,7 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
     EXPECT_EQ(readFile(driveC() / "ro.txt"), "keep");
 }
 
-// A text read from a medium: lines at every line end; what is no file of its drive, or is
-// larger than asked, is as missing.
+// Lines at every line end; what is no file of its drive, or larger than asked, is missing.
 TEST_F(MachineTest, ReadTextFileSplitsLinesAndRefusesWhatIsNoFileOfItsDrive) {
     Files f(machine());
     writeFile(driveC() / "lic.txt", "one\rtwo\nthree\r\nfour\r\n\r\nsix");
@@ -156,8 +156,7 @@ TEST_F(MachineTest, FindingFiltersByAttributeAndPutsTheExactSpellingFirst) {
               (std::vector<std::string>{"apps", "Sa", "SB", "sc", "Sd", "SYSTEM"}));
 }
 
-// Files of a directory come before its sub-directories; hidden directories, links to
-// directories and dangling links are passed over, and so is a directory removed meanwhile.
+// Files before sub-directories; hidden ones, links and a directory removed meanwhile skipped.
 TEST_F(MachineTest, WalkVisitsFilesBeforeSubdirectoriesAndSurvivesChanges) {
     const fs::path r = driveC() / "R";
     for (const char* file : {"A/B/~sock32.dll", "A/~SOCK32.DLL.bak", "~Sock32.dll",
@@ -227,13 +226,12 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
 
 // ---------------------------------------------------------------- whole host files
 
-// Content number i: large, so that a write takes long enough to be caught half-way.
+// Large, so that a write takes long enough to be caught half-way.
 std::string content(int i) {
     return std::to_string(i) + "\n" + std::string(400000, static_cast<char>('a' + i % 26));
 }
 
-// Killed at any moment, a writer leaves the old content or the new one, byte for byte, with
-// nothing but hidden files beside it; the file keeps its mode, and a link to it stays a link.
+// Old or new content, nothing but hidden files beside it; the mode kept, a link stays a link.
 TEST(HostFile, AKilledWriterLeavesTheOldOrTheNewFile) {
     TempDir tmp;
     const unsigned seed = std::random_device{}();
@@ -271,8 +269,7 @@ TEST(HostFile, AKilledWriterLeavesTheOldOrTheNewFile) {
               fs::perms::owner_read | fs::perms::owner_write);
 }
 
-// A full disk (a file-size limit, with SIGXFSZ ignored so that writes just fail): the write
-// raises and the old file stays whole with nothing beside it, also when written in place.
+// The write raises; the old file stays whole with nothing beside it, also written in place.
 TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
     TempDir tmp;
     writeFile(tmp / "file", "old");
@@ -294,8 +291,7 @@ TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "closed"), {}), 1);
 }
 
-// A file that must not exist yet is made whole with its mode; anything of its name, even a
-// dangling link, stays as it is.
+// Made whole with its mode; anything of its name, even a dangling link, stays as it is.
 TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
     TempDir tmp;
     fs::create_symlink("nowhere", tmp / "dangling");
@@ -307,6 +303,54 @@ TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
     EXPECT_EQ(fs::status(tmp / "new").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_FALSE(fs::exists(tmp / "nowhere"));
+}
+
+// In the kernel or through the buffer, from and to each position, never past what was asked.
+TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
+    enum class End { File, Pipe, Appending, RamFile }; // a RAM file is on another file system
+    const std::tuple<const char*, End, End, std::int64_t, bool> rows[] = {
+        {"kernel copy", End::File, End::File, 4993, true},
+        {"part of the file", End::File, End::File, 100, true},
+        {"nothing asked", End::File, End::File, 0, true},
+        {"source is a pipe", End::Pipe, End::File, 4993, true},
+        {"part of a pipe", End::Pipe, End::File, 100, true},
+        {"target appends", End::File, End::Appending, 4993, true},
+        {"another file system", End::RamFile, End::File, 4993, true},
+        {"file ends early", End::File, End::File, 4994, false},
+        {"pipe ends early", End::Pipe, End::File, 6000, false},
+    };
+    std::string content;
+    for (int i = 0; i < 5000; ++i)
+        content += char('A' + (i * 7 + i / 26) % 26);
+    constexpr std::size_t kSkipped = 7; // read from the source's current position
+    for (const auto& [name, source, target, count, ok] : rows) {
+        SCOPED_TRACE(name);
+        TempDir tmp;
+        writeFile(tmp / "target", "head");
+        FileDescriptor out(
+            ::open((tmp / "target").c_str(), O_WRONLY | (target == End::Appending ? O_APPEND : 0)));
+        int fds[2] = {-1, -1}; // the source's reading and writing ends
+        if (source == End::Pipe)
+            ASSERT_EQ(::pipe(fds), 0);
+        else
+            fds[0] = fds[1] = source == End::RamFile
+                                  ? ::memfd_create("source", 0)
+                                  : ::open((tmp / "source").c_str(), O_RDWR | O_CREAT, 0600);
+        FileDescriptor in(fds[0]), writer(fds[1] == fds[0] ? -1 : fds[1]);
+        ASSERT_EQ(::write(fds[1], content.data(), content.size()), 5000);
+        writer.reset(); // the pipe's reader then finds its end
+        char skipped[kSkipped];
+        ASSERT_EQ(source == End::Pipe ? ::read(fds[0], skipped, kSkipped)
+                                      : ::lseek(fds[0], kSkipped, SEEK_SET),
+                  ssize_t(kSkipped));
+        ASSERT_EQ(::lseek(out.get(), 0, SEEK_END), 4); // and written at the target's position
+        char buffer[2048];
+        EXPECT_EQ(copyHostFileData(in.get(), out.get(), count, buffer), ok);
+        if (ok) {
+            EXPECT_EQ(readFile(tmp / "target"),
+                      "head" + content.substr(kSkipped, std::size_t(count)));
+        }
+    }
 }
 
 } // namespace

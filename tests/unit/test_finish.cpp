@@ -5,8 +5,6 @@
 #include "winemu/platform.h"
 #include "winemu/registry.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <functional>
 #include <iterator>
@@ -70,7 +68,7 @@ protected:
 
 TEST_F(FinishTest, ShortDirectoryFormTakesEachDirectoryAsTheDiskSpellsIt) {
     fs::create_directories(driveC() / "Program Files" / "Acesso Dois" / "Sub");
-    // A directory not found leaves nothing; lookups go on with the path as given.
+    // A directory not found leaves nothing; lookups go on as given.
     std::istringstream rows(
         R"(C:\PROGRAM FILES\acesso dois\SUB\Inet.ICO|C:\Program Files\Acesso Dois\Sub\Inet.ICO
 C:\program files\NADA.ICO|C:\Program Files\NADA.ICO
@@ -112,8 +110,7 @@ TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
     EXPECT_EQ(addItemMacro(x, x, x), "[AddItem(\"" + x + "\",\"" + x + "\",\"" + x + "\")]");
 }
 
-// Set up again over an earlier installation or beside another product, the finish changes
-// its own keys and values and keeps everything else in its files and key.
+// Over an earlier installation or another product's, only the finish's own keys change.
 TEST_F(FinishTest, EarlierFilesAndKeyKeepWhatTheFinishDoesNotWrite) {
     writeFile(windowsDir() / "zelun.ini",
               "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\n");
@@ -152,9 +149,6 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
     catalogue.settings.destino = "C:\\NAO EXISTE\\";
     expectStop(2, "", "Unable to write to C:\\NAO EXISTE\\ATUALIZA.INI");
     catalogue.settings.destino = d;
-    fs::permissions(windowsDir(), fs::perms::owner_read | fs::perms::owner_exec);
-    expectStop(2, "S", "Unable to write to zelun.ini");
-    fs::permissions(windowsDir(), fs::perms::owner_all);
     fs::permissions(machine().registryFile(), fs::perms::owner_read);
     expectStop(11, "SL", "Failed to create key " + std::string(kUninstallKey));
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::owner_write);
@@ -173,8 +167,7 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
     EXPECT_EQ(run(Browser::First).second, "");
 }
 
-// A kit value holding '"' would end its macro argument and run the rest as macros (deleting the
-// user's groups): it is refused, by name, before anything is sent or written.
+// A '"' would end its macro argument and run the rest as macros: refused by name, up front.
 TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
     const std::pair<std::string, std::function<void(Catalogue&)>> rows[] = {
@@ -196,9 +189,6 @@ TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
                   "(no key)")
             << key;
     }
-    EXPECT_EQ(kitValueBreaksMacro("[Principal] grupo"),
-              "O valor de [Principal] grupo no arquivo de configura\xe7\xe3o cont\xe9m aspas (\"), "
-              "que o Gerenciador de Programas n\xe3o aceita");
     // Unless it never goes into a macro; a kit's check looks at every program.
     catalogue = clean;
     catalogue.entry(4).nome = attack;

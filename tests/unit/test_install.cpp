@@ -3,8 +3,6 @@
 #include "setup/network_stack.h"
 #include "tests/support/fixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <set>
 #include <sstream>
@@ -55,8 +53,7 @@ protected:
     }
 };
 
-// Content over several buffers, the date in DOS dates' two-second steps, and never more for the
-// group or others than the source grants, even over a file (of any spelling) they could read.
+// Content over several buffers, the date in DOS steps, never a mode beyond the source's.
 TEST_F(InstallTest, ACopyTakesTheContentTheDateAndTheModeItMay) {
     std::string content;
     for (int i = 0; i < 5000; ++i)
@@ -104,7 +101,7 @@ TEST_F(InstallTest, ARefusedCopyTouchesNothing) {
     fs::create_symlink(tmp / "secret", medium() / "SHADOW.TXT");
     fs::create_symlink("../../secret", medium() / "SUB" / "UP.TXT");
     const std::string before = tree(driveC(), true) + tree(medium(), true);
-    // Pairs of source and target; the last five name one file twice.
+    // The last five name one file twice.
     std::istringstream rows(R"(D:\SRC.TXT C:\RO.TXT  D:\SRC.TXT C:\ADIR  D:\SRC.TXT Q:\SRC.TXT
 D:\MISSING.TXT C:\MISSING.TXT  D:\SRC.TXT C:\NODIR\X.TXT  D:\ C:\ROOT.TXT
 D:\SHADOW.TXT C:\SHADOW.TXT  D:\SUB\UP.TXT C:\UP.TXT
@@ -115,8 +112,7 @@ D:\SUB\DATA.TXT D:\SUB\..\SUB\DATA.TXT  C:\KIT\DATA.TXT E:\DATA.TXT  E:\data.txt
     EXPECT_EQ(tree(driveC(), true) + tree(medium(), true), before);
 }
 
-// A copy cut short (a file-size limit for a full disk) keeps the old target; what a killed copy
-// left is swept by the next copy into its directory, and only what is certainly ours.
+// A full disk keeps the old target; the next copy sweeps only a dead copy's leftovers.
 TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
     writeFile(medium() / "BIG.DAT", std::string(20000, 'x'));
     writeFile(driveC() / "LEFT" / "BIG.DAT", "old version");
@@ -129,7 +125,6 @@ TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
     EXPECT_EQ(inChild(full, [&](pid_t pid) { child = pid; }), 0) << "the copy reported success";
     EXPECT_EQ(tree(driveC() / "LEFT", true), before);
 
-    // Only a dead writer's regular files named as ours go.
     const std::string dead = ".zelcopy-" + std::to_string(child) + "-";
     const std::string living = ".zelcopy-" + std::to_string(::getppid()) + "-aB3xYz";
     for (const std::string& name :
@@ -184,9 +179,8 @@ TEST_F(InstallRunTest, CopiesTheSelectedEntriesThenTheFixedFiles) {
                   "System1=S1.DLL\n[Programa3]\nnome=Dois\ninstala=0\nArquivo1=DOIS.EXE\n"
                   "[Programa4]\nnome=B\ninstala=1\ndiretorio=PROB\ncriadir=1\nArquivo1=B.EXE\n"),
               "");
-    EXPECT_EQ(overall.log, "max2 +1 +1 ");
-    EXPECT_EQ(file.log, "max4 at0 +1 +1 +1 +1 max1 at0 +1 ");
-    EXPECT_EQ(program.log, "Instalando A|Instalando B|");
+    EXPECT_EQ(overall.log + file.log + program.log,
+              "max2 +1 +1 max4 at0 +1 +1 +1 +1 max1 at0 +1 Instalando A|Instalando B|");
     EXPECT_EQ(status.log, "\tCopiando A1.EXE|\tCopiando A2.DLL|\tCopiando LONGNAME.HL|"
                           "\tCopiando S1.DLL|\tCopiando B.EXE|");
     EXPECT_EQ(tree(driveC() / "ZEL"), "A1.EXE A1.EXE\nA2.DLL A2.DLL\nG.ICO UPDATE/G.ICO\n"
@@ -263,21 +257,19 @@ TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
     for (const auto& row : rows) {
         fs::remove_all(zel);
         fs::remove(system / "~sock32.zel");
-        for (const auto& [path, content] : {std::pair{zel / "T" / "T.INI", t},
-                                            {zel / "T.INI", t},
-                                            {zel / "T" / "W.DLL", "new"},
-                                            {zel / "W.DLL", "top"},
-                                            {system / "~sock32.dll", "old"}})
-            writeFile(path, content);
-        if (row.spoil == std::string("no library"))
-            fs::remove(zel / "T" / "W.DLL");
-        if (row.spoil == std::string("no settings"))
-            fs::remove(zel / "T" / "T.INI");
-        if (row.spoil == std::string("read-only settings"))
+        const std::string spoil = row.spoil;
+        if (spoil != "no settings")
+            writeFile(zel / "T" / "T.INI", t);
+        if (spoil != "no library")
+            writeFile(zel / "T" / "W.DLL", "new");
+        writeFile(zel / "T.INI", t);
+        writeFile(zel / "W.DLL", "top");
+        writeFile(system / "~sock32.dll", "old");
+        if (spoil == "read-only settings")
             fs::permissions(zel / "T" / "T.INI", fs::perms::owner_read);
         Catalogue c;
         c.settings.destino = "C:\\ZEL\\";
-        c.entry(1).instala = row.spoil != std::string("not selected");
+        c.entry(1).instala = spoil != "not selected";
         c.entry(1).diretorio = "T\\";
         c.entry(1).criadir = std::uint8_t(row.criadir);
         c.entry(1).Arquivo = {"TCPMAN.EXE", "T.INI", "W.DLL"};

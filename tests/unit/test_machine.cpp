@@ -1,5 +1,4 @@
-// The emulated machine: Windows paths, code page 1252, the prefix, its drives and paths, and
-// the programs started on it.
+// The emulated machine: Windows paths, code page 1252, the prefix, drives, started programs.
 #include "tests/support/fixtures.h"
 #include "winemu/cp1252.h"
 #include "winemu/machine.h"
@@ -9,6 +8,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -46,9 +46,7 @@ TEST(WinPath, ParsesAgainstTheCurrentDirectoryAndNormalises) {
         EXPECT_EQ(got, expected);
 }
 
-// Code page 1252 at the boundary with the host: every byte has a UTF-8 form and back; what has
-// no form in the code page, or is malformed, is '?'. An overlong form of "/", "\" or "." names
-// no character, so a host name never turns into a path separator or "..".
+// Every byte round-trips; no form or malformed is '?', so an overlong "/" "\" "." is no path.
 TEST(Cp1252, ConvertsAtTheBoundaryAndFoldsCase) {
     for (int c = 0; c < 256; ++c) {
         const std::string one(1, static_cast<char>(c));
@@ -64,8 +62,7 @@ TEST(Cp1252, ConvertsAtTheBoundaryAndFoldsCase) {
             << other;
 }
 
-// The program's drive: a mapped drive it is on, else its directory mounted as the first free
-// letter from D:; a link keeps its own name and place. The deepest drive names a host path.
+// A mapped drive it is on, else the first free letter from D:; the deepest drive names a path.
 TEST_F(MachineTest, TheProgramsDriveAndTheDriveOfEachHostPath) {
     EXPECT_EQ(machine().programPath() + " " + machine().currentDirectory(), "D:\\SETUP D:\\");
     fs::create_directory_symlink(prefix, prefix / "dosdevices" / "d:");
@@ -110,18 +107,16 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
     EXPECT_EQ(machine().toHost("Q:\\x"), std::nullopt);
     EXPECT_EQ(machine().toWindows(driveC() / "Configuração.ini"), "C:\\Configura\xe7\xe3o.ini");
 
-    // Started in a directory of a drive, the machine has it as its current directory.
     EXPECT_EQ(Machine({prefix, program, driveC() / "WINDOWS", {}}).currentDirectory(),
               "C:\\WINDOWS");
-    // Outside every drive it starts in the program's directory; a link's ".." is not followed.
+    // Outside every drive: the program's directory; a link's ".." is not followed.
     fs::create_directory_symlink(driveC() / "WINDOWS", medium() / "w");
     const Machine outside({prefix, medium() / "w" / ".." / "SETUP", tmp.path(), {}});
     EXPECT_EQ(outside.programPath() + " " + outside.currentDirectory(), "D:\\SETUP D:\\");
 }
 
-// Programs of the machine are started from the prefix (PROGMAN.EXE, the kit's programs), so a
-// prefix that other users may change is refused before anything is made in it, also by
-// Program Manager; what the machine makes is never writable by others, whatever the umask.
+// Programs start from the prefix: one others may change is refused, also by Program Manager;
+// what the machine makes is never writable by others, whatever the umask.
 TEST_F(MachineTest, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
     const auto refusal = [&](const fs::path& where) {
         return errorOf([&] { Machine({where, program, {}, "/opt/it's/progman"}); });
@@ -160,8 +155,7 @@ TEST_F(MachineTest, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
               "#!/bin/sh\nexec '/opt/it'\\''s/progman' \"$@\"\n");
 }
 
-// Without HOME the machine is in the home directory the password database gives, never in a
-// directory every user shares; ZEL_PREFIX and XDG_DATA_HOME come first.
+// ZEL_PREFIX, XDG_DATA_HOME, HOME, then the password database: never a shared directory.
 TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
     for (const char* name : {"ZEL_PREFIX", "XDG_DATA_HOME", "HOME"}) {
@@ -185,8 +179,7 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
                         "/x/zel-setup/machine /z");
 }
 
-// The path a process was started by, made absolute, when it names the running executable:
-// a kit's SETUP linking to zel-setup is the SETUP, found as a shell would find it.
+// A kit's SETUP linking to zel-setup is the SETUP, found as a shell would find it.
 TEST(StartedPath, IsThePathThatNamesTheExecutableMadeAbsolute) {
     TempDir tmp;
     const fs::path exe = tmp / "bin" / "zel-setup", kit = tmp / "kit", bin = tmp / "bin";
@@ -214,24 +207,61 @@ TEST(StartedPath, IsThePathThatNamesTheExecutableMadeAbsolute) {
     EXPECT_TRUE(Machine::runningExecutable().is_absolute());
 }
 
+ino_t inode(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Program Manager installed into the machine and C:\WINDOWS\PROGMAN.EXE kept pointing at it.
+TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {
+    const fs::path source = tmp / "medium" / "progman",
+                   launcher = driveC() / "WINDOWS" / "PROGMAN.EXE";
+    const fs::path installed = fs::absolute(prefix) / "bin" / "progman";
+    const std::string ours = "#!/bin/sh\nexec '" + installed.string() + "' \"$@\"\n";
+    // The launcher before, the medium's program, the launcher after, the copy rewritten.
+    const std::tuple<const char*, std::string, std::string, std::string, bool> rows[] = {
+        {"a first start", "", "v1", ours, true},
+        {"a second start writes nothing", ours, "v1", ours, false},
+        {"another medium's program", ours, "v2", ours, true},
+        {"ours pointing at a medium gone", "#!/bin/sh\nexec '/media/cd/progman' \"$@\"\n", "v2",
+         ours, false},
+        {"the user's own launcher", "#!/bin/sh\nexec my-progman\n", "v2",
+         "#!/bin/sh\nexec my-progman\n", false},
+    };
+    fs::remove(launcher);
+    for (const auto& [name, before, offered, after, rewritten] : rows) {
+        SCOPED_TRACE(name);
+        if (!before.empty())
+            writeProgram(launcher, before);
+        writeProgram(source, offered);
+        const ino_t was = inode(installed);
+        // A relative prefix (ZEL_PREFIX may give one): the launcher starts from anywhere.
+        ASSERT_EQ(::chdir(tmp.path().c_str()), 0);
+        Machine({"prefix", program, program.parent_path(), source, true});
+        EXPECT_EQ(readFile(launcher), after);
+        EXPECT_EQ(readFile(installed), offered);
+        EXPECT_EQ(inode(installed) != was, rewritten);
+        EXPECT_EQ(fs::status(installed).permissions() & fs::perms::owner_exec,
+                  fs::perms::owner_exec);
+    }
+}
+
 // ---------------------------------------------------------------- starting programs
 
 class ProgramsTest : public MachineTest {
 protected:
-    // A program that tells how it was started: its directory's name, its arguments, the name
-    // of its working directory and, apart, its session.
+    // Tells its directory's name, its arguments, its working directory's name, its session.
     void writeTracer(const fs::path& path, bool executable = true) {
         const std::string script =
             "#!/bin/sh\necho \"$(basename \"$(dirname \"$0\")\")|$#|$1|$2|"
             "$(basename \"$(pwd)\")|$(cut -d' ' -f6 /proc/$$/stat)\" > \"$ZEL_PREFIX/trace\"\n";
         executable ? writeProgram(path, script) : writeFile(path, script);
     }
-    // Nothing started here is left for this process to reap.
     static bool noChildLeft() {
         errno = 0;
         return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
     }
-    // WinExec's result and what the program it started told (it runs on after the return).
+    // WinExec's result and what the program told (it runs on after the return).
     std::string exec(const std::string& line) {
         fs::remove(prefix / "trace");
         const unsigned result = Programs(machine(), ui).winExec(line, 1);
@@ -248,8 +278,7 @@ protected:
     std::vector<pid_t> sessions;
 };
 
-// WinExec: a name tried word by word unless quoted, ".EXE" added, letters of any case; the
-// program in its own directory and session; 2 for no file, 3 for no path, 11 for no program.
+// Unquoted names tried word by word, ".EXE" added; 2 no file, 3 no path, 11 no program.
 TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     const fs::path kit = driveC() / "Meu Kit";
     writeTracer(kit / "TOOL.EXE");
@@ -266,7 +295,7 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
         seen += exec(line);
     EXPECT_EQ(seen, "33 Meu Kit|2|one|two words|Meu Kit\n33 Meu Kit|1|quoted||Meu Kit\n"
                     "33 NAVEGA|0|||NAVEGA\n2 \n3 \n2 \n2 \n2 \n3 \n3 \n11 \n11 \n");
-    // A bare name: the program's directory, the current one, then the system and Windows ones.
+    // A bare name: the program's directory, the current one, SYSTEM, then WINDOWS.
     const fs::path places[] = {medium(), driveC() / "WORK", driveC() / "WINDOWS" / "SYSTEM",
                                driveC() / "WINDOWS"};
     for (const fs::path& place : places)
@@ -284,8 +313,7 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     EXPECT_TRUE(noChildLeft());
 }
 
-// A sponsor's program: the wizard minimised until it ends, none of the wizard's files open in
-// it; one that cannot start restores the wizard at once and leaves no child behind.
+// The wizard minimised until the program ends, none of its files open in it; no child left.
 TEST_F(ProgramsTest, RunAndWaitBlocksBetweenMinimiseAndRestore) {
     const int leaked = ::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_GE(leaked, 0);

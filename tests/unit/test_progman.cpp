@@ -1,5 +1,4 @@
-// Program Manager: the groups its macros change, their store, the progman program, and the
-// conversation with its server, started on demand as the wizard does.
+// Program Manager: its macros, their store, the progman program and its server.
 #include "progman/groups.h"
 #include "progman/store.h"
 #include "tests/support/fixtures.h"
@@ -21,7 +20,6 @@ namespace {
 using progman::Groups;
 using Clock = std::chrono::steady_clock;
 
-// "Group{name=command,icon,index|...};..." (icon and index only when set).
 std::string render(const Groups& groups) {
     std::string out;
     for (const auto& g : groups.groups()) {
@@ -38,8 +36,7 @@ std::string render(const Groups& groups) {
 
 const std::string kProgman = "'" + (binDir() / "progman").string() + "' ";
 
-// One Groups object through a series of execute texts: each runs left to right and stops at
-// its first failing command, or where the text is no longer a command.
+// Each text runs left to right and stops at its first failing command or non-command.
 TEST(ProgmanGroups, ExecuteTextsChangeTheGroupsStepByStep) {
     // clang-format off
     const std::tuple<const char*, bool, const char*> steps[] = {
@@ -48,15 +45,13 @@ TEST(ProgmanGroups, ExecuteTextsChangeTheGroupsStepByStep) {
          " [ AddItem ( \"a,b)c]d[e\" , A B ,, -12345678 ) ] [AddItem(C:\\B.EXE,B,C:\\b.ico,2)]"
          "[AddItem(C:\\C.EXE,C,,,)][Reload]", true,
          "StartUp{ZEL Update=C:\\U.EXE};Kit{A B=a,b)c]d[e,,-12345678|B=C:\\B.EXE,C:\\b.ico,2|C=C:\\C.EXE};"},
-        // The same name in other case replaces the item where it stood. An existing group
-        // becomes current; an item without a name is named after its program.
+        // Other case: same item, same place; existing group current; nameless item named.
         {"[addItem(C:\\N.EXE,b)][CreateGroup(STARTUP)][DeleteItem(zel update)][AddItem(N.EXE a.b)]"
          "[AddItem(\"C:\\Meu Kit\\NAVEGA.EXE /s\")][AddItem(C:\\Meu Kit\\TOOLS)][AddItem(C:\\.ini)]", true,
          "StartUp{N=N.EXE a.b|NAVEGA=C:\\Meu Kit\\NAVEGA.EXE /s|TOOLS=C:\\Meu Kit\\TOOLS|.ini=C:\\.ini};"
          "Kit{A B=a,b)c]d[e,,-12345678|b=C:\\N.EXE|C=C:\\C.EXE};"},
         {"[DeleteGroup(startup)][ShowGroup(Kit)][DeleteItem(C)][DeleteItem(a b)][AddItem(A,A)]", true,
          "Kit{b=C:\\N.EXE|A=A};"},
-        // ReplaceItem: the next item added to that group takes the place.
         {"[ReplaceItem(b)][AddItem(z,Z)][AddItem(y,Y)]", true, "Kit{Z=z|A=A|Y=y};"},
         {"[ReplaceItem(Y)][AddItem(b2,a)]", true, "Kit{Z=z|a=b2};"},
         {"[ReplaceItem(Z)][CreateGroup(O)][AddItem(o,O)][ShowGroup(Kit)][AddItem(w,W)]", true,
@@ -82,8 +77,7 @@ TEST(ProgmanGroups, ExecuteTextsChangeTheGroupsStepByStep) {
     EXPECT_TRUE(g.execute("[ExitProgman()]") && g.exitRequested());
 }
 
-// The store keeps every text as received; one that does not read is refused, never taken for
-// empty. Listed for people, names' control characters cannot fake lines or drive the terminal.
+// Texts kept as received; an unreadable store refused; listed names cannot drive the terminal.
 TEST(ProgmanStore, KeepsEveryTextListsItAndRefusesWhatDoesNotRead) {
     TempDir tmp;
     const auto file = progman::storePath(tmp.path());
@@ -99,7 +93,7 @@ TEST(ProgmanStore, KeepsEveryTextListsItAndRefusesWhatDoesNotRead) {
                           "\",\"C:\\i.ico\",-3)][AddItem(C:\\B,B,C:\\b.ico)][CreateGroup(E)]"));
     progman::saveStore(file, g);
     const std::string kit = "Kit%1B[2J%0AFake group%09100%25 %2541%0D%7F Eletr\xF4nico #";
-    const std::string text = readFile(file); // readable: only '%' and control characters escaped
+    const std::string text = readFile(file); // only '%' and control characters escaped
     EXPECT_EQ(text.substr(text.find("\ngroup")),
               "\ngroup\t" + kit + "\nitem\tC:\\A B\\X.EXE /x\t" + kit +
                   "\tC:\\i.ico\t-3\nitem\tC:\\B\tB\tC:\\b.ico\t0\ngroup\tE\n");
@@ -123,7 +117,7 @@ TEST(ProgmanStore, KeepsEveryTextListsItAndRefusesWhatDoesNotRead) {
         EXPECT_EQ(std::to_string(r.status) + r.errors,
                   "1progman: " + file.string() + ": " + why + "\n");
     }
-    // Nor does a server start on it: its groups would be lost.
+    // Nor does a server start on it (its groups would be lost).
     EXPECT_EQ(runCommand(kProgman + "PROGMAN PROGMAN").status, 1);
     EXPECT_EQ(readFile(file), "zel-progman 1\ngroup\tA\nitem\tc\tn\t\tx1\n");
     ::unsetenv("ZEL_PREFIX");
@@ -143,7 +137,6 @@ protected:
         EXPECT_TRUE(awaitProgmanExit()) << "progman did not leave";
     }
 
-    // A conversation on the current machine (remade after makeMachine).
     void converse() {
         conversation.reset();
         programs = std::make_unique<Programs>(machine(), ui);
@@ -153,7 +146,7 @@ protected:
 
     pid_t server() { return std::atoi(readFile(prefix / "progman.lock").c_str()); }
 
-    long cpuTicks() { // the server's user and system time
+    long cpuTicks() { // the server's CPU time
         const std::string stat = readFile("/proc/" + std::to_string(server()) + "/stat");
         unsigned long user = 0, system = 0;
         std::sscanf(stat.c_str() + stat.rfind(')') + 2,
@@ -163,8 +156,7 @@ protected:
 
     std::string stored() { return render(progman::loadStore(progman::storePath(prefix))); }
 
-    // The macros through a new conversation: whether each was handed over, "|", and what the
-    // server answered for each; "" when no conversation opened.
+    // Per macro whether it was handed over, "|", then the server's answers ("" if not opened).
     std::string deliver(const std::vector<std::string>& macros) {
         if (!conversation->open("PROGMAN", "PROGMAN"))
             return "";
@@ -178,8 +170,7 @@ protected:
         return seen;
     }
 
-    // The server's answers on a connection within the time given, up to `count` of them,
-    // followed by "|end" when it closed the connection or "|open" when it did not.
+    // Up to `count` answers within the time, then "|end" if the server closed, else "|open".
     static std::string answers(int fd, int milliseconds, std::size_t count = 1000) {
         std::string got;
         const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
@@ -199,28 +190,24 @@ protected:
     std::unique_ptr<DdeConversation> conversation;
 };
 
-// Started on demand, the server answers each execute: executed and stored, or not. A store
-// that cannot be saved keeps the changes in memory and saves them with the next change. One
-// server serves a prefix, until ExitProgman or its idle time.
+// One server a prefix, started on demand; a store not saved is saved with the next change.
 TEST_F(ProgmanServerTest, StartedOnDemandItTellsEachExecutesOutcome) {
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    // Program Manager is the only one served; an empty name stands for any.
     std::string opened;
     for (const auto& [service, topic] :
          {std::pair("", ""), std::pair("FOO", "PROGMAN"), std::pair("", "OTHER"),
           std::pair("", "PROGMAN"), std::pair("progman", "")})
         opened += std::to_string(conversation->open(service, topic));
     EXPECT_EQ(opened, "00011");
-    // The last one too long to hand over.
     EXPECT_EQ(deliver({"[CreateGroup(Kit)]", "[DeleteItem(Nothing)]", "[AddItem(C:\\A,A)]",
                        "[AddItem(C:\\" + std::string(kMaxMacroText, 'D') + ")]"}),
               "1110|1010");
     const fs::path store = progman::storePath(prefix);
     fs::rename(store, tmp / "saved.txt");
-    fs::create_directory(store); // no save can replace it
+    fs::create_directory(store); // unsaveable
     EXPECT_EQ(deliver({"[AddItem(C:\\B,B)]"}), "1|0");
     fs::remove(store);
-    // A second server leaves at once without a word; the first serves on.
+    // A second server leaves silently; the first serves on.
     EXPECT_EQ(runCommand(kProgman + "PROGMAN PROGMAN 2>&1").output, "");
     EXPECT_EQ(deliver({"[AddItem(C:\\C,Eletr\xF4nico)]"}), "1|1");
     EXPECT_EQ(stored(), "Kit{A=C:\\A|B=C:\\B|Eletr\xF4nico=C:\\C};");
@@ -239,9 +226,7 @@ std::string header(std::uint32_t size) {
             static_cast<char>(size >> 24)};
 }
 
-// A packet is a length (4 bytes, little-endian) and at most 513 bytes of macro text ending at
-// its NUL. A packet that breaks the form ends its own conversation and nothing after it is
-// executed; the server serves on.
+// A malformed packet ends its own conversation, nothing after it runs; the server serves on.
 TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     const std::string longest = "[CreateGroup(" + std::string(kMaxMacroText - 15, 'L') + ")]";
@@ -271,8 +256,7 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
     EXPECT_EQ(stored(), longest.substr(13, kMaxMacroText - 15) + "{};T{};N{};G{};Served{};");
 }
 
-// 32 conversations are served at once; one more waits, and the server neither spins meanwhile
-// nor forgets it once one of the others has ended.
+// The 33rd conversation waits, without a spinning server, until one of the 32 has ended.
 TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWait) {
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     std::vector<FileDescriptor> crowd;
@@ -290,22 +274,19 @@ TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWait) {
     EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");
 }
 
-// When the server runs out of descriptors it neither spins nor stops serving once they are
-// back; its idle time counts from the end of the last conversation.
+// Out of descriptors it neither spins nor stops; idle time counts from the last conversation.
 TEST_F(ProgmanServerTest, NoConversationTakesTheServerFromTheOthers) {
     writeFile(driveC() / "WINDOWS" / "PROGMAN.EXE",
               "#!/bin/sh\nulimit -n 12\nexec " + kProgman + "\"$@\"\n");
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    std::vector<FileDescriptor> crowd; // more conversations than it has descriptors for
+    std::vector<FileDescriptor> crowd; // more than its descriptors
     for (int i = 0; i < 40; ++i)
         crowd.push_back(connectToProgman(prefix / "progman.sock").value());
     const long before = cpuTicks();
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    // A server that retries a failing accept at once burns the whole second.
     EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 4) << "the server spins";
     crowd.clear();
-    // Served again once it has closed them and has descriptors to spare (the sanitizers'
-    // runtime, too, needs a pipe the first time it checks a type).
+    // Served once it has descriptors to spare (the sanitizers' runtime needs a pipe too).
     const std::string fds = "/proc/" + std::to_string(server()) + "/fd";
     for (int i = 0; i < 500 && std::distance(fs::directory_iterator(fds), {}) > 8; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -316,8 +297,7 @@ TEST_F(ProgmanServerTest, NoConversationTakesTheServerFromTheOthers) {
     EXPECT_EQ(stored(), "Served{};");
 }
 
-// The socket is a path in the prefix, never an abstract name, and its user's alone whatever
-// the umask; a prefix too long for a socket address still converses.
+// A path in the prefix, never abstract, its user's alone; a prefix too long still converses.
 TEST_F(ProgmanServerTest, TheSocketIsAPathOnlyItsUserReaches) {
     prefix = tmp / std::string(200, 'p') / "prefix";
     makeMachine();
@@ -338,8 +318,7 @@ TEST_F(ProgmanServerTest, TheSocketIsAPathOnlyItsUserReaches) {
     EXPECT_EQ(stored(), "Long{};");
 }
 
-// Another user reaches neither this user's server nor a client of this user's: were the
-// socket opened up, its macros (items in StartUp run at every start) would still be refused.
+// Another user neither serves us nor is served, even through an opened socket (StartUp runs).
 TEST_F(ProgmanServerTest, AnotherUserCanNeitherServeNorBeServed) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "acting as another user needs the superuser";

@@ -1,0 +1,274 @@
+// The start-up (the catalogue, the start sound, the choices the kit and the registry propose)
+// and what the user chooses and types: the page order, the space check, the registration form.
+#include "setup/disk_space.h"
+#include "setup/messages.h"
+#include "setup/page_flow.h"
+#include "setup/registration.h"
+#include "setup/start_up.h"
+#include "tests/support/fixtures.h"
+#include "winemu/registry.h"
+
+#include <limits>
+#include <sstream>
+
+namespace zel::test {
+namespace {
+
+// "nome|instala|tamanho|diretorio|criadir|slot=file ...|slot=system file ..." an entry, the
+// unread entries at its end left out.
+std::string tableText(const Catalogue& c) {
+    std::string out;
+    for (int n = 1; n <= kProgramEntries; ++n) {
+        const ProgramEntry& e = c.entry(n);
+        out += e.nome + "|" + std::to_string(e.instala) + "|" + std::to_string(e.tamanho) + "|" +
+               e.diretorio + "|" + std::to_string(e.criadir);
+        for (const FileList* list : {&e.Arquivo, &e.System}) {
+            out += "|";
+            for (int k = 1; k <= kFileSlots; ++k)
+                if (const std::string& name = (*list)[std::size_t(k - 1)]; !name.empty())
+                    out += std::to_string(k) + "=" + name + " ";
+        }
+        out += "\n";
+    }
+    while (out.ends_with("\n|0|0||0||\n"))
+        out.resize(out.size() - 10);
+    return out;
+}
+
+TEST(Catalogue, TheProgramTableAndItsFileLists) {
+    std::string thirteen, twelve, thirtyOne, thirty;
+    for (int n = 1; n <= 13; ++n) {
+        thirteen += "[Programa" + std::to_string(n) + "]\nnome=P" + std::to_string(n) + "\n";
+        twelve += n <= 12 ? "P" + std::to_string(n) + "|0|0|\\|0||\n" : "";
+    }
+    for (int k = 1; k <= 31; ++k) {
+        thirtyOne += "System" + std::to_string(k) + "=" + std::to_string(k) + "\n";
+        thirty += k <= 30 ? std::to_string(k) + "=" + std::to_string(k) + " " : "";
+    }
+    const std::pair<std::string, std::string> rows[] = {
+        {"", "|0|0|\\|0||\n"},
+        {"[Programa1]\nnome=Discador\ninstala=yes\ntamanho=$20\ndiretorio=DISC\ncriadir=2\n"
+         "[Programa2]\nnome=Correio\ninstala=2\ntamanho=12k\ndiretorio=MAIL\\\ncriadir=0\n",
+         "Discador|0|32|DISC\\|1||\nCorreio|1|0|MAIL\\|0||\n|0|0|\\|0||\n"},
+        // File lists end at the first gap, names are cut to twelve, there are thirty slots.
+        {"[Programa1]\nnome=A\nArquivo1=LONGFILENAME.DLL\nArquivo2=ABCDEFGH.EXE\nArquivo3=\n"
+         "Arquivo4=D.TXT\nSystem2=S2.DLL\n[Programa2]\nnome=B\n" +
+             thirtyOne,
+         "A|0|0|\\|0|1=LONGFILENAME 2=ABCDEFGH.EXE |\nB|0|0|\\|0||" + thirty + "\n|0|0|\\|0||\n"},
+        // The first entry without a name ends the table, read whole (it installs unseen).
+        {"[Programa1]\nnome=A\n[Programa2]\ninstala=1\nArquivo1=HIDDEN.DLL\n[Programa3]\nnome=C\n",
+         "A|0|0|\\|0||\n|1|0|\\|0|1=HIDDEN.DLL |\n"},
+        {thirteen, twelve}};
+    TempDir tmp;
+    for (const auto& [ini, table] : rows) {
+        writeFile(tmp / "SETUP.INI", ini);
+        Catalogue c;
+        c.load(ProfileFile::atHostPath(tmp / "SETUP.INI"));
+        EXPECT_EQ(tableText(c), table) << ini;
+    }
+    EXPECT_EQ(setupDescriptionPath("D:\\KIT.V2\\setup.exe"), "D:\\KIT.V2\\setup.INI");
+    EXPECT_EQ(sourceDirectory("D:\\KIT\\SETUP.EXE") + sourceDirectory("D:SETUP") +
+                  sourceDirectory("SETUP"),
+              "D:\\KIT\\D:\\");
+}
+
+class StartUpTest : public MachineTest {
+protected:
+    // "#" writes a number.
+    void write(const char* key, const char* name, const std::string& text) {
+        if (text != "#")
+            return writeRegistry(key, name, text);
+        Registry registry(machine().registryFile());
+        ASSERT_TRUE(registry.openKey(key, true));
+        registry.writeValue(name, RegType::DWord, {2, 0, 0, 0});
+    }
+    Choices startUp() {
+        Files files(machine());
+        return zel::startUp(files, sound, catalogue);
+    }
+    // The modem proposed, as "port|init|dial" ("-" for no port).
+    std::string proposal(const ModemSettings& modem) {
+        return (modem.port ? std::to_string(*modem.port) : "-") + "|" + modem.initCommand + "|" +
+               modem.dialCommand;
+    }
+    std::string proposal() { return proposal(proposedModem(machine())); }
+    const char* kModem = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
+    const char* kInit = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000\\Settings\\Init";
+
+    Catalogue catalogue;
+    RecordingSound sound;
+};
+
+TEST_F(StartUpTest, ReadsTheKitBesideTheProgramAndStartsItsSound) {
+    // The program is D:\SETUP; the medium spells its description in lower case.
+    writeFile(medium() / "setup.ini", "[Principal]\ndestino=C:\\KIT\nStartWave=SOM\\A.WAV\n"
+                                      "[Programa1]\nnome=A\ninstala=1\n[Programa2]\nnome=B\n"
+                                      "[Programa3]\nnome=C\ninstala=1\n");
+    const Choices choices = startUp();
+    EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\A.WAV"});
+    EXPECT_TRUE(choices.installs(1) && !choices.installs(2) && choices.installs(3));
+    EXPECT_EQ(catalogue.settings.destino, "C:\\KIT\\"); // the kit's own stays as it is
+    // Without a description: no sound, and "erro!\" goes under Program Files like any text.
+    fs::remove(medium() / "setup.ini");
+    sound.played.clear();
+    EXPECT_EQ(startUp().destination, "C:\\Program Filesro!\\");
+    EXPECT_TRUE(sound.played.empty());
+    // A directory with a drive replaces the destination's drive; one without goes in front.
+    EXPECT_EQ(underProgramFiles("C:\\KIT\\", "D:\\P") + "|" +
+                  underProgramFiles("C:\\KIT\\", "\\P") + "|" + underProgramFiles("C:\\KIT\\", "") +
+                  "|" + underProgramFiles("\\", "C:\\P") + "|" + underProgramFiles("", "E:"),
+              "D:\\P\\KIT\\|\\PC:\\KIT\\|C:\\KIT\\|C:\\P|E:");
+}
+
+TEST_F(StartUpTest, TheModemThatTheRegistryProposes) {
+    EXPECT_EQ(proposal(), "-||ATDP5550100") << "no modem at all";
+    // Only the fourth character of AttachedTo (# a number, which is no text) gives the port.
+    std::istringstream rows("COM1 0\nCOM2 1\nCOM4 3\nCOM5 -\nCOM3: 2\nCOM10 0\nLPT1 0\nCOM0 -\n"
+                            "COMX -\nCOM -\n# -\n -");
+    write(kInit, "1", "ATZ");
+    for (std::string attachedTo, port;
+         std::getline(rows, attachedTo, ' ') && std::getline(rows, port);) {
+        write(kModem, "AttachedTo", attachedTo);
+        EXPECT_EQ(proposal(), port + "|ATZ|ATDP5550100") << attachedTo;
+    }
+    write(kModem, "AttachedTo", "COM3");
+    write(kInit, "1", "#");
+    EXPECT_EQ(proposal(), "2||ATDP5550100");
+    write(kInit, "1", "AT&F");
+    EXPECT_EQ(proposal(startUp().modem), "2|AT&F|ATDP5550100");
+    fs::remove(machine().registryFile());
+    makeMachine();
+    write(kInit, "2", "ATE0");
+    EXPECT_EQ(proposal(), "-||ATDP5550100") << "the key without its value \"1\"";
+    // A registry that refuses full access proposes nothing but the dial command.
+    write(kModem, "AttachedTo", "COM2");
+    write(kInit, "1", "AT&F");
+    fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(proposal(), "-||ATDP5550100");
+}
+
+// Where each page leads (W L R T U C P F, - for none): typical then custom, each without and
+// with the dialer (entry 1), each without and with a known port.
+TEST(PageFlow, NextAndPreviousFromEveryPageInEverySituation) {
+    const char* next[] = {"LLLLLLLL", "RRRRRRRR", "TTTTTTTT", "CPCPUUUU",
+                          "PPCCPPCC", "PPPPPPPP", "FFFFFFFF", "--------"};
+    const char* previous[] = {"--------", "WWWWWWWW", "LLLLLLLL", "RRRRRRRR",
+                              "TTTTTTTT", "TTTTUUUU", "TTTTUUCC", "--------"};
+    const auto letter = [](std::optional<Page> page) {
+        return page ? "WLRTUCPF"[int(*page)] : '-';
+    };
+    for (int p = 0; p < 8; ++p) {
+        std::string forward, back;
+        for (int s = 0; s < 8; ++s) {
+            Choices choices;
+            choices.installation = s < 4 ? InstallationType::Typical : InstallationType::Custom;
+            choices.programs.fill(true); // only entry 1 counts
+            choices.programs[0] = (s & 2) != 0;
+            choices.modem.port = (s & 1) != 0 ? std::optional(0) : std::nullopt;
+            forward += letter(nextPage(Page(p), choices));
+            back += letter(previousPage(Page(p), choices));
+        }
+        EXPECT_EQ(forward + " " + back, std::string(next[p]) + " " + previous[p]) << p;
+        EXPECT_EQ(confirmsExit(Page(p)), p != 0) << p;
+    }
+}
+
+// Entry n takes 10n kbytes, the browsers 3000 and 4000; of 1, 3, 10, 11, 12 selected, 11 and 12
+// never count. 32-bit sizes must not wrap, a huge disk shows the largest 32-bit count.
+TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
+    Catalogue c;
+    c.settings.navegap_size = 3000;
+    c.settings.navegai_size = 4000;
+    Choices choices;
+    choices.destination = "C:\\KIT\\";
+    for (int n = 1; n <= kProgramEntries; ++n) {
+        c.entry(n).tamanho = 10 * n;
+        choices.programs[std::size_t(n - 1)] = n == 1 || n == 3 || n >= 10;
+    }
+    const auto ask = [&](Browser browser, std::int64_t freeBytes) {
+        choices.browser = browser;
+        return spaceQuestion(c, choices, freeBytes);
+    };
+    EXPECT_EQ(ask(Browser::Second, 4140 * 1024), std::nullopt);
+    EXPECT_EQ(ask(Browser::Second, 4140 * 1024 - 1),
+              "O drive C aparenta ter apenas 4139kbytes livres.\rVoc\xea necessita de "
+              "4140kbytes. Deseja continuar?");
+    EXPECT_EQ(ask(Browser::None, 140 * 1024), std::nullopt);
+    EXPECT_EQ(ask(Browser::None, 140 * 1024 - 1), spaceQuestionText("C", 139, 140));
+    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50), std::nullopt);
+    // The drive letter as typed; an unknown drive (-1 bytes) has 0 kbytes, enough for nothing.
+    choices.destination = "d:\\kit\\";
+    EXPECT_EQ(ask(Browser::First, -1), spaceQuestionText("d", 0, 3140));
+    const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
+    for (int n = 1; n <= 10; ++n) {
+        c.entry(n).tamanho = n == 2 ? -5000 : std::int32_t(max32); // counted as it is
+        choices.programs[std::size_t(n - 1)] = true;
+    }
+    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50),
+              spaceQuestionText("d", max32, 9 * max32 - 1000));
+    choices.programs = {};
+    EXPECT_EQ(ask(Browser::None, -1), std::nullopt);
+    // The destination's drive: no upper-casing beyond a..z, -1 for nothing.
+    std::istringstream rows("A:\\ 1\na: 1\nd:\\kit\\ 4\nD:\\KIT\\ 4\nz: 26\nZ 26\n@ 0\n` 32\n{ 59\n"
+                            "\\KIT 28\n\xe7: 167\n -1");
+    for (std::string dest, drive; std::getline(rows, dest, ' ') && std::getline(rows, drive);)
+        EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
+}
+
+// Only whether name, home and office telephones, card number are empty (-) counts.
+TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
+    const auto C = Completeness::Complete, E = Completeness::Empty, I = Completeness::Incomplete;
+    const std::pair<std::string, Completeness> rows[] = {
+        {"xx-x", C}, {"x-xx", C}, {"xxxx", C}, {"----", E}, {"x--x", I}, {"-xxx", I},
+        {"xxx-", I}, {"x---", I}, {"-x--", I}, {"--x-", I}, {"---x", I}};
+    for (const auto& [filled, expected] : rows) {
+        RegistrationForm form;
+        for (const auto field : kRegistrationFields)
+            form.*field = "preenchido";
+        form.cardBrand = "VISA";
+        int i = 0;
+        for (const auto field : {&RegistrationForm::name, &RegistrationForm::homePhone,
+                                 &RegistrationForm::officePhone, &RegistrationForm::cardNumber})
+            form.*field = filled[i++] == 'x' ? " " : "";
+        EXPECT_EQ(completeness(form), expected) << filled;
+    }
+}
+
+// Heading and lines at 14 and 12 points (10 units a point here), gaps after the heading and line
+// 7, on the document's first page; an error drops the document begun and is raised again.
+TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
+    RegistrationForm form;
+    std::istringstream texts("Jo\xe3o da Silva|Rua A|12|34|Centro|S\xe3o Paulo|SP|01000-000|"
+                             "01/02/70|Engenheiro|555-0101|555-0102|JOAO SILVA|4111 1111|12/99|"
+                             "senha123");
+    for (const auto field : kRegistrationFields)
+        std::getline(texts, form.*field, '|');
+    form.cardBrand = "Diners Club";
+    const std::string printout =
+        "begin\nfont Courier New 14 u\ntext 0,0 Enviar via FAX para: 011-555-0190\n"
+        "font Courier New 12\ntext 0,152 Nome     :Jo\xe3o da Silva\n"
+        "text 0,272 Endere\xe7o :Rua A, 12 - apto.34\ntext 0,392 Compl.   :Centro\n"
+        "text 0,512 Cidade   :S\xe3o Paulo  UF:SP\n"
+        "text 0,632 CEP      :01000-000  Data de nasc.:01/02/70\n"
+        "text 0,752 Profiss\xe3o:Engenheiro\ntext 0,872 Fone Res.:555-0101  Fone Com.:555-0102\n"
+        "text 0,1004 Cart\xe3o     :Diners Club\ntext 0,1124 Nome       :JOAO SILVA\n"
+        "text 0,1244 N\xfamero     :4111 1111\ntext 0,1364 Validade   :12/99\n"
+        "text 0,1484  Senha de Acesso:senha123\nend\n";
+    const std::pair<const char*, std::string> rows[] = {
+        {"", printout},
+        {"begin", "raised\n"},
+        {"font", "raised\nbegin\nabort\n"},
+        {"end", "raised\n" + printout.substr(0, printout.size() - 4) + "abort\n"}};
+    for (const auto& [failing, expected] : rows) {
+        RecordingPrinter printer;
+        printer.failAt = failing;
+        std::string calls =
+            errorOf([&] { printRegistration(printer, form); }).empty() ? "" : "raised\n";
+        for (const std::string& call : printer.calls)
+            calls += call + "\n";
+        EXPECT_EQ(calls, expected) << failing;
+    }
+}
+
+} // namespace
+} // namespace zel::test
