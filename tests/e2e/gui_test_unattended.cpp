@@ -3,28 +3,18 @@
 // machine; the replay's log and progress; the exit statuses.
 #include "tests/support/gui_wizard_fixture.h"
 
-#include "pages/CopyPage.h"
 #include "pages/CustomInstallPage.h"
-#include "pages/FinishPage.h"
 #include "pages/InstallTypePage.h"
-#include "pages/LicencePage.h"
 #include "pages/ModemPage.h"
-#include "pages/RegistrationPage.h"
-#include "pages/WelcomePage.h"
 #include "qt/qt_radiogroup.h"
-#include "qt/qt_ui.h"
 #include "setup/answers.h"
 #include "setup/messages.h"
 #include "winemu/cp1252.h"
-#include "winemu/registry.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -33,25 +23,16 @@
 namespace zel::test {
 namespace {
 
-constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
-
-class UnattendedTest : public WizardTest {
+class UnattendedTest : public WizardRunTest {
 protected:
     void SetUp() override {
-        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
-        WizardTest::SetUp();
+        WizardRunTest::SetUp();
         makeMachine(true); // Program Manager in the machine, as the program's own start puts it
-        fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
         // The program itself on the medium, as a kit's SETUP; the wizard in this process only
         // takes its path.
         fs::remove(program);
         fs::create_symlink(binDir() / "zel-setup", program);
         started = fs::file_time_type::clock::now() - std::chrono::seconds(2);
-    }
-
-    void TearDown() override {
-        WizardTest::TearDown();
-        EXPECT_TRUE(awaitProgmanExit());
     }
 
     // The program run from the medium on the machine at `machineDir`.
@@ -92,24 +73,10 @@ protected:
                    .output;
     }
 
-    void click(QAbstractButton* button) {
-        ASSERT_TRUE(button->isVisible() && button->isEnabled())
-            << button->objectName().toStdString();
-        button->click();
-        QApplication::processEvents();
-    }
-
-    // Welcome, licence and the registration left empty, to the installation type.
-    void toInstallationType() {
-        start();
-        click(wizard->welcomePage->ui.nextButton);
-        click(wizard->licencePage->ui.nextButton);
-        click(wizard->registrationPage->ui.nextButton);
-    }
-
-    // The clicked run's answers (as --save-answers writes them) replayed on a fresh machine
-    // prepared as the first was; both machines must then be the same. Returns the replay's log.
-    std::string replayAndCompare(const std::function<void(const fs::path&)>& prepare) {
+    // The clicked run's answers (as --save-answers writes them) replayed on a fresh machine,
+    // with the modem on COM2 when the first had it; both machines must then be the same.
+    // Returns the replay's log.
+    std::string replayAndCompare(bool modemOnCom2) {
         EXPECT_TRUE(ui.quitRequested() && wizard->installed())
             << ::testing::PrintToString(ui.errors);
         const fs::path answers = tmp / "answers.ini", log = tmp / "install.log";
@@ -118,7 +85,10 @@ protected:
         EXPECT_TRUE(awaitProgmanExit());
         const fs::path clicked = prefix;
         prefix = tmp / "replayed";
-        prepare(prefix);
+        if (modemOnCom2) {
+            makeMachine();
+            writeRegistry(kModemKey, "AttachedTo", "COM2");
+        }
         const CommandResult replay = setup("--answers ../answers.ini --log ../install.log", prefix);
         EXPECT_EQ(replay.status, 0) << replay.errors;
         progress = replay.errors;
@@ -132,22 +102,14 @@ protected:
     std::string progress; // what the replay said on stderr
 };
 
-// The modem on COM2 in a machine's registry: the typical installation then asks nothing.
-void modemOnCom2(const fs::path& machineDir) {
-    Machine::Options options;
-    options.prefix = machineDir;
-    Registry registry(Machine(options).registryFile());
-    ASSERT_TRUE(registry.openKey(kModemKey, true));
-    registry.writeString("AttachedTo", "COM2");
-}
-
+// The modem's port known: the typical installation asks nothing.
 TEST_F(UnattendedTest, TypicalInstallationReplayedLeavesTheSameMachine) {
-    modemOnCom2(prefix);
-    toInstallationType();
+    writeRegistry(kModemKey, "AttachedTo", "COM2");
+    start();
+    throughRegistration(false);
     click(wizard->installTypePage->ui.nextButton);
-    click(wizard->copyPage->ui.nextButton);
-    click(wizard->finishPage->ui.finishButton);
-    const std::string log = replayAndCompare(modemOnCom2);
+    copyAndFinish();
+    const std::string log = replayAndCompare(true);
     EXPECT_NE(log.find("\nprofile C:\\WINDOWS\\zelun.ini [ZEL] dir = \"C:\\Program Files\\ZEL\\\" "
                        "(was (none))\n"),
               std::string::npos)
@@ -157,9 +119,9 @@ TEST_F(UnattendedTest, TypicalInstallationReplayedLeavesTheSameMachine) {
 // A custom installation into a typed directory, FTP instead of the news reader, no browser;
 // then the replay's log, line by line where it says what changed.
 TEST_F(UnattendedTest, CustomInstallationReplayedLeavesTheSameMachineAndLogsEveryChange) {
-    toInstallationType();
-    click(wizard->installTypePage->ui.installationTypeGroup->button(1));
-    click(wizard->installTypePage->ui.nextButton);
+    start();
+    throughRegistration(false);
+    chooseCustom();
     CustomInstallPage& custom = *wizard->customInstallPage;
     click(custom.programBoxes()[3]);
     click(custom.programBoxes()[4]);
@@ -168,9 +130,8 @@ TEST_F(UnattendedTest, CustomInstallationReplayedLeavesTheSameMachineAndLogsEver
     click(custom.ui.nextButton);
     click(wizard->modemPage->ui.portGroup->button(2));
     click(wizard->modemPage->ui.nextButton);
-    click(wizard->copyPage->ui.nextButton);
-    click(wizard->finishPage->ui.finishButton);
-    const std::string log = replayAndCompare([](const fs::path&) {});
+    copyAndFinish();
+    const std::string log = replayAndCompare(false);
 
     // Every file under the destination came by a logged copy or profile write; each kind of
     // change is there.
@@ -272,37 +233,13 @@ TEST_F(UnattendedTest, ExitStatuses) {
 
 // Leaving the wizard, even past the copy, is no installation (the program's status 3).
 TEST_F(UnattendedTest, LeavingTheWizardIsNoInstallation) {
-    toInstallationType();
+    start();
+    throughRegistration(false);
     click(wizard->installTypePage->ui.nextButton);
     ui.answerModal(ModalResult::Confirm); // "Sim" to leaving
     click(wizard->modemPage->ui.exitButton);
     EXPECT_TRUE(ui.quitRequested());
     EXPECT_FALSE(wizard->installed());
-}
-
-// Qt's own buttons speak the wizard's language (the space question's "Cancel" among them).
-TEST(QtTranslations, StandardButtonsInPortuguese) {
-    loadQtTranslations(guiApplication());
-    QMessageBox box;
-    EXPECT_EQ(box.addButton(QMessageBox::Cancel)->text().toStdString() + " " +
-                  box.addButton(QMessageBox::Yes)->text().toStdString(),
-              "Cancelar &Sim");
-}
-
-// What a box reports is also on stderr, its lines as the box breaks them.
-TEST(QtUiReports, WhatABoxSaysIsAlsoOnStderr) {
-    guiApplication();
-    QtUi ui;
-    const auto closeBox = [] {
-        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
-    };
-    ::testing::internal::CaptureStderr();
-    closeBox();
-    EXPECT_EQ(ui.messageBox("Um\rDois \xe7", "Aviso", MsgButtons::OkCancel), ModalResult::Other);
-    closeBox();
-    ui.reportError("Falhou");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Aviso: Um\nDois \xc3\xa7\nZEL Internet for Windows 95/NT: Falhou.\n");
 }
 
 } // namespace
