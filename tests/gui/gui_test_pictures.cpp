@@ -66,7 +66,8 @@ const auto sel = [](int slot) { return rec(W::SelectObject, w({slot})); };
 const auto del = [](int slot) { return rec(W::DeleteObject, w({slot})); };
 const auto rect = [](int l, int t, int r, int b) { return rec(W::Rectangle, w({b, r, t, l})); };
 const auto line = [](int y) { return rec(W::MoveTo, w({y, 0})) + rec(W::LineTo, w({y, 100})); };
-const Bytes kRed = brush(R) + pen(5, 0, 0) + sel(0) + sel(1); // slots 0 and 1, no outline
+const Bytes kRedBrush = brush(R) + sel(0), kNoPen = pen(5, 0, 0);
+const Bytes kRed = brush(R) + kNoPen + sel(0) + sel(1); // slots 0 and 1, no outline
 const Bytes kAll = rect(0, 0, 100, 100), kFill = kRed + kAll;
 const Bytes kNested = rec(W::PolyPolygon, w({2, 4, 4}) + points(true)); // even-odd by default
 // A 20-pixel font and red text aligned as given, then the text record.
@@ -102,7 +103,8 @@ const auto erect = [](int l, int t, int r, int b) { return erec(E::Rectangle, d(
 const auto eline = [](int y) {
     return erec(E::MoveToEx, d({0, y})) + erec(E::LineTo, d({100, y}));
 };
-const Bytes kNullPen = esel(0x80000008), kERed = ebrush(1, R) + esel(1) + kNullPen;
+const Bytes kNullPen = esel(0x80000008), kERedBrush = ebrush(1, R) + esel(1);
+const Bytes kERed = kERedBrush + kNullPen;
 const Bytes kEAll = erect(0, 0, 100, 100);
 const auto mapped = [](int mode, int window, const Bytes& records) { // window units on 100 pixels
     return erec(E::SetMapMode, d({mode})) + erec(E::SetWindowExtEx, d({window, window})) +
@@ -180,28 +182,26 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
     const std::pair<Bytes, std::string> rows[] = {
         // Windows metafiles: records
         {wmf(kRed + rect(10, 10, 50, 50)), "10,30R 49,30R 50,30W"},
-        {wmf(brush(R) + sel(0) + rect(10, 10, 50, 50)), "30,30R 10,30K"}, // the default pen
+        {wmf(kRedBrush + rect(10, 10, 50, 50)), "30,30R 10,30K"}, // the default pen
         {wmf(pen(0, 6, R) + sel(0) + line(50)), "50,52R 50,45W"},
         {placeable(0, 0, 50, 50, 48) + kHead + pen(0, 1, R) + sel(0) + line(25) + kEnd,
          "50,50R 50,48W 50,52W"}, // a one-unit pen stays one pixel at any scale
         {wmf(kRed + rec(W::Ellipse, w({100, 100, 0, 0}))), "50,50R 3,3W"},
         {wmf(kRed + rec(W::RoundRect, w({60, 60, 100, 100, 0, 0}))), "50,50R 2,2W"},
         {wmf(kRed + rec(W::Polygon, w({3, 0, 0, 100, 0, 0, 100}))), "20,20R 80,80W"},
-        {wmf(brush(R) + sel(0) + rec(W::Polyline, w({3, 10, 10, 90, 10, 10, 90}))),
-         "30,30W 50,10K"},
+        {wmf(kRedBrush + rec(W::Polyline, w({3, 10, 10, 90, 10, 10, 90}))), "30,30W 50,10K"},
         {wmf(kRed + kNested), "20,20R 50,50W"},
         {wmf(rec(W::SetPolyFillMode, w({2})) + kRed + kNested), "20,20R 50,50R"},
-        {wmf(pen(5, 0, 0) + brush(R) + brush(B) + del(1) + brush(G) + sel(0) + sel(1) + kAll),
+        {wmf(kNoPen + brush(R) + brush(B) + del(1) + brush(G) + sel(0) + sel(1) + kAll),
          "50,50G"}, // a freed slot is the next object's
-        {wmf(rec(W::CreatePalette, w({0x300, 0})) + brush(R) + brush(B) + pen(5, 0, 0) + sel(3) +
-             sel(2) + kAll),
+        {wmf(rec(W::CreatePalette, w({0x300, 0})) + brush(R) + brush(B) + kNoPen + sel(3) + sel(2) +
+             kAll),
          "50,50B"}, // a palette takes a slot
         {wmf(kRed + brush(B) + del(2) + sel(2) + kAll), "50,50R"},
-        {wmf(brush(R, 2, 9) + pen(5, 0, 0) + sel(0) + sel(1) + kAll), "50,50R 51,53R"},
-        {wmf(brush(R) + sel(0) + rec(W::DibBitBlt, d({0xF00021}) + w({0, 0, 0, 30, 30, 20, 20}))),
+        {wmf(brush(R, 2, 9) + kNoPen + sel(0) + sel(1) + kAll), "50,50R 51,53R"},
+        {wmf(kRedBrush + rec(W::DibBitBlt, d({0xF00021}) + w({0, 0, 0, 30, 30, 20, 20}))),
          "35,35R 60,60W 19,35W"}, // no bitmap: the brush
-        {wmf(brush(R) + sel(0) +
-             rec(W::DibStretchBlt, d({0xF00021}) + w({0, 0, 0, 0, 0, 30, 30, 20, 20}))),
+        {wmf(kRedBrush + rec(W::DibStretchBlt, d({0xF00021}) + w({0, 0, 0, 0, 0, 30, 30, 20, 20}))),
          "35,35R 60,60W"},
         {wmf(rec(W::DibBitBlt, d({0xCC0020}) + w({0, 0, 1, 2, 50, 50}) + kDib)),
          "50,50R 51,50B 52,50W"},
@@ -255,13 +255,12 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
         {emf(kERed + erec(E::RoundRect, d({0, 0, 100, 100, 60, 60}))), "50,50R 2,2W"},
         {emf(kERed + erec(E::Polygon16, d({0, 0, 0, 0, 3}) + w({0, 0, 100, 0, 0, 100}))),
          "20,20R 80,80W"},
-        {emf(ebrush(1, R) + esel(1) +
-             erec(E::Polyline, d({0, 0, 0, 0, 3, 10, 10, 90, 10, 10, 90}))),
+        {emf(kERedBrush + erec(E::Polyline, d({0, 0, 0, 0, 3, 10, 10, 90, 10, 10, 90}))),
          "30,30W 50,10K"},
         {emf(erec(E::SetPolyFillMode, d({2})) + kERed + epoly(E::PolyPolygon16, true)),
          "20,20R 50,50R"},
         {emf(kERed + epoly(E::PolyPolygon, false)), "20,20R 50,50W"},
-        {emf(ebrush(1, R) + esel(1) + epoly(E::PolyPolyline16, true)), "20,20W 50,10K"},
+        {emf(kERedBrush + epoly(E::PolyPolyline16, true)), "20,20W 50,10K"},
         {emf(mapped(8, 1000, "") + erect(0, 0, 500, 500)), "25,25R 75,75W 25,75W"},
         {emf(mapped(7, 1000, "") + erect(0, 0, 500, 500)), "25,25R 75,75W"},
         {emf(mapped(8, 0, "") + erect(0, 0, 50, 50)), "25,25R 75,75W"},
@@ -280,8 +279,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
         {emf(erec(E::StretchDIBits,
                   d({0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 80, 40, 120, 8, 0, 0xCC0020, 100, 100}) + kDib)),
          "25,50R 75,50B"},
-        {emf(ebrush(1, R) + esel(1) +
-             blit(E::BitBlt, {20, 20, 30, 30}, 0xF00021, d({0, 0, 0, 0, 0, 0}))),
+        {emf(kERedBrush + blit(E::BitBlt, {20, 20, 30, 30}, 0xF00021, d({0, 0, 0, 0, 0, 0}))),
          "35,35R 60,60W"},
         {emf(blit(E::BitBlt, {50, 50, 2, 1}, 0xCC0020, d({0, 0, 100, 40, 140, 8}) + kDib)),
          "50,50R 51,50B 52,50W"},
