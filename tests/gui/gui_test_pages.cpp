@@ -81,7 +81,7 @@ protected:
 };
 
 TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
-    writeRegistry("System\\CurrentControlSet\\Services\\Class\\Modem\\0000", "AttachedTo", "COM2");
+    writeRegistry(kModemKey, "AttachedTo", "COM2");
     Wizard& w = makeWizard();
     w.buildForms(); // read before they are shown
     const auto& custom = w.customInstallPage->ui;
@@ -209,20 +209,15 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
 // Forms whose controls are made when first shown: the welcome page's are made at start; every
 // other page, once shown, is the very picture of one made whole at start, with what the start
 // found even where that has changed since (the licence file, the choices).
-TEST_F(WizardTest, AFormMadeWhenFirstShownIsTheOneMadeAtStart) {
-    writeSetup("[Principal]\r\ndestino=C:\\KIT\\\r\nlicensa=L.TXT\r\nupline=senha\r\n"
-               "cadastro1=Cadastre-se\r\nnavegap_version=Navegador P\r\nnavegai_version=I\r\n"
-               "[Programa1]\r\nnome=Discador\r\ninstala=1\r\ntamanho=500\r\n"
-               "[Programa2]\r\nnome=Correio\r\ninstala=0\r\ntamanho=700\r\n");
-    writeFile(medium() / "L.TXT", "Um\r\nDois");
-    writeRegistry("System\\CurrentControlSet\\Services\\Class\\Modem\\0000", "AttachedTo", "COM2");
+TEST_F(PagesTest, AFormMadeWhenFirstShownIsTheOneMadeAtStart) {
+    writeRegistry(kModemKey, "AttachedTo", "COM2");
     Wizard& lazy = makeWizard();
     Catalogue wholeCatalogue;
     Wizard whole(*platform, wholeCatalogue);
     whole.buildForms();
-    writeFile(medium() / "L.TXT", "Outra");
+    writeFile(medium() / "LICENSA.TXT", "Outra");
     lazy.choices = whole.choices = {InstallationType::Custom,
-                                    {true, true},
+                                    {true, true, false},
                                     Browser::None,
                                     "C:\\OUTRO\\",
                                     {3, "ATZ", "ATDP"},
