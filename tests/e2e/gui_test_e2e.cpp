@@ -341,8 +341,7 @@ TEST_F(DemoKitTest, ExitStatuses) {
         {"help", "--help", "", 0, "Uso: SETUP [--answers ARQUIVO] [--save-answers ARQUIVO]"},
         {"version", "--version", "", 0, "zel-setup " + version + "\n"},
         {"unknown argument", "--bogus", "", 2,
-         "Saída: 0 instalado, 1 falhou, 2 uso incorreto, "
-         "3 cancelado pelo usuário."},
+         "Saída: 0 instalado, 1 falhou, 2 uso incorreto, 3 cancelado pelo usuário."},
         {"answers file missing", "--answers none.ini", "", 2,
          "Não foi possível ler o arquivo de respostas none.ini"},
         {"no answers section", "--answers a.ini", "[Outra]\n", 2,
