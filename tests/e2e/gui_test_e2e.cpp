@@ -1,174 +1,50 @@
 // The whole wizard on a copy of the demo kit and a fresh machine, page by page through its own
 // buttons; then what the machine holds, Program Manager's groups (the wizard starts it, and it
 // leaves on its own) and the browser setup. $ZEL_SCREENSHOTS gets a picture of each page of the
-// custom installation (scripts/screenshots); $ZEL_E2E_KEEP/<test> each run's machine and medium.
+// custom installation (scripts/screenshots). A clicked run's answers, saved as --save-answers
+// saves them and replayed by the program on a fresh machine, leave the same machine; the
+// replay's log and progress; the program's exit statuses.
 #include "tests/support/gui_wizard_fixture.h"
 
 #include "pages/CopyPage.h"
 #include "pages/CustomInstallPage.h"
 #include "pages/DirectoryChooser.h"
-#include "pages/FaxNoticeDialog.h"
 #include "pages/FinishPage.h"
 #include "pages/InstallTypePage.h"
-#include "pages/LicencePage.h"
 #include "pages/ModemPage.h"
 #include "pages/RegistrationPage.h"
-#include "pages/WelcomePage.h"
 #include "qt/qt_radiogroup.h"
+#include "setup/answers.h"
+#include "setup/messages.h"
+#include "winemu/cp1252.h"
 #include "winemu/profile.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <sstream>
 #include <thread>
 
 namespace zel::test {
 namespace {
 
-constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
-
-// Types the text one key at a time, accents included (QTest's key clicks know only ASCII).
-void type(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &press);
-    }
-}
-
-class DemoKitTest : public WizardTest {
+class DemoKitTest : public WizardRunTest {
 protected:
     void SetUp() override {
-        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1); // Program Manager leaves soon after the wizard
-        WizardTest::SetUp();
-        fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
-    }
-
-    void TearDown() override {
-        WizardTest::TearDown(); // ends the conversation; the server then leaves by itself
-        EXPECT_TRUE(awaitProgmanExit()) << "Program Manager did not leave after its idle time";
-        ::unsetenv("ZEL_PROGMAN_IDLE");
-        if (const char* keep = std::getenv("ZEL_E2E_KEEP"); keep != nullptr && *keep != '\0') {
-            const fs::path to =
-                fs::path(keep) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-            std::error_code ec;
-            fs::remove_all(to, ec);
-            fs::create_directories(to, ec);
-            fs::copy(prefix, to / "prefix",
-                     fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-            fs::copy(medium(), to / "medium", fs::copy_options::recursive, ec);
-            EXPECT_FALSE(ec) << "cannot keep the machine in " << to << ": " << ec.message();
-        }
-    }
-
-    // Clicks a button the user can click, and lets the events it queued run.
-    void click(QAbstractButton* button) {
-        ASSERT_TRUE(button->isVisible() && button->isEnabled())
-            << button->objectName().toStdString();
-        button->click();
-        QApplication::processEvents();
-    }
-    QString currentPage() const {
-        const QStringList pages = visiblePages();
-        return pages.size() == 1 ? pages.front() : QString();
-    }
-
-    // The page as the user sees it (caption bar and client area, 8-bit palette PNG).
-    void screenshot(QWidget& page, const std::string& name) {
-        const char* dir = std::getenv("ZEL_SCREENSHOTS");
-        if (dir == nullptr || *dir == '\0')
-            return;
-        QApplication::processEvents();
-        const QImage client = page.grab().toImage();
-        constexpr int kFrame = 3, kCaption = 18; // the grey frame and the caption bar of the era
-        QImage shot(client.width() + 2 * kFrame, client.height() + 2 * kFrame + kCaption,
-                    QImage::Format_RGB32);
-        shot.fill(QColor(0xc0, 0xc0, 0xc0));
-        QPainter painter(&shot);
-        painter.setPen(QColor(0xff, 0xff, 0xff));
-        painter.drawLine(1, 1, shot.width() - 3, 1);
-        painter.drawLine(1, 1, 1, shot.height() - 3);
-        painter.setPen(QColor(0x80, 0x80, 0x80));
-        painter.drawLine(1, shot.height() - 2, shot.width() - 2, shot.height() - 2);
-        painter.drawLine(shot.width() - 2, 1, shot.width() - 2, shot.height() - 2);
-        painter.setPen(QColor(0, 0, 0));
-        painter.drawLine(0, shot.height() - 1, shot.width() - 1, shot.height() - 1);
-        painter.drawLine(shot.width() - 1, 0, shot.width() - 1, shot.height() - 1);
-        const QRect caption(kFrame, kFrame, client.width(), kCaption);
-        painter.fillRect(caption, QColor(0, 0, 0x80));
-        QFont font = page.font();
-        font.setBold(true);
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        painter.drawText(caption.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                         page.windowTitle());
-        painter.drawImage(kFrame, kFrame + kCaption, client);
-        painter.end();
-        const fs::path file = fs::path(dir) / (name + ".png");
-        fs::create_directories(file.parent_path());
-        const QImage indexed = shot.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-        EXPECT_TRUE(indexed.save(QString::fromStdString(file.string()), "PNG", 9)) << file;
-    }
-
-    // Welcome, licence and registration, to the installation type. A subscriber fills the form
-    // in, confirms the notice and the print dialog.
-    void throughRegistration(bool subscriber) {
-        Wizard& w = *wizard;
-        ASSERT_EQ(currentPage(), "WelcomePage");
-        screenshot(*w.welcomePage, "01-welcome");
-        click(w.welcomePage->ui.nextButton);
-        screenshot(*w.licencePage, "02-licence");
-        click(w.licencePage->ui.nextButton);
-        ASSERT_EQ(currentPage(), "RegistrationPage");
-        const auto& form = w.registrationPage->ui;
-        if (subscriber) {
-            type(form.nameEdit, QStringLiteral("Maria da Conceição"));
-            type(form.streetEdit, QStringLiteral("Rua das Flores"));
-            type(form.numberEdit, QStringLiteral("12"));
-            type(form.cityEdit, QStringLiteral("São Paulo"));
-            type(form.stateEdit, QStringLiteral("SP"));
-            type(form.officePhoneEdit, QStringLiteral("(011) 555-0123"));
-            form.cardBrandBox->setFocus(); // the brand picked with the arrow keys
-            QTest::keyClick(form.cardBrandBox, Qt::Key_Down);
-            QTest::keyClick(form.cardBrandBox, Qt::Key_Down);
-            type(form.cardNumberEdit, QStringLiteral("5555 4444 3333 2222"));
-            type(form.cardExpiryEdit, QStringLiteral("12/99"));
-            screenshot(*w.registrationPage, "03-registration");
-            ui.answerModal([this](QDialog& dialog) {
-                auto& notice = static_cast<FaxNoticeDialog&>(dialog);
-                screenshot(notice, "04-notice");
-                notice.ui.okButton->click();
-                return ModalResult::Other; // ignored: the click has ended the dialog
-            });
-        }
-        click(form.nextButton);
-        ASSERT_EQ(currentPage(), "InstallTypePage");
-        screenshot(*w.installTypePage, "05-installation-type");
-        EXPECT_EQ(ui.modals.size(), subscriber ? 1u : 0u);
-        EXPECT_EQ(printer.chooseCount, subscriber ? 1 : 0);
-    }
-
-    // The copy page's "Seguir >", then the finish page's "Finalizar", which ends the wizard.
-    void copyAndFinish() {
-        ASSERT_EQ(currentPage(), "CopyPage");
-        screenshot(*wizard->copyPage, "09-copy");
-        click(wizard->copyPage->ui.nextButton);
-        ASSERT_EQ(currentPage(), "FinishPage") << ::testing::PrintToString(ui.errors);
-        screenshot(*wizard->finishPage, "10-finish");
-        click(wizard->finishPage->ui.finishButton);
-        EXPECT_EQ(ui.errors, std::vector<std::string>{});
-        EXPECT_TRUE(ui.quitRequested());
-        EXPECT_FALSE(ui.busy());
+        WizardRunTest::SetUp();
+        makeMachine(true); // Program Manager in the machine, as the program's own start puts it
+        // The program itself on the medium, as a kit's SETUP; the wizard in this process only
+        // takes its path.
+        fs::remove(program);
+        fs::create_symlink(binDir() / "zel-setup", program);
+        started = fs::file_time_type::clock::now() - std::chrono::seconds(2);
     }
 
     // What a run left, given the destination, the programs of the kit installed (1 to 6), the
@@ -211,13 +87,82 @@ protected:
                       std::to_string(std::count(line.begin(), line.end(), '\n')),
                   browser.empty() ? "0" : browser + " 1");
     }
+
+    // The program run from the medium on the machine at `machineDir`.
+    CommandResult setup(const std::string& args, const fs::path& machineDir) {
+        const fs::path errors = tmp / "stderr.txt";
+        CommandResult result =
+            runCommand("cd '" + medium().string() + "' && ZEL_PREFIX='" + machineDir.string() +
+                       "' ./SETUP " + args + " 2>'" + errors.string() + "' </dev/null");
+        result.errors = readFile(errors);
+        return result;
+    }
+
+    // Program Manager's launcher names the machine's own directory: that is the same machine.
+    static std::string ownPathsOut(std::string text, const fs::path& machineDir) {
+        for (std::size_t at; (at = text.find(machineDir.string())) != std::string::npos;)
+            text.replace(at, machineDir.string().size(), "<machine>");
+        return text;
+    }
+
+    // What a machine holds: each file under C: with its mode, content and date (one from
+    // before the test is the copied file's own; a later one says "new"), the registry, and
+    // Program Manager's groups.
+    std::string snapshot(const fs::path& machineDir) {
+        std::vector<std::string> lines;
+        for (const auto& entry : fs::recursive_directory_iterator(machineDir / "drive_c")) {
+            std::ostringstream line;
+            line << fs::relative(entry.path(), machineDir).string();
+            if (const auto date = entry.last_write_time(); entry.is_regular_file())
+                line << " " << std::oct << int(entry.status().permissions()) << std::dec << " "
+                     << std::hash<std::string>{}(ownPathsOut(readFile(entry), machineDir)) << " "
+                     << (date < started ? date.time_since_epoch().count() : 0);
+            lines.push_back(line.str());
+        }
+        std::sort(lines.begin(), lines.end());
+        return ::testing::PrintToString(lines) + readFile(machineDir / "system.reg") +
+               runCommand("ZEL_PREFIX='" + machineDir.string() + "' '" +
+                          (binDir() / "progman").string() + "' --list")
+                   .output;
+    }
+
+    // The clicked run's answers (as --save-answers writes them) replayed on a fresh machine
+    // prepared as the first was; both machines must then be the same. Returns the replay's log.
+    std::string replayAndCompare(const std::function<void()>& prepare = {}) {
+        EXPECT_TRUE(ui.quitRequested() && wizard->installed())
+            << ::testing::PrintToString(ui.errors);
+        const fs::path answers = tmp / "answers.ini", log = tmp / "install.log";
+        writeFile(answers, formatAnswers(wizard->choices));
+        WizardTest::TearDown();
+        EXPECT_TRUE(awaitProgmanExit());
+        const fs::path clicked = prefix;
+        prefix = tmp / "replayed";
+        if (prepare) {
+            makeMachine();
+            prepare();
+        }
+        const CommandResult replay = setup("--answers ../answers.ini --log ../install.log", prefix);
+        EXPECT_EQ(replay.status, 0) << replay.errors;
+        progress = replay.errors;
+        EXPECT_TRUE(awaitProgmanExit());
+        EXPECT_EQ(snapshot(prefix), snapshot(clicked));
+        EXPECT_EQ(fs::status(log).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+        return readFile(log);
+    }
+
+    fs::file_time_type started;
+    std::string progress; // what the replay said on stderr
 };
 
 // Typical, with the modem's port known: no connection page. The uninstall log cannot be
-// written at first: the finish stops there, usable, and finishing again completes it all.
+// written at first: the finish stops there, usable, and finishing again completes it all, as
+// the run's answers replayed on a fresh machine do.
 TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
-    writeRegistry(kModemKey, "AttachedTo", "COM2");
-    writeRegistry(std::string(kModemKey) + "\\Settings\\Init", "1", "AT&F");
+    const auto modem = [this] {
+        writeRegistry(kModemKey, "AttachedTo", "COM2");
+        writeRegistry(std::string(kModemKey) + "\\Settings\\Init", "1", "AT&F");
+    };
+    modem();
     start();
     throughRegistration(false);
     click(wizard->installTypePage->ui.nextButton);
@@ -240,6 +185,11 @@ TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
     click(finalizar);
     EXPECT_TRUE(ui.quitRequested());
     expectMachine("C:\\Program Files\\ZEL\\", "1234", "2 AT&F ATDP5550100", "navegai");
+    const std::string log = replayAndCompare(modem);
+    EXPECT_NE(log.find("\nprofile C:\\WINDOWS\\zelun.ini [ZEL] dir = \"C:\\Program Files\\ZEL\\\" "
+                       "(was (none))\n"),
+              std::string::npos)
+        << log;
 }
 
 // The walk-through of the README: a subscriber's custom installation into a directory picked
@@ -249,7 +199,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     fs::create_directories(driveC() / "INTERNET");
     fs::create_directories(prefix / "dosdevices"); // and E:, a drive without a medium
     fs::create_symlink(tmp / "no medium", prefix / "dosdevices" / "e:");
-    makeMachine();
+    makeMachine(true);
     start();
     throughRegistration(true);
     // The typed form reached the printer in the Windows code page.
@@ -260,8 +210,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
                   wizard->registrationPage->ui.cardBrandBox->currentText().toStdString());
     EXPECT_EQ(printer.calls[13], "text 0,1244 N\xfamero     :5555 4444 3333 2222");
 
-    click(wizard->installTypePage->ui.installationTypeGroup->button(1));
-    click(wizard->installTypePage->ui.nextButton);
+    chooseCustom();
     ASSERT_EQ(currentPage(), "CustomInstallPage");
     CustomInstallPage& custom = *wizard->customInstallPage;
     ASSERT_EQ(wizard->choices.browser, Browser::First);
@@ -314,8 +263,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
 TEST_F(DemoKitTest, CustomInstallationWithoutTheDialerOrABrowser) {
     start();
     throughRegistration(false);
-    click(wizard->installTypePage->ui.installationTypeGroup->button(1));
-    click(wizard->installTypePage->ui.nextButton);
+    chooseCustom();
     CustomInstallPage& custom = *wizard->customInstallPage;
     click(custom.programBoxes()[0]);
     click(custom.ui.browserGroup->button(2));
@@ -325,6 +273,131 @@ TEST_F(DemoKitTest, CustomInstallationWithoutTheDialerOrABrowser) {
     copyAndFinish();
     expectMachine("C:\\Program Files\\Acesso ZEL\\", "234", "- - -", "");
     EXPECT_FALSE(fs::exists(driveC() / "Program Files" / "ZEL"));
+}
+
+// A custom installation into a typed directory, FTP instead of the news reader, no browser;
+// then the replay's log, line by line where it says what changed.
+TEST_F(DemoKitTest, CustomInstallationReplayedLeavesTheSameMachineAndLogsEveryChange) {
+    start();
+    throughRegistration(false);
+    chooseCustom();
+    CustomInstallPage& custom = *wizard->customInstallPage;
+    click(custom.programBoxes()[3]);
+    click(custom.programBoxes()[4]);
+    click(custom.ui.browserGroup->button(2));
+    custom.ui.destinationEdit->setText(QStringLiteral("C:\\Acesso ZEL"));
+    click(custom.ui.nextButton);
+    click(wizard->modemPage->ui.portGroup->button(2));
+    click(wizard->modemPage->ui.nextButton);
+    copyAndFinish();
+    const std::string log = replayAndCompare();
+
+    // Every file under the destination came by a logged copy or profile write; each kind of
+    // change is there.
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(driveC() / "Acesso ZEL"))
+        if (entry.is_regular_file()) {
+            ++files;
+            std::string target =
+                "C:\\Acesso ZEL\\" + fs::relative(entry, driveC() / "Acesso ZEL").string();
+            std::replace(target.begin(), target.end(), '/', '\\');
+            EXPECT_TRUE(log.find(" -> " + target + "\n") != std::string::npos ||
+                        log.find("\nprofile " + target + " [") != std::string::npos)
+                << target;
+        }
+    EXPECT_EQ(files, 16u);
+    for (const char* line :
+         {"\nprofile C:\\Acesso ZEL\\TRUMPET\\TRUMPWSK.INI [Trumpet Winsock] slip-port = \"3\" "
+          "(was \"2\")\n",
+          "\nregistry \\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet "
+          "UninstallString = \"C:\\WINDOWS\\zelun.exe\" (was (none))\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    // 19 copies, 5 directories, 7 keys, 4 registry changes (two keys made, two values), 9
+    // macros, a start, begin, outcome.
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 47) << log;
+    EXPECT_TRUE(log.ends_with("\noutcome 0 Instalação concluída\n")) << log;
+    EXPECT_EQ(log.find("NOT"), std::string::npos) << log;
+    EXPECT_NE(progress.find("\nInstalando Transferência de Arquivos (FTP)\n"
+                            "\tCopiando C:\\Acesso ZEL\\FTP\\FTPZEL.EXE\n"
+                            "\tCopiando C:\\Acesso ZEL\\FTP\\FTPZEL.HLP\n"),
+              std::string::npos)
+        << progress;
+}
+
+// Each way the program ends, and that a refused run installed nothing.
+TEST_F(DemoKitTest, ExitStatuses) {
+    const std::string cmake = readFile(sourceDir() / "CMakeLists.txt");
+    const auto at = cmake.find(" VERSION ", cmake.find("project(")) + 9;
+    const std::string version = cmake.substr(at, cmake.find_first_of(" )", at) - at);
+    const std::string complete =
+        "nome=Maria\ntelefone_comercial=555-0123\ncartao_numero=5555 4444\n";
+    struct Row {
+        const char* name;
+        const char* args;
+        std::string answers; // the [Respostas] section's lines; none when empty
+        int status;
+        std::string said; // the last line on stderr (or all of stdout, for 0 without answers)
+    } rows[] = {
+        {"help", "--help", "", 0, "Uso: SETUP [--answers ARQUIVO] [--save-answers ARQUIVO]"},
+        {"version", "--version", "", 0, "zel-setup " + version + "\n"},
+        {"unknown argument", "--bogus", "", 2,
+         "Saída: 0 instalado, 1 falhou, 2 uso incorreto, 3 cancelado pelo usuário."},
+        {"answers file missing", "--answers none.ini", "", 2,
+         "Não foi possível ler o arquivo de respostas none.ini"},
+        {"no answers section", "--answers a.ini", "[Outra]\n", 2,
+         "O arquivo de respostas a.ini não tem a seção [Respostas]"},
+        {"program the kit lacks", "--answers a.ini", "porta=1\nprogramas=1,7\n", 1,
+         "Resposta inválida em [Respostas] programas=1,7: o programa 7 não existe neste kit "
+         "(programas de 1 a 10 com nome)"},
+        {"no port known", "--answers a.ini", "tipo=tipica\n", 1,
+         "Você precisa selecionar uma porta serial"},
+        {"drive the machine lacks", "--answers a.ini", "porta=1\ndestino=Z:\\ZEL\n", 1,
+         "O drive do destino Z:\\ZEL\\ não existe ou não está disponível"},
+        {"registration incomplete", "--answers a.ini", "porta=1\nnome=Maria\n", 1,
+         cp1252ToUtf8(kIncompleteRegistration)},
+        {"registration without its PDF", "--answers a.ini", "porta=1\n" + complete, 1,
+         cp1252ToUtf8(kRegistrationWithoutPdf)},
+        {"space question refused", "--answers a.ini", "porta=1\nnavegador=1\n", 1,
+         cp1252ToUtf8(kSpaceRefused)},
+    };
+    // The first browser and the programs take more than any disk can report.
+    std::string ini = readFile(medium() / "SETUP.INI");
+    ini.replace(ini.find("navegap_size=4200"), 17, "navegap_size=2147483647");
+    writeFile(medium() / "SETUP.INI", ini);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove(medium() / "a.ini");
+        if (!row.answers.empty())
+            writeFile(medium() / "a.ini",
+                      row.answers.starts_with("[") ? row.answers : "[Respostas]\n" + row.answers);
+        const CommandResult run = setup(row.args, tmp / "m");
+        EXPECT_EQ(run.status, row.status) << run.errors;
+        if (row.status == 0) {
+            EXPECT_TRUE(run.output.starts_with(row.said)) << run.output;
+            continue;
+        }
+        std::string last = run.errors.substr(0, run.errors.size() - 1);
+        last = last.substr(last.rfind('\n') + 1);
+        EXPECT_EQ(last, row.said) << run.errors;
+        EXPECT_FALSE(fs::exists(tmp / "m" / "drive_c" / "Program Files" / "ZEL"));
+        EXPECT_FALSE(fs::exists(tmp / "m" / "drive_c" / "WINDOWS" / "zelun.ini"));
+    }
+    // A program away from its kit's description has nothing it could install.
+    fs::rename(medium() / "SETUP.INI", medium() / "OUTRO.INI");
+    const CommandResult bare = setup("--answers a.ini", tmp / "m");
+    EXPECT_EQ(bare.status, 1);
+    EXPECT_EQ(bare.errors, cp1252ToUtf8(kNoKitDescription) + "D:\\SETUP.INI\n");
+}
+
+// Leaving the wizard, even past the copy, is no installation (the program's status 3).
+TEST_F(DemoKitTest, LeavingTheWizardIsNoInstallation) {
+    start();
+    throughRegistration(false);
+    click(wizard->installTypePage->ui.nextButton);
+    ui.answerModal(ModalResult::Confirm); // "Sim" to leaving
+    click(wizard->modemPage->ui.exitButton);
+    EXPECT_TRUE(ui.quitRequested());
+    EXPECT_FALSE(wizard->installed());
 }
 
 } // namespace

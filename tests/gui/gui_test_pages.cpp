@@ -6,6 +6,7 @@
 #include "pages/BackdropWindow.h"
 #include "pages/CopyPage.h"
 #include "pages/CustomInstallPage.h"
+#include "pages/DirectoryChooser.h"
 #include "pages/ExitConfirmDialog.h"
 #include "pages/FaxNoticeDialog.h"
 #include "pages/FinishPage.h"
@@ -80,7 +81,7 @@ protected:
 };
 
 TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
-    writeRegistry("System\\CurrentControlSet\\Services\\Class\\Modem\\0000", "AttachedTo", "COM2");
+    writeRegistry(kModemKey, "AttachedTo", "COM2");
     Wizard& w = makeWizard();
     w.buildForms(); // read before they are shown
     const auto& custom = w.customInstallPage->ui;
@@ -203,6 +204,40 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
         results.push_back(modal.result);
     EXPECT_EQ(results, (std::vector<ModalResult>{ModalResult::Other, ModalResult::Other,
                                                  ModalResult::Other, ModalResult::Confirm}));
+}
+
+// Forms whose controls are made when first shown: the welcome page's are made at start; every
+// other page, once shown, is the very picture of one made whole at start, with what the start
+// found even where that has changed since (the licence file, the choices).
+TEST_F(PagesTest, AFormMadeWhenFirstShownIsTheOneMadeAtStart) {
+    writeRegistry(kModemKey, "AttachedTo", "COM2");
+    Wizard& lazy = makeWizard();
+    Catalogue wholeCatalogue;
+    Wizard whole(*platform, wholeCatalogue);
+    whole.buildForms();
+    writeFile(medium() / "LICENSA.TXT", "Outra");
+    lazy.choices = whole.choices = {InstallationType::Custom,
+                                    {true, true, false},
+                                    Browser::None,
+                                    "C:\\OUTRO\\",
+                                    {3, "ATZ", "ATDP"},
+                                    {}};
+
+    std::vector<std::pair<PageWindow*, PageWindow*>> forms = {
+        {lazy.directoryChooser.get(), whole.directoryChooser.get()},
+        {lazy.sponsorPicture.get(), whole.sponsorPicture.get()}};
+    for (int p = int(Page::Welcome); p <= int(Page::Finish); ++p)
+        forms.emplace_back(&lazy.window(Page(p)), &whole.window(Page(p)));
+    for (const auto& [later, made] : forms) {
+        SCOPED_TRACE(made->objectName().toStdString());
+        EXPECT_EQ(later->isBuilt(), later == &lazy.window(Page::Welcome));
+        later->show();
+        made->show();
+        EXPECT_EQ(later->grab().toImage(), made->grab().toImage());
+        later->hide();
+        made->hide();
+    }
+    EXPECT_EQ(ui.errors, std::vector<std::string>{});
 }
 
 // ---------------------------------------------------------------------------------------

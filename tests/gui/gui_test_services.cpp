@@ -66,16 +66,21 @@ TEST(Guarded, ReportsWhatLeavesTheHandlerAndSwallowsIt) {
 
 // Each box as "caption | text (its format) | icon | buttons"; Escape is "Cancelar" where there
 // is one, "OK" where that is the only button. Kit text is never markup, every line end breaks.
+// Qt's own buttons speak the wizard's language.
 TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
+    loadQtTranslations(guiApplication());
     QtUi ui;
     const auto box = [&](const std::function<ModalResult()>& open, const auto& act) {
         std::string seen;
         onModal([&](QWidget& widget) {
             auto& b = dynamic_cast<QMessageBox&>(widget);
             const auto* label = b.findChild<QLabel*>("qt_msgbox_label");
+            QStringList buttons;
+            for (const QAbstractButton* button : b.buttons())
+                buttons << button->text();
             seen = (b.windowTitle() + " | " + label->text() + " (" +
                     QString::number(label->textFormat()) + ") | " + QString::number(b.icon()) +
-                    " | " + QString::number(b.buttons().size()) + " | ")
+                    " | " + buttons.join(" ") + " | ")
                        .toStdString();
             act(b);
         });
@@ -91,14 +96,30 @@ TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
         };
     };
     const std::string text = "Atenção | Copiar <u>BBS.DAT</u> &\nlinha\nSó (0) | 2 | ";
-    EXPECT_EQ(box(message(MsgButtons::OkCancel), cancel), text + "2 | Other");
-    EXPECT_EQ(box(message(MsgButtons::OkCancel), ok), text + "2 | Confirm");
-    EXPECT_EQ(box(message(MsgButtons::OkCancel), escape), text + "2 | Other");
-    EXPECT_EQ(box(message(MsgButtons::Ok), escape), text + "1 | Confirm");
+    EXPECT_EQ(box(message(MsgButtons::OkCancel), cancel), text + "OK Cancelar | Other");
+    EXPECT_EQ(box(message(MsgButtons::OkCancel), ok), text + "OK Cancelar | Confirm");
+    EXPECT_EQ(box(message(MsgButtons::OkCancel), escape), text + "OK Cancelar | Other");
+    EXPECT_EQ(box(message(MsgButtons::Ok), escape), text + "OK | Confirm");
     // An error is reported under the program's title, with its full stop.
     EXPECT_EQ(
         box([&] { return ui.reportError("N\xe3o h\xe1 <b>\ndisco"), ModalResult::Confirm; }, ok),
-        std::string(kApplicationTitle) + " | Não há <b>\ndisco. (0) | 3 | 1 | Confirm");
+        std::string(kApplicationTitle) + " | Não há <b>\ndisco. (0) | 3 | OK | Confirm");
+}
+
+// What a box reports is also on stderr, its lines as the box breaks them.
+TEST(QtUiTest, WhatABoxSaysIsAlsoOnStderr) {
+    guiApplication();
+    QtUi ui;
+    const auto closeBox = [] {
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    };
+    ::testing::internal::CaptureStderr();
+    closeBox();
+    EXPECT_EQ(ui.messageBox("Um\rDois \xe7", "Aviso", MsgButtons::OkCancel), ModalResult::Other);
+    closeBox();
+    ui.reportError("Falhou");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Aviso: Um\nDois \xc3\xa7\nZEL Internet for Windows 95/NT: Falhou.\n");
 }
 
 TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
@@ -157,8 +178,6 @@ TEST(QtUiTest, QuitIsPostedSoTheHandlerFinishesAndNoPageCanRefuseIt) {
     EXPECT_TRUE(handlerFinished);
 }
 
-// The items share the height below the caption, the last one ending above the frame; a new
-// list drops the choice, and says so only when there was one.
 // A gauge never shows more than its maximum nor wraps, whatever it is told.
 TEST(WidgetsTest, AGaugeStaysWithinItsMaximum) {
     guiApplication();
@@ -175,6 +194,8 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximum) {
     EXPECT_EQ(seen + " " + std::to_string(gauge.percent()), "100 4 0 0");
 }
 
+// The items share the height below the caption, the last one ending above the frame; a new
+// list drops the choice, and says so only when there was one.
 TEST(WidgetsTest, ARadioGroupLaysOutItsItemsAndANewListDropsTheChoice) {
     guiApplication();
     RadioGroup group;
@@ -217,7 +238,7 @@ struct PdfPrinter : QtPrinter {
     fs::path file;
 };
 
-TEST(QtPrinterTest, AJobComesOutWholeWithItsPagesFontsAndAccents) {
+TEST(QtPrinterTest, AJobComesOutWholeOrIsAClearErrorAndThePrintDialogAnswers) {
     guiApplication();
     TempDir tmp;
     PdfPrinter printer(tmp / "job.pdf");
@@ -258,17 +279,14 @@ TEST(QtPrinterTest, AJobComesOutWholeWithItsPagesFontsAndAccents) {
     EXPECT_FALSE(printer.documentOpen());
     EXPECT_THROW(printer.endDocument(), PlatformError);
     EXPECT_EQ(pdf("pdftotext").find("meio"), std::string::npos);
-}
-
-TEST(QtPrinterTest, AnUnwritableOutputIsAClearErrorAndThePrintDialogAnswers) {
-    guiApplication();
-    TempDir tmp;
-    PdfPrinter printer(tmp / "no such directory" / "job.pdf");
-    printer.beginDocument();
-    printer.textOut(0, 0, "x");
-    EXPECT_EQ(errorOf([&] { printer.endDocument(); }),
+    // An output that cannot be written is a clear error, the job dropped.
+    PdfPrinter unwritable(tmp / "no such directory" / "job.pdf");
+    unwritable.beginDocument();
+    unwritable.textOut(0, 0, "x");
+    EXPECT_EQ(errorOf([&] { unwritable.endDocument(); }),
               "N\xe3o foi poss\xedvel iniciar a impress\xe3o");
-    EXPECT_FALSE(printer.documentOpen());
+    EXPECT_FALSE(unwritable.documentOpen());
+    // The print dialog answers as the user did.
     onModal([](QWidget& dialog) { dynamic_cast<QDialog&>(dialog).accept(); });
     EXPECT_TRUE(printer.choosePrinter());
     onModal([](QWidget& dialog) { dynamic_cast<QDialog&>(dialog).reject(); });

@@ -1,11 +1,25 @@
 #include "tests/support/gui_wizard_fixture.h"
 
 #include "pages/BackdropWindow.h"
+#include "pages/CopyPage.h"
+#include "pages/FaxNoticeDialog.h"
+#include "pages/FinishPage.h"
+#include "pages/InstallTypePage.h"
+#include "pages/LicencePage.h"
+#include "pages/RegistrationPage.h"
+#include "pages/WelcomePage.h"
+#include "qt/qt_radiogroup.h"
 #include "qt/qt_ui.h"
 #include "setup/start_up.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
 
 #include <cstdlib>
 
@@ -74,6 +88,136 @@ QStringList WizardTest::visiblePages() const {
     }
     names.sort();
     return names;
+}
+
+void WizardRunTest::SetUp() {
+    ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+    WizardTest::SetUp();
+    fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
+}
+
+void WizardRunTest::TearDown() {
+    WizardTest::TearDown(); // ends the conversation; the server then leaves by itself
+    EXPECT_TRUE(awaitProgmanExit()) << "Program Manager did not leave after its idle time";
+    ::unsetenv("ZEL_PROGMAN_IDLE");
+    if (const char* keep = std::getenv("ZEL_E2E_KEEP"); keep != nullptr && *keep != '\0') {
+        const fs::path to =
+            fs::path(keep) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::error_code ec;
+        fs::remove_all(to, ec);
+        fs::create_directories(to, ec);
+        fs::copy(prefix, to / "prefix",
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+        fs::copy(medium(), to / "medium", fs::copy_options::recursive, ec);
+        EXPECT_FALSE(ec) << "cannot keep the machine in " << to << ": " << ec.message();
+    }
+}
+
+void WizardRunTest::click(QAbstractButton* button) {
+    ASSERT_TRUE(button->isVisible() && button->isEnabled()) << button->objectName().toStdString();
+    button->click();
+    QApplication::processEvents();
+}
+
+QString WizardRunTest::currentPage() const {
+    const QStringList pages = visiblePages();
+    return pages.size() == 1 ? pages.front() : QString();
+}
+
+void WizardRunTest::screenshot(QWidget& page, const std::string& name) {
+    const char* dir = std::getenv("ZEL_SCREENSHOTS");
+    if (dir == nullptr || *dir == '\0')
+        return;
+    QApplication::processEvents();
+    const QImage client = page.grab().toImage();
+    constexpr int kFrame = 3, kCaption = 18; // the grey frame and the caption bar of the era
+    QImage shot(client.width() + 2 * kFrame, client.height() + 2 * kFrame + kCaption,
+                QImage::Format_RGB32);
+    shot.fill(QColor(0xc0, 0xc0, 0xc0));
+    QPainter painter(&shot);
+    painter.setPen(QColor(0xff, 0xff, 0xff));
+    painter.drawLine(1, 1, shot.width() - 3, 1);
+    painter.drawLine(1, 1, 1, shot.height() - 3);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawLine(1, shot.height() - 2, shot.width() - 2, shot.height() - 2);
+    painter.drawLine(shot.width() - 2, 1, shot.width() - 2, shot.height() - 2);
+    painter.setPen(QColor(0, 0, 0));
+    painter.drawLine(0, shot.height() - 1, shot.width() - 1, shot.height() - 1);
+    painter.drawLine(shot.width() - 1, 0, shot.width() - 1, shot.height() - 1);
+    const QRect caption(kFrame, kFrame, client.width(), kCaption);
+    painter.fillRect(caption, QColor(0, 0, 0x80));
+    QFont font = page.font();
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(caption.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     page.windowTitle());
+    painter.drawImage(kFrame, kFrame + kCaption, client);
+    painter.end();
+    const fs::path file = fs::path(dir) / (name + ".png");
+    fs::create_directories(file.parent_path());
+    const QImage indexed = shot.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    EXPECT_TRUE(indexed.save(QString::fromStdString(file.string()), "PNG", 9)) << file;
+}
+
+void WizardRunTest::throughRegistration(bool subscriber) {
+    Wizard& w = *wizard;
+    ASSERT_EQ(currentPage(), "WelcomePage");
+    screenshot(*w.welcomePage, "01-welcome");
+    click(w.welcomePage->ui.nextButton);
+    screenshot(*w.licencePage, "02-licence");
+    click(w.licencePage->ui.nextButton);
+    ASSERT_EQ(currentPage(), "RegistrationPage");
+    const auto& form = w.registrationPage->ui;
+    if (subscriber) {
+        type(form.nameEdit, QStringLiteral("Maria da Conceição"));
+        type(form.streetEdit, QStringLiteral("Rua das Flores"));
+        type(form.numberEdit, QStringLiteral("12"));
+        type(form.cityEdit, QStringLiteral("São Paulo"));
+        type(form.stateEdit, QStringLiteral("SP"));
+        type(form.officePhoneEdit, QStringLiteral("(011) 555-0123"));
+        form.cardBrandBox->setFocus(); // the brand picked with the arrow keys
+        QTest::keyClick(form.cardBrandBox, Qt::Key_Down);
+        QTest::keyClick(form.cardBrandBox, Qt::Key_Down);
+        type(form.cardNumberEdit, QStringLiteral("5555 4444 3333 2222"));
+        type(form.cardExpiryEdit, QStringLiteral("12/99"));
+        screenshot(*w.registrationPage, "03-registration");
+        ui.answerModal([this](QDialog& dialog) {
+            auto& notice = static_cast<FaxNoticeDialog&>(dialog);
+            screenshot(notice, "04-notice");
+            notice.ui.okButton->click();
+            return ModalResult::Other; // ignored: the click has ended the dialog
+        });
+    }
+    click(form.nextButton);
+    ASSERT_EQ(currentPage(), "InstallTypePage");
+    screenshot(*w.installTypePage, "05-installation-type");
+    EXPECT_EQ(ui.modals.size(), subscriber ? 1u : 0u);
+    EXPECT_EQ(printer.chooseCount, subscriber ? 1 : 0);
+}
+
+void WizardRunTest::copyAndFinish() {
+    ASSERT_EQ(currentPage(), "CopyPage");
+    screenshot(*wizard->copyPage, "09-copy");
+    click(wizard->copyPage->ui.nextButton);
+    ASSERT_EQ(currentPage(), "FinishPage") << ::testing::PrintToString(ui.errors);
+    screenshot(*wizard->finishPage, "10-finish");
+    click(wizard->finishPage->ui.finishButton);
+    EXPECT_EQ(ui.errors, std::vector<std::string>{});
+    EXPECT_TRUE(ui.quitRequested());
+    EXPECT_FALSE(ui.busy());
+}
+
+void WizardRunTest::chooseCustom() {
+    click(wizard->installTypePage->ui.installationTypeGroup->button(1));
+    click(wizard->installTypePage->ui.nextButton);
+}
+
+void type(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
 }
 
 } // namespace zel::test

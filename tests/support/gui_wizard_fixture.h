@@ -51,4 +51,31 @@ protected:
     std::unique_ptr<Wizard> wizard;
 };
 
+inline constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
+
+// The whole wizard on a copy of the demo kit, driven through its own buttons; Program Manager,
+// started by a finished wizard, must leave soon after it. $ZEL_E2E_KEEP/<test> gets each run's
+// machine and medium, $ZEL_SCREENSHOTS a picture of each page shown with a name.
+class WizardRunTest : public WizardTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Clicks a button the user can click, and lets the events it queued run.
+    void click(QAbstractButton* button);
+    // The one visible page, or nothing.
+    QString currentPage() const;
+    // The page as the user sees it (caption bar and client area, 8-bit palette PNG).
+    void screenshot(QWidget& page, const std::string& name);
+    // Welcome, licence and registration, to the installation type. A subscriber fills the form
+    // in, confirms the notice and the print dialog.
+    void throughRegistration(bool subscriber);
+    // From the installation type to the custom installation's page.
+    void chooseCustom();
+    // The copy page's "Seguir >", then the finish page's "Finalizar", which ends the wizard.
+    void copyAndFinish();
+};
+
+// Types the text one key at a time, accents included (QTest's key clicks know only ASCII).
+void type(QWidget* widget, const QString& text);
+
 } // namespace zel::test
