@@ -115,11 +115,13 @@ TEST(QtUiTest, WhatABoxSaysIsAlsoOnStderr) {
     };
     ::testing::internal::CaptureStderr();
     closeBox();
-    EXPECT_EQ(ui.messageBox("Um\rDois \xe7", "Aviso", MsgButtons::OkCancel), ModalResult::Other);
+    EXPECT_EQ(ui.messageBox("Um\rDois\r\nTr\xeas\nQuatro \xe7\x01", "Aviso", MsgButtons::OkCancel),
+              ModalResult::Other);
     closeBox();
     ui.reportError("Falhou");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Aviso: Um\nDois \xc3\xa7\nZEL Internet for Windows 95/NT: Falhou.\n");
+              "Aviso: Um\nDois\nTr\xc3\xaas\nQuatro \xc3\xa7\\x01\n"
+              "ZEL Internet for Windows 95/NT: Falhou.\n");
 }
 
 TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {

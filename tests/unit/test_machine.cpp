@@ -227,6 +227,11 @@ TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {
          ours, false},
         {"the user's own launcher", "#!/bin/sh\nexec my-progman\n", "v2",
          "#!/bin/sh\nexec my-progman\n", false},
+        // Compared piece by piece: a difference past the first pieces, or in length only.
+        {"a large program", ours, std::string(40000, 'p') + "1", ours, true},
+        {"one that differs late", ours, std::string(40000, 'p') + "2", ours, true},
+        {"the same again", ours, std::string(40000, 'p') + "2", ours, false},
+        {"one byte longer", ours, std::string(40000, 'p') + "2.", ours, true},
     };
     fs::remove(launcher);
     for (const auto& [name, before, offered, after, rewritten] : rows) {
