@@ -89,15 +89,10 @@ CommandResult runCommand(const std::string& shellCommand) {
 
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp) {
     const fs::path errFile = tmp / (tool + "-stderr.txt");
-    // Appended piece by piece: GCC 12 at -O3 warns falsely on a chain of string additions.
-    std::string command = "'";
-    command += (binDir() / tool).string();
-    command += "' ";
-    command += args;
-    command += " 2>'";
-    command += errFile.string();
-    command += "'";
-    CommandResult result = runCommand(command);
+    std::ostringstream command;
+    command << "'" << (binDir() / tool).string() << "' " << args << " 2>'" << errFile.string()
+            << "'";
+    CommandResult result = runCommand(command.str());
     result.errors = readFile(errFile);
     return result;
 }
