@@ -101,7 +101,8 @@ protected:
     }
 };
 
-std::vector<std::string> difference(const std::set<std::string>& a, const std::set<std::string>& b) {
+std::vector<std::string> difference(const std::set<std::string>& a,
+                                    const std::set<std::string>& b) {
     std::vector<std::string> out;
     std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
     return out;
@@ -112,8 +113,8 @@ TEST_F(UninstallTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
     struct Row {
         const char* name;
         std::function<void()> userChanges; // made between installing and uninstalling
-        std::vector<std::string> kept;      // snapshot lines then left over, in order
-        std::vector<std::string> reported;  // what the uninstaller says it did not undo
+        std::vector<std::string> kept;     // snapshot lines then left over, in order
+        std::vector<std::string> reported; // what the uninstaller says it did not undo
     } rows[] = {
         {"nothing changed", [] {}, {}, {}},
         {"a file rewritten, a file added, a value and a group changed",
@@ -237,8 +238,8 @@ TEST_F(UninstallTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
                   (".zelcopy-" + std::to_string(child) + "-abcdef"),
               "half");
 
-    const CommandResult undone = run("'" + (prefix / "bin" / "zel-uninstall").string() +
-                                     "' --quiet");
+    const CommandResult undone =
+        run("'" + (prefix / "bin" / "zel-uninstall").string() + "' --quiet");
     EXPECT_EQ(undone.status, 0) << undone.errors;
     EXPECT_EQ(snapshot(), before);
 }
@@ -252,26 +253,6 @@ TEST_F(UninstallTest, PutsBackTheKeysOfAProfileFileThatWasThere) {
     const CommandResult undone = uninstall();
     EXPECT_EQ(undone.status, 0) << undone.errors;
     EXPECT_EQ(readFile(driveC() / "WINDOWS" / "ZELUN.INI"), zelun);
-}
-
-TEST_F(UninstallTest, Arguments) {
-    const struct {
-        const char* args;
-        int status;
-        const char* starts; // of stdout, or of stderr when stdout is empty
-    } rows[] = {
-        {"--version", 0, "zel-uninstall (zel-setup) "},
-        {"--help", 0, "Uso: zel-uninstall [--quiet]\n"},
-        {"--quiet --bogus", 2, "zel-uninstall: argumento desconhecido: --bogus\nUso:"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.args);
-        const CommandResult result =
-            run("'" + (binDir() / "zel-uninstall").string() + "' " + row.args);
-        EXPECT_EQ(result.status, row.status);
-        const std::string& text = result.output.empty() ? result.errors : result.output;
-        EXPECT_EQ(text.substr(0, std::string(row.starts).size()), row.starts) << text;
-    }
 }
 
 } // namespace
