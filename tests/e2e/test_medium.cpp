@@ -76,34 +76,19 @@ protected:
     fs::path kit = tmp / "kit", tools = tmp / "tools", out = tmp / "out";
 };
 
-// The sums are SHA-256 (the standard's test messages, padding at each block boundary) in the
-// form sha256sum reads; the medium holds the kit, the wizard under its name and its helpers.
+// The sums are SHA-256 (checked by sha256sum itself, at each padding boundary and over many
+// blocks) in the form sha256sum reads; the medium holds the kit, the wizard under its name and
+// its helpers.
 TEST_F(MediumTest, PackWritesTheSumsSha256sumReads) {
-    const std::pair<std::string, const char*> vectors[] = {
-        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopq"
-         "rlmnopqrsmnopqrstnopqrstu",
-         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
-        {std::string(1000000, 'a'),
-         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}};
-    for (std::size_t i = 0; i < std::size(vectors); ++i)
-        writeFile(kit / "SUMS" / std::to_string(i), vectors[i].first);
-    for (const int size : {55, 56, 63, 64, 65, 119, 120, 128})
-        writeFile(kit / "SUMS" / ("X" + std::to_string(size)), std::string(size, 'x'));
+    for (const int size : {0, 3, 55, 56, 63, 64, 65, 119, 120, 128, 1000000})
+        writeFile(kit / "SUMS" / std::to_string(size), std::string(size, 'x'));
     writeFile(kit / ".git" / "HEAD", "hidden: not on a medium");
     writeFile(kit / "SETUP", "an earlier wizard, replaced");
     ASSERT_EQ(pack(tools).status, 0);
-    const std::string sums = readFile(out / "SHA256SUMS");
-    for (std::size_t i = 0; i < std::size(vectors); ++i)
-        EXPECT_NE(sums.find(vectors[i].second + ("  SUMS/" + std::to_string(i)) + "\n"),
-                  std::string::npos)
-            << i;
     const CommandResult verified =
         runCommand("cd " + q(out) + " && sha256sum --quiet -c SHA256SUMS 2>&1");
     EXPECT_EQ(std::to_string(verified.status) + verified.output, "0");
+    EXPECT_EQ(run(tools / "zel-kit", "check " + q(out)).status, 0); // every file listed
     EXPECT_EQ(readFile(out / "SETUP"), "#!/bin/sh\n# zel-setup\n");
     EXPECT_FALSE(fs::exists(out / ".git"));
     for (const char* program : {"SETUP", "progman", "zel-uninstall"})
