@@ -1,6 +1,6 @@
 // A kit made a medium (zel-kit pack) and the sums that vouch for it; the tools' command lines;
 // and a packed medium run as a subscriber runs it: copied anywhere, with nothing of this build
-// within reach, clicked through on a virtual screen (xvfb-run and xdotool).
+// within reach.
 #include "tests/support/fixtures.h"
 #include "winemu/progman_client.h"
 #include "winemu/programs.h"
@@ -13,7 +13,6 @@
 #include <iterator>
 #include <regex>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace zel::test {
 namespace {
@@ -54,23 +53,13 @@ protected:
     CommandResult pack(const fs::path& dir, const std::string& more = "") {
         return run(dir / "zel-kit", "pack " + q(kit) + " " + q(out) + more);
     }
-    // A script on a virtual screen that starts the packed wizard from `medium` with nothing but
-    // its display and its machine in its environment (no PATH, LD_LIBRARY_PATH or ZEL_BIN_DIR;
-    // its stderr in tmp/err) and goes on with `steps`; what the script printed.
-    std::string onScreen(const fs::path& medium, const std::string& steps) {
-        writeFile(tmp / "drive.sh",
-                  "cd " + q(medium) + "\nenv -i DISPLAY=\"$DISPLAY\" XAUTHORITY=\"$XAUTHORITY\" " +
-                      kSanitizerSettings + " HOME=" + q(tmp.path()) + " ZEL_PREFIX=" + q(prefix) +
-                      " ZEL_PROGMAN_IDLE=0.3 ./SETUP >/dev/null 2>" + q(tmp / "err") +
-                      " &\npid=$!\n"
-                      "page() { xdotool search --sync --onlyvisible --name \"$1\" | head -1; }\n"
-                      "click() { w=$(page \"$1\"); echo \"$1\"; sleep 0.3; "
-                      "xdotool mousemove --window \"$w\" \"$2\" \"$3\" click 1; }\n" +
-                      steps + "wait $pid; echo \"status=$?\"\n");
-        // -a looks upward from a number of this process's own: two runs at once seldom race.
-        return runCommand("timeout 120 xvfb-run -a -n " + std::to_string(100 + ::getpid() % 800) +
-                          " -s '-screen 0 1024x768x24' sh " + q(tmp / "drive.sh") + " 2>&1")
-            .output;
+    // The packed wizard started from `medium` with nothing but its machine in its environment
+    // (no PATH, LD_LIBRARY_PATH or ZEL_BIN_DIR) and `more`, its stderr in tmp/err.
+    int fromMedium(const fs::path& medium, const std::string& args, const std::string& more = "") {
+        return runCommand("cd " + q(medium) + " && env -i " + kSanitizerSettings + " HOME=" +
+                          q(tmp.path()) + " ZEL_PREFIX=" + q(prefix) + " ZEL_PROGMAN_IDLE=0.3 " +
+                          more + " ./SETUP " + args + " 2>" + q(tmp / "err"))
+            .status;
     }
 
     fs::path kit = tmp / "kit", tools = tmp / "tools", out = tmp / "out";
@@ -259,31 +248,39 @@ TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
               R"([{"nome":"N","instala":1,"diretorio":"\\"},{"diretorio":"\\"}]0)");
 }
 
-// The demo kit packed, copied to a fresh directory and clicked through (a typical installation)
-// with nothing of the build within reach: the wizard loads its helpers from the medium, installs
-// Program Manager into the machine, and Program Manager serves after the medium is gone.
+// The demo kit packed and copied to a fresh directory, installed from a script with nothing of
+// the build within reach: the wizard prints the registration with the module beside it, the log
+// names each file copied or written and ends with the outcome, and Program Manager, installed
+// into the machine, serves after the medium is gone.
 TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
     ASSERT_EQ(pack(binDir()).status, 0);
     const fs::path cd = tmp / "elsewhere" / "CD";
     fs::create_directories(cd.parent_path());
     fs::copy(out, cd, fs::copy_options::recursive);
     fs::remove_all(prefix);
-    const std::string clicks[][3] = {{"^ZEL - Windows 95/NT$", "402", "252"},
-                                     {"^Licensa$", "462", "391"},
-                                     {"^Cadastro ZEL Internet$", "462", "391"},
-                                     {"^Tipo de Instala", "402", "252"},
-                                     {"da conex", "215", "75"},
-                                     {"da conex", "402", "252"}, // a port, then on
-                                     {"pia dos Arquivos$", "402", "252"},
-                                     {"bem sucedida!$", "402", "252"}};
-    std::string steps = "page '" + clicks[0][0] +
-                        "' >/dev/null\ngrep -o '/[^ ]*libzel-media.so' /proc/$pid/maps | head -1\n";
-    std::string pages = (cd / "libzel-media.so").string() + "\n";
-    for (const auto& click : clicks) {
-        steps += "click '" + click[0] + "' " + click[1] + " " + click[2] + "\n";
-        pages += click[0] + "\n";
+    writeFile(tmp / "a.ini", "[Respostas]\ntipo=tipica\nporta=COM2\nnome=Maria\n"
+                             "telefone_comercial=555-0123\ncartao_numero=5555 4444\n"
+                             "impressao_pdf=../../card.pdf\n");
+    // The loader's trace tells where the printing module came from.
+    const int status = fromMedium(cd, "--answers ../../a.ini --log ../../log", "LD_DEBUG=files");
+    const std::string err = readFile(tmp / "err");
+    ASSERT_EQ(status, 0) << err;
+    EXPECT_NE(err.find("file=" + (cd / "libzel-print.so").string() + " "), std::string::npos);
+    EXPECT_TRUE(readFile(tmp / "card.pdf").starts_with("%PDF-"));
+    const std::string log = readFile(tmp / "log");
+    int copied = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(driveC() / "Program Files" / "ZEL")) {
+        if (!entry.is_regular_file())
+            continue;
+        std::string windows = "C:\\" + fs::relative(entry.path(), driveC()).string();
+        std::replace(windows.begin(), windows.end(), '/', '\\');
+        EXPECT_TRUE(log.find(" -> " + windows + "\n") != std::string::npos ||
+                    log.find("\nprofile " + windows + " [") != std::string::npos)
+            << windows;
+        ++copied;
     }
-    EXPECT_EQ(onScreen(cd, steps), pages + "status=0\n") << readFile(tmp / "err");
+    EXPECT_EQ(copied, 16); // the typical installation's files under the destination
+    EXPECT_TRUE(lastLine(log).starts_with("outcome 0 ")) << lastLine(log);
     const fs::path installed = prefix / "bin" / "progman";
     EXPECT_TRUE(readFile(installed) == readFile(cd / "progman")); // no binary in a failure
     EXPECT_EQ(readFile(driveC() / "WINDOWS" / "PROGMAN.EXE"),
@@ -312,58 +309,21 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
     EXPECT_TRUE(groups.ends_with("\nDepois\n    (no items)\n")) << groups;
 }
 
-// The same medium from a script: with nothing but its machine in its environment, the answers
-// install the demo kit, and the log names each file copied or written and ends with the outcome.
-TEST_F(MediumTest, APackedMediumInstallsUnattendedAwayFromTheBuild) {
-    ASSERT_EQ(pack(binDir()).status, 0);
-    const fs::path cd = tmp / "elsewhere" / "CD";
-    fs::create_directories(cd.parent_path());
-    fs::rename(out, cd);
-    fs::remove_all(prefix);
-    writeFile(tmp / "a.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n");
-    const CommandResult r =
-        runCommand("cd " + q(cd) + " && env -i " + kSanitizerSettings + " HOME=" + q(tmp.path()) +
-                   " ZEL_PREFIX=" + q(prefix) + " ZEL_PROGMAN_IDLE=0.3" +
-                   " ./SETUP --answers ../../a.ini --log ../../log 2>" + q(tmp / "err"));
-    ASSERT_EQ(r.status, 0) << readFile(tmp / "err");
-    const std::string log = readFile(tmp / "log");
-    int copied = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(driveC() / "Program Files" / "ZEL")) {
-        if (!entry.is_regular_file())
-            continue;
-        std::string windows = "C:\\" + fs::relative(entry.path(), driveC()).string();
-        std::replace(windows.begin(), windows.end(), '/', '\\');
-        EXPECT_TRUE(log.find(" -> " + windows + "\n") != std::string::npos ||
-                    log.find("\nprofile " + windows + " [") != std::string::npos)
-            << windows;
-        ++copied;
-    }
-    EXPECT_EQ(copied, 16); // the typical installation's files under the destination
-    EXPECT_TRUE(lastLine(log).starts_with("outcome 0 ")) << lastLine(log);
-    EXPECT_TRUE(awaitProgmanExit());
-    EXPECT_NE(runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(driveC() / "WINDOWS" / "PROGMAN.EXE") +
-                         " --list")
-                  .output.find("ZEL Internet\n    Discador (Trumpet Winsock): "),
-              std::string::npos);
-}
-
-// Each helper missing from a medium stops the wizard before it touches the machine: a message
-// box naming the file (answered here with Enter), the box's caption and text on stderr, exit
-// status 1.
+// Each helper missing from a medium stops the wizard before it touches the machine, naming the
+// file and where it was looked for; exit status 1.
 TEST_F(MediumTest, AMissingHelperIsAnErrorAtStartUp) {
     ASSERT_EQ(pack(binDir()).status, 0);
     fs::remove_all(prefix);
+    writeFile(tmp / "a.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n");
     for (const char* helper : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so"}) {
         SCOPED_TRACE(helper);
         fs::remove(out / helper);
-        EXPECT_EQ(onScreen(out, "page '^ZEL Internet for Windows 95/NT$' >/dev/null\nsleep 0.3\n"
-                                "xdotool key Return\n"),
-                  "status=1\n");
+        EXPECT_EQ(fromMedium(out, "--answers ../a.ini"), 1);
         EXPECT_EQ(lastLine(readFile(tmp / "err")),
-                  "ZEL Internet for Windows 95/NT: O arquivo " + std::string(helper) +
+                  "O arquivo " + std::string(helper) +
                       ", necess\xc3\xa1rio \xc3\xa0 instala\xc3\xa7\xc3\xa3o, n\xc3\xa3o foi "
                       "encontrado junto ao programa de instala\xc3\xa7\xc3\xa3o (" +
-                      out.string() + ").");
+                      out.string() + ")");
         EXPECT_FALSE(fs::exists(prefix));
         fs::copy_file(binDir() / helper, out / helper);
     }
