@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -20,16 +19,10 @@
 namespace zel::test {
 
 TempDir::TempDir() {
-    std::random_device rd;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = fs::temp_directory_path() / ("zel-test-" + std::to_string(rd()));
-        std::error_code ec;
-        if (fs::create_directory(candidate, ec)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary directory");
+    std::string name = (fs::temp_directory_path() / "zel-test-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary directory");
+    path_ = name;
 }
 
 TempDir::~TempDir() {
