@@ -15,7 +15,6 @@
 #include <set>
 #include <signal.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -36,20 +35,13 @@ protected:
         fs::create_symlink(binDir() / "zel-setup", program);
         writeFile(tmp / "answers.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n"
                                        "modem_inicializacao=ATZ\nmodem_discagem=ATDT\n");
-        // The machine as the program leaves it before it installs anything.
-        Machine::Options options;
-        options.prefix = prefix;
-        options.programHostPath = program;
-        options.progmanHostPath = binDir() / "progman";
-        options.uninstallerHostPath = binDir() / "zel-uninstall";
-        options.installProgman = true;
-        Machine{options};
+        makeMachine(true); // the machine as the program leaves it before it installs anything
         // Things of the user's that the installation replaces, moves aside or adds to.
-        writeFile(driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL", "the user's own library");
-        writeFile(driveC() / "WINDOWS" / "SYSTEM" / "~sock32.dll", "the user's socket library");
-        fs::last_write_time(driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL",
-                            fs::file_time_type::clock::now() - std::chrono::hours(24 * 400));
-        fs::permissions(driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL", fs::perms(0640));
+        const fs::path library = driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL";
+        writeFile(library, "the user's own library");
+        writeFile(library.parent_path() / "~sock32.dll", "the user's socket library");
+        fs::last_write_time(library, fs::file_time_type::clock::now() - std::chrono::hours(9600));
+        fs::permissions(library, fs::perms(0640));
         progman::Groups groups;
         ASSERT_TRUE(groups.execute("[CreateGroup(\"StartUp\")][AddItem(\"C:\\WINDOWS\\X.EXE\","
                                    "\"Meu programa\")]"));
@@ -203,39 +195,38 @@ TEST_F(UninstallTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
     ASSERT_GT(room, 0);
     const std::string filler(static_cast<std::size_t>(room) - 160, '.');
     ASSERT_EQ(::write(fds[1], filler.data(), filler.size()), ssize_t(filler.size()));
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::dup2(fds[1], 1); // where the progress goes
-        ::dup2(fds[1], 2);
-        ::setenv("ZEL_PREFIX", prefix.c_str(), 1);
-        if (::chdir(medium().c_str()) == 0)
-            ::execl("./SETUP", "./SETUP", "--answers", "../answers.ini", nullptr);
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    const fs::path journals = prefix / "journal";
-    std::string journal, seen;
-    for (int stable = 0; stable < 50; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-        const auto latest = latestJournal(prefix);
-        journal = latest ? readFile(*latest) : "";
-        stable = journal == seen && !journal.empty() ? stable + 1 : 0;
-        seen = journal;
-    }
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    pid_t killed = 0;
+    const int ended = inChild(
+        [&] {
+            ::dup2(fds[1], 1); // where the progress goes
+            ::dup2(fds[1], 2);
+            if (::chdir(medium().c_str()) == 0)
+                ::execl("./SETUP", "./SETUP", "--answers", "../answers.ini", nullptr);
+        },
+        [&](pid_t child) {
+            ::close(fds[1]);
+            // Killed once its journal has stood still for half a second (or after 30 s).
+            std::string seen;
+            for (int stable = 0, tries = 0; stable < 50 && ++tries < 3000;
+                 std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+                const auto latest = latestJournal(prefix);
+                const std::string journal = latest ? readFile(*latest) : "";
+                stable = journal == seen && !journal.empty() ? stable + 1 : 0;
+                seen = journal;
+            }
+            ::kill(killed = child, SIGKILL);
+        });
     std::string said(8192, '\0');
     said.resize(std::max<ssize_t>(0, ::read(fds[0], said.data(), said.size())));
     ::close(fds[0]);
-    ASSERT_TRUE(WIFSIGNALED(status)) << status << said.substr(filler.size());
+    ASSERT_EQ(ended, -SIGKILL) << said.substr(std::min(said.size(), filler.size()));
     const std::vector<JournalRecord> records = readJournal(*latestJournal(prefix));
     ASSERT_GE(records.size(), 3u);
     EXPECT_EQ(records.back().kind, "created");
     EXPECT_FALSE(fs::exists(driveC() / "WINDOWS" / "zelun.exe")); // the copy was not finished
     // What a copy killed in the middle of a file leaves beside it.
     writeFile(driveC() / "Program Files" / "ZEL" / "TRUMPET" /
-                  (".zelcopy-" + std::to_string(child) + "-abcdef"),
+                  (".zelcopy-" + std::to_string(killed) + "-abcdef"),
               "half");
 
     const CommandResult undone =
