@@ -216,13 +216,23 @@ TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
                   "never shown\n0 errors, 0 warnings, 1 note\n")
             << given;
     fs::remove(m / "instala.ini");
-    const CommandResult missing =
-        runTool("zel-kit", "check '" + (m / "INSTALA").string() + "'", tmp);
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.errors, "zel-kit: " + m.string() + ": no INSTALA.INI beside the wizard\n");
+    // A wizard without its description, a file that is not there or a directory for a file:
+    // usage errors, with no usage after them.
+    const std::pair<std::string, std::string> unusable[] = {
+        {"show '" + (tmp / "NONE.INI").string() + "'",
+         (tmp / "NONE.INI").string() + ": no such file"},
+        {"check '" + (tmp / "none").string() + "'",
+         (tmp / "none").string() + ": no such file or directory"},
+        {"show /", "/: is a directory"},
+        {"check '" + (m / "INSTALA").string() + "'",
+         m.string() + ": no INSTALA.INI beside the wizard"}};
+    for (const auto& [args, error] : unusable) {
+        const CommandResult r = runTool("zel-kit", args, tmp);
+        EXPECT_EQ(std::to_string(r.status) + r.output + r.errors, "2zel-kit: " + error + "\n");
+    }
 }
 
-TEST(ZelKit, JsonFormsAndUnusableArguments) {
+TEST(ZelKit, JsonForms) {
     TempDir tmp;
     fs::create_directories(tmp / "m");
     const auto json = [&](const std::string& args) {
@@ -247,17 +257,6 @@ TEST(ZelKit, JsonFormsAndUnusableArguments) {
     const fs::path accented = writeMedium(tmp, "", {{"grupo=G", "grupo=Acesso \xC0 Rede"}});
     EXPECT_EQ(json("show '" + (accented / "SETUP.INI").string() + "'").second["settings"]["grupo"],
               "Acesso \u00c0 Rede");
-    // A file that is not there or a directory for a file: usage errors, with no usage after them.
-    const std::pair<std::string, std::string> unusable[] = {
-        {"show '" + (tmp / "NONE.INI").string() + "'",
-         (tmp / "NONE.INI").string() + ": no such file"},
-        {"check '" + (tmp / "none").string() + "'",
-         (tmp / "none").string() + ": no such file or directory"},
-        {"show /", "/: is a directory"}};
-    for (const auto& [args, error] : unusable) {
-        const CommandResult r = runTool("zel-kit", args, tmp);
-        EXPECT_EQ(std::to_string(r.status) + r.output + r.errors, "2zel-kit: " + error + "\n");
-    }
 }
 
 } // namespace
