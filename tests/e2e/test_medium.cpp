@@ -250,8 +250,8 @@ TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
 // The demo kit packed and copied to a fresh directory, installed from a script with nothing of
 // the build within reach. Each helper missing stops the wizard before it touches the machine,
 // naming the file and where it was looked for. Then the wizard prints the registration with the
-// module beside it, the log names each file copied or written and ends with the outcome, and
-// Program Manager, installed into the machine, serves after the medium is gone.
+// module beside it and installs the typical files, and Program Manager, installed into the
+// machine, serves after the medium is gone.
 TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
     ASSERT_EQ(pack(binDir()).status, 0);
     const fs::path cd = tmp / "elsewhere" / "CD";
@@ -274,25 +274,14 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
         fs::rename(tmp / helper, cd / helper);
     }
     // The loader's trace tells where the printing module came from.
-    const int status = fromMedium(cd, "--answers ../../a.ini --log ../../log", "LD_DEBUG=files");
+    const int status = fromMedium(cd, "--answers ../../a.ini", "LD_DEBUG=files");
     const std::string err = readFile(tmp / "err");
     ASSERT_EQ(status, 0) << err;
     EXPECT_NE(err.find("file=" + (cd / "libzel-print.so").string() + " "), std::string::npos);
     EXPECT_TRUE(readFile(tmp / "card.pdf").starts_with("%PDF-"));
-    const std::string log = readFile(tmp / "log");
-    int copied = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(driveC() / "Program Files" / "ZEL")) {
-        if (!entry.is_regular_file())
-            continue;
-        std::string windows = "C:\\" + fs::relative(entry.path(), driveC()).string();
-        std::replace(windows.begin(), windows.end(), '/', '\\');
-        EXPECT_TRUE(log.find(" -> " + windows + "\n") != std::string::npos ||
-                    log.find("\nprofile " + windows + " [") != std::string::npos)
-            << windows;
-        ++copied;
-    }
-    EXPECT_EQ(copied, 16); // the typical installation's files under the destination
-    EXPECT_TRUE(lastLine(log).starts_with("outcome 0 ")) << lastLine(log);
+    fs::recursive_directory_iterator files(driveC() / "Program Files" / "ZEL"); // as typical makes
+    EXPECT_EQ(std::count_if(begin(files), end(files), [](auto& e) { return e.is_regular_file(); }),
+              16);
     const fs::path installed = prefix / "bin" / "progman";
     EXPECT_TRUE(readFile(installed) == readFile(cd / "progman")); // no binary in a failure
     EXPECT_EQ(readFile(driveC() / "WINDOWS" / "PROGMAN.EXE"),
