@@ -8,24 +8,20 @@
 namespace zel::test {
 namespace {
 
-class DesktopEntriesTest : public MachineTest {
-protected:
-    void SetUp() override {
-        ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends each server
-        MachineTest::SetUp();
-        ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
-        const fs::path kit = sourceDir() / "kit";
-        fs::create_directories(driveC() / "ZEL" / "TRUMPET");
-        fs::copy_file(kit / "TRUMPET" / "TCPMAN.EXE", driveC() / "ZEL" / "TRUMPET" / "TCPMAN.EXE");
-        fs::copy_file(kit / "UPDATE" / "ZELNET.ICO", driveC() / "ZEL" / "ZELNET.ICO");
-    }
-    void TearDown() override {
-        ::unsetenv("ZEL_NO_DESKTOP");
-        ::unsetenv("ZEL_PREFIX");
-    }
+using DesktopEntriesTest = MachineTest;
 
+// Off, nothing appears; the next server shows the group already stored, its entry started on the
+// machine; the group's removal takes every file with it.
+TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
+    ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends each server
+    ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
+    const fs::path kit = sourceDir() / "kit";
+    fs::create_directories(driveC() / "ZEL" / "TRUMPET");
+    fs::copy_file(kit / "TRUMPET" / "TCPMAN.EXE", driveC() / "ZEL" / "TRUMPET" / "TCPMAN.EXE");
+    fs::copy_file(kit / "UPDATE" / "ZELNET.ICO", driveC() / "ZEL" / "ZELNET.ICO");
+    ScriptedUi ui;
     // Hands the macros to Program Manager, then ends it; true when each was stored.
-    bool send(std::vector<std::string> macros) {
+    const auto send = [&](std::vector<std::string> macros) {
         macros.push_back("[ExitProgman()]");
         Programs programs(machine(), ui);
         DdeConversation conversation(machine(), programs);
@@ -36,21 +32,13 @@ protected:
         conversation.close();
         return awaitProgmanExit() &&
                conversation.deliveries() == std::vector<bool>(macros.size(), true);
-    }
-
+    };
     // The desktop's files, relative to the test's directory, sorted.
-    std::string desktopFiles() {
+    const auto desktopFiles = [&] {
         return runCommand("cd '" + tmp.path().string() +
                           "' && find xdg-data xdg-config -type f 2>/dev/null | LC_ALL=C sort")
             .output;
-    }
-
-    ScriptedUi ui;
-};
-
-// Off, nothing appears; the next server shows the group already stored, its entry valid and
-// started on the machine; the group's removal takes every file with it.
-TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
+    };
     ::setenv("ZEL_NO_DESKTOP", "1", 1);
     ASSERT_TRUE(
         send({"[CreateGroup(ZEL Internet)]",
@@ -83,10 +71,7 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     ::unsetenv("ZEL_PREFIX"); // the entry names its machine itself
     EXPECT_EQ(runCommand(line + " 2>&1").output,
               "Discador ZEL (demonstracao do kit ZEL Internet)\n");
-    const struct {
-        const char* args;
-        const char* result;
-    } misuses[] = {
+    const std::pair<const char*, const char*> misuses[] = {
         {"--run 'ZEL Internet' nada 1",
          "1 progman: cannot start C:\\ZEL\\NADA.EXE: file not found\n"},
         {"--run 'ZEL Internet' Outro", "1 progman: no item Outro in ZEL Internet\n"},
@@ -97,10 +82,9 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
         {"--run 'ZEL Internet' Nada 1x", "2 progman: usage: progman --run GROUP ITEM [N]\n"},
     };
     ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
-    for (const auto& m : misuses) {
-        SCOPED_TRACE(m.args);
-        const CommandResult r = runTool("progman", m.args, tmp);
-        EXPECT_EQ(std::to_string(r.status) + " " + r.output + r.errors, m.result);
+    for (const auto& [args, result] : misuses) {
+        const CommandResult r = runTool("progman", args, tmp);
+        EXPECT_EQ(std::to_string(r.status) + " " + r.output + r.errors, result) << args;
     }
 
     ASSERT_TRUE(send({"[DeleteGroup(ZEL Internet)]"}));
