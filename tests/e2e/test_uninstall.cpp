@@ -21,9 +21,6 @@
 namespace zel::test {
 namespace {
 
-constexpr const char* kUninstallKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet";
-
 class UninstallTest : public MachineTest {
 protected:
     void SetUp() override {
@@ -60,10 +57,10 @@ protected:
         return run("'" + (fs::exists(kits) ? kits : prefix / "bin" / "zel-uninstall").string() +
                    "' --quiet");
     }
-    CommandResult run(const std::string& command) {
+    CommandResult run(const std::string& command) { // on the machine ZEL_PREFIX names
         const fs::path errors = tmp / "stderr.txt";
-        CommandResult result = runCommand("export ZEL_PREFIX='" + prefix.string() + "' && { " +
-                                          command + "; } 2>'" + errors.string() + "' </dev/null");
+        CommandResult result =
+            runCommand("{ " + command + "; } 2>'" + errors.string() + "' </dev/null");
         result.errors = readFile(errors);
         return result;
     }
@@ -114,7 +111,8 @@ TEST_F(UninstallTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
              writeFile(zel / "NOTICIAS.INI", "[Noticias]\nservidor=meu\n");
              writeFile(zel / "BBS" / "MEU.TXT", "mine");
              Registry registry(prefix / "system.reg");
-             ASSERT_TRUE(registry.openKey(kUninstallKey, false));
+             ASSERT_TRUE(registry.openKey(
+                 "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet", false));
              registry.writeString("DisplayName", "Renomeado");
              progman::Groups groups = progman::loadStore(progman::storePath(prefix));
              ASSERT_TRUE(groups.execute("[CreateGroup(\"ZEL Internet\")][AddItem(\"C:\\A.EXE\","
