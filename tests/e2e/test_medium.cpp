@@ -132,8 +132,8 @@ TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
         writeProgram(tools / "libzel-media.so", "");
         row.prepare();
         const CommandResult r = pack(tools, row.args);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(r.status == 0 ? "" : lastLine(r.errors), row.lastError);
+        EXPECT_EQ(std::to_string(r.status) + (r.status == 0 ? "" : lastLine(r.errors)),
+                  std::to_string(row.status) + row.lastError);
         EXPECT_EQ(*row.holds != 0, fs::exists(out / row.holds));
         EXPECT_EQ(*row.holds != 0, fs::exists(out));
         EXPECT_EQ(row.status == 0 ? run(tools / "zel-kit", "check " + q(out)).status : 0, 0);
@@ -219,8 +219,7 @@ TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
         {"zel-kit", "pack kit", 2,
          "zel-kit: pack takes a kit directory and a new directory for the medium"},
         {"zel-kit", "check", 2,
-         "zel-kit: check takes one kit medium directory, wizard or "
-         "description file"},
+         "zel-kit: check takes one kit medium directory, wizard or description file"},
         {"zel-kit", "show", 2, "zel-kit: show takes one setup description file"},
         {"zel-kit", "check --frob kit", 2, "zel-kit: check: unknown option --frob"},
         {"zel-uninstall", "--version", 0, "zel-uninstall (zel-setup) " + version[1].str()},
