@@ -7,13 +7,22 @@
 
 namespace zel {
 
-ModalResult ScriptedUi::messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                           MsgIcon icon) {
-    ModalResult result = ModalResult::Confirm;
-    if (!messageAnswers.empty()) {
-        result = messageAnswers.front();
-        messageAnswers.pop_front();
-    }
+namespace {
+
+// The next queued answer, or `otherwise` when none is queued.
+template <class T> T next(std::deque<T>& queue, T otherwise) {
+    if (queue.empty())
+        return otherwise;
+    T answer = std::move(queue.front());
+    queue.pop_front();
+    return answer;
+}
+
+} // namespace
+
+ModalResult ScriptedUi::messageBox(const std::string& text, const std::string& caption,
+                                   MsgButtons buttons, MsgIcon icon) {
+    ModalResult result = next(messageAnswers, ModalResult::Confirm);
     if (buttons == MsgButtons::Ok)
         result = ModalResult::Confirm;
     boxes.push_back({text, caption, buttons, icon, result});
@@ -27,11 +36,7 @@ void ScriptedUi::answerModal(ModalResult result) {
 ModalResult ScriptedUi::showModal(QDialog& dialog) {
     // Taken before the dialog runs, so a dialog that opens another modal page from its own
     // handlers gets the answers in the order the test queued them.
-    ModalAnswer answer;
-    if (!modalAnswers.empty()) {
-        answer = std::move(modalAnswers.front());
-        modalAnswers.pop_front();
-    }
+    const ModalAnswer answer = next(modalAnswers, ModalAnswer());
 
     dialog.setResult(0);
     dialog.show();
@@ -62,11 +67,7 @@ void ScriptedUi::processEvents() {
 
 bool RecordingPrinter::choosePrinter() {
     ++chooseCount;
-    if (chooseAnswers.empty())
-        return true;
-    const bool confirm = chooseAnswers.front();
-    chooseAnswers.pop_front();
-    return confirm;
+    return next(chooseAnswers, true);
 }
 
 void RecordingPrinter::setFont(const std::string& face, int points, FontStyle style) {

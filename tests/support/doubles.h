@@ -31,13 +31,12 @@ public:
     // A message box takes the next answer (Confirm when none is queued). A box with only an OK
     // button answers Confirm whatever was queued, as that is the only button it has.
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                   MsgIcon icon = MsgIcon::None) override;
+                           MsgIcon icon = MsgIcon::None) override;
 
-    // Shows the dialog without a nested event loop (so its show step runs), then runs the
-    // next queued answer with it. The answer may click the dialog's buttons: if they close the
-    // dialog (done()), the dialog's own result counts; otherwise the answer's return value ends
-    // the dialog through done(). With no answer queued the dialog ends with Other, as by
-    // its close box. A result of 0 (rejected) is reported as Other. The dialog is hidden afterwards.
+    // Shows the dialog without a nested event loop (so its show step runs) and runs the next
+    // queued answer with it: a dialog closed by its own buttons keeps its result, otherwise the
+    // answer's value ends it (Other with no answer, as by the close box; a result of 0, rejected,
+    // is reported as Other). The dialog is hidden afterwards.
     ModalResult showModal(QDialog& dialog) override;
 
     void setBusyCursor(bool busy) override;
@@ -63,7 +62,7 @@ public:
     std::vector<Modal> modals;
     std::vector<bool> cursorHistory; // every setBusyCursor call, in order
     std::vector<std::string> errors; // messages given to the error report (without the ".")
-    std::vector<std::string> calls; // "minimise" and "restore", in order
+    std::vector<std::string> calls;  // "minimise" and "restore", in order
 
 private:
     bool busy_ = false;

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -20,16 +19,10 @@
 namespace zel::test {
 
 TempDir::TempDir() {
-    std::random_device rd;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = fs::temp_directory_path() / ("zel-test-" + std::to_string(rd()));
-        std::error_code ec;
-        if (fs::create_directory(candidate, ec)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary directory");
+    std::string name = (fs::temp_directory_path() / "zel-test-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary directory");
+    path_ = name;
 }
 
 TempDir::~TempDir() {
@@ -89,15 +82,10 @@ CommandResult runCommand(const std::string& shellCommand) {
 
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp) {
     const fs::path errFile = tmp / (tool + "-stderr.txt");
-    // Appended piece by piece: GCC 12 at -O3 warns falsely on a chain of string additions.
-    std::string command = "'";
-    command += (binDir() / tool).string();
-    command += "' ";
-    command += args;
-    command += " 2>'";
-    command += errFile.string();
-    command += "'";
-    CommandResult result = runCommand(command);
+    std::ostringstream command;
+    command << "'" << (binDir() / tool).string() << "' " << args << " 2>'" << errFile.string()
+            << "'";
+    CommandResult result = runCommand(command.str());
     result.errors = readFile(errFile);
     return result;
 }
