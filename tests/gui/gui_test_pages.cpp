@@ -109,9 +109,8 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     EXPECT_TRUE(visiblePages().isEmpty());
     w.welcomePage->ui.exitButton->click(); // "Sair" there ends the wizard without asking
     EXPECT_TRUE(ui.quitRequested());
-    EXPECT_TRUE(ui.modals.empty() &&
-                ui.errors.empty()); // The line follows every change; "< Voltar" keeps nothing but
-                                    // the browser, taken at once.
+    EXPECT_TRUE(ui.modals.empty() && ui.errors.empty());
+    // The line follows every change; "< Voltar" keeps nothing but the browser, taken at once.
     QStringList lines;
     w.customInstallPage->programBoxes()[0]->click();
     lines << custom.spaceLabel->text();
