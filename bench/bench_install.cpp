@@ -29,7 +29,7 @@ struct CopyRounds {
     bool complete = false, peerFailed = false;
 };
 
-constexpr int kCopyRounds = 9;
+constexpr int kCopyRounds = 21;
 
 // cp -r of the kit's program directories into target.
 std::vector<std::string> cpCommand(const bench::fs::path& medium, const bench::fs::path& target) {

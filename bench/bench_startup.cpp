@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kRounds = 25;
+constexpr int kRounds = 61;
 
 const bench::fs::path& medium() {
     static const bench::fs::path root = bench::generated("startup-medium", [](const auto& dir) {

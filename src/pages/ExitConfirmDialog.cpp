@@ -2,9 +2,7 @@
 
 ExitConfirmDialog::ExitConfirmDialog(zel::Platform& platform)
     : PageWindow(platform, Role::Dialog,
-                 kTitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    build(); // a modal dialog's window may be made before it is shown
-}
+                 kTitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {}
 
 void ExitConfirmDialog::buildControls() {
     ui.setupUi(this);

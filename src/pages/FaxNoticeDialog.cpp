@@ -2,9 +2,7 @@
 
 FaxNoticeDialog::FaxNoticeDialog(zel::Platform& platform)
     : PageWindow(platform, Role::Dialog,
-                 kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {
-    build(); // a modal dialog's window may be made before it is shown
-}
+                 kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {}
 
 void FaxNoticeDialog::buildControls() {
     ui.setupUi(this);

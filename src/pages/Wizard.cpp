@@ -69,7 +69,7 @@ Wizard::Wizard(zel::Platform& platform, zel::Catalogue& catalogue)
     sponsorPicture = std::make_unique<SponsorPictureWindow>(platform, later);
     registrationPage = std::make_unique<RegistrationPage>(platform, catalogue, choices, later);
     licencePage = std::make_unique<LicencePage>(platform, catalogue, later);
-    // The two small modal dialogs are made whole.
+    // The two small modal dialogs read nothing: their controls too wait until they are needed.
     faxNoticeDialog = std::make_unique<FaxNoticeDialog>(platform);
     exitConfirmDialog = std::make_unique<ExitConfirmDialog>(platform);
 
@@ -85,7 +85,7 @@ Wizard::Wizard(zel::Platform& platform, zel::Catalogue& catalogue)
               [this] { chooseDestination(); });
     // The notice's answer is only "OK".
     onRequest(*registrationPage, &RegistrationPage::faxNoticeRequested,
-              [this] { this->platform.ui.showModal(*faxNoticeDialog); });
+              [this] { showDialog(*faxNoticeDialog); });
 }
 
 Wizard::~Wizard() = default;
@@ -134,10 +134,14 @@ void Wizard::connectPage(Page page) {
     });
 }
 
-void Wizard::chooseDestination() {
+zel::ModalResult Wizard::showDialog(PageWindow& dialog) {
     // Its controls first: a modal dialog's window may be made before it is shown.
-    directoryChooser->build();
-    if (platform.ui.showModal(*directoryChooser) == zel::ModalResult::Confirm)
+    dialog.build();
+    return platform.ui.showModal(dialog);
+}
+
+void Wizard::chooseDestination() {
+    if (showDialog(*directoryChooser) == zel::ModalResult::Confirm)
         customInstallPage->takeDestination(directoryChooser->directory());
 }
 
@@ -172,6 +176,6 @@ void Wizard::goToPage(QWidget& from, QWidget& to) {
 }
 
 void Wizard::confirmAndEnd() {
-    if (platform.ui.showModal(*exitConfirmDialog) == zel::ModalResult::Confirm)
+    if (showDialog(*exitConfirmDialog) == zel::ModalResult::Confirm)
         platform.ui.quit();
 }

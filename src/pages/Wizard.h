@@ -5,6 +5,7 @@
 // page's buttons lead, the modal dialogs the pages ask for, the exit confirmation).
 #include "setup/choices.h"
 #include "setup/page_flow.h"
+#include "winemu/ui.h"
 
 #include <memory>
 #include <string>
@@ -87,6 +88,8 @@ private:
     // Answers a window's request (a signal) with the handler, under the general error report.
     template <class Window, class Signal, class Handler>
     void onRequest(Window& window, Signal signal, Handler handler);
+    // Shows a modal dialog, its controls made first.
+    zel::ModalResult showDialog(PageWindow& dialog);
     void chooseDestination();
     void showSponsorPicture(const std::string& path);
 };

@@ -337,6 +337,7 @@ TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
         printer.failAt = row.failAt;
         RegistrationPage page(*platform, catalogue, choices);
         FaxNoticeDialog notice(*platform);
+        notice.build(); // as the wizard does before it shows the notice
         QObject::connect(&page, &RegistrationPage::faxNoticeRequested,
                          [&] { ui.showModal(notice); });
         answerByClicking(notice.ui.okButton);
