@@ -104,8 +104,8 @@ std::optional<std::string> readHostFile(const fs::path& file) {
 }
 
 bool sameHostFileContent(const fs::path& a, const fs::path& b) {
-    struct stat stA {
-    }, stB{};
+    struct stat stA {};
+    struct stat stB {};
     const FileDescriptor fdA = openRegularFile(a, stA);
     const FileDescriptor fdB = fdA ? openRegularFile(b, stB) : FileDescriptor();
     if (!fdA || !fdB || stA.st_size != stB.st_size)

@@ -70,6 +70,13 @@ std::vector<std::string> childEnvironment(const Machine& machine) {
     return env;
 }
 
+// In a child that cannot go on: the reason (errno) down the error pipe, and out.
+[[noreturn]] void failChild(int errorPipe) {
+    const int err = errno;
+    writeAll(errorPipe, std::string_view(reinterpret_cast<const char*>(&err), sizeof err));
+    ::_exit(127);
+}
+
 // In the child: a session of its own, no handles of the wizard's, default signal handling,
 // then exec. On failure errno goes down the error pipe (close-on-exec, so a successful exec
 // closes it without a word).
@@ -86,15 +93,10 @@ std::vector<std::string> childEnvironment(const Machine& machine) {
         for (int fd = 3; fd < launch.maxFd; ++fd)
             ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
-    if (!launch.workingDir.empty() && ::chdir(launch.workingDir.c_str()) != 0) {
-        int err = errno;
-        writeAll(errorPipe, std::string_view(reinterpret_cast<const char*>(&err), sizeof err));
-        ::_exit(127);
-    }
+    if (!launch.workingDir.empty() && ::chdir(launch.workingDir.c_str()) != 0)
+        failChild(errorPipe);
     ::execve(launch.program.c_str(), launch.argv.data(), launch.envp.data());
-    int err = errno;
-    writeAll(errorPipe, std::string_view(reinterpret_cast<const char*>(&err), sizeof err));
-    ::_exit(127);
+    failChild(errorPipe);
 }
 
 // Reads the child's exec error from the pipe: 0 when the exec succeeded.
@@ -141,11 +143,8 @@ pid_t start(Launch& launch, bool detach) {
             // The intermediate child leaves at once, so the program is adopted by init and
             // never becomes a zombie of the wizard's.
             pid_t grandchild = ::fork();
-            if (grandchild < 0) {
-                int err = errno;
-                writeAll(errorsOut.get(), std::string_view(reinterpret_cast<const char*>(&err), sizeof err));
-                ::_exit(127);
-            }
+            if (grandchild < 0)
+                failChild(errorsOut.get());
             if (grandchild > 0)
                 ::_exit(0);
         }
