@@ -34,22 +34,10 @@ template <class T> const T& pick(Random& r, const std::vector<T>& from) {
 
 // Names in several spellings of one name (letter case, code page 1252 letters with their
 // capitals: c-cedilla, a-tilde, y-diaeresis, s-caron, ae), as kits spell them.
-const std::vector<std::string> kSectionNames = {"Setup",
-                                                "setup",
-                                                "SETUP",
-                                                "Patro2",
-                                                "patro2",
-                                                "Zel Internet",
-                                                "Trumpet Winsock",
-                                                "Se\xe7\xe3o",
-                                                "SE\xc7\xc3O",
-                                                "\xfftem",
-                                                "\x9fTEM",
-                                                "\x9a"
-                                                "ala",
-                                                "\x8a"
-                                                "ALA",
-                                                "a;b"};
+const std::vector<std::string> kSectionNames = {
+    "Setup",        "setup",           "SETUP",       "Patro2",      "patro2",
+    "Zel Internet", "Trumpet Winsock", "Se\xe7\xe3o", "SE\xc7\xc3O", "\xfftem",
+    "\x9fTEM",      "\x9a\x61la",      "\x8a\x41LA",  "a;b"};
 const std::vector<std::string> kKeyNames = {
     "Arquivo", "ARQUIVO",     "arquivo",  "Imagem",   "imagem", "destino",
     "grupo",   "Chave Longa", "ch\xe1ve", "CH\xc1VE", "n\xba",  "\xe6sir",
@@ -210,31 +198,19 @@ void fillRegistry(Random& r, const fs::path& file) {
     Registry::createDefaults(file);
     Registry reg(file);
     const std::string base = "SOFTWARE\\ZelConformance";
-    std::vector<std::string> keys = {base,
-                                     base + "\\Sub",
-                                     base + "\\Espa\xe7o em disco",
-                                     base + "\\with space\\and.dots-dash",
-                                     base + "\\[bracket]",
-                                     base + "\\q\"uote",
-                                     base + "\\" + std::string(255, 'L'),
-                                     base + "\\Empty"};
+    std::vector<std::string> keys = {base + "\\" + std::string(255, 'L')};
+    for (const char* sub : {"", "\\Sub", "\\Espa\xe7o em disco", "\\with space\\and.dots-dash",
+                            "\\[bracket]", "\\q\"uote", "\\Empty"})
+        keys.push_back(base + sub);
     std::string deep = base;
     for (int i = 0; i < 30; ++i)
         deep += "\\n" + std::to_string(i);
     keys.push_back(deep);
 
-    const std::vector<std::string> valueNames = {"Nome",
-                                                 "with \"quote\"",
-                                                 "back\\slash",
-                                                 "\xe9",
-                                                 "ProgramFilesDir",
-                                                 std::string(200, 'v'),
-                                                 "=",
-                                                 "[x]",
-                                                 "@",
-                                                 "a;b",
-                                                 " lead",
-                                                 "trail "};
+    std::vector<std::string> valueNames = {
+        "Nome", "with \"quote\"", "back\\slash", "\xe9", "ProgramFilesDir", "=", "[x]", "@",
+        "a;b",  " lead",          "trail "};
+    valueNames.push_back(std::string(200, 'v'));
     for (const std::string& key : keys) {
         if (!reg.openKey(key, true))
             throw std::runtime_error("cannot create " + key);

@@ -42,8 +42,8 @@ static int hexValue(char c) {
     return -1;
 }
 
-/* Decodes hex in place; returns the byte count. */
-static size_t unhex(char *text) {
+/* Decodes hex in place. */
+static void unhex(char *text) {
     size_t n = 0;
     for (size_t i = 0; text[i] && text[i + 1]; i += 2) {
         int hi = hexValue(text[i]), lo = hexValue(text[i + 1]);
@@ -51,7 +51,6 @@ static size_t unhex(char *text) {
         text[n++] = (char)(hi * 16 + lo);
     }
     text[n] = 0;
-    return n;
 }
 
 static void putHex(const void *data, size_t size) {
@@ -69,12 +68,9 @@ static void windowsPath(const char *host, char *out, size_t size) {
     out[n] = 0;
 }
 
-static void readProfile(char **f) {
-    char path[MAX_PATH * 2], value[VALUE_BUFFER];
-    windowsPath(f[1], path, sizeof path);
-    unhex(f[2]);
-    unhex(f[3]);
-    DWORD n = GetPrivateProfileStringA(f[2], f[3], kAbsent, value, sizeof value, path);
+static void readProfile(const char *path, const char *section, const char *key) {
+    char value[VALUE_BUFFER];
+    DWORD n = GetPrivateProfileStringA(section, key, kAbsent, value, sizeof value, path);
     if (strcmp(value, kAbsent) == 0) {
         fputs("-\n", answers);
         return;
@@ -82,16 +78,6 @@ static void readProfile(char **f) {
     fputs("V ", answers);
     putHex(value, n);
     fputc('\n', answers);
-}
-
-static void writeProfile(char **f) {
-    char path[MAX_PATH * 2];
-    windowsPath(f[1], path, sizeof path);
-    unhex(f[2]);
-    unhex(f[3]);
-    unhex(f[4]);
-    BOOL ok = WritePrivateProfileStringA(f[2], f[3], f[4], path);
-    fputs(ok ? "1\n" : "0\n", answers);
 }
 
 /* Runs a command line and waits for it; its exit code, or -1. */
@@ -114,9 +100,8 @@ static long runAndWait(char *commandLine, DWORD timeoutMs) {
     return (long)code;
 }
 
-static void importFile(char **f) {
-    char path[MAX_PATH * 2], command[MAX_PATH * 3];
-    windowsPath(f[1], path, sizeof path);
+static void importFile(const char *path) {
+    char command[MAX_PATH * 3];
     snprintf(command, sizeof command, "regedit.exe /S \"%s\"", path);
     fputs(runAndWait(command, 120000) == 0 ? "1\n" : "0\n", answers);
 }
@@ -225,12 +210,9 @@ done:
     return problem;
 }
 
-static void exportFile(char **f) {
-    char path[MAX_PATH * 2];
-    windowsPath(f[1], path, sizeof path);
-    unhex(f[2]);
+static void exportFile(const char *path, const char *key) {
     DeleteFileA(path);
-    const char *problem = exportThroughDialog(path, f[2]);
+    const char *problem = exportThroughDialog(path, key);
     if (problem)
         fprintf(answers, "0 %s\n", problem);
     else
@@ -283,21 +265,19 @@ static void dumpKey(HKEY key, const char *path) {
     }
 }
 
-static void dumpTree(char **f) {
-    unhex(f[2]);
-    const char *sub = f[2];
+static void dumpTree(const char *path) {
+    const char *sub = path;
     HKEY root = openRoot(&sub);
     HKEY key;
     if (root && RegOpenKeyExA(root, sub, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        dumpKey(key, f[2]);
+        dumpKey(key, path);
         RegCloseKey(key);
     }
     fputs(".\n", answers);
 }
 
-static void deleteTree(char **f) {
-    unhex(f[2]);
-    const char *sub = f[2];
+static void deleteTree(const char *path) {
+    const char *sub = path;
     HKEY root = openRoot(&sub);
     LONG r = root ? RegDeleteTreeA(root, sub) : ERROR_INVALID_PARAMETER;
     fputs(r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND ? "1\n" : "0\n", answers);
@@ -330,15 +310,20 @@ int main(int argc, char **argv) {
             if (p) *p++ = 0;
         }
         for (int i = n; i < MAX_FIELDS; ++i) f[i] = "";
+        for (int i = 2; i <= 4; ++i) unhex(f[i]);
+        char path[MAX_PATH * 2];
+        windowsPath(f[1], path, sizeof path);
         switch (f[0][0]) {
         case 'R':
-        case 'B': readProfile(f); break;
-        case 'W': writeProfile(f); break;
+        case 'B': readProfile(path, f[2], f[3]); break;
+        case 'W':
+            fputs(WritePrivateProfileStringA(f[2], f[3], f[4], path) ? "1\n" : "0\n", answers);
+            break;
         case 'O': fputs("-\n", answers); break;
-        case 'I': importFile(f); break;
-        case 'E': exportFile(f); break;
-        case 'D': dumpTree(f); break;
-        case 'X': deleteTree(f); break;
+        case 'I': importFile(path); break;
+        case 'E': exportFile(path, f[2]); break;
+        case 'D': dumpTree(f[2]); break;
+        case 'X': deleteTree(f[2]); break;
         default: fail("unknown query");
         }
     }
