@@ -33,11 +33,11 @@ fuzz: deps
 	fuzz/run.sh
 
 # Our profile files and registry file against the platform's functions, run under wine64 (see
-# tests/conformance/run). Closes with "N passed, N failed".
+# conformance/run). Closes with "N passed, N failed".
 conformance: deps
 	cmake --preset default >/dev/null
 	cmake --build --preset default --target zel-conformance
-	tests/conformance/run build
+	conformance/run build
 
 # Only the wizard, its helpers and zel-kit: no tests, fuzzers or benchmarks.
 demo: deps

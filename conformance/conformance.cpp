@@ -1,5 +1,5 @@
 // Our side of the conformance suite against the platform's own functions (run under Wine by
-// tests/conformance/run): generates the cases, answers the batch that the platform probe
+// conformance/run): generates the cases, answers the batch that the platform probe
 // (probe.c) answers, through our layer, and compares the two sets of answers.
 //
 //   zel-conformance generate DIR FILES SEED
@@ -10,7 +10,7 @@
 // and "N passed, N failed". Ours reads two fields that the probe ignores: a dump ("D") names the
 // registry file whose tree we read; a read-back pair ("B") names the files written by the
 // platform and by us with the same writes.
-#include "tests/conformance/cases.h"
+#include "conformance/cases.h"
 
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"

@@ -1,6 +1,6 @@
 // The generated cases: profile files of every shape kits write, our registry file, and the
 // batches of queries both sides answer. The same seed gives the same cases.
-#include "tests/conformance/cases.h"
+#include "conformance/cases.h"
 
 #include "winemu/host_file.h"
 #include "winemu/registry.h"
