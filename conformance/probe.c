@@ -303,13 +303,14 @@ int main(int argc, char **argv) {
         while (length && (line[length - 1] == '\n' || line[length - 1] == '\r')) line[--length] = 0;
         if (!length) continue;
         char *f[MAX_FIELDS] = {0};
+        char missing[MAX_FIELDS][1] = {{0}}; /* writable: the fields are decoded in place */
         int n = 0;
         for (char *p = line; p && n < MAX_FIELDS; ++n) {
             f[n] = p;
             p = strchr(p, '\t');
             if (p) *p++ = 0;
         }
-        for (int i = n; i < MAX_FIELDS; ++i) f[i] = "";
+        for (int i = n; i < MAX_FIELDS; ++i) f[i] = missing[i];
         for (int i = 2; i <= 4; ++i) unhex(f[i]);
         char path[MAX_PATH * 2];
         windowsPath(f[1], path, sizeof path);
