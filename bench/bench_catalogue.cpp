@@ -53,7 +53,7 @@ void CatalogueLoad(benchmark::State& state) {
     for (auto _ : state) {
         zel::Catalogue catalogue;
         catalogue.load(zel::ProfileFile::atHostPath(file.path()));
-        benchmark::DoNotOptimize(catalogue.entry(12).System[29]);
+        benchmark::DoNotOptimize(catalogue.entry(12).systemFiles[29]);
     }
 }
 BENCHMARK(CatalogueLoad)->Unit(benchmark::kMicrosecond);

@@ -48,10 +48,10 @@ void CustomInstallPage::readChoices() {
     const zel::SetupSettings& settings = catalogue_.settings;
     for (int n = 1; n <= zel::kShownPrograms; ++n) {
         const auto i = static_cast<std::size_t>(n - 1);
-        shown_.names[i] = zel::toQt(catalogue_.entry(n).nome);
+        shown_.names[i] = zel::toQt(catalogue_.entry(n).name);
         shown_.ticked[i] = choices_.installs(n);
     }
-    shown_.browsers = {zel::toQt(settings.navegap_version), zel::toQt(settings.navegai_version),
+    shown_.browsers = {zel::toQt(settings.firstBrowserName), zel::toQt(settings.secondBrowserName),
                        zel::toQt(zel::kNoBrowser)};
     shown_.destination = zel::toQt(choices_.destination);
     shown_.browser = static_cast<int>(choices_.browser);

@@ -25,7 +25,7 @@ void LicencePage::buildControls() {
 
 void LicencePage::loadLicence(const zel::Catalogue& catalogue) {
     const std::string path =
-        zel::sourceDirectory(platform_.machine.programPath()) + catalogue.settings.licensa;
+        zel::sourceDirectory(platform_.machine.programPath()) + catalogue.settings.licenceFile;
     if (!platform_.files.fileExists(path))
         return;
     const auto lines = platform_.files.readTextFile(path, zel::kMaxLicenceBytes);

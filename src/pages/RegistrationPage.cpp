@@ -9,8 +9,8 @@
 RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                                    zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
-      password_(catalogue.settings.upline), intro_(catalogue.settings.cadastro1),
-      fee_(catalogue.settings.cadastro2) {
+      password_(catalogue.settings.suggestedPassword), intro_(catalogue.settings.registrationIntro),
+      fee_(catalogue.settings.registrationNotice) {
     if (building == Building::Now)
         build();
 }

@@ -97,7 +97,7 @@ ProgramSelection programSelection(const std::string& value, const Catalogue& cat
             word.size() <= 2 && word.find_first_not_of("0123456789") == std::string::npos;
         if (number)
             n = std::stoi(word);
-        if (!number || n < 1 || n > kShownPrograms || catalogue.entry(n).nome.empty())
+        if (!number || n < 1 || n > kShownPrograms || catalogue.entry(n).name.empty())
             wrong("programas", value,
                   "o programa " + word + " n\xe3o existe neste kit (programas de 1 a " +
                       std::to_string(kShownPrograms) + " com nome)");
@@ -196,7 +196,7 @@ Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue) {
     if (const auto v = get("programas")) {
         ProgramSelection kit{};
         for (int n = 1; n <= kProgramEntries; ++n)
-            kit.at(static_cast<std::size_t>(n - 1)) = catalogue.entry(n).instala == 1;
+            kit.at(static_cast<std::size_t>(n - 1)) = catalogue.entry(n).preselected;
         answers.programs = programSelection(*v, catalogue, kit);
     }
     if (const auto v = get("navegador"))
@@ -216,7 +216,7 @@ Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue) {
     }
     // The page proposes the kit's password; only a given one replaces it.
     if (answers.registration && !get("senha"))
-        answers.registration->password = catalogue.settings.upline;
+        answers.registration->password = catalogue.settings.suggestedPassword;
     if (const auto v = ini::lookup(content, kAnswersSection, "impressao_pdf"))
         answers.pdfFile = *v; // a host path: kept in UTF-8
     return answers;

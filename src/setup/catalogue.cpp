@@ -15,62 +15,62 @@ using P = ProgramEntry;
 using K = KeyKind;
 
 constexpr DescriptionKey kKeys[] = {
-    {"Principal", "versao", K::Text, kMissing, "versao", &S::versao, "the kit's version"},
-    {"Principal", "grupo", K::Text, kMissing, "grupo", &S::grupo, "the Program Manager group"},
-    {"Principal", "destino", K::Directory, kMissing, "destino", &S::destino,
+    {"Principal", "versao", K::Text, kMissing, "versao", &S::version, "the kit's version"},
+    {"Principal", "grupo", K::Text, kMissing, "grupo", &S::group, "the Program Manager group"},
+    {"Principal", "destino", K::Directory, kMissing, "destino", &S::destination,
      "the destination directory"},
-    {"Principal", "homepage", K::Text, kMissing, "homepage", &S::homepage,
+    {"Principal", "homepage", K::Text, kMissing, "homepage", &S::homePage,
      "the home page written for the update program"},
-    {"Principal", "searchpage", K::Text, kMissing, "searchpage", &S::searchpage,
+    {"Principal", "searchpage", K::Text, kMissing, "searchpage", &S::searchPage,
      "the search page written for the update program"},
-    {"Principal", "grupoicone", K::Text, kMissing, "grupoicone", &S::grupoicone,
+    {"Principal", "grupoicone", K::Text, kMissing, "grupoicone", &S::groupIcon,
      "the group's icon file"},
-    {"Principal", "ineticone", K::Text, kMissing, "ineticone", &S::ineticone,
+    {"Principal", "ineticone", K::Text, kMissing, "ineticone", &S::internetIcon,
      "the Internet item's icon file"},
-    {"Principal", "bbsicone", K::Text, kMissing, "bbsicone", &S::bbsicone,
+    {"Principal", "bbsicone", K::Text, kMissing, "bbsicone", &S::bbsIcon,
      "the BBS item's icon file"},
-    {"Principal", "upline", K::Text, "", "upline", &S::upline,
+    {"Principal", "upline", K::Text, "", "upline", &S::suggestedPassword,
      "the password suggested on the registration page"},
-    {"Update", "programa", K::Text, kMissing, "update_programa", &S::update_programa,
+    {"Update", "programa", K::Text, kMissing, "update_programa", &S::updateProgram,
      "the update program"},
-    {"Update", "diretorio", K::Text, kMissing, "update_diretorio", &S::update_diretorio,
+    {"Update", "diretorio", K::Text, kMissing, "update_diretorio", &S::updateDirectory,
      "the update program's directory"},
-    {"Uninstall", "programa", K::Text, kMissing, "uninstall_programa", &S::uninstall_programa,
+    {"Uninstall", "programa", K::Text, kMissing, "uninstall_programa", &S::uninstallProgram,
      "the uninstaller"},
-    {"Uninstall", "diretorio", K::Text, kMissing, "uninstall_diretorio", &S::uninstall_diretorio,
+    {"Uninstall", "diretorio", K::Text, kMissing, "uninstall_diretorio", &S::uninstallDirectory,
      "the uninstaller's directory"},
-    {"Principal", "StartWave", K::Text, "", "StartWave", &S::StartWave,
+    {"Principal", "StartWave", K::Text, "", "StartWave", &S::startSound,
      "the sound played at the start"},
-    {"Principal", "licensa", K::Text, kMissing, "licensa", &S::licensa, "the licence text file"},
-    {"Principal", "cadastro1", K::Text, "", "cadastro1", &S::cadastro1,
+    {"Principal", "licensa", K::Text, kMissing, "licensa", &S::licenceFile, "the licence text file"},
+    {"Principal", "cadastro1", K::Text, "", "cadastro1", &S::registrationIntro,
      "the registration page's introduction"},
-    {"Principal", "cadastro2", K::Text, "", "cadastro2", &S::cadastro2,
+    {"Principal", "cadastro2", K::Text, "", "cadastro2", &S::registrationNotice,
      "the registration page's charging notice"},
-    {"Principal", "navegap_setup", K::Text, kMissing, "navegap_setup", &S::navegap_setup,
+    {"Principal", "navegap_setup", K::Text, kMissing, "navegap_setup", &S::firstBrowserSetup,
      "the first browser's setup program"},
-    {"Principal", "navegap_version", K::Text, kMissing, "navegap_version", &S::navegap_version,
+    {"Principal", "navegap_version", K::Text, kMissing, "navegap_version", &S::firstBrowserName,
      "the first browser's name in the browser choice"},
-    {"Principal", "navegap_size", K::Integer, "", "navegap_size", &S::navegap_size,
+    {"Principal", "navegap_size", K::Integer, "", "navegap_size", &S::firstBrowserSize,
      "the first browser's size in kbytes"},
-    {"Principal", "navegai_setup", K::Text, kMissing, "navegai_setup", &S::navegai_setup,
+    {"Principal", "navegai_setup", K::Text, kMissing, "navegai_setup", &S::secondBrowserSetup,
      "the second browser's setup program"},
-    {"Principal", "navegai_version", K::Text, kMissing, "navegai_version", &S::navegai_version,
+    {"Principal", "navegai_version", K::Text, kMissing, "navegai_version", &S::secondBrowserName,
      "the second browser's name in the browser choice"},
-    {"Principal", "navegai_size", K::Integer, "", "navegai_size", &S::navegai_size,
+    {"Principal", "navegai_size", K::Integer, "", "navegai_size", &S::secondBrowserSize,
      "the second browser's size in kbytes"},
 
-    {kProgramSection, "nome", K::Text, "", "nome", &P::nome, "the program's name"},
-    {kProgramSection, "instala", K::Flag, "", "instala", &P::instala,
+    {kProgramSection, "nome", K::Text, "", "nome", &P::name, "the program's name"},
+    {kProgramSection, "instala", K::Flag, "", "instala", &P::preselected,
      "whether the program is selected"},
-    {kProgramSection, "tamanho", K::Integer, "", "tamanho", &P::tamanho,
+    {kProgramSection, "tamanho", K::Integer, "", "tamanho", &P::sizeKb,
      "the space the program takes, in kbytes"},
     // An empty one becomes "\": it then names the source directory itself.
-    {kProgramSection, "diretorio", K::Directory, "", "diretorio", &P::diretorio,
+    {kProgramSection, "diretorio", K::Directory, "", "diretorio", &P::directory,
      "the program's directory on the medium"},
-    {kProgramSection, "criadir", K::Flag, "", "criadir", &P::criadir,
+    {kProgramSection, "criadir", K::Flag, "", "criadir", &P::ownDirectory,
      "whether the files go to that directory under the destination"},
-    {kProgramSection, "Arquivo", K::FileList, "", "Arquivo", &P::Arquivo, "the program's files"},
-    {kProgramSection, "System", K::FileList, "", "System", &P::System,
+    {kProgramSection, "Arquivo", K::FileList, "", "Arquivo", &P::files, "the program's files"},
+    {kProgramSection, "System", K::FileList, "", "System", &P::systemFiles,
      "the files for the system directory"},
 
     {"Principal", "Mensagem", K::Text, "", "", {}, "the welcome page's message line"},
@@ -92,7 +92,7 @@ constexpr bool fitsItsField(const DescriptionKey& key) {
         return std::holds_alternative<std::int32_t S::*>(key.place) ||
                std::holds_alternative<std::int32_t P::*>(key.place);
     case KeyKind::Flag:
-        return std::holds_alternative<std::uint8_t P::*>(key.place);
+        return std::holds_alternative<bool P::*>(key.place);
     case KeyKind::FileList:
         return std::holds_alternative<FileList P::*>(key.place);
     }
@@ -131,8 +131,8 @@ void readKey(const ProfileFile& file, std::string_view section, const Descriptio
             record.*field = file.readInteger(section, key.name, 0);
         break;
     case KeyKind::Flag:
-        if (const auto field = fieldOf<Record, std::uint8_t>(key))
-            record.*field = file.readFlag(section, key.name, false) ? 1 : 0;
+        if (const auto field = fieldOf<Record, bool>(key))
+            record.*field = file.readFlag(section, key.name, false);
         break;
     case KeyKind::FileList:
         if (const auto field = fieldOf<Record, FileList>(key))
@@ -160,7 +160,7 @@ void Catalogue::load(const ProfileFile& file) {
         ProgramEntry& e = entry(n);
         for (const DescriptionKey& key : kKeys)
             readKey(file, section, key, e);
-        if (e.nome.empty())
+        if (e.name.empty())
             break;
     }
 }

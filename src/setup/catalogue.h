@@ -23,27 +23,28 @@ inline constexpr std::size_t kMaxLicenceBytes = std::size_t(1) << 20;
 inline constexpr std::size_t kMaxPictureBytes = std::size_t(1) << 20;
 
 struct SetupSettings {
-    std::string versao, grupo, destino, homepage, searchpage, grupoicone, ineticone, bbsicone,
-        upline, update_programa, update_diretorio, uninstall_programa, uninstall_diretorio,
-        StartWave, licensa, cadastro1, cadastro2, navegap_setup, navegap_version;
-    std::int32_t navegap_size = 0;
-    std::string navegai_setup, navegai_version;
-    std::int32_t navegai_size = 0;
+    std::string version, group, destination, homePage, searchPage, groupIcon, internetIcon,
+        bbsIcon, suggestedPassword, updateProgram, updateDirectory, uninstallProgram,
+        uninstallDirectory, startSound, licenceFile, registrationIntro, registrationNotice,
+        firstBrowserSetup, firstBrowserName;
+    std::int32_t firstBrowserSize = 0;
+    std::string secondBrowserSetup, secondBrowserName;
+    std::int32_t secondBrowserSize = 0;
 };
 
 using FileList = std::array<std::string, kFileSlots>;
 
 struct ProgramEntry {
-    std::string nome;
-    std::uint8_t instala = 0;
-    std::int32_t tamanho = 0;
-    std::string diretorio;
-    std::uint8_t criadir = 0;
-    FileList Arquivo; // slot K is Arquivo[K - 1]
-    FileList System;
+    std::string name;
+    bool preselected = false;
+    std::int32_t sizeKb = 0;
+    std::string directory;   // on the medium, ending in "\"
+    bool ownDirectory = false; // the files go to that directory under the destination
+    FileList files;            // slot K is files[K - 1]
+    FileList systemFiles;      // for the system directory
 
-    const std::string& arquivo(int k) const { return Arquivo.at(k - 1); }
-    const std::string& system(int k) const { return System.at(k - 1); }
+    const std::string& file(int k) const { return files.at(k - 1); }
+    const std::string& systemFile(int k) const { return systemFiles.at(k - 1); }
 };
 
 // The keys of the setup description file: what the catalogue reads, and what the kit tool
@@ -68,7 +69,7 @@ enum class KeyKind {
 using KeyField =
     std::variant<std::monostate, std::string SetupSettings::*, std::int32_t SetupSettings::*,
                  std::string ProgramEntry::*, std::int32_t ProgramEntry::*,
-                 std::uint8_t ProgramEntry::*, FileList ProgramEntry::*>;
+                 bool ProgramEntry::*, FileList ProgramEntry::*>;
 
 struct DescriptionKey {
     std::string_view section; // a numbered section's name without its number

@@ -5,8 +5,8 @@ namespace zel {
 Catalogue chosenCatalogue(const Catalogue& kit, const Choices& choices) {
     Catalogue chosen = kit;
     for (int n = 1; n <= kProgramEntries; ++n)
-        chosen.entry(n).instala = choices.installs(n) ? 1 : 0;
-    chosen.settings.destino = choices.destination;
+        chosen.entry(n).preselected = choices.installs(n);
+    chosen.settings.destination = choices.destination;
     return chosen;
 }
 

@@ -12,12 +12,12 @@ std::int64_t requiredSpace(const Catalogue& catalogue, const ProgramSelection& p
     std::int64_t required = 0;
     for (int n = 1; n <= kShownPrograms; ++n) {
         if (programs.at(static_cast<std::size_t>(n - 1)))
-            required += catalogue.entry(n).tamanho;
+            required += catalogue.entry(n).sizeKb;
     }
     if (browser == Browser::First)
-        required += catalogue.settings.navegap_size;
+        required += catalogue.settings.firstBrowserSize;
     else if (browser == Browser::Second)
-        required += catalogue.settings.navegai_size;
+        required += catalogue.settings.secondBrowserSize;
     return required;
 }
 

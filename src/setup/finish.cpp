@@ -68,7 +68,7 @@ std::string shortDirectoryForm(Files& files, std::string_view path) {
 }
 
 std::string updateProgramPath(const SetupSettings& settings) {
-    return settings.destino + settings.update_programa;
+    return settings.destination + settings.updateProgram;
 }
 
 std::string updateSettingsPath(const SetupSettings& settings) {
@@ -77,16 +77,16 @@ std::string updateSettingsPath(const SetupSettings& settings) {
 
 void writeUpdateSettings(const Machine& machine, const SetupSettings& settings) {
     ProfileFile file(machine, updateSettingsPath(settings));
-    file.writeText(kSection, "homepage", settings.homepage);
-    file.writeText(kSection, "searchpage", settings.searchpage);
+    file.writeText(kSection, "homepage", settings.homePage);
+    file.writeText(kSection, "searchpage", settings.searchPage);
     file.writeText(kSection, "item", kUpdateItem);
-    file.writeText(kSection, "grupo", settings.grupo);
+    file.writeText(kSection, "grupo", settings.group);
 }
 
 void writeUninstallLog(const Machine& machine, const Catalogue& catalogue) {
     ProfileFile log(machine, kUninstallLog);
-    log.writeText(kSection, "dir", catalogue.settings.destino);
-    log.writeText(kSection, "grupo", catalogue.settings.grupo);
+    log.writeText(kSection, "dir", catalogue.settings.destination);
+    log.writeText(kSection, "grupo", catalogue.settings.group);
 }
 
 void registerUninstaller(const Machine& machine) {
@@ -109,9 +109,9 @@ std::string browserSetupCommand(const SetupSettings& settings, std::string_view 
                                 Browser browser) {
     switch (browser) {
     case Browser::First:
-        return sourceDirectory(programPath) + settings.navegap_setup;
+        return sourceDirectory(programPath) + settings.firstBrowserSetup;
     case Browser::Second:
-        return sourceDirectory(programPath) + settings.navegai_setup;
+        return sourceDirectory(programPath) + settings.secondBrowserSetup;
     case Browser::None:
         break;
     }
@@ -163,20 +163,20 @@ std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allProgra
             keys.push_back({section, key});
     };
     const SetupSettings& s = catalogue.settings;
-    check("Principal", "destino", s.destino);
-    check("Principal", "grupo", s.grupo);
-    check("Principal", "ineticone", s.ineticone);
-    check("Principal", "bbsicone", s.bbsicone);
-    check("Update", "programa", s.update_programa);
+    check("Principal", "destino", s.destination);
+    check("Principal", "grupo", s.group);
+    check("Principal", "ineticone", s.internetIcon);
+    check("Principal", "bbsicone", s.bbsIcon);
+    check("Update", "programa", s.updateProgram);
     for (int n = 1; n <= kProgramEntries; ++n) {
         const ProgramEntry& entry = catalogue.entry(n);
-        if (!allPrograms && entry.instala != 1)
+        if (!allPrograms && !entry.preselected)
             continue;
         const std::string section = std::string(kProgramSection) + std::to_string(n);
-        check(section, "nome", entry.nome);
-        if (entry.criadir == 1)
-            check(section, "diretorio", entry.diretorio);
-        check(section, "Arquivo1", entry.arquivo(1));
+        check(section, "nome", entry.name);
+        if (entry.ownDirectory)
+            check(section, "diretorio", entry.directory);
+        check(section, "Arquivo1", entry.file(1));
     }
     return keys;
 }
@@ -194,26 +194,26 @@ void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser b
     writeUpdateSettings(platform.machine, s);
     writeUninstallLog(platform.machine, catalogue);
 
-    send(createGroupMacro(s.grupo));
+    send(createGroupMacro(s.group));
     for (int n = 1; n <= kProgramEntries; ++n) {
         const ProgramEntry& entry = catalogue.entry(n);
-        if (entry.instala != 1)
+        if (!entry.preselected)
             continue;
         const std::string command =
-            s.destino + (entry.criadir == 1 ? entry.diretorio : std::string()) + entry.arquivo(1);
+            s.destination + (entry.ownDirectory ? entry.directory : std::string()) + entry.file(1);
         if (n == 1)
-            send(addItemMacro(command, entry.nome,
-                              shortDirectoryForm(platform.files, s.destino + s.ineticone)));
-        else if (entry.arquivo(1) == "ZEL.HT")
-            send(addItemMacro(command, entry.nome,
-                              shortDirectoryForm(platform.files, s.destino + s.bbsicone)));
+            send(addItemMacro(command, entry.name,
+                              shortDirectoryForm(platform.files, s.destination + s.internetIcon)));
+        else if (entry.file(1) == "ZEL.HT")
+            send(addItemMacro(command, entry.name,
+                              shortDirectoryForm(platform.files, s.destination + s.bbsIcon)));
         else
-            send(addItemMacro(command, entry.nome));
+            send(addItemMacro(command, entry.name));
     }
 
     registerUninstaller(platform.machine);
     send(reloadMacro(kStartUpGroup));
-    send(reloadMacro(s.grupo));
+    send(reloadMacro(s.group));
 
     // The setup runs on by itself; whether it started is not the wizard's concern any more.
     if (!browserSetup.empty())

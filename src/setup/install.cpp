@@ -269,32 +269,32 @@ void installationRun(Files& files, const Catalogue& catalogue, std::string_view 
     const SetupSettings& s = catalogue.settings;
     const std::string source(sourceDir);
     // Directory creation failures surface as a failed copy of the entry's first file.
-    files.createDirectory(withoutTrailingBackslash(s.destino));
+    files.createDirectory(withoutTrailingBackslash(s.destination));
 
     int selected = 0;
     for (int n = 1; n <= kProgramEntries; ++n)
-        if (catalogue.entry(n).instala == 1)
+        if (catalogue.entry(n).preselected)
             ++selected;
     overall.setMaximum(selected);
 
     for (int n = 1; n <= kProgramEntries; ++n) {
         const ProgramEntry& entry = catalogue.entry(n);
-        if (entry.instala != 1)
+        if (!entry.preselected)
             continue;
-        const std::string sourceSub = source + entry.diretorio;
-        std::string target = s.destino;
-        if (entry.criadir != 0) {
-            target = s.destino + entry.diretorio;
+        const std::string sourceSub = source + entry.directory;
+        std::string target = s.destination;
+        if (entry.ownDirectory) {
+            target = s.destination + entry.directory;
             files.createDirectory(withoutTrailingBackslash(target));
         }
 
         int count = 0;
         for (int k = 1; k <= kFileSlots; ++k)
-            count += (entry.arquivo(k).empty() ? 0 : 1) + (entry.system(k).empty() ? 0 : 1);
+            count += (entry.file(k).empty() ? 0 : 1) + (entry.systemFile(k).empty() ? 0 : 1);
         file.setMaximum(count);
         file.setPosition(0);
 
-        programStatus.setText(installingProgram(entry.nome));
+        programStatus.setText(installingProgram(entry.name));
         programStatus.repaint();
 
         auto copyInto = [&](const std::string& dir, const std::string& name) {
@@ -307,23 +307,23 @@ void installationRun(Files& files, const Catalogue& catalogue, std::string_view 
             fileStatus.repaint();
         };
         for (int k = 1; k <= kFileSlots; ++k)
-            if (!entry.arquivo(k).empty())
-                copyInto(target, entry.arquivo(k));
+            if (!entry.file(k).empty())
+                copyInto(target, entry.file(k));
         const std::string systemDir = withTrailingBackslash(files.machine().systemDirectory());
         for (int k = 1; k <= kFileSlots; ++k)
-            if (!entry.system(k).empty())
-                copyInto(systemDir, entry.system(k));
+            if (!entry.systemFile(k).empty())
+                copyInto(systemDir, entry.systemFile(k));
 
         overall.advance(1);
     }
 
     // The update program, its icons and the uninstaller: a missing one is skipped silently.
-    const std::string updateDir = source + s.update_diretorio;
-    fileCopy(files, updateDir + s.update_programa, s.destino + s.update_programa);
-    fileCopy(files, updateDir + s.grupoicone, s.destino + s.grupoicone);
-    fileCopy(files, updateDir + s.ineticone, s.destino + s.ineticone);
-    fileCopy(files, updateDir + s.bbsicone, s.destino + s.bbsicone);
-    fileCopy(files, source + s.uninstall_diretorio + s.uninstall_programa,
+    const std::string updateDir = source + s.updateDirectory;
+    fileCopy(files, updateDir + s.updateProgram, s.destination + s.updateProgram);
+    fileCopy(files, updateDir + s.groupIcon, s.destination + s.groupIcon);
+    fileCopy(files, updateDir + s.internetIcon, s.destination + s.internetIcon);
+    fileCopy(files, updateDir + s.bbsIcon, s.destination + s.bbsIcon);
+    fileCopy(files, source + s.uninstallDirectory + s.uninstallProgram,
              withTrailingBackslash(files.machine().windowsDirectory()) + "zelun.exe");
 }
 

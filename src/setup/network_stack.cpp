@@ -49,7 +49,7 @@ std::vector<std::string> socketLibrarySweep(Files& files, const Catalogue& catal
         }
         return equalsNoCase(name, "~sock32.dll") || equalsNoCase(name, "~insock.dll");
     };
-    std::string root = catalogue.settings.destino.substr(0, 3);
+    std::string root = catalogue.settings.destination.substr(0, 3);
     files.walk(root, accept, [&](const std::string& dir, const SearchEntry& entry) {
         (equalsNoCase(entry.name, "~sock32.dll") ? found : insock).push_back(dir + entry.name);
         return WalkAnswer::Continue;
@@ -68,13 +68,13 @@ std::vector<std::string> socketLibrarySweep(Files& files, const Catalogue& catal
 
 void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemSettings& modem) {
     const ProgramEntry& stack = catalogue.entry(1);
-    if (stack.instala != 1)
+    if (!stack.preselected)
         return;
     try {
-        std::string folder = catalogue.settings.destino;
-        if (stack.criadir == 1)
-            folder += stack.diretorio;
-        std::string settingsFile = folder + stack.arquivo(2);
+        std::string folder = catalogue.settings.destination;
+        if (stack.ownDirectory)
+            folder += stack.directory;
+        std::string settingsFile = folder + stack.file(2);
         if (files.fileExists(settingsFile)) {
             ProfileFile settings(files.machine(), settingsFile);
             settings.writeInteger("Trumpet Winsock", "slip-port", modem.port.value_or(-1) + 1);
@@ -86,7 +86,7 @@ void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemS
         std::string systemLibrary = files.machine().systemDirectory() + "\\~sock32.dll";
         std::string keptLibrary = changeFileExt(systemLibrary, ".zel");
         bool movedAside = files.renameFile(systemLibrary, keptLibrary);
-        if (!fileCopy(files, folder + stack.arquivo(3), systemLibrary) && movedAside) {
+        if (!fileCopy(files, folder + stack.file(3), systemLibrary) && movedAside) {
             // Never leave the system without a socket library: put the old one back.
             files.renameFile(keptLibrary, systemLibrary);
         }

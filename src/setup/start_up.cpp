@@ -51,9 +51,9 @@ Choices initialChoices(Files& files, const Catalogue& catalogue) {
     const Machine& machine = files.machine();
     Choices choices;
     for (int n = 1; n <= kProgramEntries; ++n)
-        choices.programs.at(static_cast<std::size_t>(n - 1)) = catalogue.entry(n).instala == 1;
+        choices.programs.at(static_cast<std::size_t>(n - 1)) = catalogue.entry(n).preselected;
     choices.destination =
-        underProgramFiles(catalogue.settings.destino,
+        underProgramFiles(catalogue.settings.destination,
                           readRegistryText(machine, kCurrentVersionKey, "ProgramFilesDir"));
     const bool firstBrowserPresent = files.fileExists(machine.windowsDirectory() + "\\config.exe");
     choices.browser = firstBrowserPresent ? Browser::First : Browser::Second;
@@ -64,8 +64,8 @@ Choices initialChoices(Files& files, const Catalogue& catalogue) {
 Choices startUp(Files& files, Sound& sound, Catalogue& catalogue) {
     const std::string program = files.machine().programPath();
     catalogue.load(ProfileFile(files.machine(), setupDescriptionPath(program)));
-    if (!catalogue.settings.StartWave.empty())
-        sound.playWave(sourceDirectory(program) + catalogue.settings.StartWave);
+    if (!catalogue.settings.startSound.empty())
+        sound.playWave(sourceDirectory(program) + catalogue.settings.startSound);
     return initialChoices(files, catalogue);
 }
 

@@ -462,7 +462,7 @@ TEST_F(PagesTest, TheCopyPageAsksBeforeFillingAShortDisk) {
     Requests requests(&page);
     page.ui.nextButton->click();
     choices.destination = "C:\\KIT\\";
-    catalogue.settings.navegai_size = 2147483647; // with the programs, more than a disk reports
+    catalogue.settings.secondBrowserSize = 2147483647; // with the programs, more than a disk reports
     ui.answerMessage(ModalResult::Other);
     page.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 2u);

@@ -29,9 +29,9 @@ InstallEvent event(K kind, std::string path, std::string host = {}, bool ok = tr
 Catalogue threePrograms() {
     Catalogue catalogue;
     for (int n = 1; n <= 3; ++n)
-        catalogue.entry(n).nome = "P" + std::to_string(n);
-    catalogue.entry(11).instala = 1; // not shown: keeps the kit's selection
-    catalogue.settings.upline = "zel1996";
+        catalogue.entry(n).name = "P" + std::to_string(n);
+    catalogue.entry(11).preselected = true; // not shown: keeps the kit's selection
+    catalogue.settings.suggestedPassword = "zel1996";
     return catalogue;
 }
 

@@ -146,9 +146,9 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
         fs::remove(settingsFile());
         fs::remove(windowsDir() / "zelun.ini");
     };
-    catalogue.settings.destino = "C:\\NAO EXISTE\\";
+    catalogue.settings.destination = "C:\\NAO EXISTE\\";
     expectStop(2, "", "Unable to write to C:\\NAO EXISTE\\ATUALIZA.INI");
-    catalogue.settings.destino = d;
+    catalogue.settings.destination = d;
     fs::permissions(machine().registryFile(), fs::perms::owner_read);
     expectStop(11, "SL", "Failed to create key " + std::string(kUninstallKey));
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::owner_write);
@@ -171,14 +171,14 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
 TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
     const std::pair<std::string, std::function<void(Catalogue&)>> rows[] = {
-        {"[Principal] grupo", [&](Catalogue& c) { c.settings.grupo = "Kit" + attack; }},
-        {"[Principal] destino", [&](Catalogue& c) { c.settings.destino = "C:\\A\"B\\"; }},
-        {"[Principal] ineticone", [&](Catalogue& c) { c.settings.ineticone = attack; }},
-        {"[Principal] bbsicone", [&](Catalogue& c) { c.settings.bbsicone = attack; }},
-        {"[Update] programa", [&](Catalogue& c) { c.settings.update_programa = attack; }},
-        {"[Programa2] nome", [&](Catalogue& c) { c.entry(2).nome = attack; }},
-        {"[Programa3] diretorio", [&](Catalogue& c) { c.entry(3).diretorio = "M\"\\"; }},
-        {"[Programa1] Arquivo1", [&](Catalogue& c) { c.entry(1).Arquivo[0] = "A\".EXE"; }}};
+        {"[Principal] grupo", [&](Catalogue& c) { c.settings.group = "Kit" + attack; }},
+        {"[Principal] destino", [&](Catalogue& c) { c.settings.destination = "C:\\A\"B\\"; }},
+        {"[Principal] ineticone", [&](Catalogue& c) { c.settings.internetIcon = attack; }},
+        {"[Principal] bbsicone", [&](Catalogue& c) { c.settings.bbsIcon = attack; }},
+        {"[Update] programa", [&](Catalogue& c) { c.settings.updateProgram = attack; }},
+        {"[Programa2] nome", [&](Catalogue& c) { c.entry(2).name = attack; }},
+        {"[Programa3] diretorio", [&](Catalogue& c) { c.entry(3).directory = "M\"\\"; }},
+        {"[Programa1] Arquivo1", [&](Catalogue& c) { c.entry(1).files[0] = "A\".EXE"; }}};
     const Catalogue clean = catalogue;
     for (const auto& [key, plant] : rows) {
         catalogue = clean;
@@ -191,8 +191,8 @@ TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
     }
     // Unless it never goes into a macro; a kit's check looks at every program.
     catalogue = clean;
-    catalogue.entry(4).nome = attack;
-    catalogue.entry(1).diretorio = "D\"\\";
+    catalogue.entry(4).name = attack;
+    catalogue.entry(1).directory = "D\"\\";
     EXPECT_EQ(run().first.size(), 13u);
     EXPECT_EQ(macroBreakingKeys(catalogue, true), (std::vector<KitKey>{{"Programa4", "nome"}}));
 }

@@ -154,9 +154,9 @@ protected:
             writeFile(medium() / name, name);
         for (int n = 1; n <= kProgramEntries; ++n) {
             const ProgramEntry& e = catalogue.entry(n);
-            const std::string dir = e.diretorio.substr(0, e.diretorio.size() - 1);
-            for (int k = 1; k <= kFileSlots && e.instala == 1; ++k)
-                for (const std::string& name : {e.arquivo(k), e.system(k)})
+            const std::string dir = e.directory.substr(0, e.directory.size() - 1);
+            for (int k = 1; k <= kFileSlots && e.preselected; ++k)
+                for (const std::string& name : {e.file(k), e.systemFile(k)})
                     if (!name.empty() && name != gone)
                         writeFile(medium() / dir / name, name);
         }
@@ -211,7 +211,7 @@ TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone)
                              "WINDOWS/SYSTEM/~sock32.dll", "APP/~sock32.dll", "APP/~sock32.zel"})
         writeFile(driveC() / name, name);
     Catalogue catalogue;
-    catalogue.settings.destino = "C:\\ZEL\\";
+    catalogue.settings.destination = "C:\\ZEL\\";
     Files files(machine());
     int pumps = 0;
     // Every "~sock32.dll" before every "~insock.dll", the kit's own among them.
@@ -268,11 +268,11 @@ TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
         if (spoil == "read-only settings")
             fs::permissions(zel / "T" / "T.INI", fs::perms::owner_read);
         Catalogue c;
-        c.settings.destino = "C:\\ZEL\\";
-        c.entry(1).instala = spoil != "not selected";
-        c.entry(1).diretorio = "T\\";
-        c.entry(1).criadir = std::uint8_t(row.criadir);
-        c.entry(1).Arquivo = {"TCPMAN.EXE", "T.INI", "W.DLL"};
+        c.settings.destination = "C:\\ZEL\\";
+        c.entry(1).preselected = spoil != "not selected";
+        c.entry(1).directory = "T\\";
+        c.entry(1).ownDirectory = row.ownDirectory != 0;
+        c.entry(1).files = {"TCPMAN.EXE", "T.INI", "W.DLL"};
         Files files(machine());
         dialerSettingsUpdate(
             files, c, {row.port < 0 ? std::nullopt : std::optional(row.port), row.init, row.dial});

@@ -20,9 +20,9 @@ std::string tableText(const Catalogue& c) {
     std::string out;
     for (int n = 1; n <= kProgramEntries; ++n) {
         const ProgramEntry& e = c.entry(n);
-        out += e.nome + "|" + std::to_string(e.instala) + "|" + std::to_string(e.tamanho) + "|" +
-               e.diretorio + "|" + std::to_string(e.criadir);
-        for (const FileList* list : {&e.Arquivo, &e.System}) {
+        out += e.name + "|" + std::to_string(e.preselected) + "|" + std::to_string(e.sizeKb) + "|" +
+               e.directory + "|" + std::to_string(e.ownDirectory);
+        for (const FileList* list : {&e.files, &e.systemFiles}) {
             out += "|";
             for (int k = 1; k <= kFileSlots; ++k)
                 if (const std::string& name = (*list)[std::size_t(k - 1)]; !name.empty())
@@ -107,7 +107,7 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramAndStartsItsSound) {
     const Choices choices = startUp();
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\A.WAV"});
     EXPECT_TRUE(choices.installs(1) && !choices.installs(2) && choices.installs(3));
-    EXPECT_EQ(catalogue.settings.destino, "C:\\KIT\\"); // the kit's own stays as it is
+    EXPECT_EQ(catalogue.settings.destination, "C:\\KIT\\"); // the kit's own stays as it is
     // Without a description: no sound, and "erro!\" goes under Program Files like any text.
     fs::remove(medium() / "setup.ini");
     sound.played.clear();
@@ -177,12 +177,12 @@ TEST(PageFlow, NextAndPreviousFromEveryPageInEverySituation) {
 // never count. 32-bit sizes must not wrap, a huge disk shows the largest 32-bit count.
 TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
     Catalogue c;
-    c.settings.navegap_size = 3000;
-    c.settings.navegai_size = 4000;
+    c.settings.firstBrowserSize = 3000;
+    c.settings.secondBrowserSize = 4000;
     Choices choices;
     choices.destination = "C:\\KIT\\";
     for (int n = 1; n <= kProgramEntries; ++n) {
-        c.entry(n).tamanho = 10 * n;
+        c.entry(n).sizeKb = 10 * n;
         choices.programs[std::size_t(n - 1)] = n == 1 || n == 3 || n >= 10;
     }
     const auto ask = [&](Browser browser, std::int64_t freeBytes) {
@@ -201,7 +201,7 @@ TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
     EXPECT_EQ(ask(Browser::First, -1), spaceQuestionText("d", 0, 3140));
     const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
     for (int n = 1; n <= 10; ++n) {
-        c.entry(n).tamanho = n == 2 ? -5000 : std::int32_t(max32); // counted as it is
+        c.entry(n).sizeKb = n == 2 ? -5000 : std::int32_t(max32); // counted as it is
         choices.programs[std::size_t(n - 1)] = true;
     }
     EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50),

@@ -88,8 +88,8 @@ Json valueJson(const std::string& value) {
 Json valueJson(std::int32_t value) {
     return value;
 }
-Json valueJson(std::uint8_t value) {
-    return value;
+Json valueJson(bool value) {
+    return value ? 1 : 0; // flags print as the numbers they were written as
 }
 Json valueJson(const zel::FileList& slots) {
     Json j = Json::array();
