@@ -242,7 +242,7 @@ TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
     const std::string t = "[Trumpet Winsock]\r\n", commands = "[ZEL Internet]\r\n$modemsetup=";
     // Then the stack's settings, the destination's own, ~sock32.dll and ~sock32.zel.
     const struct {
-        int criadir, port;
+        int ownDirectory, port;
         const char *init, *dial, *spoil;
         std::string expected;
     } rows[] = {{1, 2, "AT&F", "ATDT12", "",
