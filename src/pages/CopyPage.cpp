@@ -2,16 +2,13 @@
 
 #include "qt/qt_pictures.h"
 #include "qt/qt_progress.h"
-#include "setup/catalogue.h"
-#include "setup/disk_space.h"
-#include "setup/install.h"
+#include "setup/installation.h"
 #include "setup/messages.h"
-#include "setup/network_stack.h"
 #include "winemu/platform.h"
 
 #include <QPixmap>
 
-#include <exception>
+#include <initializer_list>
 
 CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                    zel::Choices& choices, Building building)
@@ -43,67 +40,61 @@ void CopyPage::showIdle() {
     repaint();
 }
 
-void CopyPage::next() {
-    zel::Platform& platform = platform_;
-    const zel::CopyCheck check = zel::checkBeforeCopy(
-        catalogue_, choices_, platform.files.diskFree(zel::destinationDrive(choices_.destination)));
-    if (check.error) {
-        platform.ui.messageBox(*check.error, zel::kUnavailableDestinationCaption,
-                               zel::MsgButtons::Ok);
-        return;
+// The copy as this page shows it: the space question and errors in message boxes, the sweep's
+// label, then the gauges and status lines; the buttons off and the hourglass while it works.
+class CopyPage::View : public zel::CopyView {
+public:
+    explicit View(CopyPage& page) : page_(page), u_(page.ui), ui_(page.platform_.ui) {}
+
+    void working(bool on) override {
+        if (on)
+            page_.setButtonsEnabled(false); // events are processed: no second click meanwhile
+        ui_.setBusyCursor(on);
     }
-    if (check.question) {
-        if (platform.ui.messageBox(*check.question, zel::kSpaceQuestionCaption,
-                                   zel::MsgButtons::OkCancel) != zel::ModalResult::Confirm)
-            return;
-        choices_.continueShortOfSpace = true;
+    void destinationUnavailable(const std::string& message) override {
+        ui_.messageBox(message, zel::kUnavailableDestinationCaption, zel::MsgButtons::Ok);
     }
-
-    // Events are processed while the work goes on: no second click may start it again. The
-    // buttons come back in every case.
-    struct ButtonsOff {
-        CopyPage& page;
-        explicit ButtonsOff(CopyPage& page) : page(page) { page.setButtonsEnabled(false); }
-        ~ButtonsOff() { page.setButtonsEnabled(true); }
-        ButtonsOff(const ButtonsOff&) = delete;
-        ButtonsOff& operator=(const ButtonsOff&) = delete;
-    } buttonsOff(*this);
-
-    const zel::Catalogue catalogue = zel::chosenCatalogue(catalogue_, choices_);
-    const std::string sourceDir = zel::sourceDirectory(platform.machine.programPath());
-    try {
-        platform.ui.setBusyCursor(true);
-        ui.sweepLabel->show();
-        repaint();
-        platform.ui.processEvents();
-        zel::socketLibrarySweep(platform.files, catalogue, sourceDir,
-                                [&platform] { platform.ui.processEvents(); });
-        ui.sweepLabel->hide();
-
+    bool goOnShortOfSpace(const std::string& question) override {
+        return ui_.messageBox(question, zel::kSpaceQuestionCaption, zel::MsgButtons::OkCancel) ==
+               zel::ModalResult::Confirm;
+    }
+    void sweeping() override {
+        u_.sweepLabel->show();
+        page_.repaint();
+        ui_.processEvents();
+    }
+    void pump() override { ui_.processEvents(); }
+    zel::CopyProgress copying() override {
+        u_.sweepLabel->hide();
         // A second attempt starts from empty gauges and lines, not from where the first stopped.
-        ui.overallGauge->setPosition(0);
-        ui.fileGauge->setPosition(0);
-        ui.programStatusLabel->clear();
-        ui.fileStatusLabel->clear();
+        u_.overallGauge->setPosition(0);
+        u_.fileGauge->setPosition(0);
+        u_.programStatusLabel->clear();
+        u_.fileStatusLabel->clear();
         for (QWidget* widget : std::initializer_list<QWidget*>{
-                 ui.overallGauge, ui.fileGauge, ui.programStatusLabel, ui.fileStatusLabel})
+                 u_.overallGauge, u_.fileGauge, u_.programStatusLabel, u_.fileStatusLabel})
             widget->show();
-        repaint();
-        zel::QtGauge overall(*ui.overallGauge), file(*ui.fileGauge);
-        zel::QtStatusLine programStatus(*ui.programStatusLabel), fileStatus(*ui.fileStatusLabel);
-        zel::installationRun(platform.files, catalogue, sourceDir, overall, file, programStatus,
-                             fileStatus);
-    } catch (const std::exception& e) {
-        // A file that could not be copied (its message names it): the page stays usable, so the
-        // user can put the file in place and try again, or leave. What was done stays done.
-        showIdle();
-        platform.ui.setBusyCursor(false);
-        platform.ui.reportError(e.what());
-        return;
+        page_.repaint();
+        return {overall_, file_, programStatus_, fileStatus_};
     }
+    void copyOver() override { page_.showIdle(); }
+    void failed(const std::string& message) override { ui_.reportError(message); }
 
-    showIdle();
-    zel::dialerSettingsUpdate(platform.files, catalogue, choices_.modem);
-    platform.ui.setBusyCursor(false);
-    emit nextRequested();
+private:
+    CopyPage& page_;
+    Ui::CopyPage& u_;
+    zel::UiServices& ui_;
+    zel::QtGauge overall_{*u_.overallGauge}, file_{*u_.fileGauge};
+    zel::QtStatusLine programStatus_{*u_.programStatusLabel}, fileStatus_{*u_.fileStatusLabel};
+};
+
+void CopyPage::next() {
+    // The buttons come back in every case, once all is over.
+    struct ButtonsBack {
+        CopyPage& page;
+        ~ButtonsBack() { page.setButtonsEnabled(true); }
+    } buttonsBack{*this};
+    View view(*this);
+    if (zel::runCopy(platform_, catalogue_, choices_, view))
+        emit nextRequested();
 }

@@ -15,8 +15,8 @@ public:
 
     Ui::CopyPage ui{};
 
-    // Checks the space, prepares the machine, copies the programs and configures the dialer;
-    // moves on once all of it succeeded.
+    // The installation's copy (checks, sweep, copy, dialer settings) shown on this page; moves
+    // on once all of it succeeded.
     void next();
     void requestExit() { emit exitRequested(); }
     void back() { emit backRequested(); }
@@ -25,6 +25,7 @@ protected:
     void buildControls() override;
 
 private:
+    class View; // the copy's progress and questions on this page
     // Back to the page as it stood before "Seguir >": only the text, the picture and the buttons.
     void showIdle();
     void setButtonsEnabled(bool enabled);

@@ -1,7 +1,7 @@
 #include "pages/FinishPage.h"
 
 #include "qt/qt_pictures.h"
-#include "setup/finish.h"
+#include "setup/installation.h"
 #include "setup/messages.h"
 #include "winemu/platform.h"
 
@@ -26,30 +26,37 @@ FinishPage::~FinishPage() {
     platform_.progman.close();
 }
 
-void FinishPage::finish() {
-    zel::Platform& platform = platform_;
-    // The sequence blocks the window; a second click must not start it again meanwhile.
-    ui.finishButton->setEnabled(false);
-    std::vector<std::string> lost;
-    ui.finishButton->repaint();
-    platform.ui.setBusyCursor(true);
-    try {
-        const std::vector<std::string> macros = zel::runFinishSequence(
-            platform, zel::chosenCatalogue(catalogue_, choices_), choices_.browser);
-        // Program Manager has every macro before the wizard goes; the hourglass stays while
-        // it executes them.
-        platform.progman.close();
-        lost = zel::notCreated(macros, platform.progman.deliveries());
-    } catch (...) {
-        // The page stays usable for another try; the guard reports the error.
-        platform.ui.setBusyCursor(false);
-        ui.finishButton->setEnabled(true);
-        throw;
+// The finish as this page shows it: the button off and the hourglass while it works; a
+// failure leaves the button usable for another try; what Program Manager did not create in a
+// warning box.
+class FinishPage::View : public zel::FinishView {
+public:
+    explicit View(FinishPage& page) : page_(page), ui_(page.platform_.ui) {}
+
+    void working(bool on) override {
+        if (on) {
+            // The sequence blocks the window; a second click must not start it again meanwhile.
+            page_.ui.finishButton->setEnabled(false);
+            page_.ui.finishButton->repaint();
+        }
+        ui_.setBusyCursor(on);
     }
-    platform.ui.setBusyCursor(false);
-    // The installation is done all the same; the user learns what to set up by hand.
-    if (!lost.empty())
-        platform.ui.messageBox(zel::progmanLoss(lost), zel::kProgmanLossCaption,
-                               zel::MsgButtons::Ok, zel::MsgIcon::Warning);
-    emit nextRequested();
+    void failed(const std::string& message) override {
+        page_.ui.finishButton->setEnabled(true);
+        ui_.reportError(message);
+    }
+    void notCreated(const std::string& message) override {
+        ui_.messageBox(message, zel::kProgmanLossCaption, zel::MsgButtons::Ok,
+                       zel::MsgIcon::Warning);
+    }
+
+private:
+    FinishPage& page_;
+    zel::UiServices& ui_;
+};
+
+void FinishPage::finish() {
+    View view(*this);
+    if (zel::runFinish(platform_, catalogue_, choices_, view))
+        emit nextRequested();
 }

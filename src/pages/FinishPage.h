@@ -16,7 +16,7 @@ public:
 
     Ui::FinishPage ui{};
 
-    // Runs the finish sequence under the hourglass and moves on, which ends the wizard. A
+    // Runs the installation's finish under the hourglass and moves on, which ends the wizard. A
     // failure leaves the page up with the default cursor and the button enabled, so the whole
     // sequence can be tried again; the error goes to the general error report.
     void finish();
@@ -25,6 +25,7 @@ protected:
     void buildControls() override;
 
 private:
+    class View; // the finish's progress and messages on this page
     const zel::Catalogue& catalogue_;
     const zel::Choices& choices_;
 };

@@ -19,4 +19,12 @@ public:
     virtual void repaint() = 0;
 };
 
+// The whole of it: the programs and the files of the one being installed.
+struct CopyProgress {
+    Gauge& overall;
+    Gauge& file;
+    StatusLine& programStatus;
+    StatusLine& fileStatus;
+};
+
 } // namespace zel

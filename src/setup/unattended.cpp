@@ -1,10 +1,8 @@
 #include "setup/unattended.h"
 
-#include "setup/disk_space.h"
 #include "setup/finish.h"
-#include "setup/install.h"
+#include "setup/installation.h"
 #include "setup/messages.h"
-#include "setup/network_stack.h"
 #include "setup/page_flow.h"
 #include "setup/registration.h"
 #include "setup/start_up.h"
@@ -24,6 +22,11 @@ namespace zel {
 
 namespace {
 
+struct Stop {
+    int status;
+    std::string message;
+};
+
 // Nothing to move: the gauges of a run nobody watches.
 class NoGauge : public Gauge {
 public:
@@ -32,10 +35,10 @@ public:
     void advance(int) override {}
 };
 
-// The program being installed, as a line of its own.
-class ProgramLine : public StatusLine {
+// A status line that keeps to itself, or writes each text as a line of its own.
+class Lines : public StatusLine {
 public:
-    explicit ProgramLine(std::ostream* out) : out_(out) {}
+    explicit Lines(std::ostream* out) : out_(out) {}
     void setText(const std::string& text) override {
         if (out_)
             *out_ << escapeControls(cp1252ToUtf8(text)) << '\n' << std::flush;
@@ -46,13 +49,7 @@ private:
     std::ostream* out_;
 };
 
-// The file line of the page is cut to its label's width; here each copy is told in full.
-class NoLine : public StatusLine {
-public:
-    void setText(const std::string&) override {}
-    void repaint() override {}
-};
-
+// Each file copied, told in full (the page's file line is cut to its label's width).
 class CopyLines : public InstallObserver {
 public:
     explicit CopyLines(std::ostream* out) : out_(out) {}
@@ -66,9 +63,52 @@ private:
     std::ostream* out_;
 };
 
-struct Stop {
-    int status;
-    std::string message;
+// The installation without pages: the answers stand in for the user, the progress and the
+// messages a page would show in a box go to the progress stream, and whatever stops the run
+// is kept for its outcome.
+class Console : public CopyView, public FinishView {
+public:
+    Console(std::ostream* out, const Choices& choices) : out_(out), choices_(choices) {}
+
+    std::string stop; // why the run stops (code page 1252)
+
+    void working(bool on) override {
+        if (!on)
+            told_.reset();
+    }
+    void failed(const std::string& message) override { stop = message; }
+    void destinationUnavailable(const std::string& message) override { stop = message; }
+    bool goOnShortOfSpace(const std::string& question) override {
+        say(kSpaceQuestionCaption, question);
+        if (!choices_.continueShortOfSpace)
+            stop = kSpaceRefused;
+        return choices_.continueShortOfSpace;
+    }
+    void sweeping() override {}
+    void pump() override {}
+    CopyProgress copying() override {
+        // Every copy until the work is over, the dialer's library included.
+        told_.emplace(copies_);
+        return {overall_, file_, programStatus_, fileStatus_};
+    }
+    void copyOver() override {}
+    // As on the page: the installation is done all the same, the user learns what is missing.
+    void notCreated(const std::string& message) override { say(kProgmanLossCaption, message); }
+
+private:
+    // A message box's caption and text, as lines.
+    void say(const char* caption, std::string text) {
+        std::replace(text.begin(), text.end(), '\r', '\n');
+        if (out_)
+            *out_ << cp1252ToUtf8(caption) << ": " << cp1252ToUtf8(text) << '\n';
+    }
+
+    std::ostream* out_;
+    const Choices& choices_;
+    NoGauge overall_, file_;
+    Lines programStatus_{out_}, fileStatus_{nullptr};
+    CopyLines copies_{out_};
+    std::optional<JournalSubscription> told_;
 };
 
 // The printout holds the card's number: its file is made for its owner alone before Qt
@@ -118,58 +158,14 @@ void registration(const UnattendedRun& run, const Answers& answers, const Choice
     }
 }
 
-// The copy page's "Seguir >".
-void copy(Platform& platform, const Catalogue& kit, const Choices& choices, std::ostream* out,
-          bool checkOnly) {
-    const CopyCheck check = checkBeforeCopy(
-        kit, choices, platform.files.diskFree(destinationDrive(choices.destination)));
+// The copy page's checks, before anything is done: its error, or its question when the answer
+// is to refuse.
+void checkCopy(Platform& platform, const Catalogue& kit, const Choices& choices) {
+    const CopyCheck check = copyCheck(platform, kit, choices);
     if (check.error)
         throw Stop{kExitFailed, *check.error};
-    if (check.question && !checkOnly) {
-        std::string text = *check.question;
-        std::replace(text.begin(), text.end(), '\r', '\n');
-        if (out)
-            *out << cp1252ToUtf8(kSpaceQuestionCaption) << ": " << cp1252ToUtf8(text) << '\n';
-    }
     if (check.question && !choices.continueShortOfSpace)
         throw Stop{kExitFailed, kSpaceRefused};
-    if (checkOnly)
-        return;
-    const Catalogue catalogue = chosenCatalogue(kit, choices);
-    const std::string sourceDir = sourceDirectory(platform.machine.programPath());
-    socketLibrarySweep(platform.files, catalogue, sourceDir, [] {});
-    NoGauge overall, file;
-    ProgramLine programStatus(out);
-    NoLine fileStatus;
-    CopyLines copies(out);
-    JournalSubscription told(copies);
-    try {
-        installationRun(platform.files, catalogue, sourceDir, overall, file, programStatus,
-                        fileStatus);
-    } catch (const std::exception& e) {
-        throw Stop{kExitFailed, e.what()};
-    }
-    dialerSettingsUpdate(platform.files, catalogue, choices.modem);
-}
-
-// The finish page's "Finalizar".
-void finish(Platform& platform, const Catalogue& kit, const Choices& choices, std::ostream* out) {
-    std::vector<std::string> lost;
-    try {
-        const std::vector<std::string> macros =
-            runFinishSequence(platform, chosenCatalogue(kit, choices), choices.browser);
-        platform.progman.close();
-        lost = notCreated(macros, platform.progman.deliveries());
-    } catch (const std::exception& e) {
-        platform.progman.close();
-        throw Stop{kExitFailed, e.what()};
-    }
-    // As on the page: the installation is done all the same, the user learns what is missing.
-    if (!lost.empty() && out) {
-        std::string text = progmanLoss(lost);
-        std::replace(text.begin(), text.end(), '\r', '\n');
-        *out << cp1252ToUtf8(kProgmanLossCaption) << ": " << cp1252ToUtf8(text) << '\n';
-    }
 }
 
 } // namespace
@@ -203,6 +199,7 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
 
         // Every page's check first, so that a wrong answer met late (a port the connection
         // page wants) stops the run before the registration is printed or anything copied.
+        Console console(run.progress, choices);
         for (bool checking : {true, false}) {
             for (std::optional<Page> page = Page::Welcome; page; page = nextPage(*page, choices)) {
                 switch (*page) {
@@ -215,10 +212,15 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
                     if (!choices.modem.port)
                         throw Stop{kExitFailed, kNoPort};
                     break;
-                case Page::Copy: copy(platform, catalogue, choices, run.progress, checking); break;
+                case Page::Copy:
+                    if (checking)
+                        checkCopy(platform, catalogue, choices);
+                    else if (!runCopy(platform, catalogue, choices, console))
+                        throw Stop{kExitFailed, console.stop};
+                    break;
                 case Page::Finish:
-                    if (!checking)
-                        finish(platform, catalogue, choices, run.progress);
+                    if (!checking && !runFinish(platform, catalogue, choices, console))
+                        throw Stop{kExitFailed, console.stop};
                     break;
                 }
             }

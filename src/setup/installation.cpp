@@ -1,0 +1,78 @@
+#include "setup/installation.h"
+
+#include "setup/finish.h"
+#include "setup/install.h"
+#include "setup/messages.h"
+#include "setup/network_stack.h"
+#include "winemu/platform.h"
+
+#include <exception>
+#include <vector>
+
+namespace zel {
+
+CopyCheck copyCheck(Platform& platform, const Catalogue& kit, const Choices& choices) {
+    return checkBeforeCopy(kit, choices,
+                           platform.files.diskFree(destinationDrive(choices.destination)));
+}
+
+bool runCopy(Platform& platform, const Catalogue& kit, Choices& choices, CopyView& view) {
+    const CopyCheck check = copyCheck(platform, kit, choices);
+    if (check.error) {
+        view.destinationUnavailable(*check.error);
+        return false;
+    }
+    if (check.question) {
+        if (!view.goOnShortOfSpace(*check.question))
+            return false;
+        choices.continueShortOfSpace = true;
+    }
+
+    const Catalogue catalogue = chosenCatalogue(kit, choices);
+    const std::string sourceDir = sourceDirectory(platform.machine.programPath());
+    view.working(true);
+    try {
+        view.sweeping();
+        socketLibrarySweep(platform.files, catalogue, sourceDir, [&view] { view.pump(); });
+        const CopyProgress progress = view.copying();
+        installationRun(platform.files, catalogue, sourceDir, progress.overall, progress.file,
+                        progress.programStatus, progress.fileStatus);
+    } catch (const std::exception& e) {
+        // A file that could not be copied (its message names it): the user can put it in place
+        // and try again, or leave.
+        view.copyOver();
+        view.working(false);
+        view.failed(e.what());
+        return false;
+    }
+    view.copyOver();
+    dialerSettingsUpdate(platform.files, catalogue, choices.modem);
+    view.working(false);
+    return true;
+}
+
+bool runFinish(Platform& platform, const Catalogue& kit, const Choices& choices,
+               FinishView& view) {
+    view.working(true);
+    std::vector<std::string> lost;
+    try {
+        const std::vector<std::string> macros =
+            runFinishSequence(platform, chosenCatalogue(kit, choices), choices.browser);
+        // Program Manager has every macro before the wizard goes; the work is not over while
+        // it executes them.
+        platform.progman.close();
+        lost = notCreated(macros, platform.progman.deliveries());
+    } catch (const std::exception& e) {
+        // What went out before the failure is delivered; a second try opens a new conversation.
+        platform.progman.close();
+        view.working(false);
+        view.failed(e.what());
+        return false;
+    }
+    view.working(false);
+    if (!lost.empty())
+        view.notCreated(progmanLoss(lost));
+    return true;
+}
+
+} // namespace zel
