@@ -1,0 +1,116 @@
+// The installation as the pages and the unattended run share it: what its view is told and
+// asked, in which order, however the copy and the finish end.
+#include "setup/installation.h"
+#include "setup/finish.h"
+#include "tests/support/fixtures.h"
+#include "winemu/platform.h"
+
+namespace zel::test {
+namespace {
+
+// Logs each call, a word each; answers the space question as told.
+struct RecordingView : CopyView, FinishView, Gauge, StatusLine {
+    void working(bool on) override { log += on ? "work " : "idle "; }
+    void failed(const std::string& message) override { log += "failed(" + message + ") "; }
+    void destinationUnavailable(const std::string&) override { log += "unavailable "; }
+    bool goOnShortOfSpace(const std::string&) override {
+        log += "short? ";
+        return goOn;
+    }
+    void sweeping() override { log += "sweep "; }
+    void pump() override {}
+    CopyProgress copying() override {
+        log += "copying ";
+        return {*this, *this, *this, *this};
+    }
+    void copyOver() override { log += "over "; }
+    void notCreated(const std::string& message) override {
+        log += "lost(" + message.substr(0, 30) + ") ";
+    }
+    void setMaximum(int) override {}
+    void setPosition(int) override {}
+    void advance(int) override {}
+    void setText(const std::string&) override {}
+    void repaint() override {}
+
+    bool goOn = false;
+    std::string log;
+};
+
+class InstallationTest : public MachineTest {
+protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        platform = std::make_unique<Platform>(machine(), ui, printer, sound);
+        writeFile(tmp / "K.INI", "[Principal]\ndestino=C:\\ZEL\\\ngrupo=G\n[Update]\n"
+                                 "programa=UP.EXE\n[Programa1]\nnome=Discador\n[Programa2]\n"
+                                 "nome=A\ninstala=1\nArquivo1=A.EXE\n");
+        catalogue.load(ProfileFile::atHostPath(tmp / "K.INI"));
+        choices.destination = "C:\\ZEL\\";
+        choices.programs[1] = true;
+        choices.browser = Browser::None;
+    }
+
+    ScriptedUi ui;
+    RecordingPrinter printer;
+    RecordingSound sound;
+    std::unique_ptr<Platform> platform;
+    Catalogue catalogue;
+    Choices choices;
+};
+
+TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) {
+    // A program without a directory of its own is copied from "\\" under the source.
+    const std::string missing = "failed(Erro copiando arquivo D:\\\\A.EXE para C:\\ZEL\\A.EXE) ";
+    const struct {
+        const char* name;
+        const char* destination;
+        bool shortDisk, goOn, fileThere, done, keptGoOn;
+        std::string log;
+    } rows[] = {
+        {"no such drive", "Z:\\ZEL\\", false, true, true, false, false, "unavailable "},
+        {"short, declined", "C:\\ZEL\\", true, false, true, false, false, "short? "},
+        {"short, on", "C:\\ZEL\\", true, true, true, true, true,
+         "short? work sweep copying over idle "},
+        {"a file missing", "C:\\ZEL\\", false, true, false, false, false,
+         "work sweep copying over idle " + missing},
+        {"all there", "C:\\ZEL\\", false, false, true, true, false,
+         "work sweep copying over idle "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(driveC() / "ZEL");
+        fs::remove(medium() / "A.EXE");
+        if (row.fileThere)
+            writeFile(medium() / "A.EXE", "a");
+        catalogue.entry(2).sizeKb = row.shortDisk ? 2147483647 : 1;
+        choices.destination = row.destination;
+        choices.continueShortOfSpace = false;
+        RecordingView view;
+        view.goOn = row.goOn;
+        EXPECT_EQ(runCopy(*platform, catalogue, choices, view), row.done);
+        EXPECT_EQ(view.log, row.log);
+        EXPECT_EQ(choices.continueShortOfSpace, row.keptGoOn);
+        EXPECT_EQ(fs::exists(driveC() / "ZEL" / "A.EXE"), row.done);
+    }
+}
+
+// A failure is told with the busy state over, and the step can be run again; Program Manager
+// absent, the finish is done all the same and says what is missing.
+TEST_F(InstallationTest, TheFinishTellsItsFailureOrWhatProgramManagerDidNotCreate) {
+    fs::create_directories(driveC() / "ZEL");
+    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE"); // nobody answers the macros
+    fs::create_directories(driveC() / "WINDOWS" / "zelun.ini"); // no file can be written there
+    RecordingView view;
+    EXPECT_FALSE(runFinish(*platform, catalogue, choices, view));
+    EXPECT_EQ(view.log, "work idle failed(Unable to write to zelun.ini) ");
+    fs::remove(driveC() / "WINDOWS" / "zelun.ini");
+    view.log.clear();
+    EXPECT_TRUE(runFinish(*platform, catalogue, choices, view));
+    EXPECT_EQ(view.log, "work idle lost(O Gerenciador de Programas n\xe3o) ");
+    EXPECT_EQ(ProfileFile(machine(), "C:\\WINDOWS\\zelun.ini").readText("ZEL", "dir", ""),
+              "C:\\ZEL\\");
+}
+
+} // namespace
+} // namespace zel::test
