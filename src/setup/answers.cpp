@@ -7,13 +7,8 @@
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 
-#include <array>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -154,16 +149,16 @@ std::string withoutLineBreaks(std::string text) {
 } // namespace
 
 Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue) {
-    std::error_code ec;
-    std::ifstream in;
-    if (std::filesystem::is_regular_file(hostPath, ec))
-        in.open(hostPath, std::ios::binary);
-    std::string content;
-    if (in)
-        content.assign(std::istreambuf_iterator<char>(in), {});
-    if (!in.is_open() || in.bad())
+    std::optional<std::string> read;
+    try {
+        read = readHostFile(hostPath);
+    } catch (const HostFileError&) {
+        // A directory or a file we may not read: as unreadable as a missing one.
+    }
+    if (!read)
         throw UnreadableAnswers("N\xe3o foi poss\xedvel ler o arquivo de respostas " +
                                 utf8ToCp1252(hostPath));
+    const std::string& content = *read;
     if (content.size() > kMaxAnswersBytes)
         throw UnreadableAnswers("O arquivo de respostas " + utf8ToCp1252(hostPath) +
                                 " \xe9 grande demais");
@@ -274,22 +269,20 @@ void writePrivateFile(const std::string& hostPath, std::string_view text) {
         return PlatformError("N\xe3o foi poss\xedvel gravar " + utf8ToCp1252(hostPath) + " (" +
                              std::strerror(error) + ")");
     };
-    // A fresh file beside the target, renamed over it when complete: never half written,
-    // never readable by others, never written through a link someone else planted.
-    const std::string temp = hostPath + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        throw fail(errno);
-    int error = writeAll(fd, text) ? 0 : errno;
-    if (::fsync(fd) != 0 && error == 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temp.c_str(), hostPath.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        throw fail(error);
+    // The one atomic writer: never half written. A file it replaces keeps its mode, so one
+    // already there is made its owner's alone first; a link someone else planted is refused.
+    struct stat st {};
+    if (::lstat(hostPath.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode) && st.st_uid != ::geteuid())
+            throw fail(EPERM);
+        if (::stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) &&
+            ::chmod(hostPath.c_str(), st.st_mode & 0700) != 0)
+            throw fail(errno);
+    }
+    try {
+        writeHostFile(hostPath, text, 0600);
+    } catch (const HostFileError& e) {
+        throw fail(e.error());
     }
 }
 

@@ -95,6 +95,44 @@ TEST(Answers, WrongAnswersAreRefusedByName) {
     EXPECT_THROW(readAnswers(tmp.path().string(), threePrograms()), UnreadableAnswers);
 }
 
+// Saved whole and for its owner alone, new or replacing a file others could read; through
+// the user's own link; a place no file can go is a clear error that names it.
+TEST(Answers, SavedFileIsItsOwnersAlone) {
+    TempDir tmp;
+    const fs::path file = tmp / "a.ini", target = tmp / "target.ini";
+    writeFile(target, "old");
+    ::chmod(target.c_str(), 0644);
+    fs::create_symlink(target, tmp / "link.ini");
+    fs::create_directory(tmp / "dir.ini");
+    const struct {
+        fs::path path, written;
+        std::string error;
+    } rows[] = {
+        {file, file, ""},
+        {file, file, ""}, // replacing its own
+        {tmp / "link.ini", target, ""},
+        {tmp / "dir.ini", {}, "N\xe3o foi poss\xedvel gravar " + (tmp / "dir.ini").string() +
+                                  " (Is a directory)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        try {
+            writePrivateFile(row.path.string(), "[Respostas]\r\n");
+            EXPECT_EQ(row.error, "");
+        } catch (const PlatformError& e) {
+            EXPECT_EQ(e.what(), row.error);
+        }
+        if (!row.written.empty()) {
+            EXPECT_EQ(readFile(row.written), "[Respostas]\r\n");
+            EXPECT_EQ(modeOf(row.written), 0600u);
+        }
+    }
+    std::size_t left = 0; // no temporary file stays
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(tmp.path()))
+        ++left;
+    EXPECT_EQ(left, 4u);
+}
+
 // Appended while subscribed; its owner's alone; never through a link; no value fakes a line.
 TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
     TempDir tmp;
