@@ -109,6 +109,64 @@ bool canCreateIn(const std::string& file) {
     return ::access(parent.empty() ? "." : parent.c_str(), W_OK | X_OK) == 0;
 }
 
+// Where the run's changes are told while it lasts: the --log file, and the machine's
+// installation journal, which the uninstaller takes back.
+class Records {
+public:
+    // Raises when the log file cannot be opened.
+    explicit Records(const CommandLine& line) {
+        if (line.log) {
+            log_ = std::make_unique<zel::LogFile>(*line.log);
+            log_->write(std::string("begin zel-setup ") + ZEL_VERSION +
+                        (line.answers ? " --answers " + zel::escapeControls(*line.answers)
+                                      : std::string(" (pages)")));
+            logged_.emplace(*log_);
+        }
+        try {
+            journal_ = std::make_unique<zel::InstallJournal>(zel::Machine::defaultPrefix());
+            journaled_.emplace(*journal_);
+        } catch (const std::exception&) {
+            // No prefix to name: the machine itself refuses to start and says why.
+        }
+    }
+
+    // The run's status, once the user was warned of a journal that missed a change.
+    int end(int status, const std::string& program) const {
+        if (journal_ && !journal_->failure().empty())
+            std::cerr << program
+                      << ": aviso: o registro da instala\u00e7\u00e3o para o desinstalador est\u00e1 "
+                         "incompleto ("
+                      << zel::cp1252ToUtf8(journal_->failure()) << ")\n";
+        return status;
+    }
+
+private:
+    std::unique_ptr<zel::LogFile> log_;
+    std::optional<zel::JournalSubscription> logged_;
+    std::unique_ptr<zel::InstallJournal> journal_;
+    std::optional<zel::JournalSubscription> journaled_;
+};
+
+// The wizard with its pages; the answers saved once the installation is complete.
+int runPages(int& argc, char** argv, const CommandLine& line, const std::string& program) {
+    zel::WizardRun run;
+    run.machine = machineOptions;
+    run.cannotStart = [](zel::UiServices& ui, const std::string& reason) {
+        ui.reportError(reason); // the box, and the same on the standard error
+    };
+    if (line.saveAnswers)
+        run.installed = [&](const zel::Choices& choices) -> std::string {
+            try {
+                zel::writePrivateFile(*line.saveAnswers, zel::formatAnswers(choices));
+                return {};
+            } catch (const std::exception& e) {
+                std::cerr << program << ": " << zel::cp1252ToUtf8(e.what()) << '\n';
+                return e.what();
+            }
+        };
+    return zel::runWizard(argc, argv, run);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -120,12 +178,11 @@ int main(int argc, char* argv[]) {
         usage(std::cerr, program);
         return zel::kExitUsage;
     }
-    if (line->help) {
-        usage(std::cout, program);
-        return 0;
-    }
-    if (line->version) {
-        std::cout << "zel-setup " << ZEL_VERSION << '\n';
+    if (line->help || line->version) {
+        if (line->help)
+            usage(std::cout, program);
+        else
+            std::cout << "zel-setup " << ZEL_VERSION << '\n';
         return 0;
     }
     if (line->saveAnswers && !canCreateIn(*line->saveAnswers)) {
@@ -133,74 +190,16 @@ int main(int argc, char* argv[]) {
                   << '\n';
         return zel::kExitUsage;
     }
-
-    std::unique_ptr<zel::LogFile> log;
-    std::optional<zel::JournalSubscription> logged;
-    if (line->log) {
-        try {
-            log = std::make_unique<zel::LogFile>(*line->log);
-        } catch (const std::exception& e) {
-            std::cerr << program << ": " << zel::cp1252ToUtf8(e.what()) << '\n';
-            return zel::kExitUsage;
-        }
-        log->write(std::string("begin zel-setup ") + ZEL_VERSION +
-                   (line->answers ? " --answers " + zel::escapeControls(*line->answers)
-                                  : std::string(" (pages)")));
-        logged.emplace(*log);
-    }
-    // Every change is journaled in the machine, so that the uninstaller can take it back.
-    std::unique_ptr<zel::InstallJournal> journal;
-    std::optional<zel::JournalSubscription> journaled;
+    std::optional<Records> records;
     try {
-        journal = std::make_unique<zel::InstallJournal>(zel::Machine::defaultPrefix());
-        journaled.emplace(*journal);
-    } catch (const std::exception&) {
-        // No prefix to name: the machine itself refuses to start and says why.
+        records.emplace(*line);
+    } catch (const std::exception& e) {
+        std::cerr << program << ": " << zel::cp1252ToUtf8(e.what()) << '\n';
+        return zel::kExitUsage;
     }
-    const auto journalComplete = [&](int status) {
-        if (journal && !journal->failure().empty())
-            std::cerr << program
-                      << ": aviso: o registro da instala\u00e7\u00e3o para o desinstalador est\u00e1 "
-                         "incompleto ("
-                      << zel::cp1252ToUtf8(journal->failure()) << ")\n";
-        return status;
-    };
-    const auto outcome = [&](int status) {
-        zel::InstallEvent event{zel::InstallEvent::Kind::Outcome};
-        event.status = status;
-        event.after = status == zel::kExitInstalled   ? zel::kInstalled
-                      : status == zel::kExitCancelled ? zel::kCancelled
-                                                      : "O assistente n\xe3o p\xf4"
-                                                        "de iniciar";
-        zel::report(event);
-        return status;
-    };
-
-    if (line->answers) {
-        zel::UnattendedStart start;
-        start.machine = machineOptions;
-        start.answersFile = *line->answers;
-        // It tells the outcome.
-        return journalComplete(zel::runUnattendedInstallation(argc, argv, start));
-    }
-
-    zel::WizardRun run;
-    run.machine = machineOptions;
-    run.cannotStart = [](zel::UiServices& ui, const std::string& reason) {
-        ui.reportError(reason); // the box, and the same on the standard error
-    };
-    int saveFailed = 0;
-    if (line->saveAnswers) {
-        run.installed = [&](const zel::Choices& choices) {
-            try {
-                zel::writePrivateFile(*line->saveAnswers, zel::formatAnswers(choices));
-            } catch (const std::exception& e) {
-                std::cerr << program << ": " << zel::cp1252ToUtf8(e.what()) << '\n';
-                saveFailed = 1;
-            }
-        };
-    }
-    const int status = zel::runWizard(argc, argv, run);
-    return journalComplete(
-        outcome(status == zel::kExitInstalled && saveFailed ? zel::kExitFailed : status));
+    // Each run tells its outcome.
+    return records->end(line->answers ? zel::runUnattendedInstallation(
+                                            argc, argv, {machineOptions, *line->answers})
+                                      : runPages(argc, argv, *line, program),
+                        program);
 }

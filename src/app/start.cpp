@@ -18,6 +18,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <utility>
 
 namespace zel {
 
@@ -39,11 +40,13 @@ std::unique_ptr<Machine> makeMachine(const std::function<Machine::Options()>& op
     return nullptr;
 }
 
-void reportOutcome(int status, const std::string& message) {
+// Tells the run's outcome to whoever keeps the changes; returns its status.
+int reportOutcome(int status, const std::string& message) {
     InstallEvent event(InstallEvent::Kind::Outcome);
     event.status = status;
     event.after = message;
     report(event);
+    return status;
 }
 
 class Silence : public Sound {
@@ -51,9 +54,14 @@ public:
     void playWave(const std::string&) override {}
 };
 
-} // namespace
+struct Ending {
+    int status;
+    std::string message; // code page 1252
+};
 
-int runWizard(int& argc, char** argv, const WizardRun& run) {
+// The wizard from its first line to the end of its message loop; everything it made is gone
+// when it returns, so that the outcome is the last change told.
+Ending wizardRun(int& argc, char** argv, const WizardRun& run) {
     WarmUp fonts = warmUpFonts(); // on another core, while the application is set up
     QApplication app(argc, argv);
     setUpApplication(app);
@@ -65,7 +73,7 @@ int runWizard(int& argc, char** argv, const WizardRun& run) {
     if (!machine) {
         if (run.cannotStart)
             run.cannotStart(ui, reason);
-        return kExitFailed;
+        return {kExitFailed, kWizardCannotStart};
     }
 
     SystemPrinter printer;
@@ -79,10 +87,17 @@ int runWizard(int& argc, char** argv, const WizardRun& run) {
     wizard.start();
     app.exec();
     if (!wizard.installed())
-        return kExitCancelled;
-    if (run.installed)
-        run.installed(wizard.choices);
-    return kExitInstalled;
+        return {kExitCancelled, kCancelled};
+    if (std::string failed = run.installed ? run.installed(wizard.choices) : ""; !failed.empty())
+        return {kExitFailed, std::move(failed)};
+    return {kExitInstalled, kInstalled};
+}
+
+} // namespace
+
+int runWizard(int& argc, char** argv, const WizardRun& run) {
+    const Ending ending = wizardRun(argc, argv, run);
+    return reportOutcome(ending.status, ending.message);
 }
 
 int runUnattendedInstallation(int& argc, char** argv, const UnattendedStart& start) {
@@ -90,8 +105,7 @@ int runUnattendedInstallation(int& argc, char** argv, const UnattendedStart& sta
     std::unique_ptr<Machine> machine = makeMachine(start.machine, reason);
     if (!machine) {
         std::cerr << cp1252ToUtf8(reason) << '\n';
-        reportOutcome(kExitFailed, reason);
-        return kExitFailed;
+        return reportOutcome(kExitFailed, reason);
     }
     ConsoleUi ui("", ".");
     Silence silence;
@@ -113,8 +127,7 @@ int runUnattendedInstallation(int& argc, char** argv, const UnattendedStart& sta
     };
     const UnattendedResult result = runUnattended(platform, run);
     std::cerr << escapeControls(cp1252ToUtf8(result.message)) << '\n';
-    reportOutcome(result.status, result.message);
-    return result.status;
+    return reportOutcome(result.status, result.message);
 }
 
 } // namespace zel

@@ -23,12 +23,14 @@ struct WizardRun {
     std::function<void(UiServices& ui, const std::string& reason)> cannotStart;
     // Called with the forms built, just before the welcome page is shown.
     std::function<void(Wizard& wizard)> beforeStart;
-    // Called with the user's choices once the installation is complete.
-    std::function<void(const Choices& choices)> installed;
+    // Called with the user's choices once the installation is complete; what it could not do
+    // (code page 1252), or nothing.
+    std::function<std::string(const Choices& choices)> installed;
 };
 
-// Returns the program's exit status: 0 installed, 1 the wizard could not start, 3 left by the
-// user before the end.
+// Returns the program's exit status, and tells it as the outcome of the installation: 0
+// installed, 1 the wizard could not start (or `installed` failed), 3 left by the user before
+// the end.
 int runWizard(int& argc, char** argv, const WizardRun& run);
 
 struct UnattendedStart {

@@ -76,6 +76,7 @@ inline constexpr const char* kSpaceRefused =
     "espaco_insuficiente=continuar para instalar assim mesmo)";
 inline constexpr const char* kInstalled = "Instala\xe7\xe3o conclu\xed" "da";
 inline constexpr const char* kCancelled = "Instala\xe7\xe3o cancelada pelo usu\xe1rio";
+inline constexpr const char* kWizardCannotStart = "O assistente n\xe3o p\xf4" "de iniciar";
 
 // --- Printing the registration form
 inline constexpr const char* kPrintCannotStart = "N\xe3o foi poss\xedvel iniciar a impress\xe3o";
