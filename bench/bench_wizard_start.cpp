@@ -6,8 +6,8 @@
 // Usage: bench_wizard_start MEDIUM/SETUP, with ZEL_PREFIX set.
 #include "app/start.h"
 #include "bench/first_paint.h"
-#include "pages/WelcomePage.h"
-#include "pages/Wizard.h"
+#include "pages/welcome_page.h"
+#include "pages/wizard.h"
 
 #include <filesystem>
 #include <iostream>

@@ -1,10 +1,10 @@
 #include "app/start.h"
 
-#include "pages/Wizard.h"
+#include "pages/wizard.h"
 #include "qt/qt_sound.h"
-#include "qt/qt_system_printer.h"
+#include "qt/system_printer.h"
 #include "qt/qt_ui.h"
-#include "qt/qt_warmup.h"
+#include "qt/warm_up.h"
 #include "setup/catalogue.h"
 #include "setup/messages.h"
 #include "setup/unattended.h"

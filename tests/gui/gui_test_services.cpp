@@ -1,10 +1,10 @@
 // The Qt services: the guard around handlers, message boxes, the pointer, windows put away, the
 // palette, the end of the application; a radio group; the start-up sound; printing on a QPrinter.
-#include "qt/qt_gauge.h"
+#include "qt/gauge_widget.h"
 #include "qt/qt_printer.h"
-#include "qt/qt_radiogroup.h"
+#include "qt/radio_group.h"
 #include "qt/qt_sound.h"
-#include "qt/qt_system_printer.h"
+#include "qt/system_printer.h"
 #include "qt/qt_ui.h"
 #include "setup/messages.h"
 #include "tests/support/gui_wizard_fixture.h"

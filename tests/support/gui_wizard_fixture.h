@@ -2,8 +2,8 @@
 // Pages on a temporary machine: a medium with the given SETUP.INI, the platform with the
 // recording services, and either the start-up's catalogue and choices for pages built alone,
 // or the whole wizard with its thirteen forms.
-#include "pages/PageWindow.h"
-#include "pages/Wizard.h"
+#include "pages/page_window.h"
+#include "pages/wizard.h"
 #include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "tests/support/doubles.h"

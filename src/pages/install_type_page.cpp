@@ -1,0 +1,25 @@
+#include "pages/install_type_page.h"
+
+#include "qt/qt_pictures.h"
+
+#include <QPixmap>
+
+InstallTypePage::InstallTypePage(zel::Platform& platform, zel::Choices& choices,
+                                 Building building)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
+      shown_(choices.installation) {
+    if (building == Building::Now)
+        build();
+}
+
+void InstallTypePage::buildControls() {
+    ui.setupUi(this);
+    ui.pagePicture->setPixmap(zel::ownPicture("install_type.bmp"));
+    ui.installationTypeGroup->setItemIndex(static_cast<int>(shown_));
+    connect(ui.installationTypeGroup, &zel::RadioGroup::itemIndexChanged, this,
+            [this](int index) { choices_.installation = zel::InstallationType(index); });
+    whenClicked(ui.nextButton, &InstallTypePage::next);
+    whenClicked(ui.exitButton, &InstallTypePage::requestExit);
+    whenClicked(ui.backButton, &InstallTypePage::back);
+    finishLayout(ui.nextButton);
+}

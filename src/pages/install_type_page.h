@@ -1,0 +1,27 @@
+#pragma once
+// The installation-type page: typical or custom installation.
+#include "pages/page_window.h"
+#include "setup/choices.h"
+#include "ui_install_type_page.h"
+
+class InstallTypePage : public PageWindow {
+    Q_OBJECT
+
+public:
+    // Shows the choices' installation type and keeps it as the user selects another.
+    InstallTypePage(zel::Platform& platform, zel::Choices& choices,
+                    Building building = Building::Now);
+
+    Ui::InstallTypePage ui{};
+
+    void next() { emit nextRequested(); }
+    void requestExit() { emit exitRequested(); }
+    void back() { emit backRequested(); }
+
+protected:
+    void buildControls() override;
+
+private:
+    zel::Choices& choices_;
+    const zel::InstallationType shown_; // the choices' type when the page was created
+};
