@@ -39,7 +39,7 @@ int main(int argc, char* argv[]) {
     run.cannotStart = [](zel::UiServices&, const std::string& reason) {
         std::cerr << "bench_wizard_start: " << reason << '\n';
     };
-    run.beforeStart = [&quit](Wizard& wizard) {
+    run.beforeStart = [&quit](zel::Wizard& wizard) {
         quit = std::make_unique<bench::QuitOnFirstPaint>(*wizard.welcomePage);
     };
     return zel::runWizard(argc, argv, run);

@@ -9,10 +9,9 @@
 #include <functional>
 #include <string>
 
-class Wizard;
-
 namespace zel {
 
+class Wizard;
 class UiServices;
 struct Choices;
 

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 
+namespace zel {
+
 std::vector<BackgroundBand> backgroundBands(int height) {
     // Each band is one pixel taller than the step, so that rounding leaves no gap; a band
     // starts where the step before the previous one ended.
@@ -73,3 +75,5 @@ bool BackdropWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     return PageWindow::eventFilter(watched, event);
 }
+
+} // namespace zel

@@ -7,6 +7,8 @@
 #include <vector>
 
 // One horizontal band of the gradient: its top, its height and its colour (red and green 0).
+namespace zel {
+
 struct BackgroundBand {
     int top = 0;
     int height = 0;
@@ -37,3 +39,5 @@ private:
 
     zel::WarmUp canvasWarmUp_;
 };
+
+} // namespace zel

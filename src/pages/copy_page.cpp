@@ -10,6 +10,8 @@
 
 #include <initializer_list>
 
+namespace zel {
+
 CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                    zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
@@ -98,3 +100,5 @@ void CopyPage::next() {
     if (zel::runCopy(platform_, catalogue_, choices_, view))
         emit nextRequested();
 }
+
+} // namespace zel

@@ -4,6 +4,8 @@
 #include "setup/choices.h"
 #include "ui_copy_page.h"
 
+namespace zel {
+
 class CopyPage : public PageWindow {
     Q_OBJECT
 
@@ -33,3 +35,5 @@ private:
     const zel::Catalogue& catalogue_;
     zel::Choices& choices_;
 };
+
+} // namespace zel

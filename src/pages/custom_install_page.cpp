@@ -10,6 +10,8 @@
 #include <QEvent>
 #include <QStringList>
 
+namespace zel {
+
 CustomInstallPage::CustomInstallPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                                      zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
@@ -110,3 +112,5 @@ void CustomInstallPage::next() {
     platform_.ui.setBusyCursor(false);
     emit nextRequested();
 }
+
+} // namespace zel

@@ -13,6 +13,8 @@
 
 class QCheckBox;
 
+namespace zel {
+
 class CustomInstallPage : public PageWindow {
     Q_OBJECT
 
@@ -70,3 +72,5 @@ private:
     const zel::Catalogue& catalogue_;
     zel::Choices& choices_;
 };
+
+} // namespace zel

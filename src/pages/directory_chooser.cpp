@@ -12,6 +12,8 @@
 #include <cctype>
 #include <exception>
 
+namespace zel {
+
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;      // the line's directory (Windows path, UTF-8)
@@ -187,3 +189,5 @@ void DirectoryChooser::confirm() {
 void DirectoryChooser::cancel() {
     finish(zel::ModalResult::Other);
 }
+
+} // namespace zel

@@ -16,6 +16,8 @@
 
 class QListWidgetItem;
 
+namespace zel {
+
 class DirectoryChooser : public PageWindow {
     Q_OBJECT
 
@@ -53,3 +55,5 @@ private:
     QIcon folderOpen_;
     QIcon folderClosed_;
 };
+
+} // namespace zel

@@ -1,5 +1,7 @@
 #include "pages/exit_confirm_dialog.h"
 
+namespace zel {
+
 ExitConfirmDialog::ExitConfirmDialog(zel::Platform& platform)
     : PageWindow(platform, Role::Dialog,
                  kTitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {}
@@ -23,3 +25,5 @@ void ExitConfirmDialog::no() {
 void ExitConfirmDialog::yes() {
     finish(zel::ModalResult::Confirm);
 }
+
+} // namespace zel

@@ -3,6 +3,8 @@
 #include "pages/page_window.h"
 #include "ui_exit_confirm_dialog.h"
 
+namespace zel {
+
 class ExitConfirmDialog : public PageWindow {
     Q_OBJECT
 
@@ -18,3 +20,5 @@ protected:
     void buildControls() override;
     void onShow() override;
 };
+
+} // namespace zel

@@ -1,5 +1,7 @@
 #include "pages/fax_notice_dialog.h"
 
+namespace zel {
+
 FaxNoticeDialog::FaxNoticeDialog(zel::Platform& platform)
     : PageWindow(platform, Role::Dialog,
                  kTitleOnly | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint) {}
@@ -13,3 +15,5 @@ void FaxNoticeDialog::buildControls() {
 void FaxNoticeDialog::confirm() {
     finish(zel::ModalResult::Confirm);
 }
+
+} // namespace zel

@@ -3,6 +3,8 @@
 #include "pages/page_window.h"
 #include "ui_fax_notice_dialog.h"
 
+namespace zel {
+
 class FaxNoticeDialog : public PageWindow {
     Q_OBJECT
 
@@ -16,3 +18,5 @@ public:
 protected:
     void buildControls() override;
 };
+
+} // namespace zel

@@ -7,6 +7,8 @@
 
 #include <QPixmap>
 
+namespace zel {
+
 FinishPage::FinishPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                        const zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
@@ -60,3 +62,5 @@ void FinishPage::finish() {
     if (zel::runFinish(platform_, catalogue_, choices_, view))
         emit nextRequested();
 }
+
+} // namespace zel

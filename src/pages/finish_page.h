@@ -4,6 +4,8 @@
 #include "setup/choices.h"
 #include "ui_finish_page.h"
 
+namespace zel {
+
 class FinishPage : public PageWindow {
     Q_OBJECT
 
@@ -29,3 +31,5 @@ private:
     const zel::Catalogue& catalogue_;
     const zel::Choices& choices_;
 };
+
+} // namespace zel

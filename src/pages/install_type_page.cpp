@@ -4,6 +4,8 @@
 
 #include <QPixmap>
 
+namespace zel {
+
 InstallTypePage::InstallTypePage(zel::Platform& platform, zel::Choices& choices,
                                  Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
@@ -23,3 +25,5 @@ void InstallTypePage::buildControls() {
     whenClicked(ui.backButton, &InstallTypePage::back);
     finishLayout(ui.nextButton);
 }
+
+} // namespace zel

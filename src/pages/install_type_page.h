@@ -4,6 +4,8 @@
 #include "setup/choices.h"
 #include "ui_install_type_page.h"
 
+namespace zel {
+
 class InstallTypePage : public PageWindow {
     Q_OBJECT
 
@@ -25,3 +27,5 @@ private:
     zel::Choices& choices_;
     const zel::InstallationType shown_; // the choices' type when the page was created
 };
+
+} // namespace zel

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+namespace zel {
+
 LicencePage::LicencePage(zel::Platform& platform, const zel::Catalogue& catalogue,
                          Building building)
     : PageWindow(platform, Role::Page, kTitleOnly) {
@@ -36,3 +38,5 @@ void LicencePage::loadLicence(const zel::Catalogue& catalogue) {
         text << zel::toQt(line);
     licence_ = text.join(QLatin1Char('\n'));
 }
+
+} // namespace zel

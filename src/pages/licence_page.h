@@ -4,8 +4,8 @@
 #include "ui_licence_page.h"
 
 namespace zel {
+
 class Catalogue;
-}
 
 class LicencePage : public PageWindow {
     Q_OBJECT
@@ -29,3 +29,5 @@ private:
 
     QString licence_;
 };
+
+} // namespace zel

@@ -6,6 +6,8 @@
 
 #include <QPixmap>
 
+namespace zel {
+
 ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
       shown_(choices.modem) {
@@ -41,3 +43,5 @@ void ModemPage::next() {
     }
     emit nextRequested();
 }
+
+} // namespace zel

@@ -4,6 +4,8 @@
 #include "setup/choices.h"
 #include "ui_modem_page.h"
 
+namespace zel {
+
 class ModemPage : public PageWindow {
     Q_OBJECT
 
@@ -26,3 +28,5 @@ private:
     zel::Choices& choices_;
     const zel::ModemSettings shown_; // the choices' settings when the page was created
 };
+
+} // namespace zel

@@ -19,6 +19,7 @@
 
 namespace zel {
 
+
 void centreOnScreen(QWidget& window) {
     QScreen* screen = window.screen();
     if (!screen)
@@ -86,7 +87,6 @@ void nameControls(QWidget& form) {
     }
 }
 
-} // namespace zel
 
 PageWindow::PageWindow(zel::Platform& platform, Role role, Qt::WindowFlags flags)
     : QDialog(nullptr, flags), platform_(platform), role_(role) {}
@@ -166,3 +166,5 @@ void PageWindow::reject() {
     if (role_ == Role::Dialog)
         finish(zel::ModalResult::Other);
 }
+
+} // namespace zel

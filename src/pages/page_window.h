@@ -12,6 +12,7 @@
 class QAbstractButton;
 
 namespace zel {
+
 struct Platform;
 
 // A picture control: a label named after what it shows, ending in "Picture".
@@ -23,7 +24,6 @@ void centreOnScreen(QWidget& window);
 // field its label's text (the label whose buddy it is) or else its hint, anything else its
 // hint or else the form's caption. Buttons, boxes, groups and labels are named by their text.
 void nameControls(QWidget& form);
-} // namespace zel
 
 // When a form's controls are made: with the form, or the first time it is shown (or asked to
 // build). What a form reads and decides when it is created is done with the form either way;
@@ -96,3 +96,5 @@ void PageWindow::whenClicked(QAbstractButton* button, void (Form::*handler)()) {
     Form* form = static_cast<Form*>(this);
     connectClicked(button, [form, handler] { (form->*handler)(); });
 }
+
+} // namespace zel

@@ -6,6 +6,8 @@
 
 #include <QLineEdit>
 
+namespace zel {
+
 RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                                    zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
@@ -92,3 +94,5 @@ void RegistrationPage::next() {
     }
     emit nextRequested();
 }
+
+} // namespace zel

@@ -9,6 +9,8 @@
 
 class QLineEdit;
 
+namespace zel {
+
 class RegistrationPage : public PageWindow {
     Q_OBJECT
 
@@ -45,3 +47,5 @@ private:
     // The kit's password suggestion and introduction texts, as the page was created with.
     std::string password_, intro_, fee_;
 };
+
+} // namespace zel

@@ -6,6 +6,8 @@
 #include <QEvent>
 #include <QMouseEvent>
 
+namespace zel {
+
 SponsorPictureWindow::SponsorPictureWindow(zel::Platform& platform, Building building)
     : PageWindow(platform, Role::Backdrop,
                  Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -42,3 +44,5 @@ bool SponsorPictureWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     return PageWindow::eventFilter(watched, event);
 }
+
+} // namespace zel

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace zel {
+
 class SponsorPictureWindow : public PageWindow {
     Q_OBJECT
 
@@ -24,3 +26,5 @@ protected:
     void onShow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+} // namespace zel

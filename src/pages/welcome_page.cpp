@@ -12,6 +12,8 @@
 #include <QEvent>
 #include <QPixmap>
 
+namespace zel {
+
 WelcomePage::WelcomePage(zel::Platform& platform)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
     build(); // shown first, at once
@@ -111,3 +113,5 @@ void WelcomePage::sponsorAction(int k) {
     if (!platform.programs.runAndWait(path))
         throw zel::PlatformError(zel::cannotRunProgram(path));
 }
+
+} // namespace zel

@@ -8,8 +8,8 @@
 #include <string>
 
 namespace zel {
+
 class ProfileFile;
-}
 
 class WelcomePage : public PageWindow {
     Q_OBJECT
@@ -50,3 +50,5 @@ private:
 
     std::array<std::string, kSponsors> sponsorPrograms_;
 };
+
+} // namespace zel

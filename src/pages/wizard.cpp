@@ -27,6 +27,7 @@
 
 namespace zel {
 
+
 void setUpApplication(QApplication& app) {
     // The title of the task-bar entry and of the error report. Set as the application name,
     // not the display name, which the window system would append to every page's caption.
@@ -37,7 +38,6 @@ void setUpApplication(QApplication& app) {
     applyClassicStyle(app);
 }
 
-} // namespace zel
 
 using zel::Page;
 
@@ -179,3 +179,5 @@ void Wizard::confirmAndEnd() {
     if (showDialog(*exitConfirmDialog) == zel::ModalResult::Confirm)
         platform.ui.quit();
 }
+
+} // namespace zel

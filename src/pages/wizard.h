@@ -12,6 +12,9 @@
 
 class QApplication;
 class QWidget;
+
+namespace zel {
+
 class PageWindow;
 class WelcomePage;
 class InstallTypePage;
@@ -27,14 +30,12 @@ class LicencePage;
 class FaxNoticeDialog;
 class ExitConfirmDialog;
 
-namespace zel {
 struct Platform;
 class Catalogue;
 
 // The application as the wizard runs it: its title, icon, fonts and classic style, and no end
 // when the last page is hidden (the wizard ends through its own buttons only).
 void setUpApplication(QApplication& app);
-} // namespace zel
 
 class Wizard {
 public:
@@ -93,3 +94,5 @@ private:
     void chooseDestination();
     void showSponsorPicture(const std::string& path);
 };
+
+} // namespace zel
