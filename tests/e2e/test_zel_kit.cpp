@@ -232,6 +232,28 @@ TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
     }
 }
 
+// Case twins on the medium: the check reports on the very file the wizard's machine reads.
+TEST_F(MachineTest, CheckAndTheWizardTakeTheSameCaseTwin) {
+    const fs::path m = writeMedium(tmp, "", {{"L.TXT", "LICENCA.TXT"}});
+    fs::remove(m / "L.TXT");
+    program = m / "SETUP";
+    writeFile(program, "");
+    for (const std::string big : {"licenca.txt", "Licenca.txt"}) {
+        for (const char* twin : {"licenca.txt", "Licenca.txt"})
+            writeFile(m / twin, twin == big ? std::string(kMaxLicenceBytes + 1, 'x') : "small");
+        const std::optional<fs::path> read = makeMachine().toHost("D:\\LICENCA.TXT");
+        ASSERT_TRUE(read);
+        EXPECT_EQ(checked(m, tmp),
+                  read->filename() == big
+                      ? "1SETUP.INI: error: the licence text " + big +
+                            " is larger than the wizard reads (1048576 bytes): the licence page "
+                            "shows no text\n1 error, 0 warnings, 0 notes\n"
+                      : "00 errors, 0 warnings, 0 notes\n")
+            << big;
+        EXPECT_EQ(read->filename(), "Licenca.txt"); // capitals sort first
+    }
+}
+
 TEST(ZelKit, JsonForms) {
     TempDir tmp;
     fs::create_directories(tmp / "m");

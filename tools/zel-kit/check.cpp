@@ -4,19 +4,18 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
+#include "winemu/name_lookup.h"
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 #include "setup/catalogue.h"
 #include "setup/finish.h"
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <stdexcept>
@@ -244,7 +243,7 @@ void scanDescription(Description& d) {
 // The medium
 
 // Host files of the medium, found the way the wizard's layer finds them: each component of the
-// path matched without regard to case, the exact spelling first.
+// path by the machine's own lookup.
 class Medium {
 public:
     explicit Medium(fs::path root) : root_(std::move(root)) {}
@@ -308,23 +307,8 @@ public:
 
 private:
     static std::optional<fs::path> findEntry(const fs::path& dir, std::string_view cp1252Name) {
-        const std::string hostName = zel::cp1252ToUtf8(cp1252Name);
-        std::error_code ec;
-        if (fs::exists(dir / hostName, ec))
-            return dir / hostName;
-        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
-        if (!d)
-            return std::nullopt;
-        std::vector<std::string> matches;
-        while (const dirent* de = ::readdir(d.get())) {
-            const std::string_view name = de->d_name;
-            if (name != "." && name != ".." && equalsNoCase(zel::utf8ToCp1252(name), cp1252Name))
-                matches.emplace_back(name);
-        }
-        if (matches.empty())
-            return std::nullopt;
-        std::sort(matches.begin(), matches.end()); // directory order is arbitrary
-        return dir / matches.front();
+        const auto name = zel::findCaseless(dir, cp1252Name);
+        return name ? std::optional(dir / *name) : std::nullopt;
     }
 
     fs::path root_;

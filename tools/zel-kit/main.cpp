@@ -7,6 +7,7 @@
 #include "tools/zel-kit/check.h"
 #include "tools/zel-kit/pack.h"
 #include "winemu/host_file.h"
+#include "winemu/name_lookup.h"
 
 #include <nlohmann/json.hpp>
 
@@ -230,17 +231,11 @@ int runShow(const std::vector<std::string>& args) {
     return flushOutput();
 }
 
-// The description file the wizard named `stem` reads in `dir`, found without regard to case
-// as the wizard's layer finds it (the exact spelling wins).
+// The description file the wizard named `stem` reads in `dir`, found as the wizard's layer
+// finds it.
 std::optional<fs::path> descriptionBeside(const fs::path& dir, const std::string& stem) {
-    std::optional<fs::path> found;
-    const std::string wanted = stem + ".INI";
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        if (zel::equalsNoCase(it->path().filename().string(), wanted) &&
-            (!found || it->path().filename() == wanted))
-            found = it->path();
-    return found;
+    const auto name = zel::findCaseless(dir, zel::utf8ToCp1252(stem + ".INI"));
+    return name ? std::optional(dir / *name) : std::nullopt;
 }
 
 void printProblems(std::ostream& out, const std::vector<zelkit::Problem>& problems) {
