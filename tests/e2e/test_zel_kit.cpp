@@ -101,6 +101,17 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "warnings, 0 notes\n",
          {},
          {{"K.DAT", 1025}}},
+        // The fixed files, under [Update]'s directory or the medium's root; an empty browser
+        // setup names no file; a sponsor's directory gets its "\".
+        {"[Patro2]\nDiretorio=PD\nTexto=T\nImagem=P.BMP\n",
+         "SETUP.INI:7: warning: the icon \"UP\\NO.ICO\" (grupoicone) is not on the medium\n"
+         "SETUP.INI:8: warning: the start sound \"S.WAV\" (StartWave) is not on the medium\n"
+         "SETUP.INI:12: warning: the browser setup is empty: navegap_setup names no file\n0 "
+         "errors, 3 warnings, 0 notes\n",
+         {{"grupoicone=G.ICO", "grupoicone=NO.ICO\nStartWave=S.WAV"},
+          {"navegap_setup=P.EXE", "navegap_setup="},
+          {"diretorio=\n", "diretorio=UP\\\n"}},
+         {{"UP/U.EXE", 0}, {"UP/I.ICO", 0}, {"UP/B.ICO", 0}, {"PD/P.BMP", 1}}},
         // Three edits from the nearest key: no "did you mean". A sponsor may have no program.
         {"XYZograma=1\n[Patro1]\nTexto=T\nImagem=G.ICO\n",
          "SETUP.INI:21: warning: \"XYZograma\" is no key of [Uninstall]; the wizard never reads "
