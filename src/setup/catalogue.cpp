@@ -13,72 +13,129 @@ namespace {
 using S = SetupSettings;
 using P = ProgramEntry;
 using K = KeyKind;
+using Id = KeyId;
+using W = Weight;
+
+constexpr std::string_view kPrincipal = "Principal";
+constexpr std::string_view kUpdate = "Update";
+constexpr std::string_view kUninstall = "Uninstall";
+constexpr std::string_view kRun = "the installation run";
+constexpr std::string_view kWelcome = "the welcome page";
+constexpr std::size_t kAny = SIZE_MAX;
 
 constexpr DescriptionKey kKeys[] = {
-    {"Principal", "versao", K::Text, kMissing, "versao", &S::version, "the kit's version"},
-    {"Principal", "grupo", K::Text, kMissing, "grupo", &S::group, "the Program Manager group"},
-    {"Principal", "destino", K::Directory, kMissing, "destino", &S::destination,
-     "the destination directory"},
-    {"Principal", "homepage", K::Text, kMissing, "homepage", &S::homePage,
-     "the home page written for the update program"},
-    {"Principal", "searchpage", K::Text, kMissing, "searchpage", &S::searchPage,
-     "the search page written for the update program"},
-    {"Principal", "grupoicone", K::Text, kMissing, "grupoicone", &S::groupIcon,
-     "the group's icon file"},
-    {"Principal", "ineticone", K::Text, kMissing, "ineticone", &S::internetIcon,
-     "the Internet item's icon file"},
-    {"Principal", "bbsicone", K::Text, kMissing, "bbsicone", &S::bbsIcon,
-     "the BBS item's icon file"},
-    {"Principal", "upline", K::Text, "", "upline", &S::suggestedPassword,
-     "the password suggested on the registration page"},
-    {"Update", "programa", K::Text, kMissing, "update_programa", &S::updateProgram,
-     "the update program"},
-    {"Update", "diretorio", K::Text, kMissing, "update_diretorio", &S::updateDirectory,
-     "the update program's directory"},
-    {"Uninstall", "programa", K::Text, kMissing, "uninstall_programa", &S::uninstallProgram,
-     "the uninstaller"},
-    {"Uninstall", "diretorio", K::Text, kMissing, "uninstall_diretorio", &S::uninstallDirectory,
-     "the uninstaller's directory"},
-    {"Principal", "StartWave", K::Text, "", "StartWave", &S::startSound,
-     "the sound played at the start"},
-    {"Principal", "licensa", K::Text, kMissing, "licensa", &S::licenceFile, "the licence text file"},
-    {"Principal", "cadastro1", K::Text, "", "cadastro1", &S::registrationIntro,
-     "the registration page's introduction"},
-    {"Principal", "cadastro2", K::Text, "", "cadastro2", &S::registrationNotice,
-     "the registration page's charging notice"},
-    {"Principal", "navegap_setup", K::Text, kMissing, "navegap_setup", &S::firstBrowserSetup,
-     "the first browser's setup program"},
-    {"Principal", "navegap_version", K::Text, kMissing, "navegap_version", &S::firstBrowserName,
-     "the first browser's name in the browser choice"},
-    {"Principal", "navegap_size", K::Integer, "", "navegap_size", &S::firstBrowserSize,
-     "the first browser's size in kbytes"},
-    {"Principal", "navegai_setup", K::Text, kMissing, "navegai_setup", &S::secondBrowserSetup,
-     "the second browser's setup program"},
-    {"Principal", "navegai_version", K::Text, kMissing, "navegai_version", &S::secondBrowserName,
-     "the second browser's name in the browser choice"},
-    {"Principal", "navegai_size", K::Integer, "", "navegai_size", &S::secondBrowserSize,
-     "the second browser's size in kbytes"},
+    {Id::Version, kPrincipal, "versao", K::Text, kMissing, "versao", &S::version,
+     "the kit's version", "nobody but zel-kit show", W::Note},
+    {Id::Group, kPrincipal, "grupo", K::Text, kMissing, "grupo", &S::group,
+     "the Program Manager group", "the finish sequence's macros, the update program's settings",
+     W::Error},
+    {Id::Destination, kPrincipal, "destino", K::Directory, kMissing, "destino", &S::destination,
+     "the destination directory", "start-up, the custom installation page, the run, the finish",
+     W::Error},
+    {Id::HomePage, kPrincipal, "homepage", K::Text, kMissing, "homepage", &S::homePage,
+     "the home page written for the update program", "the finish sequence", W::Warning},
+    {Id::SearchPage, kPrincipal, "searchpage", K::Text, kMissing, "searchpage", &S::searchPage,
+     "the search page written for the update program", "the finish sequence", W::Warning},
+    {Id::GroupIcon, kPrincipal, "grupoicone", K::Text, kMissing, "grupoicone", &S::groupIcon,
+     "the group's icon file", kRun, W::Error, W::None, {}, {"the icon", Id::UpdateDirectory}},
+    {Id::InternetIcon, kPrincipal, "ineticone", K::Text, kMissing, "ineticone", &S::internetIcon,
+     "the Internet item's icon file", "the installation run, the finish sequence's items",
+     W::Error, W::None, {}, {"the icon", Id::UpdateDirectory}},
+    {Id::BbsIcon, kPrincipal, "bbsicone", K::Text, kMissing, "bbsicone", &S::bbsIcon,
+     "the BBS item's icon file", "the installation run, the finish sequence's items", W::Error,
+     W::None, {}, {"the icon", Id::UpdateDirectory}},
+    {Id::SuggestedPassword, kPrincipal, "upline", K::Text, "", "upline", &S::suggestedPassword,
+     "the password suggested on the registration page", "the registration page"},
+    {Id::UpdateProgram, kUpdate, "programa", K::Text, kMissing, "update_programa",
+     &S::updateProgram, "the update program", "the installation run, the finish sequence",
+     W::Error, W::None, {}, {"the update program", Id::UpdateDirectory}},
+    // Unlike a program's directory, the wizard adds no "\" to this one.
+    {Id::UpdateDirectory, kUpdate, "diretorio", K::Text, kMissing, "update_diretorio",
+     &S::updateDirectory, "the update program's directory", kRun, W::Error, W::Error},
+    {Id::UninstallProgram, kUninstall, "programa", K::Text, kMissing, "uninstall_programa",
+     &S::uninstallProgram, "the uninstaller", kRun, W::Error, W::None, {},
+     {"the uninstaller", Id::UninstallDirectory}},
+    {Id::UninstallDirectory, kUninstall, "diretorio", K::Text, kMissing, "uninstall_diretorio",
+     &S::uninstallDirectory, "the uninstaller's directory", kRun, W::Error, W::Error},
+    // Empty: no sound.
+    {Id::StartSound, kPrincipal, "StartWave", K::Text, "", "StartWave", &S::startSound,
+     "the sound played at the start", "start-up", W::None, W::None, {}, {"the start sound"}},
+    {Id::LicenceFile, kPrincipal, "licensa", K::Text, kMissing, "licensa", &S::licenceFile,
+     "the licence text file", "the licence page", W::Error, W::None, {},
+     {"the licence text", {}, kMaxLicenceBytes}},
+    {Id::RegistrationIntro, kPrincipal, "cadastro1", K::Text, "", "cadastro1",
+     &S::registrationIntro, "the registration page's introduction", "the registration page"},
+    {Id::RegistrationNotice, kPrincipal, "cadastro2", K::Text, "", "cadastro2",
+     &S::registrationNotice, "the registration page's charging notice", "the registration page"},
+    {Id::FirstBrowserSetup, kPrincipal, "navegap_setup", K::Text, kMissing, "navegap_setup",
+     &S::firstBrowserSetup, "the first browser's setup program", "the finish sequence",
+     W::Error, W::None, {}, {"the browser setup"}},
+    {Id::FirstBrowserName, kPrincipal, "navegap_version", K::Text, kMissing, "navegap_version",
+     &S::firstBrowserName, "the first browser's name in the browser choice",
+     "the custom installation page", W::Warning},
+    {Id::FirstBrowserSize, kPrincipal, "navegap_size", K::Integer, "", "navegap_size",
+     &S::firstBrowserSize, "the first browser's size in kbytes", "the disk-space check",
+     W::None, W::Warning, "kbytes"},
+    {Id::SecondBrowserSetup, kPrincipal, "navegai_setup", K::Text, kMissing, "navegai_setup",
+     &S::secondBrowserSetup, "the second browser's setup program", "the finish sequence",
+     W::Error, W::None, {}, {"the browser setup"}},
+    {Id::SecondBrowserName, kPrincipal, "navegai_version", K::Text, kMissing, "navegai_version",
+     &S::secondBrowserName, "the second browser's name in the browser choice",
+     "the custom installation page", W::Warning},
+    {Id::SecondBrowserSize, kPrincipal, "navegai_size", K::Integer, "", "navegai_size",
+     &S::secondBrowserSize, "the second browser's size in kbytes", "the disk-space check",
+     W::None, W::Warning, "kbytes"},
 
-    {kProgramSection, "nome", K::Text, "", "nome", &P::name, "the program's name"},
-    {kProgramSection, "instala", K::Flag, "", "instala", &P::preselected,
-     "whether the program is selected"},
-    {kProgramSection, "tamanho", K::Integer, "", "tamanho", &P::sizeKb,
-     "the space the program takes, in kbytes"},
+    // A missing name ends the program table.
+    {Id::ProgramName, kProgramSection, "nome", K::Text, "", "nome", &P::name,
+     "the program's name", "the custom installation page, the finish sequence's items",
+     W::Warning},
+    {Id::ProgramSelected, kProgramSection, "instala", K::Flag, "", "instala", &P::preselected,
+     "whether the program is selected", "start-up's choices, the installation run", W::None,
+     W::Warning, "(not selected)"},
+    // Also bad: less than the program's files take.
+    {Id::ProgramSize, kProgramSection, "tamanho", K::Integer, "", "tamanho", &P::sizeKb,
+     "the space the program takes, in kbytes", "the disk-space check", W::None, W::Warning,
+     "kbytes"},
     // An empty one becomes "\": it then names the source directory itself.
-    {kProgramSection, "diretorio", K::Directory, "", "diretorio", &P::directory,
-     "the program's directory on the medium"},
-    {kProgramSection, "criadir", K::Flag, "", "criadir", &P::ownDirectory,
-     "whether the files go to that directory under the destination"},
-    {kProgramSection, "Arquivo", K::FileList, "", "Arquivo", &P::files, "the program's files"},
-    {kProgramSection, "System", K::FileList, "", "System", &P::systemFiles,
-     "the files for the system directory"},
+    {Id::ProgramDirectory, kProgramSection, "diretorio", K::Directory, "", "diretorio",
+     &P::directory, "the program's directory on the medium", kRun},
+    {Id::ProgramOwnDirectory, kProgramSection, "criadir", K::Flag, "", "criadir",
+     &P::ownDirectory, "whether the files go to that directory under the destination",
+     "the installation run, the finish sequence", W::None, W::Warning,
+     "(files to the destination itself)"},
+    // A missing file stops the installation: only a warning for an entry never installed.
+    {Id::ProgramFiles, kProgramSection, "Arquivo", K::FileList, "", "Arquivo", &P::files,
+     "the program's files", "the installation run, the finish sequence (Arquivo1 is the item)",
+     W::None, W::Error, {}, {"the program's file", Id::ProgramDirectory, kAny, W::Error}},
+    {Id::ProgramSystemFiles, kProgramSection, "System", K::FileList, "", "System",
+     &P::systemFiles, "the files for the system directory", kRun, W::None, W::Error, {},
+     {"the program's system file", Id::ProgramDirectory, kAny, W::Error}},
 
-    {"Principal", "Mensagem", K::Text, "", "", {}, "the welcome page's message line"},
-    {kSponsorSection, "Diretorio", K::Text, "", "", {}, "the sponsor's directory on the medium"},
-    {kSponsorSection, "Texto", K::Text, "", "", {}, "the sponsor's hint"},
-    {kSponsorSection, "Imagem", K::Text, "", "", {}, "the sponsor's picture"},
-    {kSponsorSection, "Programa", K::Text, "", "", {}, "the sponsor's program or picture"},
+    {Id::WelcomeMessage, kPrincipal, "Mensagem", K::Text, "", "", {},
+     "the welcome page's message line", kWelcome},
+    // The welcome page adds the "\" when missing.
+    {Id::SponsorDirectory, kSponsorSection, "Diretorio", K::Directory, "", "", {},
+     "the sponsor's directory on the medium", kWelcome},
+    // No text, no sponsor: missing, it hides a picture or program.
+    {Id::SponsorHint, kSponsorSection, "Texto", K::Text, "", "", {}, "the sponsor's hint",
+     kWelcome, W::Note},
+    {Id::SponsorPicture, kSponsorSection, "Imagem", K::Text, "", "", {}, "the sponsor's picture",
+     kWelcome, W::Warning, W::None, {},
+     {"the sponsor's picture", Id::SponsorDirectory, kMaxPictureBytes}},
+    {Id::SponsorProgram, kSponsorSection, "Programa", K::Text, "", "", {},
+     "the sponsor's program or picture", kWelcome, W::None, W::None, {},
+     {"the sponsor's program", Id::SponsorDirectory}},
 };
+
+// Each key's place in the table is its KeyId.
+constexpr bool inIdOrder() {
+    for (std::size_t i = 0; i < std::size(kKeys); ++i)
+        if (static_cast<std::size_t>(kKeys[i].id) != i)
+            return false;
+    return true;
+}
+static_assert(inIdOrder());
 
 // Each key's kind matches the type of the field that keeps it.
 constexpr bool fitsItsField(const DescriptionKey& key) {
@@ -145,6 +202,10 @@ void readKey(const ProfileFile& file, std::string_view section, const Descriptio
 
 std::span<const DescriptionKey> descriptionKeys() {
     return kKeys;
+}
+
+const DescriptionKey& keyOf(KeyId id) {
+    return kKeys[static_cast<std::size_t>(id)];
 }
 
 void Catalogue::load(const ProfileFile& file) {

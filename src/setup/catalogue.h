@@ -3,7 +3,9 @@
 #include "winemu/profile.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -64,6 +66,21 @@ enum class KeyKind {
                // the list ends at the first empty or missing one
 };
 
+// Each key by what it is, in the table's order: keyOf(KeyId::Group).name is the key's name, for
+// code that reads or names one key (the finish sequence, the welcome page, the kit's check).
+enum class KeyId : std::uint8_t {
+    Version, Group, Destination, HomePage, SearchPage, GroupIcon, InternetIcon, BbsIcon,
+    SuggestedPassword, UpdateProgram, UpdateDirectory, UninstallProgram, UninstallDirectory,
+    StartSound, LicenceFile, RegistrationIntro, RegistrationNotice, FirstBrowserSetup,
+    FirstBrowserName, FirstBrowserSize, SecondBrowserSetup, SecondBrowserName, SecondBrowserSize,
+    ProgramName, ProgramSelected, ProgramSize, ProgramDirectory, ProgramOwnDirectory, ProgramFiles,
+    ProgramSystemFiles, WelcomeMessage, SponsorDirectory, SponsorHint, SponsorPicture,
+    SponsorProgram,
+};
+
+// How badly a key's trouble spoils an installation, as the kit's check reports it.
+enum class Weight : std::uint8_t { None, Note, Warning, Error };
+
 // Where the catalogue keeps a key's value: nowhere for the keys the welcome page reads afresh
 // each time it is shown.
 using KeyField =
@@ -71,18 +88,40 @@ using KeyField =
                  std::string ProgramEntry::*, std::int32_t ProgramEntry::*,
                  bool ProgramEntry::*, FileList ProgramEntry::*>;
 
+// A file on the medium that a key's value names.
+struct MediumFile {
+    std::string_view label;          // how the kit's check names it; empty: the key names none
+    std::optional<KeyId> under = {}; // the key of the directory it is in; none: the medium's root
+    std::size_t maxBytes = SIZE_MAX; // the most of it the wizard reads
+    Weight ifAbsent = Weight::Warning; // when it is not on the medium
+};
+
 struct DescriptionKey {
+    KeyId id;
     std::string_view section; // a numbered section's name without its number
     std::string_view name;    // a file list's key names without their number
     KeyKind kind;
     std::string_view fallback; // what a missing text key reads as
-    std::string_view field;    // the value's name in the catalogue; empty when it has none
+    std::string_view field; // the value's name in the catalogue and in zel-kit show; empty: none
     KeyField place;
-    std::string_view what; // what the value is
+    std::string_view what;   // what the value is
+    std::string_view usedBy; // who reads the value
+    // A missing key: an "erro!" that flows into a path, a group or a macro is an error, one
+    // only shown or written for the update program a warning, the version only a note.
+    Weight ifMissing = Weight::None;
+    // A value the wizard misreads: a number the integer rule refuses, a directory without the
+    // "\" the wizard does not add, a file name longer than 12 characters.
+    Weight ifBad = Weight::None;
+    std::string_view zero = {}; // what a refused number counts as
+    MediumFile file = {};
 };
 
 // Every key, in the order of the catalogue's fields, then the welcome page's keys.
 std::span<const DescriptionKey> descriptionKeys();
+const DescriptionKey& keyOf(KeyId id);
+inline std::string_view keyName(KeyId id) {
+    return keyOf(id).name;
+}
 
 // The member of Record that keeps the key's value, when it is one of type Value.
 template <class Record, class Value> Value Record::*fieldOf(const DescriptionKey& key) {

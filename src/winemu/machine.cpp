@@ -3,6 +3,7 @@
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
+#include "winemu/name_lookup.h"
 #include "winemu/registry.h"
 
 #include <cerrno>
@@ -17,21 +18,6 @@ namespace zel {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The host spelling of an existing entry of `dir` that matches `name` without regard to case;
-// the exact spelling wins.
-std::optional<std::string> matchEntry(const fs::path& dir, const std::string& hostName,
-                                      std::string_view winName) {
-    std::error_code ec;
-    if (fs::symlink_status(dir / hostName, ec).type() != fs::file_type::not_found && !ec)
-        return hostName;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string candidate = it->path().filename().string();
-        if (equalsNoCase(utf8ToCp1252(candidate), winName))
-            return candidate;
-    }
-    return std::nullopt;
-}
 
 // Creates the directory and its missing parents inside `base` (which exists) with mode 0755 at
 // most (a stricter umask still applies): nothing of the machine is writable by others. Raises
@@ -300,15 +286,14 @@ std::optional<fs::path> Machine::toHost(std::string_view winPath) const {
     fs::path host = *root;
     bool exists = true;
     for (const std::string& component : p->components) {
-        std::string hostName = cp1252ToUtf8(component);
         if (exists) {
-            if (auto match = matchEntry(host, hostName, component)) {
+            if (auto match = findCaseless(host, component)) {
                 host /= *match;
                 continue;
             }
             exists = false;
         }
-        host /= hostName;
+        host /= cp1252ToUtf8(component);
     }
     return host;
 }

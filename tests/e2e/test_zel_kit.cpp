@@ -101,6 +101,17 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "warnings, 0 notes\n",
          {},
          {{"K.DAT", 1025}}},
+        // The fixed files, under [Update]'s directory or the medium's root; an empty browser
+        // setup names no file; a sponsor's directory gets its "\".
+        {"[Patro2]\nDiretorio=PD\nTexto=T\nImagem=P.BMP\n",
+         "SETUP.INI:7: warning: the icon \"UP\\NO.ICO\" (grupoicone) is not on the medium\n"
+         "SETUP.INI:8: warning: the start sound \"S.WAV\" (StartWave) is not on the medium\n"
+         "SETUP.INI:12: warning: the browser setup is empty: navegap_setup names no file\n0 "
+         "errors, 3 warnings, 0 notes\n",
+         {{"grupoicone=G.ICO", "grupoicone=NO.ICO\nStartWave=S.WAV"},
+          {"navegap_setup=P.EXE", "navegap_setup="},
+          {"diretorio=\n", "diretorio=UP\\\n"}},
+         {{"UP/U.EXE", 0}, {"UP/I.ICO", 0}, {"UP/B.ICO", 0}, {"PD/P.BMP", 1}}},
         // Three edits from the nearest key: no "did you mean". A sponsor may have no program.
         {"XYZograma=1\n[Patro1]\nTexto=T\nImagem=G.ICO\n",
          "SETUP.INI:21: warning: \"XYZograma\" is no key of [Uninstall]; the wizard never reads "
@@ -229,6 +240,28 @@ TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
     for (const auto& [args, error] : unusable) {
         const CommandResult r = runTool("zel-kit", args, tmp);
         EXPECT_EQ(std::to_string(r.status) + r.output + r.errors, "2zel-kit: " + error + "\n");
+    }
+}
+
+// Case twins on the medium: the check reports on the very file the wizard's machine reads.
+TEST_F(MachineTest, CheckAndTheWizardTakeTheSameCaseTwin) {
+    const fs::path m = writeMedium(tmp, "", {{"L.TXT", "LICENCA.TXT"}});
+    fs::remove(m / "L.TXT");
+    program = m / "SETUP";
+    writeFile(program, "");
+    for (const std::string big : {"licenca.txt", "Licenca.txt"}) {
+        for (const char* twin : {"licenca.txt", "Licenca.txt"})
+            writeFile(m / twin, twin == big ? std::string(kMaxLicenceBytes + 1, 'x') : "small");
+        const std::optional<fs::path> read = makeMachine().toHost("D:\\LICENCA.TXT");
+        ASSERT_TRUE(read);
+        EXPECT_EQ(checked(m, tmp),
+                  read->filename() == big
+                      ? "1SETUP.INI: error: the licence text " + big +
+                            " is larger than the wizard reads (1048576 bytes): the licence page "
+                            "shows no text\n1 error, 0 warnings, 0 notes\n"
+                      : "00 errors, 0 warnings, 0 notes\n")
+            << big;
+        EXPECT_EQ(read->filename(), "Licenca.txt"); // capitals sort first
     }
 }
 

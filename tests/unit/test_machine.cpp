@@ -93,12 +93,15 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
     writeFile(driveC() / "a.txt", "lower");
     writeFile(driveC() / "A.TXT", "upper");
     writeFile(driveC() / "Configuração.ini", "x");
+    for (const char* twin : {"b.TXT", "B.txt", "b.txt"})
+        writeFile(driveC() / twin, twin);
     const fs::path kit = driveC() / "Program Files" / "Kit";
     const std::pair<const char*, fs::path> rows[] = {
         {"C:\\PROGRAM FILES\\kit\\read me.txt", kit / "Read Me.TXT"},
         {"c:\\program files\\KIT\\New\\F.Txt", kit / "New" / "F.Txt"}, // new names keep their case
         {"C:\\A.TXT", driveC() / "A.TXT"}, // the exact spelling wins when both exist
         {"C:\\a.txt", driveC() / "a.txt"},
+        {"C:\\B.TXT", driveC() / "B.txt"}, // none exact: the first in byte order
         {"C:\\CONFIGURA\xc7\xc3O.INI", driveC() / "Configuração.ini"},
         {"C:\\..\\..\\dosdevices\\c:\\x", driveC() / "dosdevices" / "c:" / "x"},
     };

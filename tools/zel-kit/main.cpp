@@ -2,22 +2,20 @@
 // reports what on a kit medium would make the wizard misbehave; "pack" makes a kit a medium
 // that installs on any machine.
 #include "winemu/cp1252.h"
-#include "winemu/profile.h"
-#include "setup/catalogue.h"
 #include "tools/zel-kit/check.h"
 #include "tools/zel-kit/pack.h"
+#include "tools/zel-kit/show.h"
 #include "winemu/host_file.h"
+#include "winemu/name_lookup.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace {
@@ -78,115 +76,6 @@ int flushOutput() {
     return 0;
 }
 
-std::string text(std::string_view cp1252) {
-    return zel::cp1252ToUtf8(cp1252);
-}
-
-Json valueJson(const std::string& value) {
-    return text(value);
-}
-Json valueJson(std::int32_t value) {
-    return value;
-}
-Json valueJson(bool value) {
-    return value ? 1 : 0; // flags print as the numbers they were written as
-}
-Json valueJson(const zel::FileList& slots) {
-    Json j = Json::array();
-    for (const std::string& name : slots)
-        j.push_back(text(name));
-    return j;
-}
-
-// The record's fields by their catalogue names, in the catalogue's order.
-template <class Record> Json fieldsJson(const Record& record) {
-    Json j = Json::object();
-    for (const zel::DescriptionKey& key : zel::descriptionKeys()) {
-        std::visit(
-            [&](auto field) {
-                if constexpr (requires { record.*field; })
-                    j[std::string(key.field)] = valueJson(record.*field);
-            },
-            key.place);
-    }
-    return j;
-}
-
-Json programsJson(const zel::Catalogue& catalogue) {
-    Json j = Json::array();
-    for (int n = 1; n <= zel::kProgramEntries; ++n)
-        j.push_back(fieldsJson(catalogue.entry(n)));
-    return j;
-}
-
-// What the welcome page reads each time it is shown: the keys the catalogue keeps no field
-// for, a sponsor's keys once for each sponsor.
-Json welcomeJson(const zel::ProfileFile& file) {
-    const auto value = [&file](std::string_view section, const zel::DescriptionKey& key) {
-        return text(file.readText(section, key.name, key.fallback));
-    };
-    Json j = Json::object();
-    Json sponsors = Json::array();
-    for (int k = 1; k <= zel::kSponsorEntries; ++k)
-        sponsors.push_back(Json::object());
-    for (const zel::DescriptionKey& key : zel::descriptionKeys()) {
-        if (!std::holds_alternative<std::monostate>(key.place))
-            continue;
-        const std::string name(key.name);
-        if (key.section != zel::kSponsorSection) {
-            j[name] = value(key.section, key);
-            continue;
-        }
-        for (int k = 1; k <= zel::kSponsorEntries; ++k)
-            sponsors[static_cast<std::size_t>(k - 1)][name] =
-                value(std::string(zel::kSponsorSection) + std::to_string(k), key);
-    }
-    j["sponsors"] = std::move(sponsors);
-    return j;
-}
-
-// Whether a value holds something: a text or a number that is not empty or zero, a list or a
-// record with something in it.
-bool holdsSomething(const Json& value) {
-    if (value.is_string())
-        return !value.get_ref<const std::string&>().empty();
-    if (value.is_number())
-        return value != 0;
-    return !value.empty();
-}
-
-// Leaves out what holds nothing: a record's empty fields, and a list's empty slots at its end
-// (the others keep their place, which is their number).
-Json compacted(const Json& value) {
-    if (value.is_object()) {
-        Json out = Json::object();
-        for (const auto& [key, member] : value.items())
-            if (Json kept = compacted(member); holdsSomething(kept))
-                out[key] = std::move(kept);
-        return out;
-    }
-    if (value.is_array()) {
-        Json out = Json::array();
-        for (const Json& element : value)
-            out.push_back(compacted(element));
-        while (!out.empty() && !holdsSomething(out.back()))
-            out.erase(out.size() - 1);
-        return out;
-    }
-    return value;
-}
-
-// Why a file is no profile file the wizard could read, or nothing: binary content (a NUL byte)
-// or no section line at all.
-std::optional<std::string> notAProfile(const std::string& content) {
-    if (content.find('\0') != std::string::npos)
-        return "binary content";
-    for (const zel::ini::ScannedLine& line : zel::ini::scan(content))
-        if (line.kind == zel::ini::ScannedLine::Kind::Section)
-            return std::nullopt;
-    return "no [section] line";
-}
-
 int runShow(const std::vector<std::string>& args) {
     bool compact = false;
     std::vector<std::string> operands;
@@ -212,35 +101,20 @@ int runShow(const std::vector<std::string>& args) {
         return kUsageError;
     }
     const std::optional<std::string> content = zel::readHostFile(path);
-    if (const auto why = notAProfile(content.value_or(std::string()))) {
+    if (const auto why = zelkit::notAProfile(content.value_or(std::string()))) {
         std::cerr << "zel-kit: " << path.string() << ": not a profile file (" << *why << ")\n";
         return 1;
     }
 
-    // Read as the wizard reads it: a malformed line or value gives the defaults.
-    const zel::ProfileFile file = zel::ProfileFile::atHostPath(path);
-    zel::Catalogue catalogue;
-    catalogue.load(file);
-
-    Json out = Json::object();
-    out["settings"] = fieldsJson(catalogue.settings);
-    out["programs"] = programsJson(catalogue);
-    out["welcome"] = welcomeJson(file);
-    std::cout << (compact ? compacted(out) : out).dump(2) << '\n';
+    std::cout << zelkit::showJson(path, compact) << '\n';
     return flushOutput();
 }
 
-// The description file the wizard named `stem` reads in `dir`, found without regard to case
-// as the wizard's layer finds it (the exact spelling wins).
+// The description file the wizard named `stem` reads in `dir`, found as the wizard's layer
+// finds it.
 std::optional<fs::path> descriptionBeside(const fs::path& dir, const std::string& stem) {
-    std::optional<fs::path> found;
-    const std::string wanted = stem + ".INI";
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        if (zel::equalsNoCase(it->path().filename().string(), wanted) &&
-            (!found || it->path().filename() == wanted))
-            found = it->path();
-    return found;
+    const auto name = zel::findCaseless(dir, zel::utf8ToCp1252(stem + ".INI"));
+    return name ? std::optional(dir / *name) : std::nullopt;
 }
 
 void printProblems(std::ostream& out, const std::vector<zelkit::Problem>& problems) {
