@@ -52,7 +52,7 @@ void WelcomePage::onShow() {
 }
 
 void WelcomePage::readMessage(const zel::ProfileFile& setup) {
-    const std::string message = setup.readText("Principal", "Mensagem", "");
+    const std::string message = zel::readKeyText(setup, zel::KeyId::WelcomeMessage);
     ui.messageLabel->setText(zel::toQt(message));
     // An empty message leaves a label shown before as it is.
     if (!message.empty())
@@ -61,24 +61,24 @@ void WelcomePage::readMessage(const zel::ProfileFile& setup) {
 
 void WelcomePage::readSponsor(const zel::ProfileFile& setup, int k) {
     zel::Platform& platform = platform_;
-    const std::string section = "Patro" + std::to_string(k);
+    
     QLabel& picture = *sponsorPicture(k);
 
     const std::string base =
         zel::withTrailingBackslash(zel::sourceDirectory(platform.machine.programPath()) +
-                                   setup.readText(section, "Diretorio", ""));
+                                   zel::readKeyText(setup, zel::KeyId::SponsorDirectory, k));
 
-    const std::string hint = setup.readText(section, "Texto", "");
+    const std::string hint = zel::readKeyText(setup, zel::KeyId::SponsorHint, k);
     picture.setToolTip(zel::toQt(hint));
 
     // A missing picture keeps the one shown before; one that cannot be decoded leaves the
     // control empty, and the other sponsors are read all the same.
-    const std::string image = base + setup.readText(section, "Imagem", "");
+    const std::string image = base + zel::readKeyText(setup, zel::KeyId::SponsorPicture, k);
     if (platform.files.fileExists(image))
         zel::loadPicture(picture, platform.machine, image);
 
     sponsorPrograms_.at(static_cast<std::size_t>(k - 1)) =
-        base + setup.readText(section, "Programa", "");
+        base + zel::readKeyText(setup, zel::KeyId::SponsorProgram, k);
 
     // An empty hint hides nothing shown before.
     if (!hint.empty())

@@ -208,6 +208,13 @@ const DescriptionKey& keyOf(KeyId id) {
     return kKeys[static_cast<std::size_t>(id)];
 }
 
+std::string readKeyText(const ProfileFile& file, KeyId id, int number) {
+    const DescriptionKey& key = keyOf(id);
+    const std::string section =
+        std::string(key.section) + (number ? std::to_string(number) : std::string());
+    return file.readText(section, key.name, key.fallback);
+}
+
 void Catalogue::load(const ProfileFile& file) {
     settings = SetupSettings{};
     entries_ = {};

@@ -122,6 +122,8 @@ const DescriptionKey& keyOf(KeyId id);
 inline std::string_view keyName(KeyId id) {
     return keyOf(id).name;
 }
+// A text key's value as written, or its fallback; `number` picks the entry of a numbered section.
+std::string readKeyText(const ProfileFile& file, KeyId id, int number = 0);
 
 // The member of Record that keeps the key's value, when it is one of type Value.
 template <class Record, class Value> Value Record::*fieldOf(const DescriptionKey& key) {

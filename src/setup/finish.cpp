@@ -158,25 +158,29 @@ std::vector<std::string> notCreated(const std::vector<std::string>& macros,
 
 std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allPrograms) {
     std::vector<KitKey> keys;
-    const auto check = [&](const std::string& section, const char* key, std::string_view value) {
-        if (value.find('"') != std::string_view::npos)
-            keys.push_back({section, key});
+    // A numbered section's key carries the entry's number; a file list's, its slot's.
+    const auto check = [&](KeyId id, std::string_view value, int entry = 0, int slot = 0) {
+        if (value.find('"') == std::string_view::npos)
+            return;
+        const DescriptionKey& key = keyOf(id);
+        const std::string number = entry ? std::to_string(entry) : std::string();
+        keys.push_back({std::string(key.section) + number,
+                        std::string(key.name) + (slot ? std::to_string(slot) : std::string())});
     };
     const SetupSettings& s = catalogue.settings;
-    check("Principal", "destino", s.destination);
-    check("Principal", "grupo", s.group);
-    check("Principal", "ineticone", s.internetIcon);
-    check("Principal", "bbsicone", s.bbsIcon);
-    check("Update", "programa", s.updateProgram);
+    check(KeyId::Destination, s.destination);
+    check(KeyId::Group, s.group);
+    check(KeyId::InternetIcon, s.internetIcon);
+    check(KeyId::BbsIcon, s.bbsIcon);
+    check(KeyId::UpdateProgram, s.updateProgram);
     for (int n = 1; n <= kProgramEntries; ++n) {
         const ProgramEntry& entry = catalogue.entry(n);
         if (!allPrograms && !entry.preselected)
             continue;
-        const std::string section = std::string(kProgramSection) + std::to_string(n);
-        check(section, "nome", entry.name);
+        check(KeyId::ProgramName, entry.name, n);
         if (entry.ownDirectory)
-            check(section, "diretorio", entry.directory);
-        check(section, "Arquivo1", entry.file(1));
+            check(KeyId::ProgramDirectory, entry.directory, n);
+        check(KeyId::ProgramFiles, entry.file(1), n, 1);
     }
     return keys;
 }
