@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zelkit {
+namespace zel::kit {
 
 namespace fs = std::filesystem;
 
@@ -208,4 +208,4 @@ std::vector<Problem> checkMedium(const fs::path& medium, const std::optional<fs:
     return Checker(medium, description, verifySums).run();
 }
 
-} // namespace zelkit
+} // namespace zel::kit

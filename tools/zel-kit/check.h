@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace zelkit {
+namespace zel::kit {
 
 enum class Severity { Error, Warning, Note };
 
@@ -36,4 +36,4 @@ std::vector<Problem> checkMedium(const std::filesystem::path& medium,
                                  const std::optional<std::filesystem::path>& description = {},
                                  bool verifySums = true);
 
-} // namespace zelkit
+} // namespace zel::kit

@@ -4,7 +4,7 @@
 
 #include "winemu/cp1252.h"
 
-namespace zelkit {
+namespace zel::kit {
 
 namespace fs = std::filesystem;
 
@@ -86,4 +86,4 @@ std::optional<std::string> Checker::directoryIn(const Section& s, const zel::Des
     return dir;
 }
 
-} // namespace zelkit
+} // namespace zel::kit

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <map>
 
-namespace zelkit {
+namespace zel::kit {
 
 namespace fs = std::filesystem;
 using zel::DescriptionKey;
@@ -103,4 +103,4 @@ void Checker::checkLicence(const fs::path& host, std::size_t maxBytes) {
     checkEncoding(medium_.display(host), *text, zel::ini::scan(*text));
 }
 
-} // namespace zelkit
+} // namespace zel::kit

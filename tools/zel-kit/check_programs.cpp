@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace zelkit {
+namespace zel::kit {
 
 namespace fs = std::filesystem;
 using zel::DescriptionKey;
@@ -156,4 +156,4 @@ bool Checker::checkProgram(int n, const Section& s) {
     return named;
 }
 
-} // namespace zelkit
+} // namespace zel::kit

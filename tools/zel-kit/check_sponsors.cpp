@@ -3,7 +3,7 @@
 
 #include "winemu/cp1252.h"
 
-namespace zelkit {
+namespace zel::kit {
 
 using zel::KeyId;
 using zel::keyOf;
@@ -43,4 +43,4 @@ void Checker::checkSponsors() {
     }
 }
 
-} // namespace zelkit
+} // namespace zel::kit

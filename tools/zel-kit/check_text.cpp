@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace zelkit {
+namespace zel::kit {
 
 using zel::DescriptionKey;
 using zel::equalsNoCase;
@@ -244,4 +244,4 @@ std::optional<std::int32_t> Checker::numberIn(const Key* k) {
     return zel::parseIntegerRule(k->value);
 }
 
-} // namespace zelkit
+} // namespace zel::kit

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zelkit {
+namespace zel::kit {
 
 // ----- texts for messages (check_text.cpp)
 
@@ -98,4 +98,4 @@ private:
     int lastProgram_ = 0; // the last entry the catalogue reads
 };
 
-} // namespace zelkit
+} // namespace zel::kit

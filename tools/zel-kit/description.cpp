@@ -2,7 +2,7 @@
 
 #include "winemu/cp1252.h"
 
-namespace zelkit {
+namespace zel::kit {
 
 using zel::ini::ScannedLine;
 
@@ -52,4 +52,4 @@ void scanDescription(Description& d) {
     }
 }
 
-} // namespace zelkit
+} // namespace zel::kit

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace zelkit {
+namespace zel::kit {
 
 struct Key {
     std::string_view name;
@@ -45,4 +45,4 @@ struct Description {
 // Fills the description's lines, sections and keys from its text.
 void scanDescription(Description& d);
 
-} // namespace zelkit
+} // namespace zel::kit

@@ -49,7 +49,7 @@ const Command kCommands[] = {
      "check the kit (the directory holding SETUP.INI, or NAME.INI with --name) and, when it\n"
      "      has no error, make the new directory OUT a medium: the kit, the wizard as SETUP\n"
      "      (or NAME), what it needs at run time, and the SHA-256 sums of it all in " +
-         std::string(zelkit::kManifestName),
+         std::string(zel::kit::kManifestName),
      runPack},
 };
 
@@ -101,12 +101,12 @@ int runShow(const std::vector<std::string>& args) {
         return kUsageError;
     }
     const std::optional<std::string> content = zel::readHostFile(path);
-    if (const auto why = zelkit::notAProfile(content.value_or(std::string()))) {
+    if (const auto why = zel::kit::notAProfile(content.value_or(std::string()))) {
         std::cerr << "zel-kit: " << path.string() << ": not a profile file (" << *why << ")\n";
         return 1;
     }
 
-    std::cout << zelkit::showJson(path, compact) << '\n';
+    std::cout << zel::kit::showJson(path, compact) << '\n';
     return flushOutput();
 }
 
@@ -117,13 +117,13 @@ std::optional<fs::path> descriptionBeside(const fs::path& dir, const std::string
     return name ? std::optional(dir / *name) : std::nullopt;
 }
 
-void printProblems(std::ostream& out, const std::vector<zelkit::Problem>& problems) {
+void printProblems(std::ostream& out, const std::vector<zel::kit::Problem>& problems) {
     // The kit's texts and names could otherwise fake lines or drive the terminal.
-    for (const zelkit::Problem& p : problems) {
+    for (const zel::kit::Problem& p : problems) {
         out << zel::escapeControls(p.file);
         if (p.line > 0)
             out << ':' << p.line;
-        out << ": " << zelkit::severityName(p.severity) << ": " << zel::escapeControls(p.message)
+        out << ": " << zel::kit::severityName(p.severity) << ": " << zel::escapeControls(p.message)
             << '\n';
     }
 }
@@ -170,16 +170,16 @@ int runCheck(const std::vector<std::string>& args) {
         return kUsageError;
     }
 
-    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(medium, description);
-    const zelkit::Tally counts = zelkit::tally(problems);
+    const std::vector<zel::kit::Problem> problems = zel::kit::checkMedium(medium, description);
+    const zel::kit::Tally counts = zel::kit::tally(problems);
 
     if (json) {
         Json list = Json::array();
-        for (const zelkit::Problem& p : problems) {
+        for (const zel::kit::Problem& p : problems) {
             Json item = Json::object();
             item["file"] = p.file;
             item["line"] = p.line;
-            item["severity"] = zelkit::severityName(p.severity);
+            item["severity"] = zel::kit::severityName(p.severity);
             item["message"] = p.message;
             list.push_back(std::move(item));
         }
@@ -192,7 +192,7 @@ int runCheck(const std::vector<std::string>& args) {
         std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
     } else {
         printProblems(std::cout, problems);
-        std::cout << zelkit::summary(counts) << '\n';
+        std::cout << zel::kit::summary(counts) << '\n';
     }
     if (const int failed = flushOutput())
         return failed;
@@ -224,9 +224,9 @@ int runPack(const std::vector<std::string>& args) {
     }
     if (operands.size() != 2)
         return usageError("pack takes a kit directory and a new directory for the medium");
-    const bool helperName = name == zelkit::kWizardProgram || name == zelkit::kManifestName ||
-                            std::find(zelkit::kWizardHelpers.begin(), zelkit::kWizardHelpers.end(),
-                                      name) != zelkit::kWizardHelpers.end();
+    const bool helperName = name == zel::kit::kWizardProgram || name == zel::kit::kManifestName ||
+                            std::find(zel::kit::kWizardHelpers.begin(), zel::kit::kWizardHelpers.end(),
+                                      name) != zel::kit::kWizardHelpers.end();
     if (name.empty() || name == "." || name == ".." || name.starts_with(".") ||
         name.find_first_of("/\\\n\r") != std::string::npos || helperName)
         return usageError("pack: --name takes the wizard's file name, such as SETUP, and no "
@@ -245,18 +245,18 @@ int runPack(const std::vector<std::string>& args) {
         return 1;
     }
     // An earlier medium's sums are no concern: the new medium gets its own.
-    const std::vector<zelkit::Problem> problems = zelkit::checkMedium(kit, description, false);
+    const std::vector<zel::kit::Problem> problems = zel::kit::checkMedium(kit, description, false);
     printProblems(std::cerr, problems);
-    if (const zelkit::Tally counts = zelkit::tally(problems); counts.errors > 0) {
-        std::cerr << "zel-kit: pack: " << zelkit::summary(counts) << " in " << kit.string()
+    if (const zel::kit::Tally counts = zel::kit::tally(problems); counts.errors > 0) {
+        std::cerr << "zel-kit: pack: " << zel::kit::summary(counts) << " in " << kit.string()
                   << ": no medium made\n";
         return 1;
     }
     try {
-        const std::size_t files = zelkit::packMedium(kit, out, name, toolsDirectory());
+        const std::size_t files = zel::kit::packMedium(kit, out, name, toolsDirectory());
         std::cout << out.string() << ": the kit, the wizard as " << name << " and its helpers; "
-                  << files << " files in " << zelkit::kManifestName << '\n';
-    } catch (const zelkit::PackError& e) {
+                  << files << " files in " << zel::kit::kManifestName << '\n';
+    } catch (const zel::kit::PackError& e) {
         std::cerr << "zel-kit: pack: " << e.what() << '\n';
         return 1;
     }

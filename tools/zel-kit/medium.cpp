@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace zelkit {
+namespace zel::kit {
 
 namespace fs = std::filesystem;
 
@@ -71,4 +71,4 @@ std::optional<std::string> readWhole(const fs::path& path) {
     }
 }
 
-} // namespace zelkit
+} // namespace zel::kit

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace zelkit {
+namespace zel::kit {
 
 inline constexpr std::string_view kDescriptionName = "SETUP.INI";
 
@@ -38,4 +38,4 @@ private:
 // pipe cannot hold the check up); nothing when it is missing or cannot be read.
 std::optional<std::string> readWhole(const std::filesystem::path& path);
 
-} // namespace zelkit
+} // namespace zel::kit

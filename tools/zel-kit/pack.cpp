@@ -11,7 +11,7 @@
 #include <set>
 #include <unistd.h>
 
-namespace zelkit {
+namespace zel::kit {
 
 namespace fs = std::filesystem;
 
@@ -234,4 +234,4 @@ std::vector<Problem> verifyManifest(const fs::path& medium) {
     return problems;
 }
 
-} // namespace zelkit
+} // namespace zel::kit

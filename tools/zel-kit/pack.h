@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace zelkit {
+namespace zel::kit {
 
 // The sums file at the top of a packed medium, in the form `sha256sum -c` reads.
 inline constexpr const char* kManifestName = "SHA256SUMS";
@@ -37,4 +37,4 @@ std::size_t packMedium(const std::filesystem::path& kit, const std::filesystem::
 // the medium without a sum; nothing for a medium without a manifest.
 std::vector<Problem> verifyManifest(const std::filesystem::path& medium);
 
-} // namespace zelkit
+} // namespace zel::kit

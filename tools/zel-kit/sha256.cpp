@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace zelkit {
+namespace zel::kit {
 
 namespace {
 
@@ -103,4 +103,4 @@ std::string sha256Hex(std::string_view data) {
     return hash.hexDigest();
 }
 
-} // namespace zelkit
+} // namespace zel::kit

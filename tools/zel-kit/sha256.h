@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace zelkit {
+namespace zel::kit {
 
 class Sha256 {
 public:
@@ -26,4 +26,4 @@ private:
 
 std::string sha256Hex(std::string_view data);
 
-} // namespace zelkit
+} // namespace zel::kit

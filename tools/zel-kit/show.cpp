@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <variant>
 
-namespace zelkit {
+namespace zel::kit {
 
 namespace {
 
@@ -139,4 +139,4 @@ std::string showJson(const std::filesystem::path& description, bool compact) {
     return (compact ? compacted(out) : out).dump(2);
 }
 
-} // namespace zelkit
+} // namespace zel::kit

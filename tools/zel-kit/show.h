@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace zelkit {
+namespace zel::kit {
 
 // Why a file is no profile file the wizard could read, or nothing: binary content (a NUL byte)
 // or no section line at all.
@@ -15,4 +15,4 @@ std::optional<std::string> notAProfile(const std::string& content);
 // `compact`, without what holds nothing (empty texts, zeros, unused slots at a list's end).
 std::string showJson(const std::filesystem::path& description, bool compact);
 
-} // namespace zelkit
+} // namespace zel::kit
