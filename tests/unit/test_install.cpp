@@ -271,7 +271,7 @@ TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
         c.settings.destination = "C:\\ZEL\\";
         c.entry(1).preselected = spoil != "not selected";
         c.entry(1).directory = "T\\";
-        c.entry(1).ownDirectory = row.ownDirectory != 0;
+        c.entry(1).ownDirectory = row.criadir != 0;
         c.entry(1).files = {"TCPMAN.EXE", "T.INI", "W.DLL"};
         Files files(machine());
         dialerSettingsUpdate(
