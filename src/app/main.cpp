@@ -5,7 +5,8 @@
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
-#include "winemu/journal.h"
+#include "winemu/journal_writer.h"
+#include "winemu/log_file.h"
 #include "winemu/ui.h"
 
 #include <cstdlib>

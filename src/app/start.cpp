@@ -9,7 +9,7 @@
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
-#include "winemu/journal.h"
+#include "winemu/events.h"
 #include "winemu/platform.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "setup/install.h"
 
-#include "winemu/journal.h"
+#include "winemu/events.h"
 
 #include "setup/messages.h"
 
