@@ -7,7 +7,7 @@
 #include "winemu/cp1252.h"
 #include "winemu/journal_writer.h"
 #include "winemu/log_file.h"
-#include "winemu/ui.h"
+#include "services/ui.h"
 
 #include <cstdlib>
 #include <filesystem>

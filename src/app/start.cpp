@@ -10,7 +10,7 @@
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
 #include "winemu/events.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QApplication>
 

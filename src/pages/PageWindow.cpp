@@ -1,6 +1,6 @@
 #include "pages/PageWindow.h"
 
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
