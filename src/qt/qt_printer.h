@@ -54,7 +54,6 @@ public:
 protected:
     // The printer, created on first use.
     QPrinter& device();
-    bool hasDevice() const { return printer_ != nullptr; }
     // Called once on the new printer before anything else uses it.
     virtual void configure(QPrinter& /*printer*/) {}
 

@@ -33,8 +33,7 @@ public:
     // default beep.
     void playWave(const std::string& winPath) override;
 
-    // Whether the sound module is loaded, and how many beeps stood in for a sound.
-    bool playerLoaded() const { return player_ != nullptr; }
+    // How many beeps stood in for a sound.
     int beeps() const { return beeps_; }
 
 private:
