@@ -7,6 +7,7 @@
 #include "winemu/machine.h"
 #include "winemu/profile.h"
 #include "progman/progman_macros.h"
+#include "winemu/errors.h"
 #include "winemu/registry.h"
 #include "winemu/winpath.h"
 
@@ -306,10 +307,12 @@ inline std::string checkMacros(std::string_view input) {
 
     progman::Groups groups;
     groups.execute(input);
-    std::string error;
-    const auto stored = progman::Groups::deserialise(groups.serialise(), &error);
-    if (!stored)
-        return "the store of the groups does not read back: " + error;
+    std::optional<progman::Groups> stored;
+    try {
+        stored = progman::groupsFromStoreText(progman::storeText(groups));
+    } catch (const PlatformError& e) {
+        return std::string("the store of the groups does not read back: ") + e.what();
+    }
     if (stored->groups().size() != groups.groups().size())
         return "the store lost groups";
     for (std::size_t g = 0; g < groups.groups().size(); ++g) {

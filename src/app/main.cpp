@@ -5,8 +5,9 @@
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
-#include "winemu/journal.h"
-#include "winemu/ui.h"
+#include "winemu/journal_writer.h"
+#include "winemu/log_file.h"
+#include "services/ui.h"
 
 #include <cstdlib>
 #include <filesystem>

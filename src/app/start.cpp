@@ -9,8 +9,8 @@
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
-#include "winemu/journal.h"
-#include "winemu/platform.h"
+#include "winemu/events.h"
+#include "services/platform.h"
 
 #include <QApplication>
 

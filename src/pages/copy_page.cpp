@@ -4,7 +4,7 @@
 #include "qt/qt_gauge.h"
 #include "setup/installation.h"
 #include "setup/messages.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QPixmap>
 

@@ -3,7 +3,7 @@
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
 #include "setup/messages.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 #include "winemu/winpath.h"
 
 #include <QCheckBox>

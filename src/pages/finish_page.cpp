@@ -3,7 +3,7 @@
 #include "qt/qt_pictures.h"
 #include "setup/installation.h"
 #include "setup/messages.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QPixmap>
 

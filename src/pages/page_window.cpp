@@ -1,6 +1,6 @@
 #include "pages/page_window.h"
 
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>

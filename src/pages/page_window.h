@@ -3,7 +3,7 @@
 // client size, whose handlers run under the general error report, and which asks the wizard
 // to move on, go back or end rather than knowing any other page.
 #include "qt/qt_text.h"
-#include "winemu/ui.h"
+#include "services/ui.h"
 
 #include <QDialog>
 

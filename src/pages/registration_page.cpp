@@ -2,7 +2,7 @@
 
 #include "setup/catalogue.h"
 #include "setup/messages.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QLineEdit>
 

@@ -1,7 +1,7 @@
 #include "pages/sponsor_picture_window.h"
 
 #include "qt/qt_pictures.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QEvent>
 #include <QMouseEvent>

@@ -5,7 +5,7 @@
 #include "setup/messages.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 

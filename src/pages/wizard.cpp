@@ -13,10 +13,11 @@
 #include "pages/registration_page.h"
 #include "pages/sponsor_picture_window.h"
 #include "pages/welcome_page.h"
+#include "qt/qt_modal.h"
 #include "qt/qt_pictures.h"
 #include "qt/qt_ui.h"
 #include "setup/start_up.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -137,7 +138,8 @@ void Wizard::connectPage(Page page) {
 zel::ModalResult Wizard::showDialog(PageWindow& dialog) {
     // Its controls first: a modal dialog's window may be made before it is shown.
     dialog.build();
-    return platform.ui.showModal(dialog);
+    zel::QtModalDialog modal(dialog);
+    return platform.ui.showModal(modal);
 }
 
 void Wizard::chooseDestination() {

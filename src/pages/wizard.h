@@ -5,7 +5,7 @@
 // page's buttons lead, the modal dialogs the pages ask for, the exit confirmation).
 #include "setup/choices.h"
 #include "setup/page_flow.h"
-#include "winemu/ui.h"
+#include "services/ui.h"
 
 #include <memory>
 #include <string>

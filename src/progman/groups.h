@@ -41,15 +41,8 @@ public:
     // Groups in creation order.
     const std::vector<Group>& groups() const { return groups_; }
     const Group* find(std::string_view name) const;
-    // The group that AddItem adds to; "" when none.
-    const std::string& currentGroup() const { return current_; }
     // ExitProgman was executed.
     bool exitRequested() const { return exit_; }
-
-    // The store's text form and back (defined with the store, store.cpp), for callers that keep
-    // that text themselves; reading fails with a message naming the line.
-    std::string serialise() const;
-    static std::optional<Groups> deserialise(std::string_view text, std::string* error);
 
 private:
     Group* findGroup(std::string_view name);

@@ -52,17 +52,6 @@ std::optional<std::string> unescapeField(std::string_view s) {
     return out;
 }
 
-// For callers that take a failure as a message: the groups, or nothing and the message.
-template <class Read> std::optional<Groups> groupsOrMessage(Read read, std::string* error) {
-    try {
-        return read();
-    } catch (const PlatformError& e) {
-        if (error != nullptr)
-            *error = e.what();
-        return std::nullopt;
-    }
-}
-
 std::vector<std::string_view> splitTabs(std::string_view line) {
     std::vector<std::string_view> fields;
     for (;;) {
@@ -141,14 +130,6 @@ Groups groupsFromStoreText(std::string_view text) {
     return Groups(std::move(groups));
 }
 
-std::string Groups::serialise() const {
-    return storeText(*this);
-}
-
-std::optional<Groups> Groups::deserialise(std::string_view text, std::string* error) {
-    return groupsOrMessage([&] { return groupsFromStoreText(text); }, error);
-}
-
 std::filesystem::path storePath(const std::filesystem::path& prefix) {
     return prefix / "progman.txt";
 }
@@ -162,10 +143,6 @@ Groups loadStore(const std::filesystem::path& file) {
     } catch (const PlatformError& e) {
         throw PlatformError(file.string() + ": " + e.what());
     }
-}
-
-std::optional<Groups> loadStore(const std::filesystem::path& file, std::string* error) {
-    return groupsOrMessage([&] { return loadStore(file); }, error);
 }
 
 void saveStore(const std::filesystem::path& file, const Groups& groups) {

@@ -23,8 +23,6 @@ std::filesystem::path storePath(const std::filesystem::path& prefix);
 // The groups in the store; no groups when there is no store. Raises PlatformError naming the
 // file when it cannot be read or holds no store: such a store is never taken for an empty one.
 Groups loadStore(const std::filesystem::path& file);
-// For callers that report the message themselves: nothing, and the message, instead of raising.
-std::optional<Groups> loadStore(const std::filesystem::path& file, std::string* error);
 // Raises PlatformError naming the file and the reason; the old store stays whole then.
 void saveStore(const std::filesystem::path& file, const Groups& groups);
 

@@ -4,7 +4,7 @@
 // so a job dropped after an error never reaches the printer half-done. The QPrinter (and with
 // it the print-support plugin and the print server's list of printers) is set up only when
 // printing is first asked for, not when the program starts.
-#include "winemu/printer.h"
+#include "services/printer.h"
 
 #include <QFont>
 

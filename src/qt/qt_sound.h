@@ -5,7 +5,7 @@
 // while the pages are built costs them nothing and the program does not load Qt Multimedia
 // before the pages are on the screen.
 #include "qt/qt_modules.h"
-#include "winemu/sound.h"
+#include "services/sound.h"
 
 #include <filesystem>
 #include <memory>

@@ -83,16 +83,8 @@ ModalResult QtUi::messageBox(const std::string& text, const std::string& caption
     return ModalResult::Confirm;
 }
 
-ModalResult QtUi::showModal(QDialog& dialog) {
-    // Tie the dialog to the page that opens it, so the window system keeps it above that page
-    // even when the page stays on top of other windows and the dialog does not.
-    if (QWidget* opener = QApplication::activeWindow(); opener && opener != &dialog) {
-        dialog.winId();
-        opener->winId();
-        if (QWindow* window = dialog.windowHandle())
-            window->setTransientParent(opener->windowHandle());
-    }
-    return modalResultOf(dialog.exec());
+ModalResult QtUi::showModal(ModalWindow& window) {
+    return modalResultOf(window.exec());
 }
 
 void QtUi::setBusyCursor(bool busy) {

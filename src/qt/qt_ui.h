@@ -1,6 +1,6 @@
 #pragma once
 // The user-interface services on Qt Widgets, and the application-wide look of the pages.
-#include "winemu/ui.h"
+#include "services/ui.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -16,8 +16,7 @@ class QtUi : public UiServices {
 public:
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                    MsgIcon icon = MsgIcon::None) override;
-    // Runs the dialog's own event loop. A dialog rejected or closed by its close box gives 2.
-    ModalResult showModal(QDialog& dialog) override;
+    ModalResult showModal(ModalWindow& window) override;
     // The hourglass is one state, not a stack: busy twice and default once is the default.
     void setBusyCursor(bool busy) override;
     void processEvents() override;

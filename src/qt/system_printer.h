@@ -2,7 +2,7 @@
 // The program's printer: QtPrinter in the print module, loaded when printing is first asked
 // for, so the program does not load Qt Print Support (and the print server's libraries) at
 // every start.
-#include "winemu/printer.h"
+#include "services/printer.h"
 #include "qt/qt_modules.h"
 
 #include <memory>

@@ -5,9 +5,9 @@
 #include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "setup/registration.h"
+#include "winemu/errors.h"
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -16,15 +16,15 @@ namespace zel {
 inline constexpr std::string_view kAnswersSection = "Respostas";
 
 // An answers file that cannot be read, or holds no [Respostas] section.
-class UnreadableAnswers : public std::runtime_error {
+class UnreadableAnswers : public PlatformError {
 public:
-    using std::runtime_error::runtime_error;
+    using PlatformError::PlatformError;
 };
 // An answer no page would take (an unknown key or program, a bad port...). Its message is
 // code page 1252.
-class WrongAnswer : public std::runtime_error {
+class WrongAnswer : public PlatformError {
 public:
-    using std::runtime_error::runtime_error;
+    using PlatformError::PlatformError;
 };
 
 struct Answers {

@@ -3,7 +3,7 @@
 #include "setup/messages.h"
 #include "progman/macros.h"
 #include "winemu/cp1252.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 #include "winemu/profile.h"
 #include "winemu/registry.h"
 #include "winemu/winpath.h"

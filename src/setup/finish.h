@@ -3,12 +3,12 @@
 // the uninstall log and registration, and the start of the browser setup.
 #include "setup/catalogue.h"
 #include "setup/choices.h"
+#include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/machine.h"
 
 #include <filesystem>
 #include <functional>
-#include <stdexcept>
 #include <vector>
 #include <string>
 #include <string_view>
@@ -77,9 +77,9 @@ struct KitKey {
 std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allPrograms = false);
 
 // Raised before any macro is sent, naming the first such key.
-class KitValueError : public std::runtime_error {
+class KitValueError : public PlatformError {
 public:
-    using std::runtime_error::runtime_error;
+    using PlatformError::PlatformError;
 };
 
 // --- The sequence behind "Finalizar", from working out the browser setup to starting it.

@@ -1,6 +1,6 @@
 #include "setup/install.h"
 
-#include "winemu/journal.h"
+#include "winemu/events.h"
 
 #include "setup/messages.h"
 
@@ -31,18 +31,6 @@ namespace {
 constexpr std::int64_t kBufferSize = 2048;
 
 // Closes a handle of the file layer on every way out.
-class HandleGuard {
-public:
-    HandleGuard(Files& files, int handle) : files_(files), handle_(handle) {}
-    ~HandleGuard() { files_.close(handle_); }
-    HandleGuard(const HandleGuard&) = delete;
-    HandleGuard& operator=(const HandleGuard&) = delete;
-
-private:
-    Files& files_;
-    int handle_;
-};
-
 constexpr std::string_view kTempPrefix = ".zelcopy-";
 
 // The process that wrote a temporary copy of ours, from its name (.zelcopy-PID-XXXXXX).
@@ -184,14 +172,13 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
         keepMode = ((targetStat.st_mode & 0777) | (sourceStat.st_mode & 0111)) & sourceAllows;
     }
 
-    int in = files.openRead(source);
-    if (in < 0)
+    const FileDescriptor in = files.openRead(source);
+    if (!in)
         return false;
-    HandleGuard guard(files, in);
     // A link that leads off the source's drive (a medium's file linked to the host's own
     // files) is no file of that drive: it is as missing.
     const std::optional<fs::path> sourceDrive = driveDirectoryOf(machine, source);
-    if (!sourceDrive || !openFileInside(in, *sourceDrive))
+    if (!sourceDrive || !openFileInside(in.get(), *sourceDrive))
         return false;
     std::int64_t remaining = files.seek(in, 0, 2);
     if (remaining < 0 || files.seek(in, 0, 0) != 0)
@@ -209,7 +196,7 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
     // In the kernel where it can; the one buffer where it cannot. A source that shrank while
     // being copied ends the copy instead of looping.
     char buffer[kBufferSize];
-    if (!copyHostFileData(in, copy.fd(), remaining, buffer))
+    if (!copyHostFileData(in.get(), copy.fd(), remaining, buffer))
         return false;
 
     // The date as the platform keeps it: packed DOS form, two-second resolution.

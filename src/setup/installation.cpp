@@ -4,7 +4,7 @@
 #include "setup/install.h"
 #include "setup/messages.h"
 #include "setup/network_stack.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <exception>
 #include <vector>

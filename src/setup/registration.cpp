@@ -1,6 +1,6 @@
 #include "setup/registration.h"
 
-#include "winemu/printer.h"
+#include "services/printer.h"
 
 namespace zel {
 

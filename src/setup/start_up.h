@@ -5,7 +5,7 @@
 #include "setup/choices.h"
 #include "winemu/files.h"
 #include "winemu/machine.h"
-#include "winemu/sound.h"
+#include "services/sound.h"
 
 #include <string>
 #include <string_view>

@@ -8,7 +8,7 @@
 #include "setup/start_up.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
-#include "winemu/journal.h"
+#include "winemu/events.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,7 +4,7 @@
 // start-up step, the registration, the page flow, the copy page's checks and work, and the
 // finish sequence.
 #include "setup/answers.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "winemu/files.h"
 
-#include "winemu/journal.h"
+#include "winemu/events.h"
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
@@ -196,52 +196,51 @@ std::optional<std::string> readDriveFile(const Machine& machine, std::string_vie
     }
 }
 
-int Files::openRead(std::string_view path) {
+FileDescriptor Files::openRead(std::string_view path) {
     auto host = m_.toHost(path);
     if (!host)
-        return -1;
+        return {};
     FileDescriptor fd(::open(host->c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (!fd || fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        return -1;
-    return fd.release(); // the caller's handle from here, closed by close()
+        return {};
+    return fd;
 }
 
-int Files::createFile(std::string_view path) {
+FileDescriptor Files::createFile(std::string_view path) {
     auto host = m_.toHost(path);
     if (!host)
-        return -1;
+        return {};
     struct stat st {};
     // A read-only file cannot be recreated, whoever asks.
     if (::stat(host->c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !writable(st)))
-        return -1;
-    int fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    return fd < 0 ? -1 : fd;
+        return {};
+    return FileDescriptor(::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
 }
 
-std::int64_t Files::seek(int handle, std::int64_t offset, int origin) {
+std::int64_t Files::seek(const FileDescriptor& file, std::int64_t offset, int origin) {
     int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
-    off_t r = ::lseek(handle, static_cast<off_t>(offset), whence);
+    off_t r = ::lseek(file.get(), static_cast<off_t>(offset), whence);
     return r < 0 ? -1 : static_cast<std::int64_t>(r);
 }
 
-std::int64_t Files::read(int handle, void* buffer, std::int64_t count) {
+std::int64_t Files::read(const FileDescriptor& file, void* buffer, std::int64_t count) {
     if (count < 0)
         return -1;
     ssize_t r;
     do {
-        r = ::read(handle, buffer, static_cast<std::size_t>(count));
+        r = ::read(file.get(), buffer, static_cast<std::size_t>(count));
     } while (r < 0 && errno == EINTR);
     return r;
 }
 
-std::int64_t Files::write(int handle, const void* buffer, std::int64_t count) {
+std::int64_t Files::write(const FileDescriptor& file, const void* buffer, std::int64_t count) {
     if (count < 0)
         return -1;
     std::int64_t done = 0;
     const char* p = static_cast<const char*>(buffer);
     while (done < count) {
-        ssize_t w = ::write(handle, p + done, static_cast<std::size_t>(count - done));
+        ssize_t w = ::write(file.get(), p + done, static_cast<std::size_t>(count - done));
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0)
@@ -251,21 +250,16 @@ std::int64_t Files::write(int handle, const void* buffer, std::int64_t count) {
     return done;
 }
 
-std::uint32_t Files::getFileDate(int handle) {
+std::uint32_t Files::getFileDate(const FileDescriptor& file) {
     struct stat st {};
-    return fstat(handle, &st) == 0 ? toDosTime(st.st_mtime) : 0;
+    return fstat(file.get(), &st) == 0 ? toDosTime(st.st_mtime) : 0;
 }
 
-bool Files::setFileDate(int handle, std::uint32_t dosTime) {
+bool Files::setFileDate(const FileDescriptor& file, std::uint32_t dosTime) {
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(fromDosTime(dosTime));
     times[0].tv_nsec = times[1].tv_nsec = 0;
-    return ::futimens(handle, times) == 0;
-}
-
-void Files::close(int handle) {
-    if (handle >= 0)
-        ::close(handle);
+    return ::futimens(file.get(), times) == 0;
 }
 
 bool Files::deleteFile(std::string_view path) {

@@ -1,5 +1,6 @@
 #pragma once
 // Files, directories and drives of the emulated machine, in Windows terms.
+#include "winemu/host_file.h"
 #include "winemu/machine.h"
 
 #include <cstddef>
@@ -61,16 +62,19 @@ public:
 
     // --- files
     bool fileExists(std::string_view path) const; // a directory does not count
-    int openRead(std::string_view path);          // handle >= 0, negative on failure
-    int createFile(std::string_view path);        // an existing file is emptied
-    std::int64_t seek(int handle, std::int64_t offset,
+    // An open file is its host descriptor, closed when its owner lets it go; an empty one
+    // on failure.
+    FileDescriptor openRead(std::string_view path);
+    FileDescriptor createFile(std::string_view path); // an existing file is emptied
+    std::int64_t seek(const FileDescriptor& file, std::int64_t offset,
                       int origin); // origin 0 start, 1 current, 2 end; -1 on failure
-    std::int64_t read(int handle, void* buffer, std::int64_t count); // count read, -1 on failure
-    std::int64_t write(int handle, const void* buffer,
+    std::int64_t read(const FileDescriptor& file, void* buffer,
+                      std::int64_t count); // count read, -1 on failure
+    std::int64_t write(const FileDescriptor& file, const void* buffer,
                        std::int64_t count); // count written, -1 on failure
-    std::uint32_t getFileDate(int handle);  // packed DOS date-time in local time; 0 on failure
-    bool setFileDate(int handle, std::uint32_t dosTime);
-    void close(int handle);
+    // Packed DOS date-time in local time; 0 on failure.
+    std::uint32_t getFileDate(const FileDescriptor& file);
+    bool setFileDate(const FileDescriptor& file, std::uint32_t dosTime);
     bool deleteFile(std::string_view path);
     bool renameFile(std::string_view from, std::string_view to); // fails when `to` exists
     // The file's lines split at CR, LF and CR LF. Nothing when the file does not exist or is

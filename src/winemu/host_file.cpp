@@ -243,12 +243,6 @@ void checkDirectory(const fs::path& dir, const fs::path& file) {
         throw HostFileError(Step::Write, file, EACCES);
 }
 
-void syncDirectory(const fs::path& dir) {
-    // Makes the new name itself durable; the content is already safe, so a failure is let be.
-    if (FileDescriptor d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); d)
-        ::fsync(d.get());
-}
-
 // A hidden file beside the target ("." + its name + a random number), written and synced
 // before it takes the target's place. Removed again unless it was renamed into place.
 class TemporaryFile {
@@ -438,6 +432,12 @@ bool createHostFile(const fs::path& file, std::string_view content, mode_t newFi
         return false; // someone else created it meanwhile; theirs stays
     syncDirectory(dir);
     return true;
+}
+
+void syncDirectory(const fs::path& dir) {
+    // The content is already safe, so a failure is let be.
+    if (FileDescriptor d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); d)
+        ::fsync(d.get());
 }
 
 } // namespace zel

@@ -103,6 +103,10 @@ bool createHostFile(const std::filesystem::path& file, std::string_view content,
 // `from` ends before `count` bytes (a file that shrank while being copied).
 bool copyHostFileData(int from, int to, std::int64_t count, std::span<char> buffer);
 
+// Makes the names just created in or renamed into a directory durable (best effort: some file
+// systems cannot sync a directory).
+void syncDirectory(const std::filesystem::path& dir);
+
 // Writes all of `data` on `fd`, again after an interrupted write. False when a write fails
 // (errno tells why; EIO when the descriptor takes nothing). No allocation, so a child between
 // fork and exec may use it.

@@ -1,6 +1,6 @@
 #include "winemu/progman_client.h"
 
-#include "winemu/journal.h"
+#include "winemu/events.h"
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"

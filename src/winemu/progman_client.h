@@ -31,7 +31,6 @@ public:
     bool execute(std::string_view macro, bool wait = false);
     // Every macro handed over is delivered before the conversation ends.
     void close();
-    bool isOpen() const { return static_cast<bool>(socket_); }
     // One entry for each execute since the last open, in order: whether Program Manager
     // executed the macro and stored its groups. Final once the conversation is closed.
     const std::vector<bool>& deliveries() const { return deliveries_; }

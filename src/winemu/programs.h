@@ -2,16 +2,24 @@
 // Starting the kit's programs: sponsor programs (waited for) and the browser setup and
 // Program Manager (not waited for).
 #include "winemu/files.h"
-#include "winemu/ui.h"
 
 #include <string>
 #include <string_view>
 
 namespace zel {
 
+// The application's own windows, set aside while a program it waits for runs (the user
+// interface services are one).
+class ApplicationWindows {
+public:
+    virtual ~ApplicationWindows() = default;
+    virtual void minimise() = 0;
+    virtual void restore() = 0;
+};
+
 class Programs {
 public:
-    Programs(Machine& machine, UiServices& ui) : m_(machine), ui_(ui) {}
+    Programs(Machine& machine, ApplicationWindows& windows) : m_(machine), ui_(windows) {}
 
     // Minimises the application, runs the program behind the Windows path with no arguments,
     // blocks until it ends and restores. A program that cannot be started restores at once.
@@ -24,7 +32,7 @@ public:
 
 private:
     Machine& m_;
-    UiServices& ui_;
+    ApplicationWindows& ui_;
 };
 
 } // namespace zel

@@ -1,6 +1,6 @@
 #include "winemu/registry.h"
 
-#include "winemu/journal.h"
+#include "winemu/events.h"
 
 #include "winemu/errors.h"
 #include "winemu/host_file.h"

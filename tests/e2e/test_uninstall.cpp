@@ -5,7 +5,7 @@
 
 #include "progman/groups.h"
 #include "progman/store.h"
-#include "winemu/journal.h"
+#include "winemu/journal_reader.h"
 #include "winemu/registry.h"
 
 #include <gtest/gtest.h>
@@ -242,6 +242,31 @@ TEST_F(UninstallTest, PutsBackTheKeysOfAProfileFileThatWasThere) {
     const CommandResult undone = uninstall();
     EXPECT_EQ(undone.status, 0) << undone.errors;
     EXPECT_EQ(readFile(driveC() / "WINDOWS" / "ZELUN.INI"), zelun);
+}
+
+// A journal it cannot use stops nothing silently: the reason, in Portuguese, on the standard
+// error, status 1, and the journal left to undo.
+TEST_F(UninstallTest, SaysInPortugueseWhyAJournalCannotBeUndone) {
+    const fs::path journal = prefix / "journal" / "20000101T000000.000000000-1.journal";
+    const struct {
+        std::string content, said;
+    } cases[] = {
+        {"REGEDIT4\n", "A desinstala\u00e7\u00e3o foi interrompida: " + journal.string() +
+                            " n\u00e3o \u00e9 um registro de instala\u00e7\u00e3o"},
+        {"zel-journal\t1\ndeleted\tC:\\\\A.TXT\t" + (driveC() / "A.TXT").string() +
+             "\t1\t0\t420\n",
+         "N\u00e3o foi poss\u00edvel restaurar o arquivo C:\\A.TXT (a c\u00f3pia guardada "
+         "n\u00e3o existe)"},
+    };
+    fs::create_directories(journal.parent_path());
+    for (const auto& c : cases) {
+        writeFile(journal, c.content);
+        const CommandResult undone = run("'" + (binDir() / "zel-uninstall").string() + "' --quiet");
+        EXPECT_EQ(undone.status, 1) << c.content;
+        EXPECT_NE(undone.errors.find("zel-uninstall: " + c.said), std::string::npos)
+            << undone.errors;
+        EXPECT_TRUE(fs::exists(journal)) << c.content;
+    }
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "pages/sponsor_picture_window.h"
 #include "pages/welcome_page.h"
 #include "qt/gauge_widget.h"
+#include "qt/qt_modal.h"
 #include "qt/radio_group.h"
 #include "setup/messages.h"
 
@@ -339,7 +340,10 @@ TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
         FaxNoticeDialog notice(*platform);
         notice.build(); // as the wizard does before it shows the notice
         QObject::connect(&page, &RegistrationPage::faxNoticeRequested,
-                         [&] { ui.showModal(notice); });
+                         [&] {
+                             QtModalDialog modal(notice);
+                             ui.showModal(modal);
+                         });
         answerByClicking(notice.ui.okButton);
         Requests requests(&page);
         const auto& u = page.ui;

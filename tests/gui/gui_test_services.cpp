@@ -4,6 +4,7 @@
 #include "qt/qt_printer.h"
 #include "qt/radio_group.h"
 #include "qt/qt_sound.h"
+#include "qt/qt_modal.h"
 #include "qt/system_printer.h"
 #include "qt/qt_ui.h"
 #include "setup/messages.h"
@@ -159,7 +160,8 @@ TEST(QtUiTest, AModalDialogBelongsToThePageThatOpensIt) {
     ASSERT_EQ(QApplication::activeWindow(), &page);
     QWindow* tiedTo = nullptr;
     onModal([&](QWidget&) { tiedTo = notice.windowHandle()->transientParent(), notice.accept(); });
-    EXPECT_EQ(QtUi().showModal(notice), ModalResult::Confirm);
+    QtModalDialog modal(notice);
+    EXPECT_EQ(QtUi().showModal(modal), ModalResult::Confirm);
     EXPECT_EQ(tiedTo, page.windowHandle());
 }
 

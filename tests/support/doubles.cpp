@@ -1,5 +1,6 @@
 #include "tests/support/doubles.h"
 
+#include "qt/qt_modal.h"
 #include "winemu/errors.h"
 
 #include <QCoreApplication>
@@ -33,7 +34,11 @@ void ScriptedUi::answerModal(ModalResult result) {
     modalAnswers.push_back([result](QDialog&) { return result; });
 }
 
-ModalResult ScriptedUi::showModal(QDialog& dialog) {
+ModalResult ScriptedUi::showModal(ModalWindow& window) {
+    auto* modal = dynamic_cast<QtModalDialog*>(&window);
+    if (!modal)
+        return ModalResult::Other;
+    QDialog& dialog = modal->dialog();
     // Taken before the dialog runs, so a dialog that opens another modal page from its own
     // handlers gets the answers in the order the test queued them.
     const ModalAnswer answer = next(modalAnswers, ModalAnswer());

@@ -1,14 +1,16 @@
 #pragma once
 // The one double of each service: user interface, sound and printer. Answers come from
 // queues and everything asked of them is recorded; nothing blocks or quits the application.
-#include "winemu/printer.h"
-#include "winemu/sound.h"
-#include "winemu/ui.h"
+#include "services/printer.h"
+#include "services/sound.h"
+#include "services/ui.h"
 
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
+
+class QDialog;
 
 namespace zel {
 
@@ -37,7 +39,8 @@ public:
     // queued answer with it: a dialog closed by its own buttons keeps its result, otherwise the
     // answer's value ends it (Other with no answer, as by the close box; a result of 0, rejected,
     // is reported as Other). The dialog is hidden afterwards.
-    ModalResult showModal(QDialog& dialog) override;
+    // A window that is no Qt dialog (QtModalDialog) is answered Other without being shown.
+    ModalResult showModal(ModalWindow& window) override;
 
     void setBusyCursor(bool busy) override;
     // Runs pending Qt events when an application object exists.

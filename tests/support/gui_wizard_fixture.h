@@ -8,7 +8,7 @@
 #include "setup/choices.h"
 #include "tests/support/doubles.h"
 #include "tests/support/fixtures.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 #include <QStringList>
 

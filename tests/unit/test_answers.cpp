@@ -3,7 +3,9 @@
 #include "setup/answers.h"
 #include "tests/support/fixtures.h"
 #include "winemu/errors.h"
-#include "winemu/journal.h"
+#include "winemu/journal_reader.h"
+#include "winemu/journal_writer.h"
+#include "winemu/log_file.h"
 
 #include <gmock/gmock.h>
 #include <sys/stat.h>

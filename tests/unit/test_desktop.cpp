@@ -1,6 +1,6 @@
 // Program Manager's groups in the desktop's menu: icons, entries' command lines, the mirror.
-#include "progman/desktop.h"
-#include "progman/icon.h"
+#include "tools/progman/desktop.h"
+#include "tools/progman/icon.h"
 #include "tests/support/fixtures.h"
 
 #include <map>

@@ -37,13 +37,13 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
     fs::permissions(driveC() / "ro.txt", fs::perms::owner_read); // read-only, also to root
     fs::create_symlink("ro.txt", driveC() / "link.txt");
     fs::create_symlink("nowhere", driveC() / "dangling.txt");
-    const int out = f.createFile("C:\\data.bin"); // emptied
+    FileDescriptor out = f.createFile("C:\\data.bin"); // emptied
     EXPECT_EQ((Numbers{f.write(out, "hello world", 11), f.write(out, "", 0), f.write(out, "", -1)}),
               (Numbers{11, 0, -1}));
     EXPECT_TRUE(f.setFileDate(out, toDosTime(1000000001))); // an odd second rounds down
     EXPECT_EQ(toDosTime(0), ((1u << 5) | 1u) << 16);        // before 1980: 1 January 1980
-    f.close(out);
-    const int in = f.openRead("c:\\DATA.BIN");
+    out.reset(); // closed when let go
+    const FileDescriptor in = f.openRead("c:\\DATA.BIN");
     char buf[16] = {};
     // Seek origins: 0 the start, 1 the current position, 2 the end.
     EXPECT_EQ(
@@ -52,12 +52,11 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
                  f.read(in, buf, sizeof buf), fromDosTime(f.getFileDate(in)), f.write(in, "x", 1)}),
         (Numbers{6, 4, 10, -1, 0, 0, -1, 11, 1000000000, -1}));
     EXPECT_EQ(std::string(buf), "hello world");
-    f.close(in);
     // clang-format off
     const std::pair<bool, bool> steps[] = { // in order, with what each answers
         {f.fileExists("C:\\DATA.BIN") && !f.fileExists("C:\\WINDOWS") && !f.fileExists("Q:\\x"), true},
-        {f.openRead("C:\\WINDOWS") >= 0 || f.openRead("Q:\\x") >= 0 || f.createFile("C:\\WINDOWS") >= 0 ||
-             f.createFile("C:\\ro.txt") >= 0 || f.createFile("C:\\no\\x") >= 0, false},
+        {f.openRead("C:\\WINDOWS") || f.openRead("Q:\\x") || f.createFile("C:\\WINDOWS") ||
+             f.createFile("C:\\ro.txt") || f.createFile("C:\\no\\x"), false},
         // A rename needs a source and no target, not even a dangling link.
         {f.renameFile("C:\\data.bin", "C:\\RO.TXT") || f.renameFile("C:\\data.bin", "C:\\dangling.txt") ||
              f.renameFile("C:\\none", "C:\\d"), false},

@@ -2,7 +2,7 @@
 #include "setup/finish.h"
 #include "setup/messages.h"
 #include "tests/support/fixtures.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 #include "winemu/registry.h"
 
 #include <chrono>

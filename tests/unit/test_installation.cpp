@@ -3,7 +3,7 @@
 #include "setup/installation.h"
 #include "setup/finish.h"
 #include "tests/support/fixtures.h"
-#include "winemu/platform.h"
+#include "services/platform.h"
 
 namespace zel::test {
 namespace {

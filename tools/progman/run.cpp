@@ -5,7 +5,7 @@
 #include "winemu/errors.h"
 #include "winemu/machine.h"
 #include "winemu/programs.h"
-#include "winemu/ui.h"
+#include "services/ui.h"
 
 #include <cctype>
 #include <cstdlib>

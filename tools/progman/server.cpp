@@ -5,7 +5,7 @@
 #include "winemu/machine.h"
 #include "winemu/files.h"
 #include "winemu/progman_client.h"
-#include "progman/desktop.h"
+#include "tools/progman/desktop.h"
 #include "progman/store.h"
 
 #include <cerrno>

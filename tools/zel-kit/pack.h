@@ -3,10 +3,10 @@
 // under the kit's name and what it needs at run time, and the sums of every file), and the
 // check of those sums.
 #include "tools/zel-kit/check.h"
+#include "winemu/errors.h"
 
 #include <array>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,9 +20,9 @@ inline constexpr std::array<const char*, 4> kWizardHelpers = {"progman", "zel-un
                                                               "libzel-print.so",
                                                               "libzel-media.so"};
 
-class PackError : public std::runtime_error {
+class PackError : public zel::PlatformError {
 public:
-    using std::runtime_error::runtime_error;
+    using zel::PlatformError::PlatformError;
 };
 
 // Makes the directory `out` (absent, or an empty directory) hold the kit's files (those whose

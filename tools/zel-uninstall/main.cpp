@@ -4,7 +4,7 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
-#include "winemu/ui.h"
+#include "services/ui.h"
 
 #include <QApplication>
 #include <QMessageBox>

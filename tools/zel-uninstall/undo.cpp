@@ -187,7 +187,7 @@ void Undo::restore(const std::string& winPath, const fs::path& file, const std::
         const std::optional<std::string> content =
             kept.empty() ? std::nullopt : readHostFile(keptDir_ / kept);
         if (!content)
-            throw PlatformError("the kept copy is missing");
+            throw PlatformError("a c\xf3pia guardada n\xe3o existe");
         writeHostFile(file, *content, mode);
         struct timespec times[2];
         times[0].tv_sec = 0;

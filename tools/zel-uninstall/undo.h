@@ -1,6 +1,6 @@
 #pragma once
 // Taking an installation back: the changes its journal names, undone newest first.
-#include "winemu/journal.h"
+#include "winemu/journal_reader.h"
 #include "winemu/machine.h"
 #include "winemu/programs.h"
 

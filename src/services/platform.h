@@ -2,11 +2,11 @@
 // Everything the wizard's pages and logic use of the machine, built once in main.
 #include "winemu/files.h"
 #include "winemu/machine.h"
-#include "winemu/printer.h"
+#include "services/printer.h"
 #include "winemu/progman_client.h"
 #include "winemu/programs.h"
-#include "winemu/sound.h"
-#include "winemu/ui.h"
+#include "services/sound.h"
+#include "services/ui.h"
 
 namespace zel {
 

@@ -1,4 +1,4 @@
-#include "progman/icon.h"
+#include "tools/progman/icon.h"
 
 #include <zlib.h>
 

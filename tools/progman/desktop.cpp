@@ -1,6 +1,6 @@
-#include "progman/desktop.h"
+#include "tools/progman/desktop.h"
 
-#include "progman/icon.h"
+#include "tools/progman/icon.h"
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 

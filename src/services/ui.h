@@ -2,12 +2,11 @@
 // User-interface services the wizard's logic and pages call: message boxes, the cursor,
 // pending events, minimise and restore, quitting, modal pages and the general error report.
 // Two implementations: QtUi (the real one) and ScriptedUi (tests).
+#include "winemu/programs.h"
+
 #include <functional>
 #include <string>
 #include <utility>
-
-class QDialog;
-class QLabel;
 
 namespace zel {
 
@@ -16,32 +15,37 @@ inline constexpr const char* kApplicationTitle = "ZEL Internet for Windows 95/NT
 
 enum class MsgButtons { Ok = 0, OkCancel = 1 };
 
-// How a message box or a modal page ended, as QDialog::done() and exec() carry it: by its
+// How a message box or a modal page ended, as a dialog's result code carries it: by its
 // confirming button (OK, "Sim", "Confirmar") or by the other way out (Cancel, "Não",
 // "Voltar", Escape or the close box).
 enum class ModalResult { Confirm = 1, Other = 2 };
 
-// A dialog's result code (QDialog::result()) read as a ModalResult: anything but a confirm is
-// the other way out, a rejected (0) dialog included.
+// A dialog's result code read as a ModalResult: anything but a confirm is the other way out, a
+// rejected (0) dialog included.
 inline ModalResult modalResultOf(int code) {
     return code == static_cast<int>(ModalResult::Confirm) ? ModalResult::Confirm : ModalResult::Other;
 }
 
 enum class MsgIcon { None, Stop, Warning, Information };
 
-class UiServices {
+// A page shown modally: exec() shows it, returns when it is closed and gives its result code
+// (read by modalResultOf). The windowed services run it; the pages' dialogs are adapted to it.
+class ModalWindow {
 public:
-    virtual ~UiServices() = default;
+    virtual ~ModalWindow() = default;
+    virtual int exec() = 0;
+};
 
+// minimise() and restore() (ApplicationWindows) set the application's windows aside and back.
+class UiServices : public ApplicationWindows {
+public:
     // Modal; Confirm for OK, Other for Cancel. Texts in code page 1252.
     virtual ModalResult messageBox(const std::string& text, const std::string& caption,
                            MsgButtons buttons, MsgIcon icon = MsgIcon::None) = 0;
     // Shows a page modally; its ModalResult.
-    virtual ModalResult showModal(QDialog& dialog) = 0;
+    virtual ModalResult showModal(ModalWindow& window) = 0;
     virtual void setBusyCursor(bool busy) = 0;
     virtual void processEvents() = 0;
-    virtual void minimise() = 0;
-    virtual void restore() = 0;
     // Posts the quit request; the wizard ends when the running handler returns.
     virtual void quit() = 0;
     virtual bool quitRequested() const = 0;
@@ -63,7 +67,7 @@ public:
         : errorLead_(std::move(errorLead)), errorEnd_(std::move(errorEnd)), silent_(silent) {}
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons,
                            MsgIcon) override;
-    ModalResult showModal(QDialog&) override { return ModalResult::Other; }
+    ModalResult showModal(ModalWindow&) override { return ModalResult::Other; }
     void setBusyCursor(bool) override {}
     void processEvents() override {}
     void minimise() override {}

@@ -1,4 +1,4 @@
-#include "winemu/ui.h"
+#include "services/ui.h"
 
 #include "winemu/cp1252.h"
 

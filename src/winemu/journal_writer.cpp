@@ -1,0 +1,236 @@
+#include "winemu/journal_writer.h"
+
+#include "winemu/errors.h"
+#include "winemu/host_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+long long nanoseconds(const struct timespec& t) {
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+// Writes all of `text` on the descriptor and syncs it; false when it could not.
+bool writeSynced(int fd, std::string_view text) {
+    return writeAll(fd, text) && ::fsync(fd) == 0;
+}
+
+std::string reason() {
+    return std::string(" (") + std::strerror(errno) + ")";
+}
+
+// A directory of the machine's own, made readable by its owner only; one already there must
+// be a real directory (not a link somewhere else). A new one's name is synced in its parent.
+void makePrivateDirectory(const fs::path& dir) {
+    const bool made = ::mkdir(dir.c_str(), 0700) == 0;
+    if (!made && errno != EEXIST)
+        throw PlatformError("N\xe3o foi poss\xedvel criar a pasta " + journalErrorPath(dir) +
+                            reason());
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        throw PlatformError(journalErrorPath(dir) + " n\xe3o \xe9 uma pasta deste usu\xe1rio");
+    if (made)
+        syncDirectory(dir.parent_path());
+}
+
+std::string cannotWrite(const fs::path& file) {
+    return "N\xe3o foi poss\xedvel gravar o registro da instala\xe7\xe3o " +
+           journalErrorPath(file) + reason();
+}
+
+} // namespace
+
+InstallJournal::InstallJournal(fs::path prefix) : prefix_(std::move(prefix)) {}
+
+InstallJournal::~InstallJournal() {
+    dropPending();
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void InstallJournal::open() {
+    if (fd_ >= 0)
+        return;
+    const fs::path dir = journalDirectory(prefix_);
+    makePrivateDirectory(dir);
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    struct tm utc {};
+    ::gmtime_r(&now.tv_sec, &utc);
+    char stamp[64];
+    const std::size_t length = std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%S", &utc);
+    std::snprintf(stamp + length, sizeof stamp - length, ".%09ld-%ld", now.tv_nsec,
+                  static_cast<long>(::getpid()));
+    // Names sort by time, so the newest journal is the last one.
+    file_ = dir / (std::string(stamp) + std::string(kJournalExtension));
+    savedDir_ = keptDirectory(file_);
+    fd_ = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
+                 0600);
+    if (fd_ < 0 || !writeSynced(fd_, std::string(kJournalHeader) + "\n"))
+        throw PlatformError(cannotWrite(file_));
+    // The journal's name must outlast a crash as surely as its records.
+    syncDirectory(dir);
+}
+
+void InstallJournal::append(const std::vector<std::string>& fields) {
+    open();
+    std::string line;
+    for (const std::string& field : fields)
+        line += (line.empty() ? "" : "\t") + escapeJournalField(field);
+    // The record whole in one write, so nothing of a later record can precede it.
+    if (!writeSynced(fd_, line + "\n"))
+        throw PlatformError(cannotWrite(file_));
+}
+
+std::string InstallJournal::keep(const std::string& host) {
+    FileDescriptor in(::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (!in || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    std::optional<std::string> content;
+    try {
+        content = readOpenHostFile(in.get(), host, static_cast<std::size_t>(st.st_size),
+                                   static_cast<std::size_t>(-1));
+    } catch (const HostFileError& e) {
+        throw PlatformError("N\xe3o foi poss\xedvel ler " + journalErrorPath(host) + " (" +
+                            std::strerror(e.error()) + ")");
+    }
+    if (!content)
+        return {};
+    open();
+    makePrivateDirectory(savedDir_);
+    const std::string name = std::to_string(++kept_);
+    const fs::path to = savedDir_ / name;
+    FileDescriptor out(
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out || !writeSynced(out.get(), *content) || !out.close())
+        throw PlatformError("N\xe3o foi poss\xedvel guardar uma c\xf3pia de " +
+                            journalErrorPath(host) + " em " + journalErrorPath(to) + reason());
+    // The copy is the only one left once the file is replaced: its name is synced too.
+    syncDirectory(savedDir_);
+    return name;
+}
+
+void InstallJournal::dropPending() {
+    if (pending_ && !pending_->kept.empty())
+        ::unlink((savedDir_ / pending_->kept).c_str());
+    pending_.reset();
+}
+
+void InstallJournal::record(const InstallEvent& e) {
+    if (!failure_.empty())
+        return; // a journal with a gap would undo the wrong things
+    using K = InstallEvent::Kind;
+    const auto statOf = [](const std::string& host, struct stat& st) {
+        return !host.empty() && ::lstat(host.c_str(), &st) == 0;
+    };
+    try {
+        switch (e.kind) {
+        case K::FileReplacing: {
+            dropPending();
+            struct stat st {};
+            if (!statOf(e.host, st))
+                return;
+            Pending pending{e.path,
+                            e.host,
+                            keep(e.host),
+                            static_cast<long long>(st.st_size),
+                            nanoseconds(st.st_mtim),
+                            static_cast<unsigned>(st.st_mode & 07777)};
+            pending_ = std::move(pending);
+            return;
+        }
+        case K::FileCopied: {
+            const bool replaced = pending_ && pending_->path == e.target;
+            struct stat st {};
+            if (!e.ok || !statOf(e.host, st)) {
+                if (replaced)
+                    dropPending();
+                return;
+            }
+            const std::string size = std::to_string(st.st_size);
+            const std::string mtime = std::to_string(nanoseconds(st.st_mtim));
+            made_.push_back(e.host);
+            if (!replaced) {
+                append({"created", e.target, e.host, size, mtime});
+                return;
+            }
+            append({"replaced", e.target, e.host, size, mtime, pending_->kept,
+                    std::to_string(pending_->size), std::to_string(pending_->mtime),
+                    std::to_string(pending_->mode)});
+            pending_.reset();
+            return;
+        }
+        case K::FileDeleted: {
+            if (pending_ && pending_->path == e.path) {
+                append({"deleted", e.path, pending_->host, pending_->kept,
+                        std::to_string(pending_->mtime), std::to_string(pending_->mode)});
+                pending_.reset();
+            } else {
+                append({"deleted", e.path, "", "", "0", "0"});
+            }
+            return;
+        }
+        case K::FileMoved: {
+            struct stat st {};
+            if (e.ok && statOf(e.host, st))
+                append({"moved", e.path, e.target, std::to_string(st.st_size),
+                        std::to_string(nanoseconds(st.st_mtim))});
+            return;
+        }
+        case K::DirectoryCreated:
+            if (e.ok)
+                append({"mkdir", e.path});
+            return;
+        case K::ProfileKey: {
+            if (!e.ok)
+                return;
+            // A file the installation made goes whole; only its last state is needed to tell
+            // whether the user changed it since.
+            const bool ours = std::find(made_.begin(), made_.end(), e.host) != made_.end();
+            struct stat st {};
+            if ((e.created || ours) && statOf(e.host, st)) {
+                if (e.created)
+                    made_.push_back(e.host);
+                append({e.created ? "created" : "touched", e.path, e.host,
+                        std::to_string(st.st_size), std::to_string(nanoseconds(st.st_mtim))});
+                return;
+            }
+            append({"profile", e.path, e.host, e.section, e.name, journalValue(e.before),
+                    journalValue(e.after)});
+            return;
+        }
+        case K::RegistryKey:
+            if (e.ok)
+                append({"regkey", e.path, e.section});
+            return;
+        case K::RegistryValue:
+            if (e.ok && e.before != std::optional<std::string>(e.after))
+                append({"regvalue", e.path, e.section, e.name, journalValue(e.before),
+                        journalValue(e.after)});
+            return;
+        case K::Macro:
+            if (e.ok)
+                append({"macro", e.path});
+            return;
+        case K::ProgramStarted:
+        case K::Outcome: return;
+        }
+    } catch (const std::exception& error) {
+        failure_ = error.what();
+    }
+}
+
+} // namespace zel
