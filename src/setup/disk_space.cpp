@@ -24,8 +24,8 @@ std::int64_t requiredSpace(const Catalogue& catalogue, const ProgramSelection& p
 
 std::optional<char> refusedCharacter(std::string_view destination) {
     for (const char c : destination) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '*' || c == '?' ||
-            c == '<' || c == '>' || c == '|')
+        if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '*' || c == '?' || c == '<' ||
+            c == '>' || c == '|')
             return c;
     }
     return std::nullopt;

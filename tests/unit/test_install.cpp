@@ -149,8 +149,8 @@ void obeyModeBits() {
     __user_cap_data_struct data[2]{};
     if (::syscall(SYS_capget, &header, data) != 0)
         return;
-    data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) |
-                           (1u << CAP_FOWNER));
+    data[0].effective &=
+        ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
     ::syscall(SYS_capset, &header, data);
 }
 
@@ -172,7 +172,8 @@ TEST_F(InstallTest, AWritableFileInAReadOnlyDirectoryIsReplacedInPlace) {
         {"", 0644, false, false, ""},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.old) + " " + std::to_string(row.mode) + (row.full ? " full" : ""));
+        SCOPED_TRACE(std::string(row.old) + " " + std::to_string(row.mode) +
+                     (row.full ? " full" : ""));
         const fs::path dir = driveC() / "RO";
         if (fs::exists(dir))
             fs::permissions(dir, fs::perms::owner_all);
