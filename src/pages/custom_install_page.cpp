@@ -107,9 +107,17 @@ void CustomInstallPage::next() {
     for (int n = 1; n <= zel::kShownPrograms; ++n)
         choices_.programs[static_cast<std::size_t>(n - 1)] =
             boxes[static_cast<std::size_t>(n - 1)]->isChecked();
-    // Taken as typed, terminated for the names that are joined to it later.
-    choices_.destination = zel::withTrailingBackslash(zel::fromQt(ui.destinationEdit->text()));
+    // A full path on a drive, terminated for the names that are joined to it later; one that
+    // Windows would refuse keeps the user here to mend it.
+    const zel::ResolvedDestination destination =
+        zel::resolveDestination(zel::fromQt(ui.destinationEdit->text()));
     platform_.ui.setBusyCursor(false);
+    if (destination.error) {
+        platform_.ui.messageBox(*destination.error, zel::kUnavailableDirectoryCaption,
+                                zel::MsgButtons::Ok);
+        return;
+    }
+    choices_.destination = destination.path;
     emit nextRequested();
 }
 

@@ -11,6 +11,7 @@
 
 #include <QEvent>
 #include <QPixmap>
+#include <QTextDocument>
 
 namespace zel {
 
@@ -69,7 +70,10 @@ void WelcomePage::readSponsor(const zel::ProfileFile& setup, int k) {
                                    zel::readKeyText(setup, zel::KeyId::SponsorDirectory, k));
 
     const std::string hint = zel::readKeyText(setup, zel::KeyId::SponsorHint, k);
-    picture.setToolTip(zel::toQt(hint));
+    // The kit's text as it is: a hint that looks like markup shows its tags.
+    const QString tip = zel::toQt(hint);
+    picture.setToolTip(Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap)
+                                                : tip);
 
     // A missing picture keeps the one shown before; one that cannot be decoded leaves the
     // control empty, and the other sponsors are read all the same.

@@ -6,10 +6,15 @@
 #include "winemu/errors.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zel {
 
@@ -91,8 +96,29 @@ void QtPrinter::requireOpen() const {
         throw PlatformError(kPrintNotStarted);
 }
 
+namespace {
+
+// A printout holds the registration (card number, password): a file it goes to is its owner's
+// alone before anything is written, whether new or replaced, however the file was chosen. A
+// pipe or device is left as it is (opened without waiting for a reader).
+void makePrivate(const QString& file) {
+    if (file.isEmpty())
+        return;
+    const QByteArray path = QFile::encodeName(file);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return; // the printer then tells why it cannot write there
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        ::fchmod(fd, 0600);
+    ::close(fd);
+}
+
+} // namespace
+
 void QtPrinter::paint(const std::vector<Page>& pages) {
     QPrinter& printer = device();
+    makePrivate(printer.outputFileName());
     QPainter painter;
     if (!painter.begin(&printer))
         throw PlatformError(kPrintCannotStart);

@@ -1,6 +1,7 @@
 #include "setup/disk_space.h"
 
 #include "setup/messages.h"
+#include "winemu/winpath.h"
 
 #include <algorithm>
 #include <limits>
@@ -19,6 +20,32 @@ std::int64_t requiredSpace(const Catalogue& catalogue, const ProgramSelection& p
     else if (browser == Browser::Second)
         required += catalogue.settings.secondBrowserSize;
     return required;
+}
+
+std::optional<char> refusedCharacter(std::string_view destination) {
+    for (const char c : destination) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '*' || c == '?' || c == '<' ||
+            c == '>' || c == '|')
+            return c;
+    }
+    return std::nullopt;
+}
+
+bool isFullPath(std::string_view destination) {
+    return destination.size() >= 3 && destination[1] == ':' &&
+           (destination[2] == '\\' || destination[2] == '/') &&
+           ((destination[0] >= 'A' && destination[0] <= 'Z') ||
+            (destination[0] >= 'a' && destination[0] <= 'z'));
+}
+
+ResolvedDestination resolveDestination(std::string_view destination) {
+    if (const std::optional<char> c = refusedCharacter(destination))
+        return {{}, refusedDestinationCharacter(destination, *c)};
+    const std::optional<WinPath> path =
+        isFullPath(destination) ? parseWinPath(destination) : std::nullopt;
+    if (!path)
+        return {{}, relativeDestination(destination)};
+    return {withTrailingBackslash(path->text()), std::nullopt};
 }
 
 int destinationDrive(std::string_view destination) {
@@ -48,6 +75,9 @@ CopyCheck checkBeforeCopy(const Catalogue& catalogue, const Choices& choices,
                           std::int64_t freeBytes) {
     // Counting an unknown drive as 0 kbytes free would ask whether to go on, and every copy
     // onto it would then fail.
+    if (const ResolvedDestination resolved = resolveDestination(choices.destination);
+        resolved.error)
+        return {resolved.error, std::nullopt};
     if (freeBytes < 0)
         return {unavailableDestination(choices.destination), std::nullopt};
     return {std::nullopt, spaceQuestion(catalogue, choices, freeBytes)};

@@ -9,6 +9,7 @@
 #include "winemu/winpath.h"
 
 #include <initializer_list>
+#include <optional>
 
 namespace zel {
 
@@ -118,17 +119,16 @@ std::string browserSetupCommand(const SetupSettings& settings, std::string_view 
     return {};
 }
 
-std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& catalogue,
-                                           Browser browser) {
+FinishMacros runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser) {
     // Nobody answering does not stop the sequence: the macros are then not delivered, which
     // the conversation's deliveries tell once it is closed.
     platform.progman.open("PROGMAN", "PROGMAN");
-    std::vector<std::string> sent;
-    runFinishSequence(platform, catalogue, browser, [&](const std::string& macro) {
-        sent.push_back(macro);
+    FinishMacros macros;
+    macros.refused = runFinishSequence(platform, catalogue, browser, [&](const std::string& macro) {
+        macros.sent.push_back(macro);
         platform.progman.execute(macro);
     });
-    return sent;
+    return macros;
 }
 
 std::vector<std::string> notCreated(const std::vector<std::string>& macros,
@@ -168,7 +168,6 @@ std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allProgra
                         std::string(key.name) + (slot ? std::to_string(slot) : std::string())});
     };
     const SetupSettings& s = catalogue.settings;
-    check(KeyId::Destination, s.destination);
     check(KeyId::Group, s.group);
     check(KeyId::InternetIcon, s.internetIcon);
     check(KeyId::BbsIcon, s.bbsIcon);
@@ -185,20 +184,51 @@ std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allProgra
     return keys;
 }
 
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser,
-                       const MacroSink& send) {
-    if (const auto keys = macroBreakingKeys(catalogue); !keys.empty())
-        throw KitValueError(kitValueBreaksMacro(keys.front().name()));
+std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& catalogue,
+                                           Browser browser, const MacroSink& send) {
     const SetupSettings& s = catalogue.settings;
     const std::string browserSetup =
         browserSetupCommand(s, platform.machine.programPath(), browser);
 
-    send(createGroupMacro(kStartUpGroup));
-    send(addItemMacro(updateProgramPath(s), kUpdateItem));
+    // A macro with a value holding '"' is not sent: the language has no escape, and the rest of
+    // the value would run as macros of its own. What it would have made is told as not
+    // created, like a macro Program Manager did not take; an item goes into the group created
+    // last, so the items of a group not created are not sent either.
+    std::vector<std::string> refused;
+    std::string group;
+    bool groupRefused = false;
+    const auto fits = [](std::initializer_list<std::string_view> values) {
+        for (std::string_view value : values)
+            if (value.find('"') != std::string_view::npos)
+                return false;
+        return true;
+    };
+    const auto createGroup = [&](const std::string& name) {
+        group = name;
+        groupRefused = !fits({name});
+        if (groupRefused)
+            refused.push_back(lostGroupLine(name));
+        else
+            send(createGroupMacro(name));
+    };
+    const auto addItem = [&](const std::string& command, const std::string& name,
+                             const std::optional<std::string>& icon) {
+        if (groupRefused || !fits({command, name, icon.value_or("")}))
+            refused.push_back(lostItemLine(name.empty() ? command : name, group));
+        else
+            send(icon ? addItemMacro(command, name, *icon) : addItemMacro(command, name));
+    };
+    const auto reload = [&](const std::string& name) {
+        if (fits({name}))
+            send(reloadMacro(name));
+    };
+
+    createGroup(kStartUpGroup);
+    addItem(updateProgramPath(s), kUpdateItem, std::nullopt);
     writeUpdateSettings(platform.machine, s);
     writeUninstallLog(platform.machine, catalogue);
 
-    send(createGroupMacro(s.group));
+    createGroup(s.group);
     for (int n = 1; n <= kProgramEntries; ++n) {
         const ProgramEntry& entry = catalogue.entry(n);
         if (!entry.preselected)
@@ -206,22 +236,23 @@ void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser b
         const std::string command =
             s.destination + (entry.ownDirectory ? entry.directory : std::string()) + entry.file(1);
         if (n == 1)
-            send(addItemMacro(command, entry.name,
-                              shortDirectoryForm(platform.files, s.destination + s.internetIcon)));
+            addItem(command, entry.name,
+                    shortDirectoryForm(platform.files, s.destination + s.internetIcon));
         else if (entry.file(1) == "ZEL.HT")
-            send(addItemMacro(command, entry.name,
-                              shortDirectoryForm(platform.files, s.destination + s.bbsIcon)));
+            addItem(command, entry.name,
+                    shortDirectoryForm(platform.files, s.destination + s.bbsIcon));
         else
-            send(addItemMacro(command, entry.name));
+            addItem(command, entry.name, std::nullopt);
     }
 
     registerUninstaller(platform.machine);
-    send(reloadMacro(kStartUpGroup));
-    send(reloadMacro(s.group));
+    reload(kStartUpGroup);
+    reload(s.group);
 
     // The setup runs on by itself; whether it started is not the wizard's concern any more.
     if (!browserSetup.empty())
         platform.programs.winExec(browserSetup, kShowNormal);
+    return refused;
 }
 
 } // namespace zel

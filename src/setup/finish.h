@@ -19,8 +19,8 @@ struct Platform;
 
 // --- Program Manager macros. Values go in as they are: the macro language has no escape, so a
 // value holding '"' would end its argument early and let the rest run as macros of its own;
-// such a kit value is refused before any macro goes out (macroBreakingKeys). A text is built
-// whole whatever its length.
+// the finish sequence never sends such a macro (macroBreakingKeys names the kit's keys that
+// would make one). A text is built whole whatever its length.
 std::string createGroupMacro(std::string_view group);
 std::string addItemMacro(std::string_view command, std::string_view name);
 std::string addItemMacro(std::string_view command, std::string_view name, std::string_view icon);
@@ -71,32 +71,28 @@ struct KitKey {
     std::string name() const { return "[" + section + "] " + key; }
     bool operator==(const KitKey&) const = default;
 };
-// The keys whose values would go into the finish sequence's macros holding '"': of the
-// selected programs, or of every program when `allPrograms` (a kit's check, before anyone
-// chooses).
+// The kit's keys whose values would go into the finish sequence's macros holding '"' (the
+// destination is the user's, checked as such): of the selected programs, or of every program
+// when `allPrograms` (a kit's check, before anyone chooses).
 std::vector<KitKey> macroBreakingKeys(const Catalogue& catalogue, bool allPrograms = false);
-
-// Raised before any macro is sent, naming the first such key.
-class KitValueError : public PlatformError {
-public:
-    using PlatformError::PlatformError;
-};
 
 // --- The sequence behind "Finalizar", from working out the browser setup to starting it.
 // The caller sets the busy cursor before and ends the wizard after; the Program Manager
 // conversation stays open until the caller closes it. A failure to write a settings file or
-// the registry raises and stops the sequence where it happened; a kit value that would break a
-// macro raises KitValueError before anything is done.
-// Returns the macros, in the order they went out.
-std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& catalogue,
-                                           Browser browser);
+// the registry raises and stops the sequence where it happened. A macro with a value holding
+// '"' is not sent, and neither are the items of a group not sent: the sequence goes on.
+struct FinishMacros {
+    std::vector<std::string> sent;    // in the order they went out
+    std::vector<std::string> refused; // the groups and items not sent, one line each
+};
+FinishMacros runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser);
 
 // Receives each macro text in the order it goes out.
 using MacroSink = std::function<void(const std::string& macro)>;
 // The same sequence with the macros going to `send` instead of Program Manager's conversation
-// (which it neither opens nor uses).
-void runFinishSequence(Platform& platform, const Catalogue& catalogue, Browser browser,
-                       const MacroSink& send);
+// (which it neither opens nor uses). Returns the lines of the groups and items not sent.
+std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& catalogue,
+                                           Browser browser, const MacroSink& send);
 
 // The groups and items the sequence's macros did not create, one line each for the user, given
 // the macros in order and whether each was delivered and stored. An item whose group was not

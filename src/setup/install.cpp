@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -140,6 +141,40 @@ private:
     int fd_ = -1;
 };
 
+// Copies a whole host file from its start into another, from its start.
+bool copyWhole(int from, int to, std::span<char> buffer) {
+    struct stat st {};
+    return ::fstat(from, &st) == 0 && ::lseek(from, 0, SEEK_SET) == 0 &&
+           ::lseek(to, 0, SEEK_SET) == 0 && ::ftruncate(to, 0) == 0 &&
+           copyHostFileData(from, to, st.st_size, buffer);
+}
+
+// A writable file in a directory that takes no new names is written over in place, as Windows
+// does. Its old content is kept aside (outside the directory, readable by its owner only) and
+// put back if the new one cannot be written whole.
+bool replaceInPlace(int in, std::int64_t size, const fs::path& target, mode_t mode,
+                    const struct timespec (&times)[2], std::span<char> buffer) {
+    const int out = ::open(target.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (out < 0)
+        return false;
+    FileDescriptor outGuard(out);
+    struct stat st {};
+    if (::fstat(out, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> old(std::tmpfile(), std::fclose);
+    if (!old || !copyWhole(out, ::fileno(old.get()), buffer))
+        return false;
+    const bool written = ::lseek(out, 0, SEEK_SET) == 0 && ::ftruncate(out, 0) == 0 &&
+                         copyHostFileData(in, out, size, buffer) && ::fchmod(out, mode) == 0 &&
+                         ::futimens(out, times) == 0 && ::fsync(out) == 0;
+    if (!written) {
+        copyWhole(::fileno(old.get()), out, buffer);
+        ::fchmod(out, st.st_mode & 07777);
+        return false;
+    }
+    return true;
+}
+
 bool copyFile(Files& files, std::string_view source, std::string_view destination) {
     if (source == destination)
         return false;
@@ -187,24 +222,26 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
     if (dosTime == 0)
         dosTime = toDosTime(static_cast<std::int64_t>(sourceStat.st_mtime));
 
-    TempCopy copy;
-    if (!copy.create(targetHost->parent_path(), mode))
-        return false;
-    if (keepMode && ::fchmod(copy.fd(), *keepMode) != 0)
-        return false;
-
-    // In the kernel where it can; the one buffer where it cannot. A source that shrank while
-    // being copied ends the copy instead of looping.
-    char buffer[kBufferSize];
-    if (!copyHostFileData(in.get(), copy.fd(), remaining, buffer))
-        return false;
-
     // The date as the platform keeps it: packed DOS form, two-second resolution.
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = static_cast<time_t>(fromDosTime(dosTime));
     times[1].tv_nsec = 0;
+    // In the kernel where it can; the one buffer where it cannot. A source that shrank while
+    // being copied ends the copy instead of looping.
+    char buffer[kBufferSize];
+
+    TempCopy copy;
+    if (!copy.create(targetHost->parent_path(), mode)) {
+        // No new name can be made beside the file (a read-only directory): the file itself
+        // may still be written.
+        return keepMode && replaceInPlace(in.get(), remaining, *targetHost, *keepMode, times, buffer);
+    }
+    if (keepMode && ::fchmod(copy.fd(), *keepMode) != 0)
+        return false;
+    if (!copyHostFileData(in.get(), copy.fd(), remaining, buffer))
+        return false;
     if (::futimens(copy.fd(), times) != 0)
         return false;
     return copy.commit(*targetHost, keepMode.has_value());

@@ -7,6 +7,7 @@
 #include "services/platform.h"
 
 #include <exception>
+#include <utility>
 #include <vector>
 
 namespace zel {
@@ -17,6 +18,11 @@ CopyCheck copyCheck(Platform& platform, const Catalogue& kit, const Choices& cho
 }
 
 bool runCopy(Platform& platform, const Catalogue& kit, Choices& choices, CopyView& view) {
+    // Resolved once, here: the space question, the copy, the settings files and Program
+    // Manager all take the destination from the choices.
+    if (const ResolvedDestination resolved = resolveDestination(choices.destination);
+        !resolved.error)
+        choices.destination = resolved.path;
     const CopyCheck check = copyCheck(platform, kit, choices);
     if (check.error) {
         view.destinationUnavailable(*check.error);
@@ -56,12 +62,14 @@ bool runFinish(Platform& platform, const Catalogue& kit, const Choices& choices,
     view.working(true);
     std::vector<std::string> lost;
     try {
-        const std::vector<std::string> macros =
+        const FinishMacros macros =
             runFinishSequence(platform, chosenCatalogue(kit, choices), choices.browser);
         // Program Manager has every macro before the wizard goes; the work is not over while
         // it executes them.
         platform.progman.close();
-        lost = notCreated(macros, platform.progman.deliveries());
+        lost = macros.refused;
+        for (std::string& line : notCreated(macros.sent, platform.progman.deliveries()))
+            lost.push_back(std::move(line));
     } catch (const std::exception& e) {
         // What went out before the failure is delivered; a second try opens a new conversation.
         platform.progman.close();

@@ -34,6 +34,24 @@ inline std::string spaceLine(std::int64_t requiredKbytes) {
 inline constexpr const char* kUnavailableDirectory =
     "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel";
 inline constexpr const char* kUnavailableDirectoryCaption = "Instala\xe7\xe3o Personalizada";
+// A destination Windows would refuse, or one that depends on the current directory.
+inline std::string refusedDestinationCharacter(std::string_view destination, char c) {
+    const auto code = static_cast<unsigned char>(c);
+    const std::string named = code < 0x20 ? "um caractere de controle (c\xf3" "digo " +
+                                                std::to_string(code) + ")"
+                                          : std::string("o caractere ") + c;
+    // The destination as shown: a control character would reach a terminal as it is.
+    std::string shown(destination);
+    for (char& d : shown)
+        if (static_cast<unsigned char>(d) < 0x20)
+            d = '?';
+    return "O destino " + shown + " cont\xe9m " + named +
+           ", que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios";
+}
+inline std::string relativeDestination(std::string_view destination) {
+    return "O destino " + std::string(destination) +
+           " n\xe3o \xe9 um caminho completo: indique o drive e o diret\xf3rio, como C:\\ZEL\\";
+}
 
 // --- The connection page
 // Without its description a kit names nothing to install (the pages would show "erro!").
@@ -84,7 +102,7 @@ inline constexpr const char* kPrintNoPrinter = "Nenhuma impressora dispon\xedvel
 inline constexpr const char* kPrintNotStarted = "Nenhum documento de impress\xe3o foi iniciado";
 inline constexpr const char* kPrintCannotFinish = "N\xe3o foi poss\xedvel concluir a impress\xe3o";
 
-// --- The finish page: a kit value that would break Program Manager's macros
+// --- A kit value that would break Program Manager's macros, refused before an unattended run
 inline std::string kitValueBreaksMacro(std::string_view key) {
     return "O valor de " + std::string(key) +
            " no arquivo de configura\xe7\xe3o cont\xe9m aspas (\"), que o Gerenciador de Programas "

@@ -120,6 +120,25 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "SETUP.INI: error: no section [Uninstall]: programa, diretorio read as \"erro!\", which "
          "flows on into paths, group names and macros\n1 error, 0 warnings, 0 notes\n",
          {{"[Uninstall]\nprograma=U.EXE\ndiretorio=UN\\\n", ""}}},
+        // The destination: a full path Windows accepts, or the wizard copies nothing.
+        {"",
+         "SETUP.INI:4: error: [Principal] destino \"Cursos\" is not a full path with its drive "
+         "(such as C:\\ZEL\\): the wizard refuses to install there\n1 error, 0 warnings, 0 "
+         "notes\n",
+         {{"destino=C:\\Z\\", "destino=Cursos"}}},
+        {"",
+         "SETUP.INI:4: error: [Principal] destino \"C\" is not a full path with its drive "
+         "(such as C:\\ZEL\\): the wizard refuses to install there\n1 error, 0 warnings, 0 "
+         "notes\n",
+         {{"destino=C:\\Z\\", "destino=C"}}},
+        {"",
+         "SETUP.INI:4: error: [Principal] destino holds '\"', which Windows refuses in a name: "
+         "the wizard refuses to install there\n1 error, 0 warnings, 0 notes\n",
+         {{"destino=C:\\Z\\", "destino=C:\\A\"B\\"}}},
+        {"",
+         "SETUP.INI:4: error: [Principal] destino holds '*', which Windows refuses in a name: "
+         "the wizard refuses to install there\n1 error, 0 warnings, 0 notes\n",
+         {{"destino=C:\\Z\\", "destino=C:\\*\\"}}},
         {"[Programa2]\nnome=B\n",
          "SETUP.INI:21: warning: [Programa2] is never read: the program table ends at entry 1, "
          "whose section is missing\n0 errors, 1 warning, 0 notes\n"},
@@ -161,8 +180,9 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "warning: section [Update] appears again (first at line 13); only the first is read, so "
          "its 2 keys are ignored\nSETUP.INI:22: warning: line \"nao e uma chave\" is neither a "
          "section, a key=value nor a comment; it is ignored\nSETUP.INI:24: error: [Programa1] nome "
-         "holds '\"', which would end its Program Manager macro argument early: the wizard refuses "
-         "to finish\nSETUP.INI:25: warning: [Programa1] instala=yes is no number the wizard reads "
+         "holds '\"', which would end its Program Manager macro argument early: the wizard does "
+         "not create that group or item\nSETUP.INI:25: warning: [Programa1] instala=yes is no "
+         "number the wizard reads "
          "(decimal, 0x1F or $1F); it silently counts as 0 (not selected)\nSETUP.INI:26: warning: "
          "\"instalarr\" is no key of [Programa1]; the wizard never reads it (did you mean "
          "\"instala\"?)\nSETUP.INI:27: warning: \"nome\" appears again in [Programa1] (first at "

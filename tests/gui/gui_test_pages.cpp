@@ -18,6 +18,7 @@
 #include "pages/welcome_page.h"
 #include "qt/gauge_widget.h"
 #include "qt/qt_modal.h"
+#include "qt/qt_text.h"
 #include "qt/radio_group.h"
 #include "setup/messages.h"
 
@@ -31,6 +32,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -310,6 +312,28 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
     EXPECT_TRUE(ui.errors.empty());
 }
 
+// The kit's texts are shown as written: markup in a message or a hint shows its tags.
+TEST_F(PagesTest, AKitsTextsAreShownAsPlainText) {
+    const std::string markup = "<b>Negrito</b> & <a href=\"x\">y</a>";
+    writeSetup("[Principal]\r\nMensagem=" + markup + "\r\n[Patro1]\r\nTexto=" + markup +
+               "\r\n[Patro2]\r\nTexto=Loja\r\n");
+    start();
+    WelcomePage& page = *wizard->welcomePage;
+    // What a tool tip shows: markup when its text looks like it, the text itself otherwise.
+    const auto shown = [](const QString& tip) {
+        QTextDocument document;
+        if (Qt::mightBeRichText(tip))
+            document.setHtml(tip);
+        else
+            document.setPlainText(tip);
+        return document.toPlainText().toStdString();
+    };
+    EXPECT_EQ(shown(page.sponsorPicture(1)->toolTip()), markup);
+    EXPECT_EQ(page.sponsorPicture(2)->toolTip().toStdString(), "Loja");
+    EXPECT_EQ(page.ui.messageLabel->text().toStdString(), markup);
+    EXPECT_EQ(page.ui.messageLabel->textFormat(), Qt::PlainText);
+}
+
 // ---------------------------------------------------------------------------------------
 // Registration
 
@@ -499,6 +523,58 @@ TEST_F(PagesTest, TheFinishPageSaysWhatProgramManagerDidNotCreate) {
     EXPECT_EQ(ui.boxes[0].caption, kProgmanLossCaption);
     EXPECT_EQ(ui.boxes[0].icon, MsgIcon::Warning);
     EXPECT_EQ(ui.boxes[0].text.rfind("O Gerenciador de Programas n\xe3o criou", 0), 0u);
+}
+
+// "Seguir >" takes a destination Windows would accept, as a full path, and keeps the user on
+// the page with a message naming what is wrong otherwise; the boxes are kept either way.
+TEST_F(PagesTest, TheCustomPageTakesOnlyAFullDestinationWindowsAccepts) {
+    const struct {
+        const char* typed;
+        const char* request;
+        std::string box, destination;
+    } rows[] = {
+        {"e:/kit/../zel", "next", "", "E:\\zel\\"},
+        {"C:\\A\"B", "", refusedDestinationCharacter("C:\\A\"B", '"'), "C:\\Program Files\\KIT\\"},
+        {"C:\\A*", "", refusedDestinationCharacter("C:\\A*", '*'), "C:\\Program Files\\KIT\\"},
+        {"C:\\A|B", "", refusedDestinationCharacter("C:\\A|B", '|'), "C:\\Program Files\\KIT\\"},
+        {"C:\\A\tB", "", refusedDestinationCharacter("C:\\A\tB", '\t'),
+         "C:\\Program Files\\KIT\\"},
+        {"Cursos", "", relativeDestination("Cursos"), "C:\\Program Files\\KIT\\"},
+        {"C", "", relativeDestination("C"), "C:\\Program Files\\KIT\\"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        startUp();
+        ui.boxes.clear();
+        CustomInstallPage page(*platform, catalogue, choices);
+        Requests requests(&page);
+        page.ui.program1Box->setChecked(false);
+        page.ui.destinationEdit->setText(toQt(row.typed));
+        page.ui.nextButton->click();
+        EXPECT_EQ(requests.take(), row.request);
+        EXPECT_EQ(choices.destination, row.destination);
+        EXPECT_FALSE(choices.programs[0]);
+        EXPECT_EQ(ui.boxes.empty() ? std::string() : ui.boxes[0].text, row.box);
+        EXPECT_EQ(ui.boxes.size(), row.box.empty() ? 0u : 1u);
+        EXPECT_FALSE(ui.busy());
+    }
+}
+
+// A kit value that would break its macro leaves that item out, and the finish is done.
+TEST_F(PagesTest, TheFinishPageIsNoDeadEndForAValueProgramManagerRefuses) {
+    startUp();
+    fs::create_directories(driveC() / "Program Files" / "KIT");
+    catalogue.entry(3).name = "Leitor \"Plus\"";
+    FinishPage page(*platform, catalogue, choices);
+    Requests requests(&page);
+    page.ui.finishButton->click();
+    EXPECT_EQ(requests.take(), "next");
+    EXPECT_EQ(ui.errors, std::vector<std::string>{});
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].caption, kProgmanLossCaption);
+    EXPECT_NE(ui.boxes[0].text.find(lostItemLine("Leitor \"Plus\"", "ZEL Internet")),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(driveC() / "WINDOWS" / "zelun.ini"));
 }
 
 // A port is all the connection page needs; the commands reach the settings as typed.

@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <sys/stat.h>
 
 namespace zel::test {
 namespace {
@@ -295,6 +296,30 @@ TEST(QtPrinterTest, AJobComesOutWholeOrIsAClearErrorAndThePrintDialogAnswers) {
     EXPECT_TRUE(printer.choosePrinter());
     onModal([](QWidget& dialog) { dynamic_cast<QDialog&>(dialog).reject(); });
     EXPECT_FALSE(printer.choosePrinter());
+}
+
+// The printout holds the registration: its file is its owner's alone, new or replaced, whatever
+// the umask; rows: the file's mode before (0: none), the mode after.
+TEST(QtPrinterTest, APrintoutFileIsReadableByItsOwnerOnly) {
+    guiApplication();
+    TempDir tmp;
+    const mode_t umask = ::umask(0);
+    for (const int before : {0, 0644, 0666, 0600}) {
+        SCOPED_TRACE(before);
+        const fs::path file = tmp / "cadastro.pdf";
+        fs::remove(file);
+        if (before) {
+            writeFile(file, "old");
+            fs::permissions(file, fs::perms(before));
+        }
+        PdfPrinter printer(file);
+        printer.beginDocument();
+        printer.textOut(0, 0, "Senha: segredo");
+        printer.endDocument();
+        EXPECT_EQ(int(fs::status(file).permissions() & fs::perms::mask), 0600);
+        EXPECT_GT(fs::file_size(file), 3u);
+    }
+    ::umask(umask);
 }
 
 // The print module is loaded at its first use, found by name where the build put it or by a

@@ -167,33 +167,83 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
     EXPECT_EQ(run(Browser::First).second, "");
 }
 
-// A '"' would end its macro argument and run the rest as macros: refused by name, up front.
-TEST_F(FinishTest, AKitValueThatWouldBreakAMacroIsRefusedBeforeAnything) {
+// A '"' would end its macro argument and run the rest as macros: such a macro is not sent, nor
+// the items of a group not created, and the finish goes on to its end, naming what is missing.
+TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
-    const std::pair<std::string, std::function<void(Catalogue&)>> rows[] = {
-        {"[Principal] grupo", [&](Catalogue& c) { c.settings.group = "Kit" + attack; }},
-        {"[Principal] destino", [&](Catalogue& c) { c.settings.destination = "C:\\A\"B\\"; }},
-        {"[Principal] ineticone", [&](Catalogue& c) { c.settings.internetIcon = attack; }},
-        {"[Principal] bbsicone", [&](Catalogue& c) { c.settings.bbsIcon = attack; }},
-        {"[Update] programa", [&](Catalogue& c) { c.settings.updateProgram = attack; }},
-        {"[Programa2] nome", [&](Catalogue& c) { c.entry(2).name = attack; }},
-        {"[Programa3] diretorio", [&](Catalogue& c) { c.entry(3).directory = "M\"\\"; }},
-        {"[Programa1] Arquivo1", [&](Catalogue& c) { c.entry(1).files[0] = "A\".EXE"; }}};
+    const std::string g = "Acesso Internet";
+    const std::vector<std::string> allItems = {
+        lostItemLine("Discador", g), lostItemLine("BBS", g),    lostItemLine("Correio", g),
+        lostItemLine("Vazio", g),    lostItemLine("Direto", g), lostItemLine("Minusculo", g),
+        lostItemLine("Longo", g),    lostItemLine("Ultimo", g)};
+    std::vector<std::string> groupLost = {lostGroupLine("Kit" + attack)};
+    for (const std::string& item : allItems)
+        groupLost.push_back(lostItemLine(item.substr(6, item.find('"', 6) - 6), "Kit" + attack));
+    std::vector<std::string> destinationLost = {lostItemLine(kUpdateItem, kStartUpGroup)};
+    destinationLost.insert(destinationLost.end(), allItems.begin(), allItems.end());
+    const struct {
+        const char* name;
+        std::function<void(Catalogue&)> plant;
+        std::size_t sent;
+        std::vector<std::string> refused;
+    } rows[] = {
+        {"grupo", [&](Catalogue& c) { c.settings.group = "Kit" + attack; }, 3, groupLost},
+        {"destino",
+         [&](Catalogue& c) {
+             fs::create_directories(driveC() / "A\"B");
+             c.settings.destination = "C:\\A\"B\\";
+         },
+         4, destinationLost},
+        {"ineticone",
+         [&](Catalogue& c) { c.settings.internetIcon = attack; },
+         12,
+         {lostItemLine("Discador", g)}},
+        {"bbsicone",
+         [&](Catalogue& c) { c.settings.bbsIcon = attack; },
+         12,
+         {lostItemLine("BBS", g)}},
+        {"[Update] programa",
+         [&](Catalogue& c) { c.settings.updateProgram = attack; },
+         12,
+         {lostItemLine(kUpdateItem, kStartUpGroup)}},
+        {"nome", [&](Catalogue& c) { c.entry(2).name = attack; }, 12, {lostItemLine(attack, g)}},
+        {"diretorio",
+         [&](Catalogue& c) { c.entry(3).directory = "M\"\\"; },
+         12,
+         {lostItemLine("Correio", g)}},
+        {"Arquivo1",
+         [&](Catalogue& c) { c.entry(1).files[0] = "A\".EXE"; },
+         12,
+         {lostItemLine("Discador", g)}},
+        {"none", [](Catalogue&) {}, 13, {}}};
     const Catalogue clean = catalogue;
-    for (const auto& [key, plant] : rows) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         catalogue = clean;
-        plant(catalogue);
-        EXPECT_EQ(run(), std::pair(Macros{}, kitValueBreaksMacro(key)));
-        EXPECT_EQ(readFile(settingsFile()) + readFile(windowsDir() / "zelun.ini") +
-                      uninstallValue("DisplayName"),
-                  "(no key)")
-            << key;
+        row.plant(catalogue);
+        fs::remove(settingsFile());
+        fs::remove(windowsDir() / "zelun.ini");
+        fs::remove(machine().registryFile());
+        Macros sent;
+        std::vector<std::string> refused;
+        ASSERT_NO_THROW(refused = runFinishSequence(
+                            *platform, catalogue, Browser::None,
+                            [&sent](const std::string& macro) { sent.push_back(macro); }));
+        EXPECT_EQ(refused, row.refused);
+        EXPECT_EQ(sent.size(), row.sent);
+        for (const std::string& macro : sent)
+            EXPECT_EQ(macro.find("DeleteGroup"), std::string::npos) << macro;
+        // The rest of the finish is done all the same.
+        EXPECT_EQ(ProfileFile(machine(), kUninstallLog).readText("ZEL", "grupo", ""),
+                  catalogue.settings.group);
+        EXPECT_EQ(uninstallValue("DisplayName"), kDisplayName);
     }
-    // Unless it never goes into a macro; a kit's check looks at every program.
+    // A kit's check names the keys, of every program; the destination is checked as the user's.
     catalogue = clean;
     catalogue.entry(4).name = attack;
     catalogue.entry(1).directory = "D\"\\";
-    EXPECT_EQ(run().first.size(), 13u);
+    catalogue.settings.destination = "C:\\A\"B\\";
+    EXPECT_EQ(macroBreakingKeys(catalogue), (std::vector<KitKey>{}));
     EXPECT_EQ(macroBreakingKeys(catalogue, true), (std::vector<KitKey>{{"Programa4", "nome"}}));
 }
 

@@ -4,9 +4,12 @@
 #include "tests/support/fixtures.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace zel::test {
 namespace {
@@ -138,6 +141,65 @@ TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
     EXPECT_EQ(left, (std::set<std::string>{living, ".zelcopy-aB3xYz", dead + "toolong7",
                                            dead + "dirdir", "BIG.DAT"}));
     EXPECT_EQ(readFile(driveC() / "LEFT" / "BIG.DAT"), std::string(20000, 'x'));
+}
+
+// Mode bits bind the superuser too in the child that calls this, as they bind any user.
+void obeyModeBits() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return;
+    data[0].effective &=
+        ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+    ::syscall(SYS_capset, &header, data);
+}
+
+// In a directory that takes no new name, a writable file is written over in place, whole or
+// not at all; a read-only one is never; a new one cannot be made. Rows: the target's content
+// before ("" none), its mode, a full disk, whether the copy is done, the content after.
+TEST_F(InstallTest, AWritableFileInAReadOnlyDirectoryIsReplacedInPlace) {
+    const std::string fresh(20000, 'n');
+    writeFile(medium() / "NEW.DAT", fresh);
+    const struct {
+        const char* old;
+        int mode;
+        bool full, done;
+        std::string after;
+    } rows[] = {
+        {"old version", 0644, false, true, fresh},
+        {"old version", 0444, false, false, "old version"},
+        {"old version", 0644, true, false, "old version"},
+        {"", 0644, false, false, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.old) + " " + std::to_string(row.mode) +
+                     (row.full ? " full" : ""));
+        const fs::path dir = driveC() / "RO";
+        if (fs::exists(dir))
+            fs::permissions(dir, fs::perms::owner_all);
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        if (*row.old) {
+            writeFile(dir / "NEW.DAT", row.old);
+            fs::permissions(dir / "NEW.DAT", fs::perms(row.mode));
+        }
+        fs::permissions(dir, fs::perms(0555));
+        const int status = inChild([&] {
+            obeyModeBits();
+            if (row.full)
+                fullDisk();
+            ::_exit(copy("D:\\NEW.DAT", "C:\\RO\\NEW.DAT") ? 0 : 1);
+        });
+        EXPECT_EQ(status, row.done ? 0 : 1);
+        EXPECT_EQ(*row.old ? readFile(dir / "NEW.DAT") : std::string(), row.after);
+        if (*row.old) {
+            EXPECT_EQ(modeOf(dir / "NEW.DAT"), row.mode);
+        }
+        std::size_t entries = 0;
+        for (const auto& e : fs::directory_iterator(dir))
+            entries += e.exists() ? 1 : 0;
+        EXPECT_EQ(entries, *row.old ? 1u : 0u); // no temporary left behind
+    }
 }
 
 // The run over a kit whose every selected file is on the medium (holding its name), but `gone`.

@@ -2,6 +2,7 @@
 // asked, in which order, however the copy and the finish end.
 #include "setup/installation.h"
 #include "setup/finish.h"
+#include "setup/messages.h"
 #include "tests/support/fixtures.h"
 #include "services/platform.h"
 
@@ -26,6 +27,7 @@ struct RecordingView : CopyView, FinishView, Gauge, StatusLine {
     void copyOver() override { log += "over "; }
     void notCreated(const std::string& message) override {
         log += "lost(" + message.substr(0, 30) + ") ";
+        lost = message;
     }
     void setMaximum(int) override {}
     void setPosition(int) override {}
@@ -34,7 +36,7 @@ struct RecordingView : CopyView, FinishView, Gauge, StatusLine {
     void repaint() override {}
 
     bool goOn = false;
-    std::string log;
+    std::string log, lost;
 };
 
 class InstallationTest : public MachineTest {
@@ -67,8 +69,17 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         const char* destination;
         bool shortDisk, goOn, fileThere, done, keptGoOn;
         std::string log;
+        const char* resolved = "C:\\ZEL\\";
     } rows[] = {
-        {"no such drive", "Z:\\ZEL\\", false, true, true, false, false, "unavailable "},
+        {"no such drive", "Z:\\ZEL\\", false, true, true, false, false, "unavailable ",
+         "Z:\\ZEL\\"},
+        // Anywhere but a full path would be taken against the medium's directory.
+        {"relative", "ZEL\\", false, true, true, false, false, "unavailable ", "ZEL\\"},
+        {"a drive letter", "C", false, true, true, false, false, "unavailable ", "C"},
+        {"a quote", "C:\\A\"B\\", false, true, true, false, false, "unavailable ",
+         "C:\\A\"B\\"},
+        {"resolved once", "c:/x/../ZEL", false, true, true, true, false,
+         "work sweep copying over idle "},
         {"short, declined", "C:\\ZEL\\", true, false, true, false, false, "short? "},
         {"short, on", "C:\\ZEL\\", true, true, true, true, true,
          "short? work sweep copying over idle "},
@@ -92,7 +103,53 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         EXPECT_EQ(view.log, row.log);
         EXPECT_EQ(choices.continueShortOfSpace, row.keptGoOn);
         EXPECT_EQ(fs::exists(driveC() / "ZEL" / "A.EXE"), row.done);
+        EXPECT_EQ(choices.destination, row.resolved);
+        EXPECT_FALSE(fs::exists(medium() / "ZEL"));
     }
+}
+
+// What the custom page and the unattended run refuse, and the one form every step then uses.
+TEST(Destination, IsAFullPathWindowsAcceptsResolvedOnce) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"C:\\ZEL\\", "C:\\ZEL\\"},
+        {"c:\\Program Files\\..\\ZEL", "C:\\ZEL\\"},
+        {"d:/a//b/./", "D:\\a\\b\\"},
+        {"C:\\", "C:\\"},
+        {"Cursos", relativeDestination("Cursos")},
+        {"C", relativeDestination("C")},
+        {"C:ZEL", relativeDestination("C:ZEL")},
+        {"\\ZEL", relativeDestination("\\ZEL")},
+        {"", relativeDestination("")},
+        {"1:\\ZEL", relativeDestination("1:\\ZEL")},
+        {"C:\\A\"B", "O destino C:\\A\"B cont\xe9m o caractere \", que o Windows n\xe3o aceita "
+                      "em nomes de arquivos e diret\xf3rios"},
+        {"C:\\A*", refusedDestinationCharacter("C:\\A*", '*')},
+        {"C:\\A?", refusedDestinationCharacter("C:\\A?", '?')},
+        {"C:\\<A", refusedDestinationCharacter("C:\\<A", '<')},
+        {"C:\\A>", refusedDestinationCharacter("C:\\A>", '>')},
+        {"C:\\A|B", refusedDestinationCharacter("C:\\A|B", '|')},
+        {"Cur|sos", refusedDestinationCharacter("Cur|sos", '|')},
+        {"C:\\A\x1b[2J", "O destino C:\\A?[2J cont\xe9m um caractere de controle (c\xf3" "digo "
+                          "27), que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
+    };
+    for (const auto& [typed, expected] : rows) {
+        const ResolvedDestination resolved = resolveDestination(typed);
+        EXPECT_EQ(resolved.error ? *resolved.error : resolved.path, expected) << typed;
+        EXPECT_EQ(resolved.path.empty(), resolved.error.has_value()) << typed;
+    }
+}
+
+// A value that cannot go into a macro never stops the finish: it is done, and says what is
+// missing as it does for a Program Manager that did not answer.
+TEST_F(InstallationTest, AValueThatBreaksAMacroIsToldAsNotCreated) {
+    fs::create_directories(driveC() / "ZEL");
+    catalogue.entry(2).name = "Leitor \"Plus\"";
+    RecordingView view;
+    EXPECT_TRUE(runFinish(*platform, catalogue, choices, view));
+    EXPECT_EQ(view.log, "work idle lost(O Gerenciador de Programas n\xe3o) ");
+    EXPECT_NE(view.lost.find(lostItemLine("Leitor \"Plus\"", "G")), std::string::npos);
+    EXPECT_EQ(ProfileFile(machine(), "C:\\WINDOWS\\zelun.ini").readText("ZEL", "dir", ""),
+              "C:\\ZEL\\");
 }
 
 // A failure is told with the busy state over, and the step can be run again; Program Manager

@@ -154,7 +154,7 @@ std::vector<Problem> Checker::finish() {
 }
 
 // Program Manager's macros have no escape: a '"' in a value they carry would end its argument
-// and run the rest as macros of their own. The wizard refuses such a kit at the end.
+// and run the rest as macros of their own. The wizard leaves such a group or item out.
 void Checker::checkMacroQuotes(const fs::path& description) {
     zel::Catalogue catalogue;
     catalogue.load(zel::ProfileFile::atHostPath(description));
@@ -163,7 +163,7 @@ void Checker::checkMacroQuotes(const fs::path& description) {
         const Key* k = s ? s->find(key.key) : nullptr;
         report(Severity::Error, k ? k->line : 0,
                key.name() + " holds '\"', which would end its Program Manager macro argument "
-                            "early: the wizard refuses to finish");
+                            "early: the wizard does not create that group or item");
     }
 }
 

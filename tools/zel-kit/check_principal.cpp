@@ -2,6 +2,7 @@
 // as "erro!", and the fixed files they name (a missing one is skipped silently by the run).
 #include "tools/zel-kit/checker.h"
 
+#include "setup/disk_space.h"
 #include "winemu/cp1252.h"
 
 #include <algorithm>
@@ -53,6 +54,8 @@ void Checker::checkGlobals() {
         }
     }
 
+    checkDestination();
+
     // The directories the fixed files are in, each checked once.
     std::map<KeyId, std::optional<std::string>> directories;
     for (const DescriptionKey& key : zel::descriptionKeys()) {
@@ -82,6 +85,30 @@ void Checker::checkGlobals() {
             checkFile(absent, *k, path, key.file.label, key.file.maxBytes);
         else if (checkFile(absent, *k, path, key.file.label))
             checkLicence(*medium_.findFile(path), key.file.maxBytes);
+    }
+}
+
+// The destination is proposed under the machine's program-files directory in place of its drive,
+// and must then be a full path Windows accepts: the wizard refuses to copy anywhere else.
+void Checker::checkDestination() {
+    const DescriptionKey& key = zel::keyOf(KeyId::Destination);
+    const Section* s = d_.find(key.section);
+    const Key* k = s ? s->find(key.name) : nullptr;
+    if (!k)
+        return; // missing: reported with the section's keys
+    const std::string name = "[" + std::string(key.section) + "] " + std::string(key.name);
+    if (const std::optional<char> c = zel::refusedCharacter(k->value)) {
+        const auto code = static_cast<unsigned char>(*c);
+        report(Severity::Error, k->line,
+               name + " holds " +
+                   (code < 0x20 ? "a control character (code " + std::to_string(code) + ")"
+                                : "'" + std::string(1, *c) + "'") +
+                   ", which Windows refuses in a name: the wizard refuses to install there");
+    } else if (!zel::isFullPath(k->value)) {
+        report(Severity::Error, k->line,
+               name + " \"" + zel::cp1252ToUtf8(k->value) +
+                   "\" is not a full path with its drive (such as C:\\ZEL\\): the wizard "
+                   "refuses to install there");
     }
 }
 

@@ -75,6 +75,7 @@ private:
 
     // check_principal.cpp
     void checkGlobals();
+    void checkDestination();
     void checkLicence(const std::filesystem::path& host, std::size_t maxBytes);
 
     // check_programs.cpp
