@@ -1,20 +1,25 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
+#include "app/display.h"
 #include "app/helpers.h"
 #include "app/start.h"
 #include "setup/answers.h"
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
+#include "winemu/host_file.h"
 #include "winemu/journal.h"
 #include "winemu/ui.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -102,12 +107,69 @@ std::optional<CommandLine> parse(int argc, char** argv, std::string& error) {
     return line;
 }
 
-// Whether a file can be made there, asked before anything is installed so that the answers
-// are not lost at the end.
-bool canCreateIn(const std::string& file) {
-    const fs::path parent = fs::path(file).parent_path();
-    return ::access(parent.empty() ? "." : parent.c_str(), W_OK | X_OK) == 0;
+// Why a file the user named cannot be used (UTF-8), or nothing: asked before anything is
+// installed, so that a run is not lost for a log or answers it could not write at the end.
+std::optional<std::string> fileProblem(const CommandLine& line) {
+    const struct {
+        const char* option;
+        const std::optional<std::string>& file;
+        zel::FileUse use;
+    } files[] = {
+        {"--log", line.log, zel::FileUse::WriteNoLink},
+        {"--save-answers", line.saveAnswers, zel::FileUse::Write},
+    };
+    if (line.answers) {
+        try {
+            zel::checkAnswersFile(*line.answers);
+        } catch (const zel::UnreadableAnswers& e) {
+            return zel::cp1252ToUtf8(e.what());
+        }
+    }
+    for (const auto& [option, file, use] : files)
+        if (file)
+            if (const auto problem = zel::userFileProblem(*file, use))
+                return std::string(option) + ": " + zel::cp1252ToUtf8(*problem);
+    return std::nullopt;
 }
+
+// The --log file: one line per change, written as it happens so that a run that dies keeps
+// what it did. Opened never through a link and never waiting on a pipe; a line that cannot
+// be written (a full disk) is remembered, and the run then ends as failed.
+class RunLog : public zel::InstallObserver {
+public:
+    // Raises PlatformError when the file cannot be opened.
+    explicit RunLog(const std::string& hostPath) : path_(hostPath) {
+        const std::string name = zel::utf8ToCp1252(hostPath);
+        fd_.reset(::open(
+            hostPath.c_str(),
+            O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+        struct stat st {};
+        if (!fd_ || ::fstat(fd_.get(), &st) != 0)
+            throw zel::PlatformError(zel::cannotWriteFile(name, errno));
+        if (!S_ISREG(st.st_mode))
+            throw zel::PlatformError(zel::notRegularFile(name, st.st_mode));
+    }
+    void record(const zel::InstallEvent& event) override { write(zel::logLine(event)); }
+    void write(const std::string& line) {
+        if (error_ == 0 && !zel::writeAll(fd_.get(), line + "\n"))
+            error_ = errno;
+    }
+    // Nothing, or why the log is incomplete (UTF-8). With `finish`, closes the file: a
+    // delayed write's failure shows there.
+    std::optional<std::string> problem(bool finish = false) {
+        if (finish && !fd_.close() && error_ == 0)
+            error_ = errno;
+        if (error_ == 0)
+            return std::nullopt;
+        return "o registro da instala\u00e7\u00e3o est\u00e1 incompleto: " +
+               zel::cp1252ToUtf8(zel::cannotWriteFile(zel::utf8ToCp1252(path_), error_));
+    }
+
+private:
+    std::string path_;
+    zel::FileDescriptor fd_;
+    int error_ = 0;
+};
 
 // Where the run's changes are told while it lasts: the --log file, and the machine's
 // installation journal, which the uninstaller takes back.
@@ -116,10 +178,13 @@ public:
     // Raises when the log file cannot be opened.
     explicit Records(const CommandLine& line) {
         if (line.log) {
-            log_ = std::make_unique<zel::LogFile>(*line.log);
+            log_ = std::make_unique<RunLog>(*line.log);
             log_->write(std::string("begin zel-setup ") + ZEL_VERSION +
                         (line.answers ? " --answers " + zel::escapeControls(*line.answers)
                                       : std::string(" (pages)")));
+            // Its first line is the check that it takes any: a full disk stops the run here.
+            if (const auto incomplete = log_->problem())
+                throw zel::PlatformError(zel::utf8ToCp1252(*incomplete));
             logged_.emplace(*log_);
         }
         try {
@@ -130,18 +195,25 @@ public:
         }
     }
 
-    // The run's status, once the user was warned of a journal that missed a change.
-    int end(int status, const std::string& program) const {
+    // The run's status, once the user was warned of a journal that missed a change; a log
+    // that missed one makes an installation a failure (the record asked for is not there).
+    int end(int status, const std::string& program) {
+        if (const auto incomplete = log_ ? log_->problem(true) : std::nullopt) {
+            std::cerr << program << ": " << *incomplete << '\n';
+            if (status == zel::kExitInstalled)
+                status = zel::kExitFailed;
+        }
         if (journal_ && !journal_->failure().empty())
-            std::cerr << program
-                      << ": aviso: o registro da instala\u00e7\u00e3o para o desinstalador est\u00e1 "
-                         "incompleto ("
-                      << zel::cp1252ToUtf8(journal_->failure()) << ")\n";
+            std::cerr
+                << program
+                << ": aviso: o registro da instala\u00e7\u00e3o para o desinstalador est\u00e1 "
+                   "incompleto ("
+                << zel::cp1252ToUtf8(journal_->failure()) << ")\n";
         return status;
     }
 
 private:
-    std::unique_ptr<zel::LogFile> log_;
+    std::unique_ptr<RunLog> log_;
     std::optional<zel::JournalSubscription> logged_;
     std::unique_ptr<zel::InstallJournal> journal_;
     std::optional<zel::JournalSubscription> journaled_;
@@ -185,9 +257,16 @@ int main(int argc, char* argv[]) {
             std::cout << "zel-setup " << ZEL_VERSION << '\n';
         return 0;
     }
-    if (line->saveAnswers && !canCreateIn(*line->saveAnswers)) {
-        std::cerr << program << ": n\u00e3o \u00e9 poss\u00edvel gravar " << *line->saveAnswers
-                  << '\n';
+    // The pages need a display: without one Qt would abort before a word to the user.
+    if (!line->answers && !zel::displayAvailable()) {
+        std::cerr << program
+                  << ": n\u00e3o h\u00e1 tela para mostrar o assistente (DISPLAY ou "
+                     "WAYLAND_DISPLAY n\u00e3o indica uma tela dispon\u00edvel).\n"
+                  << program << ": para instalar sem tela, use --answers ARQUIVO (veja --help).\n";
+        return zel::kExitFailed;
+    }
+    if (const auto problem = fileProblem(*line)) {
+        std::cerr << program << ": " << *problem << '\n';
         return zel::kExitUsage;
     }
     std::optional<Records> records;
@@ -198,8 +277,8 @@ int main(int argc, char* argv[]) {
         return zel::kExitUsage;
     }
     // Each run tells its outcome.
-    return records->end(line->answers ? zel::runUnattendedInstallation(
-                                            argc, argv, {machineOptions, *line->answers})
-                                      : runPages(argc, argv, *line, program),
-                        program);
+    return records->end(
+        line->answers ? zel::runUnattendedInstallation(argc, argv, {machineOptions, *line->answers})
+                      : runPages(argc, argv, *line, program),
+        program);
 }
