@@ -107,9 +107,9 @@ std::optional<CommandLine> parse(int argc, char** argv, std::string& error) {
     return line;
 }
 
-// Why a file the user named cannot be used (UTF-8), or nothing: asked before anything is
+// Why a file the user named cannot be used (a line in UTF-8), or nothing: asked before anything is
 // installed, so that a run is not lost for a log or answers it could not write at the end.
-std::optional<std::string> fileProblem(const CommandLine& line) {
+std::optional<std::string> fileProblem(const CommandLine& line, const std::string& program) {
     const struct {
         const char* option;
         const std::optional<std::string>& file;
@@ -128,7 +128,7 @@ std::optional<std::string> fileProblem(const CommandLine& line) {
     for (const auto& [option, file, use] : files)
         if (file)
             if (const auto problem = zel::userFileProblem(*file, use))
-                return std::string(option) + ": " + zel::cp1252ToUtf8(*problem);
+                return program + ": " + option + ": " + zel::cp1252ToUtf8(*problem);
     return std::nullopt;
 }
 
@@ -265,8 +265,8 @@ int main(int argc, char* argv[]) {
                   << program << ": para instalar sem tela, use --answers ARQUIVO (veja --help).\n";
         return zel::kExitFailed;
     }
-    if (const auto problem = fileProblem(*line)) {
-        std::cerr << program << ": " << *problem << '\n';
+    if (const auto problem = fileProblem(*line, program)) {
+        std::cerr << *problem << '\n';
         return zel::kExitUsage;
     }
     std::optional<Records> records;
