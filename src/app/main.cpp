@@ -1,21 +1,26 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
+#include "app/display.h"
 #include "app/helpers.h"
 #include "app/start.h"
 #include "setup/answers.h"
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
+#include "services/ui.h"
+#include "winemu/host_file.h"
 #include "winemu/journal_writer.h"
 #include "winemu/log_file.h"
-#include "services/ui.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -103,11 +108,29 @@ std::optional<CommandLine> parse(int argc, char** argv, std::string& error) {
     return line;
 }
 
-// Whether a file can be made there, asked before anything is installed so that the answers
-// are not lost at the end.
-bool canCreateIn(const std::string& file) {
-    const fs::path parent = fs::path(file).parent_path();
-    return ::access(parent.empty() ? "." : parent.c_str(), W_OK | X_OK) == 0;
+// Why a file the user named cannot be used (a line in UTF-8), or nothing: asked before anything is
+// installed, so that a run is not lost for a log or answers it could not write at the end.
+std::optional<std::string> fileProblem(const CommandLine& line, const std::string& program) {
+    const struct {
+        const char* option;
+        const std::optional<std::string>& file;
+        zel::FileUse use;
+    } files[] = {
+        {"--log", line.log, zel::FileUse::WriteNoLink},
+        {"--save-answers", line.saveAnswers, zel::FileUse::Write},
+    };
+    if (line.answers) {
+        try {
+            zel::checkAnswersFile(*line.answers);
+        } catch (const zel::UnreadableAnswers& e) {
+            return zel::cp1252ToUtf8(e.what());
+        }
+    }
+    for (const auto& [option, file, use] : files)
+        if (file)
+            if (const auto problem = zel::userFileProblem(*file, use))
+                return program + ": " + option + ": " + zel::cp1252ToUtf8(*problem);
+    return std::nullopt;
 }
 
 // Where the run's changes are told while it lasts: the --log file, and the machine's
@@ -117,10 +140,20 @@ public:
     // Raises when the log file cannot be opened.
     explicit Records(const CommandLine& line) {
         if (line.log) {
-            log_ = std::make_unique<zel::LogFile>(*line.log);
+            logPath_ = *line.log;
+            try {
+                log_ = std::make_unique<zel::LogFile>(*line.log);
+            } catch (const zel::LogFileError& e) {
+                const std::string name = zel::utf8ToCp1252(*line.log);
+                throw zel::PlatformError(e.mode ? zel::notRegularFile(name, e.mode)
+                                                : zel::cannotWriteFile(name, e.error));
+            }
             log_->write(std::string("begin zel-setup ") + ZEL_VERSION +
                         (line.answers ? " --answers " + zel::escapeControls(*line.answers)
                                       : std::string(" (pages)")));
+            // Its first line is the check that it takes any: a full disk stops the run here.
+            if (const auto incomplete = logProblem(*line.log))
+                throw zel::PlatformError(zel::utf8ToCp1252(*incomplete));
             logged_.emplace(*log_);
         }
         try {
@@ -131,17 +164,35 @@ public:
         }
     }
 
-    // The run's status, once the user was warned of a journal that missed a change.
-    int end(int status, const std::string& program) const {
+    // The run's status, once the user was warned of a journal that missed a change; a log
+    // that missed one makes an installation a failure (the record asked for is not there).
+    int end(int status, const std::string& program) {
+        if (log_)
+            log_->close();
+        if (const auto incomplete = logProblem(logPath_)) {
+            std::cerr << program << ": " << *incomplete << '\n';
+            if (status == zel::kExitInstalled)
+                status = zel::kExitFailed;
+        }
         if (journal_ && !journal_->failure().empty())
-            std::cerr << program
-                      << ": aviso: o registro da instala\u00e7\u00e3o para o desinstalador est\u00e1 "
-                         "incompleto ("
-                      << zel::cp1252ToUtf8(journal_->failure()) << ")\n";
+            std::cerr
+                << program
+                << ": aviso: o registro da instala\u00e7\u00e3o para o desinstalador est\u00e1 "
+                   "incompleto ("
+                << zel::cp1252ToUtf8(journal_->failure()) << ")\n";
         return status;
     }
 
 private:
+    // Nothing, or why the log is incomplete (UTF-8).
+    std::optional<std::string> logProblem(const std::string& path) const {
+        if (!log_ || log_->writeError() == 0)
+            return std::nullopt;
+        return "o registro da instala\u00e7\u00e3o est\u00e1 incompleto: " +
+               zel::cp1252ToUtf8(zel::cannotWriteFile(zel::utf8ToCp1252(path), log_->writeError()));
+    }
+
+    std::string logPath_;
     std::unique_ptr<zel::LogFile> log_;
     std::optional<zel::JournalSubscription> logged_;
     std::unique_ptr<zel::InstallJournal> journal_;
@@ -186,9 +237,16 @@ int main(int argc, char* argv[]) {
             std::cout << "zel-setup " << ZEL_VERSION << '\n';
         return 0;
     }
-    if (line->saveAnswers && !canCreateIn(*line->saveAnswers)) {
-        std::cerr << program << ": n\u00e3o \u00e9 poss\u00edvel gravar " << *line->saveAnswers
-                  << '\n';
+    // The pages need a display: without one Qt would abort before a word to the user.
+    if (!line->answers && !zel::displayAvailable()) {
+        std::cerr << program
+                  << ": n\u00e3o h\u00e1 tela para mostrar o assistente (DISPLAY ou "
+                     "WAYLAND_DISPLAY n\u00e3o indica uma tela dispon\u00edvel).\n"
+                  << program << ": para instalar sem tela, use --answers ARQUIVO (veja --help).\n";
+        return zel::kExitFailed;
+    }
+    if (const auto problem = fileProblem(*line, program)) {
+        std::cerr << *problem << '\n';
         return zel::kExitUsage;
     }
     std::optional<Records> records;
@@ -199,8 +257,8 @@ int main(int argc, char* argv[]) {
         return zel::kExitUsage;
     }
     // Each run tells its outcome.
-    return records->end(line->answers ? zel::runUnattendedInstallation(
-                                            argc, argv, {machineOptions, *line->answers})
-                                      : runPages(argc, argv, *line, program),
-                        program);
+    return records->end(
+        line->answers ? zel::runUnattendedInstallation(argc, argv, {machineOptions, *line->answers})
+                      : runPages(argc, argv, *line, program),
+        program);
 }

@@ -1,6 +1,7 @@
 #include "setup/answers.h"
 
 #include "setup/disk_space.h"
+#include "setup/messages.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
@@ -9,6 +10,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <map>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,8 +80,10 @@ InstallationType installationType(const std::string& value) {
 
 ProgramSelection programSelection(const std::string& value, const Catalogue& catalogue,
                                   ProgramSelection selection) {
+    // An entry without a name has no box on the custom page: the kit's choice stays.
     for (int n = 1; n <= kShownPrograms; ++n)
-        selection.at(static_cast<std::size_t>(n - 1)) = false;
+        if (!catalogue.entry(n).name.empty())
+            selection.at(static_cast<std::size_t>(n - 1)) = false;
     if (upperAscii(value) == "NENHUM")
         return selection;
     std::string list = value;
@@ -92,7 +97,9 @@ ProgramSelection programSelection(const std::string& value, const Catalogue& cat
             word.size() <= 2 && word.find_first_not_of("0123456789") == std::string::npos;
         if (number)
             n = std::stoi(word);
-        if (!number || n < 1 || n > kShownPrograms || catalogue.entry(n).name.empty())
+        // A nameless entry the kit ticks is installed, so a saved run lists it: taken as is.
+        if (!number || n < 1 || n > kShownPrograms ||
+            (catalogue.entry(n).name.empty() && !selection.at(static_cast<std::size_t>(n - 1))))
             wrong("programas", value,
                   "o programa " + word + " n\xe3o existe neste kit (programas de 1 a " +
                       std::to_string(kShownPrograms) + " com nome)");
@@ -146,33 +153,97 @@ std::string withoutLineBreaks(std::string text) {
     return text;
 }
 
+// The file's content: refused by its type and its size before anything is read.
+std::string readAnswersFile(const std::string& hostPath) {
+    const std::string name = utf8ToCp1252(hostPath);
+    const auto unreadable = [&](int error) {
+        return UnreadableAnswers("N\xe3o foi poss\xedvel ler o arquivo de respostas " + name +
+                                 (error == ENOENT ? "" : " (" + systemReason(error) + ")"));
+    };
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) != 0)
+        throw unreadable(errno);
+    if (!S_ISREG(st.st_mode))
+        throw UnreadableAnswers("O arquivo de respostas " + notRegularFile(name, st.st_mode));
+    const auto tooBig = [&] {
+        return UnreadableAnswers("O arquivo de respostas " + name + " \xe9 grande demais");
+    };
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxAnswersBytes)
+        throw tooBig();
+    // Checked again once open: the name may have been given to something else meanwhile.
+    const FileDescriptor fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd)
+        throw unreadable(errno);
+    if (::fstat(fd.get(), &st) != 0)
+        throw unreadable(errno);
+    if (!S_ISREG(st.st_mode))
+        throw UnreadableAnswers("O arquivo de respostas " + notRegularFile(name, st.st_mode));
+    std::optional<std::string> content;
+    try {
+        content = readOpenHostFile(fd.get(), hostPath, static_cast<std::size_t>(st.st_size),
+                                   kMaxAnswersBytes);
+    } catch (const HostFileError& e) {
+        throw unreadable(e.error());
+    }
+    if (!content)
+        throw tooBig();
+    return *content;
+}
+
 } // namespace
 
-Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue) {
-    std::optional<std::string> read;
-    try {
-        read = readHostFile(hostPath);
-    } catch (const HostFileError&) {
-        // A directory or a file we may not read: as unreadable as a missing one.
+std::optional<std::string> userFileProblem(const std::string& hostPath, FileUse use) {
+    const std::string name = utf8ToCp1252(hostPath);
+    struct stat st {};
+    const bool follow = use != FileUse::WriteNoLink;
+    if ((follow ? ::stat(hostPath.c_str(), &st) : ::lstat(hostPath.c_str(), &st)) != 0) {
+        const int error = errno;
+        if (use == FileUse::Read || error != ENOENT)
+            return use == FileUse::Read ? cannotReadFile(name, error)
+                                        : cannotWriteFile(name, error);
+        // A new file: its folder must take it.
+        const std::string parent = std::filesystem::path(hostPath).parent_path().string();
+        if (::access(parent.empty() ? "." : parent.c_str(), W_OK | X_OK) != 0)
+            return cannotWriteFile(name, errno);
+        return std::nullopt;
     }
-    if (!read)
-        throw UnreadableAnswers("N\xe3o foi poss\xedvel ler o arquivo de respostas " +
-                                utf8ToCp1252(hostPath));
-    const std::string& content = *read;
-    if (content.size() > kMaxAnswersBytes)
-        throw UnreadableAnswers("O arquivo de respostas " + utf8ToCp1252(hostPath) +
-                                " \xe9 grande demais");
-    bool inAnswers = false, anyAnswers = false;
+    if (!S_ISREG(st.st_mode))
+        return notRegularFile(name, st.st_mode);
+    if (::access(hostPath.c_str(), use == FileUse::Read ? R_OK : W_OK) != 0)
+        return use == FileUse::Read ? cannotReadFile(name, errno) : cannotWriteFile(name, errno);
+    return std::nullopt;
+}
+
+void checkAnswersFile(const std::string& hostPath) {
+    readAnswersFile(hostPath);
+}
+
+Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue) {
+    const std::string content = readAnswersFile(hostPath);
+    bool inAnswers = false;
+    int sectionLine = 0;
+    std::map<std::string, int> keyLines; // each key given, by its line
     for (const ini::ScannedLine& line : ini::scan(content)) {
         if (line.kind == ini::ScannedLine::Kind::Section) {
             inAnswers = equalsNoCase(line.name, kAnswersSection);
-            anyAnswers = anyAnswers || inAnswers;
-        } else if (line.kind == ini::ScannedLine::Kind::Key && inAnswers && !knownKey(line.name)) {
-            // A misspelt key would otherwise leave its question to the default, unnoticed.
-            throw WrongAnswer("Chave desconhecida em [Respostas]: " + utf8ToCp1252(line.name));
+            if (inAnswers && sectionLine != 0)
+                throw WrongAnswer("A se\xe7\xe3o [Respostas] aparece de novo na linha " +
+                                  std::to_string(line.number) + " (a primeira est\xe1 na linha " +
+                                  std::to_string(sectionLine) + ")");
+            if (inAnswers)
+                sectionLine = line.number;
+        } else if (line.kind == ini::ScannedLine::Kind::Key && inAnswers) {
+            if (!knownKey(line.name)) // a misspelt key would leave its question to the default
+                throw WrongAnswer("Chave desconhecida em [Respostas]: " + utf8ToCp1252(line.name));
+            const auto [first, isNew] = keyLines.emplace(upperAscii(line.name), line.number);
+            if (!isNew)
+                throw WrongAnswer("A chave " + utf8ToCp1252(line.name) +
+                                  " aparece de novo em [Respostas] na linha " +
+                                  std::to_string(line.number) + " (a primeira est\xe1 na linha " +
+                                  std::to_string(first->second) + ")");
         }
     }
-    if (!anyAnswers)
+    if (sectionLine == 0)
         throw UnreadableAnswers("O arquivo de respostas " + utf8ToCp1252(hostPath) +
                                 " n\xe3o tem a se\xe7\xe3o [Respostas]");
 
@@ -255,8 +326,10 @@ std::string formatAnswers(const Choices& choices) {
                                                            : "nenhum");
     if (choices.modem.port)
         line("porta", "COM" + std::to_string(*choices.modem.port + 1));
-    line("modem_inicializacao", choices.modem.initCommand);
-    line("modem_discagem", choices.modem.dialCommand);
+    // The dialer takes the two commands together or neither: one alone would be refused.
+    const bool commands = !choices.modem.initCommand.empty() && !choices.modem.dialCommand.empty();
+    line("modem_inicializacao", commands ? choices.modem.initCommand : "");
+    line("modem_discagem", commands ? choices.modem.dialCommand : "");
     line("espaco_insuficiente", choices.continueShortOfSpace ? "continuar" : "recusar");
     text +=
         "; O cadastro n\xe3o \xe9 guardado: para imprimi-lo, preencha nome, telefone_comercial,\r\n"
@@ -266,16 +339,18 @@ std::string formatAnswers(const Choices& choices) {
 
 void writePrivateFile(const std::string& hostPath, std::string_view text) {
     const auto fail = [&](int error) {
-        return PlatformError("N\xe3o foi poss\xedvel gravar " + utf8ToCp1252(hostPath) + " (" +
-                             std::strerror(error) + ")");
+        return PlatformError(cannotWriteFile(utf8ToCp1252(hostPath), error));
     };
     // The one atomic writer: never half written. A file it replaces keeps its mode, so one
-    // already there is made its owner's alone first; a link someone else planted is refused.
+    // already there is made its owner's alone first; a link someone else planted is refused,
+    // and so is anything but a regular file (a pipe or a device would not be replaced).
     struct stat st {};
     if (::lstat(hostPath.c_str(), &st) == 0) {
         if (S_ISLNK(st.st_mode) && st.st_uid != ::geteuid())
             throw fail(EPERM);
-        if (::stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) &&
+        if (::stat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            throw PlatformError(notRegularFile(utf8ToCp1252(hostPath), st.st_mode));
+        if (S_ISREG(st.st_mode) && (st.st_mode & 077) &&
             ::chmod(hostPath.c_str(), st.st_mode & 0700) != 0)
             throw fail(errno);
     }

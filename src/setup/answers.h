@@ -42,9 +42,15 @@ struct Answers {
     bool continueShortOfSpace = false; // the answer to the space question
 };
 
-// Reads the file (a host path). Raises UnreadableAnswers or WrongAnswer; a program number is
-// wrong when the custom page would not show it (outside 1 to 10, or no program there).
+// Reads the file (a host path): a regular file of at most 1 MiB, its size known before it is
+// read. Raises UnreadableAnswers or WrongAnswer; a program number is wrong when the custom
+// page would not show it (outside 1 to 10, or no program there) unless the kit ticks it
+// anyway; a key or the [Respostas] section given twice is wrong (which one would count?).
 Answers readAnswers(const std::string& hostPath, const Catalogue& catalogue);
+
+// Raises UnreadableAnswers as readAnswers does for a file it cannot read: the check made
+// before anything else is done.
+void checkAnswersFile(const std::string& hostPath);
 
 // The choices with the answers given laid over them.
 void applyAnswers(const Answers& answers, Choices& choices);
@@ -52,6 +58,16 @@ void applyAnswers(const Answers& answers, Choices& choices);
 // The answers file for the choices an interactive run ended with (UTF-8 text). The
 // registration is left out: a card number and a password are not kept in a file to replay.
 std::string formatAnswers(const Choices& choices);
+
+// How a file the user names is used: read, written (through the user's own link, as the
+// saved answers are), or written never through a link (the log, the printout).
+enum class FileUse { Read, Write, WriteNoLink };
+
+// Why the host file the user named cannot be used so (code page 1252), or nothing. Anything
+// but a regular file is refused without being opened, so that a pipe or a device can neither
+// hold the run up nor take what was meant for a file; a file to write may be missing, when
+// its folder takes new files.
+std::optional<std::string> userFileProblem(const std::string& hostPath, FileUse use);
 
 // Writes the text to a new file only its owner can read (replacing one there); raises
 // PlatformError when it cannot.

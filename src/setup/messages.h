@@ -2,6 +2,7 @@
 // The wizard's own texts that its code shows or reports, in code page 1252, each written once
 // here. The pages' fixed texts are in their layouts, the printout's lines beside its layout
 // (setup/registration.cpp).
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,7 +13,8 @@ namespace zel {
 // --- Start-up: a machine directory the user may not trust
 inline std::string foreignMachine(std::string_view prefix, bool otherOwner) {
     return "A m\xe1quina " + std::string(prefix) +
-           (otherOwner ? " pertence a outro usu\xe1rio" : " pode ser alterada por outros usu\xe1rios");
+           (otherOwner ? " pertence a outro usu\xe1rio"
+                       : " pode ser alterada por outros usu\xe1rios");
 }
 
 // --- The welcome page
@@ -92,22 +94,22 @@ inline constexpr const char* kPdfWithoutRegistration =
 inline constexpr const char* kSpaceRefused =
     "Instala\xe7\xe3o n\xe3o realizada: falta espa\xe7o em disco (responda "
     "espaco_insuficiente=continuar para instalar assim mesmo)";
-inline constexpr const char* kInstalled = "Instala\xe7\xe3o conclu\xed" "da";
+inline constexpr const char* kInstalled = "Instala\xe7\xe3o conclu\xed"
+                                          "da";
 inline constexpr const char* kCancelled = "Instala\xe7\xe3o cancelada pelo usu\xe1rio";
-inline constexpr const char* kWizardCannotStart = "O assistente n\xe3o p\xf4" "de iniciar";
+inline std::string modemCommandAlone(std::string_view given, std::string_view empty) {
+    return std::string(given) + " foi dado, mas " + std::string(empty) +
+           " est\xe1 vazio: o discador s\xf3 usa os dois comandos juntos";
+}
+inline constexpr const char* kWizardCannotStart = "O assistente n\xe3o p\xf4"
+                                                  "de iniciar";
 
 // --- Printing the registration form
 inline constexpr const char* kPrintCannotStart = "N\xe3o foi poss\xedvel iniciar a impress\xe3o";
-inline constexpr const char* kPrintNoPrinter = "Nenhuma impressora dispon\xedvel para a impress\xe3o";
+inline constexpr const char* kPrintNoPrinter =
+    "Nenhuma impressora dispon\xedvel para a impress\xe3o";
 inline constexpr const char* kPrintNotStarted = "Nenhum documento de impress\xe3o foi iniciado";
 inline constexpr const char* kPrintCannotFinish = "N\xe3o foi poss\xedvel concluir a impress\xe3o";
-
-// --- A kit value that would break Program Manager's macros, refused before an unattended run
-inline std::string kitValueBreaksMacro(std::string_view key) {
-    return "O valor de " + std::string(key) +
-           " no arquivo de configura\xe7\xe3o cont\xe9m aspas (\"), que o Gerenciador de Programas "
-           "n\xe3o aceita";
-}
 
 // --- The finish page: what Program Manager did not create
 inline std::string lostGroupLine(std::string_view group) {
@@ -123,5 +125,44 @@ inline std::string progmanLoss(const std::vector<std::string>& lines) {
     return text;
 }
 inline constexpr const char* kProgmanLossCaption = "Gerenciador de Programas";
+
+// --- Files the user names (the answers, the log, the printout, the saved answers)
+// The system's reason for a failed file operation, in the user's words.
+inline std::string systemReason(int error) {
+    switch (error) {
+    case ENOENT: return "arquivo ou pasta inexistente";
+    case ENOTDIR: return "parte do caminho n\xe3o \xe9 uma pasta";
+    case EACCES:
+    case EPERM: return "permiss\xe3o negada";
+    case EISDIR: return "\xe9 uma pasta";
+    case ENOSPC: return "o disco est\xe1 cheio";
+    case EDQUOT: return "a cota de disco foi excedida";
+    case EROFS: return "o disco \xe9 somente de leitura";
+    case EFBIG: return "o arquivo ficou grande demais";
+    case EIO: return "erro de leitura ou grava\xe7\xe3o no disco";
+    case ELOOP: return "\xe9 um link simb\xf3lico";
+    case ENAMETOOLONG: return "nome longo demais";
+    case ENXIO:
+    case ENODEV: return "dispositivo inexistente";
+    default: return "erro " + std::to_string(error);
+    }
+}
+// What is there instead of a regular file, by its type bits (st_mode).
+inline std::string notRegularFile(std::string_view path, unsigned mode) {
+    const unsigned type = mode & 0170000u;
+    const char* kind = type == 0040000u                       ? "uma pasta"
+                       : type == 0010000u                     ? "um pipe"
+                       : type == 0120000u                     ? "um link simb\xf3lico"
+                       : type == 0140000u                     ? "um socket"
+                       : type == 0020000u || type == 0060000u ? "um dispositivo"
+                                                              : "algo desconhecido";
+    return std::string(path) + " n\xe3o \xe9 um arquivo comum (\xe9 " + kind + ")";
+}
+inline std::string cannotWriteFile(std::string_view path, int error) {
+    return "N\xe3o foi poss\xedvel gravar " + std::string(path) + " (" + systemReason(error) + ")";
+}
+inline std::string cannotReadFile(std::string_view path, int error) {
+    return "N\xe3o foi poss\xedvel ler " + std::string(path) + " (" + systemReason(error) + ")";
+}
 
 } // namespace zel

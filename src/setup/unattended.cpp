@@ -112,17 +112,23 @@ private:
 };
 
 // The printout holds the card's number: its file is made for its owner alone before Qt
-// writes it, and never through a link.
+// writes it, and never through a link nor into a pipe or a device.
 void preparePrivateFile(const std::string& hostPath) {
+    const std::string name = utf8ToCp1252(hostPath);
     const int fd =
-        ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        ::open(hostPath.c_str(),
+               O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fchmod(fd, 0600) != 0) {
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Stop{kExitFailed, "impressao_pdf: " + notRegularFile(name, st.st_mode)};
+    }
+    if (fd < 0 || ::fstat(fd, &st) != 0 || ::ftruncate(fd, 0) != 0 || ::fchmod(fd, 0600) != 0) {
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
-        throw Stop{kExitFailed, std::string(kPrintCannotStart) + " (" + utf8ToCp1252(hostPath) +
-                                    ": " + std::strerror(error) + ")"};
+        throw Stop{kExitFailed,
+                   std::string(kPrintCannotStart) + " (" + name + ": " + systemReason(error) + ")"};
     }
     ::close(fd);
 }
@@ -134,8 +140,11 @@ void registration(const UnattendedRun& run, const Answers& answers, const Choice
     case Completeness::Complete: {
         if (answers.pdfFile.empty())
             throw Stop{kExitFailed, kRegistrationWithoutPdf};
-        if (checkOnly)
+        if (checkOnly) {
+            if (const auto problem = userFileProblem(answers.pdfFile, FileUse::WriteNoLink))
+                throw Stop{kExitFailed, "impressao_pdf: " + *problem};
             break;
+        }
         preparePrivateFile(answers.pdfFile);
         try {
             std::unique_ptr<Printer> printer =
@@ -156,6 +165,16 @@ void registration(const UnattendedRun& run, const Answers& answers, const Choice
         break;
     case Completeness::Incomplete: throw Stop{kExitFailed, kIncompleteRegistration};
     }
+}
+
+// The modem command given that the dialer would not use, its partner being empty.
+std::optional<std::string> loneModemCommand(const Answers& answers, const Choices& choices) {
+    const ModemSettings& modem = choices.modem;
+    if (answers.dialCommand && !modem.dialCommand.empty() && modem.initCommand.empty())
+        return modemCommandAlone("modem_discagem", "modem_inicializacao");
+    if (answers.initCommand && !modem.initCommand.empty() && modem.dialCommand.empty())
+        return modemCommandAlone("modem_inicializacao", "modem_discagem");
+    return std::nullopt;
 }
 
 // The copy page's checks, before anything is done: its error, or its question when the answer
@@ -192,10 +211,12 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
             throw Stop{kExitFailed, e.what()};
         }
         applyAnswers(answers, choices);
-        // A kit or destination value that would break Program Manager's macros stops the
-        // finish after the copy; here nobody could mend it, so nothing is begun.
-        if (const auto keys = macroBreakingKeys(chosenCatalogue(catalogue, choices)); !keys.empty())
-            throw Stop{kExitFailed, kitValueBreaksMacro(keys.front().name())};
+        // The dialer's settings take both modem commands or neither: one given alone would
+        // be dropped without a word.
+        if (const auto alone = loneModemCommand(answers, choices))
+            throw Stop{kExitFailed, *alone};
+        // A kit value that would break Program Manager's macros is no reason to stop: as on the
+        // finish page, the finish leaves that group or item out and says so.
 
         // Every page's check first, so that a wrong answer met late (a port the connection
         // page wants) stops the run before the registration is printed or anything copied.

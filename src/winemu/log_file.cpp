@@ -49,23 +49,29 @@ std::string logLine(const InstallEvent& e) {
     return "event";
 }
 
-LogFile::LogFile(const std::string& hostPath) {
-    // Never through a link: the log could otherwise be aimed at someone else's file.
-    fd_ = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
-    struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd_);
-        fd_ = -1;
-        errno = EINVAL;
-    }
-    if (fd_ < 0)
-        throw PlatformError("N\xe3o foi poss\xedvel abrir o registro da instala\xe7\xe3o " +
-                            utf8ToCp1252(hostPath) + " (" + std::strerror(errno) + ")");
-}
+LogFileError::LogFileError(const std::string& hostPath, int error, unsigned mode)
+    : PlatformError("N\xe3o foi poss\xedvel abrir o registro da instala\xe7\xe3o " +
+                    utf8ToCp1252(hostPath)),
+      error(error), mode(mode) {}
 
-LogFile::~LogFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
+LogFile::LogFile(const std::string& hostPath) {
+    // Never through a link: the log could otherwise be aimed at someone else's file; never
+    // waiting on a pipe's reader.
+    fd_.reset(::open(hostPath.c_str(),
+                     O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                     0600));
+    struct stat st {};
+    if (!fd_) {
+        // A pipe without a reader, a link: said as what is there rather than as the error.
+        const int error = errno;
+        if (::lstat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            throw LogFileError(hostPath, 0, st.st_mode);
+        throw LogFileError(hostPath, error, 0);
+    }
+    if (::fstat(fd_.get(), &st) != 0)
+        throw LogFileError(hostPath, errno, 0);
+    if (!S_ISREG(st.st_mode))
+        throw LogFileError(hostPath, 0, st.st_mode);
 }
 
 void LogFile::record(const InstallEvent& event) {
@@ -74,7 +80,13 @@ void LogFile::record(const InstallEvent& event) {
 
 void LogFile::write(const std::string& line) {
     // One write per line, straight to the file: what happened is there even if the run dies.
-    writeAll(fd_, line + "\n");
+    if (error_ == 0 && !writeAll(fd_.get(), line + "\n"))
+        error_ = errno ? errno : EIO;
+}
+
+void LogFile::close() {
+    if (fd_ && !fd_.close() && error_ == 0)
+        error_ = errno ? errno : EIO;
 }
 
 } // namespace zel

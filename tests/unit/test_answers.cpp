@@ -68,6 +68,8 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
         applyAnswers(readAnswers((tmp / "a.ini").string(), threePrograms()), replayed);
         Choices expected = saved;
         expected.programs[10] = true;
+        if (saved.modem.initCommand.empty() || saved.modem.dialCommand.empty())
+            expected.modem.initCommand = expected.modem.dialCommand = ""; // unused alone
         EXPECT_EQ(describe(replayed), describe(expected));
     }
 }
@@ -113,8 +115,9 @@ TEST(Answers, SavedFileIsItsOwnersAlone) {
         {file, file, ""},
         {file, file, ""}, // replacing its own
         {tmp / "link.ini", target, ""},
-        {tmp / "dir.ini", {}, "N\xe3o foi poss\xedvel gravar " + (tmp / "dir.ini").string() +
-                                  " (Is a directory)"},
+        {tmp / "dir.ini",
+         {},
+         (tmp / "dir.ini").string() + " n\xe3o \xe9 um arquivo comum (\xe9 uma pasta)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
@@ -156,7 +159,15 @@ TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
                               "copy D:\\A -> C:\\A FAILED\n");
     EXPECT_EQ(modeOf(path), 0600u);
     fs::create_symlink(path, tmp / "link.log");
-    EXPECT_THROW(LogFile((tmp / "link.log").string()), PlatformError);
+    EXPECT_THROW(LogFile((tmp / "link.log").string()), LogFileError);
+    ASSERT_EQ(::mkfifo((tmp / "pipe").c_str(), 0600), 0);
+    try { // refused at once, not waited on
+        LogFile pipe((tmp / "pipe").string());
+        ADD_FAILURE() << "a pipe was taken as the log";
+    } catch (const LogFileError& e) {
+        EXPECT_TRUE(S_ISFIFO(e.mode));
+    }
+    EXPECT_THROW(LogFile("/dev/full"), LogFileError); // a device, refused before any write
 }
 
 // Failed replacements keep nothing, deletions keep the file, no-op changes are left out; the
@@ -213,6 +224,142 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
     for (const char* text : {"", "zel-journal\t2\n", "REGEDIT4\n"}) {
         writeFile(journal.file(), text);
         EXPECT_THROW(readJournal(journal.file()), PlatformError) << text;
+    }
+}
+
+} // namespace
+} // namespace zel::test
+
+namespace zel::test {
+namespace {
+
+// A key or the section given twice is refused by name and line (the first no longer wins).
+TEST(Answers, RepeatedKeysAndSectionsAreRefusedWithTheirLines) {
+    TempDir tmp;
+    const std::pair<const char*, std::string> rows[] = {
+        {"tipo=tipica\ntipo=personalizada",
+         "A chave tipo aparece de novo em [Respostas] na linha 5 (a primeira est\xe1 na linha 4)"},
+        {"porta=COM1\nnome=Ana\nPORTA=COM2",
+         "A chave PORTA aparece de novo em [Respostas] na linha 6 (a primeira est\xe1 na linha 4)"},
+        {"tipo=tipica\n[respostas]\nporta=COM2",
+         "A se\xe7\xe3o [Respostas] aparece de novo na linha 5 (a primeira est\xe1 na linha 3)"},
+    };
+    for (const auto& [lines, error] : rows) {
+        SCOPED_TRACE(lines);
+        writeFile(tmp / "a.ini", std::string("[Outra]\nporta=1\n[Respostas]\n") + lines + "\n");
+        EXPECT_THAT([&] { readAnswers((tmp / "a.ini").string(), threePrograms()); },
+                    testing::ThrowsMessage<WrongAnswer>(testing::StrEq(error)));
+    }
+}
+
+// Only a regular file is read, its size known first: a pipe does not hold the reader up, a
+// huge file is refused unread. Each row: how the answers' place is made, and the message.
+TEST(Answers, OnlyARegularFileOfItsSizeIsRead) {
+    TempDir tmp;
+    const fs::path file = tmp / "a.ini";
+    const std::string name = file.string(), what = "O arquivo de respostas " + name;
+    const struct {
+        const char* name;
+        std::function<void()> make;
+        std::string error;
+    } rows[] = {
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
+         what + " n\xe3o \xe9 um arquivo comum (\xe9 um pipe)"},
+        {"a folder", [&] { fs::create_directory(file); },
+         what + " n\xe3o \xe9 um arquivo comum (\xe9 uma pasta)"},
+        {"a device", [&] { fs::create_symlink("/dev/zero", file); },
+         what + " n\xe3o \xe9 um arquivo comum (\xe9 um dispositivo)"},
+        {"3 GB, sparse",
+         [&] { fs::resize_file((writeFile(file, "[Respostas]\n"), file), 3ull << 30); },
+         what + " \xe9 grande demais"},
+        {"one byte over",
+         [&] { writeFile(file, "[Respostas]\n" + std::string((1 << 20) - 12, ';') + "\n"); },
+         what + " \xe9 grande demais"},
+        {"unreadable",
+         [&] {
+             writeFile(file, "[Respostas]\n");
+             ::chmod(file.c_str(), 0);
+         },
+         ::geteuid() == 0 ? ""
+                          : "N\xe3o foi poss\xedvel ler o arquivo de respostas " + name +
+                                " (permiss\xe3o negada)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(file);
+        row.make();
+        if (row.error.empty())
+            continue;
+        EXPECT_THAT([&] { checkAnswersFile(name); },
+                    testing::ThrowsMessage<UnreadableAnswers>(testing::StrEq(row.error)));
+        EXPECT_THAT([&] { readAnswers(name, threePrograms()); },
+                    testing::ThrowsMessage<UnreadableAnswers>(testing::StrEq(row.error)));
+    }
+    writeFile(file, "[Respostas]\n" + std::string((1 << 20) - 13, ';') + "\n"); // just fits
+    EXPECT_NO_THROW(readAnswers(name, threePrograms()));
+}
+
+// A kit entry without a name is not on the custom page but is installed when the kit ticks
+// it: saved answers list it and read back the same, and leaving it out keeps it.
+TEST(Answers, ANamelessEntryTheKitTicksReplays) {
+    TempDir tmp;
+    Catalogue kit = threePrograms();
+    kit.entry(6).preselected = true;
+    Choices saved;
+    saved.destination = "C:\\ZEL\\";
+    saved.programs = {true, false, false, false, false, true};
+    saved.programs[10] = true; // the kit's, beyond the page
+    writeFile(tmp / "a.ini", formatAnswers(saved));
+    ASSERT_THAT(readFile(tmp / "a.ini"), testing::HasSubstr("programas=1,6\r\n"));
+    for (const char* line : {"", "programas=1,6\n", "programas=1\n"}) {
+        SCOPED_TRACE(line);
+        if (*line)
+            writeFile(tmp / "a.ini", std::string("[Respostas]\n") + line);
+        Choices replayed = saved;
+        replayed.programs = {true, true, true, false, false, true};
+        replayed.programs[10] = true;
+        applyAnswers(readAnswers((tmp / "a.ini").string(), kit), replayed);
+        EXPECT_EQ(describe(replayed), describe(saved));
+    }
+    writeFile(tmp / "a.ini", "[Respostas]\nprogramas=1,7\n"); // nameless, not ticked: no box
+    EXPECT_THROW(readAnswers((tmp / "a.ini").string(), kit), WrongAnswer);
+}
+
+// Whether a file the user names may be used, asked before anything is done. Each row: the
+// place, how it is used, and the problem ("" for none).
+TEST(Answers, UserFilesMustBeRegularOrNew) {
+    TempDir tmp;
+    writeFile(tmp / "file", "x");
+    ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
+    fs::create_directory(tmp / "dir");
+    fs::create_symlink(tmp / "file", tmp / "link");
+    const std::string notRegular = " n\xe3o \xe9 um arquivo comum (\xe9 ";
+    const struct {
+        std::string path;
+        FileUse use;
+        std::string problem;
+    } rows[] = {
+        {(tmp / "file").string(), FileUse::WriteNoLink, ""},
+        {(tmp / "new").string(), FileUse::WriteNoLink, ""},
+        {(tmp / "link").string(), FileUse::Write, ""},
+        {(tmp / "file").string(), FileUse::Read, ""},
+        {(tmp / "link").string(), FileUse::WriteNoLink,
+         (tmp / "link").string() + notRegular + "um link simb\xf3lico)"},
+        {(tmp / "fifo").string(), FileUse::WriteNoLink,
+         (tmp / "fifo").string() + notRegular + "um pipe)"},
+        {(tmp / "dir").string(), FileUse::Write,
+         (tmp / "dir").string() + notRegular + "uma pasta)"},
+        {"/dev/full", FileUse::WriteNoLink, "/dev/full" + notRegular + "um dispositivo)"},
+        {(tmp / "none" / "new").string(), FileUse::Write,
+         "N\xe3o foi poss\xedvel gravar " + (tmp / "none" / "new").string() +
+             " (arquivo ou pasta inexistente)"},
+        {(tmp / "none").string(), FileUse::Read,
+         "N\xe3o foi poss\xedvel ler " + (tmp / "none").string() +
+             " (arquivo ou pasta inexistente)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(userFileProblem(row.path, row.use).value_or(""), row.problem);
     }
 }
 

@@ -2,17 +2,22 @@
 // The kit's C:\WINDOWS\zelun.exe starts it, so the uninstall key's command really uninstalls.
 #include "tools/zel-uninstall/undo.h"
 
+#include "app/display.h"
+
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "services/ui.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QString>
 
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -36,14 +41,42 @@ constexpr const char* kUsage =
     "  --version  mostra a vers\u00e3o\n"
     "Sa\u00edda: 0 tudo desfeito, 1 algo n\u00e3o foi desfeito, 2 uso incorreto.\n";
 
-// A box nobody could see would wait for ever: none without a screen.
+// A box nobody could see would wait for ever: none without a screen, nor on Qt's platforms
+// that show nothing.
 bool haveDisplay() {
     if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform && *platform)
         return std::string_view(platform) != "offscreen" && std::string_view(platform) != "minimal";
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
-        if (const char* value = std::getenv(name); value && *value)
-            return true;
-    return false;
+    return zel::displayAvailable();
+}
+
+// The application, or nothing when no window can be shown after all (a display named but not
+// answering): Qt is asked to fall back to its platform without a screen rather than abort,
+// which would come after the work is done and hide its outcome.
+std::unique_ptr<QApplication> application(int& argc, char** argv) {
+    // Only for the application's start: the programs it starts get the user's environment.
+    struct Setting {
+        Setting(const char* name, const std::string& value) : name(name) {
+            if (const char* was = std::getenv(name))
+                old = was;
+            ::setenv(name, (old ? *old : value).c_str(), 1);
+        }
+        ~Setting() {
+            if (old)
+                ::setenv(name, old->c_str(), 1);
+            else
+                ::unsetenv(name);
+        }
+        const char* name;
+        std::optional<std::string> old;
+    };
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const Setting platform("QT_QPA_PLATFORM",
+                           wayland && *wayland ? "wayland;xcb;offscreen" : "xcb;offscreen");
+    const Setting quiet("QT_LOGGING_RULES", "qt.qpa.*=false"); // its English on the way down
+    auto app = std::make_unique<QApplication>(argc, argv);
+    if (QGuiApplication::platformName() == "offscreen")
+        return nullptr;
+    return app;
 }
 
 // Tells the user: always on the standard error, and in a box unless quiet.
@@ -56,7 +89,9 @@ int finish(int argc, char** argv, bool quiet, const std::string& summary,
     }
     std::cerr << "zel-uninstall: " << summary << '\n';
     if (!quiet && haveDisplay()) {
-        QApplication app(argc, argv);
+        const std::unique_ptr<QApplication> app = application(argc, argv);
+        if (!app)
+            return problems.empty() ? 0 : 1;
         if (problems.empty())
             QMessageBox::information(nullptr, kTitle, QString::fromStdString(text));
         else
@@ -95,8 +130,7 @@ int main(int argc, char** argv) {
                            " (ZEL_PREFIX indica a pasta da m\u00e1quina)"});
         zel::Machine::refuseForeignPrefix(prefix);
     } catch (const std::exception& e) {
-        return finish(argc, argv, quiet, "Nada foi desinstalado.",
-                      {zel::cp1252ToUtf8(e.what())});
+        return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
     }
 
     const std::optional<fs::path> journal = zel::latestJournal(prefix);
@@ -113,9 +147,9 @@ int main(int argc, char** argv) {
         zel::Machine machine(options);
         zel::ConsoleUi ui("zel-uninstall: ", "");
         zel::Programs programs(machine, ui);
-        problems = zel::uninstall::undoJournal(machine, programs, records,
-                                               zel::keptDirectory(*journal))
-                       .problems;
+        problems =
+            zel::uninstall::undoJournal(machine, programs, records, zel::keptDirectory(*journal))
+                .problems;
         if (problems.empty()) {
             // Done: the journal is kept as undone, so a second run has nothing to take back.
             zel::markJournalUndone(*journal);
