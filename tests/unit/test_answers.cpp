@@ -177,7 +177,7 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
         EXPECT_FALSE(fs::exists(keptDirectory(journal.file()) / "1"));
         report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
         report(event(K::DirectoryCreated, "C:\\NOT", "", false));
-        InstallEvent value = event(K::RegistryValue, "/reg");
+        InstallEvent value = event(K::RegistryValue, (tmp / "prefix" / "system.reg").string());
         value.section = "\\K";
         value.name = "n\tame";
         value.before = value.after = "same\nline";
@@ -195,11 +195,12 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].kind, "regvalue");
     EXPECT_EQ(records[0].fields,
-              (std::vector<std::string>{"/reg", "\\K", "n\tame", "-", "=same\nline"}));
+              (std::vector<std::string>{"HKEY_LOCAL_MACHINE", "\\K", "n\tame", "-",
+                                        "=same\nline"}));
     EXPECT_EQ(records[1].kind, "deleted");
-    ASSERT_EQ(records[1].fields.size(), 5u);
-    EXPECT_EQ(records[1].fields[2], "3");
-    EXPECT_EQ(records[1].fields[4], std::to_string(0640));
+    ASSERT_EQ(records[1].fields.size(), 4u);
+    EXPECT_EQ(records[1].fields[1], "3");
+    EXPECT_EQ(records[1].fields[3], std::to_string(0640));
     const fs::path kept = keptDirectory(journal.file());
     EXPECT_EQ(readFile(kept / "3"), "old bytes");
     for (const fs::path& path : {journalDirectory(tmp / "prefix"), kept})
@@ -210,7 +211,7 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
     // A line the run was killed while writing is no record.
     writeFile(journal.file(), readFile(journal.file()) + "created\tC:\\HALF");
     EXPECT_EQ(readJournal(journal.file()).size(), 2u);
-    for (const char* text : {"", "zel-journal\t2\n", "REGEDIT4\n"}) {
+    for (const char* text : {"", "zel-journal\t3\n", "zel-journal\t1\n", "REGEDIT4\n"}) {
         writeFile(journal.file(), text);
         EXPECT_THROW(readJournal(journal.file()), PlatformError) << text;
     }
