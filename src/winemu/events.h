@@ -20,6 +20,7 @@ struct InstallEvent {
         RegistryKey,      // path (the registry file), section (the key) created; one event
                           // for each key made, parents first
         RegistryValue,    // path (the registry file), section (the key), name: before -> after
+        MacroSending,     // path (the macro text), told before it is handed over
         Macro,            // path (the macro text); ok when Program Manager executed it
         ProgramStarted,   // path (the command line or program)
         Outcome,          // status, after (what the user was told)
@@ -39,9 +40,11 @@ struct InstallEvent {
     std::string host;
     // ProfileKey: the profile file did not exist before this change.
     bool created = false;
+    // ProfileKey: the section did not exist before this change.
+    bool sectionCreated = false;
 };
 // Texts are as the machine holds them (code page 1252); paths are full Windows paths, except
-// a registry's or a profile's file that lies on no drive, which is its host path.
+// a registry's file and a profile file opened by its host path, which are host paths.
 
 class InstallObserver {
 public:

@@ -24,7 +24,16 @@ std::vector<JournalRecord> readJournal(const fs::path& journal) {
         throw PlatformError("O registro da instala\xe7\xe3o " + name + " n\xe3o existe");
     std::string_view text = *content;
     const std::size_t headerEnd = text.find('\n');
-    if (headerEnd == std::string_view::npos || text.substr(0, headerEnd) != kJournalHeader)
+    const std::string_view header =
+        text.substr(0, headerEnd == std::string_view::npos ? text.size() : headerEnd);
+    // The first format named the machine's files by host path, which a copied machine would
+    // take to the original's: it is not guessed at.
+    if (header == kOldJournalHeader)
+        throw PlatformError("O registro da instala\xe7\xe3o " + name +
+                            " foi gravado por uma vers\xe3o anterior do instalador, que "
+                            "nomeava os arquivos fora da m\xe1quina, e n\xe3o pode ser desfeito "
+                            "por esta vers\xe3o; nada foi alterado");
+    if (headerEnd == std::string_view::npos || header != kJournalHeader)
         throw PlatformError(name + " n\xe3o \xe9 um registro de instala\xe7\xe3o");
     text.remove_prefix(headerEnd + 1);
     std::vector<JournalRecord> records;

@@ -129,6 +129,42 @@ void InstallJournal::dropPending() {
     pending_.reset();
 }
 
+bool InstallJournal::madeHere(const std::string& host) const {
+    return std::find(made_.begin(), made_.end(), host) != made_.end();
+}
+
+// A Windows path of the machine as a record holds it; a path on no drive cannot be taken back
+// on this machine or another, so the journal stops there rather than name a host file.
+const std::string& InstallJournal::windowsPath(const std::string& path) const {
+    if (!isJournalWindowsPath(path))
+        throw PlatformError("N\xe3o foi poss\xedvel registrar " + path +
+                            ": n\xe3o \xe9 um caminho de uma unidade da m\xe1quina");
+    return path;
+}
+
+// The registry of the machine is its HKEY_LOCAL_MACHINE; no other file is.
+std::string InstallJournal::registryRoot(const std::string& file) const {
+    std::error_code ec1, ec2;
+    const fs::path ours = fs::weakly_canonical(prefix_ / "system.reg", ec1);
+    const fs::path named = fs::weakly_canonical(file, ec2);
+    if (ec1 || ec2 || ours != named)
+        throw PlatformError("N\xe3o foi poss\xedvel registrar uma altera\xe7\xe3o em " +
+                            journalErrorPath(file) + ": n\xe3o \xe9 o registro da m\xe1quina");
+    return std::string(kJournalRegistryRoot);
+}
+
+// Whether a kept copy holds what the file holds now: then nothing needs keeping (the same kit
+// installed again), and the copy goes so that the journal does not grow with each reinstall.
+bool InstallJournal::keptIsCurrent(const std::string& kept, const std::string& host) const {
+    try {
+        const std::optional<std::string> old = readHostFile(savedDir_ / kept);
+        const std::optional<std::string> now = readHostFile(host);
+        return old && now && *old == *now;
+    } catch (const HostFileError&) {
+        return false;
+    }
+}
+
 void InstallJournal::record(const InstallEvent& e) {
     if (!failure_.empty())
         return; // a journal with a gap would undo the wrong things
@@ -141,9 +177,10 @@ void InstallJournal::record(const InstallEvent& e) {
         case K::FileReplacing: {
             dropPending();
             struct stat st {};
-            if (!statOf(e.host, st))
+            // A file this installation made (a first attempt's copy) is no one's to keep.
+            if (!statOf(e.host, st) || madeHere(e.host))
                 return;
-            Pending pending{e.path,
+            Pending pending{windowsPath(e.path),
                             e.host,
                             keep(e.host),
                             static_cast<long long>(st.st_size),
@@ -162,69 +199,87 @@ void InstallJournal::record(const InstallEvent& e) {
             }
             const std::string size = std::to_string(st.st_size);
             const std::string mtime = std::to_string(nanoseconds(st.st_mtim));
-            made_.push_back(e.host);
-            if (!replaced) {
-                append({"created", e.target, e.host, size, mtime});
+            const std::string& target = windowsPath(e.target);
+            if (madeHere(e.host)) {
+                append({"touched", target, size, mtime});
                 return;
             }
-            append({"replaced", e.target, e.host, size, mtime, pending_->kept,
-                    std::to_string(pending_->size), std::to_string(pending_->mtime),
-                    std::to_string(pending_->mode)});
+            made_.push_back(e.host);
+            if (!replaced) {
+                append({"created", target, size, mtime});
+                return;
+            }
+            std::string kept = pending_->kept;
+            if (!kept.empty() && keptIsCurrent(kept, e.host)) {
+                ::unlink((savedDir_ / kept).c_str());
+                kept = kKeptSame;
+            }
+            append({"replaced", target, size, mtime, kept, std::to_string(pending_->size),
+                    std::to_string(pending_->mtime), std::to_string(pending_->mode)});
             pending_.reset();
             return;
         }
         case K::FileDeleted: {
             if (pending_ && pending_->path == e.path) {
-                append({"deleted", e.path, pending_->host, pending_->kept,
+                append({"deleted", windowsPath(e.path), pending_->kept,
                         std::to_string(pending_->mtime), std::to_string(pending_->mode)});
                 pending_.reset();
             } else {
-                append({"deleted", e.path, "", "", "0", "0"});
+                append({"deleted", windowsPath(e.path), "", "0", "0"});
             }
             return;
         }
         case K::FileMoved: {
             struct stat st {};
             if (e.ok && statOf(e.host, st))
-                append({"moved", e.path, e.target, std::to_string(st.st_size),
-                        std::to_string(nanoseconds(st.st_mtim))});
+                append({"moved", windowsPath(e.path), windowsPath(e.target),
+                        std::to_string(st.st_size), std::to_string(nanoseconds(st.st_mtim))});
             return;
         }
         case K::DirectoryCreated:
             if (e.ok)
-                append({"mkdir", e.path});
+                append({"mkdir", windowsPath(e.path)});
             return;
         case K::ProfileKey: {
             if (!e.ok)
                 return;
+            const std::string& file = windowsPath(e.path);
             // A file the installation made goes whole; only its last state is needed to tell
             // whether the user changed it since.
-            const bool ours = std::find(made_.begin(), made_.end(), e.host) != made_.end();
             struct stat st {};
-            if ((e.created || ours) && statOf(e.host, st)) {
-                if (e.created)
+            if ((e.created || madeHere(e.host)) && statOf(e.host, st)) {
+                const bool created = e.created && !madeHere(e.host);
+                if (created)
                     made_.push_back(e.host);
-                append({e.created ? "created" : "touched", e.path, e.host,
-                        std::to_string(st.st_size), std::to_string(nanoseconds(st.st_mtim))});
+                append({created ? "created" : "touched", file, std::to_string(st.st_size),
+                        std::to_string(nanoseconds(st.st_mtim))});
                 return;
             }
-            append({"profile", e.path, e.host, e.section, e.name, journalValue(e.before),
-                    journalValue(e.after)});
+            append({"profile", file, e.section, e.name, journalValue(e.before),
+                    journalValue(e.after), e.sectionCreated ? "1" : "0"});
             return;
         }
         case K::RegistryKey:
             if (e.ok)
-                append({"regkey", e.path, e.section});
+                append({"regkey", registryRoot(e.path), e.section});
             return;
         case K::RegistryValue:
             if (e.ok && e.before != std::optional<std::string>(e.after))
-                append({"regvalue", e.path, e.section, e.name, journalValue(e.before),
+                append({"regvalue", registryRoot(e.path), e.section, e.name, journalValue(e.before),
                         journalValue(e.after)});
             return;
-        case K::Macro:
-            if (e.ok)
-                append({"macro", e.path});
+        case K::MacroSending:
+            // Program Manager's store as it was before the installation's first macro, so that
+            // the uninstaller knows which groups and items were there before; then the macro,
+            // before it goes, since Program Manager may execute it after the wizard stopped
+            // waiting.
+            if (!storeKept_) {
+                append({"groups", keep((prefix_ / "progman.txt").string())});
+                storeKept_ = true;
+            }
+            append({"macro", e.path});
             return;
+        case K::Macro:
         case K::ProgramStarted:
         case K::Outcome: return;
         }

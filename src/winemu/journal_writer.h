@@ -33,10 +33,15 @@ private:
     void append(const std::vector<std::string>& fields);
     std::string keep(const std::string& host);
     void dropPending();
+    bool madeHere(const std::string& host) const;
+    const std::string& windowsPath(const std::string& path) const;
+    std::string registryRoot(const std::string& file) const;
+    bool keptIsCurrent(const std::string& kept, const std::string& host) const;
 
     std::filesystem::path prefix_, file_, savedDir_;
     int fd_ = -1;
     int kept_ = 0;
+    bool storeKept_ = false;
     std::string failure_;
     struct Pending {
         std::string path, host, kept;

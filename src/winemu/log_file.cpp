@@ -41,6 +41,7 @@ std::string logLine(const InstallEvent& e) {
     case K::RegistryValue:
         return "registry " + shown(e.section) + " " + shown(e.name) + " = " + quotedValue(e.after) +
                " (was " + quotedValue(e.before) + ")" + failed;
+    case K::MacroSending: return "macro sending " + shown(e.path);
     case K::Macro:
         return std::string(e.ok ? "macro delivered " : "macro NOT delivered ") + shown(e.path);
     case K::ProgramStarted: return "start " + shown(e.path) + failed;
@@ -75,6 +76,8 @@ LogFile::LogFile(const std::string& hostPath) {
 }
 
 void LogFile::record(const InstallEvent& event) {
+    if (event.kind == InstallEvent::Kind::MacroSending)
+        return; // its outcome is the line that tells
     write(logLine(event));
 }
 

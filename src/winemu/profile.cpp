@@ -357,6 +357,13 @@ struct ProfileFile::Content {
 
 namespace {
 
+bool hasSection(std::string_view content, std::string_view section) {
+    for (const ini::ScannedLine& line : ini::scan(content))
+        if (line.kind == ini::ScannedLine::Kind::Section && equalsNoCase(line.name, section))
+            return true;
+    return false;
+}
+
 bool isBareName(std::string_view name) {
     return name.find_first_of("\\/:") == std::string::npos;
 }
@@ -427,6 +434,7 @@ void ProfileFile::writeText(std::string_view section, std::string_view key,
         written.before = ini::lookup(current.value_or(std::string()), section, key);
         written.after = ini::lookup(updated, section, key).value_or(std::string());
         written.created = !current.has_value();
+        written.sectionCreated = !hasSection(current.value_or(std::string()), section);
         written.host = host_->string();
         content_ = std::make_shared<const Content>(std::move(updated));
         report(written);

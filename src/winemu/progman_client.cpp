@@ -171,6 +171,10 @@ bool DdeConversation::execute(std::string_view macro, bool wait) {
     // Every execute is handed over without waiting for its outcome, which Program Manager
     // never reports; a synchronous one is delivered the same way.
     (void)wait;
+    // Told before it goes: whoever journals it must know before Program Manager can act.
+    InstallEvent sending{InstallEvent::Kind::MacroSending};
+    sending.path = macro;
+    report(sending);
     deliveries_.push_back(false);
     macros_.emplace_back(macro);
     const std::optional<std::string> packet = macroPacket(macro);

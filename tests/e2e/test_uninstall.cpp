@@ -5,6 +5,7 @@
 
 #include "progman/groups.h"
 #include "progman/store.h"
+#include "winemu/cp1252.h"
 #include "winemu/journal_reader.h"
 #include "winemu/registry.h"
 
@@ -15,6 +16,7 @@
 #include <set>
 #include <signal.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -70,23 +72,39 @@ protected:
     std::set<std::string> snapshot() {
         EXPECT_TRUE(awaitProgmanExit());
         std::set<std::string> lines;
-        for (const auto& entry : fs::recursive_directory_iterator(driveC())) {
+        const fs::path c = prefix / "drive_c"; // of the machine ZEL_PREFIX names
+        for (const auto& entry : fs::recursive_directory_iterator(c)) {
             std::ostringstream line;
-            line << fs::relative(entry.path(), driveC()).string();
+            line << fs::relative(entry.path(), c).string();
+            // A profile file that was there gets its keys back: its content is as it was, its
+            // date is the uninstall's.
+            const bool keysRestored = entry.path().filename() == "ZELUN.INI";
             if (entry.is_regular_file())
                 line << "\t" << std::oct << int(entry.status().permissions()) << std::dec << " "
                      << std::hash<std::string>{}(readFile(entry)) << " "
-                     << entry.last_write_time().time_since_epoch().count();
+                     << (keysRestored ? 0 : entry.last_write_time().time_since_epoch().count());
             lines.insert(line.str());
         }
         std::istringstream registry(readFile(prefix / "system.reg"));
         for (std::string line; std::getline(registry, line);)
             lines.insert("registry " + line.substr(0, line.find('\r')));
         const progman::Groups store = progman::loadStore(progman::storePath(prefix));
-        for (const progman::Group& group : store.groups())
+        for (const progman::Group& group : store.groups()) {
+            lines.insert("group " + group.name); // an empty group is a change too
             for (const progman::Item& item : group.items)
-                lines.insert("group " + group.name + ": " + item.name);
+                lines.insert("group " + group.name + ": " + item.name + " " + item.command);
+        }
         return lines;
+    }
+    // Uninstalls until nothing is left to undo; the last run's output.
+    CommandResult uninstallAll() {
+        CommandResult last;
+        for (int i = 0; i < 4; ++i) {
+            last = uninstall();
+            if (last.errors.find("N\u00e3o h\u00e1 instala\u00e7\u00e3o") != std::string::npos)
+                break;
+        }
+        return last;
     }
 };
 
@@ -120,13 +138,15 @@ TEST_F(UninstallTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
              progman::saveStore(progman::storePath(prefix), groups);
          },
          {"Program Files/ZEL", "Program Files/ZEL/BBS", "Program Files/ZEL/BBS/MEU.TXT",
-          "Program Files/ZEL/NOTICIAS.INI", "group ZEL Internet: Meu item",
-          "registry \"DisplayName\"=\"Renomeado\"",
+          "Program Files/ZEL/NOTICIAS.INI", "group ZEL Internet",
+          "group ZEL Internet: Meu item C:\\A.EXE", "registry \"DisplayName\"=\"Renomeado\"",
           "registry [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
           "Uninstall\\ZEL Internet]",
           "registry [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
           "Uninstall]"},
-         {"O valor DisplayName da chave \\Software\\Microsoft\\Windows\\CurrentVersion\\"
+         {"O grupo ZEL Internet foi mantido: cont\u00e9m itens que a instala\u00e7\u00e3o "
+          "n\u00e3o criou",
+          "O valor DisplayName da chave \\Software\\Microsoft\\Windows\\CurrentVersion\\"
           "Uninstall\\ZEL Internet foi alterado depois da instala\u00e7\u00e3o e foi mantido",
           "A chave Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet do "
           "registro foi mantida: cont\u00e9m o que a instala\u00e7\u00e3o n\u00e3o criou",
@@ -245,28 +265,212 @@ TEST_F(UninstallTest, PutsBackTheKeysOfAProfileFileThatWasThere) {
 }
 
 // A journal it cannot use stops nothing silently: the reason, in Portuguese, on the standard
-// error, status 1, and the journal left to undo.
+// error, status 1, and the journal left to undo. One that would reach outside the machine is
+// refused whole: not even its harmless records are undone.
 TEST_F(UninstallTest, SaysInPortugueseWhyAJournalCannotBeUndone) {
     const fs::path journal = prefix / "journal" / "20000101T000000.000000000-1.journal";
-    const struct {
-        std::string content, said;
-    } cases[] = {
-        {"REGEDIT4\n", "A desinstala\u00e7\u00e3o foi interrompida: " + journal.string() +
-                            " n\u00e3o \u00e9 um registro de instala\u00e7\u00e3o"},
-        {"zel-journal\t1\ndeleted\tC:\\\\A.TXT\t" + (driveC() / "A.TXT").string() +
-             "\t1\t0\t420\n",
-         "N\u00e3o foi poss\u00edvel restaurar o arquivo C:\\A.TXT (a c\u00f3pia guardada "
-         "n\u00e3o existe)"},
+    const fs::path kept = keptDirectory(journal);
+    fs::create_directories(kept);
+    // A harmless record first: a file of the machine's that the journal says it made.
+    const fs::path harmless = driveC() / "HARMLESS.TXT";
+    const auto made = [](const fs::path& file) {
+        struct stat st {};
+        EXPECT_EQ(::lstat(file.c_str(), &st), 0) << file;
+        return std::to_string(st.st_size) + "\t" +
+               std::to_string(st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec);
     };
-    fs::create_directories(journal.parent_path());
+    // What an attacker would have the uninstaller destroy or restore over.
+    const fs::path outside = tmp / "outside.txt";
+    writeFile(outside, "someone else's");
+    fs::create_directory_symlink(tmp.path(), driveC() / "LINK");
+    fs::create_directory_symlink(tmp.path(), prefix / "dosdevices" / "e:");
+    const std::string refused = "O registro da instala\u00e7\u00e3o foi recusado: ";
+    const struct {
+        const char* name;
+        std::string records, said;
+        bool nothingUndone;
+    } cases[] = {
+        {"no journal", "REGEDIT4\n",
+         journal.string() + " n\u00e3o \u00e9 um registro de instala\u00e7\u00e3o", true},
+        {"the previous format (host paths)",
+         "zel-journal\t1\ncreated\tC:\\\\HARMLESS.TXT\t" + harmless.string() + "\t1\t0\n",
+         "O registro da instala\u00e7\u00e3o " + journal.string() +
+             " foi gravado por uma vers\u00e3o anterior do instalador",
+         true},
+        {"a kept copy missing", "deleted\tC:\\\\A.TXT\t1\t0\t420\n",
+         "N\u00e3o foi poss\u00edvel restaurar o arquivo C:\\A.TXT (a c\u00f3pia guardada "
+         "n\u00e3o existe)",
+         false},
+        {"a host path", "created\t" + outside.string() + "\t" + made(outside) + "\n",
+         refused + outside.string() + " n\u00e3o \u00e9 um caminho do Windows desta m\u00e1quina",
+         true},
+        {"a kept name leading out", "deleted\tC:\\\\SHADOW\t../../../outside.txt\t0\t420\n",
+         refused + "../../../outside.txt n\u00e3o \u00e9 o nome de uma c\u00f3pia guardada", true},
+        {"another machine's registry",
+         "regvalue\t" + (tmp / "other" / "system.reg").string() + "\t\\\\K\tV\t-\t=x\n",
+         refused + (tmp / "other" / "system.reg").string() +
+             " n\u00e3o \u00e9 o registro do Windows desta m\u00e1quina",
+         true},
+        {"a drive mapped outside the machine",
+         "created\tE:\\\\outside.txt\t" + made(outside) + "\n",
+         refused + "E:\\outside.txt fica fora das unidades desta m\u00e1quina", true},
+        {"a link inside C: leading out",
+         "created\tC:\\\\LINK\\\\outside.txt\t" + made(outside) + "\n",
+         refused + "C:\\LINK\\outside.txt fica fora das unidades desta m\u00e1quina", true},
+        {"the uninstaller's own directory as D:",
+         "created\tD:\\\\zel-uninstall\t" + made(binDir() / "zel-uninstall") + "\n",
+         refused + "D:\\zel-uninstall fica fora das unidades desta m\u00e1quina", true},
+    };
     for (const auto& c : cases) {
-        writeFile(journal, c.content);
+        SCOPED_TRACE(c.name);
+        writeFile(harmless, "made by the installation");
+        const std::string header =
+            c.records.starts_with("zel-journal") || c.records.starts_with("REGEDIT4")
+                ? ""
+                : "zel-journal\t2\ncreated\tC:\\\\HARMLESS.TXT\t" + made(harmless) + "\n";
+        writeFile(journal, header + c.records);
         const CommandResult undone = run("'" + (binDir() / "zel-uninstall").string() + "' --quiet");
-        EXPECT_EQ(undone.status, 1) << c.content;
+        EXPECT_EQ(undone.status, 1);
         EXPECT_NE(undone.errors.find("zel-uninstall: " + c.said), std::string::npos)
             << undone.errors;
-        EXPECT_TRUE(fs::exists(journal)) << c.content;
+        EXPECT_TRUE(fs::exists(journal));
+        EXPECT_EQ(fs::exists(harmless), c.nothingUndone);
+        if (c.nothingUndone) {
+            EXPECT_NE(undone.errors.find("zel-uninstall: Nada foi desinstalado."),
+                      std::string::npos)
+                << undone.errors;
+        }
+        EXPECT_EQ(readFile(outside), "someone else's");
+        EXPECT_TRUE(fs::exists(binDir() / "zel-uninstall"));
     }
+}
+
+// Each way of installing is taken back to the machine as it was just before: groups (empty
+// ones too), items, files, the registry and profile files.
+TEST_F(UninstallTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
+    const fs::path description = medium() / "SETUP.INI";
+    const std::string kitText = readFile(description);
+    const fs::path zelun = driveC() / "WINDOWS" / "ZELUN.INI";
+    const auto replaced = [&](std::string from, std::string to) {
+        std::string text = kitText;
+        ASSERT_NE(text.find(from), std::string::npos) << from;
+        text.replace(text.find(from), from.size(), to);
+        writeFile(description, text);
+    };
+    // Program Manager answering only after the wizard stopped waiting: nobody answers during
+    // the run, and what the run handed over is executed afterwards.
+    const fs::path socket = prefix / "progman.sock";
+    const auto executeLate = [&](const std::string& log) {
+        progman::Groups groups = progman::loadStore(progman::storePath(prefix));
+        std::istringstream lines(log);
+        int late = 0;
+        for (std::string line; std::getline(lines, line);)
+            if (line.starts_with("macro NOT delivered ")) {
+                groups.execute(utf8ToCp1252(line.substr(20))); // the log's text is UTF-8
+                ++late;
+            }
+        EXPECT_GT(late, 2);
+        progman::saveStore(progman::storePath(prefix), groups);
+    };
+    const struct Row {
+        const char* name;
+        std::function<void()> before; // what is done first (the "before" is taken after)
+        std::function<void()> installs;
+        bool keepsNothing = false; // the files it replaces hold what they held
+    } rows[] = {
+        {"typical", [] {}, [&] { ASSERT_EQ(install().status, 0); }},
+        {"custom",
+         [&] {
+             writeFile(tmp / "answers.ini",
+                       "[Respostas]\ntipo=personalizada\ndestino=C:\\INTERNET\n"
+                       "programas=1,2,3,5\nnavegador=nenhum\nporta=COM3\n"
+                       "modem_inicializacao=ATZ\nmodem_discagem=ATDT\n");
+         },
+         [&] { ASSERT_EQ(install().status, 0); }},
+        {"reinstalled: the first installation stays", [&] { ASSERT_EQ(install().status, 0); },
+         [&] { ASSERT_EQ(install().status, 0); }, true},
+        {"an entry without a name",
+         [&] { replaced("nome=Leitor de Not", "nomeantigo=Leitor de Not"); },
+         [&] {
+             ASSERT_EQ(install().status, 0);
+             const progman::Groups groups = progman::loadStore(progman::storePath(prefix));
+             ASSERT_NE(groups.find("ZEL Internet"), nullptr);
+             bool nameless = false;
+             for (const progman::Item& item : groups.find("ZEL Internet")->items)
+                 nameless = nameless || item.command.ends_with("NOTICIAS.EXE");
+             EXPECT_TRUE(nameless);
+         }},
+        {"a profile file without the section",
+         [&] { writeFile(zelun, "; mine\r\n[Outra]\r\nx=1\r\n"); },
+         [&] { ASSERT_EQ(install().status, 0); }},
+        {"late Program Manager", [&] {},
+         [&] {
+             fs::create_directory(socket); // nobody can listen there
+             const CommandResult installed =
+                 run("cd '" + medium().string() +
+                     "' && ./SETUP --answers ../answers.ini --log ../run.log");
+             fs::remove(socket);
+             ASSERT_EQ(installed.status, 0) << installed.errors;
+             executeLate(readFile(tmp / "run.log"));
+             fs::remove(tmp / "run.log");
+         }},
+    };
+    const std::string answers = readFile(tmp / "answers.ini");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::set<std::string> start = snapshot();
+        row.before();
+        const std::set<std::string> before = snapshot();
+        const auto keptFiles = [&] { // bytes
+            std::uintmax_t bytes = 0;
+            for (const auto& entry : fs::recursive_directory_iterator(prefix / "journal"))
+                if (entry.path().parent_path().extension() == ".saved")
+                    bytes += entry.file_size();
+            return bytes;
+        };
+        const std::uintmax_t keptBefore = fs::exists(prefix / "journal") ? keptFiles() : 0;
+        row.installs();
+        EXPECT_NE(snapshot(), before);
+        if (row.keepsNothing) { // the journal does not grow by the kit with each reinstall:
+            // only the few files the first installation changed after copying them, and
+            // Program Manager's store
+            EXPECT_LT(keptFiles() - keptBefore, 4096u);
+        }
+        const CommandResult undone = uninstall();
+        EXPECT_EQ(undone.status, 0) << undone.errors;
+        EXPECT_EQ(undone.errors, "zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda.\n");
+        const std::set<std::string> after = snapshot();
+        EXPECT_EQ(difference(after, before), std::vector<std::string>{});
+        EXPECT_EQ(difference(before, after), std::vector<std::string>{});
+        // The copies kept for this installation go with it.
+        EXPECT_EQ(keptFiles(), keptBefore);
+        // Back to the start for the next row.
+        uninstallAll();
+        writeFile(description, kitText);
+        writeFile(tmp / "answers.ini", answers);
+        fs::remove(zelun);
+        EXPECT_EQ(difference(snapshot(), start), std::vector<std::string>{});
+    }
+}
+
+// A machine copied elsewhere uninstalls itself: the original keeps its installation.
+TEST_F(UninstallTest, ACopiedMachineUninstallsItselfOnly) {
+    const std::set<std::string> before = snapshot();
+    ASSERT_EQ(install().status, 0);
+    ASSERT_TRUE(awaitProgmanExit());
+    const std::set<std::string> installed = snapshot();
+    const fs::path original = prefix;
+    const fs::path copy = tmp / "copy";
+    ASSERT_EQ(runCommand("cp -a '" + prefix.string() + "' '" + copy.string() + "'").status, 0);
+    prefix = copy;
+    ::setenv("ZEL_PREFIX", copy.c_str(), 1);
+    const CommandResult undone = run("'" + (copy / "bin" / "zel-uninstall").string() + "' --quiet");
+    EXPECT_EQ(undone.status, 0) << undone.errors;
+    EXPECT_EQ(snapshot(), before);
+    prefix = original;
+    ::setenv("ZEL_PREFIX", original.c_str(), 1);
+    EXPECT_EQ(snapshot(), installed);
+    fs::remove_all(copy);
 }
 
 } // namespace

@@ -188,7 +188,7 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
         EXPECT_FALSE(fs::exists(keptDirectory(journal.file()) / "1"));
         report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
         report(event(K::DirectoryCreated, "C:\\NOT", "", false));
-        InstallEvent value = event(K::RegistryValue, "/reg");
+        InstallEvent value = event(K::RegistryValue, (tmp / "prefix" / "system.reg").string());
         value.section = "\\K";
         value.name = "n\tame";
         value.before = value.after = "same\nline";
@@ -205,12 +205,12 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
     const std::vector<JournalRecord> records = readJournal(journal.file());
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].kind, "regvalue");
-    EXPECT_EQ(records[0].fields,
-              (std::vector<std::string>{"/reg", "\\K", "n\tame", "-", "=same\nline"}));
+    EXPECT_EQ(records[0].fields, (std::vector<std::string>{"HKEY_LOCAL_MACHINE", "\\K", "n\tame",
+                                                           "-", "=same\nline"}));
     EXPECT_EQ(records[1].kind, "deleted");
-    ASSERT_EQ(records[1].fields.size(), 5u);
-    EXPECT_EQ(records[1].fields[2], "3");
-    EXPECT_EQ(records[1].fields[4], std::to_string(0640));
+    ASSERT_EQ(records[1].fields.size(), 4u);
+    EXPECT_EQ(records[1].fields[1], "3");
+    EXPECT_EQ(records[1].fields[3], std::to_string(0640));
     const fs::path kept = keptDirectory(journal.file());
     EXPECT_EQ(readFile(kept / "3"), "old bytes");
     for (const fs::path& path : {journalDirectory(tmp / "prefix"), kept})
@@ -221,9 +221,104 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
     // A line the run was killed while writing is no record.
     writeFile(journal.file(), readFile(journal.file()) + "created\tC:\\HALF");
     EXPECT_EQ(readJournal(journal.file()).size(), 2u);
-    for (const char* text : {"", "zel-journal\t2\n", "REGEDIT4\n"}) {
+    for (const char* text : {"", "zel-journal\t3\n", "zel-journal\t1\n", "REGEDIT4\n"}) {
         writeFile(journal.file(), text);
         EXPECT_THROW(readJournal(journal.file()), PlatformError) << text;
+    }
+}
+
+// What each sequence of changes journals: a second attempt's copy of a file the run made keeps
+// nothing; the same content installed again keeps no copy; Program Manager's store is kept
+// before the first macro, which is journaled before it goes, delivered or not; a change to a
+// registry that is not the machine's, or on no drive, stops the journal rather than name a
+// host file.
+TEST(InstallJournal, RecordsTheMachinesOwnTermsAndKeepsOnlyWhatItMust) {
+    struct Row {
+        const char* name;
+        std::function<void(const fs::path& prefix, const fs::path& file)> changes;
+        std::vector<std::string> kinds; // the records' kinds and, for a file, its kept name
+        bool stops = false;
+    } rows[] = {
+        {"a second attempt copies over the first's file",
+         [](const fs::path&, const fs::path& file) {
+             fs::remove(file);
+             writeFile(file, "first attempt");
+             report(event(K::FileCopied, "C:\\A.DLL", file.string()));
+             report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
+             writeFile(file, "second attempt");
+             report(event(K::FileCopied, "C:\\A.DLL", file.string()));
+         },
+         {"created", "touched"}},
+        {"the same content installed again",
+         [](const fs::path&, const fs::path& file) {
+             report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
+             report(event(K::FileCopied, "C:\\A.DLL", file.string()));
+         },
+         {"replaced ="}},
+        {"other content replaced",
+         [](const fs::path&, const fs::path& file) {
+             report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
+             writeFile(file, "new bytes");
+             report(event(K::FileCopied, "C:\\A.DLL", file.string()));
+         },
+         {"replaced 1"}},
+        {"macros, the second not delivered",
+         [](const fs::path& prefix, const fs::path&) {
+             writeFile(prefix / "progman.txt", "the store");
+             report(event(K::MacroSending, "[CreateGroup(\"G\")]"));
+             report(event(K::Macro, "[CreateGroup(\"G\")]"));
+             report(event(K::MacroSending, "[AddItem(\"C:\\X.EXE\")]"));
+             report(event(K::Macro, "[AddItem(\"C:\\X.EXE\")]", "", false));
+         },
+         {"groups 1", "macro", "macro"}},
+        {"another machine's registry",
+         [](const fs::path& prefix, const fs::path&) {
+             InstallEvent value = event(K::RegistryValue, (prefix / "other.reg").string());
+             value.after = "x";
+             report(value);
+             report(event(K::DirectoryCreated, "C:\\LATER"));
+         },
+         {},
+         true},
+        {"a profile file on no drive",
+         [](const fs::path& prefix, const fs::path&) {
+             InstallEvent key = event(K::ProfileKey, (prefix / "x.ini").string());
+             key.host = key.path;
+             report(key);
+         },
+         {},
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir tmp;
+        const fs::path file = tmp / "A.DLL";
+        writeFile(file, "old bytes");
+        fs::create_directory(tmp / "prefix");
+        InstallJournal journal(tmp / "prefix");
+        {
+            JournalSubscription subscribed(journal);
+            row.changes(tmp / "prefix", file);
+        }
+        EXPECT_EQ(journal.failure().empty(), !row.stops) << journal.failure();
+        std::vector<std::string> kinds;
+        if (!journal.file().empty()) {
+            for (const JournalRecord& r : readJournal(journal.file())) {
+                EXPECT_EQ(journalRecordFault(r.kind, r.fields), "");
+                const bool kept = r.kind == "replaced" || r.kind == "groups";
+                kinds.push_back(r.kind + (kept ? " " + r.fields[r.kind == "groups" ? 0 : 3] : ""));
+            }
+        }
+        EXPECT_EQ(kinds, row.kinds);
+        // Only the copies the records name are kept.
+        std::size_t copies = 0;
+        if (!journal.file().empty() && fs::exists(keptDirectory(journal.file())))
+            copies = static_cast<std::size_t>(
+                std::distance(fs::directory_iterator(keptDirectory(journal.file())), {}));
+        std::size_t named = 0;
+        for (const std::string& kind : kinds)
+            named += isKeptName(kind.substr(kind.find(' ') + 1)) && kind.find(' ') != kind.npos;
+        EXPECT_EQ(copies, named);
     }
 }
 

@@ -137,9 +137,15 @@ int main(int argc, char** argv) {
     if (!journal)
         return finish(argc, argv, quiet,
                       "N\u00e3o h\u00e1 instala\u00e7\u00e3o a desfazer nesta m\u00e1quina.", {});
-    std::vector<std::string> problems;
+    std::vector<zel::JournalRecord> records;
     try {
-        const std::vector<zel::JournalRecord> records = zel::readJournal(*journal);
+        records = zel::readJournal(*journal);
+    } catch (const std::exception& e) {
+        return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
+    }
+    std::vector<std::string> problems;
+    bool refused = false;
+    try {
         zel::Machine::Options options;
         options.prefix = prefix;
         options.programHostPath = zel::Machine::runningExecutable();
@@ -147,9 +153,10 @@ int main(int argc, char** argv) {
         zel::Machine machine(options);
         zel::ConsoleUi ui("zel-uninstall: ", "");
         zel::Programs programs(machine, ui);
-        problems =
-            zel::uninstall::undoJournal(machine, programs, records, zel::keptDirectory(*journal))
-                .problems;
+        const zel::uninstall::Outcome outcome =
+            zel::uninstall::undoJournal(machine, programs, records, zel::keptDirectory(*journal));
+        problems = outcome.problems;
+        refused = outcome.refused;
         if (problems.empty()) {
             // Done: the journal is kept as undone, so a second run has nothing to take back.
             zel::markJournalUndone(*journal);
@@ -160,6 +167,8 @@ int main(int argc, char** argv) {
         problems.push_back("A desinstala\u00e7\u00e3o foi interrompida: " +
                            zel::cp1252ToUtf8(e.what()));
     }
+    if (refused)
+        return finish(argc, argv, quiet, "Nada foi desinstalado.", problems);
     return finish(argc, argv, quiet,
                   problems.empty() ? "Desinstala\u00e7\u00e3o conclu\u00edda."
                                    : "Desinstala\u00e7\u00e3o conclu\u00edda, mas nem tudo "

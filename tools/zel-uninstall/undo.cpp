@@ -53,22 +53,41 @@ std::string shown(std::string_view cp1252) {
     return escapeControls(cp1252ToUtf8(cp1252));
 }
 
-bool isWindowsPath(std::string_view path) {
-    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
-           path[1] == ':' && path[2] == '\\';
-}
-
 // A key's line taken out of a profile text; the text as it was when there is none.
 std::string withoutKey(const std::string& content, std::string_view section, std::string_view key) {
     bool inSection = false;
     for (const ini::ScannedLine& line : ini::scan(content)) {
         if (line.kind == ini::ScannedLine::Kind::Section)
             inSection = equalsNoCase(line.name, section);
-        if (!inSection || line.kind != ini::ScannedLine::Kind::Key ||
-            !equalsNoCase(line.name, key))
+        if (!inSection || line.kind != ini::ScannedLine::Kind::Key || !equalsNoCase(line.name, key))
             continue;
         std::size_t begin = static_cast<std::size_t>(line.text.data() - content.data());
         std::size_t end = begin + line.text.size();
+        if (end < content.size() && content[end] == '\r')
+            ++end;
+        if (end < content.size() && content[end] == '\n')
+            ++end;
+        return content.substr(0, begin) + content.substr(end);
+    }
+    return content;
+}
+
+// A section's header taken out of a profile text when nothing is left under it (not even a
+// comment); the text as it was otherwise.
+std::string withoutEmptySection(const std::string& content, std::string_view section) {
+    const std::vector<ini::ScannedLine> lines = ini::scan(content);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].kind != ini::ScannedLine::Kind::Section ||
+            !equalsNoCase(lines[i].name, section))
+            continue;
+        for (std::size_t j = i + 1; j < lines.size(); ++j) {
+            if (lines[j].kind == ini::ScannedLine::Kind::Section)
+                break;
+            if (lines[j].text.find_first_not_of(" \t") != std::string_view::npos)
+                return content; // something is still in it
+        }
+        std::size_t begin = static_cast<std::size_t>(lines[i].text.data() - content.data());
+        std::size_t end = begin + lines[i].text.size();
         if (end < content.size() && content[end] == '\r')
             ++end;
         if (end < content.size() && content[end] == '\n')
@@ -111,11 +130,27 @@ std::string macroArg(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
+bool sameItem(const progman::Item& a, const progman::Item& b) {
+    return a.name == b.name && a.command == b.command && a.icon == b.icon &&
+           a.iconIndex == b.iconIndex;
+}
+
+const progman::Item* itemNamed(const progman::Group* group, std::string_view name) {
+    if (group)
+        for (const progman::Item& item : group->items)
+            if (equalsNoCase(item.name, name))
+                return &item;
+    return nullptr;
+}
+
 class Undo {
 public:
     Undo(Machine& machine, Programs& programs, const fs::path& keptDir)
         : m_(machine), programs_(programs), keptDir_(keptDir) {}
 
+    // Whether every record is one this machine's uninstaller may act on; reports each that
+    // is not.
+    bool check(const std::vector<JournalRecord>& records);
     void prepare(const std::vector<JournalRecord>& records);
     void run(const JournalRecord& record);
     void removeGroups(const std::vector<JournalRecord>& records);
@@ -125,6 +160,7 @@ private:
     fs::path host(const std::string& winPath) const {
         return m_.toHost(winPath).value_or(fs::path());
     }
+    bool onMachineDrive(const fs::path& file) const;
     void problem(std::string text) { outcome.problems.push_back(std::move(text)); }
     // Whether the file is still as the installation left it; reports a changed one once.
     bool ours(const std::string& winPath, const fs::path& file);
@@ -143,24 +179,63 @@ private:
     std::set<fs::path> reported_;
 };
 
+// The machine's disks are the prefix's drive_ directories as they really are: a drive letter
+// mapped anywhere else (the medium, the uninstaller's own directory, a link to another
+// machine's disk) is not the machine's, and neither is a link inside a drive leading out.
+bool Undo::onMachineDrive(const fs::path& file) const {
+    if (file.empty())
+        return false;
+    std::error_code ec;
+    const fs::path root = fs::weakly_canonical(m_.prefix(), ec);
+    if (ec)
+        return false;
+    const fs::path dir = fs::weakly_canonical(file.parent_path(), ec);
+    if (ec)
+        return false;
+    const fs::path inside = dir.lexically_relative(root);
+    return !inside.empty() && inside.begin()->string().starts_with("drive_");
+}
+
+bool Undo::check(const std::vector<JournalRecord>& records) {
+    const auto refuse = [&](const std::string& why) {
+        problem("O registro da instala\u00e7\u00e3o foi recusado: " + shown(why));
+    };
+    for (const JournalRecord& r : records) {
+        if (const std::string fault = journalRecordFault(r.kind, r.fields); !fault.empty()) {
+            refuse(fault);
+            continue;
+        }
+        const auto reach = [&](const std::string& winPath) {
+            if (!onMachineDrive(host(winPath)))
+                refuse(winPath + " fica fora das unidades desta m\xe1quina");
+        };
+        if (r.kind == "moved")
+            reach(r.fields[1]);
+        if (r.kind != "regkey" && r.kind != "regvalue" && r.kind != "groups" && r.kind != "macro")
+            reach(r.fields[0]);
+    }
+    outcome.refused = !outcome.problems.empty();
+    return !outcome.refused;
+}
+
 void Undo::prepare(const std::vector<JournalRecord>& records) {
     // A file moved aside is what a file later made under its name replaced.
     std::map<fs::path, FileState> movedAway;
     for (const JournalRecord& r : records) {
-        if (r.kind == "moved" && r.fields.size() >= 4)
+        if (r.kind == "moved")
             movedAway[host(r.fields[0])] = {true, number(r.fields[2]), number(r.fields[3])};
         const bool created = r.kind == "created", replaced = r.kind == "replaced";
-        if ((!created && !replaced && r.kind != "touched") || r.fields.size() < 4)
+        if (!created && !replaced && r.kind != "touched")
             continue;
         const fs::path file = host(r.fields[0]);
-        const FileState after{true, number(r.fields[2]), number(r.fields[3])};
+        const FileState after{true, number(r.fields[1]), number(r.fields[2])};
         auto found = files_.find(file);
         if (found == files_.end()) {
             FileState before;
             if (const auto moved = movedAway.find(file); moved != movedAway.end())
                 before = moved->second;
-            if (replaced && r.fields.size() >= 7)
-                before = {true, number(r.fields[5]), number(r.fields[6])};
+            if (replaced)
+                before = {true, number(r.fields[4]), number(r.fields[5])};
             files_.emplace(file, std::make_pair(after, before));
         } else {
             found->second.first = after;
@@ -184,8 +259,11 @@ bool Undo::ours(const std::string& winPath, const fs::path& file) {
 void Undo::restore(const std::string& winPath, const fs::path& file, const std::string& kept,
                    long long mtime, unsigned mode) {
     try {
-        const std::optional<std::string> content =
-            kept.empty() ? std::nullopt : readHostFile(keptDir_ / kept);
+        // "=": the old content was the one the file holds (the same kit installed again).
+        const std::optional<std::string> content = kept.empty() ? std::nullopt
+                                                   : kept == kKeptSame
+                                                       ? readHostFile(file)
+                                                       : readHostFile(keptDir_ / kept);
         if (!content)
             throw PlatformError("a c\xf3pia guardada n\xe3o existe");
         writeHostFile(file, *content, mode);
@@ -213,13 +291,13 @@ void Undo::undoFile(const JournalRecord& r) {
         if (ours(f[0], file) && ::unlink(file.c_str()) != 0)
             problem("N\u00e3o foi poss\u00edvel remover o arquivo " + shown(f[0]) + " (" +
                     std::strerror(errno) + ")");
-    } else if (r.kind == "replaced" && f.size() >= 8) {
+    } else if (r.kind == "replaced") {
         if (ours(f[0], file))
-            restore(f[0], file, f[4], number(f[6]), static_cast<unsigned>(number(f[7])));
-    } else if (r.kind == "deleted" && f.size() >= 5) {
+            restore(f[0], file, f[3], number(f[5]), static_cast<unsigned>(number(f[6])));
+    } else if (r.kind == "deleted") {
         if (!stateOf(file).exists)
-            restore(f[0], file, f[2], number(f[3]), static_cast<unsigned>(number(f[4])));
-    } else if (r.kind == "moved" && f.size() >= 2) {
+            restore(f[0], file, f[1], number(f[2]), static_cast<unsigned>(number(f[3])));
+    } else if (r.kind == "moved") {
         const fs::path to = host(f[1]);
         if (stateOf(file).exists)
             return; // back already, or a file of the user's took the name
@@ -238,28 +316,33 @@ void Undo::undoFile(const JournalRecord& r) {
 }
 
 void Undo::undoProfile(const JournalRecord& r) {
-    const std::vector<std::string>& f = r.fields; // FILE HOST SECTION KEY OLD NEW
-    if (f.size() < 6)
-        return;
-    const fs::path file = isWindowsPath(f[0]) ? host(f[0]) : fs::path(f[0]);
+    const std::vector<std::string>& f = r.fields; // FILE SECTION KEY OLD NEW NEWSECTION
+    const fs::path file = host(f[0]);
     if (files_.count(file))
         return; // the file goes back whole
-    const std::string where = "[" + shown(f[2]) + "] " + shown(f[3]) + " de " + shown(f[0]);
+    const std::string where = "[" + shown(f[1]) + "] " + shown(f[2]) + " de " + shown(f[0]);
     try {
         const std::optional<std::string> content = readHostFile(file);
         if (!content)
             return;
-        const std::optional<std::string> now = ini::lookup(*content, f[2], f[3]);
-        const std::optional<std::string> before = journalValueOf(f[4]), after = journalValueOf(f[5]);
-        if (now == before)
-            return;
-        if (now != after) {
-            problem("O valor " + where +
-                    " foi alterado depois da instala\u00e7\u00e3o e foi mantido");
-            return;
+        const std::optional<std::string> now = ini::lookup(*content, f[1], f[2]);
+        const std::optional<std::string> before = journalValueOf(f[3]),
+                                         after = journalValueOf(f[4]);
+        std::string restored = *content;
+        if (now != before) {
+            if (now != after) {
+                problem("O valor " + where +
+                        " foi alterado depois da instala\u00e7\u00e3o e foi mantido");
+                return;
+            }
+            restored = before ? ini::write(*content, f[1], f[2], *before)
+                              : withoutKey(*content, f[1], f[2]);
         }
-        writeHostFile(file, before ? ini::write(*content, f[2], f[3], *before)
-                                   : withoutKey(*content, f[2], f[3]));
+        // The section the installation made goes too once nothing is left in it.
+        if (f[5] == "1")
+            restored = withoutEmptySection(restored, f[1]);
+        if (restored != *content)
+            writeHostFile(file, restored);
     } catch (const std::exception& e) {
         problem("N\u00e3o foi poss\u00edvel restaurar o valor " + where + " (" +
                 cp1252ToUtf8(e.what()) + ")");
@@ -269,7 +352,7 @@ void Undo::undoProfile(const JournalRecord& r) {
 void Undo::undoRegistry(const JournalRecord& r) {
     const std::vector<std::string>& f = r.fields;
     try {
-        Registry registry(f.at(0));
+        Registry registry(m_.registryFile()); // the one the record's root names
         if (r.kind == "regkey") {
             // Only a key left empty goes: one holding anything else is kept.
             if (!registry.deleteEmptyKey(f.at(1)) && registry.openKey(f.at(1), false))
@@ -297,63 +380,72 @@ void Undo::undoRegistry(const JournalRecord& r) {
             registry.deleteValue(name);
     } catch (const std::exception& e) {
         problem("N\u00e3o foi poss\u00edvel desfazer a altera\u00e7\u00e3o do registro em " +
-                shown(f.size() > 1 ? f[1] : std::string()) + " (" + cp1252ToUtf8(e.what()) +
-                ")");
+                shown(f.size() > 1 ? f[1] : std::string()) + " (" + cp1252ToUtf8(e.what()) + ")");
     }
 }
 
 void Undo::removeGroups(const std::vector<JournalRecord>& records) {
-    // The groups the installation's macros named and the items they added to each.
-    std::vector<std::pair<std::string, std::vector<progman::Item>>> groups;
-    std::string current;
-    const auto groupNamed = [&](const std::string& name) {
-        for (auto& group : groups)
-            if (equalsNoCase(group.first, name))
-                return &group;
-        return &groups.emplace_back(name, std::vector<progman::Item>{});
-    };
+    // What Program Manager held before the installation, and what the installation's macros
+    // make of it (run through Program Manager's own rules: an item without a name is named
+    // after its program, an item of a name already there replaces it). Whatever differs is
+    // the installation's, whenever Program Manager executed it.
+    std::optional<progman::Groups> before;
+    progman::Groups expected;
     for (const JournalRecord& r : records) {
-        if (r.kind != "macro" || r.fields.empty())
-            continue;
-        for (const progman::MacroCommand& c : progman::parseMacros(r.fields[0]).commands) {
-            const std::string name = upperCp1252Text(c.name);
-            if ((name == "CREATEGROUP" || name == "SHOWGROUP") && !c.args.empty()) {
-                current = c.args[0];
-                groupNamed(current);
-            } else if (name == "ADDITEM" && c.args.size() >= 2 && !current.empty()) {
-                groupNamed(current)->second.push_back({c.args[0], c.args[1], "", 0});
-            }
+        if (r.kind == "groups" && !before) {
+            std::optional<std::string> text;
+            if (!r.fields[0].empty() && !(text = readHostFile(keptDir_ / r.fields[0])))
+                throw PlatformError("a c\xf3pia guardada dos grupos n\xe3o existe");
+            before = text ? progman::groupsFromStoreText(*text) : progman::Groups();
+            expected = *before;
+        } else if (r.kind == "macro" && before) {
+            expected.execute(r.fields[0]);
         }
     }
-    if (groups.empty())
+    if (!before)
         return;
-    const progman::Groups store = progman::loadStore(progman::storePath(m_.prefix()));
-    std::vector<std::pair<std::string, std::string>> macros; // text, what it removes
-    for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
-        const progman::Group* group = store.find(it->first);
-        if (!group)
-            continue;
-        const auto added = [&](const progman::Item& item) {
-            for (const progman::Item& mine : it->second)
-                if (equalsNoCase(mine.name, item.name) && mine.command == item.command)
-                    return true;
-            return false;
-        };
-        bool onlyOurs = true;
-        for (const progman::Item& item : group->items)
-            onlyOurs = onlyOurs && added(item);
-        if (onlyOurs) {
-            macros.emplace_back("[DeleteGroup(" + macroArg(group->name) + ")]",
-                                "o grupo " + shown(group->name));
-            continue;
+    const progman::Groups now = progman::loadStore(progman::storePath(m_.prefix()));
+    std::vector<std::pair<std::string, std::string>> macros; // text, what it undoes
+    for (auto group = expected.groups().rbegin(); group != expected.groups().rend(); ++group) {
+        const progman::Group* old = before->find(group->name);
+        const progman::Group* current = now.find(group->name);
+        if (!current)
+            continue; // never made, or the user removed it
+        const std::string show = "[ShowGroup(" + macroArg(current->name) + ",1)]";
+        std::size_t left = current->items.size();
+        for (const progman::Item& mine : group->items) {
+            const progman::Item* was = itemNamed(old, mine.name);
+            if (was && sameItem(*was, mine))
+                continue; // there before, as it is
+            const progman::Item* is = itemNamed(current, mine.name);
+            if (!is)
+                continue;
+            if (!sameItem(*is, mine)) {
+                problem("O item " + shown(is->name) + " do grupo " + shown(current->name) +
+                        " foi alterado depois da instala\u00e7\u00e3o e foi mantido");
+                continue;
+            }
+            if (was) {
+                macros.emplace_back(show + "[AddItem(" + macroArg(was->command) + "," +
+                                        macroArg(was->name) + "," + macroArg(was->icon) + "," +
+                                        std::to_string(was->iconIndex) + ")]",
+                                    "o item " + shown(was->name) + " do grupo " +
+                                        shown(current->name) + " como era");
+                continue;
+            }
+            --left;
+            macros.emplace_back(show + "[DeleteItem(" + macroArg(is->name) + ")]",
+                                "o item " + shown(is->name) + " do grupo " + shown(current->name));
         }
-        // A group that holds the user's own items keeps them: only the installation's go.
-        for (const progman::Item& item : group->items)
-            if (added(item))
-                macros.emplace_back("[ShowGroup(" + macroArg(group->name) + ",1)][DeleteItem(" +
-                                        macroArg(item.name) + ")]",
-                                    "o item " + shown(item.name) + " do grupo " +
-                                        shown(group->name));
+        if (old)
+            continue; // the group was there before: it stays
+        if (left == 0)
+            macros.emplace_back("[DeleteGroup(" + macroArg(current->name) + ")]",
+                                "o grupo " + shown(current->name));
+        else
+            problem("O grupo " + shown(current->name) +
+                    " foi mantido: cont\u00e9m itens que a instala\u00e7\u00e3o n\u00e3o "
+                    "criou");
     }
     if (macros.empty())
         return;
@@ -364,7 +456,7 @@ void Undo::removeGroups(const std::vector<JournalRecord>& records) {
     progman.close();
     for (std::size_t i = 0; i < macros.size(); ++i)
         if (i >= progman.deliveries().size() || !progman.deliveries()[i])
-            problem("O Gerenciador de Programas n\u00e3o removeu " + macros[i].second);
+            problem("O Gerenciador de Programas n\u00e3o desfez " + macros[i].second);
 }
 
 void Undo::run(const JournalRecord& r) {
@@ -374,7 +466,7 @@ void Undo::run(const JournalRecord& r) {
         undoProfile(r);
     else if (r.kind == "regkey" || r.kind == "regvalue")
         undoRegistry(r);
-    else if (r.kind != "touched" && r.kind != "macro")
+    else if (r.kind != "touched" && r.kind != "macro" && r.kind != "groups")
         undoFile(r);
 }
 
@@ -383,11 +475,14 @@ void Undo::run(const JournalRecord& r) {
 Outcome undoJournal(Machine& machine, Programs& programs, const std::vector<JournalRecord>& records,
                     const fs::path& keptDir) {
     Undo undo(machine, programs, keptDir);
+    // One record that would reach outside the machine and nothing is undone.
+    if (!undo.check(records))
+        return undo.outcome;
     undo.prepare(records);
     bool groupsDone = false;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         // The groups were made last; they go first, all in one conversation.
-        if (it->kind == "macro" && !groupsDone) {
+        if ((it->kind == "macro" || it->kind == "groups") && !groupsDone) {
             groupsDone = true;
             try {
                 undo.removeGroups(records);
