@@ -27,8 +27,10 @@ std::optional<fs::path> findHelper(const fs::path& program, std::string_view nam
     std::vector<fs::path> dirs;
     if (name == kProgmanProgram || name == kUninstallProgram)
         dirs.push_back(program.parent_path());
-    if (!ec)
+    if (!ec) {
         dirs.push_back(file.parent_path());
+        dirs.push_back(installedModuleDir(file.parent_path())); // an installed program's
+    }
     if (!ec && isWithin(file, fs::weakly_canonical(buildTree, ec)))
         dirs.push_back(buildBinDir);
     if (const char* dir = std::getenv("ZEL_BIN_DIR"); dir && *dir)
@@ -50,11 +52,9 @@ std::string missingHelperMessage(std::string_view name, const fs::path& besideDi
 }
 
 HelperPrograms requireHelpers(const fs::path& program) {
-#if defined(ZEL_BUILD_DIR) && defined(ZEL_BIN_DIR)
-    const fs::path buildTree = ZEL_BUILD_DIR, buildBinDir = ZEL_BIN_DIR;
-#else
-    const fs::path buildTree, buildBinDir;
-#endif
+    // The build tree, when the program runs from inside one, is told by the program's place.
+    const fs::path buildBinDir = buildBinDirOf(program).value_or(fs::path());
+    const fs::path buildTree = buildBinDir.parent_path();
     HelperPrograms programs;
     for (const char* name : kHelperFiles) {
         const std::optional<fs::path> found = findHelper(program, name, buildTree, buildBinDir);

@@ -18,9 +18,10 @@ inline constexpr std::array<const char*, 4> kHelperFiles = {kProgmanProgram, kUn
                                                             kPrintModule, kMediaModule};
 
 // Where the program started as `program` finds a helper: beside it (Program Manager also
-// beside the file a link names; a module only there, where the program loads it from), then
-// in `buildBinDir` when the program's file lies inside `buildTree` (a copy elsewhere, such as
-// a kit medium, must carry its own), then in $ZEL_BIN_DIR. Nothing when none holds it.
+// beside the file a link names; a module only there, where the program loads it from), in the
+// installation's module directory beside that one (installedModuleDir), then in `buildBinDir`
+// when the program's file lies inside `buildTree` (a copy elsewhere, such as a kit medium,
+// must carry its own), then in $ZEL_BIN_DIR. Nothing when none holds it.
 std::optional<std::filesystem::path> findHelper(const std::filesystem::path& program,
                                                 std::string_view name,
                                                 const std::filesystem::path& buildTree,
@@ -32,8 +33,8 @@ std::string missingHelperMessage(std::string_view name, const std::filesystem::p
 struct HelperPrograms {
     std::filesystem::path progman, uninstaller;
 };
-// Finds every helper with this build's directories; raises PlatformError with
-// missingHelperMessage for the first that is missing. Gives the two programs.
+// Finds every helper, with the build tree the program runs from, if any (buildBinDirOf); raises
+// PlatformError with missingHelperMessage for the first that is missing. Gives the two programs.
 HelperPrograms requireHelpers(const std::filesystem::path& program);
 
 } // namespace zel

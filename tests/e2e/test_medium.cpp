@@ -309,5 +309,34 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
     EXPECT_TRUE(groups.ends_with("\nDepois\n    (no items)\n")) << groups;
 }
 
+// An installed zel-kit packs the installed programs: those beside it in bin, the modules from
+// lib/zel-setup beside that (a module beside zel-kit, as in a build's bin, comes first).
+TEST_F(MediumTest, AnInstalledZelKitPacksTheInstalledModules) {
+    const fs::path bin = tmp / "usr" / "bin", lib = tmp / "usr" / "lib" / "zel-setup";
+    fs::create_directories(bin);
+    fs::copy_file(tools / "zel-kit", bin / "zel-kit");
+    for (const char* name : {"zel-setup", "progman", "zel-uninstall"})
+        writeProgram(bin / name, std::string("#!/bin/sh\n# bin/") + name + "\n");
+    for (const char* name : {"libzel-print.so", "libzel-media.so"})
+        writeFile(lib / name, std::string("lib/") + name);
+    ASSERT_EQ(pack(bin).status, 0) << readFile(tmp / "stderr");
+    EXPECT_EQ(readFile(out / "SETUP"), "#!/bin/sh\n# bin/zel-setup\n");
+    EXPECT_EQ(readFile(out / "libzel-print.so"), "lib/libzel-print.so");
+    EXPECT_EQ(readFile(out / "libzel-media.so"), "lib/libzel-media.so");
+
+    fs::remove_all(out);
+    writeFile(bin / "libzel-media.so", "beside");
+    ASSERT_EQ(pack(bin).status, 0);
+    EXPECT_EQ(readFile(out / "libzel-media.so"), "beside");
+
+    fs::remove_all(out);
+    fs::remove(bin / "libzel-media.so");
+    fs::remove(lib / "libzel-media.so");
+    const CommandResult missing = pack(bin);
+    EXPECT_EQ(std::to_string(missing.status) + lastLine(missing.errors),
+              "1zel-kit: pack: " + (bin / "libzel-media.so").string() +
+                  " is missing: build the wizard and its helpers (make demo) before packing");
+}
+
 } // namespace
 } // namespace zel::test

@@ -114,6 +114,17 @@ bool staysInside(const std::string& name) {
 
 } // namespace
 
+fs::path helperSource(const fs::path& toolsDir, const std::string& helper) {
+    const fs::path beside = toolsDir / helper;
+    std::error_code ec;
+    if (helper.ends_with(".so") && !fs::exists(beside, ec)) {
+        const fs::path installed = toolsDir.parent_path() / kInstalledModuleDir / helper;
+        if (fs::exists(installed, ec))
+            return installed;
+    }
+    return beside;
+}
+
 std::size_t packMedium(const fs::path& kit, const fs::path& givenOut, const std::string& name,
                        const fs::path& toolsDir) {
     const fs::path out = fs::absolute(givenOut).lexically_normal();
@@ -128,7 +139,7 @@ std::size_t packMedium(const fs::path& kit, const fs::path& givenOut, const std:
     // The wizard and its helpers first: a build without them makes no medium.
     std::vector<std::pair<fs::path, std::string>> programs{{toolsDir / kWizardProgram, name}};
     for (const char* helper : kWizardHelpers)
-        programs.emplace_back(toolsDir / helper, helper);
+        programs.emplace_back(helperSource(toolsDir, helper), helper);
     for (const auto& [from, as] : programs)
         if (!fs::is_regular_file(from, ec))
             throw PackError(from.string() + " is missing: build the wizard and its helpers "
