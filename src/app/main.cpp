@@ -9,6 +9,7 @@
 #include "winemu/log_file.h"
 #include "services/ui.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -32,6 +33,7 @@ zel::Machine::Options machineOptions() {
     options.progmanHostPath = helpers.progman;
     options.uninstallerHostPath = helpers.uninstaller;
     options.installProgman = true;
+    options.lockWait = std::chrono::seconds(3); // one writer at a time: see MachineLock
     return options;
 }
 
