@@ -269,6 +269,12 @@ TEST_F(MachineTest, ASwappedPathLeavesTheOpenedMachineWhereItWas) {
     // Other programs are told the path it had when it was opened: they open it again and
     // check it for themselves.
     EXPECT_EQ(opened.prefixPath(), way / "prefix");
+    // Errors name the file by the path it has, not by this process's descriptor.
+    const std::string error =
+        errorOf([&] { writeHostFile(opened.toHost("C:\\NONE\\X.TXT").value(), "x"); });
+    EXPECT_NE(error.find((moved / "prefix" / "drive_c" / "NONE" / "X.TXT").string()),
+              std::string::npos)
+        << error;
 }
 
 // ZEL_PREFIX, XDG_DATA_HOME, HOME, then the password database: never a shared directory.
