@@ -53,8 +53,7 @@ std::string describe(HostFileError::Step step, const fs::path& file, int error) 
 HostFileError::HostFileError(Step step, fs::path file, int error)
     // Told to the user by the path they know, not by this process's descriptor of the machine.
     : PlatformError(describe(step, outsideThisProcess(file.string()), error)), step_(step),
-      file_(std::move(file)),
-      error_(error) {}
+      file_(std::move(file)), error_(error) {}
 
 // ---------------------------------------------------------------- reading
 
