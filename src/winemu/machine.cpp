@@ -198,6 +198,9 @@ FileDescriptor Machine::openPrefix(const fs::path& given, bool create, fs::path*
             cannotOpen(prefix, errno);
     };
     openRoot();
+    struct stat rootStatus {};
+    if (::fstat(opened.back().second.get(), &rootStatus) != 0 || othersMayChange(rootStatus))
+        throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::ReachedThroughOthers, "/");
     std::deque<std::string> pending;
     for (const fs::path& part : prefix.relative_path())
         pending.push_back(part.string());
