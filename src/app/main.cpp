@@ -12,6 +12,7 @@
 #include "winemu/log_file.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -37,6 +38,7 @@ zel::Machine::Options machineOptions() {
     options.progmanHostPath = helpers.progman;
     options.uninstallerHostPath = helpers.uninstaller;
     options.installProgman = true;
+    options.lockWait = std::chrono::seconds(3); // one writer at a time: see MachineLock
     return options;
 }
 

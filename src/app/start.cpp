@@ -2,15 +2,15 @@
 
 #include "pages/wizard.h"
 #include "qt/qt_sound.h"
-#include "qt/system_printer.h"
 #include "qt/qt_ui.h"
+#include "qt/system_printer.h"
 #include "qt/warm_up.h"
+#include "services/platform.h"
 #include "setup/catalogue.h"
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
 #include "winemu/events.h"
-#include "services/platform.h"
 
 #include <QApplication>
 
@@ -31,8 +31,17 @@ std::unique_ptr<Machine> makeMachine(const std::function<Machine::Options()>& op
         return std::make_unique<Machine>(options());
     } catch (const ForeignPrefixError& e) {
         // Its programs could have been planted by someone else: nothing there is started.
-        reason = foreignMachine(utf8ToCp1252(e.prefix().string()),
-                                e.reason() == ForeignPrefixError::Reason::OtherOwner);
+        const std::string prefix = utf8ToCp1252(e.prefix().string());
+        if (e.reason() == ForeignPrefixError::Reason::ReachedThroughOthers)
+            reason = "A m\xe1quina " + prefix + " \xe9 alcan\347ada por " +
+                     utf8ToCp1252(e.through().string()) + ", que outros usu\xe1rios podem alterar";
+        else
+            reason = foreignMachine(prefix, e.reason() == ForeignPrefixError::Reason::OtherOwner);
+    } catch (const MachineBusyError& e) {
+        // Two writers would each undo or overwrite the other's half: the second stops here.
+        reason = "A m\xe1quina " + utf8ToCp1252(e.prefix().string()) +
+                 " est\xe1 sendo alterada por outro programa (uma instala\xe7\xe3o ou "
+                 "desinstala\xe7\xe3o); tente de novo quando ele terminar";
     } catch (const std::exception& e) {
         // Without its machine (say, a prefix that cannot be created) nothing can be installed.
         reason = e.what();

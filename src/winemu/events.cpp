@@ -1,5 +1,7 @@
 #include "winemu/events.h"
 
+#include "winemu/host_file.h"
+
 #include <algorithm>
 #include <mutex>
 
@@ -19,7 +21,12 @@ Listeners& listeners() {
 
 } // namespace
 
-void report(const InstallEvent& event) {
+void report(const InstallEvent& told) {
+    // Listeners keep what they hear beyond this process (the log, the journal): a path through
+    // one of its descriptors is told as the path that descriptor has.
+    InstallEvent event = told;
+    for (std::string* path : {&event.path, &event.target, &event.host})
+        *path = outsideThisProcess(*path);
     Listeners& all = listeners();
     std::vector<InstallObserver*> now;
     {

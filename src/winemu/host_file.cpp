@@ -51,8 +51,9 @@ std::string describe(HostFileError::Step step, const fs::path& file, int error) 
 } // namespace
 
 HostFileError::HostFileError(Step step, fs::path file, int error)
-    : PlatformError(describe(step, file, error)), step_(step), file_(std::move(file)),
-      error_(error) {}
+    // Told to the user by the path they know, not by this process's descriptor of the machine.
+    : PlatformError(describe(step, outsideThisProcess(file.string()), error)), step_(step),
+      file_(std::move(file)), error_(error) {}
 
 // ---------------------------------------------------------------- reading
 
@@ -61,9 +62,9 @@ namespace {
 // A regular file open for reading, with its status; none when there is no such file (nor its
 // directory). Not blocking on open: a pipe or a device in the file's place is refused, not
 // waited for.
-FileDescriptor openRegularFile(const fs::path& file, struct stat& st) {
+FileDescriptor openRegularFile(const fs::path& file, struct stat& st, int flags = 0) {
     using Step = HostFileError::Step;
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | flags));
     if (!fd) {
         if (errno == ENOENT || errno == ENOTDIR)
             return fd;
@@ -97,6 +98,15 @@ std::size_t readFull(int fd, const fs::path& file, std::span<char> buffer) {
 std::optional<std::string> readHostFile(const fs::path& file) {
     struct stat st {};
     const FileDescriptor fd = openRegularFile(file, st);
+    if (!fd)
+        return std::nullopt;
+    return readOpenHostFile(fd.get(), file, static_cast<std::size_t>(st.st_size),
+                            static_cast<std::size_t>(-1));
+}
+
+std::optional<std::string> readHostFileNoLink(const fs::path& file) {
+    struct stat st {};
+    const FileDescriptor fd = openRegularFile(file, st, O_NOFOLLOW);
     if (!fd)
         return std::nullopt;
     return readOpenHostFile(fd.get(), file, static_cast<std::size_t>(st.st_size),
@@ -407,6 +417,19 @@ void writeHostFile(const fs::path& file, std::string_view content, mode_t newFil
     temp.fill(content, target.old ? &*target.old : nullptr);
     temp.renameOver(target.path);
     syncDirectory(target.dir);
+}
+
+std::string outsideThisProcess(std::string_view path) {
+    constexpr std::string_view kOwn = "/proc/self/fd/";
+    if (!path.starts_with(kOwn))
+        return std::string(path);
+    const std::size_t end = std::min(path.find('/', kOwn.size()), path.size());
+    const std::string link(path.substr(0, end));
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(link, ec);
+    if (ec || !target.is_absolute())
+        return std::string(path);
+    return target.string() + std::string(path.substr(end));
 }
 
 std::uint64_t temporaryNameSeed() {

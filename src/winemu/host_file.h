@@ -64,6 +64,9 @@ private:
 // Raises HostFileError when it exists but cannot be read, a directory or other non-regular
 // file included (which is never opened for reading, so a pipe cannot block the reader).
 std::optional<std::string> readHostFile(const std::filesystem::path& file);
+// The same for a file that must itself be no link (its directories may be): a link raises
+// HostFileError (ELOOP), so nothing is read from wherever a link points.
+std::optional<std::string> readHostFileNoLink(const std::filesystem::path& file);
 // Whether two regular files hold the same bytes, compared piece by piece (neither is held in
 // memory whole). False when either is missing; raises HostFileError when one exists but cannot
 // be read.
@@ -111,6 +114,11 @@ void syncDirectory(const std::filesystem::path& dir);
 // (errno tells why; EIO when the descriptor takes nothing). No allocation, so a child between
 // fork and exec may use it.
 bool writeAll(int fd, std::string_view data);
+
+// A host path as other processes name it: one through this process's open directory
+// ("/proc/self/fd/N/rest") becomes that directory's own path and the rest; any other text is
+// given back as it is.
+std::string outsideThisProcess(std::string_view path);
 
 // A seed for the random part of temporary names. Taken from the kernel without opening a
 // file, so it works when the process has no descriptor to spare (std::random_device may need

@@ -7,8 +7,11 @@
 #include "winemu/registry.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,9 +60,15 @@ fs::path canonicalOr(const fs::path& p) {
 } // namespace
 
 Machine::Machine(Options options) : options_(std::move(options)) {
+    options_.prefix = fs::absolute(options_.prefix);
+    opened_ = openPrefix(options_.prefix, true, &resolved_);
+    root_ = "/proc/self/fd/" + std::to_string(opened_.get());
+    // Before anything in the machine is made or changed: a second writer changes nothing.
+    if (options_.lockWait)
+        lock_.emplace(root_, *options_.lockWait, resolved_);
     createMissing();
     std::error_code ec;
-    fs::path devices = options_.prefix / "dosdevices";
+    fs::path devices = root_ / "dosdevices";
     for (fs::directory_iterator it(devices, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
         if (name.size() != 2 || name[1] != ':' ||
@@ -69,13 +78,18 @@ Machine::Machine(Options options) : options_(std::move(options)) {
         std::error_code lec;
         if (fs::is_symlink(it->path(), lec)) {
             target = fs::read_symlink(it->path(), lec);
+            // Taken against the prefix's own path ("/proc/self/fd/N/.." is not its parent);
+            // a drive inside the machine is still reached through the opened directory.
             if (target.is_relative())
-                target = devices / target;
+                target = (resolved_ / "dosdevices" / target).lexically_normal();
+            if (const fs::path inside = target.lexically_relative(resolved_);
+                !inside.empty() && *inside.begin() != "..")
+                target = root_ / inside;
         }
         drives_[static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])))] =
             target.lexically_normal();
     }
-    drives_['C'] = options_.prefix / "drive_c";
+    drives_['C'] = root_ / "drive_c";
     mountProgramDrive();
 
     if (auto cwd = toWindows(options_.hostWorkingDir); cwd && !options_.hostWorkingDir.empty())
@@ -86,12 +100,21 @@ Machine::Machine(Options options) : options_(std::move(options)) {
 }
 
 fs::path Machine::defaultPrefix() {
-    if (const char* p = std::getenv("ZEL_PREFIX"); p && *p)
-        return p;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
+    if (const char* p = std::getenv("ZEL_PREFIX"); p && *p) {
+        std::error_code ec;
+        const fs::path prefix = fs::absolute(p, ec);
+        if (ec)
+            throw PlatformError(std::string("Unable to find the machine ") + p + ": " +
+                                ec.message());
+        return prefix.lexically_normal();
+    }
+    // A relative base directory is no base directory (as if unset), never one that depends on
+    // where the program happens to run.
+    const auto absolute = [](const char* dir) { return dir && *dir == '/'; };
+    if (const char* x = std::getenv("XDG_DATA_HOME"); absolute(x))
         return fs::path(x) / "zel-setup" / "machine";
     fs::path home;
-    if (const char* h = std::getenv("HOME"); h && *h) {
+    if (const char* h = std::getenv("HOME"); absolute(h)) {
         home = h;
     } else if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_dir) {
         home = user->pw_dir; // never a directory shared with other users, like /tmp
@@ -143,22 +166,131 @@ std::optional<fs::path> Machine::startedPath(std::string_view argv0, const fs::p
     }
 }
 
-void Machine::refuseForeignPrefix(const fs::path& prefix) {
-    struct stat st {};
-    if (::stat(prefix.c_str(), &st) != 0)
-        throw PlatformError("Unable to open the machine " + prefix.string() + ": " +
-                            std::strerror(errno));
-    if (st.st_uid != ::geteuid())
-        throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::OtherOwner);
-    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::WritableByOthers);
+namespace {
+
+[[noreturn]] void cannotOpen(const fs::path& prefix, int error) {
+    throw PlatformError("Unable to open the machine " + prefix.string() + ": " +
+                        std::strerror(error));
 }
 
-ForeignPrefixError::ForeignPrefixError(const fs::path& prefix, Reason reason)
-    : PlatformError("The machine " + prefix.string() +
-                    (reason == Reason::OtherOwner ? " belongs to another user"
-                                                  : " may be changed by other users")),
-      prefix_(prefix), reason_(reason) {}
+// Whether others than the user and root could change what this directory holds.
+bool othersMayChange(const struct stat& st) {
+    return (st.st_uid != ::geteuid() && st.st_uid != 0) ||
+           ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0);
+}
+
+} // namespace
+
+FileDescriptor Machine::openPrefix(const fs::path& given, bool create, fs::path* resolved) {
+    const fs::path prefix = fs::absolute(given);
+    // The directories opened so far, from "/" down, with their names.
+    std::vector<std::pair<std::string, FileDescriptor>> opened;
+    const auto pathOf = [&](std::string_view next = {}) {
+        fs::path p = "/";
+        for (std::size_t i = 1; i < opened.size(); ++i)
+            p /= opened[i].first;
+        return next.empty() ? p : p / next;
+    };
+    const auto openRoot = [&] {
+        opened.clear();
+        opened.emplace_back("/", FileDescriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)));
+        if (!opened.back().second)
+            cannotOpen(prefix, errno);
+    };
+    openRoot();
+    struct stat rootStatus {};
+    if (::fstat(opened.back().second.get(), &rootStatus) != 0 || othersMayChange(rootStatus))
+        throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::ReachedThroughOthers, "/");
+    std::deque<std::string> pending;
+    for (const fs::path& part : prefix.relative_path())
+        pending.push_back(part.string());
+    int links = 0;
+    while (!pending.empty()) {
+        const std::string name = std::move(pending.front());
+        pending.pop_front();
+        if (name.empty() || name == ".")
+            continue;
+        if (name == "..") {
+            if (opened.size() > 1)
+                opened.pop_back();
+            continue;
+        }
+        const int parent = opened.back().second.get();
+        FileDescriptor fd(::openat(parent, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd && errno == ENOENT && create) {
+            // Made 0755 at most: nothing of the machine, nor the way to it, is others' to change.
+            if (::mkdirat(parent, name.c_str(), 0755) != 0 && errno != EEXIST)
+                throw PlatformError("Unable to create the machine directory " + prefix.string() +
+                                    ": " + std::strerror(errno));
+            fd.reset(::openat(parent, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        }
+        struct stat st {};
+        if (!fd || ::fstat(fd.get(), &st) != 0)
+            cannotOpen(prefix, errno);
+        if (S_ISLNK(st.st_mode)) {
+            // Another user's link could be pointed anywhere at any moment.
+            if (st.st_uid != ::geteuid() && st.st_uid != 0)
+                throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::ReachedThroughOthers,
+                                         pathOf(name));
+            if (++links > 40)
+                cannotOpen(prefix, ELOOP);
+            std::string target(PATH_MAX, '\0');
+            const ssize_t size = ::readlinkat(fd.get(), "", target.data(), target.size());
+            if (size <= 0 || static_cast<std::size_t>(size) >= target.size())
+                cannotOpen(prefix, size < 0 ? errno : ENAMETOOLONG);
+            target.resize(static_cast<std::size_t>(size));
+            const fs::path to(target);
+            std::vector<std::string> parts;
+            for (const fs::path& part : to.relative_path())
+                parts.push_back(part.string());
+            pending.insert(pending.begin(), parts.begin(), parts.end());
+            if (to.is_absolute())
+                openRoot();
+            continue;
+        }
+        if (!S_ISDIR(st.st_mode))
+            cannotOpen(prefix, ENOTDIR);
+        if (pending.empty()) {
+            if (st.st_uid != ::geteuid())
+                throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::OtherOwner);
+            if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+                throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::WritableByOthers);
+        } else if (othersMayChange(st)) {
+            throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::ReachedThroughOthers,
+                                     pathOf(name));
+        }
+        opened.emplace_back(name, std::move(fd));
+    }
+    if (opened.size() == 1) { // "/" itself is nobody's machine
+        struct stat st {};
+        if (::fstat(opened.back().second.get(), &st) != 0 || st.st_uid != ::geteuid())
+            throw ForeignPrefixError(prefix, ForeignPrefixError::Reason::OtherOwner);
+    }
+    if (resolved)
+        *resolved = pathOf();
+    return std::move(opened.back().second);
+}
+
+void Machine::refuseForeignPrefix(const fs::path& prefix) {
+    openPrefix(prefix, false);
+}
+
+fs::path Machine::forOtherProcesses(const fs::path& host) const {
+    const fs::path relative = host.lexically_relative(root_);
+    if (relative.empty() || *relative.begin() == "..")
+        return host;
+    return relative == "." ? resolved_ : resolved_ / relative;
+}
+
+ForeignPrefixError::ForeignPrefixError(const fs::path& prefix, Reason reason,
+                                       const fs::path& through)
+    : PlatformError(
+          "The machine " + prefix.string() +
+          (reason == Reason::OtherOwner ? " belongs to another user"
+           : reason == Reason::WritableByOthers
+               ? " may be changed by other users"
+               : " is reached through " + through.string() + ", which other users may change")),
+      prefix_(prefix), reason_(reason), through_(through) {}
 
 namespace {
 
@@ -168,7 +300,8 @@ constexpr std::string_view kLauncherStart = "#!/bin/sh\nexec '";
 // it differs, so a second start writes nothing.
 void installProgram(const fs::path& from, const fs::path& to) {
     if (!sameHostFileContent(from, to)) {
-        const std::optional<std::string> program = readHostFile(from);
+        // Only a real file of the medium enters the machine, never what a link points at.
+        const std::optional<std::string> program = readHostFileNoLink(from);
         if (!program)
             throw PlatformError("Unable to install " + to.filename().string() + ": " +
                                 from.string() + " is missing");
@@ -183,16 +316,8 @@ void installProgram(const fs::path& from, const fs::path& to) {
 } // namespace
 
 void Machine::createMissing() {
-    const fs::path& prefix = options_.prefix;
+    const fs::path& prefix = root_;
     std::error_code ec;
-    // The directories above the prefix are the user's own business; the prefix and all in it
-    // are the machine's.
-    const fs::path outside = prefix.has_parent_path() ? prefix.parent_path() : fs::path(".");
-    if (fs::create_directories(outside, ec); ec)
-        throw PlatformError("Unable to create the machine directory " + prefix.string() + ": " +
-                            ec.message());
-    createMachineDirectory(outside, prefix);
-    refuseForeignPrefix(prefix);
     fs::path c = prefix / "drive_c";
     for (const fs::path& dir :
          {c / "WINDOWS" / "SYSTEM", c / "Program Files", prefix / "dosdevices"})
@@ -213,18 +338,18 @@ void Machine::createMissing() {
 void Machine::writeProgmanLauncher() {
     fs::path target = options_.progmanHostPath;
     if (options_.installProgman) {
-        target = installedProgman(options_.prefix);
-        createMachineDirectory(options_.prefix, target.parent_path());
+        target = installedProgman(root_);
+        createMachineDirectory(root_, target.parent_path());
         installProgram(options_.progmanHostPath, target);
     }
-    // The launcher is started from any directory: a relative ZEL_PREFIX must not leak into it.
-    target = fs::absolute(target).lexically_normal();
+    // The launcher is started from any directory and by other processes: the prefix's own path.
+    target = forOtherProcesses(fs::absolute(target).lexically_normal());
     // A launcher rather than a link, so the machine keeps working when run from a copy.
     std::string launcher(kLauncherStart);
     for (char ch : target.string())
         launcher += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
     launcher += "' \"$@\"\n";
-    const fs::path file = options_.prefix / "drive_c" / "WINDOWS" / "PROGMAN.EXE";
+    const fs::path file = root_ / "drive_c" / "WINDOWS" / "PROGMAN.EXE";
     if (createHostFile(file, launcher, 0755))
         return;
     // One of ours that starts another program (a medium since removed, say) is brought up to

@@ -2,8 +2,11 @@
 // The emulated Windows machine: one prefix directory on the host holds drive C:, the
 // drive links, and the registry file. Windows paths become host paths here and nowhere else.
 #include "winemu/errors.h"
+#include "winemu/host_file.h"
+#include "winemu/machine_lock.h"
 #include "winemu/winpath.h"
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -13,17 +16,21 @@
 
 namespace zel {
 
-// A prefix the user may not trust: another user owns it, or others may write it.
+// A prefix the user may not trust: another user owns it, others may write it, or it is reached
+// through a directory or link that others could change (`through()` names that component).
 class ForeignPrefixError : public PlatformError {
 public:
-    enum class Reason { OtherOwner, WritableByOthers };
-    ForeignPrefixError(const std::filesystem::path& prefix, Reason reason);
+    enum class Reason { OtherOwner, WritableByOthers, ReachedThroughOthers };
+    ForeignPrefixError(const std::filesystem::path& prefix, Reason reason,
+                       const std::filesystem::path& through = {});
     const std::filesystem::path& prefix() const { return prefix_; }
     Reason reason() const { return reason_; }
+    const std::filesystem::path& through() const { return through_; }
 
 private:
     std::filesystem::path prefix_;
     Reason reason_;
+    std::filesystem::path through_;
 };
 
 class Machine {
@@ -40,6 +47,9 @@ public:
         // The uninstaller, copied into the prefix (bin/zel-uninstall) when given, so the
         // installation can be taken back once the medium is gone.
         std::filesystem::path uninstallerHostPath{};
+        // Takes the machine's lock (MachineLock) for the machine's life, waiting this long for
+        // another writer to let go; MachineBusyError when it does not. No lock when unset.
+        std::optional<std::chrono::milliseconds> lockWait{};
     };
 
     // Opens the prefix, creating what is missing and changing nothing that is there:
@@ -48,16 +58,27 @@ public:
     // to date when it is one of ours that starts another program; a launcher of the user's own
     // is left alone), with Program Manager's installed copy when asked for.
     // Directories it creates are writable by
-    // their owner only. Raises ForeignPrefixError for a prefix that belongs to another user or
-    // that its group or others may write (they could change the programs the machine starts),
-    // and PlatformError for what cannot be created.
+    // their owner only. Raises ForeignPrefixError for a prefix that is not the user's alone
+    // (see openPrefix), and PlatformError for what cannot be created.
+    // The prefix is opened once: every path of the machine goes through that open directory
+    // (prefix() is /proc/self/fd/N), so swapping a component of its path later changes nothing.
     explicit Machine(Options options);
 
     // $ZEL_PREFIX, else $XDG_DATA_HOME/zel-setup/machine, else ~/.local/share/zel-setup/machine
-    // (the home directory from $HOME, else from the password database).
+    // (the home directory from $HOME, else from the password database), always absolute: a
+    // relative ZEL_PREFIX is taken against the working directory; a relative XDG_DATA_HOME or
+    // HOME is ignored, as if unset.
     static std::filesystem::path defaultPrefix();
-    // Raises ForeignPrefixError for a prefix that is not the user's alone to change, and
-    // PlatformError when it cannot be examined.
+    // Opens the prefix directory (an O_PATH descriptor, close-on-exec), walking its absolute
+    // path from "/" one component at a time with no link followed blindly: each directory on
+    // the way must belong to the user or to root and be writable by nobody else (unless
+    // sticky, as /tmp), each link must belong to the user or to root, and the prefix itself
+    // must be the user's and writable by them alone. Missing directories are made (0755) when
+    // `create`. `resolved` gets the directory's path with links resolved. Raises
+    // ForeignPrefixError, or PlatformError when it cannot be opened or made.
+    static FileDescriptor openPrefix(const std::filesystem::path& prefix, bool create,
+                                     std::filesystem::path* resolved = nullptr);
+    // openPrefix without making anything; the descriptor is let go.
     static void refuseForeignPrefix(const std::filesystem::path& prefix);
     // Where the uninstaller is installed in a prefix.
     static std::filesystem::path installedUninstaller(const std::filesystem::path& prefix) {
@@ -79,8 +100,14 @@ public:
     startedPath(std::string_view argv0, const std::filesystem::path& workingDir,
                 std::string_view searchPath, const std::filesystem::path& executable);
 
-    const std::filesystem::path& prefix() const { return options_.prefix; }
-    std::filesystem::path registryFile() const { return options_.prefix / "system.reg"; }
+    // The opened prefix, as this process reaches it (/proc/self/fd/N): valid in this process only.
+    const std::filesystem::path& prefix() const { return root_; }
+    // The prefix's own path on the host (absolute, links resolved when it was opened): for other
+    // programs, which check it again themselves, and for messages.
+    const std::filesystem::path& prefixPath() const { return resolved_; }
+    // A host path as another process names it: under prefix(), the prefix's own path instead.
+    std::filesystem::path forOtherProcesses(const std::filesystem::path& host) const;
+    std::filesystem::path registryFile() const { return root_ / "system.reg"; }
 
     // Drive letters (upper case, in order) and the host directory behind each.
     std::vector<char> driveLetters() const;
@@ -117,6 +144,9 @@ private:
     void mountProgramDrive();
 
     Options options_;
+    FileDescriptor opened_;
+    std::filesystem::path root_, resolved_;
+    std::optional<MachineLock> lock_;
     std::map<char, std::filesystem::path> drives_; // letter -> host root (canonical)
     std::string programPath_;
     std::string current_;

@@ -61,7 +61,7 @@ fs::path progmanSocketPath(const fs::path& prefix) {
 }
 
 fs::path progmanSocketPath(const Machine& machine) {
-    return progmanSocketPath(machine.prefix());
+    return progmanSocketPath(machine.prefixPath());
 }
 
 LocalSocketAddress::LocalSocketAddress(const fs::path& socketPath) {

@@ -64,9 +64,7 @@ std::vector<std::string> childEnvironment(const Machine& machine) {
     for (char** e = environ; e != nullptr && *e != nullptr; ++e)
         if (std::strncmp(*e, "ZEL_PREFIX=", 11) != 0)
             env.emplace_back(*e);
-    std::error_code ec;
-    fs::path prefix = fs::absolute(machine.prefix(), ec);
-    env.push_back("ZEL_PREFIX=" + (ec ? machine.prefix() : prefix).string());
+    env.push_back("ZEL_PREFIX=" + machine.prefixPath().string());
     return env;
 }
 
@@ -184,11 +182,12 @@ bool Programs::runAndWait(std::string_view programPath) {
         return false;
     }
     Launch launch;
-    launch.program = host->string();
+    // The child closes the machine's descriptor: it is given the prefix's own path.
+    launch.program = m_.forOtherProcesses(*host).string();
     launch.environment = childEnvironment(m_);
     // The wizard's current directory, in host terms; the process's own when it has none.
     if (auto cwd = m_.toHost(m_.currentDirectory()); cwd && isDirectory(*cwd))
-        launch.workingDir = cwd->string();
+        launch.workingDir = m_.forOtherProcesses(*cwd).string();
     bool started = true;
     try {
         const auto child = start(launch, false);
@@ -308,9 +307,9 @@ unsigned Programs::winExec(std::string_view commandLine, int showMode) {
         return found.error;
 
     Launch launch;
-    launch.program = found.host.string();
+    launch.program = m_.forOtherProcesses(found.host).string();
     launch.args = splitArguments(rest);
-    launch.workingDir = found.host.parent_path().string();
+    launch.workingDir = m_.forOtherProcesses(found.host.parent_path()).string();
     launch.environment = childEnvironment(m_);
     InstallEvent run{InstallEvent::Kind::ProgramStarted};
     run.path = commandLine;

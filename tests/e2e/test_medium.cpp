@@ -183,6 +183,97 @@ TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
     }
 }
 
+// check tells the wizard's helpers from the kit's files: a helper that is a link is named as
+// such, not taken for a kit file off the medium.
+TEST_F(MediumTest, CheckNamesAHelperThatIsALink) {
+    fs::create_symlink("/etc/shadow", kit / "progman");
+    fs::create_symlink("/etc/gshadow", kit / "zel-uninstall");
+    const CommandResult r = run(tools / "zel-kit", "check " + q(kit));
+    EXPECT_EQ(r.status, 1);
+    for (const char* helper : {"progman", "zel-uninstall"})
+        EXPECT_NE(r.output.find(std::string(helper) + ": error: helper " + helper +
+                                " is a link: the wizard refuses it; put the file itself on "
+                                "the medium\n"),
+                  std::string::npos)
+            << r.output;
+    EXPECT_EQ(r.output.find("off the medium"), std::string::npos) << r.output;
+}
+
+// Nothing enters the machine through a link or unverified. Each row: the attack on a packed
+// medium, and the wizard's last words; each stops it with status 1 before the machine exists.
+TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
+    ASSERT_EQ(pack(binDir()).status, 0);
+    const std::string packedSums = readFile(out / "SHA256SUMS");
+    const fs::path cd = tmp / "CD";
+    writeFile(tmp / "a.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n");
+    const auto linkTo = [&](const fs::path& target, const char* helper) {
+        fs::remove(cd / helper);
+        fs::create_symlink(target, cd / helper);
+    };
+    const std::string midia = " da m\303\255dia ", nothing = "; nada foi instalado";
+    const std::string unverifiable =
+        "n\xc3\xa3o p\303\264de ser verificado (um link ou algo que n\xc3\xa3o \xc3\xa9 um "
+        "arquivo)";
+    const auto linked = [&](const char* helper) {
+        return "O arquivo " + std::string(helper) +
+               " junto ao programa de instala\xc3\xa7\xc3\xa3o (" + cd.string() +
+               ") \xc3\xa9 um link, n\xc3\xa3o um arquivo: nada foi instalado";
+    };
+    const struct {
+        const char* attack;
+        std::function<void()> tamper;
+        std::string said;
+    } rows[] = {
+        {"progman a link to /etc/shadow, no sums",
+         [&] {
+             fs::remove(cd / "SHA256SUMS");
+             linkTo("/etc/shadow", "progman");
+         },
+         linked("progman")},
+        {"zel-uninstall a link to /etc/gshadow, no sums",
+         [&] {
+             fs::remove(cd / "SHA256SUMS");
+             linkTo("/etc/gshadow", "zel-uninstall");
+         },
+         linked("zel-uninstall")},
+        {"progman a link to a copy of itself",
+         [&] {
+             fs::copy_file(cd / "progman", tmp / "progman-copy");
+             linkTo(tmp / "progman-copy", "progman");
+         },
+         "O arquivo progman" + midia + unverifiable + nothing},
+        {"a tampered progman",
+         [&] { writeProgram(cd / "progman", "#!/bin/sh\necho owned >/tmp/owned\n"); },
+         "O arquivo progman" + midia +
+             "n\xc3\xa3o confere com SHA256SUMS: foi alterado depois "
+             "que a m\303\255dia foi feita" +
+             nothing},
+        {"a listed kit file missing", [&] { fs::remove(cd / "README.md"); },
+         "O arquivo README.md" + midia +
+             "est\xc3\xa1 listado em SHA256SUMS mas n\xc3\xa3o foi "
+             "encontrado" +
+             nothing},
+        {"a listed name off the medium",
+         [&] {
+             const std::string sums = readFile(cd / "SHA256SUMS");
+             writeFile(cd / "SHA256SUMS", sums + sums.substr(0, 66) + "../../etc/passwd\n");
+         },
+         "O arquivo SHA256SUMS" + midia + "est\xc3\xa1 danificado (linha " +
+             std::to_string(std::count(packedSums.begin(), packedSums.end(), '\n') + 1) + ")" +
+             nothing},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.attack);
+        fs::remove_all(cd);
+        fs::copy(out, cd, fs::copy_options::recursive);
+        fs::remove_all(prefix);
+        row.tamper();
+        EXPECT_EQ(fromMedium(cd, "--answers ../a.ini"), 1);
+        EXPECT_EQ(lastLine(readFile(tmp / "err")), row.said);
+        EXPECT_FALSE(fs::exists(prefix));
+    }
+}
+
 // Each tool's conventions: the exit status, then the first line of its output when it succeeds
 // or of its errors (with the usage after them for a usage error) when it does not.
 TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
@@ -260,6 +351,8 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
     writeFile(tmp / "a.ini", "[Respostas]\ntipo=tipica\nporta=COM2\nnome=Maria\n"
                              "telefone_comercial=555-0123\ncartao_numero=5555 4444\n"
                              "impressao_pdf=../../card.pdf\n");
+    // Without its sums (which would name the missing file first), each helper is looked for.
+    fs::rename(cd / "SHA256SUMS", tmp / "SHA256SUMS");
     for (const char* helper : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so"}) {
         SCOPED_TRACE(helper);
         fs::rename(cd / helper, tmp / helper);
@@ -272,6 +365,7 @@ TEST_F(MediumTest, APackedMediumInstallsAwayFromTheBuild) {
         EXPECT_FALSE(fs::exists(prefix));
         fs::rename(tmp / helper, cd / helper);
     }
+    fs::rename(tmp / "SHA256SUMS", cd / "SHA256SUMS");
     // The loader's trace tells where the printing module came from.
     const int status = fromMedium(cd, "--answers ../../a.ini", "LD_DEBUG=files");
     const std::string err = readFile(tmp / "err");

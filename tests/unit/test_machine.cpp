@@ -1,11 +1,14 @@
 // The emulated machine: Windows paths, code page 1252, the prefix, drives, started programs.
 #include "tests/support/fixtures.h"
 #include "winemu/cp1252.h"
+#include "winemu/host_file.h"
 #include "winemu/machine.h"
 #include "winemu/programs.h"
+#include "winemu/registry.h"
 #include "winemu/winpath.h"
 
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -106,7 +109,7 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
         {"C:\\..\\..\\dosdevices\\c:\\x", driveC() / "dosdevices" / "c:" / "x"},
     };
     for (const auto& [windows, host] : rows)
-        EXPECT_EQ(machine().toHost(windows), host) << windows;
+        EXPECT_EQ(machine().forOtherProcesses(machine().toHost(windows).value()), host) << windows;
     EXPECT_EQ(machine().toHost("Q:\\x"), std::nullopt);
     EXPECT_EQ(machine().toWindows(driveC() / "Configuração.ini"), "C:\\Configura\xe7\xe3o.ini");
 
@@ -158,6 +161,122 @@ TEST_F(MachineTest, APrefixOfAnotherUserOrWritableByOthersIsRefused) {
               "#!/bin/sh\nexec '/opt/it'\\''s/progman' \"$@\"\n");
 }
 
+// The way to the prefix counts as much as the prefix: each row prepares the path to
+// tmp/way/prefix and says what opening the machine does ("" when it opens). Rows that give a
+// file away need the superuser (CI runs as root) and are skipped otherwise.
+TEST_F(MachineTest, APrefixReachedThroughWhatOthersMayChangeIsRefused) {
+    const fs::path way = tmp / "way", target = tmp / "target";
+    const fs::path inside = way / "prefix";
+    const auto through = [&](const fs::path& p) {
+        return "The machine " + inside.string() + " is reached through " + p.string() +
+               ", which other users may change";
+    };
+    const bool root = ::geteuid() == 0;
+    const struct {
+        const char* attack;
+        bool needsRoot;
+        std::function<void()> prepare;
+        std::string refusal;
+    } rows[] = {
+        {"a directory of the user's on the way", false, [&] { fs::create_directory(way); }, ""},
+        {"a group-writable directory on the way", false,
+         [&] {
+             fs::create_directory(way);
+             fs::permissions(way, fs::perms::group_write, fs::perm_options::add);
+         },
+         through(way)},
+        {"a world-writable directory on the way", false,
+         [&] {
+             fs::create_directory(way);
+             fs::permissions(way, fs::perms::others_write, fs::perm_options::add);
+         },
+         through(way)},
+        {"a sticky world-writable directory, as /tmp", false,
+         [&] {
+             fs::create_directory(way);
+             fs::permissions(way, static_cast<fs::perms>(01777));
+         },
+         ""},
+        {"a link of the user's on the way", false,
+         [&] {
+             fs::create_directory(target);
+             fs::create_directory_symlink(target, way);
+         },
+         ""},
+        {"a link of the user's to a group-writable directory", false,
+         [&] {
+             fs::create_directory(target);
+             fs::permissions(target, fs::perms::group_write, fs::perm_options::add);
+             fs::create_directory_symlink(target, way);
+         },
+         through(target)},
+        {"a link of another user on the way", true,
+         [&] {
+             fs::create_directory(target);
+             fs::create_directory_symlink(target, way);
+             ASSERT_EQ(::lchown(way.c_str(), 65534, 65534), 0);
+         },
+         through(way)},
+        {"a directory of another user on the way", true,
+         [&] {
+             fs::create_directory(way);
+             ASSERT_EQ(::chown(way.c_str(), 65534, 65534), 0);
+         },
+         through(way)},
+        {"the prefix a link of another user to a directory of the user's", true,
+         [&] {
+             fs::create_directories(target / "prefix");
+             fs::create_directory(way);
+             fs::create_directory_symlink(target / "prefix", inside);
+             ASSERT_EQ(::lchown(inside.c_str(), 65534, 65534), 0);
+         },
+         through(inside)},
+    };
+    for (const auto& row : rows) {
+        if (row.needsRoot && !root)
+            continue;
+        SCOPED_TRACE(row.attack);
+        row.prepare();
+        EXPECT_EQ(errorOf([&] { Machine({inside, program, {}, {}}); }), row.refusal);
+        EXPECT_EQ(fs::exists(target / "prefix" / "drive_c") || fs::exists(inside / "drive_c"),
+                  row.refusal.empty());
+        // Program Manager and the uninstaller refuse the same machine the same way.
+        const auto r = runCommand("ZEL_PREFIX='" + inside.string() + "' '" +
+                                  (binDir() / "progman").string() + "' --list 2>&1");
+        EXPECT_EQ(r.status != 0, !row.refusal.empty()) << r.output;
+        fs::permissions(way, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(way);
+        fs::remove_all(target);
+    }
+}
+
+// Opened once, the machine stays where it was opened: a component of its path swapped for a
+// link elsewhere (by the user, the only one who may) moves nothing of a running machine.
+TEST_F(MachineTest, ASwappedPathLeavesTheOpenedMachineWhereItWas) {
+    const fs::path way = tmp / "way", moved = tmp / "moved", decoy = tmp / "decoy";
+    fs::create_directories(decoy / "prefix");
+    Machine opened({way / "prefix", program, {}, binDir() / "progman"});
+    fs::rename(way, moved);
+    fs::create_directory_symlink(decoy, way);
+    writeHostFile(opened.toHost("C:\\WINDOWS\\ZELUN.INI").value(), "[ZEL]\n");
+    Registry registry(opened.registryFile());
+    ASSERT_TRUE(registry.openKey("Software\\ZEL", true));
+    registry.writeString("Versao", "1");
+    EXPECT_EQ(readFile(moved / "prefix" / "drive_c" / "WINDOWS" / "ZELUN.INI"), "[ZEL]\n");
+    EXPECT_NE(readFile(moved / "prefix" / "system.reg").find("Versao"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(decoy / "prefix"));
+    EXPECT_EQ(opened.toWindows(moved / "prefix" / "drive_c" / "WINDOWS"), "C:\\WINDOWS");
+    // Other programs are told the path it had when it was opened: they open it again and
+    // check it for themselves.
+    EXPECT_EQ(opened.prefixPath(), way / "prefix");
+    // Errors name the file by the path it has, not by this process's descriptor.
+    const std::string error =
+        errorOf([&] { writeHostFile(opened.toHost("C:\\NONE\\X.TXT").value(), "x"); });
+    EXPECT_NE(error.find((moved / "prefix" / "drive_c" / "NONE" / "X.TXT").string()),
+              std::string::npos)
+        << error;
+}
+
 // ZEL_PREFIX, XDG_DATA_HOME, HOME, then the password database: never a shared directory.
 TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
@@ -180,6 +299,21 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     EXPECT_EQ(seen, home + " " + home +
                         " /h/.local/share/zel-setup/machine "
                         "/x/zel-setup/machine /z");
+    // Relative base directories are no base directories; a relative ZEL_PREFIX is taken
+    // against the working directory, once.
+    seen.clear();
+    const fs::path here = fs::temp_directory_path();
+    ASSERT_EQ(::chdir(here.c_str()), 0);
+    for (const auto& [name, value] : saved)
+        ::unsetenv(name);
+    for (const auto& [name, value] :
+         {std::pair{"HOME", "h"}, {"XDG_DATA_HOME", "x"}, {"ZEL_PREFIX", "z/../p"}}) {
+        ::setenv(name, value, 1);
+        seen += " " + Machine::defaultPrefix().string();
+    }
+    for (const auto& [name, value] : saved)
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    EXPECT_EQ(seen, " " + home + " " + home + " " + (here / "p").string());
 }
 
 // A kit's SETUP linking to zel-setup is the SETUP, found as a shell would find it.

@@ -1,8 +1,11 @@
 // What the medium holds: links off it, pipes and devices, a Program Manager of its own, and the
 // files the description names.
 #include "tools/zel-kit/checker.h"
+#include "tools/zel-kit/pack.h"
 
 #include "winemu/cp1252.h"
+
+#include <algorithm>
 
 namespace zel::kit {
 
@@ -19,7 +22,16 @@ void Checker::checkEntries() {
         if (ec)
             break;
         const std::string name = medium_.display(it->path());
-        if (fs::is_symlink(status)) {
+        const bool helper =
+            it.depth() == 0 &&
+            std::find(kWizardHelpers.begin(), kWizardHelpers.end(), name) != kWizardHelpers.end();
+        if (helper && fs::is_symlink(status)) {
+            // Copied into the machine or loaded by the wizard: a link is never taken for one.
+            reportIn(name, Severity::Error, 0,
+                     "helper " + name +
+                         " is a link: the wizard refuses it; put the file itself "
+                         "on the medium");
+        } else if (fs::is_symlink(status)) {
             if (fs::exists(it->path(), ec) && !medium_.staysOn(it->path()))
                 reportIn(name, Severity::Error, 0,
                          "is a link to " + fs::read_symlink(it->path(), ec).string() +

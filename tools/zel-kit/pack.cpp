@@ -1,7 +1,7 @@
 #include "tools/zel-kit/pack.h"
 
-#include "tools/zel-kit/sha256.h"
 #include "winemu/host_file.h"
+#include "winemu/sha256.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -41,10 +41,10 @@ std::vector<std::string> filesUnder(const fs::path& root, bool skipHidden) {
 }
 
 std::string hashOf(const fs::path& file) {
-    const std::optional<std::string> content = zel::readHostFile(file);
-    if (!content)
+    const std::optional<std::string> sum = zel::sha256OfFile(file);
+    if (!sum)
         throw zel::HostFileError(zel::HostFileError::Step::Open, file, ENOENT);
-    return sha256Hex(*content);
+    return *sum;
 }
 
 // A regular file (a link followed) copied with its owner's permissions for everyone to read

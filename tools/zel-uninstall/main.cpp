@@ -6,6 +6,7 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/machine_lock.h"
 #include "services/ui.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -121,6 +123,7 @@ int main(int argc, char** argv) {
     }
 
     fs::path prefix;
+    std::optional<zel::MachineLock> lock;
     try {
         std::error_code ec;
         prefix = fs::absolute(zel::Machine::defaultPrefix(), ec);
@@ -129,6 +132,12 @@ int main(int argc, char** argv) {
                           {"N\u00e3o h\u00e1 m\u00e1quina em " + prefix.string() +
                            " (ZEL_PREFIX indica a pasta da m\u00e1quina)"});
         zel::Machine::refuseForeignPrefix(prefix);
+        lock.emplace(prefix, std::chrono::seconds(3)); // never beside an installation under way
+    } catch (const zel::MachineBusyError& e) {
+        return finish(argc, argv, quiet, "Nada foi desinstalado.",
+                      {"A m\u00e1quina " + e.prefix().string() +
+                       " est\u00e1 sendo alterada por outro programa (uma instala\u00e7\u00e3o "
+                       "ou desinstala\u00e7\u00e3o); tente de novo quando ele terminar"});
     } catch (const std::exception& e) {
         return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
     }

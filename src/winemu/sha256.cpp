@@ -1,9 +1,15 @@
-#include "tools/zel-kit/sha256.h"
+#include "winemu/sha256.h"
+
+#include "winemu/host_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-namespace zel::kit {
+namespace zel {
 
 namespace {
 
@@ -103,4 +109,27 @@ std::string sha256Hex(std::string_view data) {
     return hash.hexDigest();
 }
 
-} // namespace zel::kit
+std::optional<std::string> sha256OfFile(const std::filesystem::path& file) {
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    if (!fd && (errno == ENOENT || errno == ENOTDIR))
+        return std::nullopt;
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0)
+        throw HostFileError(HostFileError::Step::Open, file, errno);
+    if (!S_ISREG(st.st_mode))
+        throw HostFileError(HostFileError::Step::Open, file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    Sha256 hash;
+    char block[65536]; // a fixed block at a time: a file of any size, in constant memory
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), block, sizeof block);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw HostFileError(HostFileError::Step::Read, file, errno);
+        if (n == 0)
+            return hash.hexDigest();
+        hash.update(std::string_view(block, static_cast<std::size_t>(n)));
+    }
+}
+
+} // namespace zel
