@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include "setup/brand.h"
+
 namespace zel {
 
 std::vector<BackgroundBand> backgroundBands(int height) {
@@ -23,15 +25,18 @@ std::vector<BackgroundBand> backgroundBands(int height) {
     return bands;
 }
 
-BackdropWindow::BackdropWindow(zel::Platform& platform)
+BackdropWindow::BackdropWindow(zel::Platform& platform, const zel::SetupSettings& brand)
     : PageWindow(platform, Role::Backdrop,
                  Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
-                     Qt::WindowDoesNotAcceptFocus) {
+                     Qt::WindowDoesNotAcceptFocus),
+      brand_(brand) {
     build(); // shown with the first page
 }
 
 void BackdropWindow::buildControls() {
     ui.setupUi(this);
+    brandControls(*this, brand_);
+    top_ = zel::brandColour(brand_.brandBackground).value_or(top_);
     ui.backgroundPicture->installEventFilter(this);
     finishLayout(nullptr);
     prepareCanvas();
@@ -70,7 +75,9 @@ bool BackdropWindow::eventFilter(QObject* watched, QEvent* event) {
         QPainter painter(ui.backgroundPicture);
         const int width = ui.backgroundPicture->width();
         for (const BackgroundBand& band : backgroundBands(ui.backgroundPicture->height()))
-            painter.fillRect(0, band.top, width, band.height, QColor(0, 0, band.blue));
+            painter.fillRect(0, band.top, width, band.height,
+                             QColor(top_[0] * band.blue / 255, top_[1] * band.blue / 255,
+                                    top_[2] * band.blue / 255));
         return true;
     }
     return PageWindow::eventFilter(watched, event);

@@ -1,12 +1,15 @@
 #pragma once
-// The full-screen background behind the pages: a gradient from bright blue to black.
+// The full-screen background behind the pages: a gradient from bright blue (or the kit's
+// [Marca] fundo) to black.
 #include "pages/page_window.h"
+#include "setup/catalogue.h"
 #include "qt/warm_up.h"
 #include "ui_backdrop_window.h"
 
+#include <array>
 #include <vector>
 
-// One horizontal band of the gradient: its top, its height and its colour (red and green 0).
+// One horizontal band of the gradient: its top, its height and its brightness (blue 255 to 0).
 namespace zel {
 
 struct BackgroundBand {
@@ -22,7 +25,7 @@ class BackdropWindow : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit BackdropWindow(zel::Platform& platform);
+    BackdropWindow(zel::Platform& platform, const zel::SetupSettings& brand);
 
     Ui::BackdropWindow ui{};
 
@@ -35,9 +38,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    const zel::SetupSettings brand_; // [Marca], as the start-up read it
     void prepareCanvas();
 
     zel::WarmUp canvasWarmUp_;
+    // The colour at the top, fading to black: blue unless [Marca] fundo names another.
+    std::array<int, 3> top_ = {0, 0, 255};
 };
 
 } // namespace zel

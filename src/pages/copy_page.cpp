@@ -15,14 +15,14 @@ namespace zel {
 CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                    zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
-      catalogue_(catalogue), choices_(choices) {
+      brand_(catalogue.settings), catalogue_(catalogue), choices_(choices) {
     if (building == Building::Now)
         build();
 }
 
 void CopyPage::buildControls() {
     ui.setupUi(this);
-    ui.pagePicture->setPixmap(zel::ownPicture("copy.bmp"));
+    showPagePicture(*ui.pagePicture, platform_.machine, brand_.brandCopyPicture, "copy.bmp");
     whenClicked(ui.nextButton, &CopyPage::next);
     whenClicked(ui.exitButton, &CopyPage::requestExit);
     whenClicked(ui.backButton, &CopyPage::back);

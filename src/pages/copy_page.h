@@ -1,6 +1,7 @@
 #pragma once
 // The copy page: checks the space, prepares the machine and copies the selected programs.
 #include "pages/page_window.h"
+#include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "ui_copy_page.h"
 
@@ -27,6 +28,7 @@ protected:
     void buildControls() override;
 
 private:
+    const zel::SetupSettings brand_; // [Marca], as the start-up read it
     class View; // the copy's progress and questions on this page
     // Back to the page as it stood before "Seguir >": only the text, the picture and the buttons.
     void showIdle();

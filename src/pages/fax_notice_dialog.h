@@ -1,6 +1,7 @@
 #pragma once
 // The registration notice: where to send the fax, before the print dialog.
 #include "pages/page_window.h"
+#include "setup/catalogue.h"
 #include "ui_fax_notice_dialog.h"
 
 namespace zel {
@@ -9,7 +10,7 @@ class FaxNoticeDialog : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit FaxNoticeDialog(zel::Platform& platform);
+    FaxNoticeDialog(zel::Platform& platform, const zel::SetupSettings& brand);
 
     Ui::FaxNoticeDialog ui{};
 
@@ -17,6 +18,9 @@ public:
 
 protected:
     void buildControls() override;
+
+private:
+    const zel::SetupSettings brand_; // [Marca], as the start-up read it
 };
 
 } // namespace zel

@@ -12,14 +12,15 @@ namespace zel {
 FinishPage::FinishPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                        const zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
-      catalogue_(catalogue), choices_(choices) {
+      brand_(catalogue.settings), catalogue_(catalogue), choices_(choices) {
     if (building == Building::Now)
         build();
 }
 
 void FinishPage::buildControls() {
     ui.setupUi(this);
-    ui.pagePicture->setPixmap(zel::ownPicture("finish.bmp"));
+    brandControls(*this, brand_);
+    showPagePicture(*ui.pagePicture, platform_.machine, brand_.brandFinishPicture, "finish.bmp");
     whenClicked(ui.finishButton, &FinishPage::finish);
     finishLayout(ui.finishButton);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The finish page: "Finalizar" integrates the installed programs with the desktop and ends.
 #include "pages/page_window.h"
+#include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "ui_finish_page.h"
 
@@ -27,6 +28,7 @@ protected:
     void buildControls() override;
 
 private:
+    const zel::SetupSettings brand_; // [Marca], as the start-up read it
     class View; // the finish's progress and messages on this page
     const zel::Catalogue& catalogue_;
     const zel::Choices& choices_;

@@ -1,14 +1,16 @@
 #include "pages/install_type_page.h"
 
 #include "qt/qt_pictures.h"
+#include "services/platform.h"
 
 #include <QPixmap>
 
 namespace zel {
 
-InstallTypePage::InstallTypePage(zel::Platform& platform, zel::Choices& choices,
-                                 Building building)
-    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
+InstallTypePage::InstallTypePage(zel::Platform& platform, const zel::SetupSettings& brand,
+                                 zel::Choices& choices, Building building)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), brand_(brand),
+      choices_(choices),
       shown_(choices.installation) {
     if (building == Building::Now)
         build();
@@ -16,7 +18,8 @@ InstallTypePage::InstallTypePage(zel::Platform& platform, zel::Choices& choices,
 
 void InstallTypePage::buildControls() {
     ui.setupUi(this);
-    ui.pagePicture->setPixmap(zel::ownPicture("install_type.bmp"));
+    showPagePicture(*ui.pagePicture, platform_.machine, brand_.brandTypePicture,
+                    "install_type.bmp");
     ui.installationTypeGroup->setItemIndex(static_cast<int>(shown_));
     connect(ui.installationTypeGroup, &zel::RadioGroup::itemIndexChanged, this,
             [this](int index) { choices_.installation = zel::InstallationType(index); });

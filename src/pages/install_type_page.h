@@ -1,6 +1,7 @@
 #pragma once
 // The installation-type page: typical or custom installation.
 #include "pages/page_window.h"
+#include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "ui_install_type_page.h"
 
@@ -11,7 +12,7 @@ class InstallTypePage : public PageWindow {
 
 public:
     // Shows the choices' installation type and keeps it as the user selects another.
-    InstallTypePage(zel::Platform& platform, zel::Choices& choices,
+    InstallTypePage(zel::Platform& platform, const zel::SetupSettings& brand, zel::Choices& choices,
                     Building building = Building::Now);
 
     Ui::InstallTypePage ui{};
@@ -24,6 +25,7 @@ protected:
     void buildControls() override;
 
 private:
+    const zel::SetupSettings brand_; // [Marca], as the start-up read it
     zel::Choices& choices_;
     const zel::InstallationType shown_; // the choices' type when the page was created
 };

@@ -8,8 +8,10 @@
 
 namespace zel {
 
-ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices, Building building)
-    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
+ModemPage::ModemPage(zel::Platform& platform, const zel::SetupSettings& brand,
+                     zel::Choices& choices, Building building)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), brand_(brand),
+      choices_(choices),
       shown_(choices.modem) {
     if (building == Building::Now)
         build();
@@ -17,7 +19,8 @@ ModemPage::ModemPage(zel::Platform& platform, zel::Choices& choices, Building bu
 
 void ModemPage::buildControls() {
     ui.setupUi(this);
-    ui.pagePicture->setPixmap(zel::ownPicture("connection.bmp"));
+    showPagePicture(*ui.pagePicture, platform_.machine, brand_.brandConnectionPicture,
+                    "connection.bmp");
     whenClicked(ui.nextButton, &ModemPage::next);
     whenClicked(ui.exitButton, &ModemPage::requestExit);
     whenClicked(ui.backButton, &ModemPage::back);

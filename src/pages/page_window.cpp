@@ -1,6 +1,9 @@
 #include "pages/page_window.h"
 
+#include "qt/qt_pictures.h"
 #include "services/platform.h"
+#include "setup/brand.h"
+#include "winemu/machine.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -18,6 +21,35 @@
 #include <QShowEvent>
 
 namespace zel {
+
+void brandControls(QWidget& form, const SetupSettings& settings) {
+    const auto branded = [&](const QString& text) {
+        return text.isEmpty() ? text : toQt(brandedText(fromQt(text), settings));
+    };
+    const auto brandOne = [&](QWidget& w) {
+        if (w.isWindow() && !w.windowTitle().isEmpty())
+            w.setWindowTitle(branded(w.windowTitle()));
+        if (!w.toolTip().isEmpty())
+            w.setToolTip(branded(w.toolTip()));
+        if (auto* label = qobject_cast<QLabel*>(&w); label && !label->text().isEmpty())
+            label->setText(branded(label->text()));
+        else if (auto* button = qobject_cast<QAbstractButton*>(&w); button)
+            button->setText(branded(button->text()));
+        else if (auto* group = qobject_cast<QGroupBox*>(&w); group)
+            group->setTitle(branded(group->title()));
+    };
+    brandOne(form);
+    for (QWidget* child : form.findChildren<QWidget*>())
+        brandOne(*child);
+}
+
+void showPagePicture(QLabel& label, const Machine& machine, std::string_view kitFile,
+                     const char* own) {
+    if (!kitFile.empty() &&
+        loadPicture(label, machine, sourceDirectory(machine.programPath()) + std::string(kitFile)))
+        return;
+    label.setPixmap(ownPicture(own));
+}
 
 
 void centreOnScreen(QWidget& window) {

@@ -8,12 +8,16 @@
 #include <QDialog>
 
 #include <functional>
+#include <string_view>
 
 class QAbstractButton;
+class QLabel;
 
 namespace zel {
 
 struct Platform;
+struct SetupSettings;
+class Machine;
 
 // A picture control: a label named after what it shows, ending in "Picture".
 bool isPicture(const QWidget& control);
@@ -24,6 +28,15 @@ void centreOnScreen(QWidget& window);
 // field its label's text (the label whose buddy it is) or else its hint, anything else its
 // hint or else the form's caption. Buttons, boxes, groups and labels are named by their text.
 void nameControls(QWidget& form);
+
+// The built-in provider's words in the form's caption and its controls' texts and hints
+// replaced by the kit's [Marca] (see brandedText); run right after the form's controls are
+// made, before any of the kit's own texts go in.
+void brandControls(QWidget& form, const SetupSettings& settings);
+// The page's picture: the kit's file ([Marca], in the source directory) when one is named and
+// loads as the sponsors' pictures do, the built-in `own` one otherwise.
+void showPagePicture(QLabel& label, const Machine& machine, std::string_view kitFile,
+                     const char* own);
 
 // When a form's controls are made: with the form, or the first time it is shown (or asked to
 // build). What a form reads and decides when it is created is done with the form either way;

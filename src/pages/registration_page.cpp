@@ -10,7 +10,8 @@ namespace zel {
 
 RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue& catalogue,
                                    zel::Choices& choices, Building building)
-    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), choices_(choices),
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
+      brand_(catalogue.settings), choices_(choices),
       password_(catalogue.settings.suggestedPassword), intro_(catalogue.settings.registrationIntro),
       fee_(catalogue.settings.registrationNotice) {
     if (building == Building::Now)
@@ -19,6 +20,7 @@ RegistrationPage::RegistrationPage(zel::Platform& platform, const zel::Catalogue
 
 void RegistrationPage::buildControls() {
     ui.setupUi(this);
+    brandControls(*this, brand_);
     whenClicked(ui.clearButton, &RegistrationPage::clearForm);
     whenClicked(ui.backButton, &RegistrationPage::back);
     whenClicked(ui.nextButton, &RegistrationPage::next);
@@ -83,7 +85,7 @@ void RegistrationPage::next() {
         emit faxNoticeRequested();
         // A declined print dialog still moves on: the subscriber may register later.
         if (platform_.printer.choosePrinter())
-            zel::printRegistration(platform_.printer, form);
+            zel::printRegistration(platform_.printer, form, brand_.brandFaxHeading);
         break;
     case zel::Completeness::Empty:
         break; // passes without registering

@@ -1,6 +1,7 @@
 #pragma once
 // The registration page: the subscriber's data, printed for faxing to the provider.
 #include "pages/page_window.h"
+#include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "ui_registration_page.h"
 
@@ -41,6 +42,7 @@ protected:
     void buildControls() override;
 
 private:
+    const zel::SetupSettings brand_; // [Marca], as the start-up read it
     void cardBrandEdited(const QString& text);
 
     zel::Choices& choices_;

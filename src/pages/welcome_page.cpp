@@ -15,15 +15,18 @@
 
 namespace zel {
 
-WelcomePage::WelcomePage(zel::Platform& platform)
-    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint) {
+WelcomePage::WelcomePage(zel::Platform& platform, const zel::SetupSettings& brand)
+    : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), brand_(brand) {
     build(); // shown first, at once
 }
 
 void WelcomePage::buildControls() {
     ui.setupUi(this);
-    setWindowTitle(zel::toQt(zel::kWelcomeCaption));
-    ui.pagePicture->setPixmap(zel::ownPicture("welcome.bmp"));
+    brandControls(*this, brand_);
+    if (!brand_.brandWelcome.empty())
+        ui.welcomeLabel->setText(zel::toQt(brand_.brandWelcome));
+    setWindowTitle(zel::toQt(brand_.brandCaption));
+    showPagePicture(*ui.pagePicture, platform_.machine, brand_.brandWelcomePicture, "welcome.bmp");
     whenClicked(ui.nextButton, &WelcomePage::next);
     whenClicked(ui.exitButton, &WelcomePage::requestExit);
     for (int k = 1; k <= kSponsors; ++k)

@@ -2,6 +2,7 @@
 // The welcome page, the wizard's main window: on every showing it brings up the background,
 // the message and the five sponsors.
 #include "pages/page_window.h"
+#include "setup/catalogue.h"
 #include "ui_welcome_page.h"
 
 #include <array>
@@ -15,7 +16,7 @@ class WelcomePage : public PageWindow {
     Q_OBJECT
 
 public:
-    explicit WelcomePage(zel::Platform& platform);
+    WelcomePage(zel::Platform& platform, const zel::SetupSettings& brand);
 
     Ui::WelcomePage ui{};
 
@@ -45,6 +46,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    const zel::SetupSettings brand_; // [Marca], as the start-up read it
     void readMessage(const zel::ProfileFile& setup);
     void readSponsor(const zel::ProfileFile& setup, int k);
 

@@ -18,11 +18,15 @@
 #include "qt/qt_ui.h"
 #include "setup/start_up.h"
 #include "services/platform.h"
+#include "winemu/cp1252.h"
+#include "winemu/machine.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 
 #include <initializer_list>
 
@@ -39,6 +43,22 @@ void setUpApplication(QApplication& app) {
     applyClassicStyle(app);
 }
 
+
+void applyBrand(const SetupSettings& brand, const Machine& machine) {
+    setApplicationTitle(cp1252ToUtf8(brand.brandTitle));
+    QApplication::setApplicationName(QString::fromStdString(applicationTitle()));
+    if (brand.brandIcon.empty())
+        return;
+    // Bounded and kept on its drive as the pages' pictures are; one that will not load leaves
+    // the built-in icon.
+    const std::string file = sourceDirectory(machine.programPath()) + brand.brandIcon;
+    const auto host = machine.toHost(file);
+    const auto drive = machine.toHost(file.substr(0, 3));
+    if (host && drive) {
+        if (const QImage icon = readPicture(*host, *drive); !icon.isNull())
+            QApplication::setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+    }
+}
 
 using zel::Page;
 
@@ -59,19 +79,21 @@ Wizard::Wizard(zel::Platform& platform, zel::Catalogue& catalogue)
     // Each form is created here, in this order, with what it reads and decides; the controls
     // of the pages not shown at start wait until they are first shown.
     constexpr Building later = Building::WhenShown;
-    welcomePage = std::make_unique<WelcomePage>(platform);
-    installTypePage = std::make_unique<InstallTypePage>(platform, choices, later);
+    const zel::SetupSettings& brand = this->catalogue.settings;
+    applyBrand(brand, platform.machine);
+    welcomePage = std::make_unique<WelcomePage>(platform, brand);
+    installTypePage = std::make_unique<InstallTypePage>(platform, brand, choices, later);
     customInstallPage = std::make_unique<CustomInstallPage>(platform, catalogue, choices, later);
     copyPage = std::make_unique<CopyPage>(platform, catalogue, choices, later);
     directoryChooser = std::make_unique<DirectoryChooser>(platform, later);
-    modemPage = std::make_unique<ModemPage>(platform, choices, later);
+    modemPage = std::make_unique<ModemPage>(platform, brand, choices, later);
     finishPage = std::make_unique<FinishPage>(platform, catalogue, choices, later);
-    backdrop = std::make_unique<BackdropWindow>(platform);
+    backdrop = std::make_unique<BackdropWindow>(platform, brand);
     sponsorPicture = std::make_unique<SponsorPictureWindow>(platform, later);
     registrationPage = std::make_unique<RegistrationPage>(platform, catalogue, choices, later);
     licencePage = std::make_unique<LicencePage>(platform, catalogue, later);
     // The two small modal dialogs read nothing: their controls too wait until they are needed.
-    faxNoticeDialog = std::make_unique<FaxNoticeDialog>(platform);
+    faxNoticeDialog = std::make_unique<FaxNoticeDialog>(platform, brand);
     exitConfirmDialog = std::make_unique<ExitConfirmDialog>(platform);
 
     for (const Page page :

@@ -32,10 +32,14 @@ class ExitConfirmDialog;
 
 struct Platform;
 class Catalogue;
+class Machine;
+struct SetupSettings;
 
 // The application as the wizard runs it: its title, icon, fonts and classic style, and no end
 // when the last page is hidden (the wizard ends through its own buttons only).
 void setUpApplication(QApplication& app);
+// The kit's title and icon ([Marca]) for the task bar, the windows and the error report.
+void applyBrand(const SetupSettings& brand, const Machine& machine);
 
 class Wizard {
 public:

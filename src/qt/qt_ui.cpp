@@ -129,11 +129,26 @@ void QtUi::quit() {
             app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
+namespace {
+std::string& titleInUse() {
+    static std::string title = kApplicationTitle;
+    return title;
+}
+} // namespace
+
+void setApplicationTitle(std::string title) {
+    titleInUse() = std::move(title);
+}
+
+const std::string& applicationTitle() {
+    return titleInUse();
+}
+
 void QtUi::reportError(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), QString(),
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(applicationTitle()), QString(),
                     QMessageBox::Ok, QApplication::activeWindow());
     setMessageText(box, message + ".");
-    std::cerr << boxOnConsole(kApplicationTitle, message + ".") << std::flush;
+    std::cerr << boxOnConsole(applicationTitle(), message + ".") << std::flush;
     box.exec();
 }
 

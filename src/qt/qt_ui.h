@@ -2,6 +2,7 @@
 // The user-interface services on Qt Widgets, and the application-wide look of the pages.
 #include "services/ui.h"
 
+#include <string>
 #include <QPointer>
 #include <QWidget>
 
@@ -41,6 +42,10 @@ void loadQtTranslations(QCoreApplication& app);
 // ("MS Sans Serif" and "Arial" to Liberation Sans, "Courier New" to Liberation Mono,
 // "Times New Roman" to Liberation Serif).
 void installFontSubstitutions();
+
+// The title of the error report (UTF-8): kApplicationTitle until the kit's brand sets another.
+void setApplicationTitle(std::string title);
+const std::string& applicationTitle();
 
 // Qt's classic "Windows" style on the grey of that era, whatever the platform would pick.
 void applyClassicStyle(QApplication& app);

@@ -22,6 +22,9 @@ constexpr std::string_view kUninstall = "Uninstall";
 constexpr std::string_view kRun = "the installation run";
 constexpr std::string_view kWelcome = "the welcome page";
 constexpr std::size_t kAny = SIZE_MAX;
+constexpr std::string_view kBrand = kBrandSection;
+constexpr std::string_view kPagePicture = "the page's picture";
+constexpr MediumFile kPictureFile = {kPagePicture, {}, kMaxPictureBytes};
 
 constexpr DescriptionKey kKeys[] = {
     {Id::Version, kPrincipal, "versao", K::Text, kMissing, "versao", &S::version,
@@ -126,6 +129,73 @@ constexpr DescriptionKey kKeys[] = {
     {Id::SponsorProgram, kSponsorSection, "Programa", K::Text, "", "", {},
      "the sponsor's program or picture", kWelcome, W::None, W::None, {},
      {"the sponsor's program", Id::SponsorDirectory}},
+
+    // The provider's section. Each fallback is the built-in text, so a kit without it shows
+    // exactly what it always did; an empty fallback keeps the page's own text or picture. The
+    // lengths: the control's usable width over the average character width of its font (5
+    // pixels for MS Sans Serif 8, 6 for 10 and for the bold caption), times the lines its
+    // height holds.
+    {Id::BrandTitle, kBrand, "titulo", K::Text, "ZEL Internet for Windows 95/NT", "titulo",
+     &S::brandTitle, "the application's title", "the task bar entry, the error messages' caption",
+     W::None, W::None, {}, {}, 64, "task bar, error messages"},
+    {Id::BrandCaption, kBrand, "legenda", K::Text, "ZEL - Windows 95/NT", "legenda",
+     &S::brandCaption, "the welcome page's caption", kWelcome, W::None, W::None, {}, {}, 64,
+     "welcome page (caption)"},
+    {Id::BrandName, kBrand, "nome", K::Text, "ZEL Internet", "nome", &S::brandName,
+     "the provider's full name (for \"ZEL Internet\" in the pages' texts)",
+     "the registration page, the backdrop, the dial-up stack's settings file", W::None, W::None,
+     {}, {}, 40, "registration page (caption), background, dialer settings (section)"},
+    {Id::BrandShortName, kBrand, "provedor", K::Text, "ZEL", "provedor", &S::brandShortName,
+     "the provider's short name (for \"ZEL\" in the pages' texts)",
+     "the welcome and registration pages, the answers file, the destination's example",
+     W::None, W::None, {}, {}, 20, "welcome page, registration page, answers file, messages"},
+    {Id::BrandWelcome, kBrand, "boasvindas", K::Text, "", "boasvindas", &S::brandWelcome,
+     "the welcome text, whole (empty: the built-in one with provedor in it)", kWelcome, W::None,
+     W::None, {}, {}, 300, "welcome page"},
+    {Id::BrandFax, kBrand, "fax", K::Text, "(011) 555-0190", "fax", &S::brandFax,
+     "the fax number the registration goes to", "the fax notice", W::None, W::None, {}, {}, 24,
+     "fax notice"},
+    {Id::BrandFaxHeading, kBrand, "cabecalho", K::Text, "Enviar via FAX para: 011-555-0190",
+     "cabecalho", &S::brandFaxHeading, "the printout's heading", "the registration's printout",
+     W::None, W::None, {}, {}, 55, "printout"},
+    {Id::BrandSupport, kBrand, "suporte", K::Text, "(011) 555-0175", "suporte", &S::brandSupport,
+     "the support telephone number", "the finish page", W::None, W::None, {}, {}, 40,
+     "finish page"},
+    {Id::BrandDialCommand, kBrand, "discagem", K::Text, "ATDP5550100", "discagem",
+     &S::brandDialCommand, "the dial command proposed", "the connection page, the dialer settings",
+     W::None, W::None, {}, {}, 40, "connection page, dialer settings ($phone)"},
+    {Id::BrandUpdateItem, kBrand, "atualizacao", K::Text, "ZEL Update", "atualizacao",
+     &S::brandUpdateItem, "the update program's item in StartUp",
+     "the finish sequence, the update program's settings", W::None, W::None, {}, {}, 40,
+     "StartUp group, update settings (item)"},
+    {Id::BrandUninstallName, kBrand, "desinstalacao", K::Text, "ZEL Internet", "desinstalacao",
+     &S::brandUninstallName, "the uninstall key's name and its DisplayName", "the finish sequence",
+     W::None, W::None, {}, {}, 60, "registry (Uninstall key), Add/Remove Programs"},
+    {Id::BrandBbsFile, kBrand, "bbs", K::Text, "ZEL.HT", "bbs", &S::brandBbsFile,
+     "the first file of the program whose item gets bbsicone", "the finish sequence", W::None,
+     W::None, {}, {}, 12, "Program Manager item's icon"},
+    {Id::BrandIcon, kBrand, "icone", K::Text, "", "icone", &S::brandIcon,
+     "the application's icon (empty: the built-in one)", "the windows' icon", W::None, W::None,
+     {}, {"the application's icon", {}, kMaxPictureBytes}, 0, "window icon"},
+    {Id::BrandWelcomePicture, kBrand, "imagem_boasvindas", K::Text, "", "imagem_boasvindas",
+     &S::brandWelcomePicture, "the welcome page's picture (empty: the built-in one)", kWelcome,
+     W::None, W::None, {}, kPictureFile, 0, "welcome page"},
+    {Id::BrandTypePicture, kBrand, "imagem_tipo", K::Text, "", "imagem_tipo",
+     &S::brandTypePicture, "the installation type page's picture (empty: the built-in one)",
+     "the installation type page", W::None, W::None, {}, kPictureFile, 0,
+     "installation type page"},
+    {Id::BrandConnectionPicture, kBrand, "imagem_conexao", K::Text, "", "imagem_conexao",
+     &S::brandConnectionPicture, "the connection page's picture (empty: the built-in one)",
+     "the connection page", W::None, W::None, {}, kPictureFile, 0, "connection page"},
+    {Id::BrandCopyPicture, kBrand, "imagem_copia", K::Text, "", "imagem_copia",
+     &S::brandCopyPicture, "the copy page's picture (empty: the built-in one)", "the copy page",
+     W::None, W::None, {}, kPictureFile, 0, "copy page"},
+    {Id::BrandFinishPicture, kBrand, "imagem_fim", K::Text, "", "imagem_fim",
+     &S::brandFinishPicture, "the finish page's picture (empty: the built-in one)",
+     "the finish page", W::None, W::None, {}, kPictureFile, 0, "finish page"},
+    {Id::BrandBackground, kBrand, "fundo", K::Text, "", "fundo", &S::brandBackground,
+     "the background's colour at the top, R,G,B from 0 to 255, fading to black (empty: blue)",
+     "the backdrop", W::None, W::Warning, {}, {}, 0, "background"},
 };
 
 // Each key's place in the table is its KeyId.
@@ -176,8 +246,12 @@ void readKey(const ProfileFile& file, std::string_view section, const Descriptio
              Record& record) {
     switch (key.kind) {
     case KeyKind::Text:
-        if (const auto field = fieldOf<Record, std::string>(key))
+        if (const auto field = fieldOf<Record, std::string>(key)) {
             record.*field = file.readText(section, key.name, key.fallback);
+            // The provider's keys: written but empty keeps the built-in one too.
+            if (key.section == kBrandSection && (record.*field).empty())
+                record.*field = key.fallback;
+        }
         break;
     case KeyKind::Directory:
         if (const auto field = fieldOf<Record, std::string>(key))

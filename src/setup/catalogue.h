@@ -32,6 +32,12 @@ struct SetupSettings {
     std::int32_t firstBrowserSize = 0;
     std::string secondBrowserSetup, secondBrowserName;
     std::int32_t secondBrowserSize = 0;
+    // The provider's own texts, names and pictures ([Marca]); each missing key keeps the
+    // wizard's built-in one, so a kit without the section looks as it always did.
+    std::string brandTitle, brandCaption, brandName, brandShortName, brandWelcome, brandFax,
+        brandFaxHeading, brandSupport, brandDialCommand, brandUpdateItem, brandUninstallName,
+        brandBbsFile, brandIcon, brandWelcomePicture, brandTypePicture, brandConnectionPicture,
+        brandCopyPicture, brandFinishPicture, brandBackground;
 };
 
 using FileList = std::array<std::string, kFileSlots>;
@@ -51,6 +57,9 @@ struct ProgramEntry {
 
 // The keys of the setup description file: what the catalogue reads, and what the kit tool
 // knows of a kit.
+
+// The provider's section: the texts, names and pictures that are the provider's, not the wizard's.
+inline constexpr std::string_view kBrandSection = "Marca";
 
 // The numbered sections: [Programa1] to [Programa12] and [Patro1] to [Patro5].
 inline constexpr std::string_view kProgramSection = "Programa";
@@ -75,7 +84,10 @@ enum class KeyId : std::uint8_t {
     FirstBrowserName, FirstBrowserSize, SecondBrowserSetup, SecondBrowserName, SecondBrowserSize,
     ProgramName, ProgramSelected, ProgramSize, ProgramDirectory, ProgramOwnDirectory, ProgramFiles,
     ProgramSystemFiles, WelcomeMessage, SponsorDirectory, SponsorHint, SponsorPicture,
-    SponsorProgram,
+    SponsorProgram, BrandTitle, BrandCaption, BrandName, BrandShortName, BrandWelcome, BrandFax,
+    BrandFaxHeading, BrandSupport, BrandDialCommand, BrandUpdateItem, BrandUninstallName,
+    BrandBbsFile, BrandIcon, BrandWelcomePicture, BrandTypePicture, BrandConnectionPicture,
+    BrandCopyPicture, BrandFinishPicture, BrandBackground,
 };
 
 // How badly a key's trouble spoils an installation, as the kit's check reports it.
@@ -114,9 +126,14 @@ struct DescriptionKey {
     Weight ifBad = Weight::None;
     std::string_view zero = {}; // what a refused number counts as
     MediumFile file = {};
+    // The most characters the control that shows the text fits on one line (its width in the
+    // .ui over the average character width of its font); 0: no limit the check knows.
+    std::size_t maxChars = 0;
+    std::string_view shownIn = {}; // the page, window or file that shows it
 };
 
-// Every key, in the order of the catalogue's fields, then the welcome page's keys.
+// Every key, in the order of the catalogue's fields, then the welcome page's keys, then the
+// provider's.
 std::span<const DescriptionKey> descriptionKeys();
 const DescriptionKey& keyOf(KeyId id);
 inline std::string_view keyName(KeyId id) {

@@ -80,7 +80,7 @@ void writeUpdateSettings(const Machine& machine, const SetupSettings& settings) 
     ProfileFile file(machine, updateSettingsPath(settings));
     file.writeText(kSection, "homepage", settings.homePage);
     file.writeText(kSection, "searchpage", settings.searchPage);
-    file.writeText(kSection, "item", kUpdateItem);
+    file.writeText(kSection, "item", settings.brandUpdateItem);
     file.writeText(kSection, "grupo", settings.group);
 }
 
@@ -90,18 +90,19 @@ void writeUninstallLog(const Machine& machine, const Catalogue& catalogue) {
     log.writeText(kSection, "grupo", catalogue.settings.group);
 }
 
-void registerUninstaller(const Machine& machine) {
-    registerUninstaller(machine.registryFile(), machine.windowsDirectory());
+void registerUninstaller(const Machine& machine, std::string_view name) {
+    registerUninstaller(machine.registryFile(), machine.windowsDirectory(), name);
 }
 
 void registerUninstaller(const std::filesystem::path& registryFile,
-                         std::string_view windowsDirectory) {
+                         std::string_view windowsDirectory, std::string_view name) {
     const std::string uninstaller = withTrailingBackslash(windowsDirectory) + kUninstaller;
+    const std::string key = uninstallKey(name);
     Registry registry(registryFile);
-    registry.createKey(kUninstallKey);
-    if (!registry.openKey(kUninstallKey, true))
+    registry.createKey(key);
+    if (!registry.openKey(key, true))
         return;
-    registry.writeString("DisplayName", kDisplayName);
+    registry.writeString("DisplayName", std::string(name));
     registry.writeString("UninstallString", uninstaller);
     registry.closeKey();
 }
@@ -224,7 +225,7 @@ std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& 
     };
 
     createGroup(kStartUpGroup);
-    addItem(updateProgramPath(s), kUpdateItem, std::nullopt);
+    addItem(updateProgramPath(s), s.brandUpdateItem, std::nullopt);
     writeUpdateSettings(platform.machine, s);
     writeUninstallLog(platform.machine, catalogue);
 
@@ -238,14 +239,14 @@ std::vector<std::string> runFinishSequence(Platform& platform, const Catalogue& 
         if (n == 1)
             addItem(command, entry.name,
                     shortDirectoryForm(platform.files, s.destination + s.internetIcon));
-        else if (entry.file(1) == "ZEL.HT")
+        else if (entry.file(1) == s.brandBbsFile)
             addItem(command, entry.name,
                     shortDirectoryForm(platform.files, s.destination + s.bbsIcon));
         else
             addItem(command, entry.name, std::nullopt);
     }
 
-    registerUninstaller(platform.machine);
+    registerUninstaller(platform.machine, s.brandUninstallName);
     reload(kStartUpGroup);
     reload(s.group);
 

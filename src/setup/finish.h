@@ -28,7 +28,7 @@ std::string reloadMacro(std::string_view group);
 
 // The group Program Manager starts its items from, and the update program's item in it.
 inline constexpr const char* kStartUpGroup = "StartUp";
-inline constexpr const char* kUpdateItem = "ZEL Update";
+inline constexpr const char* kUpdateItem = "ZEL Update"; // without [Marca] atualizacao
 
 // The path with each directory component replaced by its short name, or by its name as the
 // file system reports it when there is none. The drive part (the first three characters) and
@@ -45,6 +45,13 @@ void writeUpdateSettings(const Machine& machine, const SetupSettings& settings);
 
 // --- Uninstall log and registration.
 inline constexpr const char* kUninstallLog = "zelun.ini"; // in the Windows directory
+inline constexpr const char* kUninstallKeys =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+// The key of the uninstaller named `name` ([Marca] desinstalacao).
+inline std::string uninstallKey(std::string_view name) {
+    return kUninstallKeys + std::string(name);
+}
+// Without [Marca] desinstalacao.
 inline constexpr const char* kUninstallKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet";
 inline constexpr const char* kDisplayName = "ZEL Internet";
@@ -53,13 +60,13 @@ inline constexpr const char* kUninstaller = "zelun.exe";
 // Writes [ZEL] dir = destino and grupo = grupo to zelun.ini in the Windows directory; raises
 // "Unable to write to zelun.ini".
 void writeUninstallLog(const Machine& machine, const Catalogue& catalogue);
-// Registers the uninstaller in the machine's registry: DisplayName and UninstallString under
-// the uninstall key. Raises "Failed to create key %s" or "Failed to set data for '%s'"; when the
+// Registers the uninstaller in the machine's registry: DisplayName `name` and UninstallString
+// under the uninstall key named `name`. Raises "Failed to create key %s" or "Failed to set data for '%s'"; when the
 // key is created but will not open, nothing is written.
-void registerUninstaller(const Machine& machine);
+void registerUninstaller(const Machine& machine, std::string_view name = kDisplayName);
 // The same for a given registry file and Windows directory (with or without its trailing "\").
 void registerUninstaller(const std::filesystem::path& registryFile,
-                         std::string_view windowsDirectory);
+                         std::string_view windowsDirectory, std::string_view name = kDisplayName);
 
 // The browser setup to start: the chosen browser's setup on the medium, or none ("").
 std::string browserSetupCommand(const SetupSettings& settings, std::string_view programPath,

@@ -52,7 +52,14 @@ bool runCopy(Platform& platform, const Catalogue& kit, Choices& choices, CopyVie
         return false;
     }
     view.copyOver();
-    dialerSettingsUpdate(platform.files, catalogue, choices.modem);
+    try {
+        dialerSettingsUpdate(platform.files, catalogue, choices.modem);
+    } catch (const std::exception& e) {
+        // Entry 1 is no dial-up stack: reported as a file not copied is.
+        view.working(false);
+        view.failed(e.what());
+        return false;
+    }
     view.working(false);
     return true;
 }

@@ -82,6 +82,11 @@ inline std::string installingProgram(std::string_view name) {
 inline std::string copyingFile(std::string_view name) {
     return "\tCopiando " + std::string(name);
 }
+inline std::string notDialerSettings(std::string_view file, std::string_view why) {
+    return "O arquivo de configura\xe7\xe3o do discador " + std::string(file) +
+           " n\xe3o \xe9 um arquivo de perfil de texto (" + std::string(why) +
+           "): nada foi gravado nele";
+}
 inline std::string copyFailed(std::string_view source, std::string_view target) {
     return "Erro copiando arquivo " + std::string(source) + " para " + std::string(target);
 }

@@ -4,8 +4,12 @@
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 #include "setup/install.h"
+#include "setup/brand.h"
+#include "setup/messages.h"
+#include "winemu/host_file.h"
 
 #include <chrono>
+#include <stdexcept>
 #include <vector>
 
 namespace zel {
@@ -66,21 +70,51 @@ std::vector<std::string> socketLibrarySweep(Files& files, const Catalogue& catal
     return found;
 }
 
+std::optional<std::string> notAProfile(const std::string& content) {
+    if (content.find('\0') != std::string::npos)
+        return "binary content";
+    for (const ini::ScannedLine& line : ini::scan(content))
+        if (line.kind == ini::ScannedLine::Kind::Section)
+            return std::nullopt;
+    return "no [section] line";
+}
+
+std::optional<std::string> notText(std::string_view content) {
+    for (const char c : content) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\x1a')
+            return "binary content";
+    }
+    return std::nullopt;
+}
+
 void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemSettings& modem) {
     const ProgramEntry& stack = catalogue.entry(1);
     if (!stack.preselected)
         return;
+    std::string folder = catalogue.settings.destination;
+    if (stack.ownDirectory)
+        folder += stack.directory;
+    const std::string settingsFile = folder + stack.file(2);
+    const bool present = files.fileExists(settingsFile);
+    // Entry 1 that is no dial-up stack: appending a profile section to its second file would
+    // spoil that file, and its third would replace the system's socket library. Nothing is done.
+    if (present) {
+        const auto host = files.machine().toHost(settingsFile);
+        const std::optional<std::string> content =
+            host ? readHostFile(*host) : std::optional<std::string>();
+        if (const auto why = content ? notText(*content) : std::optional<std::string>("unreadable"))
+            throw std::runtime_error(notDialerSettings(settingsFile, *why));
+    }
     try {
-        std::string folder = catalogue.settings.destination;
-        if (stack.ownDirectory)
-            folder += stack.directory;
-        std::string settingsFile = folder + stack.file(2);
-        if (files.fileExists(settingsFile)) {
+        if (present) {
             ProfileFile settings(files.machine(), settingsFile);
             settings.writeInteger("Trumpet Winsock", "slip-port", modem.port.value_or(-1) + 1);
             if (!modem.initCommand.empty() && !modem.dialCommand.empty()) {
-                settings.writeText("ZEL Internet", "$modemsetup", modem.initCommand);
-                settings.writeText("ZEL Internet", "$phone", modem.dialCommand);
+                const std::string& name = catalogue.settings.brandName;
+                const std::string section = name.empty() ? std::string(kBuiltInName) : name;
+                settings.writeText(section, "$modemsetup", modem.initCommand);
+                settings.writeText(section, "$phone", modem.dialCommand);
             }
         }
         std::string systemLibrary = files.machine().systemDirectory() + "\\~sock32.dll";

@@ -7,6 +7,7 @@
 #include "winemu/files.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +26,18 @@ std::vector<std::string> socketLibrarySweep(Files& files, const Catalogue& catal
                                             std::string_view sourceDir,
                                             const std::function<void()>& pump);
 
+// Why a file is no profile file the wizard could read, or nothing: binary content (a NUL byte)
+// or no section line at all.
+std::optional<std::string> notAProfile(const std::string& content);
+// Why a file is no text a profile section can be appended to, or nothing: a NUL byte or
+// another control character than tab, CR, LF and the end-of-file mark (a program, a help
+// file, a library). An empty file or one without sections is text.
+std::optional<std::string> notText(std::string_view content);
+
 // Writes the port and modem commands into the stack's settings file and installs its library
-// as the system's "~sock32.dll", keeping the previous one as "~sock32.zel". Silent on errors.
+// as the system's "~sock32.dll", keeping the previous one as "~sock32.zel". Silent on errors,
+// but for a settings file that is no text profile file: then nothing is done and it raises
+// (the entry is no dial-up stack, and the installation is not complete).
 void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemSettings& modem);
 
 } // namespace zel

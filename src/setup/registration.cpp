@@ -40,7 +40,7 @@ std::array<std::string, 12> printoutLines(const RegistrationForm& f) {
     };
 }
 
-void printRegistration(Printer& printer, const RegistrationForm& form) {
+void printRegistration(Printer& printer, const RegistrationForm& form, std::string_view heading) {
     const auto lines = printoutLines(form);
     int y = 0;
     const auto printLine = [&](const std::string& text) {
@@ -55,7 +55,7 @@ void printRegistration(Printer& printer, const RegistrationForm& form) {
         FontStyle underlined;
         underlined.underline = true;
         printer.setFont(kFace, kHeadingPoints, underlined);
-        printLine(kFaxHeading);
+        printLine(std::string(heading));
         printer.setFont(kFace, kLinePoints, FontStyle{});
         y += kGap;
         for (std::size_t i = 0; i < 7; ++i)

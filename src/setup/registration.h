@@ -3,6 +3,7 @@
 // lines of the fax printout, and the printout itself on a printer.
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace zel {
 
@@ -35,13 +36,14 @@ enum class Completeness {
 Completeness completeness(const RegistrationForm& form);
 
 // The heading and the twelve lines of the printout, each one text as it is printed.
-inline constexpr const char* kFaxHeading = "Enviar via FAX para: 011-555-0190";
+inline constexpr const char* kFaxHeading = "Enviar via FAX para: 011-555-0190"; // [Marca] cabecalho
 std::array<std::string, 12> printoutLines(const RegistrationForm& form);
 
 // Prints the registration on the printer already chosen: the heading in Courier New 14 points
 // underlined, the lines in 12 points plain, one below the other on the document's first page,
 // with a gap of 12 device units after the heading and after line 7. A printing error drops
 // the document begun and is raised again.
-void printRegistration(Printer& printer, const RegistrationForm& form);
+void printRegistration(Printer& printer, const RegistrationForm& form,
+                       std::string_view heading = kFaxHeading);
 
 } // namespace zel

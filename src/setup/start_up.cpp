@@ -58,6 +58,7 @@ Choices initialChoices(Files& files, const Catalogue& catalogue) {
     const bool firstBrowserPresent = files.fileExists(machine.windowsDirectory() + "\\config.exe");
     choices.browser = firstBrowserPresent ? Browser::First : Browser::Second;
     choices.modem = proposedModem(machine);
+    choices.modem.dialCommand = catalogue.settings.brandDialCommand;
     return choices;
 }
 

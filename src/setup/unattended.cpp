@@ -134,8 +134,8 @@ void preparePrivateFile(const std::string& hostPath) {
 }
 
 // The registration page's "Seguir >".
-void registration(const UnattendedRun& run, const Answers& answers, const Choices& choices,
-                  bool checkOnly) {
+void registration(const UnattendedRun& run, const Answers& answers, const Catalogue& catalogue,
+                  const Choices& choices, bool checkOnly) {
     switch (completeness(choices.registration)) {
     case Completeness::Complete: {
         if (answers.pdfFile.empty())
@@ -152,7 +152,8 @@ void registration(const UnattendedRun& run, const Answers& answers, const Choice
             if (!printer)
                 throw PlatformError(kPrintCannotStart);
             if (printer->choosePrinter())
-                printRegistration(*printer, choices.registration);
+                printRegistration(*printer, choices.registration,
+                                  catalogue.settings.brandFaxHeading);
         } catch (const std::exception& e) {
             ::unlink(answers.pdfFile.c_str()); // no empty or partial printout left behind
             throw Stop{kExitFailed, e.what()};
@@ -228,7 +229,7 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
                 case Page::Licence:
                 case Page::InstallationType:
                 case Page::CustomInstallation: break; // their answers are in the choices already
-                case Page::Registration: registration(run, answers, choices, checking); break;
+                case Page::Registration: registration(run, answers, catalogue, choices, checking); break;
                 case Page::Connection:
                     if (!choices.modem.port)
                         throw Stop{kExitFailed, kNoPort};

@@ -361,7 +361,7 @@ TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
         printer.chooseAnswers = {row.confirmPrinting};
         printer.failAt = row.failAt;
         RegistrationPage page(*platform, catalogue, choices);
-        FaxNoticeDialog notice(*platform);
+        FaxNoticeDialog notice(*platform, SetupSettings{});
         notice.build(); // as the wizard does before it shows the notice
         QObject::connect(&page, &RegistrationPage::faxNoticeRequested,
                          [&] {
@@ -580,7 +580,7 @@ TEST_F(PagesTest, TheFinishPageIsNoDeadEndForAValueProgramManagerRefuses) {
 // A port is all the connection page needs; the commands reach the settings as typed.
 TEST_F(PagesTest, TheModemPageWantsAPortAndKeepsTheCommandsAsTyped) {
     startUp();
-    ModemPage page(*platform, choices);
+    ModemPage page(*platform, SetupSettings{}, choices);
     Requests requests(&page);
     page.ui.nextButton->click();
     page.ui.portGroup->button(3)->click();

@@ -2,6 +2,7 @@
 // as "erro!", and the fixed files they name (a missing one is skipped silently by the run).
 #include "tools/zel-kit/checker.h"
 
+#include "setup/brand.h"
 #include "setup/disk_space.h"
 #include "winemu/cp1252.h"
 
@@ -85,6 +86,35 @@ void Checker::checkGlobals() {
             checkFile(absent, *k, path, key.file.label, key.file.maxBytes);
         else if (checkFile(absent, *k, path, key.file.label))
             checkLicence(*medium_.findFile(path), key.file.maxBytes);
+    }
+    checkBrand();
+}
+
+// The provider's texts: longer than their control shows, they are cut off on the page.
+void Checker::checkBrand() {
+    const Section* s = d_.find(zel::kBrandSection);
+    if (!s)
+        return;
+    for (const DescriptionKey& key : zel::descriptionKeys()) {
+        if (key.section != zel::kBrandSection)
+            continue;
+        const Key* k = s->find(key.name);
+        if (!k)
+            continue;
+        const std::string name = "[" + std::string(key.section) + "] " + std::string(key.name);
+        if (key.maxChars && k->value.size() > key.maxChars)
+            report(Severity::Warning, k->line,
+                   name + " has " + std::to_string(k->value.size()) + " characters, more than " +
+                       std::string(key.shownIn) + " shows (" + std::to_string(key.maxChars) +
+                       "): the rest is cut off");
+        if (key.id == KeyId::BrandBackground && !k->value.empty() &&
+            !zel::brandColour(k->value))
+            report(severityOf(key.ifBad), k->line,
+                   name + "=" + zel::cp1252ToUtf8(k->value) +
+                       " is no colour R,G,B (each 0 to 255): the background stays blue");
+        if (key.id == KeyId::BrandUninstallName && k->value.find('\\') != std::string::npos)
+            report(Severity::Warning, k->line,
+                   name + " holds '\\', which makes it a key under another in the registry");
     }
 }
 

@@ -2,6 +2,7 @@
 // their file lists and their files on the medium, and the size they declare.
 #include "tools/zel-kit/checker.h"
 
+#include "setup/network_stack.h"
 #include "winemu/cp1252.h"
 
 #include <algorithm>
@@ -144,6 +145,9 @@ bool Checker::checkProgram(int n, const Section& s) {
         }
     }
 
+    if (n == 1 && installable)
+        checkDialer(s);
+
     // The copy page's space check counts entries 1 to 10 by their declared size.
     const bool sizeReadable = !sizeKey || sizeKey->value.empty() || tamanho.has_value();
     const std::int64_t needed = (bytes + 1023) / 1024;
@@ -154,6 +158,36 @@ bool Checker::checkProgram(int n, const Section& s) {
                    " is less than the " + std::to_string(needed) +
                    " kbytes its files take; the free-space check would pass too easily");
     return named;
+}
+
+// Entry 1 is always the dial-up stack: its second file gets the port and modem commands
+// appended as profile keys, its third becomes the system's socket library. Another program
+// there would have its files spoilt (the wizard refuses a settings file that is no profile).
+void Checker::checkDialer(const Section& s) {
+    std::string dir = *directoryIn(s, zel::keyOf(KeyId::ProgramDirectory));
+    if (dir == "\\")
+        dir.clear();
+    const std::string section = "[" + zel::cp1252ToUtf8(s.name) + "]";
+    const std::string files(zel::keyName(KeyId::ProgramFiles));
+    const Key* settings = s.find(files + "2");
+    const Key* library = s.find(files + "3");
+    // Files it does not have are left alone by the wizard: only those it has are looked at.
+    std::string why;
+    if (!settings || settings->value.empty()) {
+    } else if (const auto host = medium_.findFile(dir + settings->value)) {
+        const std::optional<std::string> content = readWhole(*host);
+        if (const auto no = content ? zel::notText(*content) : std::optional<std::string>("unreadable"))
+            why = files + "2 " + q(settings->value) + " is no text settings file (" + *no +
+                  "): the installation stops rather than write into it";
+    }
+    if (why.empty() && library && !library->value.empty()) {
+        if (!zel::upperCp1252Text(library->value).ends_with(".DLL"))
+            why = files + "3 " + q(library->value) +
+                  " is no .DLL, yet it would replace the system's socket library";
+    }
+    if (!why.empty())
+        report(Severity::Warning, s.line,
+               section + " does not look like the dial-up stack entry 1 must be: " + why);
 }
 
 } // namespace zel::kit

@@ -77,6 +77,7 @@ private:
     void checkGlobals();
     void checkDestination();
     void checkLicence(const std::filesystem::path& host, std::size_t maxBytes);
+    void checkBrand();
 
     // check_programs.cpp
     struct Slot {
@@ -86,6 +87,7 @@ private:
     std::vector<Slot> checkSlots(const Section& s, const zel::DescriptionKey& list);
     void checkPrograms();
     bool checkProgram(int n, const Section& s);
+    void checkDialer(const Section& s);
 
     // check_sponsors.cpp
     void checkSponsors();

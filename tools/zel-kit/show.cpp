@@ -115,17 +115,6 @@ Json compacted(const Json& value) {
 
 } // namespace
 
-// Why a file is no profile file the wizard could read, or nothing: binary content (a NUL byte)
-// or no section line at all.
-std::optional<std::string> notAProfile(const std::string& content) {
-    if (content.find('\0') != std::string::npos)
-        return "binary content";
-    for (const zel::ini::ScannedLine& line : zel::ini::scan(content))
-        if (line.kind == zel::ini::ScannedLine::Kind::Section)
-            return std::nullopt;
-    return "no [section] line";
-}
-
 std::string showJson(const std::filesystem::path& description, bool compact) {
     // Read as the wizard reads it: a malformed line or value gives the defaults.
     const zel::ProfileFile file = zel::ProfileFile::atHostPath(description);
