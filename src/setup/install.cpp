@@ -20,9 +20,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <set>
 #include <span>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -191,7 +191,8 @@ bool copyFile(const CopyPaths& paths) {
     const fs::path& sourceHost = paths.source;
     const fs::path& targetHost = paths.target;
     // Not blocking on open: a pipe in the source's place is refused, not waited for.
-    const FileDescriptor in(::open(sourceHost.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor in(
+        ::open(sourceHost.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat sourceStat {};
     if (!in || ::fstat(in.get(), &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode))
         return false;
@@ -234,7 +235,8 @@ bool copyFile(const CopyPaths& paths) {
     if (!copy.create(targetHost.parent_path(), mode)) {
         // No new name can be made beside the file (a read-only directory): the file itself
         // may still be written.
-        return keepMode && replaceInPlace(in.get(), remaining, targetHost, *keepMode, times, buffer);
+        return keepMode &&
+               replaceInPlace(in.get(), remaining, targetHost, *keepMode, times, buffer);
     }
     if (keepMode && ::fchmod(copy.fd(), *keepMode) != 0)
         return false;

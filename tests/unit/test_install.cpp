@@ -275,18 +275,27 @@ TEST_F(InstallRunTest, NamesAreFoundWithoutRegardToCaseAsTheMachineFindsThem) {
         const char* system; // C:\WINDOWS\SYSTEM\ afterwards
     };
     const Row rows[] = {
-        {"a file there in other letters is replaced, not doubled", {"a1.exe"},
-         "[Programa1]\nnome=A\ninstala=1\nArquivo1=A1.EXE\n", "a1.exe A1.EXE\n", ""},
-        {"of two case twins, the first in byte order", {"TWIN.DLL", "Twin.dll"},
+        {"a file there in other letters is replaced, not doubled",
+         {"a1.exe"},
+         "[Programa1]\nnome=A\ninstala=1\nArquivo1=A1.EXE\n",
+         "a1.exe A1.EXE\n",
+         ""},
+        {"of two case twins, the first in byte order",
+         {"TWIN.DLL", "Twin.dll"},
          "[Programa1]\nnome=A\ninstala=1\nArquivo1=twin.dll\n",
-         "TWIN.DLL twin.dll\nTwin.dll old\n", ""},
-        {"the exact spelling wins over a twin", {"TWIN.DLL", "twin.dll"},
+         "TWIN.DLL twin.dll\nTwin.dll old\n",
+         ""},
+        {"the exact spelling wins over a twin",
+         {"TWIN.DLL", "twin.dll"},
          "[Programa1]\nnome=A\ninstala=1\nArquivo1=twin.dll\n",
-         "TWIN.DLL old\ntwin.dll twin.dll\n", ""},
-        {"a name the run made is found again in other letters", {},
+         "TWIN.DLL old\ntwin.dll twin.dll\n",
+         ""},
+        {"a name the run made is found again in other letters",
+         {},
          "[Programa1]\nnome=A\ninstala=1\nSystem1=S1.DLL\n"
          "[Programa2]\nnome=B\ninstala=1\ndiretorio=B\nSystem1=s1.dll\n",
-         "", "S1.DLL s1.dll\n"},
+         "",
+         "S1.DLL s1.dll\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
