@@ -94,6 +94,12 @@ void InstallationRun(benchmark::State& state) {
         return;
     }
     reportCopy(state, r.ours);
+    // Each round's ours against the cp -r beside it, the median of those: a slow spell of the
+    // machine falls on both sides of a round, where it can fall on one side of the medians.
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < r.ours.size(); ++i)
+        ratios.push_back(r.ours[i] / r.peer[i]);
+    state.counters["round_ratio"] = bench::median(ratios);
     // The first run of a program names the counters its CSV output has room for: here the
     // peak of this whole process, data generation included.
     struct rusage usage {};

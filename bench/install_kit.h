@@ -5,11 +5,13 @@
 #include "setup/catalogue.h"
 #include "setup/install.h"
 #include "winemu/files.h"
+#include "winemu/journal_writer.h"
 #include "winemu/machine.h"
 
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 namespace bench {
@@ -76,19 +78,24 @@ struct NoStatus : zel::StatusLine {
 };
 
 // A machine whose drive D: is the kit's medium, ready to run the installation into C:\BENCH\.
+// Each run keeps its journal, as the wizard's does: its records are part of the copy's cost.
 class Installation {
 public:
     Installation(const fs::path& medium, const fs::path& prefix)
         : machine_(options(medium, prefix)), files_(machine_),
           source_(zel::sourceDirectory(machine_.programPath())),
-          target_(prefix / "drive_c" / "BENCH") {
+          target_(prefix / "drive_c" / "BENCH"), prefix_(prefix) {
         catalogue_.load(zel::ProfileFile::atHostPath(medium / "SETUP.INI"));
     }
     const fs::path& target() const { return target_; }
     void run() {
         NoGauge overall, file;
         NoStatus programStatus, fileStatus;
+        zel::InstallJournal journal(prefix_);
+        const zel::JournalSubscription journaled(journal);
         zel::installationRun(files_, catalogue_, source_, overall, file, programStatus, fileStatus);
+        if (!journal.failure().empty())
+            throw std::runtime_error("the journal stopped: " + journal.failure());
     }
 
 private:
@@ -103,7 +110,7 @@ private:
     zel::Files files_;
     zel::Catalogue catalogue_;
     std::string source_;
-    fs::path target_;
+    fs::path target_, prefix_;
 };
 
 } // namespace bench

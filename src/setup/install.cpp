@@ -4,6 +4,7 @@
 
 #include "setup/messages.h"
 
+#include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 #include "winemu/winpath.h"
 
@@ -15,13 +16,18 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <set>
 #include <span>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 namespace zel {
 
@@ -175,17 +181,24 @@ bool replaceInPlace(int in, std::int64_t size, const fs::path& target, mode_t mo
     return true;
 }
 
-bool copyFile(Files& files, std::string_view source, std::string_view destination) {
-    if (source == destination)
-        return false;
-    const Machine& machine = files.machine();
-    std::optional<fs::path> sourceHost = machine.toHost(source);
-    std::optional<fs::path> targetHost = machine.toHost(destination);
-    if (!sourceHost || !targetHost)
-        return false;
+// Where one copy reads and writes on the host, resolved by the caller.
+struct CopyPaths {
+    fs::path source, target;
+    fs::path sourceDrive; // the source drive's directory, resolved (fs::weakly_canonical)
+};
 
+bool copyFile(const CopyPaths& paths) {
+    const fs::path& sourceHost = paths.source;
+    const fs::path& targetHost = paths.target;
+    // Not blocking on open: a pipe in the source's place is refused, not waited for.
+    const FileDescriptor in(
+        ::open(sourceHost.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat sourceStat {};
-    if (::stat(sourceHost->c_str(), &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode))
+    if (!in || ::fstat(in.get(), &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode))
+        return false;
+    // A link that leads off the source's drive (a medium's file linked to the host's own
+    // files) is no file of that drive: it is as missing.
+    if (!openFileWithin(in.get(), paths.sourceDrive))
         return false;
     // The new file is created with the usual mode and keeps the source's execute bits, so an
     // installed program stays runnable; but the group and others never get what the source
@@ -194,7 +207,7 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
     mode_t mode = (0666 | (sourceStat.st_mode & 0111)) & sourceAllows;
     std::optional<mode_t> keepMode;
     struct stat targetStat {};
-    if (::stat(targetHost->c_str(), &targetStat) == 0) {
+    if (::stat(targetHost.c_str(), &targetStat) == 0) {
         // The same file under another spelling (letter case, "..", a second drive letter):
         // copying it onto itself would destroy it.
         if (targetStat.st_dev == sourceStat.st_dev && targetStat.st_ino == sourceStat.st_ino)
@@ -202,41 +215,28 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
         if (S_ISDIR(targetStat.st_mode))
             return false;
         // A read-only file is never replaced; the mode bits decide, so this holds for root too.
-        if ((targetStat.st_mode & S_IWUSR) == 0 || ::access(targetHost->c_str(), W_OK) != 0)
+        if ((targetStat.st_mode & S_IWUSR) == 0 || ::access(targetHost.c_str(), W_OK) != 0)
             return false;
         keepMode = ((targetStat.st_mode & 0777) | (sourceStat.st_mode & 0111)) & sourceAllows;
     }
-
-    const FileDescriptor in = files.openRead(source);
-    if (!in)
-        return false;
-    // A link that leads off the source's drive (a medium's file linked to the host's own
-    // files) is no file of that drive: it is as missing.
-    const std::optional<fs::path> sourceDrive = driveDirectoryOf(machine, source);
-    if (!sourceDrive || !openFileInside(in.get(), *sourceDrive))
-        return false;
-    std::int64_t remaining = files.seek(in, 0, 2);
-    if (remaining < 0 || files.seek(in, 0, 0) != 0)
-        return false;
-    std::uint32_t dosTime = files.getFileDate(in);
-    if (dosTime == 0)
-        dosTime = toDosTime(static_cast<std::int64_t>(sourceStat.st_mtime));
+    const std::int64_t remaining = sourceStat.st_size;
 
     // The date as the platform keeps it: packed DOS form, two-second resolution.
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(fromDosTime(dosTime));
+    times[1].tv_sec = static_cast<time_t>(fromDosTime(toDosTime(sourceStat.st_mtime)));
     times[1].tv_nsec = 0;
     // In the kernel where it can; the one buffer where it cannot. A source that shrank while
     // being copied ends the copy instead of looping.
     char buffer[kBufferSize];
 
     TempCopy copy;
-    if (!copy.create(targetHost->parent_path(), mode)) {
+    if (!copy.create(targetHost.parent_path(), mode)) {
         // No new name can be made beside the file (a read-only directory): the file itself
         // may still be written.
-        return keepMode && replaceInPlace(in.get(), remaining, *targetHost, *keepMode, times, buffer);
+        return keepMode &&
+               replaceInPlace(in.get(), remaining, targetHost, *keepMode, times, buffer);
     }
     if (keepMode && ::fchmod(copy.fd(), *keepMode) != 0)
         return false;
@@ -244,8 +244,138 @@ bool copyFile(Files& files, std::string_view source, std::string_view destinatio
         return false;
     if (::futimens(copy.fd(), times) != 0)
         return false;
-    return copy.commit(*targetHost, keepMode.has_value());
+    return copy.commit(targetHost, keepMode.has_value());
 }
+
+// The copy of one file between Windows paths, told to the listeners: resolve gives the host
+// paths (nothing when either path names nothing on the machine).
+bool reportedCopy(std::string_view source, std::string_view destination,
+                  const std::function<std::optional<CopyPaths>()>& resolve) {
+    InstallEvent copied{InstallEvent::Kind::FileCopied};
+    copied.path = source;
+    copied.target = destination;
+    try {
+        std::optional<CopyPaths> paths;
+        if (source != destination)
+            paths = resolve();
+        if (paths) {
+            copied.host = paths->target.string();
+            // Whoever keeps what an installation changes is told before a file is replaced,
+            // while its old content is still there to be kept.
+            struct stat st {};
+            if (::lstat(paths->target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+                InstallEvent replacing{InstallEvent::Kind::FileReplacing};
+                replacing.path = destination;
+                replacing.host = copied.host;
+                report(replacing);
+            }
+            copied.ok = copyFile(*paths);
+        } else {
+            copied.ok = false;
+        }
+    } catch (...) {
+        copied.ok = false;
+    }
+    report(copied);
+    return copied.ok;
+}
+
+// The host names of one directory, read once for a run: the run's copies go through it
+// instead of reading the directory for each file, and tell it the names they make. It answers
+// as Machine::toHost does (findCaseless): the exact spelling when there is such an entry, else
+// the first in byte order of those equal without regard to case, else the name as given.
+class DirectoryNames {
+public:
+    explicit DirectoryNames(fs::path dir) : dir_(std::move(dir)) {
+        std::error_code ec;
+        for (fs::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec))
+            add(it->path().filename().string());
+    }
+    const fs::path& dir() const { return dir_; }
+    fs::path hostPath(std::string_view windowsName) const {
+        std::string exact = cp1252ToUtf8(windowsName);
+        if (!names_.contains(exact)) {
+            if (const auto it = folded_.find(upperCp1252Text(windowsName)); it != folded_.end())
+                return dir_ / it->second;
+        }
+        return dir_ / exact;
+    }
+    void add(const std::string& hostName) {
+        names_.insert(hostName);
+        auto [at, fresh] = folded_.try_emplace(upperCp1252Text(utf8ToCp1252(hostName)), hostName);
+        if (!fresh && hostName < at->second)
+            at->second = hostName;
+    }
+
+private:
+    fs::path dir_;
+    std::unordered_set<std::string> names_;
+    std::unordered_map<std::string, std::string> folded_; // upper-case name -> first spelling
+};
+
+// The run's copies: each directory resolved on the machine once, each drive's directory once.
+class RunCopier {
+public:
+    explicit RunCopier(Files& files) : machine_(files.machine()) {}
+
+    bool copy(const std::string& source, const std::string& destination) {
+        DirectoryNames* into = nullptr;
+        const bool ok = reportedCopy(source, destination, [&]() -> std::optional<CopyPaths> {
+            const auto from = resolve(source);
+            const auto to = resolve(destination);
+            if (!from || !to)
+                return std::nullopt;
+            const fs::path* drive = driveOf(source);
+            if (!drive)
+                return std::nullopt;
+            into = to->second;
+            return CopyPaths{from->first, to->first, *drive};
+        });
+        // The new name is the machine's own write: the directory's names learn it.
+        if (ok && into)
+            into->add(resolve(destination)->first.filename().string());
+        return ok;
+    }
+
+private:
+    // The host path of a file's Windows path and the names of its directory: the directory
+    // is resolved by the machine once, the file's name by those names.
+    std::optional<std::pair<fs::path, DirectoryNames*>> resolve(const std::string& winPath) {
+        const auto parsed = machine_.parse(winPath);
+        if (!parsed || parsed->components.empty())
+            return std::nullopt;
+        WinPath dir = *parsed;
+        const std::string name = dir.components.back();
+        dir.components.pop_back();
+        const std::string dirText = dir.text();
+        auto at = dirs_.find(dirText);
+        if (at == dirs_.end()) {
+            const auto host = machine_.toHost(dirText);
+            if (!host)
+                return std::nullopt;
+            at = dirs_.emplace(dirText, std::make_unique<DirectoryNames>(*host)).first;
+        }
+        return std::pair{at->second->hostPath(name), at->second.get()};
+    }
+
+    const fs::path* driveOf(const std::string& winPath) {
+        const auto parsed = machine_.parse(winPath);
+        if (!parsed)
+            return nullptr;
+        auto at = drives_.find(parsed->drive);
+        if (at == drives_.end()) {
+            const auto root = machine_.driveRoot(parsed->drive);
+            std::error_code ec;
+            fs::path resolved = root ? fs::weakly_canonical(*root, ec) : fs::path();
+            at = drives_.emplace(parsed->drive, ec ? fs::path() : resolved).first;
+        }
+        return at->second.empty() ? nullptr : &at->second;
+    }
+
+    const Machine& machine_;
+    std::map<std::string, std::unique_ptr<DirectoryNames>> dirs_;
+    std::map<char, fs::path> drives_;
+};
 
 std::string withoutTrailingBackslash(const std::string& dir) {
     if (!dir.empty() && dir.back() == '\\')
@@ -263,28 +393,17 @@ std::string copyingLabel(const std::string& name) {
 } // namespace
 
 bool fileCopy(Files& files, std::string_view source, std::string_view destination) {
-    InstallEvent copied{InstallEvent::Kind::FileCopied};
-    copied.path = source;
-    copied.target = destination;
-    try {
-        // Whoever keeps what an installation changes is told before a file is replaced,
-        // while its old content is still there to be kept.
-        if (const auto host = files.machine().toHost(destination)) {
-            copied.host = host->string();
-            struct stat st {};
-            if (::lstat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-                InstallEvent replacing{InstallEvent::Kind::FileReplacing};
-                replacing.path = destination;
-                replacing.host = copied.host;
-                report(replacing);
-            }
-        }
-        copied.ok = copyFile(files, source, destination);
-    } catch (...) {
-        copied.ok = false;
-    }
-    report(copied);
-    return copied.ok;
+    const Machine& machine = files.machine();
+    return reportedCopy(source, destination, [&]() -> std::optional<CopyPaths> {
+        const auto from = machine.toHost(source);
+        const auto to = machine.toHost(destination);
+        const auto drive = driveDirectoryOf(machine, source);
+        std::error_code ec;
+        const fs::path resolved = drive ? fs::weakly_canonical(*drive, ec) : fs::path();
+        if (!from || !to || !drive || ec)
+            return std::nullopt;
+        return CopyPaths{*from, *to, resolved};
+    });
 }
 
 void installationRun(Files& files, const Catalogue& catalogue, std::string_view sourceDir,
@@ -301,6 +420,8 @@ void installationRun(Files& files, const Catalogue& catalogue, std::string_view 
             ++selected;
     overall.setMaximum(selected);
 
+    // Made after the destination: the directories it resolves are read once, when first used.
+    RunCopier copier(files);
     for (int n = 1; n <= kProgramEntries; ++n) {
         const ProgramEntry& entry = catalogue.entry(n);
         if (!entry.preselected)
@@ -324,7 +445,7 @@ void installationRun(Files& files, const Catalogue& catalogue, std::string_view 
         auto copyInto = [&](const std::string& dir, const std::string& name) {
             const std::string from = sourceSub + name;
             const std::string to = dir + name;
-            if (!fileCopy(files, from, to))
+            if (!copier.copy(from, to))
                 throw FileCopyError(copyFailed(from, to));
             file.advance(1);
             fileStatus.setText(copyingLabel(name));
@@ -343,12 +464,17 @@ void installationRun(Files& files, const Catalogue& catalogue, std::string_view 
 
     // The update program, its icons and the uninstaller: a missing one is skipped silently.
     const std::string updateDir = source + s.updateDirectory;
-    fileCopy(files, updateDir + s.updateProgram, s.destination + s.updateProgram);
-    fileCopy(files, updateDir + s.groupIcon, s.destination + s.groupIcon);
-    fileCopy(files, updateDir + s.internetIcon, s.destination + s.internetIcon);
-    fileCopy(files, updateDir + s.bbsIcon, s.destination + s.bbsIcon);
-    fileCopy(files, source + s.uninstallDirectory + s.uninstallProgram,
-             withTrailingBackslash(files.machine().windowsDirectory()) + "zelun.exe");
+    copier.copy(updateDir + s.updateProgram, s.destination + s.updateProgram);
+    copier.copy(updateDir + s.groupIcon, s.destination + s.groupIcon);
+    copier.copy(updateDir + s.internetIcon, s.destination + s.internetIcon);
+    copier.copy(updateDir + s.bbsIcon, s.destination + s.bbsIcon);
+    copier.copy(source + s.uninstallDirectory + s.uninstallProgram,
+                withTrailingBackslash(files.machine().windowsDirectory()) + "zelun.exe");
+
+    // The copied files are not flushed to the disk one by one nor all at the end, as cp does
+    // not: a crash leaves each either whole or absent (the rename) and the run can be made
+    // again. The journal's records of the files it made are synced now.
+    report(InstallEvent(InstallEvent::Kind::CopyOver));
 }
 
 } // namespace zel

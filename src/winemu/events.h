@@ -24,6 +24,7 @@ struct InstallEvent {
         Macro,            // path (the macro text); ok when Program Manager executed it
         ProgramStarted,   // path (the command line or program)
         Outcome,          // status, after (what the user was told)
+        CopyOver,         // the installation run's copy is over (its records may be synced)
     };
     explicit InstallEvent(Kind kind = Kind::Outcome) : kind(kind) {}
     Kind kind;

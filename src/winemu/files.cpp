@@ -148,9 +148,14 @@ std::optional<fs::path> driveDirectoryOf(const Machine& machine, std::string_vie
 
 bool openFileInside(int fd, const fs::path& root) {
     std::error_code ec;
-    const fs::path real = fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
     const fs::path base = fs::weakly_canonical(root, ec);
-    if (ec || real.empty())
+    return !ec && openFileWithin(fd, base);
+}
+
+bool openFileWithin(int fd, const fs::path& base) {
+    std::error_code ec;
+    const fs::path real = fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+    if (ec || real.empty() || base.empty())
         return false;
     auto r = real.begin();
     for (auto b = base.begin(); b != base.end(); ++b, ++r) {

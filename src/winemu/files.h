@@ -32,6 +32,9 @@ std::optional<std::filesystem::path> driveDirectoryOf(const Machine& machine,
                                                       std::string_view winPath);
 // Whether the file open on the descriptor lies inside the directory `root` (after links).
 bool openFileInside(int fd, const std::filesystem::path& root);
+// The same, with the root already resolved (fs::weakly_canonical): for a caller that checks many
+// files of one drive and resolves its root once.
+bool openFileWithin(int fd, const std::filesystem::path& resolvedRoot);
 
 namespace attr {
 constexpr std::uint32_t ReadOnly = 0x01;

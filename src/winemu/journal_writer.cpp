@@ -56,8 +56,11 @@ InstallJournal::InstallJournal(fs::path prefix) : prefix_(std::move(prefix)) {}
 
 InstallJournal::~InstallJournal() {
     dropPending();
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
+        if (unsynced_)
+            ::fsync(fd_);
         ::close(fd_);
+    }
 }
 
 void InstallJournal::open() {
@@ -84,14 +87,24 @@ void InstallJournal::open() {
     syncDirectory(dir);
 }
 
-void InstallJournal::append(const std::vector<std::string>& fields) {
+void InstallJournal::append(const std::vector<std::string>& fields, Sync sync) {
     open();
     std::string line;
     for (const std::string& field : fields)
         line += (line.empty() ? "" : "\t") + escapeJournalField(field);
-    // The record whole in one write, so nothing of a later record can precede it.
-    if (!writeSynced(fd_, line + "\n"))
+    line += '\n';
+    // The record whole in one write, so nothing of a later record can precede it. A synced
+    // record also syncs every one written before it: they share the one descriptor.
+    const bool written = sync == Sync::Now ? writeSynced(fd_, line) : writeAll(fd_, line);
+    if (!written)
         throw PlatformError(cannotWrite(file_));
+    unsynced_ = sync == Sync::Later;
+}
+
+void InstallJournal::syncRecords() {
+    if (unsynced_ && ::fsync(fd_) != 0)
+        throw PlatformError(cannotWrite(file_));
+    unsynced_ = false;
 }
 
 std::string InstallJournal::keep(const std::string& host) {
@@ -130,7 +143,7 @@ void InstallJournal::dropPending() {
 }
 
 bool InstallJournal::madeHere(const std::string& host) const {
-    return std::find(made_.begin(), made_.end(), host) != made_.end();
+    return made_.contains(host);
 }
 
 // A Windows path of the machine as a record holds it; a path on no drive cannot be taken back
@@ -200,13 +213,17 @@ void InstallJournal::record(const InstallEvent& e) {
             const std::string size = std::to_string(st.st_size);
             const std::string mtime = std::to_string(nanoseconds(st.st_mtim));
             const std::string& target = windowsPath(e.target);
+            // The record of a file the copy made is synced at the copy's end (CopyOver) or with
+            // the next synced record, not each on its own: a crash before then loses at worst
+            // the records of new files (and of new directories), which an undo then leaves
+            // behind; no old content depends on them.
             if (madeHere(e.host)) {
-                append({"touched", target, size, mtime});
+                append({"touched", target, size, mtime}, Sync::Later);
                 return;
             }
-            made_.push_back(e.host);
+            made_.insert(e.host);
             if (!replaced) {
-                append({"created", target, size, mtime});
+                append({"created", target, size, mtime}, Sync::Later);
                 return;
             }
             std::string kept = pending_->kept;
@@ -238,7 +255,7 @@ void InstallJournal::record(const InstallEvent& e) {
         }
         case K::DirectoryCreated:
             if (e.ok)
-                append({"mkdir", windowsPath(e.path)});
+                append({"mkdir", windowsPath(e.path)}, Sync::Later);
             return;
         case K::ProfileKey: {
             if (!e.ok)
@@ -250,7 +267,7 @@ void InstallJournal::record(const InstallEvent& e) {
             if ((e.created || madeHere(e.host)) && statOf(e.host, st)) {
                 const bool created = e.created && !madeHere(e.host);
                 if (created)
-                    made_.push_back(e.host);
+                    made_.insert(e.host);
                 append({created ? "created" : "touched", file, std::to_string(st.st_size),
                         std::to_string(nanoseconds(st.st_mtim))});
                 return;
@@ -279,6 +296,7 @@ void InstallJournal::record(const InstallEvent& e) {
             }
             append({"macro", e.path});
             return;
+        case K::CopyOver: syncRecords(); return;
         case K::Macro:
         case K::ProgramStarted:
         case K::Outcome: return;

@@ -46,6 +46,7 @@ std::string logLine(const InstallEvent& e) {
         return std::string(e.ok ? "macro delivered " : "macro NOT delivered ") + shown(e.path);
     case K::ProgramStarted: return "start " + shown(e.path) + failed;
     case K::Outcome: return "outcome " + std::to_string(e.status) + " " + shown(e.after);
+    case K::CopyOver: return "copy over";
     }
     return "event";
 }
@@ -78,6 +79,8 @@ LogFile::LogFile(const std::string& hostPath) {
 void LogFile::record(const InstallEvent& event) {
     if (event.kind == InstallEvent::Kind::MacroSending)
         return; // its outcome is the line that tells
+    if (event.kind == InstallEvent::Kind::CopyOver)
+        return; // no change
     write(logLine(event));
 }
 
