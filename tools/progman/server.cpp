@@ -69,6 +69,8 @@ constexpr std::size_t kMaxOutbox = 64 * 1024;
 constexpr std::size_t kMaxConnections = 32;
 // What one conversation may hand over before the others get their turn.
 constexpr std::size_t kReadPerTurn = 64 * 1024;
+// How long the menu's mirror may work between two looks at the conversations.
+constexpr auto kMirrorTurn = std::chrono::milliseconds(10);
 // How long accepting pauses when it fails for want of descriptors or memory: the pending
 // conversation stays readable, and accepting again at once would only spin.
 constexpr auto kAcceptPause = std::chrono::milliseconds(200);
@@ -79,11 +81,13 @@ public:
         : options_(options), groups_(std::move(groups)), store_(storePath(options.prefix)) {
         if (auto places = desktopPlaces()) {
             std::error_code ec;
-            desktop_ = DesktopMirror{*places, fs::absolute(options.prefix, ec),
-                                     fs::read_symlink("/proc/self/exe", ec),
-                                     [this](const std::string& path) { return machineFile(path); }};
+            menu_.emplace(DesktopMirror{
+                *places, fs::absolute(options.prefix, ec), fs::read_symlink("/proc/self/exe", ec),
+                [this](const std::string& path) { return machineFile(path); },
+                [] { return stopSignal != 0; }});
+            // Whatever changed the store meanwhile shows too, once the conversations are served.
+            menu_->show(groups_);
         }
-        mirror(); // whatever changed the store meanwhile shows now
     }
 
     int run(FileDescriptor listening, const fs::path& socketPath) {
@@ -113,7 +117,9 @@ public:
                 fds.push_back({c.socket.get(), events, 0});
             }
             int timeout = -1;
-            if (connections_.empty()) {
+            if (menu_ && menu_->pending()) {
+                timeout = 0; // the menu's next step comes right after whatever is waiting
+            } else if (connections_.empty()) {
                 auto idle = std::chrono::duration<double>(options_.idleSeconds);
                 auto left = std::chrono::duration_cast<std::chrono::milliseconds>(idleSince + idle -
                                                                                   Clock::now());
@@ -123,7 +129,7 @@ public:
                 }
                 timeout = static_cast<int>(left.count()) + 1;
             }
-            if (!accepting && connections_.size() < kMaxConnections) {
+            if (!accepting && connections_.size() < kMaxConnections && timeout != 0) {
                 const auto pause = std::chrono::duration_cast<std::chrono::milliseconds>(
                                        acceptPausedUntil_ - Clock::now()).count() + 1;
                 timeout = timeout < 0 ? static_cast<int>(pause)
@@ -154,8 +160,13 @@ public:
             connections_.remove_if([](const Connection& c) { return !c.socket; });
             if (hadConnections && connections_.empty())
                 idleSince = Clock::now();
+            mirrorFor(kMirrorTurn);
         }
-        return save() ? 0 : 1;
+        const bool saved = save();
+        // The menu is finished before leaving, unless a signal asked to end now: the next
+        // server's first pass does what is left.
+        mirrorFor(Clock::duration::max());
+        return saved ? 0 : 1;
     }
 
 private:
@@ -271,7 +282,8 @@ public:
         try {
             saveStore(store_, groups_);
             unsaved_ = false;
-            mirror();
+            if (menu_)
+                menu_->show(groups_);
         } catch (const std::exception& e) {
             // Whatever failed (a file, memory), the groups stay in memory for the next try.
             std::cerr << "progman: " << e.what() << '\n';
@@ -280,15 +292,19 @@ public:
     }
 
 private:
-    // The desktop's menu shows what the store holds; what cannot be mirrored is only told.
-    void mirror() {
-        if (!desktop_)
-            return;
-        try {
-            for (const std::string& problem : mirrorGroups(groups_, *desktop_))
-                std::cerr << "progman: desktop: " << problem << '\n';
-        } catch (const std::exception& e) {
-            std::cerr << "progman: desktop: " << e.what() << '\n';
+    // Brings the desktop's menu closer to what the store holds, a group at a time, until the
+    // turn is over or a signal came; what cannot be mirrored is only told.
+    void mirrorFor(Clock::duration turn) {
+        const auto until =
+            turn == Clock::duration::max() ? Clock::time_point::max() : Clock::now() + turn;
+        while (menu_ && menu_->pending() && stopSignal == 0 && Clock::now() < until) {
+            try {
+                for (const std::string& problem : menu_->step())
+                    std::cerr << "progman: desktop: " << problem << '\n';
+            } catch (const std::exception& e) {
+                std::cerr << "progman: desktop: " << e.what() << '\n';
+                menu_.reset(); // memory ran out: the next server mirrors again
+            }
         }
     }
 
@@ -318,7 +334,7 @@ private:
     bool stopping_ = false;
     bool unsaved_ = false;
     Clock::time_point acceptPausedUntil_{};
-    std::optional<DesktopMirror> desktop_;
+    std::optional<MenuMirror> menu_;
     std::unique_ptr<Machine> machine_;
 };
 
@@ -381,9 +397,17 @@ int serve(const ServerOptions& options) {
         const std::optional<FileDescriptor> lock = takeLock(options.prefix, socketPath);
         if (!lock)
             return 0;
-        // Never overwrite a store that cannot be read: its groups would be lost.
-        Server server(options, loadStore(storePath(options.prefix)));
-        return server.run(listenOn(socketPath), socketPath);
+        // Listening comes first: a client that comes while the store is read waits in the
+        // queue, where it is sure to be served, rather than finding nobody.
+        FileDescriptor listening = listenOn(socketPath);
+        try {
+            // Never overwrite a store that cannot be read: its groups would be lost.
+            Server server(options, loadStore(storePath(options.prefix)));
+            return server.run(std::move(listening), socketPath);
+        } catch (...) {
+            ::unlink(socketPath.c_str()); // nobody will answer there
+            throw;
+        }
     } catch (const PlatformError& e) {
         std::cerr << "progman: " << e.what() << '\n';
         return 1;
