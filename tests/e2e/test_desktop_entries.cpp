@@ -59,7 +59,7 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
               0);
     const std::string files = desktopFiles();
     const std::regex made(
-        "xdg-config/menus/applications-merged/zel-setup-([0-9a-f]{16})\\.menu\n"
+        "xdg-config/menus/applications-merged/zel-setup-([0-9a-f]{16})-zel-internet\\.menu\n"
         "xdg-data/applications/zel-setup/\\1-zel-internet_discador-trumpet\\.desktop\n"
         "xdg-data/applications/zel-setup/\\1-zel-internet_nada\\.desktop\n"
         "xdg-data/desktop-directories/zel-setup-\\1-zel-internet\\.directory\n"
@@ -175,8 +175,8 @@ TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
     char outcome = 0;
     EXPECT_EQ(::recv(socket->get(), &outcome, 1, 0), 1);
     EXPECT_EQ(outcome, '+');
-    // Answered, and the menu (written last) not there yet.
-    EXPECT_EQ(count(menus), 0);
+    // Answered, and the menu far from made.
+    EXPECT_LT(count(menus), kGroups);
     socket->reset();
     while (count(entries) == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -185,12 +185,12 @@ TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_LT(count(entries), kGroups);
-    EXPECT_EQ(count(menus), 0);
+    EXPECT_LT(count(menus), kGroups);
     EXPECT_EQ(progman::loadStore(progman::storePath(prefix)).groups().size(), kGroups + 1u);
 
     ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 '" + server + "'").status, 0);
     EXPECT_EQ(count(entries), kGroups);
-    EXPECT_EQ(count(menus), 1);
+    EXPECT_EQ(count(menus), kGroups + 1); // "Tarde" has no items
 }
 
 } // namespace

@@ -172,9 +172,11 @@ MenuMirror::MenuMirror(DesktopMirror config)
         validUtf8(prefix) && validUtf8(progman) && !hasControl(prefix) && !hasControl(progman);
 }
 
-void MenuMirror::show(const Groups& groups) {
-    shown_ = groups;
+void MenuMirror::show(Groups groups) {
+    shown_ = std::move(groups);
     plan_.clear();
+    planned_.clear();
+    iconByPath_.clear();
     queue_.clear();
     finishing_ = true;
     if (!usable_)
@@ -193,6 +195,7 @@ void MenuMirror::show(const Groups& groups) {
         const auto known = records_.find(id);
         if (known == records_.end() || known->second.key != key)
             queue_.push_back(plan_.size());
+        planned_.insert(id);
         plan_.push_back({i, std::move(id), key});
     }
 }
@@ -211,15 +214,19 @@ std::vector<std::string> MenuMirror::step() {
 
 bool MenuMirror::writeGroup(const Planned& planned) {
     const Group& group = shown_.groups()[planned.group];
-    Record record{planned.key, {}, {}, {}};
+    Record record{planned.key, {}, {}};
     const fs::path directory = m_.places.directories / (planned.id + ".directory");
     if (stopped())
         return false;
     if (write(directory, "[Desktop Entry]\nType=Directory\nName=" +
                              entryValue(cp1252ToUtf8(group.name)) + "\n"))
         record.files.push_back(directory);
-    record.menu = "  <Menu>\n    <Name>" + planned.id + "</Name>\n    <Directory>" +
-                  directory.filename().string() + "</Directory>\n    <Include>\n";
+    // A menu file of its own: a change to one group rewrites no other group's.
+    std::string menu = "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
+                       " \"http://www.freedesktop.org/standards/menu-spec/menu-1.0.dtd\">\n"
+                       "<Menu>\n  <Name>Applications</Name>\n  <Menu>\n    <Name>" +
+                       planned.id + "</Name>\n    <Directory>" + directory.filename().string() +
+                       "</Directory>\n    <Include>\n";
     std::set<std::string> itemNames;
     for (const Item& item : group.items) {
         if (hasControl(item.name)) {
@@ -242,10 +249,14 @@ bool MenuMirror::writeGroup(const Planned& planned) {
                   entry(group, item,
                         icon ? std::optional(fs::path(*icon).stem().string()) : std::nullopt)))
             record.files.push_back(path);
-        record.menu += "      <Filename>" + std::string(kVendor) + file + "</Filename>\n";
+        menu += "      <Filename>" + std::string(kVendor) + file + "</Filename>\n";
     }
-    record.menu += "    </Include>\n  </Menu>\n";
-    // What the group had before and has no more goes with the menu's next write.
+    if (stopped())
+        return false;
+    const fs::path menuFile = m_.places.menus / (planned.id + ".menu");
+    if (write(menuFile, menu + "    </Include>\n  </Menu>\n</Menu>\n"))
+        record.files.push_back(menuFile);
+    // What the group had before and has no more goes at the end of the pass.
     if (const auto old = records_.find(planned.id); old != records_.end()) {
         const std::set<fs::path> now(record.files.begin(), record.files.end());
         for (const fs::path& file : old->second.files)
@@ -255,7 +266,6 @@ bool MenuMirror::writeGroup(const Planned& planned) {
     }
     useIcons(record.icons, +1);
     records_[planned.id] = std::move(record);
-    menuChanged_ = true;
     return true;
 }
 
@@ -266,31 +276,15 @@ void MenuMirror::useIcons(const std::vector<fs::path>& icons, int change) {
 }
 
 void MenuMirror::finish() {
-    std::set<std::string> planned;
-    std::string menu;
-    for (const Planned& p : plan_) {
-        planned.insert(p.id);
-        if (const auto r = records_.find(p.id); r != records_.end())
-            menu += r->second.menu;
-    }
     for (auto r = records_.begin(); r != records_.end();) {
-        if (planned.count(r->first)) {
+        if (planned_.count(r->first)) {
             ++r;
             continue;
         }
         dropped_.insert(r->second.files.begin(), r->second.files.end());
         useIcons(r->second.icons, -1);
         r = records_.erase(r);
-        menuChanged_ = true;
     }
-    const fs::path menuFile = m_.places.menus / (own_.substr(0, own_.size() - 1) + ".menu");
-    if (menuChanged_ && !menu.empty())
-        write(menuFile, "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
-                        " \"http://www.freedesktop.org/standards/menu-spec/menu-1.0.dtd\">\n"
-                        "<Menu>\n  <Name>Applications</Name>\n" +
-                            menu + "</Menu>\n");
-    else if (menuChanged_)
-        dropped_.insert(menuFile);
     for (const fs::path& file : dropped_)
         if (const auto use = iconUse_.find(file); use == iconUse_.end() || use->second <= 0) {
             iconUse_.erase(file);
@@ -304,6 +298,7 @@ void MenuMirror::finish() {
         remove(legacyMenu);
         removeLeftovers(m_.places.entries, ".desktop");
         removeLeftovers(m_.places.directories, ".directory");
+        removeLeftovers(m_.places.menus, ".menu");
         std::error_code ec;
         for (fs::directory_iterator it(m_.places.icons, ec), end; !ec && it != end;
              it.increment(ec))
@@ -313,7 +308,6 @@ void MenuMirror::finish() {
     std::error_code ec;
     fs::remove(m_.places.entries, ec); // only when it is empty
     finishing_ = false;
-    menuChanged_ = false;
 }
 
 std::string MenuMirror::entry(const Group& group, const Item& item,
@@ -350,29 +344,40 @@ std::string MenuMirror::entry(const Group& group, const Item& item,
 std::optional<std::string> MenuMirror::iconFor(const Item& item) {
     if (item.icon.empty() || !m_.readFile)
         return std::nullopt;
-    const auto data = m_.readFile(item.icon);
+    // One change reads each icon file once, however many items show it.
+    auto seen = iconByPath_.find(item.icon);
+    if (seen == iconByPath_.end())
+        seen = iconByPath_.emplace(item.icon, iconContent(item.icon)).first;
+    if (!seen->second)
+        return std::nullopt;
+    const std::optional<Icon>& icon = icons_.at(*seen->second);
+    // Written again when it was removed with the last item that showed it.
+    if (!icon || !write(icon->file, icon->png))
+        return std::nullopt;
+    return icon->file.string();
+}
+
+// The icon file's content as its key in icons_, decoded when new; nothing when unreadable.
+std::optional<std::uint64_t> MenuMirror::iconContent(const std::string& winPath) {
+    const auto data = m_.readFile(winPath);
     if (!data)
         return std::nullopt;
     const std::uint64_t content = fnv1a(*data) ^ data->size();
-    auto known = icons_.find(content);
-    if (known == icons_.end()) {
-        ++decoded_;
-        const auto image = readIcon(*data);
-        const auto square = image ? themed(*image) : std::nullopt;
-        std::optional<Icon> icon;
-        if (square) {
-            const std::string size = std::to_string(square->width);
-            std::string png = pngFile(*square);
-            icon = Icon{m_.places.icons / (size + "x" + size) / "apps" /
-                            (own_ + hex16(fnv1a(png)) + ".png"),
-                        std::move(png)};
-        }
-        known = icons_.emplace(content, std::move(icon)).first;
+    if (icons_.count(content))
+        return content;
+    ++decoded_;
+    const auto image = readIcon(*data);
+    const auto square = image ? themed(*image) : std::nullopt;
+    std::optional<Icon> icon;
+    if (square) {
+        const std::string size = std::to_string(square->width);
+        std::string png = pngFile(*square);
+        icon = Icon{m_.places.icons / (size + "x" + size) / "apps" /
+                        (own_ + hex16(fnv1a(png)) + ".png"),
+                    std::move(png)};
     }
-    // Written again when it was removed with the last item that showed it.
-    if (!known->second || !write(known->second->file, known->second->png))
-        return std::nullopt;
-    return known->second->file.string();
+    icons_.emplace(content, std::move(icon));
+    return content;
 }
 
 // Writes the file when its content differs from what it holds; false (and a message) when it

@@ -1,8 +1,8 @@
 #pragma once
 // The groups and items of a machine, mirrored into the host's desktop menu: a desktop entry per
-// item (started through "progman --prefix MACHINE --run GROUP ITEM"), a menu directory per
-// group and the items' icons as PNG files, all named after the machine so that several
-// machines share a menu.
+// item (started through "progman --prefix MACHINE --run GROUP ITEM"), a menu file and a menu
+// directory per group and the items' icons as PNG files, all named after the machine so that
+// several machines share a menu.
 #include "progman/groups.h"
 
 #include <cstdint>
@@ -57,11 +57,12 @@ class MenuMirror {
 public:
     explicit MenuMirror(DesktopMirror config);
 
-    // The groups to show from now on (copied); what is already shown is not written again.
-    void show(const Groups& groups);
-    // Whether work is left: a group's files, or the menu and the removals.
+    // The groups to show from now on; what is already shown is not written again.
+    void show(Groups groups);
+    // Whether work is left: a group's files, or the removals.
     bool pending() const { return !queue_.empty() || finishing_; }
-    // One group's files, or the menu and the removals once every group is done. Answers what
+    // One group's files (its entries, icons, directory and menu file), or the removals once
+    // every group is done. Answers what
     // could not be done, one message each (a message is told once); the rest is done all the same.
     std::vector<std::string> step();
 
@@ -77,7 +78,6 @@ private:
     };
     struct Record {
         std::uint64_t key = 0;
-        std::string menu; // the group's part of the menu file
         std::vector<std::filesystem::path> files, icons;
     };
 
@@ -85,6 +85,7 @@ private:
     void finish();
     std::string entry(const Group& group, const Item& item, const std::optional<std::string>& icon);
     std::optional<std::string> iconFor(const Item& item);
+    std::optional<std::uint64_t> iconContent(const std::string& winPath);
     bool write(const std::filesystem::path& file, const std::string& content);
     void remove(const std::filesystem::path& file);
     void removeLeftovers(const std::filesystem::path& dir, std::string_view end);
@@ -97,9 +98,9 @@ private:
     bool usable_ = true;
     Groups shown_;
     std::vector<Planned> plan_;
+    std::set<std::string> planned_; // the ids in plan_
     std::deque<std::size_t> queue_; // in plan_
     bool finishing_ = false;
-    bool menuChanged_ = true;
     bool swept_ = false;                    // the first pass removed what earlier runs left
     std::map<std::string, Record> records_; // by id: what each group's files are
     std::map<std::filesystem::path, std::uint64_t> contents_; // what a file holds, as a hash
@@ -111,6 +112,8 @@ private:
     };
     // Each icon file's picture by the file's content; nothing for one refused.
     std::map<std::uint64_t, std::optional<Icon>> icons_;
+    // The icon files read since the last show, by their Windows path: their key in icons_.
+    std::map<std::string, std::optional<std::uint64_t>> iconByPath_;
     std::set<std::string> told_;
     std::vector<std::string> problems_;
     std::size_t decoded_ = 0, written_ = 0;
