@@ -2,6 +2,8 @@
 // The wizard's own texts that its code shows or reports, in code page 1252, each written once
 // here. The pages' fixed texts are in their layouts, the printout's lines beside its layout
 // (setup/registration.cpp).
+#include "winemu/errors.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <string>
@@ -132,37 +134,6 @@ inline std::string progmanLoss(const std::vector<std::string>& lines) {
 inline constexpr const char* kProgmanLossCaption = "Gerenciador de Programas";
 
 // --- Files the user names (the answers, the log, the printout, the saved answers)
-// The system's reason for a failed file operation, in the user's words.
-inline std::string systemReason(int error) {
-    switch (error) {
-    case ENOENT: return "arquivo ou pasta inexistente";
-    case ENOTDIR: return "parte do caminho n\xe3o \xe9 uma pasta";
-    case EACCES:
-    case EPERM: return "permiss\xe3o negada";
-    case EISDIR: return "\xe9 uma pasta";
-    case ENOSPC: return "o disco est\xe1 cheio";
-    case EDQUOT: return "a cota de disco foi excedida";
-    case EROFS: return "o disco \xe9 somente de leitura";
-    case EFBIG: return "o arquivo ficou grande demais";
-    case EIO: return "erro de leitura ou grava\xe7\xe3o no disco";
-    case ELOOP: return "\xe9 um link simb\xf3lico";
-    case ENAMETOOLONG: return "nome longo demais";
-    case ENXIO:
-    case ENODEV: return "dispositivo inexistente";
-    default: return "erro " + std::to_string(error);
-    }
-}
-// What is there instead of a regular file, by its type bits (st_mode).
-inline std::string notRegularFile(std::string_view path, unsigned mode) {
-    const unsigned type = mode & 0170000u;
-    const char* kind = type == 0040000u                       ? "uma pasta"
-                       : type == 0010000u                     ? "um pipe"
-                       : type == 0120000u                     ? "um link simb\xf3lico"
-                       : type == 0140000u                     ? "um socket"
-                       : type == 0020000u || type == 0060000u ? "um dispositivo"
-                                                              : "algo desconhecido";
-    return std::string(path) + " n\xe3o \xe9 um arquivo comum (\xe9 " + kind + ")";
-}
 inline std::string cannotWriteFile(std::string_view path, int error) {
     return "N\xe3o foi poss\xedvel gravar " + std::string(path) + " (" + systemReason(error) + ")";
 }

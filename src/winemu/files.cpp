@@ -195,8 +195,9 @@ std::optional<std::string> readDriveFile(const Machine& machine, std::string_vie
     try {
         return readBoundedFile(*host, maxBytes, *drive);
     } catch (const HostFileError& e) {
-        throw PlatformError((e.step() == HostFileError::Step::Open ? "Cannot open file \""
-                                                                   : "Cannot read file \"") +
+        throw PlatformError((e.step() == HostFileError::Step::Open
+                                     ? "N\xe3o foi poss\xedvel abrir o arquivo \""
+                                     : "N\xe3o foi poss\xedvel ler o arquivo \"") +
                             std::string(winPath) + "\"");
     }
 }
@@ -497,7 +498,7 @@ std::string Files::currentDirectoryOf(char drive) const {
 
 void Files::enter(std::string_view driveOrDir) {
     if (!m_.setCurrentDirectory(driveOrDir))
-        throw PlatformError("Unable to enter " + std::string(driveOrDir));
+        throw PlatformError("N\xe3o foi poss\xedvel entrar em " + std::string(driveOrDir));
 }
 
 } // namespace zel

@@ -34,8 +34,8 @@ void createMachineDirectory(const fs::path& base, const fs::path& dir) {
         std::error_code ec;
         const int error = errno != EEXIST ? errno : fs::is_directory(path, ec) ? 0 : ENOTDIR;
         if (error != 0)
-            throw PlatformError("Unable to create the machine directory " + dir.string() + ": " +
-                                std::strerror(error));
+            throw PlatformError("N\xe3o foi poss\xedvel criar a pasta da m\xe1quina " +
+                                utf8ToCp1252(dir.string()) + ": " + systemReason(error));
     }
 }
 
@@ -104,8 +104,8 @@ fs::path Machine::defaultPrefix() {
         std::error_code ec;
         const fs::path prefix = fs::absolute(p, ec);
         if (ec)
-            throw PlatformError(std::string("Unable to find the machine ") + p + ": " +
-                                ec.message());
+            throw PlatformError("N\xe3o foi poss\xedvel encontrar a m\xe1quina " +
+                                utf8ToCp1252(p) + ": " + systemReason(ec.value()));
         return prefix.lexically_normal();
     }
     // A relative base directory is no base directory (as if unset), never one that depends on
@@ -119,7 +119,7 @@ fs::path Machine::defaultPrefix() {
     } else if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_dir) {
         home = user->pw_dir; // never a directory shared with other users, like /tmp
     } else {
-        throw PlatformError("No home directory for the machine: set HOME or ZEL_PREFIX");
+        throw PlatformError("N\xe3o h\xe1 pasta pessoal para a m\xe1quina: defina HOME ou ZEL_PREFIX");
     }
     return home / ".local" / "share" / "zel-setup" / "machine";
 }
@@ -169,8 +169,8 @@ std::optional<fs::path> Machine::startedPath(std::string_view argv0, const fs::p
 namespace {
 
 [[noreturn]] void cannotOpen(const fs::path& prefix, int error) {
-    throw PlatformError("Unable to open the machine " + prefix.string() + ": " +
-                        std::strerror(error));
+    throw PlatformError("N\xe3o foi poss\xedvel abrir a m\xe1quina " +
+                        utf8ToCp1252(prefix.string()) + ": " + systemReason(error));
 }
 
 // Whether others than the user and root could change what this directory holds.
@@ -220,8 +220,8 @@ FileDescriptor Machine::openPrefix(const fs::path& given, bool create, fs::path*
         if (!fd && errno == ENOENT && create) {
             // Made 0755 at most: nothing of the machine, nor the way to it, is others' to change.
             if (::mkdirat(parent, name.c_str(), 0755) != 0 && errno != EEXIST)
-                throw PlatformError("Unable to create the machine directory " + prefix.string() +
-                                    ": " + std::strerror(errno));
+                throw PlatformError("N\xe3o foi poss\xedvel criar a pasta da m\xe1quina " +
+                                    utf8ToCp1252(prefix.string()) + ": " + systemReason(errno));
             fd.reset(::openat(parent, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         }
         struct stat st {};
@@ -303,14 +303,16 @@ void installProgram(const fs::path& from, const fs::path& to) {
         // Only a real file of the medium enters the machine, never what a link points at.
         const std::optional<std::string> program = readHostFileNoLink(from);
         if (!program)
-            throw PlatformError("Unable to install " + to.filename().string() + ": " +
-                                from.string() + " is missing");
+            throw PlatformError("N\xe3o foi poss\xedvel instalar " +
+                                utf8ToCp1252(to.filename().string()) + ": " +
+                                utf8ToCp1252(from.string()) + " n\xe3o existe");
         writeHostFile(to, *program, 0755);
     }
     std::error_code ec;
     fs::permissions(to, fs::perms::owner_exec, fs::perm_options::add, ec);
     if (ec)
-        throw PlatformError("Unable to install " + to.string() + ": " + ec.message());
+        throw PlatformError("N\xe3o foi poss\xedvel instalar " + utf8ToCp1252(to.string()) + ": " +
+                            systemReason(ec.value()));
 }
 
 } // namespace
@@ -380,7 +382,7 @@ void Machine::mountProgramDrive() {
         programPath_ = std::string(1, letter) + ":\\" + name;
         return;
     }
-    throw PlatformError("No free drive letter for the program's directory");
+    throw PlatformError("N\xe3o h\xe1 letra de unidade livre para a pasta do programa");
 }
 
 std::vector<char> Machine::driveLetters() const {

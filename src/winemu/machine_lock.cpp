@@ -1,5 +1,7 @@
 #include "winemu/machine_lock.h"
 
+#include "winemu/cp1252.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,8 +15,9 @@ namespace zel {
 namespace fs = std::filesystem;
 
 MachineBusyError::MachineBusyError(const fs::path& prefix)
-    : PlatformError("The machine " + prefix.string() +
-                    " is being changed by another program (an installation or an uninstall)"),
+    : PlatformError("A m\xe1quina " + utf8ToCp1252(prefix.string()) +
+                    " est\xe1 sendo alterada por outro programa (uma instala\xe7\xe3o ou "
+                    "desinstala\xe7\xe3o)"),
       prefix_(prefix) {}
 
 MachineLock::MachineLock(const fs::path& prefix, std::chrono::milliseconds wait,
@@ -24,17 +27,18 @@ MachineLock::MachineLock(const fs::path& prefix, std::chrono::milliseconds wait,
     file_.reset(::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     struct stat st {};
     if (!file_ || ::fstat(file_.get(), &st) != 0)
-        throw PlatformError("Unable to open the machine's lock in " + machine.string() + ": " +
-                            std::strerror(errno));
+        throw PlatformError("N\xe3o foi poss\xedvel abrir a trava da m\xe1quina em " +
+                            utf8ToCp1252(machine.string()) + ": " + systemReason(errno));
     if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
-        throw PlatformError("Unable to open the machine's lock in " + machine.string() +
-                            ": not a file of the machine's owner");
+        throw PlatformError("N\xe3o foi poss\xedvel abrir a trava da m\xe1quina em " +
+                            utf8ToCp1252(machine.string()) +
+                            ": n\xe3o \xe9 um arquivo do dono da m\xe1quina");
     // Polled rather than blocking, so the wait has an end.
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (::flock(file_.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR)
-            throw PlatformError("Unable to lock the machine " + machine.string() + ": " +
-                                std::strerror(errno));
+            throw PlatformError("N\xe3o foi poss\xedvel travar a m\xe1quina " +
+                                utf8ToCp1252(machine.string()) + ": " + systemReason(errno));
         if (std::chrono::steady_clock::now() >= deadline)
             throw MachineBusyError(machine);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -126,7 +126,8 @@ void waitFor(pid_t pid, int* status = nullptr) {
 pid_t start(Launch& launch, bool detach) {
     launch.prepare();
     const auto fail = [&](int error) {
-        return PlatformError("Cannot start " + launch.program + ": " + std::strerror(error));
+        return PlatformError("N\xe3o foi poss\xedvel iniciar " + launch.program + ": " +
+                             systemReason(error));
     };
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)

@@ -3,7 +3,15 @@
 #include "tests/support/fixtures.h"
 #include "winemu/progman_client.h"
 
+#include "progman/store.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <regex>
+#include <thread>
 
 namespace zel::test {
 namespace {
@@ -51,14 +59,14 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
               0);
     const std::string files = desktopFiles();
     const std::regex made(
-        "xdg-config/menus/applications-merged/zel-setup-([0-9a-f]{8})\\.menu\n"
+        "xdg-config/menus/applications-merged/zel-setup-([0-9a-f]{16})-zel-internet\\.menu\n"
         "xdg-data/applications/zel-setup/\\1-zel-internet_discador-trumpet\\.desktop\n"
         "xdg-data/applications/zel-setup/\\1-zel-internet_nada\\.desktop\n"
         "xdg-data/desktop-directories/zel-setup-\\1-zel-internet\\.directory\n"
-        "xdg-data/icons/hicolor/32x32/apps/zel-setup-\\1-[0-9a-f]{8}\\.png\n");
+        "xdg-data/icons/hicolor/32x32/apps/zel-setup-\\1-[0-9a-f]{16}\\.png\n");
     ASSERT_TRUE(std::regex_match(files, made)) << files;
     std::smatch tag;
-    std::regex_search(files, tag, std::regex("zel-setup-([0-9a-f]{8})"));
+    std::regex_search(files, tag, std::regex("zel-setup-([0-9a-f]{16})"));
     const fs::path entry = tmp / "xdg-data/applications/zel-setup" /
                            (tag[1].str() + "-zel-internet_discador-trumpet.desktop");
 
@@ -77,9 +85,18 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
         {"--run 'ZEL Internet' Outro", "1 progman: no item Outro in ZEL Internet\n"},
         {"--run Outro Nada", "1 progman: no group Outro\n"},
         {"--run 'ZEL Internet' nada 2", "1 progman: no item nada in ZEL Internet\n"},
-        {"--run 'ZEL Internet'", "2 progman: usage: progman --run GROUP ITEM [N]\n"},
-        {"--run 'ZEL Internet' Nada 0", "2 progman: usage: progman --run GROUP ITEM [N]\n"},
-        {"--run 'ZEL Internet' Nada 1x", "2 progman: usage: progman --run GROUP ITEM [N]\n"},
+        {"--run 'ZEL Internet'",
+         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
+        {"--run 'ZEL Internet' Nada 0",
+         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
+        {"--run 'ZEL Internet' Nada 1x",
+         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
+        {"--prefix '' --run 'ZEL Internet' Nada",
+         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
+        {"--prefix . --list",
+         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
+        {"--prefix /nonexistent/zel --run 'ZEL Internet' Nada",
+         "1 progman: no machine at /nonexistent/zel\n"},
     };
     ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
     for (const auto& [args, result] : misuses) {
@@ -89,6 +106,91 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
 
     ASSERT_TRUE(send({"[DeleteGroup(ZEL Internet)]"}));
     EXPECT_EQ(desktopFiles(), "");
+}
+
+// The entries of a machine whose path holds '=', blanks and quotes start its items: the
+// desktop's way of running the Exec line (checked by desktop-file-validate, split as the
+// entry specification says) runs the machine's own progman on that machine.
+TEST_F(DesktopEntriesTest, StartItemsOfAMachineWhosePathHoldsAnything) {
+    const fs::path odd = tmp / "ZEL_PREFIX=a b \"c\" 'd' $e";
+    const fs::path c = odd / "drive_c";
+    fs::create_directories(c / "ZEL" / "TRUMPET");
+    fs::create_directories(odd / "bin");
+    fs::copy_file(sourceDir() / "kit" / "TRUMPET" / "TCPMAN.EXE", c / "ZEL/TRUMPET/TCPMAN.EXE");
+    fs::copy_file(binDir() / "progman", odd / "bin" / "progman");
+    progman::saveStore(
+        progman::storePath(odd),
+        progman::Groups({{"ZEL", {{"C:\\ZEL\\TRUMPET\\TCPMAN.EXE", "Discador", "", 0}}}}));
+    ::setenv("ZEL_PREFIX", odd.c_str(), 1);
+    ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 \"$ZEL_PREFIX/bin/progman\"").status, 0);
+    ::unsetenv("ZEL_PREFIX"); // the entry names its machine itself
+    std::smatch exec;
+    const fs::path entries = tmp / "xdg-data/applications/zel-setup";
+    ASSERT_EQ(std::distance(fs::directory_iterator(entries), fs::directory_iterator()), 1);
+    const fs::path entry = fs::directory_iterator(entries)->path();
+    EXPECT_EQ(runCommand("desktop-file-validate '" + entry.string() + "' 2>&1; echo $?").output,
+              "0\n");
+    const std::string text = readFile(entry);
+    ASSERT_TRUE(std::regex_search(text, exec, std::regex("\nExec=([^\n]*)")));
+    const std::string line = std::regex_replace(
+        std::regex_replace(exec[1].str(), std::regex("\\\\\\\\"), "\\"), std::regex("%%"), "%");
+    EXPECT_EQ(runCommand("cd / && " + line + " 2>&1").output,
+              "Discador ZEL (demonstracao do kit ZEL Internet)\n");
+}
+
+// A client that comes while the menu of a large store is being made is answered before it is
+// done; a SIGTERM then ends the server before the mirror goes on, with what it was told
+// stored; the next server finishes the menu.
+TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
+    constexpr int kGroups = 10000;
+    std::vector<progman::Group> groups;
+    for (int g = 0; g < kGroups; ++g)
+        groups.push_back({"Grupo " + std::to_string(g), {{"C:\\P.EXE", "Item", "", 0}}});
+    progman::saveStore(progman::storePath(prefix), progman::Groups(groups));
+    ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
+    ::setenv("ZEL_PROGMAN_IDLE", "30", 1);
+    const fs::path entries = tmp / "xdg-data/applications/zel-setup";
+    const fs::path menus = tmp / "xdg-config/menus/applications-merged";
+    const auto count = [](const fs::path& dir) {
+        std::error_code ec;
+        std::ptrdiff_t n = 0;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+            ++n;
+        return n;
+    };
+    const std::string server = (binDir() / "progman").string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl(server.c_str(), server.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    std::optional<FileDescriptor> socket;
+    for (int tries = 0; !socket && tries < 30000; ++tries)
+        if (!(socket = connectToProgman(progmanSocketPath(prefix))))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(socket);
+    const std::string packet = *macroPacket("[CreateGroup(Tarde)]");
+    ASSERT_TRUE(writeAll(socket->get(), packet));
+    char outcome = 0;
+    EXPECT_EQ(::recv(socket->get(), &outcome, 1, 0), 1);
+    EXPECT_EQ(outcome, '+');
+    // Answered, and the menu far from made.
+    EXPECT_LT(count(menus), kGroups);
+    socket->reset();
+    while (count(entries) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_LT(count(entries), kGroups);
+    EXPECT_LT(count(menus), kGroups);
+    EXPECT_EQ(progman::loadStore(progman::storePath(prefix)).groups().size(), kGroups + 1u);
+
+    ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 '" + server + "'").status, 0);
+    EXPECT_EQ(count(entries), kGroups);
+    EXPECT_EQ(count(menus), kGroups + 1); // "Tarde" has no items
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // Program Manager's groups in the desktop's menu: icons, entries' command lines, the mirror.
+#include "tests/support/fixtures.h"
 #include "tools/progman/desktop.h"
 #include "tools/progman/icon.h"
-#include "tests/support/fixtures.h"
 
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -46,6 +48,16 @@ std::string patched(std::string data, std::size_t at, std::uint32_t value, int b
     return data.replace(at, bytes, le(value, bytes));
 }
 
+// An icon whose directory lists its one picture `entries` times.
+std::string bomb(const std::string& icon, std::size_t entries) {
+    const std::string picture = icon.substr(22), entry = icon.substr(6, 8);
+    std::string out = le(0, 2) + le(1, 2) + le(static_cast<std::uint32_t>(entries), 2);
+    const auto at = static_cast<std::uint32_t>(6 + 16 * entries);
+    for (std::size_t i = 0; i < entries; ++i)
+        out += entry + le(static_cast<std::uint32_t>(picture.size()), 4) + le(at, 4);
+    return out + picture;
+}
+
 // Each icon read as ImageMagick reads the same file; a damaged one is no icon.
 TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
     TempDir tmp;
@@ -62,7 +74,8 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
         {"8 bits, a short palette", paletteIcon(24, 24, 8, 4, '\x03'), "24x24"},
         {"24 bits", paletteIcon(48, 48, 24, 0, '\x7E'), "48x48"},
         {"32 bits without a mask", patched(kit.substr(0, 4158), 14, 4136), "32x32"},
-        {"a directory count beyond the file", patched(kit, 4, 0xFFFF, 2), "32x32", kit},
+        {"a directory of 64 pictures, all one", bomb(kit, 64), "32x32", kit},
+        {"a directory count beyond the file", patched(kit, 4, 64, 2), "32x32", kit},
         {"32 bits, its mask all opaque", kit.substr(0, 4158) + std::string(128, '\0'), "32x32"},
         {"the larger picture second", twoPictures(paletteIcon(16, 16, 1, 2, 0), kit), "32x32", kit},
         {"more bits second", twoPictures(paletteIcon(32, 32, 4, 16, 1), kit), "32x32", kit},
@@ -83,6 +96,10 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
         {"top-down", patched(kit, 30, static_cast<std::uint32_t>(-64)), ""},
         {"16 bits", patched(kit, 36, 16, 2), ""},
         {"compressed", patched(kit, 38, 1), ""},
+        // Each picture would be decoded once per entry: refused before any is.
+        {"a directory of 65 pictures, all one", bomb(kit, 65), ""},
+        {"a directory of 48,638 pictures, all one", bomb(kit, 48638), ""},
+        {"a directory count of 65535 beyond the file", patched(kit, 4, 0xFFFF, 2), ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -140,7 +157,7 @@ std::set<std::string> files(const fs::path& dir, const std::string& tag, const s
                 std::regex_replace(
                     std::regex_replace(fs::relative(e.path(), dir).string(), std::regex(tag), "T"),
                     std::regex(other), "O"),
-                std::regex("-[0-9a-f]{8}\\.png"), "-H.png"));
+                std::regex("-[0-9a-f]{16}\\.png"), "-H.png"));
     return names;
 }
 
@@ -173,14 +190,15 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
                          [&](const std::string& path) -> std::optional<std::string> {
                              const auto it = icons.find(path);
                              return it == icons.end() ? std::nullopt : std::optional(it->second);
-                         }};
+                         },
+                         {}};
     DesktopMirror other = mirror;
     other.prefix = tmp / "other";
     EXPECT_EQ(mirrorGroups(Groups({{"Other", {{"C:\\O.EXE", "other", "C:\\I.ICO", 0}}}}), other),
               std::vector<std::string>{});
     const auto menuTag = [&](const std::string& not_) {
         for (const auto& e : fs::directory_iterator(tmp / "config/menus"))
-            if (const std::string tag = e.path().stem().string().substr(10); tag != not_)
+            if (const std::string tag = e.path().stem().string().substr(10, 16); tag != not_)
                 return tag;
         return std::string("none");
     };
@@ -188,15 +206,15 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     EXPECT_EQ(
         mirrorGroups(Groups({kitGroup, twin, {"Tab\tbed", {{"C:\\E.EXE", "E", "", 0}}}}), mirror),
         (std::vector<std::string>{
-            "no desktop entry for an item whose name holds control characters: Two\\x0Alines",
-            "no desktop entries for a group whose name holds control characters: Tab\\x09bed"}));
+            "no desktop entries for a group whose name holds control characters: Tab\\x09bed",
+            "no desktop entry for an item whose name holds control characters: Two\\x0Alines"}));
     const std::string tag = menuTag(otherTag);
-    const std::set<std::string> others = {"config/menus/zel-setup-O.menu",
+    const std::set<std::string> others = {"config/menus/zel-setup-O-other.menu",
                                           "data/applications/zel-setup/O-other_other.desktop",
                                           "data/desktop-directories/zel-setup-O-other.directory",
                                           "data/icons/hicolor/32x32/apps/zel-setup-O-H.png"};
     const std::set<std::string> kept = {
-        "config/menus/zel-setup-T.menu",
+        "config/menus/zel-setup-T-zel-internet.menu",
         "data/applications/zel-setup/T-zel-internet_discador-2.desktop",
         "data/applications/zel-setup/T-zel-internet_discador.desktop",
         "data/desktop-directories/zel-setup-T-zel-internet.directory",
@@ -204,6 +222,7 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     EXPECT_EQ(files(tmp.path(), tag, otherTag),
               (others + kept +
                std::set<std::string>{
+                   "config/menus/zel-setup-T-zel-internet-2.menu",
                    "data/applications/zel-setup/T-zel-internet-2_noticias.desktop",
                    "data/applications/zel-setup/T-zel-internet_x-touch-pwned-id-100-y.desktop",
                    "data/desktop-directories/zel-setup-T-zel-internet-2.directory",
@@ -213,15 +232,20 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
                          "data/*/*/*.desktop 2>&1; echo $?")
                   .output,
               "0\n");
-    // The menu lists this machine's entries, in the groups' order.
-    EXPECT_EQ(
-        runCommand("python3 -c \"import sys, xml.dom.minidom as m; print(*(n.firstChild.data for n "
+    // Each group's menu lists its entries, in the items' order.
+    const auto listed = [&](const std::string& group) {
+        return runCommand(
+                   "python3 -c \"import sys, xml.dom.minidom as m; print(*(n.firstChild.data for n "
                    "in m.parse(sys.argv[1]).getElementsByTagName('Filename')))\" '" +
-                   (tmp / "config/menus" / ("zel-setup-" + tag + ".menu")).string() + "'")
-            .output,
+                   (tmp / "config/menus" / ("zel-setup-" + tag + "-" + group + ".menu")).string() +
+                   "'")
+            .output;
+    };
+    EXPECT_EQ(
+        listed("zel-internet") + listed("zel-internet-2"),
         std::regex_replace("zel-setup-T-zel-internet_discador.desktop zel-setup-T-zel-internet_"
                            "discador-2.desktop zel-setup-T-zel-internet_x-touch-pwned-id-100-y"
-                           ".desktop zel-setup-T-zel-internet-2_noticias.desktop\n",
+                           ".desktop\nzel-setup-T-zel-internet-2_noticias.desktop\n",
                            std::regex("T"), tag));
 
     const auto entry = [&](const std::string& name) {
@@ -234,8 +258,8 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     EXPECT_EQ(field(entry("_discador-2"), "Icon") + field(entry("-2_noticias"), "Icon"), "--");
     EXPECT_EQ(unescaped(field(odd, "Name")) + "|" + unescaped(field(entry("-2_noticias"), "Name")),
               hostile + "| Not\303\255cias");
-    const std::string start = "[env][ZEL_PREFIX=" + (tmp / "my pre%fix").string() +
-                              "][/usr/bin/prog man][--run][ZEL Internet]";
+    const std::string start =
+        "[/usr/bin/prog man][--prefix][" + (tmp / "my pre%fix").string() + "][--run][ZEL Internet]";
     EXPECT_EQ(arguments(good, tmp) + arguments(entry("_discador-2"), tmp) + arguments(odd, tmp),
               start + "[Discador]" + start + "[Discador][2]" + start + "[" + hostile + "]");
     EXPECT_FALSE(fs::exists(tmp / "pwned"));
@@ -247,6 +271,234 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     EXPECT_EQ(files(tmp.path(), tag, otherTag), others + kept);
     EXPECT_EQ(mirrorGroups(Groups(), mirror), std::vector<std::string>{});
     EXPECT_EQ(files(tmp.path(), tag, otherTag), others);
+}
+
+// The places of a desktop under the directory.
+DesktopPlaces placesIn(const fs::path& dir) {
+    return {dir / "data/applications/zel-setup", dir / "data/desktop-directories",
+            dir / "data/icons/hicolor", dir / "config/menus"};
+}
+
+std::size_t countFiles(const fs::path& dir) {
+    std::size_t n = 0;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        n += it->is_regular_file() ? 1 : 0;
+    return n;
+}
+
+// Whatever the machine's path holds, its entries start the item: a desktop that splits the
+// Exec line as the entry specification says gets the program, the machine and the names back.
+TEST(DesktopMirror, EntriesStartTheItemWhateverTheMachinesPath) {
+    const struct {
+        const char* prefix; // under the test's directory
+        bool shell;         // started through sh: the desktop runs no program path with '='
+    } cases[] = {
+        {"plain", false},
+        {"a=b", true},
+        {"ZEL_PREFIX=x", true},
+        {"two  spaces=and \"quotes\" 'both' 100% $HOME `id` \\ ~;", true},
+        {"no equals \"but\" 'quotes' $x %d", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prefix);
+        TempDir tmp;
+        const fs::path prefix = tmp / c.prefix, progman = prefix / "bin" / "progman";
+        // A progman that shows the arguments it was started with.
+        writeFile(progman, "#!/bin/sh\nprintf '[%s]' \"$@\"\n");
+        fs::permissions(progman, fs::perms::owner_all);
+        const DesktopMirror mirror{placesIn(tmp.path()), prefix, progman, {}, {}};
+        const Groups groups({{"G=1", {{"C:\\A.EXE", "Item \"1\"", "", 0}}}});
+        ASSERT_EQ(mirrorGroups(groups, mirror), std::vector<std::string>{});
+        const fs::path file =
+            tmp / "data/applications/zel-setup" / (machineTag(prefix) + "-g-1_item-1.desktop");
+        const std::string entry = readFile(file);
+        EXPECT_EQ(runCommand("desktop-file-validate '" + file.string() + "' 2>&1; echo $?").output,
+                  "0\n");
+        EXPECT_EQ(field(entry, "Exec").starts_with("sh -c "), c.shell) << field(entry, "Exec");
+        const std::string exec =
+            std::regex_replace(unescaped(field(entry, "Exec")), std::regex("%%"), "%");
+        EXPECT_EQ(runCommand("cd '" + tmp.path().string() + "' && " + exec + " 2>&1").output,
+                  "[--prefix][" + prefix.string() + "][--run][G=1][Item \"1\"]");
+    }
+}
+
+// The attacks on the mirror, each with what must happen.
+TEST(DesktopMirror, WithstandsItsAttacks) {
+    const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
+    const auto group = [](const std::string& name, int items, const std::string& icon) {
+        Group g{name, {}};
+        for (int i = 0; i < items; ++i)
+            g.items.push_back({"C:\\P.EXE", "item " + std::to_string(i), icon, 0});
+        return g;
+    };
+    // 32-bit tags of earlier versions: two paths whose tags were one. FNV-1a's low 32 bits,
+    // found by trying names until two meet.
+    const auto oldTag = [](const std::string& text) {
+        std::uint64_t h = 1469598103934665603ull;
+        for (unsigned char c : text)
+            h = (h ^ c) * 1099511628211ull;
+        return h & 0xFFFFFFFFu;
+    };
+    const struct {
+        const char* attack;
+        std::function<void(const fs::path& tmp, DesktopMirror& mirror, Groups& groups)> prepare;
+        std::function<void(const fs::path& tmp, const MenuMirror& menu)> check;
+    } cases[] = {
+        {"an icon bomb on every item: refused at once, once, the entries without an icon",
+         [&](const fs::path&, DesktopMirror& mirror, Groups& groups) {
+             mirror.readFile = [b = bomb(kit, 48638)](const std::string&) { return b; };
+             groups = Groups({group("A", 20, "C:\\BOMB.ICO"), group("B", 20, "C:\\BOMB2.ICO")});
+         },
+         [](const fs::path& tmp, const MenuMirror& menu) {
+             EXPECT_EQ(menu.iconsDecoded(), 1u);
+             EXPECT_EQ(countFiles(tmp / "data/applications"), 40u);
+             EXPECT_FALSE(fs::exists(tmp / "data/icons"));
+             EXPECT_EQ(runCommand("grep -l ^Icon= -r '" + tmp.string() + "/data'").output, "");
+         }},
+        {"one icon on 2,000 items under many names: decoded once, one file",
+         [&](const fs::path&, DesktopMirror& mirror, Groups& groups) {
+             mirror.readFile = [&](const std::string&) { return kit; };
+             std::vector<Group> all;
+             for (int g = 0; g < 100; ++g)
+                 all.push_back(
+                     group("G" + std::to_string(g), 20, "C:\\I" + std::to_string(g) + ".ICO"));
+             groups = Groups(all);
+         },
+         [](const fs::path& tmp, const MenuMirror& menu) {
+             EXPECT_EQ(menu.iconsDecoded(), 1u);
+             EXPECT_EQ(countFiles(tmp / "data/icons"), 1u);
+             EXPECT_EQ(countFiles(tmp / "data/applications"), 2000u);
+         }},
+        {"another machine whose 32-bit tag was this one's: its files stay",
+         [&](const fs::path& tmp, DesktopMirror& mirror, Groups& groups) {
+             std::map<std::uint64_t, std::string> seen;
+             for (int i = 0;; ++i) {
+                 const std::string path = (tmp / ("m" + std::to_string(i))).string();
+                 const auto [it, added] = seen.emplace(oldTag(path), path);
+                 if (added)
+                     continue;
+                 DesktopMirror other = mirror;
+                 other.prefix = it->second;
+                 mirror.prefix = path;
+                 ASSERT_EQ(mirrorGroups(Groups({group("Other", 3, "")}), other),
+                           std::vector<std::string>{});
+                 break;
+             }
+             groups = Groups({group("Mine", 2, "")});
+         },
+         [](const fs::path& tmp, const MenuMirror&) {
+             EXPECT_EQ(countFiles(tmp / "data/applications"), 5u);
+             EXPECT_EQ(countFiles(tmp / "config/menus"), 2u);
+         }},
+        {"files of this machine under its 32-bit tag: removed, others' kept",
+         [&](const fs::path& tmp, DesktopMirror& mirror, Groups& groups) {
+             char old[9];
+             std::snprintf(old, sizeof old, "%08llx",
+                           static_cast<unsigned long long>(oldTag(mirror.prefix.string())));
+             for (const std::string& stale :
+                  {"data/applications/zel-setup/" + std::string(old) + "-g_i.desktop",
+                   "data/desktop-directories/zel-setup-" + std::string(old) + "-g.directory",
+                   "data/icons/hicolor/32x32/apps/zel-setup-" + std::string(old) + "-1234abcd.png",
+                   "config/menus/zel-setup-" + std::string(old) + ".menu"})
+                 writeFile(tmp / stale, "old");
+             writeFile(tmp / "data/applications/zel-setup/0badcafe-g_i.desktop", "another's");
+             groups = Groups({group("G", 1, "")});
+         },
+         [](const fs::path& tmp, const MenuMirror&) {
+             EXPECT_EQ(countFiles(tmp / "data/applications"), 2u);
+             EXPECT_TRUE(fs::exists(tmp / "data/applications/zel-setup/0badcafe-g_i.desktop"));
+             EXPECT_EQ(countFiles(tmp / "data/desktop-directories"), 1u);
+             EXPECT_EQ(countFiles(tmp / "config/menus"), 1u);
+             EXPECT_EQ(countFiles(tmp / "data/icons"), 0u);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.attack);
+        TempDir tmp;
+        DesktopMirror mirror{placesIn(tmp.path()), tmp / "machine", "/usr/bin/progman", {}, {}};
+        Groups groups;
+        c.prepare(tmp.path(), mirror, groups);
+        MenuMirror menu(mirror);
+        menu.show(groups);
+        while (menu.pending())
+            EXPECT_EQ(menu.step(), std::vector<std::string>{});
+        c.check(tmp.path(), menu);
+    }
+}
+
+// A change writes what it changed and nothing more: the menu's other files are not read or
+// written again (one removed by hand stays away until the next start).
+TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
+    TempDir tmp;
+    const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
+    int reads = 0;
+    MenuMirror menu(DesktopMirror{placesIn(tmp.path()),
+                                  tmp / "machine",
+                                  "/usr/bin/progman",
+                                  [&](const std::string&) { return ++reads, kit; },
+                                  {}});
+    std::vector<Group> groups;
+    for (int g = 0; g < 50; ++g)
+        groups.push_back({"Group " + std::to_string(g), {{"C:\\A.EXE", "A", "C:\\A.ICO", 0}}});
+    const auto mirrorAll = [&] {
+        menu.show(Groups(groups));
+        while (menu.pending())
+            EXPECT_EQ(menu.step(), std::vector<std::string>{});
+    };
+    mirrorAll();
+    EXPECT_EQ(menu.filesWritten(), 50u * 3 + 1); // entries, directories and menus, an icon
+    const fs::path byHand = tmp / "data/desktop-directories" /
+                            ("zel-setup-" + machineTag(tmp / "machine") + "-group-7.directory");
+    ASSERT_TRUE(fs::remove(byHand));
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        std::size_t written; // files
+        int reads;           // icon files
+    } changes[] = {
+        {"nothing", [] {}, 0, 0},
+        {"an item added",
+         [&] {
+             groups[3].items.push_back({"C:\\B.EXE", "B", "", 0});
+         },
+         2, 1},
+        {"an item renamed", [&] { groups[3].items[1].name = "C"; }, 2, 1},
+        {"a group removed", [&] { groups.erase(groups.begin() + 10); }, 0, 0},
+        {"a group added",
+         [&] {
+             groups.push_back({"New", {{"C:\\N.EXE", "N", "", 0}}});
+         },
+         3, 0},
+    };
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.change);
+        const std::size_t before = menu.filesWritten();
+        reads = 0;
+        c.make();
+        mirrorAll();
+        EXPECT_EQ(menu.filesWritten() - before, c.written);
+        EXPECT_EQ(reads, c.reads);
+    }
+    EXPECT_FALSE(fs::exists(byHand));
+    EXPECT_EQ(countFiles(tmp / "data/applications"), 51u);
+}
+
+// Asked to stop, the mirror stops before the next file; the group it was at is done later.
+TEST(DesktopMirror, StopsWhenAsked) {
+    TempDir tmp;
+    int allowed = 30;
+    DesktopMirror mirror{placesIn(tmp.path()), tmp / "machine", "/usr/bin/progman", {}, [&] {
+                             return allowed-- <= 0;
+                         }};
+    std::vector<Group> groups;
+    for (int g = 0; g < 100; ++g)
+        groups.push_back({"G" + std::to_string(g), {{"C:\\A.EXE", "A", "", 0}}});
+    EXPECT_EQ(mirrorGroups(Groups(groups), mirror), std::vector<std::string>{});
+    const std::size_t written = countFiles(tmp / "data");
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, 40u);
+    EXPECT_LT(countFiles(tmp / "config/menus"), 10u);
 }
 
 } // namespace

@@ -213,7 +213,7 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
         known += f.diskFree(number) == -1 ? '-' : '+';
     EXPECT_EQ(known, "-+--++---------------------+-"); // -1, 0 (D:), A: ... Z:, 27
     EXPECT_EQ(errorOf([&] { f.enter("A:"); }) + "|" + errorOf([&] { f.enter("1:"); }),
-              "Unable to enter A:|Unable to enter 1:");
+              "N\xe3o foi poss\xedvel entrar em A:|N\xe3o foi poss\xedvel entrar em 1:");
     EXPECT_EQ(machine().currentDirectory() + f.currentDirectoryOf('z'), "D:\\Z:\\");
     fs::create_directories(driveC() / "WINDOWS" / "Fonts");
     f.enter("C:\\WINDOWS\\Fonts");

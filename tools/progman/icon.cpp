@@ -113,7 +113,11 @@ void appendChunk(std::string& out, std::string_view type, std::string_view data)
 std::optional<IconImage> readIcon(std::string_view file) {
     if (file.size() < 6 || le16(file, 0) != 0 || le16(file, 2) != 1)
         return std::nullopt;
+    // Icons hold a few pictures; a directory of thousands, all pointing at one picture, would
+    // have it decoded thousands of times.
     const std::size_t count = le16(file, 4);
+    if (count > kMaxIconPictures)
+        return std::nullopt;
     std::optional<IconImage> best;
     std::uint32_t bestBits = 0;
     for (std::size_t i = 0; i < count && 6 + 16 * (i + 1) <= file.size(); ++i) {

@@ -27,7 +27,8 @@ using namespace zel::progman;
 constexpr const char* kUsage =
     "usage: progman [PROGMAN [PROGMAN]]   serve Program Manager's conversation\n"
     "       progman --list [--json]       show the groups and their items\n"
-    "       progman --run GROUP ITEM [N]  start an item's program (the N-th of that name)\n"
+    "       progman [--prefix MACHINE] --run GROUP ITEM [N]\n"
+    "                                     start an item's program (the N-th of that name)\n"
     "       progman --help | --version\n"
     "The machine is $ZEL_PREFIX (default ~/.local/share/zel-setup/machine).\n"
     "A server leaves after $ZEL_PROGMAN_IDLE seconds (default 60) with no conversation open.\n";
@@ -105,7 +106,8 @@ int list(const fs::path& prefix, bool json) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string_view(argv[1]) == "--run")
+    if (argc > 1 &&
+        (std::string_view(argv[1]) == "--run" || std::string_view(argv[1]) == "--prefix"))
         return runItem(argc, argv);
     bool listing = false, json = false;
     int words = 0;

@@ -11,12 +11,15 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 namespace zel::progman {
 
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr const char* kUsage = "progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n";
 
 const char* startFailure(unsigned code) {
     switch (code) {
@@ -40,17 +43,31 @@ const Item* findItem(const Group& group, const std::string& name, unsigned long 
 } // namespace
 
 int runItem(int argc, char** argv) {
+    // "--prefix MACHINE" first names the machine, as the desktop's entries do: a path given as
+    // an option's value is taken as it is, whatever it holds.
+    const char* machine = nullptr;
+    if (argc >= 3 && std::string_view(argv[1]) == "--prefix") {
+        machine = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
+    if (argc < 2 || std::string_view(argv[1]) != "--run" ||
+        (machine != nullptr && *machine == '\0')) {
+        std::cerr << kUsage;
+        return 2;
+    }
     char* end = nullptr;
     const unsigned long occurrence = argc == 5 ? std::strtoul(argv[4], &end, 10) : 1;
     if ((argc != 4 && argc != 5) || occurrence == 0 || (end != nullptr && *end != '\0') ||
         (argc == 5 && !std::isdigit(static_cast<unsigned char>(argv[4][0])))) {
-        std::cerr << "progman: usage: progman --run GROUP ITEM [N]\n";
+        std::cerr << kUsage;
         return 2;
     }
     const std::string groupName = utf8ToCp1252(argv[2]), itemName = utf8ToCp1252(argv[3]);
     try {
         std::error_code ec;
-        const fs::path prefix = fs::absolute(Machine::defaultPrefix(), ec);
+        const fs::path prefix =
+            fs::absolute(machine != nullptr ? fs::path(machine) : Machine::defaultPrefix(), ec);
         // Starting an item never creates a machine: there is nothing to start on a new one.
         if (ec || !fs::is_directory(prefix, ec))
             throw PlatformError("no machine at " + prefix.string());

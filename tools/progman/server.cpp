@@ -1,27 +1,31 @@
 #include "tools/progman/server.h"
 
+#include "progman/store.h"
+#include "tools/progman/desktop.h"
 #include "winemu/errors.h"
+#include "winemu/files.h"
 #include "winemu/host_file.h"
 #include "winemu/machine.h"
-#include "winemu/files.h"
 #include "winemu/progman_client.h"
-#include "tools/progman/desktop.h"
-#include "progman/store.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <poll.h>
+#include <pthread.h>
 #include <string>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -34,7 +38,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
+// Read by the menu's thread too: an atomic that needs no lock is safe in a signal handler.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void onStopSignal(int) {
     stopSignal = 1;
@@ -73,17 +79,106 @@ constexpr std::size_t kReadPerTurn = 64 * 1024;
 // conversation stays readable, and accepting again at once would only spin.
 constexpr auto kAcceptPause = std::chrono::milliseconds(200);
 
+// The desktop's menu, made on a thread of its own: a conversation never waits for it. The
+// thread takes the latest groups it was shown, a group's files at a time, and leaves a state
+// half made as soon as a newer one comes. It takes no signal: they all reach the server's loop.
+class MenuWorker {
+public:
+    explicit MenuWorker(DesktopMirror config) : menu_(stoppable(std::move(config))) {
+        sigset_t all, old;
+        sigfillset(&all);
+        ::pthread_sigmask(SIG_BLOCK, &all, &old);
+        thread_ = std::thread([this] { run(); });
+        ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+    ~MenuWorker() { end(false); }
+    MenuWorker(const MenuWorker&) = delete;
+    MenuWorker& operator=(const MenuWorker&) = delete;
+
+    void show(const Groups& groups) {
+        Groups copy = groups; // outside the lock
+        const std::lock_guard lock(mutex_);
+        next_ = std::move(copy);
+        wake_.notify_one();
+    }
+
+    // Waits until the menu shows the last groups (finish) or only for the file being written,
+    // the rest left to the next server; a stop signal meanwhile ends the wait the second way.
+    void end(bool finish) {
+        {
+            const std::lock_guard lock(mutex_);
+            ending_ = true;
+            if (!finish)
+                cancel_ = true;
+            wake_.notify_one();
+        }
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // The menu's own stop: a signal, or the server leaving at once.
+    bool stopRequested() const { return stopSignal != 0 || cancel_; }
+
+private:
+    DesktopMirror stoppable(DesktopMirror config) {
+        config.stopRequested = [this] { return stopRequested(); };
+        return config;
+    }
+
+    void run() {
+        try {
+            for (;;) {
+                std::optional<Groups> groups;
+                {
+                    std::unique_lock lock(mutex_);
+                    if (!menu_.pending())
+                        wake_.wait(lock, [this] { return next_ || ending_; });
+                    if (stopRequested())
+                        return;
+                    groups.swap(next_);
+                    if (!groups && !menu_.pending())
+                        return; // ending, and the menu is made
+                }
+                if (groups)
+                    menu_.show(std::move(*groups));
+                while (menu_.pending() && !stopRequested()) {
+                    for (const std::string& problem : menu_.step())
+                        std::cerr << "progman: desktop: " << problem << '\n';
+                    const std::lock_guard lock(mutex_);
+                    if (next_)
+                        break; // newer groups first
+                }
+            }
+        } catch (const std::exception& e) {
+            // Memory ran out: the conversations go on, the next server makes the menu.
+            std::cerr << "progman: desktop: " << e.what() << '\n';
+        }
+    }
+
+    MenuMirror menu_; // the thread's alone
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<Groups> next_; // shown, not taken yet
+    bool ending_ = false;
+    std::atomic<bool> cancel_{false};
+    std::thread thread_;
+};
+
 class Server {
 public:
     Server(const ServerOptions& options, Groups groups)
         : options_(options), groups_(std::move(groups)), store_(storePath(options.prefix)) {
         if (auto places = desktopPlaces()) {
             std::error_code ec;
-            desktop_ = DesktopMirror{*places, fs::absolute(options.prefix, ec),
-                                     fs::read_symlink("/proc/self/exe", ec),
-                                     [this](const std::string& path) { return machineFile(path); }};
+            menu_ = std::make_unique<MenuWorker>(
+                DesktopMirror{*places,
+                              fs::absolute(options.prefix, ec),
+                              fs::read_symlink("/proc/self/exe", ec),
+                              [this](const std::string& path) { return machineFile(path); },
+                              {}});
+            // Whatever changed the store meanwhile shows too.
+            menu_->show(groups_);
         }
-        mirror(); // whatever changed the store meanwhile shows now
     }
 
     int run(FileDescriptor listening, const fs::path& socketPath) {
@@ -125,7 +220,9 @@ public:
             }
             if (!accepting && connections_.size() < kMaxConnections) {
                 const auto pause = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       acceptPausedUntil_ - Clock::now()).count() + 1;
+                                       acceptPausedUntil_ - Clock::now())
+                                       .count() +
+                                   1;
                 timeout = timeout < 0 ? static_cast<int>(pause)
                                       : std::min(timeout, static_cast<int>(pause));
             }
@@ -155,7 +252,12 @@ public:
             if (hadConnections && connections_.empty())
                 idleSince = Clock::now();
         }
-        return save() ? 0 : 1;
+        const bool saved = save();
+        // The menu is finished before leaving, unless a signal asked to end now: the next
+        // server's first pass does what is left.
+        if (menu_)
+            menu_->end(stopSignal == 0);
+        return saved ? 0 : 1;
     }
 
 private:
@@ -271,7 +373,8 @@ public:
         try {
             saveStore(store_, groups_);
             unsaved_ = false;
-            mirror();
+            if (menu_)
+                menu_->show(groups_);
         } catch (const std::exception& e) {
             // Whatever failed (a file, memory), the groups stay in memory for the next try.
             std::cerr << "progman: " << e.what() << '\n';
@@ -280,20 +383,9 @@ public:
     }
 
 private:
-    // The desktop's menu shows what the store holds; what cannot be mirrored is only told.
-    void mirror() {
-        if (!desktop_)
-            return;
-        try {
-            for (const std::string& problem : mirrorGroups(groups_, *desktop_))
-                std::cerr << "progman: desktop: " << problem << '\n';
-        } catch (const std::exception& e) {
-            std::cerr << "progman: desktop: " << e.what() << '\n';
-        }
-    }
-
-    // A file of the machine, for the items' icons. The machine is opened when first needed
-    // with its "program" on C:, so no other drive is mounted for it.
+    // A file of the machine, for the items' icons (asked by the menu's thread alone). The
+    // machine is opened when first needed with its "program" on C:, so no other drive is
+    // mounted for it.
     std::optional<std::string> machineFile(const std::string& winPath) {
         constexpr std::size_t kMaxIcon = 1 << 20;
         try {
@@ -318,8 +410,8 @@ private:
     bool stopping_ = false;
     bool unsaved_ = false;
     Clock::time_point acceptPausedUntil_{};
-    std::optional<DesktopMirror> desktop_;
-    std::unique_ptr<Machine> machine_;
+    std::unique_ptr<Machine> machine_; // the menu's thread's
+    std::unique_ptr<MenuWorker> menu_; // ended before the machine goes
 };
 
 // Takes the prefix's server lock: its descriptor, held while serving, or nothing when another
@@ -327,7 +419,9 @@ private:
 // this one waits for it. Raises PlatformError when the lock cannot be taken at all.
 std::optional<FileDescriptor> takeLock(const fs::path& prefix, const fs::path& socketPath) {
     const fs::path lockFile = prefix / "progman.lock";
-    const auto fail = [&] { return PlatformError(lockFile.string() + ": " + std::strerror(errno)); };
+    const auto fail = [&] {
+        return PlatformError(lockFile.string() + ": " + std::strerror(errno));
+    };
     FileDescriptor lock(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!lock)
         throw fail();
@@ -356,8 +450,8 @@ FileDescriptor listenOn(const fs::path& socketPath) {
         throw PlatformError(std::string("socket: ") + std::strerror(errno));
     ::unlink(socketPath.c_str()); // left by a server that did not end normally
     const LocalSocketAddress address(socketPath);
-    // The socket takes its mode from the umask at bind; the server has no other thread that
-    // could create a file meanwhile.
+    // The socket takes its mode from the umask at bind; the server has no other thread yet
+    // that could create a file meanwhile.
     const mode_t umask = ::umask(0177);
     const int bound = ::bind(listening.get(), address.get(), address.size());
     const int bindError = errno;
@@ -381,9 +475,17 @@ int serve(const ServerOptions& options) {
         const std::optional<FileDescriptor> lock = takeLock(options.prefix, socketPath);
         if (!lock)
             return 0;
-        // Never overwrite a store that cannot be read: its groups would be lost.
-        Server server(options, loadStore(storePath(options.prefix)));
-        return server.run(listenOn(socketPath), socketPath);
+        // Listening comes first: a client that comes while the store is read waits in the
+        // queue, where it is sure to be served, rather than finding nobody.
+        FileDescriptor listening = listenOn(socketPath);
+        try {
+            // Never overwrite a store that cannot be read: its groups would be lost.
+            Server server(options, loadStore(storePath(options.prefix)));
+            return server.run(std::move(listening), socketPath);
+        } catch (...) {
+            ::unlink(socketPath.c_str()); // nobody will answer there
+            throw;
+        }
     } catch (const PlatformError& e) {
         std::cerr << "progman: " << e.what() << '\n';
         return 1;
