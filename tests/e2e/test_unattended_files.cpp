@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,8 +98,28 @@ TEST_F(UserFilesTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
         {"no display", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", "", "", 1, kNoScreen},
         {"a local display not there", "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:57", "", "",
          1, kNoScreen},
+        {"another host's display not answering",
+         "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=localhost:57", "", "", 1, kNoScreen},
+        {"a stale local socket", "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:58", "", "", 1,
+         kNoScreen},
     };
     ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X57"));
+    // A socket file whose server has gone: the file is there, nobody answers on it.
+    const fs::path stale = "/tmp/.X11-unix/X58";
+    fs::create_directories(stale.parent_path());
+    ASSERT_FALSE(fs::exists(stale));
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, stale.c_str());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    }
+    struct Removed {
+        fs::path path;
+        ~Removed() { fs::remove(path); }
+    } removed{stale};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         writeFile(tmp / "a.ini", "[Respostas]\n" + row.answers);
