@@ -2,8 +2,10 @@
 
 #include "winemu/events.h"
 
+#include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
+#include "winemu/wine.h"
 #include "winemu/winpath.h"
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,6 +176,33 @@ struct Found {
     unsigned error = 0; // kFileNotFound or kPathNotFound when host is empty
 };
 
+// A Windows program goes to Wine: the loader becomes the program, given the program's Windows
+// path and then its arguments, in the environment of the machine's Wine side. Host programs
+// and scripts are started as they are. False, with the reason on the standard error, when the
+// program needs Wine and there is none or it cannot be set up.
+bool throughWineIfNeeded(const Machine& m, const fs::path& host, Launch& launch) {
+    if (!isPortableExecutable(host))
+        return true;
+    const std::string program = m.toWindows(host).value_or(host.string());
+    const auto loader = findWine();
+    if (!loader) {
+        std::cerr << wineMissingMessage(program) << '\n';
+        return false;
+    }
+    WineSide wine(m, *loader);
+    try {
+        wine.prepare();
+    } catch (const PlatformError& e) {
+        std::cerr << "N\u00e3o foi poss\u00edvel iniciar " << cp1252ToUtf8(program) << ": "
+                  << cp1252ToUtf8(e.what()) << '\n';
+        return false;
+    }
+    launch.args.insert(launch.args.begin(), program);
+    launch.program = wine.loader().string();
+    launch.environment = wine.environment(std::move(launch.environment));
+    return true;
+}
+
 } // namespace
 
 bool Programs::runAndWait(std::string_view programPath) {
@@ -189,6 +219,10 @@ bool Programs::runAndWait(std::string_view programPath) {
     // The wizard's current directory, in host terms; the process's own when it has none.
     if (auto cwd = m_.toHost(m_.currentDirectory()); cwd && isDirectory(*cwd))
         launch.workingDir = m_.forOtherProcesses(*cwd).string();
+    if (!throughWineIfNeeded(m_, *host, launch)) {
+        ui_.restore();
+        return false;
+    }
     bool started = true;
     try {
         const auto child = start(launch, false);
@@ -314,6 +348,11 @@ unsigned Programs::winExec(std::string_view commandLine, int showMode) {
     launch.environment = childEnvironment(m_);
     InstallEvent run{InstallEvent::Kind::ProgramStarted};
     run.path = commandLine;
+    if (!throughWineIfNeeded(m_, found.host, launch)) {
+        run.ok = false;
+        report(run);
+        return kBadFormat; // a Windows program, and no Wine to run it
+    }
     try {
         start(launch, true);
     } catch (const PlatformError&) {
