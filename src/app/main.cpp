@@ -7,6 +7,7 @@
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
 #include "services/ui.h"
+#include "winemu/desktop_places.h"
 #include "winemu/host_file.h"
 #include "winemu/journal_writer.h"
 #include "winemu/log_file.h"
@@ -169,6 +170,19 @@ public:
     // The run's status, once the user was warned of a journal that missed a change; a log
     // that missed one makes an installation a failure (the record asked for is not there).
     int end(int status, const std::string& program) {
+        // The menu is the Program Manager server's, made after it answers: one it cannot write
+        // is said here, and the installation still counts as done, as the finish page says.
+        if (status == zel::kExitInstalled)
+            if (const auto places = zel::desktopPlaces())
+                if (const auto problem = zel::desktopPlacesProblem(*places)) {
+                    const std::string line =
+                        "aviso: as entradas do menu da \u00e1rea de trabalho n\u00e3o podem ser "
+                        "gravadas em " +
+                        zel::cp1252ToUtf8(*problem);
+                    std::cerr << program << ": " << line << '\n';
+                    if (log_)
+                        log_->write(line);
+                }
         if (log_)
             log_->close();
         if (const auto incomplete = logProblem(logPath_)) {

@@ -132,6 +132,40 @@ TEST_F(UserFilesTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
     }
 }
 
+// A desktop menu that cannot be written (its data directory is a file) is said on stderr and in
+// the log; the installation is done all the same. Without the mirror nothing is said.
+TEST_F(UserFilesTest, AMenuThatCannotBeWrittenIsSaidAndTheRunStillSucceeds) {
+    writeFile(tmp / "a.ini", "[Respostas]\nporta=1\n");
+    writeFile(tmp / "not-a-dir", "");
+    const std::string warning = "SETUP: aviso: as entradas do menu da \u00e1rea de trabalho "
+                                "n\u00e3o podem ser gravadas em " +
+                                (tmp / "not-a-dir" / "applications" / "zel-setup").string() +
+                                " (parte do caminho n\u00e3o \u00e9 uma pasta)";
+    const struct {
+        const char* name;
+        std::string env;
+        bool said;
+    } rows[] = {
+        {"menu under a file", "ZEL_NO_DESKTOP=0 XDG_DATA_HOME=" + (tmp / "not-a-dir").string(),
+         true},
+        {"menu turned off", "ZEL_NO_DESKTOP=1 XDG_DATA_HOME=" + (tmp / "not-a-dir").string(),
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(prefix);
+        makeMachine(true);
+        fs::remove(tmp / "run.log");
+        const CommandResult r = run(row.env, "./SETUP --answers ../a.ini --log ../run.log");
+        EXPECT_EQ(r.status, 0) << r.errors;
+        EXPECT_TRUE(installed());
+        EXPECT_EQ(r.errors.find(warning) != std::string::npos, row.said) << r.errors;
+        EXPECT_EQ(readFile(tmp / "run.log").find(warning.substr(7)) != std::string::npos,
+                  row.said);
+        EXPECT_TRUE(awaitProgmanExit());
+    }
+}
+
 // A log that cannot take its lines (a disk full, here the process's file size limit): at its
 // first line nothing is done; later, the installation is done but the run fails, saying so.
 TEST_F(UserFilesTest, ALogThatFillsUpFailsTheRun) {

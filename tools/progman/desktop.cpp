@@ -436,38 +436,6 @@ void MenuMirror::problem(std::string text) {
         problems_.push_back(std::move(text));
 }
 
-namespace {
-
-fs::path homeDirectory() {
-    if (const char* h = std::getenv("HOME"); h != nullptr && *h == '/')
-        return h;
-    if (const passwd* user = ::getpwuid(::geteuid()); user != nullptr && user->pw_dir != nullptr)
-        return user->pw_dir;
-    return {};
-}
-
-// An XDG base directory: the variable when it holds an absolute path, else the home's default.
-fs::path baseDirectory(const char* variable, const fs::path& home, const char* fallback) {
-    if (const char* v = std::getenv(variable); v != nullptr && *v == '/')
-        return v;
-    return home.empty() ? fs::path() : home / fallback;
-}
-
-} // namespace
-
-std::optional<DesktopPlaces> desktopPlaces() {
-    if (const char* off = std::getenv("ZEL_NO_DESKTOP");
-        off != nullptr && *off != '\0' && std::strcmp(off, "0") != 0)
-        return std::nullopt;
-    const fs::path home = homeDirectory();
-    const fs::path data = baseDirectory("XDG_DATA_HOME", home, ".local/share");
-    const fs::path config = baseDirectory("XDG_CONFIG_HOME", home, ".config");
-    if (data.empty() || config.empty())
-        return std::nullopt;
-    return DesktopPlaces{data / "applications" / "zel-setup", data / "desktop-directories",
-                         data / "icons" / "hicolor", config / "menus" / "applications-merged"};
-}
-
 std::string execArgument(std::string_view argument) {
     static constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
     const bool quote = argument.empty() || argument.find_first_of(reserved) != argument.npos;

@@ -4,6 +4,7 @@
 // directory per group and the items' icons as PNG files, all named after the machine so that
 // several machines share a menu.
 #include "progman/groups.h"
+#include "winemu/desktop_places.h"
 
 #include <cstdint>
 #include <deque>
@@ -17,17 +18,6 @@
 #include <vector>
 
 namespace zel::progman {
-
-struct DesktopPlaces {
-    std::filesystem::path entries;     // $XDG_DATA_HOME/applications/zel-setup
-    std::filesystem::path directories; // $XDG_DATA_HOME/desktop-directories
-    std::filesystem::path icons;       // $XDG_DATA_HOME/icons/hicolor
-    std::filesystem::path menus;       // $XDG_CONFIG_HOME/menus/applications-merged
-};
-
-// The places under $XDG_DATA_HOME and $XDG_CONFIG_HOME (~/.local/share and ~/.config when
-// unset or not absolute); nothing when ZEL_NO_DESKTOP=1 or there is no home directory.
-std::optional<DesktopPlaces> desktopPlaces();
 
 // One argument of an entry's Exec line, quoted when it must be (its '%' doubled): the line as
 // the entry holds it, before the entry's own escapes of '\' and control characters.
