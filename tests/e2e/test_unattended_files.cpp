@@ -26,11 +26,8 @@ std::string lastLine(const std::string& text) {
 class UserFilesTest : public MachineTest {
 protected:
     void SetUp() override {
-        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
         MachineTest::SetUp();
-        fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
-        fs::remove(program);
-        fs::create_symlink(binDir() / "zel-setup", program);
+        useDemoKitWithTheWizard();
         makeMachine(true);
         ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
         fs::create_directory(tmp / "dir");

@@ -26,12 +26,8 @@ namespace {
 class UninstallTest : public MachineTest {
 protected:
     void SetUp() override {
-        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
         MachineTest::SetUp();
-        ::setenv("ZEL_PREFIX", prefix.c_str(), 1); // never the user's own machine
-        fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
-        fs::remove(program);
-        fs::create_symlink(binDir() / "zel-setup", program);
+        useDemoKitWithTheWizard();
         writeFile(tmp / "answers.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n"
                                        "modem_inicializacao=ATZ\nmodem_discagem=ATDT\n");
         makeMachine(true); // the machine as the program leaves it before it installs anything

@@ -122,6 +122,14 @@ void MachineTest::SetUp() {
     makeMachine();
 }
 
+void MachineTest::useDemoKitWithTheWizard() {
+    ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+    ::setenv("ZEL_PREFIX", prefix.c_str(), 1); // never the user's own machine
+    fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
+    fs::remove(program);
+    fs::create_symlink(binDir() / "zel-setup", program);
+}
+
 Machine& MachineTest::makeMachine(bool installProgman) {
     Machine::Options options;
     options.prefix = prefix;

@@ -87,6 +87,9 @@ protected:
     // Waits until no Program Manager server holds the prefix's lock (a server that has ended
     // has let go of it, reaped or not); one still there after 10 s is killed: false.
     bool awaitProgmanExit();
+    // The demo kit as the medium, with the real wizard on it as its SETUP (the tests that run
+    // the program as a user would); Program Manager's server ends soon after its last macro.
+    void useDemoKitWithTheWizard();
     // A string value of HKEY_LOCAL_MACHINE, its key created when missing.
     void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
 
