@@ -308,7 +308,7 @@ void applyAnswers(const Answers& answers, Choices& choices) {
 }
 
 std::string formatAnswers(const Choices& choices) {
-    std::string text = "; Respostas de uma instala\xe7\xe3o do ZEL, para repeti-la com\r\n"
+    std::string text = "; Respostas de uma instala\xe7\xe3o, para repeti-la com\r\n"
                        "; SETUP --answers ARQUIVO\r\n[Respostas]\r\n";
     const auto line = [&](std::string_view key, std::string_view value) {
         text +=

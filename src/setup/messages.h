@@ -54,7 +54,8 @@ inline std::string refusedDestinationCharacter(std::string_view destination, cha
 }
 inline std::string relativeDestination(std::string_view destination) {
     return "O destino " + std::string(destination) +
-           " n\xe3o \xe9 um caminho completo: indique o drive e o diret\xf3rio, como C:\\ZEL\\";
+           " n\xe3o \xe9 um caminho completo: indique o drive e o diret\xf3rio, como "
+           "C:\\INTERNET\\";
 }
 
 // --- The connection page

@@ -294,7 +294,7 @@ TEST(ZelKit, CheckToldEntryOneAndTheBrand) {
         {"a brand too long and unknown",
          "[Marca]\nprovedor=" + std::string(21, 'A') + "\nlogo=X\nfundo=0,0,256\n", {},
          "SETUP.INI:22: warning: [Marca] provedor has 21 characters, more than welcome page, "
-         "registration page, answers file, messages shows (20): the rest is cut off\n"
+         "registration page shows (20): the rest is cut off\n"
          "SETUP.INI:23: warning: \"logo\" is no key of [Marca]; the wizard never reads it\n"
          "SETUP.INI:24: warning: [Marca] fundo=0,0,256 is no colour R,G,B (each 0 to 255): the "
          "background stays blue\n0 errors, 3 warnings, 0 notes\n"},

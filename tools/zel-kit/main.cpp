@@ -1,10 +1,11 @@
 // zel-kit: the kit author's tool. "show" prints the catalogue as the wizard reads it; "check"
 // reports what on a kit medium would make the wizard misbehave; "pack" makes a kit a medium
-// that installs on any machine.
-#include "winemu/cp1252.h"
+// that installs on any machine; "keys" prints the kit author's table of every key.
 #include "tools/zel-kit/check.h"
+#include "tools/zel-kit/keys.h"
 #include "tools/zel-kit/pack.h"
 #include "tools/zel-kit/show.h"
+#include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 #include "winemu/name_lookup.h"
 
@@ -35,6 +36,7 @@ struct Command {
 int runShow(const std::vector<std::string>& args);
 int runCheck(const std::vector<std::string>& args);
 int runPack(const std::vector<std::string>& args);
+int runKeys(const std::vector<std::string>& args);
 
 const Command kCommands[] = {
     {"show", "[--compact] FILE",
@@ -51,6 +53,10 @@ const Command kCommands[] = {
      "      (or NAME), what it needs at run time, and the SHA-256 sums of it all in " +
          std::string(zel::kit::kManifestName),
      runPack},
+    {"keys", "--markdown",
+     "print every key of the setup description file (section, key, what it does, default,\n"
+     "      where it shows) as the Markdown table of the README's \"Writing a kit\"",
+     runKeys},
 };
 
 void printUsage(std::ostream& out) {
@@ -107,6 +113,14 @@ int runShow(const std::vector<std::string>& args) {
     }
 
     std::cout << zel::kit::showJson(path, compact) << '\n';
+    return flushOutput();
+}
+
+int runKeys(const std::vector<std::string>& args) {
+    // Markdown is the only form so far; asking for it by name keeps room for others.
+    if (args.size() != 1 || args[0] != "--markdown")
+        return usageError("keys takes --markdown");
+    std::cout << zel::kit::keysMarkdown();
     return flushOutput();
 }
 
@@ -224,9 +238,10 @@ int runPack(const std::vector<std::string>& args) {
     }
     if (operands.size() != 2)
         return usageError("pack takes a kit directory and a new directory for the medium");
-    const bool helperName = name == zel::kit::kWizardProgram || name == zel::kit::kManifestName ||
-                            std::find(zel::kit::kWizardHelpers.begin(), zel::kit::kWizardHelpers.end(),
-                                      name) != zel::kit::kWizardHelpers.end();
+    const bool helperName =
+        name == zel::kit::kWizardProgram || name == zel::kit::kManifestName ||
+        std::find(zel::kit::kWizardHelpers.begin(), zel::kit::kWizardHelpers.end(), name) !=
+            zel::kit::kWizardHelpers.end();
     if (name.empty() || name == "." || name == ".." || name.starts_with(".") ||
         name.find_first_of("/\\\n\r") != std::string::npos || helperName)
         return usageError("pack: --name takes the wizard's file name, such as SETUP, and no "

@@ -1,0 +1,246 @@
+// The Acme example kit, another provider's with every [Marca] key set, installed as a subscriber
+// installs it: packed and run unattended from a copy, and clicked through its pages. Then the
+// whole machine (files' names and contents, the registry, the profile files, Program Manager's
+// store), the desktop entries and the printout are searched for the built-in provider's texts;
+// only the names the README lists as fixed by the wizard may remain.
+#include "tests/support/gui_wizard_fixture.h"
+
+#include "pages/copy_page.h"
+#include "pages/install_type_page.h"
+#include "pages/modem_page.h"
+#include "qt/radio_group.h"
+#include "winemu/profile.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <regex>
+#include <sstream>
+
+namespace zel::test {
+namespace {
+
+// The names fixed by the wizard, as the README lists them between its markers: the `code`
+// spans before the ": " of each item (what follows says why).
+std::vector<std::string> fixedNames() {
+    const std::string readme = readFile(sourceDir() / "README.md");
+    const std::string begin = "<!-- fixed names: begin -->", end = "<!-- fixed names: end -->";
+    const auto from = readme.find(begin), to = readme.find(end);
+    if (from == std::string::npos || to == std::string::npos || to < from)
+        return {};
+    std::istringstream list(readme.substr(from + begin.size(), to - from - begin.size()));
+    std::vector<std::string> names;
+    const std::regex span("`([^`]+)`");
+    for (std::string line; std::getline(list, line);) {
+        if (!line.starts_with("- "))
+            continue;
+        const std::string head = line.substr(0, line.find(": "));
+        for (auto it = std::sregex_iterator(head.begin(), head.end(), span);
+             it != std::sregex_iterator(); ++it)
+            names.push_back((*it)[1]);
+    }
+    return names;
+}
+
+bool wordCharacter(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
+
+// Each of the built-in provider's texts in `text` (with a little of what surrounds it), once
+// every fixed name is taken out: "ZEL" and "Zel" anywhere, "zel" as a word, its numbers (the fax
+// number in either of the forms the pages and the printout write it) and its dial command.
+std::vector<std::string> builtInBrand(std::string text, const std::vector<std::string>& fixed) {
+    for (const std::string& name : fixed)
+        for (std::size_t at; (at = text.find(name)) != std::string::npos;)
+            text.replace(at, name.size(), " ");
+    std::vector<std::string> found;
+    const auto report = [&](std::size_t at, std::size_t size) {
+        const std::size_t from = at < 20 ? 0 : at - 20;
+        found.push_back(text.substr(from, at - from + size + 20));
+    };
+    for (const char* needle : {"ZEL", "Zel", "555-0190", "555-0175", "ATDP5550100"})
+        for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+            report(at, std::string_view(needle).size());
+    for (auto at = text.find("zel"); at != std::string::npos; at = text.find("zel", at + 1))
+        if ((at == 0 || !wordCharacter(text[at - 1])) &&
+            (at + 3 >= text.size() || !wordCharacter(text[at + 3])))
+            report(at, 3);
+    return found;
+}
+
+class AcmeKitTest : public WizardRunTest {
+protected:
+    void SetUp() override {
+        WizardRunTest::SetUp();
+        fixed = fixedNames();
+        ASSERT_FALSE(fixed.empty()) << "the README lists no names fixed by the wizard";
+    }
+
+    // What of the built-in brand the machine, the test's desktop directories and `printout`
+    // hold: "where: text" per find. The test's own directory is named as "<tmp>" (its name is
+    // the test's, not the kit's); the contents of the wizard's own programs in the machine's
+    // bin/ are the wizard's and are not searched, their names are.
+    std::vector<std::string> traces(const std::string& printout) {
+        std::vector<std::string> all;
+        const auto search = [&](const std::string& where, std::string text) {
+            for (std::size_t at; (at = text.find(tmp.path().string())) != std::string::npos;)
+                text.replace(at, tmp.path().string().size(), "<tmp>");
+            for (const std::string& found : builtInBrand(text, fixed))
+                all.push_back(where + ": " + found);
+        };
+        scanned = 0;
+        for (const fs::path& root : {prefix, tmp / "xdg-data", tmp / "xdg-config"}) {
+            for (const auto& entry : fs::recursive_directory_iterator(root)) {
+                const fs::path relative = fs::relative(entry.path(), tmp.path());
+                search("name " + relative.string(), relative.string());
+                if (entry.is_regular_file() && entry.path().parent_path() != prefix / "bin") {
+                    search(relative.string(), readFile(entry.path()));
+                    ++scanned;
+                }
+            }
+        }
+        search("progman --list", runCommand("ZEL_PREFIX='" + prefix.string() + "' '" +
+                                            (binDir() / "progman").string() + "' --list")
+                                     .output);
+        search("printout", printout);
+        return all;
+    }
+
+    // The machine shows the Acme brand where the built-in one would be: the search saw it.
+    void expectAcme(const std::string& printout) {
+        EXPECT_NE(printout.find("Enviar via FAX para: 021-555-0142"), std::string::npos)
+            << printout;
+        EXPECT_NE(readFile(prefix / "system.reg").find("Uninstall\\Acme Internet]"),
+                  std::string::npos);
+        // Where the kit went (C:\ACME\ goes under Program Files as the demo kit's does).
+        const std::string d =
+            ProfileFile(machine(), "C:\\WINDOWS\\zelun.ini").readText("ZEL", "dir", "");
+        ASSERT_TRUE(d.ends_with("\\ACME\\")) << d;
+        const ProfileFile settings(machine(), d + "TRUMPET\\TRUMPWSK.INI");
+        EXPECT_EQ(settings.readText("Acme Internet", "$modemsetup", "-") + " " +
+                      settings.readText("Acme Internet", "$phone", "-"),
+                  "ATZ ATDT5550144");
+        EXPECT_EQ(ProfileFile(machine(), d + "ACMEUPD.INI").readText("ZEL", "item", "-"),
+                  "Acme Atualiza");
+        EXPECT_GT(scanned, 20);
+    }
+
+    std::vector<std::string> fixed;
+    int scanned = 0; // the files whose contents traces() searched
+};
+
+// The table of the finds themselves: what the search must report and what it must let pass.
+TEST(BuiltInBrand, FindsEachTextAndLetsTheFixedNamesPass) {
+    const std::vector<std::string> fixed = {"zelun.exe", "[ZEL]", "ZEL_PREFIX", "zel-uninstall"};
+    const struct {
+        const char* text;
+        std::size_t finds;
+    } rows[] = {
+        {"Acme Internet, (021) 555-0142", 0},
+        {"Instalação da Internet pelo ZEL!", 1},
+        {"Zelador", 1},                       // "Zel" anywhere
+        {"www.zel.com.br", 1},                // "zel" as a word
+        {"zelador azelha", 0},                // "zel" inside words
+        {"fax (011) 555-0190 e 555-0175", 2}, // the numbers
+        {"Enviar via FAX para: 011-555-0190", 1},
+        {"$phone=ATDP5550100", 1},
+        {"C:\\WINDOWS\\zelun.exe [ZEL] $ZEL_PREFIX/bin/zel-uninstall", 0},
+        {"[ZEL Internet]", 1}, // a fixed name does not cover a longer text
+        {"zelun.ini", 0},      // not a word, not a fixed name either
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(builtInBrand(row.text, fixed).size(), row.finds) << row.text;
+}
+
+// The README names the fixed names the search allows, and nothing else is allowed.
+TEST(BuiltInBrand, TheFixedNamesAreTheReadmesList) {
+    const std::vector<std::string> names = fixedNames();
+    for (const char* name : {"zelun.exe", "zelun.ini", "[ZEL]", "ZEL_PREFIX", "zel-uninstall"})
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    for (const std::string& name : names) // each a name, not a text that would hide the brand
+        EXPECT_TRUE(name != "ZEL" && name != "Zel" && name != "zel" && name.size() > 3) << name;
+}
+
+// Packed by zel-kit, copied away from the build and run with nothing but its machine in its
+// environment: a custom installation of every program, the connection page's answers, the
+// registration printed to a PDF.
+TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
+    const fs::path out = tmp / "out", cd = tmp / "elsewhere" / "CD";
+    const CommandResult packed =
+        runCommand("'" + (binDir() / "zel-kit").string() + "' pack '" +
+                   (sourceDir() / "kit-acme").string() + "' '" + out.string() + "' 2>&1");
+    ASSERT_EQ(packed.status, 0) << packed.output;
+    fs::create_directories(cd.parent_path());
+    fs::copy(out, cd, fs::copy_options::recursive);
+    fs::remove_all(prefix);
+    writeFile(tmp / "a.ini", "[Respostas]\ntipo=personalizada\nprogramas=1,2,3,4,5\n"
+                             "navegador=1\nporta=COM2\nmodem_inicializacao=ATZ\nnome=Maria\n"
+                             "telefone_comercial=555-0123\ncartao_numero=5555 4444\n"
+                             "impressao_pdf=../../card.pdf\n");
+    const CommandResult run =
+        runCommand("cd '" + cd.string() + "' && env -i HOME='" + tmp.path().string() +
+                   "' XDG_DATA_HOME='" + (tmp / "xdg-data").string() + "' XDG_CONFIG_HOME='" +
+                   (tmp / "xdg-config").string() + "' ZEL_PREFIX='" + prefix.string() +
+                   "' ZEL_PROGMAN_IDLE=0.3 ./SETUP --answers "
+                   "../../a.ini 2>&1 </dev/null");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(awaitProgmanExit());
+    const fs::path pdf = tmp / "card.pdf";
+    ASSERT_TRUE(readFile(pdf).starts_with("%PDF-"));
+    // The PDF's text as a reader sees it; without pdftotext, its bytes.
+    const CommandResult text = runCommand("pdftotext -layout '" + pdf.string() + "' - 2>/dev/null");
+    const std::string printout = text.status == 0 ? text.output : readFile(pdf);
+    EXPECT_EQ(traces(printout), std::vector<std::string>{});
+    makeMachine();
+    expectAcme(printout);
+}
+
+// Clicked: a subscriber's typical installation with the connection page, which proposes the
+// kit's dial command; the pages' own texts searched too while they are up.
+TEST_F(AcmeKitTest, ClickedThroughItsPagesLeavesNoTraceOfTheBuiltInBrand) {
+    fs::remove_all(medium());
+    fs::copy(sourceDir() / "kit-acme", medium(), fs::copy_options::recursive);
+    fs::create_symlink(binDir() / "zel-setup", program);
+    makeMachine(true);
+    start();
+    throughRegistration(true);
+    click(wizard->installTypePage->ui.nextButton);
+    ASSERT_EQ(currentPage(), "ModemPage");
+    ModemPage& connection = *wizard->modemPage;
+    EXPECT_EQ(connection.ui.dialCommandEdit->text(), "ATDT5550144");
+    click(connection.ui.portGroup->button(2));
+    type(connection.ui.initCommandEdit, QStringLiteral("ATZ"));
+    click(connection.ui.nextButton);
+    ASSERT_EQ(currentPage(), "CopyPage");
+    // Every page's texts, as the wizard built them from its forms and the kit.
+    std::string pages;
+    for (QWidget* widget : QApplication::allWidgets()) {
+        pages +=
+            widget->windowTitle().toStdString() + "\n" + widget->toolTip().toStdString() + "\n";
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            pages += label->text().toStdString() + "\n";
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            pages += button->text().toStdString() + "\n";
+        if (auto* edit = qobject_cast<QLineEdit*>(widget))
+            pages += edit->text().toStdString() + "\n";
+    }
+    EXPECT_EQ(builtInBrand(pages, fixed), std::vector<std::string>{});
+    EXPECT_NE(pages.find("Acme Internet"), std::string::npos);
+    copyAndFinish();
+    WizardTest::TearDown();
+    EXPECT_TRUE(awaitProgmanExit());
+    std::string printout;
+    for (const std::string& call : printer.calls)
+        printout += call + "\n";
+    EXPECT_EQ(traces(printout), std::vector<std::string>{});
+    expectAcme(printout);
+}
+
+} // namespace
+} // namespace zel::test
