@@ -163,6 +163,40 @@ TEST_F(UserFilesTest, AMenuThatCannotBeWrittenIsSaidAndTheRunStillSucceeds) {
     }
 }
 
+// A kit value that would break Program Manager's macros stops nothing: as on the finish page,
+// the run installs, leaves out the group or item it cannot make, and says which.
+TEST_F(UserFilesTest, AQuoteInAKitValueLeavesOutItsGroupOrItemAndSaysSo) {
+    const struct {
+        const char* name;
+        std::string line, quoted, lost;
+    } rows[] = {
+        {"the group", "grupo=ZEL Internet", "grupo=ZEL \"Internet\"", "ZEL \"Internet\""},
+        {"an item", "nome=Bate-papo (IRC)", "nome=Bate-papo \"IRC\"", "Bate-papo \"IRC\""},
+    };
+    writeFile(tmp / "a.ini", "[Respostas]\ntipo=personalizada\nprogramas=1,2,3,4,5,6\nporta=1\n");
+    const std::string kit = readFile(medium() / "SETUP.INI");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(prefix);
+        makeMachine(true);
+        std::string changed = kit;
+        const std::size_t at = changed.find(row.line);
+        ASSERT_NE(at, std::string::npos);
+        changed.replace(at, row.line.size(), row.quoted);
+        writeFile(medium() / "SETUP.INI", changed);
+        const CommandResult r = run("", "./SETUP --answers ../a.ini");
+        EXPECT_EQ(r.status, 0) << r.errors;
+        EXPECT_TRUE(installed());
+        EXPECT_NE(r.errors.find("O Gerenciador de Programas n\u00e3o criou os seguintes grupos e "
+                                "itens:"),
+                  std::string::npos)
+            << r.errors;
+        EXPECT_NE(r.errors.find(row.lost), std::string::npos) << r.errors;
+        EXPECT_TRUE(awaitProgmanExit());
+    }
+    writeFile(medium() / "SETUP.INI", kit);
+}
+
 // A log that cannot take its lines (a disk full, here the process's file size limit): at its
 // first line nothing is done; later, the installation is done but the run fails, saying so.
 TEST_F(UserFilesTest, ALogThatFillsUpFailsTheRun) {
