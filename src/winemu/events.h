@@ -1,8 +1,9 @@
 #pragma once
 // What an installation changes, told to whoever listens as it happens: files copied, moved,
 // deleted and directories made, profile keys and registry values written, macros handed to
-// Program Manager and whether it took them, programs started, and the outcome. The layers
-// report here; the log file (log_file.h) and the installation journal (journal_writer.h) listen.
+// Program Manager and whether it took them, programs started, Wine set up for them, and the
+// outcome. The layers report here; the log file (log_file.h) and the installation journal
+// (journal_writer.h) listen.
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ struct InstallEvent {
         MacroSending,     // path (the macro text), told before it is handed over
         Macro,            // path (the macro text); ok when Program Manager executed it
         ProgramStarted,   // path (the command line or program)
+        WineSetUp,        // path (the Wine side's host directory): Wine's first set-up begins
         Outcome,          // status, after (what the user was told)
         CopyOver,         // the installation run's copy is over (its records may be synced)
     };

@@ -299,6 +299,7 @@ void InstallJournal::record(const InstallEvent& e) {
         case K::CopyOver: syncRecords(); return;
         case K::Macro:
         case K::ProgramStarted:
+        case K::WineSetUp: // Wine's own files are not the installation's to take back
         case K::Outcome: return;
         }
     } catch (const std::exception& error) {

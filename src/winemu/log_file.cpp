@@ -45,6 +45,7 @@ std::string logLine(const InstallEvent& e) {
     case K::Macro:
         return std::string(e.ok ? "macro delivered " : "macro NOT delivered ") + shown(e.path);
     case K::ProgramStarted: return "start " + shown(e.path) + failed;
+    case K::WineSetUp: return "wine-setup " + shown(e.path);
     case K::Outcome: return "outcome " + std::to_string(e.status) + " " + shown(e.after);
     case K::CopyOver: return "copy over";
     }

@@ -2,6 +2,7 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/events.h"
 #include "winemu/host_file.h"
 
 #include <array>
@@ -219,6 +220,10 @@ void WineSide::linkDrives() {
 void WineSide::setUp() {
     std::cerr << "Preparando o Wine para os programas do Windows em " << prefix().string()
               << " (s\u00f3 na primeira vez; leva alguns segundos)...\n";
+    // The log of a run that set Wine up says so too: the seconds it took are accounted for.
+    InstallEvent setUp{InstallEvent::Kind::WineSetUp};
+    setUp.path = utf8ToCp1252(prefix().string());
+    report(setUp);
     if (runQuietly(loader_, {"wineboot", "-i"}) != 0)
         throw PlatformError("Unable to set up Wine in " + prefix().string() + " with " +
                             loader_.string() + " wineboot");
