@@ -73,9 +73,10 @@ const char* entryName(archive_entry* entry) {
     return utf8 ? utf8 : archive_entry_pathname(entry);
 }
 
-// A file's mode once extracted: read by its owner, run by its owner when the image says so.
+// A file's mode once extracted: the image's, without any write bit. The installed copies take
+// their modes from it as from a CD's files (the directory itself keeps others out).
 mode_t readOnlyMode(archive_entry* entry) {
-    return (archive_entry_perm(entry) & 0111) ? 0500 : 0400;
+    return (archive_entry_perm(entry) & 0555) | 0400;
 }
 
 class Extraction {
