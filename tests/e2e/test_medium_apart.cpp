@@ -277,5 +277,32 @@ TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
     }
 }
 
+// zel-kit check reads an image as the wizard does, and finds in it what it finds in the kit.
+TEST_F(ImageTest, ZelKitChecksAnImageAsItsKit) {
+    std::string ini = readFile(kit / "SETUP.INI");
+    writeFile(kit / "SETUP.INI", ini.replace(ini.find("grupo=ZEL"), 9, "grupo=\"ZEL\""));
+    makeImage(kit);
+    writeFile(tmp / "bad.iso", std::string(70000, 'x'));
+    const struct {
+        std::string operand;
+        int status;
+        std::string last; // the last line on stdout, or on stderr when it fails
+    } rows[] = {
+        {q(iso), 1, "1 error, 0 warnings, 1 note"},
+        {q(kit), 1, "1 error, 0 warnings, 1 note"},
+        {q(tmp / "bad.iso"), 1,
+         "zel-kit: A imagem " + (tmp / "bad.iso").string() +
+             " n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de CD (ISO 9660) ou "
+             "est\u00e1 danificada"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.operand);
+        const CommandResult r = runTool("zel-kit", "check " + row.operand, tmp);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(lastLine(r.output.empty() ? r.errors : r.output), row.last);
+        EXPECT_TRUE(fs::is_empty(images));
+    }
+}
+
 } // namespace
 } // namespace zel::test

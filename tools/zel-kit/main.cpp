@@ -1,11 +1,12 @@
 // zel-kit: the kit author's tool. "show" prints the catalogue as the wizard reads it; "check"
 // reports what on a kit medium would make the wizard misbehave; "pack" makes a kit a medium
 // that installs on any machine.
-#include "winemu/cp1252.h"
 #include "tools/zel-kit/check.h"
 #include "tools/zel-kit/pack.h"
 #include "tools/zel-kit/show.h"
+#include "winemu/cp1252.h"
 #include "winemu/host_file.h"
+#include "winemu/iso_image.h"
 #include "winemu/name_lookup.h"
 
 #include <nlohmann/json.hpp>
@@ -41,9 +42,10 @@ const Command kCommands[] = {
      "print the catalogue that the wizard reads from a setup description file;\n"
      "      --compact leaves out what holds nothing (empty texts, zeros, unused slots)",
      runShow},
-    {"check", "[--json] MEDIUM|WIZARD|FILE.INI",
-     "report what on a kit medium (the directory holding SETUP.INI, or the wizard X and its\n"
-     "      X.INI) would make the wizard misbehave; exit status 1 when there is an error",
+    {"check", "[--json] MEDIUM|IMAGE.iso|WIZARD|FILE.INI",
+     "report what on a kit medium (the directory holding SETUP.INI, a CD image of one, or the\n"
+     "      wizard X and its X.INI) would make the wizard misbehave; exit status 1 when there\n"
+     "      is an error",
      runCheck},
     {"pack", "KIT OUT [--name SETUP]",
      "check the kit (the directory holding SETUP.INI, or NAME.INI with --name) and, when it\n"
@@ -149,7 +151,20 @@ int runCheck(const std::vector<std::string>& args) {
         std::cerr << "zel-kit: " << medium.string() << ": no such file or directory\n";
         return kUsageError;
     }
-    if (status.type() == fs::file_type::regular) {
+    // A CD image is checked as the wizard's --medium reads it: extracted for the check's life.
+    std::optional<zel::ExtractedImage> image;
+    if (status.type() == fs::file_type::regular &&
+        zel::equalsNoCase(medium.extension().string(), ".ISO")) {
+        try {
+            image.emplace(medium);
+        } catch (const zel::PlatformError& e) {
+            std::string why = zel::cp1252ToUtf8(e.what());
+            why = why.substr(0, why.find("; nada foi instalado")); // nothing is installed here
+            std::cerr << "zel-kit: " << why << '\n';
+            return 1;
+        }
+        medium = image->dir();
+    } else if (status.type() == fs::file_type::regular) {
         // The wizard reads the description named after itself with the extension .INI.
         const fs::path given = fs::absolute(medium, ec);
         const bool isDescription = zel::equalsNoCase(given.extension().string(), ".INI");
@@ -224,9 +239,10 @@ int runPack(const std::vector<std::string>& args) {
     }
     if (operands.size() != 2)
         return usageError("pack takes a kit directory and a new directory for the medium");
-    const bool helperName = name == zel::kit::kWizardProgram || name == zel::kit::kManifestName ||
-                            std::find(zel::kit::kWizardHelpers.begin(), zel::kit::kWizardHelpers.end(),
-                                      name) != zel::kit::kWizardHelpers.end();
+    const bool helperName =
+        name == zel::kit::kWizardProgram || name == zel::kit::kManifestName ||
+        std::find(zel::kit::kWizardHelpers.begin(), zel::kit::kWizardHelpers.end(), name) !=
+            zel::kit::kWizardHelpers.end();
     if (name.empty() || name == "." || name == ".." || name.starts_with(".") ||
         name.find_first_of("/\\\n\r") != std::string::npos || helperName)
         return usageError("pack: --name takes the wizard's file name, such as SETUP, and no "
