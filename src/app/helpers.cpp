@@ -122,8 +122,11 @@ std::string linkedHelperMessage(std::string_view name, const fs::path& besideDir
            ") \xe9 um link, n\xe3o um arquivo: nada foi instalado";
 }
 
-HelperPrograms requireHelpers(const fs::path& program) {
-    verifyMedium(program.parent_path());
+HelperPrograms requireHelpers(const fs::path& program, const fs::path& mediumDir) {
+    verifyMedium(program.parent_path()); // its sums vouch for the helpers beside it
+    if (std::error_code ec;
+        !mediumDir.empty() && !fs::equivalent(mediumDir, program.parent_path(), ec))
+        verifyMedium(mediumDir);
     // The build tree, when the program runs from inside one, is told by the program's place.
     const fs::path buildBinDir = buildBinDirOf(program).value_or(fs::path());
     const fs::path buildTree = buildBinDir.parent_path();

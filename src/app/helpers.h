@@ -46,10 +46,12 @@ std::string linkedHelperMessage(std::string_view name, const std::filesystem::pa
 struct HelperPrograms {
     std::filesystem::path progman, uninstaller;
 };
-// Verifies the medium the program is on (verifyMedium), then finds every helper, with the build
-// tree the program runs from, if any (buildBinDirOf); raises PlatformError with
+// Verifies the medium the program is on (verifyMedium), and the kit's medium when it is given
+// apart (`mediumDir`, SETUP --medium), then finds every helper beside the program, with the
+// build tree the program runs from, if any (buildBinDirOf); raises PlatformError with
 // missingHelperMessage for the first that is missing, linkedHelperMessage for one that is a link
 // (a program would be copied into the machine, a module loaded). Gives the two programs.
-HelperPrograms requireHelpers(const std::filesystem::path& program);
+HelperPrograms requireHelpers(const std::filesystem::path& program,
+                              const std::filesystem::path& mediumDir = {});
 
 } // namespace zel

@@ -1,12 +1,13 @@
 // zel-setup: the setup wizard of the ZEL Internet access kit.
 #include "app/display.h"
 #include "app/helpers.h"
+#include "app/medium.h"
 #include "app/start.h"
+#include "services/ui.h"
 #include "setup/answers.h"
 #include "setup/messages.h"
 #include "setup/unattended.h"
 #include "winemu/cp1252.h"
-#include "services/ui.h"
 #include "winemu/desktop_places.h"
 #include "winemu/host_file.h"
 #include "winemu/journal_writer.h"
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -30,12 +32,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-zel::Machine::Options machineOptions() {
+// The machine's options; `medium` is opened here (an image extracted) when --medium named one,
+// so that what it cannot use is told as the machine's other reasons are (a box with the pages).
+zel::Machine::Options machineOptions(const std::optional<std::string>& mediumArg,
+                                     std::optional<zel::Medium>& medium) {
     zel::Machine::Options options;
     options.prefix = zel::Machine::defaultPrefix();
     options.programHostPath = zel::Machine::runningExecutable();
     options.hostWorkingDir = fs::current_path();
-    const zel::HelperPrograms helpers = zel::requireHelpers(options.programHostPath);
+    if (mediumArg) {
+        medium.emplace(*mediumArg);
+        options.mediumHostDir = medium->dir();
+    }
+    const zel::HelperPrograms helpers =
+        zel::requireHelpers(options.programHostPath, options.mediumHostDir);
     options.progmanHostPath = helpers.progman;
     options.uninstallerHostPath = helpers.uninstaller;
     options.installProgman = true;
@@ -45,13 +55,16 @@ zel::Machine::Options machineOptions() {
 
 struct CommandLine {
     bool help = false, version = false;
-    std::optional<std::string> answers, saveAnswers, log;
+    std::optional<std::string> answers, saveAnswers, log, medium;
 };
 
 void usage(std::ostream& out, const std::string& program) {
     out << "Uso: " << program << " [--answers ARQUIVO] [--save-answers ARQUIVO] [--log ARQUIVO]\n"
+        << "     " << program << " --medium PASTA|IMAGEM.iso [as mesmas op\u00e7\u00f5es]\n"
         << "     " << program << " --help | --version\n"
         << "Instala o kit de acesso ZEL Internet descrito pelo SETUP.INI ao lado do programa.\n"
+        << "  --medium PASTA|IMAGEM   instala o kit de outra m\u00eddia: uma pasta com SETUP.INI\n"
+        << "                          (um CD montado) ou uma imagem de CD (ISO 9660)\n"
         << "  --answers ARQUIVO       instala sem mostrar p\u00e1ginas nem precisar de tela, com\n"
         << "                          as respostas do arquivo (se\u00e7\u00e3o [Respostas])\n"
         << "  --save-answers ARQUIVO  grava as respostas dadas nas p\u00e1ginas, para repetir a\n"
@@ -80,6 +93,8 @@ std::optional<CommandLine> parse(int argc, char** argv, std::string& error) {
             target = &line.saveAnswers;
         else if (arg == "--log")
             target = &line.log;
+        else if (arg == "--medium")
+            target = &line.medium;
         if (target == nullptr && !inlineValue && (arg == "--help" || arg == "-h")) {
             line.help = true;
             continue;
@@ -92,14 +107,16 @@ std::optional<CommandLine> parse(int argc, char** argv, std::string& error) {
             error = "argumento desconhecido: " + std::string(argv[i]);
             return std::nullopt;
         }
+        const std::string needs =
+            std::string(arg) +
+            (target == &line.medium ? " precisa de uma pasta ou imagem" : " precisa de um arquivo");
         if (!inlineValue && i + 1 >= argc) {
-            error = std::string(arg) + " precisa de um arquivo";
+            error = needs;
             return std::nullopt;
         }
         const std::string value = inlineValue ? *inlineValue : std::string(argv[++i]);
         if (value.empty() || target->has_value()) {
-            error = value.empty() ? std::string(arg) + " precisa de um arquivo"
-                                  : std::string(arg) + " dado duas vezes";
+            error = value.empty() ? needs : std::string(arg) + " dado duas vezes";
             return std::nullopt;
         }
         *target = value;
@@ -216,9 +233,10 @@ private:
 };
 
 // The wizard with its pages; the answers saved once the installation is complete.
-int runPages(int& argc, char** argv, const CommandLine& line, const std::string& program) {
+int runPages(int& argc, char** argv, const CommandLine& line, const std::string& program,
+             const std::function<zel::Machine::Options()>& machine) {
     zel::WizardRun run;
-    run.machine = machineOptions;
+    run.machine = machine;
     run.cannotStart = [](zel::UiServices& ui, const std::string& reason) {
         ui.reportError(reason); // the box, and the same on the standard error
     };
@@ -272,9 +290,12 @@ int main(int argc, char* argv[]) {
         std::cerr << program << ": " << zel::cp1252ToUtf8(e.what()) << '\n';
         return zel::kExitUsage;
     }
+    // An image's extraction lasts the run and is removed when it ends, however it ends.
+    std::optional<zel::Medium> medium;
+    const auto machine = [&] { return machineOptions(line->medium, medium); };
     // Each run tells its outcome.
-    return records->end(
-        line->answers ? zel::runUnattendedInstallation(argc, argv, {machineOptions, *line->answers})
-                      : runPages(argc, argv, *line, program),
-        program);
+    return records->end(line->answers
+                            ? zel::runUnattendedInstallation(argc, argv, {machine, *line->answers})
+                            : runPages(argc, argv, *line, program, machine),
+                        program);
 }

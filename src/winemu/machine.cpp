@@ -104,8 +104,8 @@ fs::path Machine::defaultPrefix() {
         std::error_code ec;
         const fs::path prefix = fs::absolute(p, ec);
         if (ec)
-            throw PlatformError("N\xe3o foi poss\xedvel encontrar a m\xe1quina " +
-                                utf8ToCp1252(p) + ": " + systemReason(ec.value()));
+            throw PlatformError("N\xe3o foi poss\xedvel encontrar a m\xe1quina " + utf8ToCp1252(p) +
+                                ": " + systemReason(ec.value()));
         return prefix.lexically_normal();
     }
     // A relative base directory is no base directory (as if unset), never one that depends on
@@ -119,7 +119,8 @@ fs::path Machine::defaultPrefix() {
     } else if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_dir) {
         home = user->pw_dir; // never a directory shared with other users, like /tmp
     } else {
-        throw PlatformError("N\xe3o h\xe1 pasta pessoal para a m\xe1quina: defina HOME ou ZEL_PREFIX");
+        throw PlatformError(
+            "N\xe3o h\xe1 pasta pessoal para a m\xe1quina: defina HOME ou ZEL_PREFIX");
     }
     return home / ".local" / "share" / "zel-setup" / "machine";
 }
@@ -368,8 +369,13 @@ void Machine::mountProgramDrive() {
     // The program keeps the name and the directory it was reached by: a symbolic link is not
     // followed to its target, only the directory is resolved to find its drive.
     program = fs::absolute(program).lexically_normal();
-    const std::string name = utf8ToCp1252(program.filename().string());
-    const fs::path dir = canonicalOr(program.parent_path());
+    std::string name = utf8ToCp1252(program.filename().string());
+    fs::path dir = canonicalOr(program.parent_path());
+    if (!options_.mediumHostDir.empty()) {
+        // The wizard's own place then matters only for its helpers, found by its caller.
+        name = kMediumProgramName;
+        dir = canonicalOr(fs::absolute(options_.mediumHostDir).lexically_normal());
+    }
     if (auto win = toWindows(dir)) {
         programPath_ = win->ends_with('\\') ? *win + name : *win + "\\" + name;
         return;

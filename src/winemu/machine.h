@@ -50,7 +50,13 @@ public:
         // Takes the machine's lock (MachineLock) for the machine's life, waiting this long for
         // another writer to let go; MachineBusyError when it does not. No lock when unset.
         std::optional<std::chrono::milliseconds> lockWait{};
+        // The kit's medium when it lies apart from the program (SETUP --medium): mounted as the
+        // program's directory would be, the program then named as if it lay there (X:\SETUP),
+        // so that its description file and sources are found on the medium.
+        std::filesystem::path mediumHostDir{};
     };
+    // The name the program takes on a medium given apart from it.
+    static constexpr const char* kMediumProgramName = "SETUP";
 
     // Opens the prefix, creating what is missing and changing nothing that is there:
     // drive_c with WINDOWS, WINDOWS\SYSTEM and Program Files, dosdevices/c:, the registry file
@@ -127,6 +133,7 @@ public:
 
     // Windows path of the running program, e.g. "D:\SETUP". A program reached through a
     // symbolic link keeps the link's name and place (its description file is beside the link).
+    // With a medium of its own (Options::mediumHostDir), the medium's SETUP.
     std::string programPath() const { return programPath_; }
     // "C:\WINDOWS" and "C:\WINDOWS\SYSTEM" (no trailing "\").
     std::string windowsDirectory() const { return "C:\\WINDOWS"; }

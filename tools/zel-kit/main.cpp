@@ -7,6 +7,7 @@
 #include "tools/zel-kit/show.h"
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
+#include "winemu/iso_image.h"
 #include "winemu/name_lookup.h"
 
 #include <nlohmann/json.hpp>
@@ -43,9 +44,10 @@ const Command kCommands[] = {
      "print the catalogue that the wizard reads from a setup description file;\n"
      "      --compact leaves out what holds nothing (empty texts, zeros, unused slots)",
      runShow},
-    {"check", "[--json] MEDIUM|WIZARD|FILE.INI",
-     "report what on a kit medium (the directory holding SETUP.INI, or the wizard X and its\n"
-     "      X.INI) would make the wizard misbehave; exit status 1 when there is an error",
+    {"check", "[--json] MEDIUM|IMAGE.iso|WIZARD|FILE.INI",
+     "report what on a kit medium (the directory holding SETUP.INI, a CD image of one, or the\n"
+     "      wizard X and its X.INI) would make the wizard misbehave; exit status 1 when there\n"
+     "      is an error",
      runCheck},
     {"pack", "KIT OUT [--name SETUP]",
      "check the kit (the directory holding SETUP.INI, or NAME.INI with --name) and, when it\n"
@@ -163,7 +165,20 @@ int runCheck(const std::vector<std::string>& args) {
         std::cerr << "zel-kit: " << medium.string() << ": no such file or directory\n";
         return kUsageError;
     }
-    if (status.type() == fs::file_type::regular) {
+    // A CD image is checked as the wizard's --medium reads it: extracted for the check's life.
+    std::optional<zel::ExtractedImage> image;
+    if (status.type() == fs::file_type::regular &&
+        zel::equalsNoCase(medium.extension().string(), ".ISO")) {
+        try {
+            image.emplace(medium);
+        } catch (const zel::PlatformError& e) {
+            std::string why = zel::cp1252ToUtf8(e.what());
+            why = why.substr(0, why.find("; nada foi instalado")); // nothing is installed here
+            std::cerr << "zel-kit: " << why << '\n';
+            return 1;
+        }
+        medium = image->dir();
+    } else if (status.type() == fs::file_type::regular) {
         // The wizard reads the description named after itself with the extension .INI.
         const fs::path given = fs::absolute(medium, ec);
         const bool isDescription = zel::equalsNoCase(given.extension().string(), ".INI");

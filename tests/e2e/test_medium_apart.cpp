@@ -1,0 +1,308 @@
+// A kit installed from a medium that lies apart from the wizard (SETUP --medium): a read-only
+// directory, as a mounted CD, and a CD image read without mounting it. Each must install the
+// very machine the same kit installs from a writable medium beside the wizard, write nothing on
+// the medium, and leave nothing of an image behind; what cannot be a medium is refused.
+#include "tests/support/fixtures.h"
+#include "winemu/iso_image.h"
+#include "winemu/sha256.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <regex>
+#include <sys/stat.h>
+
+namespace zel::test {
+namespace {
+
+std::string q(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+std::string lastLine(const std::string& text) {
+    const std::string body = text.substr(0, text.size() - text.ends_with('\n'));
+    return body.substr(body.rfind('\n') + 1);
+}
+bool haveXorriso() {
+    return runCommand("command -v xorriso >/dev/null 2>&1").status == 0;
+}
+
+// Every file under `root` (a link as what it names) with its content and mode, as one text per
+// path; `normalize` rewrites what differs between equal runs (paths, times).
+using Tree = std::map<std::string, std::string>;
+Tree snapshot(const fs::path& root,
+              const std::function<std::string(const fs::path&, std::string)>& normalize = {}) {
+    Tree tree;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().lexically_relative(root).string();
+        const auto mode = static_cast<unsigned>(it->symlink_status().permissions());
+        if (it->is_symlink())
+            tree[name] = "-> " + fs::read_symlink(it->path()).string();
+        else if (it->is_directory())
+            tree[name] = "dir " + std::to_string(mode);
+        else
+            tree[name] =
+                std::to_string(mode) + " " +
+                (normalize ? normalize(it->path(), readFile(it->path())) : readFile(it->path()));
+    }
+    return tree;
+}
+
+class MediumApartTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::copy(sourceDir() / "kit", kit, fs::copy_options::recursive);
+        fs::create_directories(images);
+        writeFile(answers, readFile(sourceDir() / "scripts" / "demo-answers.ini"));
+    }
+    void TearDown() override {
+        // Written back so that the temporary tree can be removed (the tests may run as a user).
+        runCommand("chmod -R u+w " + q(tmp.path()) + " 2>/dev/null");
+    }
+
+    // The wizard started as `command`, on the machine `machine`, its extractions in `images`;
+    // its standard error in `errors`.
+    CommandResult install(const std::string& name, const std::string& command,
+                          const fs::path& from = {}) {
+        const fs::path errors = tmp / (name + ".err");
+        CommandResult r =
+            runCommand("cd " + q(from.empty() ? tmp.path() : from) +
+                       " && env HOME=" + q(tmp.path()) + " TMPDIR=" + q(images) +
+                       " ZEL_NO_DESKTOP=1 ZEL_PROGMAN_IDLE=0.3 ZEL_PREFIX=" + q(tmp / name) +
+                       " timeout 120 " + command + " </dev/null 2>" + q(errors));
+        r.errors = readFile(errors);
+        return r;
+    }
+    // The machine `name`, its own path, times and the journal's file names taken out.
+    Tree machine(const std::string& name) {
+        const std::string prefix = (tmp / name).string();
+        Tree tree = snapshot(tmp / name, [&](const fs::path& file, std::string text) {
+            if (text.size() > 100000) // the installed programs: their sums are enough
+                return sha256Hex(text);
+            for (std::size_t at; (at = text.find(prefix)) != std::string::npos;)
+                text.replace(at, prefix.size(), "PREFIX");
+            if (file.filename() == "browser-setup.log") // the demo's browser setup notes the time
+                text = std::regex_replace(text, std::regex(" [0-9-]+ [0-9:]+"), " TIME");
+            if (file.extension() == ".journal") // each file's time, as it was made
+                text = std::regex_replace(text, std::regex("\t[0-9]{12,}\n"), "\tTIME\n");
+            return text;
+        });
+        Tree kept;
+        for (auto& [path, content] : tree) {
+            if (path.ends_with(".lock"))
+                continue; // the holder's process number
+            const bool journal = path.starts_with("journal/");
+            kept[journal ? "journal/" + std::to_string(kept.size()) : path] = content;
+        }
+        return kept;
+    }
+    // The same kit installed from a writable medium, the wizard beside its SETUP.INI.
+    Tree reference() {
+        const fs::path beside = tmp / "beside";
+        fs::copy(kit, beside, fs::copy_options::recursive);
+        fs::create_symlink(binDir() / "zel-setup", beside / "SETUP");
+        const CommandResult r = install("m-beside", "./SETUP --answers " + q(answers), beside);
+        EXPECT_EQ(r.status, 0) << r.errors;
+        return machine("m-beside");
+    }
+
+    TempDir tmp;
+    fs::path kit = tmp / "kit", images = tmp / "images", answers = tmp / "answers.ini";
+};
+
+// A read-only directory and an image of the same kit each install the same machine as the kit
+// beside the wizard; nothing is written on the medium, and nothing of the image is left.
+TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
+    const Tree expected = reference();
+    ASSERT_TRUE(expected.contains("drive_c/INTERNET/TRUMPET/TCPMAN.EXE"));
+    ASSERT_TRUE(expected.contains("system.reg"));
+
+    const fs::path cd = tmp / "cd";
+    fs::copy(kit, cd, fs::copy_options::recursive);
+    ASSERT_EQ(runCommand("chmod -R a-w " + q(cd)).status, 0);
+    const Tree before = snapshot(cd);
+    const CommandResult fromCd = install("m-cd", q(binDir() / "zel-setup") + " --medium " + q(cd) +
+                                                     " --answers " + q(answers));
+    ASSERT_EQ(fromCd.status, 0) << fromCd.errors;
+    EXPECT_EQ(snapshot(cd), before); // root writes anywhere: the listing tells what it did
+    EXPECT_EQ(machine("m-cd"), expected);
+
+    if (!haveXorriso())
+        GTEST_SKIP() << "xorriso is not installed (scripts/install-deps --test installs it): "
+                        "the image half is not run";
+    ASSERT_EQ(runCommand("xorriso -as mkisofs -J -R -o " + q(tmp / "kit.iso") + " " + q(kit) +
+                         " >/dev/null 2>&1")
+                  .status,
+              0);
+    // From the image by a relative name, the wizard started from elsewhere.
+    const CommandResult fromIso =
+        install("m-iso", q(binDir() / "zel-setup") + " --medium=kit.iso --answers " + q(answers));
+    ASSERT_EQ(fromIso.status, 0) << fromIso.errors;
+    EXPECT_EQ(machine("m-iso"), expected);
+    EXPECT_TRUE(fs::is_empty(images)) << "the image's extraction is left behind";
+}
+
+// What cannot be a medium stops the run before the machine is touched, saying why in
+// Portuguese, and leaves no extraction behind. Each row: the medium as given, how it is
+// prepared, and the last line on stderr.
+TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
+    const struct {
+        const char* name;
+        std::string medium;
+        std::function<void()> prepare;
+        std::string said;
+    } rows[] = {
+        {"nothing", "nada", [] {},
+         "A m\u00eddia nada dada em --medium n\u00e3o foi encontrada (arquivo ou pasta "
+         "inexistente)"},
+        {"a directory without SETUP.INI", "kit",
+         [&] { fs::rename(kit / "SETUP.INI", kit / "OUTRO.INI"); },
+         "A m\u00eddia kit n\u00e3o tem o arquivo SETUP.INI, que descreve o kit; nada foi "
+         "instalado"},
+        {"a device", "/dev/null", [] {},
+         "A m\u00eddia /dev/null dada em --medium n\u00e3o \u00e9 uma pasta nem uma imagem de CD"},
+        {"a file that is no image", "kit.iso",
+         [&] { writeFile(tmp / "kit.iso", std::string(70000, 'x')); },
+         "A imagem kit.iso n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de CD (ISO "
+         "9660) ou est\u00e1 danificada; nada foi instalado"},
+        {"an empty file", "kit.iso", [&] { writeFile(tmp / "kit.iso", ""); },
+         "A imagem kit.iso n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de CD (ISO "
+         "9660) ou est\u00e1 danificada; nada foi instalado"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(kit);
+        fs::remove(tmp / "kit.iso");
+        fs::copy(sourceDir() / "kit", kit, fs::copy_options::recursive);
+        row.prepare();
+        const CommandResult r =
+            install("m-refused", q(binDir() / "zel-setup") + " --medium " + q(row.medium) +
+                                     " --answers " + q(answers));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(lastLine(r.errors), row.said);
+        EXPECT_FALSE(fs::exists(tmp / "m-refused" / "drive_c" / "INTERNET"));
+        EXPECT_TRUE(fs::is_empty(images));
+    }
+}
+
+// An image is read as data, never trusted: a link, or a size larger than the image, refuses it
+// whole and removes what was extracted; what is taken is read-only and the same as the kit.
+class ImageTest : public MediumApartTest {
+protected:
+    void SetUp() override {
+        MediumApartTest::SetUp();
+        if (!haveXorriso())
+            GTEST_SKIP() << "xorriso is not installed (scripts/install-deps --test installs it)";
+        ::setenv("TMPDIR", images.c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("TMPDIR");
+        MediumApartTest::TearDown();
+    }
+    void makeImage(const fs::path& dir) {
+        ASSERT_EQ(
+            runCommand("xorriso -as mkisofs -J -R -o " + q(iso) + " " + q(dir) + " >/dev/null 2>&1")
+                .status,
+            0);
+    }
+    fs::path iso = tmp / "kit.iso";
+};
+
+TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItAfter) {
+    fs::permissions(kit / "LICENCA.TXT", fs::perms::owner_exec, fs::perm_options::add);
+    fs::permissions(kit / "SETUP.INI", fs::perms::others_read, fs::perm_options::remove);
+    makeImage(kit);
+    fs::path dir;
+    {
+        const ExtractedImage image(iso);
+        dir = image.dir();
+        EXPECT_EQ(dir.parent_path(), images);
+        EXPECT_EQ(static_cast<unsigned>(fs::status(dir).permissions()), 0500u);
+        const Tree want = snapshot(kit), got = snapshot(dir);
+        ASSERT_EQ(want.size(), got.size());
+        for (const auto& [path, content] : want) {
+            SCOPED_TRACE(path);
+            ASSERT_TRUE(got.contains(path));
+            // The kit's mode without its write bits; directories the owner's alone (0500).
+            if (content.starts_with("dir")) {
+                EXPECT_EQ(got.at(path), "dir 320");
+                continue;
+            }
+            const unsigned mode = std::stoul(content) & 0555;
+            EXPECT_EQ(got.at(path), std::to_string(mode) + content.substr(content.find(' ')));
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir));
+}
+
+TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        std::string said;
+    } rows[] = {
+        {"a link", [&] { fs::create_symlink("/etc/passwd", kit / "IRC" / "SENHAS"); },
+         "cont\xe9m IRC/SENHAS, que n\xe3o \xe9 um arquivo nem uma pasta (um link ou um "
+         "dispositivo)"},
+        {"a size larger than the image (libarchive's own check of the extents)",
+         [&] {
+             // The file's size, both-endian in its directory records, made far larger.
+             writeFile(kit / "GRANDE.BIN", std::string(0x1234, 'g'));
+             makeImage(kit);
+             std::string bytes = readFile(iso);
+             const std::string was("\x34\x12\0\0\0\0\x12\x34", 8);
+             const std::string now("\0\0\0\x70\x70\0\0\0", 8);
+             int patched = 0;
+             for (std::size_t at; (at = bytes.find(was)) != std::string::npos; ++patched)
+                 bytes.replace(at, 8, now);
+             ASSERT_GT(patched, 0);
+             writeFile(iso, bytes);
+         },
+         "n\xe3o p\xf4"
+         "de ser lida: n\xe3o \xe9 uma imagem de CD (ISO 9660) ou est\xe1 "
+         "danificada"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(kit);
+        fs::copy(sourceDir() / "kit", kit, fs::copy_options::recursive);
+        fs::remove(iso);
+        row.prepare();
+        if (!fs::exists(iso))
+            makeImage(kit);
+        const std::string error = errorOf([&] { ExtractedImage image(iso); });
+        EXPECT_EQ(error, "A imagem " + iso.string() + " " + row.said + "; nada foi instalado");
+        EXPECT_TRUE(fs::is_empty(images));
+    }
+}
+
+// zel-kit check reads an image as the wizard does, and finds in it what it finds in the kit.
+TEST_F(ImageTest, ZelKitChecksAnImageAsItsKit) {
+    std::string ini = readFile(kit / "SETUP.INI");
+    writeFile(kit / "SETUP.INI", ini.replace(ini.find("grupo=ZEL"), 9, "grupo=\"ZEL\""));
+    makeImage(kit);
+    writeFile(tmp / "bad.iso", std::string(70000, 'x'));
+    const struct {
+        std::string operand;
+        int status;
+        std::string last; // the last line on stdout, or on stderr when it fails
+    } rows[] = {
+        {q(iso), 1, "1 error, 0 warnings, 1 note"},
+        {q(kit), 1, "1 error, 0 warnings, 1 note"},
+        {q(tmp / "bad.iso"), 1,
+         "zel-kit: A imagem " + (tmp / "bad.iso").string() +
+             " n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de CD (ISO 9660) ou "
+             "est\u00e1 danificada"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.operand);
+        const CommandResult r = runTool("zel-kit", "check " + row.operand, tmp);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(lastLine(r.output.empty() ? r.errors : r.output), row.last);
+        EXPECT_TRUE(fs::is_empty(images));
+    }
+}
+
+} // namespace
+} // namespace zel::test
