@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +20,8 @@
 #include <system_error>
 #include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 namespace zel {
 
@@ -284,8 +288,76 @@ ExtractedImage::ExtractedImage(const fs::path& image) {
     }
 }
 
+namespace {
+
+bool isUnder(std::string_view path, const std::string& dir) {
+    return path == dir || (path.starts_with(dir) && path.size() > dir.size() &&
+                           path[dir.size()] == '/');
+}
+
+// The cleaner waits, a second at a time and for a day at most, until no process works in the
+// directory, then removes it; it is a shell of its own so that nothing of this process (its
+// threads, its locks) is used after a fork.
+constexpr const char* kCleaner = R"(dir=$1
+cd / || exit 1
+busy() {
+    for p in /proc/[0-9]*; do
+        [ "$p" = "/proc/$$" ] && continue
+        case $(readlink "$p/cwd" 2>/dev/null) in "$dir"|"$dir"/*) return 0 ;; esac
+        for f in "$p"/fd/*; do
+            case $(readlink "$f" 2>/dev/null) in "$dir"/*) return 0 ;; esac
+        done
+        grep -qF " $dir/" "$p/maps" 2>/dev/null && return 0
+    done
+    return 1
+}
+n=0
+while busy && [ $n -lt 86400 ]; do sleep 1; n=$((n + 1)); done
+chmod -R u+w "$dir" 2>/dev/null
+rm -rf "$dir")";
+
+} // namespace
+
+bool usedByAnotherProcess(const fs::path& dir) {
+    const std::string d = dir.string();
+    const std::string self = std::to_string(::getpid());
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string pid = it->path().filename().string();
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
+            continue;
+        std::error_code e;
+        if (isUnder(fs::read_symlink(it->path() / "cwd", e).string(), d))
+            return true;
+        for (fs::directory_iterator fd(it->path() / "fd", e), fdEnd; !e && fd != fdEnd;
+             fd.increment(e)) {
+            std::error_code l;
+            if (isUnder(fs::read_symlink(fd->path(), l).string(), d))
+                return true;
+        }
+        std::ifstream maps(it->path() / "maps"); // sizeless: read as a stream
+        for (std::string line; std::getline(maps, line);)
+            if (line.find(" " + d + "/") != std::string::npos)
+                return true;
+    }
+    return false;
+}
+
 ExtractedImage::~ExtractedImage() {
-    removeReadOnlyTree(dir_);
+    if (!usedByAnotherProcess(dir_)) {
+        removeReadOnlyTree(dir_);
+        return;
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    const std::string dir = dir_.string();
+    const char* argv[] = {"sh", "-c", kCleaner, "sh", dir.c_str(), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char* const*>(argv),
+                      environ) != 0)
+        removeReadOnlyTree(dir_); // no cleaner: the image's files cannot outlive the run
+    posix_spawnattr_destroy(&attributes);
 }
 
 void removeReadOnlyTree(const fs::path& dir) {

@@ -13,7 +13,9 @@ public:
     // forged size cannot fill the disk). Raises PlatformError (code page 1252, in Portuguese) for
     // an image that cannot be read or holds anything else, having removed what it made.
     explicit ExtractedImage(const std::filesystem::path& image);
-    // Removes the directory with everything in it.
+    // Removes the directory with everything in it; while another process still works there (a
+    // program started from the medium and not waited for, such as a browser setup), a detached
+    // cleaner removes it once the last of them is done.
     ~ExtractedImage();
     ExtractedImage(const ExtractedImage&) = delete;
     ExtractedImage& operator=(const ExtractedImage&) = delete;
@@ -26,5 +28,9 @@ private:
 
 // Removes a tree that was made read-only: its directories are made writable again first.
 void removeReadOnlyTree(const std::filesystem::path& dir);
+
+// Whether a process other than this one works in the directory: its working directory, an open
+// file or a mapped file (a running program) lies there.
+bool usedByAnotherProcess(const std::filesystem::path& dir);
 
 } // namespace zel

@@ -8,10 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <regex>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace zel::test {
 namespace {
@@ -233,6 +237,33 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItAfter) {
             EXPECT_EQ(got.at(path), std::to_string(mode) + content.substr(content.find(' ')));
         }
     }
+    EXPECT_FALSE(fs::exists(dir));
+}
+
+// A program started from the image and not waited for (a browser setup the finish starts) keeps
+// its files until it is done: the extraction goes only after the last process working there.
+TEST_F(ImageTest, AProgramStillRunningFromTheImageKeepsItsFiles) {
+    makeImage(kit);
+    fs::path dir;
+    pid_t program = 0;
+    {
+        const ExtractedImage image(iso);
+        dir = image.dir();
+        program = ::fork();
+        ASSERT_GE(program, 0);
+        if (program == 0) { // works in the medium's directory for a while, then reads a file there
+            if (::chdir(dir.c_str()) == 0)
+                ::execl("/bin/sh", "sh", "-c", "sleep 2; cat SETUP.INI >/dev/null", nullptr);
+            ::_exit(127);
+        }
+        EXPECT_TRUE(usedByAnotherProcess(dir));
+    }
+    EXPECT_TRUE(fs::exists(dir / "SETUP.INI")); // still there for the running program
+    int status = 0;
+    ASSERT_EQ(::waitpid(program, &status, 0), program);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    for (int i = 0; i < 100 && fs::exists(dir); ++i) // the cleaner looks once a second
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_FALSE(fs::exists(dir));
 }
 
