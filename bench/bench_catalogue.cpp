@@ -1,8 +1,8 @@
 // Loading the catalogue from a full setup description file (12 programs of 60 file keys), as
 // the wizard does at start-up: a fresh profile file, one read of the disk, then every key.
 // Reading one key and writing one key of the same file show what a single access costs.
-#include "winemu/profile.h"
 #include "setup/catalogue.h"
+#include "winemu/profile.h"
 
 #include <benchmark/benchmark.h>
 

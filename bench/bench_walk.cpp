@@ -52,17 +52,11 @@ void generateTree(const bench::fs::path& root, const Tree& shape) {
     for (int i = 0; made < shape.files(); ++i, ++made) {
         char name[64];
         switch (i % 10) {
-        case 0:
-            std::snprintf(name, sizeof name, "relat\xC3\xB3rio de vendas %d.txt", i);
-            break;
+        case 0: std::snprintf(name, sizeof name, "relat\xC3\xB3rio de vendas %d.txt", i); break;
         case 1:
         case 2:
-        case 3:
-            std::snprintf(name, sizeof name, "documento-de-exemplo-%d.doc", i);
-            break;
-        default:
-            std::snprintf(name, sizeof name, "FILE%06d.DLL", i);
-            break;
+        case 3: std::snprintf(name, sizeof name, "documento-de-exemplo-%d.doc", i); break;
+        default: std::snprintf(name, sizeof name, "FILE%06d.DLL", i); break;
         }
         std::ofstream(leaf(root, i % shape.leaves()) / name);
     }

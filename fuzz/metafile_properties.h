@@ -16,8 +16,8 @@
 namespace zel::fuzz {
 
 inline std::string checkPictureSize(const char* reader, const QImage& image) {
-    if (image.isNull() || (image.width() <= metafile::kMaxPictureSide &&
-                           image.height() <= metafile::kMaxPictureSide))
+    if (image.isNull() ||
+        (image.width() <= metafile::kMaxPictureSide && image.height() <= metafile::kMaxPictureSide))
         return {};
     return std::string(reader) + " reader drew a picture of " + std::to_string(image.width()) +
            " x " + std::to_string(image.height()) + " pixels";

@@ -3,11 +3,11 @@
 // corpus replay and the regression tests (tests/test_fuzz_regressions.cpp). Each check takes
 // one input and answers "" when every property holds, or a description of the first that does
 // not; a crash or a sanitizer report is a failure as well.
+#include "progman/progman_macros.h"
 #include "winemu/cp1252.h"
+#include "winemu/errors.h"
 #include "winemu/machine.h"
 #include "winemu/profile.h"
-#include "progman/progman_macros.h"
-#include "winemu/errors.h"
 #include "winemu/registry.h"
 #include "winemu/winpath.h"
 

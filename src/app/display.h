@@ -44,9 +44,8 @@ inline bool localXServerAnswers(const std::string& number) {
         if (path.size() + offset >= sizeof address.sun_path)
             return false;
         std::memcpy(address.sun_path + offset, path.data(), path.size());
-        const auto length =
-            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() +
-                                   (abstract ? 0 : 1));
+        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
+                                                   path.size() + (abstract ? 0 : 1));
         if (acceptsConnection(reinterpret_cast<const sockaddr*>(&address), length))
             return true;
     }

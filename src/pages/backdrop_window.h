@@ -2,8 +2,8 @@
 // The full-screen background behind the pages: a gradient from bright blue (or the kit's
 // [Marca] fundo) to black.
 #include "pages/page_window.h"
-#include "setup/catalogue.h"
 #include "qt/warm_up.h"
+#include "setup/catalogue.h"
 #include "ui_backdrop_window.h"
 
 #include <array>

@@ -1,10 +1,10 @@
 #include "pages/copy_page.h"
 
-#include "qt/qt_pictures.h"
 #include "qt/qt_gauge.h"
+#include "qt/qt_pictures.h"
+#include "services/platform.h"
 #include "setup/installation.h"
 #include "setup/messages.h"
-#include "services/platform.h"
 
 #include <QPixmap>
 
@@ -12,8 +12,8 @@
 
 namespace zel {
 
-CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue,
-                   zel::Choices& choices, Building building)
+CopyPage::CopyPage(zel::Platform& platform, const zel::Catalogue& catalogue, zel::Choices& choices,
+                   Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint),
       brand_(catalogue.settings), catalogue_(catalogue), choices_(choices) {
     if (building == Building::Now)

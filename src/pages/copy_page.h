@@ -29,7 +29,7 @@ protected:
 
 private:
     const zel::SetupSettings brand_; // [Marca], as the start-up read it
-    class View; // the copy's progress and questions on this page
+    class View;                      // the copy's progress and questions on this page
     // Back to the page as it stood before "Seguir >": only the text, the picture and the buttons.
     void showIdle();
     void setButtonsEnabled(bool enabled);

@@ -1,9 +1,9 @@
 #include "pages/custom_install_page.h"
 
+#include "services/platform.h"
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
 #include "setup/messages.h"
-#include "services/platform.h"
 #include "winemu/winpath.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "pages/directory_chooser.h"
 
 #include "qt/qt_pictures.h"
-#include "setup/messages.h"
 #include "services/platform.h"
+#include "setup/messages.h"
 #include "winemu/winpath.h"
 
 #include <QListWidget>

@@ -1,9 +1,9 @@
 #include "pages/finish_page.h"
 
 #include "qt/qt_pictures.h"
+#include "services/platform.h"
 #include "setup/installation.h"
 #include "setup/messages.h"
-#include "services/platform.h"
 
 #include <QPixmap>
 

@@ -29,7 +29,7 @@ protected:
 
 private:
     const zel::SetupSettings brand_; // [Marca], as the start-up read it
-    class View; // the finish's progress and messages on this page
+    class View;                      // the finish's progress and messages on this page
     const zel::Catalogue& catalogue_;
     const zel::Choices& choices_;
 };

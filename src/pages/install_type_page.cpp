@@ -10,8 +10,7 @@ namespace zel {
 InstallTypePage::InstallTypePage(zel::Platform& platform, const zel::SetupSettings& brand,
                                  zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), brand_(brand),
-      choices_(choices),
-      shown_(choices.installation) {
+      choices_(choices), shown_(choices.installation) {
     if (building == Building::Now)
         build();
 }

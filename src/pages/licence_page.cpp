@@ -1,7 +1,7 @@
 #include "pages/licence_page.h"
 
-#include "setup/catalogue.h"
 #include "services/platform.h"
+#include "setup/catalogue.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
 #include "pages/modem_page.h"
 
 #include "qt/qt_pictures.h"
-#include "setup/messages.h"
 #include "services/platform.h"
+#include "setup/messages.h"
 
 #include <QPixmap>
 
@@ -11,8 +11,7 @@ namespace zel {
 ModemPage::ModemPage(zel::Platform& platform, const zel::SetupSettings& brand,
                      zel::Choices& choices, Building building)
     : PageWindow(platform, Role::Page, kTitleOnly | Qt::WindowStaysOnTopHint), brand_(brand),
-      choices_(choices),
-      shown_(choices.modem) {
+      choices_(choices), shown_(choices.modem) {
     if (building == Building::Now)
         build();
 }

@@ -51,7 +51,6 @@ void showPagePicture(QLabel& label, const Machine& machine, std::string_view kit
     label.setPixmap(ownPicture(own));
 }
 
-
 void centreOnScreen(QWidget& window) {
     QScreen* screen = window.screen();
     if (!screen)
@@ -118,7 +117,6 @@ void nameControls(QWidget& form) {
         widget->setProperty(kAutoNamed, true);
     }
 }
-
 
 PageWindow::PageWindow(zel::Platform& platform, Role role, Qt::WindowFlags flags)
     : QDialog(nullptr, flags), platform_(platform), role_(role) {}

@@ -1,8 +1,8 @@
 #include "pages/registration_page.h"
 
+#include "services/platform.h"
 #include "setup/catalogue.h"
 #include "setup/messages.h"
-#include "services/platform.h"
 
 #include <QLineEdit>
 
@@ -87,8 +87,7 @@ void RegistrationPage::next() {
         if (platform_.printer.choosePrinter())
             zel::printRegistration(platform_.printer, form, brand_.brandFaxHeading);
         break;
-    case zel::Completeness::Empty:
-        break; // passes without registering
+    case zel::Completeness::Empty: break; // passes without registering
     case zel::Completeness::Incomplete:
         platform_.ui.messageBox(zel::kIncompleteRegistration, zel::kIncompleteRegistrationCaption,
                                 zel::MsgButtons::Ok);

@@ -1,11 +1,11 @@
 #include "pages/welcome_page.h"
 
 #include "qt/qt_pictures.h"
+#include "services/platform.h"
 #include "setup/catalogue.h"
 #include "setup/messages.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
-#include "services/platform.h"
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
 
@@ -65,7 +65,7 @@ void WelcomePage::readMessage(const zel::ProfileFile& setup) {
 
 void WelcomePage::readSponsor(const zel::ProfileFile& setup, int k) {
     zel::Platform& platform = platform_;
-    
+
     QLabel& picture = *sponsorPicture(k);
 
     const std::string base =
@@ -75,8 +75,8 @@ void WelcomePage::readSponsor(const zel::ProfileFile& setup, int k) {
     const std::string hint = zel::readKeyText(setup, zel::KeyId::SponsorHint, k);
     // The kit's text as it is: a hint that looks like markup shows its tags.
     const QString tip = zel::toQt(hint);
-    picture.setToolTip(Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap)
-                                                : tip);
+    picture.setToolTip(
+        Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap) : tip);
 
     // A missing picture keeps the one shown before; one that cannot be decoded leaves the
     // control empty, and the other sponsors are read all the same.

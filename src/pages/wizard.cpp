@@ -16,8 +16,8 @@
 #include "qt/qt_modal.h"
 #include "qt/qt_pictures.h"
 #include "qt/qt_ui.h"
-#include "setup/start_up.h"
 #include "services/platform.h"
+#include "setup/start_up.h"
 #include "winemu/cp1252.h"
 #include "winemu/machine.h"
 
@@ -32,7 +32,6 @@
 
 namespace zel {
 
-
 void setUpApplication(QApplication& app) {
     // The title of the task-bar entry and of the error report. Set as the application name,
     // not the display name, which the window system would append to every page's caption.
@@ -42,7 +41,6 @@ void setUpApplication(QApplication& app) {
     installFontSubstitutions();
     applyClassicStyle(app);
 }
-
 
 void applyBrand(const SetupSettings& brand, const Machine& machine) {
     setApplicationTitle(cp1252ToUtf8(brand.brandTitle));
@@ -115,22 +113,14 @@ Wizard::~Wizard() = default;
 
 PageWindow& Wizard::window(Page page) const {
     switch (page) {
-    case Page::Welcome:
-        return *welcomePage;
-    case Page::Licence:
-        return *licencePage;
-    case Page::Registration:
-        return *registrationPage;
-    case Page::InstallationType:
-        return *installTypePage;
-    case Page::CustomInstallation:
-        return *customInstallPage;
-    case Page::Connection:
-        return *modemPage;
-    case Page::Copy:
-        return *copyPage;
-    case Page::Finish:
-        break;
+    case Page::Welcome: return *welcomePage;
+    case Page::Licence: return *licencePage;
+    case Page::Registration: return *registrationPage;
+    case Page::InstallationType: return *installTypePage;
+    case Page::CustomInstallation: return *customInstallPage;
+    case Page::Connection: return *modemPage;
+    case Page::Copy: return *copyPage;
+    case Page::Finish: break;
     }
     return *finishPage;
 }
@@ -179,8 +169,8 @@ void Wizard::buildForms() {
     for (PageWindow* form : std::initializer_list<PageWindow*>{
              welcomePage.get(), installTypePage.get(), customInstallPage.get(), copyPage.get(),
              directoryChooser.get(), modemPage.get(), finishPage.get(), backdrop.get(),
-             sponsorPicture.get(), registrationPage.get(), licencePage.get(),
-             faxNoticeDialog.get(), exitConfirmDialog.get()})
+             sponsorPicture.get(), registrationPage.get(), licencePage.get(), faxNoticeDialog.get(),
+             exitConfirmDialog.get()})
         form->build();
 }
 

@@ -3,9 +3,9 @@
 // program ends (the controls of a page not shown at start are made when it is first shown);
 // the user's choices, which the pages fill; and the page protocol that joins them (where each
 // page's buttons lead, the modal dialogs the pages ask for, the exit confirmation).
+#include "services/ui.h"
 #include "setup/choices.h"
 #include "setup/page_flow.h"
-#include "services/ui.h"
 
 #include <memory>
 #include <string>

@@ -116,30 +116,14 @@ void keep(std::map<std::uint32_t, GdiObject>& objects, std::uint32_t index, GdiO
 bool play(MetafilePainter& out, PageSpace& page, std::map<std::uint32_t, GdiObject>& objects,
           EmfRecord type, const ByteReader& r) {
     switch (type) {
-    case EmfRecord::SetWindowExtEx:
-        page.setWindowExtent(QSizeF(r.s32(0), r.s32(4)));
-        break;
-    case EmfRecord::SetWindowOrgEx:
-        page.setWindowOrigin(QPointF(r.s32(0), r.s32(4)));
-        break;
-    case EmfRecord::SetViewportExtEx:
-        page.setViewportExtent(QSizeF(r.s32(0), r.s32(4)));
-        break;
-    case EmfRecord::SetViewportOrgEx:
-        page.setViewportOrigin(QPointF(r.s32(0), r.s32(4)));
-        break;
-    case EmfRecord::SetMapMode:
-        page.setMapMode(r.s32(0));
-        break;
-    case EmfRecord::SetPolyFillMode:
-        out.setFillWinding(r.u32(0) == kFillWinding);
-        break;
-    case EmfRecord::SetTextAlign:
-        out.setTextAlign(r.u32(0));
-        break;
-    case EmfRecord::SetTextColor:
-        out.setTextColor(colorRef(r.u32(0)));
-        break;
+    case EmfRecord::SetWindowExtEx: page.setWindowExtent(QSizeF(r.s32(0), r.s32(4))); break;
+    case EmfRecord::SetWindowOrgEx: page.setWindowOrigin(QPointF(r.s32(0), r.s32(4))); break;
+    case EmfRecord::SetViewportExtEx: page.setViewportExtent(QSizeF(r.s32(0), r.s32(4))); break;
+    case EmfRecord::SetViewportOrgEx: page.setViewportOrigin(QPointF(r.s32(0), r.s32(4))); break;
+    case EmfRecord::SetMapMode: page.setMapMode(r.s32(0)); break;
+    case EmfRecord::SetPolyFillMode: out.setFillWinding(r.u32(0) == kFillWinding); break;
+    case EmfRecord::SetTextAlign: out.setTextAlign(r.u32(0)); break;
+    case EmfRecord::SetTextColor: out.setTextColor(colorRef(r.u32(0))); break;
     case EmfRecord::SaveDC:
         if (page.savedStates < kMaxSavedStates) {
             out.painter().save();
@@ -172,24 +156,12 @@ bool play(MetafilePainter& out, PageSpace& page, std::map<std::uint32_t, GdiObje
     case EmfRecord::ExtCreateFontIndirectW:
         keep(objects, r.u32(0), makeFont(logFontW(r, 4)));
         break;
-    case EmfRecord::DeleteObject:
-        objects.erase(r.u32(0));
-        break;
-    case EmfRecord::MoveToEx:
-        out.moveTo(QPointF(r.s32(0), r.s32(4)));
-        break;
-    case EmfRecord::LineTo:
-        out.lineTo(QPointF(r.s32(0), r.s32(4)));
-        break;
-    case EmfRecord::Ellipse:
-        out.ellipse(boxAt(r, 0));
-        break;
-    case EmfRecord::Rectangle:
-        out.rectangle(boxAt(r, 0));
-        break;
-    case EmfRecord::RoundRect:
-        out.roundRect(boxAt(r, 0), QSizeF(r.s32(16), r.s32(20)));
-        break;
+    case EmfRecord::DeleteObject: objects.erase(r.u32(0)); break;
+    case EmfRecord::MoveToEx: out.moveTo(QPointF(r.s32(0), r.s32(4))); break;
+    case EmfRecord::LineTo: out.lineTo(QPointF(r.s32(0), r.s32(4))); break;
+    case EmfRecord::Ellipse: out.ellipse(boxAt(r, 0)); break;
+    case EmfRecord::Rectangle: out.rectangle(boxAt(r, 0)); break;
+    case EmfRecord::RoundRect: out.roundRect(boxAt(r, 0), QSizeF(r.s32(16), r.s32(20))); break;
     case EmfRecord::Polygon:
     case EmfRecord::Polyline:
     case EmfRecord::Polygon16:
@@ -267,8 +239,7 @@ bool play(MetafilePainter& out, PageSpace& page, std::map<std::uint32_t, GdiObje
             out.text(at, text);
         break;
     }
-    default:
-        break; // records that change nothing we draw
+    default: break; // records that change nothing we draw
     }
     return true;
 }
@@ -294,13 +265,13 @@ QImage renderEmf(const QByteArray& data) {
     const int devW = file.s32(72), devH = file.s32(76), mmW = file.s32(80), mmH = file.s32(84);
     QRectF reference = bounds;
     if (devW > 0 && devH > 0 && mmW > 0 && mmH > 0 && frame.width() > 0 && frame.height() > 0) {
-        reference = QRectF(frame.left() * devW / (mmW * 100.0), frame.top() * devH / (mmH * 100.0),
-                           frame.width() * devW / (mmW * 100.0),
-                           frame.height() * devH / (mmH * 100.0));
+        reference =
+            QRectF(frame.left() * devW / (mmW * 100.0), frame.top() * devH / (mmH * 100.0),
+                   frame.width() * devW / (mmW * 100.0), frame.height() * devH / (mmH * 100.0));
     }
     // Beyond a picture's size the header is damaged, and rounding it would not fit an int.
-    if (!(reference.width() > 0 && reference.width() <= kMaxPictureSide &&
-          reference.height() > 0 && reference.height() <= kMaxPictureSide))
+    if (!(reference.width() > 0 && reference.width() <= kMaxPictureSide && reference.height() > 0 &&
+          reference.height() <= kMaxPictureSide))
         return {};
     const QSize size(qRound(reference.width()), qRound(reference.height()));
     QImage image = blankPicture(size);

@@ -77,20 +77,11 @@ GdiObject makePen(std::uint32_t style, int width, std::uint32_t color) {
     pen.setWidth(std::max(0, width));
     pen.setCosmetic(width <= 1);
     switch (style & kPenStyleMask) {
-    case kPenDash:
-        pen.setStyle(Qt::DashLine);
-        break;
-    case kPenDot:
-        pen.setStyle(Qt::DotLine);
-        break;
-    case kPenDashDot:
-        pen.setStyle(Qt::DashDotLine);
-        break;
-    case kPenDashDotDot:
-        pen.setStyle(Qt::DashDotDotLine);
-        break;
-    default:
-        break;
+    case kPenDash: pen.setStyle(Qt::DashLine); break;
+    case kPenDot: pen.setStyle(Qt::DotLine); break;
+    case kPenDashDot: pen.setStyle(Qt::DashDotLine); break;
+    case kPenDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
+    default: break;
     }
     return object;
 }
@@ -99,9 +90,7 @@ GdiObject makeBrush(std::uint32_t style, std::uint32_t color, std::uint32_t hatc
     GdiObject object;
     object.kind = GdiObject::Brush;
     switch (style) {
-    case kBrushSolid:
-        object.brush = QBrush(colorRef(color));
-        break;
+    case kBrushSolid: object.brush = QBrush(colorRef(color)); break;
     case kBrushHatched: {
         // In the order of the hatch numbers: horizontal, vertical, falling and rising
         // diagonals, cross, diagonal cross.
@@ -157,18 +146,13 @@ void MetafilePainter::setLogicalFrame(const QRectF& logical, const QSizeF& pixel
 
 void MetafilePainter::select(const GdiObject& object) {
     switch (object.kind) {
-    case GdiObject::Pen:
-        painter_.setPen(object.pen);
-        break;
-    case GdiObject::Brush:
-        painter_.setBrush(object.brush);
-        break;
+    case GdiObject::Pen: painter_.setPen(object.pen); break;
+    case GdiObject::Brush: painter_.setBrush(object.brush); break;
     case GdiObject::Font:
         font_ = object.font;
         fontHeight_ = object.fontHeight;
         break;
-    case GdiObject::Other:
-        break;
+    case GdiObject::Other: break;
     }
 }
 

@@ -1,12 +1,12 @@
 #include "qt/qt_pictures.h"
 
+#include "qt/emf_reader.h"
+#include "qt/wmf_reader.h"
+#include "setup/catalogue.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/machine.h"
-#include "setup/catalogue.h"
-#include "qt/emf_reader.h"
-#include "qt/wmf_reader.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -32,8 +32,8 @@ QImage clearedCanvas(const QImageReader& reader) {
     if (size.isEmpty() || format == QImage::Format_Invalid)
         return {};
     // No larger than the reader itself would allocate.
-    const qint64 bytes = qint64{size.width()} * size.height() *
-                         QImage::toPixelFormat(format).bitsPerPixel() / 8;
+    const qint64 bytes =
+        qint64{size.width()} * size.height() * QImage::toPixelFormat(format).bitsPerPixel() / 8;
     const qint64 limit = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
     if (limit > 0 && bytes > limit)
         return {};

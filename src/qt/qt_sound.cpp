@@ -1,7 +1,7 @@
 #include "qt/qt_sound.h"
 
-#include "winemu/machine.h"
 #include "qt/wave_player.h"
+#include "winemu/machine.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -6,13 +6,13 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 #include <QWindow>
 
@@ -34,14 +34,10 @@ void setMessageText(QMessageBox& box, const std::string& text) {
 
 QMessageBox::Icon qtIcon(MsgIcon icon) {
     switch (icon) {
-    case MsgIcon::Stop:
-        return QMessageBox::Critical;
-    case MsgIcon::Warning:
-        return QMessageBox::Warning;
-    case MsgIcon::Information:
-        return QMessageBox::Information;
-    case MsgIcon::None:
-        break;
+    case MsgIcon::Stop: return QMessageBox::Critical;
+    case MsgIcon::Warning: return QMessageBox::Warning;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::None: break;
     }
     return QMessageBox::NoIcon;
 }
@@ -157,8 +153,7 @@ void loadQtTranslations(QCoreApplication& app) {
     // without the package the wizard still runs, in Qt's English.
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qt"),
-                         QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
     else
         delete translator;

@@ -2,9 +2,9 @@
 // The user-interface services on Qt Widgets, and the application-wide look of the pages.
 #include "services/ui.h"
 
-#include <string>
 #include <QPointer>
 #include <QWidget>
+#include <string>
 
 #include <vector>
 
@@ -16,7 +16,7 @@ namespace zel {
 class QtUi : public UiServices {
 public:
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                   MsgIcon icon = MsgIcon::None) override;
+                           MsgIcon icon = MsgIcon::None) override;
     ModalResult showModal(ModalWindow& window) override;
     // The hourglass is one state, not a stack: busy twice and default once is the default.
     void setBusyCursor(bool busy) override;

@@ -2,8 +2,8 @@
 // The program's printer: QtPrinter in the print module, loaded when printing is first asked
 // for, so the program does not load Qt Print Support (and the print server's libraries) at
 // every start.
-#include "services/printer.h"
 #include "qt/qt_modules.h"
+#include "services/printer.h"
 
 #include <memory>
 #include <string>
@@ -15,7 +15,8 @@ public:
     // `module` names the print module (see moduleFunction).
     explicit SystemPrinter(std::string module = kPrintModule);
     // The registration written to a PDF file (a host path) instead, with no dialog.
-    static std::unique_ptr<SystemPrinter> toPdf(std::string file, std::string module = kPrintModule);
+    static std::unique_ptr<SystemPrinter> toPdf(std::string file,
+                                                std::string module = kPrintModule);
     ~SystemPrinter() override;
     SystemPrinter(const SystemPrinter&) = delete;
     SystemPrinter& operator=(const SystemPrinter&) = delete;

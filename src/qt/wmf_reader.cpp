@@ -113,24 +113,14 @@ bool play(MetafilePainter& out, ObjectTable& objects, QRectF& window, QSize size
             out.setLogicalFrame(window, size);
         }
         break;
-    case WmfRecord::SetPolyFillMode:
-        out.setFillWinding(r.u16(0) == kFillWinding);
-        break;
-    case WmfRecord::SetTextColor:
-        out.setTextColor(colorRef(r.u32(0)));
-        break;
-    case WmfRecord::SetTextAlign:
-        out.setTextAlign(r.u16(0));
-        break;
-    case WmfRecord::CreatePenIndirect:
-        objects.place(makePen(r.u16(0), r.s16(2), r.u32(6)));
-        break;
+    case WmfRecord::SetPolyFillMode: out.setFillWinding(r.u16(0) == kFillWinding); break;
+    case WmfRecord::SetTextColor: out.setTextColor(colorRef(r.u32(0))); break;
+    case WmfRecord::SetTextAlign: out.setTextAlign(r.u16(0)); break;
+    case WmfRecord::CreatePenIndirect: objects.place(makePen(r.u16(0), r.s16(2), r.u32(6))); break;
     case WmfRecord::CreateBrushIndirect:
         objects.place(makeBrush(r.u16(0), r.u32(2), r.u16(6)));
         break;
-    case WmfRecord::CreateFontIndirect:
-        objects.place(makeFont(logFont16(r)));
-        break;
+    case WmfRecord::CreateFontIndirect: objects.place(makeFont(logFont16(r))); break;
     case WmfRecord::CreatePalette:
     case WmfRecord::CreatePatternBrush:
     case WmfRecord::DibCreatePatternBrush:
@@ -141,15 +131,9 @@ bool play(MetafilePainter& out, ObjectTable& objects, QRectF& window, QSize size
         if (const GdiObject* object = objects.find(r.u16(0)))
             out.select(*object);
         break;
-    case WmfRecord::DeleteObject:
-        objects.erase(r.u16(0));
-        break;
-    case WmfRecord::MoveTo:
-        out.moveTo(QPointF(r.s16(2), r.s16(0)));
-        break;
-    case WmfRecord::LineTo:
-        out.lineTo(QPointF(r.s16(2), r.s16(0)));
-        break;
+    case WmfRecord::DeleteObject: objects.erase(r.u16(0)); break;
+    case WmfRecord::MoveTo: out.moveTo(QPointF(r.s16(2), r.s16(0))); break;
+    case WmfRecord::LineTo: out.lineTo(QPointF(r.s16(2), r.s16(0))); break;
     case WmfRecord::Rectangle:
         out.rectangle(QRectF(QPointF(r.s16(6), r.s16(4)), QPointF(r.s16(2), r.s16(0))));
         break;
@@ -247,8 +231,7 @@ bool play(MetafilePainter& out, ObjectTable& objects, QRectF& window, QSize size
             out.text(at, textOf(text));
         break;
     }
-    default:
-        break; // records that change nothing we draw
+    default: break; // records that change nothing we draw
     }
     return true;
 }

@@ -1,12 +1,12 @@
 #pragma once
 // Everything the wizard's pages and logic use of the machine, built once in main.
-#include "winemu/files.h"
-#include "winemu/machine.h"
 #include "services/printer.h"
-#include "winemu/progman_client.h"
-#include "winemu/programs.h"
 #include "services/sound.h"
 #include "services/ui.h"
+#include "winemu/files.h"
+#include "winemu/machine.h"
+#include "winemu/progman_client.h"
+#include "winemu/programs.h"
 
 namespace zel {
 

@@ -23,7 +23,8 @@ enum class ModalResult { Confirm = 1, Other = 2 };
 // A dialog's result code read as a ModalResult: anything but a confirm is the other way out, a
 // rejected (0) dialog included.
 inline ModalResult modalResultOf(int code) {
-    return code == static_cast<int>(ModalResult::Confirm) ? ModalResult::Confirm : ModalResult::Other;
+    return code == static_cast<int>(ModalResult::Confirm) ? ModalResult::Confirm
+                                                          : ModalResult::Other;
 }
 
 enum class MsgIcon { None, Stop, Warning, Information };
@@ -41,7 +42,7 @@ class UiServices : public ApplicationWindows {
 public:
     // Modal; Confirm for OK, Other for Cancel. Texts in code page 1252.
     virtual ModalResult messageBox(const std::string& text, const std::string& caption,
-                           MsgButtons buttons, MsgIcon icon = MsgIcon::None) = 0;
+                                   MsgButtons buttons, MsgIcon icon = MsgIcon::None) = 0;
     // Shows a page modally; its ModalResult.
     virtual ModalResult showModal(ModalWindow& window) = 0;
     virtual void setBusyCursor(bool busy) = 0;

@@ -26,6 +26,8 @@ constexpr std::string_view kBrand = kBrandSection;
 constexpr std::string_view kPagePicture = "the page's picture";
 constexpr MediumFile kPictureFile = {kPagePicture, {}, kMaxPictureBytes};
 
+// The table keeps one key to a few lines, as written, rather than one field to a line.
+// clang-format off
 constexpr DescriptionKey kKeys[] = {
     {Id::Version, kPrincipal, "versao", K::Text, kMissing, "versao", &S::version,
      "the kit's version", "nobody but zel-kit show", W::Note},
@@ -197,6 +199,7 @@ constexpr DescriptionKey kKeys[] = {
      "the background's colour at the top, R,G,B from 0 to 255, fading to black (empty: blue)",
      "the backdrop", W::None, W::Warning, {}, {}, 0, "background"},
 };
+// clang-format on
 
 // Each key's place in the table is its KeyId.
 constexpr bool inIdOrder() {
@@ -218,10 +221,8 @@ constexpr bool fitsItsField(const DescriptionKey& key) {
     case KeyKind::Integer:
         return std::holds_alternative<std::int32_t S::*>(key.place) ||
                std::holds_alternative<std::int32_t P::*>(key.place);
-    case KeyKind::Flag:
-        return std::holds_alternative<bool P::*>(key.place);
-    case KeyKind::FileList:
-        return std::holds_alternative<FileList P::*>(key.place);
+    case KeyKind::Flag: return std::holds_alternative<bool P::*>(key.place);
+    case KeyKind::FileList: return std::holds_alternative<FileList P::*>(key.place);
     }
     return false;
 }

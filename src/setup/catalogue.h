@@ -25,10 +25,10 @@ inline constexpr std::size_t kMaxLicenceBytes = std::size_t(1) << 20;
 inline constexpr std::size_t kMaxPictureBytes = std::size_t(1) << 20;
 
 struct SetupSettings {
-    std::string version, group, destination, homePage, searchPage, groupIcon, internetIcon,
-        bbsIcon, suggestedPassword, updateProgram, updateDirectory, uninstallProgram,
-        uninstallDirectory, startSound, licenceFile, registrationIntro, registrationNotice,
-        firstBrowserSetup, firstBrowserName;
+    std::string version, group, destination, homePage, searchPage, groupIcon, internetIcon, bbsIcon,
+        suggestedPassword, updateProgram, updateDirectory, uninstallProgram, uninstallDirectory,
+        startSound, licenceFile, registrationIntro, registrationNotice, firstBrowserSetup,
+        firstBrowserName;
     std::int32_t firstBrowserSize = 0;
     std::string secondBrowserSetup, secondBrowserName;
     std::int32_t secondBrowserSize = 0;
@@ -46,7 +46,7 @@ struct ProgramEntry {
     std::string name;
     bool preselected = false;
     std::int32_t sizeKb = 0;
-    std::string directory;   // on the medium, ending in "\"
+    std::string directory;     // on the medium, ending in "\"
     bool ownDirectory = false; // the files go to that directory under the destination
     FileList files;            // slot K is files[K - 1]
     FileList systemFiles;      // for the system directory
@@ -78,16 +78,60 @@ enum class KeyKind {
 // Each key by what it is, in the table's order: keyOf(KeyId::Group).name is the key's name, for
 // code that reads or names one key (the finish sequence, the welcome page, the kit's check).
 enum class KeyId : std::uint8_t {
-    Version, Group, Destination, HomePage, SearchPage, GroupIcon, InternetIcon, BbsIcon,
-    SuggestedPassword, UpdateProgram, UpdateDirectory, UninstallProgram, UninstallDirectory,
-    StartSound, LicenceFile, RegistrationIntro, RegistrationNotice, FirstBrowserSetup,
-    FirstBrowserName, FirstBrowserSize, SecondBrowserSetup, SecondBrowserName, SecondBrowserSize,
-    ProgramName, ProgramSelected, ProgramSize, ProgramDirectory, ProgramOwnDirectory, ProgramFiles,
-    ProgramSystemFiles, WelcomeMessage, SponsorDirectory, SponsorHint, SponsorPicture,
-    SponsorProgram, BrandTitle, BrandCaption, BrandName, BrandShortName, BrandWelcome, BrandFax,
-    BrandFaxHeading, BrandSupport, BrandDialCommand, BrandUpdateItem, BrandUninstallName,
-    BrandBbsFile, BrandIcon, BrandWelcomePicture, BrandTypePicture, BrandConnectionPicture,
-    BrandCopyPicture, BrandFinishPicture, BrandBackground,
+    Version,
+    Group,
+    Destination,
+    HomePage,
+    SearchPage,
+    GroupIcon,
+    InternetIcon,
+    BbsIcon,
+    SuggestedPassword,
+    UpdateProgram,
+    UpdateDirectory,
+    UninstallProgram,
+    UninstallDirectory,
+    StartSound,
+    LicenceFile,
+    RegistrationIntro,
+    RegistrationNotice,
+    FirstBrowserSetup,
+    FirstBrowserName,
+    FirstBrowserSize,
+    SecondBrowserSetup,
+    SecondBrowserName,
+    SecondBrowserSize,
+    ProgramName,
+    ProgramSelected,
+    ProgramSize,
+    ProgramDirectory,
+    ProgramOwnDirectory,
+    ProgramFiles,
+    ProgramSystemFiles,
+    WelcomeMessage,
+    SponsorDirectory,
+    SponsorHint,
+    SponsorPicture,
+    SponsorProgram,
+    BrandTitle,
+    BrandCaption,
+    BrandName,
+    BrandShortName,
+    BrandWelcome,
+    BrandFax,
+    BrandFaxHeading,
+    BrandSupport,
+    BrandDialCommand,
+    BrandUpdateItem,
+    BrandUninstallName,
+    BrandBbsFile,
+    BrandIcon,
+    BrandWelcomePicture,
+    BrandTypePicture,
+    BrandConnectionPicture,
+    BrandCopyPicture,
+    BrandFinishPicture,
+    BrandBackground,
 };
 
 // How badly a key's trouble spoils an installation, as the kit's check reports it.
@@ -97,14 +141,14 @@ enum class Weight : std::uint8_t { None, Note, Warning, Error };
 // each time it is shown.
 using KeyField =
     std::variant<std::monostate, std::string SetupSettings::*, std::int32_t SetupSettings::*,
-                 std::string ProgramEntry::*, std::int32_t ProgramEntry::*,
-                 bool ProgramEntry::*, FileList ProgramEntry::*>;
+                 std::string ProgramEntry::*, std::int32_t ProgramEntry::*, bool ProgramEntry::*,
+                 FileList ProgramEntry::*>;
 
 // A file on the medium that a key's value names.
 struct MediumFile {
-    std::string_view label;          // how the kit's check names it; empty: the key names none
-    std::optional<KeyId> under = {}; // the key of the directory it is in; none: the medium's root
-    std::size_t maxBytes = SIZE_MAX; // the most of it the wizard reads
+    std::string_view label;            // how the kit's check names it; empty: the key names none
+    std::optional<KeyId> under = {};   // the key of the directory it is in; none: the medium's root
+    std::size_t maxBytes = SIZE_MAX;   // the most of it the wizard reads
     Weight ifAbsent = Weight::Warning; // when it is not on the medium
 };
 
@@ -114,7 +158,7 @@ struct DescriptionKey {
     std::string_view name;    // a file list's key names without their number
     KeyKind kind;
     std::string_view fallback; // what a missing text key reads as
-    std::string_view field; // the value's name in the catalogue and in zel-kit show; empty: none
+    std::string_view field;    // the value's name in the catalogue and in zel-kit show; empty: none
     KeyField place;
     std::string_view what;   // what the value is
     std::string_view usedBy; // who reads the value

@@ -1,9 +1,9 @@
 #include "setup/finish.h"
 
-#include "setup/messages.h"
 #include "progman/macros.h"
-#include "winemu/cp1252.h"
 #include "services/platform.h"
+#include "setup/messages.h"
+#include "winemu/cp1252.h"
 #include "winemu/profile.h"
 #include "winemu/registry.h"
 #include "winemu/winpath.h"
@@ -110,12 +110,9 @@ void registerUninstaller(const std::filesystem::path& registryFile,
 std::string browserSetupCommand(const SetupSettings& settings, std::string_view programPath,
                                 Browser browser) {
     switch (browser) {
-    case Browser::First:
-        return sourceDirectory(programPath) + settings.firstBrowserSetup;
-    case Browser::Second:
-        return sourceDirectory(programPath) + settings.secondBrowserSetup;
-    case Browser::None:
-        break;
+    case Browser::First: return sourceDirectory(programPath) + settings.firstBrowserSetup;
+    case Browser::Second: return sourceDirectory(programPath) + settings.secondBrowserSetup;
+    case Browser::None: break;
     }
     return {};
 }

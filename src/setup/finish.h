@@ -9,9 +9,9 @@
 
 #include <filesystem>
 #include <functional>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zel {
 
@@ -61,8 +61,8 @@ inline constexpr const char* kUninstaller = "zelun.exe";
 // "Unable to write to zelun.ini".
 void writeUninstallLog(const Machine& machine, const Catalogue& catalogue);
 // Registers the uninstaller in the machine's registry: DisplayName `name` and UninstallString
-// under the uninstall key named `name`. Raises "Failed to create key %s" or "Failed to set data for '%s'"; when the
-// key is created but will not open, nothing is written.
+// under the uninstall key named `name`. Raises "Failed to create key %s" or "Failed to set data for
+// '%s'"; when the key is created but will not open, nothing is written.
 void registerUninstaller(const Machine& machine, std::string_view name = kDisplayName);
 // The same for a given registry file and Windows directory (with or without its trailing "\").
 void registerUninstaller(const std::filesystem::path& registryFile,

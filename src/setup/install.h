@@ -1,9 +1,9 @@
 #pragma once
 // Putting the kit's files on the disk: the file copy and the installation run.
-#include "winemu/errors.h"
-#include "winemu/files.h"
 #include "setup/catalogue.h"
 #include "setup/progress.h"
+#include "winemu/errors.h"
+#include "winemu/files.h"
 
 #include <string>
 #include <string_view>

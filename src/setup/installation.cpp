@@ -1,10 +1,10 @@
 #include "setup/installation.h"
 
+#include "services/platform.h"
 #include "setup/finish.h"
 #include "setup/install.h"
 #include "setup/messages.h"
 #include "setup/network_stack.h"
-#include "services/platform.h"
 
 #include <exception>
 #include <utility>
@@ -64,8 +64,7 @@ bool runCopy(Platform& platform, const Catalogue& kit, Choices& choices, CopyVie
     return true;
 }
 
-bool runFinish(Platform& platform, const Catalogue& kit, const Choices& choices,
-               FinishView& view) {
+bool runFinish(Platform& platform, const Catalogue& kit, const Choices& choices, FinishView& view) {
     view.working(true);
     std::vector<std::string> lost;
     try {

@@ -1,8 +1,8 @@
 #pragma once
 // The installation behind the copy page's "Seguir >" and the finish page's "Finalizar", run
 // the same way by the pages and by the unattended run. Whoever runs it shows its progress and
-// answers its questions through a CopyView and a FinishView: the pages with their widgets and message
-// boxes, the unattended run from the answers file and on its progress stream.
+// answers its questions through a CopyView and a FinishView: the pages with their widgets and
+// message boxes, the unattended run from the answers file and on its progress stream.
 #include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "setup/disk_space.h"
@@ -58,7 +58,6 @@ bool runCopy(Platform& platform, const Catalogue& kit, Choices& choices, CopyVie
 // The finish: the finish sequence, with the Program Manager conversation closed at its end, so
 // that every macro is delivered. True when done (the view was told what Program Manager did not
 // create); false when the view was told the failure.
-bool runFinish(Platform& platform, const Catalogue& kit, const Choices& choices,
-               FinishView& view);
+bool runFinish(Platform& platform, const Catalogue& kit, const Choices& choices, FinishView& view);
 
 } // namespace zel

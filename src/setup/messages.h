@@ -41,7 +41,8 @@ inline constexpr const char* kUnavailableDirectoryCaption = "Instala\xe7\xe3o Pe
 // A destination Windows would refuse, or one that depends on the current directory.
 inline std::string refusedDestinationCharacter(std::string_view destination, char c) {
     const auto code = static_cast<unsigned char>(c);
-    const std::string named = code < 0x20 ? "um caractere de controle (c\xf3" "digo " +
+    const std::string named = code < 0x20 ? "um caractere de controle (c\xf3"
+                                            "digo " +
                                                 std::to_string(code) + ")"
                                           : std::string("o caractere ") + c;
     // The destination as shown: a control character would reach a terminal as it is.

@@ -1,12 +1,12 @@
 #include "setup/network_stack.h"
 
+#include "setup/brand.h"
+#include "setup/install.h"
+#include "setup/messages.h"
 #include "winemu/cp1252.h"
+#include "winemu/host_file.h"
 #include "winemu/profile.h"
 #include "winemu/winpath.h"
-#include "setup/install.h"
-#include "setup/brand.h"
-#include "setup/messages.h"
-#include "winemu/host_file.h"
 
 #include <chrono>
 #include <stdexcept>

@@ -17,12 +17,9 @@ bool portKnown(const Choices& choices) {
 
 std::optional<Page> nextPage(Page current, const Choices& choices) {
     switch (current) {
-    case Page::Welcome:
-        return Page::Licence;
-    case Page::Licence:
-        return Page::Registration;
-    case Page::Registration:
-        return Page::InstallationType;
+    case Page::Welcome: return Page::Licence;
+    case Page::Licence: return Page::Registration;
+    case Page::Registration: return Page::InstallationType;
     case Page::InstallationType:
         if (choices.installation == InstallationType::Custom)
             return Page::CustomInstallation;
@@ -31,12 +28,9 @@ std::optional<Page> nextPage(Page current, const Choices& choices) {
     case Page::CustomInstallation:
         // Asked exactly when the dialer is installed, whether or not a port is known.
         return installsDialer(choices) ? Page::Connection : Page::Copy;
-    case Page::Connection:
-        return Page::Copy;
-    case Page::Copy:
-        return Page::Finish;
-    case Page::Finish:
-        break;
+    case Page::Connection: return Page::Copy;
+    case Page::Copy: return Page::Finish;
+    case Page::Finish: break;
     }
     return std::nullopt;
 }
@@ -45,18 +39,12 @@ std::optional<Page> previousPage(Page current, const Choices& choices) {
     const bool typical = choices.installation == InstallationType::Typical;
     switch (current) {
     case Page::Welcome:
-    case Page::Finish:
-        break;
-    case Page::Licence:
-        return Page::Welcome;
-    case Page::Registration:
-        return Page::Licence;
-    case Page::InstallationType:
-        return Page::Registration;
-    case Page::CustomInstallation:
-        return Page::InstallationType;
-    case Page::Connection:
-        return typical ? Page::InstallationType : Page::CustomInstallation;
+    case Page::Finish: break;
+    case Page::Licence: return Page::Welcome;
+    case Page::Registration: return Page::Licence;
+    case Page::InstallationType: return Page::Registration;
+    case Page::CustomInstallation: return Page::InstallationType;
+    case Page::Connection: return typical ? Page::InstallationType : Page::CustomInstallation;
     case Page::Copy:
         // The typical way back skips the connection page even when it was passed.
         if (typical)

@@ -1,11 +1,11 @@
 #pragma once
 // The wizard's start-up, before any page is built: the kit's catalogue, its start sound, and
 // the choices the pages begin with, proposed by the kit and by the machine.
+#include "services/sound.h"
 #include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "winemu/files.h"
 #include "winemu/machine.h"
-#include "services/sound.h"
 
 #include <string>
 #include <string_view>

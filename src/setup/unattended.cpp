@@ -229,7 +229,9 @@ UnattendedResult runUnattended(Platform& platform, const UnattendedRun& run) {
                 case Page::Licence:
                 case Page::InstallationType:
                 case Page::CustomInstallation: break; // their answers are in the choices already
-                case Page::Registration: registration(run, answers, catalogue, choices, checking); break;
+                case Page::Registration:
+                    registration(run, answers, catalogue, choices, checking);
+                    break;
                 case Page::Connection:
                     if (!choices.modem.port)
                         throw Stop{kExitFailed, kNoPort};

@@ -3,8 +3,8 @@
 // the pages would take runs in their order, with their checks, through the same rules: the
 // start-up step, the registration, the page flow, the copy page's checks and work, and the
 // finish sequence.
-#include "setup/answers.h"
 #include "services/platform.h"
+#include "setup/answers.h"
 
 #include <functional>
 #include <memory>

@@ -64,8 +64,8 @@ std::optional<DesktopPlaces> desktopPlaces() {
 }
 
 std::optional<std::string> desktopPlacesProblem(const DesktopPlaces& places) {
-    for (const fs::path* place : {&places.entries, &places.directories, &places.icons,
-                                  &places.menus}) {
+    for (const fs::path* place :
+         {&places.entries, &places.directories, &places.icons, &places.menus}) {
         if (const int error = cannotWriteIn(*place))
             return utf8ToCp1252(place->string()) + " (" + systemReason(error) + ")";
     }

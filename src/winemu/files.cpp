@@ -196,8 +196,8 @@ std::optional<std::string> readDriveFile(const Machine& machine, std::string_vie
         return readBoundedFile(*host, maxBytes, *drive);
     } catch (const HostFileError& e) {
         throw PlatformError((e.step() == HostFileError::Step::Open
-                                     ? "N\xe3o foi poss\xedvel abrir o arquivo \""
-                                     : "N\xe3o foi poss\xedvel ler o arquivo \"") +
+                                 ? "N\xe3o foi poss\xedvel abrir o arquivo \""
+                                 : "N\xe3o foi poss\xedvel ler o arquivo \"") +
                             std::string(winPath) + "\"");
     }
 }
@@ -306,7 +306,7 @@ bool Files::renameFile(std::string_view from, std::string_view to) {
 }
 
 std::optional<std::vector<std::string>> Files::readTextFile(std::string_view path,
-                                                             std::size_t maxBytes) {
+                                                            std::size_t maxBytes) {
     const std::optional<std::string> read = readDriveFile(m_, path, maxBytes);
     if (!read)
         return std::nullopt;

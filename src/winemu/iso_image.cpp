@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
 #include <memory>
 #include <optional>
+#include <spawn.h>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -291,8 +291,8 @@ ExtractedImage::ExtractedImage(const fs::path& image) {
 namespace {
 
 bool isUnder(std::string_view path, const std::string& dir) {
-    return path == dir || (path.starts_with(dir) && path.size() > dir.size() &&
-                           path[dir.size()] == '/');
+    return path == dir ||
+           (path.starts_with(dir) && path.size() > dir.size() && path[dir.size()] == '/');
 }
 
 // The cleaner waits, a second at a time and for a day at most, until no process works in the

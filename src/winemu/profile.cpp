@@ -275,19 +275,13 @@ std::vector<ScannedLine> scan(std::string_view content) {
         s.text = content.substr(line.begin, line.end - line.begin);
         const Parsed p = parseLine(s.text);
         switch (p.kind) {
-        case Kind::Blank:
-            s.kind = ScannedLine::Kind::Blank;
-            break;
-        case Kind::Section:
-            s.kind = ScannedLine::Kind::Section;
-            break;
+        case Kind::Blank: s.kind = ScannedLine::Kind::Blank; break;
+        case Kind::Section: s.kind = ScannedLine::Kind::Section; break;
         case Kind::Key:
             s.kind = ScannedLine::Kind::Key;
             s.value = finishValue(p.value);
             break;
-        case Kind::Bare:
-            s.kind = ScannedLine::Kind::Ignored;
-            break;
+        case Kind::Bare: s.kind = ScannedLine::Kind::Ignored; break;
         }
         s.name = p.name;
         out.push_back(std::move(s));

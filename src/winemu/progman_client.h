@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <vector>
 
 namespace zel {
 
@@ -51,7 +51,7 @@ private:
     FileDescriptor socket_;
     std::string service_, topic_;
     std::vector<bool> deliveries_;
-    std::vector<std::string> macros_; // the text of each entry of deliveries_
+    std::vector<std::string> macros_;  // the text of each entry of deliveries_
     std::deque<std::size_t> awaiting_; // entries of deliveries_ whose outcome has not come yet
 };
 

@@ -229,7 +229,9 @@ void Registry::writeValue(std::string_view name, RegType type, std::vector<std::
 }
 
 bool Registry::deleteValue(std::string_view name) {
-    auto fail = [&] { return PlatformError("N\xe3o foi poss\xedvel apagar '" + std::string(name) + "'"); };
+    auto fail = [&] {
+        return PlatformError("N\xe3o foi poss\xedvel apagar '" + std::string(name) + "'");
+    };
     if (!hasOpenKey() || !writable())
         throw fail();
     auto parts = splitPath(openPath_);
@@ -250,7 +252,9 @@ bool Registry::deleteValue(std::string_view name) {
 }
 
 bool Registry::deleteEmptyKey(std::string_view path) {
-    auto fail = [&] { return PlatformError("N\xe3o foi poss\xedvel apagar a chave " + std::string(path)); };
+    auto fail = [&] {
+        return PlatformError("N\xe3o foi poss\xedvel apagar a chave " + std::string(path));
+    };
     auto parts = splitPath(path);
     if (!parts || parts->empty() || !writable())
         throw fail();

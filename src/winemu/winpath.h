@@ -8,7 +8,7 @@
 namespace zel {
 
 struct WinPath {
-    char drive = 'C'; // upper-case letter
+    char drive = 'C';                    // upper-case letter
     std::vector<std::string> components; // no ".", "..", or empty parts
 
     // "C:\" for the root, otherwise "C:\A\B" without a trailing "\".

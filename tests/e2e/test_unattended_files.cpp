@@ -11,8 +11,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace zel::test {
@@ -157,8 +157,7 @@ TEST_F(UserFilesTest, AMenuThatCannotBeWrittenIsSaidAndTheRunStillSucceeds) {
         EXPECT_EQ(r.status, 0) << r.errors;
         EXPECT_TRUE(installed());
         EXPECT_EQ(r.errors.find(warning) != std::string::npos, row.said) << r.errors;
-        EXPECT_EQ(readFile(tmp / "run.log").find(warning.substr(7)) != std::string::npos,
-                  row.said);
+        EXPECT_EQ(readFile(tmp / "run.log").find(warning.substr(7)) != std::string::npos, row.said);
         EXPECT_TRUE(awaitProgmanExit());
     }
 }

@@ -267,32 +267,39 @@ TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
 // told; the [Marca] keys are known, and a text longer than its control or a missing picture is
 // told too. Each row: what is added to the medium, and the report's lines after the summary's.
 TEST(ZelKit, CheckToldEntryOneAndTheBrand) {
-    const std::string entry = "[Programa1]\nnome=D\ninstala=1\ntamanho=999\ndiretorio=D\\\nArquivo1=D.EXE\n";
+    const std::string entry =
+        "[Programa1]\nnome=D\ninstala=1\ntamanho=999\ndiretorio=D\\\nArquivo1=D.EXE\n";
     const struct {
         const char* name;
         std::string more;
         std::vector<std::pair<std::string, std::string>> files;
         std::string report;
     } rows[] = {
-        {"a dialer", entry + "Arquivo2=D.INI\nArquivo3=W.DLL\n",
+        {"a dialer",
+         entry + "Arquivo2=D.INI\nArquivo3=W.DLL\n",
          {{"D/D.INI", "[Trumpet Winsock]\r\n"}, {"D/W.DLL", "MZ"}},
          "0 errors, 0 warnings, 0 notes\n"},
-        {"a help file as settings", entry + "Arquivo2=D.HLP\nArquivo3=W.DLL\n",
+        {"a help file as settings",
+         entry + "Arquivo2=D.HLP\nArquivo3=W.DLL\n",
          {{"D/D.HLP", std::string("?_\x03\0\x01", 5)}, {"D/W.DLL", "MZ"}},
          "SETUP.INI:21: warning: [Programa1] does not look like the dial-up stack entry 1 must "
          "be: Arquivo2 \"D.HLP\" is no text settings file (binary content): the installation "
          "stops rather than write into it\n0 errors, 1 warning, 0 notes\n"},
-        {"a program as library", entry + "Arquivo2=D.INI\nArquivo3=W.EXE\n",
+        {"a program as library",
+         entry + "Arquivo2=D.INI\nArquivo3=W.EXE\n",
          {{"D/D.INI", ""}, {"D/W.EXE", "MZ"}},
          "SETUP.INI:21: warning: [Programa1] does not look like the dial-up stack entry 1 must "
          "be: Arquivo3 \"W.EXE\" is no .DLL, yet it would replace the system's socket "
          "library\n0 errors, 1 warning, 0 notes\n"},
         {"one file only: nothing to spoil", entry, {}, "0 errors, 0 warnings, 0 notes\n"},
-        {"a brand", "[Marca]\nprovedor=Acme\nfax=(021) 444-1234\nimagem_fim=FIM.BMP\n", {},
+        {"a brand",
+         "[Marca]\nprovedor=Acme\nfax=(021) 444-1234\nimagem_fim=FIM.BMP\n",
+         {},
          "SETUP.INI:24: warning: the page's picture \"FIM.BMP\" (imagem_fim) is not on the "
          "medium\n0 errors, 1 warning, 0 notes\n"},
         {"a brand too long and unknown",
-         "[Marca]\nprovedor=" + std::string(21, 'A') + "\nlogo=X\nfundo=0,0,256\n", {},
+         "[Marca]\nprovedor=" + std::string(21, 'A') + "\nlogo=X\nfundo=0,0,256\n",
+         {},
          "SETUP.INI:22: warning: [Marca] provedor has 21 characters, more than welcome page, "
          "registration page shows (20): the rest is cut off\n"
          "SETUP.INI:23: warning: \"logo\" is no key of [Marca]; the wizard never reads it\n"

@@ -363,11 +363,10 @@ TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
         RegistrationPage page(*platform, catalogue, choices);
         FaxNoticeDialog notice(*platform, SetupSettings{});
         notice.build(); // as the wizard does before it shows the notice
-        QObject::connect(&page, &RegistrationPage::faxNoticeRequested,
-                         [&] {
-                             QtModalDialog modal(notice);
-                             ui.showModal(modal);
-                         });
+        QObject::connect(&page, &RegistrationPage::faxNoticeRequested, [&] {
+            QtModalDialog modal(notice);
+            ui.showModal(modal);
+        });
         answerByClicking(notice.ui.okButton);
         Requests requests(&page);
         const auto& u = page.ui;
@@ -490,7 +489,8 @@ TEST_F(PagesTest, TheCopyPageAsksBeforeFillingAShortDisk) {
     Requests requests(&page);
     page.ui.nextButton->click();
     choices.destination = "C:\\KIT\\";
-    catalogue.settings.secondBrowserSize = 2147483647; // with the programs, more than a disk reports
+    catalogue.settings.secondBrowserSize =
+        2147483647; // with the programs, more than a disk reports
     ui.answerMessage(ModalResult::Other);
     page.ui.nextButton->click();
     ASSERT_EQ(ui.boxes.size(), 2u);
@@ -537,8 +537,7 @@ TEST_F(PagesTest, TheCustomPageTakesOnlyAFullDestinationWindowsAccepts) {
         {"C:\\A\"B", "", refusedDestinationCharacter("C:\\A\"B", '"'), "C:\\Program Files\\KIT\\"},
         {"C:\\A*", "", refusedDestinationCharacter("C:\\A*", '*'), "C:\\Program Files\\KIT\\"},
         {"C:\\A|B", "", refusedDestinationCharacter("C:\\A|B", '|'), "C:\\Program Files\\KIT\\"},
-        {"C:\\A\tB", "", refusedDestinationCharacter("C:\\A\tB", '\t'),
-         "C:\\Program Files\\KIT\\"},
+        {"C:\\A\tB", "", refusedDestinationCharacter("C:\\A\tB", '\t'), "C:\\Program Files\\KIT\\"},
         {"Cursos", "", relativeDestination("Cursos"), "C:\\Program Files\\KIT\\"},
         {"C", "", relativeDestination("C"), "C:\\Program Files\\KIT\\"},
     };

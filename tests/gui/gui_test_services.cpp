@@ -1,12 +1,12 @@
 // The Qt services: the guard around handlers, message boxes, the pointer, windows put away, the
 // palette, the end of the application; a radio group; the start-up sound; printing on a QPrinter.
 #include "qt/gauge_widget.h"
-#include "qt/qt_printer.h"
-#include "qt/radio_group.h"
-#include "qt/qt_sound.h"
 #include "qt/qt_modal.h"
-#include "qt/system_printer.h"
+#include "qt/qt_printer.h"
+#include "qt/qt_sound.h"
 #include "qt/qt_ui.h"
+#include "qt/radio_group.h"
+#include "qt/system_printer.h"
 #include "setup/messages.h"
 #include "tests/support/gui_wizard_fixture.h"
 #include "winemu/errors.h"

@@ -8,8 +8,8 @@
 #include "pages/licence_page.h"
 #include "pages/registration_page.h"
 #include "pages/welcome_page.h"
-#include "qt/radio_group.h"
 #include "qt/qt_ui.h"
+#include "qt/radio_group.h"
 #include "setup/start_up.h"
 
 #include <QAbstractButton>

@@ -4,11 +4,11 @@
 // or the whole wizard with its thirteen forms.
 #include "pages/page_window.h"
 #include "pages/wizard.h"
+#include "services/platform.h"
 #include "setup/catalogue.h"
 #include "setup/choices.h"
 #include "tests/support/doubles.h"
 #include "tests/support/fixtures.h"
-#include "services/platform.h"
 
 #include <QStringList>
 

@@ -52,7 +52,8 @@ TEST(Brand, EachKeyReadsAsWrittenOrKeepsTheBuiltInText) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.key);
         const std::string value = "Acme \xe9 " + std::string(row.key);
-        EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(row.key) + "=" + value + "\r\n").*row.field,
+        EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(row.key) + "=" + value + "\r\n").*
+                      row.field,
                   value);
         EXPECT_EQ(loaded(tmp, "[Principal]\r\ngrupo=G\r\n").*row.field, row.builtIn);
         EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(row.key) + "=\r\n").*row.field,
@@ -73,7 +74,8 @@ TEST(Brand, ThePagesWordsAreReplacedOnceEach) {
     } rows[] = {
         {"Cadastro ZEL Internet", "Cadastro Acme Net"},
         {"Nome do Login no ZEL", "Nome do Login no AcmeZEL"},
-        {"FAX para: (011) 555-0190 - 24h, (011) 555-0190", "FAX para: (021) 444-0001 - 24h, (021) 444-0001"},
+        {"FAX para: (011) 555-0190 - 24h, (011) 555-0190",
+         "FAX para: (021) 444-0001 - 24h, (021) 444-0001"},
         {"telesuporte: (011) 555-0175", "telesuporte: (021) 444-0002"},
         {"ZELZEL Internet ZE", "AcmeZELAcme Net ZE"},
         {"", ""},
@@ -91,9 +93,15 @@ TEST(Brand, TheBackgroundColourIsThreeBytes) {
         const char* value;
         std::optional<Rgb> colour;
     } rows[] = {
-        {"0,0,255", Rgb{0, 0, 255}}, {" 200 , 10,0 ", Rgb{200, 10, 0}}, {"255,255,255", Rgb{255, 255, 255}},
-        {"", std::nullopt},          {"0,0", std::nullopt},              {"0,0,256", std::nullopt},
-        {"-1,0,0", std::nullopt},    {"1,2,3,4", std::nullopt},          {"a,b,c", std::nullopt},
+        {"0,0,255", Rgb{0, 0, 255}},
+        {" 200 , 10,0 ", Rgb{200, 10, 0}},
+        {"255,255,255", Rgb{255, 255, 255}},
+        {"", std::nullopt},
+        {"0,0", std::nullopt},
+        {"0,0,256", std::nullopt},
+        {"-1,0,0", std::nullopt},
+        {"1,2,3,4", std::nullopt},
+        {"a,b,c", std::nullopt},
         {"1,,3", std::nullopt},
     };
     for (const auto& row : rows)
@@ -106,8 +114,12 @@ TEST(Brand, OnlyTextIsADialersSettingsFile) {
         std::string content;
         bool text;
     } rows[] = {
-        {"", true}, {"[Trumpet Winsock]\r\nip=0.0.0.0\r\n", true}, {"no section\tat all\n\x1a", true},
-        {"\xe9t\xe9\r\n", true}, {std::string("MZ\0\x01", 4), false}, {"?_\x03", false},
+        {"", true},
+        {"[Trumpet Winsock]\r\nip=0.0.0.0\r\n", true},
+        {"no section\tat all\n\x1a", true},
+        {"\xe9t\xe9\r\n", true},
+        {std::string("MZ\0\x01", 4), false},
+        {"?_\x03", false},
     };
     for (const auto& row : rows)
         EXPECT_EQ(!notText(row.content).has_value(), row.text) << row.content;

@@ -42,7 +42,7 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
               (Numbers{11, 0, -1}));
     EXPECT_TRUE(f.setFileDate(out, toDosTime(1000000001))); // an odd second rounds down
     EXPECT_EQ(toDosTime(0), ((1u << 5) | 1u) << 16);        // before 1980: 1 January 1980
-    out.reset(); // closed when let go
+    out.reset();                                            // closed when let go
     const FileDescriptor in = f.openRead("c:\\DATA.BIN");
     char buf[16] = {};
     // Seek origins: 0 the start, 1 the current position, 2 the end.

@@ -1,8 +1,8 @@
 // The finish: its macros, settings, log and key, the browser setup, where a failure stops it.
+#include "services/platform.h"
 #include "setup/finish.h"
 #include "setup/messages.h"
 #include "tests/support/fixtures.h"
-#include "services/platform.h"
 #include "winemu/registry.h"
 
 #include <chrono>

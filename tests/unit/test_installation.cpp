@@ -1,10 +1,10 @@
 // The installation as the pages and the unattended run share it: what its view is told and
 // asked, in which order, however the copy and the finish end.
-#include "setup/installation.h"
+#include "services/platform.h"
 #include "setup/finish.h"
+#include "setup/installation.h"
 #include "setup/messages.h"
 #include "tests/support/fixtures.h"
-#include "services/platform.h"
 
 namespace zel::test {
 namespace {
@@ -76,8 +76,7 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         // Anywhere but a full path would be taken against the medium's directory.
         {"relative", "ZEL\\", false, true, true, false, false, "unavailable ", "ZEL\\"},
         {"a drive letter", "C", false, true, true, false, false, "unavailable ", "C"},
-        {"a quote", "C:\\A\"B\\", false, true, true, false, false, "unavailable ",
-         "C:\\A\"B\\"},
+        {"a quote", "C:\\A\"B\\", false, true, true, false, false, "unavailable ", "C:\\A\"B\\"},
         {"resolved once", "c:/x/../ZEL", false, true, true, true, false,
          "work sweep copying over idle "},
         {"short, declined", "C:\\ZEL\\", true, false, true, false, false, "short? "},
@@ -122,15 +121,16 @@ TEST(Destination, IsAFullPathWindowsAcceptsResolvedOnce) {
         {"", relativeDestination("")},
         {"1:\\ZEL", relativeDestination("1:\\ZEL")},
         {"C:\\A\"B", "O destino C:\\A\"B cont\xe9m o caractere \", que o Windows n\xe3o aceita "
-                      "em nomes de arquivos e diret\xf3rios"},
+                     "em nomes de arquivos e diret\xf3rios"},
         {"C:\\A*", refusedDestinationCharacter("C:\\A*", '*')},
         {"C:\\A?", refusedDestinationCharacter("C:\\A?", '?')},
         {"C:\\<A", refusedDestinationCharacter("C:\\<A", '<')},
         {"C:\\A>", refusedDestinationCharacter("C:\\A>", '>')},
         {"C:\\A|B", refusedDestinationCharacter("C:\\A|B", '|')},
         {"Cur|sos", refusedDestinationCharacter("Cur|sos", '|')},
-        {"C:\\A\x1b[2J", "O destino C:\\A?[2J cont\xe9m um caractere de controle (c\xf3" "digo "
-                          "27), que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
+        {"C:\\A\x1b[2J", "O destino C:\\A?[2J cont\xe9m um caractere de controle (c\xf3"
+                         "digo "
+                         "27), que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
     };
     for (const auto& [typed, expected] : rows) {
         const ResolvedDestination resolved = resolveDestination(typed);
@@ -156,7 +156,7 @@ TEST_F(InstallationTest, AValueThatBreaksAMacroIsToldAsNotCreated) {
 // absent, the finish is done all the same and says what is missing.
 TEST_F(InstallationTest, TheFinishTellsItsFailureOrWhatProgramManagerDidNotCreate) {
     fs::create_directories(driveC() / "ZEL");
-    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE"); // nobody answers the macros
+    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");           // nobody answers the macros
     fs::create_directories(driveC() / "WINDOWS" / "zelun.ini"); // no file can be written there
     RecordingView view;
     EXPECT_FALSE(runFinish(*platform, catalogue, choices, view));

@@ -1,13 +1,13 @@
 // progman: the Program Manager of the emulated machine. Started without options (or as
 // "PROGMAN PROGMAN", the way the wizard's fallback starts C:\WINDOWS\PROGMAN.EXE) it serves
 // the conversation; "--list" shows the groups and items it keeps.
+#include "progman/store.h"
+#include "tools/progman/run.h"
+#include "tools/progman/server.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/host_file.h"
 #include "winemu/machine.h"
-#include "progman/store.h"
-#include "tools/progman/run.h"
-#include "tools/progman/server.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,11 +1,11 @@
 #include "tools/progman/run.h"
 
 #include "progman/store.h"
+#include "services/ui.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/machine.h"
 #include "winemu/programs.h"
-#include "services/ui.h"
 
 #include <cctype>
 #include <cstdlib>

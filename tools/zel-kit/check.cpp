@@ -3,9 +3,9 @@
 #include "tools/zel-kit/checker.h"
 #include "tools/zel-kit/pack.h"
 
-#include "winemu/cp1252.h"
 #include "setup/catalogue.h"
 #include "setup/finish.h"
+#include "winemu/cp1252.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -19,12 +19,9 @@ namespace fs = std::filesystem;
 
 const char* severityName(Severity severity) {
     switch (severity) {
-    case Severity::Error:
-        return "error";
-    case Severity::Warning:
-        return "warning";
-    case Severity::Note:
-        return "note";
+    case Severity::Error: return "error";
+    case Severity::Warning: return "warning";
+    case Severity::Note: return "note";
     }
     return "error";
 }
@@ -33,15 +30,9 @@ Tally tally(const std::vector<Problem>& problems) {
     Tally counts;
     for (const Problem& p : problems) {
         switch (p.severity) {
-        case Severity::Error:
-            ++counts.errors;
-            break;
-        case Severity::Warning:
-            ++counts.warnings;
-            break;
-        case Severity::Note:
-            ++counts.notes;
-            break;
+        case Severity::Error: ++counts.errors; break;
+        case Severity::Warning: ++counts.warnings; break;
+        case Severity::Note: ++counts.notes; break;
         }
     }
     return counts;
@@ -59,10 +50,8 @@ std::string summary(const Tally& counts) {
 
 Severity severityOf(zel::Weight weight) {
     switch (weight) {
-    case zel::Weight::Error:
-        return Severity::Error;
-    case zel::Weight::Warning:
-        return Severity::Warning;
+    case zel::Weight::Error: return Severity::Error;
+    case zel::Weight::Warning: return Severity::Warning;
     case zel::Weight::Note:
     case zel::Weight::None: // asked only of keys whose trouble weighs something
         return Severity::Note;
@@ -135,8 +124,7 @@ void Checker::report(Severity severity, int line, std::string message) {
     problems_.push_back({file_, line, severity, std::move(message)});
 }
 
-void Checker::reportIn(const std::string& file, Severity severity, int line,
-                       std::string message) {
+void Checker::reportIn(const std::string& file, Severity severity, int line, std::string message) {
     problems_.push_back({file, line, severity, std::move(message)});
 }
 
@@ -184,9 +172,9 @@ void Checker::checkUnreadSections() {
                 report(Severity::Warning, s.line,
                        section + " is never read: the program table ends at entry " +
                            std::to_string(lastProgram_) + ", whose section is " +
-                           (d_.find(last) ? "without " + std::string(zel::keyName(
-                                                             zel::KeyId::ProgramName))
-                                          : std::string("missing")));
+                           (d_.find(last)
+                                ? "without " + std::string(zel::keyName(zel::KeyId::ProgramName))
+                                : std::string("missing")));
             continue;
         }
         if (const auto k = numberAfter(s.name, zel::kSponsorSection)) {

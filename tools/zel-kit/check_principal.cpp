@@ -107,8 +107,7 @@ void Checker::checkBrand() {
                    name + " has " + std::to_string(k->value.size()) + " characters, more than " +
                        std::string(key.shownIn) + " shows (" + std::to_string(key.maxChars) +
                        "): the rest is cut off");
-        if (key.id == KeyId::BrandBackground && !k->value.empty() &&
-            !zel::brandColour(k->value))
+        if (key.id == KeyId::BrandBackground && !k->value.empty() && !zel::brandColour(k->value))
             report(severityOf(key.ifBad), k->line,
                    name + "=" + zel::cp1252ToUtf8(k->value) +
                        " is no colour R,G,B (each 0 to 255): the background stays blue");

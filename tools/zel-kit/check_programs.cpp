@@ -176,7 +176,8 @@ void Checker::checkDialer(const Section& s) {
     if (!settings || settings->value.empty()) {
     } else if (const auto host = medium_.findFile(dir + settings->value)) {
         const std::optional<std::string> content = readWhole(*host);
-        if (const auto no = content ? zel::notText(*content) : std::optional<std::string>("unreadable"))
+        if (const auto no =
+                content ? zel::notText(*content) : std::optional<std::string>("unreadable"))
             why = files + "2 " + q(settings->value) + " is no text settings file (" + *no +
                   "): the installation stops rather than write into it";
     }

@@ -27,11 +27,8 @@ void scanDescription(Description& d) {
     d.lines = zel::ini::scan(d.text);
     for (const ScannedLine& line : d.lines) {
         switch (line.kind) {
-        case ScannedLine::Kind::Blank:
-            break;
-        case ScannedLine::Kind::Ignored:
-            d.ignored.push_back(&line);
-            break;
+        case ScannedLine::Kind::Blank: break;
+        case ScannedLine::Kind::Ignored: d.ignored.push_back(&line); break;
         case ScannedLine::Kind::Section: {
             Section s;
             s.name = line.name;

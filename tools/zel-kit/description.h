@@ -36,7 +36,7 @@ struct Description {
     std::vector<Section> sections;
     std::vector<const zel::ini::ScannedLine*> keysOutside; // keys before the first section
     std::vector<const zel::ini::ScannedLine*> ignored;     // lines readers pass over
-    std::unordered_map<std::string, std::size_t> index; // upper-cased name -> the first section
+    std::unordered_map<std::string, std::size_t> index;    // upper-cased name -> the first section
 
     // The section a reader finds: the first of the name.
     const Section* find(std::string_view name) const;

@@ -1,8 +1,8 @@
 #include "tools/zel-kit/show.h"
 
+#include "setup/catalogue.h"
 #include "winemu/cp1252.h"
 #include "winemu/profile.h"
-#include "setup/catalogue.h"
 
 #include <nlohmann/json.hpp>
 

@@ -4,10 +4,10 @@
 
 #include "app/display.h"
 
+#include "services/ui.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/machine_lock.h"
-#include "services/ui.h"
 
 #include <QApplication>
 #include <QGuiApplication>
