@@ -5,6 +5,10 @@
 #include "setup/installation.h"
 #include "setup/messages.h"
 #include "tests/support/fixtures.h"
+#include "winemu/events.h"
+#include "winemu/journal_writer.h"
+
+#include <algorithm>
 
 namespace zel::test {
 namespace {
@@ -105,6 +109,40 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         EXPECT_EQ(choices.destination, row.resolved);
         EXPECT_FALSE(fs::exists(medium() / "ZEL"));
     }
+}
+
+// A copy that failed and was tried again (the copy page's "Seguir >" pressed once more) is one
+// installation: the uninstaller takes back the files of both attempts and the folders they made.
+TEST_F(InstallationTest, ACopyTriedAgainIsTakenBackWhole) {
+    writeFile(tmp / "K.INI", "[Principal]\ndestino=C:\\ZEL\\\ngrupo=G\n[Update]\n"
+                             "programa=UP.EXE\n[Programa1]\nnome=Discador\n[Programa2]\n"
+                             "nome=A\ninstala=1\nArquivo1=A.EXE\nArquivo2=B.EXE\n");
+    catalogue.load(ProfileFile::atHostPath(tmp / "K.INI"));
+    writeFile(medium() / "A.EXE", "a");
+    const auto files = [&] {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::recursive_directory_iterator(driveC()))
+            found.push_back(entry.path().lexically_relative(driveC()).string());
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const std::vector<std::string> before = files();
+    {
+        InstallJournal journal(prefix);
+        JournalSubscription told(journal);
+        RecordingView first, second;
+        EXPECT_FALSE(runCopy(*platform, catalogue, choices, first)); // B.EXE is not there yet
+        EXPECT_TRUE(fs::exists(driveC() / "ZEL" / "A.EXE"));
+        writeFile(medium() / "B.EXE", "b");
+        EXPECT_TRUE(runCopy(*platform, catalogue, choices, second));
+        EXPECT_TRUE(fs::exists(driveC() / "ZEL" / "B.EXE"));
+        EXPECT_EQ(journal.failure(), "");
+    }
+    const CommandResult undone =
+        runCommand("ZEL_PREFIX='" + prefix.string() + "' '" +
+                   (binDir() / "zel-uninstall").string() + "' --quiet 2>&1");
+    EXPECT_EQ(undone.status, 0) << undone.output;
+    EXPECT_EQ(files(), before);
 }
 
 // What the custom page and the unattended run refuse, and the one form every step then uses.
