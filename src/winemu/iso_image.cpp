@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <memory>
@@ -260,6 +262,9 @@ fs::path temporaryBase() {
     return "/tmp";
 }
 
+// Starts the cleaner should a signal end the program while the extraction is there.
+void armCleaner(const fs::path& dir);
+
 } // namespace
 
 ExtractedImage::ExtractedImage(const fs::path& image) {
@@ -282,6 +287,7 @@ ExtractedImage::ExtractedImage(const fs::path& image) {
         if (archive_read_open_filename(reader.get(), image.c_str(), 1 << 16) != ARCHIVE_OK)
             refuseImage(image, archiveReason(reader.get()));
         Extraction(image, dir_, static_cast<std::uintmax_t>(st.st_size)).run(reader.get());
+        armCleaner(dir_);
     } catch (...) {
         removeReadOnlyTree(dir_); // nothing of a failed extraction is left behind
         throw;
@@ -316,6 +322,57 @@ while busy && [ $n -lt 86400 ]; do sleep 1; n=$((n + 1)); done
 chmod -R u+w "$dir" 2>/dev/null
 rm -rf "$dir")";
 
+// A run ended by a signal (the user's Ctrl+C, a SIGTERM) leaves no extraction behind either: the
+// handler starts the cleaner, then lets the signal end the program as it would have. Only what
+// is safe in a handler is used: the directory's name kept ready, fork, execve.
+char cleanerDir[4096];
+volatile std::sig_atomic_t cleanerArmed = 0;
+constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void cleanOnSignal(int signal) {
+    if (cleanerArmed) {
+        cleanerArmed = 0;
+        if (::fork() == 0) {
+            ::setsid();
+            char sh[] = "sh", c[] = "-c";
+            char* argv[] = {sh, c, const_cast<char*>(kCleaner), sh, cleanerDir, nullptr};
+            ::execve("/bin/sh", argv, environ);
+            ::_exit(127);
+        }
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Armed for one extraction at a time, and only for the signals nobody else handles.
+void armCleaner(const fs::path& dir) {
+    const std::string name = dir.string();
+    if (cleanerArmed || name.size() >= sizeof cleanerDir)
+        return;
+    std::memcpy(cleanerDir, name.c_str(), name.size() + 1);
+    cleanerArmed = 1;
+    for (int signal : kEndingSignals) {
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+            struct sigaction action {};
+            action.sa_handler = cleanOnSignal;
+            ::sigemptyset(&action.sa_mask);
+            ::sigaction(signal, &action, nullptr);
+        }
+    }
+}
+
+void disarmCleaner(const fs::path& dir) {
+    if (!cleanerArmed || dir.string() != cleanerDir)
+        return;
+    cleanerArmed = 0;
+    for (int signal : kEndingSignals) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == cleanOnSignal)
+            ::signal(signal, SIG_DFL);
+    }
+}
+
 } // namespace
 
 bool usedByAnotherProcess(const fs::path& dir) {
@@ -344,6 +401,7 @@ bool usedByAnotherProcess(const fs::path& dir) {
 }
 
 ExtractedImage::~ExtractedImage() {
+    disarmCleaner(dir_);
     if (!usedByAnotherProcess(dir_)) {
         removeReadOnlyTree(dir_);
         return;

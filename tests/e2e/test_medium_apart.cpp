@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <regex>
@@ -265,6 +266,40 @@ TEST_F(ImageTest, AProgramStillRunningFromTheImageKeepsItsFiles) {
     for (int i = 0; i < 100 && fs::exists(dir); ++i) // the cleaner looks once a second
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_FALSE(fs::exists(dir));
+}
+
+// A run ended by a signal (Ctrl+C, SIGTERM) leaves no extraction behind either.
+TEST_F(ImageTest, ARunEndedByASignalLeavesNoExtraction) {
+    makeImage(kit);
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        int names[2];
+        ASSERT_EQ(::pipe(names), 0);
+        const pid_t run = ::fork();
+        ASSERT_GE(run, 0);
+        if (run == 0) {
+            ::close(names[0]);
+            const ExtractedImage image(iso);
+            const std::string dir = image.dir().string() + "\n";
+            if (::write(names[1], dir.data(), dir.size()) != ssize_t(dir.size()))
+                ::_exit(2);
+            ::raise(signal);
+            ::_exit(3); // not reached: the signal ends the run
+        }
+        ::close(names[1]);
+        std::string dir;
+        char c = 0;
+        while (::read(names[0], &c, 1) == 1 && c != '\n')
+            dir += c;
+        ::close(names[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(run, &status, 0), run);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        ASSERT_FALSE(dir.empty());
+        for (int i = 0; i < 50 && fs::exists(dir); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_FALSE(fs::exists(dir));
+    }
 }
 
 TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
