@@ -53,6 +53,17 @@ std::string shown(std::string_view cp1252) {
     return escapeControls(cp1252ToUtf8(cp1252));
 }
 
+// The text without one of its lines (a view into it), that line's break included.
+std::string withoutLine(const std::string& content, std::string_view line) {
+    const std::size_t begin = static_cast<std::size_t>(line.data() - content.data());
+    std::size_t end = begin + line.size();
+    if (end < content.size() && content[end] == '\r')
+        ++end;
+    if (end < content.size() && content[end] == '\n')
+        ++end;
+    return content.substr(0, begin) + content.substr(end);
+}
+
 // A key's line taken out of a profile text; the text as it was when there is none.
 std::string withoutKey(const std::string& content, std::string_view section, std::string_view key) {
     bool inSection = false;
@@ -61,13 +72,7 @@ std::string withoutKey(const std::string& content, std::string_view section, std
             inSection = equalsNoCase(line.name, section);
         if (!inSection || line.kind != ini::ScannedLine::Kind::Key || !equalsNoCase(line.name, key))
             continue;
-        std::size_t begin = static_cast<std::size_t>(line.text.data() - content.data());
-        std::size_t end = begin + line.text.size();
-        if (end < content.size() && content[end] == '\r')
-            ++end;
-        if (end < content.size() && content[end] == '\n')
-            ++end;
-        return content.substr(0, begin) + content.substr(end);
+        return withoutLine(content, line.text);
     }
     return content;
 }
@@ -86,13 +91,7 @@ std::string withoutEmptySection(const std::string& content, std::string_view sec
             if (lines[j].text.find_first_not_of(" \t") != std::string_view::npos)
                 return content; // something is still in it
         }
-        std::size_t begin = static_cast<std::size_t>(lines[i].text.data() - content.data());
-        std::size_t end = begin + lines[i].text.size();
-        if (end < content.size() && content[end] == '\r')
-            ++end;
-        if (end < content.size() && content[end] == '\n')
-            ++end;
-        return content.substr(0, begin) + content.substr(end);
+        return withoutLine(content, lines[i].text);
     }
     return content;
 }
