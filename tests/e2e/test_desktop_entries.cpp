@@ -109,8 +109,8 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
 }
 
 // The entries of a machine whose path holds '=', blanks and quotes start its items: the
-// desktop's way of running the Exec line (checked by desktop-file-validate, split as the
-// entry specification says) runs the machine's own progman on that machine.
+// desktop's way of running the Exec line (checked by desktop-file-validate, split by the
+// desktop entry format's rules) runs the machine's own progman on that machine.
 TEST_F(DesktopEntriesTest, StartItemsOfAMachineWhosePathHoldsAnything) {
     const fs::path odd = tmp / "ZEL_PREFIX=a b \"c\" 'd' $e";
     const fs::path c = odd / "drive_c";

@@ -288,7 +288,7 @@ std::size_t countFiles(const fs::path& dir) {
 }
 
 // Whatever the machine's path holds, its entries start the item: a desktop that splits the
-// Exec line as the entry specification says gets the program, the machine and the names back.
+// Exec line by the desktop entry format's rules gets the program, the machine and the names back.
 TEST(DesktopMirror, EntriesStartTheItemWhateverTheMachinesPath) {
     const struct {
         const char* prefix; // under the test's directory
