@@ -172,7 +172,7 @@ public:
                         (line.answers ? " --answers " + zel::escapeControls(*line.answers)
                                       : std::string(" (pages)")));
             // Its first line is the check that it takes any: a full disk stops the run here.
-            if (const auto incomplete = logProblem(*line.log))
+            if (const auto incomplete = logProblem())
                 throw zel::PlatformError(zel::utf8ToCp1252(*incomplete));
             logged_.emplace(*log_);
         }
@@ -202,7 +202,7 @@ public:
                 }
         if (log_)
             log_->close();
-        if (const auto incomplete = logProblem(logPath_)) {
+        if (const auto incomplete = logProblem()) {
             std::cerr << program << ": " << *incomplete << '\n';
             if (status == zel::kExitInstalled)
                 status = zel::kExitFailed;
@@ -218,11 +218,12 @@ public:
 
 private:
     // Nothing, or why the log is incomplete (UTF-8).
-    std::optional<std::string> logProblem(const std::string& path) const {
+    std::optional<std::string> logProblem() const {
         if (!log_ || log_->writeError() == 0)
             return std::nullopt;
         return "o registro da instala\u00e7\u00e3o est\u00e1 incompleto: " +
-               zel::cp1252ToUtf8(zel::cannotWriteFile(zel::utf8ToCp1252(path), log_->writeError()));
+               zel::cp1252ToUtf8(
+                   zel::cannotWriteFile(zel::utf8ToCp1252(logPath_), log_->writeError()));
     }
 
     std::string logPath_;
