@@ -27,6 +27,9 @@ namespace {
 
 // Written once Wine's first set-up has finished: a set-up cut short is done again.
 constexpr const char* kReadyMark = ".zel-ready";
+// The machine's registry as last imported into Wine: the same text is not imported again, so a
+// later start costs no regedit (a Wine program start of its own).
+constexpr const char* kImportedRegistry = ".zel-imported.reg";
 
 bool isExecutableFile(const fs::path& p) {
     struct stat st {};
@@ -224,6 +227,8 @@ void WineSide::setUp() {
     InstallEvent setUp{InstallEvent::Kind::WineSetUp};
     setUp.path = utf8ToCp1252(prefix().string());
     report(setUp);
+    std::error_code ec;
+    fs::remove(m_.prefix() / "wine" / kImportedRegistry, ec); // a new registry takes it all
     if (runQuietly(loader_, {"wineboot", "-i"}) != 0)
         throw PlatformError("Unable to set up Wine in " + prefix().string() + " with " +
                             loader_.string() + " wineboot");
@@ -240,6 +245,19 @@ waited:
 }
 
 void WineSide::importRegistry() {
+    std::optional<std::string> text;
+    try {
+        text = readHostFile(m_.registryFile());
+    } catch (const HostFileError&) {
+    }
+    const fs::path imported = m_.prefix() / "wine" / kImportedRegistry;
+    std::optional<std::string> last;
+    try {
+        last = readHostFileNoLink(imported);
+    } catch (const HostFileError&) {
+    }
+    if (text && last && *text == *last)
+        return;
     // regedit reads a file on one of Wine's drives: a private copy in C:\WINDOWS\TEMP.
     const auto temp = m_.toHost("C:\\WINDOWS\\TEMP");
     if (!temp)
@@ -248,22 +266,24 @@ void WineSide::importRegistry() {
     fs::create_directories(*temp, ec);
     std::string name = (*temp / "zel-registry-XXXXXX").string();
     FileDescriptor fd(::mkstemp(name.data()));
-    std::optional<std::string> text;
-    try {
-        text = readHostFile(m_.registryFile());
-    } catch (const HostFileError&) {
-    }
     const auto win = m_.toWindows(name);
     const bool created = static_cast<bool>(fd);
     const bool written = created && text && writeAll(fd.get(), *text);
     fd.reset();
-    const bool imported = written && win && runQuietly(loader_, {"regedit", "/S", *win}) == 0;
+    const bool done = written && win && runQuietly(loader_, {"regedit", "/S", *win}) == 0;
     if (created)
         fs::remove(name, ec);
-    if (!imported)
+    if (!done) {
         std::cerr
             << "Aviso: o registro da m\u00e1quina n\u00e3o p\u00f4de ser passado ao Wine; "
                "o programa pode n\u00e3o ver os valores gravados pela instala\u00e7\u00e3o.\n";
+        return;
+    }
+    try {
+        writeHostFile(imported, *text, 0600);
+    } catch (const HostFileError&) {
+        fs::remove(imported, ec); // imported again next time, which costs time only
+    }
 }
 
 } // namespace zel
