@@ -8,6 +8,7 @@
 #include "winemu/journal_writer.h"
 #include "winemu/machine.h"
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -88,14 +89,20 @@ public:
         catalogue_.load(zel::ProfileFile::atHostPath(medium / "SETUP.INI"));
     }
     const fs::path& target() const { return target_; }
-    void run() {
+    // One run, with the installation's journal kept as the wizard keeps it: open from the
+    // first change, closed (its records synced) when the wizard ends, after the run. The
+    // seconds of the run alone.
+    double run() {
         NoGauge overall, file;
         NoStatus programStatus, fileStatus;
         zel::InstallJournal journal(prefix_);
         const zel::JournalSubscription journaled(journal);
+        const auto start = std::chrono::steady_clock::now();
         zel::installationRun(files_, catalogue_, source_, overall, file, programStatus, fileStatus);
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
         if (!journal.failure().empty())
             throw std::runtime_error("the journal stopped: " + journal.failure());
+        return seconds.count();
     }
 
 private:

@@ -187,7 +187,8 @@ struct CopyPaths {
     fs::path sourceDrive; // the source drive's directory, resolved (fs::weakly_canonical)
 };
 
-bool copyFile(const CopyPaths& paths) {
+// targetEntry: the target's own entry (lstat), nothing when there is none.
+bool copyFile(const CopyPaths& paths, const struct stat* targetEntry) {
     const fs::path& sourceHost = paths.source;
     const fs::path& targetHost = paths.target;
     // Not blocking on open: a pipe in the source's place is refused, not waited for.
@@ -207,7 +208,11 @@ bool copyFile(const CopyPaths& paths) {
     mode_t mode = (0666 | (sourceStat.st_mode & 0111)) & sourceAllows;
     std::optional<mode_t> keepMode;
     struct stat targetStat {};
-    if (::stat(targetHost.c_str(), &targetStat) == 0) {
+    const bool targetExists =
+        targetEntry != nullptr &&
+        (S_ISLNK(targetEntry->st_mode) ? ::stat(targetHost.c_str(), &targetStat) == 0
+                                       : (targetStat = *targetEntry, true));
+    if (targetExists) {
         // The same file under another spelling (letter case, "..", a second drive letter):
         // copying it onto itself would destroy it.
         if (targetStat.st_dev == sourceStat.st_dev && targetStat.st_ino == sourceStat.st_ino)
@@ -225,7 +230,7 @@ bool copyFile(const CopyPaths& paths) {
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(fromDosTime(toDosTime(sourceStat.st_mtime)));
+    times[1].tv_sec = static_cast<time_t>(dosTimeRounded(sourceStat.st_mtime));
     times[1].tv_nsec = 0;
     // In the kernel where it can; the one buffer where it cannot. A source that shrank while
     // being copied ends the copy instead of looping.
@@ -263,13 +268,14 @@ bool reportedCopy(std::string_view source, std::string_view destination,
             // Whoever keeps what an installation changes is told before a file is replaced,
             // while its old content is still there to be kept.
             struct stat st {};
-            if (::lstat(paths->target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            const bool present = ::lstat(paths->target.c_str(), &st) == 0;
+            if (present && S_ISREG(st.st_mode)) {
                 InstallEvent replacing{InstallEvent::Kind::FileReplacing};
                 replacing.path = destination;
                 replacing.host = copied.host;
                 report(replacing);
             }
-            copied.ok = copyFile(*paths);
+            copied.ok = copyFile(*paths, present ? &st : nullptr);
         } else {
             copied.ok = false;
         }
@@ -473,8 +479,7 @@ void installationRun(Files& files, const Catalogue& catalogue, std::string_view 
 
     // The copied files are not flushed to the disk one by one nor all at the end, as cp does
     // not: a crash leaves each either whole or absent (the rename) and the run can be made
-    // again. The journal's records of the files it made are synced now.
-    report(InstallEvent(InstallEvent::Kind::CopyOver));
+    // again.
 }
 
 } // namespace zel

@@ -26,7 +26,6 @@ struct InstallEvent {
         ProgramStarted,   // path (the command line or program)
         WineSetUp,        // path (the Wine side's host directory): Wine's first set-up begins
         Outcome,          // status, after (what the user was told)
-        CopyOver,         // the installation run's copy is over (its records may be synced)
     };
     explicit InstallEvent(Kind kind = Kind::Outcome) : kind(kind) {}
     Kind kind;

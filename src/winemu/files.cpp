@@ -103,6 +103,15 @@ std::int64_t fromDosTime(std::uint32_t dosTime) {
     return static_cast<std::int64_t>(std::mktime(&tm));
 }
 
+std::int64_t dosTimeRounded(std::int64_t unixSeconds) {
+    const std::time_t t = static_cast<std::time_t>(unixSeconds);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm) || tm.tm_year + 1900 < 1980 || tm.tm_year + 1900 > 2107)
+        return fromDosTime(toDosTime(unixSeconds)); // the form's earliest or latest date
+    // Only the odd second is lost; the local date and time are otherwise kept as they are.
+    return unixSeconds - tm.tm_sec % 2;
+}
+
 bool wildcardMatch(std::string_view mask, std::string_view name) {
     if (mask == "*" || mask == "*.*")
         return true;
@@ -154,7 +163,7 @@ bool openFileInside(int fd, const fs::path& root) {
 
 bool openFileWithin(int fd, const fs::path& base) {
     std::error_code ec;
-    const fs::path real = fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+    const fs::path real = linkTarget("/proc/self/fd/" + std::to_string(fd), ec);
     if (ec || real.empty() || base.empty())
         return false;
     auto r = real.begin();

@@ -116,6 +116,9 @@ private:
 // Packed DOS date-time helpers (local time, two-second resolution).
 std::uint32_t toDosTime(std::int64_t unixSeconds);
 std::int64_t fromDosTime(std::uint32_t dosTime);
+// The time as the packed form keeps it: fromDosTime(toDosTime(t)), without mktime (which reads
+// the time zone again on every call) where t's date fits the form.
+std::int64_t dosTimeRounded(std::int64_t unixSeconds);
 // Windows wildcard match of a single name ('*', '?', "*.*" matches every name).
 bool wildcardMatch(std::string_view mask, std::string_view name);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -419,6 +420,20 @@ void writeHostFile(const fs::path& file, std::string_view content, mode_t newFil
     syncDirectory(target.dir);
 }
 
+fs::path linkTarget(const fs::path& link, std::error_code& ec) {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
+    if (n < 0) {
+        ec.assign(errno, std::generic_category());
+        return {};
+    }
+    if (static_cast<std::size_t>(n) < sizeof buffer) {
+        ec.clear();
+        return fs::path(std::string(buffer, static_cast<std::size_t>(n)));
+    }
+    return fs::read_symlink(link, ec); // longer than a path may be here: let the library size it
+}
+
 std::string outsideThisProcess(std::string_view path) {
     constexpr std::string_view kOwn = "/proc/self/fd/";
     if (!path.starts_with(kOwn))
@@ -426,7 +441,7 @@ std::string outsideThisProcess(std::string_view path) {
     const std::size_t end = std::min(path.find('/', kOwn.size()), path.size());
     const std::string link(path.substr(0, end));
     std::error_code ec;
-    const fs::path target = fs::read_symlink(link, ec);
+    const fs::path target = linkTarget(link, ec);
     if (ec || !target.is_absolute())
         return std::string(path);
     return target.string() + std::string(path.substr(end));

@@ -115,6 +115,10 @@ void syncDirectory(const std::filesystem::path& dir);
 // fork and exec may use it.
 bool writeAll(int fd, std::string_view data);
 
+// What a symbolic link holds, read with one call where it fits in PATH_MAX (the copy reads one
+// per file); ec is set when it is no link or cannot be read.
+std::filesystem::path linkTarget(const std::filesystem::path& link, std::error_code& ec);
+
 // A host path as other processes name it: one through this process's open directory
 // ("/proc/self/fd/N/rest") becomes that directory's own path and the rest; any other text is
 // given back as it is.

@@ -58,7 +58,7 @@ InstallJournal::~InstallJournal() {
     dropPending();
     if (fd_ >= 0) {
         if (unsynced_)
-            ::fsync(fd_);
+            syncNow();
         ::close(fd_);
     }
 }
@@ -81,10 +81,23 @@ void InstallJournal::open() {
     savedDir_ = keptDirectory(file_);
     fd_ = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
                  0600);
-    if (fd_ < 0 || !writeSynced(fd_, std::string(kJournalHeader) + "\n"))
+    if (fd_ < 0 || !writeAll(fd_, std::string(kJournalHeader) + "\n"))
         throw PlatformError(cannotWrite(file_));
-    // The journal's name must outlast a crash as surely as its records.
-    syncDirectory(dir);
+    // The header and the journal's name are synced with the first record that must outlast a
+    // crash (or at the copy's end): a journal of new files only waits on the disk once.
+    unsynced_ = nameUnsynced_ = true;
+}
+
+bool InstallJournal::syncNow() {
+    if (::fsync(fd_) != 0)
+        return false;
+    unsynced_ = false;
+    if (nameUnsynced_) {
+        // The journal's name must outlast a crash as surely as its records.
+        syncDirectory(file_.parent_path());
+        nameUnsynced_ = false;
+    }
+    return true;
 }
 
 void InstallJournal::append(const std::vector<std::string>& fields, Sync sync) {
@@ -95,16 +108,9 @@ void InstallJournal::append(const std::vector<std::string>& fields, Sync sync) {
     line += '\n';
     // The record whole in one write, so nothing of a later record can precede it. A synced
     // record also syncs every one written before it: they share the one descriptor.
-    const bool written = sync == Sync::Now ? writeSynced(fd_, line) : writeAll(fd_, line);
-    if (!written)
+    if (!writeAll(fd_, line) || (sync == Sync::Now && !syncNow()))
         throw PlatformError(cannotWrite(file_));
-    unsynced_ = sync == Sync::Later;
-}
-
-void InstallJournal::syncRecords() {
-    if (unsynced_ && ::fsync(fd_) != 0)
-        throw PlatformError(cannotWrite(file_));
-    unsynced_ = false;
+    unsynced_ = unsynced_ || sync == Sync::Later;
 }
 
 std::string InstallJournal::keep(const std::string& host) {
@@ -213,10 +219,11 @@ void InstallJournal::record(const InstallEvent& e) {
             const std::string size = std::to_string(st.st_size);
             const std::string mtime = std::to_string(nanoseconds(st.st_mtim));
             const std::string& target = windowsPath(e.target);
-            // The record of a file the copy made is synced at the copy's end (CopyOver) or with
-            // the next synced record, not each on its own: a crash before then loses at worst
-            // the records of new files (and of new directories), which an undo then leaves
-            // behind; no old content depends on them.
+            // The record of a file the copy made is synced with the next synced record or when
+            // the journal closes, not each on its own nor at the copy's end, where the user
+            // would wait on the disk: a crash before then loses at worst the records of new
+            // files (and of new directories), which an undo then leaves behind; no old content
+            // depends on them.
             if (madeHere(e.host)) {
                 append({"touched", target, size, mtime}, Sync::Later);
                 return;
@@ -296,7 +303,6 @@ void InstallJournal::record(const InstallEvent& e) {
             }
             append({"macro", e.path});
             return;
-        case K::CopyOver: syncRecords(); return;
         case K::Macro:
         case K::ProgramStarted:
         case K::WineSetUp: // Wine's own files are not the installation's to take back

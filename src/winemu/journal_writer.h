@@ -17,9 +17,10 @@ namespace zel {
 // none. Each record is one line, appended by one write and synced before the next change (and
 // each new name in the journal's directories synced too), so a run that is killed leaves the
 // changes it made and at most a torn last line, which readers ignore. The records of new files
-// and new directories are the exception: they are synced together at the copy's end
-// (CopyOver), with the next synced record, or when the journal closes, since a lost one only
-// leaves something new behind; one fsync per copied file made the copy ten times slower.
+// and new directories are the exception: they are synced together with the next synced record
+// or when the journal closes, since a lost one only leaves something new behind; one fsync per
+// copied file made the copy ten times slower, and one at the copy's end made it wait on the
+// disk as cp does not.
 class InstallJournal : public InstallObserver {
 public:
     explicit InstallJournal(std::filesystem::path prefix);
@@ -36,7 +37,6 @@ private:
     void open();
     enum class Sync { Now, Later };
     void append(const std::vector<std::string>& fields, Sync sync = Sync::Now);
-    void syncRecords();
     std::string keep(const std::string& host);
     void dropPending();
     bool madeHere(const std::string& host) const;
@@ -46,7 +46,10 @@ private:
 
     std::filesystem::path prefix_, file_, savedDir_;
     int fd_ = -1;
-    bool unsynced_ = false; // records written since the last sync
+    bool unsynced_ = false;     // records written since the last sync
+    bool nameUnsynced_ = false; // the journal's own name, not yet synced in its directory
+    // Syncs the records written so far and, the first time, the journal's name.
+    bool syncNow();
     int kept_ = 0;
     bool storeKept_ = false;
     std::string failure_;

@@ -47,7 +47,6 @@ std::string logLine(const InstallEvent& e) {
     case K::ProgramStarted: return "start " + shown(e.path) + failed;
     case K::WineSetUp: return "wine-setup " + shown(e.path);
     case K::Outcome: return "outcome " + std::to_string(e.status) + " " + shown(e.after);
-    case K::CopyOver: return "copy over";
     }
     return "event";
 }
@@ -80,8 +79,6 @@ LogFile::LogFile(const std::string& hostPath) {
 void LogFile::record(const InstallEvent& event) {
     if (event.kind == InstallEvent::Kind::MacroSending)
         return; // its outcome is the line that tells
-    if (event.kind == InstallEvent::Kind::CopyOver)
-        return; // no change
     write(logLine(event));
 }
 
