@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -72,13 +73,16 @@ struct Ending {
 // when it returns, so that the outcome is the last change told.
 Ending wizardRun(int& argc, char** argv, const WizardRun& run) {
     WarmUp fonts = warmUpFonts(); // on another core, while the application is set up
+    // The machine needs no Qt: it is opened (and its helpers brought in) meanwhile too.
+    std::string reason;
+    std::future<std::unique_ptr<Machine>> opening = std::async(
+        std::launch::async, [&run, &reason] { return makeMachine(run.machine, reason); });
     QApplication app(argc, argv);
     setUpApplication(app);
     loadQtTranslations(app);
 
     QtUi ui;
-    std::string reason;
-    std::unique_ptr<Machine> machine = makeMachine(run.machine, reason);
+    std::unique_ptr<Machine> machine = opening.get();
     if (!machine) {
         if (run.cannotStart)
             run.cannotStart(ui, reason);
