@@ -201,11 +201,8 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
     licence.close();
     EXPECT_TRUE(licence.isVisible());
     EXPECT_EQ(byKeys.take(), "back back");
-    std::vector<ModalResult> results;
-    for (const auto& modal : ui.modals)
-        results.push_back(modal.result);
-    EXPECT_EQ(results, (std::vector<ModalResult>{ModalResult::Other, ModalResult::Other,
-                                                 ModalResult::Other, ModalResult::Confirm}));
+    EXPECT_EQ(ui.modals, (std::vector<ModalResult>{ModalResult::Other, ModalResult::Other,
+                                                   ModalResult::Other, ModalResult::Confirm}));
 }
 
 // Forms whose controls are made when first shown: the welcome page's are made at start; every
