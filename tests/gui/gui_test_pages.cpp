@@ -127,28 +127,47 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
               "1C:\\Program Files\\KIT\\2");
 }
 
-TEST_F(PagesTest, EveryRequestLeadsWhereThePageFlowSays) {
+// Where "Seguir >" and "< Voltar" lead from each page in each situation: the page shown after
+// each request from Welcome to Finish (W L R, T type, C custom, M modem, P copy, F), the page
+// itself where the request leads nowhere; past the finish page the wizard ends.
+TEST_F(PagesTest, EveryRequestLeadsToThePageItsSituationCallsFor) {
+    const auto T = InstallationType::Typical, C = InstallationType::Custom;
+    const struct {
+        InstallationType type;
+        bool dialer, port;
+        const char *next, *back; // from each page but the finish, from each page
+    } rows[] = {
+        {T, false, false, "LRTMPPF", "WWLRTTTF"}, {T, true, false, "LRTMMPF", "WWLRTTTF"},
+        {T, false, true, "LRTPPPF", "WWLRTTTF"},  {T, true, true, "LRTPMPF", "WWLRTTTF"},
+        {C, false, false, "LRTCPPF", "WWLRTCCF"}, {C, true, false, "LRTCMPF", "WWLRTCMF"},
+        {C, false, true, "LRTCPPF", "WWLRTCCF"},  {C, true, true, "LRTCMPF", "WWLRTCMF"},
+    };
     Wizard& w = makeWizard();
-    for (int choice = 0; choice < 8; ++choice) { // typical or custom, dialer or not, port or not
-        w.choices.installation = InstallationType(choice & 1);
-        w.choices.programs[0] = (choice & 2) != 0;
-        w.choices.modem.port = choice & 4 ? std::optional<int>(1) : std::nullopt;
-        for (int p = int(Page::Welcome); p <= int(Page::Finish); ++p) {
-            PageWindow& form = w.window(Page(p));
-            for (const bool next : {false, Page(p) != Page::Finish}) {
+    const std::string letters = "WLRTCMPF"; // in the order of Page
+    for (const auto& row : rows) {
+        w.choices.installation = row.type;
+        w.choices.programs[0] = row.dialer;
+        w.choices.modem.port = row.port ? std::optional<int>(1) : std::nullopt;
+        for (const bool next : {true, false}) {
+            std::string seen;
+            for (int p = int(Page::Welcome); p <= int(next ? Page::Copy : Page::Finish); ++p) {
+                PageWindow& form = w.window(Page(p));
                 form.show();
                 emit(next ? form.nextRequested() : form.backRequested());
-                const auto to =
-                    next ? nextPage(Page(p), w.choices) : previousPage(Page(p), w.choices);
-                EXPECT_EQ(visiblePages(), QStringList{(to ? w.window(*to) : form).objectName()})
-                    << next << " from " << form.objectName().toStdString() << " " << choice;
-                for (QWidget* shown : QApplication::topLevelWidgets())
-                    shown->hide();
+                const QStringList shown = visiblePages();
+                char letter = '?';
+                for (int to = int(Page::Welcome); to <= int(Page::Finish); ++to)
+                    if (shown == QStringList{w.window(Page(to)).objectName()})
+                        letter = letters[std::size_t(to)];
+                seen += letter;
+                for (QWidget* window : QApplication::topLevelWidgets())
+                    window->hide();
             }
+            EXPECT_EQ(seen, next ? row.next : row.back) << int(row.type) << row.dialer << row.port;
         }
     }
     EXPECT_FALSE(ui.quitRequested());
-    emit w.finishPage->nextRequested(); // past the finish page the wizard ends
+    emit w.finishPage->nextRequested();
     EXPECT_TRUE(ui.quitRequested());
 }
 
