@@ -12,86 +12,69 @@
 namespace zel::test {
 namespace {
 
-constexpr const char* kOurCache = "# This is the CMakeCache file.\n"
-                                  "CMAKE_PROJECT_NAME:STATIC=zel-setup\n";
+using Prepare = std::function<void(const fs::path&)>;
+Prepare cache(const char* dir, const char* text) {
+    return [=](const fs::path& t) { writeFile(t / dir / "CMakeCache.txt", text); };
+}
+Prepare mode(const char* dir, int perms) {
+    return [=](const fs::path& t) { fs::permissions(t / dir, fs::perms(perms)); };
+}
+Prepare removed(const char* path) {
+    return [=](const fs::path& t) { fs::remove_all(t / path); };
+}
 
-// Each row: what is prepared in a fresh directory (the tree's root), where the program lies in
-// it, and the bin directory taken ("" for none).
+// Each row: what is changed in a fresh tree (ours, closed, with a bin, under `tmp/tree`), where
+// the program lies under tmp, and the bin directory taken ("" for none).
 TEST(ModulePlaces, ABuildTreeCountsOnlyWhenItIsOursAndClosed) {
-    const bool root = ::geteuid() == 0;
     const struct {
         const char* name;
-        std::function<void(const fs::path&)> prepare;
-        const char* program;
-        const char* taken;
+        Prepare prepare;
+        const char *program, *taken;
     } rows[] = {
-        {"the build's bin", [](const fs::path&) {}, "bin/zel-setup", "bin"},
-        {"the demo's medium", [](const fs::path&) {}, "medium/SETUP", "bin"},
-        {"deeper in the tree", [](const fs::path&) {}, "tests/tmp/x/SETUP", "bin"},
-        {"another project's cache",
+        {"the build's bin", {}, "tree/bin/zel-setup", "tree/bin"},
+        {"the demo's medium", {}, "tree/medium/SETUP", "tree/bin"},
+        {"deeper in the tree", {}, "tree/tests/tmp/x/SETUP", "tree/bin"},
+        {"another project's cache", cache("tree", "CMAKE_PROJECT_NAME:STATIC=x\n"),
+         "tree/bin/zel-setup", ""},
+        {"a project named alike", cache("tree", "CMAKE_PROJECT_NAME:STATIC=zel-setup-old\n"),
+         "tree/bin/zel-setup", ""},
+        {"the nearest cache is another project's", cache("tree/medium", "other\n"),
+         "tree/medium/SETUP", ""},
+        {"a tree others may change", mode("tree", 0777), "tree/medium/SETUP", ""},
+        {"a bin its group may change", mode("tree/bin", 0775), "tree/medium/SETUP", ""},
+        {"no cache above the program", removed("tree/CMakeCache.txt"), "tree/medium/SETUP", ""},
+        {"no bin in the tree", removed("tree/bin"), "tree/medium/SETUP", ""},
+        {"a link to the tree's program",
          [](const fs::path& t) {
-             writeFile(t / "CMakeCache.txt", "CMAKE_PROJECT_NAME:STATIC=x\n");
+             fs::remove(t / "elsewhere/SETUP");
+             fs::create_symlink(t / "tree/bin/zel-setup", t / "elsewhere/SETUP");
          },
-         "bin/zel-setup", ""},
-        {"a project named alike",
-         [](const fs::path& t) {
-             writeFile(t / "CMakeCache.txt", "CMAKE_PROJECT_NAME:STATIC=zel-setup-old\n");
-         },
-         "bin/zel-setup", ""},
-        {"the nearest cache is another project's",
-         [](const fs::path& t) { writeFile(t / "medium" / "CMakeCache.txt", "other\n"); },
-         "medium/SETUP", ""},
-        {"a tree others may change",
-         [](const fs::path& t) { fs::permissions(t, static_cast<fs::perms>(0777)); },
-         "medium/SETUP", ""},
-        {"a bin its group may change",
-         [](const fs::path& t) { fs::permissions(t / "bin", static_cast<fs::perms>(0775)); },
-         "medium/SETUP", ""},
-        {"no cache above the program", [](const fs::path& t) { fs::remove(t / "CMakeCache.txt"); },
-         "medium/SETUP", ""},
-        {"no bin in the tree", [](const fs::path& t) { fs::remove_all(t / "bin"); }, "medium/SETUP",
-         ""},
+         "elsewhere/SETUP", "tree/bin"},
+        {"a copy of it", {}, "elsewhere/SETUP", ""},
+        {"no program", removed("elsewhere/SETUP"), "elsewhere/SETUP", ""},
         {"a tree of another user",
          [](const fs::path& t) {
-             if (::chown(t.c_str(), 65534, 65534) != 0)
+             if (::geteuid() == 0 && ::chown((t / "tree").c_str(), 65534, 65534) != 0)
                  throw std::runtime_error("chown");
          },
-         "medium/SETUP", ""},
+         "tree/medium/SETUP", ::geteuid() == 0 ? "" : "tree/bin"}, // only root gives one away
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        if (std::string_view(row.name) == "a tree of another user" && !root)
-            continue; // only root can give a directory away
         TempDir tmp;
         const fs::path tree = tmp / "tree";
         fs::create_directories(tree / "bin");
-        fs::permissions(tree, static_cast<fs::perms>(0755));
-        fs::permissions(tree / "bin", static_cast<fs::perms>(0755));
-        writeFile(tree / "CMakeCache.txt", kOurCache);
-        writeProgram(tree / row.program, "#!/bin/sh\n");
-        row.prepare(tree);
-        const std::optional<fs::path> taken = buildBinDirOf(tree / row.program);
-        EXPECT_EQ(taken.value_or(fs::path()),
-                  *row.taken ? fs::canonical(tree) / row.taken : fs::path());
-        fs::permissions(tree, static_cast<fs::perms>(0755));
+        fs::permissions(tree, fs::perms(0755));
+        fs::permissions(tree / "bin", fs::perms(0755));
+        writeFile(tree / "CMakeCache.txt", "# This is the CMakeCache file.\n"
+                                           "CMAKE_PROJECT_NAME:STATIC=zel-setup\n");
+        writeProgram(tree / "bin/zel-setup", "#!/bin/sh\n");
+        writeProgram(tmp / row.program, "#!/bin/sh\n");
+        if (row.prepare)
+            row.prepare(tmp.path());
+        EXPECT_EQ(buildBinDirOf(tmp / row.program).value_or(fs::path()),
+                  *row.taken ? fs::canonical(tmp / row.taken) : fs::path());
     }
-}
-
-// A program reached through a link belongs to the tree of the file the link names.
-TEST(ModulePlaces, ALinkCountsWhereItsFileLies) {
-    TempDir tmp;
-    const fs::path tree = tmp / "tree";
-    fs::create_directories(tree / "bin");
-    writeFile(tree / "CMakeCache.txt", kOurCache);
-    writeProgram(tree / "bin" / "zel-setup", "#!/bin/sh\n");
-    fs::create_directories(tmp / "elsewhere");
-    fs::create_symlink(tree / "bin" / "zel-setup", tmp / "elsewhere" / "SETUP");
-    EXPECT_EQ(buildBinDirOf(tmp / "elsewhere" / "SETUP").value_or(fs::path()),
-              fs::canonical(tree / "bin"));
-    fs::remove(tmp / "elsewhere" / "SETUP");
-    writeProgram(tmp / "elsewhere" / "SETUP", "#!/bin/sh\n"); // a copy has no tree
-    EXPECT_EQ(buildBinDirOf(tmp / "elsewhere" / "SETUP"), std::nullopt);
-    EXPECT_EQ(buildBinDirOf(tmp / "missing"), std::nullopt);
 }
 
 // An installation keeps the modules in lib/zel-setup beside its bin directory.

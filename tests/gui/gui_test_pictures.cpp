@@ -1,6 +1,5 @@
-// The pictures the pages show: the program's own, and those a kit brings, among them metafiles
-// drawn record by record (the bytes of records against what they paint or why the picture is
-// refused) and damaged bitmaps; and the metafile fuzz target's corpus.
+// The pictures the pages show: the program's own and a kit's, metafiles record by record
+// (what each paints, or the picture refused), damaged bitmaps; the metafile fuzz corpus.
 #include "fuzz/metafile_properties.h"
 #include "qt/metafile_records.h"
 #include "qt/qt_pictures.h"
@@ -22,7 +21,6 @@ using W = metafile::WmfRecord;
 using E = metafile::EmfRecord;
 constexpr std::int64_t R = 0x0000ff, G = 0x00ff00, B = 0xff0000, K = 0; // COLORREFs
 
-// Little-endian fields of 16 and 32 bits.
 Bytes w(std::initializer_list<int> values) {
     Bytes out;
     for (int v : values)
@@ -36,7 +34,7 @@ Bytes d(std::initializer_list<std::int64_t> values) {
     return out;
 }
 
-// Two nested squares, 16 or 32-bit points, with their counts.
+// Two nested squares, 16 or 32-bit points.
 Bytes points(bool small) {
     Bytes out;
     for (int v : {10, 10, 90, 10, 90, 90, 10, 90, 30, 30, 70, 30, 70, 70, 30, 70})
@@ -44,8 +42,8 @@ Bytes points(bool small) {
     return out;
 }
 
-// Windows metafiles: a placeable header (a frame and its units an inch), the standard header,
-// records (size in words, function, parameters); here 100 x 100 pixels.
+// Windows metafiles: placeable header (frame, units an inch), header, records (size in words,
+// function, parameters); 100 x 100 pixels.
 const auto rec = [](W f, const Bytes& p) {
     return d({3 + std::int64_t(p.size() / 2)}) + w({int(f)}) + p;
 };
@@ -81,8 +79,8 @@ const auto textOut = [](const Bytes& s, int x, int y) {
 };
 const Bytes kStretchDib = d({0xCC0020}) + w({0}); // the raster operation, colours as RGB
 
-// Enhanced metafiles: the header (bounds, frame in hundredths of a millimetre, reference device
-// in pixels and millimetres), records (type, size in bytes, parameters), the end record.
+// Enhanced metafiles: header (bounds, frame in 0.01 mm, device in pixels and mm), records (type,
+// size in bytes, parameters), end record.
 const auto erec = [](E type, const Bytes& p) {
     return d({int(type), 8 + std::int64_t(p.size())}) + p;
 };
@@ -104,8 +102,7 @@ const auto eline = [](int y) {
     return erec(E::MoveToEx, d({0, y})) + erec(E::LineTo, d({100, y}));
 };
 const Bytes kNullPen = esel(0x80000008), kERedBrush = ebrush(1, R) + esel(1);
-const Bytes kERed = kERedBrush + kNullPen;
-const Bytes kEAll = erect(0, 0, 100, 100);
+const Bytes kERed = kERedBrush + kNullPen, kEAll = erect(0, 0, 100, 100);
 const auto mapped = [](int mode, int window, const Bytes& records) { // window units on 100 pixels
     return erec(E::SetMapMode, d({mode})) + erec(E::SetWindowExtEx, d({window, window})) +
            erec(E::SetViewportExtEx, d({100, 100})) + records + kERed;
@@ -130,9 +127,9 @@ const auto epoly = [](E type, bool small, int polys = 2) {
 const Bytes kDib = d({40, 2, 1}) + w({1, 24}) + d({0, 8, 0, 0, 0, 0}) +
                    Bytes("\x00\x00\xff\xff\x00\x00\x00\x00", 8);
 
-// The picture in the terms of `expected`: the size when not 100 x 100 ("WxH"), the colour at
-// each "x,y" (R G B W K Y grey, ? another), and for "ink WITHIN REACHES" the boxes when the red
-// lies within the one and over the other.
+// The picture in the terms of `expected`: "WxH" when not 100 x 100, the colour at each "x,y"
+// (R G B W K Y grey, ? another), for "ink WITHIN REACHES" the boxes when the red lies within
+// the one and over the other.
 std::string describe(const QImage& image, const std::string& expected) {
     std::ostringstream out;
     if (image.size() != QSize(100, 100))
@@ -320,9 +317,8 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
         EXPECT_EQ(seen(rows[i].first, rows[i].second), rows[i].second) << "row " << i;
 }
 
-// A hostile picture cannot take the wizard's time or memory: one with more records than a
-// picture needs shows what the first ones drew; objects and saved states beyond their caps are
-// not made.
+// A hostile picture cannot take the wizard's time or memory: records past the cap are not
+// drawn, objects and saved states beyond theirs not made.
 TEST(Metafiles, RecordsObjectsAndSavedStatesStopAtTheirCaps) {
     for (const bool enhanced : {false, true}) {
         const int first = metafile::kMaxMetafileRecords - (enhanced ? 4 : 5);
@@ -336,8 +332,7 @@ TEST(Metafiles, RecordsObjectsAndSavedStatesStopAtTheirCaps) {
                       before == first ? "50,50R" : "50,50W");
         }
     }
-    // A full table makes nothing more: a freed slot is taken again, an existing handle
-    // replaced; no new slot or handle is made.
+    // A full table makes nothing more: a freed slot is taken again, an existing handle replaced.
     const std::size_t max = metafile::kMaxMetafileObjects;
     Bytes objects;
     for (std::size_t i = 0; i < max + 10; ++i)
@@ -358,8 +353,7 @@ TEST(Metafiles, RecordsObjectsAndSavedStatesStopAtTheirCaps) {
     EXPECT_EQ(seen(emf(saves), "50,50"), "50,50R");
 }
 
-// The metafile fuzz target's seeds and kept failures, through its property; the seeds are
-// pictures of each kind, not only inputs the readers refuse.
+// The metafile fuzz corpus through its property; its seeds include pictures of each kind.
 TEST(FuzzReplay, MetafileReaders) {
     guiApplication();
     replayFuzzCorpus("metafile", fuzz::checkMetafiles);
@@ -373,10 +367,10 @@ TEST(FuzzReplay, MetafileReaders) {
     EXPECT_GE(emfs, 3);
 }
 
-class PicturesTest : public MachineTest {};
+using PicturesTest = MachineTest;
 
-// A bitmap cut short shows its first colour where it ends, whatever memory held; pixels past a
-// short palette are black, in a bitmap file and in a metafile's bitmap alike.
+// A bitmap cut short shows its first colour past its end, whatever memory held; pixels past a
+// short palette are black, in a bitmap file and a metafile's bitmap alike.
 TEST_F(PicturesTest, DamagedBitmapsShowTheFirstColourOrBlackWhereTheyFail) {
     const auto bitmap = [](int side, std::int64_t first, std::int64_t second, const Bytes& pixels) {
         const Bytes info =
@@ -397,8 +391,8 @@ TEST_F(PicturesTest, DamagedBitmapsShowTheFirstColourOrBlackWhereTheyFail) {
               "25,50G 75,50K");
 }
 
-// A PNG under a bitmap's name shows all the same; a link off the drive, a file larger than a
-// picture may be, one that does not decode or is not there leave the label empty.
+// A PNG under a bitmap's name shows; a link off the drive, a file too large, one that does not
+// decode or is missing leave the label empty.
 TEST_F(PicturesTest, ALabelShowsAPictureOnItsDriveOrNothing) {
     guiApplication();
     QImage image(6, 4, QImage::Format_RGB32);

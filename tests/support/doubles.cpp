@@ -55,8 +55,7 @@ ModalResult ScriptedUi::showModal(ModalWindow& window) {
     dialog.hide();
 
     const ModalResult result = modalResultOf(dialog.result());
-    modals.push_back(
-        {dialog.objectName().toStdString(), dialog.windowTitle().toStdString(), result});
+    modals.push_back(result);
     return result;
 }
 

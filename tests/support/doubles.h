@@ -1,6 +1,6 @@
 #pragma once
-// The one double of each service: user interface, sound and printer. Answers come from
-// queues and everything asked of them is recorded; nothing blocks or quits the application.
+// The one double of each service: answers come from queues, every call is recorded, nothing
+// blocks or quits the application.
 #include "services/printer.h"
 #include "services/sound.h"
 #include "services/ui.h"
@@ -23,31 +23,21 @@ public:
         MsgIcon icon;
         ModalResult result;
     };
-    struct Modal {
-        std::string objectName; // UTF-8
-        std::string windowTitle;
-        ModalResult result;
-    };
     using ModalAnswer = std::function<ModalResult(QDialog&)>;
 
-    // A message box takes the next answer (Confirm when none is queued). A box with only an OK
-    // button answers Confirm whatever was queued, as that is the only button it has.
+    // The next queued answer (Confirm when none); a box with only "OK" answers Confirm.
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                            MsgIcon icon = MsgIcon::None) override;
 
-    // Shows the dialog without a nested event loop (so its show step runs) and runs the next
-    // queued answer with it: a dialog closed by its own buttons keeps its result, otherwise the
-    // answer's value ends it (Other with no answer, as by the close box; a result of 0, rejected,
-    // is reported as Other). The dialog is hidden afterwards.
-    // A window that is no Qt dialog (QtModalDialog) is answered Other without being shown.
+    // Shows the dialog without a nested event loop and runs the next queued answer with it: a
+    // dialog closed by its own buttons keeps its result, else the answer ends it (Other when
+    // none, as by the close box). A window that is no QtModalDialog is answered Other unshown.
     ModalResult showModal(ModalWindow& window) override;
 
     void setBusyCursor(bool busy) override;
-    // Runs pending Qt events when an application object exists.
-    void processEvents() override;
+    void processEvents() override; // when an application object exists
     void minimise() override { calls.push_back("minimise"); }
     void restore() override { calls.push_back("restore"); }
-    // Records the request only; the test's application goes on.
     void quit() override { quitRequested_ = true; }
     bool quitRequested() const override { return quitRequested_; }
     void reportError(const std::string& message) override { errors.push_back(message); }
@@ -62,7 +52,7 @@ public:
     std::deque<ModalAnswer> modalAnswers;
 
     std::vector<Box> boxes;
-    std::vector<Modal> modals;
+    std::vector<ModalResult> modals; // what each modal page ended with
     std::vector<bool> cursorHistory; // every setBusyCursor call, in order
     std::vector<std::string> errors; // messages given to the error report (without the ".")
     std::vector<std::string> calls;  // "minimise" and "restore", in order
@@ -80,9 +70,8 @@ public:
 };
 
 // Records every call of a job ("begin", "font Courier New 14 u", "text 0,0 ...", "newPage",
-// "end", "abort"); textHeight answers the font's size times ten, so the advance of y shows
-// which font each line was measured in. The print dialog takes queued answers (confirmed
-// when none is queued); failAt makes the first call starting with those words raise.
+// "end", "abort"); a line is ten times its font's size high. The print dialog takes queued
+// answers (confirmed when none); failAt makes the first call starting with it raise.
 class RecordingPrinter : public Printer {
 public:
     bool choosePrinter() override;

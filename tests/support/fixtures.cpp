@@ -82,10 +82,8 @@ CommandResult runCommand(const std::string& shellCommand) {
 
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp) {
     const fs::path errFile = tmp / (tool + "-stderr.txt");
-    std::ostringstream command;
-    command << "'" << (binDir() / tool).string() << "' " << args << " 2>'" << errFile.string()
-            << "'";
-    CommandResult result = runCommand(command.str());
+    CommandResult result = runCommand("'" + (binDir() / tool).string() + "' " + args + " 2>'" +
+                                      errFile.string() + "'");
     result.errors = readFile(errFile);
     return result;
 }
@@ -161,35 +159,21 @@ bool MachineTest::awaitProgmanExit() {
     return false;
 }
 
-namespace {
-
-std::vector<fs::path> inputsOf(const fs::path& dir) {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file() && it->path().filename().string()[0] != '.')
-            files.push_back(it->path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-} // namespace
-
 void replayFuzzCorpus(const std::string& target, const FuzzCheck& check) {
-    const fs::path corpus = sourceDir() / "fuzz" / "corpus" / target;
-    const fs::path regressions = sourceDir() / "fuzz" / "regressions" / target;
-    const auto seeds = inputsOf(corpus);
-    ASSERT_FALSE(seeds.empty()) << "no seed inputs in " << corpus;
-    auto inputs = seeds;
-    const auto kept = inputsOf(regressions);
-    inputs.insert(inputs.end(), kept.begin(), kept.end());
-    if (const char* extra = std::getenv("ZEL_FUZZ_CORPUS"); extra && *extra) {
-        const auto grown = inputsOf(fs::path(extra) / target);
-        inputs.insert(inputs.end(), grown.begin(), grown.end());
-    }
-    for (const fs::path& file : inputs) {
-        const std::string input = readFile(file);
-        EXPECT_EQ(check(input), "") << file;
+    std::vector<fs::path> dirs = {sourceDir() / "fuzz/corpus", sourceDir() / "fuzz/regressions"};
+    if (const char* grown = std::getenv("ZEL_FUZZ_CORPUS"); grown && *grown)
+        dirs.emplace_back(grown);
+    for (const fs::path& dir : dirs) {
+        std::vector<fs::path> inputs;
+        std::error_code ec;
+        for (fs::directory_iterator it(dir / target, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file() && it->path().filename().string()[0] != '.')
+                inputs.push_back(it->path());
+        std::sort(inputs.begin(), inputs.end());
+        // Seeds there must be, or the replay checks nothing.
+        ASSERT_FALSE(dir == dirs.front() && inputs.empty()) << "no seed inputs in " << dir / target;
+        for (const fs::path& file : inputs)
+            EXPECT_EQ(check(readFile(file)), "") << file;
     }
 }
 

@@ -32,20 +32,17 @@ private:
 };
 
 void writeFile(const fs::path& path, std::string_view content); // creates parent directories
-// A shell script that its owner may run (the kit's programs, in the tests).
 void writeProgram(const fs::path& path, std::string_view script);
 std::string readFile(const fs::path& path); // "" when missing
 
-// The repository's source tree and the build's bin directory.
-fs::path sourceDir();
+fs::path sourceDir(); // the repository's
 
 // A fuzz target's property check: "" when the input keeps every property, else what broke.
 using FuzzCheck = std::function<std::string(std::string_view input)>;
-// Replays the target's seed corpus (fuzz/corpus/TARGET, which must not be empty, or the replay
-// would check nothing), the inputs that once broke it (fuzz/regressions/TARGET) and, with
-// ZEL_FUZZ_CORPUS set, the corpus grown under that directory, each through the check.
+// Replays fuzz/corpus/TARGET (not empty), fuzz/regressions/TARGET and, with ZEL_FUZZ_CORPUS
+// set, the corpus grown there, each input through the check.
 void replayFuzzCorpus(const std::string& target, const FuzzCheck& check);
-fs::path binDir();
+fs::path binDir(); // the build's
 
 // What a shell command printed and how it ended (exit status, -1 when it did not exit).
 struct CommandResult {
@@ -54,9 +51,8 @@ struct CommandResult {
     std::string errors; // standard error, for runTool
 };
 CommandResult runCommand(const std::string& shellCommand);
-// Runs `body` in a forked child (which ends without destructors: the parent owns the temporary
-// tree) while the parent does `meanwhile`: the child's exit status, 3 when `body` raised,
-// -signal when a signal ended it. fullDisk() in the child makes writes past 4 KiB fail.
+// Runs `body` in a forked child (ended without destructors) while the parent does `meanwhile`:
+// its exit status, 3 when `body` raised, -signal. fullDisk() makes writes past 4 KiB fail.
 int inChild(
     const std::function<void()>& body, const std::function<void(pid_t)>& meanwhile = [](pid_t) {});
 void fullDisk();
@@ -72,23 +68,21 @@ template <class F> std::string errorOf(F&& f) {
 // One of the project's programs from the build's bin directory, standard error kept apart.
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
 
-// A fresh emulated machine: <tmp>/prefix, with the running "program" at
-// <tmp>/medium/SETUP (the medium is mounted as D:), working directory = the medium.
+// A fresh machine at <tmp>/prefix, the running program <tmp>/medium/SETUP (D:, the current
+// directory).
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    // (Re)creates the machine, e.g. after preparing dosdevices links or files; with
-    // installProgman as the wizard's own start makes it.
+    // (Re)creates the machine; with installProgman as the wizard's own start makes it.
     Machine& makeMachine(bool installProgman = false);
     Machine& machine() { return *machine_; }
 
     fs::path driveC() const { return tmp / "prefix" / "drive_c"; }
     fs::path medium() const { return tmp / "medium"; }
-    // Waits until no Program Manager server holds the prefix's lock (a server that has ended
-    // has let go of it, reaped or not); one still there after 10 s is killed: false.
+    // Waits until no Program Manager server holds the prefix's lock; after 10 s kills it: false.
     bool awaitProgmanExit();
-    // The demo kit as the medium, with the real wizard on it as its SETUP (the tests that run
-    // the program as a user would); Program Manager's server ends soon after its last macro.
+    // The demo kit as the medium with the real wizard as its SETUP; Program Manager's server
+    // ends soon after its last macro.
     void useDemoKitWithTheWizard();
     // A string value of HKEY_LOCAL_MACHINE, its key created when missing.
     void writeRegistry(std::string_view key, std::string_view name, std::string_view value);

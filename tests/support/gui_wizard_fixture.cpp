@@ -25,11 +25,8 @@
 
 namespace zel::test {
 
-namespace {
-QtMessageHandler defaultHandler = nullptr;
-} // namespace
-
 QApplication& guiApplication() {
+    static QtMessageHandler defaultHandler = nullptr;
     static QApplication* app = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         // The offscreen platform cannot restack windows and says so each time a page is raised.

@@ -1,7 +1,6 @@
 #pragma once
-// Pages on a temporary machine: a medium with the given SETUP.INI, the platform with the
-// recording services, and either the start-up's catalogue and choices for pages built alone,
-// or the whole wizard with its thirteen forms.
+// Pages on a temporary machine with the recording services: the start-up's catalogue and
+// choices for pages built alone, or the whole wizard.
 #include "pages/page_window.h"
 #include "pages/wizard.h"
 #include "services/platform.h"
@@ -20,8 +19,8 @@ class QApplication;
 
 namespace zel::test {
 
-// The one Qt application of a test program (offscreen unless told otherwise), with the
-// wizard's fonts and style; made on first use and kept until the program ends.
+// The test program's one Qt application (offscreen unless told otherwise), the wizard's fonts
+// and style.
 QApplication& guiApplication();
 
 class WizardTest : public MachineTest {
@@ -32,14 +31,13 @@ protected:
         platform.reset();
     }
     void writeSetup(std::string_view ini) { writeFile(medium() / "SETUP.INI", ini); }
-    // The start-up step alone: the catalogue and the initial choices, for pages built alone.
-    void startUp();
+    void startUp(); // the start-up step alone, for pages built alone
     // The forms as the program's start-up creates them; start() shows the first.
     Wizard& makeWizard();
     void start() { (wizard ? *wizard : makeWizard()).start(); }
     // The object names of the visible forms, the background left out, sorted.
     QStringList visiblePages() const;
-    // Answers the next modal page by clicking one of its buttons, which ends it.
+    // Answers the next modal page by clicking one of its buttons.
     void answerByClicking(QAbstractButton* button);
 
     ScriptedUi ui;
@@ -53,26 +51,20 @@ protected:
 
 inline constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
 
-// The whole wizard on a copy of the demo kit, driven through its own buttons; Program Manager,
-// started by a finished wizard, must leave soon after it. $ZEL_E2E_KEEP/<test> gets each run's
-// machine and medium, $ZEL_SCREENSHOTS a picture of each page shown with a name.
+// The wizard on a copy of the demo kit, driven by its buttons; Program Manager must leave soon
+// after. $ZEL_E2E_KEEP/<test> keeps the machine and medium, $ZEL_SCREENSHOTS the pages' pictures.
 class WizardRunTest : public WizardTest {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Clicks a button the user can click, and lets the events it queued run.
-    void click(QAbstractButton* button);
-    // The one visible page, or nothing.
-    QString currentPage() const;
+    void click(QAbstractButton* button); // one the user can click; then its events run
+    QString currentPage() const;         // the one visible page, or nothing
     // The page as the user sees it (caption bar and client area, 8-bit palette PNG).
     void screenshot(QWidget& page, const std::string& name);
-    // Welcome, licence and registration, to the installation type. A subscriber fills the form
-    // in, confirms the notice and the print dialog.
+    // To the installation type; a subscriber fills the form in, confirms notice and printing.
     void throughRegistration(bool subscriber);
-    // From the installation type to the custom installation's page.
-    void chooseCustom();
-    // The copy page's "Seguir >", then the finish page's "Finalizar", which ends the wizard.
-    void copyAndFinish();
+    void chooseCustom();  // from the installation type to the custom installation
+    void copyAndFinish(); // "Seguir >" on the copy page, "Finalizar", which ends the wizard
 };
 
 // Types the text one key at a time, accents included (QTest's key clicks know only ASCII).
