@@ -1,6 +1,6 @@
 // Program Manager's groups in the desktop's menu, as its server keeps them: entries made and
 // removed with their groups, and started through progman --run on the machine.
-#include "tests/support/fixtures.h"
+#include "tests/e2e/e2e.h"
 #include "winemu/progman_client.h"
 
 #include "progman/store.h"
@@ -8,10 +8,6 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <regex>
-#include <thread>
 
 namespace zel::test {
 namespace {
@@ -67,38 +63,28 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     ASSERT_TRUE(std::regex_match(files, made)) << files;
     std::smatch tag;
     std::regex_search(files, tag, std::regex("zel-setup-([0-9a-f]{16})"));
-    const fs::path entry = tmp / "xdg-data/applications/zel-setup" /
-                           (tag[1].str() + "-zel-internet_discador-trumpet.desktop");
-
-    // The entry's command line, as a desktop runs it: the demo dialer says who it is.
-    std::smatch exec;
-    const std::string text = readFile(entry);
-    ASSERT_TRUE(std::regex_search(text, exec, std::regex("\nExec=([^\n]*)")));
-    const std::string line = std::regex_replace(
-        std::regex_replace(exec[1].str(), std::regex("\\\\\\\\"), "\\"), std::regex("%%"), "%");
-    ::unsetenv("ZEL_PREFIX"); // the entry names its machine itself
-    EXPECT_EQ(runCommand(line + " 2>&1").output,
+    // The entry's command line, as a desktop runs it (it names its machine itself): the demo
+    // dialer says who it is.
+    const std::string line =
+        execLine(readFile(tmp / "xdg-data/applications/zel-setup" /
+                          (tag[1].str() + "-zel-internet_discador-trumpet.desktop")));
+    EXPECT_EQ(runCommand("env -u ZEL_PREFIX " + line + " 2>&1").output,
               "Discador ZEL (demonstracao do kit ZEL Internet)\n");
-    const std::pair<const char*, const char*> misuses[] = {
+    const std::string usage = "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n";
+    const std::pair<const char*, std::string> misuses[] = {
         {"--run 'ZEL Internet' nada 1",
          "1 progman: cannot start C:\\ZEL\\NADA.EXE: file not found\n"},
         {"--run 'ZEL Internet' Outro", "1 progman: no item Outro in ZEL Internet\n"},
         {"--run Outro Nada", "1 progman: no group Outro\n"},
         {"--run 'ZEL Internet' nada 2", "1 progman: no item nada in ZEL Internet\n"},
-        {"--run 'ZEL Internet'",
-         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
-        {"--run 'ZEL Internet' Nada 0",
-         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
-        {"--run 'ZEL Internet' Nada 1x",
-         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
-        {"--prefix '' --run 'ZEL Internet' Nada",
-         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
-        {"--prefix . --list",
-         "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n"},
+        {"--run 'ZEL Internet'", usage},
+        {"--run 'ZEL Internet' Nada 0", usage},
+        {"--run 'ZEL Internet' Nada 1x", usage},
+        {"--prefix '' --run 'ZEL Internet' Nada", usage},
+        {"--prefix . --list", usage},
         {"--prefix /nonexistent/zel --run 'ZEL Internet' Nada",
          "1 progman: no machine at /nonexistent/zel\n"},
     };
-    ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
     for (const auto& [args, result] : misuses) {
         const CommandResult r = runTool("progman", args, tmp);
         EXPECT_EQ(std::to_string(r.status) + " " + r.output + r.errors, result) << args;
@@ -123,18 +109,11 @@ TEST_F(DesktopEntriesTest, StartItemsOfAMachineWhosePathHoldsAnything) {
         progman::Groups({{"ZEL", {{"C:\\ZEL\\TRUMPET\\TCPMAN.EXE", "Discador", "", 0}}}}));
     ::setenv("ZEL_PREFIX", odd.c_str(), 1);
     ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 \"$ZEL_PREFIX/bin/progman\"").status, 0);
-    ::unsetenv("ZEL_PREFIX"); // the entry names its machine itself
-    std::smatch exec;
     const fs::path entries = tmp / "xdg-data/applications/zel-setup";
     ASSERT_EQ(std::distance(fs::directory_iterator(entries), fs::directory_iterator()), 1);
     const fs::path entry = fs::directory_iterator(entries)->path();
-    EXPECT_EQ(runCommand("desktop-file-validate '" + entry.string() + "' 2>&1; echo $?").output,
-              "0\n");
-    const std::string text = readFile(entry);
-    ASSERT_TRUE(std::regex_search(text, exec, std::regex("\nExec=([^\n]*)")));
-    const std::string line = std::regex_replace(
-        std::regex_replace(exec[1].str(), std::regex("\\\\\\\\"), "\\"), std::regex("%%"), "%");
-    EXPECT_EQ(runCommand("cd / && " + line + " 2>&1").output,
+    EXPECT_EQ(runCommand("desktop-file-validate " + q(entry) + " 2>&1; echo $?").output, "0\n");
+    EXPECT_EQ(runCommand("cd / && env -u ZEL_PREFIX " + execLine(readFile(entry)) + " 2>&1").output,
               "Discador ZEL (demonstracao do kit ZEL Internet)\n");
 }
 

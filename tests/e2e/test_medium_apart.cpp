@@ -1,36 +1,19 @@
-// A kit installed from a medium that lies apart from the wizard (SETUP --medium): a read-only
-// directory, as a mounted CD, and a CD image read without mounting it. Each must install the
-// very machine the same kit installs from a writable medium beside the wizard, write nothing on
-// the medium, and leave nothing of an image behind; what cannot be a medium is refused.
-#include "tests/support/fixtures.h"
+// A kit installed from a medium apart from the wizard (SETUP --medium): a read-only directory
+// and a CD image read without mounting it each install the machine the same kit installs from
+// beside the wizard, write nothing on the medium and leave nothing of an image behind.
+#include "tests/e2e/e2e.h"
 #include "winemu/iso_image.h"
 #include "winemu/sha256.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <map>
-#include <regex>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace zel::test {
 namespace {
 
-std::string q(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-std::string lastLine(const std::string& text) {
-    const std::string body = text.substr(0, text.size() - text.ends_with('\n'));
-    return body.substr(body.rfind('\n') + 1);
-}
-bool haveXorriso() {
-    return runCommand("command -v xorriso >/dev/null 2>&1").status == 0;
-}
+constexpr const char* kNoXorriso = "xorriso is not installed (scripts/install-deps --test)";
 
 // Every file under `root` (a link as what it names) with its content and mode, as one text per
 // path; `normalize` rewrites what differs between equal runs (paths, times).
@@ -66,18 +49,14 @@ protected:
         runCommand("chmod -R u+w " + q(tmp.path()) + " 2>/dev/null");
     }
 
-    // The wizard started as `command`, on the machine `machine`, its extractions in `images`;
-    // its standard error in `errors`.
+    // The wizard started as `command` on the machine tmp/`name`, its extractions in `images`.
     CommandResult install(const std::string& name, const std::string& command,
                           const fs::path& from = {}) {
-        const fs::path errors = tmp / (name + ".err");
-        CommandResult r =
-            runCommand("cd " + q(from.empty() ? tmp.path() : from) +
-                       " && env HOME=" + q(tmp.path()) + " TMPDIR=" + q(images) +
-                       " ZEL_NO_DESKTOP=1 ZEL_PROGMAN_IDLE=0.3 ZEL_PREFIX=" + q(tmp / name) +
-                       " timeout 120 " + command + " </dev/null 2>" + q(errors));
-        r.errors = readFile(errors);
-        return r;
+        return runIn(from.empty() ? tmp.path() : from,
+                     "env HOME=" + q(tmp.path()) + " TMPDIR=" + q(images) +
+                         " ZEL_NO_DESKTOP=1 ZEL_PROGMAN_IDLE=0.3 ZEL_PREFIX=" + q(tmp / name) +
+                         " timeout 120 " + command,
+                     tmp / (name + ".err"));
     }
     // The machine `name`, its own path, times and the journal's file names taken out.
     Tree machine(const std::string& name) {
@@ -133,9 +112,8 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     EXPECT_EQ(snapshot(cd), before); // root writes anywhere: the listing tells what it did
     EXPECT_EQ(machine("m-cd"), expected);
 
-    if (!haveXorriso())
-        GTEST_SKIP() << "xorriso is not installed (scripts/install-deps --test installs it): "
-                        "the image half is not run";
+    if (!haveTool("xorriso"))
+        GTEST_SKIP() << kNoXorriso << ": the image half is not run";
     ASSERT_EQ(runCommand("xorriso -as mkisofs -J -R -o " + q(tmp / "kit.iso") + " " + q(kit) +
                          " >/dev/null 2>&1")
                   .status,
@@ -145,17 +123,17 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
         install("m-iso", q(binDir() / "zel-setup") + " --medium=kit.iso --answers " + q(answers));
     ASSERT_EQ(fromIso.status, 0) << fromIso.errors;
     EXPECT_EQ(machine("m-iso"), expected);
-    // The browser setup the finish started from the image may still run as the wizard ends: the
-    // extraction then goes once it is done, a second or so later.
+    // The browser setup started from the image may outlive the wizard: the extraction goes after.
     for (int i = 0; i < 100 && !fs::is_empty(images); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(fs::is_empty(images)) << "the image's extraction is left behind";
 }
 
-// What cannot be a medium stops the run before the machine is touched, saying why in
-// Portuguese, and leaves no extraction behind. Each row: the medium as given, how it is
-// prepared, and the last line on stderr.
+// What cannot be a medium stops the run before the machine is touched, saying why (the last
+// line on stderr), and leaves no extraction behind.
 TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
+    const std::string unreadable = "n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de "
+                                   "CD (ISO 9660) ou est\u00e1 danificada";
     const struct {
         const char* name;
         std::string medium;
@@ -173,11 +151,9 @@ TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
          "A m\u00eddia /dev/null dada em --medium n\u00e3o \u00e9 uma pasta nem uma imagem de CD"},
         {"a file that is no image", "kit.iso",
          [&] { writeFile(tmp / "kit.iso", std::string(70000, 'x')); },
-         "A imagem kit.iso n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de CD (ISO "
-         "9660) ou est\u00e1 danificada; nada foi instalado"},
+         "A imagem kit.iso " + unreadable + "; nada foi instalado"},
         {"an empty file", "kit.iso", [&] { writeFile(tmp / "kit.iso", ""); },
-         "A imagem kit.iso n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de CD (ISO "
-         "9660) ou est\u00e1 danificada; nada foi instalado"},
+         "A imagem kit.iso " + unreadable + "; nada foi instalado"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -188,21 +164,20 @@ TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
         const CommandResult r =
             install("m-refused", q(binDir() / "zel-setup") + " --medium " + q(row.medium) +
                                      " --answers " + q(answers));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(lastLine(r.errors), row.said);
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors), "1" + row.said);
         EXPECT_FALSE(fs::exists(tmp / "m-refused" / "drive_c" / "INTERNET"));
         EXPECT_TRUE(fs::is_empty(images));
     }
 }
 
-// An image is read as data, never trusted: a link, or a size larger than the image, refuses it
-// whole and removes what was extracted; what is taken is read-only and the same as the kit.
+// An image is data, never trusted: a link or a size larger than the image refuses it whole and
+// removes what was extracted; what is taken is read-only and the same as the kit.
 class ImageTest : public MediumApartTest {
 protected:
     void SetUp() override {
         MediumApartTest::SetUp();
-        if (!haveXorriso())
-            GTEST_SKIP() << "xorriso is not installed (scripts/install-deps --test installs it)";
+        if (!haveTool("xorriso"))
+            GTEST_SKIP() << kNoXorriso;
         ::setenv("TMPDIR", images.c_str(), 1);
     }
     void TearDown() override {
@@ -245,8 +220,8 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItAfter) {
     EXPECT_FALSE(fs::exists(dir));
 }
 
-// A program started from the image and not waited for (a browser setup the finish starts) keeps
-// its files until it is done: the extraction goes only after the last process working there.
+// A program started from the image and not waited for (the browser setup) keeps its files: the
+// extraction goes only after the last process working there.
 TEST_F(ImageTest, AProgramStillRunningFromTheImageKeepsItsFiles) {
     makeImage(kit);
     fs::path dir;
@@ -277,28 +252,14 @@ TEST_F(ImageTest, ARunEndedByASignalLeavesNoExtraction) {
     makeImage(kit);
     for (int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
-        int names[2];
-        ASSERT_EQ(::pipe(names), 0);
-        const pid_t run = ::fork();
-        ASSERT_GE(run, 0);
-        if (run == 0) {
-            ::close(names[0]);
+        fs::remove(tmp / "dir");
+        const int ended = inChild([&] {
             const ExtractedImage image(iso);
-            const std::string dir = image.dir().string() + "\n";
-            if (::write(names[1], dir.data(), dir.size()) != ssize_t(dir.size()))
-                ::_exit(2);
+            writeFile(tmp / "dir", image.dir().string());
             ::raise(signal);
-            ::_exit(3); // not reached: the signal ends the run
-        }
-        ::close(names[1]);
-        std::string dir;
-        char c = 0;
-        while (::read(names[0], &c, 1) == 1 && c != '\n')
-            dir += c;
-        ::close(names[0]);
-        int status = 0;
-        ASSERT_EQ(::waitpid(run, &status, 0), run);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        });
+        EXPECT_EQ(ended, -signal);
+        const std::string dir = readFile(tmp / "dir");
         ASSERT_FALSE(dir.empty());
         for (int i = 0; i < 50 && fs::exists(dir); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -347,12 +308,14 @@ TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
     }
 }
 
-// zel-kit check reads an image as the wizard does, and finds in it what it finds in the kit.
+// zel-kit check reads an image as the wizard does and finds in it what it finds in the kit.
 TEST_F(ImageTest, ZelKitChecksAnImageAsItsKit) {
     std::string ini = readFile(kit / "SETUP.INI");
     writeFile(kit / "SETUP.INI", ini.replace(ini.find("grupo=ZEL"), 9, "grupo=\"ZEL\""));
     makeImage(kit);
     writeFile(tmp / "bad.iso", std::string(70000, 'x'));
+    const std::string unreadable = "n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de "
+                                   "CD (ISO 9660) ou est\u00e1 danificada";
     const struct {
         std::string operand;
         int status;
@@ -361,15 +324,13 @@ TEST_F(ImageTest, ZelKitChecksAnImageAsItsKit) {
         {q(iso), 1, "1 error, 0 warnings, 1 note"},
         {q(kit), 1, "1 error, 0 warnings, 1 note"},
         {q(tmp / "bad.iso"), 1,
-         "zel-kit: A imagem " + (tmp / "bad.iso").string() +
-             " n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de CD (ISO 9660) ou "
-             "est\u00e1 danificada"},
+         "zel-kit: A imagem " + (tmp / "bad.iso").string() + " " + unreadable},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.operand);
         const CommandResult r = runTool("zel-kit", "check " + row.operand, tmp);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(lastLine(r.output.empty() ? r.errors : r.output), row.last);
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.output.empty() ? r.errors : r.output),
+                  std::to_string(row.status) + row.last);
         EXPECT_TRUE(fs::is_empty(images));
     }
 }

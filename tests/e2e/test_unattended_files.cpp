@@ -1,10 +1,10 @@
-// The files a user names to the program (the answers, the log, the printout, the saved
-// answers) and the display it is started on: anything but a regular file, a file that fills
-// up, a display that is not there, each told in Portuguese with the right exit status, and
-// nothing installed when the run is refused.
-#include "tests/support/fixtures.h"
-
-#include <gtest/gtest.h>
+// The files a user names to the program (answers, log, printout, saved answers) and the display
+// it is started on: anything but a regular file, a file that fills up, a display that is not
+// there, each told in Portuguese with its exit status, nothing installed when refused; and on a
+// screen that is there, the unattended and quiet runs show no window.
+#include "setup/messages.h"
+#include "tests/e2e/e2e.h"
+#include "winemu/cp1252.h"
 
 #include <csignal>
 #include <cstring>
@@ -15,13 +15,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <thread>
+
 namespace zel::test {
 namespace {
-
-std::string lastLine(const std::string& text) {
-    const std::string body = text.substr(0, text.size() - text.ends_with('\n'));
-    return body.substr(body.rfind('\n') + 1);
-}
 
 class UserFilesTest : public MachineTest {
 protected:
@@ -34,17 +31,14 @@ protected:
     }
     void TearDown() override { EXPECT_TRUE(awaitProgmanExit()); }
 
-    // The program from the medium, with `env` changing its environment; a run that hangs is
-    // ended after a minute (status 124).
+    // The program from the medium, `env` changing its environment; one that hangs is ended
+    // after a minute (status 124).
     CommandResult run(const std::string& env, const std::string& command,
                       const fs::path& machineDir = {}) {
-        const fs::path errors = tmp / "stderr.txt";
-        CommandResult result =
-            runCommand("cd '" + medium().string() + "' && env " + env + " ZEL_PREFIX='" +
-                       (machineDir.empty() ? prefix : machineDir).string() + "' timeout 60 " +
-                       command + " 2>'" + errors.string() + "' </dev/null");
-        result.errors = readFile(errors);
-        return result;
+        return runIn(medium(),
+                     "env " + env + " ZEL_PREFIX=" + q(machineDir.empty() ? prefix : machineDir) +
+                         " timeout 60 " + command,
+                     tmp / "stderr.txt");
     }
     bool installed() const {
         return fs::exists(driveC() / "Program Files" / "ZEL") ||
@@ -57,8 +51,8 @@ constexpr const char* kComplete =
 const std::string kNotRegular = " n\u00e3o \u00e9 um arquivo comum (\u00e9 ";
 const std::string kNoScreen = "SETUP: para instalar sem tela, use --answers ARQUIVO (veja --help).";
 
-// Each row: the environment, the arguments, the [Respostas] lines, the exit status and the
-// last line on stderr. None installs anything.
+// Each row: the environment, the arguments, the [Respostas] lines (or the whole file, when it
+// starts with a section), the exit status and the last line on stderr. None installs anything.
 TEST_F(UserFilesTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
     const struct {
         const char* name;
@@ -66,6 +60,23 @@ TEST_F(UserFilesTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
         int status;
         std::string said;
     } rows[] = {
+        {"answers file missing", "", "--answers none.ini", "", 2,
+         "N\u00e3o foi poss\u00edvel ler o arquivo de respostas none.ini"},
+        {"no answers section", "", "--answers ../a.ini", "[Outra]\n", 2,
+         "O arquivo de respostas ../a.ini n\u00e3o tem a se\u00e7\u00e3o [Respostas]"},
+        {"program the kit lacks", "", "--answers ../a.ini", "porta=1\nprogramas=1,7\n", 1,
+         "Resposta inv\u00e1lida em [Respostas] programas=1,7: o programa 7 n\u00e3o existe neste "
+         "kit (programas de 1 a 10 com nome)"},
+        {"no port known", "", "--answers ../a.ini", "tipo=tipica\n", 1,
+         "Voc\u00ea precisa selecionar uma porta serial"},
+        {"drive the machine lacks", "", "--answers ../a.ini", "porta=1\ndestino=Z:\\ZEL\n", 1,
+         "O drive do destino Z:\\ZEL\\ n\u00e3o existe ou n\u00e3o est\u00e1 dispon\u00edvel"},
+        {"registration incomplete", "", "--answers ../a.ini", "porta=1\nnome=Maria\n", 1,
+         cp1252ToUtf8(kIncompleteRegistration)},
+        {"registration without its PDF", "", "--answers ../a.ini", kComplete, 1,
+         cp1252ToUtf8(kRegistrationWithoutPdf)},
+        {"space question refused", "", "--answers ../a.ini", "porta=1\nnavegador=1\n", 1,
+         cp1252ToUtf8(kSpaceRefused)},
         {"answers a pipe", "", "--answers ../fifo", "", 2,
          "O arquivo de respostas ../fifo" + kNotRegular + "um pipe)"},
         {"answers a device", "", "--answers /dev/zero", "", 2,
@@ -117,9 +128,14 @@ TEST_F(UserFilesTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
         fs::path path;
         ~Removed() { fs::remove(path); }
     } removed{stale};
+    // The first browser and the programs take more than any disk can report.
+    std::string ini = readFile(medium() / "SETUP.INI");
+    writeFile(medium() / "SETUP.INI",
+              ini.replace(ini.find("navegap_size=4200"), 17, "navegap_size=2147483647"));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        writeFile(tmp / "a.ini", "[Respostas]\n" + row.answers);
+        writeFile(tmp / "a.ini",
+                  (row.answers.starts_with("[") ? "" : "[Respostas]\n") + row.answers);
         const CommandResult r = run(row.env, "./SETUP " + row.args);
         EXPECT_EQ(r.status, row.status) << r.errors;
         EXPECT_EQ(lastLine(r.errors), row.said) << r.errors;
@@ -127,10 +143,15 @@ TEST_F(UserFilesTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
         EXPECT_EQ(fs::status(tmp / "fifo").type(), fs::file_type::fifo);
         EXPECT_TRUE(fs::is_empty(tmp / "dir"));
     }
+    // A program away from its kit's description has nothing it could install.
+    fs::rename(medium() / "SETUP.INI", medium() / "OUTRO.INI");
+    const CommandResult bare = run("", "./SETUP --answers ../a.ini");
+    EXPECT_EQ(std::to_string(bare.status) + bare.errors,
+              "1" + cp1252ToUtf8(kNoKitDescription) + "D:\\SETUP.INI\n");
 }
 
 // A desktop menu that cannot be written (its data directory is a file) is said on stderr and in
-// the log; the installation is done all the same. Without the mirror nothing is said.
+// the log; the installation is done all the same. Without the menu nothing is said.
 TEST_F(UserFilesTest, AMenuThatCannotBeWrittenIsSaidAndTheRunStillSucceeds) {
     writeFile(tmp / "a.ini", "[Respostas]\nporta=1\n");
     writeFile(tmp / "not-a-dir", "");
@@ -162,8 +183,8 @@ TEST_F(UserFilesTest, AMenuThatCannotBeWrittenIsSaidAndTheRunStillSucceeds) {
     }
 }
 
-// A kit value that would break Program Manager's macros stops nothing: as on the finish page,
-// the run installs, leaves out the group or item it cannot make, and says which.
+// A kit value that would break Program Manager's macros stops nothing: the run installs, leaves
+// out the group or item it cannot make, and says which.
 TEST_F(UserFilesTest, AQuoteInAKitValueLeavesOutItsGroupOrItemAndSaysSo) {
     const struct {
         const char* name;
@@ -186,11 +207,11 @@ TEST_F(UserFilesTest, AQuoteInAKitValueLeavesOutItsGroupOrItemAndSaysSo) {
         const CommandResult r = run("", "./SETUP --answers ../a.ini");
         EXPECT_EQ(r.status, 0) << r.errors;
         EXPECT_TRUE(installed());
-        EXPECT_NE(r.errors.find("O Gerenciador de Programas n\u00e3o criou os seguintes grupos e "
-                                "itens:"),
-                  std::string::npos)
-            << r.errors;
-        EXPECT_NE(r.errors.find(row.lost), std::string::npos) << r.errors;
+        for (const std::string& said :
+             {std::string("O Gerenciador de Programas n\u00e3o criou os seguintes grupos e "
+                          "itens:"),
+              row.lost})
+            EXPECT_NE(r.errors.find(said), std::string::npos) << r.errors;
         EXPECT_TRUE(awaitProgmanExit());
     }
     writeFile(medium() / "SETUP.INI", kit);
@@ -236,8 +257,8 @@ TEST_F(UserFilesTest, ALogThatFillsUpFailsTheRun) {
     }
 }
 
-// The uninstaller on a display that is not there tells its outcome on stderr and ends with
-// it, before its work (nothing to uninstall) and after it.
+// The uninstaller on a display that is not there tells its outcome on stderr and ends, before
+// its work (nothing to uninstall) and after it.
 TEST_F(UserFilesTest, TheUninstallerWithoutAScreenFallsBackToStderr) {
     writeFile(tmp / "a.ini", "[Respostas]\nporta=1\n");
     ASSERT_EQ(run("", "./SETUP --answers ../a.ini").status, 0);
@@ -263,6 +284,47 @@ TEST_F(UserFilesTest, TheUninstallerWithoutAScreenFallsBackToStderr) {
         EXPECT_EQ(lastLine(r.errors), row.said) << r.errors;
     }
     EXPECT_FALSE(installed());
+}
+
+// On a screen that is there (a virtual X server): the unattended wizard shows no page and prints
+// nothing on stdout; the uninstaller with --quiet shows no box and tells its outcome on stderr
+// alone. Without --quiet its box comes up on that screen: the screen is really there.
+TEST_F(UserFilesTest, OnAScreenTheQuietRunsShowNoWindow) {
+    if (!haveTool("Xvfb") || !haveTool("xdotool"))
+        GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps --test)";
+    const fs::path number = tmp / "display";
+    const std::string server =
+        runCommand("Xvfb -displayfd 3 -nolisten tcp 3>" + q(number) + " >/dev/null 2>&1 & echo $!")
+            .output;
+    struct Stop {
+        pid_t pid;
+        ~Stop() { ::kill(pid, SIGTERM); }
+    } stop{std::stoi(server)};
+    for (int i = 0; i < 1000 && !readFile(number).ends_with('\n'); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_FALSE(readFile(number).empty()) << "Xvfb did not start";
+    const std::string n = readFile(number).substr(0, readFile(number).size() - 1);
+    const std::string screen = "export DISPLAY=:" + n + " ZEL_PREFIX=" + q(prefix) +
+                               "; unset QT_QPA_PLATFORM WAYLAND_DISPLAY; ";
+    writeFile(tmp / "a.ini", "[Respostas]\nporta=1\nnavegador=nenhum\n"); // no setup's words
+    const CommandResult setup =
+        runIn(medium(), screen + "timeout 60 ./SETUP --answers ../a.ini", tmp / "err");
+    EXPECT_EQ(std::to_string(setup.status) + setup.output, "0") << setup.errors;
+    EXPECT_TRUE(installed());
+    ASSERT_TRUE(awaitProgmanExit());
+    const std::string uninstaller = q(prefix / "bin" / "zel-uninstall");
+    const CommandResult quiet =
+        runIn(medium(), screen + "timeout 20 " + uninstaller + " --quiet", tmp / "err");
+    EXPECT_EQ(std::to_string(quiet.status) + quiet.output + quiet.errors,
+              "0zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda.\n");
+    EXPECT_FALSE(installed());
+    const CommandResult box = runIn(medium(),
+                                    screen + uninstaller +
+                                        " & timeout 20 xdotool search --sync --name "
+                                        "'^Desinstalador ZEL Internet$' >/dev/null && echo box; "
+                                        "kill $!",
+                                    tmp / "err");
+    EXPECT_EQ(box.output, "box\n") << box.errors;
 }
 
 } // namespace

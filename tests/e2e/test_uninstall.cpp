@@ -1,7 +1,6 @@
-// The demo kit installed by the program and taken back by its uninstaller, started as the
-// uninstall key's command starts it: the machine is as before, apart from what the user
-// changed meanwhile; after a run killed in the middle of the copy; and a second time.
-#include "tests/support/fixtures.h"
+// The demo kit installed by the program and taken back by its uninstaller: the machine is as
+// before, apart from what the user changed meanwhile; also after a run killed mid-copy.
+#include "tests/e2e/e2e.h"
 
 #include "progman/groups.h"
 #include "progman/store.h"
@@ -11,13 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <functional>
 #include <set>
 #include <signal.h>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace zel::test {
@@ -30,8 +30,8 @@ protected:
         useDemoKitWithTheWizard();
         writeFile(tmp / "answers.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n"
                                        "modem_inicializacao=ATZ\nmodem_discagem=ATDT\n");
-        makeMachine(true); // the machine as the program leaves it before it installs anything
-        // Things of the user's that the installation replaces, moves aside or adds to.
+        makeMachine(true);
+        // The user's things that the installation replaces, moves aside or adds to.
         const fs::path library = driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL";
         writeFile(library, "the user's own library");
         writeFile(library.parent_path() / "~sock32.dll", "the user's socket library");
@@ -46,24 +46,18 @@ protected:
     void TearDown() override { EXPECT_TRUE(awaitProgmanExit()); }
 
     CommandResult install() {
-        return run("cd '" + medium().string() + "' && ./SETUP --answers ../answers.ini");
+        return runIn(medium(), "./SETUP --answers ../answers.ini", tmp / "err");
     }
-    // The uninstaller as the uninstall key's command starts it, from the machine's copy.
-    // (It removes itself: a second run starts the machine's copy directly.)
+    // As the uninstall key's command starts it (which it removes: then the machine's copy).
     CommandResult uninstall() {
         const fs::path kits = driveC() / "WINDOWS" / "zelun.exe";
-        return run("'" + (fs::exists(kits) ? kits : prefix / "bin" / "zel-uninstall").string() +
-                   "' --quiet");
+        return run(q(fs::exists(kits) ? kits : prefix / "bin" / "zel-uninstall") + " --quiet");
     }
-    CommandResult run(const std::string& command) { // on the machine ZEL_PREFIX names
-        const fs::path errors = tmp / "stderr.txt";
-        CommandResult result =
-            runCommand("{ " + command + "; } 2>'" + errors.string() + "' </dev/null");
-        result.errors = readFile(errors);
-        return result;
+    CommandResult run(const std::string& command) {
+        return runIn(tmp.path(), command, tmp / "err");
     }
 
-    // Every file under C: with its mode, size, content and date, the registry and Program
+    // Every file under C: with its mode, content and date, the registry's lines and Program
     // Manager's groups, one line each.
     std::set<std::string> snapshot() {
         EXPECT_TRUE(awaitProgmanExit());
@@ -72,8 +66,7 @@ protected:
         for (const auto& entry : fs::recursive_directory_iterator(c)) {
             std::ostringstream line;
             line << fs::relative(entry.path(), c).string();
-            // A profile file that was there gets its keys back: its content is as it was, its
-            // date is the uninstall's.
+            // A profile file that was there gets its keys back, with the uninstall's date.
             const bool keysRestored = entry.path().filename() == "ZELUN.INI";
             if (entry.is_regular_file())
                 line << "\t" << std::oct << int(entry.status().permissions()) << std::dec << " "
@@ -86,23 +79,31 @@ protected:
             lines.insert("registry " + line.substr(0, line.find('\r')));
         const progman::Groups store = progman::loadStore(progman::storePath(prefix));
         for (const progman::Group& group : store.groups()) {
-            lines.insert("group " + group.name); // an empty group is a change too
+            lines.insert("group " + group.name); // an empty group left behind is a change too
             for (const progman::Item& item : group.items)
                 lines.insert("group " + group.name + ": " + item.name + " " + item.command);
         }
         return lines;
     }
-    // Uninstalls until nothing is left to undo; the last run's output.
-    CommandResult uninstallAll() {
-        CommandResult last;
-        for (int i = 0; i < 4; ++i) {
-            last = uninstall();
-            if (last.errors.find("N\u00e3o h\u00e1 instala\u00e7\u00e3o") != std::string::npos)
-                break;
+    // The machine's lock as another program would hold it.
+    FileDescriptor holdLock() {
+        FileDescriptor fd(::open((prefix / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        EXPECT_TRUE(fd);
+        EXPECT_EQ(::flock(fd.get(), LOCK_EX | LOCK_NB), 0);
+        return fd;
+    }
+    bool installed() const { return fs::exists(driveC() / "Program Files" / "ZEL"); }
+    void uninstallAll() { // until nothing is left to undo
+        for (int i = 0;
+             i < 4 && uninstall().errors.find("N\u00e3o h\u00e1 instala") == std::string::npos;
+             ++i) {
         }
-        return last;
     }
 };
+
+const std::string kBusy = "est\xc3\xa1 sendo alterada por outro programa (uma "
+                          "instala\xc3\xa7\xc3\xa3o ou desinstala\xc3\xa7\xc3\xa3o); tente de novo "
+                          "quando ele terminar";
 
 std::vector<std::string> difference(const std::set<std::string>& a,
                                     const std::set<std::string>& b) {
@@ -201,8 +202,7 @@ TEST_F(UninstallTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
 // A run killed while it copies: the uninstaller takes back the files it had copied.
 TEST_F(UninstallTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
     const std::set<std::string> before = snapshot();
-    // The run's output is a pipe with room for a few lines only: it stops, blocked,
-    // after a few files are copied, and is killed there.
+    // Its output a pipe with room for a few lines: it blocks after a few files, killed there.
     int fds[2];
     ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
     const int room = ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
@@ -243,26 +243,13 @@ TEST_F(UninstallTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
                   (".zelcopy-" + std::to_string(killed) + "-abcdef"),
               "half");
 
-    const CommandResult undone =
-        run("'" + (prefix / "bin" / "zel-uninstall").string() + "' --quiet");
+    const CommandResult undone = uninstall();
     EXPECT_EQ(undone.status, 0) << undone.errors;
     EXPECT_EQ(snapshot(), before);
 }
 
-// A profile file that was there gets its old values back and loses the keys it did not have.
-TEST_F(UninstallTest, PutsBackTheKeysOfAProfileFileThatWasThere) {
-    const std::string zelun = "; mine\r\n[ZEL]\r\ndir=C:\\ANTIGO\\\r\n[Outra]\r\nx=1\r\n";
-    writeFile(driveC() / "WINDOWS" / "ZELUN.INI", zelun);
-    ASSERT_EQ(install().status, 0);
-    EXPECT_NE(readFile(driveC() / "WINDOWS" / "ZELUN.INI"), zelun);
-    const CommandResult undone = uninstall();
-    EXPECT_EQ(undone.status, 0) << undone.errors;
-    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "ZELUN.INI"), zelun);
-}
-
-// A journal it cannot use stops nothing silently: the reason, in Portuguese, on the standard
-// error, status 1, and the journal left to undo. One that would reach outside the machine is
-// refused whole: not even its harmless records are undone.
+// A journal it cannot use: the reason in Portuguese, status 1, the journal left. One that would
+// reach outside the machine is refused whole: not even its harmless records are undone.
 TEST_F(UninstallTest, SaysInPortugueseWhyAJournalCannotBeUndone) {
     const fs::path journal = prefix / "journal" / "20000101T000000.000000000-1.journal";
     const fs::path kept = keptDirectory(journal);
@@ -325,17 +312,15 @@ TEST_F(UninstallTest, SaysInPortugueseWhyAJournalCannotBeUndone) {
                 ? ""
                 : "zel-journal\t2\ncreated\tC:\\\\HARMLESS.TXT\t" + made(harmless) + "\n";
         writeFile(journal, header + c.records);
-        const CommandResult undone = run("'" + (binDir() / "zel-uninstall").string() + "' --quiet");
+        const CommandResult undone = run(q(binDir() / "zel-uninstall") + " --quiet");
         EXPECT_EQ(undone.status, 1);
         EXPECT_NE(undone.errors.find("zel-uninstall: " + c.said), std::string::npos)
             << undone.errors;
         EXPECT_TRUE(fs::exists(journal));
         EXPECT_EQ(fs::exists(harmless), c.nothingUndone);
-        if (c.nothingUndone) {
-            EXPECT_NE(undone.errors.find("zel-uninstall: Nada foi desinstalado."),
-                      std::string::npos)
-                << undone.errors;
-        }
+        EXPECT_EQ(undone.errors.find("zel-uninstall: Nada foi desinstalado.") != std::string::npos,
+                  c.nothingUndone)
+            << undone.errors;
         EXPECT_EQ(readFile(outside), "someone else's");
         EXPECT_TRUE(fs::exists(binDir() / "zel-uninstall"));
     }
@@ -353,8 +338,7 @@ TEST_F(UninstallTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
         text.replace(text.find(from), from.size(), to);
         writeFile(description, text);
     };
-    // Program Manager answering only after the wizard stopped waiting: nobody answers during
-    // the run, and what the run handed over is executed afterwards.
+    // Program Manager late: nobody answers during the run; what it handed over is done after.
     const fs::path socket = prefix / "progman.sock";
     const auto executeLate = [&](const std::string& log) {
         progman::Groups groups = progman::loadStore(progman::storePath(prefix));
@@ -368,13 +352,13 @@ TEST_F(UninstallTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
         EXPECT_GT(late, 2);
         progman::saveStore(progman::storePath(prefix), groups);
     };
+    const auto plain = [&] { ASSERT_EQ(install().status, 0); };
     const struct Row {
         const char* name;
         std::function<void()> before; // what is done first (the "before" is taken after)
         std::function<void()> installs;
         bool keepsNothing = false; // the files it replaces hold what they held
     } rows[] = {
-        {"typical", [] {}, [&] { ASSERT_EQ(install().status, 0); }},
         {"custom",
          [&] {
              writeFile(tmp / "answers.ini",
@@ -382,29 +366,29 @@ TEST_F(UninstallTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
                        "programas=1,2,3,5\nnavegador=nenhum\nporta=COM3\n"
                        "modem_inicializacao=ATZ\nmodem_discagem=ATDT\n");
          },
-         [&] { ASSERT_EQ(install().status, 0); }},
-        {"reinstalled: the first installation stays", [&] { ASSERT_EQ(install().status, 0); },
-         [&] { ASSERT_EQ(install().status, 0); }, true},
+         plain},
+        {"reinstalled: the first installation stays", plain, plain, true},
         {"an entry without a name",
          [&] { replaced("nome=Leitor de Not", "nomeantigo=Leitor de Not"); },
          [&] {
              ASSERT_EQ(install().status, 0);
              const progman::Groups groups = progman::loadStore(progman::storePath(prefix));
              ASSERT_NE(groups.find("ZEL Internet"), nullptr);
-             bool nameless = false;
-             for (const progman::Item& item : groups.find("ZEL Internet")->items)
-                 nameless = nameless || item.command.ends_with("NOTICIAS.EXE");
-             EXPECT_TRUE(nameless);
+             const auto& items = groups.find("ZEL Internet")->items;
+             EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](const progman::Item& item) {
+                 return item.command.ends_with("NOTICIAS.EXE");
+             }));
          }},
         {"a profile file without the section",
-         [&] { writeFile(zelun, "; mine\r\n[Outra]\r\nx=1\r\n"); },
-         [&] { ASSERT_EQ(install().status, 0); }},
+         [&] { writeFile(zelun, "; mine\r\n[Outra]\r\nx=1\r\n"); }, plain},
+        {"a profile file with the section: its old values back, the new keys gone",
+         [&] { writeFile(zelun, "; mine\r\n[ZEL]\r\ndir=C:\\ANTIGO\\\r\n[Outra]\r\nx=1\r\n"); },
+         plain},
         {"late Program Manager", [&] {},
          [&] {
              fs::create_directory(socket); // nobody can listen there
              const CommandResult installed =
-                 run("cd '" + medium().string() +
-                     "' && ./SETUP --answers ../answers.ini --log ../run.log");
+                 runIn(medium(), "./SETUP --answers ../answers.ini --log ../run.log", tmp / "err");
              fs::remove(socket);
              ASSERT_EQ(installed.status, 0) << installed.errors;
              executeLate(readFile(tmp / "run.log"));
@@ -427,20 +411,16 @@ TEST_F(UninstallTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
         const std::uintmax_t keptBefore = fs::exists(prefix / "journal") ? keptFiles() : 0;
         row.installs();
         EXPECT_NE(snapshot(), before);
-        if (row.keepsNothing) { // the journal does not grow by the kit with each reinstall:
-            // only the few files the first installation changed after copying them, and
-            // Program Manager's store
+        if (row.keepsNothing) { // a reinstall keeps no copy of the kit's files, only a few
             EXPECT_LT(keptFiles() - keptBefore, 4096u);
         }
         const CommandResult undone = uninstall();
-        EXPECT_EQ(undone.status, 0) << undone.errors;
-        EXPECT_EQ(undone.errors, "zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda.\n");
+        EXPECT_EQ(std::to_string(undone.status) + undone.errors,
+                  "0zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda.\n");
         const std::set<std::string> after = snapshot();
         EXPECT_EQ(difference(after, before), std::vector<std::string>{});
         EXPECT_EQ(difference(before, after), std::vector<std::string>{});
-        // The copies kept for this installation go with it.
-        EXPECT_EQ(keptFiles(), keptBefore);
-        // Back to the start for the next row.
+        EXPECT_EQ(keptFiles(), keptBefore); // the copies kept for it go with it
         uninstallAll();
         writeFile(description, kitText);
         writeFile(tmp / "answers.ini", answers);
@@ -454,19 +434,100 @@ TEST_F(UninstallTest, ACopiedMachineUninstallsItselfOnly) {
     const std::set<std::string> before = snapshot();
     ASSERT_EQ(install().status, 0);
     ASSERT_TRUE(awaitProgmanExit());
-    const std::set<std::string> installed = snapshot();
+    const std::set<std::string> whole = snapshot();
     const fs::path original = prefix;
     const fs::path copy = tmp / "copy";
     ASSERT_EQ(runCommand("cp -a '" + prefix.string() + "' '" + copy.string() + "'").status, 0);
     prefix = copy;
     ::setenv("ZEL_PREFIX", copy.c_str(), 1);
-    const CommandResult undone = run("'" + (copy / "bin" / "zel-uninstall").string() + "' --quiet");
+    const CommandResult undone = run(q(copy / "bin" / "zel-uninstall") + " --quiet");
     EXPECT_EQ(undone.status, 0) << undone.errors;
     EXPECT_EQ(snapshot(), before);
     prefix = original;
     ::setenv("ZEL_PREFIX", original.c_str(), 1);
-    EXPECT_EQ(snapshot(), installed);
+    EXPECT_EQ(snapshot(), whole);
     fs::remove_all(copy);
+}
+
+// One writer at a time: a second wizard or uninstaller waits a little, then is refused having
+// changed nothing.
+TEST_F(UninstallTest, ASecondWriterWaitsThenIsRefused) {
+    const std::string machine = "A m\xc3\xa1quina " + prefix.string() + " ";
+    // The wizard that comes second, while the lock is held: nothing installed.
+    {
+        FileDescriptor held = holdLock();
+        const auto start = std::chrono::steady_clock::now();
+        const CommandResult second = install();
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)); // it waited
+        EXPECT_EQ(second.status, 1);
+        EXPECT_EQ(lastLine(second.errors), machine + kBusy) << second.errors;
+        EXPECT_FALSE(installed());
+    }
+    // A lock let go during the wait: the wizard goes on.
+    {
+        FileDescriptor held = holdLock();
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            held.reset();
+        });
+        const CommandResult later = install();
+        release.join();
+        EXPECT_EQ(later.status, 0) << later.errors;
+        EXPECT_TRUE(installed());
+    }
+    ASSERT_TRUE(awaitProgmanExit());
+    // The uninstaller that comes second: nothing undone.
+    {
+        FileDescriptor held = holdLock();
+        const CommandResult second = uninstall();
+        EXPECT_EQ(second.status, 1);
+        EXPECT_EQ(second.errors, "zel-uninstall: " + machine + kBusy +
+                                     "\nzel-uninstall: Nada foi desinstalado.\n");
+        EXPECT_TRUE(installed());
+    }
+    const CommandResult alone = uninstall();
+    EXPECT_EQ(alone.status, 0) << alone.errors;
+    EXPECT_FALSE(installed());
+}
+
+// Two wizards and an uninstaller started together: none fails half-way for another's work.
+TEST_F(UninstallTest, WritersStartedTogetherTakeTurns) {
+    ASSERT_EQ(install().status, 0);
+    ASSERT_TRUE(awaitProgmanExit());
+    const auto job = [&](const std::string& who, const std::string& command) {
+        return "{ " + command + " 2>" + q(tmp / who) + " </dev/null; echo $? >" +
+               q(tmp / (who + ".status")) + "; }";
+    };
+    const std::string setup = "./SETUP --answers ../answers.ini";
+    ASSERT_EQ(runIn(medium(),
+                    job("w1", setup) + " & " +
+                        job("u", q(prefix / "bin" / "zel-uninstall") + " --quiet") + " & " +
+                        job("w2", setup) + "; wait",
+                    tmp / "err")
+                  .status,
+              0);
+    for (const std::string who : {"w1", "w2", "u"}) { // done whole, or refused as busy
+        const std::string status = readFile(tmp / (who + ".status")), errors = readFile(tmp / who);
+        if (status != "0\n") {
+            EXPECT_NE(errors.find(kBusy), std::string::npos) << who << status << errors;
+        }
+    }
+}
+
+// A relative ZEL_PREFIX is made absolute once, at start: the machine and its Program Manager
+// are the one place it named.
+TEST_F(UninstallTest, ARelativePrefixIsOnePlace) {
+    ::unsetenv("ZEL_PREFIX");
+    const std::string relative = "../" + fs::relative(prefix, medium().parent_path()).string();
+    const CommandResult r = run("export ZEL_PREFIX='" + relative + "' && cd '" + medium().string() +
+                                "' && ./SETUP --answers ../answers.ini");
+    ::setenv("ZEL_PREFIX", prefix.c_str(), 1);
+    EXPECT_EQ(r.status, 0) << r.errors;
+    EXPECT_EQ(r.errors.find("NOT delivered"), std::string::npos) << r.errors;
+    ASSERT_TRUE(awaitProgmanExit());
+    const std::string groups = runCommand(q(binDir() / "progman") + " --list 2>&1").output;
+    EXPECT_NE(groups.find("ZEL Internet\n"), std::string::npos) << groups;
+    EXPECT_TRUE(installed());
 }
 
 } // namespace

@@ -1,22 +1,25 @@
-// Windows programs of a kit started through Wine on the machine's own Wine side, and what a
-// machine without Wine says instead.
-#include "tests/support/doubles.h"
-#include "tests/support/fixtures.h"
+// Windows programs started through Wine on the machine's own Wine side, and what a machine
+// without Wine says instead; a kit of Windows programs installed by the wizard without pages:
+// the browser setup started at the finish, the installed dialer by progman --run and by its
+// desktop entry; the same finish without Wine.
+#include "tests/e2e/e2e.h"
 #include "winemu/cp1252.h"
-#include "winemu/machine.h"
 #include "winemu/profile.h"
 #include "winemu/programs.h"
 #include "winemu/wine.h"
 
-#include <chrono>
-#include <cstdlib>
-#include <gtest/gtest.h>
-#include <thread>
+#include "progman/store.h"
 
 namespace zel::test {
 namespace {
 
 const fs::path kPeDir = ZEL_PE_DIR;
+constexpr const char* kNoPe = "x86_64-w64-mingw32-gcc was not found at configure time: no Windows "
+                              "programs (scripts/install-deps --test installs it)";
+constexpr const char* kNoWine =
+    "Wine is not installed (scripts/install-deps --test installs wine64)";
+constexpr const char* kGroup = "ZEL Internet";
+constexpr const char* kDialer = "Discador (Trumpet Winsock)";
 
 // A minimal image: "MZ", the PE header's offset at 0x3C, and the signature there.
 std::string peImage(std::uint32_t at, std::string_view signature = std::string_view("PE\0\0", 4)) {
@@ -68,13 +71,6 @@ protected:
         ::unsetenv("ZEL_WINE");
         EXPECT_FALSE(fs::exists(tmp / "home" / ".wine"));
     }
-    // Waits up to 30 s for a program's report (a text file: lines end in CR LF); "" when none
-    // came.
-    static std::string awaitFile(const fs::path& file) {
-        for (int i = 0; i < 3000 && !readFile(file).ends_with('\n'); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return readFile(file);
-    }
     ScriptedUi ui;
 };
 
@@ -109,10 +105,9 @@ TEST_F(WindowsProgramsTest, WithoutWineAWindowsProgramIsToldAndNotStarted) {
 // One Wine side for all the cases: its first set-up takes seconds.
 TEST_F(WindowsProgramsTest, WindowsProgramsRunThroughWineOnTheMachine) {
     if (kPeDir.empty())
-        GTEST_SKIP() << "x86_64-w64-mingw32-gcc was not found at configure time: no Windows "
-                        "programs to start (scripts/install-deps --test installs it)";
+        GTEST_SKIP() << kNoPe;
     if (!findWine())
-        GTEST_SKIP() << "Wine is not installed (scripts/install-deps --test installs wine64)";
+        GTEST_SKIP() << kNoWine;
     const fs::path kit = driveC() / "Program Files" / "KIT";
     fs::create_directories(kit);
     fs::copy_file(kPeDir / "sponsor.exe", medium() / "SPONSOR.EXE");
@@ -161,6 +156,145 @@ TEST_F(WindowsProgramsTest, WindowsProgramsRunThroughWineOnTheMachine) {
     for (const auto& entry : fs::recursive_directory_iterator(driveC() / "WINDOWS"))
         EXPECT_FALSE(entry.path().filename().string().starts_with("zel-registry")) << entry.path();
     EXPECT_EQ(fs::status(prefix / "wine").permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
+// The demo kit with Windows programs for the browser setup and the dialer.
+void makeKit(const fs::path& medium) {
+    fs::copy(sourceDir() / "kit", medium, fs::copy_options::recursive);
+    for (const char* program : {"NAVEGA/SETUP.EXE", "TRUMPET/TCPMAN.EXE"})
+        fs::copy_file(kPeDir / "marker.exe", medium / program,
+                      fs::copy_options::overwrite_existing);
+    fs::create_symlink(binDir() / "zel-setup", medium / "SETUP");
+}
+
+// The wizard without pages from the kit's medium, the first browser, the log beside the machine;
+// its output to files, as the programs it starts may outlive it.
+CommandResult install(const fs::path& tmp, const std::string& env) {
+    writeFile(tmp / "a.ini", "[Respostas]\nporta=1\nnavegador=1\n");
+    return runIn(tmp / "medium",
+                 "env " + env + " ZEL_PREFIX=" + q(tmp / "prefix") +
+                     " timeout 300 ./SETUP --answers ../a.ini --log ../setup.log >" +
+                     q(tmp / "stdout.txt"),
+                 tmp / "stderr.txt");
+}
+
+bool installedWithGroups(const fs::path& prefix) {
+    const std::string reg = readFile(prefix / "system.reg");
+    const progman::Groups groups = progman::loadStore(progman::storePath(prefix));
+    const progman::Group* group = groups.find(kGroup);
+    // The registry file's lines end in CR LF, as the platform's regedit writes them.
+    return reg.find("\\CurrentVersion\\Uninstall\\ZEL Internet]\r\n\"DisplayName\"=\"ZEL "
+                    "Internet\"\r\n\"UninstallString\"=\"C:\\\\WINDOWS\\\\zelun.exe\"\r\n") !=
+               std::string::npos &&
+           group != nullptr &&
+           std::any_of(group->items.begin(), group->items.end(),
+                       [](const progman::Item& i) { return i.name == kDialer; });
+}
+
+// Waits until no Program Manager server holds the machine (the wizard's own ends when idle).
+void awaitProgman(const fs::path& prefix) {
+    for (int i = 0; i < 1000; ++i) {
+        if (runCommand("flock -n '" + (prefix / "progman.lock").string() + "' true").status == 0)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ADD_FAILURE() << "Program Manager still runs on " << prefix;
+}
+
+void isolate(const fs::path& tmp) {
+    ::setenv("HOME", (tmp / "home").c_str(), 1); // never the user's ~/.wine
+    ::setenv("XDG_DATA_HOME", (tmp / "xdg-data").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (tmp / "xdg-config").c_str(), 1);
+    ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+    ::unsetenv("WINEPREFIX");
+    ::unsetenv("ZEL_NO_DESKTOP");
+    ::unsetenv("ZEL_WINE");
+}
+
+// One installation with Wine for every case (its first set-up takes seconds): the browser setup
+// starts through Wine after the finish, in its own directory, Wine's set-up told on stderr and in
+// the log; then the installed dialer starts in its own directory by progman --run and by its
+// desktop entry.
+TEST(WindowsKit, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThroughWine) {
+    if (kPeDir.empty())
+        GTEST_SKIP() << kNoPe;
+    const auto loader = findWine();
+    if (!loader)
+        GTEST_SKIP() << kNoWine;
+    TempDir tmp;
+    isolate(tmp.path());
+    makeKit(tmp / "medium");
+    const fs::path prefix = tmp / "prefix", driveC = prefix / "drive_c";
+    // Wine's server lingers a few seconds after its last program: it goes with the machine.
+    struct StopWine {
+        fs::path server, side;
+        ~StopWine() {
+            runCommand("WINEPREFIX='" + side.string() + "' '" + server.string() +
+                       "' -k 2>/dev/null");
+        }
+    } stopWine{fs::weakly_canonical(*loader).parent_path() / "wineserver", prefix / "wine"};
+
+    const CommandResult r = install(tmp.path(), "");
+    awaitProgman(prefix);
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_TRUE(installedWithGroups(prefix));
+    EXPECT_EQ(awaitFile(driveC / "SETUP.TXT"), "D:\\NAVEGA\\SETUP.EXE|D:\\NAVEGA|0\r\n");
+    EXPECT_NE(r.errors.find("Preparando o Wine para os programas do Windows em " +
+                            (prefix / "wine").string()),
+              std::string::npos)
+        << r.errors;
+    const std::string log = readFile(tmp / "setup.log");
+    const auto setUp = log.find("\nwine-setup " + (prefix / "wine").string() + "\n");
+    const auto started = log.find("\nstart D:\\NAVEGA\\SETUP.EXE\n");
+    EXPECT_NE(setUp, std::string::npos) << log;
+    EXPECT_NE(started, std::string::npos) << log;
+    EXPECT_LT(setUp, started) << log;
+    EXPECT_TRUE(fs::is_directory(driveC / "WINDOWS" / "system32"));
+    EXPECT_FALSE(fs::exists(tmp / "home" / ".wine"));
+
+    std::string fromEntry;
+    for (const auto& entry : fs::directory_iterator(tmp / "xdg-data/applications/zel-setup"))
+        if (readFile(entry).find("\nName=" + std::string(kDialer) + "\n") != std::string::npos)
+            fromEntry = execLine(readFile(entry));
+    ASSERT_FALSE(fromEntry.empty()) << "no desktop entry for " << kDialer;
+    const std::string rows[] = {q(binDir() / "progman") + " --prefix " + q(prefix) + " --run '" +
+                                    kGroup + "' '" + kDialer + "'",
+                                fromEntry};
+    for (const std::string& command : rows) {
+        SCOPED_TRACE(command);
+        fs::remove(driveC / "TCPMAN.TXT");
+        const CommandResult ran = runIn("/", "env -u ZEL_PREFIX " + command, tmp / "run.txt");
+        EXPECT_EQ(std::to_string(ran.status) + ran.output + ran.errors, "0");
+        EXPECT_EQ(awaitFile(driveC / "TCPMAN.TXT"),
+                  "C:\\Program Files\\ZEL\\TRUMPET\\TCPMAN.EXE|C:\\Program "
+                  "Files\\ZEL\\TRUMPET|0\r\n");
+    }
+}
+
+// Without Wine the same kit installs all the same: the finish completes, and the browser setup
+// that could not start is named on stderr with the package that would run it.
+TEST(WindowsKitWithoutWine, TheFinishCompletesAndSaysTheBrowserSetupNeedsWine) {
+    if (kPeDir.empty())
+        GTEST_SKIP() << kNoPe;
+    TempDir tmp;
+    isolate(tmp.path());
+    makeKit(tmp / "medium");
+    const CommandResult r = install(tmp.path(), "ZEL_WINE='" + (tmp / "no-wine").string() + "'");
+    awaitProgman(tmp / "prefix");
+    EXPECT_EQ(r.status, 0) << r.errors;
+    EXPECT_TRUE(installedWithGroups(tmp / "prefix"));
+    EXPECT_NE(r.errors.find("N\u00e3o foi poss\u00edvel iniciar D:\\NAVEGA\\SETUP.EXE: \u00e9 um "
+                            "programa do Windows, que precisa do Wine, e o Wine n\u00e3o est\u00e1 "
+                            "instalado. Instale o pacote wine64 (apt-get install wine64).\n"),
+              std::string::npos)
+        << r.errors;
+    const std::string log = readFile(tmp / "setup.log");
+    EXPECT_NE(log.find("\nstart D:\\NAVEGA\\SETUP.EXE FAILED\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\noutcome 0 "), std::string::npos) << log;
+    EXPECT_EQ(log.find("wine-setup"), std::string::npos) << log;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(tmp / "prefix" / "drive_c" / "SETUP.TXT"));
+    EXPECT_FALSE(fs::exists(tmp / "prefix" / "wine"));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
-// zel-kit check: what on a kit medium would make the wizard misbehave, where and how badly.
+// zel-kit check: what on a kit medium would make the wizard misbehave, where and how badly;
+// show's JSON; keys, the table of every key the README copies.
 #include "setup/catalogue.h"
-#include "tests/support/fixtures.h"
+#include "tests/e2e/e2e.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -12,6 +13,10 @@ namespace zel::test {
 namespace {
 
 using Edits = std::vector<std::pair<std::string, std::string>>;
+
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 // The exit status and the report of a check.
 std::string checked(const fs::path& given, const TempDir& tmp) {
@@ -74,17 +79,48 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252) {
     EXPECT_EQ(checked(m, tmp), "0L.TXT:3: warning: " + warning + "0 errors, 1 warning, 0 notes\n");
 }
 
-// Each report with its line and severity, and the counts: where the program table, its files
-// and the numbered sections end, and what else the wizard would get wrong.
+// Each report with its line and severity, and the counts: where the program table, its files and
+// the numbered sections end, and what else the wizard would get wrong.
 TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
+    const std::string entry =
+        "[Programa1]\nnome=D\ninstala=1\ntamanho=999\ndiretorio=D\\\nArquivo1=D.EXE\n";
     std::string nine;
     for (int n = 1; n <= 9; ++n)
         nine += "[Programa" + std::to_string(n) + "]\nnome=P" + std::to_string(n) + "\n";
     const struct {
         std::string more, output;
         Edits edits = {};
-        std::vector<std::pair<std::string, std::size_t>> files = {}; // with their sizes
+        std::vector<std::pair<std::string, std::string>> files = {}; // with their contents
     } rows[] = {
+        // Entry 1 is the dial-up stack: a settings file that is no text or a library that is
+        // no .DLL is told. A [Marca] text longer than its control or a missing picture too.
+        {entry + "Arquivo2=D.INI\nArquivo3=W.DLL\n",
+         "0 errors, 0 warnings, 0 notes\n",
+         {},
+         {{"D/D.INI", "[Trumpet Winsock]\r\n"}, {"D/W.DLL", "MZ"}}},
+        {entry + "Arquivo2=D.HLP\nArquivo3=W.DLL\n",
+         "SETUP.INI:21: warning: [Programa1] does not look like the dial-up stack entry 1 must "
+         "be: Arquivo2 \"D.HLP\" is no text settings file (binary content): the installation "
+         "stops rather than write into it\n0 errors, 1 warning, 0 notes\n",
+         {},
+         {{"D/D.HLP", std::string("?_\x03\0\x01", 5)}, {"D/W.DLL", "MZ"}}},
+        {entry + "Arquivo2=D.INI\nArquivo3=W.EXE\n",
+         "SETUP.INI:21: warning: [Programa1] does not look like the dial-up stack entry 1 must "
+         "be: Arquivo3 \"W.EXE\" is no .DLL, yet it would replace the system's socket "
+         "library\n0 errors, 1 warning, 0 notes\n",
+         {},
+         {{"D/D.INI", ""}, {"D/W.EXE", "MZ"}}},
+        {entry, "0 errors, 0 warnings, 0 notes\n"}, // one file only: nothing to spoil
+        {"[Marca]\nprovedor=Acme\nfax=(021) 444-1234\nimagem_fim=FIM.BMP\n",
+         "SETUP.INI:24: warning: the page's picture \"FIM.BMP\" (imagem_fim) is not on the "
+         "medium\n0 errors, 1 warning, 0 notes\n"},
+        {"[Marca]\nprovedor=" + std::string(21, 'A') + "\nlogo=X\nfundo=0,0,256\n",
+         "SETUP.INI:22: warning: [Marca] provedor has 21 characters, more than welcome page, "
+         "registration page shows (20): the rest is cut off\n"
+         "SETUP.INI:23: warning: \"logo\" is no key of [Marca]; the wizard never reads it\n"
+         "SETUP.INI:24: warning: [Marca] fundo=0,0,256 is no colour R,G,B (each 0 to 255): the "
+         "background stays blue\n0 errors, 3 warnings, 0 notes\n"},
+
         {nine + "[Programa10]\nnome=P10\nArquivo1=K.DAT\n[Programa11]\nnome=P11\ninstala=1\n"
                 "[Programa12]\nnome=P12\nArquivo1=NONE\n[Programa13]\nnome=P13\n[Programa123456]\n"
                 "[Programa1234567]\n[Patro5]\nDiretorio=X\n[Patro6]\n",
@@ -100,7 +136,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "warning: [Patro6] is never read: the welcome page shows at most 5 sponsors\n0 errors, 8 "
          "warnings, 0 notes\n",
          {},
-         {{"K.DAT", 1025}}},
+         {{"K.DAT", std::string(1025, 'x')}}},
         // The fixed files, under [Update]'s directory or the medium's root; an empty browser
         // setup names no file; a sponsor's directory gets its "\".
         {"[Patro2]\nDiretorio=PD\nTexto=T\nImagem=P.BMP\n",
@@ -111,7 +147,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          {{"grupoicone=G.ICO", "grupoicone=NO.ICO\nStartWave=S.WAV"},
           {"navegap_setup=P.EXE", "navegap_setup="},
           {"diretorio=\n", "diretorio=UP\\\n"}},
-         {{"UP/U.EXE", 0}, {"UP/I.ICO", 0}, {"UP/B.ICO", 0}, {"PD/P.BMP", 1}}},
+         {{"UP/U.EXE", ""}, {"UP/I.ICO", ""}, {"UP/B.ICO", ""}, {"PD/P.BMP", "x"}}},
         // Three edits from the nearest key: no "did you mean". A sponsor may have no program.
         {"XYZograma=1\n[Patro1]\nTexto=T\nImagem=G.ICO\n",
          "SETUP.INI:21: warning: \"XYZograma\" is no key of [Uninstall]; the wizard never reads "
@@ -165,7 +201,9 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "kbytes its files take; the free-space check would pass too easily\n1 error, 5 warnings, "
          "0 notes\n",
          {},
-         {{"D/ABCDEFGH.EXE", 1024}, {"D/S.DLL", 1}, {"K.DAT", 1025}}},
+         {{"D/ABCDEFGH.EXE", std::string(1024, 'x')},
+          {"D/S.DLL", "x"},
+          {"K.DAT", std::string(1025, 'x')}}},
         {"[Update]\nprograma=X\ndiretorio=Y\nnao e uma chave\n[Programa1]\nnome=A \"B\"\n"
          "instala=yes\ninstalarr=1\nnome=B\n[Patro1]\nTexto=T\nPrograma=P.EXE\n[Patro3]\n"
          "Diretorio=PD\nTexto=T\nImagem=BIG.BMP\nPrograma=NO.EXE\n",
@@ -196,13 +234,14 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
           {"homepage=h", "navegap_size=42k"},
           {"U.EXE\ndiretorio=\n", "NO.EXE\ndiretorio=\n"},
           {"UN\\", "UN"}},
-         {{"PD/BIG.BMP", kMaxPictureBytes + 1}}},
+         {{"PD/BIG.BMP", std::string(kMaxPictureBytes + 1, 'x')}}},
     };
     for (const auto& row : rows) {
         TempDir tmp;
         const fs::path m = writeMedium(tmp, row.more, row.edits);
-        for (const auto& [name, size] : row.files)
-            writeFile(m / name, std::string(size, 'x'));
+        writeFile(m / "D" / "D.EXE", "");
+        for (const auto& [name, content] : row.files)
+            writeFile(m / name, content);
         EXPECT_EQ(checked(m, tmp),
                   (row.output.find(": error: ") == std::string::npos ? "0" : "1") + row.output);
     }
@@ -263,62 +302,6 @@ TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
     }
 }
 
-// Entry 1 is the dial-up stack: a settings file that is no text or a library that is no .DLL is
-// told; the [Marca] keys are known, and a text longer than its control or a missing picture is
-// told too. Each row: what is added to the medium, and the report's lines after the summary's.
-TEST(ZelKit, CheckToldEntryOneAndTheBrand) {
-    const std::string entry =
-        "[Programa1]\nnome=D\ninstala=1\ntamanho=999\ndiretorio=D\\\nArquivo1=D.EXE\n";
-    const struct {
-        const char* name;
-        std::string more;
-        std::vector<std::pair<std::string, std::string>> files;
-        std::string report;
-    } rows[] = {
-        {"a dialer",
-         entry + "Arquivo2=D.INI\nArquivo3=W.DLL\n",
-         {{"D/D.INI", "[Trumpet Winsock]\r\n"}, {"D/W.DLL", "MZ"}},
-         "0 errors, 0 warnings, 0 notes\n"},
-        {"a help file as settings",
-         entry + "Arquivo2=D.HLP\nArquivo3=W.DLL\n",
-         {{"D/D.HLP", std::string("?_\x03\0\x01", 5)}, {"D/W.DLL", "MZ"}},
-         "SETUP.INI:21: warning: [Programa1] does not look like the dial-up stack entry 1 must "
-         "be: Arquivo2 \"D.HLP\" is no text settings file (binary content): the installation "
-         "stops rather than write into it\n0 errors, 1 warning, 0 notes\n"},
-        {"a program as library",
-         entry + "Arquivo2=D.INI\nArquivo3=W.EXE\n",
-         {{"D/D.INI", ""}, {"D/W.EXE", "MZ"}},
-         "SETUP.INI:21: warning: [Programa1] does not look like the dial-up stack entry 1 must "
-         "be: Arquivo3 \"W.EXE\" is no .DLL, yet it would replace the system's socket "
-         "library\n0 errors, 1 warning, 0 notes\n"},
-        {"one file only: nothing to spoil", entry, {}, "0 errors, 0 warnings, 0 notes\n"},
-        {"a brand",
-         "[Marca]\nprovedor=Acme\nfax=(021) 444-1234\nimagem_fim=FIM.BMP\n",
-         {},
-         "SETUP.INI:24: warning: the page's picture \"FIM.BMP\" (imagem_fim) is not on the "
-         "medium\n0 errors, 1 warning, 0 notes\n"},
-        {"a brand too long and unknown",
-         "[Marca]\nprovedor=" + std::string(21, 'A') + "\nlogo=X\nfundo=0,0,256\n",
-         {},
-         "SETUP.INI:22: warning: [Marca] provedor has 21 characters, more than welcome page, "
-         "registration page shows (20): the rest is cut off\n"
-         "SETUP.INI:23: warning: \"logo\" is no key of [Marca]; the wizard never reads it\n"
-         "SETUP.INI:24: warning: [Marca] fundo=0,0,256 is no colour R,G,B (each 0 to 255): the "
-         "background stays blue\n0 errors, 3 warnings, 0 notes\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        TempDir tmp;
-        const fs::path m = writeMedium(tmp, row.more);
-        writeFile(m / "D" / "D.EXE", "");
-        for (const auto& [name, content] : row.files)
-            writeFile(m / name, content);
-        const std::string report = checked(m, tmp);
-        EXPECT_EQ(report.substr(0, 1), "0");
-        EXPECT_EQ(report.substr(1), row.report);
-    }
-}
-
 // Case twins on the medium: the check reports on the very file the wizard's machine reads.
 TEST_F(MachineTest, CheckAndTheWizardTakeTheSameCaseTwin) {
     const fs::path m = writeMedium(tmp, "", {{"L.TXT", "LICENCA.TXT"}});
@@ -366,6 +349,27 @@ TEST(ZelKit, JsonForms) {
     const fs::path accented = writeMedium(tmp, "", {{"grupo=G", "grupo=Acesso \xC0 Rede"}});
     EXPECT_EQ(json("show '" + (accented / "SETUP.INI").string() + "'").second["settings"]["grupo"],
               "Acesso \u00c0 Rede");
+}
+
+// The README's table between its markers is `keys --markdown`, byte for byte: a key added to the
+// table, or a default changed, shows until the README is regenerated.
+TEST(ZelKit, KeysIsTheReadmesTable) {
+    TempDir tmp;
+    const CommandResult table = runTool("zel-kit", "keys --markdown", tmp);
+    ASSERT_EQ(table.status, 0) << table.errors;
+    const std::string readme = readFile(sourceDir() / "README.md");
+    const std::string begin = "<!-- zel-kit keys --markdown: begin -->\n",
+                      end = "<!-- zel-kit keys --markdown: end -->";
+    const auto from = readme.find(begin), to = readme.find(end);
+    ASSERT_TRUE(from != std::string::npos && to != std::string::npos && from < to);
+    EXPECT_EQ(readme.substr(from + begin.size(), to - from - begin.size()), table.output)
+        << "regenerate the README's table with build/bin/zel-kit keys --markdown";
+    for (const char* args : {"keys", "keys --json", "keys --markdown extra"}) {
+        const CommandResult r = runTool("zel-kit", args, tmp);
+        EXPECT_EQ(std::to_string(r.status) + r.output + firstLine(r.errors),
+                  "2zel-kit: keys takes --markdown")
+            << args;
+    }
 }
 
 } // namespace
