@@ -13,6 +13,9 @@
 namespace zel::test {
 namespace {
 
+using testing::StrEq;
+using testing::ThrowsMessage;
+
 unsigned modeOf(const fs::path& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
@@ -74,29 +77,126 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
     }
 }
 
+// The whole text saved; a kit entry without a name is not on the custom page but is installed
+// when the kit ticks it: it is listed, read back the same, and leaving it out keeps it.
+TEST(Answers, TheSavedTextAndANamelessEntryTheKitTicks) {
+    TempDir tmp;
+    Catalogue kit = threePrograms();
+    kit.entry(6).preselected = true;
+    Choices saved;
+    saved.installation = InstallationType::Custom;
+    saved.destination = " C:\\Acesso ZEL\\";
+    saved.programs = {true, false, false, false, false, true};
+    saved.programs[10] = true; // the kit's, beyond the page
+    saved.browser = Browser::Second;
+    saved.modem = {1, "AT&F\r\nE0", "ATDT12"};
+    EXPECT_EQ(formatAnswers(saved),
+              "; Respostas de uma instala\xc3\xa7\xc3\xa3o, para repeti-la com\r\n"
+              "; SETUP --answers ARQUIVO\r\n[Respostas]\r\ntipo=personalizada\r\n"
+              "destino=\" C:\\Acesso ZEL\\\"\r\nprogramas=1,6\r\nnavegador=2\r\nporta=COM2\r\n"
+              "modem_inicializacao=AT&F  E0\r\nmodem_discagem=ATDT12\r\n"
+              "espaco_insuficiente=recusar\r\n"
+              "; O cadastro n\xc3\xa3o \xc3\xa9 guardado: para imprimi-lo, preencha nome, "
+              "telefone_comercial,\r\n; cartao_numero etc. e impressao_pdf.\r\n");
+    saved.installation = InstallationType::Typical;
+    saved.browser = Browser::None;
+    saved.modem = {};
+    writeFile(tmp / "a.ini", formatAnswers(saved));
+    for (const char* line : {"", "programas=1,6\n", "programas=1\n"}) {
+        SCOPED_TRACE(line);
+        if (*line)
+            writeFile(tmp / "a.ini", std::string("[Respostas]\n") + line);
+        Choices replayed = saved;
+        replayed.programs = {true, true, true, false, false, true};
+        replayed.programs[10] = true;
+        applyAnswers(readAnswers((tmp / "a.ini").string(), kit), replayed);
+        EXPECT_EQ(describe(replayed), describe(saved));
+    }
+    writeFile(tmp / "a.ini", "[Respostas]\nprogramas=1,7\n"); // nameless, not ticked: no box
+    EXPECT_THROW(readAnswers((tmp / "a.ini").string(), kit), WrongAnswer);
+}
+
+// Each wrong answer, repeated key or section is refused by name (and line); other sections
+// are not read.
 TEST(Answers, WrongAnswersAreRefusedByName) {
     TempDir tmp;
-    const std::string wrong = "Resposta inv\xe1lida em [Respostas] ";
+    const std::string wrong = "Resposta inv\xe1lida em [Respostas] ",
+                      again = " (a primeira est\xe1 na linha 4)";
+    // clang-format off
     const std::pair<const char*, std::string> rows[] = {
         {"tipo=rapida", wrong + "tipo=rapida: use tipica ou personalizada"},
-        {"programas=11", wrong + "programas=11: o programa 11 n\xe3o existe neste kit "
-                                 "(programas de 1 a 10 com nome)"},
+        {"programas=11", wrong + "programas=11: o programa 11 n\xe3o existe neste kit (programas de 1 a 10 com nome)"},
         {"navegador=3", wrong + "navegador=3: use 1, 2 ou nenhum"},
         {"porta=COM0", wrong + "porta=COM0: use COM1, COM2, COM3 ou COM4"},
         {"espaco_insuficiente=sim", wrong + "espaco_insuficiente=sim: use continuar ou recusar"},
         {"destinos=C:\\", "Chave desconhecida em [Respostas]: destinos"},
+        {"tipo=tipica\ntipo=personalizada", "A chave tipo aparece de novo em [Respostas] na linha 5" + again},
+        {"porta=COM1\nnome=Ana\nPORTA=COM2", "A chave PORTA aparece de novo em [Respostas] na linha 6" + again},
+        {"tipo=tipica\n[respostas]\nporta=COM2", "A se\xe7\xe3o [Respostas] aparece de novo na linha 5 (a primeira est\xe1 na linha 3)"},
     };
-    for (const auto& [line, error] : rows) {
-        SCOPED_TRACE(line);
-        writeFile(tmp / "a.ini", std::string("[Outra]\nxyz=1\n[Respostas]\n") + line + "\n");
+    // clang-format on
+    for (const auto& [lines, error] : rows) {
+        SCOPED_TRACE(lines);
+        writeFile(tmp / "a.ini", std::string("[Outra]\nporta=1\n[Respostas]\n") + lines + "\n");
         EXPECT_THAT([&] { readAnswers((tmp / "a.ini").string(), threePrograms()); },
-                    testing::ThrowsMessage<WrongAnswer>(testing::StrEq(error)));
+                    ThrowsMessage<WrongAnswer>(StrEq(error)));
     }
     writeFile(tmp / "b.ini", "[Respostas]\nnome=Ana\n"); // the page's password proposed
     EXPECT_EQ(readAnswers((tmp / "b.ini").string(), threePrograms()).registration->password,
               "zel1996");
     EXPECT_THROW(readAnswers((tmp / "none.ini").string(), threePrograms()), UnreadableAnswers);
-    EXPECT_THROW(readAnswers(tmp.path().string(), threePrograms()), UnreadableAnswers);
+}
+
+// Only a regular file is read (pipes and devices: the program's own tests), its size known
+// first: a huge file is refused unread.
+TEST(Answers, OnlyARegularFileOfItsSizeIsRead) {
+    TempDir tmp;
+    const fs::path file = tmp / "a.ini";
+    const std::string name = file.string(), what = "O arquivo de respostas " + name,
+                      notRegular = what + " n\xe3o \xe9 um arquivo comum (\xe9 ";
+    const std::pair<std::function<void()>, std::string> rows[] = {
+        {[&] { fs::create_directory(file); }, notRegular + "uma pasta)"},
+        {[&] { fs::resize_file((writeFile(file, "[Respostas]\n"), file), 3ull << 30); },
+         what + " \xe9 grande demais"},
+        {[&] { writeFile(file, "[Respostas]\n" + std::string((1 << 20) - 12, ';') + "\n"); },
+         what + " \xe9 grande demais"},
+    };
+    for (const auto& [make, error] : rows) {
+        SCOPED_TRACE(error);
+        fs::remove_all(file);
+        make();
+        EXPECT_THAT([&] { checkAnswersFile(name); },
+                    ThrowsMessage<UnreadableAnswers>(StrEq(error)));
+        EXPECT_THAT([&] { readAnswers(name, threePrograms()); },
+                    ThrowsMessage<UnreadableAnswers>(StrEq(error)));
+    }
+    writeFile(file, "[Respostas]\n" + std::string((1 << 20) - 13, ';') + "\n"); // just fits
+    EXPECT_NO_THROW(readAnswers(name, threePrograms()));
+}
+
+// Whether a file the user names may be used, asked before anything is done ("" for no problem).
+TEST(Answers, UserFilesMustBeRegularOrNew) {
+    TempDir tmp;
+    writeFile(tmp / "file", "x");
+    ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
+    fs::create_directory(tmp / "dir");
+    fs::create_symlink(tmp / "file", tmp / "link");
+    const auto at = [&](const char* name) { return (tmp / name).string(); };
+    const std::string notRegular = " n\xe3o \xe9 um arquivo comum (\xe9 ";
+    // clang-format off
+    const std::tuple<std::string, FileUse, std::string> rows[] = {
+        {at("file"), FileUse::WriteNoLink, ""}, {at("new"), FileUse::WriteNoLink, ""},
+        {at("link"), FileUse::Write, ""},       {at("file"), FileUse::Read, ""},
+        {at("link"), FileUse::WriteNoLink, at("link") + notRegular + "um link simb\xf3lico)"},
+        {at("fifo"), FileUse::WriteNoLink, at("fifo") + notRegular + "um pipe)"},
+        {at("dir"), FileUse::Write, at("dir") + notRegular + "uma pasta)"},
+        {"/dev/full", FileUse::WriteNoLink, "/dev/full" + notRegular + "um dispositivo)"},
+        {at("none/new"), FileUse::Write, "N\xe3o foi poss\xedvel gravar " + at("none/new") + " (arquivo ou pasta inexistente)"},
+        {at("none"), FileUse::Read, "N\xe3o foi poss\xedvel ler " + at("none") + " (arquivo ou pasta inexistente)"},
+    };
+    // clang-format on
+    for (const auto& [path, use, problem] : rows)
+        EXPECT_EQ(userFileProblem(path, use).value_or(""), problem) << path;
 }
 
 // Saved whole and for its owner alone, new or replacing a file others could read; through
@@ -108,37 +208,20 @@ TEST(Answers, SavedFileIsItsOwnersAlone) {
     ::chmod(target.c_str(), 0644);
     fs::create_symlink(target, tmp / "link.ini");
     fs::create_directory(tmp / "dir.ini");
-    const struct {
-        fs::path path, written;
-        std::string error;
-    } rows[] = {
-        {file, file, ""},
-        {file, file, ""}, // replacing its own
-        {tmp / "link.ini", target, ""},
-        {tmp / "dir.ini",
-         {},
-         (tmp / "dir.ini").string() + " n\xe3o \xe9 um arquivo comum (\xe9 uma pasta)"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.path);
-        try {
-            writePrivateFile(row.path.string(), "[Respostas]\r\n");
-            EXPECT_EQ(row.error, "");
-        } catch (const PlatformError& e) {
-            EXPECT_EQ(e.what(), row.error);
-        }
-        if (!row.written.empty()) {
-            EXPECT_EQ(readFile(row.written), "[Respostas]\r\n");
-            EXPECT_EQ(modeOf(row.written), 0600u);
-        }
+    for (const auto& [path, written] :
+         {std::pair{file, file}, {file, file}, {tmp / "link.ini", target}}) {
+        SCOPED_TRACE(path);
+        writePrivateFile(path.string(), "[Respostas]\r\n");
+        EXPECT_EQ(readFile(written), "[Respostas]\r\n");
+        EXPECT_EQ(modeOf(written), 0600u);
     }
-    std::size_t left = 0; // no temporary file stays
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(tmp.path()))
-        ++left;
-    EXPECT_EQ(left, 4u);
+    EXPECT_EQ(errorOf([&] { writePrivateFile((tmp / "dir.ini").string(), "x"); }),
+              (tmp / "dir.ini").string() + " n\xe3o \xe9 um arquivo comum (\xe9 uma pasta)");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 4); // no temporary stays
 }
 
-// Appended while subscribed; its owner's alone; never through a link; no value fakes a line.
+// Appended while subscribed; its owner's alone; never through a link (a pipe or a device as
+// the log: the program's own tests); no value fakes a line.
 TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
     TempDir tmp;
     const std::string path = (tmp / "install.log").string();
@@ -160,14 +243,6 @@ TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
     EXPECT_EQ(modeOf(path), 0600u);
     fs::create_symlink(path, tmp / "link.log");
     EXPECT_THROW(LogFile((tmp / "link.log").string()), LogFileError);
-    ASSERT_EQ(::mkfifo((tmp / "pipe").c_str(), 0600), 0);
-    try { // refused at once, not waited on
-        LogFile pipe((tmp / "pipe").string());
-        ADD_FAILURE() << "a pipe was taken as the log";
-    } catch (const LogFileError& e) {
-        EXPECT_TRUE(S_ISFIFO(e.mode));
-    }
-    EXPECT_THROW(LogFile("/dev/full"), LogFileError); // a device, refused before any write
 }
 
 // Failed replacements keep nothing, deletions keep the file, no-op changes are left out; the
@@ -238,29 +313,25 @@ TEST(InstallJournal, RecordsTheMachinesOwnTermsAndKeepsOnlyWhatItMust) {
         std::function<void(const fs::path& prefix, const fs::path& file)> changes;
         std::vector<std::string> kinds; // the records' kinds and, for a file, its kept name
         bool stops = false;
-    } rows[] = {
+    };
+    const auto copied = [](const fs::path& file, bool ok = true) {
+        report(event(K::FileCopied, "C:\\A.DLL", file.string(), ok));
+    };
+    const auto replacing = [](const fs::path& file) {
+        report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
+    };
+    const Row rows[] = {
+        // clang-format off
         {"a second attempt copies over the first's file",
-         [](const fs::path&, const fs::path& file) {
+         [&](const fs::path&, const fs::path& file) {
              fs::remove(file);
              writeFile(file, "first attempt");
-             report(event(K::FileCopied, "C:\\A.DLL", file.string()));
-             report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
-             writeFile(file, "second attempt");
-             report(event(K::FileCopied, "C:\\A.DLL", file.string()));
-         },
-         {"created", "touched"}},
-        {"the same content installed again",
-         [](const fs::path&, const fs::path& file) {
-             report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
-             report(event(K::FileCopied, "C:\\A.DLL", file.string()));
-         },
+             copied(file); replacing(file); writeFile(file, "second attempt"); copied(file);
+         }, {"created", "touched"}},
+        {"the same content installed again", [&](const fs::path&, const fs::path& file) { replacing(file); copied(file); },
          {"replaced ="}},
         {"other content replaced",
-         [](const fs::path&, const fs::path& file) {
-             report(event(K::FileReplacing, "C:\\A.DLL", file.string()));
-             writeFile(file, "new bytes");
-             report(event(K::FileCopied, "C:\\A.DLL", file.string()));
-         },
+         [&](const fs::path&, const fs::path& file) { replacing(file); writeFile(file, "new bytes"); copied(file); },
          {"replaced 1"}},
         {"macros, the second not delivered",
          [](const fs::path& prefix, const fs::path&) {
@@ -269,25 +340,21 @@ TEST(InstallJournal, RecordsTheMachinesOwnTermsAndKeepsOnlyWhatItMust) {
              report(event(K::Macro, "[CreateGroup(\"G\")]"));
              report(event(K::MacroSending, "[AddItem(\"C:\\X.EXE\")]"));
              report(event(K::Macro, "[AddItem(\"C:\\X.EXE\")]", "", false));
-         },
-         {"groups 1", "macro", "macro"}},
+         }, {"groups 1", "macro", "macro"}},
         {"another machine's registry",
          [](const fs::path& prefix, const fs::path&) {
              InstallEvent value = event(K::RegistryValue, (prefix / "other.reg").string());
              value.after = "x";
              report(value);
              report(event(K::DirectoryCreated, "C:\\LATER"));
-         },
-         {},
-         true},
+         }, {}, true},
         {"a profile file on no drive",
          [](const fs::path& prefix, const fs::path&) {
              InstallEvent key = event(K::ProfileKey, (prefix / "x.ini").string());
              key.host = key.path;
              report(key);
-         },
-         {},
-         true},
+         }, {}, true},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -319,142 +386,6 @@ TEST(InstallJournal, RecordsTheMachinesOwnTermsAndKeepsOnlyWhatItMust) {
         for (const std::string& kind : kinds)
             named += isKeptName(kind.substr(kind.find(' ') + 1)) && kind.find(' ') != kind.npos;
         EXPECT_EQ(copies, named);
-    }
-}
-
-} // namespace
-} // namespace zel::test
-
-namespace zel::test {
-namespace {
-
-// A key or the section given twice is refused by name and line (the first no longer wins).
-TEST(Answers, RepeatedKeysAndSectionsAreRefusedWithTheirLines) {
-    TempDir tmp;
-    const std::pair<const char*, std::string> rows[] = {
-        {"tipo=tipica\ntipo=personalizada",
-         "A chave tipo aparece de novo em [Respostas] na linha 5 (a primeira est\xe1 na linha 4)"},
-        {"porta=COM1\nnome=Ana\nPORTA=COM2",
-         "A chave PORTA aparece de novo em [Respostas] na linha 6 (a primeira est\xe1 na linha 4)"},
-        {"tipo=tipica\n[respostas]\nporta=COM2",
-         "A se\xe7\xe3o [Respostas] aparece de novo na linha 5 (a primeira est\xe1 na linha 3)"},
-    };
-    for (const auto& [lines, error] : rows) {
-        SCOPED_TRACE(lines);
-        writeFile(tmp / "a.ini", std::string("[Outra]\nporta=1\n[Respostas]\n") + lines + "\n");
-        EXPECT_THAT([&] { readAnswers((tmp / "a.ini").string(), threePrograms()); },
-                    testing::ThrowsMessage<WrongAnswer>(testing::StrEq(error)));
-    }
-}
-
-// Only a regular file is read, its size known first: a pipe does not hold the reader up, a
-// huge file is refused unread. Each row: how the answers' place is made, and the message.
-TEST(Answers, OnlyARegularFileOfItsSizeIsRead) {
-    TempDir tmp;
-    const fs::path file = tmp / "a.ini";
-    const std::string name = file.string(), what = "O arquivo de respostas " + name;
-    const struct {
-        const char* name;
-        std::function<void()> make;
-        std::string error;
-    } rows[] = {
-        {"a pipe", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
-         what + " n\xe3o \xe9 um arquivo comum (\xe9 um pipe)"},
-        {"a folder", [&] { fs::create_directory(file); },
-         what + " n\xe3o \xe9 um arquivo comum (\xe9 uma pasta)"},
-        {"a device", [&] { fs::create_symlink("/dev/zero", file); },
-         what + " n\xe3o \xe9 um arquivo comum (\xe9 um dispositivo)"},
-        {"3 GB, sparse",
-         [&] { fs::resize_file((writeFile(file, "[Respostas]\n"), file), 3ull << 30); },
-         what + " \xe9 grande demais"},
-        {"one byte over",
-         [&] { writeFile(file, "[Respostas]\n" + std::string((1 << 20) - 12, ';') + "\n"); },
-         what + " \xe9 grande demais"},
-        {"unreadable",
-         [&] {
-             writeFile(file, "[Respostas]\n");
-             ::chmod(file.c_str(), 0);
-         },
-         ::geteuid() == 0 ? ""
-                          : "N\xe3o foi poss\xedvel ler o arquivo de respostas " + name +
-                                " (permiss\xe3o negada)"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        fs::remove_all(file);
-        row.make();
-        if (row.error.empty())
-            continue;
-        EXPECT_THAT([&] { checkAnswersFile(name); },
-                    testing::ThrowsMessage<UnreadableAnswers>(testing::StrEq(row.error)));
-        EXPECT_THAT([&] { readAnswers(name, threePrograms()); },
-                    testing::ThrowsMessage<UnreadableAnswers>(testing::StrEq(row.error)));
-    }
-    writeFile(file, "[Respostas]\n" + std::string((1 << 20) - 13, ';') + "\n"); // just fits
-    EXPECT_NO_THROW(readAnswers(name, threePrograms()));
-}
-
-// A kit entry without a name is not on the custom page but is installed when the kit ticks
-// it: saved answers list it and read back the same, and leaving it out keeps it.
-TEST(Answers, ANamelessEntryTheKitTicksReplays) {
-    TempDir tmp;
-    Catalogue kit = threePrograms();
-    kit.entry(6).preselected = true;
-    Choices saved;
-    saved.destination = "C:\\ZEL\\";
-    saved.programs = {true, false, false, false, false, true};
-    saved.programs[10] = true; // the kit's, beyond the page
-    writeFile(tmp / "a.ini", formatAnswers(saved));
-    ASSERT_THAT(readFile(tmp / "a.ini"), testing::HasSubstr("programas=1,6\r\n"));
-    for (const char* line : {"", "programas=1,6\n", "programas=1\n"}) {
-        SCOPED_TRACE(line);
-        if (*line)
-            writeFile(tmp / "a.ini", std::string("[Respostas]\n") + line);
-        Choices replayed = saved;
-        replayed.programs = {true, true, true, false, false, true};
-        replayed.programs[10] = true;
-        applyAnswers(readAnswers((tmp / "a.ini").string(), kit), replayed);
-        EXPECT_EQ(describe(replayed), describe(saved));
-    }
-    writeFile(tmp / "a.ini", "[Respostas]\nprogramas=1,7\n"); // nameless, not ticked: no box
-    EXPECT_THROW(readAnswers((tmp / "a.ini").string(), kit), WrongAnswer);
-}
-
-// Whether a file the user names may be used, asked before anything is done. Each row: the
-// place, how it is used, and the problem ("" for none).
-TEST(Answers, UserFilesMustBeRegularOrNew) {
-    TempDir tmp;
-    writeFile(tmp / "file", "x");
-    ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
-    fs::create_directory(tmp / "dir");
-    fs::create_symlink(tmp / "file", tmp / "link");
-    const std::string notRegular = " n\xe3o \xe9 um arquivo comum (\xe9 ";
-    const struct {
-        std::string path;
-        FileUse use;
-        std::string problem;
-    } rows[] = {
-        {(tmp / "file").string(), FileUse::WriteNoLink, ""},
-        {(tmp / "new").string(), FileUse::WriteNoLink, ""},
-        {(tmp / "link").string(), FileUse::Write, ""},
-        {(tmp / "file").string(), FileUse::Read, ""},
-        {(tmp / "link").string(), FileUse::WriteNoLink,
-         (tmp / "link").string() + notRegular + "um link simb\xf3lico)"},
-        {(tmp / "fifo").string(), FileUse::WriteNoLink,
-         (tmp / "fifo").string() + notRegular + "um pipe)"},
-        {(tmp / "dir").string(), FileUse::Write,
-         (tmp / "dir").string() + notRegular + "uma pasta)"},
-        {"/dev/full", FileUse::WriteNoLink, "/dev/full" + notRegular + "um dispositivo)"},
-        {(tmp / "none" / "new").string(), FileUse::Write,
-         "N\xe3o foi poss\xedvel gravar " + (tmp / "none" / "new").string() +
-             " (arquivo ou pasta inexistente)"},
-        {(tmp / "none").string(), FileUse::Read,
-         "N\xe3o foi poss\xedvel ler " + (tmp / "none").string() +
-             " (arquivo ou pasta inexistente)"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.path);
-        EXPECT_EQ(userFileProblem(row.path, row.use).value_or(""), row.problem);
     }
 }
 

@@ -98,7 +98,6 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
         {"compressed", patched(kit, 38, 1), ""},
         // Each picture would be decoded once per entry: refused before any is.
         {"a directory of 65 pictures, all one", bomb(kit, 65), ""},
-        {"a directory of 48,638 pictures, all one", bomb(kit, 48638), ""},
         {"a directory count of 65535 beyond the file", patched(kit, 4, 0xFFFF, 2), ""},
     };
     for (const auto& c : cases) {
@@ -185,7 +184,7 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
         {"C:\\BAD.ICO", kit.substr(0, 99)}};
     DesktopMirror mirror{{tmp / "data/applications/zel-setup", tmp / "data/desktop-directories",
                           tmp / "data/icons/hicolor", tmp / "config/menus"},
-                         tmp / "my pre%fix",
+                         tmp / "my pre%fix `id` \\ ~;$HOME 'q' \"d\"",
                          "/usr/bin/prog man",
                          [&](const std::string& path) -> std::optional<std::string> {
                              const auto it = icons.find(path);
@@ -258,8 +257,9 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     EXPECT_EQ(field(entry("_discador-2"), "Icon") + field(entry("-2_noticias"), "Icon"), "--");
     EXPECT_EQ(unescaped(field(odd, "Name")) + "|" + unescaped(field(entry("-2_noticias"), "Name")),
               hostile + "| Not\303\255cias");
-    const std::string start =
-        "[/usr/bin/prog man][--prefix][" + (tmp / "my pre%fix").string() + "][--run][ZEL Internet]";
+    const std::string start = "[/usr/bin/prog man][--prefix][" +
+                              (tmp / "my pre%fix `id` \\ ~;$HOME 'q' \"d\"").string() +
+                              "][--run][ZEL Internet]";
     EXPECT_EQ(arguments(good, tmp) + arguments(entry("_discador-2"), tmp) + arguments(odd, tmp),
               start + "[Discador]" + start + "[Discador][2]" + start + "[" + hostile + "]");
     EXPECT_FALSE(fs::exists(tmp / "pwned"));
@@ -285,42 +285,6 @@ std::size_t countFiles(const fs::path& dir) {
     for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
         n += it->is_regular_file() ? 1 : 0;
     return n;
-}
-
-// Whatever the machine's path holds, its entries start the item: a desktop that splits the
-// Exec line by the desktop entry format's rules gets the program, the machine and the names back.
-TEST(DesktopMirror, EntriesStartTheItemWhateverTheMachinesPath) {
-    const struct {
-        const char* prefix; // under the test's directory
-        bool shell;         // started through sh: the desktop runs no program path with '='
-    } cases[] = {
-        {"plain", false},
-        {"a=b", true},
-        {"ZEL_PREFIX=x", true},
-        {"two  spaces=and \"quotes\" 'both' 100% $HOME `id` \\ ~;", true},
-        {"no equals \"but\" 'quotes' $x %d", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.prefix);
-        TempDir tmp;
-        const fs::path prefix = tmp / c.prefix, progman = prefix / "bin" / "progman";
-        // A progman that shows the arguments it was started with.
-        writeFile(progman, "#!/bin/sh\nprintf '[%s]' \"$@\"\n");
-        fs::permissions(progman, fs::perms::owner_all);
-        const DesktopMirror mirror{placesIn(tmp.path()), prefix, progman, {}, {}};
-        const Groups groups({{"G=1", {{"C:\\A.EXE", "Item \"1\"", "", 0}}}});
-        ASSERT_EQ(mirrorGroups(groups, mirror), std::vector<std::string>{});
-        const fs::path file =
-            tmp / "data/applications/zel-setup" / (machineTag(prefix) + "-g-1_item-1.desktop");
-        const std::string entry = readFile(file);
-        EXPECT_EQ(runCommand("desktop-file-validate '" + file.string() + "' 2>&1; echo $?").output,
-                  "0\n");
-        EXPECT_EQ(field(entry, "Exec").starts_with("sh -c "), c.shell) << field(entry, "Exec");
-        const std::string exec =
-            std::regex_replace(unescaped(field(entry, "Exec")), std::regex("%%"), "%");
-        EXPECT_EQ(runCommand("cd '" + tmp.path().string() + "' && " + exec + " 2>&1").output,
-                  "[--prefix][" + prefix.string() + "][--run][G=1][Item \"1\"]");
-    }
 }
 
 // The attacks on the mirror, each with what must happen.
@@ -433,11 +397,9 @@ TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
     TempDir tmp;
     const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
     int reads = 0;
-    MenuMirror menu(DesktopMirror{placesIn(tmp.path()),
-                                  tmp / "machine",
-                                  "/usr/bin/progman",
-                                  [&](const std::string&) { return ++reads, kit; },
-                                  {}});
+    const auto read = [&](const std::string&) { return ++reads, kit; };
+    MenuMirror menu(
+        DesktopMirror{placesIn(tmp.path()), tmp / "machine", "/usr/bin/progman", read, {}});
     std::vector<Group> groups;
     for (int g = 0; g < 50; ++g)
         groups.push_back({"Group " + std::to_string(g), {{"C:\\A.EXE", "A", "C:\\A.ICO", 0}}});
@@ -451,34 +413,24 @@ TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
     const fs::path byHand = tmp / "data/desktop-directories" /
                             ("zel-setup-" + machineTag(tmp / "machine") + "-group-7.directory");
     ASSERT_TRUE(fs::remove(byHand));
-    const struct {
-        const char* change;
-        std::function<void()> make;
-        std::size_t written; // files
-        int reads;           // icon files
-    } changes[] = {
+    // Each change, the files it writes and the icon files it reads.
+    const std::tuple<const char*, std::function<void()>, std::size_t, int> changes[] = {
+        // clang-format off
         {"nothing", [] {}, 0, 0},
-        {"an item added",
-         [&] {
-             groups[3].items.push_back({"C:\\B.EXE", "B", "", 0});
-         },
-         2, 1},
+        {"an item added", [&] { groups[3].items.push_back({"C:\\B.EXE", "B", "", 0}); }, 2, 1},
         {"an item renamed", [&] { groups[3].items[1].name = "C"; }, 2, 1},
         {"a group removed", [&] { groups.erase(groups.begin() + 10); }, 0, 0},
-        {"a group added",
-         [&] {
-             groups.push_back({"New", {{"C:\\N.EXE", "N", "", 0}}});
-         },
-         3, 0},
+        {"a group added", [&] { groups.push_back({"New", {{"C:\\N.EXE", "N", "", 0}}}); }, 3, 0},
+        // clang-format on
     };
-    for (const auto& c : changes) {
-        SCOPED_TRACE(c.change);
+    for (const auto& [change, make, written, iconReads] : changes) {
+        SCOPED_TRACE(change);
         const std::size_t before = menu.filesWritten();
         reads = 0;
-        c.make();
+        make();
         mirrorAll();
-        EXPECT_EQ(menu.filesWritten() - before, c.written);
-        EXPECT_EQ(reads, c.reads);
+        EXPECT_EQ(menu.filesWritten() - before, written);
+        EXPECT_EQ(reads, iconReads);
     }
     EXPECT_FALSE(fs::exists(byHand));
     EXPECT_EQ(countFiles(tmp / "data/applications"), 51u);

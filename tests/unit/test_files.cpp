@@ -1,15 +1,20 @@
-// Files, finding, the walk and the drives of the emulated machine; the one writer of whole
-// host files and the faults it survives; copying file contents.
+// Files, finding, the walk and the drives of the emulated machine; the one writer and readers
+// of whole host files and the faults they survive; copying file contents; the medium's sums
+// (SHA-256 of data in pieces and of files across the reader's blocks, and what a file that
+// cannot be hashed gives).
 #include "tests/support/fixtures.h"
 #include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/host_file.h"
+#include "winemu/sha256.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <random>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -305,6 +310,24 @@ TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
     EXPECT_FALSE(fs::exists(tmp / "nowhere"));
 }
 
+// An EINTR left in errno by an earlier call is no interruption: the end of the file still
+// ends each read (a read that never ends fails here rather than by ctest's timeout).
+TEST(HostFile, AStaleInterruptionDoesNotHoldUpAReadAtTheEnd) {
+    TempDir tmp;
+    writeFile(tmp / "a", "abc");
+    writeFile(tmp / "b", "abc");
+    auto done = std::make_shared<std::promise<std::string>>();
+    std::future<std::string> read = done->get_future();
+    std::thread([done, a = tmp / "a", b = tmp / "b"] {
+        errno = EINTR; // errno is the thread's own
+        std::string got = readHostFile(a).value_or("none");
+        errno = EINTR;
+        done->set_value(got + (sameHostFileContent(a, b) ? " same" : " differ"));
+    }).detach();
+    ASSERT_EQ(read.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "a read hangs";
+    EXPECT_EQ(read.get(), "abc same");
+}
+
 // In the kernel or through the buffer, from and to each position, never past what was asked.
 TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
     enum class End { File, Pipe, Appending, RamFile }; // a RAM file is on another file system
@@ -349,6 +372,57 @@ TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
         if (ok) {
             EXPECT_EQ(readFile(tmp / "target"),
                       "head" + content.substr(kSkipped, std::size_t(count)));
+        }
+    }
+}
+
+const std::string kMillionA(1000000, 'a');
+constexpr const char* kMillionASum =
+    "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
+
+// The digest does not depend on how the data is cut: pieces of every size around the hash's
+// 64-byte blocks, and files at each side of the reader's 64 KiB blocks. (The sums against
+// sha256sum at each padding boundary: the medium's tests.)
+TEST(Sha256Test, DataInPiecesAndFilesAcrossTheReadBlocksHashAsAWhole) {
+    for (const std::size_t piece : {1u, 3u, 55u, 56u, 63u, 64u, 65u, 127u, 129u, 4096u}) {
+        Sha256 hash;
+        for (std::size_t at = 0; at < kMillionA.size(); at += piece) {
+            hash.update(std::string_view(kMillionA).substr(at, piece));
+            hash.update({}); // an empty read changes nothing
+        }
+        EXPECT_EQ(hash.hexDigest(), kMillionASum) << "pieces of " << piece;
+    }
+    TempDir tmp;
+    writeFile(tmp / "million", kMillionA);
+    EXPECT_EQ(sha256OfFile(tmp / "million"), kMillionASum);
+    std::string pattern;
+    for (std::size_t i = 0; pattern.size() < 4 * 65536 + 2; ++i)
+        pattern += static_cast<char>((i * 131 + i / 251) & 0xff);
+    for (const std::size_t size : {0u, 1u, 55u, 56u, 65535u, 65536u, 65537u, 4 * 65536u + 1}) {
+        writeFile(tmp / "file", pattern.substr(0, size));
+        EXPECT_EQ(sha256OfFile(tmp / "file"), sha256Hex(pattern.substr(0, size))) << size;
+    }
+}
+
+// Nothing for a missing file; an error, and no read, for anything that is not a regular file
+// (a link, whatever it points to, a directory, a pipe that would block a reader).
+TEST(Sha256Test, WhatIsNoRegularFileIsNotHashed) {
+    TempDir tmp;
+    writeFile(tmp / "target", "abc");
+    fs::create_symlink(tmp / "target", tmp / "link");
+    fs::create_directory(tmp / "dir");
+    ASSERT_EQ(::mkfifo((tmp / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(sha256OfFile(tmp / "missing"), std::nullopt);
+    EXPECT_EQ(sha256OfFile(tmp / "missing" / "file"), std::nullopt);
+    EXPECT_EQ(sha256OfFile(tmp / "target"), sha256Hex("abc"));
+    for (const auto& [name, error] :
+         {std::pair{"link", ELOOP}, {"dir", EISDIR}, {"pipe", EINVAL}}) {
+        try {
+            sha256OfFile(tmp / name);
+            ADD_FAILURE() << name << " hashed";
+        } catch (const HostFileError& e) {
+            EXPECT_EQ(e.error(), error) << name;
+            EXPECT_EQ(e.file(), tmp / name);
         }
     }
 }

@@ -1,10 +1,16 @@
-// The finish: its macros, settings, log and key, the browser setup, where a failure stops it.
+// The finish: its macros, settings, log and key, the browser setup, where a failure stops it;
+// the installation as the pages and the unattended run share it: what its view is told and
+// asked, in which order, however the copy and the finish end.
 #include "services/platform.h"
 #include "setup/finish.h"
+#include "setup/installation.h"
 #include "setup/messages.h"
 #include "tests/support/fixtures.h"
+#include "winemu/events.h"
+#include "winemu/journal_writer.h"
 #include "winemu/registry.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <iterator>
@@ -17,30 +23,46 @@ namespace {
 using Macros = std::vector<std::string>;
 const std::string d = "C:\\Z\\"; // the kit's destination
 
-class FinishTest : public MachineTest {
+// A machine with the services' doubles and a kit read from its description.
+class PlatformTest : public MachineTest {
+protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        platform = std::make_unique<Platform>(machine(), ui, printer, sound);
+    }
+    void load(const std::string& ini) {
+        writeFile(tmp / "K.INI", ini);
+        catalogue = Catalogue();
+        catalogue.load(ProfileFile::atHostPath(tmp / "K.INI"));
+    }
+
+    ScriptedUi ui;
+    RecordingPrinter printer;
+    RecordingSound sound;
+    std::unique_ptr<Platform> platform;
+    Catalogue catalogue;
+};
+
+class FinishTest : public PlatformTest {
 protected:
     // Entry 5 has criadir but no directory (held as "\"); 4 and 9 to 11 are not selected.
     void SetUp() override {
-        MachineTest::SetUp();
+        PlatformTest::SetUp();
         fs::create_directories(driveC() / "Z");
-        platform = std::make_unique<Platform>(machine(), ui, printer, sound);
-        writeFile(
-            tmp / "K.INI",
-            "[Principal]\ngrupo=Acesso Internet\ndestino=" + d +
-                "\nhomepage=http://www.zel.com.br/\nsearchpage=http://busca.zel.com.br/\n"
-                "ineticone=inet.ico\nbbsicone=bbs.ico\nnavegap_setup=NAVEGA\\SETUP.EXE\n"
-                "navegai_setup=NAVEGAI\\SETUP.EXE\n[Update]\nprograma=ATUALIZA.EXE\n"
-                "[Programa1]\nnome=Discador\ninstala=1\nArquivo1=DISCADOR.EXE\n[Programa2]\n"
-                "nome=BBS\ninstala=1\ncriadir=1\ndiretorio=BBS\nArquivo1=ZEL.HT\n[Programa3]\n"
-                "nome=Correio\ninstala=1\ncriadir=1\ndiretorio=MAIL\nArquivo1=MAIL.EXE\n"
-                "[Programa4]\nnome=Noticias\nArquivo1=NEWS.EXE\n[Programa5]\nnome=Vazio\n"
-                "instala=1\ncriadir=1\nArquivo1=VAZIO.EXE\n[Programa6]\nnome=Direto\n"
-                "instala=1\ndiretorio=DIR\nArquivo1=DIRETO.EXE\n[Programa7]\nnome=Minusculo\n"
-                "instala=1\nArquivo1=zel.ht\n[Programa8]\nnome=Longo\ninstala=1\n"
-                "Arquivo1=ZEL.HTM\n[Programa9]\nnome=9\n[Programa10]\nnome=10\n[Programa11]\n"
-                "nome=11\n[Programa12]\nnome=Ultimo\ninstala=1\ncriadir=1\ndiretorio=ULT\n"
-                "Arquivo1=ULT.EXE\n");
-        catalogue.load(ProfileFile::atHostPath(tmp / "K.INI"));
+        load("[Principal]\ngrupo=Acesso Internet\ndestino=" + d +
+             "\nhomepage=http://www.zel.com.br/\nsearchpage=http://busca.zel.com.br/\n"
+             "ineticone=inet.ico\nbbsicone=bbs.ico\nnavegap_setup=NAVEGA\\SETUP.EXE\n"
+             "navegai_setup=NAVEGAI\\SETUP.EXE\n[Update]\nprograma=ATUALIZA.EXE\n"
+             "[Programa1]\nnome=Discador\ninstala=1\nArquivo1=DISCADOR.EXE\n[Programa2]\n"
+             "nome=BBS\ninstala=1\ncriadir=1\ndiretorio=BBS\nArquivo1=ZEL.HT\n[Programa3]\n"
+             "nome=Correio\ninstala=1\ncriadir=1\ndiretorio=MAIL\nArquivo1=MAIL.EXE\n"
+             "[Programa4]\nnome=Noticias\nArquivo1=NEWS.EXE\n[Programa5]\nnome=Vazio\n"
+             "instala=1\ncriadir=1\nArquivo1=VAZIO.EXE\n[Programa6]\nnome=Direto\n"
+             "instala=1\ndiretorio=DIR\nArquivo1=DIRETO.EXE\n[Programa7]\nnome=Minusculo\n"
+             "instala=1\nArquivo1=zel.ht\n[Programa8]\nnome=Longo\ninstala=1\n"
+             "Arquivo1=ZEL.HTM\n[Programa9]\nnome=9\n[Programa10]\nnome=10\n[Programa11]\n"
+             "nome=11\n[Programa12]\nnome=Ultimo\ninstala=1\ncriadir=1\ndiretorio=ULT\n"
+             "Arquivo1=ULT.EXE\n");
     }
     std::pair<Macros, std::string> run(Browser browser = Browser::None) {
         Macros sent;
@@ -58,12 +80,6 @@ protected:
     }
     fs::path windowsDir() const { return driveC() / "WINDOWS"; }
     fs::path settingsFile() const { return driveC() / "Z" / "ATUALIZA.INI"; }
-
-    ScriptedUi ui;
-    RecordingPrinter printer;
-    RecordingSound sound;
-    std::unique_ptr<Platform> platform;
-    Catalogue catalogue;
 };
 
 TEST_F(FinishTest, ShortDirectoryFormTakesEachDirectoryAsTheDiskSpellsIt) {
@@ -187,35 +203,20 @@ TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
         std::size_t sent;
         std::vector<std::string> refused;
     } rows[] = {
+        // clang-format off
         {"grupo", [&](Catalogue& c) { c.settings.group = "Kit" + attack; }, 3, groupLost},
-        {"destino",
-         [&](Catalogue& c) {
-             fs::create_directories(driveC() / "A\"B");
-             c.settings.destination = "C:\\A\"B\\";
-         },
+        {"destino", [&](Catalogue& c) { fs::create_directories(driveC() / "A\"B"); c.settings.destination = "C:\\A\"B\\"; },
          4, destinationLost},
-        {"ineticone",
-         [&](Catalogue& c) { c.settings.internetIcon = attack; },
-         12,
-         {lostItemLine("Discador", g)}},
-        {"bbsicone",
-         [&](Catalogue& c) { c.settings.bbsIcon = attack; },
-         12,
-         {lostItemLine("BBS", g)}},
-        {"[Update] programa",
-         [&](Catalogue& c) { c.settings.updateProgram = attack; },
-         12,
+        {"ineticone", [&](Catalogue& c) { c.settings.internetIcon = attack; }, 12, {lostItemLine("Discador", g)}},
+        {"bbsicone", [&](Catalogue& c) { c.settings.bbsIcon = attack; }, 12, {lostItemLine("BBS", g)}},
+        {"[Update] programa", [&](Catalogue& c) { c.settings.updateProgram = attack; }, 12,
          {lostItemLine(kUpdateItem, kStartUpGroup)}},
         {"nome", [&](Catalogue& c) { c.entry(2).name = attack; }, 12, {lostItemLine(attack, g)}},
-        {"diretorio",
-         [&](Catalogue& c) { c.entry(3).directory = "M\"\\"; },
-         12,
-         {lostItemLine("Correio", g)}},
-        {"Arquivo1",
-         [&](Catalogue& c) { c.entry(1).files[0] = "A\".EXE"; },
-         12,
-         {lostItemLine("Discador", g)}},
-        {"none", [](Catalogue&) {}, 13, {}}};
+        {"diretorio", [&](Catalogue& c) { c.entry(3).directory = "M\"\\"; }, 12, {lostItemLine("Correio", g)}},
+        {"Arquivo1", [&](Catalogue& c) { c.entry(1).files[0] = "A\".EXE"; }, 12, {lostItemLine("Discador", g)}},
+        {"none", [](Catalogue&) {}, 13, {}},
+        // clang-format on
+    };
     const Catalogue clean = catalogue;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -270,6 +271,167 @@ TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
     EXPECT_EQ(progmanLoss({lostGroupLine("K"), lostItemLine("D", "K")}),
               "O Gerenciador de Programas n\xe3o criou os seguintes grupos e itens:\r\r"
               "Grupo \"K\"\rItem \"D\" do grupo \"K\"");
+}
+
+// Logs each call, a word each; answers the space question as told.
+struct RecordingView : CopyView, FinishView, Gauge, StatusLine {
+    void working(bool on) override { log += on ? "work " : "idle "; }
+    void failed(const std::string& message) override { log += "failed(" + message + ") "; }
+    void destinationUnavailable(const std::string&) override { log += "unavailable "; }
+    bool goOnShortOfSpace(const std::string&) override {
+        log += "short? ";
+        return goOn;
+    }
+    void sweeping() override { log += "sweep "; }
+    void pump() override {}
+    CopyProgress copying() override {
+        log += "copying ";
+        return {*this, *this, *this, *this};
+    }
+    void copyOver() override { log += "over "; }
+    void notCreated(const std::string& message) override {
+        log += "lost(" + message.substr(0, 30) + ") ";
+        lost = message;
+    }
+    void setMaximum(int) override {}
+    void setPosition(int) override {}
+    void advance(int) override {}
+    void setText(const std::string&) override {}
+    void repaint() override {}
+
+    bool goOn = false;
+    std::string log, lost;
+};
+
+class InstallationTest : public PlatformTest {
+protected:
+    void SetUp() override {
+        PlatformTest::SetUp();
+        load("[Principal]\ndestino=C:\\ZEL\\\ngrupo=G\n[Update]\nprograma=UP.EXE\n[Programa1]\n"
+             "nome=Discador\n[Programa2]\nnome=A\ninstala=1\nArquivo1=A.EXE\n");
+        choices.destination = "C:\\ZEL\\";
+        choices.programs[1] = true;
+        choices.browser = Browser::None;
+    }
+    Choices choices;
+};
+
+TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) {
+    // A program without a directory of its own is copied from "\\" under the source.
+    const std::string missing = "failed(Erro copiando arquivo D:\\\\A.EXE para C:\\ZEL\\A.EXE) ";
+    const struct {
+        const char* name;
+        const char* destination;
+        bool shortDisk, goOn, fileThere, done, keptGoOn;
+        std::string log;
+        const char* resolved = "C:\\ZEL\\";
+    } rows[] = {
+        // clang-format off
+        {"no such drive", "Z:\\ZEL\\", false, true, true, false, false, "unavailable ", "Z:\\ZEL\\"},
+        // Anywhere but a full path would be taken against the medium's directory.
+        {"relative", "ZEL\\", false, true, true, false, false, "unavailable ", "ZEL\\"},
+        {"a drive letter", "C", false, true, true, false, false, "unavailable ", "C"},
+        {"a quote", "C:\\A\"B\\", false, true, true, false, false, "unavailable ", "C:\\A\"B\\"},
+        {"resolved once", "c:/x/../ZEL", false, true, true, true, false, "work sweep copying over idle "},
+        {"short, declined", "C:\\ZEL\\", true, false, true, false, false, "short? "},
+        {"short, on", "C:\\ZEL\\", true, true, true, true, true, "short? work sweep copying over idle "},
+        {"a file missing", "C:\\ZEL\\", false, true, false, false, false, "work sweep copying over idle " + missing},
+        {"all there", "C:\\ZEL\\", false, false, true, true, false, "work sweep copying over idle "},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(driveC() / "ZEL");
+        fs::remove(medium() / "A.EXE");
+        if (row.fileThere)
+            writeFile(medium() / "A.EXE", "a");
+        catalogue.entry(2).sizeKb = row.shortDisk ? 2147483647 : 1;
+        choices.destination = row.destination;
+        choices.continueShortOfSpace = false;
+        RecordingView view;
+        view.goOn = row.goOn;
+        EXPECT_EQ(runCopy(*platform, catalogue, choices, view), row.done);
+        EXPECT_EQ(view.log, row.log);
+        EXPECT_EQ(choices.continueShortOfSpace, row.keptGoOn);
+        EXPECT_EQ(fs::exists(driveC() / "ZEL" / "A.EXE"), row.done);
+        EXPECT_EQ(choices.destination, row.resolved);
+        EXPECT_FALSE(fs::exists(medium() / "ZEL"));
+    }
+}
+
+// A copy that failed and was tried again (the copy page's "Seguir >" pressed once more) is one
+// installation: the uninstaller takes back the files of both attempts and the folders they made.
+TEST_F(InstallationTest, ACopyTriedAgainIsTakenBackWhole) {
+    load("[Principal]\ndestino=C:\\ZEL\\\ngrupo=G\n[Update]\nprograma=UP.EXE\n[Programa1]\n"
+         "nome=Discador\n[Programa2]\nnome=A\ninstala=1\nArquivo1=A.EXE\nArquivo2=B.EXE\n");
+    writeFile(medium() / "A.EXE", "a");
+    const auto files = [&] {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::recursive_directory_iterator(driveC()))
+            found.push_back(entry.path().lexically_relative(driveC()).string());
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const std::vector<std::string> before = files();
+    {
+        InstallJournal journal(prefix);
+        JournalSubscription told(journal);
+        RecordingView first, second;
+        EXPECT_FALSE(runCopy(*platform, catalogue, choices, first)); // B.EXE is not there yet
+        EXPECT_TRUE(fs::exists(driveC() / "ZEL" / "A.EXE"));
+        writeFile(medium() / "B.EXE", "b");
+        EXPECT_TRUE(runCopy(*platform, catalogue, choices, second));
+        EXPECT_TRUE(fs::exists(driveC() / "ZEL" / "B.EXE"));
+        EXPECT_EQ(journal.failure(), "");
+    }
+    const CommandResult undone =
+        runCommand("ZEL_PREFIX='" + prefix.string() + "' '" +
+                   (binDir() / "zel-uninstall").string() + "' --quiet 2>&1");
+    EXPECT_EQ(undone.status, 0) << undone.output;
+    EXPECT_EQ(files(), before);
+}
+
+// What the custom page and the unattended run refuse, and the one form every step then uses.
+TEST(Destination, IsAFullPathWindowsAcceptsResolvedOnce) {
+    const auto relative = relativeDestination;
+    const auto refused = refusedDestinationCharacter;
+    const std::pair<std::string, std::string> rows[] = {
+        // clang-format off
+        {"C:\\ZEL\\", "C:\\ZEL\\"}, {"c:\\Program Files\\..\\ZEL", "C:\\ZEL\\"}, {"d:/a//b/./", "D:\\a\\b\\"},
+        {"C:\\", "C:\\"}, {"Cursos", relative("Cursos")}, {"C", relative("C")}, {"C:ZEL", relative("C:ZEL")},
+        {"\\ZEL", relative("\\ZEL")}, {"", relative("")}, {"1:\\ZEL", relative("1:\\ZEL")},
+        {"C:\\A\"B", "O destino C:\\A\"B cont\xe9m o caractere \", que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
+        {"C:\\A*", refused("C:\\A*", '*')}, {"C:\\A?", refused("C:\\A?", '?')}, {"C:\\<A", refused("C:\\<A", '<')},
+        {"C:\\A>", refused("C:\\A>", '>')}, {"C:\\A|B", refused("C:\\A|B", '|')}, {"Cur|sos", refused("Cur|sos", '|')},
+        {"C:\\A\x1b[2J", "O destino C:\\A?[2J cont\xe9m um caractere de controle (c\xf3" "digo 27), que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
+        // clang-format on
+    };
+    for (const auto& [typed, expected] : rows) {
+        const ResolvedDestination resolved = resolveDestination(typed);
+        EXPECT_EQ(resolved.error ? *resolved.error : resolved.path, expected) << typed;
+        EXPECT_EQ(resolved.path.empty(), resolved.error.has_value()) << typed;
+    }
+}
+
+// A failure is told with the busy state over, and the step can be run again. Program Manager
+// absent or a value that cannot go into a macro, the finish is done all the same and says
+// what is missing.
+TEST_F(InstallationTest, TheFinishTellsItsFailureOrWhatWasNotCreated) {
+    fs::create_directories(driveC() / "ZEL");
+    catalogue.entry(2).name = "Leitor \"Plus\"";
+    fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");           // nobody answers the macros
+    fs::create_directories(driveC() / "WINDOWS" / "zelun.ini"); // no file can be written there
+    RecordingView view;
+    EXPECT_FALSE(runFinish(*platform, catalogue, choices, view));
+    EXPECT_EQ(view.log, "work idle failed(Unable to write to zelun.ini) ");
+    fs::remove(driveC() / "WINDOWS" / "zelun.ini");
+    view.log.clear();
+    EXPECT_TRUE(runFinish(*platform, catalogue, choices, view));
+    EXPECT_EQ(view.log, "work idle lost(O Gerenciador de Programas n\xe3o) ");
+    EXPECT_NE(view.lost.find(lostItemLine("Leitor \"Plus\"", "G")), std::string::npos);
+    EXPECT_NE(view.lost.find(lostGroupLine("G")), std::string::npos) << view.lost;
+    EXPECT_EQ(ProfileFile(machine(), "C:\\WINDOWS\\zelun.ini").readText("ZEL", "dir", ""),
+              "C:\\ZEL\\");
 }
 
 } // namespace

@@ -2,11 +2,13 @@
 #include "setup/install.h"
 #include "setup/network_stack.h"
 #include "tests/support/fixtures.h"
+#include "winemu/host_file.h"
 
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <set>
 #include <sstream>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -143,6 +145,41 @@ TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
     EXPECT_EQ(readFile(driveC() / "LEFT" / "BIG.DAT"), std::string(20000, 'x'));
 }
 
+// A temporary name already taken is drawn again rather than given up. Two children forked
+// from one state draw the same names: the first shows its first name, which is then taken
+// (with the second's process id) before the second copies.
+TEST_F(InstallTest, ATakenTemporaryNameIsDrawnAgain) {
+    writeFile(medium() / "A.TXT", "a");
+    fs::create_directory(driveC() / "ZEL");
+    ASSERT_TRUE(copy("D:\\A.TXT", "C:\\ZEL\\FIRST.TXT")); // the names' source set up here
+    const FileDescriptor watch(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+    ASSERT_GE(::inotify_add_watch(watch.get(), (driveC() / "ZEL").c_str(), IN_CREATE), 0);
+    ASSERT_EQ(inChild([&] { ::_exit(copy("D:\\A.TXT", "C:\\ZEL\\SEEN.TXT") ? 0 : 1); }), 0);
+    alignas(inotify_event) char events[4096];
+    ASSERT_GT(::read(watch.get(), events, sizeof events), ssize_t(sizeof(inotify_event)));
+    const std::string seen = reinterpret_cast<const inotify_event*>(events)->name;
+    ASSERT_TRUE(seen.starts_with(".zelcopy-")) << seen;
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    const FileDescriptor waits(gate[0]), opens(gate[1]);
+    fs::path taken;
+    const int status = inChild(
+        [&] {
+            char go;
+            ::_exit(::read(waits.get(), &go, 1) == 1 && copy("D:\\A.TXT", "C:\\ZEL\\B.TXT") ? 0
+                                                                                            : 1);
+        },
+        [&](pid_t child) {
+            taken = driveC() / "ZEL" /
+                    (".zelcopy-" + std::to_string(child) + seen.substr(seen.rfind('-')));
+            writeFile(taken, "taken");
+            EXPECT_EQ(::write(opens.get(), "x", 1), 1);
+        });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFile(driveC() / "ZEL" / "B.TXT"), "a");
+    EXPECT_EQ(readFile(taken), "taken");
+}
+
 // Mode bits bind the superuser too in the child that calls this, as they bind any user.
 void obeyModeBits() {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
@@ -270,32 +307,21 @@ TEST_F(InstallRunTest, NamesAreFoundWithoutRegardToCaseAsTheMachineFindsThem) {
     struct Row {
         const char* what;
         std::vector<const char*> before; // in C:\ZEL\ before the run
-        const char* entries;
+        std::string entries;
         const char* zel;    // C:\ZEL\ afterwards, without the fixed files
         const char* system; // C:\WINDOWS\SYSTEM\ afterwards
     };
+    const char* one = "[Programa1]\nnome=A\ninstala=1\nArquivo1=";
+    const std::string twin = one + std::string("twin.dll\n");
     const Row rows[] = {
-        {"a file there in other letters is replaced, not doubled",
-         {"a1.exe"},
-         "[Programa1]\nnome=A\ninstala=1\nArquivo1=A1.EXE\n",
-         "a1.exe A1.EXE\n",
-         ""},
-        {"of two case twins, the first in byte order",
-         {"TWIN.DLL", "Twin.dll"},
-         "[Programa1]\nnome=A\ninstala=1\nArquivo1=twin.dll\n",
-         "TWIN.DLL twin.dll\nTwin.dll old\n",
-         ""},
-        {"the exact spelling wins over a twin",
-         {"TWIN.DLL", "twin.dll"},
-         "[Programa1]\nnome=A\ninstala=1\nArquivo1=twin.dll\n",
-         "TWIN.DLL old\ntwin.dll twin.dll\n",
-         ""},
-        {"a name the run made is found again in other letters",
-         {},
-         "[Programa1]\nnome=A\ninstala=1\nSystem1=S1.DLL\n"
-         "[Programa2]\nnome=B\ninstala=1\ndiretorio=B\nSystem1=s1.dll\n",
-         "",
-         "S1.DLL s1.dll\n"},
+        // clang-format off
+        {"a file there in other letters is replaced, not doubled", {"a1.exe"}, one + std::string("A1.EXE\n"), "a1.exe A1.EXE\n", ""},
+        {"of two case twins, the first in byte order", {"TWIN.DLL", "Twin.dll"}, twin, "TWIN.DLL twin.dll\nTwin.dll old\n", ""},
+        {"the exact spelling wins over a twin", {"TWIN.DLL", "twin.dll"}, twin, "TWIN.DLL old\ntwin.dll twin.dll\n", ""},
+        {"a name the run made is found again in other letters", {},
+         "[Programa1]\nnome=A\ninstala=1\nSystem1=S1.DLL\n[Programa2]\nnome=B\ninstala=1\ndiretorio=B\nSystem1=s1.dll\n",
+         "", "S1.DLL s1.dll\n"},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

@@ -172,65 +172,38 @@ TEST_F(MachineTest, APrefixReachedThroughWhatOthersMayChangeIsRefused) {
                ", which other users may change";
     };
     const bool root = ::geteuid() == 0;
+    const auto dir = [&](fs::perms added) {
+        fs::create_directory(way);
+        fs::permissions(way, added, fs::perm_options::add);
+    };
+    const auto link = [&](fs::perms added) {
+        fs::create_directory(target);
+        fs::permissions(target, added, fs::perm_options::add);
+        fs::create_directory_symlink(target, way);
+    };
+    const auto giveAway = [](const fs::path& p) {
+        ASSERT_EQ(::lchown(p.c_str(), 65534, 65534), 0);
+    };
+    const auto none = fs::perms::none, group = fs::perms::group_write;
     const struct {
         const char* attack;
         bool needsRoot;
         std::function<void()> prepare;
         std::string refusal;
     } rows[] = {
-        {"a directory of the user's on the way", false, [&] { fs::create_directory(way); }, ""},
-        {"a group-writable directory on the way", false,
-         [&] {
-             fs::create_directory(way);
-             fs::permissions(way, fs::perms::group_write, fs::perm_options::add);
-         },
-         through(way)},
-        {"a world-writable directory on the way", false,
-         [&] {
-             fs::create_directory(way);
-             fs::permissions(way, fs::perms::others_write, fs::perm_options::add);
-         },
-         through(way)},
-        {"a sticky world-writable directory, as /tmp", false,
-         [&] {
-             fs::create_directory(way);
-             fs::permissions(way, static_cast<fs::perms>(01777));
-         },
-         ""},
-        {"a link of the user's on the way", false,
-         [&] {
-             fs::create_directory(target);
-             fs::create_directory_symlink(target, way);
-         },
-         ""},
-        {"a link of the user's to a group-writable directory", false,
-         [&] {
-             fs::create_directory(target);
-             fs::permissions(target, fs::perms::group_write, fs::perm_options::add);
-             fs::create_directory_symlink(target, way);
-         },
-         through(target)},
-        {"a link of another user on the way", true,
-         [&] {
-             fs::create_directory(target);
-             fs::create_directory_symlink(target, way);
-             ASSERT_EQ(::lchown(way.c_str(), 65534, 65534), 0);
-         },
-         through(way)},
-        {"a directory of another user on the way", true,
-         [&] {
-             fs::create_directory(way);
-             ASSERT_EQ(::chown(way.c_str(), 65534, 65534), 0);
-         },
-         through(way)},
+        // clang-format off
+        {"a directory of the user's on the way", false, [&] { dir(none); }, ""},
+        {"a group-writable directory on the way", false, [&] { dir(group); }, through(way)},
+        {"a world-writable directory on the way", false, [&] { dir(fs::perms::others_write); }, through(way)},
+        {"a sticky world-writable directory, as /tmp", false, [&] { dir(fs::perms(01777)); }, ""},
+        {"a link of the user's on the way", false, [&] { link(none); }, ""},
+        {"a link of the user's to a group-writable directory", false, [&] { link(group); }, through(target)},
+        {"a link of another user on the way", true, [&] { link(none); giveAway(way); }, through(way)},
+        {"a directory of another user on the way", true, [&] { dir(none); giveAway(way); }, through(way)},
         {"the prefix a link of another user to a directory of the user's", true,
-         [&] {
-             fs::create_directories(target / "prefix");
-             fs::create_directory(way);
-             fs::create_directory_symlink(target / "prefix", inside);
-             ASSERT_EQ(::lchown(inside.c_str(), 65534, 65534), 0);
-         },
-         through(inside)},
+         [&] { fs::create_directories(target / "prefix"); dir(none);
+               fs::create_directory_symlink(target / "prefix", inside); giveAway(inside); }, through(inside)},
+        // clang-format on
     };
     for (const auto& row : rows) {
         if (row.needsRoot && !root)
@@ -283,37 +256,34 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     for (const char* name : {"ZEL_PREFIX", "XDG_DATA_HOME", "HOME"}) {
         const char* value = std::getenv(name);
         saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        ::unsetenv(name);
     }
-    const passwd* user = ::getpwuid(::geteuid());
-    ASSERT_NE(user, nullptr);
-    std::string seen = Machine::defaultPrefix().string();
-    for (const auto& [name, value] :
-         {std::pair{"HOME", ""}, {"HOME", "/h"}, {"XDG_DATA_HOME", "/x"}, {"ZEL_PREFIX", "/z"}}) {
-        ::setenv(name, value, 1);
-        seen += " " + Machine::defaultPrefix().string();
-    }
-    for (const auto& [name, value] : saved)
-        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-    const std::string home = std::string(user->pw_dir) + "/.local/share/zel-setup/machine";
-    EXPECT_EQ(seen, home + " " + home +
-                        " /h/.local/share/zel-setup/machine "
-                        "/x/zel-setup/machine /z");
-    // Relative base directories are no base directories; a relative ZEL_PREFIX is taken
-    // against the working directory, once.
-    seen.clear();
+    // With none of them set, then with each setting in turn.
+    const auto seen = [&](std::initializer_list<std::pair<const char*, const char*>> settings) {
+        for (const auto& [name, value] : saved)
+            ::unsetenv(name);
+        std::string prefixes = Machine::defaultPrefix().string();
+        for (const auto& [name, value] : settings) {
+            ::setenv(name, value, 1);
+            prefixes += " " + Machine::defaultPrefix().string();
+        }
+        return prefixes;
+    };
     const fs::path here = fs::temp_directory_path();
     ASSERT_EQ(::chdir(here.c_str()), 0);
-    for (const auto& [name, value] : saved)
-        ::unsetenv(name);
-    for (const auto& [name, value] :
-         {std::pair{"HOME", "h"}, {"XDG_DATA_HOME", "x"}, {"ZEL_PREFIX", "z/../p"}}) {
-        ::setenv(name, value, 1);
-        seen += " " + Machine::defaultPrefix().string();
-    }
+    const std::string absolute =
+        seen({{"HOME", ""}, {"HOME", "/h"}, {"XDG_DATA_HOME", "/x"}, {"ZEL_PREFIX", "/z"}});
+    const std::string relative =
+        seen({{"HOME", "h"}, {"XDG_DATA_HOME", "x"}, {"ZEL_PREFIX", "z/../p"}});
     for (const auto& [name, value] : saved)
         value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-    EXPECT_EQ(seen, " " + home + " " + home + " " + (here / "p").string());
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    const std::string home = std::string(user->pw_dir) + "/.local/share/zel-setup/machine";
+    EXPECT_EQ(absolute, home + " " + home + " /h/.local/share/zel-setup/machine " +
+                            "/x/zel-setup/machine /z");
+    // Relative base directories are no base directories; a relative ZEL_PREFIX is taken
+    // against the working directory, once.
+    EXPECT_EQ(relative, home + " " + home + " " + home + " " + (here / "p").string());
 }
 
 // A kit's SETUP linking to zel-setup is the SETUP, found as a shell would find it.
@@ -356,19 +326,17 @@ TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {
     const fs::path installed = fs::absolute(prefix) / "bin" / "progman";
     const std::string ours = "#!/bin/sh\nexec '" + installed.string() + "' \"$@\"\n";
     // The launcher before, the medium's program, the launcher after, the copy rewritten.
+    const std::string large(40000, 'p'), user = "#!/bin/sh\nexec my-progman\n";
     const std::tuple<const char*, std::string, std::string, std::string, bool> rows[] = {
-        {"a first start", "", "v1", ours, true},
-        {"a second start writes nothing", ours, "v1", ours, false},
+        // clang-format off
+        {"a first start", "", "v1", ours, true}, {"a second start writes nothing", ours, "v1", ours, false},
         {"another medium's program", ours, "v2", ours, true},
-        {"ours pointing at a medium gone", "#!/bin/sh\nexec '/media/cd/progman' \"$@\"\n", "v2",
-         ours, false},
-        {"the user's own launcher", "#!/bin/sh\nexec my-progman\n", "v2",
-         "#!/bin/sh\nexec my-progman\n", false},
+        {"ours pointing at a medium gone", "#!/bin/sh\nexec '/media/cd/progman' \"$@\"\n", "v2", ours, false},
+        {"the user's own launcher", user, "v2", user, false},
         // Compared piece by piece: a difference past the first pieces, or in length only.
-        {"a large program", ours, std::string(40000, 'p') + "1", ours, true},
-        {"one that differs late", ours, std::string(40000, 'p') + "2", ours, true},
-        {"the same again", ours, std::string(40000, 'p') + "2", ours, false},
-        {"one byte longer", ours, std::string(40000, 'p') + "2.", ours, true},
+        {"a large program", ours, large + "1", ours, true}, {"one that differs late", ours, large + "2", ours, true},
+        {"the same again", ours, large + "2", ours, false}, {"one byte longer", ours, large + "2.", ours, true},
+        // clang-format on
     };
     fs::remove(launcher);
     for (const auto& [name, before, offered, after, rewritten] : rows) {

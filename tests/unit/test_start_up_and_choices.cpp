@@ -1,13 +1,18 @@
-// The start-up (the catalogue, the start sound, the choices the kit and the registry propose)
-// and what the user chooses and types: the page order, the space check, the registration form.
+// The start-up (the catalogue, the start sound, the choices the kit and the registry propose),
+// the provider's brand ([Marca]) and what the user chooses and types: the page order, the
+// space check, the registration form.
+#include "setup/brand.h"
+#include "setup/catalogue.h"
 #include "setup/disk_space.h"
 #include "setup/messages.h"
+#include "setup/network_stack.h"
 #include "setup/page_flow.h"
 #include "setup/registration.h"
 #include "setup/start_up.h"
 #include "tests/support/fixtures.h"
 #include "winemu/registry.h"
 
+#include <gtest/gtest.h>
 #include <limits>
 #include <sstream>
 
@@ -268,6 +273,101 @@ TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
             calls += call + "\n";
         EXPECT_EQ(calls, expected) << failing;
     }
+}
+
+SetupSettings loaded(const TempDir& tmp, const std::string& ini) {
+    writeFile(tmp / "SETUP.INI", ini);
+    Catalogue catalogue;
+    catalogue.load(ProfileFile::atHostPath(tmp / "SETUP.INI"));
+    return catalogue.settings;
+}
+
+// Each row: the key, the field that keeps it, and the built-in text it keeps when left out.
+TEST(Brand, EachKeyReadsAsWrittenOrKeepsTheBuiltInText) {
+    using S = SetupSettings;
+    const std::tuple<const char*, std::string S::*, const char*> rows[] = {
+        // clang-format off
+        {"titulo", &S::brandTitle, "ZEL Internet for Windows 95/NT"}, {"legenda", &S::brandCaption, "ZEL - Windows 95/NT"},
+        {"nome", &S::brandName, "ZEL Internet"}, {"provedor", &S::brandShortName, "ZEL"},
+        {"boasvindas", &S::brandWelcome, ""}, {"fax", &S::brandFax, "(011) 555-0190"},
+        {"cabecalho", &S::brandFaxHeading, "Enviar via FAX para: 011-555-0190"},
+        {"suporte", &S::brandSupport, "(011) 555-0175"}, {"discagem", &S::brandDialCommand, "ATDP5550100"},
+        {"atualizacao", &S::brandUpdateItem, "ZEL Update"}, {"desinstalacao", &S::brandUninstallName, "ZEL Internet"},
+        {"bbs", &S::brandBbsFile, "ZEL.HT"}, {"icone", &S::brandIcon, ""}, {"imagem_boasvindas", &S::brandWelcomePicture, ""},
+        {"imagem_tipo", &S::brandTypePicture, ""}, {"imagem_conexao", &S::brandConnectionPicture, ""},
+        {"imagem_copia", &S::brandCopyPicture, ""}, {"imagem_fim", &S::brandFinishPicture, ""}, {"fundo", &S::brandBackground, ""},
+        // clang-format on
+    };
+    TempDir tmp;
+    std::size_t brandKeys = 0;
+    for (const DescriptionKey& key : descriptionKeys())
+        brandKeys += key.section == kBrandSection;
+    EXPECT_EQ(brandKeys, std::size(rows)); // every key of the table is a row here
+    for (const auto& [key, field, builtIn] : rows) {
+        SCOPED_TRACE(key);
+        const std::string value = "Acme \xe9 " + std::string(key);
+        EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(key) + "=" + value + "\r\n").*field,
+                  value);
+        EXPECT_EQ(loaded(tmp, "[Principal]\r\ngrupo=G\r\n").*field, builtIn);
+        EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(key) + "=\r\n").*field, builtIn);
+    }
+}
+
+// The pages' texts: each built-in word replaced by the kit's, once; without [Marca] unchanged.
+TEST(Brand, ThePagesWordsAreReplacedOnceEach) {
+    SetupSettings builtIn;
+    TempDir tmp;
+    const SetupSettings none = loaded(tmp, "");
+    const SetupSettings acme =
+        loaded(tmp, "[Marca]\r\nnome=Acme Net\r\nprovedor=AcmeZEL\r\nfax=(021) 444-0001\r\n"
+                    "suporte=(021) 444-0002\r\n");
+    const struct {
+        std::string text, acme;
+    } rows[] = {
+        {"Cadastro ZEL Internet", "Cadastro Acme Net"},
+        {"", ""},
+        {"Nome do Login no ZEL", "Nome do Login no AcmeZEL"},
+        {"FAX para: (011) 555-0190 - 24h, (011) 555-0190",
+         "FAX para: (021) 444-0001 - 24h, (021) 444-0001"},
+        {"telesuporte: (011) 555-0175", "telesuporte: (021) 444-0002"},
+        {"ZELZEL Internet ZE", "AcmeZELAcme Net ZE"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(brandedText(row.text, acme), row.acme) << row.text;
+        EXPECT_EQ(brandedText(row.text, none), row.text) << row.text;
+        EXPECT_EQ(brandedText(row.text, builtIn), row.text) << row.text; // empty: kept
+    }
+}
+
+TEST(Brand, TheBackgroundColourIsThreeBytes) {
+    using Rgb = std::array<int, 3>;
+    const struct {
+        const char* value;
+        std::optional<Rgb> colour;
+    } rows[] = {
+        // clang-format off
+        {"0,0,255", Rgb{0, 0, 255}}, {" 200 , 10,0 ", Rgb{200, 10, 0}}, {"255,255,255", Rgb{255, 255, 255}},
+        {"", std::nullopt}, {"0,0", std::nullopt}, {"0,0,256", std::nullopt}, {"-1,0,0", std::nullopt},
+        {"1,2,3,4", std::nullopt}, {"a,b,c", std::nullopt}, {"1,,3", std::nullopt},
+        // clang-format on
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(brandColour(row.value), row.colour) << row.value;
+}
+
+// What the dial-up stack's settings file may be appended to: text, not a program or help file.
+TEST(Brand, OnlyTextIsADialersSettingsFile) {
+    const struct {
+        std::string content;
+        bool text;
+    } rows[] = {
+        // clang-format off
+        {"", true}, {"[Trumpet Winsock]\r\nip=0.0.0.0\r\n", true}, {"no section\tat all\n\x1a", true},
+        {"\xe9t\xe9\r\n", true}, {std::string("MZ\0\x01", 4), false}, {"?_\x03", false},
+        // clang-format on
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(!notText(row.content).has_value(), row.text) << row.content;
 }
 
 } // namespace
