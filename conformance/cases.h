@@ -29,7 +29,6 @@ struct Query {
 };
 
 std::string hex(std::string_view bytes);
-std::string batchLine(const Query& q);
 
 // Writes into dir the profile files (profiles/), the files both sides write alike
 // (written/platform, written/ours), our registry file (registry/system.reg) and two batches:
