@@ -1,5 +1,5 @@
 // The generated cases: profile files of every shape kits write, our registry file, and the
-// batches of queries both sides answer. The same seed gives the same cases.
+// batches of queries both sides answer.
 #include "conformance/cases.h"
 
 #include "winemu/host_file.h"
@@ -14,7 +14,13 @@ namespace zel::conformance {
 
 namespace fs = std::filesystem;
 
-// ---- profile files ----------------------------------------------------------------------------
+std::string hex(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes)
+        out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
 
 namespace {
 
@@ -28,7 +34,7 @@ bool chance(Random& r, int percent) {
     return below(r, 100) < percent;
 }
 
-template <class T> const T& pick(Random& r, const std::vector<T>& from) {
+const std::string& pick(Random& r, const std::vector<std::string>& from) {
     return from[static_cast<std::size_t>(below(r, static_cast<int>(from.size())))];
 }
 
@@ -109,7 +115,6 @@ std::string keyLine(Random& r, const std::string& key, const std::string& v) {
 
 std::string otherLine(Random& r) {
     switch (below(r, 5)) {
-    case 0: return "";
     case 1: return blank(r);
     case 2: return "; " + text(r, 10);
     case 3: return text(r, 6) + " " + text(r, 6); // neither section nor key
@@ -163,17 +168,15 @@ ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
     return c;
 }
 
-// The names to ask for: those in the file, their other spellings, and a name in none.
+// The names to ask for: the file's own, a name in none, and each pool name that, beside some
+// name of the file, differs in length or at most in its first letter.
 std::vector<std::string> askedNames(const std::set<std::string>& used,
                                     const std::vector<std::string>& pool, const char* absent) {
     std::set<std::string> asked(used.begin(), used.end());
-    for (const std::string& name : pool) {
-        for (const std::string& u : used) {
-            if (name.size() == u.size() && name != u && name.substr(1) != u.substr(1))
-                continue;
-            asked.insert(name);
-        }
-    }
+    for (const std::string& name : pool)
+        for (const std::string& u : used)
+            if (name.size() != u.size() || name.substr(1) == u.substr(1))
+                asked.insert(name);
     asked.insert(absent);
     return {asked.begin(), asked.end()};
 }
@@ -186,12 +189,30 @@ void addReads(std::vector<Query>& batch, char kind, const std::vector<std::strin
                 batch.push_back({kind, path, section, key, "", {}});
 }
 
-// ---- the registry file ------------------------------------------------------------------------
-
 constexpr std::string_view kRegistryKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelConformance";
 
-std::vector<std::uint8_t> bytes(std::string_view s) {
-    return {s.begin(), s.end()};
+// A value of each kind kits and our registry keep, some with no plain text form.
+std::pair<RegType, std::string> registryValue(Random& r) {
+    const int kind = below(r, 14);
+    const std::string t = text(r, below(r, 60)), nul(1, '\0');
+    switch (kind) {
+    case 0: return {RegType::DWord, std::string("\x2a\0\0\0", 4)};
+    case 1: {
+        std::string data(static_cast<std::size_t>(below(r, 300)), '\0');
+        for (char& b : data)
+            b = static_cast<char>(below(r, 256));
+        return {RegType::Binary, data};
+    }
+    case 2: return {RegType::ExpandString, "%SystemRoot%\\" + t + nul};
+    case 3: return {RegType::MultiString, t + nul + "dois" + nul + nul};
+    case 4: return {RegType::DWord, "\xff\xff\xff\xff"};
+    case 5: return {static_cast<RegType>(0xb), "\1\2\3\4\5\6\7\x08"};
+    case 6: return {RegType::None, t};
+    case 7: return {RegType::String, "\"" + t + "\\\"" + nul};
+    case 8: return {RegType::String, t};                    // a string without its closing NUL...
+    case 9: return {RegType::String, t + "\r\n" + t + nul}; // ... or with a line break inside
+    default: return {RegType::String, t + nul};
+    }
 }
 
 void fillRegistry(Random& r, const fs::path& file) {
@@ -221,41 +242,8 @@ void fillRegistry(Random& r, const fs::path& file) {
         for (const std::string& name : valueNames) {
             if (chance(r, 30))
                 continue;
-            const int kind = below(r, 14);
-            std::string t = text(r, below(r, 60));
-            switch (kind) {
-            case 0: reg.writeValue(name, RegType::DWord, {0x2a, 0, 0, 0}); break;
-            case 1: {
-                std::vector<std::uint8_t> data(static_cast<std::size_t>(below(r, 300)));
-                for (auto& b : data)
-                    b = static_cast<std::uint8_t>(below(r, 256));
-                reg.writeValue(name, RegType::Binary, data);
-                break;
-            }
-            case 2: {
-                auto data = bytes("%SystemRoot%\\" + t);
-                data.push_back(0);
-                reg.writeValue(name, RegType::ExpandString, data);
-                break;
-            }
-            case 3:
-                reg.writeValue(name, RegType::MultiString,
-                               bytes(t + std::string(1, '\0') + "dois" + std::string(2, '\0')));
-                break;
-            case 4: reg.writeValue(name, RegType::DWord, {0xff, 0xff, 0xff, 0xff}); break;
-            case 5:
-                reg.writeValue(name, static_cast<RegType>(0xb), {1, 2, 3, 4, 5, 6, 7, 8});
-                break;
-            case 6: reg.writeValue(name, RegType::None, bytes(t)); break;
-            case 7: reg.writeString(name, "\"" + t + "\\\""); break;
-            case 8: // strings with no plain text form: no closing NUL, a line break inside
-                reg.writeValue(name, RegType::String, bytes(t));
-                break;
-            case 9:
-                reg.writeValue(name, RegType::String, bytes(t + "\r\n" + t + std::string(1, '\0')));
-                break;
-            default: reg.writeString(name, t); break;
-            }
+            const auto [type, data] = registryValue(r);
+            reg.writeValue(name, type, {data.begin(), data.end()});
         }
     }
 }
@@ -283,7 +271,7 @@ int generate(const fs::path& dir, int files, unsigned seed) {
 
     // Writes: the same writes on two copies of one file, the platform's and ours; then each
     // name of both is read back from both, in pairs.
-    std::vector<Query> readBack;
+    std::vector<Query> second; // the read-backs, for when both sides have written
     for (int i = 0; i < files / 5; ++i) {
         const std::string name = "w" + std::to_string(i) + ".ini";
         const fs::path platformFile = dir / "written/platform" / name;
@@ -300,10 +288,8 @@ int generate(const fs::path& dir, int files, unsigned seed) {
             batch.push_back({'W', platformFile.string(), section, key, v, {}});
             batch.push_back({'O', ourFile.string(), section, key, v, {}});
         }
-        addReads(readBack, 'B', {platformFile.string(), ourFile.string()}, c);
+        addReads(second, 'B', {platformFile.string(), ourFile.string()}, c);
     }
-    // The read-backs in a second batch, for when both sides have written.
-    std::vector<Query> second = std::move(readBack);
 
     // The registry: our file imported by the platform's regedit, the tree compared; then
     // exported by its regedit as REGEDIT4 and read by ours.
@@ -321,7 +307,8 @@ int generate(const fs::path& dir, int files, unsigned seed) {
          {std::pair{"batch-1.txt", &batch}, {"batch-2.txt", &second}}) {
         std::string out;
         for (const Query& q : *queries)
-            out += batchLine(q) + "\n";
+            out += std::string(1, q.kind) + "\t" + q.path + "\t" + hex(q.section) + "\t" +
+                   hex(q.key) + "\t" + hex(q.value) + "\t" + q.source.string() + "\n";
         writeHostFile(dir / name, out);
     }
     return 0;

@@ -1,6 +1,13 @@
 #pragma once
-// The conformance suite's queries: a batch that the platform probe (probe.c) and our side
-// (conformance.cpp) both answer, one answer line each (a dump: lines up to a ".").
+// The conformance suite's cases: batches of queries that the platform probe (probe.c) and our
+// side (conformance.cpp) both answer. A batch line is a query's six tab-separated fields, texts
+// in hex so that any byte travels; each query gets one answer line, a dump several and a ".":
+//   R, B  read a profile value (B: a written file read back): "V <hex value>", "-" for the default
+//   W, O  the platform's write, ours: "1" written, "0" refused; the other side answers "-"
+//   I, E  regedit imports the file, exports the key as REGEDIT4 into it: "1" when done
+//   D     the key's tree: "K <path>" and "V <path> <name> <type> <data>" lines (hex); ours
+//         reads it from the source file
+//   X     the key's tree deleted: "1"
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,24 +20,20 @@ inline constexpr std::string_view kAbsent = "\x01zel-absent\x01";
 inline constexpr std::string_view kLoneCrPrefix = "cr-p";
 
 struct Query {
-    // R read, B read-back, W the platform's write, O our write, I import, E export, D dump,
-    // X delete. Each side carries out its own writes and answers "-" to the other side's.
     char kind = 0;
     std::string path;    // the profile file or the registry file (host path)
     std::string section; // a profile section; for D, E and X the registry key
     std::string key;
     std::string value;
-    std::filesystem::path source; // D: the registry file whose tree we read
+    std::filesystem::path source;
 };
 
 std::string hex(std::string_view bytes);
-// One batch line: the six tab-separated fields, texts in hex so that any byte can travel.
-std::string batchLine(const Query& q);
 
-// Writes into dir the generated profile files (profiles/), the files both sides write with the
-// same writes (written/platform, written/ours), our registry file (registry/system.reg) and
-// two batches: batch-1.txt reads and writes; batch-2.txt, once both have written, reads the
-// written files back and imports, dumps and exports the registry.
+// Writes into dir the profile files (profiles/), the files both sides write alike
+// (written/platform, written/ours), our registry file (registry/system.reg) and two batches:
+// batch-1.txt reads and writes; batch-2.txt, once both have written, reads the written files
+// back and imports, dumps and exports the registry. The same seed gives the same cases.
 int generate(const std::filesystem::path& dir, int files, unsigned seed);
 
 } // namespace zel::conformance

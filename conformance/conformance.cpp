@@ -1,15 +1,7 @@
-// Our side of the conformance suite against the platform's own functions (run under Wine by
-// conformance/run): generates the cases, answers the batch that the platform probe
-// (probe.c) answers, through our layer, and compares the two sets of answers.
-//
-//   zel-conformance generate DIR FILES SEED
-//   zel-conformance answer BATCH ANSWERS
-//   zel-conformance compare (BATCH PLATFORM OURS)...
-//
-// Comparing prints every unexpected difference (the first 40), the kept ones with their reason,
-// and "N passed, N failed". Ours reads two fields that the probe ignores: a dump ("D") names the
-// registry file whose tree we read; a read-back pair ("B") names the files written by the
-// platform and by us with the same writes.
+// Our side of the conformance suite (conformance/run runs it beside probe.c under Wine):
+// generates the cases, answers a batch through our layer, and compares both sides' answers,
+// printing every unexpected difference (the first 40), the kept ones with their reason, and
+// "N passed, N failed".
 #include "conformance/cases.h"
 
 #include "winemu/cp1252.h"
@@ -27,26 +19,10 @@
 namespace fs = std::filesystem;
 using namespace zel::conformance;
 
-namespace zel::conformance {
-
-std::string hex(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes)
-        out += {digits[c >> 4], digits[c & 15]};
-    return out;
-}
-
-std::string batchLine(const Query& q) {
-    return std::string(1, q.kind) + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key) +
-           "\t" + hex(q.value) + "\t" + q.source.string();
-}
-
-} // namespace zel::conformance
-
 namespace {
 
 using Answer = std::vector<std::string>; // one line, or a dump's lines without its "."
+using Reason = std::optional<std::string>;
 
 std::string unhex(std::string_view text) {
     std::string out;
@@ -81,7 +57,7 @@ std::vector<std::string> split(std::string_view line, char separator) {
     return f;
 }
 
-// The lines of a file, each without its CR; no line after the last line end.
+// The lines of a file (both sides end them with LF alone); none after the last line end.
 std::vector<std::string> lines(const fs::path& file) {
     const auto text = zel::readHostFile(file);
     if (!text)
@@ -89,9 +65,6 @@ std::vector<std::string> lines(const fs::path& file) {
     std::vector<std::string> out = split(*text, '\n');
     if (out.back().empty())
         out.pop_back();
-    for (std::string& line : out)
-        if (line.ends_with('\r'))
-            line.pop_back();
     return out;
 }
 
@@ -110,18 +83,16 @@ std::vector<Query> readBatch(const fs::path& file) {
 std::vector<Answer> readAnswers(const fs::path& file, const std::vector<Query>& batch) {
     const std::vector<std::string> all = lines(file);
     std::vector<Answer> answers;
-    std::size_t at = 0;
+    auto at = all.begin();
     for (const Query& q : batch) {
-        Answer a;
-        while (at < all.size() && (q.kind == 'D' ? all[at] != "." : a.empty()))
-            a.push_back(all[at++]);
-        if (q.kind == 'D' && at++ == all.size())
-            throw std::runtime_error(file.string() + ": a dump has no end");
-        if (q.kind != 'D' && a.empty())
-            throw std::runtime_error(file.string() + ": fewer answers than queries");
-        answers.push_back(std::move(a));
+        const bool dump = q.kind == 'D'; // lines up to a "."; any other answer is one line
+        const auto end = dump ? std::find(at, all.end(), ".") : at + (at != all.end());
+        if (end == (dump ? all.end() : at))
+            throw std::runtime_error(file.string() + ": an answer is missing or has no end");
+        answers.emplace_back(at, end);
+        at = end + dump;
     }
-    if (at != all.size())
+    if (at != all.end())
         throw std::runtime_error(file.string() + ": more answers than queries");
     return answers;
 }
@@ -131,40 +102,35 @@ std::vector<Answer> readAnswers(const fs::path& file, const std::vector<Query>& 
 
 // The file names the section or the key only in another case of a letter beyond ASCII.
 bool matchesOnlyBeyondAscii(std::string_view fileText, const Query& read) {
-    const auto asciiUpper = [](std::string s) {
-        for (char& c : s)
-            c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-        return s;
-    };
+    const auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
     for (const zel::ini::ScannedLine& line : zel::ini::scan(fileText))
         for (std::string_view asked : {std::string_view(read.section), std::string_view(read.key)})
             if (zel::equalsNoCase(line.name, asked) &&
-                asciiUpper(std::string(line.name)) != asciiUpper(std::string(asked)))
+                !std::ranges::equal(line.name, asked, {}, up, up))
                 return true;
     return false;
 }
 
-std::optional<std::string> keptProfileDifference(std::string_view fileText, const Query& read,
-                                                 const Answer& platform, const Answer& ours) {
+Reason keptProfileDifference(std::string_view fileText, const Query& read, const Answer& platform,
+                             const Answer& ours) {
     if (fs::path(read.path).filename().string().starts_with(kLoneCrPrefix))
-        return "a CR alone ends a line for us, as it does in every text the wizard reads and in "
-               "the kit tool's line numbers; the platform ends lines at LF only";
+        return "a CR alone ends a line for us, as in every text the wizard reads and in the kit "
+               "tool's line numbers; the platform ends lines at LF only";
     if (matchesOnlyBeyondAscii(fileText, read))
         return "names that differ only in the case of a letter beyond ASCII (c-cedilla, "
-               "a-tilde, s-caron...) are one name for us, as names match regardless of letter "
-               "case; Wine folds only ASCII letters";
+               "a-tilde, s-caron...) are one name for us; Wine folds only ASCII letters";
     const std::string platformValue = value(platform), ourValue = value(ours);
     if (ourValue.size() == 1023 && platformValue == ourValue.substr(0, 1022) &&
         (fileText.find("\"" + ourValue + "\"") != std::string_view::npos ||
          fileText.find("'" + ourValue + "'") != std::string_view::npos))
-        return "a quoted value of exactly 1023 characters keeps all of them for us (a value is "
-               "cut at 1023 characters); the platform loses the last one with the quotes";
+        return "a quoted value of exactly 1023 characters keeps all of them for us; the "
+               "platform loses the last one with the quotes";
     return std::nullopt;
 }
 
 // A value that the platform reads differently from the file we wrote than from its own.
-std::optional<std::string> keptWriteDifference(std::string_view platformFileText,
-                                               std::string_view ourFileText, const Query& read) {
+Reason keptWriteDifference(std::string_view platformFileText, std::string_view ourFileText,
+                           const Query& read) {
     if (matchesOnlyBeyondAscii(platformFileText, read) || matchesOnlyBeyondAscii(ourFileText, read))
         return "a write to a name that differs only in the case of a letter beyond ASCII goes "
                "to that name's section or key for us; Wine adds another";
@@ -174,19 +140,16 @@ std::optional<std::string> keptWriteDifference(std::string_view platformFileText
             underEmpty = line.name.empty();
         else if (underEmpty && zel::equalsNoCase(line.name, read.key))
             return "a write leaves every line it does not change as it was for us; the platform "
-                   "rewrites the whole file without the \"[]\" header, so the keys under it "
-                   "join the section before";
+                   "rewrites the file without the \"[]\" header, so the keys under it join the "
+                   "section before";
     }
     return std::nullopt;
 }
 
 // Registry dump lines: "K <path>" or "V <path> <name> <type> <data>", texts in hex.
-std::optional<std::string> keptRegistryDifference(std::string_view platformLine,
-                                                  std::string_view ourLine) {
-    // The same string value (type 1), the platform's with one NUL more.
-    const std::size_t dataAt = ourLine.rfind(' ');
-    if (ourLine.starts_with("V ") && dataAt != std::string_view::npos &&
-        ourLine.substr(dataAt - 2, 3) == " 1 " && platformLine == std::string(ourLine) + "00")
+Reason keptRegistryDifference(const std::string& platformLine, const std::string& ourLine) {
+    const std::vector<std::string> f = split(ourLine, ' ');
+    if (f.size() == 5 && f[0] == "V" && f[3] == "1" && platformLine == ourLine + "00")
         return "a string value stored without its closing NUL: the platform's ANSI query hands "
                "it out with one";
     return std::nullopt;
@@ -204,7 +167,17 @@ std::string describeDumpLine(std::string_view line) {
 
 // ---- our answers
 
-// The tree under keyPath in a registry file, depth first as the probe walks the platform's.
+void dump(const zel::RegKey& key, const std::string& path, Answer& lines) {
+    lines.push_back("K " + hex(path));
+    for (const zel::RegValue& v : key.values)
+        lines.push_back("V " + hex(path) + " " + hex(v.name) + " " +
+                        std::to_string(static_cast<std::uint32_t>(v.type)) + " " +
+                        hex(std::string(v.data.begin(), v.data.end())));
+    for (const auto& child : key.children)
+        dump(*child, path + "\\" + child->name, lines);
+}
+
+// The tree under keyPath in a registry file, in the probe's dump lines.
 Answer dumpOurTree(const fs::path& file, const std::string& keyPath) {
     const auto text = zel::readHostFile(file);
     if (!text)
@@ -214,23 +187,10 @@ Answer dumpOurTree(const fs::path& file, const std::string& keyPath) {
         return {"unreadable " + file.string()};
     const zel::RegKey* key = tree->get();
     for (const std::string& name : split(keyPath.substr(zel::kRootKeyName.size() + 1), '\\'))
-        if (key != nullptr)
-            key = key->child(name);
+        key = key != nullptr ? key->child(name) : nullptr;
     Answer lines;
-    std::vector<std::pair<const zel::RegKey*, std::string>> pending;
     if (key != nullptr)
-        pending.emplace_back(key, keyPath);
-    while (!pending.empty()) {
-        auto [k, path] = pending.back();
-        pending.pop_back();
-        lines.push_back("K " + hex(path));
-        for (const zel::RegValue& v : k->values)
-            lines.push_back("V " + hex(path) + " " + hex(v.name) + " " +
-                            std::to_string(static_cast<std::uint32_t>(v.type)) + " " +
-                            hex(std::string(v.data.begin(), v.data.end())));
-        for (const auto& child : k->children)
-            pending.emplace_back(child.get(), path + "\\" + child->name);
-    }
+        dump(*key, keyPath, lines);
     return lines;
 }
 
@@ -242,22 +202,23 @@ int answer(const fs::path& batchFile, const fs::path& answersFile) {
         if (q.kind == 'R' || q.kind == 'B') {
             auto it = readers.try_emplace(q.path, zel::ProfileFile::atHostPath(q.path)).first;
             const std::string v = it->second.readText(q.section, q.key, kAbsent);
-            out += v == kAbsent ? "-\n" : "V " + hex(v) + "\n";
+            out += v == kAbsent ? "-" : "V " + hex(v);
         } else if (q.kind == 'O') {
             readers.erase(q.path);
             try {
                 zel::ProfileFile::atHostPath(q.path).writeText(q.section, q.key, q.value);
-                out += "1\n";
+                out += "1";
             } catch (const std::exception&) {
-                out += "0\n";
+                out += "0";
             }
         } else if (q.kind == 'D') {
             for (const std::string& line : dumpOurTree(q.source, q.section))
                 out += line + "\n";
-            out += ".\n";
+            out += ".";
         } else { // the platform's writes and actions: nothing of ours to do
-            out += q.kind == 'W' ? "-\n" : "1\n";
+            out += q.kind == 'W' ? "-" : "1";
         }
+        out += "\n";
     }
     zel::writeHostFile(answersFile, out);
     return 0;
@@ -274,7 +235,7 @@ struct Tally {
         if (++failed <= kShown)
             std::cout << "FAIL " << what << "\n";
     }
-    void check(bool same, const std::optional<std::string>& reason, const std::string& what) {
+    void check(bool same, const Reason& reason, const std::string& what) {
         if (same)
             ++passed;
         else if (reason)
@@ -306,7 +267,7 @@ void compareDumps(const Query& q, Answer platform, Answer ours, Tally& tally) {
     tally.passed += static_cast<int>(platform.size() - onlyPlatform.size());
     const std::string file = q.source.filename().string();
     for (const std::string& line : onlyPlatform) {
-        std::optional<std::string> reason;
+        Reason reason;
         const auto partner = std::find_if(onlyOurs.begin(), onlyOurs.end(), [&](auto& ourLine) {
             return (reason = keptRegistryDifference(line, ourLine)).has_value();
         });
@@ -326,9 +287,9 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
     const std::vector<Answer> ours = readAnswers(oursFile, batch);
     std::map<std::string, std::string> texts; // profile files, read once for the reasons
     const auto text = [&](const std::string& path) -> const std::string& {
-        auto it = texts.find(path);
-        if (it == texts.end())
-            it = texts.emplace(path, zel::readHostFile(path).value_or(std::string())).first;
+        const auto [it, fresh] = texts.try_emplace(path);
+        if (fresh)
+            it->second = zel::readHostFile(path).value_or(std::string());
         return it->second;
     };
     for (std::size_t i = 0; i < batch.size(); ++i) {

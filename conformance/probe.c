@@ -1,33 +1,15 @@
-/* The platform's side of the conformance suite: a Win32 program that answers a batch of
- * queries through the platform's own functions, one process for the whole batch.
+/* The platform's side of the conformance suite: answers a batch of queries (cases.h tells the
+ * queries and their answers) through the platform's own functions, in one process.
  *
  *   probe.exe BATCH ANSWERS
  *
- * Each line of BATCH is one query of six tab-separated fields: kind, host path, section or
- * key, key, value, and a field for our side; texts are written in hex so that any byte can
- * travel. Each query gets one answer line in ANSWERS (a dump gets several lines and a closing
- * "."). Host paths (/tmp/...) are given as they are and reached through drive Z:.
- *
- *   R  path section key          -> "V <hex value>" or "-" when the default came back
- *   B  path section key          -> the same, for a file read back after the writes
- *   W  path section key value    -> "1" written, "0" refused
- *   O  ...                       -> "-": a write that the other side carries out
- *   I  file                      -> "1" when regedit imported the file (REGEDIT4 or 5)
- *   E  file key                  -> "1" when regedit's export dialog wrote the key as REGEDIT4
- *   D  - key                     -> the key's tree: "K <path>" and "V <path> <name> <type> <data>"
- *                                   lines (hex), then "."
- *   X  - key                     -> "1" once the key's tree is deleted
- */
+ * Host paths (/tmp/...) are reached through drive Z:. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
-#define MAX_FIELDS 6
-#define VALUE_BUFFER 1024 /* what the wizard reads values into */
-
 static const char kAbsent[] = "\x01zel-absent\x01";
-
 static FILE* answers;
 
 static void fail(const char* what) {
@@ -35,82 +17,56 @@ static void fail(const char* what) {
     exit(2);
 }
 
-static int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+static int nibble(char c) {
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
 /* Decodes hex in place. */
 static void unhex(char* text) {
     size_t n = 0;
-    for (size_t i = 0; text[i] && text[i + 1]; i += 2) {
-        int hi = hexValue(text[i]), lo = hexValue(text[i + 1]);
-        if (hi < 0 || lo < 0)
-            fail("bad hex in batch");
-        text[n++] = (char)(hi * 16 + lo);
-    }
+    for (; text[2 * n] && text[2 * n + 1]; ++n)
+        text[n] = (char)(nibble(text[2 * n]) * 16 + nibble(text[2 * n + 1]));
     text[n] = 0;
 }
 
-static void putHex(const void* data, size_t size) {
-    const unsigned char* p = data;
+static void putHex(const char* prefix, const void* data, size_t size) {
+    fputs(prefix, answers);
     for (size_t i = 0; i < size; ++i)
-        fprintf(answers, "%02x", p[i]);
-}
-
-/* "/tmp/a/b.ini" -> "Z:\tmp\a\b.ini" */
-static void windowsPath(const char* host, char* out, size_t size) {
-    size_t n = 0;
-    if (size < 3)
-        fail("path buffer");
-    out[n++] = 'Z';
-    out[n++] = ':';
-    for (; *host && n + 1 < size; ++host)
-        out[n++] = *host == '/' ? '\\' : *host;
-    out[n] = 0;
+        fprintf(answers, "%02x", ((const unsigned char*)data)[i]);
 }
 
 static void readProfile(const char* path, const char* section, const char* key) {
-    char value[VALUE_BUFFER];
+    char value[1024]; /* what the wizard reads values into */
     DWORD n = GetPrivateProfileStringA(section, key, kAbsent, value, sizeof value, path);
-    if (strcmp(value, kAbsent) == 0) {
-        fputs("-\n", answers);
-        return;
-    }
-    fputs("V ", answers);
-    putHex(value, n);
+    if (strcmp(value, kAbsent) == 0)
+        fputs("-", answers);
+    else
+        putHex("V ", value, n);
     fputc('\n', answers);
 }
 
-/* Runs a command line and waits for it; its exit code, or -1. */
-static long runAndWait(char* commandLine, DWORD timeoutMs) {
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
+static BOOL start(char* commandLine, PROCESS_INFORMATION* pi) {
+    STARTUPINFOA si = {.cb = sizeof si};
+    return CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, pi);
+}
+
+/* Waits for a started process, ending it when it outlasts the wait; its exit code, or -1. */
+static long finish(PROCESS_INFORMATION* pi, DWORD timeoutMs) {
     DWORD code = (DWORD)-1;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return -1;
-    if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(pi.hProcess, 1);
-        code = (DWORD)-1;
-    } else {
-        GetExitCodeProcess(pi.hProcess, &code);
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (WaitForSingleObject(pi->hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi->hProcess, &code);
+    else
+        TerminateProcess(pi->hProcess, 1);
+    CloseHandle(pi->hThread);
+    CloseHandle(pi->hProcess);
     return (long)code;
 }
 
 static void importFile(const char* path) {
     char command[MAX_PATH * 3];
+    PROCESS_INFORMATION pi;
     snprintf(command, sizeof command, "regedit.exe /S \"%s\"", path);
-    fputs(runAndWait(command, 120000) == 0 ? "1\n" : "0\n", answers);
+    fputs(start(command, &pi) && finish(&pi, 120000) == 0 ? "1\n" : "0\n", answers);
 }
 
 /* ---- regedit's export dialog, driven through its window messages ---- */
@@ -122,89 +78,50 @@ static void importFile(const char* path) {
 #define FILE_NAME_EDIT 0x480  /* edt1 */
 #define FILE_TYPE_COMBO 0x470 /* cmb1 */
 
-struct WindowSearch {
-    DWORD process;
-    const char* className; /* NULL: any */
-    HWND owner;            /* NULL: any */
-    int controlId;         /* 0: any */
-    HWND found;
-};
-
-static BOOL CALLBACK matchTopLevel(HWND window, LPARAM param) {
-    struct WindowSearch* s = (struct WindowSearch*)param;
-    DWORD process = 0;
-    char className[64];
-    GetWindowThreadProcessId(window, &process);
-    if (process != s->process)
-        return TRUE;
-    GetClassNameA(window, className, sizeof className);
-    if (s->className && strcmp(className, s->className) != 0)
-        return TRUE;
-    if (s->owner && GetWindow(window, GW_OWNER) != s->owner)
-        return TRUE;
-    s->found = window;
-    return FALSE;
-}
-
-static BOOL CALLBACK matchControl(HWND window, LPARAM param) {
-    struct WindowSearch* s = (struct WindowSearch*)param;
-    if (GetDlgCtrlID(window) != s->controlId)
-        return TRUE;
-    s->found = window;
-    return FALSE;
-}
-
+/* Waits for a visible top-level window of the process and class (owned by owner if given). */
 static HWND waitForWindow(DWORD process, const char* className, HWND owner) {
-    for (int i = 0; i < 600; ++i) {
-        struct WindowSearch s = {process, className, owner, 0, NULL};
-        EnumWindows(matchTopLevel, (LPARAM)&s);
-        if (s.found && IsWindowVisible(s.found))
-            return s.found;
-        Sleep(50);
-    }
+    for (int i = 0; i < 600; ++i, Sleep(50))
+        for (HWND w = NULL; (w = FindWindowExA(NULL, w, className, NULL));) {
+            DWORD windowProcess = 0;
+            GetWindowThreadProcessId(w, &windowProcess);
+            if (windowProcess == process && IsWindowVisible(w) &&
+                (!owner || GetWindow(w, GW_OWNER) == owner))
+                return w;
+        }
     return NULL;
 }
 
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+static BOOL CALLBACK matchControl(HWND window, LPARAM param) {
+    struct ControlSearch* s = (struct ControlSearch*)param;
+    if (GetDlgCtrlID(window) == s->id)
+        s->found = window;
+    return !s->found;
+}
+
+/* A control of the dialog at any depth (the export options sit in a child dialog). */
 static HWND findControl(HWND dialog, int id) {
-    struct WindowSearch s = {0, NULL, NULL, id, NULL};
+    struct ControlSearch s = {id, NULL};
     EnumChildWindows(dialog, matchControl, (LPARAM)&s);
     return s.found;
 }
 
-static const char* exportThroughDialog(const char* file, const char* key) {
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
-    char command[] = "regedit.exe";
-    const char* problem = NULL;
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return "regedit does not start";
-    WaitForInputIdle(pi.hProcess, 30000);
-    HWND frame = waitForWindow(pi.dwProcessId, "RegEdit_RegEdit", NULL);
-    HWND dialog = NULL;
-    if (!frame) {
-        problem = "regedit shows no window";
-        goto done;
-    }
-    PostMessageA(frame, WM_COMMAND, ID_REGISTRY_EXPORTREGISTRYFILE, 0);
-    dialog = waitForWindow(pi.dwProcessId, "#32770", frame);
-    if (!dialog) {
-        problem = "regedit shows no export dialog";
-        goto done;
-    }
+/* Exports the key's branch as REGEDIT4 into file; NULL, or what went wrong. */
+static const char* fillExportDialog(HWND dialog, const char* file, const char* key) {
     HWND name = findControl(dialog, FILE_NAME_COMBO);
-    if (!name)
-        name = findControl(dialog, FILE_NAME_EDIT);
     HWND type = findControl(dialog, FILE_TYPE_COMBO);
     HWND branch = findControl(dialog, IDC_EXPORT_SELECTED);
     HWND path = findControl(dialog, IDC_EXPORT_PATH);
-    if (!name || !type || !branch || !path) {
-        problem = "the export dialog lacks a control";
-        goto done;
-    }
-    /* The second file type is the REGEDIT4 form; the dialog takes it when the selection
-     * is confirmed, as when the list closes on a click. */
+    if (!name)
+        name = findControl(dialog, FILE_NAME_EDIT);
+    if (!name || !type || !branch || !path)
+        return "the export dialog lacks a control";
+    /* The second file type is the REGEDIT4 form; the dialog takes it when the selection is
+     * confirmed, as when the list closes on a click. */
     SendMessageA(type, CB_SETCURSEL, 1, 0);
     SendMessageA(GetParent(type), WM_COMMAND, MAKEWPARAM(FILE_TYPE_COMBO, CBN_SELENDOK),
                  (LPARAM)type);
@@ -215,44 +132,48 @@ static const char* exportThroughDialog(const char* file, const char* key) {
                  (LPARAM)GetDlgItem(dialog, IDOK));
     for (int i = 0; i < 200 && IsWindow(dialog); ++i)
         Sleep(50);
-    if (IsWindow(dialog))
-        problem = "the export dialog did not close";
-done:
-    if (frame)
-        PostMessageA(frame, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0)
-        TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return problem;
+    return IsWindow(dialog) ? "the export dialog did not close" : NULL;
 }
 
-static void exportFile(const char* path, const char* key) {
-    DeleteFileA(path);
-    const char* problem = exportThroughDialog(path, key);
+static void exportFile(const char* file, const char* key) {
+    char command[] = "regedit.exe";
+    PROCESS_INFORMATION pi;
+    const char* problem = "regedit does not start";
+    DeleteFileA(file);
+    if (start(command, &pi)) {
+        WaitForInputIdle(pi.hProcess, 30000);
+        HWND frame = waitForWindow(pi.dwProcessId, "RegEdit_RegEdit", NULL), dialog = NULL;
+        if (frame) {
+            PostMessageA(frame, WM_COMMAND, ID_REGISTRY_EXPORTREGISTRYFILE, 0);
+            dialog = waitForWindow(pi.dwProcessId, "#32770", frame);
+        }
+        problem = !frame    ? "regedit shows no window"
+                  : !dialog ? "regedit shows no export dialog"
+                            : fillExportDialog(dialog, file, key);
+        if (frame)
+            PostMessageA(frame, WM_CLOSE, 0, 0);
+        finish(&pi, 20000);
+    }
+    if (!problem && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+        problem = "no file";
     if (problem)
         fprintf(answers, "0 %s\n", problem);
     else
-        fputs(GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES ? "1\n" : "0 no file\n", answers);
+        fputs("1\n", answers);
 }
 
-/* ---- registry dump ---- */
+/* ---- the registry ---- */
 
-static HKEY openRoot(const char** path) {
-    static const char root[] = "HKEY_LOCAL_MACHINE";
-    if (_strnicmp(*path, root, sizeof root - 1) != 0)
-        return NULL;
-    *path += sizeof root - 1;
-    if (**path == '\\')
-        ++*path;
-    return HKEY_LOCAL_MACHINE;
+/* "HKEY_LOCAL_MACHINE\..." -> the path under that root; NULL for any other root. */
+static const char* underMachine(const char* path) {
+    static const char root[] = "HKEY_LOCAL_MACHINE\\";
+    return _strnicmp(path, root, sizeof root - 1) == 0 ? path + sizeof root - 1 : NULL;
 }
 
 static void dumpKey(HKEY key, const char* path) {
     static BYTE data[1 << 20];
-    char name[16384];
-    fputs("K ", answers);
-    putHex(path, strlen(path));
+    char name[16384], childPath[2048];
+    putHex("K ", path, strlen(path));
     fputc('\n', answers);
     for (DWORD i = 0;; ++i) {
         DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
@@ -261,40 +182,30 @@ static void dumpKey(HKEY key, const char* path) {
             break;
         if (r != ERROR_SUCCESS)
             fail("RegEnumValueA");
-        fputs("V ", answers);
-        putHex(path, strlen(path));
-        fputc(' ', answers);
-        putHex(name, nameSize);
-        fprintf(answers, " %lu ", type);
-        putHex(data, dataSize);
+        putHex("V ", path, strlen(path));
+        putHex(" ", name, nameSize);
+        fprintf(answers, " %lu", type);
+        putHex(" ", data, dataSize);
         fputc('\n', answers);
     }
     for (DWORD i = 0;; ++i) {
         DWORD nameSize = sizeof name;
+        HKEY child;
         LONG r = RegEnumKeyExA(key, i, name, &nameSize, NULL, NULL, NULL, NULL);
         if (r == ERROR_NO_MORE_ITEMS)
             break;
-        if (r != ERROR_SUCCESS)
-            fail("RegEnumKeyExA");
-        HKEY child;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS)
-            fail("RegOpenKeyExA");
-        size_t length = strlen(path) + 1 + strlen(name) + 1;
-        char* childPath = malloc(length);
-        if (!childPath)
-            fail("memory");
-        snprintf(childPath, length, "%s\\%s", path, name);
+        if (r != ERROR_SUCCESS || RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS)
+            fail("cannot open a subkey");
+        snprintf(childPath, sizeof childPath, "%s\\%s", path, name);
         dumpKey(child, childPath);
-        free(childPath);
         RegCloseKey(child);
     }
 }
 
 static void dumpTree(const char* path) {
-    const char* sub = path;
-    HKEY root = openRoot(&sub);
+    const char* sub = underMachine(path);
     HKEY key;
-    if (root && RegOpenKeyExA(root, sub, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (sub && RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub, 0, KEY_READ, &key) == ERROR_SUCCESS) {
         dumpKey(key, path);
         RegCloseKey(key);
     }
@@ -302,50 +213,37 @@ static void dumpTree(const char* path) {
 }
 
 static void deleteTree(const char* path) {
-    const char* sub = path;
-    HKEY root = openRoot(&sub);
-    LONG r = root ? RegDeleteTreeA(root, sub) : ERROR_INVALID_PARAMETER;
+    const char* sub = underMachine(path);
+    LONG r = sub ? RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub) : ERROR_INVALID_PARAMETER;
     fputs(r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND ? "1\n" : "0\n", answers);
 }
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        fputs("usage: probe BATCH ANSWERS\n", stderr);
-        return 2;
-    }
-    if (GetACP() != 1252) {
-        fprintf(stderr, "probe: the ANSI code page is %u, not 1252\n", GetACP());
+    static char line[1 << 20];
+    if (argc != 3 || GetACP() != 1252) { /* the code page of the machines kits were made for */
+        fprintf(stderr, "usage: probe BATCH ANSWERS, under the ANSI code page 1252 (now %u)\n",
+                GetACP());
         return 2;
     }
     FILE* batch = fopen(argv[1], "rb");
-    if (!batch)
-        fail("cannot open the batch");
-    answers = fopen(argv[2], "wb");
-    if (!answers)
-        fail("cannot create the answers");
-
-    static char line[1 << 20];
+    if (!batch || !(answers = fopen(argv[2], "wb")))
+        fail("cannot read the batch or write the answers");
     while (fgets(line, sizeof line, batch)) {
-        size_t length = strlen(line);
-        while (length && (line[length - 1] == '\n' || line[length - 1] == '\r'))
-            line[--length] = 0;
-        if (!length)
-            continue;
-        char* f[MAX_FIELDS] = {0};
-        char missing[MAX_FIELDS][1] = {{0}}; /* writable: the fields are decoded in place */
+        char *f[6] = {0}, path[MAX_PATH * 2];
         int n = 0;
-        for (char* p = line; p && n < MAX_FIELDS; ++n) {
+        line[strcspn(line, "\r\n")] = 0;
+        for (char* p = line; p && n < 6; ++n) {
             f[n] = p;
-            p = strchr(p, '\t');
-            if (p)
+            if ((p = strchr(p, '\t')))
                 *p++ = 0;
         }
-        for (int i = n; i < MAX_FIELDS; ++i)
-            f[i] = missing[i];
+        if (n != 6)
+            fail("a query lacks some of its six fields");
         for (int i = 2; i <= 4; ++i)
             unhex(f[i]);
-        char path[MAX_PATH * 2];
-        windowsPath(f[1], path, sizeof path);
+        snprintf(path, sizeof path, "Z:%s", f[1]);
+        for (char* c = path; (c = strchr(c, '/'));)
+            *c = '\\';
         switch (f[0][0]) {
         case 'R':
         case 'B': readProfile(path, f[2], f[3]); break;
