@@ -47,6 +47,10 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
               (Numbers{11, 0, -1}));
     EXPECT_TRUE(f.setFileDate(out, toDosTime(1000000001))); // an odd second rounds down
     EXPECT_EQ(toDosTime(0), ((1u << 5) | 1u) << 16);        // before 1980: 1 January 1980
+    // The copy's rounding is the packed form's round trip: an odd second, an even one, the
+    // earliest date the form holds and beyond its latest (2108).
+    for (const std::int64_t t : {1000000001LL, 1000000000LL, 0LL, 4354819201LL})
+        EXPECT_EQ(dosTimeRounded(t), fromDosTime(toDosTime(t))) << t;
     out.reset();                                            // closed when let go
     const FileDescriptor in = f.openRead("c:\\DATA.BIN");
     char buf[16] = {};
