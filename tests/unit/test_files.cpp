@@ -51,7 +51,7 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
     // earliest date the form holds and beyond its latest (2108).
     for (const std::int64_t t : {1000000001LL, 1000000000LL, 0LL, 4354819201LL})
         EXPECT_EQ(dosTimeRounded(t), fromDosTime(toDosTime(t))) << t;
-    out.reset();                                            // closed when let go
+    out.reset(); // closed when let go
     const FileDescriptor in = f.openRead("c:\\DATA.BIN");
     char buf[16] = {};
     // Seek origins: 0 the start, 1 the current position, 2 the end.
