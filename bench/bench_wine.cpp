@@ -135,6 +135,18 @@ const Rounds& rounds() {
     return r;
 }
 
+// Ours first in even rounds, the peer first in odd ones: a slow spell of the machine falls on
+// both alike.
+template <class Ours, class Peer> void inTurn(int round, Ours ours, Peer peer) {
+    if (round % 2 == 0) {
+        ours();
+        peer();
+    } else {
+        peer();
+        ours();
+    }
+}
+
 // The rounds, in the order the header tells.
 void take(Rounds& r) {
     // Wine's own output about its set-up (the machine's message says the same) is not ours.
@@ -155,13 +167,7 @@ void take(Rounds& r) {
                 check(peerStart(peer, ZEL_BENCH_PE, root), r, "wine64 on a fresh prefix");
             }));
         };
-        if (round % 2 == 0) {
-            oursFirst();
-            peerFirst();
-        } else {
-            peerFirst();
-            oursFirst();
-        }
+        inTurn(round, oursFirst, peerFirst);
         stopServer(ours / "wine", false);
         stopServer(peer, false);
         if (round > 0) {
@@ -191,13 +197,7 @@ void take(Rounds& r) {
                 theirs.push_back(
                     seconds([&] { check(peerStart(peer, kProgram, driveC), r, "wine64"); }));
             };
-            if (round % 2 == 0) {
-                timeOurs();
-                timePeer();
-            } else {
-                timePeer();
-                timeOurs();
-            }
+            inTurn(round, timeOurs, timePeer);
         }
     };
     inTurns(r.later, r.peer, kRounds, false);
