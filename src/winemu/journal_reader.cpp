@@ -33,6 +33,10 @@ std::vector<JournalRecord> readJournal(const fs::path& journal) {
                             " foi gravado por uma vers\xe3o anterior do instalador, que "
                             "nomeava os arquivos fora da m\xe1quina, e n\xe3o pode ser desfeito "
                             "por esta vers\xe3o; nada foi alterado");
+    // Empty, or its header cut short: a run stopped (or a machine that went down) before its
+    // header reached the disk, which is synced with the first record that must be kept.
+    if (headerEnd == std::string_view::npos && std::string_view(kJournalHeader).starts_with(text))
+        return {};
     if (headerEnd == std::string_view::npos || header != kJournalHeader)
         throw PlatformError(name + " n\xe3o \xe9 um registro de instala\xe7\xe3o");
     text.remove_prefix(headerEnd + 1);

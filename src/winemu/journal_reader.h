@@ -15,8 +15,9 @@ struct JournalRecord {
     std::vector<std::string> fields;
 };
 
-// The complete records of a journal, in order; a torn last line is left out. Raises
-// PlatformError when the file cannot be read or is no journal.
+// The complete records of a journal, in order; a torn last line is left out, and a journal
+// that is empty or cut short in its header holds none. Raises PlatformError when the file
+// cannot be read or is no journal.
 std::vector<JournalRecord> readJournal(const std::filesystem::path& journal);
 // The newest journal not yet undone; nothing when there is none.
 std::optional<std::filesystem::path> latestJournal(const std::filesystem::path& prefix);

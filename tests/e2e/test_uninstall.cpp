@@ -242,10 +242,14 @@ TEST_F(UninstallTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
     writeFile(driveC() / "Program Files" / "ZEL" / "TRUMPET" /
                   (".zelcopy-" + std::to_string(killed) + "-abcdef"),
               "half");
+    // A later run whose machine went down before its journal's header reached the disk.
+    const fs::path empty = journalDirectory(prefix) / "99991231T235959.000000000-1.journal";
+    writeFile(empty, "");
 
     const CommandResult undone = uninstall();
     EXPECT_EQ(undone.status, 0) << undone.errors;
     EXPECT_EQ(snapshot(), before);
+    EXPECT_FALSE(latestJournal(prefix)) << "each journal set aside as undone";
 }
 
 // A journal it cannot use: the reason in Portuguese, status 1, the journal left. One that would

@@ -296,7 +296,12 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
     // A line the run was killed while writing is no record.
     writeFile(journal.file(), readFile(journal.file()) + "created\tC:\\HALF");
     EXPECT_EQ(readJournal(journal.file()).size(), 2u);
-    for (const char* text : {"", "zel-journal\t3\n", "zel-journal\t1\n", "REGEDIT4\n"}) {
+    // Stopped before its header reached the disk: no records; anything else is no journal.
+    for (const char* text : {"", "zel-jour", "zel-journal\t2"}) {
+        writeFile(journal.file(), text);
+        EXPECT_TRUE(readJournal(journal.file()).empty()) << text;
+    }
+    for (const char* text : {"zel-journal\t3\n", "zel-journal\t1\n", "REGEDIT4\n", "zel-x"}) {
         writeFile(journal.file(), text);
         EXPECT_THROW(readJournal(journal.file()), PlatformError) << text;
     }

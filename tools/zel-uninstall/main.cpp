@@ -142,16 +142,20 @@ int main(int argc, char** argv) {
         return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
     }
 
-    const std::optional<fs::path> journal = zel::latestJournal(prefix);
-    if (!journal)
-        return finish(argc, argv, quiet,
-                      "N\u00e3o h\u00e1 instala\u00e7\u00e3o a desfazer nesta m\u00e1quina.", {});
+    // The newest installation with something to undo: one stopped before its first change was
+    // kept changed nothing, and is set aside as undone.
+    std::optional<fs::path> journal;
     std::vector<zel::JournalRecord> records;
     try {
-        records = zel::readJournal(*journal);
+        while ((journal = zel::latestJournal(prefix)) &&
+               (records = zel::readJournal(*journal)).empty())
+            zel::markJournalUndone(*journal);
     } catch (const std::exception& e) {
         return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
     }
+    if (!journal)
+        return finish(argc, argv, quiet,
+                      "N\u00e3o h\u00e1 instala\u00e7\u00e3o a desfazer nesta m\u00e1quina.", {});
     std::vector<std::string> problems;
     bool refused = false;
     try {
