@@ -207,11 +207,13 @@ bool copyFile(const CopyPaths& paths, const struct stat* targetEntry) {
     const mode_t sourceAllows = (sourceStat.st_mode & 0777) | 0700;
     mode_t mode = (0666 | (sourceStat.st_mode & 0111)) & sourceAllows;
     std::optional<mode_t> keepMode;
+    // What the target names: its entry, or for a link what the link leads to.
     struct stat targetStat {};
+    if (targetEntry != nullptr)
+        targetStat = *targetEntry;
     const bool targetExists =
         targetEntry != nullptr &&
-        (S_ISLNK(targetEntry->st_mode) ? ::stat(targetHost.c_str(), &targetStat) == 0
-                                       : (targetStat = *targetEntry, true));
+        (!S_ISLNK(targetStat.st_mode) || ::stat(targetHost.c_str(), &targetStat) == 0);
     if (targetExists) {
         // The same file under another spelling (letter case, "..", a second drive letter):
         // copying it onto itself would destroy it.
