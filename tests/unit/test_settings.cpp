@@ -158,6 +158,14 @@ TEST(RegistryFormat, EveryValueIsWrittenAsRegeditWritesItAndReadsBack) {
     const auto back = parseRegistryFile(text);
     ASSERT_TRUE(back);
     EXPECT_EQ(**back, *root);
+    // A key's place emptied (its key moved out) or a key fewer makes another tree.
+    auto& keys = (*back)->children[0]->children;
+    const auto moved = std::move(keys[1]);
+    EXPECT_FALSE(**back == *root || *root == **back);
+    root->children[0]->children[1].reset();
+    EXPECT_TRUE(**back == *root);
+    keys.pop_back();
+    EXPECT_FALSE(**back == *root);
 }
 
 // Lenient where regedit files vary (line ends, comments, case, names twice, a lone backslash).
