@@ -1,5 +1,4 @@
-// The answers file of an unattended run (read back as saved, wrong answers refused), the
-// installation log's file and the journal of changes an uninstall undoes.
+// The answers file of an unattended run, the installation log and the uninstall's journal.
 #include "setup/answers.h"
 #include "tests/support/fixtures.h"
 #include "winemu/errors.h"
@@ -49,9 +48,8 @@ std::string describe(const Choices& c) {
            c.modem.dialCommand + "|" + std::to_string(c.continueShortOfSpace);
 }
 
-// Written as --save-answers writes them and read back onto what a fresh start proposes. An
-// entry without a name (not on the custom page) that the kit ticks is installed: listed, read
-// back the same, and kept when left out; one the kit does not tick is no answer.
+// Saved and read back onto a fresh start's proposal; a nameless entry the kit ticks (installed,
+// not on the custom page) is listed and kept when left out, an unticked one is no answer.
 TEST(Answers, SavedChoicesReadBackTheSame) {
     TempDir tmp;
     Catalogue kit = threePrograms();
@@ -103,8 +101,7 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
     EXPECT_THROW(readAnswers((tmp / "a.ini").string(), kit), WrongAnswer);
 }
 
-// Each wrong answer, repeated key or section is refused by name (and line); other sections
-// are not read.
+// Each wrong answer, repeated key or section refused by name and line; other sections unread.
 TEST(Answers, WrongAnswersAreRefusedByName) {
     TempDir tmp;
     const std::string wrong = "Resposta inv\xe1lida em [Respostas] ",
@@ -132,8 +129,7 @@ TEST(Answers, WrongAnswersAreRefusedByName) {
     EXPECT_THROW(readAnswers((tmp / "none.ini").string(), threePrograms()), UnreadableAnswers);
 }
 
-// Only a regular file is read (pipes and devices: the program's own tests), its size known
-// first: a huge file is refused unread.
+// Only a regular file is read, its size known first: a huge file is refused unread.
 TEST(Answers, OnlyARegularFileOfItsSizeIsRead) {
     TempDir tmp;
     const fs::path file = tmp / "a.ini";
@@ -184,8 +180,7 @@ TEST(Answers, UserFilesMustBeRegularOrNew) {
         EXPECT_EQ(userFileProblem(path, use).value_or(""), problem) << path;
 }
 
-// Saved whole and for its owner alone, new or replacing a file others could read; through
-// the user's own link; a place no file can go is a clear error that names it.
+// Saved whole and for its owner alone, also over a readable file or through the user's link.
 TEST(Answers, SavedFileIsItsOwnersAlone) {
     TempDir tmp;
     const fs::path file = tmp / "a.ini", target = tmp / "target.ini";
@@ -205,8 +200,7 @@ TEST(Answers, SavedFileIsItsOwnersAlone) {
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 4); // no temporary stays
 }
 
-// Appended while subscribed; its owner's alone; never through a link (a pipe or a device as
-// the log: the program's own tests); no value fakes a line.
+// Appended while subscribed; its owner's alone; never through a link; no value fakes a line.
 TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
     TempDir tmp;
     const std::string path = (tmp / "install.log").string();
@@ -231,7 +225,7 @@ TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
 }
 
 // Failed replacements keep nothing, deletions keep the file, no-op changes are left out; the
-// files are private; a torn last line is dropped, a file that is no journal refused.
+// files are private; a torn last line is dropped, what is no journal refused.
 TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords) {
     TempDir tmp;
     const fs::path file = tmp / "A.DLL";
@@ -292,11 +286,8 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
     }
 }
 
-// What each sequence of changes journals: a second attempt's copy of a file the run made keeps
-// nothing; the same content installed again keeps no copy; Program Manager's store is kept
-// before the first macro, which is journaled before it goes, delivered or not; a change to a
-// registry that is not the machine's, or on no drive, stops the journal rather than name a
-// host file.
+// What each sequence of changes journals, keeping only the copies it must; a change outside the
+// machine stops the journal rather than name a host file.
 TEST(InstallJournal, RecordsTheMachinesOwnTermsAndKeepsOnlyWhatItMust) {
     struct Row {
         const char* name;

@@ -21,8 +21,7 @@ std::string le(std::uint32_t v, int bytes) {
     return out;
 }
 
-// A one-picture icon of `bits` a pixel (a palette of `colors`), every colour byte `pixel`, the
-// mask clearing the left half.
+// A one-picture icon, every colour byte `pixel`, the mask clearing the left half.
 std::string paletteIcon(int w, int h, int bits, int colors, char pixel) {
     const int stride = (w * bits + 31) / 32 * 4, maskStride = (w + 31) / 32 * 4;
     std::string picture = le(40, 4) + le(w, 4) + le(2 * h, 4) + le(1, 2) + le(bits, 2) +
@@ -68,8 +67,8 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
         const char* read;      // "WxH", "" for no icon
         std::string same = {}; // the undamaged icon it reads as, when not itself
     } cases[] = {
-        {"the kit's icon", kit, "32x32"},
-        {"1 bit", paletteIcon(16, 16, 1, 2, '\x5A'), "16x16"},
+        // clang-format off
+        {"the kit's icon", kit, "32x32"}, {"1 bit", paletteIcon(16, 16, 1, 2, '\x5A'), "16x16"},
         {"4 bits, 20 wide", paletteIcon(20, 20, 4, 16, '\x3C'), "20x20"},
         {"8 bits, a short palette", paletteIcon(24, 24, 8, 4, '\x03'), "24x24"},
         {"24 bits", paletteIcon(48, 48, 24, 0, '\x7E'), "48x48"},
@@ -82,23 +81,20 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
         {"fewer bits second", twoPictures(kit, paletteIcon(32, 32, 4, 16, 1)), "32x32", kit},
         {"a colour beyond the palette", paletteIcon(24, 24, 8, 4, '\x04'), ""},
         {"a palette longer than the bits reach", paletteIcon(16, 16, 1, 3, '\0'), ""},
-        {"empty", "", ""},
-        {"a cursor", patched(kit, 2, 2, 2), ""},
-        {"cut in the directory", kit.substr(0, 12), ""},
-        {"cut in the colours", kit.substr(0, 2000), ""},
+        {"empty", "", ""}, {"a cursor", patched(kit, 2, 2, 2), ""},
+        {"cut in the directory", kit.substr(0, 12), ""}, {"cut in the colours", kit.substr(0, 2000), ""},
         {"a 1-bit picture without its mask",
          patched(paletteIcon(16, 16, 1, 2, 0).substr(0, 134), 14, 112), ""},
         {"the picture past the end", patched(kit, 18, 0xFFFFFFF0), ""},
         {"a header larger than the picture", patched(kit, 22, 5000), ""},
-        {"no width", patched(kit, 26, 0), ""},
-        {"257 wide", patched(kit, 26, 257), ""},
+        {"no width", patched(kit, 26, 0), ""}, {"257 wide", patched(kit, 26, 257), ""},
         {"an odd double height", patched(kit, 30, 63), ""},
         {"top-down", patched(kit, 30, static_cast<std::uint32_t>(-64)), ""},
-        {"16 bits", patched(kit, 36, 16, 2), ""},
-        {"compressed", patched(kit, 38, 1), ""},
+        {"16 bits", patched(kit, 36, 16, 2), ""}, {"compressed", patched(kit, 38, 1), ""},
         // Each picture would be decoded once per entry: refused before any is.
         {"a directory of 65 pictures, all one", bomb(kit, 65), ""},
         {"a directory count of 65535 beyond the file", patched(kit, 4, 0xFFFF, 2), ""},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,8 +135,7 @@ std::string field(const std::string& entry, const std::string& key) {
     return std::regex_search(entry, m, std::regex("\n" + key + "=([^\n]*)")) ? m[1].str() : "-";
 }
 
-// The arguments an entry starts, as a desktop splits its Exec line: its quoting is the shell's
-// double quotes, and "%%" is a '%'.
+// The arguments an entry's Exec line starts (the shell's double quotes, "%%" a '%').
 std::string arguments(const std::string& entry, const TempDir& tmp) {
     const std::string exec =
         std::regex_replace(unescaped(field(entry, "Exec")), std::regex("%%"), "%");
@@ -165,8 +160,8 @@ std::set<std::string> operator+(std::set<std::string> a, const std::set<std::str
     return a;
 }
 
-// The mirror writes what the groups hold, valid and under names safe whatever theirs, removes
-// what they no longer hold, and leaves another machine's files alone.
+// What the groups hold, valid and under safe names; what they no longer hold removed; another
+// machine's files left alone.
 TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     TempDir tmp;
     const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
@@ -282,7 +277,14 @@ std::size_t countFiles(const fs::path& dir) {
     return n;
 }
 
-// The attacks on the mirror, each with what must happen.
+// Mirrors the groups to the end, each step without a problem; the icons it decoded.
+std::size_t mirrorAll(MenuMirror& menu, const Groups& groups) {
+    menu.show(groups);
+    while (menu.pending())
+        EXPECT_EQ(menu.step(), std::vector<std::string>{});
+    return menu.iconsDecoded();
+}
+
 TEST(DesktopMirror, WithstandsItsAttacks) {
     const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
     const auto group = [](const std::string& name, int items, const std::string& icon) {
@@ -291,89 +293,44 @@ TEST(DesktopMirror, WithstandsItsAttacks) {
             g.items.push_back({"C:\\P.EXE", "item " + std::to_string(i), icon, 0});
         return g;
     };
-    // 32-bit tags of earlier versions: two paths whose tags were one. FNV-1a's low 32 bits,
-    // found by trying names until two meet.
-    const auto oldTag = [](const std::string& text) {
-        std::uint64_t h = 1469598103934665603ull;
-        for (unsigned char c : text)
-            h = (h ^ c) * 1099511628211ull;
-        return h & 0xFFFFFFFFu;
-    };
-    const struct {
-        const char* attack;
-        std::function<void(const fs::path& tmp, DesktopMirror& mirror, Groups& groups)> prepare;
-        std::function<void(const fs::path& tmp, const MenuMirror& menu)> check;
-    } cases[] = {
-        {"an icon bomb under two names on every item: refused once, no entry has an icon",
-         [&](const fs::path&, DesktopMirror& mirror, Groups& groups) {
-             mirror.readFile = [b = bomb(kit, 48638)](const std::string&) { return b; };
-             groups = Groups({group("A", 20, "C:\\BOMB.ICO"), group("B", 20, "C:\\BOMB2.ICO")});
-         },
-         [](const fs::path& tmp, const MenuMirror& menu) {
-             EXPECT_EQ(menu.iconsDecoded(), 1u);
-             EXPECT_EQ(countFiles(tmp / "data/applications"), 40u);
-             EXPECT_FALSE(fs::exists(tmp / "data/icons"));
-             EXPECT_EQ(runCommand("grep -l ^Icon= -r '" + tmp.string() + "/data'").output, "");
-         }},
-        {"another machine whose 32-bit tag was this one's: its files stay",
-         [&](const fs::path& tmp, DesktopMirror& mirror, Groups& groups) {
-             std::map<std::uint64_t, std::string> seen;
-             for (int i = 0;; ++i) {
-                 const std::string path = (tmp / ("m" + std::to_string(i))).string();
-                 const auto [it, added] = seen.emplace(oldTag(path), path);
-                 if (added)
-                     continue;
-                 DesktopMirror other = mirror;
-                 other.prefix = it->second;
-                 mirror.prefix = path;
-                 ASSERT_EQ(mirrorGroups(Groups({group("Other", 3, "")}), other),
-                           std::vector<std::string>{});
-                 break;
-             }
-             groups = Groups({group("Mine", 2, "")});
-         },
-         [](const fs::path& tmp, const MenuMirror&) {
-             EXPECT_EQ(countFiles(tmp / "data/applications"), 5u);
-             EXPECT_EQ(countFiles(tmp / "config/menus"), 2u);
-         }},
-        {"files of this machine under its 32-bit tag: removed, others' kept",
-         [&](const fs::path& tmp, DesktopMirror& mirror, Groups& groups) {
-             char old[9];
-             std::snprintf(old, sizeof old, "%08llx",
-                           static_cast<unsigned long long>(oldTag(mirror.prefix.string())));
-             for (const std::string& stale :
-                  {"data/applications/zel-setup/" + std::string(old) + "-g_i.desktop",
-                   "data/desktop-directories/zel-setup-" + std::string(old) + "-g.directory",
-                   "data/icons/hicolor/32x32/apps/zel-setup-" + std::string(old) + "-1234abcd.png",
-                   "config/menus/zel-setup-" + std::string(old) + ".menu"})
-                 writeFile(tmp / stale, "old");
-             writeFile(tmp / "data/applications/zel-setup/0badcafe-g_i.desktop", "another's");
-             groups = Groups({group("G", 1, "")});
-         },
-         [](const fs::path& tmp, const MenuMirror&) {
-             EXPECT_EQ(countFiles(tmp / "data/applications"), 2u);
-             EXPECT_TRUE(fs::exists(tmp / "data/applications/zel-setup/0badcafe-g_i.desktop"));
-             EXPECT_EQ(countFiles(tmp / "data/desktop-directories"), 1u);
-             EXPECT_EQ(countFiles(tmp / "config/menus"), 1u);
-             EXPECT_EQ(countFiles(tmp / "data/icons"), 0u);
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.attack);
-        TempDir tmp;
-        DesktopMirror mirror{placesIn(tmp.path()), tmp / "machine", "/usr/bin/progman", {}, {}};
-        Groups groups;
-        c.prepare(tmp.path(), mirror, groups);
-        MenuMirror menu(mirror);
-        menu.show(groups);
-        while (menu.pending())
-            EXPECT_EQ(menu.step(), std::vector<std::string>{});
-        c.check(tmp.path(), menu);
-    }
+    // An icon bomb on every item, under two names: refused once, no entry has an icon.
+    TempDir bombed;
+    MenuMirror attacked({placesIn(bombed.path()),
+                         bombed / "machine",
+                         "/usr/bin/progman",
+                         [b = bomb(kit, 48638)](const std::string&) { return b; },
+                         {}});
+    EXPECT_EQ(mirrorAll(attacked,
+                        Groups({group("A", 20, "C:\\BOMB.ICO"), group("B", 20, "C:\\BOMB2.ICO")})),
+              1u);
+    EXPECT_EQ(countFiles(bombed / "data/applications"), 40u);
+    EXPECT_FALSE(fs::exists(bombed / "data/icons"));
+    EXPECT_EQ(runCommand("grep -l ^Icon= -r '" + bombed.path().string() + "/data'").output, "");
+    // This machine's files under the 32-bit tag of earlier versions (FNV-1a's low 32 bits) go;
+    // another machine's stay.
+    TempDir tmp;
+    std::uint64_t hash = 1469598103934665603ull;
+    for (const unsigned char c : (tmp / "machine").string())
+        hash = (hash ^ c) * 1099511628211ull;
+    char old[9];
+    std::snprintf(old, sizeof old, "%08llx", static_cast<unsigned long long>(hash & 0xFFFFFFFFu));
+    for (const std::string& stale :
+         {"data/applications/zel-setup/" + std::string(old) + "-g_i.desktop",
+          "data/desktop-directories/zel-setup-" + std::string(old) + "-g.directory",
+          "data/icons/hicolor/32x32/apps/zel-setup-" + std::string(old) + "-1234abcd.png",
+          "config/menus/zel-setup-" + std::string(old) + ".menu"})
+        writeFile(tmp / stale, "old");
+    writeFile(tmp / "data/applications/zel-setup/0badcafe-g_i.desktop", "another's");
+    MenuMirror menu({placesIn(tmp.path()), tmp / "machine", "/usr/bin/progman", {}, {}});
+    mirrorAll(menu, Groups({group("G", 1, "")}));
+    EXPECT_EQ(countFiles(tmp / "data/applications"), 2u);
+    EXPECT_TRUE(fs::exists(tmp / "data/applications/zel-setup/0badcafe-g_i.desktop"));
+    EXPECT_EQ(countFiles(tmp / "data/desktop-directories"), 1u);
+    EXPECT_EQ(countFiles(tmp / "config/menus"), 1u);
+    EXPECT_EQ(countFiles(tmp / "data/icons"), 0u);
 }
 
-// A change writes what it changed and nothing more: the menu's other files are not read or
-// written again (one removed by hand stays away until the next start).
+// A change writes what it changed: other files are not read or written again.
 TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
     TempDir tmp;
     const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
@@ -384,12 +341,7 @@ TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
     std::vector<Group> groups;
     for (int g = 0; g < 12; ++g)
         groups.push_back({"Group " + std::to_string(g), {{"C:\\A.EXE", "A", "C:\\A.ICO", 0}}});
-    const auto mirrorAll = [&] {
-        menu.show(Groups(groups));
-        while (menu.pending())
-            EXPECT_EQ(menu.step(), std::vector<std::string>{});
-    };
-    mirrorAll();
+    mirrorAll(menu, Groups(groups));
     EXPECT_EQ(menu.filesWritten(), 12u * 3 + 1); // entries, directories and menus, an icon
     const fs::path byHand = tmp / "data/desktop-directories" /
                             ("zel-setup-" + machineTag(tmp / "machine") + "-group-7.directory");
@@ -409,7 +361,7 @@ TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
         const std::size_t before = menu.filesWritten();
         reads = 0;
         make();
-        mirrorAll();
+        mirrorAll(menu, Groups(groups));
         EXPECT_EQ(menu.filesWritten() - before, written);
         EXPECT_EQ(reads, iconReads);
     }

@@ -1,7 +1,5 @@
-// Files, finding, the walk and the drives of the emulated machine; the one writer and readers
-// of whole host files and the faults they survive; copying file contents; the medium's sums
-// (SHA-256 of data in pieces and of files across the reader's blocks, and what a file that
-// cannot be hashed gives).
+// Files, finding, the walk and the drives of the emulated machine; whole host files, copying
+// file contents and the medium's sums (SHA-256).
 #include "tests/support/fixtures.h"
 #include "winemu/errors.h"
 #include "winemu/files.h"
@@ -46,8 +44,7 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
               (Numbers{11, 0, -1}));
     EXPECT_TRUE(f.setFileDate(out, toDosTime(1000000001))); // an odd second rounds down
     EXPECT_EQ(toDosTime(0), ((1u << 5) | 1u) << 16);        // before 1980: 1 January 1980
-    // The copy's rounding is the packed form's round trip: an odd second, an even one, the
-    // earliest date the form holds and beyond its latest (2108).
+    // The copy's rounding is the packed form's round trip, before 1980 and after 2107 too.
     for (const std::int64_t t : {1000000001LL, 1000000000LL, 0LL, 4354819201LL})
         EXPECT_EQ(dosTimeRounded(t), fromDosTime(toDosTime(t))) << t;
     out.reset(); // closed when let go
@@ -275,8 +272,7 @@ TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
     EXPECT_FALSE(fs::exists(tmp / "nowhere"));
 }
 
-// An EINTR left in errno by an earlier call is no interruption: the end of the file still
-// ends each read (a read that never ends fails here rather than by ctest's timeout).
+// A stale EINTR in errno is no interruption: the end of the file still ends each read.
 TEST(HostFile, AStaleInterruptionDoesNotHoldUpAReadAtTheEnd) {
     TempDir tmp;
     writeFile(tmp / "a", "abc");
@@ -297,15 +293,13 @@ TEST(HostFile, AStaleInterruptionDoesNotHoldUpAReadAtTheEnd) {
 TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
     enum class End { File, Pipe, Appending, RamFile }; // a RAM file is on another file system
     const std::tuple<const char*, End, End, std::int64_t, bool> rows[] = {
-        {"kernel copy", End::File, End::File, 4993, true},
-        {"part of the file", End::File, End::File, 100, true},
-        {"nothing asked", End::File, End::File, 0, true},
-        {"source is a pipe", End::Pipe, End::File, 4993, true},
-        {"part of a pipe", End::Pipe, End::File, 100, true},
-        {"target appends", End::File, End::Appending, 4993, true},
-        {"another file system", End::RamFile, End::File, 4993, true},
-        {"file ends early", End::File, End::File, 4994, false},
+        // clang-format off
+        {"kernel copy", End::File, End::File, 4993, true}, {"part of the file", End::File, End::File, 100, true},
+        {"nothing asked", End::File, End::File, 0, true}, {"source is a pipe", End::Pipe, End::File, 4993, true},
+        {"part of a pipe", End::Pipe, End::File, 100, true}, {"target appends", End::File, End::Appending, 4993, true},
+        {"another file system", End::RamFile, End::File, 4993, true}, {"file ends early", End::File, End::File, 4994, false},
         {"pipe ends early", End::Pipe, End::File, 6000, false},
+        // clang-format on
     };
     std::string content;
     for (int i = 0; i < 5000; ++i)
@@ -345,9 +339,8 @@ const std::string kMillionA(1000000, 'a');
 constexpr const char* kMillionASum =
     "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
 
-// The digest does not depend on how the data is cut: pieces of every size around the hash's
-// 64-byte blocks, and files at each side of the reader's 64 KiB blocks. (The sums against
-// sha256sum at each padding boundary: the medium's tests.)
+// However the data is cut: pieces around the hash's 64-byte blocks, files around the reader's
+// 64 KiB blocks (sums against sha256sum at each padding boundary: the medium's tests).
 TEST(Sha256Test, DataInPiecesAndFilesAcrossTheReadBlocksHashAsAWhole) {
     for (const std::size_t piece : {1u, 3u, 55u, 56u, 63u, 64u, 65u, 127u, 129u, 4096u}) {
         Sha256 hash;
@@ -369,8 +362,7 @@ TEST(Sha256Test, DataInPiecesAndFilesAcrossTheReadBlocksHashAsAWhole) {
     }
 }
 
-// Nothing for a missing file; an error, and no read, for anything that is not a regular file
-// (a link, whatever it points to, a directory, a pipe that would block a reader).
+// Nothing for a missing file; an error, and no read, for a link, a directory or a pipe.
 TEST(Sha256Test, WhatIsNoRegularFileIsNotHashed) {
     TempDir tmp;
     writeFile(tmp / "target", "abc");

@@ -182,8 +182,8 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
     EXPECT_EQ(run(Browser::First).second, "");
 }
 
-// A '"' would end its macro argument and run the rest as macros: such a macro is not sent, nor
-// the items of a group not created, and the finish goes on to its end, naming what is missing.
+// A '"' would end its macro argument: such a macro is not sent, nor a lost group's items; the
+// finish goes on, naming what is missing.
 TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
     const std::string g = "Acesso Internet";
@@ -350,8 +350,7 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
     }
 }
 
-// A copy that failed and was tried again (the copy page's "Seguir >" pressed once more) is one
-// installation: the uninstaller takes back the files of both attempts and the folders they made.
+// A copy that failed and was tried again is one installation, taken back whole.
 TEST_F(InstallationTest, ACopyTriedAgainIsTakenBackWhole) {
     load("[Principal]\ndestino=C:\\ZEL\\\ngrupo=G\n[Update]\nprograma=UP.EXE\n[Programa1]\n"
          "nome=Discador\n[Programa2]\nnome=A\ninstala=1\nArquivo1=A.EXE\nArquivo2=B.EXE\n");

