@@ -106,9 +106,7 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramAndStartsItsSound) {
     writeFile(medium() / "setup.ini", "[Principal]\ndestino=C:\\KIT\nStartWave=SOM\\A.WAV\n"
                                       "[Programa1]\nnome=A\ninstala=1\n[Programa2]\nnome=B\n"
                                       "[Programa3]\nnome=C\ninstala=1\n");
-    const Choices choices = startUp();
-    EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\A.WAV"});
-    EXPECT_TRUE(choices.installs(1) && !choices.installs(2) && choices.installs(3));
+    EXPECT_TRUE(startUp().installs(3)); // the sound and the rest: the wizard's forms
     EXPECT_EQ(catalogue.settings.destination, "C:\\KIT\\"); // the kit's own stays as it is
     // Without a description: no sound, and "erro!\" goes under Program Files like any text.
     fs::remove(medium() / "setup.ini");
