@@ -1,6 +1,5 @@
-// The Acme example kit (every [Marca] key set), packed and installed unattended from a copy, and
-// clicked through its pages: the machine (names and contents), the desktop entries, the pages and
-// the printout hold none of the built-in provider's texts but the names the README lists as fixed.
+// The Acme kit (every [Marca] key set), installed unattended from a packed copy and clicked: no
+// text of the built-in provider is left anywhere but the names the README lists as fixed.
 #include "tests/e2e/e2e.h"
 #include "tests/support/gui_wizard_fixture.h"
 
@@ -24,8 +23,7 @@
 namespace zel::test {
 namespace {
 
-// The names fixed by the wizard: the `code` spans before the ": " of each item of the README's
-// list between its markers.
+// The `code` spans before each ": " in the README's list of names fixed by the wizard.
 std::vector<std::string> fixedNames() {
     const std::string readme = readFile(sourceDir() / "README.md");
     const std::string begin = "<!-- fixed names: begin -->", end = "<!-- fixed names: end -->";
@@ -50,8 +48,7 @@ bool wordCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
 
-// Each of the built-in provider's texts in `text` (with some context), the fixed names taken out:
-// "ZEL" and "Zel" anywhere, "zel" as a word, its fax numbers and its dial command.
+// The built-in provider's texts in `text`, in context, the fixed names taken out.
 std::vector<std::string> builtInBrand(std::string text, const std::vector<std::string>& fixed) {
     for (const std::string& name : fixed)
         for (std::size_t at; (at = text.find(name)) != std::string::npos;)
@@ -79,9 +76,8 @@ protected:
         ASSERT_FALSE(fixed.empty()) << "the README lists no names fixed by the wizard";
     }
 
-    // "where: text" for each find of the built-in brand in the machine, the desktop directories
-    // and `printout`; the test's directory named "<tmp>", the wizard's own programs in bin/ not
-    // searched (their names are).
+    // "where: text" for each find of the built-in brand in the machine, the desktop's directories
+    // and `printout` (the programs in bin/ searched by name only).
     std::vector<std::string> traces(const std::string& printout) {
         std::vector<std::string> all;
         const auto search = [&](const std::string& where, std::string text) {
@@ -128,8 +124,7 @@ protected:
     int scanned = 0; // the files whose contents traces() searched
 };
 
-// Packed, copied away from the build and run with nothing but its machine in its environment: a
-// custom installation of every program, the registration printed to a PDF.
+// Packed, copied away and run under `env -i`: every program, the registration printed to a PDF.
 TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
     const fs::path out = tmp / "out", cd = tmp / "elsewhere" / "CD";
     const CommandResult packed = runCommand(q(binDir() / "zel-kit") + " pack " +
@@ -159,8 +154,7 @@ TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
     expectAcme(printout);
 }
 
-// Clicked: a subscriber's typical installation, the connection page proposing the kit's dial
-// command; the pages' texts searched while they are up.
+// Clicked, typical: the kit's dial command proposed; the pages' texts searched while up.
 TEST_F(AcmeKitTest, ClickedThroughItsPagesLeavesNoTraceOfTheBuiltInBrand) {
     fs::remove_all(medium());
     fs::copy(sourceDir() / "kit-acme", medium(), fs::copy_options::recursive);

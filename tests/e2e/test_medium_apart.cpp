@@ -1,6 +1,5 @@
-// A kit installed from a medium apart from the wizard (SETUP --medium): a read-only directory
-// and a CD image read without mounting it each install the machine the same kit installs from
-// beside the wizard, write nothing on the medium and leave nothing of an image behind.
+// SETUP --medium: a read-only directory or a CD image installs what the kit beside the wizard
+// installs, writes nothing on the medium and leaves nothing of an image behind.
 #include "tests/e2e/e2e.h"
 #include "winemu/iso_image.h"
 #include "winemu/sha256.h"
@@ -15,8 +14,7 @@ namespace {
 
 constexpr const char* kNoXorriso = "xorriso is not installed (scripts/install-deps --test)";
 
-// Every file under `root` (a link as what it names) with its content and mode, as one text per
-// path; `normalize` rewrites what differs between equal runs (paths, times).
+// Each path under `root` with its mode and content; `normalize` rewrites paths and times.
 using Tree = std::map<std::string, std::string>;
 Tree snapshot(const fs::path& root,
               const std::function<std::string(const fs::path&, std::string)>& normalize = {}) {
@@ -45,7 +43,7 @@ protected:
         writeFile(answers, readFile(sourceDir() / "scripts" / "demo-answers.ini"));
     }
     void TearDown() override {
-        // Written back so that the temporary tree can be removed (the tests may run as a user).
+        // Writable again, so that the temporary tree can be removed.
         runCommand("chmod -R u+w " + q(tmp.path()) + " 2>/dev/null");
     }
 
@@ -96,8 +94,6 @@ protected:
     fs::path kit = tmp / "kit", images = tmp / "images", answers = tmp / "answers.ini";
 };
 
-// A read-only directory and an image of the same kit each install the same machine as the kit
-// beside the wizard; nothing is written on the medium, and nothing of the image is left.
 TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     const Tree expected = reference();
     ASSERT_TRUE(expected.contains("drive_c/INTERNET/TRUMPET/TCPMAN.EXE"));
@@ -130,8 +126,7 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     EXPECT_TRUE(fs::is_empty(images)) << "the image's extraction is left behind";
 }
 
-// What cannot be a medium stops the run before the machine is touched, saying why (the last
-// line on stderr), and leaves no extraction behind.
+// What cannot be a medium stops the run before the machine is touched, saying why.
 TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
     const std::string unreadable = "n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de "
                                    "CD (ISO 9660) ou est\u00e1 danificada";
@@ -171,8 +166,7 @@ TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
     }
 }
 
-// An image is data, never trusted: a link or a size larger than the image refuses it whole and
-// removes what was extracted; what is taken is read-only and the same as the kit.
+// An image is never trusted: a link or a bad size refuses it whole; what is taken is read-only.
 class ImageTest : public MediumApartTest {
 protected:
     void SetUp() override {
@@ -221,8 +215,7 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItAfter) {
     EXPECT_FALSE(fs::exists(dir));
 }
 
-// A program started from the image and not waited for (the browser setup) keeps its files: the
-// extraction goes only after the last process working there.
+// A program still running from the image (the browser setup) keeps the extraction until it ends.
 TEST_F(ImageTest, AProgramStillRunningFromTheImageKeepsItsFiles) {
     makeImage(kit);
     fs::path dir;
