@@ -255,7 +255,6 @@ TEST_F(UserFilesTest, TheUninstallerWithoutAScreenFallsBackToStderr) {
         int status;
         std::string said;
     } rows[] = {
-        {":57", tmp / "none", 1, "zel-uninstall: Nada foi desinstalado."},
         {"localhost:57", tmp / "none", 1, "zel-uninstall: Nada foi desinstalado."},
         {"localhost:57", prefix, 0, "zel-uninstall: Desinstala\u00e7\u00e3o conclu\u00edda."},
     };

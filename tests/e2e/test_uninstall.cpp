@@ -444,30 +444,11 @@ TEST_F(UninstallTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
     }
 }
 
-// A machine copied elsewhere uninstalls itself: the original keeps its installation.
-TEST_F(UninstallTest, ACopiedMachineUninstallsItselfOnly) {
-    const std::set<std::string> before = snapshot();
-    ASSERT_EQ(install().status, 0);
-    ASSERT_TRUE(awaitProgmanExit());
-    const std::set<std::string> whole = snapshot();
-    const fs::path original = prefix;
-    const fs::path copy = tmp / "copy";
-    ASSERT_EQ(runCommand("cp -a '" + prefix.string() + "' '" + copy.string() + "'").status, 0);
-    prefix = copy;
-    ::setenv("ZEL_PREFIX", copy.c_str(), 1);
-    const CommandResult undone = run(q(copy / "bin" / "zel-uninstall") + " --quiet");
-    EXPECT_EQ(undone.status, 0) << undone.errors;
-    EXPECT_EQ(snapshot(), before);
-    prefix = original;
-    ::setenv("ZEL_PREFIX", original.c_str(), 1);
-    EXPECT_EQ(snapshot(), whole);
-    fs::remove_all(copy);
-}
-
 // One writer at a time: a second wizard or uninstaller waits a little, then is refused having
-// changed nothing.
-TEST_F(UninstallTest, ASecondWriterWaitsThenIsRefused) {
+// changed nothing. A copy of the machine uninstalls itself only.
+TEST_F(UninstallTest, ASecondWriterWaitsThenIsRefusedAndACopyUninstallsItselfOnly) {
     const std::string machine = "A m\xc3\xa1quina " + prefix.string() + " ";
+    const std::set<std::string> before = snapshot();
     // The wizard that comes second, while the lock is held: nothing installed.
     {
         FileDescriptor held = holdLock();
@@ -500,9 +481,21 @@ TEST_F(UninstallTest, ASecondWriterWaitsThenIsRefused) {
                                      "\nzel-uninstall: Nada foi desinstalado.\n");
         EXPECT_TRUE(installed());
     }
+    const std::set<std::string> whole = snapshot();
+    const fs::path original = prefix, copy = tmp / "copy";
+    ASSERT_EQ(runCommand("cp -a " + q(prefix) + " " + q(copy)).status, 0);
+    prefix = copy;
+    ::setenv("ZEL_PREFIX", copy.c_str(), 1);
+    const CommandResult undone = run(q(copy / "bin" / "zel-uninstall") + " --quiet");
+    EXPECT_EQ(undone.status, 0) << undone.errors;
+    EXPECT_EQ(snapshot(), before);
+    prefix = original;
+    ::setenv("ZEL_PREFIX", original.c_str(), 1);
+    EXPECT_EQ(snapshot(), whole);
+    fs::remove_all(copy);
     const CommandResult alone = uninstall();
     EXPECT_EQ(alone.status, 0) << alone.errors;
-    EXPECT_FALSE(installed());
+    EXPECT_EQ(snapshot(), before);
 }
 
 // Two wizards and an uninstaller started together: none fails half-way for another's work.
