@@ -8,6 +8,8 @@
 #include "pages/modem_page.h"
 #include "qt/radio_group.h"
 #include "winemu/profile.h"
+#include "winemu/progman_client.h"
+#include "winemu/programs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -124,7 +126,9 @@ protected:
     int scanned = 0; // the files whose contents traces() searched
 };
 
-// Packed, copied away and run under `env -i`: every program, the registration printed to a PDF.
+// Packed, copied away and run under `env -i`: each helper missing stops it before the machine
+// exists; then every program, the print module loaded from the medium, the registration printed
+// to a PDF; Program Manager serves once the medium is gone.
 TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
     const fs::path out = tmp / "out", cd = tmp / "elsewhere" / "CD";
     const CommandResult packed = runCommand(q(binDir() / "zel-kit") + " pack " +
@@ -137,20 +141,61 @@ TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
                              "navegador=1\nporta=COM2\nmodem_inicializacao=ATZ\nnome=Maria\n"
                              "telefone_comercial=555-0123\ncartao_numero=5555 4444\n"
                              "impressao_pdf=../../card.pdf\n");
-    const CommandResult run =
-        runCommand("cd " + q(cd) + " && env -i HOME=" + q(tmp.path()) +
-                   " XDG_DATA_HOME=" + q(tmp / "xdg-data") +
-                   " XDG_CONFIG_HOME=" + q(tmp / "xdg-config") + " ZEL_PREFIX=" + q(prefix) +
-                   " ZEL_PROGMAN_IDLE=0.3 ./SETUP --answers ../../a.ini 2>&1 </dev/null");
-    ASSERT_EQ(run.status, 0) << run.output;
+    const auto setup = [&](const std::string& more) {
+        return runIn(cd,
+                     "env -i HOME=" + q(tmp.path()) + " XDG_DATA_HOME=" + q(tmp / "xdg-data") +
+                         " XDG_CONFIG_HOME=" + q(tmp / "xdg-config") + " ZEL_PREFIX=" + q(prefix) +
+                         " ZEL_PROGMAN_IDLE=0.3 " + more + " ./SETUP --answers ../../a.ini",
+                     tmp / "err");
+    };
+    // Without its sums (they would name the missing file first), each helper is looked for.
+    fs::rename(cd / "SHA256SUMS", tmp / "SHA256SUMS");
+    for (const char* helper : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so"}) {
+        SCOPED_TRACE(helper);
+        fs::rename(cd / helper, tmp / helper);
+        const CommandResult r = setup("");
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors),
+                  "1O arquivo " + std::string(helper) +
+                      ", necess\xc3\xa1rio \xc3\xa0 instala\xc3\xa7\xc3\xa3o, n\xc3\xa3o foi "
+                      "encontrado junto ao programa de instala\xc3\xa7\xc3\xa3o (" +
+                      cd.string() + ")");
+        EXPECT_FALSE(fs::exists(prefix));
+        fs::rename(tmp / helper, cd / helper);
+    }
+    fs::rename(tmp / "SHA256SUMS", cd / "SHA256SUMS");
+    const CommandResult run = setup("LD_DEBUG=files"); // the loader tells where modules come from
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_NE(run.errors.find("file=" + (cd / "libzel-print.so").string() + " "),
+              std::string::npos);
     EXPECT_TRUE(awaitProgmanExit());
+    const fs::path installed = prefix / "bin" / "progman";
+    EXPECT_TRUE(readFile(installed) == readFile(cd / "progman")); // no binary in a failure
+    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "PROGMAN.EXE"),
+              "#!/bin/sh\nexec '" + installed.string() + "' \"$@\"\n");
+
+    fs::remove_all(cd);
+    ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+    ScriptedUi later;
+    makeMachine();
+    Programs programs(machine(), later);
+    DdeConversation progman(machine(), programs);
+    ASSERT_TRUE(progman.open("PROGMAN", "PROGMAN"));
+    EXPECT_TRUE(progman.execute("[CreateGroup(Depois)]"));
+    progman.close();
+    EXPECT_EQ(progman.deliveries(), std::vector<bool>{true});
+    EXPECT_TRUE(awaitProgmanExit());
+    ::unsetenv("ZEL_PROGMAN_IDLE");
+    const std::string groups = // by the launcher the machine's Program Manager now is
+        runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(driveC() / "WINDOWS" / "PROGMAN.EXE") +
+                   " --list")
+            .output;
+    EXPECT_TRUE(groups.ends_with("\nDepois\n    (no items)\n")) << groups;
     const fs::path pdf = tmp / "card.pdf";
     ASSERT_TRUE(readFile(pdf).starts_with("%PDF-"));
     // The PDF's text as a reader sees it; without pdftotext, its bytes.
     const CommandResult text = runCommand("pdftotext -layout " + q(pdf) + " - 2>/dev/null");
     const std::string printout = text.status == 0 ? text.output : readFile(pdf);
     EXPECT_EQ(traces(printout), std::vector<std::string>{});
-    makeMachine();
     expectAcme(printout);
 }
 
