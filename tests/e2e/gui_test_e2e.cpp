@@ -75,10 +75,6 @@ protected:
                   browser.empty() ? "0" : browser + " 1");
     }
 
-    CommandResult setup(const std::string& args, const fs::path& machineDir) {
-        return runIn(medium(), "ZEL_PREFIX=" + q(machineDir) + " ./SETUP " + args, tmp / "err");
-    }
-
     // Program Manager's launcher names the machine's own directory: that is the same machine.
     static std::string ownPathsOut(std::string text, const fs::path& machineDir) {
         for (std::size_t at; (at = text.find(machineDir.string())) != std::string::npos;)
@@ -117,7 +113,10 @@ protected:
             makeMachine();
             prepare();
         }
-        const CommandResult replay = setup("--answers ../answers.ini --log ../install.log", prefix);
+        const CommandResult replay = runIn(
+            medium(),
+            "ZEL_PREFIX=" + q(prefix) + " ./SETUP --answers ../answers.ini --log ../install.log",
+            tmp / "err");
         EXPECT_EQ(replay.status, 0) << replay.errors;
         progress = replay.errors;
         EXPECT_TRUE(awaitProgmanExit());

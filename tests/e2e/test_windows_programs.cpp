@@ -87,12 +87,7 @@ TEST_F(WindowsProgramsTest, WithoutWineAWindowsProgramIsToldAndNotStarted) {
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(code, starts ? 33u : 11u) << path;
         EXPECT_EQ(waited, starts) << path;
-        if (!starts) {
-            EXPECT_NE(said.find(std::string("iniciar ") + path), std::string::npos) << said;
-            EXPECT_NE(said.find("pacote wine64"), std::string::npos) << said;
-        } else {
-            EXPECT_EQ(said, "");
-        }
+        EXPECT_EQ(said.empty(), starts) << said; // its words: the Windows kit's test without Wine
     }
     EXPECT_EQ(awaitFile(prefix / "ran"), "ran\n");
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"minimise", "restore", "minimise", "restore"}));
