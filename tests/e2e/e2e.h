@@ -1,6 +1,5 @@
 #pragma once
-// What the end-to-end tests share: a path quoted for the shell, a text's last line, a command
-// run from a directory with its standard error kept apart, a tool's presence, a program's report.
+// What the end-to-end tests share.
 #include "tests/support/fixtures.h"
 
 #include <chrono>

@@ -1,6 +1,5 @@
-// The whole wizard on a copy of the demo kit, clicked through its pages; what the machine then
-// holds; the clicked answers replayed by the program on a fresh machine leave the same machine;
-// the program's exit statuses. $ZEL_SCREENSHOTS gets each page (scripts/screenshots).
+// The wizard clicked through on the demo kit; its answers replayed on a fresh machine leave the
+// same machine. $ZEL_SCREENSHOTS gets each page (scripts/screenshots).
 #include "tests/e2e/e2e.h"
 #include "tests/support/gui_wizard_fixture.h"
 
@@ -53,7 +52,6 @@ protected:
                       settings.readText("ZEL Internet", "$phone", "-"),
                   dialer);
         EXPECT_EQ(fs::exists(driveC() / "WINDOWS" / "SYSTEM" / "~sock32.dll"), entries[0] == '1');
-        // Program Manager: the update program in StartUp, an item per program installed.
         const char* items[] = {
             "Discador (Trumpet Winsock): $TRUMPET\\TCPMAN.EXE  [icon $ZELNET.ICO]",
             "ZEL BBS: $BBS\\ZEL.HT  [icon $ZELBBS.ICO]",
@@ -67,7 +65,7 @@ protected:
         for (auto at = expected.find('$'); at != std::string::npos; at = expected.find('$', at))
             expected.replace(at, 1, d);
         EXPECT_EQ(progmanList(prefix), expected);
-        // The browser setup, started once (one started by mistake would have written by now).
+        // The browser setup started once.
         const fs::path trace = prefix / "browser-setup.log";
         for (int i = 0; i < 50 && (browser.empty() || readFile(trace).empty()); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(browser.empty() ? 6 : 20));
@@ -77,10 +75,6 @@ protected:
                   browser.empty() ? "0" : browser + " 1");
     }
 
-    CommandResult setup(const std::string& args, const fs::path& machineDir) {
-        return runIn(medium(), "ZEL_PREFIX=" + q(machineDir) + " ./SETUP " + args, tmp / "err");
-    }
-
     // Program Manager's launcher names the machine's own directory: that is the same machine.
     static std::string ownPathsOut(std::string text, const fs::path& machineDir) {
         for (std::size_t at; (at = text.find(machineDir.string())) != std::string::npos;)
@@ -88,8 +82,7 @@ protected:
         return text;
     }
 
-    // Each file under C: with its mode, content and date (a later one than the test's start is
-    // "new"), the registry, Program Manager's groups.
+    // Files under C: (mode, content, date unless made by the test), the registry, the groups.
     std::string snapshot(const fs::path& machineDir) {
         std::vector<std::string> lines;
         for (const auto& entry : fs::recursive_directory_iterator(machineDir / "drive_c")) {
@@ -106,8 +99,7 @@ protected:
                progmanList(machineDir);
     }
 
-    // The clicked run's answers (as --save-answers writes them) replayed on a fresh machine
-    // prepared as the first was must leave the same machine. Returns the replay's log.
+    // The clicked answers replayed on a fresh machine prepared alike: the same machine; its log.
     std::string replayAndCompare(const std::function<void()>& prepare = {}) {
         EXPECT_TRUE(ui.quitRequested() && wizard->installed())
             << ::testing::PrintToString(ui.errors);
@@ -121,7 +113,10 @@ protected:
             makeMachine();
             prepare();
         }
-        const CommandResult replay = setup("--answers ../answers.ini --log ../install.log", prefix);
+        const CommandResult replay = runIn(
+            medium(),
+            "ZEL_PREFIX=" + q(prefix) + " ./SETUP --answers ../answers.ini --log ../install.log",
+            tmp / "err");
         EXPECT_EQ(replay.status, 0) << replay.errors;
         progress = replay.errors;
         EXPECT_TRUE(awaitProgmanExit());
@@ -134,8 +129,7 @@ protected:
     std::string progress; // what the replay said on stderr
 };
 
-// Typical, the modem's port known: no connection page. The finish fails once (zelun.ini cannot
-// be written), stays usable, and completes when tried again.
+// Typical, the modem known (no connection page); the finish fails once, then is retried.
 TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
     const auto modem = [this] {
         writeRegistry(kModemKey, "AttachedTo", "COM2");
@@ -172,9 +166,8 @@ TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
 }
 
-// The README's walk-through: a subscriber's custom installation into a directory picked in the
-// chooser, the first browser proposed and the second taken, the connection page. A sponsor's
-// program started from the welcome page is logged by its Windows path.
+// The README's walk-through: custom, a chosen directory, the second browser, the connection page;
+// a sponsor's program started from the welcome page.
 TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     writeFile(driveC() / "WINDOWS" / "config.exe", ""); // makes the first browser the proposal
     fs::create_directories(driveC() / "INTERNET");
@@ -244,8 +237,8 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     expectMachine("C:\\INTERNET\\", "1235", "3 ATZ ATDP5550100", "navegai");
 }
 
-// Custom, without the dialer (no connection page), into a new directory typed without its final
-// "\", FTP instead of the news reader, no browser; the replay's log tells every change.
+// Custom without the dialer or a browser, into a new directory typed without its "\"; the
+// replay's log tells every change.
 TEST_F(DemoKitTest, CustomInstallationWithoutTheDialerReplayedLogsEveryChange) {
     start();
     throughRegistration(false);

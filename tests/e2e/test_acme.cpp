@@ -1,6 +1,5 @@
-// The Acme example kit (every [Marca] key set), packed and installed unattended from a copy, and
-// clicked through its pages: the machine (names and contents), the desktop entries, the pages and
-// the printout hold none of the built-in provider's texts but the names the README lists as fixed.
+// The Acme kit (every [Marca] key set), installed unattended from a packed copy and clicked: no
+// text of the built-in provider is left anywhere but the names the README lists as fixed.
 #include "tests/e2e/e2e.h"
 #include "tests/support/gui_wizard_fixture.h"
 
@@ -9,6 +8,8 @@
 #include "pages/modem_page.h"
 #include "qt/radio_group.h"
 #include "winemu/profile.h"
+#include "winemu/progman_client.h"
+#include "winemu/programs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -24,8 +25,7 @@
 namespace zel::test {
 namespace {
 
-// The names fixed by the wizard: the `code` spans before the ": " of each item of the README's
-// list between its markers.
+// The `code` spans before each ": " in the README's list of names fixed by the wizard.
 std::vector<std::string> fixedNames() {
     const std::string readme = readFile(sourceDir() / "README.md");
     const std::string begin = "<!-- fixed names: begin -->", end = "<!-- fixed names: end -->";
@@ -50,8 +50,7 @@ bool wordCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
 
-// Each of the built-in provider's texts in `text` (with some context), the fixed names taken out:
-// "ZEL" and "Zel" anywhere, "zel" as a word, its fax numbers and its dial command.
+// The built-in provider's texts in `text`, in context, the fixed names taken out.
 std::vector<std::string> builtInBrand(std::string text, const std::vector<std::string>& fixed) {
     for (const std::string& name : fixed)
         for (std::size_t at; (at = text.find(name)) != std::string::npos;)
@@ -79,9 +78,8 @@ protected:
         ASSERT_FALSE(fixed.empty()) << "the README lists no names fixed by the wizard";
     }
 
-    // "where: text" for each find of the built-in brand in the machine, the desktop directories
-    // and `printout`; the test's directory named "<tmp>", the wizard's own programs in bin/ not
-    // searched (their names are).
+    // "where: text" for each find of the built-in brand in the machine, the desktop's directories
+    // and `printout` (the programs in bin/ searched by name only).
     std::vector<std::string> traces(const std::string& printout) {
         std::vector<std::string> all;
         const auto search = [&](const std::string& where, std::string text) {
@@ -128,8 +126,9 @@ protected:
     int scanned = 0; // the files whose contents traces() searched
 };
 
-// Packed, copied away from the build and run with nothing but its machine in its environment: a
-// custom installation of every program, the registration printed to a PDF.
+// Packed, copied away and run under `env -i`: each helper missing stops it before the machine
+// exists; then every program, the print module loaded from the medium, the registration printed
+// to a PDF; Program Manager serves once the medium is gone.
 TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
     const fs::path out = tmp / "out", cd = tmp / "elsewhere" / "CD";
     const CommandResult packed = runCommand(q(binDir() / "zel-kit") + " pack " +
@@ -142,25 +141,65 @@ TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
                              "navegador=1\nporta=COM2\nmodem_inicializacao=ATZ\nnome=Maria\n"
                              "telefone_comercial=555-0123\ncartao_numero=5555 4444\n"
                              "impressao_pdf=../../card.pdf\n");
-    const CommandResult run =
-        runCommand("cd " + q(cd) + " && env -i HOME=" + q(tmp.path()) +
-                   " XDG_DATA_HOME=" + q(tmp / "xdg-data") +
-                   " XDG_CONFIG_HOME=" + q(tmp / "xdg-config") + " ZEL_PREFIX=" + q(prefix) +
-                   " ZEL_PROGMAN_IDLE=0.3 ./SETUP --answers ../../a.ini 2>&1 </dev/null");
-    ASSERT_EQ(run.status, 0) << run.output;
+    const auto setup = [&](const std::string& more) {
+        return runIn(cd,
+                     "env -i HOME=" + q(tmp.path()) + " XDG_DATA_HOME=" + q(tmp / "xdg-data") +
+                         " XDG_CONFIG_HOME=" + q(tmp / "xdg-config") + " ZEL_PREFIX=" + q(prefix) +
+                         " ZEL_PROGMAN_IDLE=0.3 " + more + " ./SETUP --answers ../../a.ini",
+                     tmp / "err");
+    };
+    // Without its sums (they would name the missing file first), each helper is looked for.
+    fs::rename(cd / "SHA256SUMS", tmp / "SHA256SUMS");
+    for (const char* helper : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so"}) {
+        SCOPED_TRACE(helper);
+        fs::rename(cd / helper, tmp / helper);
+        const CommandResult r = setup("");
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors),
+                  "1O arquivo " + std::string(helper) +
+                      ", necess\xc3\xa1rio \xc3\xa0 instala\xc3\xa7\xc3\xa3o, n\xc3\xa3o foi "
+                      "encontrado junto ao programa de instala\xc3\xa7\xc3\xa3o (" +
+                      cd.string() + ")");
+        EXPECT_FALSE(fs::exists(prefix));
+        fs::rename(tmp / helper, cd / helper);
+    }
+    fs::rename(tmp / "SHA256SUMS", cd / "SHA256SUMS");
+    const CommandResult run = setup("LD_DEBUG=files"); // the loader tells where modules come from
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_NE(run.errors.find("file=" + (cd / "libzel-print.so").string() + " "),
+              std::string::npos);
     EXPECT_TRUE(awaitProgmanExit());
+    const fs::path installed = prefix / "bin" / "progman";
+    EXPECT_TRUE(readFile(installed) == readFile(cd / "progman")); // no binary in a failure
+    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "PROGMAN.EXE"),
+              "#!/bin/sh\nexec '" + installed.string() + "' \"$@\"\n");
+
+    fs::remove_all(cd);
+    ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
+    ScriptedUi later;
+    makeMachine();
+    Programs programs(machine(), later);
+    DdeConversation progman(machine(), programs);
+    ASSERT_TRUE(progman.open("PROGMAN", "PROGMAN"));
+    EXPECT_TRUE(progman.execute("[CreateGroup(Depois)]"));
+    progman.close();
+    EXPECT_EQ(progman.deliveries(), std::vector<bool>{true});
+    EXPECT_TRUE(awaitProgmanExit());
+    ::unsetenv("ZEL_PROGMAN_IDLE");
+    const std::string groups = // by the launcher the machine's Program Manager now is
+        runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(driveC() / "WINDOWS" / "PROGMAN.EXE") +
+                   " --list")
+            .output;
+    EXPECT_TRUE(groups.ends_with("\nDepois\n    (no items)\n")) << groups;
     const fs::path pdf = tmp / "card.pdf";
     ASSERT_TRUE(readFile(pdf).starts_with("%PDF-"));
     // The PDF's text as a reader sees it; without pdftotext, its bytes.
     const CommandResult text = runCommand("pdftotext -layout " + q(pdf) + " - 2>/dev/null");
     const std::string printout = text.status == 0 ? text.output : readFile(pdf);
     EXPECT_EQ(traces(printout), std::vector<std::string>{});
-    makeMachine();
     expectAcme(printout);
 }
 
-// Clicked: a subscriber's typical installation, the connection page proposing the kit's dial
-// command; the pages' texts searched while they are up.
+// Clicked, typical: the kit's dial command proposed; the pages' texts searched while up.
 TEST_F(AcmeKitTest, ClickedThroughItsPagesLeavesNoTraceOfTheBuiltInBrand) {
     fs::remove_all(medium());
     fs::copy(sourceDir() / "kit-acme", medium(), fs::copy_options::recursive);

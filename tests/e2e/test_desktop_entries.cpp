@@ -1,5 +1,4 @@
-// Program Manager's groups in the desktop's menu, as its server keeps them: entries made and
-// removed with their groups, and started through progman --run on the machine.
+// Program Manager's groups in the desktop's menu: made and removed with them, started by progman.
 #include "tests/e2e/e2e.h"
 #include "winemu/progman_client.h"
 
@@ -14,8 +13,7 @@ namespace {
 
 using DesktopEntriesTest = MachineTest;
 
-// Off, nothing appears; the next server shows the group already stored, its entry started on the
-// machine; the group's removal takes every file with it.
+// Off, nothing appears; the next server shows the stored group; its removal takes every file.
 TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends each server
     ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
@@ -63,8 +61,7 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     ASSERT_TRUE(std::regex_match(files, made)) << files;
     std::smatch tag;
     std::regex_search(files, tag, std::regex("zel-setup-([0-9a-f]{16})"));
-    // The entry's command line, as a desktop runs it (it names its machine itself): the demo
-    // dialer says who it is.
+    // The entry's command line names its machine itself: the demo dialer says who it is.
     const std::string line =
         execLine(readFile(tmp / "xdg-data/applications/zel-setup" /
                           (tag[1].str() + "-zel-internet_discador-trumpet.desktop")));
@@ -94,9 +91,7 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     EXPECT_EQ(desktopFiles(), "");
 }
 
-// The entries of a machine whose path holds '=', blanks and quotes start its items: the
-// desktop's way of running the Exec line (checked by desktop-file-validate, split by the
-// desktop entry format's rules) runs the machine's own progman on that machine.
+// A machine whose path holds '=', blanks and quotes: its valid entries start its own progman.
 TEST_F(DesktopEntriesTest, StartItemsOfAMachineWhosePathHoldsAnything) {
     const fs::path odd = tmp / "ZEL_PREFIX=a b \"c\" 'd' $e";
     const fs::path c = odd / "drive_c";
@@ -117,9 +112,8 @@ TEST_F(DesktopEntriesTest, StartItemsOfAMachineWhosePathHoldsAnything) {
               "Discador ZEL (demonstracao do kit ZEL Internet)\n");
 }
 
-// A client that comes while the menu of a large store is being made is answered before it is
-// done; a SIGTERM then ends the server before the mirror goes on, with what it was told
-// stored; the next server finishes the menu.
+// A client is answered before a large menu is made; SIGTERM then ends the server with what it
+// was told stored; the next server finishes the menu.
 TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
     constexpr int kGroups = 10000;
     std::vector<progman::Group> groups;

@@ -1,6 +1,5 @@
-// A kit installed from a medium apart from the wizard (SETUP --medium): a read-only directory
-// and a CD image read without mounting it each install the machine the same kit installs from
-// beside the wizard, write nothing on the medium and leave nothing of an image behind.
+// SETUP --medium: a read-only directory or a CD image installs what the kit beside the wizard
+// installs, writes nothing on the medium and leaves nothing of an image behind.
 #include "tests/e2e/e2e.h"
 #include "winemu/iso_image.h"
 #include "winemu/sha256.h"
@@ -15,8 +14,7 @@ namespace {
 
 constexpr const char* kNoXorriso = "xorriso is not installed (scripts/install-deps --test)";
 
-// Every file under `root` (a link as what it names) with its content and mode, as one text per
-// path; `normalize` rewrites what differs between equal runs (paths, times).
+// Each path under `root` with its mode and content; `normalize` rewrites paths and times.
 using Tree = std::map<std::string, std::string>;
 Tree snapshot(const fs::path& root,
               const std::function<std::string(const fs::path&, std::string)>& normalize = {}) {
@@ -45,7 +43,7 @@ protected:
         writeFile(answers, readFile(sourceDir() / "scripts" / "demo-answers.ini"));
     }
     void TearDown() override {
-        // Written back so that the temporary tree can be removed (the tests may run as a user).
+        // Writable again, so that the temporary tree can be removed.
         runCommand("chmod -R u+w " + q(tmp.path()) + " 2>/dev/null");
     }
 
@@ -60,6 +58,7 @@ protected:
     }
     // The machine `name`, its own path, times and the journal's file names taken out.
     Tree machine(const std::string& name) {
+        awaitFile(tmp / name / "browser-setup.log"); // the browser setup may outlive the wizard
         const std::string prefix = (tmp / name).string();
         Tree tree = snapshot(tmp / name, [&](const fs::path& file, std::string text) {
             if (text.size() > 100000) // the installed programs: their sums are enough
@@ -74,8 +73,8 @@ protected:
         });
         Tree kept;
         for (auto& [path, content] : tree) {
-            if (path.ends_with(".lock"))
-                continue; // the holder's process number
+            if (path.ends_with(".lock") || path == "progman.sock")
+                continue; // the holder's process number; a server that may not have ended yet
             const bool journal = path.starts_with("journal/");
             kept[journal ? "journal/" + std::to_string(kept.size()) : path] = content;
         }
@@ -95,8 +94,6 @@ protected:
     fs::path kit = tmp / "kit", images = tmp / "images", answers = tmp / "answers.ini";
 };
 
-// A read-only directory and an image of the same kit each install the same machine as the kit
-// beside the wizard; nothing is written on the medium, and nothing of the image is left.
 TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     const Tree expected = reference();
     ASSERT_TRUE(expected.contains("drive_c/INTERNET/TRUMPET/TCPMAN.EXE"));
@@ -129,8 +126,7 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     EXPECT_TRUE(fs::is_empty(images)) << "the image's extraction is left behind";
 }
 
-// What cannot be a medium stops the run before the machine is touched, saying why (the last
-// line on stderr), and leaves no extraction behind.
+// What cannot be a medium stops the run before the machine is touched, saying why.
 TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
     const std::string unreadable = "n\u00e3o p\u00f4de ser lida: n\u00e3o \u00e9 uma imagem de "
                                    "CD (ISO 9660) ou est\u00e1 danificada";
@@ -152,8 +148,6 @@ TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
         {"a file that is no image", "kit.iso",
          [&] { writeFile(tmp / "kit.iso", std::string(70000, 'x')); },
          "A imagem kit.iso " + unreadable + "; nada foi instalado"},
-        {"an empty file", "kit.iso", [&] { writeFile(tmp / "kit.iso", ""); },
-         "A imagem kit.iso " + unreadable + "; nada foi instalado"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -170,8 +164,7 @@ TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
     }
 }
 
-// An image is data, never trusted: a link or a size larger than the image refuses it whole and
-// removes what was extracted; what is taken is read-only and the same as the kit.
+// An image is never trusted: a link or a bad size refuses it whole; what is taken is read-only.
 class ImageTest : public MediumApartTest {
 protected:
     void SetUp() override {
@@ -220,8 +213,7 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItAfter) {
     EXPECT_FALSE(fs::exists(dir));
 }
 
-// A program started from the image and not waited for (the browser setup) keeps its files: the
-// extraction goes only after the last process working there.
+// A program still running from the image (the browser setup) keeps the extraction until it ends.
 TEST_F(ImageTest, AProgramStillRunningFromTheImageKeepsItsFiles) {
     makeImage(kit);
     fs::path dir;
@@ -308,7 +300,7 @@ TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
     }
 }
 
-// zel-kit check reads an image as the wizard does and finds in it what it finds in the kit.
+// zel-kit check reads an image as the wizard does.
 TEST_F(ImageTest, ZelKitChecksAnImageAsItsKit) {
     std::string ini = readFile(kit / "SETUP.INI");
     writeFile(kit / "SETUP.INI", ini.replace(ini.find("grupo=ZEL"), 9, "grupo=\"ZEL\""));
@@ -322,7 +314,6 @@ TEST_F(ImageTest, ZelKitChecksAnImageAsItsKit) {
         std::string last; // the last line on stdout, or on stderr when it fails
     } rows[] = {
         {q(iso), 1, "1 error, 0 warnings, 1 note"},
-        {q(kit), 1, "1 error, 0 warnings, 1 note"},
         {q(tmp / "bad.iso"), 1,
          "zel-kit: A imagem " + (tmp / "bad.iso").string() + " " + unreadable},
     };
