@@ -18,6 +18,7 @@
 #include "qt/gauge_widget.h"
 #include "qt/qt_modal.h"
 #include "qt/qt_text.h"
+#include "qt/qt_ui.h"
 #include "qt/radio_group.h"
 #include "setup/messages.h"
 
@@ -86,7 +87,14 @@ protected:
 
 TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     writeRegistry(kModemKey, "AttachedTo", "COM2");
+    writeSetup(std::string(kSetup) + "[Marca]\r\ntitulo=Rede S\xfal\r\nicone=ICONE.BMP\r\n");
+    writePicture(medium() / "ICONE.BMP", Qt::green);
     Wizard& w = makeWizard();
+    // The kit's brand: the title of the task bar and of the error reports, the windows' icon.
+    EXPECT_EQ(applicationTitle() + " | " + QApplication::applicationName().toStdString(),
+              "Rede Súl | Rede Súl");
+    EXPECT_EQ(QApplication::windowIcon().pixmap(8, 8).toImage().pixelColor(0, 0),
+              QColor(Qt::green));
     w.buildForms(); // read before they are shown
     const auto& custom = w.customInstallPage->ui;
     QStringList shown;

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
@@ -199,6 +200,29 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
         }
     EXPECT_GT(dark, 5);
     EXPECT_EQ(reddish, 0);
+    // Sunk into the page: dark above and to the left, light below and to the right.
+    const QPalette& p = gauge.palette();
+    const int x = image.width() / 2, y = image.height() / 2, w = image.width(), h = image.height();
+    EXPECT_EQ(
+        std::vector<QColor>({image.pixelColor(x, 0), image.pixelColor(0, y), image.pixelColor(x, 1),
+                             image.pixelColor(x, h - 1), image.pixelColor(w - 1, y)}),
+        std::vector<QColor>({p.color(QPalette::Dark), p.color(QPalette::Dark),
+                             p.color(QPalette::Shadow), p.color(QPalette::Light),
+                             p.color(QPalette::Light)}));
+}
+
+// A field the user cannot change is grey, as the page around it, not white as one to fill in.
+TEST(WidgetsTest, ADisabledFieldIsGreyAsThePage) {
+    guiApplication();
+    QLineEdit enabled, disabled;
+    disabled.setEnabled(false);
+    const auto inside = [](QLineEdit& edit) {
+        edit.resize(80, 20);
+        return edit.grab().toImage().pixelColor(70, 10);
+    };
+    EXPECT_EQ(inside(enabled), enabled.palette().color(QPalette::Base));
+    EXPECT_EQ(inside(disabled), enabled.palette().color(QPalette::Window));
+    EXPECT_NE(inside(disabled), inside(enabled));
 }
 
 // A new list drops the choice, and says so only when there was one.
@@ -218,6 +242,12 @@ class QtSoundTest : public MachineTest {};
 TEST_F(QtSoundTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     guiApplication();
     writeFile(driveC() / "TADA.WAV", "RIFF");
+    static QStringList warnings; // the user is told why there is no sound, once
+    const QtMessageHandler before = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext&, const QString& message) {
+            if (type == QtWarningMsg && message.startsWith("No sound: "))
+                warnings << message;
+        });
     QtSound sound(machine(), "no_such_module");
     sound.playWave(""); // no sound named: silence
     sound.playWave("C:\\TADA.WAV");
@@ -228,6 +258,9 @@ TEST_F(QtSoundTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     sound.playWave("C:\\TADA.WAV");
     QtUi().processEvents(); // the turn of the event loop that long work lets through
     EXPECT_EQ(sound.beeps(), 2);
+    qInstallMessageHandler(before);
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains("no_such_module")) << warnings[0].toStdString();
 }
 
 // ---- printing
