@@ -65,8 +65,6 @@ TEST(Guarded, ReportsWhatLeavesTheHandlerAndSwallowsIt) {
     EXPECT_NO_THROW(guarded(throwing, [] { throw 42; }));
 }
 
-// ---- the user-interface services
-
 // Each box as "caption | text (its format) | icon | buttons"; Escape is "Cancelar" where there
 // is one, "OK" where that is the only button. Kit text is never markup, every line end breaks,
 // in the box and on stderr alike. Qt's own buttons speak the wizard's language.
@@ -263,8 +261,6 @@ TEST_F(QtSoundTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     EXPECT_TRUE(warnings[0].contains("no_such_module")) << warnings[0].toStdString();
 }
 
-// ---- printing
-
 // QtPrinter writing a PDF file; everything else is QtPrinter's own.
 struct PdfPrinter : QtPrinter {
     explicit PdfPrinter(fs::path file) : file(std::move(file)) {}
@@ -300,10 +296,7 @@ TEST(QtPrinterTest, AJobComesOutWholeOrIsAClearErrorAndThePrintDialogAnswers) {
     EXPECT_NE(runCommand("pdffonts '" + (tmp / "job.pdf").string() + "'")
                   .output.find("LiberationMono-Bold"),
               std::string::npos); // "Courier New" drawn in its metric twin, bold
-    ASSERT_EQ(printer.lastDocument().size(), 2u);
-    ASSERT_EQ(printer.lastDocument()[1].size(), 3u);
-    EXPECT_TRUE(printer.lastDocument()[1][0].style.underline);
-    EXPECT_EQ(printer.lastDocument()[1][1].text, "Endere\xe7o :Rua");
+    EXPECT_TRUE(printer.lastDocument().at(1).at(0).style.underline); // which no text shows
     // A line is as high as its font, in printer units (12 points are a sixth of an inch).
     EXPECT_GT(line, 100);
     printer.setFont("Courier New", 8, {});
