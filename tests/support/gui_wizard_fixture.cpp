@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <qdrawutil.h>
 
 #include <cstdlib>
 
@@ -132,15 +133,12 @@ void WizardRunTest::screenshot(QWidget& page, const std::string& name) {
                 QImage::Format_RGB32);
     shot.fill(QColor(0xc0, 0xc0, 0xc0));
     QPainter painter(&shot);
-    painter.setPen(QColor(0xff, 0xff, 0xff));
-    painter.drawLine(1, 1, shot.width() - 3, 1);
-    painter.drawLine(1, 1, 1, shot.height() - 3);
-    painter.setPen(QColor(0x80, 0x80, 0x80));
-    painter.drawLine(1, shot.height() - 2, shot.width() - 2, shot.height() - 2);
-    painter.drawLine(shot.width() - 2, 1, shot.width() - 2, shot.height() - 2);
-    painter.setPen(QColor(0, 0, 0));
-    painter.drawLine(0, shot.height() - 1, shot.width() - 1, shot.height() - 1);
-    painter.drawLine(shot.width() - 1, 0, shot.width() - 1, shot.height() - 1);
+    QPalette frame; // the raised frame: grey and white above and left, grey and black below
+    frame.setColor(QPalette::Light, QColor(0xc0, 0xc0, 0xc0));
+    frame.setColor(QPalette::Midlight, Qt::white);
+    frame.setColor(QPalette::Dark, QColor(0x80, 0x80, 0x80));
+    frame.setColor(QPalette::Shadow, Qt::black);
+    qDrawWinPanel(&painter, shot.rect(), frame, false);
     const QRect caption(kFrame, kFrame, client.width(), kCaption);
     painter.fillRect(caption, QColor(0, 0, 0x80));
     QFont font = page.font();
