@@ -5,6 +5,7 @@
 #include "winemu/host_file.h"
 #include "winemu/registry.h"
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <set>
@@ -134,13 +135,8 @@ ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
     std::vector<std::string> lines;
     const auto addKeys = [&](int n) {
         for (int i = 0; i < n; ++i) {
-            if (chance(r, 15)) {
-                lines.push_back(otherLine(r));
-                continue;
-            }
-            const std::string& key = pick(r, kKeyNames);
-            c.keys.insert(key);
-            lines.push_back(keyLine(r, key, value(r)));
+            const std::string& key = chance(r, 15) ? "" : *c.keys.insert(pick(r, kKeyNames)).first;
+            lines.push_back(key.empty() ? otherLine(r) : keyLine(r, key, value(r)));
         }
     };
     if (chance(r, 20))
@@ -152,18 +148,14 @@ ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
         lines.push_back(sectionLine(r, name));
         addKeys(below(r, 9));
     }
-    // The last line with or without its line end.
+    // One line end throughout, or mixed ones; the last line with or without its own.
     const int style = below(r, 10);
-    static const char* const ends[] = {"\r\n", "\n", "\r"};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         c.content += lines[i];
         if (i + 1 == lines.size() && chance(r, 20))
             break;
-        const int end = loneCr ? (style < 5 ? 2 : below(r, 3))
-                               : (style < 4   ? 0
-                                  : style < 7 ? 1
-                                              : below(r, 2));
-        c.content += ends[end];
+        const int mixed = below(r, loneCr ? 3 : 2), fixed = loneCr ? 2 : style < 4 ? 0 : 1;
+        c.content += std::array{"\r\n", "\n", "\r"}[style < (loneCr ? 5 : 7) ? fixed : mixed];
     }
     return c;
 }
@@ -285,8 +277,7 @@ int generate(const fs::path& dir, int files, unsigned seed) {
             std::string v = chance(r, 80) ? value(r) : blank(r) + text(r, 5) + blank(r);
             c.sections.insert(section);
             c.keys.insert(key);
-            batch.push_back({'W', platformFile.string(), section, key, v, {}});
-            batch.push_back({'O', ourFile.string(), section, key, v, {}});
+            batch.push_back({'W', platformFile.string(), section, key, v, ourFile});
         }
         addReads(second, 'B', {platformFile.string(), ourFile.string()}, c);
     }

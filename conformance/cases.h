@@ -3,7 +3,7 @@
 // side (conformance.cpp) both answer. A batch line is a query's six tab-separated fields, texts
 // in hex so that any byte travels; each query gets one answer line, a dump several and a ".":
 //   R, B  read a profile value (B: a written file read back): "V <hex value>", "-" for the default
-//   W, O  the platform's write, ours: "1" written, "0" refused; the other side answers "-"
+//   W     write a profile value, the platform to path, ours to its twin source: "1", "0" refused
 //   I, E  regedit imports the file, exports the key as REGEDIT4 into it: "1" when done
 //   D     the key's tree: "K <path>" and "V <path> <name> <type> <data>" lines (hex); ours
 //         reads it from the source file
@@ -30,10 +30,9 @@ struct Query {
 
 std::string hex(std::string_view bytes);
 
-// Writes into dir the profile files (profiles/), the files both sides write alike
-// (written/platform, written/ours), our registry file (registry/system.reg) and two batches:
-// batch-1.txt reads and writes; batch-2.txt, once both have written, reads the written files
-// back and imports, dumps and exports the registry. The same seed gives the same cases.
+// Writes into dir the profile files (profiles/, written/platform, written/ours), our registry
+// file (registry/system.reg) and two batches: batch-1.txt reads and writes; batch-2.txt, once
+// both have written, reads the written files back and imports, dumps and exports the registry.
 int generate(const std::filesystem::path& dir, int files, unsigned seed);
 
 } // namespace zel::conformance
