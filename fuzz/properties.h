@@ -242,9 +242,8 @@ inline std::string checkMacros(std::string_view input) {
 
 // Windows paths: a normal form that parses to itself, and a host path that never leaves its
 // drive's directory. Input: a path text, NUL, a current directory (tried too when it parses).
-
-// A machine on a fresh prefix under `dir`, with a few entries for the case-insensitive lookup
-// to find and a second drive.
+// The machine: a fresh prefix under `dir`, a few entries for the case-insensitive lookup to
+// find, and a second drive.
 inline Machine makeFuzzMachine(const fs::path& dir) {
     fs::create_directories(dir / "medium" / "Sub");
     fs::create_directories(dir / "prefix" / "drive_c" / "Dir" / "Inner");
@@ -261,14 +260,10 @@ inline Machine makeFuzzMachine(const fs::path& dir) {
     return Machine(options);
 }
 
-// The path lies under root by its text alone (no link followed), with no ".." left.
+// The path lies under root by its text alone (no link followed).
 inline bool lexicallyWithin(const fs::path& path, const fs::path& root) {
-    const fs::path p = path.lexically_normal(), r = root.lexically_normal();
-    auto pi = p.begin();
-    for (const fs::path& part : r)
-        if (!part.empty() && (pi == p.end() || *pi++ != part))
-            return false;
-    return std::find(pi, p.end(), fs::path("..")) == p.end();
+    const fs::path rest = path.lexically_normal().lexically_relative(root.lexically_normal());
+    return !rest.empty() && *rest.begin() != "..";
 }
 
 inline std::string checkWinPath(const Machine& machine, std::string_view input) {
