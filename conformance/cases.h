@@ -7,7 +7,6 @@
 //   I, E  regedit imports the file, exports the key as REGEDIT4 into it: "1" when done
 //   D     the key's tree: "K <path>" and "V <path> <name> <type> <data>" lines (hex); ours
 //         reads it from the source file
-//   X     the key's tree deleted: "1"
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -22,7 +21,7 @@ inline constexpr std::string_view kLoneCrPrefix = "cr-p";
 struct Query {
     char kind = 0;
     std::string path;    // the profile file or the registry file (host path)
-    std::string section; // a profile section; for D, E and X the registry key
+    std::string section; // a profile section; for D and E the registry key
     std::string key;
     std::string value;
     std::filesystem::path source;

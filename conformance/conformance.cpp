@@ -69,7 +69,7 @@ std::vector<Query> readBatch(const fs::path& file) {
     for (const std::string& line : lines(file)) {
         const std::vector<std::string> f = split(line, '\t');
         if (f.size() != 6 || f[0].size() != 1 ||
-            std::string_view("RBWIEDX").find(line[0]) == std::string_view::npos)
+            std::string_view("RBWIED").find(line[0]) == std::string_view::npos)
             throw std::runtime_error("unknown query in " + file.string() + ": " + line);
         batch.push_back({line[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4]), f[5]});
     }

@@ -193,12 +193,6 @@ static void dumpTree(const char* path) {
     fputs(".\n", answers);
 }
 
-static void deleteTree(const char* path) {
-    const char* sub = underMachine(path);
-    LONG r = sub ? RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub) : ERROR_INVALID_PARAMETER;
-    fputs(r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND ? "1\n" : "0\n", answers);
-}
-
 int main(int argc, char** argv) {
     static char line[1 << 20];
     if (argc != 3 || GetACP() != 1252) { /* the code page of the machines kits were made for */
@@ -234,7 +228,6 @@ int main(int argc, char** argv) {
         case 'I': importFile(path); break;
         case 'E': exportFile(path, f[2]); break;
         case 'D': dumpTree(f[2]); break;
-        case 'X': deleteTree(f[2]); break;
         default: fail("unknown query");
         }
     }
