@@ -156,31 +156,27 @@ std::string describeDumpLine(std::string_view line) {
 
 // ---- our answers
 
-void dump(const zel::RegKey& key, const std::string& path, Answer& lines) {
-    lines.push_back("K " + hex(path));
+void dump(const zel::RegKey& key, const std::string& path, std::string& out) {
+    out += "K " + hex(path) + "\n";
     for (const zel::RegValue& v : key.values)
-        lines.push_back("V " + hex(path) + " " + hex(v.name) + " " +
-                        std::to_string(static_cast<std::uint32_t>(v.type)) + " " +
-                        hex(std::string(v.data.begin(), v.data.end())));
+        out += "V " + hex(path) + " " + hex(v.name) + " " +
+               std::to_string(static_cast<std::uint32_t>(v.type)) + " " +
+               hex(std::string(v.data.begin(), v.data.end())) + "\n";
     for (const auto& child : key.children)
-        dump(*child, path + "\\" + child->name, lines);
+        dump(*child, path + "\\" + child->name, out);
 }
 
 // The tree under keyPath in a registry file, in the probe's dump lines.
-Answer dumpOurTree(const fs::path& file, const std::string& keyPath) {
+void dumpOurTree(const fs::path& file, const std::string& keyPath, std::string& out) {
     const auto text = zel::readHostFile(file);
-    if (!text)
-        return {};
-    auto tree = zel::parseRegistryFile(*text);
-    if (!tree)
-        return {"unreadable " + file.string()};
-    const zel::RegKey* key = tree->get();
+    auto tree = text ? zel::parseRegistryFile(*text) : std::nullopt;
+    if (text && !tree)
+        out += "unreadable " + file.string() + "\n";
+    const zel::RegKey* key = tree ? tree->get() : nullptr;
     for (const std::string& name : split(keyPath.substr(zel::kRootKeyName.size() + 1), '\\'))
         key = key != nullptr ? key->child(name) : nullptr;
-    Answer lines;
     if (key != nullptr)
-        dump(*key, keyPath, lines);
-    return lines;
+        dump(*key, keyPath, out);
 }
 
 int answer(const fs::path& batchFile, const fs::path& answersFile) {
@@ -201,8 +197,7 @@ int answer(const fs::path& batchFile, const fs::path& answersFile) {
                 out += "0";
             }
         } else if (q.kind == 'D') {
-            for (const std::string& line : dumpOurTree(q.source, q.section))
-                out += line + "\n";
+            dumpOurTree(q.source, q.section, out);
             out += ".";
         } else { // the platform's actions: nothing of ours to do
             out += "1";
