@@ -140,9 +140,13 @@ Reason keptWriteDifference(std::string_view platformFileText, std::string_view o
 
 // Registry dump lines: "K <path>" or "V <path> <name> <type> <data>", texts in hex.
 Reason keptRegistryDifference(const std::string& platformLine, const std::string& ourLine) {
-    if (ourLine.starts_with("V ") && split(ourLine, ' ')[3] == "1" &&
-        platformLine == ourLine + "00")
+    if (!ourLine.starts_with("V ") || split(ourLine, ' ')[3] != "1")
+        return std::nullopt;
+    if (platformLine == ourLine + "00")
         return "a string stored without its closing NUL: Wine's ANSI query adds one";
+    if (platformLine.ends_with(' ') && platformLine + "00" == ourLine)
+        return "an empty string stored without its NUL: REGEDIT4 holds it as \"\", which reads "
+               "back with one (Wine's query adds none to an empty string)";
     return std::nullopt;
 }
 
@@ -312,7 +316,8 @@ int main(int argc, char** argv) {
             for (std::size_t i = 1; i + 2 < args.size(); i += 3)
                 compare(args[i], args[i + 1], args[i + 2], tally);
             for (const auto& [reason, count] : tally.kept)
-                std::cout << "kept difference (" << count << " cases): " << reason << "\n";
+                std::cout << "kept difference (" << count << (count == 1 ? " case): " : " cases): ")
+                          << reason << "\n";
             std::cout << tally.passed << " passed, " << tally.failed << " failed\n";
             return tally.failed == 0 ? 0 : 1;
         }
