@@ -5,6 +5,7 @@
 #include "winemu/host_file.h"
 #include "winemu/registry.h"
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <set>
@@ -84,42 +85,25 @@ std::string value(Random& r) {
     }
 }
 
-std::string sectionLine(Random& r, const std::string& name) {
-    switch (below(r, 16)) {
-    case 0: return blank(r) + "[" + name + "]" + blank(r);
-    case 1: return "[" + blank(r) + name + blank(r) + "]";
-    case 2: return "[" + name + "] ; " + text(r, 5);
-    case 3: return "[" + name + "]" + text(r, 4);
-    case 4: return blank(r) + "[" + name; // no closing bracket
-    case 5: return "[" + name + "]]";
-    case 6: return "[" + name + "]x]";
-    case 7: return "[" + name + "=" + text(r, 3); // no bracket, but an "="
-    case 8: return "[]";
-    default: return "[" + name + "]";
-    }
-}
+// Line forms: N the name, V the value, _ a run of blanks, T a short text. The first form, the
+// plain one, also stands for every draw beyond the list.
+const std::vector<std::string_view> kSectionForms = {"[N]", "_[N]_", "[_N_]", "[N] ; T", "[N]T",
+                                                     "_[N", "[N]]",  "[N]x]", "[N=T",    "[]"};
+const std::vector<std::string_view> kKeyForms = {"N=V", "_N_=_V_", "N=",   "N_=_", "N",
+                                                 "=V",  "N==V",    ";N=V", "_;N=V"};
+const std::vector<std::string_view> kOtherForms = {"", "_", "; T", "T T"}; // no section or key
 
-std::string keyLine(Random& r, const std::string& key, const std::string& v) {
-    switch (below(r, 16)) {
-    case 0: return blank(r) + key + blank(r) + "=" + blank(r) + v + blank(r);
-    case 1: return key + "=";
-    case 2: return key + blank(r) + "=" + blank(r);
-    case 3: return key; // no "="
-    case 4: return "=" + v;
-    case 5: return key + "==" + v;
-    case 6: return ";" + key + "=" + v;
-    case 7: return blank(r) + ";" + key + "=" + v;
-    default: return key + "=" + v;
-    }
-}
-
-std::string otherLine(Random& r) {
-    switch (below(r, 5)) {
-    case 1: return blank(r);
-    case 2: return "; " + text(r, 10);
-    case 3: return text(r, 6) + " " + text(r, 6); // neither section nor key
-    default: return "";
-    }
+std::string line(Random& r, const std::vector<std::string_view>& forms, int draws,
+                 const std::string& name = "", const std::string& v = "") {
+    const auto at = static_cast<std::size_t>(below(r, draws));
+    std::string out;
+    for (const char c : forms[at < forms.size() ? at : 0])
+        out += c == 'N'   ? name
+               : c == 'V' ? v
+               : c == '_' ? blank(r)
+               : c == 'T' ? text(r, 5)
+                          : std::string(1, c);
+    return out;
 }
 
 struct ProfileCase {
@@ -134,13 +118,9 @@ ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
     std::vector<std::string> lines;
     const auto addKeys = [&](int n) {
         for (int i = 0; i < n; ++i) {
-            if (chance(r, 15)) {
-                lines.push_back(otherLine(r));
-                continue;
-            }
-            const std::string& key = pick(r, kKeyNames);
-            c.keys.insert(key);
-            lines.push_back(keyLine(r, key, value(r)));
+            const std::string& key = chance(r, 15) ? "" : *c.keys.insert(pick(r, kKeyNames)).first;
+            lines.push_back(key.empty() ? line(r, kOtherForms, 5)
+                                        : line(r, kKeyForms, 16, key, value(r)));
         }
     };
     if (chance(r, 20))
@@ -149,21 +129,17 @@ ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
     for (int s = 0; s < sections; ++s) {
         const std::string& name = pick(r, kSectionNames);
         c.sections.insert(name);
-        lines.push_back(sectionLine(r, name));
+        lines.push_back(line(r, kSectionForms, 16, name));
         addKeys(below(r, 9));
     }
-    // The last line with or without its line end.
+    // One line end throughout, or mixed ones; the last line with or without its own.
     const int style = below(r, 10);
-    static const char* const ends[] = {"\r\n", "\n", "\r"};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         c.content += lines[i];
         if (i + 1 == lines.size() && chance(r, 20))
             break;
-        const int end = loneCr ? (style < 5 ? 2 : below(r, 3))
-                               : (style < 4   ? 0
-                                  : style < 7 ? 1
-                                              : below(r, 2));
-        c.content += ends[end];
+        const int mixed = below(r, loneCr ? 3 : 2), fixed = loneCr ? 2 : style < 4 ? 0 : 1;
+        c.content += std::array{"\r\n", "\n", "\r"}[style < (loneCr ? 5 : 7) ? fixed : mixed];
     }
     return c;
 }
@@ -285,19 +261,17 @@ int generate(const fs::path& dir, int files, unsigned seed) {
             std::string v = chance(r, 80) ? value(r) : blank(r) + text(r, 5) + blank(r);
             c.sections.insert(section);
             c.keys.insert(key);
-            batch.push_back({'W', platformFile.string(), section, key, v, {}});
-            batch.push_back({'O', ourFile.string(), section, key, v, {}});
+            batch.push_back({'W', platformFile.string(), section, key, v, ourFile});
         }
         addReads(second, 'B', {platformFile.string(), ourFile.string()}, c);
     }
 
-    // The registry: our file imported by the platform's regedit, the tree compared; then
-    // exported by its regedit as REGEDIT4 and read by ours.
+    // The registry: our file imported by the platform's regedit into its fresh prefix, the
+    // tree compared; then exported by its regedit as REGEDIT4 and read by ours.
     const fs::path system = dir / "registry" / "system.reg";
     const fs::path exported = dir / "registry" / "exported.reg";
     fillRegistry(r, system);
     const std::string key(kRegistryKey);
-    second.push_back({'X', "", key, "", "", {}});
     second.push_back({'I', system.string(), "", "", "", {}});
     second.push_back({'D', "", key, "", "", system});
     second.push_back({'E', exported.string(), key, "", "", {}});

@@ -1,7 +1,5 @@
 // Our side of the conformance suite (conformance/run runs it beside probe.c under Wine):
-// generates the cases, answers a batch through our layer, and compares both sides' answers,
-// printing every unexpected difference (the first 40), the kept ones with their reason, and
-// "N passed, N failed".
+// generates the cases, answers a batch through our layer, and compares both sides' answers.
 #include "conformance/cases.h"
 
 #include "winemu/cp1252.h"
@@ -38,14 +36,12 @@ std::string value(const Answer& a) {
 
 // Bytes in a report: printable ASCII as it is, anything else as \xNN; long texts cut.
 std::string printable(std::string_view bytes) {
-    std::string out = "\"";
-    for (unsigned char c : bytes)
-        out += c >= 0x20 && c < 0x7f && c != '\\'
-                   ? std::string(1, static_cast<char>(c))
-                   : "\\x" + hex(std::string(1, static_cast<char>(c)));
+    std::string out;
+    for (const char c : bytes)
+        out += c >= 0x20 && c < 0x7f && c != '\\' ? std::string(1, c) : "\\x" + hex({&c, 1});
     if (out.size() > 120)
         out = out.substr(0, 100) + "...(" + std::to_string(bytes.size()) + " bytes)";
-    return out + "\"";
+    return "\"" + out + "\"";
 }
 
 std::vector<std::string> split(std::string_view line, char separator) {
@@ -73,7 +69,7 @@ std::vector<Query> readBatch(const fs::path& file) {
     for (const std::string& line : lines(file)) {
         const std::vector<std::string> f = split(line, '\t');
         if (f.size() != 6 || f[0].size() != 1 ||
-            std::string_view("RBWOIEDX").find(line[0]) == std::string_view::npos)
+            std::string_view("RBWIED").find(line[0]) == std::string_view::npos)
             throw std::runtime_error("unknown query in " + file.string() + ": " + line);
         batch.push_back({line[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4]), f[5]});
     }
@@ -97,8 +93,7 @@ std::vector<Answer> readAnswers(const fs::path& file, const std::vector<Query>& 
     return answers;
 }
 
-// ---- the differences kept on purpose, each with its reason (as the platform's own conformance
-// tests mark what they know to differ); a difference that none explains is a failure.
+// ---- the differences kept on purpose, each with its reason; any other is a failure.
 
 // The file names the section or the key only in another case of a letter beyond ASCII.
 bool matchesOnlyBeyondAscii(std::string_view fileText, const Query& read) {
@@ -114,17 +109,15 @@ bool matchesOnlyBeyondAscii(std::string_view fileText, const Query& read) {
 Reason keptProfileDifference(std::string_view fileText, const Query& read, const Answer& platform,
                              const Answer& ours) {
     if (fs::path(read.path).filename().string().starts_with(kLoneCrPrefix))
-        return "a CR alone ends a line for us, as in every text the wizard reads and in the kit "
-               "tool's line numbers; the platform ends lines at LF only";
+        return "a CR alone ends a line for us, as in every text the wizard reads; Wine: LF only";
     if (matchesOnlyBeyondAscii(fileText, read))
-        return "names that differ only in the case of a letter beyond ASCII (c-cedilla, "
-               "a-tilde, s-caron...) are one name for us; Wine folds only ASCII letters";
+        return "names differing only in the case of a letter beyond ASCII are one for us; Wine "
+               "folds only ASCII";
     const std::string platformValue = value(platform), ourValue = value(ours);
     if (ourValue.size() == 1023 && platformValue == ourValue.substr(0, 1022) &&
         (fileText.find("\"" + ourValue + "\"") != std::string_view::npos ||
          fileText.find("'" + ourValue + "'") != std::string_view::npos))
-        return "a quoted value of exactly 1023 characters keeps all of them for us; the "
-               "platform loses the last one with the quotes";
+        return "a quoted value of 1023 characters keeps them all for us; Wine loses the last";
     return std::nullopt;
 }
 
@@ -132,66 +125,62 @@ Reason keptProfileDifference(std::string_view fileText, const Query& read, const
 Reason keptWriteDifference(std::string_view platformFileText, std::string_view ourFileText,
                            const Query& read) {
     if (matchesOnlyBeyondAscii(platformFileText, read) || matchesOnlyBeyondAscii(ourFileText, read))
-        return "a write to a name that differs only in the case of a letter beyond ASCII goes "
-               "to that name's section or key for us; Wine adds another";
+        return "a write to a name differing only in the case of a letter beyond ASCII goes to "
+               "that name for us; Wine adds another";
     bool underEmpty = false; // the key stands under a header with an empty name ("[]")
     for (const zel::ini::ScannedLine& line : zel::ini::scan(ourFileText)) {
         if (line.kind == zel::ini::ScannedLine::Kind::Section)
             underEmpty = line.name.empty();
         else if (underEmpty && zel::equalsNoCase(line.name, read.key))
-            return "a write leaves every line it does not change as it was for us; the platform "
-                   "rewrites the file without the \"[]\" header, so the keys under it join the "
-                   "section before";
+            return "a write keeps every line it does not change for us; Wine drops a \"[]\" "
+                   "header, joining its keys to the section before";
     }
     return std::nullopt;
 }
 
 // Registry dump lines: "K <path>" or "V <path> <name> <type> <data>", texts in hex.
 Reason keptRegistryDifference(const std::string& platformLine, const std::string& ourLine) {
-    const std::vector<std::string> f = split(ourLine, ' ');
-    if (f.size() == 5 && f[0] == "V" && f[3] == "1" && platformLine == ourLine + "00")
-        return "a string value stored without its closing NUL: the platform's ANSI query hands "
-               "it out with one";
+    if (!ourLine.starts_with("V ") || split(ourLine, ' ')[3] != "1")
+        return std::nullopt;
+    if (platformLine == ourLine + "00")
+        return "a string stored without its closing NUL: Wine's ANSI query adds one";
+    if (platformLine.ends_with(' ') && platformLine + "00" == ourLine)
+        return "an empty string stored without its NUL: REGEDIT4 holds it as \"\", which reads "
+               "back with one (Wine's query adds none to an empty string)";
     return std::nullopt;
 }
 
 std::string describeDumpLine(std::string_view line) {
     const std::vector<std::string> f = split(line, ' ');
-    if (f.size() == 2 && f[0] == "K")
-        return "key " + printable(unhex(f[1]));
-    if (f.size() == 5 && f[0] == "V")
-        return "value " + printable(unhex(f[2])) + " of " + printable(unhex(f[1])) + ", type " +
-               f[3] + ", data " + printable(unhex(f[4]));
-    return std::string(line);
+    std::string out = f[0];
+    for (std::size_t i = 1; i < f.size(); ++i) // the type (the fourth field) is not in hex
+        out += " " + (i == 3 ? f[i] : printable(unhex(f[i])));
+    return out;
 }
 
 // ---- our answers
 
-void dump(const zel::RegKey& key, const std::string& path, Answer& lines) {
-    lines.push_back("K " + hex(path));
+void dump(const zel::RegKey& key, const std::string& path, std::string& out) {
+    out += "K " + hex(path) + "\n";
     for (const zel::RegValue& v : key.values)
-        lines.push_back("V " + hex(path) + " " + hex(v.name) + " " +
-                        std::to_string(static_cast<std::uint32_t>(v.type)) + " " +
-                        hex(std::string(v.data.begin(), v.data.end())));
+        out += "V " + hex(path) + " " + hex(v.name) + " " +
+               std::to_string(static_cast<std::uint32_t>(v.type)) + " " +
+               hex(std::string(v.data.begin(), v.data.end())) + "\n";
     for (const auto& child : key.children)
-        dump(*child, path + "\\" + child->name, lines);
+        dump(*child, path + "\\" + child->name, out);
 }
 
 // The tree under keyPath in a registry file, in the probe's dump lines.
-Answer dumpOurTree(const fs::path& file, const std::string& keyPath) {
+void dumpOurTree(const fs::path& file, const std::string& keyPath, std::string& out) {
     const auto text = zel::readHostFile(file);
-    if (!text)
-        return {};
-    auto tree = zel::parseRegistryFile(*text);
-    if (!tree)
-        return {"unreadable " + file.string()};
-    const zel::RegKey* key = tree->get();
+    auto tree = text ? zel::parseRegistryFile(*text) : std::nullopt;
+    if (text && !tree)
+        out += "unreadable " + file.string() + "\n";
+    const zel::RegKey* key = tree ? tree->get() : nullptr;
     for (const std::string& name : split(keyPath.substr(zel::kRootKeyName.size() + 1), '\\'))
         key = key != nullptr ? key->child(name) : nullptr;
-    Answer lines;
     if (key != nullptr)
-        dump(*key, keyPath, lines);
-    return lines;
+        dump(*key, keyPath, out);
 }
 
 int answer(const fs::path& batchFile, const fs::path& answersFile) {
@@ -203,20 +192,19 @@ int answer(const fs::path& batchFile, const fs::path& answersFile) {
             auto it = readers.try_emplace(q.path, zel::ProfileFile::atHostPath(q.path)).first;
             const std::string v = it->second.readText(q.section, q.key, kAbsent);
             out += v == kAbsent ? "-" : "V " + hex(v);
-        } else if (q.kind == 'O') {
-            readers.erase(q.path);
+        } else if (q.kind == 'W') { // the platform writes q.path, we write its twin q.source
+            readers.erase(q.source);
             try {
-                zel::ProfileFile::atHostPath(q.path).writeText(q.section, q.key, q.value);
+                zel::ProfileFile::atHostPath(q.source).writeText(q.section, q.key, q.value);
                 out += "1";
             } catch (const std::exception&) {
                 out += "0";
             }
         } else if (q.kind == 'D') {
-            for (const std::string& line : dumpOurTree(q.source, q.section))
-                out += line + "\n";
+            dumpOurTree(q.source, q.section, out);
             out += ".";
-        } else { // the platform's writes and actions: nothing of ours to do
-            out += q.kind == 'W' ? "-" : "1";
+        } else { // the platform's actions: nothing of ours to do
+            out += "1";
         }
         out += "\n";
     }
@@ -229,19 +217,14 @@ int answer(const fs::path& batchFile, const fs::path& answersFile) {
 struct Tally {
     int passed = 0, failed = 0;
     std::map<std::string, int> kept; // reason -> cases
-    static constexpr int kShown = 40;
 
-    void fail(const std::string& what) {
-        if (++failed <= kShown)
-            std::cout << "FAIL " << what << "\n";
-    }
     void check(bool same, const Reason& reason, const std::string& what) {
         if (same)
             ++passed;
         else if (reason)
             ++kept[*reason];
-        else
-            fail(what);
+        else if (++failed <= 40) // the rest are only counted
+            std::cout << "FAIL " << what << "\n";
     }
 };
 
@@ -255,29 +238,26 @@ std::string shown(const Answer& a) {
 
 // Every key and value line of a registry dump is one check.
 void compareDumps(const Query& q, Answer platform, Answer ours, Tally& tally) {
+    const std::string file = "registry " + q.source.filename().string();
     if (platform.empty())
-        return tally.fail("registry dump of " + printable(q.section) + ": the platform has none");
-    std::sort(platform.begin(), platform.end());
-    std::sort(ours.begin(), ours.end());
+        return tally.check(false, std::nullopt, file + ": the platform has no dump");
+    std::ranges::sort(platform);
+    std::ranges::sort(ours);
     Answer onlyPlatform, onlyOurs;
-    std::set_difference(platform.begin(), platform.end(), ours.begin(), ours.end(),
-                        std::back_inserter(onlyPlatform));
-    std::set_difference(ours.begin(), ours.end(), platform.begin(), platform.end(),
-                        std::back_inserter(onlyOurs));
+    std::ranges::set_difference(platform, ours, std::back_inserter(onlyPlatform));
+    std::ranges::set_difference(ours, platform, std::back_inserter(onlyOurs));
     tally.passed += static_cast<int>(platform.size() - onlyPlatform.size());
-    const std::string file = q.source.filename().string();
     for (const std::string& line : onlyPlatform) {
         Reason reason;
-        const auto partner = std::find_if(onlyOurs.begin(), onlyOurs.end(), [&](auto& ourLine) {
+        const auto partner = std::ranges::find_if(onlyOurs, [&](const std::string& ourLine) {
             return (reason = keptRegistryDifference(line, ourLine)).has_value();
         });
         if (partner != onlyOurs.end())
             onlyOurs.erase(partner);
-        tally.check(false, reason,
-                    "registry " + file + ": only the platform has " + describeDumpLine(line));
+        tally.check(false, reason, file + ": only the platform has " + describeDumpLine(line));
     }
     for (const std::string& line : onlyOurs)
-        tally.fail("registry " + file + ": only ours has " + describeDumpLine(line));
+        tally.check(false, std::nullopt, file + ": only ours has " + describeDumpLine(line));
 }
 
 void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::path& oursFile,
@@ -295,23 +275,20 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const Query& q = batch[i];
         const Query* next = i + 1 < batch.size() ? &batch[i + 1] : nullptr;
-        if (q.kind == 'R' || q.kind == 'B') {
+        if (q.kind == 'R' || q.kind == 'B' || q.kind == 'W') {
+            const bool write = q.kind == 'W';
             tally.check(platform[i] == ours[i],
-                        keptProfileDifference(text(q.path), q, platform[i], ours[i]),
-                        "read " + describe(q) + ": platform " + shown(platform[i]) + ", ours " +
-                            shown(ours[i]));
-        } else if (q.kind == 'W') { // followed by ours of the same
-            const bool paired = next != nullptr && next->kind == 'O';
-            tally.check(paired && platform[i] == ours[i + 1], std::nullopt,
-                        "write " + describe(q) + " = " + printable(q.value) + ": platform " +
-                            shown(platform[i]) + ", ours " +
-                            (paired ? shown(ours[i + 1]) : "missing"));
+                        write ? std::nullopt
+                              : keptProfileDifference(text(q.path), q, platform[i], ours[i]),
+                        (write ? "write " + describe(q) + " = " + printable(q.value)
+                               : "read " + describe(q)) +
+                            ": platform " + shown(platform[i]) + ", ours " + shown(ours[i]));
         } else if (q.kind == 'D') {
             compareDumps(q, platform[i], ours[i], tally);
-        } else if (q.kind != 'O') { // a platform action must succeed for the checks after it
+        } else { // a platform action must succeed for the checks after it
             tally.check(!platform[i].empty() && platform[i][0] == "1", std::nullopt,
                         std::string("platform action ") + q.kind + " on " + q.path + ": " +
-                            (platform[i].empty() ? "no answer" : platform[i][0]));
+                            shown(platform[i]));
         }
         // A read-back pair: the platform reads its own written file and ours alike.
         if (q.kind == 'B' && next != nullptr && next->kind == 'B' && next->section == q.section &&
@@ -341,9 +318,6 @@ int main(int argc, char** argv) {
             for (const auto& [reason, count] : tally.kept)
                 std::cout << "kept difference (" << count << (count == 1 ? " case): " : " cases): ")
                           << reason << "\n";
-            if (tally.failed > Tally::kShown)
-                std::cout << "... " << (tally.failed - Tally::kShown)
-                          << " more failures not shown\n";
             std::cout << tally.passed << " passed, " << tally.failed << " failed\n";
             return tally.failed == 0 ? 0 : 1;
         }
@@ -351,8 +325,7 @@ int main(int argc, char** argv) {
         std::cerr << "zel-conformance: " << e.what() << "\n";
         return 2;
     }
-    std::cerr << "usage: zel-conformance generate DIR FILES SEED\n"
-                 "       zel-conformance answer BATCH ANSWERS\n"
-                 "       zel-conformance compare (BATCH PLATFORM_ANSWERS OUR_ANSWERS)...\n";
+    std::cerr << "usage: zel-conformance generate DIR FILES SEED | answer BATCH ANSWERS | "
+                 "compare (BATCH PLATFORM_ANSWERS OUR_ANSWERS)...\n";
     return 2;
 }

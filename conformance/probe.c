@@ -1,9 +1,5 @@
-/* The platform's side of the conformance suite: answers a batch of queries (cases.h tells the
- * queries and their answers) through the platform's own functions, in one process.
- *
- *   probe.exe BATCH ANSWERS
- *
- * Host paths (/tmp/...) are reached through drive Z:. */
+/* The platform's side of the conformance suite: probe.exe BATCH ANSWERS answers a batch of
+ * queries (cases.h tells them) through the platform's own functions. Host paths are on Z:. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,15 +13,11 @@ static void fail(const char* what) {
     exit(2);
 }
 
-static int nibble(char c) {
-    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-}
-
 /* Decodes hex in place. */
 static void unhex(char* text) {
     size_t n = 0;
-    for (; text[2 * n] && text[2 * n + 1]; ++n)
-        text[n] = (char)(nibble(text[2 * n]) * 16 + nibble(text[2 * n + 1]));
+    for (unsigned byte; text[2 * n] && sscanf(text + 2 * n, "%2x", &byte) == 1; ++n)
+        text[n] = (char)byte;
     text[n] = 0;
 }
 
@@ -91,23 +83,12 @@ static HWND waitForWindow(DWORD process, const char* className, HWND owner) {
     return NULL;
 }
 
-struct ControlSearch {
-    int id;
-    HWND found;
-};
-
-static BOOL CALLBACK matchControl(HWND window, LPARAM param) {
-    struct ControlSearch* s = (struct ControlSearch*)param;
-    if (GetDlgCtrlID(window) == s->id)
-        s->found = window;
-    return !s->found;
-}
-
 /* A control of the dialog at any depth (the export options sit in a child dialog). */
 static HWND findControl(HWND dialog, int id) {
-    struct ControlSearch s = {id, NULL};
-    EnumChildWindows(dialog, matchControl, (LPARAM)&s);
-    return s.found;
+    HWND found = GetDlgItem(dialog, id);
+    for (HWND child = NULL; !found && (child = FindWindowExA(dialog, child, NULL, NULL));)
+        found = findControl(child, id);
+    return found;
 }
 
 /* Exports the key's branch as REGEDIT4 into file; NULL, or what went wrong. */
@@ -212,12 +193,6 @@ static void dumpTree(const char* path) {
     fputs(".\n", answers);
 }
 
-static void deleteTree(const char* path) {
-    const char* sub = underMachine(path);
-    LONG r = sub ? RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub) : ERROR_INVALID_PARAMETER;
-    fputs(r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND ? "1\n" : "0\n", answers);
-}
-
 int main(int argc, char** argv) {
     static char line[1 << 20];
     if (argc != 3 || GetACP() != 1252) { /* the code page of the machines kits were made for */
@@ -250,11 +225,9 @@ int main(int argc, char** argv) {
         case 'W':
             fputs(WritePrivateProfileStringA(f[2], f[3], f[4], path) ? "1\n" : "0\n", answers);
             break;
-        case 'O': fputs("-\n", answers); break;
         case 'I': importFile(path); break;
         case 'E': exportFile(path, f[2]); break;
         case 'D': dumpTree(f[2]); break;
-        case 'X': deleteTree(f[2]); break;
         default: fail("unknown query");
         }
     }

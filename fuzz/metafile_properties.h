@@ -1,8 +1,7 @@
 #pragma once
 // The metafile readers' property, for their fuzz target and its replay in the tests: whatever
-// the bytes, each reader returns without crashing, within its caps of time and memory (the
-// fuzzer's limits notice a reader that does not), and gives either no picture or one no larger
-// than a picture may be. Both read the same bytes: each refuses what is not its kind.
+// the bytes, each reader returns (within the fuzzer's caps of time and memory) no picture or one
+// no larger than a picture may be. Both read the same bytes: each refuses what is not its kind.
 #include "qt/emf_reader.h"
 #include "qt/metafile_painter.h"
 #include "qt/wmf_reader.h"

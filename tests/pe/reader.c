@@ -8,14 +8,10 @@ int main(void) {
     int answer = -1;
     GetPrivateProfileStringA("Discador", "Telefone", "none", profile, sizeof profile,
                              "C:\\WINDOWS\\ZELTEST.INI");
-    HKEY key;
     DWORD size = sizeof value;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZEL\\Teste", 0, KEY_READ, &key) ==
-        ERROR_SUCCESS) {
-        if (RegQueryValueExA(key, "Modem", NULL, NULL, (BYTE*)value, &size) != ERROR_SUCCESS)
-            value[0] = '\0';
-        RegCloseKey(key);
-    }
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZEL\\Teste", "Modem", RRF_RT_ANY, NULL, value,
+                     &size) != ERROR_SUCCESS)
+        value[0] = '\0';
     HMODULE dll = LoadLibraryA("ZELTEST.DLL");
     if (dll != NULL) {
         int (*get)(void) = (int (*)(void))(void*)GetProcAddress(dll, "zel_answer");
