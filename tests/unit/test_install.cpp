@@ -8,6 +8,7 @@
 #include <linux/capability.h>
 #include <set>
 #include <sstream>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -142,6 +143,41 @@ TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
     EXPECT_EQ(left, (std::set<std::string>{living, ".zelcopy-aB3xYz", dead + "toolong7",
                                            dead + "dirdir", "BIG.DAT"}));
     EXPECT_EQ(readFile(driveC() / "LEFT" / "BIG.DAT"), std::string(20000, 'x'));
+}
+
+// A temporary name already taken is drawn again rather than given up. Two children forked
+// from one state draw the same names: the first shows its first name, which is then taken
+// (with the second's process id) before the second copies.
+TEST_F(InstallTest, ATakenTemporaryNameIsDrawnAgain) {
+    writeFile(medium() / "A.TXT", "a");
+    fs::create_directory(driveC() / "ZEL");
+    ASSERT_TRUE(copy("D:\\A.TXT", "C:\\ZEL\\FIRST.TXT")); // the names' source set up here
+    const FileDescriptor watch(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+    ASSERT_GE(::inotify_add_watch(watch.get(), (driveC() / "ZEL").c_str(), IN_CREATE), 0);
+    ASSERT_EQ(inChild([&] { ::_exit(copy("D:\\A.TXT", "C:\\ZEL\\SEEN.TXT") ? 0 : 1); }), 0);
+    alignas(inotify_event) char events[4096];
+    ASSERT_GT(::read(watch.get(), events, sizeof events), ssize_t(sizeof(inotify_event)));
+    const std::string seen = reinterpret_cast<const inotify_event*>(events)->name;
+    ASSERT_TRUE(seen.starts_with(".zelcopy-")) << seen;
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    const FileDescriptor waits(gate[0]), opens(gate[1]);
+    fs::path taken;
+    const int status = inChild(
+        [&] {
+            char go;
+            ::_exit(::read(waits.get(), &go, 1) == 1 && copy("D:\\A.TXT", "C:\\ZEL\\B.TXT") ? 0
+                                                                                            : 1);
+        },
+        [&](pid_t child) {
+            taken = driveC() / "ZEL" /
+                    (".zelcopy-" + std::to_string(child) + seen.substr(seen.rfind('-')));
+            writeFile(taken, "taken");
+            EXPECT_EQ(::write(opens.get(), "x", 1), 1);
+        });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFile(driveC() / "ZEL" / "B.TXT"), "a");
+    EXPECT_EQ(readFile(taken), "taken");
 }
 
 // Mode bits bind the superuser too in the child that calls this, as they bind any user.
