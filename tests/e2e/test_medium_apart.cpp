@@ -189,6 +189,7 @@ protected:
 TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItAfter) {
     fs::permissions(kit / "LICENCA.TXT", fs::perms::owner_exec, fs::perm_options::add);
     fs::permissions(kit / "SETUP.INI", fs::perms::others_read, fs::perm_options::remove);
+    fs::create_hard_link(kit / "SETUP.INI", kit / "IRC" / "MESMO.INI"); // one file, two names
     makeImage(kit);
     fs::path dir;
     {

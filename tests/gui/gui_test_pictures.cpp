@@ -126,6 +126,10 @@ const auto epoly = [](E type, bool small, int polys = 2) {
 // A 2 x 1 bitmap: red, blue.
 const Bytes kDib = d({40, 2, 1}) + w({1, 24}) + d({0, 8, 0, 0, 0, 0}) +
                    Bytes("\x00\x00\xff\xff\x00\x00\x00\x00", 8);
+// The same in 32 bits a pixel, its colour masks between the header and the pixels.
+const Bytes kMaskedDib = d({40, 2, 1}) + w({1, 32}) +
+                         d({3, 8, 0, 0, 0, 0, 0xff0000, 0xff00, 0xff}) +
+                         Bytes("\x00\x00\xff\x00\xff\x00\x00\x00", 8);
 
 // The picture in the terms of `expected`: "WxH" when not 100 x 100, the colour at each "x,y"
 // (R G B W K Y grey, ? another), for "ink WITHIN REACHES" the boxes when the red lies within
@@ -202,6 +206,8 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
          "35,35R 60,60W"},
         {wmf(rec(W::DibBitBlt, d({0xCC0020}) + w({0, 0, 1, 2, 50, 50}) + kDib)),
          "50,50R 51,50B 52,50W"},
+        {wmf(rec(W::DibBitBlt, d({0xCC0020}) + w({0, 0, 1, 2, 50, 50}) + kMaskedDib)),
+         "50,50R 51,50B 52,50W"},
         {wmf(rec(W::DibStretchBlt, d({0xCC0020}) + w({1, 2, 0, 0, 100, 100, 0, 0}) + kDib)),
          "25,50R 75,50B"},
         {wmf(rec(W::StretchDib, kStretchDib + w({1, 1, 0, 1, 100, 100, 0, 0}) + kDib)),
@@ -231,6 +237,8 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
         {placeable(0, 0, 10, max + 1) + kHead + kEnd, "refused"},
         {placeable(0, 0, 100, 0) + kHead + kEnd, "refused"},
         {kHead + kFill + kEnd, "refused"},
+        {kHead + d({0}) + w({int(W::Rectangle)}) + kEnd, "refused"},    // a record of no size
+        {kHead + kEnd + rec(W::SetWindowExt, w({40, 120})), "refused"}, // a window past the end
         {placeable(0, 0, 100, 100) + w({3}) + kHead.substr(2) + kEnd, "refused"},
         {placeable(0, 0, 100, 100) + w({1, 10}) + kHead.substr(4) + kEnd, "refused"},
         {wmf(d({2}) + w({int(W::Rectangle)})), "refused"},
@@ -383,7 +391,7 @@ TEST_F(PicturesTest, DamagedBitmapsShowTheFirstColourOrBlackWhereTheyFail) {
 }
 
 // A PNG under a bitmap's name shows; a link off the drive, a file too large, one that does not
-// decode or is missing leave the label empty.
+// decode, is missing or is on no drive leave the label empty.
 TEST_F(PicturesTest, ALabelShowsAPictureOnItsDriveOrNothing) {
     guiApplication();
     QImage image(6, 4, QImage::Format_RGB32);
@@ -397,8 +405,8 @@ TEST_F(PicturesTest, ALabelShowsAPictureOnItsDriveOrNothing) {
     EXPECT_EQ(ownPicture("welcome.bmp").size(), QSize(160, 120)); // the program's own
     EXPECT_TRUE(ownPicture("no_such_picture.bmp").isNull());
     QLabel label;
-    for (const char* path :
-         {"C:\\LOGO.BMP", "C:\\LINK.BMP", "C:\\BIG.BMP", "C:\\BAD.WMF", "C:\\NO.BMP"}) {
+    for (const char* path : {"C:\\LOGO.BMP", "C:\\LINK.BMP", "C:\\BIG.BMP", "C:\\BAD.WMF",
+                             "C:\\NO.BMP", "Q:\\LOGO.BMP"}) {
         const bool shown = path == std::string("C:\\LOGO.BMP");
         label.setPixmap(QPixmap::fromImage(image));
         EXPECT_EQ(loadPicture(label, machine(), path), shown) << path;

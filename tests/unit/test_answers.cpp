@@ -55,6 +55,7 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
     TempDir tmp;
     Catalogue kit = threePrograms();
     kit.entry(6).preselected = true;
+    kit.entry(kShownPrograms).name = "P10"; // the last on the custom page
     Choices proposed;
     proposed.destination = "C:\\ZEL\\";
     proposed.modem = {1, "AT&F", "ATDP5550100"};
@@ -79,7 +80,7 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
     Choices odd = custom;
     odd.destination = " C:\\Acesso \"ZEL\"\\"; // blanks and quotes survive
     odd.programs = {false, true, true, false, false, true};
-    odd.programs[10] = true;
+    odd.programs[9] = odd.programs[10] = true;
     odd.browser = Browser::None;
     odd.modem = {std::nullopt, "AT\xc7", ""}; // no port: the proposal stays
     odd.continueShortOfSpace = true;

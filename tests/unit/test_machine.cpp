@@ -204,6 +204,24 @@ TEST_F(MachineTest, WhatTheMachineMakesIsItsUsersAlone) {
               "#!/bin/sh\nexec '/opt/it'\\''s/progman' \"$@\"\n");
 }
 
+// Links on the way are followed as the system follows them: forty, and no more.
+TEST_F(MachineTest, APrefixIsReachedThroughAsManyLinksAsTheSystemFollows) {
+    const auto link = [&](int i) { return tmp / ("l" + std::to_string(i)); };
+    fs::create_directories(tmp / "end");
+    for (int i = 0; i <= 40; ++i) // l0 -> l1 -> ... -> l40 -> end
+        fs::create_directory_symlink(i == 40 ? fs::path("end") : link(i + 1).filename(), link(i));
+    for (int first : {1, 0}) { // 40 links, then 41
+        const fs::path inside = link(first) / "prefix";
+        const bool followed = bool(FileDescriptor(::open(link(first).c_str(), O_PATH | O_CLOEXEC)));
+        ASSERT_EQ(followed, first == 1);
+        const std::string error = errorOf([&] { Machine({inside, program, {}, {}}); });
+        EXPECT_TRUE(followed ? error.empty()
+                             : error.starts_with("N\xe3o foi poss\xedvel abrir a m\xe1quina "))
+            << error;
+    }
+    EXPECT_TRUE(fs::exists(tmp / "end" / "prefix" / "drive_c"));
+}
+
 // A component of its path swapped for a link elsewhere moves nothing of an opened machine.
 TEST_F(MachineTest, ASwappedPathLeavesTheOpenedMachineWhereItWas) {
     const fs::path way = tmp / "way", moved = tmp / "moved", decoy = tmp / "decoy";

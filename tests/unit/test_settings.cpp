@@ -72,6 +72,7 @@ TEST(ProfileWrite, ChangesOnlyWhatItMust) {
         {"[S]\r\n\r\n[T]\r\n", "S", "k", "v", "[S]\r\nk=v\r\n\r\n[T]\r\n"},
         {"[S]\nk=1", "S", "j", "2", "[S]\nk=1\r\nj=2\r\n"},
         {"[S]\na=1\n[S]\nb=1\n", "S", "b", "2", "[S]\na=1\nb=2\r\n[S]\nb=1\n"},
+        {"k=0\r\n[S]\r\n", "S", "k", "1", "k=0\r\n[S]\r\nk=1\r\n"}, // the first key is in no section
         // A new section goes at the end.
         {"[S]\nk=1", "T", "k", "v", "[S]\nk=1\r\n[T]\r\nk=v\r\n"},
         {"[S]\rk=1\r", "T", "k", "v", "[S]\rk=1\r[T]\r\nk=v\r\n"},
