@@ -273,12 +273,21 @@ TEST_F(UserFilesTest, TheUninstallerWithoutAScreenFallsBackToStderr) {
 // On a virtual X screen the unattended wizard and `zel-uninstall --quiet` show nothing; without
 // --quiet the box comes up (the screen is really there, through its socket and over TCP).
 TEST_F(UserFilesTest, OnAScreenTheQuietRunsShowNoWindow) {
-    if (!haveTool("Xvfb") || !haveTool("xdotool"))
-        GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/install-deps --test)";
-    const fs::path number = tmp / "display";
-    const std::string server =
-        runCommand("Xvfb -displayfd 3 -listen tcp 3>" + q(number) + " >/dev/null 2>&1 & echo $!")
-            .output;
+    if (!haveTool("Xvfb") || !haveTool("xdotool") || !haveTool("xauth"))
+        GTEST_SKIP() << "Xvfb, xauth or xdotool is not installed (scripts/install-deps --test)";
+    // Listening on TCP too, it admits only clients with its cookie (the server takes every
+    // cookie of the file, whatever display it names).
+    const fs::path number = tmp / "display", cookies = tmp / "xauthority";
+    std::string cookie = runCommand("mcookie").output;
+    cookie.resize(cookie.find_last_not_of('\n') + 1);
+    const auto addCookie = [&](const std::string& display) {
+        ASSERT_EQ(runCommand("xauth -f " + q(cookies) + " add " + display + " . " + cookie).status,
+                  0);
+    };
+    addCookie(":0");
+    const std::string server = runCommand("Xvfb -displayfd 3 -listen tcp -auth " + q(cookies) +
+                                          " 3>" + q(number) + " >/dev/null 2>&1 & echo $!")
+                                   .output;
     struct Stop {
         pid_t pid;
         ~Stop() { ::kill(pid, SIGTERM); }
@@ -287,7 +296,9 @@ TEST_F(UserFilesTest, OnAScreenTheQuietRunsShowNoWindow) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_FALSE(readFile(number).empty()) << "Xvfb did not start";
     const std::string n = readFile(number).substr(0, readFile(number).size() - 1);
+    addCookie(":" + n); // a connection over TCP from this host is taken for a local one
     const std::string screen = "export DISPLAY=:" + n + " ZEL_PREFIX=" + q(prefix) +
+                               " XAUTHORITY=" + q(cookies) +
                                "; unset QT_QPA_PLATFORM WAYLAND_DISPLAY; ";
     writeFile(tmp / "a.ini", "[Respostas]\nporta=1\nnavegador=nenhum\n"); // no setup's words
     const CommandResult setup =
