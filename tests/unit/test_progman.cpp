@@ -255,7 +255,6 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
     EXPECT_EQ(stored(), longest.substr(13, kMaxMacroText - 15) + "{};T{};N{};G{};Served{};");
 }
 
-// Beyond its 32 conversations, or out of descriptors, the server neither spins nor stops: the
 // The 33rd conversation waits, without a spinning server, until one of the 32 has ended.
 TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWait) {
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
