@@ -5,6 +5,7 @@
 #include "winemu/sha256.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <map>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -222,6 +223,8 @@ TEST_F(ImageTest, AProgramStillRunningFromTheImageKeepsItsFiles) {
     {
         const ExtractedImage image(iso);
         dir = image.dir();
+        int started[2];
+        ASSERT_EQ(::pipe2(started, O_CLOEXEC), 0);
         program = ::fork();
         ASSERT_GE(program, 0);
         if (program == 0) { // works in the medium's directory for a while, then reads a file there
@@ -229,6 +232,10 @@ TEST_F(ImageTest, AProgramStillRunningFromTheImageKeepsItsFiles) {
                 ::execl("/bin/sh", "sh", "-c", "sleep 2; cat SETUP.INI >/dev/null", nullptr);
             ::_exit(127);
         }
+        ::close(started[1]);
+        char none;
+        EXPECT_EQ(::read(started[0], &none, 1), 0); // end of file once the program is in there
+        ::close(started[0]);
         EXPECT_TRUE(usedByAnotherProcess(dir));
     }
     EXPECT_TRUE(fs::exists(dir / "SETUP.INI")); // still there for the running program
