@@ -285,51 +285,6 @@ std::size_t mirrorAll(MenuMirror& menu, const Groups& groups) {
     return menu.iconsDecoded();
 }
 
-TEST(DesktopMirror, WithstandsItsAttacks) {
-    const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
-    const auto group = [](const std::string& name, int items, const std::string& icon) {
-        Group g{name, {}};
-        for (int i = 0; i < items; ++i)
-            g.items.push_back({"C:\\P.EXE", "item " + std::to_string(i), icon, 0});
-        return g;
-    };
-    // An icon bomb on every item, under two names: refused once, no entry has an icon.
-    TempDir bombed;
-    MenuMirror attacked({placesIn(bombed.path()),
-                         bombed / "machine",
-                         "/usr/bin/progman",
-                         [b = bomb(kit, 48638)](const std::string&) { return b; },
-                         {}});
-    EXPECT_EQ(mirrorAll(attacked,
-                        Groups({group("A", 20, "C:\\BOMB.ICO"), group("B", 20, "C:\\BOMB2.ICO")})),
-              1u);
-    EXPECT_EQ(countFiles(bombed / "data/applications"), 40u);
-    EXPECT_FALSE(fs::exists(bombed / "data/icons"));
-    EXPECT_EQ(runCommand("grep -l ^Icon= -r '" + bombed.path().string() + "/data'").output, "");
-    // This machine's files under the 32-bit tag of earlier versions (FNV-1a's low 32 bits) go;
-    // another machine's stay.
-    TempDir tmp;
-    std::uint64_t hash = 1469598103934665603ull;
-    for (const unsigned char c : (tmp / "machine").string())
-        hash = (hash ^ c) * 1099511628211ull;
-    char old[9];
-    std::snprintf(old, sizeof old, "%08llx", static_cast<unsigned long long>(hash & 0xFFFFFFFFu));
-    for (const std::string& stale :
-         {"data/applications/zel-setup/" + std::string(old) + "-g_i.desktop",
-          "data/desktop-directories/zel-setup-" + std::string(old) + "-g.directory",
-          "data/icons/hicolor/32x32/apps/zel-setup-" + std::string(old) + "-1234abcd.png",
-          "config/menus/zel-setup-" + std::string(old) + ".menu"})
-        writeFile(tmp / stale, "old");
-    writeFile(tmp / "data/applications/zel-setup/0badcafe-g_i.desktop", "another's");
-    MenuMirror menu({placesIn(tmp.path()), tmp / "machine", "/usr/bin/progman", {}, {}});
-    mirrorAll(menu, Groups({group("G", 1, "")}));
-    EXPECT_EQ(countFiles(tmp / "data/applications"), 2u);
-    EXPECT_TRUE(fs::exists(tmp / "data/applications/zel-setup/0badcafe-g_i.desktop"));
-    EXPECT_EQ(countFiles(tmp / "data/desktop-directories"), 1u);
-    EXPECT_EQ(countFiles(tmp / "config/menus"), 1u);
-    EXPECT_EQ(countFiles(tmp / "data/icons"), 0u);
-}
-
 // A change writes what it changed: other files are not read or written again.
 TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
     TempDir tmp;
@@ -367,23 +322,6 @@ TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
     }
     EXPECT_FALSE(fs::exists(byHand));
     EXPECT_EQ(countFiles(tmp / "data/applications"), 13u);
-}
-
-// Asked to stop, the mirror stops before the next file; the group it was at is done later.
-TEST(DesktopMirror, StopsWhenAsked) {
-    TempDir tmp;
-    int allowed = 30;
-    DesktopMirror mirror{placesIn(tmp.path()), tmp / "machine", "/usr/bin/progman", {}, [&] {
-                             return allowed-- <= 0;
-                         }};
-    std::vector<Group> groups;
-    for (int g = 0; g < 100; ++g)
-        groups.push_back({"G" + std::to_string(g), {{"C:\\A.EXE", "A", "", 0}}});
-    EXPECT_EQ(mirrorGroups(Groups(groups), mirror), std::vector<std::string>{});
-    const std::size_t written = countFiles(tmp / "data");
-    EXPECT_GT(written, 0u);
-    EXPECT_LT(written, 40u);
-    EXPECT_LT(countFiles(tmp / "config/menus"), 10u);
 }
 
 } // namespace

@@ -350,37 +350,6 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
     }
 }
 
-// A copy that failed and was tried again is one installation, taken back whole.
-TEST_F(InstallationTest, ACopyTriedAgainIsTakenBackWhole) {
-    load("[Principal]\ndestino=C:\\ZEL\\\ngrupo=G\n[Update]\nprograma=UP.EXE\n[Programa1]\n"
-         "nome=Discador\n[Programa2]\nnome=A\ninstala=1\nArquivo1=A.EXE\nArquivo2=B.EXE\n");
-    writeFile(medium() / "A.EXE", "a");
-    const auto files = [&] {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::recursive_directory_iterator(driveC()))
-            found.push_back(entry.path().lexically_relative(driveC()).string());
-        std::sort(found.begin(), found.end());
-        return found;
-    };
-    const std::vector<std::string> before = files();
-    {
-        InstallJournal journal(prefix);
-        JournalSubscription told(journal);
-        RecordingView first, second;
-        EXPECT_FALSE(runCopy(*platform, catalogue, choices, first)); // B.EXE is not there yet
-        EXPECT_TRUE(fs::exists(driveC() / "ZEL" / "A.EXE"));
-        writeFile(medium() / "B.EXE", "b");
-        EXPECT_TRUE(runCopy(*platform, catalogue, choices, second));
-        EXPECT_TRUE(fs::exists(driveC() / "ZEL" / "B.EXE"));
-        EXPECT_EQ(journal.failure(), "");
-    }
-    const CommandResult undone =
-        runCommand("ZEL_PREFIX='" + prefix.string() + "' '" +
-                   (binDir() / "zel-uninstall").string() + "' --quiet 2>&1");
-    EXPECT_EQ(undone.status, 0) << undone.output;
-    EXPECT_EQ(files(), before);
-}
-
 // What the custom page and the unattended run refuse, and the one form every step then uses.
 TEST(Destination, IsAFullPathWindowsAcceptsResolvedOnce) {
     const auto relative = relativeDestination;

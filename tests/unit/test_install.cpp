@@ -290,47 +290,6 @@ TEST_F(InstallRunTest, CopiesTheSelectedEntriesThenTheFixedFiles) {
     EXPECT_EQ(tree(driveC() / "ZEL"), "F1.EXE F1.EXE\nF2.EXE F2.EXE\n");
 }
 
-// The run reads each directory's names once, yet finds names as the machine does.
-TEST_F(InstallRunTest, NamesAreFoundWithoutRegardToCaseAsTheMachineFindsThem) {
-    struct Row {
-        const char* what;
-        std::vector<const char*> before; // in C:\ZEL\ before the run
-        std::string entries;
-        const char* zel;    // C:\ZEL\ afterwards, without the fixed files
-        const char* system; // C:\WINDOWS\SYSTEM\ afterwards
-    };
-    const char* one = "[Programa1]\nnome=A\ninstala=1\nArquivo1=";
-    const std::string twin = one + std::string("twin.dll\n");
-    const Row rows[] = {
-        // clang-format off
-        {"a file there in other letters is replaced, not doubled", {"a1.exe"}, one + std::string("A1.EXE\n"), "a1.exe A1.EXE\n", ""},
-        {"of two case twins, the first in byte order", {"TWIN.DLL", "Twin.dll"}, twin, "TWIN.DLL twin.dll\nTwin.dll old\n", ""},
-        {"the exact spelling wins over a twin", {"TWIN.DLL", "twin.dll"}, twin, "TWIN.DLL old\ntwin.dll twin.dll\n", ""},
-        {"a name the run made is found again in other letters", {},
-         "[Programa1]\nnome=A\ninstala=1\nSystem1=S1.DLL\n[Programa2]\nnome=B\ninstala=1\ndiretorio=B\nSystem1=s1.dll\n",
-         "", "S1.DLL s1.dll\n"},
-        // clang-format on
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        fs::remove_all(driveC() / "ZEL");
-        fs::remove_all(driveC() / "WINDOWS" / "SYSTEM");
-        fs::create_directories(driveC() / "ZEL");
-        fs::create_directories(driveC() / "WINDOWS" / "SYSTEM");
-        for (const char* name : row.before)
-            writeFile(driveC() / "ZEL" / name, "old");
-        EXPECT_EQ(run(row.entries), "");
-        std::string zel; // without the fixed files
-        std::istringstream lines(tree(driveC() / "ZEL"));
-        for (std::string line; std::getline(lines, line);)
-            if (!line.starts_with("G.ICO") && !line.starts_with("I.ICO") &&
-                !line.starts_with("UP.EXE"))
-                zel += line + "\n";
-        EXPECT_EQ(zel, row.zel);
-        EXPECT_EQ(tree(driveC() / "WINDOWS" / "SYSTEM"), row.system);
-    }
-}
-
 TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone) {
     // The medium in a kit tree on the swept drive.
     program = driveC() / "KIT" / "WIN95" / "DISK1" / "SETUP";

@@ -253,31 +253,6 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
                             (here / "p").string() + " /z");
 }
 
-// A kit's SETUP linking to zel-setup is the SETUP, found as a shell would find it.
-TEST(StartedPath, IsThePathThatNamesTheExecutableMadeAbsolute) {
-    TempDir tmp;
-    const fs::path exe = tmp / "bin" / "zel-setup", kit = tmp / "kit", bin = tmp / "bin";
-    writeFile(exe, "#!/bin/sh\n");
-    writeFile(bin / "other", "#!/bin/sh\n");
-    fs::create_directories(kit);
-    fs::create_symlink(exe, kit / "SETUP");
-    const std::string path = "/nowhere:" + kit.string();
-    const std::tuple<std::string, fs::path, std::string, std::optional<fs::path>> rows[] = {
-        // clang-format off
-        {"./SETUP", kit, "", kit / "SETUP"}, {"../kit/./SETUP", bin, "", kit / "SETUP"},
-        {(kit / "SETUP").string(), bin, "", kit / "SETUP"}, {"SETUP", bin, path, kit / "SETUP"},
-        {"SETUP", kit, "/nowhere::", kit / "SETUP"},  // an empty entry: the working directory
-        {"zel-setup", tmp.path(), bin.string(), exe}, // the executable itself
-        {"SETUP", kit, "/nowhere", std::nullopt},     // a bare name is looked up on PATH only
-        {"./other", bin, "", std::nullopt}, {"./missing", bin, "", std::nullopt}, {"", bin, path, std::nullopt},
-        // clang-format on
-    };
-    for (const auto& [argv0, workingDir, searchPath, started] : rows)
-        EXPECT_EQ(Machine::startedPath(argv0, workingDir, searchPath, exe), started)
-            << argv0 << " in " << workingDir << " with PATH " << searchPath;
-    EXPECT_EQ(Machine::runningExecutable(), fs::canonical("/proc/self/exe"));
-}
-
 ino_t inode(const fs::path& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;

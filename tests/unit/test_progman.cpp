@@ -255,68 +255,6 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
     EXPECT_EQ(stored(), longest.substr(13, kMaxMacroText - 15) + "{};T{};N{};G{};Served{};");
 }
 
-// The 33rd conversation waits, without a spinning server, until one of the 32 has ended.
-TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWait) {
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    std::vector<FileDescriptor> crowd;
-    for (int i = 0; i < 32; ++i)
-        crowd.push_back(connectToProgman(prefix / "progman.sock").value());
-    const std::string packet = *macroPacket("[Reload()]");
-    for (int i : {30, 31})
-        ::send(crowd[i].get(), packet.data(), packet.size(), MSG_NOSIGNAL);
-    EXPECT_EQ(answers(crowd[30].get(), 5000, 1), "+"); // the 32nd is served
-    const long before = cpuTicks();
-    EXPECT_EQ(answers(crowd[31].get(), 500), "|open"); // the 33rd waits
-    EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 8) << "the server spins";
-    ::send(crowd[0].get(), packet.data(), packet.size(), MSG_NOSIGNAL); // gone before answered
-    crowd[0].reset();
-    EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");
-}
-
-// Out of descriptors it neither spins nor stops; idle time counts from the last conversation.
-TEST_F(ProgmanServerTest, NoConversationTakesTheServerFromTheOthers) {
-    writeFile(driveC() / "WINDOWS" / "PROGMAN.EXE",
-              "#!/bin/sh\nulimit -n 12\nexec " + kProgman + "\"$@\"\n");
-    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
-    std::vector<FileDescriptor> crowd; // more than its descriptors
-    for (int i = 0; i < 40; ++i)
-        crowd.push_back(connectToProgman(prefix / "progman.sock").value());
-    const long before = cpuTicks();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 4) << "the server spins";
-    crowd.clear();
-    // Served once it has descriptors to spare (the sanitizers' runtime needs a pipe too).
-    const std::string fds = "/proc/" + std::to_string(server()) + "/fd";
-    for (int i = 0; i < 500 && std::distance(fs::directory_iterator(fds), {}) > 8; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(deliver({"[CreateGroup(Served)]"}), "1|1");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_TRUE(fs::exists(prefix / "progman.sock")) << "left before its idle time";
-    ASSERT_TRUE(awaitProgmanExit());
-    EXPECT_EQ(stored(), "Served{};");
-}
-
-// A path in the prefix, never abstract, its user's alone; a prefix too long still converses.
-TEST_F(ProgmanServerTest, TheSocketIsAPathOnlyItsUserReaches) {
-    prefix = tmp / std::string(200, 'p') / "prefix";
-    makeMachine();
-    converse();
-    const fs::path socket = progmanSocketPath(machine());
-    EXPECT_EQ(socket, fs::canonical(prefix) / "progman.sock");
-    EXPECT_GT(socket.string().size(), sizeof(sockaddr_un::sun_path));
-    const fs::path full = tmp / std::string(107 - tmp.path().string().size(), 's'); // 108 bytes
-    EXPECT_LE(LocalSocketAddress(full).size(), sizeof(sockaddr_un)) << full;
-    EXPECT_EQ(socket, progmanSocketPath(prefix / "." / ".." / "prefix"));
-    const mode_t umask = ::umask(0);
-    const bool opened = conversation->open("PROGMAN", "PROGMAN");
-    ::umask(umask);
-    ASSERT_TRUE(opened);
-    EXPECT_EQ(fs::status(socket).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_FALSE(std::regex_search(readFile("/proc/net/unix"), std::regex("@\\S*progman\\.sock")));
-    EXPECT_EQ(deliver({"[CreateGroup(Long)]"}), "1|1");
-    EXPECT_EQ(stored(), "Long{};");
-}
-
 // Another user neither serves us nor is served, even through an opened socket (StartUp runs).
 TEST_F(ProgmanServerTest, AnotherUserCanNeitherServeNorBeServed) {
     if (::geteuid() != 0)

@@ -189,24 +189,6 @@ TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
         EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
 }
 
-// Only whether name, home and office telephones, card number are empty (-) counts.
-TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
-    const auto C = Completeness::Complete, E = Completeness::Empty, I = Completeness::Incomplete;
-    const std::pair<std::string, Completeness> rows[] = {
-        {"xx-x", C}, {"x-xx", C}, {"----", E}, {"x--x", I}, {"-xxx", I}, {"xxx-", I}, {"-x--", I}};
-    for (const auto& [filled, expected] : rows) {
-        RegistrationForm form;
-        for (const auto field : kRegistrationFields)
-            form.*field = "preenchido";
-        form.cardBrand = "VISA";
-        int i = 0;
-        for (const auto field : {&RegistrationForm::name, &RegistrationForm::homePhone,
-                                 &RegistrationForm::officePhone, &RegistrationForm::cardNumber})
-            form.*field = filled[i++] == 'x' ? " " : "";
-        EXPECT_EQ(completeness(form), expected) << filled;
-    }
-}
-
 // Heading and lines at 14 and 12 points (10 units a point here), gaps after the heading and line
 // 7, on the document's first page; an error drops the document begun and is raised again.
 TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
@@ -248,36 +230,6 @@ SetupSettings loaded(const TempDir& tmp, const std::string& ini) {
     Catalogue catalogue;
     catalogue.load(ProfileFile::atHostPath(tmp / "SETUP.INI"));
     return catalogue.settings;
-}
-
-// Each key of [Marca] read as written, an empty one as if left out; every key of the
-// description table is here (the built-in texts: the wizard's and the Acme kit's runs).
-TEST(Brand, EachKeyReadsAsWrittenOrKeepsTheBuiltInText) {
-    using S = SetupSettings;
-    const std::pair<const char*, std::string S::*> rows[] = {
-        // clang-format off
-        {"titulo", &S::brandTitle}, {"legenda", &S::brandCaption}, {"nome", &S::brandName},
-        {"provedor", &S::brandShortName}, {"boasvindas", &S::brandWelcome}, {"fax", &S::brandFax},
-        {"cabecalho", &S::brandFaxHeading}, {"suporte", &S::brandSupport}, {"discagem", &S::brandDialCommand},
-        {"atualizacao", &S::brandUpdateItem}, {"desinstalacao", &S::brandUninstallName}, {"bbs", &S::brandBbsFile},
-        {"icone", &S::brandIcon}, {"imagem_boasvindas", &S::brandWelcomePicture}, {"imagem_tipo", &S::brandTypePicture},
-        {"imagem_conexao", &S::brandConnectionPicture}, {"imagem_copia", &S::brandCopyPicture},
-        {"imagem_fim", &S::brandFinishPicture}, {"fundo", &S::brandBackground},
-        // clang-format on
-    };
-    TempDir tmp;
-    std::size_t brandKeys = 0;
-    for (const DescriptionKey& key : descriptionKeys())
-        brandKeys += key.section == kBrandSection;
-    EXPECT_EQ(brandKeys, std::size(rows));
-    const SetupSettings builtIn = loaded(tmp, "[Principal]\r\ngrupo=G\r\n");
-    for (const auto& [key, field] : rows) {
-        SCOPED_TRACE(key);
-        const std::string value = "Acme \xe9 " + std::string(key);
-        EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(key) + "=" + value + "\r\n").*field,
-                  value);
-        EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(key) + "=\r\n").*field, builtIn.*field);
-    }
 }
 
 // The pages' texts: each built-in word replaced by the kit's, once; without [Marca] unchanged.
