@@ -5,12 +5,10 @@
 #include "winemu/host_file.h"
 
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <set>
 #include <sstream>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace zel::test {
@@ -180,60 +178,6 @@ TEST_F(InstallTest, ATakenTemporaryNameIsDrawnAgain) {
     EXPECT_EQ(readFile(taken), "taken");
 }
 
-// Mode bits bind the superuser too in the child that calls this, as they bind any user.
-void obeyModeBits() {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return;
-    data[0].effective &=
-        ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
-    ::syscall(SYS_capset, &header, data);
-}
-
-// In a directory that takes no new name, a writable file is written over in place, whole or
-// not at all; a read-only one never; a new one cannot be made.
-TEST_F(InstallTest, AWritableFileInAReadOnlyDirectoryIsReplacedInPlace) {
-    const std::string fresh(20000, 'n');
-    writeFile(medium() / "NEW.DAT", fresh);
-    const struct {
-        const char* old; // "" for none
-        int mode;
-        bool full, done;
-    } rows[] = {{"old version", 0644, false, true},
-                {"old version", 0444, false, false},
-                {"old version", 0644, true, false},
-                {"", 0644, false, false}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.mode) + row.old + (row.full ? " full" : ""));
-        const fs::path dir = driveC() / "RO";
-        if (fs::exists(dir))
-            fs::permissions(dir, fs::perms::owner_all);
-        fs::remove_all(dir);
-        fs::create_directory(dir);
-        if (*row.old) {
-            writeFile(dir / "NEW.DAT", row.old);
-            fs::permissions(dir / "NEW.DAT", fs::perms(row.mode));
-        }
-        fs::permissions(dir, fs::perms(0555));
-        const int status = inChild([&] {
-            obeyModeBits();
-            if (row.full)
-                fullDisk();
-            ::_exit(copy("D:\\NEW.DAT", "C:\\RO\\NEW.DAT") ? 0 : 1);
-        });
-        EXPECT_EQ(status, row.done ? 0 : 1);
-        EXPECT_EQ(*row.old ? readFile(dir / "NEW.DAT") : "", row.done ? fresh : row.old);
-        if (*row.old) {
-            EXPECT_EQ(modeOf(dir / "NEW.DAT"), row.mode);
-        }
-        std::size_t entries = 0;
-        for (const auto& e : fs::directory_iterator(dir))
-            entries += e.exists() ? 1 : 0;
-        EXPECT_EQ(entries, *row.old ? 1u : 0u); // no temporary left behind
-    }
-}
-
 // The run over a kit whose every selected file is on the medium (holding its name), but `gone`.
 class InstallRunTest : public InstallTest {
 protected:
@@ -322,52 +266,6 @@ TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone)
         writeFile(driveC() / "KIT" / "~insock.dll", "k");
         socketLibrarySweep(files, catalogue, source, [] {});
         EXPECT_FALSE(fs::exists(driveC() / "KIT" / "~insock.dll")) << source;
-    }
-}
-
-TEST_F(InstallTest, TheDialerUpdateWritesItsSettingsAndInstallsItsLibrary) {
-    const fs::path zel = driveC() / "ZEL", system = driveC() / "WINDOWS" / "SYSTEM";
-    const std::string t = "[Trumpet Winsock]\r\n", commands = "[ZEL Internet]\r\n$modemsetup=";
-    // Then the stack's settings, the destination's own, ~sock32.dll and ~sock32.zel.
-    const struct {
-        int ownDirectory, port;
-        const char *init, *dial, *spoil;
-        std::string expected;
-    } rows[] = {{1, 2, "AT&F", "ATDT12", "",
-                 t + "slip-port=3\r\n" + commands + "AT&F\r\n$phone=ATDT12\r\n|" + t + "|new|old"},
-                {1, -1, "", "ATD", "", t + "slip-port=0\r\n|" + t + "|new|old"},
-                {0, 3, "", "", "", t + "|" + t + "slip-port=4\r\n|top|old"},
-                {1, 1, "AT", "ATD", "no library", // the old one is put back
-                 t + "slip-port=2\r\n" + commands + "AT\r\n$phone=ATD\r\n|" + t + "|old|"},
-                {1, 1, "AT", "ATD", "read-only settings", t + "|" + t + "|old|"}, // silently
-                {1, 1, "AT", "ATD", "not selected", t + "|" + t + "|old|"},
-                {1, 1, "AT", "ATD", "no settings", "|" + t + "|new|old"}};
-    for (const auto& row : rows) {
-        fs::remove_all(zel);
-        fs::remove(system / "~sock32.zel");
-        const std::string spoil = row.spoil;
-        if (spoil != "no settings")
-            writeFile(zel / "T" / "T.INI", t);
-        if (spoil != "no library")
-            writeFile(zel / "T" / "W.DLL", "new");
-        writeFile(zel / "T.INI", t);
-        writeFile(zel / "W.DLL", "top");
-        writeFile(system / "~sock32.dll", "old");
-        if (spoil == "read-only settings")
-            fs::permissions(zel / "T" / "T.INI", fs::perms::owner_read);
-        Catalogue c;
-        c.settings.destination = "C:\\ZEL\\";
-        c.entry(1).preselected = spoil != "not selected";
-        c.entry(1).directory = "T\\";
-        c.entry(1).ownDirectory = row.ownDirectory != 0;
-        c.entry(1).files = {"TCPMAN.EXE", "T.INI", "W.DLL"};
-        Files files(machine());
-        dialerSettingsUpdate(
-            files, c, {row.port < 0 ? std::nullopt : std::optional(row.port), row.init, row.dial});
-        EXPECT_EQ(readFile(zel / "T" / "T.INI") + "|" + readFile(zel / "T.INI") + "|" +
-                      readFile(system / "~sock32.dll") + "|" + readFile(system / "~sock32.zel"),
-                  row.expected)
-            << row.port << row.spoil;
     }
 }
 

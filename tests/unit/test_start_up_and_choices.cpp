@@ -4,7 +4,6 @@
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
 #include "setup/messages.h"
-#include "setup/network_stack.h"
 #include "setup/registration.h"
 #include "setup/start_up.h"
 #include "tests/support/fixtures.h"
@@ -254,37 +253,6 @@ TEST(Brand, ThePagesWordsAreReplacedOnceEach) {
         EXPECT_EQ(brandedText(row.text, none), row.text) << row.text;
         EXPECT_EQ(brandedText(row.text, builtIn), row.text) << row.text; // empty: kept
     }
-}
-
-TEST(Brand, TheBackgroundColourIsThreeBytes) {
-    using Rgb = std::array<int, 3>;
-    const struct {
-        const char* value;
-        std::optional<Rgb> colour;
-    } rows[] = {
-        // clang-format off
-        {"0,0,255", Rgb{0, 0, 255}}, {" 200 , 10,0 ", Rgb{200, 10, 0}}, {"255,255,255", Rgb{255, 255, 255}},
-        {"", std::nullopt}, {"0,0", std::nullopt}, {"0,0,256", std::nullopt}, {"-1,0,0", std::nullopt},
-        {"1,2,3,4", std::nullopt}, {"a,b,c", std::nullopt}, {"1,,3", std::nullopt},
-        // clang-format on
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(brandColour(row.value), row.colour) << row.value;
-}
-
-// What the dial-up stack's settings file may be appended to: text, not a program or help file.
-TEST(Brand, OnlyTextIsADialersSettingsFile) {
-    const struct {
-        std::string content;
-        bool text;
-    } rows[] = {
-        // clang-format off
-        {"", true}, {"[Trumpet Winsock]\r\nip=0.0.0.0\r\n", true}, {"no section\tat all\n\x1a", true},
-        {"\xe9t\xe9\r\n", true}, {std::string("MZ\0\x01", 4), false}, {"?_\x03", false},
-        // clang-format on
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(!notText(row.content).has_value(), row.text) << row.content;
 }
 
 } // namespace
