@@ -4,7 +4,6 @@
 #include "winemu/errors.h"
 #include "winemu/journal_reader.h"
 #include "winemu/journal_writer.h"
-#include "winemu/log_file.h"
 
 #include <gmock/gmock.h>
 #include <sys/stat.h>
@@ -187,30 +186,6 @@ TEST(Answers, SavedFileIsItsOwnersAlone) {
         EXPECT_EQ(modeOf(written), 0600u);
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 3); // no temporary stays
-}
-
-// Appended while subscribed; its owner's alone; never through a link; no value fakes a line.
-TEST(Journal, LogFileAppendsEachChangeWhileSubscribed) {
-    TempDir tmp;
-    const std::string path = (tmp / "install.log").string();
-    InstallEvent key = event(K::ProfileKey, "C:\\WINDOWS\\zelun.ini");
-    InstallEvent copy = event(K::FileCopied, "D:\\A", "", false);
-    key.section = "ZEL";
-    key.name = "dir";
-    key.after = "C:\\ZEL\\\r\nforged \xe7";
-    copy.target = "C:\\A";
-    for (const InstallEvent* event : {&key, &copy}) {
-        LogFile log(path);
-        JournalSubscription subscribed(log);
-        report(*event);
-    }
-    report(key); // nobody listens any more
-    EXPECT_EQ(readFile(path), "profile C:\\WINDOWS\\zelun.ini [ZEL] dir = "
-                              "\"C:\\ZEL\\\\x0D\\x0Aforged \xc3\xa7\" (was (none))\n"
-                              "copy D:\\A -> C:\\A FAILED\n");
-    EXPECT_EQ(modeOf(path), 0600u);
-    fs::create_symlink(path, tmp / "link.log");
-    EXPECT_THROW(LogFile((tmp / "link.log").string()), LogFileError);
 }
 
 // Failed replacements keep nothing, deletions keep the file, no-op changes are left out; the

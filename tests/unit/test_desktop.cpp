@@ -3,8 +3,6 @@
 #include "tools/progman/desktop.h"
 #include "tools/progman/icon.h"
 
-#include <cstdio>
-#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -261,67 +259,6 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     EXPECT_EQ(files(tmp.path(), tag, otherTag), others + kept);
     EXPECT_EQ(mirrorGroups(Groups(), mirror), std::vector<std::string>{});
     EXPECT_EQ(files(tmp.path(), tag, otherTag), others);
-}
-
-// The places of a desktop under the directory.
-DesktopPlaces placesIn(const fs::path& dir) {
-    return {dir / "data/applications/zel-setup", dir / "data/desktop-directories",
-            dir / "data/icons/hicolor", dir / "config/menus"};
-}
-
-std::size_t countFiles(const fs::path& dir) {
-    std::size_t n = 0;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        n += it->is_regular_file() ? 1 : 0;
-    return n;
-}
-
-// Mirrors the groups to the end, each step without a problem; the icons it decoded.
-std::size_t mirrorAll(MenuMirror& menu, const Groups& groups) {
-    menu.show(groups);
-    while (menu.pending())
-        EXPECT_EQ(menu.step(), std::vector<std::string>{});
-    return menu.iconsDecoded();
-}
-
-// A change writes what it changed: other files are not read or written again.
-TEST(DesktopMirror, WritesOnlyWhatAChangeChanged) {
-    TempDir tmp;
-    const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");
-    int reads = 0;
-    const auto read = [&](const std::string&) { return ++reads, kit; };
-    MenuMirror menu(
-        DesktopMirror{placesIn(tmp.path()), tmp / "machine", "/usr/bin/progman", read, {}});
-    std::vector<Group> groups;
-    for (int g = 0; g < 12; ++g)
-        groups.push_back({"Group " + std::to_string(g), {{"C:\\A.EXE", "A", "C:\\A.ICO", 0}}});
-    mirrorAll(menu, Groups(groups));
-    EXPECT_EQ(menu.filesWritten(), 12u * 3 + 1); // entries, directories and menus, an icon
-    const fs::path byHand = tmp / "data/desktop-directories" /
-                            ("zel-setup-" + machineTag(tmp / "machine") + "-group-7.directory");
-    ASSERT_TRUE(fs::remove(byHand));
-    // Each change, the files it writes and the icon files it reads.
-    const std::tuple<const char*, std::function<void()>, std::size_t, int> changes[] = {
-        // clang-format off
-        {"nothing", [] {}, 0, 0},
-        {"an item added", [&] { groups[3].items.push_back({"C:\\B.EXE", "B", "", 0}); }, 2, 1},
-        {"an item renamed", [&] { groups[3].items[1].name = "C"; }, 2, 1},
-        {"a group removed", [&] { groups.erase(groups.begin() + 10); }, 0, 0},
-        {"a group added", [&] { groups.push_back({"New", {{"C:\\N.EXE", "N", "", 0}}}); }, 3, 0},
-        // clang-format on
-    };
-    for (const auto& [change, make, written, iconReads] : changes) {
-        SCOPED_TRACE(change);
-        const std::size_t before = menu.filesWritten();
-        reads = 0;
-        make();
-        mirrorAll(menu, Groups(groups));
-        EXPECT_EQ(menu.filesWritten() - before, written);
-        EXPECT_EQ(reads, iconReads);
-    }
-    EXPECT_FALSE(fs::exists(byHand));
-    EXPECT_EQ(countFiles(tmp / "data/applications"), 13u);
 }
 
 } // namespace

@@ -110,23 +110,6 @@ TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
     EXPECT_EQ(addItemMacro(x, x, x), "[AddItem(\"" + x + "\",\"" + x + "\",\"" + x + "\")]");
 }
 
-// Over an earlier installation or another product's, only the finish's own keys change.
-TEST_F(FinishTest, EarlierFilesAndKeyKeepWhatTheFinishDoesNotWrite) {
-    writeFile(windowsDir() / "zelun.ini",
-              "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\n");
-    writeFile(settingsFile(), "[Proxy]\r\nhost=p\r\n[ZEL]\r\nextra=1\r\nitem=old\r\n");
-    writeRegistry(kUninstallKey, "Publisher", "ZEL");
-    writeRegistry(kUninstallKey, "DisplayName", "old");
-    EXPECT_EQ(run().second, "");
-    EXPECT_EQ(readFile(windowsDir() / "zelun.ini") + readFile(settingsFile()),
-              "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\ndir=C:\\Z\\\r\n"
-              "grupo=Acesso Internet\r\n[Proxy]\r\nhost=p\r\n[ZEL]\r\nextra=1\r\nitem=ZEL "
-              "Update\r\nhomepage=http://www.zel.com.br/\r\nsearchpage=http://busca.zel.com.br/\r\n"
-              "grupo=Acesso Internet\r\n");
-    EXPECT_EQ(uninstallValue("Publisher") + "|" + uninstallValue("DisplayName"),
-              "ZEL|ZEL Internet");
-}
-
 // A failure stops the sequence where it happens: nothing after it is sent, written or started.
 TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAfterAll) {
     const fs::path trace = tmp / "browser.trace";

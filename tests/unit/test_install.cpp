@@ -14,16 +14,6 @@
 namespace zel::test {
 namespace {
 
-// A gauge or a status line that keeps the texts it is told.
-struct Recorder : Gauge, StatusLine {
-    void setMaximum(int) override {}
-    void setPosition(int) override {}
-    void advance(int) override {}
-    void setText(const std::string& text) override { log += text; }
-    void repaint() override { log += "|"; }
-    std::string log;
-};
-
 std::int64_t mtimeOf(const fs::path& p) {
     struct stat st {};
     return ::stat(p.c_str(), &st) == 0 ? st.st_mtime : -1;
@@ -176,62 +166,6 @@ TEST_F(InstallTest, ATakenTemporaryNameIsDrawnAgain) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFile(driveC() / "ZEL" / "B.TXT"), "a");
     EXPECT_EQ(readFile(taken), "taken");
-}
-
-// The run over a kit whose every selected file is on the medium (holding its name), but `gone`.
-class InstallRunTest : public InstallTest {
-protected:
-    std::string run(const std::string& programs, const char* gone = "") {
-        writeFile(tmp / "K.INI", "[Principal]\ndestino=C:\\ZEL\\\ngrupoicone=G.ICO\n"
-                                 "ineticone=I.ICO\nbbsicone=B.ICO\n[Update]\nprograma=UP.EXE\n"
-                                 "diretorio=UPDATE\\\n[Uninstall]\nprograma=UN.EXE\n"
-                                 "diretorio=UNINST\\\n" +
-                                     programs);
-        catalogue.load(ProfileFile::atHostPath(tmp / "K.INI"));
-        for (const char* name : {"UPDATE/UP.EXE", "UPDATE/G.ICO", "UPDATE/I.ICO", "UNINST/UN.EXE"})
-            writeFile(medium() / name, name);
-        for (int n = 1; n <= kProgramEntries; ++n) {
-            const ProgramEntry& e = catalogue.entry(n);
-            const std::string dir = e.directory.substr(0, e.directory.size() - 1);
-            for (int k = 1; k <= kFileSlots && e.preselected; ++k)
-                for (const std::string& name : {e.file(k), e.systemFile(k)})
-                    if (!name.empty() && name != gone)
-                        writeFile(medium() / dir / name, name);
-        }
-        Files files(machine());
-        try {
-            installationRun(files, catalogue, "D:\\", overall, file, program, status);
-        } catch (const FileCopyError& e) {
-            return e.what();
-        }
-        return "";
-    }
-    Catalogue catalogue;
-    Recorder overall, file, program, status;
-};
-
-TEST_F(InstallRunTest, CopiesTheSelectedEntriesThenTheFixedFiles) {
-    // The unselected entries' files and the bbsicone are not on the medium.
-    EXPECT_EQ(run("[Programa1]\nnome=Nada\nArquivo1=NADA.EXE\n[Programa2]\nnome=A\ninstala=1\n"
-                  "diretorio=PROA\nArquivo1=A1.EXE\nArquivo2=A2.DLL\nArquivo3=LONGNAME.HLP\n"
-                  "System1=S1.DLL\n[Programa3]\nnome=Dois\ninstala=0\nArquivo1=DOIS.EXE\n"
-                  "[Programa4]\nnome=B\ninstala=1\ndiretorio=PROB\ncriadir=1\nArquivo1=B.EXE\n"),
-              "");
-    EXPECT_EQ(program.log, "Instalando A|Instalando B|"); // the gauges: the copy page's test
-    EXPECT_EQ(tree(driveC() / "ZEL"), "A1.EXE A1.EXE\nA2.DLL A2.DLL\nG.ICO UPDATE/G.ICO\n"
-                                      "I.ICO UPDATE/I.ICO\nLONGNAME.HLP LONGNAME.HLP\nPROB\n"
-                                      "PROB/B.EXE B.EXE\nUP.EXE UPDATE/UP.EXE\n");
-    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "SYSTEM" / "S1.DLL"), "S1.DLL");
-    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "zelun.exe"), "UNINST/UN.EXE"); // the uninstaller
-
-    // A file that cannot be copied stops the run there, with its paths.
-    fs::remove_all(driveC() / "ZEL");
-    EXPECT_EQ(run("[Programa1]\nnome=Um\ninstala=1\ndiretorio=UM\nArquivo1=F1.EXE\n"
-                  "Arquivo2=F2.EXE\nArquivo3=F3.EXE\nArquivo4=F4.EXE\n[Programa2]\nnome=Dois\n"
-                  "instala=1\nArquivo1=G1.EXE\n",
-                  "F3.EXE"),
-              "Erro copiando arquivo D:\\UM\\F3.EXE para C:\\ZEL\\F3.EXE");
-    EXPECT_EQ(tree(driveC() / "ZEL"), "F1.EXE F1.EXE\nF2.EXE F2.EXE\n");
 }
 
 TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone) {

@@ -1,10 +1,8 @@
 // The emulated machine: Windows paths, code page 1252, the prefix, drives, started programs.
 #include "tests/support/fixtures.h"
 #include "winemu/cp1252.h"
-#include "winemu/host_file.h"
 #include "winemu/machine.h"
 #include "winemu/programs.h"
-#include "winemu/registry.h"
 #include "winemu/winpath.h"
 
 #include <fcntl.h>
@@ -201,30 +199,6 @@ TEST_F(MachineTest, WhatTheMachineMakesIsItsUsersAlone) {
     EXPECT_EQ(fs::status(fresh / "system.reg").permissions(), static_cast<fs::perms>(0644));
     EXPECT_EQ(readFile(fresh / "drive_c" / "WINDOWS" / "PROGMAN.EXE"),
               "#!/bin/sh\nexec '/opt/it'\\''s/progman' \"$@\"\n");
-}
-
-// A component of its path swapped for a link elsewhere moves nothing of an opened machine.
-TEST_F(MachineTest, ASwappedPathLeavesTheOpenedMachineWhereItWas) {
-    const fs::path way = tmp / "way", moved = tmp / "moved", decoy = tmp / "decoy";
-    fs::create_directories(decoy / "prefix");
-    Machine opened({way / "prefix", program, {}, binDir() / "progman"});
-    fs::rename(way, moved);
-    fs::create_directory_symlink(decoy, way);
-    writeHostFile(opened.toHost("C:\\WINDOWS\\ZELUN.INI").value(), "[ZEL]\n");
-    Registry registry(opened.registryFile());
-    ASSERT_TRUE(registry.openKey("Software\\ZEL", true));
-    registry.writeString("Versao", "1");
-    // Other programs are told its path (they check it again); errors name a file by its path.
-    EXPECT_EQ(readFile(moved / "prefix" / "drive_c" / "WINDOWS" / "ZELUN.INI") +
-                  std::to_string(readFile(moved / "prefix" / "system.reg").find("Versao") !=
-                                 std::string::npos) +
-                  std::to_string(fs::is_empty(decoy / "prefix")) +
-                  opened.toWindows(moved / "prefix" / "drive_c" / "WINDOWS").value() + " " +
-                  opened.prefixPath().string() + " " +
-                  errorOf([&] { writeHostFile(opened.toHost("C:\\NONE\\X.TXT").value(), "x"); }),
-              "[ZEL]\n11C:\\WINDOWS " + (way / "prefix").string() + " " +
-                  (moved / "prefix" / "drive_c" / "NONE" / "X.TXT").string() +
-                  ": cannot be written: No such file or directory");
 }
 
 // ZEL_PREFIX, XDG_DATA_HOME, HOME, then the password database: never a shared directory.
