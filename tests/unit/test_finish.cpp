@@ -283,11 +283,9 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         const char* resolved = "C:\\ZEL\\";
     } rows[] = {
         // clang-format off
-        {"no such drive", "Z:\\ZEL\\", false, true, true, false, false, "unavailable ", "Z:\\ZEL\\"},
         // Anywhere but a full path would be taken against the medium's directory.
         {"relative", "ZEL\\", false, true, true, false, false, "unavailable ", "ZEL\\"},
         {"resolved once", "c:/x/../ZEL", false, true, true, true, false, "work sweep copying over idle "},
-        {"short, declined", "C:\\ZEL\\", true, false, true, false, false, "short? "},
         {"short, on", "C:\\ZEL\\", true, true, true, true, true, "short? work sweep copying over idle "},
         {"a file missing", "C:\\ZEL\\", false, true, false, false, false, "work sweep copying over idle " + missing},
         {"all there", "C:\\ZEL\\", false, false, true, true, false, "work sweep copying over idle "},

@@ -336,23 +336,5 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     EXPECT_TRUE(noChildLeft());
 }
 
-// The wizard minimised until the program ends, none of its files open in it; no child left.
-TEST_F(ProgramsTest, RunAndWaitBlocksBetweenMinimiseAndRestore) {
-    const int leaked = ::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600);
-    ASSERT_GE(leaked, 0);
-    writeProgram(medium() / "SPONSOR.EXE", "#!/bin/sh\nsleep 0.3\n[ -e /proc/$$/fd/" +
-                                               std::to_string(leaked) +
-                                               " ] && echo leaked > done || echo clean > done\n");
-    writeTracer(medium() / "NOEXEC.EXE", false);
-    Programs programs(machine(), ui);
-    EXPECT_TRUE(programs.runAndWait("D:\\SPONSOR.EXE"));
-    ::close(leaked);
-    EXPECT_EQ(readFile(medium() / "done"), "clean\n"); // written 0.3 s in, before the return
-    for (const char* path : {"D:\\MISSING.EXE", "D:\\NOEXEC.EXE", "Q:\\NOT\\MAPPED.EXE"})
-        EXPECT_FALSE(programs.runAndWait(path)) << path;
-    EXPECT_EQ(ui.calls.size(), 8u); // each start minimises and restores: the pages' tests
-    EXPECT_TRUE(noChildLeft());
-}
-
 } // namespace
 } // namespace zel::test

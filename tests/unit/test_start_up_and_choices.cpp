@@ -1,6 +1,4 @@
-// The start-up (the catalogue, the choices proposed), the brand ([Marca]), the space check and
-// the registration form.
-#include "setup/brand.h"
+// The start-up (the catalogue, the choices proposed), the space check and the registration form.
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
 #include "setup/messages.h"
@@ -210,7 +208,6 @@ TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
         "text 0,1484  Senha de Acesso:senha123\nend\n";
     const std::pair<const char*, std::string> rows[] = {
         {"", printout},
-        {"begin", "raised\n"},
         {"font", "raised\nbegin\nabort\n"},
         {"end", "raised\n" + printout.substr(0, printout.size() - 4) + "abort\n"}};
     for (const auto& [failing, expected] : rows) {
@@ -221,37 +218,6 @@ TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
         for (const std::string& call : printer.calls)
             calls += call + "\n";
         EXPECT_EQ(calls, expected) << failing;
-    }
-}
-
-SetupSettings loaded(const TempDir& tmp, const std::string& ini) {
-    writeFile(tmp / "SETUP.INI", ini);
-    Catalogue catalogue;
-    catalogue.load(ProfileFile::atHostPath(tmp / "SETUP.INI"));
-    return catalogue.settings;
-}
-
-// The pages' texts: each built-in word replaced by the kit's, once; without [Marca] unchanged.
-TEST(Brand, ThePagesWordsAreReplacedOnceEach) {
-    SetupSettings builtIn;
-    TempDir tmp;
-    const SetupSettings none = loaded(tmp, "");
-    const SetupSettings acme =
-        loaded(tmp, "[Marca]\r\nnome=Acme Net\r\nprovedor=AcmeZEL\r\nfax=(021) 444-0001\r\n"
-                    "suporte=(021) 444-0002\r\n");
-    const struct {
-        std::string text, acme;
-    } rows[] = {
-        {"", ""},
-        {"FAX para: (011) 555-0190 - 24h, (011) 555-0190",
-         "FAX para: (021) 444-0001 - 24h, (021) 444-0001"},
-        {"telesuporte: (011) 555-0175", "telesuporte: (021) 444-0002"},
-        {"ZELZEL Internet ZE", "AcmeZELAcme Net ZE"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(brandedText(row.text, acme), row.acme) << row.text;
-        EXPECT_EQ(brandedText(row.text, none), row.text) << row.text;
-        EXPECT_EQ(brandedText(row.text, builtIn), row.text) << row.text; // empty: kept
     }
 }
 
