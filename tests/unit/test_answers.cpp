@@ -47,8 +47,7 @@ std::string describe(const Choices& c) {
            c.modem.dialCommand + "|" + std::to_string(c.continueShortOfSpace);
 }
 
-// Saved and read back onto a fresh start's proposal; a nameless entry the kit ticks (installed,
-// not on the custom page) is listed and kept when left out, an unticked one is no answer.
+// Read back onto a proposal; a nameless entry the kit ticks is kept when left out.
 TEST(Answers, SavedChoicesReadBackTheSame) {
     TempDir tmp;
     Catalogue kit = threePrograms();
@@ -151,12 +150,14 @@ TEST(Answers, OnlyARegularFileOfItsSizeIsRead) {
     EXPECT_NO_THROW(readAnswers(name, threePrograms()));
 }
 
-// Whether a file the user names may be used ("" for no problem); the unattended run's tests
-// refuse a pipe, a device, a folder and a missing folder through the program.
-TEST(Answers, UserFilesMustBeRegularOrNew) {
+// A file the user names may be used ("" for no problem; a pipe, a device, a folder: the unattended
+// run's tests); saved whole and its owner's alone, also over a readable file or through a link.
+TEST(Answers, UserFilesMustBeRegularOrNewAndAreSavedForTheirOwnerAlone) {
     TempDir tmp;
-    writeFile(tmp / "file", "x");
-    fs::create_symlink(tmp / "file", tmp / "link");
+    const fs::path file = tmp / "a.ini", target = tmp / "file";
+    writeFile(target, "old");
+    ::chmod(target.c_str(), 0644);
+    fs::create_symlink(target, tmp / "link");
     const auto at = [&](const char* name) { return (tmp / name).string(); };
     const std::string notRegular = " n\xe3o \xe9 um arquivo comum (\xe9 ";
     // clang-format off
@@ -169,17 +170,8 @@ TEST(Answers, UserFilesMustBeRegularOrNew) {
     // clang-format on
     for (const auto& [path, use, problem] : rows)
         EXPECT_EQ(userFileProblem(path, use).value_or(""), problem) << path;
-}
-
-// Saved whole and for its owner alone, also over a readable file or through the user's link.
-TEST(Answers, SavedFileIsItsOwnersAlone) {
-    TempDir tmp;
-    const fs::path file = tmp / "a.ini", target = tmp / "target.ini";
-    writeFile(target, "old");
-    ::chmod(target.c_str(), 0644);
-    fs::create_symlink(target, tmp / "link.ini");
     for (const auto& [path, written] :
-         {std::pair{file, file}, {file, file}, {tmp / "link.ini", target}}) {
+         {std::pair{file, file}, {file, file}, {tmp / "link", target}}) {
         SCOPED_TRACE(path);
         writePrivateFile(path.string(), "[Respostas]\r\n");
         EXPECT_EQ(readFile(written), "[Respostas]\r\n");
@@ -188,8 +180,7 @@ TEST(Answers, SavedFileIsItsOwnersAlone) {
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 3); // no temporary stays
 }
 
-// Failed replacements keep nothing, deletions keep the file, no-op changes are left out; the
-// files are private; a torn last line is dropped, what is no journal refused.
+// Only what an undo needs is kept, privately; a torn last line is dropped, a non-journal refused.
 TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords) {
     TempDir tmp;
     const fs::path file = tmp / "A.DLL";
@@ -236,7 +227,6 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
                   " " + std::to_string(modeOf(kept / "3")),
               "448 448 384 384"); // 0700 and 0600
 
-    // A line the run was killed while writing is no record.
     writeFile(journal.file(), readFile(journal.file()) + "created\tC:\\HALF");
     EXPECT_EQ(readJournal(journal.file()).size(), 2u);
     // Stopped before its header reached the disk: no records; anything else is no journal.
@@ -250,8 +240,7 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
     }
 }
 
-// A change outside the machine stops the journal rather than name a host file (what a journal
-// of the machine's own changes holds: the uninstall's round trips).
+// A change outside the machine stops the journal rather than name a host file.
 TEST(InstallJournal, AChangeOutsideTheMachineStopsIt) {
     for (const bool registry : {true, false}) {
         TempDir tmp;

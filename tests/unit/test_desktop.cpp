@@ -103,7 +103,6 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
             continue;
         writeFile(tmp / "ours.png", pngFile(*image));
         writeFile(tmp / "icon.ico", c.same.empty() ? c.file : c.same);
-        // Every pixel's four bytes, transparent ones too.
         const auto pixels = [&](const char* file) {
             return runCommand("convert '" + (tmp / file).string() + "' -depth 8 rgba:- | md5sum")
                 .output;
@@ -158,8 +157,7 @@ std::set<std::string> operator+(std::set<std::string> a, const std::set<std::str
     return a;
 }
 
-// What the groups hold, valid and under safe names; what they no longer hold removed; another
-// machine's files left alone.
+// Valid entries under safe names, removed with their items; another machine's files left alone.
 TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
     TempDir tmp;
     const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");

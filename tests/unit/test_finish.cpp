@@ -1,5 +1,4 @@
-// The finish: its macros, settings, log and key, the browser setup, where a failure stops it;
-// the copy as the pages and the unattended run share it: what its view is told and asked.
+// The finish (macros, settings, log, key, browser setup) and the copy as its view sees it.
 #include "services/platform.h"
 #include "setup/finish.h"
 #include "setup/installation.h"
@@ -150,8 +149,7 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
     EXPECT_EQ(run(Browser::First).second, "");
 }
 
-// A '"' would end its macro argument: such a macro is not sent, nor a lost group's items; the
-// finish goes on, naming what is missing (a group's and a name's: the unattended run's tests).
+// A macro a '"' would break is not sent; the finish goes on, naming what is missing.
 TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
     const std::string g = "Acesso Internet";
@@ -194,7 +192,6 @@ TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
         EXPECT_EQ(sent.size(), row.sent);
         for (const std::string& macro : sent)
             EXPECT_EQ(macro.find("DeleteGroup"), std::string::npos) << macro;
-        // The rest of the finish is done all the same.
         EXPECT_EQ(ProfileFile(machine(), kUninstallLog).readText("ZEL", "grupo", ""),
                   catalogue.settings.group);
         EXPECT_EQ(uninstallValue("DisplayName"), kDisplayName);

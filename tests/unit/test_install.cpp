@@ -5,10 +5,12 @@
 #include "winemu/host_file.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <set>
 #include <sstream>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace zel::test {
@@ -168,8 +170,44 @@ TEST_F(InstallTest, ATakenTemporaryNameIsDrawnAgain) {
     EXPECT_EQ(readFile(taken), "taken");
 }
 
+// In a closed directory a writable file is replaced in place, whole or not at all (as any user).
+TEST_F(InstallTest, AWritableFileInAReadOnlyDirectoryIsReplacedInPlace) {
+    const std::string fresh(20000, 'n');
+    writeFile(medium() / "NEW.DAT", fresh);
+    const fs::path dir = driveC() / "RO";
+    std::string seen; // the copy's status, the entries in the directory, the file and its mode
+    for (const auto& [old, mode, full] : {std::tuple{"old", 0644, false},
+                                          {"old", 0444, false},
+                                          {"old", 0644, true},
+                                          {"", 0, false}}) {
+        fs::create_directories(dir);
+        fs::permissions(dir, fs::perms::owner_all);
+        fs::remove_all(dir);
+        writeFile(dir / "NEW.DAT", old);
+        fs::permissions(dir / "NEW.DAT", fs::perms(mode));
+        if (!*old)
+            fs::remove(dir / "NEW.DAT");
+        fs::permissions(dir, fs::perms(0555));
+        const int status = inChild([&, full = full] {
+            __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+            __user_cap_data_struct data[2]{};
+            ::syscall(SYS_capget, &header, data);
+            data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+            ::syscall(SYS_capset, &header, data);
+            if (full)
+                fullDisk();
+            ::_exit(copy("D:\\NEW.DAT", "C:\\RO\\NEW.DAT") ? 0 : 1);
+        });
+        const std::string now = readFile(dir / "NEW.DAT");
+        seen += std::to_string(status) + " " +
+                std::to_string(std::distance(fs::directory_iterator(dir), {})) + " " +
+                (now == fresh ? "new" : now.substr(0, 16)) + " " +
+                std::to_string(modeOf(dir / "NEW.DAT") & 0777) + "|";
+    }
+    EXPECT_EQ(seen, "0 1 new 420|1 1 old 292|1 1 old 420|1 0  511|");
+}
+
 TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone) {
-    // The medium in a kit tree on the swept drive.
     program = driveC() / "KIT" / "WIN95" / "DISK1" / "SETUP";
     writeFile(program, "");
     makeMachine();

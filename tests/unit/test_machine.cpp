@@ -118,8 +118,7 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
     EXPECT_EQ(outside.programPath() + " " + outside.currentDirectory(), "D:\\SETUP D:\\");
 }
 
-// A prefix others may change, itself or on the way to it, is refused, also by Program Manager,
-// and nothing is made in it. Rows that give a file away need the superuser.
+// Refused, also by Program Manager, with nothing made in it (some rows need the superuser).
 TEST_F(MachineTest, APrefixOthersMayChangeOrReachedThroughOneIsRefused) {
     const fs::path way = tmp / "way", target = tmp / "target";
     const fs::path inside = way / "prefix";
@@ -201,7 +200,6 @@ TEST_F(MachineTest, WhatTheMachineMakesIsItsUsersAlone) {
               "#!/bin/sh\nexec '/opt/it'\\''s/progman' \"$@\"\n");
 }
 
-// ZEL_PREFIX, XDG_DATA_HOME, HOME, then the password database: never a shared directory.
 // Relative base directories do not count; a relative ZEL_PREFIX is made absolute once.
 TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     const passwd* user = ::getpwuid(::geteuid());

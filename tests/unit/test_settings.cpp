@@ -12,8 +12,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// The lookup and a file on disk agree: first of a name wins, a bare name hides later keys;
-// values trimmed, one pair of quotes off, ended at a NUL, cut to 1023 characters.
+// The lookup and a file on disk agree: values trimmed, unquoted once, cut at a NUL and at 1023.
 TEST(ProfileRead, FindsWhatThePlatformsReaderFinds) {
     const std::string text =
         "[Principal]\r\n grupo=ZEL\n \t[ Update ] x\r\v programa \t= UPD \v\r\n"
@@ -84,8 +83,7 @@ TEST(ProfileWrite, ChangesOnlyWhatItMust) {
         EXPECT_EQ(ini::write(before, section, key, value), after) << before;
 }
 
-// A bare name is in the Windows directory; each write rereads the file; a failed one changes
-// nothing; a closed directory's writable files are written in place, as on Windows.
+// Each write rereads the file; a failed one changes nothing; a closed directory's in place.
 TEST_F(MachineTest, ProfileFilesOnTheMachine) {
     ProfileFile log(machine(), "zelun.ini");
     log.writeText("Install", "grupo", "ZEL");
@@ -205,8 +203,7 @@ ino_t inode(const fs::path& file) {
     return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// As TRegistry: a failed open keeps the open key; only a change writes; a file that does not
-// parse is never written over; one without its owner-write bit refuses full access, even to root.
+// As TRegistry; only a change writes; a file that does not parse is never written over.
 TEST(Registry, KeysOpenCreateHoldStringsAndFailWithTheRegistrysMessages) {
     TempDir tmp;
     const fs::path file = tmp / "prefix" / "system.reg";

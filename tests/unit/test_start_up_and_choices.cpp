@@ -144,8 +144,7 @@ TEST_F(StartUpTest, TheModemThatTheRegistryProposes) {
     EXPECT_EQ(proposal(), "-||ATDP5550100");
 }
 
-// Entry n takes 10n kbytes, the browsers 3000 and 4000; of 1, 3, 10, 11, 12 selected, 11 and 12
-// never count. 32-bit sizes must not wrap, a huge disk shows the largest 32-bit count.
+// Entry n takes 10n kbytes, the browsers 3000 and 4000; entries 11 and 12 never count.
 TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
     Catalogue c;
     c.settings.firstBrowserSize = 3000;
@@ -186,8 +185,7 @@ TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
         EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
 }
 
-// Heading and lines at 14 and 12 points (10 units a point here), gaps after the heading and line
-// 7, on the document's first page; an error drops the document begun and is raised again.
+// The printout as the printer receives it; an error drops the document begun, raised again.
 TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
     RegistrationForm form;
     std::istringstream texts("Jo\xe3o da Silva|Rua A|12|34|Centro|S\xe3o Paulo|SP|01000-000|"
