@@ -221,8 +221,6 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
     EXPECT_EQ(f.diskFree(0), -1); // the current drive lost its directory
 }
 
-// ---------------------------------------------------------------- whole host files
-
 // The write raises; the old file stays whole with nothing beside it, also written in place.
 TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
     TempDir tmp;

@@ -241,5 +241,24 @@ TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone)
     }
 }
 
+// The stack in the destination itself, no port known: slip-port 0; a library that cannot be
+// copied puts the old one back (the typical end-to-end run makes the usual update).
+TEST_F(InstallTest, TheDialerUpdateNeverLeavesTheSystemWithoutASocketLibrary) {
+    const fs::path system = driveC() / "WINDOWS" / "SYSTEM";
+    writeFile(driveC() / "ZEL" / "T.INI", "[Trumpet Winsock]\r\n");
+    writeFile(system / "~sock32.dll", "old");
+    Catalogue c;
+    c.settings.destination = "C:\\ZEL\\";
+    c.entry(1).preselected = true;
+    c.entry(1).directory = "T\\";
+    c.entry(1).files = {"TCPMAN.EXE", "T.INI", "W.DLL"}; // no W.DLL
+    Files files(machine());
+    dialerSettingsUpdate(files, c, {std::nullopt, "AT", "ATD"});
+    EXPECT_EQ(readFile(driveC() / "ZEL" / "T.INI") + "|" + readFile(system / "~sock32.dll") + "|" +
+                  std::to_string(fs::exists(system / "~sock32.zel")),
+              "[Trumpet Winsock]\r\nslip-port=0\r\n[ZEL Internet]\r\n$modemsetup=AT\r\n"
+              "$phone=ATD\r\n|old|0");
+}
+
 } // namespace
 } // namespace zel::test

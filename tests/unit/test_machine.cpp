@@ -267,8 +267,6 @@ TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {
     }
 }
 
-// ---------------------------------------------------------------- starting programs
-
 class ProgramsTest : public MachineTest {
 protected:
     // Tells its directory's name, its arguments, its working directory's name, its session.

@@ -156,13 +156,7 @@ TEST(RegistryFormat, EveryValueIsWrittenAsRegeditWritesItAndReadsBack) {
     const auto back = parseRegistryFile(text);
     ASSERT_TRUE(back);
     EXPECT_EQ(**back, *root);
-    // A key's place emptied (its key moved out) or a key fewer makes another tree.
-    auto& keys = (*back)->children[0]->children;
-    const auto moved = std::move(keys[1]);
-    EXPECT_FALSE(**back == *root || *root == **back);
-    root->children[0]->children[1].reset();
-    EXPECT_TRUE(**back == *root);
-    keys.pop_back();
+    (*back)->children[0]->children.pop_back(); // a key fewer makes another tree
     EXPECT_FALSE(**back == *root);
 }
 
