@@ -5,9 +5,7 @@
 #include "winemu/programs.h"
 #include "winemu/winpath.h"
 
-#include <fcntl.h>
 #include <functional>
-#include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -5,12 +5,8 @@
 #include "winemu/progman_client.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <poll.h>
-#include <regex>
-#include <sys/file.h>
 #include <sys/wait.h>
 
 namespace zel::test {
@@ -248,6 +244,25 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
     }
     EXPECT_EQ(deliver({"[CreateGroup(Served)]"}), "1|1");
     EXPECT_EQ(stored(), longest.substr(13, kMaxMacroText - 15) + "{};T{};N{};G{};Served{};");
+}
+
+// Beyond 32 conversations the rest wait, the server not spinning; also under a prefix too long
+// for a socket's address.
+TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWaitEvenUnderALongPrefix) {
+    prefix = tmp / std::string(200, 'p') / "prefix";
+    makeMachine();
+    converse();
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
+    std::vector<FileDescriptor> crowd;
+    for (int i = 0; i < 32; ++i)
+        crowd.push_back(connectToProgman(prefix / "progman.sock").value());
+    const std::string packet = *macroPacket("[Reload()]");
+    ::send(crowd[31].get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+    const long before = cpuTicks();
+    EXPECT_EQ(answers(crowd[31].get(), 500), "|open"); // the 33rd waits
+    EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 8) << "the server spins";
+    crowd[0].reset();
+    EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");
 }
 
 // Another user neither serves us nor is served, even through an opened socket (StartUp runs).

@@ -7,7 +7,6 @@
 #include "tests/support/fixtures.h"
 #include "winemu/registry.h"
 
-#include <gtest/gtest.h>
 #include <limits>
 #include <sstream>
 
