@@ -255,6 +255,16 @@ protected:
     Choices choices;
 };
 
+// Of two case twins the copy writes over the first in byte order, as the machine finds names.
+TEST_F(InstallationTest, TheCopyWritesOverACaseTwinAsTheMachineFindsIt) {
+    writeFile(medium() / "A.EXE", "a");
+    for (const char* twin : {"a.exe", "A.exe"})
+        writeFile(driveC() / "ZEL" / twin, "old");
+    RecordingView view;
+    ASSERT_TRUE(runCopy(*platform, catalogue, choices, view));
+    EXPECT_EQ(readFile(driveC() / "ZEL" / "A.exe") + readFile(driveC() / "ZEL" / "a.exe"), "aold");
+}
+
 TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) {
     // A program without a directory of its own is copied from "\\" under the source.
     const std::string missing = "failed(Erro copiando arquivo D:\\\\A.EXE para C:\\ZEL\\A.EXE) ";
