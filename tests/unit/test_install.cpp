@@ -96,7 +96,6 @@ TEST_F(InstallTest, ARefusedCopyTouchesNothing) {
     fs::create_symlink(tmp / "secret", medium() / "SHADOW.TXT");
     fs::create_symlink("../../secret", medium() / "SUB" / "UP.TXT");
     const std::string before = tree(driveC(), true) + tree(medium(), true);
-    // The last five name one file twice.
     std::istringstream rows(R"(D:\SRC.TXT C:\RO.TXT  D:\SRC.TXT C:\ADIR  D:\SRC.TXT Q:\SRC.TXT
 D:\MISSING.TXT C:\MISSING.TXT  D:\SRC.TXT C:\NODIR\X.TXT  D:\ C:\ROOT.TXT
 D:\SHADOW.TXT C:\SHADOW.TXT  D:\SUB\UP.TXT C:\UP.TXT

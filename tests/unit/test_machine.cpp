@@ -5,6 +5,7 @@
 #include "winemu/programs.h"
 #include "winemu/winpath.h"
 
+#include <fcntl.h>
 #include <functional>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -25,7 +26,6 @@ TEST(WinPath, ParsesAgainstTheCurrentDirectoryAndNormalises) {
         {"D:sub", "D:\\KIT", "D:\\KIT\\sub"},     {"d:sub", "C:\\KIT", "D:\\sub"},
         {"D:\\sub", "D:\\KIT", "D:\\sub"},        {"\\TOP", "E:\\A\\B", "E:\\TOP"},
         {"\\", "E:\\A", "E:\\"},                  {"..\\..\\..\\x", "e:\\A\\B", "E:\\x"},
-        // No path: empty, a UNC name, a bad drive, no usable current directory, a NUL.
         {"", "C:\\", ""},     {"\\\\", "C:\\", ""}, {"//s/x", "C:\\", ""}, {"1:\\x", "C:\\", ""},
         {"x", "", ""},        {"x", "C", ""},       {"x", "CX\\", ""},     {"x", "1:\\", ""},
         {"C:\\a\0b"sv, "C:\\", ""},                 {"x", "C:\\a\0b"sv, ""},
@@ -327,6 +327,15 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     for (const pid_t session : sessions)
         EXPECT_NE(session, ::getsid(0));
     EXPECT_TRUE(noChildLeft());
+}
+
+// A started program gets none of the wizard's open files.
+TEST_F(ProgramsTest, AStartedProgramGetsNoneOfTheWizardsOpenFiles) {
+    const FileDescriptor open(::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600));
+    writeProgram(medium() / "FD.EXE", "#!/bin/sh\n[ -e /proc/$$/fd/" + std::to_string(open.get()) +
+                                          " ] && echo leaked > done || echo clean > done\n");
+    EXPECT_TRUE(Programs(machine(), ui).runAndWait("D:\\FD.EXE"));
+    EXPECT_EQ(readFile(medium() / "done"), "clean\n");
 }
 
 } // namespace
