@@ -80,7 +80,7 @@ TEST_F(InstallTest, ACopyTakesTheContentTheDateAndTheModeItMay) {
     ::umask(umask);
 }
 
-// Each refused copy fails and leaves both sides as they were, with no temporary behind.
+// Both sides stay as they were, with no temporary behind.
 TEST_F(InstallTest, ARefusedCopyTouchesNothing) {
     fs::create_directories(driveC() / "KIT");
     fs::create_directory_symlink(driveC() / "KIT", prefix / "dosdevices" / "e:");

@@ -227,7 +227,6 @@ ino_t inode(const fs::path& path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// Program Manager installed into the machine and C:\WINDOWS\PROGMAN.EXE kept pointing at it.
 TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {
     const fs::path source = tmp / "medium" / "progman",
                    launcher = driveC() / "WINDOWS" / "PROGMAN.EXE";
@@ -329,7 +328,6 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     EXPECT_TRUE(noChildLeft());
 }
 
-// A started program gets none of the wizard's open files.
 TEST_F(ProgramsTest, AStartedProgramGetsNoneOfTheWizardsOpenFiles) {
     const FileDescriptor open(::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600));
     writeProgram(medium() / "FD.EXE", "#!/bin/sh\n[ -e /proc/$$/fd/" + std::to_string(open.get()) +
