@@ -1,5 +1,4 @@
-// The finish: its macros, settings, log and key, the browser setup, where a failure stops it;
-// the copy as the pages and the unattended run share it: what its view is told and asked.
+// The finish (macros, settings, log, key, browser setup) and the copy as its view sees it.
 #include "services/platform.h"
 #include "setup/finish.h"
 #include "setup/installation.h"
@@ -9,12 +8,9 @@
 #include "winemu/journal_writer.h"
 #include "winemu/registry.h"
 
-#include <algorithm>
-#include <chrono>
 #include <functional>
 #include <iterator>
 #include <sstream>
-#include <thread>
 
 namespace zel::test {
 namespace {
@@ -81,21 +77,6 @@ protected:
     fs::path settingsFile() const { return driveC() / "Z" / "ATUALIZA.INI"; }
 };
 
-TEST_F(FinishTest, ShortDirectoryFormTakesEachDirectoryAsTheDiskSpellsIt) {
-    fs::create_directories(driveC() / "Program Files" / "Acesso Dois" / "Sub");
-    // A directory not found leaves nothing; lookups go on as given.
-    std::istringstream rows(
-        R"(C:\PROGRAM FILES\acesso dois\SUB\Inet.ICO|C:\Program Files\Acesso Dois\Sub\Inet.ICO
-C:\program files\NADA.ICO|C:\Program Files\NADA.ICO
-|
-C:\NOPE\inet.ico|C:\\inet.ico
-C:\NOPE\WINDOWS\inet.ico|C:\\\inet.ico
-C:\WINDOWS\\SYSTEM\x|C:\WINDOWS\\SYSTEM\x
-Q:\DIR\x|Q:\\x)");
-    for (std::string path, expected; std::getline(rows, path, '|') && std::getline(rows, expected);)
-        EXPECT_EQ(shortDirectoryForm(platform->files, path), expected) << path;
-}
-
 TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
     fs::rename(driveC() / "Z", driveC() / "z"); // the icons' directory as the disk spells it
     std::string sent;
@@ -121,32 +102,10 @@ TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
     // A Windows directory given with its trailing "\" (a drive root) keeps a single one.
     registerUninstaller(machine().registryFile(), "C:\\");
     EXPECT_EQ(uninstallValue("UninstallString"), "C:\\zelun.exe");
-    const std::string x(3000, 'x');
-    EXPECT_EQ(addItemMacro(x, x, x), "[AddItem(\"" + x + "\",\"" + x + "\",\"" + x + "\")]");
-}
-
-// Over an earlier installation or another product's, only the finish's own keys change.
-TEST_F(FinishTest, EarlierFilesAndKeyKeepWhatTheFinishDoesNotWrite) {
-    writeFile(windowsDir() / "zelun.ini",
-              "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\n");
-    writeFile(settingsFile(), "[Proxy]\r\nhost=p\r\n[ZEL]\r\nextra=1\r\nitem=old\r\n");
-    writeRegistry(kUninstallKey, "Publisher", "ZEL");
-    writeRegistry(kUninstallKey, "DisplayName", "old");
-    EXPECT_EQ(run().second, "");
-    EXPECT_EQ(readFile(windowsDir() / "zelun.ini") + readFile(settingsFile()),
-              "; kept\r\n[Outro]\r\ndir=D:\\O\\\r\n[ZEL]\r\nversao=1\r\ndir=C:\\Z\\\r\n"
-              "grupo=Acesso Internet\r\n[Proxy]\r\nhost=p\r\n[ZEL]\r\nextra=1\r\nitem=ZEL "
-              "Update\r\nhomepage=http://www.zel.com.br/\r\nsearchpage=http://busca.zel.com.br/\r\n"
-              "grupo=Acesso Internet\r\n");
-    EXPECT_EQ(uninstallValue("Publisher") + "|" + uninstallValue("DisplayName"),
-              "ZEL|ZEL Internet");
 }
 
 // A failure stops the sequence where it happens: nothing after it is sent, written or started.
-TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAfterAll) {
-    const fs::path trace = tmp / "browser.trace";
-    writeProgram(medium() / "NAVEGAI" / "SETUP.EXE",
-                 "#!/bin/sh\necho \"$#\" >> '" + trace.string() + "'\n");
+TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappens) {
     // What was written before the failure: S the update settings, L the uninstall log.
     const auto expectStop = [&](std::size_t sent, const std::string& written,
                                 const std::string& error) {
@@ -168,22 +127,16 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAndTheSetupStartsOnlyAf
     expectStop(11, "SL", "Failed to create key " + std::string(kUninstallKey));
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::owner_write);
 
-    // The chosen setup starts from the medium once all went through; a missing one is no error.
+    // The chosen setup is on the medium (started once after a failure: the end-to-end runs).
     const SetupSettings& s = catalogue.settings;
     EXPECT_EQ(browserSetupCommand(s, "D:\\K\\SETUP.EXE", Browser::First) + "|" +
                   browserSetupCommand(s, "D:SETUP", Browser::Second) + "|" +
                   browserSetupCommand(s, "D:SETUP", Browser::None),
               "D:\\K\\NAVEGA\\SETUP.EXE|D:\\NAVEGAI\\SETUP.EXE|");
-    EXPECT_EQ(run(Browser::None).second + run(Browser::Second).second, "");
-    std::string text;
-    for (int i = 0; i < 1000 && (text = readFile(trace)) != "0\n"; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(text, "0\n"); // a failed run's start would be in the trace as well
-    EXPECT_EQ(run(Browser::First).second, "");
+    EXPECT_EQ(run(Browser::First).second, ""); // a missing one is no error
 }
 
-// A '"' would end its macro argument: such a macro is not sent, nor a lost group's items; the
-// finish goes on, naming what is missing.
+// A macro a '"' would break is not sent; the finish goes on, naming what is missing.
 TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
     const std::string g = "Acesso Internet";
@@ -191,9 +144,6 @@ TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
         lostItemLine("Discador", g), lostItemLine("BBS", g),    lostItemLine("Correio", g),
         lostItemLine("Vazio", g),    lostItemLine("Direto", g), lostItemLine("Minusculo", g),
         lostItemLine("Longo", g),    lostItemLine("Ultimo", g)};
-    std::vector<std::string> groupLost = {lostGroupLine("Kit" + attack)};
-    for (const std::string& item : allItems)
-        groupLost.push_back(lostItemLine(item.substr(6, item.find('"', 6) - 6), "Kit" + attack));
     std::vector<std::string> destinationLost = {lostItemLine(kUpdateItem, kStartUpGroup)};
     destinationLost.insert(destinationLost.end(), allItems.begin(), allItems.end());
     const struct {
@@ -203,13 +153,11 @@ TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
         std::vector<std::string> refused;
     } rows[] = {
         // clang-format off
-        {"grupo", [&](Catalogue& c) { c.settings.group = "Kit" + attack; }, 3, groupLost},
         {"destino", [&](Catalogue& c) { fs::create_directories(driveC() / "A\"B"); c.settings.destination = "C:\\A\"B\\"; },
          4, destinationLost},
         {"ineticone", [&](Catalogue& c) { c.settings.internetIcon = attack; }, 12, {lostItemLine("Discador", g)}},
         {"[Update] programa", [&](Catalogue& c) { c.settings.updateProgram = attack; }, 12,
          {lostItemLine(kUpdateItem, kStartUpGroup)}},
-        {"nome", [&](Catalogue& c) { c.entry(2).name = attack; }, 12, {lostItemLine(attack, g)}},
         {"diretorio", [&](Catalogue& c) { c.entry(3).directory = "M\"\\"; }, 12, {lostItemLine("Correio", g)}},
         {"none", [](Catalogue&) {}, 13, {}},
         // clang-format on
@@ -231,7 +179,6 @@ TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
         EXPECT_EQ(sent.size(), row.sent);
         for (const std::string& macro : sent)
             EXPECT_EQ(macro.find("DeleteGroup"), std::string::npos) << macro;
-        // The rest of the finish is done all the same.
         EXPECT_EQ(ProfileFile(machine(), kUninstallLog).readText("ZEL", "grupo", ""),
                   catalogue.settings.group);
         EXPECT_EQ(uninstallValue("DisplayName"), kDisplayName);
@@ -265,9 +212,6 @@ TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
         std::erase(lines, '"');
         EXPECT_EQ(lines, lost) << delivered;
     }
-    EXPECT_EQ(progmanLoss({lostGroupLine("K"), lostItemLine("D", "K")}),
-              "O Gerenciador de Programas n\xe3o criou os seguintes grupos e itens:\r\r"
-              "Grupo \"K\"\rItem \"D\" do grupo \"K\"");
 }
 
 // Logs each call, a word each; answers the space question as told.
@@ -309,6 +253,16 @@ protected:
     Choices choices;
 };
 
+// Of two case twins the copy writes over the first in byte order, as the machine finds names.
+TEST_F(InstallationTest, TheCopyWritesOverACaseTwinAsTheMachineFindsIt) {
+    writeFile(medium() / "A.EXE", "a");
+    for (const char* twin : {"a.exe", "A.exe"})
+        writeFile(driveC() / "ZEL" / twin, "old");
+    RecordingView view;
+    ASSERT_TRUE(runCopy(*platform, catalogue, choices, view));
+    EXPECT_EQ(readFile(driveC() / "ZEL" / "A.exe") + readFile(driveC() / "ZEL" / "a.exe"), "aold");
+}
+
 TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) {
     // A program without a directory of its own is copied from "\\" under the source.
     const std::string missing = "failed(Erro copiando arquivo D:\\\\A.EXE para C:\\ZEL\\A.EXE) ";
@@ -320,11 +274,9 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         const char* resolved = "C:\\ZEL\\";
     } rows[] = {
         // clang-format off
-        {"no such drive", "Z:\\ZEL\\", false, true, true, false, false, "unavailable ", "Z:\\ZEL\\"},
         // Anywhere but a full path would be taken against the medium's directory.
         {"relative", "ZEL\\", false, true, true, false, false, "unavailable ", "ZEL\\"},
         {"resolved once", "c:/x/../ZEL", false, true, true, true, false, "work sweep copying over idle "},
-        {"short, declined", "C:\\ZEL\\", true, false, true, false, false, "short? "},
         {"short, on", "C:\\ZEL\\", true, true, true, true, true, "short? work sweep copying over idle "},
         {"a file missing", "C:\\ZEL\\", false, true, false, false, false, "work sweep copying over idle " + missing},
         {"all there", "C:\\ZEL\\", false, false, true, true, false, "work sweep copying over idle "},
@@ -348,37 +300,6 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         EXPECT_EQ(choices.destination, row.resolved);
         EXPECT_FALSE(fs::exists(medium() / "ZEL"));
     }
-}
-
-// A copy that failed and was tried again is one installation, taken back whole.
-TEST_F(InstallationTest, ACopyTriedAgainIsTakenBackWhole) {
-    load("[Principal]\ndestino=C:\\ZEL\\\ngrupo=G\n[Update]\nprograma=UP.EXE\n[Programa1]\n"
-         "nome=Discador\n[Programa2]\nnome=A\ninstala=1\nArquivo1=A.EXE\nArquivo2=B.EXE\n");
-    writeFile(medium() / "A.EXE", "a");
-    const auto files = [&] {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::recursive_directory_iterator(driveC()))
-            found.push_back(entry.path().lexically_relative(driveC()).string());
-        std::sort(found.begin(), found.end());
-        return found;
-    };
-    const std::vector<std::string> before = files();
-    {
-        InstallJournal journal(prefix);
-        JournalSubscription told(journal);
-        RecordingView first, second;
-        EXPECT_FALSE(runCopy(*platform, catalogue, choices, first)); // B.EXE is not there yet
-        EXPECT_TRUE(fs::exists(driveC() / "ZEL" / "A.EXE"));
-        writeFile(medium() / "B.EXE", "b");
-        EXPECT_TRUE(runCopy(*platform, catalogue, choices, second));
-        EXPECT_TRUE(fs::exists(driveC() / "ZEL" / "B.EXE"));
-        EXPECT_EQ(journal.failure(), "");
-    }
-    const CommandResult undone =
-        runCommand("ZEL_PREFIX='" + prefix.string() + "' '" +
-                   (binDir() / "zel-uninstall").string() + "' --quiet 2>&1");
-    EXPECT_EQ(undone.status, 0) << undone.output;
-    EXPECT_EQ(files(), before);
 }
 
 // What the custom page and the unattended run refuse, and the one form every step then uses.

@@ -12,8 +12,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// The lookup and a file on disk agree: first of a name wins, a bare name hides later keys;
-// values trimmed, one pair of quotes off, ended at a NUL, cut to 1023 characters.
+// The lookup and a file on disk agree: values trimmed, unquoted once, cut at a NUL and at 1023.
 TEST(ProfileRead, FindsWhatThePlatformsReaderFinds) {
     const std::string text =
         "[Principal]\r\n grupo=ZEL\n \t[ Update ] x\r\v programa \t= UPD \v\r\n"
@@ -84,15 +83,11 @@ TEST(ProfileWrite, ChangesOnlyWhatItMust) {
         EXPECT_EQ(ini::write(before, section, key, value), after) << before;
 }
 
-// A bare name is in the Windows directory; each write rereads the file; a failed one changes
-// nothing; a closed directory's writable files are written in place, as on Windows.
+// Each write rereads the file; a failed one changes nothing; a closed directory's in place.
 TEST_F(MachineTest, ProfileFilesOnTheMachine) {
     ProfileFile log(machine(), "zelun.ini");
     log.writeText("Install", "grupo", "ZEL");
     log.writeInteger("Install", "count", -12);
-    EXPECT_EQ(log.readText("install", "COUNT", ""), "-12");
-    EXPECT_EQ(ProfileFile(machine(), "C:\\windows\\ZELUN.INI").readText("Install", "grupo", ""),
-              "ZEL");
     ProfileFile(machine(), "zelun.ini").writeText("Install", "other", "1");
     log.writeText("Install", "grupo", "NEW");
     const std::string written = "[Install]\r\ngrupo=NEW\r\ncount=-12\r\nother=1\r\n";
@@ -158,13 +153,7 @@ TEST(RegistryFormat, EveryValueIsWrittenAsRegeditWritesItAndReadsBack) {
     const auto back = parseRegistryFile(text);
     ASSERT_TRUE(back);
     EXPECT_EQ(**back, *root);
-    // A key's place emptied (its key moved out) or a key fewer makes another tree.
-    auto& keys = (*back)->children[0]->children;
-    const auto moved = std::move(keys[1]);
-    EXPECT_FALSE(**back == *root || *root == **back);
-    root->children[0]->children[1].reset();
-    EXPECT_TRUE(**back == *root);
-    keys.pop_back();
+    (*back)->children[0]->children.pop_back(); // a key fewer makes another tree
     EXPECT_FALSE(**back == *root);
 }
 
@@ -205,17 +194,16 @@ ino_t inode(const fs::path& file) {
     return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// As TRegistry: a failed open keeps the open key; only a change writes; a file that does not
-// parse is never written over; one without its owner-write bit refuses full access, even to root.
+// As TRegistry; only a change writes; a file that does not parse is never written over.
 TEST(Registry, KeysOpenCreateHoldStringsAndFailWithTheRegistrysMessages) {
     TempDir tmp;
     const fs::path file = tmp / "prefix" / "system.reg";
     Registry::createDefaults(file);
     const std::string defaults = readFile(file);
     Registry reg(file);
-    EXPECT_EQ(errorOf([&] { reg.writeString("Uninstall", "x"); }),
-              "Failed to set data for 'Uninstall'");
-    EXPECT_EQ(errorOf([&] { reg.createKey("\\A\\\\B"); }), "Failed to create key \\A\\\\B");
+    EXPECT_EQ(errorOf([&] { reg.writeString("Uninstall", "x"); }) + "|" +
+                  errorOf([&] { reg.createKey("\\A\\\\B"); }),
+              "Failed to set data for 'Uninstall'|Failed to create key \\A\\\\B");
     EXPECT_FALSE(reg.openKey("\\SOFTWARE\\Zel", false));
     ASSERT_TRUE(reg.openKey("\\SOFTWARE\\Zel", true));
     reg.writeString("DisplayName", "ZEL");
@@ -244,13 +232,11 @@ TEST(Registry, KeysOpenCreateHoldStringsAndFailWithTheRegistrysMessages) {
     reg.writeValue("nul", RegType::String, {'C', 'O', 'M', '2', 0, 'x', 0});
     EXPECT_NE(readFile(file).find("\"DisplayName\"=\"two\"\r\n\"1\"=dword:00000001\r\n"),
               std::string::npos);
-    EXPECT_EQ(errorOf([&] { reg.readString("1"); }), "Invalid data type for '1'");
-    EXPECT_EQ(errorOf([&] { reg.writeString("bad\nname", "x"); }),
-              "Failed to set data for 'bad\nname'");
-    EXPECT_EQ(reg.readString("empty") + reg.readString("exp") + reg.readString("nul"),
-              "%WINDIR%COM2");
-    EXPECT_EQ(std::to_string(reg.valueExists("NUL")) + std::to_string(reg.valueExists("none")),
-              "10");
+    EXPECT_EQ(errorOf([&] { reg.readString("1"); }) + "|" +
+                  errorOf([&] { reg.writeString("bad\nname", "x"); }) + "|" +
+                  reg.readString("empty") + reg.readString("exp") + reg.readString("nul") +
+                  std::to_string(reg.valueExists("NUL")) + std::to_string(reg.valueExists("none")),
+              "Invalid data type for '1'|Failed to set data for 'bad\nname'|%WINDIR%COM210");
     writeFile(file, defaults); // someone else deleted the open key meanwhile
     EXPECT_EQ(errorOf([&] { reg.writeString("v", "2"); }), "Failed to set data for 'v'");
     writeFile(file, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\software\\zel]\n\"v\"=\"theirs\"\n");
@@ -261,11 +247,10 @@ TEST(Registry, KeysOpenCreateHoldStringsAndFailWithTheRegistrysMessages) {
     const std::string garbage = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"v\"=\"open\r\n";
     writeFile(file, garbage);
     EXPECT_FALSE(reg.openKey("SOFTWARE", false) || reg.openKey("\\SOFTWARE\\New", true));
-    EXPECT_EQ(errorOf([&] { reg.createKey("\\SOFTWARE\\New"); }),
-              "Failed to create key \\SOFTWARE\\New");
     ASSERT_TRUE(reg.openKey("", false)); // the root always exists
-    EXPECT_EQ(errorOf([&] { reg.writeString("v", "x"); }), "Failed to set data for 'v'");
-    EXPECT_EQ(readFile(file), garbage);
+    EXPECT_EQ(errorOf([&] { reg.createKey("\\SOFTWARE\\New"); }) + "|" +
+                  errorOf([&] { reg.writeString("v", "x"); }) + "|" + readFile(file),
+              "Failed to create key \\SOFTWARE\\New|Failed to set data for 'v'|" + garbage);
     fs::create_directory(tmp / "closed"); // a registry that cannot be created says so
     fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_THROW(Registry::createDefaults(tmp / "closed" / "system.reg"), PlatformError);

@@ -1,16 +1,12 @@
-// The start-up (the catalogue, the choices proposed), the brand ([Marca]), the space check and
-// the registration form.
-#include "setup/brand.h"
+// The start-up (the catalogue, the choices proposed), the space check and the registration form.
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
 #include "setup/messages.h"
-#include "setup/network_stack.h"
 #include "setup/registration.h"
 #include "setup/start_up.h"
 #include "tests/support/fixtures.h"
 #include "winemu/registry.h"
 
-#include <gtest/gtest.h>
 #include <limits>
 #include <sstream>
 
@@ -147,8 +143,7 @@ TEST_F(StartUpTest, TheModemThatTheRegistryProposes) {
     EXPECT_EQ(proposal(), "-||ATDP5550100");
 }
 
-// Entry n takes 10n kbytes, the browsers 3000 and 4000; of 1, 3, 10, 11, 12 selected, 11 and 12
-// never count. 32-bit sizes must not wrap, a huge disk shows the largest 32-bit count.
+// Entry n takes 10n kbytes, the browsers 3000 and 4000; entries 11 and 12 never count.
 TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
     Catalogue c;
     c.settings.firstBrowserSize = 3000;
@@ -167,9 +162,6 @@ TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
     EXPECT_EQ(ask(Browser::Second, 4140 * 1024 - 1),
               "O drive C aparenta ter apenas 4139kbytes livres.\rVoc\xea necessita de "
               "4140kbytes. Deseja continuar?");
-    EXPECT_EQ(ask(Browser::None, 140 * 1024), std::nullopt);
-    EXPECT_EQ(ask(Browser::None, 140 * 1024 - 1), spaceQuestionText("C", 139, 140));
-    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50), std::nullopt);
     // The drive letter as typed; an unknown drive (-1 bytes) has 0 kbytes, enough for nothing.
     choices.destination = "d:\\kit\\";
     EXPECT_EQ(ask(Browser::First, -1), spaceQuestionText("d", 0, 3140));
@@ -189,26 +181,7 @@ TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
         EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
 }
 
-// Only whether name, home and office telephones, card number are empty (-) counts.
-TEST(Registration, OnlyWhetherTheFourKeyFieldsAreEmptyCounts) {
-    const auto C = Completeness::Complete, E = Completeness::Empty, I = Completeness::Incomplete;
-    const std::pair<std::string, Completeness> rows[] = {
-        {"xx-x", C}, {"x-xx", C}, {"----", E}, {"x--x", I}, {"-xxx", I}, {"xxx-", I}, {"-x--", I}};
-    for (const auto& [filled, expected] : rows) {
-        RegistrationForm form;
-        for (const auto field : kRegistrationFields)
-            form.*field = "preenchido";
-        form.cardBrand = "VISA";
-        int i = 0;
-        for (const auto field : {&RegistrationForm::name, &RegistrationForm::homePhone,
-                                 &RegistrationForm::officePhone, &RegistrationForm::cardNumber})
-            form.*field = filled[i++] == 'x' ? " " : "";
-        EXPECT_EQ(completeness(form), expected) << filled;
-    }
-}
-
-// Heading and lines at 14 and 12 points (10 units a point here), gaps after the heading and line
-// 7, on the document's first page; an error drops the document begun and is raised again.
+// The printout as the printer receives it; an error drops the document begun, raised again.
 TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
     RegistrationForm form;
     std::istringstream texts("Jo\xe3o da Silva|Rua A|12|34|Centro|S\xe3o Paulo|SP|01000-000|"
@@ -229,7 +202,6 @@ TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
         "text 0,1484  Senha de Acesso:senha123\nend\n";
     const std::pair<const char*, std::string> rows[] = {
         {"", printout},
-        {"begin", "raised\n"},
         {"font", "raised\nbegin\nabort\n"},
         {"end", "raised\n" + printout.substr(0, printout.size() - 4) + "abort\n"}};
     for (const auto& [failing, expected] : rows) {
@@ -241,98 +213,6 @@ TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
             calls += call + "\n";
         EXPECT_EQ(calls, expected) << failing;
     }
-}
-
-SetupSettings loaded(const TempDir& tmp, const std::string& ini) {
-    writeFile(tmp / "SETUP.INI", ini);
-    Catalogue catalogue;
-    catalogue.load(ProfileFile::atHostPath(tmp / "SETUP.INI"));
-    return catalogue.settings;
-}
-
-// Each key of [Marca] read as written, an empty one as if left out; every key of the
-// description table is here (the built-in texts: the wizard's and the Acme kit's runs).
-TEST(Brand, EachKeyReadsAsWrittenOrKeepsTheBuiltInText) {
-    using S = SetupSettings;
-    const std::pair<const char*, std::string S::*> rows[] = {
-        // clang-format off
-        {"titulo", &S::brandTitle}, {"legenda", &S::brandCaption}, {"nome", &S::brandName},
-        {"provedor", &S::brandShortName}, {"boasvindas", &S::brandWelcome}, {"fax", &S::brandFax},
-        {"cabecalho", &S::brandFaxHeading}, {"suporte", &S::brandSupport}, {"discagem", &S::brandDialCommand},
-        {"atualizacao", &S::brandUpdateItem}, {"desinstalacao", &S::brandUninstallName}, {"bbs", &S::brandBbsFile},
-        {"icone", &S::brandIcon}, {"imagem_boasvindas", &S::brandWelcomePicture}, {"imagem_tipo", &S::brandTypePicture},
-        {"imagem_conexao", &S::brandConnectionPicture}, {"imagem_copia", &S::brandCopyPicture},
-        {"imagem_fim", &S::brandFinishPicture}, {"fundo", &S::brandBackground},
-        // clang-format on
-    };
-    TempDir tmp;
-    std::size_t brandKeys = 0;
-    for (const DescriptionKey& key : descriptionKeys())
-        brandKeys += key.section == kBrandSection;
-    EXPECT_EQ(brandKeys, std::size(rows));
-    const SetupSettings builtIn = loaded(tmp, "[Principal]\r\ngrupo=G\r\n");
-    for (const auto& [key, field] : rows) {
-        SCOPED_TRACE(key);
-        const std::string value = "Acme \xe9 " + std::string(key);
-        EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(key) + "=" + value + "\r\n").*field,
-                  value);
-        EXPECT_EQ(loaded(tmp, "[Marca]\r\n" + std::string(key) + "=\r\n").*field, builtIn.*field);
-    }
-}
-
-// The pages' texts: each built-in word replaced by the kit's, once; without [Marca] unchanged.
-TEST(Brand, ThePagesWordsAreReplacedOnceEach) {
-    SetupSettings builtIn;
-    TempDir tmp;
-    const SetupSettings none = loaded(tmp, "");
-    const SetupSettings acme =
-        loaded(tmp, "[Marca]\r\nnome=Acme Net\r\nprovedor=AcmeZEL\r\nfax=(021) 444-0001\r\n"
-                    "suporte=(021) 444-0002\r\n");
-    const struct {
-        std::string text, acme;
-    } rows[] = {
-        {"", ""},
-        {"FAX para: (011) 555-0190 - 24h, (011) 555-0190",
-         "FAX para: (021) 444-0001 - 24h, (021) 444-0001"},
-        {"telesuporte: (011) 555-0175", "telesuporte: (021) 444-0002"},
-        {"ZELZEL Internet ZE", "AcmeZELAcme Net ZE"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(brandedText(row.text, acme), row.acme) << row.text;
-        EXPECT_EQ(brandedText(row.text, none), row.text) << row.text;
-        EXPECT_EQ(brandedText(row.text, builtIn), row.text) << row.text; // empty: kept
-    }
-}
-
-TEST(Brand, TheBackgroundColourIsThreeBytes) {
-    using Rgb = std::array<int, 3>;
-    const struct {
-        const char* value;
-        std::optional<Rgb> colour;
-    } rows[] = {
-        // clang-format off
-        {"0,0,255", Rgb{0, 0, 255}}, {" 200 , 10,0 ", Rgb{200, 10, 0}}, {"255,255,255", Rgb{255, 255, 255}},
-        {"", std::nullopt}, {"0,0", std::nullopt}, {"0,0,256", std::nullopt}, {"-1,0,0", std::nullopt},
-        {"1,2,3,4", std::nullopt}, {"a,b,c", std::nullopt}, {"1,,3", std::nullopt},
-        // clang-format on
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(brandColour(row.value), row.colour) << row.value;
-}
-
-// What the dial-up stack's settings file may be appended to: text, not a program or help file.
-TEST(Brand, OnlyTextIsADialersSettingsFile) {
-    const struct {
-        std::string content;
-        bool text;
-    } rows[] = {
-        // clang-format off
-        {"", true}, {"[Trumpet Winsock]\r\nip=0.0.0.0\r\n", true}, {"no section\tat all\n\x1a", true},
-        {"\xe9t\xe9\r\n", true}, {std::string("MZ\0\x01", 4), false}, {"?_\x03", false},
-        // clang-format on
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(!notText(row.content).has_value(), row.text) << row.content;
 }
 
 } // namespace
