@@ -24,6 +24,13 @@ inline CommandResult runIn(const fs::path& dir, const std::string& command,
     r.errors = readFile(errors);
     return r;
 }
+// The exit status and everything said: "0" for a silent success.
+inline std::string outcome(const CommandResult& r) {
+    return std::to_string(r.status) + r.output + r.errors;
+}
+inline std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 inline bool haveTool(const char* tool) {
     return runCommand(std::string("command -v ") + tool + " >/dev/null 2>&1").status == 0;
 }
