@@ -14,13 +14,17 @@ namespace {
 using DesktopEntriesTest = MachineTest;
 
 // Off, nothing appears; the next server shows the stored group; its removal takes every file.
+// The machine's path holds '=', blanks and quotes: its entries start its own progman.
 TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
+    prefix = tmp / "ZEL_PREFIX=a b \"c\" 'd' $e";
+    makeMachine();
     ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends each server
     ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
     const fs::path kit = sourceDir() / "kit";
-    fs::create_directories(driveC() / "ZEL" / "TRUMPET");
-    fs::copy_file(kit / "TRUMPET" / "TCPMAN.EXE", driveC() / "ZEL" / "TRUMPET" / "TCPMAN.EXE");
-    fs::copy_file(kit / "UPDATE" / "ZELNET.ICO", driveC() / "ZEL" / "ZELNET.ICO");
+    const fs::path zel = prefix / "drive_c" / "ZEL";
+    fs::create_directories(zel / "TRUMPET");
+    fs::copy_file(kit / "TRUMPET" / "TCPMAN.EXE", zel / "TRUMPET" / "TCPMAN.EXE");
+    fs::copy_file(kit / "UPDATE" / "ZELNET.ICO", zel / "ZELNET.ICO");
     ScriptedUi ui;
     // Hands the macros to Program Manager, then ends it; true when each was stored.
     const auto send = [&](std::vector<std::string> macros) {
@@ -62,10 +66,10 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     std::smatch tag;
     std::regex_search(files, tag, std::regex("zel-setup-([0-9a-f]{16})"));
     // The entry's command line names its machine itself: the demo dialer says who it is.
-    const std::string line =
-        execLine(readFile(tmp / "xdg-data/applications/zel-setup" /
-                          (tag[1].str() + "-zel-internet_discador-trumpet.desktop")));
-    EXPECT_EQ(runCommand("env -u ZEL_PREFIX " + line + " 2>&1").output,
+    const fs::path entry = tmp / "xdg-data/applications/zel-setup" /
+                           (tag[1].str() + "-zel-internet_discador-trumpet.desktop");
+    EXPECT_EQ(runCommand("desktop-file-validate " + q(entry) + " 2>&1; echo $?").output, "0\n");
+    EXPECT_EQ(runCommand("cd / && env -u ZEL_PREFIX " + execLine(readFile(entry)) + " 2>&1").output,
               "Discador ZEL (demonstracao do kit ZEL Internet)\n");
     const std::string usage = "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n";
     const std::pair<const char*, std::string> misuses[] = {
@@ -89,27 +93,6 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
 
     ASSERT_TRUE(send({"[DeleteGroup(ZEL Internet)]"}));
     EXPECT_EQ(desktopFiles(), "");
-}
-
-// A machine whose path holds '=', blanks and quotes: its valid entries start its own progman.
-TEST_F(DesktopEntriesTest, StartItemsOfAMachineWhosePathHoldsAnything) {
-    const fs::path odd = tmp / "ZEL_PREFIX=a b \"c\" 'd' $e";
-    const fs::path c = odd / "drive_c";
-    fs::create_directories(c / "ZEL" / "TRUMPET");
-    fs::create_directories(odd / "bin");
-    fs::copy_file(sourceDir() / "kit" / "TRUMPET" / "TCPMAN.EXE", c / "ZEL/TRUMPET/TCPMAN.EXE");
-    fs::copy_file(binDir() / "progman", odd / "bin" / "progman");
-    progman::saveStore(
-        progman::storePath(odd),
-        progman::Groups({{"ZEL", {{"C:\\ZEL\\TRUMPET\\TCPMAN.EXE", "Discador", "", 0}}}}));
-    ::setenv("ZEL_PREFIX", odd.c_str(), 1);
-    ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 \"$ZEL_PREFIX/bin/progman\"").status, 0);
-    const fs::path entries = tmp / "xdg-data/applications/zel-setup";
-    ASSERT_EQ(std::distance(fs::directory_iterator(entries), fs::directory_iterator()), 1);
-    const fs::path entry = fs::directory_iterator(entries)->path();
-    EXPECT_EQ(runCommand("desktop-file-validate " + q(entry) + " 2>&1; echo $?").output, "0\n");
-    EXPECT_EQ(runCommand("cd / && env -u ZEL_PREFIX " + execLine(readFile(entry)) + " 2>&1").output,
-              "Discador ZEL (demonstracao do kit ZEL Internet)\n");
 }
 
 // A client is answered before a large menu is made; SIGTERM then ends the server with what it

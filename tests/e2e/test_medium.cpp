@@ -13,10 +13,6 @@
 namespace zel::test {
 namespace {
 
-std::string firstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
-}
-
 // A sanitizer build's own settings (its suppressions) survive the emptied environment.
 constexpr const char* kSanitizerSettings = "ASAN_OPTIONS=\"$ASAN_OPTIONS\" "
                                            "LSAN_OPTIONS=\"$LSAN_OPTIONS\" "
@@ -176,15 +172,11 @@ TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
 TEST_F(MediumTest, CheckNamesAHelperThatIsALink) {
     fs::create_symlink("/etc/shadow", kit / "progman");
     fs::create_symlink("/etc/gshadow", kit / "zel-uninstall");
-    const CommandResult r = run(tools / "zel-kit", "check " + q(kit));
-    EXPECT_EQ(r.status, 1);
-    for (const std::string helper : {"progman", "zel-uninstall"})
-        EXPECT_NE(r.output.find(helper + ": error: helper " + helper +
-                                " is a link: the wizard "
-                                "refuses it; put the file itself on the medium\n"),
-                  std::string::npos)
-            << r.output;
-    EXPECT_EQ(r.output.find("off the medium"), std::string::npos) << r.output;
+    EXPECT_EQ(outcome(run(tools / "zel-kit", "check " + q(kit))),
+              "1SETUP.INI:105: note: [Patro3] has no Texto: the sponsor is never shown\nprogman: "
+              "error: helper progman is a link: the wizard refuses it; put the file itself on the "
+              "medium\nzel-uninstall: error: helper zel-uninstall is a link: the wizard refuses "
+              "it; put the file itself on the medium\n2 errors, 0 warnings, 1 note\n");
 }
 
 // Each attack on a packed medium stops the wizard (status 1) before the machine exists.

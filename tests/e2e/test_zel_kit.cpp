@@ -13,10 +13,6 @@ namespace {
 
 using Edits = std::vector<std::pair<std::string, std::string>>;
 
-std::string firstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
-}
-
 // The exit status and the report of a check.
 std::string checked(const fs::path& given, const TempDir& tmp) {
     const CommandResult run = runTool("zel-kit", "check '" + given.string() + "'", tmp);
