@@ -2,11 +2,16 @@
 // What the end-to-end tests share.
 #include "tests/support/fixtures.h"
 
+#include <gmock/gmock.h>
+
 #include <chrono>
 #include <regex>
 #include <thread>
 
 namespace zel::test {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 inline std::string q(const fs::path& path) {
     return "'" + path.string() + "'";

@@ -163,7 +163,7 @@ TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
           "(none))\n",
           "\nprofile C:\\Program Files\\ZEL\\TRUMPET\\TRUMPWSK.INI [ZEL Internet] $modemsetup = "
           "\"AT&F\" (was \"ATZ\")\n"})
-        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+        EXPECT_THAT(log, HasSubstr(line));
 }
 
 // The README's walk-through: custom, a chosen directory, the second browser, the connection page;
@@ -269,19 +269,16 @@ TEST_F(DemoKitTest, CustomInstallationWithoutTheDialerReplayedLogsEveryChange) {
                 << target;
         }
     EXPECT_EQ(files, 11u);
-    EXPECT_NE(log.find("\nregistry \\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL "
-                       "Internet UninstallString = \"C:\\WINDOWS\\zelun.exe\" (was (none))\n"),
-              std::string::npos)
-        << log;
+    EXPECT_THAT(
+        log, HasSubstr("\nregistry \\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL "
+                       "Internet UninstallString = \"C:\\WINDOWS\\zelun.exe\" (was (none))\n"));
     // 13 copies, 4 directories, 6 keys, 4 registry changes, 8 macros, a start, begin, outcome.
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 38) << log;
     EXPECT_TRUE(log.ends_with("\noutcome 0 Instalação concluída\n")) << log;
-    EXPECT_EQ(log.find("NOT"), std::string::npos) << log;
-    EXPECT_NE(progress.find("\nInstalando Transferência de Arquivos (FTP)\n"
-                            "\tCopiando C:\\Program Files\\Acesso ZEL\\FTP\\FTPZEL.EXE\n"
-                            "\tCopiando C:\\Program Files\\Acesso ZEL\\FTP\\FTPZEL.HLP\n"),
-              std::string::npos)
-        << progress;
+    EXPECT_THAT(log, Not(HasSubstr("NOT")));
+    EXPECT_THAT(progress, HasSubstr("\nInstalando Transferência de Arquivos (FTP)\n"
+                                    "\tCopiando C:\\Program Files\\Acesso ZEL\\FTP\\FTPZEL.EXE\n"
+                                    "\tCopiando C:\\Program Files\\Acesso ZEL\\FTP\\FTPZEL.HLP\n"));
 }
 
 // Leaving the wizard is no installation (the program's status 3).

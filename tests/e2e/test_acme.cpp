@@ -106,10 +106,8 @@ protected:
 
     // The machine shows the Acme brand where the built-in one would be: the search saw it.
     void expectAcme(const std::string& printout) {
-        EXPECT_NE(printout.find("Enviar via FAX para: 021-555-0142"), std::string::npos)
-            << printout;
-        EXPECT_NE(readFile(prefix / "system.reg").find("Uninstall\\Acme Internet]"),
-                  std::string::npos);
+        EXPECT_THAT(printout, HasSubstr("Enviar via FAX para: 021-555-0142"));
+        EXPECT_THAT(readFile(prefix / "system.reg"), HasSubstr("Uninstall\\Acme Internet]"));
         const std::string d =
             ProfileFile(machine(), "C:\\WINDOWS\\zelun.ini").readText("ZEL", "dir", "");
         ASSERT_TRUE(d.ends_with("\\ACME\\")) << d;
@@ -165,8 +163,7 @@ TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
     fs::rename(tmp / "SHA256SUMS", cd / "SHA256SUMS");
     const CommandResult run = setup("LD_DEBUG=files"); // the loader tells where modules come from
     ASSERT_EQ(run.status, 0) << run.errors;
-    EXPECT_NE(run.errors.find("file=" + (cd / "libzel-print.so").string() + " "),
-              std::string::npos);
+    EXPECT_THAT(run.errors, HasSubstr("file=" + (cd / "libzel-print.so").string() + " "));
     EXPECT_TRUE(awaitProgmanExit());
     const fs::path installed = prefix / "bin" / "progman";
     EXPECT_TRUE(readFile(installed) == readFile(cd / "progman")); // no binary in a failure
@@ -227,7 +224,7 @@ TEST_F(AcmeKitTest, ClickedThroughItsPagesLeavesNoTraceOfTheBuiltInBrand) {
             pages += edit->text().toStdString() + "\n";
     }
     EXPECT_EQ(builtInBrand(pages, fixed), std::vector<std::string>{});
-    EXPECT_NE(pages.find("Acme Internet"), std::string::npos);
+    EXPECT_THAT(pages, HasSubstr("Acme Internet"));
     copyAndFinish();
     WizardTest::TearDown();
     EXPECT_TRUE(awaitProgmanExit());

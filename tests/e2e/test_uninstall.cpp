@@ -332,7 +332,7 @@ TEST_F(UninstallTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
          [&] { replaced("nome=Leitor de Not", "nomeantigo=Leitor de Not"); },
          [&] {
              ASSERT_EQ(install().status, 0);
-             EXPECT_NE(progmanList(prefix).find("NOTICIAS.EXE\n"), std::string::npos);
+             EXPECT_THAT(progmanList(prefix), HasSubstr("NOTICIAS.EXE\n"));
          }},
         {"a profile file without the section",
          [&] { writeFile(zelun, "; mine\r\n[Outra]\r\nx=1\r\n"); }, plain},
@@ -474,7 +474,7 @@ TEST_F(UninstallTest, WritersStartedTogetherTakeTurns) {
     for (const std::string who : {"w1", "w2", "u"}) { // done whole, or refused as busy
         const std::string status = readFile(tmp / (who + ".status")), errors = readFile(tmp / who);
         if (status != "0\n") {
-            EXPECT_NE(errors.find(kBusy), std::string::npos) << who << status << errors;
+            EXPECT_THAT(errors, HasSubstr(kBusy));
         }
     }
 }

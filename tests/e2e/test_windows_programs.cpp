@@ -114,7 +114,7 @@ TEST_F(WindowsProgramsTest, WindowsProgramsRunThroughWineOnTheMachine) {
     EXPECT_TRUE(programs.runAndWait("D:\\SPONSOR.EXE"));
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(readFile(driveC() / "SPONSOR.TXT"), "D:\\|0||\r\n");
-    EXPECT_NE(said.find("Preparando o Wine"), std::string::npos) << said;
+    EXPECT_THAT(said, HasSubstr("Preparando o Wine"));
 
     // Started as WinExec starts it: its directory current, its arguments passed on.
     fs::remove(driveC() / "SPONSOR.TXT");
@@ -141,7 +141,7 @@ TEST_F(WindowsProgramsTest, WindowsProgramsRunThroughWineOnTheMachine) {
     EXPECT_EQ(windows, 1);
     EXPECT_TRUE(fs::is_directory(driveC() / "WINDOWS" / "system32"));
     EXPECT_NE(readFile(prefix / "system.reg"), ours); // only by our own second write
-    EXPECT_NE(readFile(prefix / "system.reg").find("Zoom 28800"), std::string::npos);
+    EXPECT_THAT(readFile(prefix / "system.reg"), HasSubstr("Zoom 28800"));
     for (const auto& entry : fs::recursive_directory_iterator(driveC() / "WINDOWS"))
         EXPECT_FALSE(entry.path().filename().string().starts_with("zel-registry")) << entry.path();
     EXPECT_EQ(fs::status(prefix / "wine").permissions() & fs::perms::all, fs::perms::owner_all);
@@ -178,13 +178,13 @@ protected:
         EXPECT_TRUE(awaitProgmanExit());
         EXPECT_EQ(r.status, 0) << r.errors;
         // The registry file's lines end in CR LF, as the platform's regedit writes them.
-        EXPECT_NE(readFile(prefix / "system.reg")
-                      .find("\\CurrentVersion\\Uninstall\\ZEL Internet]\r\n\"DisplayName\"=\"ZEL "
-                            "Internet\"\r\n\"UninstallString\"=\"C:\\\\WINDOWS\\\\zelun.exe\"\r\n"),
-                  std::string::npos);
-        EXPECT_NE(progmanList(prefix).find(std::string("    ") + kDialer +
-                                           ": C:\\Program Files\\ZEL\\TRUMPET\\TCPMAN.EXE"),
-                  std::string::npos);
+        EXPECT_THAT(
+            readFile(prefix / "system.reg"),
+            HasSubstr("\\CurrentVersion\\Uninstall\\ZEL Internet]\r\n\"DisplayName\"=\"ZEL "
+                      "Internet\"\r\n\"UninstallString\"=\"C:\\\\WINDOWS\\\\zelun.exe\"\r\n"));
+        EXPECT_THAT(progmanList(prefix),
+                    HasSubstr(std::string("    ") + kDialer +
+                              ": C:\\Program Files\\ZEL\\TRUMPET\\TCPMAN.EXE"));
         return r;
     }
 };
@@ -202,10 +202,8 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
     } stopWine{fs::weakly_canonical(*loader).parent_path() / "wineserver", prefix / "wine"};
     const CommandResult r = install("");
     EXPECT_EQ(awaitFile(driveC() / "SETUP.TXT"), "D:\\NAVEGA\\SETUP.EXE|D:\\NAVEGA|0\r\n");
-    EXPECT_NE(r.errors.find("Preparando o Wine para os programas do Windows em " +
-                            (prefix / "wine").string()),
-              std::string::npos)
-        << r.errors;
+    EXPECT_THAT(r.errors, HasSubstr("Preparando o Wine para os programas do Windows em " +
+                                    (prefix / "wine").string()));
     const std::string log = readFile(tmp / "setup.log");
     const auto setUp = log.find("\nwine-setup " + (prefix / "wine").string() + "\n");
     EXPECT_LT(setUp, log.find("\nstart D:\\NAVEGA\\SETUP.EXE\n")) << log;
@@ -233,15 +231,14 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
 // with the package that would run it.
 TEST_F(WindowsKitTest, WithoutWineTheFinishCompletesAndSaysTheBrowserSetupNeedsWine) {
     const CommandResult r = install("ZEL_WINE=" + q(tmp / "no-wine"));
-    EXPECT_NE(r.errors.find("N\u00e3o foi poss\u00edvel iniciar D:\\NAVEGA\\SETUP.EXE: \u00e9 um "
-                            "programa do Windows, que precisa do Wine, e o Wine n\u00e3o est\u00e1 "
-                            "instalado. Instale o pacote wine64 (apt-get install wine64).\n"),
-              std::string::npos)
-        << r.errors;
+    EXPECT_THAT(r.errors,
+                HasSubstr("N\u00e3o foi poss\u00edvel iniciar D:\\NAVEGA\\SETUP.EXE: \u00e9 um "
+                          "programa do Windows, que precisa do Wine, e o Wine n\u00e3o est\u00e1 "
+                          "instalado. Instale o pacote wine64 (apt-get install wine64).\n"));
     const std::string log = readFile(tmp / "setup.log");
-    EXPECT_NE(log.find("\nstart D:\\NAVEGA\\SETUP.EXE FAILED\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("\noutcome 0 "), std::string::npos) << log;
-    EXPECT_EQ(log.find("wine-setup"), std::string::npos) << log;
+    EXPECT_THAT(log, HasSubstr("\nstart D:\\NAVEGA\\SETUP.EXE FAILED\n"));
+    EXPECT_THAT(log, HasSubstr("\noutcome 0 "));
+    EXPECT_THAT(log, Not(HasSubstr("wine-setup")));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(fs::exists(driveC() / "SETUP.TXT"));
     EXPECT_FALSE(fs::exists(prefix / "wine"));
