@@ -5,7 +5,10 @@
 #include <gmock/gmock.h>
 
 #include <chrono>
+#include <functional>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <thread>
 
 namespace zel::test {
@@ -49,6 +52,35 @@ inline std::string awaitFile(const fs::path& file) {
 // Program Manager's groups on the machine at `prefix`, as `progman --list` prints them.
 inline std::string progmanList(const fs::path& prefix) {
     return runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(binDir() / "progman") + " --list").output;
+}
+// Every file under the machine's C: (mode, content, and date when `dated`), the registry's lines
+// and Program Manager's groups (empty ones too), one line each; `own`, the machine's path that its
+// launcher names, reads <machine> in a file.
+inline std::set<std::string>
+machineState(const fs::path& dir, const std::string& own,
+             const std::function<bool(const fs::directory_entry&)>& dated) {
+    std::set<std::string> lines;
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "drive_c")) {
+        std::ostringstream line;
+        line << fs::relative(entry.path(), dir / "drive_c").string();
+        if (entry.is_regular_file()) {
+            std::string content = readFile(entry);
+            for (std::size_t at; (at = content.find(own)) != std::string::npos;)
+                content.replace(at, own.size(), "<machine>");
+            line << "\t" << std::oct << int(entry.status().permissions()) << std::dec << " "
+                 << std::hash<std::string>{}(content) << " "
+                 << (dated(entry) ? entry.last_write_time().time_since_epoch().count() : 0);
+        }
+        lines.insert(line.str());
+    }
+    std::istringstream registry(readFile(dir / "system.reg")), groups(progmanList(dir));
+    for (std::string line; std::getline(registry, line);)
+        lines.insert("registry " + line.substr(0, line.find('\r')));
+    std::string group;
+    for (std::string line; std::getline(groups, line);)
+        lines.insert("group " +
+                     (line.starts_with("    ") ? group + ":" + line.substr(3) : group = line));
+    return lines;
 }
 // A desktop entry's Exec line as a shell runs it: the value's "\\" and "%%" undone (the quoting
 // inside is the shell's own); "" when the entry has none.

@@ -75,28 +75,10 @@ protected:
                   browser.empty() ? "0" : browser + " 1");
     }
 
-    // Program Manager's launcher names the machine's own directory: that is the same machine.
-    static std::string ownPathsOut(std::string text, const fs::path& machineDir) {
-        for (std::size_t at; (at = text.find(machineDir.string())) != std::string::npos;)
-            text.replace(at, machineDir.string().size(), "<machine>");
-        return text;
-    }
-
-    // Files under C: (mode, content, date unless made by the test), the registry, the groups.
-    std::string snapshot(const fs::path& machineDir) {
-        std::vector<std::string> lines;
-        for (const auto& entry : fs::recursive_directory_iterator(machineDir / "drive_c")) {
-            std::ostringstream line;
-            line << fs::relative(entry.path(), machineDir).string();
-            if (const auto date = entry.last_write_time(); entry.is_regular_file())
-                line << " " << std::oct << int(entry.status().permissions()) << std::dec << " "
-                     << std::hash<std::string>{}(ownPathsOut(readFile(entry), machineDir)) << " "
-                     << (date < started ? date.time_since_epoch().count() : 0);
-            lines.push_back(line.str());
-        }
-        std::sort(lines.begin(), lines.end());
-        return ::testing::PrintToString(lines) + readFile(machineDir / "system.reg") +
-               progmanList(machineDir);
+    std::set<std::string> snapshot(const fs::path& machineDir) { // dated when made before
+        return machineState(machineDir, machineDir.string(), [&](const fs::directory_entry& e) {
+            return e.last_write_time() < started;
+        });
     }
 
     // The clicked answers replayed on a fresh machine prepared alike: the same machine; its log.

@@ -60,33 +60,11 @@ protected:
         return runIn(tmp.path(), command, tmp / "err");
     }
 
-    // Every file under C: with its mode, content and date, the registry's lines and Program
-    // Manager's groups, one line each.
-    std::set<std::string> snapshot() {
+    std::set<std::string> snapshot() { // a profile file that was there is rewritten
         EXPECT_TRUE(awaitProgmanExit());
-        std::set<std::string> lines;
-        const fs::path c = prefix / "drive_c"; // of the machine ZEL_PREFIX names
-        for (const auto& entry : fs::recursive_directory_iterator(c)) {
-            std::ostringstream line;
-            line << fs::relative(entry.path(), c).string();
-            // A profile file that was there gets its keys back, with the uninstall's date.
-            const bool keysRestored = entry.path().filename() == "ZELUN.INI";
-            if (entry.is_regular_file())
-                line << "\t" << std::oct << int(entry.status().permissions()) << std::dec << " "
-                     << std::hash<std::string>{}(readFile(entry)) << " "
-                     << (keysRestored ? 0 : entry.last_write_time().time_since_epoch().count());
-            lines.insert(line.str());
-        }
-        std::istringstream registry(readFile(prefix / "system.reg"));
-        for (std::string line; std::getline(registry, line);)
-            lines.insert("registry " + line.substr(0, line.find('\r')));
-        const progman::Groups store = progman::loadStore(progman::storePath(prefix));
-        for (const progman::Group& group : store.groups()) {
-            lines.insert("group " + group.name); // an empty group left behind is a change too
-            for (const progman::Item& item : group.items)
-                lines.insert("group " + group.name + ": " + item.name + " " + item.command);
-        }
-        return lines;
+        return machineState(prefix, (tmp / "prefix").string(), [](const fs::directory_entry& e) {
+            return e.path().filename() != "ZELUN.INI";
+        });
     }
     // The machine's lock as another program would hold it.
     FileDescriptor holdLock() {
@@ -162,7 +140,7 @@ TEST_F(UninstallTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
         (std::vector<std::string>{
             "Program Files/ZEL", "Program Files/ZEL/BBS", "Program Files/ZEL/BBS/MEU.TXT",
             "Program Files/ZEL/NOTICIAS.INI", "group ZEL Internet",
-            "group ZEL Internet: Meu item C:\\A.EXE", "registry \"DisplayName\"=\"Renomeado\"",
+            "group ZEL Internet: Meu item: C:\\A.EXE", "registry \"DisplayName\"=\"Renomeado\"",
             "registry [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
             "Uninstall\\ZEL Internet]",
             "registry [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
