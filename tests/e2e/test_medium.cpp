@@ -35,15 +35,6 @@ protected:
     CommandResult pack(const fs::path& dir, const std::string& more = "") {
         return run(dir / "zel-kit", "pack " + q(kit) + " " + q(out) + more);
     }
-    // The packed wizard started from `medium` under `env -i`, its stderr in tmp/err.
-    int fromMedium(const fs::path& medium, const std::string& args, const std::string& more = "") {
-        return runIn(medium,
-                     std::string("env -i ") + kSanitizerSettings + " HOME=" + q(tmp.path()) +
-                         " ZEL_PREFIX=" + q(prefix) + " ZEL_PROGMAN_IDLE=0.3 " + more +
-                         " ./SETUP " + args,
-                     tmp / "err")
-            .status;
-    }
 
     fs::path kit = tmp / "kit", tools = tmp / "tools", out = tmp / "out";
 };
@@ -127,11 +118,8 @@ TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
 TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
     ASSERT_EQ(pack(tools).status, 0);
     // The demo kit's one note: [Patro3] has a picture but no hint on purpose.
-    const std::string ini = readFile(kit / "SETUP.INI");
     const std::string note =
-        "SETUP.INI:" +
-        std::to_string(1 + std::count(ini.begin(), ini.find("[Patro3]") + ini.begin(), '\n')) +
-        ": note: [Patro3] has no Texto: the sponsor is never shown";
+        "SETUP.INI:105: note: [Patro3] has no Texto: the sponsor is never shown";
     const CommandResult clean = run(tools / "zel-kit", "check " + q(out));
     EXPECT_EQ(std::to_string(clean.status) + clean.output,
               "0" + note + "\n0 errors, 0 warnings, 1 note\n");
@@ -166,17 +154,15 @@ TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
         EXPECT_EQ(std::to_string(r.status) + r.output,
                   "1" + note + "\n" + problem + "\n1 error, 0 warnings, 1 note\n");
     }
-}
-
-// A helper that is a link is named as such, not taken for a kit file off the medium.
-TEST_F(MediumTest, CheckNamesAHelperThatIsALink) {
+    // A helper that is a link is named as such, not taken for a kit file off the medium.
     fs::create_symlink("/etc/shadow", kit / "progman");
     fs::create_symlink("/etc/gshadow", kit / "zel-uninstall");
     EXPECT_EQ(outcome(run(tools / "zel-kit", "check " + q(kit))),
-              "1SETUP.INI:105: note: [Patro3] has no Texto: the sponsor is never shown\nprogman: "
-              "error: helper progman is a link: the wizard refuses it; put the file itself on the "
-              "medium\nzel-uninstall: error: helper zel-uninstall is a link: the wizard refuses "
-              "it; put the file itself on the medium\n2 errors, 0 warnings, 1 note\n");
+              "1" + note +
+                  "\nprogman: error: helper progman is a link: the wizard refuses it; put the file "
+                  "itself on the medium\nzel-uninstall: error: helper zel-uninstall is a link: the "
+                  "wizard refuses it; put the file itself on the medium\n2 errors, 0 warnings, 1 "
+                  "note\n");
 }
 
 // Each attack on a packed medium stops the wizard (status 1) before the machine exists.
@@ -239,8 +225,12 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
         fs::copy(out, cd, fs::copy_options::recursive);
         fs::remove_all(prefix);
         row.tamper();
-        EXPECT_EQ(fromMedium(cd, "--answers ../a.ini"), 1);
-        EXPECT_EQ(lastLine(readFile(tmp / "err")), row.said);
+        const CommandResult r =
+            runIn(cd,
+                  std::string("env -i ") + kSanitizerSettings + " HOME=" + q(tmp.path()) +
+                      " ZEL_PREFIX=" + q(prefix) + " ./SETUP --answers ../a.ini",
+                  tmp / "err");
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors), "1" + row.said);
         EXPECT_FALSE(fs::exists(prefix));
     }
 }
@@ -287,6 +277,9 @@ TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
          "zel-kit: check takes one kit medium directory, wizard or description file"},
         {"zel-kit", "show", 2, "zel-kit: show takes one setup description file"},
         {"zel-kit", "check --frob kit", 2, "zel-kit: check: unknown option --frob"},
+        {"zel-kit", "keys", 2, "zel-kit: keys takes --markdown"},
+        {"zel-kit", "keys --json", 2, "zel-kit: keys takes --markdown"},
+        {"zel-kit", "keys --markdown extra", 2, "zel-kit: keys takes --markdown"},
         {"zel-uninstall", "--version", 0, "zel-uninstall (zel-setup) " + version[1].str()},
         {"zel-uninstall", "--help", 0, "Uso: zel-uninstall [--quiet]"},
         {"zel-uninstall", "--quiet --bogus", 2, "zel-uninstall: argumento desconhecido: --bogus"},
