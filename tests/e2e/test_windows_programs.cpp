@@ -201,61 +201,6 @@ protected:
     ScriptedUi ui;
 };
 
-// One Wine side for all the cases: its first set-up takes seconds.
-TEST_F(WindowsProgramsTest, WindowsProgramsRunThroughWineOnTheMachine) {
-    if (kPeDir.empty())
-        GTEST_SKIP() << kNoPe;
-    if (!findWine())
-        GTEST_SKIP() << kNoWine;
-    const fs::path kit = driveC() / "Program Files" / "KIT";
-    fs::create_directories(kit);
-    fs::copy_file(kPeDir / "sponsor.exe", medium() / "SPONSOR.EXE");
-    fs::copy_file(kPeDir / "sponsor.exe", kit / "SPONSOR.EXE");
-    fs::copy_file(kPeDir / "reader.exe", kit / "READER.EXE");
-    fs::copy_file(kPeDir / "zeltest.dll", driveC() / "WINDOWS" / "SYSTEM" / "ZELTEST.DLL");
-    ProfileFile(machine(), "C:\\WINDOWS\\ZELTEST.INI").writeText("Discador", "Telefone", "5551234");
-    writeRegistry("SOFTWARE\\ZEL\\Teste", "Modem", "USR Sportster 33600");
-    const std::string ours = readFile(prefix / "system.reg");
-    Programs programs(machine(), ui);
-
-    // The sponsor's program from the medium, waited for: its report is there on return.
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(programs.runAndWait("D:\\SPONSOR.EXE"));
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(readFile(driveC() / "SPONSOR.TXT"), "D:\\|0||\r\n");
-    EXPECT_THAT(said, HasSubstr("Preparando o Wine"));
-
-    // Started as WinExec starts it: its directory current, its arguments passed on.
-    fs::remove(driveC() / "SPONSOR.TXT");
-    EXPECT_EQ(programs.winExec("C:\\Program Files\\KIT\\SPONSOR.EXE um \"dois tres\"", 1), 33u);
-    EXPECT_EQ(awaitFile(driveC() / "SPONSOR.TXT"), "C:\\Program Files\\KIT|2|um|dois tres\r\n");
-
-    // What the wizard wrote is what the program reads; the DLL comes from the system directory.
-    EXPECT_EQ(programs.winExec("\"C:\\Program Files\\KIT\\READER.EXE\"", 1), 33u);
-    EXPECT_EQ(awaitFile(driveC() / "READER.TXT"), "5551234|USR Sportster 33600|42\r\n");
-
-    // A value written after the side was made reaches the next start too.
-    writeRegistry("SOFTWARE\\ZEL\\Teste", "Modem", "Zoom 28800");
-    fs::remove(driveC() / "READER.TXT");
-    EXPECT_EQ(programs.winExec("C:\\PROGRA~1\\KIT\\READER.EXE", 1), 3u); // no short names
-    EXPECT_TRUE(programs.runAndWait("C:\\Program Files\\KIT\\READER.EXE"));
-    EXPECT_EQ(readFile(driveC() / "READER.TXT"), "5551234|Zoom 28800|42\r\n");
-
-    // The side in the prefix, one WINDOWS, our registry Wine's to read only, no copy left on C:.
-    EXPECT_EQ(fs::read_symlink(prefix / "wine" / "dosdevices" / "c:"), "../../drive_c");
-    EXPECT_TRUE(fs::equivalent(prefix / "wine" / "dosdevices" / "d:", medium()));
-    int windows = 0;
-    for (const auto& entry : fs::directory_iterator(driveC()))
-        windows += equalsNoCase(entry.path().filename().string(), "windows");
-    EXPECT_EQ(windows, 1);
-    EXPECT_TRUE(fs::is_directory(driveC() / "WINDOWS" / "system32"));
-    EXPECT_NE(readFile(prefix / "system.reg"), ours); // only by our own second write
-    EXPECT_THAT(readFile(prefix / "system.reg"), HasSubstr("Zoom 28800"));
-    for (const auto& entry : fs::recursive_directory_iterator(driveC() / "WINDOWS"))
-        EXPECT_FALSE(entry.path().filename().string().starts_with("zel-registry")) << entry.path();
-    EXPECT_EQ(fs::status(prefix / "wine").permissions() & fs::perms::all, fs::perms::owner_all);
-}
-
 // The demo kit with Windows programs as its browser setup and dialer, installed unattended.
 class WindowsKitTest : public WindowsProgramsTest {
 protected:
@@ -297,7 +242,8 @@ protected:
     }
 };
 
-// The browser setup at the finish, the dialer by progman --run and by its entry, through Wine.
+// Through Wine, on the machine's own Wine side (made once: it takes seconds): the browser setup
+// at the finish, the dialer by progman --run and by its entry, then programs the layer starts.
 TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThroughWine) {
     const auto loader = findWine();
     if (!loader)
@@ -332,6 +278,52 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
             awaitFile(driveC() / "TCPMAN.TXT"),
             "C:\\Program Files\\ZEL\\TRUMPET\\TCPMAN.EXE|C:\\Program Files\\ZEL\\TRUMPET|0\r\n");
     }
+    makeMachine(); // the one the wizard made
+    const fs::path kit = driveC() / "Program Files" / "KIT";
+    fs::create_directories(kit);
+    fs::copy_file(kPeDir / "sponsor.exe", medium() / "SPONSOR.EXE");
+    fs::copy_file(kPeDir / "sponsor.exe", kit / "SPONSOR.EXE");
+    fs::copy_file(kPeDir / "reader.exe", kit / "READER.EXE");
+    fs::copy_file(kPeDir / "zeltest.dll", driveC() / "WINDOWS" / "SYSTEM" / "ZELTEST.DLL");
+    ProfileFile(machine(), "C:\\WINDOWS\\ZELTEST.INI").writeText("Discador", "Telefone", "5551234");
+    writeRegistry("SOFTWARE\\ZEL\\Teste", "Modem", "USR Sportster 33600");
+    const std::string ours = readFile(prefix / "system.reg");
+    Programs programs(machine(), ui);
+
+    // Through the Windows layer: the sponsor's program from the medium, waited for, has its
+    // report there on return.
+    EXPECT_TRUE(programs.runAndWait("D:\\SPONSOR.EXE"));
+    EXPECT_EQ(readFile(driveC() / "SPONSOR.TXT"), "D:\\|0||\r\n");
+
+    // Started as WinExec starts it: its directory current, its arguments passed on.
+    fs::remove(driveC() / "SPONSOR.TXT");
+    EXPECT_EQ(programs.winExec("C:\\Program Files\\KIT\\SPONSOR.EXE um \"dois tres\"", 1), 33u);
+    EXPECT_EQ(awaitFile(driveC() / "SPONSOR.TXT"), "C:\\Program Files\\KIT|2|um|dois tres\r\n");
+
+    // What the wizard wrote is what the program reads; the DLL comes from the system directory.
+    EXPECT_EQ(programs.winExec("\"C:\\Program Files\\KIT\\READER.EXE\"", 1), 33u);
+    EXPECT_EQ(awaitFile(driveC() / "READER.TXT"), "5551234|USR Sportster 33600|42\r\n");
+
+    // A value written after the side was made reaches the next start too.
+    writeRegistry("SOFTWARE\\ZEL\\Teste", "Modem", "Zoom 28800");
+    fs::remove(driveC() / "READER.TXT");
+    EXPECT_EQ(programs.winExec("C:\\PROGRA~1\\KIT\\READER.EXE", 1), 3u); // no short names
+    EXPECT_TRUE(programs.runAndWait("C:\\Program Files\\KIT\\READER.EXE"));
+    EXPECT_EQ(readFile(driveC() / "READER.TXT"), "5551234|Zoom 28800|42\r\n");
+
+    // The side in the prefix, one WINDOWS, our registry Wine's to read only, no copy left on C:.
+    EXPECT_EQ(fs::read_symlink(prefix / "wine" / "dosdevices" / "c:"), "../../drive_c");
+    EXPECT_TRUE(fs::equivalent(prefix / "wine" / "dosdevices" / "d:", medium()));
+    int windows = 0;
+    for (const auto& entry : fs::directory_iterator(driveC()))
+        windows += equalsNoCase(entry.path().filename().string(), "windows");
+    EXPECT_EQ(windows, 1);
+    EXPECT_TRUE(fs::is_directory(driveC() / "WINDOWS" / "system32"));
+    EXPECT_NE(readFile(prefix / "system.reg"), ours); // only by our own second write
+    EXPECT_THAT(readFile(prefix / "system.reg"), HasSubstr("Zoom 28800"));
+    for (const auto& entry : fs::recursive_directory_iterator(driveC() / "WINDOWS"))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("zel-registry")) << entry.path();
+    EXPECT_EQ(fs::status(prefix / "wine").permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
 // Without Wine the finish completes, naming the program that could not start and the package.
