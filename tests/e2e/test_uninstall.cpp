@@ -326,12 +326,10 @@ TEST_F(UnattendedTest, WritersTakeTurnsAndACopyUninstallsItselfOnly) {
     const fs::path original = prefix, copy = tmp / "copy";
     ASSERT_EQ(runCommand("cp -a " + q(prefix) + " " + q(copy)).status, 0);
     prefix = copy;
-    ::setenv("ZEL_PREFIX", copy.c_str(), 1);
     const CommandResult undone = run(q(copy / "bin" / "zel-uninstall") + " --quiet");
     EXPECT_EQ(undone.status, 0) << undone.errors;
     EXPECT_EQ(snapshot(), before);
     prefix = original;
-    ::setenv("ZEL_PREFIX", original.c_str(), 1);
     EXPECT_EQ(snapshot(), whole);
     fs::remove_all(copy);
     const CommandResult alone = uninstall();
