@@ -379,8 +379,16 @@ protected:
         return kept;
     }
 
+    void makeImage(const fs::path& dir) {
+        ASSERT_EQ(
+            runCommand("xorriso -as mkisofs -J -R -o " + q(iso) + " " + q(dir) + " >/dev/null 2>&1")
+                .status,
+            0);
+    }
+
     TempDir tmp;
     fs::path kit = tmp / "kit", images = tmp / "images", answers = tmp / "answers.ini";
+    fs::path iso = tmp / "kit.iso";
 };
 
 TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
@@ -405,10 +413,7 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
 
     if (!haveTool("xorriso"))
         GTEST_SKIP() << kNoXorriso << ": the image half is not run";
-    ASSERT_EQ(runCommand("xorriso -as mkisofs -J -R -o " + q(tmp / "kit.iso") + " " + q(kit) +
-                         " >/dev/null 2>&1")
-                  .status,
-              0);
+    makeImage(kit);
     // From the image by a relative name, the wizard started from elsewhere.
     const CommandResult fromIso =
         install("m-iso", q(binDir() / "zel-setup") + " --medium=kit.iso --answers " + q(answers));
@@ -468,13 +473,6 @@ protected:
         ::unsetenv("TMPDIR");
         MediumApartTest::TearDown();
     }
-    void makeImage(const fs::path& dir) {
-        ASSERT_EQ(
-            runCommand("xorriso -as mkisofs -J -R -o " + q(iso) + " " + q(dir) + " >/dev/null 2>&1")
-                .status,
-            0);
-    }
-    fs::path iso = tmp / "kit.iso";
 };
 
 TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThere) {

@@ -20,11 +20,9 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     makeMachine();
     ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends each server
     ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
-    const fs::path kit = sourceDir() / "kit";
-    const fs::path zel = prefix / "drive_c" / "ZEL";
-    fs::create_directories(zel / "TRUMPET");
-    fs::copy_file(kit / "TRUMPET" / "TCPMAN.EXE", zel / "TRUMPET" / "TCPMAN.EXE");
-    fs::copy_file(kit / "UPDATE" / "ZELNET.ICO", zel / "ZELNET.ICO");
+    const fs::path kit = sourceDir() / "kit", zel = prefix / "drive_c" / "ZEL";
+    writeProgram(zel / "TRUMPET" / "TCPMAN.EXE", readFile(kit / "TRUMPET" / "TCPMAN.EXE"));
+    writeFile(zel / "ZELNET.ICO", readFile(kit / "UPDATE" / "ZELNET.ICO"));
     ScriptedUi ui;
     // Hands the macros to Program Manager, then ends it; true when each was stored.
     const auto send = [&](std::vector<std::string> macros) {
