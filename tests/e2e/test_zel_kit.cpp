@@ -228,10 +228,11 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
     }
 }
 
-// Links off the medium, pipes, a Program Manager of its own, terminal escapes.
-TEST(ZelKit, CheckCallsAHostileMediumsTricksErrors) {
+// Links off the medium, pipes, a Program Manager of its own, terminal escapes are errors; the
+// description and the files are found as the wizard finds them.
+TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsAndFindsFilesAsTheWizardDoes) {
     TempDir tmp;
-    const fs::path m = writeMedium(tmp, "falsa\x1B[2J=1\n");
+    fs::path m = writeMedium(tmp, "falsa\x1B[2J=1\n");
     writeFile(tmp / "secret", "root:x:0:0");
     fs::remove(m / "L.TXT");
     fs::create_symlink(tmp / "secret", m / "L.TXT");
@@ -246,12 +247,8 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrors) {
                   "socket or device, not a file: the wizard treats it as missing\nprogman.exe: "
                   "error: would run instead of Program Manager when the wizard starts it: remove "
                   "it from the medium\n3 errors, 2 warnings, 0 notes\n");
-}
-
-// As the wizard does: the description named after the wizard, files in any letter case.
-TEST(ZelKit, CheckFindsTheDescriptionAndTheFilesAsTheWizardDoes) {
-    TempDir tmp;
-    const fs::path m = writeMedium(tmp, "[Patro1]\nImagem=X\n");
+    fs::remove_all(m);
+    m = writeMedium(tmp, "[Patro1]\nImagem=X\n");
     fs::rename(m / "SETUP.INI", m / "instala.ini");
     fs::rename(m / "U.EXE", m / "u.exe");
     writeProgram(m / "INSTALA", "");
@@ -298,7 +295,7 @@ TEST_F(MachineTest, CheckAndTheWizardTakeTheSameCaseTwin) {
     }
 }
 
-TEST(ZelKit, JsonForms) {
+TEST(ZelKit, JsonFormsAndTheReadmesKeyTable) {
     TempDir tmp;
     fs::create_directories(tmp / "m");
     const auto json = [&](const std::string& args) {
@@ -323,11 +320,7 @@ TEST(ZelKit, JsonForms) {
     const fs::path accented = writeMedium(tmp, "", {{"grupo=G", "grupo=Acesso \xC0 Rede"}});
     EXPECT_EQ(json("show '" + (accented / "SETUP.INI").string() + "'").second["settings"]["grupo"],
               "Acesso À Rede");
-}
-
-// The README's table between its markers is `keys --markdown`, byte for byte.
-TEST(ZelKit, KeysIsTheReadmesTable) {
-    TempDir tmp;
+    // The README's table between its markers is `keys --markdown`, byte for byte.
     const CommandResult table = runTool("zel-kit", "keys --markdown", tmp);
     ASSERT_EQ(table.status, 0) << table.errors;
     const std::string readme = readFile(sourceDir() / "README.md");
