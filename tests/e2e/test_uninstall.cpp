@@ -47,22 +47,19 @@ TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
               "Files\\ZEL não foi removida: contém arquivos que a instalação não "
               "criou\nzel-uninstall: Desinstalação concluída, mas nem tudo foi desfeito:\n");
     const std::set<std::string> after = snapshot();
-    std::vector<std::string> names; // what is left over is the user's, as the user left it
+    std::string left; // what is left over is the user's, as the user left it
     for (const std::string& line : after)
         if (!before.contains(line)) {
             EXPECT_EQ(changed.count(line), 1u) << line;
-            names.push_back(line.substr(0, line.find('\t')));
+            left += line.substr(0, line.find('\t')) + "\n";
         }
-    EXPECT_EQ(
-        names,
-        (std::vector<std::string>{
-            "Program Files/ZEL", "Program Files/ZEL/BBS", "Program Files/ZEL/BBS/MEU.TXT",
-            "Program Files/ZEL/NOTICIAS.INI", "group ZEL Internet",
-            "group ZEL Internet: Meu item: C:\\A.EXE", "registry \"DisplayName\"=\"Renomeado\"",
-            "registry [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
-            "Uninstall\\ZEL Internet]",
-            "registry [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
-            "Uninstall]"}));
+    EXPECT_EQ(left,
+              "Program Files/ZEL\nProgram Files/ZEL/BBS\nProgram Files/ZEL/BBS/MEU.TXT\nProgram "
+              "Files/ZEL/NOTICIAS.INI\ngroup ZEL Internet\ngroup ZEL Internet: Meu item: "
+              "C:\\A.EXE\nregistry \"DisplayName\"=\"Renomeado\"\nregistry "
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL "
+              "Internet]\nregistry "
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\n");
     EXPECT_TRUE(std::includes(after.begin(), after.end(), before.begin(), before.end()));
     const CommandResult second = uninstall();
     EXPECT_EQ(outcome(second), outcome(first));
