@@ -1,12 +1,29 @@
 #pragma once
 // What the end-to-end tests share.
+#include "progman/store.h"
 #include "tests/support/fixtures.h"
 
+#include <gmock/gmock.h>
+
+#include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <map>
 #include <regex>
+#include <set>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace zel::test {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 inline std::string q(const fs::path& path) {
     return "'" + path.string() + "'";
@@ -15,14 +32,17 @@ inline std::string lastLine(const std::string& text) {
     const std::string body = text.substr(0, text.size() - text.ends_with('\n'));
     return body.substr(body.rfind('\n') + 1);
 }
-// `command` (a shell command, e.g. "env X=1 ./SETUP ...") started in `dir` with nothing on its
-// standard input; its standard error is read back from `errors`.
+// The shell command run in `dir` with nothing on its standard input, its stderr kept in `errors`.
 inline CommandResult runIn(const fs::path& dir, const std::string& command,
                            const fs::path& errors) {
     CommandResult r =
         runCommand("cd " + q(dir) + " && { " + command + "; } 2>" + q(errors) + " </dev/null");
     r.errors = readFile(errors);
     return r;
+}
+// The exit status and everything said: "0" for a silent success.
+inline std::string outcome(const CommandResult& r) {
+    return std::to_string(r.status) + r.output + r.errors;
 }
 inline bool haveTool(const char* tool) {
     return runCommand(std::string("command -v ") + tool + " >/dev/null 2>&1").status == 0;
@@ -38,8 +58,35 @@ inline std::string awaitFile(const fs::path& file) {
 inline std::string progmanList(const fs::path& prefix) {
     return runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(binDir() / "progman") + " --list").output;
 }
-// A desktop entry's Exec line as a shell runs it: the value's "\\" and "%%" undone (the quoting
-// inside is the shell's own); "" when the entry has none.
+// The files under C: (mode, content, date when `dated`), the registry, the groups (empty ones too);
+// `own`, the machine's path its launcher names, reads <machine> in a file.
+inline std::set<std::string>
+machineState(const fs::path& dir, const std::string& own,
+             const std::function<bool(const fs::directory_entry&)>& dated) {
+    std::set<std::string> lines;
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "drive_c")) {
+        std::ostringstream line;
+        line << fs::relative(entry.path(), dir / "drive_c").string();
+        if (entry.is_regular_file()) {
+            std::string content = readFile(entry);
+            for (std::size_t at; (at = content.find(own)) != std::string::npos;)
+                content.replace(at, own.size(), "<machine>");
+            line << "\t" << std::oct << int(entry.status().permissions()) << std::dec << " "
+                 << std::hash<std::string>{}(content) << " "
+                 << (dated(entry) ? entry.last_write_time().time_since_epoch().count() : 0);
+        }
+        lines.insert(line.str());
+    }
+    std::istringstream registry(readFile(dir / "system.reg")), groups(progmanList(dir));
+    for (std::string line; std::getline(registry, line);)
+        lines.insert("registry " + line.substr(0, line.find('\r')));
+    std::string group;
+    for (std::string line; std::getline(groups, line);)
+        lines.insert("group " +
+                     (line.starts_with("    ") ? group + ":" + line.substr(3) : group = line));
+    return lines;
+}
+// A desktop entry's Exec line as a shell runs it ("\\" and "%%" undone); "" when it has none.
 inline std::string execLine(const std::string& entry) {
     std::smatch exec;
     if (!std::regex_search(entry, exec, std::regex("\nExec=([^\n]*)")))
@@ -47,5 +94,71 @@ inline std::string execLine(const std::string& entry) {
     return std::regex_replace(std::regex_replace(exec[1].str(), std::regex("\\\\\\\\"), "\\"),
                               std::regex("%%"), "%");
 }
+
+// The demo kit beside the wizard on a machine with the user's own things that an installation
+// replaces, moves aside or adds to; a pipe and a folder the user may name.
+class UnattendedTest : public MachineTest {
+protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        useDemoKitWithTheWizard();
+        writeFile(tmp / "answers.ini", "[Respostas]\ntipo=tipica\nporta=COM2\n"
+                                       "modem_inicializacao=ATZ\nmodem_discagem=ATDT\n");
+        makeMachine(true);
+        const fs::path library = driveC() / "WINDOWS" / "SYSTEM" / "MAILAPI.DLL";
+        writeFile(library, "the user's own library");
+        writeFile(library.parent_path() / "~sock32.dll", "the user's socket library");
+        fs::last_write_time(library, fs::file_time_type::clock::now() - std::chrono::hours(9600));
+        fs::permissions(library, fs::perms(0640));
+        progman::Groups groups;
+        ASSERT_TRUE(groups.execute("[CreateGroup(\"StartUp\")][AddItem(\"C:\\WINDOWS\\X.EXE\","
+                                   "\"Meu programa\")]"));
+        progman::saveStore(progman::storePath(prefix), groups);
+        ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
+        fs::create_directory(tmp / "dir");
+    }
+
+    void TearDown() override { EXPECT_TRUE(awaitProgmanExit()); }
+
+    // With a relative ZEL_PREFIX, made absolute once at start: Program Manager serves that place.
+    CommandResult install() {
+        const std::string relative = "../" + fs::relative(prefix, tmp.path()).string();
+        return runIn(medium(), "ZEL_PREFIX=" + q(relative) + " ./SETUP --answers ../answers.ini",
+                     tmp / "err");
+    }
+    // As the uninstall key's command starts it (which it removes: then the machine's copy).
+    CommandResult uninstall() {
+        const fs::path kits = driveC() / "WINDOWS" / "zelun.exe";
+        return runIn(tmp.path(),
+                     q(fs::exists(kits) ? kits : prefix / "bin" / "zel-uninstall") + " --quiet",
+                     tmp / "err");
+    }
+    // Started from the medium, `env` changing its environment; ended after a minute.
+    CommandResult run(const std::string& command, const std::string& env = "",
+                      const fs::path& machineDir = {}) {
+        return runIn(medium(),
+                     "env " + env + " ZEL_PREFIX=" + q(machineDir.empty() ? prefix : machineDir) +
+                         " timeout 60 " + command,
+                     tmp / "err");
+    }
+
+    std::set<std::string> snapshot() { // a profile file that was there is rewritten
+        EXPECT_TRUE(awaitProgmanExit());
+        return machineState(prefix, (tmp / "prefix").string(), [](const fs::directory_entry& e) {
+            return e.path().filename() != "ZELUN.INI";
+        });
+    }
+    // The machine's lock as another program would hold it.
+    FileDescriptor holdLock() {
+        FileDescriptor fd(::open((prefix / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        EXPECT_TRUE(fd);
+        EXPECT_EQ(::flock(fd.get(), LOCK_EX | LOCK_NB), 0);
+        return fd;
+    }
+    bool installed() const {
+        return fs::exists(driveC() / "Program Files" / "ZEL") ||
+               fs::exists(driveC() / "WINDOWS" / "zelun.ini");
+    }
+};
 
 } // namespace zel::test

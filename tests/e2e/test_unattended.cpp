@@ -1,0 +1,228 @@
+// The files a user names to the program and the display it starts on: what cannot be used is
+// told with its exit status, nothing installed; on a real screen the quiet runs show no window.
+#include "setup/messages.h"
+#include "tests/e2e/e2e.h"
+#include "winemu/cp1252.h"
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+namespace zel::test {
+namespace {
+
+constexpr const char* kComplete =
+    "porta=1\nnome=Maria\ntelefone_comercial=555-0123\ncartao_numero=5555 4444\n";
+const std::string kNotRegular = " não é um arquivo comum (é ";
+const std::string kNoScreen = "SETUP: para instalar sem tela, use --answers ARQUIVO (veja --help).";
+
+// `answers`: the [Respostas] lines, or the whole file when it starts with a section.
+TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
+    const struct {
+        const char* name;
+        std::string env, args, answers, said; // said: the exit status, the last line on stderr
+    } rows[] = {
+        {"answers file missing", "", "--answers none.ini", "",
+         "2Não foi possível ler o arquivo de respostas none.ini"},
+        {"no answers section", "", "--answers ../a.ini", "[Outra]\n",
+         "2O arquivo de respostas ../a.ini não tem a seção [Respostas]"},
+        {"program the kit lacks", "", "--answers ../a.ini", "porta=1\nprogramas=1,7\n",
+         "1Resposta inválida em [Respostas] programas=1,7: o programa 7 não existe neste kit "
+         "(programas de 1 a 10 com nome)"},
+        {"no port known", "", "--answers ../a.ini", "tipo=tipica\n",
+         "1Você precisa selecionar uma porta serial"},
+        {"drive the machine lacks", "", "--answers ../a.ini", "porta=1\ndestino=Z:\\ZEL\n",
+         "1O drive do destino Z:\\ZEL\\ não existe ou não está disponível"},
+        {"registration incomplete", "", "--answers ../a.ini", "porta=1\nnome=Maria\n",
+         "1" + cp1252ToUtf8(kIncompleteRegistration)},
+        {"registration without its PDF", "", "--answers ../a.ini", kComplete,
+         "1" + cp1252ToUtf8(kRegistrationWithoutPdf)},
+        {"space question refused", "", "--answers ../a.ini", "porta=1\nnavegador=1\n",
+         "1" + cp1252ToUtf8(kSpaceRefused)},
+        {"answers a pipe", "", "--answers ../fifo", "",
+         "2O arquivo de respostas ../fifo" + kNotRegular + "um pipe)"},
+        {"log a device", "", "--answers ../a.ini --log /dev/full", "porta=1\n",
+         "2SETUP: --log: /dev/full" + kNotRegular + "um dispositivo)"},
+        {"log in no folder", "", "--answers ../a.ini --log ../none/a.log", "porta=1\n",
+         "2SETUP: --log: Não foi possível gravar ../none/a.log (arquivo ou pasta inexistente)"},
+        {"printout a pipe", "", "--answers ../a.ini",
+         kComplete + std::string("impressao_pdf=../fifo\n"),
+         "1impressao_pdf: ../fifo" + kNotRegular + "um pipe)"},
+        {"saved answers a folder", "QT_QPA_PLATFORM=offscreen", "--save-answers ../dir", "",
+         "2SETUP: --save-answers: ../dir" + kNotRegular + "uma pasta)"},
+        {"a key twice", "", "--answers ../a.ini", "porta=1\nporta=2\n",
+         "1A chave porta aparece de novo em [Respostas] na linha 3 (a primeira está na linha 2)"},
+        {"a dial command alone", "", "--answers ../a.ini",
+         "porta=1\nmodem_inicializacao=\nmodem_discagem=ATDT\n",
+         "1modem_discagem foi dado, mas modem_inicializacao está vazio: o discador só usa os dois "
+         "comandos juntos"},
+        {"no display", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", "", "", "1" + kNoScreen},
+        {"a local display not there", "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:57", "", "",
+         "1" + kNoScreen},
+        {"another host's display not answering",
+         "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=localhost:57", "", "", "1" + kNoScreen},
+        {"a stale local socket", "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:58", "", "",
+         "1" + kNoScreen},
+    };
+    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X57"));
+    // A socket file whose server has gone: the file is there, nobody answers on it.
+    const fs::path stale = "/tmp/.X11-unix/X58";
+    fs::create_directories(stale.parent_path());
+    ASSERT_FALSE(fs::exists(stale));
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, stale.c_str());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    }
+    struct Removed {
+        fs::path path;
+        ~Removed() { fs::remove(path); }
+    } removed{stale};
+    // The first browser and the programs take more than any disk can report.
+    std::string ini = readFile(medium() / "SETUP.INI");
+    writeFile(medium() / "SETUP.INI",
+              ini.replace(ini.find("navegap_size=4200"), 17, "navegap_size=2147483647"));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeFile(tmp / "a.ini",
+                  (row.answers.starts_with("[") ? "" : "[Respostas]\n") + row.answers);
+        const CommandResult r = run("./SETUP " + row.args, row.env);
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors), row.said) << r.errors;
+        EXPECT_FALSE(installed());
+        EXPECT_EQ(fs::status(tmp / "fifo").type(), fs::file_type::fifo);
+        EXPECT_TRUE(fs::is_empty(tmp / "dir"));
+    }
+    // A program away from its kit's description has nothing it could install.
+    fs::rename(medium() / "SETUP.INI", medium() / "OUTRO.INI");
+    const CommandResult bare = run("./SETUP --answers ../a.ini");
+    EXPECT_EQ(std::to_string(bare.status) + bare.errors,
+              "1" + cp1252ToUtf8(kNoKitDescription) + "D:\\SETUP.INI\n");
+}
+
+// A group or item a quote would break, a menu that cannot be written: said, the run succeeds; the
+// uninstaller on a display that is not there tells its outcome on stderr.
+TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunStillSucceeds) {
+    writeFile(tmp / "a.ini", "[Respostas]\ntipo=personalizada\nprogramas=1,2,3,4,5,6\nporta=1\n");
+    const std::string notADir = (tmp / "not-a-dir").string();
+    writeFile(notADir, "");
+    const std::string warning =
+        "SETUP: aviso: as entradas do menu da área de trabalho não podem ser gravadas em " +
+        notADir + "/applications/zel-setup (parte do caminho não é uma pasta)";
+    const struct {
+        std::string line, quoted, lost, env;
+        bool warned;
+    } rows[] = {
+        {"grupo=ZEL Internet", "grupo=ZEL \"Internet\"", "ZEL \"Internet\"",
+         "ZEL_NO_DESKTOP=0 XDG_DATA_HOME=" + notADir, true},
+        {"nome=Bate-papo (IRC)", "nome=Bate-papo \"IRC\"", "Bate-papo \"IRC\"",
+         "ZEL_NO_DESKTOP=1 XDG_DATA_HOME=" + notADir, false},
+    };
+    const std::string kit = readFile(medium() / "SETUP.INI");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.lost);
+        fs::remove_all(prefix);
+        makeMachine(true);
+        fs::remove(tmp / "run.log");
+        std::string changed = kit;
+        ASSERT_NE(changed.find(row.line), std::string::npos);
+        writeFile(medium() / "SETUP.INI",
+                  changed.replace(changed.find(row.line), row.line.size(), row.quoted));
+        const CommandResult r = run("./SETUP --answers ../a.ini --log ../run.log", row.env);
+        EXPECT_EQ(r.status, 0) << r.errors;
+        EXPECT_TRUE(installed());
+        EXPECT_THAT(r.errors,
+                    HasSubstr("O Gerenciador de Programas não criou os seguintes grupos e itens:"));
+        EXPECT_THAT(r.errors, HasSubstr(row.lost));
+        EXPECT_EQ(r.errors.find(warning) != std::string::npos, row.warned) << r.errors;
+        EXPECT_EQ(readFile(tmp / "run.log").find(warning.substr(7)) != std::string::npos,
+                  row.warned);
+        EXPECT_TRUE(awaitProgmanExit());
+    }
+    for (const fs::path& machineDir : {tmp / "none", prefix}) {
+        const CommandResult r = run(q(prefix / "bin" / "zel-uninstall"),
+                                    "-u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=localhost:57 "
+                                    "XDG_RUNTIME_DIR=" +
+                                        q(tmp.path()),
+                                    machineDir);
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors),
+                  machineDir == prefix ? "0zel-uninstall: Desinstalação concluída."
+                                       : "1zel-uninstall: Nada foi desinstalado.");
+    }
+    EXPECT_FALSE(installed());
+}
+
+// A log that fills up: at its first line nothing is done; later, the run fails, saying so.
+TEST_F(UnattendedTest, ALogThatFillsUpFailsTheRun) {
+    writeFile(tmp / "a.ini", "[Respostas]\nporta=1\n");
+    // Bytes left in the log under a limit above any file the run makes, the status, installed.
+    for (const auto& [room, status, installs] : {std::tuple(0, "2", false), {100, "1", true}}) {
+        SCOPED_TRACE(room);
+        writeFile(tmp / "full.log", "");
+        fs::resize_file(tmp / "full.log", (std::uintmax_t(1) << 30) - room); // sparse: no disk used
+        const CommandResult r = run("bash -c 'trap \"\" XFSZ; ulimit -f 1048576; exec ./SETUP "
+                                    "--answers ../a.ini --log ../full.log'"); // as a full disk
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors),
+                  status +
+                      std::string("SETUP: o registro da instalação está incompleto: Não foi "
+                                  "possível gravar ../full.log (o arquivo ficou grande demais)"));
+        EXPECT_EQ(installed(), installs) << r.errors;
+        EXPECT_TRUE(awaitProgmanExit());
+    }
+}
+
+// On a real screen the quiet runs show nothing; without --quiet the uninstaller's box comes up.
+TEST_F(UnattendedTest, OnAScreenTheQuietRunsShowNoWindow) {
+    if (!haveTool("Xvfb") || !haveTool("xdotool") || !haveTool("xauth"))
+        GTEST_SKIP() << "Xvfb, xauth or xdotool is not installed (scripts/install-deps --test)";
+    // Listening on TCP too, it admits only holders of a cookie (of any display) in the file.
+    const fs::path number = tmp / "display", cookies = tmp / "xauthority";
+    std::string cookie = runCommand("mcookie").output;
+    cookie.resize(cookie.find_last_not_of('\n') + 1);
+    const auto addCookie = [&](const std::string& display) {
+        ASSERT_EQ(runCommand("xauth -f " + q(cookies) + " add " + display + " . " + cookie).status,
+                  0);
+    };
+    addCookie(":0");
+    const std::string server = runCommand("Xvfb -displayfd 3 -listen tcp -auth " + q(cookies) +
+                                          " 3>" + q(number) + " >/dev/null 2>&1 & echo $!")
+                                   .output;
+    struct Stop {
+        pid_t pid;
+        ~Stop() { ::kill(pid, SIGTERM); }
+    } stop{std::stoi(server)};
+    for (int i = 0; i < 1000 && !readFile(number).ends_with('\n'); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_FALSE(readFile(number).empty()) << "Xvfb did not start";
+    const std::string n = readFile(number).substr(0, readFile(number).size() - 1);
+    addCookie(":" + n); // a connection over TCP from this host is taken for a local one
+    const std::string screen = "export DISPLAY=:" + n + " ZEL_PREFIX=" + q(prefix) +
+                               " XAUTHORITY=" + q(cookies) +
+                               "; unset QT_QPA_PLATFORM WAYLAND_DISPLAY; ";
+    writeFile(tmp / "a.ini", "[Respostas]\nporta=1\nnavegador=nenhum\n"); // no setup's words
+    const CommandResult setup =
+        runIn(medium(), screen + "timeout 60 ./SETUP --answers ../a.ini", tmp / "err");
+    EXPECT_EQ(std::to_string(setup.status) + setup.output, "0") << setup.errors;
+    EXPECT_TRUE(installed());
+    ASSERT_TRUE(awaitProgmanExit());
+    const std::string uninstaller = q(prefix / "bin" / "zel-uninstall");
+    const CommandResult quiet =
+        runIn(medium(), screen + "timeout 20 " + uninstaller + " --quiet", tmp / "err");
+    EXPECT_EQ(std::to_string(quiet.status) + quiet.output + quiet.errors,
+              "0zel-uninstall: Desinstalação concluída.\n");
+    EXPECT_FALSE(installed());
+    for (const std::string display : {":", "localhost:"}) { // its socket, or TCP as from afar
+        const CommandResult box =
+            runIn(medium(),
+                  screen + "DISPLAY=" + display + n + " " + uninstaller +
+                      " & timeout 20 xdotool search --sync --pid $! --name '^Desinstalador ZEL "
+                      "Internet$' >/dev/null && echo box; kill $!",
+                  tmp / "err");
+        EXPECT_EQ(box.output, "box\n") << display << box.errors;
+    }
+}
+
+} // namespace
+} // namespace zel::test
