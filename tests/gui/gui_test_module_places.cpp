@@ -1,6 +1,5 @@
 // Where the programs look for what they need, told from their own place: the build tree a
-// program runs from (only one of this project that nobody else may change), and an
-// installation's module directory.
+// program runs from, only one of this project that nobody else may change.
 #include "qt/qt_modules.h"
 #include "tests/support/fixtures.h"
 
@@ -32,10 +31,7 @@ TEST(ModulePlaces, ABuildTreeCountsOnlyWhenItIsOursAndClosed) {
         const char *program, *taken;
     } rows[] = {
         {"the build's bin", {}, "tree/bin/zel-setup", "tree/bin"},
-        {"the demo's medium", {}, "tree/medium/SETUP", "tree/bin"},
         {"deeper in the tree", {}, "tree/tests/tmp/x/SETUP", "tree/bin"},
-        {"another project's cache", cache("tree", "CMAKE_PROJECT_NAME:STATIC=x\n"),
-         "tree/bin/zel-setup", ""},
         {"a project named alike", cache("tree", "CMAKE_PROJECT_NAME:STATIC=zel-setup-old\n"),
          "tree/bin/zel-setup", ""},
         {"the nearest cache is another project's", cache("tree/medium", "other\n"),
@@ -50,7 +46,6 @@ TEST(ModulePlaces, ABuildTreeCountsOnlyWhenItIsOursAndClosed) {
              fs::create_symlink(t / "tree/bin/zel-setup", t / "elsewhere/SETUP");
          },
          "elsewhere/SETUP", "tree/bin"},
-        {"a copy of it", {}, "elsewhere/SETUP", ""},
         {"no program", removed("elsewhere/SETUP"), "elsewhere/SETUP", ""},
         {"a tree of another user",
          [](const fs::path& t) {
@@ -75,12 +70,6 @@ TEST(ModulePlaces, ABuildTreeCountsOnlyWhenItIsOursAndClosed) {
         EXPECT_EQ(buildBinDirOf(tmp / row.program).value_or(fs::path()),
                   *row.taken ? fs::canonical(tmp / row.taken) : fs::path());
     }
-}
-
-// An installation keeps the modules in lib/zel-setup beside its bin directory.
-TEST(ModulePlaces, TheInstalledModulesLieBesideBin) {
-    EXPECT_EQ(installedModuleDir("/usr/local/bin"), fs::path("/usr/local/lib/zel-setup"));
-    EXPECT_EQ(installedModuleDir("/opt/zel/bin"), fs::path("/opt/zel/lib/zel-setup"));
 }
 
 } // namespace

@@ -1,10 +1,8 @@
 // The Qt services, the gauge and radio group, the start-up sound, printing.
 #include "qt/gauge_widget.h"
-#include "qt/qt_modal.h"
 #include "qt/qt_printer.h"
 #include "qt/qt_sound.h"
 #include "qt/qt_ui.h"
-#include "qt/radio_group.h"
 #include "qt/system_printer.h"
 #include "setup/messages.h"
 #include "tests/support/gui_wizard_fixture.h"
@@ -19,7 +17,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -132,20 +129,6 @@ TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
     EXPECT_TRUE(shown.isVisible() && !shown.isMinimized() && !hidden.isVisible());
 }
 
-// A dialog belongs to the page that opens it, so it stays above a page kept on top.
-TEST(QtUiTest, AModalDialogBelongsToThePageThatOpensIt) {
-    guiApplication();
-    QDialog page(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint), notice;
-    page.show();
-    QApplication::setActiveWindow(&page);
-    ASSERT_EQ(QApplication::activeWindow(), &page);
-    QWindow* tiedTo = nullptr;
-    onModal([&](QWidget&) { tiedTo = notice.windowHandle()->transientParent(), notice.accept(); });
-    QtModalDialog modal(notice);
-    EXPECT_EQ(QtUi().showModal(modal), ModalResult::Confirm);
-    EXPECT_EQ(tiedTo, page.windowHandle());
-}
-
 TEST(QtUiTest, QuitIsPostedSoTheHandlerFinishesAndNoPageCanRefuseIt) {
     guiApplication();
     struct UnclosablePage : QDialog {
@@ -205,18 +188,6 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
                              disabled.grab().toImage().pixelColor(70, 10)}),
         (std::vector<QColor>{classic.color(QPalette::Dark), classic.color(QPalette::Dark),
                              classic.color(QPalette::Light), classic.color(QPalette::Window)}));
-}
-
-// A new list drops the choice, and says so only when there was one.
-TEST(WidgetsTest, ANewListDropsTheRadioGroupsChoice) {
-    guiApplication();
-    RadioGroup group;
-    std::vector<int> changes;
-    QObject::connect(&group, &RadioGroup::itemIndexChanged, [&](int i) { changes.push_back(i); });
-    group.setItems({"a", "b", "c"});
-    group.setItemIndex(1);
-    group.setItems({"x", "y"});
-    EXPECT_EQ(changes, (std::vector<int>{1, -1}));
 }
 
 // Once a window is painted a sound starts at once, not half a second later (here it beeps); the

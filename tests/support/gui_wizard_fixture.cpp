@@ -70,13 +70,6 @@ Wizard& WizardTest::makeWizard() {
     return *wizard;
 }
 
-void WizardTest::answerByClicking(QAbstractButton* button) {
-    ui.answerModal([button](QDialog&) {
-        button->click();
-        return ModalResult::Other; // ignored: the click has ended the dialog
-    });
-}
-
 QStringList WizardTest::visiblePages() const {
     QStringList names;
     for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -37,8 +37,6 @@ protected:
     void start() { (wizard ? *wizard : makeWizard()).start(); }
     // The object names of the visible forms, the background left out, sorted.
     QStringList visiblePages() const;
-    // Answers the next modal page by clicking one of its buttons.
-    void answerByClicking(QAbstractButton* button);
 
     ScriptedUi ui;
     RecordingPrinter printer;
