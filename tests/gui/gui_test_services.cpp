@@ -104,8 +104,9 @@ TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
 }
 
 // The busy pointer is a state, never someone else's to restore; restoring shows again exactly
-// the windows minimising put away that still exist.
-TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
+// the windows minimising put away that still exist; the end is posted, so the handler finishes
+// and no page can refuse it.
+TEST(QtUiTest, TheBusyPointerIsAStateWindowsPutAwayComeBackAndQuitIsPosted) {
     guiApplication();
     QtUi ui;
     ui.setBusyCursor(true);
@@ -127,15 +128,10 @@ TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
     gone.reset();
     ui.restore();
     EXPECT_TRUE(shown.isVisible() && !shown.isMinimized() && !hidden.isVisible());
-}
-
-TEST(QtUiTest, QuitIsPostedSoTheHandlerFinishesAndNoPageCanRefuseIt) {
-    guiApplication();
     struct UnclosablePage : QDialog {
         void closeEvent(QCloseEvent* event) override { event->ignore(); }
     } page;
     page.show();
-    QtUi ui;
     bool handlerFinished = false;
     QTimer::singleShot(0, [&] {
         ui.quit();
@@ -227,7 +223,7 @@ struct PdfPrinter : QtPrinter {
 };
 
 // A job comes out whole, its file its owner's alone, or is a clear error; the dialog answers.
-TEST(QtPrinterTest, AJobComesOutWholeOrIsAClearErrorAndThePrintDialogAnswers) {
+TEST(PrinterTest, AJobComesOutWholeOrIsAClearErrorAndTheModuleIsLoadedWhenFirstUsed) {
     guiApplication();
     TempDir tmp;
     const fs::path job = tmp / "job.pdf";
@@ -286,18 +282,14 @@ TEST(QtPrinterTest, AJobComesOutWholeOrIsAClearErrorAndThePrintDialogAnswers) {
     EXPECT_TRUE(printer.choosePrinter());
     onModal([](QWidget& dialog) { dynamic_cast<QDialog&>(dialog).reject(); });
     EXPECT_FALSE(printer.choosePrinter());
-}
-
-// The print module is loaded at its first use, found by name where the build put it or by a
-// path as it is; a missing one is a clear error once printing starts.
-TEST(SystemPrinterTest, LoadsItsModuleOnFirstUseOrSaysWhyNot) {
-    guiApplication();
-    SystemPrinter printer;
-    printer.abortDocument(); // nothing loaded, nothing to drop
-    EXPECT_FALSE(printer.loaded());
-    printer.setFont("Courier New", 12, {});
-    EXPECT_GT(printer.textHeight("x"), 0);
-    EXPECT_TRUE(printer.loaded());
+    // The print module is loaded at its first use, found by name where the build put it or by a
+    // path as it is; a missing one is a clear error once printing starts.
+    SystemPrinter system;
+    system.abortDocument(); // nothing loaded, nothing to drop
+    EXPECT_FALSE(system.loaded());
+    system.setFont("Courier New", 12, {});
+    EXPECT_GT(system.textHeight("x"), 0);
+    EXPECT_TRUE(system.loaded());
     SystemPrinter missing("/nowhere/libzel-print.so");
     EXPECT_EQ(errorOf([&] { missing.beginDocument(); }),
               std::string(kPrintCannotStart) +

@@ -1,11 +1,8 @@
 #pragma once
 // Pages on a temporary machine with the recording services: the start-up's catalogue and
 // choices for pages built alone, or the whole wizard.
-#include "pages/page_window.h"
 #include "pages/wizard.h"
 #include "services/platform.h"
-#include "setup/catalogue.h"
-#include "setup/choices.h"
 #include "tests/support/doubles.h"
 #include "tests/support/fixtures.h"
 
