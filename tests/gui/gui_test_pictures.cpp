@@ -322,8 +322,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
         EXPECT_EQ(seen(rows[i].first, rows[i].second), rows[i].second) << "row " << i;
 }
 
-// A hostile picture cannot take the wizard's time or memory: records past the cap are not
-// drawn, objects and saved states beyond theirs not made.
+// A hostile picture cannot take the wizard's time or memory.
 TEST(Metafiles, RecordsObjectsAndSavedStatesStopAtTheirCaps) {
     for (const bool enhanced : {false, true}) {
         const int first = metafile::kMaxMetafileRecords - (enhanced ? 4 : 5);
@@ -365,8 +364,7 @@ TEST(FuzzReplay, MetafileReaders) {
 
 using PicturesTest = MachineTest;
 
-// A bitmap cut short shows its first colour past its end, whatever memory held; pixels past a
-// short palette are black, in a bitmap file and a metafile's bitmap alike.
+// A bitmap cut short shows its first colour past its end; pixels past a short palette are black.
 TEST_F(PicturesTest, DamagedBitmapsShowWhatTheyCanAndALabelOnlyAPictureOnItsDrive) {
     guiApplication();
     const auto bitmap = [](int side, std::int64_t first, std::int64_t second, const Bytes& pixels) {
@@ -386,8 +384,7 @@ TEST_F(PicturesTest, DamagedBitmapsShowWhatTheyCanAndALabelOnlyAPictureOnItsDriv
     EXPECT_EQ(seen(wmf(rec(W::StretchDib, kStretchDib + w({2, 2, 0, 0, 100, 100, 0, 0}) + dib)),
                    "25,50 75,50"),
               "25,50G 75,50K");
-    // A PNG under a bitmap's name shows; a link off the drive, a file too large, one that does not
-    // decode, is missing or is on no drive leave the label empty.
+    // Only a picture on its drive shows: not a link off it, too large, undecodable, missing.
     QImage image(6, 4, QImage::Format_RGB32);
     image.fill(Qt::red);
     ASSERT_TRUE(image.save(QString::fromStdString((driveC() / "Logo.bmp").string()), "PNG"));

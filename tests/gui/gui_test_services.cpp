@@ -26,8 +26,7 @@
 namespace zel::test {
 namespace {
 
-// Runs `act` on the next application-modal widget once it shows (it appears only once the code
-// under test runs its own event loop).
+// Runs `act` on the next application-modal widget once the code under test has shown it.
 void onModal(std::function<void(QWidget&)> act) {
     auto* timer = new QTimer(&guiApplication());
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act, tries = 0]() mutable {
@@ -59,8 +58,7 @@ TEST(Guarded, ReportsWhatLeavesTheHandlerAndSwallowsIt) {
               (std::vector<std::string>{"Failed to create key SOFTWARE\\X", "Erro desconhecido"}));
 }
 
-// Each box as "caption | text (format) | icon | buttons | answer": Escape is "Cancelar", or "OK"
-// when alone; the text plain, every line end a break, on stderr too; Qt's buttons translated.
+// Each box as "caption | text (format) | icon | buttons | answer", on stderr too.
 TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
     loadQtTranslations(guiApplication());
     QtUi ui;
@@ -103,9 +101,7 @@ TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
               line + line + line + line + kApplicationTitle + ": Não há <b>\ndisco.\n");
 }
 
-// The busy pointer is a state, never someone else's to restore; restoring shows again exactly
-// the windows minimising put away that still exist; the end is posted, so the handler finishes
-// and no page can refuse it.
+// Restoring shows exactly what minimising put away; no page can refuse the posted quit.
 TEST(QtUiTest, TheBusyPointerIsAStateWindowsPutAwayComeBackAndQuitIsPosted) {
     guiApplication();
     QtUi ui;
@@ -142,8 +138,7 @@ TEST(QtUiTest, TheBusyPointerIsAStateWindowsPutAwayComeBackAndQuitIsPosted) {
     EXPECT_TRUE(handlerFinished);
 }
 
-// A gauge never shows more than its maximum nor wraps; sunk into the page, it writes in black on
-// its white part whatever the palette's text colour. A disabled field is grey as the page.
+// The gauge writes in black whatever the palette's text colour; a disabled field is grey.
 TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
     guiApplication();
     GaugeWidget gauge;
@@ -186,8 +181,7 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
                              classic.color(QPalette::Light), classic.color(QPalette::Window)}));
 }
 
-// Once a window is painted a sound starts at once, not half a second later (here it beeps); the
-// user is told once why there is no sound.
+// Once a window is painted a sound starts at once (here it beeps); no module is said once.
 TEST_F(MachineTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     guiApplication();
     writeFile(driveC() / "TADA.WAV", "RIFF");
@@ -282,8 +276,7 @@ TEST(PrinterTest, AJobComesOutWholeOrIsAClearErrorAndTheModuleIsLoadedWhenFirstU
     EXPECT_TRUE(printer.choosePrinter());
     onModal([](QWidget& dialog) { dynamic_cast<QDialog&>(dialog).reject(); });
     EXPECT_FALSE(printer.choosePrinter());
-    // The print module is loaded at its first use, found by name where the build put it or by a
-    // path as it is; a missing one is a clear error once printing starts.
+    // The print module is loaded at its first use; a missing one is an error once printing starts.
     SystemPrinter system;
     system.abortDocument(); // nothing loaded, nothing to drop
     EXPECT_FALSE(system.loaded());

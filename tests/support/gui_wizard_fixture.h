@@ -16,8 +16,7 @@ class QApplication;
 
 namespace zel::test {
 
-// The test program's one Qt application (offscreen unless told otherwise), the wizard's fonts
-// and style.
+// The test program's one Qt application (offscreen unless told otherwise), the wizard's style.
 QApplication& guiApplication();
 
 class WizardTest : public MachineTest {
