@@ -90,14 +90,12 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     writeSetup(std::string(kSetup) + "[Marca]\r\ntitulo=Rede S\xfal\r\nicone=ICONE.BMP\r\n");
     writePicture(medium() / "ICONE.BMP", Qt::green);
     Wizard& w = makeWizard();
-    // The kit's brand: the task bar's and the error reports' title, the windows' icon.
-    EXPECT_EQ(applicationTitle() + " | " + QApplication::applicationName().toStdString(),
-              "Rede Súl | Rede Súl");
-    EXPECT_EQ(QApplication::windowIcon().pixmap(8, 8).toImage().pixelColor(0, 0),
-              QColor(Qt::green));
     w.buildForms(); // read before they are shown
     const auto& custom = w.customInstallPage->ui;
-    QStringList shown;
+    // The kit's brand first: the task bar's and the error reports' title, the windows' icon.
+    QStringList shown = {QString::fromStdString(applicationTitle()),
+                         QApplication::applicationName(),
+                         QApplication::windowIcon().pixmap(8, 8).toImage().pixelColor(0, 0).name()};
     for (const QCheckBox* box : w.customInstallPage->programBoxes())
         shown << (box->isVisibleTo(w.customInstallPage.get()) ? box->text() : "") +
                      (box->isChecked() ? "+" : "");
@@ -112,7 +110,8 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
           << QString::number(w.installTypePage->ui.installationTypeGroup->itemIndex())
           << w.welcomePage->windowTitle();
     EXPECT_EQ(shown.join(" | "),
-              "Discador+ | Correio eletrônico | Notícias+ |  |  |  |  |  |  |  | "
+              "Rede Súl | Rede Súl | #00ff00 | Discador+ | Correio eletrônico | Notícias+ |  |  |  "
+              "|  |  |  |  | "
               "C:\\Program Files\\KIT\\ | Navegador P, Navegador I, Não instalar "
               "navegador | 1 | Espaço necessário: 4700k | senha123 | Cadastre-se "
               "já! | Taxa | Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - "
