@@ -172,6 +172,7 @@ TEST_F(MachineTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     guiApplication();
     writeFile(driveC() / "TADA.WAV", "RIFF");
     static QStringList warnings;
+    warnings.clear(); // counted afresh when the test is repeated
     const QtMessageHandler before = qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext&, const QString& message) {
             if (type == QtWarningMsg && message.startsWith("No sound: "))
