@@ -1,86 +1,61 @@
 // Where the programs look for what they need, told from their own place: the build tree a
-// program runs from (only one of this project that nobody else may change), and an
-// installation's module directory.
+// program runs from, only one of this project that nobody else may change.
 #include "qt/qt_modules.h"
 #include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <unistd.h>
 
 namespace zel::test {
 namespace {
 
-using Prepare = std::function<void(const fs::path&)>;
-Prepare cache(const char* dir, const char* text) {
-    return [=](const fs::path& t) { writeFile(t / dir / "CMakeCache.txt", text); };
-}
-Prepare mode(const char* dir, int perms) {
-    return [=](const fs::path& t) { fs::permissions(t / dir, fs::perms(perms)); };
-}
-Prepare removed(const char* path) {
-    return [=](const fs::path& t) { fs::remove_all(t / path); };
-}
-
-// Each row: what is changed in a fresh tree (ours, closed, with a bin, under `tmp/tree`), where
-// the program lies under tmp, and the bin directory taken ("" for none).
+// What each program takes ("bin" for the tree's, "-" for none), the tree (ours, closed, with a
+// bin) changed one thing at a time and put back.
 TEST(ModulePlaces, ABuildTreeCountsOnlyWhenItIsOursAndClosed) {
-    const struct {
-        const char* name;
-        Prepare prepare;
-        const char *program, *taken;
-    } rows[] = {
-        {"the build's bin", {}, "tree/bin/zel-setup", "tree/bin"},
-        {"the demo's medium", {}, "tree/medium/SETUP", "tree/bin"},
-        {"deeper in the tree", {}, "tree/tests/tmp/x/SETUP", "tree/bin"},
-        {"another project's cache", cache("tree", "CMAKE_PROJECT_NAME:STATIC=x\n"),
-         "tree/bin/zel-setup", ""},
-        {"a project named alike", cache("tree", "CMAKE_PROJECT_NAME:STATIC=zel-setup-old\n"),
-         "tree/bin/zel-setup", ""},
-        {"the nearest cache is another project's", cache("tree/medium", "other\n"),
-         "tree/medium/SETUP", ""},
-        {"a tree others may change", mode("tree", 0777), "tree/medium/SETUP", ""},
-        {"a bin its group may change", mode("tree/bin", 0775), "tree/medium/SETUP", ""},
-        {"no cache above the program", removed("tree/CMakeCache.txt"), "tree/medium/SETUP", ""},
-        {"no bin in the tree", removed("tree/bin"), "tree/medium/SETUP", ""},
-        {"a link to the tree's program",
-         [](const fs::path& t) {
-             fs::remove(t / "elsewhere/SETUP");
-             fs::create_symlink(t / "tree/bin/zel-setup", t / "elsewhere/SETUP");
-         },
-         "elsewhere/SETUP", "tree/bin"},
-        {"a copy of it", {}, "elsewhere/SETUP", ""},
-        {"no program", removed("elsewhere/SETUP"), "elsewhere/SETUP", ""},
-        {"a tree of another user",
-         [](const fs::path& t) {
-             if (::geteuid() == 0 && ::chown((t / "tree").c_str(), 65534, 65534) != 0)
-                 throw std::runtime_error("chown");
-         },
-         "tree/medium/SETUP", ::geteuid() == 0 ? "" : "tree/bin"}, // only root gives one away
+    TempDir tmp;
+    const fs::path tree = tmp / "tree", cache = tree / "CMakeCache.txt";
+    const std::string ours =
+        "# This is the CMakeCache file.\nCMAKE_PROJECT_NAME:STATIC=zel-setup\n";
+    writeFile(cache, ours);
+    for (const char* program : {"bin/zel-setup", "medium/SETUP", "tests/tmp/x/SETUP"})
+        writeProgram(tree / program, "#!/bin/sh\n");
+    writeProgram(tmp / "elsewhere" / "COPY", "#!/bin/sh\n");
+    fs::create_symlink(tree / "bin/zel-setup", tmp / "elsewhere" / "LINK");
+    fs::permissions(tree, fs::perms(0755));
+    fs::permissions(tree / "bin", fs::perms(0755));
+    const fs::path bin = fs::canonical(tree / "bin");
+    std::string seen;
+    const auto look = [&](std::initializer_list<const char*> programs) {
+        for (const char* program : programs)
+            seen += buildBinDirOf(tmp / program) == bin ? "bin " : "- ";
+        seen += "| ";
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        TempDir tmp;
-        const fs::path tree = tmp / "tree";
-        fs::create_directories(tree / "bin");
-        fs::permissions(tree, fs::perms(0755));
-        fs::permissions(tree / "bin", fs::perms(0755));
-        writeFile(tree / "CMakeCache.txt", "# This is the CMakeCache file.\n"
-                                           "CMAKE_PROJECT_NAME:STATIC=zel-setup\n");
-        writeProgram(tree / "bin/zel-setup", "#!/bin/sh\n");
-        writeProgram(tmp / row.program, "#!/bin/sh\n");
-        if (row.prepare)
-            row.prepare(tmp.path());
-        EXPECT_EQ(buildBinDirOf(tmp / row.program).value_or(fs::path()),
-                  *row.taken ? fs::canonical(tmp / row.taken) : fs::path());
-    }
-}
-
-// An installation keeps the modules in lib/zel-setup beside its bin directory.
-TEST(ModulePlaces, TheInstalledModulesLieBesideBin) {
-    EXPECT_EQ(installedModuleDir("/usr/local/bin"), fs::path("/usr/local/lib/zel-setup"));
-    EXPECT_EQ(installedModuleDir("/opt/zel/bin"), fs::path("/opt/zel/lib/zel-setup"));
+    look({"tree/bin/zel-setup", "tree/tests/tmp/x/SETUP", "elsewhere/LINK", "elsewhere/COPY",
+          "elsewhere/NONE"});
+    writeFile(cache, "CMAKE_PROJECT_NAME:STATIC=zel-setup-old\n"); // a project named alike
+    look({"tree/bin/zel-setup"});
+    writeFile(cache, ours);
+    writeFile(tree / "medium" / "CMakeCache.txt", "other\n"); // the nearest cache decides
+    look({"tree/medium/SETUP", "tree/bin/zel-setup"});
+    fs::permissions(tree, fs::perms(0777)); // others may change the tree, then its bin
+    look({"tree/bin/zel-setup"});
+    fs::permissions(tree, fs::perms(0755));
+    fs::permissions(tree / "bin", fs::perms(0775));
+    look({"tree/bin/zel-setup"});
+    fs::permissions(tree / "bin", fs::perms(0755));
+    if (::geteuid() == 0 && ::chown(tree.c_str(), 65534, 65534) != 0) // only root gives one away
+        FAIL() << "chown";
+    look({"tree/bin/zel-setup"});
+    if (::geteuid() == 0 && ::chown(tree.c_str(), 0, 0) != 0)
+        FAIL() << "chown";
+    fs::remove(cache);
+    look({"tree/bin/zel-setup"});
+    writeFile(cache, ours);
+    fs::rename(tree / "bin", tmp / "bin");
+    look({"tree/tests/tmp/x/SETUP"});
+    EXPECT_EQ(seen, std::string("bin bin bin - - | - | - bin | - | - | ") +
+                        (::geteuid() == 0 ? "- | " : "bin | ") + "- | - | ");
 }
 
 } // namespace

@@ -9,20 +9,13 @@
 #include "pages/registration_page.h"
 #include "pages/welcome_page.h"
 #include "qt/qt_ui.h"
-#include "qt/radio_group.h"
 #include "setup/start_up.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <qdrawutil.h>
-
-#include <cstdlib>
 
 namespace zel::test {
 
@@ -68,13 +61,6 @@ Wizard& WizardTest::makeWizard() {
     catalogue = Catalogue{};
     wizard = std::make_unique<Wizard>(*platform, catalogue);
     return *wizard;
-}
-
-void WizardTest::answerByClicking(QAbstractButton* button) {
-    ui.answerModal([button](QDialog&) {
-        button->click();
-        return ModalResult::Other; // ignored: the click has ended the dialog
-    });
 }
 
 QStringList WizardTest::visiblePages() const {

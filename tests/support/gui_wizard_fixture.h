@@ -1,11 +1,8 @@
 #pragma once
 // Pages on a temporary machine with the recording services: the start-up's catalogue and
 // choices for pages built alone, or the whole wizard.
-#include "pages/page_window.h"
 #include "pages/wizard.h"
 #include "services/platform.h"
-#include "setup/catalogue.h"
-#include "setup/choices.h"
 #include "tests/support/doubles.h"
 #include "tests/support/fixtures.h"
 
@@ -19,8 +16,7 @@ class QApplication;
 
 namespace zel::test {
 
-// The test program's one Qt application (offscreen unless told otherwise), the wizard's fonts
-// and style.
+// The test program's one Qt application (offscreen unless told otherwise), the wizard's style.
 QApplication& guiApplication();
 
 class WizardTest : public MachineTest {
@@ -37,8 +33,6 @@ protected:
     void start() { (wizard ? *wizard : makeWizard()).start(); }
     // The object names of the visible forms, the background left out, sorted.
     QStringList visiblePages() const;
-    // Answers the next modal page by clicking one of its buttons.
-    void answerByClicking(QAbstractButton* button);
 
     ScriptedUi ui;
     RecordingPrinter printer;
