@@ -1,5 +1,5 @@
 /* The platform's side of the conformance suite: probe.exe BATCH ANSWERS answers a batch of
- * queries (cases.h tells them) through the platform's own functions. Host paths are on Z:. */
+ * queries (conformance.cpp tells them) through the platform's own functions, on Z:. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -67,7 +67,6 @@ static void importFile(const char* path) {
 #define IDC_EXPORT_SELECTED 102
 #define IDC_EXPORT_PATH 103
 #define FILE_NAME_COMBO 0x47c /* cmb13 */
-#define FILE_NAME_EDIT 0x480  /* edt1 */
 #define FILE_TYPE_COMBO 0x470 /* cmb1 */
 
 /* Waits for a visible top-level window of the process and class (owned by owner if given). */
@@ -93,16 +92,12 @@ static HWND findControl(HWND dialog, int id) {
 
 /* Exports the key's branch as REGEDIT4 into file; NULL, or what went wrong. */
 static const char* fillExportDialog(HWND dialog, const char* file, const char* key) {
-    HWND name = findControl(dialog, FILE_NAME_COMBO);
-    HWND type = findControl(dialog, FILE_TYPE_COMBO);
-    HWND branch = findControl(dialog, IDC_EXPORT_SELECTED);
-    HWND path = findControl(dialog, IDC_EXPORT_PATH);
-    if (!name)
-        name = findControl(dialog, FILE_NAME_EDIT);
+    HWND name = findControl(dialog, FILE_NAME_COMBO), type = findControl(dialog, FILE_TYPE_COMBO);
+    HWND branch = findControl(dialog, IDC_EXPORT_SELECTED),
+         path = findControl(dialog, IDC_EXPORT_PATH);
     if (!name || !type || !branch || !path)
         return "the export dialog lacks a control";
-    /* The second file type is the REGEDIT4 form; the dialog takes it when the selection is
-     * confirmed, as when the list closes on a click. */
+    /* The second file type is REGEDIT4, taken when the choice is confirmed as by a click. */
     SendMessageA(type, CB_SETCURSEL, 1, 0);
     SendMessageA(GetParent(type), WM_COMMAND, MAKEWPARAM(FILE_TYPE_COMBO, CBN_SELENDOK),
                  (LPARAM)type);
@@ -137,45 +132,32 @@ static void exportFile(const char* file, const char* key) {
     }
     if (!problem && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
         problem = "no file";
-    if (problem)
-        fprintf(answers, "0 %s\n", problem);
-    else
-        fputs("1\n", answers);
+    fprintf(answers, "%s%s\n", problem ? "0 " : "1", problem ? problem : "");
 }
 
-/* ---- the registry ---- */
-
-/* "HKEY_LOCAL_MACHINE\..." -> the path under that root; NULL for any other root. */
-static const char* underMachine(const char* path) {
-    static const char root[] = "HKEY_LOCAL_MACHINE\\";
-    return _strnicmp(path, root, sizeof root - 1) == 0 ? path + sizeof root - 1 : NULL;
-}
+/* ---- the registry: a key's tree on one line, "K <path>;" then "V <path> <name> <type> <data>;"
+ * for each value, then its subkeys' */
 
 static void dumpKey(HKEY key, const char* path) {
     static BYTE data[1 << 20];
     char name[16384], childPath[2048];
+    DWORD nameSize, dataSize, type;
+    HKEY child;
     putHex("K ", path, strlen(path));
-    fputc('\n', answers);
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-        LONG r = RegEnumValueA(key, i, name, &nameSize, NULL, &type, data, &dataSize);
-        if (r == ERROR_NO_MORE_ITEMS)
-            break;
-        if (r != ERROR_SUCCESS)
-            fail("RegEnumValueA");
+    fputc(';', answers);
+    for (DWORD i = 0; nameSize = sizeof name, dataSize = sizeof data,
+               RegEnumValueA(key, i, name, &nameSize, NULL, &type, data, &dataSize) == 0;
+         ++i) {
         putHex("V ", path, strlen(path));
         putHex(" ", name, nameSize);
         fprintf(answers, " %lu", type);
         putHex(" ", data, dataSize);
-        fputc('\n', answers);
+        fputc(';', answers);
     }
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof name;
-        HKEY child;
-        LONG r = RegEnumKeyExA(key, i, name, &nameSize, NULL, NULL, NULL, NULL);
-        if (r == ERROR_NO_MORE_ITEMS)
-            break;
-        if (r != ERROR_SUCCESS || RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS)
+    for (DWORD i = 0; nameSize = sizeof name,
+               RegEnumKeyExA(key, i, name, &nameSize, NULL, NULL, NULL, NULL) == 0;
+         ++i) {
+        if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS)
             fail("cannot open a subkey");
         snprintf(childPath, sizeof childPath, "%s\\%s", path, name);
         dumpKey(child, childPath);
@@ -184,13 +166,14 @@ static void dumpKey(HKEY key, const char* path) {
 }
 
 static void dumpTree(const char* path) {
-    const char* sub = underMachine(path);
+    static const char root[] = "HKEY_LOCAL_MACHINE\\";
     HKEY key;
-    if (sub && RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (_strnicmp(path, root, sizeof root - 1) == 0 &&
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, path + sizeof root - 1, 0, KEY_READ, &key) == 0) {
         dumpKey(key, path);
         RegCloseKey(key);
     }
-    fputs(".\n", answers);
+    fputc('\n', answers);
 }
 
 int main(int argc, char** argv) {
