@@ -1,12 +1,17 @@
 // Our side of the conformance suite (conformance/run runs it beside probe.c under Wine): it
-// generates profile files, answers a batch of queries through our layer and compares both
-// sides' answers. A query is a line of five tab-separated fields, texts in hex so that any
-// byte travels; each gets one answer line:
+// generates the cases, answers a batch through our layer and compares both sides' answers.
+// A batch line is a query's six tab-separated fields, texts in hex so that any byte travels;
+// each query gets one answer line:
 //   R, B  read a profile value (B: a written file read back): "V <hex value>", "-" for the default
-//   W     write a profile value, the platform to path, ours to its twin in ../ours: "1", "0"
+//   W     write a profile value, the platform to path, ours to its twin source: "1", "0" refused
+//   I, E  regedit imports the file, exports the key as REGEDIT4 into it: "1" when done
+//   D     the key's tree, "K <path>;" and "V <path> <name> <type> <data>;" items (hex); ours
+//         reads it from the source file
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 #include "winemu/profile.h"
+#include "winemu/regedit4.h"
+#include "winemu/registry.h"
 
 #include <algorithm>
 #include <array>
@@ -25,11 +30,17 @@ namespace fs = std::filesystem;
 
 struct Query {
     char kind = 0;
-    std::string path, section, key, value;
+    std::string path;    // the profile file or the registry file (host path)
+    std::string section; // a profile section; for D and E the registry key
+    std::string key, value;
+    fs::path source;
 };
 
 // The default of every read, so that "not found" is told from any value.
 constexpr std::string_view kAbsent = "\x01zel-absent\x01";
+// Generated profile files whose lines also end with CR alone are named with this prefix.
+constexpr std::string_view kLoneCrPrefix = "cr-p";
+constexpr std::string_view kRegistryKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelConformance";
 
 std::string hex(std::string_view bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -46,20 +57,16 @@ std::string unhex(std::string_view text) {
     return out;
 }
 
-// The lines of a file (both sides end them with LF alone); none after the last line end.
-std::vector<std::string> lines(const fs::path& file) {
-    const auto text = readHostFile(file);
-    if (!text)
-        throw std::runtime_error(file.string() + ": no such file");
-    std::vector<std::string> out;
-    for (std::size_t start = 0, end = 0; start < text->size(); start = end + 1) {
-        end = std::min(text->find('\n', start), text->size());
-        out.push_back(text->substr(start, end - start));
+std::vector<std::string> split(std::string_view line, char separator) {
+    std::vector<std::string> f;
+    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
+        end = line.find(separator, start);
+        f.emplace_back(line.substr(start, end == std::string_view::npos ? end : end - start));
     }
-    return out;
+    return f;
 }
 
-// ---- the cases: profile files of every shape kits write
+// ---- the cases: profile files of every shape kits write, our registry file, the batches
 
 using Random = std::mt19937;
 
@@ -145,8 +152,8 @@ struct ProfileCase {
     std::set<std::string> sections, keys; // names the file uses
 };
 
-// Line ends CR LF, LF or both mixed; the last line with or without its own.
-ProfileCase profile(Random& r, int maxSections) {
+// Line ends CR LF, LF or both mixed; with loneCr, CR alone as well.
+ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
     ProfileCase c;
     std::vector<std::string> lines;
     const auto addKeys = [&](int n) {
@@ -164,11 +171,14 @@ ProfileCase profile(Random& r, int maxSections) {
         lines.push_back(line(r, kSectionForms, 16, name));
         addKeys(below(r, 9));
     }
+    // One line end throughout, or mixed ones; the last line with or without its own.
     const int style = below(r, 10);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         c.content += lines[i];
-        if (i + 1 < lines.size() || !chance(r, 20))
-            c.content += style < 4 ? "\r\n" : style < 7 || chance(r, 50) ? "\n" : "\r\n";
+        if (i + 1 == lines.size() && chance(r, 20))
+            break;
+        const int mixed = below(r, loneCr ? 3 : 2), fixed = loneCr ? 2 : style < 4 ? 0 : 1;
+        c.content += std::array{"\r\n", "\n", "\r"}[style < (loneCr ? 5 : 7) ? fixed : mixed];
     }
     return c;
 }
@@ -191,74 +201,184 @@ void addReads(std::vector<Query>& batch, char kind, const std::vector<std::strin
     for (const std::string& section : askedNames(c.sections, kSectionNames, "Nenhuma"))
         for (const std::string& key : askedNames(c.keys, kKeyNames, "nenhuma"))
             for (const std::string& path : paths)
-                batch.push_back({kind, path, section, key, ""});
+                batch.push_back({kind, path, section, key, "", {}});
 }
 
-// Writes into dir the profile files (profiles/, written/platform, written/ours) and two
-// batches: batch-1.txt reads and writes; batch-2.txt, once both have written, reads the written
-// files back. The same seed gives the same cases.
+// A value of each kind kits and our registry keep, some with no plain text form.
+std::pair<RegType, std::string> registryValue(Random& r) {
+    const int kind = below(r, 14);
+    const std::string t = text(r, below(r, 60)), nul(1, '\0');
+    switch (kind) {
+    case 0: return {RegType::DWord, std::string("\x2a\0\0\0", 4)};
+    case 1: {
+        std::string data(static_cast<std::size_t>(below(r, 300)), '\0');
+        for (char& b : data)
+            b = static_cast<char>(below(r, 256));
+        return {RegType::Binary, data};
+    }
+    case 2: return {RegType::ExpandString, "%SystemRoot%\\" + t + nul};
+    case 3: return {RegType::MultiString, t + nul + "dois" + nul + nul};
+    case 4: return {RegType::DWord, "\xff\xff\xff\xff"};
+    case 5: return {static_cast<RegType>(0xb), "\1\2\3\4\5\6\7\x08"};
+    case 6: return {RegType::None, t};
+    case 7: return {RegType::String, "\"" + t + "\\\"" + nul};
+    case 8: return {RegType::String, t};                    // a string without its closing NUL...
+    case 9: return {RegType::String, t + "\r\n" + t + nul}; // ... or with a line break inside
+    default: return {RegType::String, t + nul};
+    }
+}
+
+void fillRegistry(Random& r, const fs::path& file) {
+    Registry::createDefaults(file);
+    Registry reg(file);
+    const std::string base = "SOFTWARE\\ZelConformance";
+    std::string deep;
+    for (int i = 0; i < 30; ++i)
+        deep += "\\n" + std::to_string(i);
+    const std::vector<std::string> subs = {"\\" + std::string(255, 'L'),
+                                           "",
+                                           "\\Sub",
+                                           "\\Espa\xe7o em disco",
+                                           "\\with space\\and.dots-dash",
+                                           "\\[bracket]",
+                                           "\\q\"uote",
+                                           "\\Empty",
+                                           deep};
+    const std::vector<std::string> valueNames = {"Nome",
+                                                 "with \"quote\"",
+                                                 "back\\slash",
+                                                 "\xe9",
+                                                 "ProgramFilesDir",
+                                                 "=",
+                                                 "[x]",
+                                                 "@",
+                                                 "a;b",
+                                                 " lead",
+                                                 "trail ",
+                                                 std::string(200, 'v')};
+    for (const std::string& sub : subs) {
+        if (!reg.openKey(base + sub, true))
+            throw std::runtime_error("cannot create " + base + sub);
+        if (sub == "\\Empty")
+            continue;
+        if (chance(r, 50))
+            reg.writeString("", text(r, below(r, 20))); // the default value
+        for (const std::string& name : valueNames)
+            if (!chance(r, 30)) {
+                const auto [type, data] = registryValue(r);
+                reg.writeValue(name, type, {data.begin(), data.end()});
+            }
+    }
+}
+
+// Writes into dir the profile files (profiles/, written/platform, written/ours), our registry
+// file (registry/system.reg) and two batches: batch-1.txt reads and writes; batch-2.txt, once
+// both have written, reads the written files back and imports, dumps and exports the registry.
 void generate(const fs::path& dir, int files, unsigned seed) {
     Random r(seed);
     fs::remove_all(dir);
-    for (const char* sub : {"profiles", "written/platform", "written/ours"})
+    for (const char* sub : {"profiles", "written/platform", "written/ours", "registry"})
         fs::create_directories(dir / sub);
-    std::vector<Query> batch, second;
+    std::vector<Query> batch, second; // second: what needs both sides' writes done
 
-    // Reads: every name the file uses and its other spellings, against every key.
-    for (int i = 0; i < files; ++i) {
-        const fs::path file = dir / "profiles" / ("p" + std::to_string(i) + ".ini");
-        const ProfileCase c = profile(r, 6);
+    // Reads: every name the file uses and its other spellings, against every key. A tenth
+    // more files end lines with CR alone.
+    for (int i = 0; i < files + files / 10; ++i) {
+        const bool loneCr = i >= files;
+        const fs::path file =
+            dir / "profiles" /
+            ((loneCr ? std::string(kLoneCrPrefix) : "p") + std::to_string(i) + ".ini");
+        const ProfileCase c = profile(r, 6, loneCr);
         writeHostFile(file, c.content);
         addReads(batch, 'R', {file.string()}, c);
     }
+
     // Writes: the same writes on two copies of one file, the platform's and ours; then each
     // name of both is read back from both, in pairs.
     for (int i = 0; i < files / 5; ++i) {
         const std::string name = "w" + std::to_string(i) + ".ini";
         const fs::path platformFile = dir / "written/platform" / name;
+        const fs::path ourFile = dir / "written/ours" / name;
         ProfileCase c = chance(r, 10) ? ProfileCase{} : profile(r, 3);
         writeHostFile(platformFile, c.content);
-        writeHostFile(dir / "written/ours" / name, c.content);
+        writeHostFile(ourFile, c.content);
         for (int w = 1 + below(r, 4); w > 0; --w) {
             const std::string& section = pick(r, kSectionNames);
             const std::string& key = pick(r, kKeyNames);
             std::string v = chance(r, 80) ? value(r) : blank(r) + text(r, 5) + blank(r);
             c.sections.insert(section);
             c.keys.insert(key);
-            batch.push_back({'W', platformFile.string(), section, key, v});
+            batch.push_back({'W', platformFile.string(), section, key, v, ourFile});
         }
-        addReads(second, 'B', {platformFile.string(), (dir / "written/ours" / name).string()}, c);
+        addReads(second, 'B', {platformFile.string(), ourFile.string()}, c);
     }
+
+    // The registry: our file imported by the platform's regedit into its fresh prefix, the
+    // tree compared; then exported by its regedit as REGEDIT4 and read by ours.
+    const fs::path system = dir / "registry" / "system.reg";
+    const fs::path exported = dir / "registry" / "exported.reg";
+    fillRegistry(r, system);
+    const std::string key(kRegistryKey);
+    second.push_back({'I', system.string(), "", "", "", {}});
+    second.push_back({'D', "", key, "", "", system});
+    second.push_back({'E', exported.string(), key, "", "", {}});
+    second.push_back({'D', "", key, "", "", exported});
+
     for (const auto& [name, queries] :
          {std::pair{"batch-1.txt", &batch}, {"batch-2.txt", &second}}) {
         std::string out;
         for (const Query& q : *queries)
             out += std::string(1, q.kind) + "\t" + q.path + "\t" + hex(q.section) + "\t" +
-                   hex(q.key) + "\t" + hex(q.value) + "\n";
+                   hex(q.key) + "\t" + hex(q.value) + "\t" + q.source.string() + "\n";
         writeHostFile(dir / name, out);
     }
 }
 
 // ---- our answers
 
+// The lines of a file (both sides end them with LF alone); none after the last line end.
+std::vector<std::string> lines(const fs::path& file) {
+    const auto text = readHostFile(file);
+    if (!text)
+        throw std::runtime_error(file.string() + ": no such file");
+    std::vector<std::string> out = split(*text, '\n');
+    if (out.back().empty())
+        out.pop_back();
+    return out;
+}
+
 std::vector<Query> readBatch(const fs::path& file) {
     std::vector<Query> batch;
     for (const std::string& line : lines(file)) {
-        std::vector<std::string> f;
-        for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
-            end = line.find('\t', start);
-            f.push_back(line.substr(start, end - start));
-        }
-        if (f.size() != 5 || f[0].size() != 1)
+        const std::vector<std::string> f = split(line, '\t');
+        if (f.size() != 6 || f[0].size() != 1)
             throw std::runtime_error("unknown query in " + file.string() + ": " + line);
-        batch.push_back({line[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4])});
+        batch.push_back({line[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4]), f[5]});
     }
     return batch;
 }
 
-// The platform writes written/platform/NAME, we write written/ours/NAME.
-fs::path ourTwin(const fs::path& platformFile) {
-    return platformFile.parent_path().parent_path() / "ours" / platformFile.filename();
+void dump(const RegKey& key, const std::string& path, std::string& out) {
+    out += "K " + hex(path) + ";";
+    for (const RegValue& v : key.values)
+        out += "V " + hex(path) + " " + hex(v.name) + " " +
+               std::to_string(static_cast<std::uint32_t>(v.type)) + " " +
+               hex(std::string(v.data.begin(), v.data.end())) + ";";
+    for (const auto& child : key.children)
+        dump(*child, path + "\\" + child->name, out);
+}
+
+// The tree under keyPath in a registry file, as the probe dumps it.
+void dumpOurTree(const fs::path& file, const std::string& keyPath, std::string& out) {
+    const auto text = readHostFile(file);
+    auto tree = text ? parseRegistryFile(*text) : std::nullopt;
+    if (text && !tree)
+        out += "unreadable " + file.string();
+    const RegKey* key = tree ? tree->get() : nullptr;
+    for (const std::string& name : split(keyPath.substr(kRootKeyName.size() + 1), '\\'))
+        key = key != nullptr ? key->child(name) : nullptr;
+    if (key != nullptr)
+        dump(*key, keyPath, out);
 }
 
 void answer(const fs::path& batchFile, const fs::path& answersFile) {
@@ -266,19 +386,24 @@ void answer(const fs::path& batchFile, const fs::path& answersFile) {
     // One reader per file, as a file is read once and then asked many times; a write drops it.
     std::map<std::string, ProfileFile> readers;
     for (const Query& q : readBatch(batchFile)) {
-        if (q.kind == 'W') {
-            readers.erase(ourTwin(q.path));
+        if (q.kind == 'R' || q.kind == 'B') {
+            auto it = readers.try_emplace(q.path, ProfileFile::atHostPath(q.path)).first;
+            const std::string v = it->second.readText(q.section, q.key, kAbsent);
+            out += v == kAbsent ? "-" : "V " + hex(v);
+        } else if (q.kind == 'W') {
+            readers.erase(q.source);
             try {
-                ProfileFile::atHostPath(ourTwin(q.path)).writeText(q.section, q.key, q.value);
-                out += "1\n";
+                ProfileFile::atHostPath(q.source).writeText(q.section, q.key, q.value);
+                out += "1";
             } catch (const std::exception&) {
-                out += "0\n";
+                out += "0";
             }
-            continue;
+        } else if (q.kind == 'D') {
+            dumpOurTree(q.source, q.section, out);
+        } else { // the platform's actions: nothing of ours to do
+            out += "1";
         }
-        auto it = readers.try_emplace(q.path, ProfileFile::atHostPath(q.path)).first;
-        const std::string v = it->second.readText(q.section, q.key, kAbsent);
-        out += (v == kAbsent ? "-" : "V " + hex(v)) + "\n";
+        out += "\n";
     }
     writeHostFile(answersFile, out);
 }
@@ -304,6 +429,8 @@ bool matchesOnlyBeyondAscii(std::string_view fileText, const Query& read) {
 
 Reason keptProfileDifference(std::string_view fileText, const Query& read,
                              const std::string& platform, const std::string& ours) {
+    if (fs::path(read.path).filename().string().starts_with(kLoneCrPrefix))
+        return "a CR alone ends a line for us, as in every text the wizard reads; Wine: LF only";
     if (matchesOnlyBeyondAscii(fileText, read))
         return "names differing only in the case of a letter beyond ASCII are one for us; Wine "
                "folds only ASCII";
@@ -329,6 +456,18 @@ Reason keptWriteDifference(std::string_view platformFileText, std::string_view o
             return "a write keeps every line it does not change for us; Wine drops a \"[]\" "
                    "header, joining its keys to the section before";
     }
+    return std::nullopt;
+}
+
+// Registry dump items: "K <path>" or "V <path> <name> <type> <data>", texts in hex.
+Reason keptRegistryDifference(const std::string& platformItem, const std::string& ourItem) {
+    if (!ourItem.starts_with("V ") || split(ourItem, ' ')[3] != "1")
+        return std::nullopt;
+    if (platformItem == ourItem + "00")
+        return "a string stored without its closing NUL: Wine's ANSI query adds one";
+    if (platformItem.ends_with(' ') && platformItem + "00" == ourItem)
+        return "an empty string stored without its NUL: REGEDIT4 holds it as \"\", which reads "
+               "back with one (Wine's query adds none to an empty string)";
     return std::nullopt;
 }
 
@@ -362,6 +501,34 @@ std::string describe(const Query& q) {
     return q.path + " [" + printable(q.section) + "] " + printable(q.key);
 }
 
+// Every key and value item of a registry dump is one check.
+void compareDumps(const Query& q, const std::string& platformDump, const std::string& ourDump,
+                  Tally& tally) {
+    const std::string file = "registry " + q.source.filename().string() + ": ";
+    if (platformDump.empty())
+        return tally.check(false, std::nullopt, file + "the platform has no dump");
+    std::vector<std::string> platform = split(platformDump, ';'), ours = split(ourDump, ';');
+    std::vector<std::string> onlyPlatform, onlyOurs;
+    for (std::vector<std::string>* items : {&platform, &ours}) {
+        std::erase(*items, "");
+        std::ranges::sort(*items);
+    }
+    std::ranges::set_difference(platform, ours, std::back_inserter(onlyPlatform));
+    std::ranges::set_difference(ours, platform, std::back_inserter(onlyOurs));
+    tally.passed += static_cast<int>(platform.size() - onlyPlatform.size());
+    for (const std::string& item : onlyPlatform) {
+        Reason reason;
+        const auto partner = std::ranges::find_if(onlyOurs, [&](const std::string& ourItem) {
+            return (reason = keptRegistryDifference(item, ourItem)).has_value();
+        });
+        if (partner != onlyOurs.end())
+            onlyOurs.erase(partner);
+        tally.check(false, reason, file + "only the platform has " + item);
+    }
+    for (const std::string& item : onlyOurs)
+        tally.check(false, std::nullopt, file + "only ours has " + item);
+}
+
 void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::path& oursFile,
              Tally& tally) {
     const std::vector<Query> batch = readBatch(batchFile);
@@ -378,12 +545,21 @@ void compare(const fs::path& batchFile, const fs::path& platformFile, const fs::
     const auto shown = [](const std::string& answer) { return printable(valueOf(answer)); };
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const Query& q = batch[i];
-        const bool write = q.kind == 'W';
-        tally.check(
-            platform[i] == ours[i],
-            write ? std::nullopt : keptProfileDifference(text(q.path), q, platform[i], ours[i]),
-            (write ? "write " + describe(q) + " = " + printable(q.value) : "read " + describe(q)) +
-                ": platform " + shown(platform[i]) + ", ours " + shown(ours[i]));
+        if (q.kind == 'R' || q.kind == 'B' || q.kind == 'W') {
+            const bool write = q.kind == 'W';
+            tally.check(platform[i] == ours[i],
+                        write ? std::nullopt
+                              : keptProfileDifference(text(q.path), q, platform[i], ours[i]),
+                        (write ? "write " + describe(q) + " = " + printable(q.value)
+                               : "read " + describe(q)) +
+                            ": platform " + shown(platform[i]) + ", ours " + shown(ours[i]));
+        } else if (q.kind == 'D') {
+            compareDumps(q, platform[i], ours[i], tally);
+        } else { // a platform action must succeed for the checks after it
+            tally.check(platform[i] == "1", std::nullopt,
+                        std::string("platform action ") + q.kind + " on " + q.path + ": " +
+                            platform[i]);
+        }
         // A read-back pair: the platform reads its own written file and ours alike.
         const Query* next = i + 1 < batch.size() ? &batch[i + 1] : nullptr;
         if (q.kind == 'B' && next != nullptr && next->kind == 'B' && next->section == q.section &&
