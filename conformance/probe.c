@@ -21,53 +21,40 @@ static void unhex(char* text) {
     text[n] = 0;
 }
 
-static void putHex(const char* prefix, const void* data, size_t size) {
+static void putHex(const char* prefix, const void* data, size_t size, const char* suffix) {
     fputs(prefix, answers);
     for (size_t i = 0; i < size; ++i)
         fprintf(answers, "%02x", ((const unsigned char*)data)[i]);
+    fputs(suffix, answers);
 }
 
-static void readProfile(const char* path, const char* section, const char* key) {
-    char value[1024]; /* what the wizard reads values into */
-    DWORD n = GetPrivateProfileStringA(section, key, kAbsent, value, sizeof value, path);
-    if (strcmp(value, kAbsent) == 0)
-        fputs("-", answers);
-    else
-        putHex("V ", value, n);
-    fputc('\n', answers);
-}
-
-static BOOL start(char* commandLine, PROCESS_INFORMATION* pi) {
+/* Starts the command, then waits for its end, ending it when it outlasts the wait; while it
+ * runs, during (if given) drives it. Its exit code, or -1. */
+static long run(char* command, DWORD timeoutMs, void (*during)(PROCESS_INFORMATION*)) {
     STARTUPINFOA si = {.cb = sizeof si};
-    return CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, pi);
-}
-
-/* Waits for a started process, ending it when it outlasts the wait; its exit code, or -1. */
-static long finish(PROCESS_INFORMATION* pi, DWORD timeoutMs) {
+    PROCESS_INFORMATION pi;
     DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(pi->hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi->hProcess, &code);
+    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return -1;
+    if (during)
+        during(&pi);
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
     else
-        TerminateProcess(pi->hProcess, 1);
-    CloseHandle(pi->hThread);
-    CloseHandle(pi->hProcess);
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
     return (long)code;
 }
 
-static void importFile(const char* path) {
-    char command[MAX_PATH * 3];
-    PROCESS_INFORMATION pi;
-    snprintf(command, sizeof command, "regedit.exe /S \"%s\"", path);
-    fputs(start(command, &pi) && finish(&pi, 120000) == 0 ? "1\n" : "0\n", answers);
-}
+/* ---- regedit's export dialog, driven through its window messages */
 
-/* ---- regedit's export dialog, driven through its window messages ---- */
+/* regedit's export command, the dialog's branch button and path, the file name and type boxes */
+enum { kExport = 32790, kBranch = 102, kBranchPath = 103, kFileName = 0x47c, kFileType = 0x470 };
 
-#define ID_REGISTRY_EXPORTREGISTRYFILE 32790
-#define IDC_EXPORT_SELECTED 102
-#define IDC_EXPORT_PATH 103
-#define FILE_NAME_COMBO 0x47c /* cmb13 */
-#define FILE_TYPE_COMBO 0x470 /* cmb1 */
+/* The query being answered: its fields, the path on Z:, and what went wrong in an export. */
+static char *f[6], path[MAX_PATH * 2];
+static const char* problem;
 
 /* Waits for a visible top-level window of the process and class (owned by owner if given). */
 static HWND waitForWindow(DWORD process, const char* className, HWND owner) {
@@ -83,111 +70,72 @@ static HWND waitForWindow(DWORD process, const char* className, HWND owner) {
 }
 
 /* A control of the dialog at any depth (the export options sit in a child dialog). */
-static HWND findControl(HWND dialog, int id) {
+static HWND control(HWND dialog, int id) {
     HWND found = GetDlgItem(dialog, id);
     for (HWND child = NULL; !found && (child = FindWindowExA(dialog, child, NULL, NULL));)
-        found = findControl(child, id);
+        found = control(child, id);
     return found;
 }
 
-/* Exports the key's branch as REGEDIT4 into file; NULL, or what went wrong. */
-static const char* fillExportDialog(HWND dialog, const char* file, const char* key) {
-    HWND name = findControl(dialog, FILE_NAME_COMBO), type = findControl(dialog, FILE_TYPE_COMBO);
-    HWND branch = findControl(dialog, IDC_EXPORT_SELECTED),
-         path = findControl(dialog, IDC_EXPORT_PATH);
-    if (!name || !type || !branch || !path)
-        return "the export dialog lacks a control";
-    /* The second file type is REGEDIT4, taken when the choice is confirmed as by a click. */
-    SendMessageA(type, CB_SETCURSEL, 1, 0);
-    SendMessageA(GetParent(type), WM_COMMAND, MAKEWPARAM(FILE_TYPE_COMBO, CBN_SELENDOK),
-                 (LPARAM)type);
-    SendMessageA(path, WM_SETTEXT, 0, (LPARAM)key);
-    SendMessageA(branch, BM_CLICK, 0, 0);
-    SendMessageA(name, WM_SETTEXT, 0, (LPARAM)file);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 (LPARAM)GetDlgItem(dialog, IDOK));
-    for (int i = 0; i < 200 && IsWindow(dialog); ++i)
-        Sleep(50);
-    return IsWindow(dialog) ? "the export dialog did not close" : NULL;
-}
-
-static void exportFile(const char* file, const char* key) {
-    char command[] = "regedit.exe";
-    PROCESS_INFORMATION pi;
-    const char* problem = "regedit does not start";
-    DeleteFileA(file);
-    if (start(command, &pi)) {
-        WaitForInputIdle(pi.hProcess, 30000);
-        HWND frame = waitForWindow(pi.dwProcessId, "RegEdit_RegEdit", NULL), dialog = NULL;
-        if (frame) {
-            PostMessageA(frame, WM_COMMAND, ID_REGISTRY_EXPORTREGISTRYFILE, 0);
-            dialog = waitForWindow(pi.dwProcessId, "#32770", frame);
-        }
-        problem = !frame    ? "regedit shows no window"
-                  : !dialog ? "regedit shows no export dialog"
-                            : fillExportDialog(dialog, file, key);
-        if (frame)
-            PostMessageA(frame, WM_CLOSE, 0, 0);
-        finish(&pi, 20000);
+/* Exports the key's branch (f[2]) as REGEDIT4 into path. */
+static void driveExport(PROCESS_INFORMATION* pi) {
+    HWND frame = waitForWindow(pi->dwProcessId, "RegEdit_RegEdit", NULL), dialog, type;
+    problem = "regedit shows no export dialog";
+    if (!frame)
+        return;
+    PostMessageA(frame, WM_COMMAND, kExport, 0);
+    if ((dialog = waitForWindow(pi->dwProcessId, "#32770", frame)) &&
+        (type = control(dialog, kFileType))) { /* REGEDIT4 is the second type, taken on a click */
+        SendMessageA(type, CB_SETCURSEL, 1, 0);
+        SendMessageA(GetParent(type), WM_COMMAND, MAKEWPARAM(kFileType, CBN_SELENDOK),
+                     (LPARAM)type);
+        SendMessageA(control(dialog, kBranchPath), WM_SETTEXT, 0, (LPARAM)f[2]);
+        SendMessageA(control(dialog, kBranch), BM_CLICK, 0, 0);
+        SendMessageA(control(dialog, kFileName), WM_SETTEXT, 0, (LPARAM)path);
+        SendMessageA(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));
+        for (int i = 0; i < 200 && IsWindow(dialog); ++i)
+            Sleep(50);
+        problem = IsWindow(dialog) ? "the export dialog did not close" : NULL;
     }
-    if (!problem && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
-        problem = "no file";
-    fprintf(answers, "%s%s\n", problem ? "0 " : "1", problem ? problem : "");
+    PostMessageA(frame, WM_CLOSE, 0, 0);
 }
 
-/* ---- the registry: a key's tree on one line, "K <path>;" then "V <path> <name> <type> <data>;"
- * for each value, then its subkeys' */
-
-static void dumpKey(HKEY key, const char* path) {
+/* The tree of parent's subkey name, called keyPath: "K <path>;" then "V <path> <name> <type>
+ * <data>;" for each value, then its subkeys', all in hex. */
+static void dumpKey(HKEY parent, const char* name, const char* keyPath) {
     static BYTE data[1 << 20];
-    char name[16384], childPath[2048];
+    char childName[16384], childPath[2048];
     DWORD nameSize, dataSize, type;
-    HKEY child;
-    putHex("K ", path, strlen(path));
-    fputc(';', answers);
-    for (DWORD i = 0; nameSize = sizeof name, dataSize = sizeof data,
-               RegEnumValueA(key, i, name, &nameSize, NULL, &type, data, &dataSize) == 0;
-         ++i) {
-        putHex("V ", path, strlen(path));
-        putHex(" ", name, nameSize);
-        fprintf(answers, " %lu", type);
-        putHex(" ", data, dataSize);
-        fputc(';', answers);
-    }
-    for (DWORD i = 0; nameSize = sizeof name,
-               RegEnumKeyExA(key, i, name, &nameSize, NULL, NULL, NULL, NULL) == 0;
-         ++i) {
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS)
-            fail("cannot open a subkey");
-        snprintf(childPath, sizeof childPath, "%s\\%s", path, name);
-        dumpKey(child, childPath);
-        RegCloseKey(child);
-    }
-}
-
-static void dumpTree(const char* path) {
-    static const char root[] = "HKEY_LOCAL_MACHINE\\";
     HKEY key;
-    if (_strnicmp(path, root, sizeof root - 1) == 0 &&
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, path + sizeof root - 1, 0, KEY_READ, &key) == 0) {
-        dumpKey(key, path);
-        RegCloseKey(key);
+    if (RegOpenKeyExA(parent, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    putHex("K ", keyPath, strlen(keyPath), ";");
+    for (DWORD i = 0; nameSize = sizeof childName, dataSize = sizeof data,
+               RegEnumValueA(key, i, childName, &nameSize, NULL, &type, data, &dataSize) == 0;
+         ++i) {
+        putHex("V ", keyPath, strlen(keyPath), " ");
+        putHex("", childName, nameSize, "");
+        fprintf(answers, " %lu", type);
+        putHex(" ", data, dataSize, ";");
     }
-    fputc('\n', answers);
+    for (DWORD i = 0; nameSize = sizeof childName,
+               RegEnumKeyExA(key, i, childName, &nameSize, NULL, NULL, NULL, NULL) == 0;
+         ++i) {
+        snprintf(childPath, sizeof childPath, "%s\\%s", keyPath, childName);
+        dumpKey(key, childName, childPath);
+    }
+    RegCloseKey(key);
 }
 
 int main(int argc, char** argv) {
     static char line[1 << 20];
-    if (argc != 3 || GetACP() != 1252) { /* the code page of the machines kits were made for */
-        fprintf(stderr, "usage: probe BATCH ANSWERS, under the ANSI code page 1252 (now %u)\n",
-                GetACP());
-        return 2;
-    }
+    if (argc != 3 || GetACP() != 1252) /* the code page of the machines kits were made for */
+        fail("usage: probe BATCH ANSWERS, under the ANSI code page 1252");
     FILE* batch = fopen(argv[1], "rb");
     if (!batch || !(answers = fopen(argv[2], "wb")))
         fail("cannot read the batch or write the answers");
     while (fgets(line, sizeof line, batch)) {
-        char *f[6] = {0}, path[MAX_PATH * 2];
+        char command[MAX_PATH * 3] = "regedit.exe", value[1024];
         int n = 0;
         line[strcspn(line, "\r\n")] = 0;
         for (char* p = line; p && n < 6; ++n) {
@@ -204,15 +152,32 @@ int main(int argc, char** argv) {
             *c = '\\';
         switch (f[0][0]) {
         case 'R':
-        case 'B': readProfile(path, f[2], f[3]); break;
-        case 'W':
-            fputs(WritePrivateProfileStringA(f[2], f[3], f[4], path) ? "1\n" : "0\n", answers);
+        case 'B': /* value: as large as what the wizard reads values into */
+            n = (int)GetPrivateProfileStringA(f[2], f[3], kAbsent, value, sizeof value, path);
+            if (strcmp(value, kAbsent) == 0)
+                fputc('-', answers);
+            else
+                putHex("V ", value, (size_t)n, "");
             break;
-        case 'I': importFile(path); break;
-        case 'E': exportFile(path, f[2]); break;
-        case 'D': dumpTree(f[2]); break;
+        case 'W':
+            fputc(WritePrivateProfileStringA(f[2], f[3], f[4], path) ? '1' : '0', answers);
+            break;
+        case 'I':
+            snprintf(command, sizeof command, "regedit.exe /S \"%s\"", path);
+            fputc(run(command, 120000, NULL) == 0 ? '1' : '0', answers);
+            break;
+        case 'E':
+            DeleteFileA(path);
+            problem = "regedit does not start";
+            run(command, 20000, driveExport);
+            if (!problem && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+                problem = "no file";
+            fputs(problem ? problem : "1", answers);
+            break;
+        case 'D': dumpKey(HKEY_LOCAL_MACHINE, strchr(f[2], '\\') + 1, f[2]); break;
         default: fail("unknown query");
         }
+        fputc('\n', answers);
     }
     if (fclose(answers) != 0)
         fail("cannot write the answers");
