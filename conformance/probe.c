@@ -30,24 +30,21 @@ static void putHex(const char* prefix, const void* data, size_t size, const char
 
 /* Starts the command, then waits for its end, ending it when it outlasts the wait; while it
  * runs, during (if given) drives it. Its exit code, or -1. */
-static long run(char* command, DWORD timeoutMs, void (*during)(PROCESS_INFORMATION*)) {
+static long run(char* command, DWORD timeoutMs, void (*during)(void)) {
     STARTUPINFOA si = {.cb = sizeof si};
     PROCESS_INFORMATION pi;
     DWORD code = (DWORD)-1;
     if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
         return -1;
     if (during)
-        during(&pi);
-    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi.hProcess, &code);
-    else
+        during();
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0)
         TerminateProcess(pi.hProcess, 1);
+    GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return (long)code;
 }
-
-/* ---- regedit's export dialog, driven through its window messages */
 
 /* regedit's export command, the dialog's branch button and path, the file name and type boxes */
 enum { kExport = 32790, kBranch = 102, kBranchPath = 103, kFileName = 0x47c, kFileType = 0x470 };
@@ -56,16 +53,13 @@ enum { kExport = 32790, kBranch = 102, kBranchPath = 103, kFileName = 0x47c, kFi
 static char *f[6], path[MAX_PATH * 2];
 static const char* problem;
 
-/* Waits for a visible top-level window of the process and class (owned by owner if given). */
-static HWND waitForWindow(DWORD process, const char* className, HWND owner) {
-    for (int i = 0; i < 600; ++i, Sleep(50))
-        for (HWND w = NULL; (w = FindWindowExA(NULL, w, className, NULL));) {
-            DWORD windowProcess = 0;
-            GetWindowThreadProcessId(w, &windowProcess);
-            if (windowProcess == process && IsWindowVisible(w) &&
-                (!owner || GetWindow(w, GW_OWNER) == owner))
-                return w;
-        }
+/* Waits for a visible top-level window of the class. */
+static HWND waitForWindow(const char* className) {
+    for (int i = 0; i < 600; ++i, Sleep(50)) {
+        HWND w = FindWindowA(className, NULL);
+        if (w && IsWindowVisible(w))
+            return w;
+    }
     return NULL;
 }
 
@@ -78,13 +72,13 @@ static HWND control(HWND dialog, int id) {
 }
 
 /* Exports the key's branch (f[2]) as REGEDIT4 into path. */
-static void driveExport(PROCESS_INFORMATION* pi) {
-    HWND frame = waitForWindow(pi->dwProcessId, "RegEdit_RegEdit", NULL), dialog, type;
+static void driveExport(void) {
+    HWND frame = waitForWindow("RegEdit_RegEdit"), dialog, type;
     problem = "regedit shows no export dialog";
     if (!frame)
         return;
     PostMessageA(frame, WM_COMMAND, kExport, 0);
-    if ((dialog = waitForWindow(pi->dwProcessId, "#32770", frame)) &&
+    if ((dialog = waitForWindow("#32770")) &&
         (type = control(dialog, kFileType))) { /* REGEDIT4 is the second type, taken on a click */
         SendMessageA(type, CB_SETCURSEL, 1, 0);
         SendMessageA(GetParent(type), WM_COMMAND, MAKEWPARAM(kFileType, CBN_SELENDOK),
@@ -136,15 +130,13 @@ int main(int argc, char** argv) {
         fail("cannot read the batch or write the answers");
     while (fgets(line, sizeof line, batch)) {
         char command[MAX_PATH * 3] = "regedit.exe", value[1024];
-        int n = 0;
         line[strcspn(line, "\r\n")] = 0;
-        for (char* p = line; p && n < 6; ++n) {
-            f[n] = p;
-            if ((p = strchr(p, '\t')))
-                *p++ = 0;
+        f[0] = line;
+        for (int i = 1; i < 6; ++i) {
+            if (!(f[i] = strchr(f[i - 1], '\t')))
+                fail("a query lacks some of its six fields");
+            *f[i]++ = 0;
         }
-        if (n != 6)
-            fail("a query lacks some of its six fields");
         for (int i = 2; i <= 4; ++i)
             unhex(f[i]);
         snprintf(path, sizeof path, "Z:%s", f[1]);
@@ -153,11 +145,11 @@ int main(int argc, char** argv) {
         switch (f[0][0]) {
         case 'R':
         case 'B': /* value: as large as what the wizard reads values into */
-            n = (int)GetPrivateProfileStringA(f[2], f[3], kAbsent, value, sizeof value, path);
+            GetPrivateProfileStringA(f[2], f[3], kAbsent, value, sizeof value, path);
             if (strcmp(value, kAbsent) == 0)
                 fputc('-', answers);
             else
-                putHex("V ", value, (size_t)n, "");
+                putHex("V ", value, strlen(value), "");
             break;
         case 'W':
             fputc(WritePrivateProfileStringA(f[2], f[3], f[4], path) ? '1' : '0', answers);
@@ -170,8 +162,6 @@ int main(int argc, char** argv) {
             DeleteFileA(path);
             problem = "regedit does not start";
             run(command, 20000, driveExport);
-            if (!problem && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
-                problem = "no file";
             fputs(problem ? problem : "1", answers);
             break;
         case 'D': dumpKey(HKEY_LOCAL_MACHINE, strchr(f[2], '\\') + 1, f[2]); break;
