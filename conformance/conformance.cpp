@@ -1,9 +1,8 @@
 // Our side of the conformance suite beside probe.c: generates the cases, answers a batch through
-// our layer, compares both sides' answers. A query line holds kind, path, section, key, value
-// (these three in hex) and source, tab-separated; its answer line: R, B (read a profile value; B
-// of a written file) "V <hex value>" or "-"; W (write it: the platform's to path, ours to
-// source) "1"; I, E (regedit imports path, exports the key as REGEDIT4 into path) "1";
-// D the key's tree, "K <path>;" and "V <path> <name> <type> <data>;" items in hex.
+// our layer, compares both sides' answers. A query line: kind, path, section, key, value (these
+// three in hex), source. Answers: R, B (B: a written file) "V <hex value or kAbsent>"; W (the
+// platform writes to path, ours to source) "1"; I, E (regedit imports path, exports the key into
+// path as REGEDIT4) "1"; D the key's tree, items "K <path>;", "V <path> <name> <type> <data>;".
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 #include "winemu/profile.h"
@@ -31,14 +30,13 @@ struct Query {
     fs::path source;
 };
 
-constexpr std::string_view kAbsent = "\x01zel-absent\x01"; // every read's default
+constexpr std::string_view kAbsent = "\x01zel-absent\x01"; // every read's default: none found
 const std::string kLoneCrPrefix = "cr-p"; // names the files whose lines also end with CR alone
 
 std::string hex(std::string_view bytes) {
-    static const char digits[] = "0123456789abcdef";
     std::string out;
     for (const unsigned char c : bytes)
-        out += {digits[c >> 4], digits[c & 15]};
+        out += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
     return out;
 }
 
@@ -57,8 +55,6 @@ std::vector<std::string> split(std::string_view line, char separator) {
     }
     return f;
 }
-
-// ---- the cases: profile files of every shape kits write, our registry file, the batches
 
 struct Random : std::mt19937 {
     using std::mt19937::mt19937;
@@ -226,12 +222,10 @@ void fillRegistry(Random& r, const fs::path& file) {
     for (const std::string& sub : subs) {
         if (!reg.openKey(base + sub, true))
             throw std::runtime_error("cannot create " + base + sub);
-        if (sub == "\\Empty")
-            continue;
-        if (r.chance(50))
+        if (sub != "\\Empty" && r.chance(50))
             reg.writeString("", text(r, r.below(20))); // the default value
         for (const std::string& name : valueNames)
-            if (!r.chance(30)) {
+            if (sub != "\\Empty" && !r.chance(30)) {
                 const auto [type, data] = registryValue(r);
                 reg.writeValue(name, type, {data.begin(), data.end()});
             }
@@ -242,7 +236,6 @@ void fillRegistry(Random& r, const fs::path& file) {
 // both have written, reads the written files back and imports, dumps and exports the registry.
 void generate(const fs::path& dir, int files, unsigned seed) {
     Random r(seed);
-    fs::remove_all(dir);
     for (const char* sub : {"profiles", "written/platform", "written/ours", "registry"})
         fs::create_directories(dir / sub);
     std::vector<Query> batch, second; // second: what needs both sides' writes done
@@ -289,11 +282,10 @@ void generate(const fs::path& dir, int files, unsigned seed) {
     }
 }
 
-// The lines of a file (both sides end them with LF alone); none after the last line end.
+// The lines of a file, each ended with LF by both sides.
 std::vector<std::string> lines(const fs::path& file) {
     std::vector<std::string> out = split(readHostFile(file).value_or(""), '\n');
-    if (out.back().empty())
-        out.pop_back();
+    out.pop_back();
     return out;
 }
 
@@ -335,23 +327,19 @@ void answer(const fs::path& batchFile, const fs::path& answersFile) {
     // One reader per file, read once and then asked many times (no batch writes what it reads).
     std::map<std::string, ProfileFile> readers;
     for (const Query& q : readBatch(batchFile)) {
-        if (q.kind == 'R' || q.kind == 'B') {
-            auto it = readers.try_emplace(q.path, ProfileFile::atHostPath(q.path)).first;
-            const std::string v = it->second.readText(q.section, q.key, kAbsent);
-            out += v == kAbsent ? "-" : "V " + hex(v);
-        } else if (q.kind == 'D') {
+        if (q.kind == 'W')
+            ProfileFile::atHostPath(q.source).writeText(q.section, q.key, q.value);
+        if (q.kind == 'R' || q.kind == 'B')
+            out += "V " + hex(readers.try_emplace(q.path, ProfileFile::atHostPath(q.path))
+                                  .first->second.readText(q.section, q.key, kAbsent));
+        else if (q.kind == 'D')
             dumpOurTree(q.source, q.section, out);
-        } else { // W: ours writes too (a failure ends the run); I and E are the platform's alone
-            if (q.kind == 'W')
-                ProfileFile::atHostPath(q.source).writeText(q.section, q.key, q.value);
+        else // W (written above: a failure ends the run); I and E are the platform's alone
             out += "1";
-        }
         out += "\n";
     }
     writeHostFile(answersFile, out);
 }
-
-// ---- the differences kept on purpose, each with its reason; any other is a failure
 
 using Reason = std::optional<std::string>;
 
@@ -419,12 +407,11 @@ struct Tally {
 
 // Bytes in a report: printable ASCII as it is, anything else as \xNN; long texts cut.
 std::string printable(std::string_view bytes) {
-    std::string out;
-    for (const char c : bytes)
+    std::string out = "\"";
+    for (const char c : bytes.substr(0, 100))
         out += c >= 0x20 && c < 0x7f && c != '\\' ? std::string(1, c) : "\\x" + hex({&c, 1});
-    if (out.size() > 120)
-        out = out.substr(0, 100) + "...(" + std::to_string(bytes.size()) + " bytes)";
-    return "\"" + out + "\"";
+    return out + "\"" +
+           (bytes.size() > 100 ? "...(" + std::to_string(bytes.size()) + " bytes)" : "");
 }
 
 std::string describe(const Query& q) {
@@ -436,9 +423,6 @@ std::string describe(const Query& q) {
 void compareDumps(const Query& q, const std::string& platformDump, const std::string& ourDump,
                   Tally& tally) {
     const std::string file = "registry " + q.source.filename().string() + ": ";
-    if (platformDump.empty())
-        return tally.check(false, std::nullopt, file + "the platform has no dump");
-    // Each item ends with ';', so the last piece is empty.
     const std::vector<std::string> p = split(platformDump, ';'), o = split(ourDump, ';');
     std::set<std::string> platform(p.begin(), p.end() - 1), ours(o.begin(), o.end() - 1);
     for (const std::string& item : platform) {

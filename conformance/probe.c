@@ -5,7 +5,6 @@
 #include <string.h>
 #include <windows.h>
 
-static const char kAbsent[] = "\x01zel-absent\x01";
 static FILE* answers;
 
 static void fail(const char* what) {
@@ -94,8 +93,7 @@ static void driveExport(void) {
     PostMessageA(frame, WM_CLOSE, 0, 0);
 }
 
-/* The tree of parent's subkey name, called keyPath: "K <path>;" then "V <path> <name> <type>
- * <data>;" for each value, then its subkeys', all in hex. */
+/* The tree of parent's subkey name, called keyPath: its K and V items, then its subkeys'. */
 static void dumpKey(HKEY parent, const char* name, const char* keyPath) {
     static BYTE data[1 << 20];
     char childName[16384], childPath[2048];
@@ -141,15 +139,12 @@ int main(int argc, char** argv) {
             unhex(f[i]);
         snprintf(path, sizeof path, "Z:%s", f[1]);
         for (char* c = path; (c = strchr(c, '/'));)
-            *c = '\\';
+            *c = '\\'; /* the export dialog takes no '/' */
         switch (f[0][0]) {
         case 'R':
         case 'B': /* value: as large as what the wizard reads values into */
-            GetPrivateProfileStringA(f[2], f[3], kAbsent, value, sizeof value, path);
-            if (strcmp(value, kAbsent) == 0)
-                fputc('-', answers);
-            else
-                putHex("V ", value, strlen(value), "");
+            GetPrivateProfileStringA(f[2], f[3], "\x01zel-absent\x01", value, sizeof value, path);
+            putHex("V ", value, strlen(value), "");
             break;
         case 'W':
             fputc(WritePrivateProfileStringA(f[2], f[3], f[4], path) ? '1' : '0', answers);
@@ -169,8 +164,5 @@ int main(int argc, char** argv) {
         }
         fputc('\n', answers);
     }
-    if (fclose(answers) != 0)
-        fail("cannot write the answers");
-    fclose(batch);
-    return 0;
+    return fclose(answers) == 0 ? 0 : 2;
 }
