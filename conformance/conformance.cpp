@@ -25,9 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Query {
-    char kind = 0;
-    std::string path, section, key, value; // section: for D and E the registry key
-    fs::path source;
+    std::string kind, path, section, key, value, source; // section: for D and E the registry key
 };
 
 constexpr std::string_view kAbsent = "\x01zel-absent\x01"; // every read's default: none found
@@ -57,7 +55,6 @@ std::vector<std::string> split(std::string_view line, char separator) {
 }
 
 struct Random : std::mt19937 {
-    using std::mt19937::mt19937;
     int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(*this); }
     bool chance(int percent) { return below(100) < percent; }
     std::string blank() { return std::array{"", " ", "  ", "\t", " \t "}[below(5)]; }
@@ -128,7 +125,7 @@ struct ProfileCase {
     std::set<std::string> sections, keys; // names the file uses
 };
 
-// Line ends CR LF, LF or both mixed; with loneCr, CR alone as well.
+// Line ends: one throughout or mixed, CR LF or LF (with loneCr CR too); the last one optional.
 ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
     ProfileCase c;
     std::vector<std::string> lines;
@@ -142,12 +139,10 @@ ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
     if (r.chance(20))
         addKeys(1 + r.below(2)); // keys before any section belong to none
     for (int s = r.below(maxSections); s >= 0; --s) {
-        const std::string& name = r.pick(kSectionNames);
-        c.sections.insert(name);
+        const std::string& name = *c.sections.insert(r.pick(kSectionNames)).first;
         lines.push_back(line(r, kSectionForms, 16, name));
         addKeys(r.below(9));
     }
-    // One line end throughout, or mixed ones; the last line with or without its own.
     const int style = r.below(10);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         c.content += lines[i];
@@ -172,7 +167,7 @@ std::vector<std::string> askedNames(const std::set<std::string>& used,
     return {asked.begin(), asked.end()};
 }
 
-void addReads(std::vector<Query>& batch, char kind, const std::vector<std::string>& paths,
+void addReads(std::vector<Query>& batch, const char* kind, const std::vector<std::string>& paths,
               const ProfileCase& c) {
     for (const std::string& section : askedNames(c.sections, kSectionNames, "Nenhuma"))
         for (const std::string& key : askedNames(c.keys, kKeyNames, "nenhuma"))
@@ -232,13 +227,11 @@ void fillRegistry(Random& r, const fs::path& file) {
     }
 }
 
-// Writes the cases into dir and two batches: batch-1.txt reads and writes; batch-2.txt, once
-// both have written, reads the written files back and imports, dumps and exports the registry.
 void generate(const fs::path& dir, int files, unsigned seed) {
-    Random r(seed);
+    Random r{std::mt19937(seed)};
     for (const char* sub : {"profiles", "written/platform", "written/ours", "registry"})
         fs::create_directories(dir / sub);
-    std::vector<Query> batch, second; // second: what needs both sides' writes done
+    std::vector<Query> batch, second; // batch-2.txt: what needs both sides' writes done first
     // Reads of every name the file uses and its other spellings; a tenth more end lines with CR.
     for (int i = 0; i < files + files / 10; ++i) {
         const bool loneCr = i >= files;
@@ -246,7 +239,7 @@ void generate(const fs::path& dir, int files, unsigned seed) {
             dir / "profiles" / ((loneCr ? kLoneCrPrefix : "p") + std::to_string(i) + ".ini");
         const ProfileCase c = profile(r, 6, loneCr);
         writeHostFile(file, c.content);
-        addReads(batch, 'R', {file.string()}, c);
+        addReads(batch, "R", {file.string()}, c);
     }
     // The same writes on the platform's and our copy of a file, each name read back from both.
     for (int i = 0; i < files / 5; ++i) {
@@ -259,30 +252,29 @@ void generate(const fs::path& dir, int files, unsigned seed) {
         // The braced list draws in order: the section, the key, the value.
         for (int w = 1 + r.below(4); w > 0; --w)
             batch.push_back(
-                {'W', platformFile.string(), *c.sections.insert(r.pick(kSectionNames)).first,
+                {"W", platformFile.string(), *c.sections.insert(r.pick(kSectionNames)).first,
                  *c.keys.insert(r.pick(kKeyNames)).first,
-                 r.chance(80) ? value(r) : r.blank() + text(r, 5) + r.blank(), ourFile});
-        addReads(second, 'B', {platformFile.string(), ourFile.string()}, c);
+                 r.chance(80) ? value(r) : r.blank() + text(r, 5) + r.blank(), ourFile.string()});
+        addReads(second, "B", {platformFile.string(), ourFile.string()}, c);
     }
     // Our registry file imported by the platform's regedit, then exported by it as REGEDIT4.
     const fs::path system = dir / "registry/system.reg", exported = dir / "registry/exported.reg";
     fillRegistry(r, system);
     const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelConformance";
-    second.insert(second.end(), {{'I', system.string(), "", "", "", {}},
-                                 {'D', "", key, "", "", system},
-                                 {'E', exported.string(), key, "", "", {}},
-                                 {'D', "", key, "", "", exported}});
+    second.insert(second.end(), {{"I", system.string(), "", "", "", {}},
+                                 {"D", "", key, "", "", system.string()},
+                                 {"E", exported.string(), key, "", "", {}},
+                                 {"D", "", key, "", "", exported.string()}});
     for (const auto& [name, queries] :
          {std::pair{"batch-1.txt", &batch}, {"batch-2.txt", &second}}) {
         std::string out;
         for (const Query& q : *queries)
-            out += std::string(1, q.kind) + "\t" + q.path + "\t" + hex(q.section) + "\t" +
-                   hex(q.key) + "\t" + hex(q.value) + "\t" + q.source.string() + "\n";
+            out += q.kind + "\t" + q.path + "\t" + hex(q.section) + "\t" + hex(q.key) + "\t" +
+                   hex(q.value) + "\t" + q.source + "\n";
         writeHostFile(dir / name, out);
     }
 }
 
-// The lines of a file, each ended with LF by both sides.
 std::vector<std::string> lines(const fs::path& file) {
     std::vector<std::string> out = split(readHostFile(file).value_or(""), '\n');
     out.pop_back();
@@ -295,7 +287,7 @@ std::vector<Query> readBatch(const fs::path& file) {
         const std::vector<std::string> f = split(line, '\t');
         if (f.size() != 6 || f[0].size() != 1)
             throw std::runtime_error("unknown query in " + file.string() + ": " + line);
-        batch.push_back({line[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4]), f[5]});
+        batch.push_back({f[0], f[1], unhex(f[2]), unhex(f[3]), unhex(f[4]), f[5]});
     }
     return batch;
 }
@@ -313,8 +305,6 @@ void dump(const RegKey& key, const std::string& path, std::string& out) {
 // The tree under keyPath in a registry file, as the probe dumps it.
 void dumpOurTree(const fs::path& file, const std::string& keyPath, std::string& out) {
     const auto tree = parseRegistryFile(readHostFile(file).value_or(""));
-    if (!tree)
-        out += "unreadable " + file.string() + ";";
     const RegKey* key = tree ? tree->get() : nullptr;
     for (const std::string& name : split(keyPath.substr(kRootKeyName.size() + 1), '\\'))
         key = key != nullptr ? key->child(name) : nullptr;
@@ -327,12 +317,12 @@ void answer(const fs::path& batchFile, const fs::path& answersFile) {
     // One reader per file, read once and then asked many times (no batch writes what it reads).
     std::map<std::string, ProfileFile> readers;
     for (const Query& q : readBatch(batchFile)) {
-        if (q.kind == 'W')
+        if (q.kind == "W")
             ProfileFile::atHostPath(q.source).writeText(q.section, q.key, q.value);
-        if (q.kind == 'R' || q.kind == 'B')
+        if (q.kind == "R" || q.kind == "B")
             out += "V " + hex(readers.try_emplace(q.path, ProfileFile::atHostPath(q.path))
                                   .first->second.readText(q.section, q.key, kAbsent));
-        else if (q.kind == 'D')
+        else if (q.kind == "D")
             dumpOurTree(q.source, q.section, out);
         else // W (written above: a failure ends the run); I and E are the platform's alone
             out += "1";
@@ -415,14 +405,14 @@ std::string printable(std::string_view bytes) {
 }
 
 std::string describe(const Query& q) {
-    return std::string(1, q.kind) + " " + q.path + " [" + printable(q.section) + "] " +
-           printable(q.key) + (q.kind == 'W' ? " = " + printable(q.value) : "");
+    return q.kind + " " + q.path + " [" + printable(q.section) + "] " + printable(q.key) +
+           (q.kind == "W" ? " = " + printable(q.value) : "");
 }
 
 // Every key and value item of a registry dump is one check (a string's type is 1).
 void compareDumps(const Query& q, const std::string& platformDump, const std::string& ourDump,
                   Tally& tally) {
-    const std::string file = "registry " + q.source.filename().string() + ": ";
+    const std::string file = "registry " + fs::path(q.source).filename().string() + ": ";
     const std::vector<std::string> p = split(platformDump, ';'), o = split(ourDump, ';');
     std::set<std::string> platform(p.begin(), p.end() - 1), ours(o.begin(), o.end() - 1);
     for (const std::string& item : platform) {
@@ -451,26 +441,24 @@ int compare(const std::vector<std::string>& args) {
         const auto shown = [](const std::string& answer) { return printable(valueOf(answer)); };
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const Query& q = batch[i];
-            const bool same = platform[i] == ours[i], read = q.kind == 'R' || q.kind == 'B';
-            if (q.kind == 'D')
+            const bool same = platform[i] == ours[i], read = q.kind == "R" || q.kind == "B";
+            if (q.kind == "D")
                 compareDumps(q, platform[i], ours[i], tally);
             else
                 tally.check(
                     same, same || !read ? Reason() : keptProfileDifference(q, platform[i], ours[i]),
                     describe(q) + ": platform " + shown(platform[i]) + ", ours " + shown(ours[i]));
             // B queries pair a read of the platform's written file with ours: both read alike.
-            if (q.kind == 'B' && i % 2 == 0) {
+            if (q.kind == "B" && i % 2 == 0) {
                 const bool alike = platform[i] == platform[i + 1];
                 tally.check(alike, alike ? Reason() : keptWriteDifference(q, batch[i + 1]),
-                            describe(batch[i + 1]) + ": the platform reads " +
-                                shown(platform[i + 1]) + " from our file, " + shown(platform[i]) +
-                                " from its own");
+                            describe(batch[i + 1]) + ": platform " + shown(platform[i + 1]) +
+                                ", from its own file " + shown(platform[i]));
             }
         }
     }
     for (const auto& [reason, count] : tally.kept)
-        std::cout << "kept difference (" << count << (count == 1 ? " case): " : " cases): ")
-                  << reason << "\n";
+        std::cout << "kept difference (cases: " << count << "): " << reason << "\n";
     std::cout << tally.passed << " passed, " << tally.failed << " failed\n";
     return tally.failed == 0 ? 0 : 1;
 }

@@ -12,7 +12,6 @@ static void fail(const char* what) {
     exit(2);
 }
 
-/* Decodes hex in place. */
 static void unhex(char* text) {
     size_t n = 0;
     for (unsigned byte; text[2 * n] && sscanf(text + 2 * n, "%2x", &byte) == 1; ++n)
@@ -27,8 +26,7 @@ static void putHex(const char* prefix, const void* data, size_t size, const char
     fputs(suffix, answers);
 }
 
-/* Starts the command, then waits for its end, ending it when it outlasts the wait; while it
- * runs, during (if given) drives it. Its exit code, or -1. */
+/* Runs the command, driven by during if given, ended if it outlasts the wait; its exit code. */
 static long run(char* command, DWORD timeoutMs, void (*during)(void)) {
     STARTUPINFOA si = {.cb = sizeof si};
     PROCESS_INFORMATION pi;
@@ -49,17 +47,14 @@ static long run(char* command, DWORD timeoutMs, void (*during)(void)) {
 enum { kExport = 32790, kBranch = 102, kBranchPath = 103, kFileName = 0x47c, kFileType = 0x470 };
 
 /* The query being answered: its fields, the path on Z:, and what went wrong in an export. */
-static char *f[6], path[MAX_PATH * 2];
-static const char* problem;
+static char *f[6], path[MAX_PATH * 2], *problem;
 
 /* Waits for a visible top-level window of the class. */
 static HWND waitForWindow(const char* className) {
-    for (int i = 0; i < 600; ++i, Sleep(50)) {
-        HWND w = FindWindowA(className, NULL);
-        if (w && IsWindowVisible(w))
-            return w;
-    }
-    return NULL;
+    HWND w = NULL;
+    for (int i = 0; i < 600 && !(w && IsWindowVisible(w)); ++i, Sleep(50))
+        w = FindWindowA(className, NULL);
+    return w && IsWindowVisible(w) ? w : NULL;
 }
 
 /* A control of the dialog at any depth (the export options sit in a child dialog). */
@@ -154,7 +149,6 @@ int main(int argc, char** argv) {
             fputc(run(command, 120000, NULL) == 0 ? '1' : '0', answers);
             break;
         case 'E':
-            DeleteFileA(path);
             problem = "regedit does not start";
             run(command, 20000, driveExport);
             fputs(problem ? problem : "1", answers);
