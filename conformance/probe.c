@@ -1,11 +1,10 @@
 /* The platform's side of the conformance suite: probe.exe BATCH ANSWERS answers a batch of
- * queries (cases.h tells them) through the platform's own functions. Host paths are on Z:. */
+ * queries (conformance.cpp tells them) through the platform's own functions, on Z:. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
-static const char kAbsent[] = "\x01zel-absent\x01";
 static FILE* answers;
 
 static void fail(const char* what) {
@@ -13,7 +12,6 @@ static void fail(const char* what) {
     exit(2);
 }
 
-/* Decodes hex in place. */
 static void unhex(char* text) {
     size_t n = 0;
     for (unsigned byte; text[2 * n] && sscanf(text + 2 * n, "%2x", &byte) == 1; ++n)
@@ -21,218 +19,144 @@ static void unhex(char* text) {
     text[n] = 0;
 }
 
-static void putHex(const char* prefix, const void* data, size_t size) {
+static void putHex(const char* prefix, const void* data, size_t size, const char* suffix) {
     fputs(prefix, answers);
     for (size_t i = 0; i < size; ++i)
         fprintf(answers, "%02x", ((const unsigned char*)data)[i]);
+    fputs(suffix, answers);
 }
 
-static void readProfile(const char* path, const char* section, const char* key) {
-    char value[1024]; /* what the wizard reads values into */
-    DWORD n = GetPrivateProfileStringA(section, key, kAbsent, value, sizeof value, path);
-    if (strcmp(value, kAbsent) == 0)
-        fputs("-", answers);
-    else
-        putHex("V ", value, n);
-    fputc('\n', answers);
-}
-
-static BOOL start(char* commandLine, PROCESS_INFORMATION* pi) {
+/* Runs the command, driven by during if given, ended if it outlasts the wait; its exit code. */
+static long run(char* command, DWORD timeoutMs, void (*during)(void)) {
     STARTUPINFOA si = {.cb = sizeof si};
-    return CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, pi);
-}
-
-/* Waits for a started process, ending it when it outlasts the wait; its exit code, or -1. */
-static long finish(PROCESS_INFORMATION* pi, DWORD timeoutMs) {
+    PROCESS_INFORMATION pi;
     DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(pi->hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(pi->hProcess, &code);
-    else
-        TerminateProcess(pi->hProcess, 1);
-    CloseHandle(pi->hThread);
-    CloseHandle(pi->hProcess);
+    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return -1;
+    if (during)
+        during();
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
     return (long)code;
 }
 
-static void importFile(const char* path) {
-    char command[MAX_PATH * 3];
-    PROCESS_INFORMATION pi;
-    snprintf(command, sizeof command, "regedit.exe /S \"%s\"", path);
-    fputs(start(command, &pi) && finish(&pi, 120000) == 0 ? "1\n" : "0\n", answers);
-}
+/* regedit's export command, the dialog's branch button and path, the file name and type boxes */
+enum { kExport = 32790, kBranch = 102, kBranchPath = 103, kFileName = 0x47c, kFileType = 0x470 };
 
-/* ---- regedit's export dialog, driven through its window messages ---- */
+/* The query being answered: its fields, the path on Z:, and what went wrong in an export. */
+static char *f[6], path[MAX_PATH * 2], *problem;
 
-#define ID_REGISTRY_EXPORTREGISTRYFILE 32790
-#define IDC_EXPORT_SELECTED 102
-#define IDC_EXPORT_PATH 103
-#define FILE_NAME_COMBO 0x47c /* cmb13 */
-#define FILE_NAME_EDIT 0x480  /* edt1 */
-#define FILE_TYPE_COMBO 0x470 /* cmb1 */
-
-/* Waits for a visible top-level window of the process and class (owned by owner if given). */
-static HWND waitForWindow(DWORD process, const char* className, HWND owner) {
-    for (int i = 0; i < 600; ++i, Sleep(50))
-        for (HWND w = NULL; (w = FindWindowExA(NULL, w, className, NULL));) {
-            DWORD windowProcess = 0;
-            GetWindowThreadProcessId(w, &windowProcess);
-            if (windowProcess == process && IsWindowVisible(w) &&
-                (!owner || GetWindow(w, GW_OWNER) == owner))
-                return w;
-        }
-    return NULL;
+/* Waits for a visible top-level window of the class. */
+static HWND waitForWindow(const char* className) {
+    HWND w = NULL;
+    for (int i = 0; i < 600 && !(w && IsWindowVisible(w)); ++i, Sleep(50))
+        w = FindWindowA(className, NULL);
+    return w && IsWindowVisible(w) ? w : NULL;
 }
 
 /* A control of the dialog at any depth (the export options sit in a child dialog). */
-static HWND findControl(HWND dialog, int id) {
+static HWND control(HWND dialog, int id) {
     HWND found = GetDlgItem(dialog, id);
     for (HWND child = NULL; !found && (child = FindWindowExA(dialog, child, NULL, NULL));)
-        found = findControl(child, id);
+        found = control(child, id);
     return found;
 }
 
-/* Exports the key's branch as REGEDIT4 into file; NULL, or what went wrong. */
-static const char* fillExportDialog(HWND dialog, const char* file, const char* key) {
-    HWND name = findControl(dialog, FILE_NAME_COMBO);
-    HWND type = findControl(dialog, FILE_TYPE_COMBO);
-    HWND branch = findControl(dialog, IDC_EXPORT_SELECTED);
-    HWND path = findControl(dialog, IDC_EXPORT_PATH);
-    if (!name)
-        name = findControl(dialog, FILE_NAME_EDIT);
-    if (!name || !type || !branch || !path)
-        return "the export dialog lacks a control";
-    /* The second file type is the REGEDIT4 form; the dialog takes it when the selection is
-     * confirmed, as when the list closes on a click. */
-    SendMessageA(type, CB_SETCURSEL, 1, 0);
-    SendMessageA(GetParent(type), WM_COMMAND, MAKEWPARAM(FILE_TYPE_COMBO, CBN_SELENDOK),
-                 (LPARAM)type);
-    SendMessageA(path, WM_SETTEXT, 0, (LPARAM)key);
-    SendMessageA(branch, BM_CLICK, 0, 0);
-    SendMessageA(name, WM_SETTEXT, 0, (LPARAM)file);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 (LPARAM)GetDlgItem(dialog, IDOK));
-    for (int i = 0; i < 200 && IsWindow(dialog); ++i)
-        Sleep(50);
-    return IsWindow(dialog) ? "the export dialog did not close" : NULL;
-}
-
-static void exportFile(const char* file, const char* key) {
-    char command[] = "regedit.exe";
-    PROCESS_INFORMATION pi;
-    const char* problem = "regedit does not start";
-    DeleteFileA(file);
-    if (start(command, &pi)) {
-        WaitForInputIdle(pi.hProcess, 30000);
-        HWND frame = waitForWindow(pi.dwProcessId, "RegEdit_RegEdit", NULL), dialog = NULL;
-        if (frame) {
-            PostMessageA(frame, WM_COMMAND, ID_REGISTRY_EXPORTREGISTRYFILE, 0);
-            dialog = waitForWindow(pi.dwProcessId, "#32770", frame);
-        }
-        problem = !frame    ? "regedit shows no window"
-                  : !dialog ? "regedit shows no export dialog"
-                            : fillExportDialog(dialog, file, key);
-        if (frame)
-            PostMessageA(frame, WM_CLOSE, 0, 0);
-        finish(&pi, 20000);
+/* Exports the key's branch (f[2]) as REGEDIT4 into path. */
+static void driveExport(void) {
+    HWND frame = waitForWindow("RegEdit_RegEdit"), dialog, type;
+    problem = "regedit shows no export dialog";
+    if (!frame)
+        return;
+    PostMessageA(frame, WM_COMMAND, kExport, 0);
+    if ((dialog = waitForWindow("#32770")) &&
+        (type = control(dialog, kFileType))) { /* REGEDIT4 is the second type, taken on a click */
+        SendMessageA(type, CB_SETCURSEL, 1, 0);
+        SendMessageA(GetParent(type), WM_COMMAND, MAKEWPARAM(kFileType, CBN_SELENDOK),
+                     (LPARAM)type);
+        SendMessageA(control(dialog, kBranchPath), WM_SETTEXT, 0, (LPARAM)f[2]);
+        SendMessageA(control(dialog, kBranch), BM_CLICK, 0, 0);
+        SendMessageA(control(dialog, kFileName), WM_SETTEXT, 0, (LPARAM)path);
+        SendMessageA(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));
+        for (int i = 0; i < 200 && IsWindow(dialog); ++i)
+            Sleep(50);
+        problem = IsWindow(dialog) ? "the export dialog did not close" : NULL;
     }
-    if (!problem && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
-        problem = "no file";
-    if (problem)
-        fprintf(answers, "0 %s\n", problem);
-    else
-        fputs("1\n", answers);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
 }
 
-/* ---- the registry ---- */
-
-/* "HKEY_LOCAL_MACHINE\..." -> the path under that root; NULL for any other root. */
-static const char* underMachine(const char* path) {
-    static const char root[] = "HKEY_LOCAL_MACHINE\\";
-    return _strnicmp(path, root, sizeof root - 1) == 0 ? path + sizeof root - 1 : NULL;
-}
-
-static void dumpKey(HKEY key, const char* path) {
+/* The tree of parent's subkey name, called keyPath: its K and V items, then its subkeys'. */
+static void dumpKey(HKEY parent, const char* name, const char* keyPath) {
     static BYTE data[1 << 20];
-    char name[16384], childPath[2048];
-    putHex("K ", path, strlen(path));
-    fputc('\n', answers);
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-        LONG r = RegEnumValueA(key, i, name, &nameSize, NULL, &type, data, &dataSize);
-        if (r == ERROR_NO_MORE_ITEMS)
-            break;
-        if (r != ERROR_SUCCESS)
-            fail("RegEnumValueA");
-        putHex("V ", path, strlen(path));
-        putHex(" ", name, nameSize);
-        fprintf(answers, " %lu", type);
-        putHex(" ", data, dataSize);
-        fputc('\n', answers);
-    }
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof name;
-        HKEY child;
-        LONG r = RegEnumKeyExA(key, i, name, &nameSize, NULL, NULL, NULL, NULL);
-        if (r == ERROR_NO_MORE_ITEMS)
-            break;
-        if (r != ERROR_SUCCESS || RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS)
-            fail("cannot open a subkey");
-        snprintf(childPath, sizeof childPath, "%s\\%s", path, name);
-        dumpKey(child, childPath);
-        RegCloseKey(child);
-    }
-}
-
-static void dumpTree(const char* path) {
-    const char* sub = underMachine(path);
+    char childName[16384], childPath[2048];
+    DWORD nameSize, dataSize, type;
     HKEY key;
-    if (sub && RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        dumpKey(key, path);
-        RegCloseKey(key);
+    if (RegOpenKeyExA(parent, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    putHex("K ", keyPath, strlen(keyPath), ";");
+    for (DWORD i = 0; nameSize = sizeof childName, dataSize = sizeof data,
+               RegEnumValueA(key, i, childName, &nameSize, NULL, &type, data, &dataSize) == 0;
+         ++i) {
+        putHex("V ", keyPath, strlen(keyPath), " ");
+        putHex("", childName, nameSize, "");
+        fprintf(answers, " %lu", type);
+        putHex(" ", data, dataSize, ";");
     }
-    fputs(".\n", answers);
+    for (DWORD i = 0; nameSize = sizeof childName,
+               RegEnumKeyExA(key, i, childName, &nameSize, NULL, NULL, NULL, NULL) == 0;
+         ++i) {
+        snprintf(childPath, sizeof childPath, "%s\\%s", keyPath, childName);
+        dumpKey(key, childName, childPath);
+    }
+    RegCloseKey(key);
 }
 
 int main(int argc, char** argv) {
     static char line[1 << 20];
-    if (argc != 3 || GetACP() != 1252) { /* the code page of the machines kits were made for */
-        fprintf(stderr, "usage: probe BATCH ANSWERS, under the ANSI code page 1252 (now %u)\n",
-                GetACP());
-        return 2;
-    }
+    if (argc != 3 || GetACP() != 1252) /* the code page of the machines kits were made for */
+        fail("usage: probe BATCH ANSWERS, under the ANSI code page 1252");
     FILE* batch = fopen(argv[1], "rb");
     if (!batch || !(answers = fopen(argv[2], "wb")))
         fail("cannot read the batch or write the answers");
     while (fgets(line, sizeof line, batch)) {
-        char *f[6] = {0}, path[MAX_PATH * 2];
-        int n = 0;
+        char command[MAX_PATH * 3] = "regedit.exe", value[1024];
         line[strcspn(line, "\r\n")] = 0;
-        for (char* p = line; p && n < 6; ++n) {
-            f[n] = p;
-            if ((p = strchr(p, '\t')))
-                *p++ = 0;
+        f[0] = line;
+        for (int i = 1; i < 6; ++i) {
+            if (!(f[i] = strchr(f[i - 1], '\t')))
+                fail("a query lacks some of its six fields");
+            *f[i]++ = 0;
         }
-        if (n != 6)
-            fail("a query lacks some of its six fields");
         for (int i = 2; i <= 4; ++i)
             unhex(f[i]);
         snprintf(path, sizeof path, "Z:%s", f[1]);
         for (char* c = path; (c = strchr(c, '/'));)
-            *c = '\\';
+            *c = '\\'; /* the export dialog takes no '/' */
         switch (f[0][0]) {
         case 'R':
-        case 'B': readProfile(path, f[2], f[3]); break;
-        case 'W':
-            fputs(WritePrivateProfileStringA(f[2], f[3], f[4], path) ? "1\n" : "0\n", answers);
+        case 'B': /* value: as large as what the wizard reads values into */
+            GetPrivateProfileStringA(f[2], f[3], "\x01zel-absent\x01", value, sizeof value, path);
+            putHex("V ", value, strlen(value), "");
             break;
-        case 'I': importFile(path); break;
-        case 'E': exportFile(path, f[2]); break;
-        case 'D': dumpTree(f[2]); break;
+        case 'W':
+            fputc(WritePrivateProfileStringA(f[2], f[3], f[4], path) ? '1' : '0', answers);
+            break;
+        case 'I':
+            snprintf(command, sizeof command, "regedit.exe /S \"%s\"", path);
+            fputc(run(command, 120000, NULL) == 0 ? '1' : '0', answers);
+            break;
+        case 'E':
+            problem = "regedit does not start";
+            run(command, 20000, driveExport);
+            fputs(problem ? problem : "1", answers);
+            break;
+        case 'D': dumpKey(HKEY_LOCAL_MACHINE, strchr(f[2], '\\') + 1, f[2]); break;
         default: fail("unknown query");
         }
+        fputc('\n', answers);
     }
-    if (fclose(answers) != 0)
-        fail("cannot write the answers");
-    fclose(batch);
-    return 0;
+    return fclose(answers) == 0 ? 0 : 2;
 }

@@ -1,6 +1,5 @@
-/* A kit's program that tells it ran: writes C:\NAME.TXT, NAME being its own file name without
-   the extension, with its path, its working directory and how many arguments it was given, so
-   a test sees which program Wine started, and how. */
+/* A kit's program that tells it ran: C:\NAME.TXT (NAME its own file name without the extension)
+   gets its path, its working directory and how many arguments it was given. */
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>

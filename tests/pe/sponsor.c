@@ -1,5 +1,4 @@
-/* A sponsor's program as a kit ships it: runs a while, then tells on C: where it ran and what
-   it was given, so the test sees it was waited for and started as WinExec starts it. */
+/* A sponsor's program: runs a while, then tells on C: where it ran and what it was given. */
 #include <stdio.h>
 #include <windows.h>
 

@@ -25,13 +25,9 @@ ModalResult ScriptedUi::messageBox(const std::string& text, const std::string& c
                                    MsgButtons buttons, MsgIcon icon) {
     ModalResult result = next(messageAnswers, ModalResult::Confirm);
     if (buttons == MsgButtons::Ok)
-        result = ModalResult::Confirm;
+        result = ModalResult::Confirm; // a queued answer is still used up
     boxes.push_back({text, caption, buttons, icon, result});
     return result;
-}
-
-void ScriptedUi::answerModal(ModalResult result) {
-    modalAnswers.push_back([result](QDialog&) { return result; });
 }
 
 ModalResult ScriptedUi::showModal(ModalWindow& window) {
@@ -42,7 +38,6 @@ ModalResult ScriptedUi::showModal(ModalWindow& window) {
     // Taken before the dialog runs, so a dialog that opens another modal page from its own
     // handlers gets the answers in the order the test queued them.
     const ModalAnswer answer = next(modalAnswers, ModalAnswer());
-
     dialog.setResult(0);
     dialog.show();
     bool closedByDialog = false;
@@ -53,15 +48,8 @@ ModalResult ScriptedUi::showModal(ModalWindow& window) {
     if (!closedByDialog)
         dialog.done(static_cast<int>(answered));
     dialog.hide();
-
-    const ModalResult result = modalResultOf(dialog.result());
-    modals.push_back(result);
-    return result;
-}
-
-void ScriptedUi::setBusyCursor(bool busy) {
-    busy_ = busy;
-    cursorHistory.push_back(busy);
+    modals.push_back(modalResultOf(dialog.result()));
+    return modals.back();
 }
 
 void ScriptedUi::processEvents() {
@@ -80,12 +68,8 @@ void RecordingPrinter::setFont(const std::string& face, int points, FontStyle st
          (style.bold ? " b" : "") + (style.italic ? " i" : ""));
 }
 
-void RecordingPrinter::textOut(int x, int y, const std::string& text) {
-    note("text " + std::to_string(x) + "," + std::to_string(y) + " " + text);
-}
-
 void RecordingPrinter::note(const std::string& call) {
-    if (!failAt.empty() && call.rfind(failAt, 0) == 0)
+    if (!failAt.empty() && call.starts_with(failAt))
         throw PlatformError("printer on fire");
     calls.push_back(call);
 }

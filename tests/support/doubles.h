@@ -28,13 +28,14 @@ public:
     // The next queued answer (Confirm when none); a box with only "OK" answers Confirm.
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                            MsgIcon icon = MsgIcon::None) override;
-
     // Shows the dialog without a nested event loop and runs the next queued answer with it: a
     // dialog closed by its own buttons keeps its result, else the answer ends it (Other when
     // none, as by the close box). A window that is no QtModalDialog is answered Other unshown.
     ModalResult showModal(ModalWindow& window) override;
-
-    void setBusyCursor(bool busy) override;
+    void setBusyCursor(bool busy) override {
+        busy_ = busy;
+        cursorHistory.push_back(busy);
+    }
     void processEvents() override; // when an application object exists
     void minimise() override { calls.push_back("minimise"); }
     void restore() override { calls.push_back("restore"); }
@@ -43,14 +44,14 @@ public:
     void reportError(const std::string& message) override { errors.push_back(message); }
 
     void answerMessage(ModalResult result) { messageAnswers.push_back(result); }
-    void answerModal(ModalResult result);
+    void answerModal(ModalResult result) {
+        modalAnswers.push_back([result](QDialog&) { return result; });
+    }
     void answerModal(ModalAnswer answer) { modalAnswers.push_back(std::move(answer)); }
-
     bool busy() const { return busy_; }
 
     std::deque<ModalResult> messageAnswers;
     std::deque<ModalAnswer> modalAnswers;
-
     std::vector<Box> boxes;
     std::vector<ModalResult> modals; // what each modal page ended with
     std::vector<bool> cursorHistory; // every setBusyCursor call, in order
@@ -78,7 +79,9 @@ public:
     void beginDocument() override { note("begin"); }
     void newPage() override { note("newPage"); }
     void setFont(const std::string& face, int points, FontStyle style) override;
-    void textOut(int x, int y, const std::string& text) override;
+    void textOut(int x, int y, const std::string& text) override {
+        note("text " + std::to_string(x) + "," + std::to_string(y) + " " + text);
+    }
     int textHeight(const std::string&) override { return points_ * 10; }
     void endDocument() override { note("end"); }
     void abortDocument() override { calls.push_back("abort"); }

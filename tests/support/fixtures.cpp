@@ -3,14 +3,13 @@
 #include "winemu/host_file.h"
 #include "winemu/registry.h"
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <sstream>
+#include <set>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -51,9 +50,7 @@ void writeProgram(const fs::path& path, std::string_view script) {
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 fs::path sourceDir() {
@@ -61,9 +58,8 @@ fs::path sourceDir() {
 }
 
 fs::path binDir() {
-    if (const char* env = std::getenv("ZEL_BIN_DIR"); env && *env)
-        return env;
-    return ZEL_BIN_DIR;
+    const char* env = std::getenv("ZEL_BIN_DIR");
+    return env && *env ? env : ZEL_BIN_DIR;
 }
 
 CommandResult runCommand(const std::string& shellCommand) {
@@ -164,12 +160,11 @@ void replayFuzzCorpus(const std::string& target, const FuzzCheck& check) {
     if (const char* grown = std::getenv("ZEL_FUZZ_CORPUS"); grown && *grown)
         dirs.emplace_back(grown);
     for (const fs::path& dir : dirs) {
-        std::vector<fs::path> inputs;
+        std::set<fs::path> inputs;
         std::error_code ec;
         for (fs::directory_iterator it(dir / target, ec), end; !ec && it != end; it.increment(ec))
             if (it->is_regular_file() && it->path().filename().string()[0] != '.')
-                inputs.push_back(it->path());
-        std::sort(inputs.begin(), inputs.end());
+                inputs.insert(it->path());
         // Seeds there must be, or the replay checks nothing.
         ASSERT_FALSE(dir == dirs.front() && inputs.empty()) << "no seed inputs in " << dir / target;
         for (const fs::path& file : inputs)

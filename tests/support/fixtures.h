@@ -37,10 +37,9 @@ std::string readFile(const fs::path& path); // "" when missing
 
 fs::path sourceDir(); // the repository's
 
-// A fuzz target's property check: "" when the input keeps every property, else what broke.
-using FuzzCheck = std::function<std::string(std::string_view input)>;
 // Replays fuzz/corpus/TARGET (not empty), fuzz/regressions/TARGET and, with ZEL_FUZZ_CORPUS
-// set, the corpus grown there, each input through the check.
+// set, the corpus grown there through a fuzz target's check ("" when an input keeps them all).
+using FuzzCheck = std::function<std::string(std::string_view input)>;
 void replayFuzzCorpus(const std::string& target, const FuzzCheck& check);
 fs::path binDir(); // the build's
 
