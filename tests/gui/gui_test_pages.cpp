@@ -4,7 +4,6 @@
 #include "pages/backdrop_window.h"
 #include "pages/copy_page.h"
 #include "pages/custom_install_page.h"
-#include "pages/directory_chooser.h"
 #include "pages/exit_confirm_dialog.h"
 #include "pages/fax_notice_dialog.h"
 #include "pages/finish_page.h"
@@ -15,7 +14,6 @@
 #include "pages/sponsor_picture_window.h"
 #include "pages/welcome_page.h"
 #include "qt/qt_ui.h"
-#include "setup/messages.h"
 
 #include <QLabel>
 #include <QLineEdit>
