@@ -1,5 +1,4 @@
-// Where the programs look for what they need, told from their own place: the build tree a
-// program runs from, only one of this project that nobody else may change.
+// The build tree a program runs from counts only when it is this project's and nobody else's.
 #include "qt/qt_modules.h"
 #include "tests/support/fixtures.h"
 

@@ -41,8 +41,7 @@ Bytes points(bool small) {
     return out;
 }
 
-// Windows metafiles: placeable header (frame, units an inch), header, records (size in words,
-// function, parameters); 100 x 100 pixels.
+// Windows metafiles: placeable header (frame, units an inch), header, records; 100 x 100 pixels.
 const auto rec = [](W f, const Bytes& p) {
     return d({3 + std::int64_t(p.size() / 2)}) + w({int(f)}) + p;
 };
@@ -78,8 +77,7 @@ const auto textOut = [](const Bytes& s, int x, int y) {
 };
 const Bytes kStretchDib = d({0xCC0020}) + w({0}); // the raster operation, colours as RGB
 
-// Enhanced metafiles: header (bounds, frame in 0.01 mm, device in pixels and mm), records (type,
-// size in bytes, parameters), end record.
+// Enhanced metafiles: header (bounds, frame in 0.01 mm, device in pixels and mm), records, end.
 const auto erec = [](E type, const Bytes& p) {
     return d({int(type), 8 + std::int64_t(p.size())}) + p;
 };

@@ -65,11 +65,10 @@ Wizard& WizardTest::makeWizard() {
 
 QStringList WizardTest::visiblePages() const {
     QStringList names;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
+    for (QWidget* window : QApplication::topLevelWidgets())
         if (window->isVisible() && qobject_cast<PageWindow*>(window) &&
             !qobject_cast<BackdropWindow*>(window))
             names << window->objectName();
-    }
     names.sort();
     return names;
 }

@@ -1,6 +1,5 @@
 #pragma once
-// Pages on a temporary machine with the recording services: the start-up's catalogue and
-// choices for pages built alone, or the whole wizard.
+// Pages on a temporary machine with the recording services, built alone or as the whole wizard.
 #include "pages/wizard.h"
 #include "services/platform.h"
 #include "tests/support/doubles.h"
