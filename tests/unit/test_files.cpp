@@ -1,9 +1,8 @@
-// The machine's files, finding, the walk and drives; whole host files, copies and SHA-256 sums.
+// The machine's files, finding, the walk and drives; whole host files and their copies.
 #include "tests/support/fixtures.h"
 #include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/host_file.h"
-#include "winemu/sha256.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -315,22 +314,6 @@ TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
                       "head" + content.substr(kSkipped, std::size_t(count)));
         }
     }
-}
-
-// Hashed in pieces (empty ones change nothing) or from a file read in 64 KiB blocks, as a whole.
-TEST(Sha256Test, DataInPiecesAndFilesAcrossTheReadBlocksHashAsAWhole) {
-    const std::string millionA(1000000, 'a');
-    Sha256 hash;
-    for (std::size_t at = 0; at < millionA.size(); at += 55) {
-        hash.update(std::string_view(millionA).substr(at, 55));
-        hash.update({});
-    }
-    TempDir tmp;
-    writeFile(tmp / "million", millionA);
-    EXPECT_EQ(hash.hexDigest() + " " + sha256OfFile(tmp / "million").value_or("-") + " " +
-                  sha256OfFile(tmp / "missing").value_or("-"),
-              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0 "
-              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0 -");
 }
 
 } // namespace

@@ -210,13 +210,11 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     for (const char* name : {"ZEL_PREFIX", "XDG_DATA_HOME", "HOME"})
         ::unsetenv(name); // for this test's process alone
     std::string prefixes = Machine::defaultPrefix().string();
-    for (const auto& [name, value] : {std::pair{"HOME", ""},
-                                      {"HOME", "h"},
-                                      {"HOME", "/h"},
-                                      {"XDG_DATA_HOME", "x"},
-                                      {"XDG_DATA_HOME", "/x"},
-                                      {"ZEL_PREFIX", "z/../p"},
-                                      {"ZEL_PREFIX", "/z"}}) {
+    // clang-format off
+    const std::pair<const char*, const char*> rows[] = {{"HOME", ""}, {"HOME", "h"}, {"HOME", "/h"},
+        {"XDG_DATA_HOME", "x"}, {"XDG_DATA_HOME", "/x"}, {"ZEL_PREFIX", "z/../p"}, {"ZEL_PREFIX", "/z"}};
+    // clang-format on
+    for (const auto& [name, value] : rows) {
         ::setenv(name, value, 1);
         prefixes += " " + Machine::defaultPrefix().string();
     }
