@@ -101,7 +101,7 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
 }
 
 // Each wrong answer, repeated key or section refused by name and line; other sections unread.
-TEST(Answers, WrongAnswersAreRefusedByName) {
+TEST(Answers, WrongAnswersAndHugeFilesAreRefused) {
     TempDir tmp;
     const std::string wrong = "Resposta inv\xe1lida em [Respostas] ",
                       again = " (a primeira est\xe1 na linha 4)";
@@ -125,20 +125,16 @@ TEST(Answers, WrongAnswersAreRefusedByName) {
     writeFile(tmp / "b.ini", "[Respostas]\nnome=Ana\n"); // the page's password proposed
     EXPECT_EQ(readAnswers((tmp / "b.ini").string(), threePrograms()).registration->password,
               "zel1996");
-}
-
-// Only a regular file is read, its size known first: a huge file is refused unread.
-TEST(Answers, OnlyARegularFileOfItsSizeIsRead) {
-    TempDir tmp;
+    // Only a regular file is read, its size known first: a huge file is refused unread.
     const fs::path file = tmp / "a.ini";
     const std::string name = file.string(), what = "O arquivo de respostas " + name;
-    const std::pair<std::function<void()>, std::string> rows[] = {
+    const std::pair<std::function<void()>, std::string> huge[] = {
         {[&] { fs::resize_file((writeFile(file, "[Respostas]\n"), file), 3ull << 30); },
          what + " \xe9 grande demais"},
         {[&] { writeFile(file, "[Respostas]\n" + std::string((1 << 20) - 12, ';') + "\n"); },
          what + " \xe9 grande demais"},
     };
-    for (const auto& [make, error] : rows) {
+    for (const auto& [make, error] : huge) {
         SCOPED_TRACE(error);
         fs::remove_all(file);
         make();

@@ -123,14 +123,7 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappens) {
     fs::permissions(machine().registryFile(), fs::perms::owner_read);
     expectStop(11, "SL", "Failed to create key " + std::string(kUninstallKey));
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::owner_write);
-
-    // The chosen setup is on the medium (started once after a failure: the end-to-end runs).
-    const SetupSettings& s = catalogue.settings;
-    EXPECT_EQ(browserSetupCommand(s, "D:\\K\\SETUP.EXE", Browser::First) + "|" +
-                  browserSetupCommand(s, "D:SETUP", Browser::Second) + "|" +
-                  browserSetupCommand(s, "D:SETUP", Browser::None),
-              "D:\\K\\NAVEGA\\SETUP.EXE|D:\\NAVEGAI\\SETUP.EXE|");
-    EXPECT_EQ(run(Browser::First).second, ""); // a missing one is no error
+    EXPECT_EQ(run(Browser::First).second, ""); // a browser setup missing is no error
 }
 
 // A macro a '"' would break is not sent; the finish goes on (its Reloads sent), naming what is
