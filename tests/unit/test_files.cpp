@@ -140,11 +140,8 @@ TEST_F(MachineTest, FindingFiltersByAttributeAndPutsTheExactSpellingFirst) {
         EXPECT_EQ(found, expected);
     EXPECT_EQ(f.findFirst("C:\\nothing*"), std::nullopt);
     const auto file = f.findFirst("C:\\T\\file.dll"), dir = f.findFirst("c:\\t\\SUB");
-    struct stat st {};
-    ASSERT_EQ(::stat((t / "file.dll").c_str(), &st), 0);
-    EXPECT_EQ(
-        (Numbers{file->attributes, file->size, file->dosTime, dir->attributes, dir->size}),
-        (Numbers{attr::Archive | attr::ReadOnly, 8, toDosTime(st.st_mtime), attr::Directory, 0}));
+    EXPECT_EQ((Numbers{file->attributes, file->size, dir->attributes, dir->size}),
+              (Numbers{attr::Archive | attr::ReadOnly, 8, attr::Directory, 0}));
     fs::create_directories(driveC() / "WINDOWS" / "apps");
     fs::create_directories(driveC() / "WINDOWS" / ".cache");
     for (const char* name : {"Sd", "sc", "SB", "Sa"})

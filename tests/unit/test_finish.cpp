@@ -252,7 +252,6 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         {"resolved once", "c:/x/../ZEL", false, true, true, true, false, "work sweep copying over idle "},
         {"short, on", "C:\\ZEL\\", true, true, true, true, true, "short? work sweep copying over idle "},
         {"a file missing", "C:\\ZEL\\", false, true, false, false, false, "work sweep copying over idle " + missing},
-        {"all there", "C:\\ZEL\\", false, false, true, true, false, "work sweep copying over idle "},
         // clang-format on
     };
     for (const auto& row : rows) {
