@@ -61,13 +61,11 @@ protected:
     }
     std::pair<Macros, std::string> run(Browser browser = Browser::None) {
         Macros sent;
-        try {
+        const std::string error = errorOf([&] {
             runFinishSequence(*platform, catalogue, browser,
                               [&sent](const std::string& macro) { sent.push_back(macro); });
-        } catch (const std::exception& e) {
-            return {sent, e.what()};
-        }
-        return {sent, ""};
+        });
+        return {sent, error};
     }
     std::string uninstallValue(const std::string& name) {
         Registry registry(machine().registryFile());
