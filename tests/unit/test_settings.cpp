@@ -58,21 +58,19 @@ TEST(ProfileRead, FindsWhatThePlatformsReaderFinds) {
         EXPECT_EQ(ProfileFile::atHostPath(none).readText("N", "zero", "dflt"), "dflt");
 }
 
+// A value replaced keeps comments, line ends and spelling; a new key or section goes last.
 TEST(ProfileWrite, ChangesOnlyWhatItMust) {
     // clang-format off
     const std::tuple<std::string, const char*, const char*, const char*, std::string> cases[] = {
-        // A replaced value keeps comments, odd line ends and the file's spelling.
         {"; kit\r\n[principal]\n  GRUPO = old ; x\r\r\n\n[Next]\r\ngrupo=other\r\n", "Principal", "grupo",
          "new", "; kit\r\n[principal]\nGRUPO=new\r\r\n\n[Next]\r\ngrupo=other\r\n"},
         {"[S]\ra=1\rb=2", "S", "b", "3", "[S]\ra=1\rb=3"},
         {"[B]\r\n  Destino  \r\ndestino=x\r\n", "B", "DESTINO", "C:\\", "[B]\r\nDestino=C:\\\r\ndestino=x\r\n"},
-        // A new key goes after the section's last key line.
         {"[S]\nk=1\n; note\n\n[T]\nx=1\n", "s", "New", "v", "[S]\nk=1\nNew=v\r\n; note\n\n[T]\nx=1\n"},
         {"[S]\r\n\r\n[T]\r\n", "S", "k", "v", "[S]\r\nk=v\r\n\r\n[T]\r\n"},
         {"[S]\nk=1", "S", "j", "2", "[S]\nk=1\r\nj=2\r\n"},
         {"[S]\na=1\n[S]\nb=1\n", "S", "b", "2", "[S]\na=1\nb=2\r\n[S]\nb=1\n"},
         {"k=0\r\n[S]\r\n", "S", "k", "1", "k=0\r\n[S]\r\nk=1\r\n"}, // the first key is in no section
-        // A new section goes at the end.
         {"[S]\nk=1", "T", "k", "v", "[S]\nk=1\r\n[T]\r\nk=v\r\n"},
         {"[S]\rk=1\r", "T", "k", "v", "[S]\rk=1\r[T]\r\nk=v\r\n"},
         {"\xEF\xBB\xBF", "S", "k", "v", "\xEF\xBB\xBF[S]\r\nk=v\r\n"},

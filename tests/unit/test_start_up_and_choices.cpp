@@ -34,11 +34,7 @@ std::string tableText(const Catalogue& c) {
 }
 
 TEST(Catalogue, TheProgramTableAndItsFileLists) {
-    std::string thirteen, twelve, thirtyOne, thirty;
-    for (int n = 1; n <= 13; ++n) {
-        thirteen += "[Programa" + std::to_string(n) + "]\nnome=P" + std::to_string(n) + "\n";
-        twelve += n <= 12 ? "P" + std::to_string(n) + "|0|0|\\|0||\n" : "";
-    }
+    std::string thirtyOne, thirty;
     for (int k = 1; k <= 31; ++k) {
         thirtyOne += "System" + std::to_string(k) + "=" + std::to_string(k) + "\n";
         thirty += k <= 30 ? std::to_string(k) + "=" + std::to_string(k) + " " : "";
@@ -55,8 +51,7 @@ TEST(Catalogue, TheProgramTableAndItsFileLists) {
          "A|0|0|\\|0|1=LONGFILENAME 2=ABCDEFGH.EXE |\nB|0|0|\\|0||" + thirty + "\n|0|0|\\|0||\n"},
         // The first entry without a name ends the table, read whole (it installs unseen).
         {"[Programa1]\nnome=A\n[Programa2]\ninstala=1\nArquivo1=HIDDEN.DLL\n[Programa3]\nnome=C\n",
-         "A|0|0|\\|0||\n|1|0|\\|0|1=HIDDEN.DLL |\n"},
-        {thirteen, twelve}};
+         "A|0|0|\\|0||\n|1|0|\\|0|1=HIDDEN.DLL |\n"}};
     TempDir tmp;
     for (const auto& [ini, table] : rows) {
         writeFile(tmp / "SETUP.INI", ini);
@@ -64,10 +59,6 @@ TEST(Catalogue, TheProgramTableAndItsFileLists) {
         c.load(ProfileFile::atHostPath(tmp / "SETUP.INI"));
         EXPECT_EQ(tableText(c), table) << ini;
     }
-    EXPECT_EQ(setupDescriptionPath("D:\\KIT.V2\\setup.exe"), "D:\\KIT.V2\\setup.INI");
-    EXPECT_EQ(sourceDirectory("D:\\KIT\\SETUP.EXE") + sourceDirectory("D:SETUP") +
-                  sourceDirectory("SETUP"),
-              "D:\\KIT\\D:\\");
 }
 
 class StartUpTest : public MachineTest {
@@ -128,19 +119,12 @@ TEST_F(StartUpTest, TheModemThatTheRegistryProposes) {
         EXPECT_EQ(proposal(), port + "|ATZ|ATDP5550100") << attachedTo;
     }
     write(kModem, "AttachedTo", "COM3");
-    write(kInit, "1", "#");
-    EXPECT_EQ(proposal(), "2||ATDP5550100");
     write(kInit, "1", "AT&F");
     EXPECT_EQ(proposal(startUp().modem), "2|AT&F|ATDP5550100");
     fs::remove(machine().registryFile());
     makeMachine();
     write(kInit, "2", "ATE0");
     EXPECT_EQ(proposal(), "-||ATDP5550100") << "the key without its value \"1\"";
-    // A registry that refuses full access proposes nothing but the dial command.
-    write(kModem, "AttachedTo", "COM2");
-    write(kInit, "1", "AT&F");
-    fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_EQ(proposal(), "-||ATDP5550100");
 }
 
 // Entry n takes 10n kbytes, the browsers 3000 and 4000; entries 11 and 12 never count.
