@@ -166,8 +166,6 @@ TEST(PortableExecutable, OnlyAnMzHeaderLeadingToAPeSignatureIsAWindowsProgram) {
         {peImage(0x80, "PE"), false},                          // cut short
         {peImage(0x80).replace(0, 2, "ZM"), false},
         {peImage(0x80).substr(0, 0x80), false}, // offset past the end
-        {std::string("MZ\x90 a DOS program\n") + std::string(64, 'x'), false},
-        {"#!/bin/sh\necho hi\n", false},
         {"", false},
     };
     int n = 0;
