@@ -9,6 +9,7 @@
 #include "winemu/errors.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -81,8 +82,9 @@ TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
               line + line + line + line + kApplicationTitle + ": Não há <b>\ndisco.\n");
 }
 
-// Restoring shows exactly what minimising put away.
-TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
+// Restoring shows exactly what minimising put away; no page can refuse the posted quit (the
+// wizard's end after "Finalizar").
+TEST(QtUiTest, TheBusyPointerIsAStateWindowsPutAwayComeBackAndQuitIsPosted) {
     guiApplication();
     QtUi ui;
     ui.setBusyCursor(true);
@@ -103,6 +105,19 @@ TEST(QtUiTest, TheBusyPointerIsAStateAndWindowsPutAwayComeBack) {
     ScriptedUi scripted; // whatever leaves a handler is reported
     guarded(scripted, [] { throw 42; });
     EXPECT_EQ(scripted.errors, std::vector<std::string>{"Erro desconhecido"});
+    struct UnclosablePage : QDialog {
+        void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    } page;
+    page.show();
+    bool before = true, after = false;
+    QTimer::singleShot(0, [&] {
+        before = ui.quitRequested();
+        ui.quit();
+        after = ui.quitRequested();
+    });
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(7); }); // should the quit never come
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(!before && after);
 }
 
 // The gauge writes in black whatever the palette's text colour.
