@@ -145,6 +145,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     fs::create_directories(prefix / "dosdevices"); // and E:, a drive without a medium
     fs::create_symlink(tmp / "no medium", prefix / "dosdevices" / "e:");
     makeMachine(true);
+    comparePictures = true; // the README's pictures of the pages are this run's
     start();
     {
         LogFile log((tmp / "sponsor.log").string());
@@ -178,13 +179,11 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
         list.setFocus();
         list.setCurrentItem(found.value(0));
         QTest::keyClick(&list, Qt::Key_Return);
-        EXPECT_EQ(chooser.ui.directoryLabel->text(), "C:\\INTERNET");
         screenshot(chooser, "07-chooser");
         chooser.ui.confirmButton->click();
         return ModalResult::Other; // ignored: the click has ended the dialog
     });
     click(custom.ui.chooseFolderButton);
-    EXPECT_EQ(custom.ui.destinationEdit->text(), "C:\\INTERNET");
     screenshot(custom, "06-custom");
     click(custom.ui.nextButton);
     // Entry 1 chosen: the connection page, which wants a port before it lets the user on.

@@ -52,8 +52,10 @@ protected:
     void TearDown() override;
     void click(QAbstractButton* button); // one the user can click; then its events run
     QString currentPage() const;         // the one visible page, or nothing
-    // The page as the user sees it (caption bar and client area, 8-bit palette PNG).
+    // The page with its caption bar as an 8-bit PNG into $ZEL_SCREENSHOTS, else comparePictures
+    // compares it with docs/pages.
     void screenshot(QWidget& page, const std::string& name);
+    bool comparePictures = false;
     // To the installation type; a subscriber fills the form in, confirms notice and printing.
     void throughRegistration(bool subscriber);
     void chooseCustom();  // from the installation type to the custom installation
