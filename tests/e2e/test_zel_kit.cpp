@@ -186,7 +186,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
           {"D/S.DLL", "x"},
           {"K.DAT", std::string(1025, 'x')}}},
         {"[Update]\nprograma=X\ndiretorio=Y\nnao e uma chave\n[Programa1]\nnome=A \"B\"\n"
-         "instala=yes\ninstalarr=1\nnome=B\n[Patro1]\nTexto=T\nPrograma=P.EXE\n[Patro3]\n"
+         "instala=yes\ninstalarr=1\nnome=B\n[Patro1]\nTexto=T\nTextto=T\nPrograma=P.EXE\n[Patro3]\n"
          "Diretorio=PD\nTexto=T\nImagem=BIG.BMP\nPrograma=NO.EXE\n",
          "SETUP.INI:1: note: [Principal] has no versao: the kit's version reads "
          "\"erro!\"\nSETUP.INI:1: error: [Principal] has no grupo: the Program Manager group "
@@ -206,9 +206,12 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
          "never reads it (did you mean "
          "\"instala\"?)\nSETUP.INI:27: warning: \"nome\" appears again in [Programa1] (first at "
          "line 24); only the first counts\nSETUP.INI:28: warning: [Patro1] has no Imagem: an empty "
-         "area is shown with the hint\nSETUP.INI:34: error: the sponsor's picture \"PD\\BIG.BMP\" "
-         "is larger than the wizard reads (1048576 bytes): it is not shown\nSETUP.INI:35: warning: "
-         "the sponsor's program \"PD\\NO.EXE\" (Programa) is not on the medium\n4 errors, 10 "
+         "area is shown with the hint\nSETUP.INI:30: warning: \"Textto\" is no key of [Patro1]; "
+         "the "
+         "wizard never reads it (did you mean \"Texto\"?)\nSETUP.INI:35: error: the sponsor's "
+         "picture \"PD\\BIG.BMP\" is larger than the wizard reads (1048576 bytes): it is not "
+         "shown\nSETUP.INI:36: warning: the sponsor's program \"PD\\NO.EXE\" (Programa) is not "
+         "on the medium\n4 errors, 11 "
          "warnings, 1 note\n",
          {{"versao=1\n", ""},
           {"grupo=G\n", ""},
