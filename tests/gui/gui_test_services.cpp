@@ -141,17 +141,17 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
     gauge.setPalette(red);
     gauge.resize(200, 25);
     gauge.setMaximum(10);
-    gauge.setPosition(1); // "10%" in the middle, on white
+    gauge.setPosition(5); // "50%" in the middle: white on the blue half, black on the other
     const QImage image = gauge.grab().toImage();
-    int dark = 0, reddish = 0;
-    for (int y = 2; y < image.height() - 2; ++y) // inside the frame, right of the blue
-        for (int x = 40; x < image.width() - 2; ++x) {
+    int dark = 0, reddish = 0, white = 0;
+    for (int y = 2; y < image.height() - 2; ++y) // inside the frame
+        for (int x = 2; x < image.width() - 2; ++x) {
             const QColor c = image.pixelColor(x, y);
-            dark += std::max({c.red(), c.green(), c.blue()}) < 64;
+            white += x < 98 && std::min({c.red(), c.green(), c.blue()}) > 200;
+            dark += x > 101 && std::max({c.red(), c.green(), c.blue()}) < 128;
             reddish += c.red() > c.green() + 60 && c.red() > c.blue() + 60;
         }
-    EXPECT_GT(dark, 5);
-    EXPECT_EQ(reddish, 0);
+    EXPECT_EQ(std::to_string(white > 5) + std::to_string(dark > 5) + std::to_string(reddish), "110");
     EXPECT_EQ((std::vector<QColor>{image.pixelColor(100, 0), image.pixelColor(0, 12),
                                    image.pixelColor(100, 24)}),
               (std::vector<QColor>{classic.color(QPalette::Dark), classic.color(QPalette::Dark),
