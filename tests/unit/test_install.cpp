@@ -229,6 +229,8 @@ TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone)
               "~sock32.zel APP/~sock32.zel\n~insock.zel OTHER/~insock.dll\nWIN95\n"
               "WIN95/DISK1\nWIN95/DISK1/SETUP \nWIN95/~insock.dll KIT/WIN95/~insock.dll\nnet\n"
               "net/~SOCK32.DLL kit/net/~SOCK32.DLL\nWINDOWS/SYSTEM/~sock32.dll");
+    // The kit is two folders up; a doubled backslash hides the folder before it.
+    EXPECT_EQ(kitRootFolder("C:\\K\\W\\D\\") + "|" + kitRootFolder("C:\\K\\\\D"), "C:\\K|C:");
     // A medium in a single folder or at a drive's root is in no kit tree: nothing is spared.
     for (const char* source : {"C:\\KIT\\", "C:\\"}) {
         writeFile(driveC() / "KIT" / "~insock.dll", "k");
