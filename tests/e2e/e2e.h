@@ -55,8 +55,10 @@ inline std::string awaitFile(const fs::path& file) {
 }
 
 // Program Manager's groups on the machine at `prefix`, as `progman --list` prints them.
-inline std::string progmanList(const fs::path& prefix) {
-    return runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(binDir() / "progman") + " --list").output;
+inline std::string progmanList(const fs::path& prefix, const std::string& options = "") {
+    return runCommand("ZEL_PREFIX=" + q(prefix) + " " + q(binDir() / "progman") + " --list" +
+                      options)
+        .output;
 }
 // C:'s files (mode, content with `own` as <machine>, date when `dated`), registry, groups (empty
 // too).

@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTest>
+#include <nlohmann/json.hpp>
 
 namespace zel::test {
 namespace {
@@ -59,6 +60,9 @@ protected:
         for (auto at = expected.find('$'); at != std::string::npos; at = expected.find('$', at))
             expected.replace(at, 1, d);
         EXPECT_EQ(progmanList(prefix), expected);
+        const auto json = nlohmann::json::parse(progmanList(prefix, " --json"))["groups"][0];
+        EXPECT_EQ(json["name"].get<std::string>() + json["items"][0]["command"].get<std::string>(),
+                  "StartUp" + d + "ZELUPD.EXE");
         const fs::path trace = prefix / "browser-setup.log";
         for (int i = 0; i < 50 && (browser.empty() || readFile(trace).empty()); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(browser.empty() ? 6 : 20));
