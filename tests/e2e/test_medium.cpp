@@ -196,16 +196,26 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
          "O arquivo SHA256SUMS da mídia está danificado (linha " +
              std::to_string(std::count(sums.begin(), sums.end(), '\n') + 1) + ")" + nothing},
     };
-    for (const std::string helper :
-         {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so"})
+    // Each looked for, without the sums that would name it; through a link, a module is looked
+    // for beside the file the link names.
+    for (const std::string row : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so",
+                                  "linked libzel-print.so"}) {
+        const std::string helper = row.substr(row.find(' ') + 1);
+        const fs::path dir = row == helper ? cd : tmp / "real";
         rows.emplace_back(
-            [&, helper] { // each looked for, without the sums that would name it
+            [&, helper, dir] {
                 fs::remove(cd / "SHA256SUMS");
-                fs::remove(cd / helper);
+                if (dir != cd) {
+                    fs::rename(cd, dir);
+                    fs::create_directory(cd);
+                    fs::create_symlink(dir / "SETUP", cd / "SETUP");
+                }
+                fs::remove(dir / helper);
             },
             "O arquivo " + helper +
                 ", necessário à instalação, não foi encontrado junto ao programa de instalação (" +
-                cd.string() + ")");
+                dir.string() + ")");
+    }
     for (const auto& [tamper, said] : rows) {
         SCOPED_TRACE(said);
         fs::remove_all(cd);
