@@ -49,6 +49,10 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
          "1impressao_pdf: ../fifo" + kNotRegular + "um pipe)"},
         {"saved answers a folder", "QT_QPA_PLATFORM=offscreen", "--save-answers ../dir", "",
          "2SETUP: --save-answers: ../dir" + kNotRegular + "uma pasta)"},
+        {"saved answers read-only, even to root", "QT_QPA_PLATFORM=offscreen",
+         "--save-answers /proc/sys/kernel/osrelease", "",
+         "2SETUP: --save-answers: Não foi possível gravar /proc/sys/kernel/osrelease (permissão "
+         "negada)"},
         {"a key twice", "", "--answers ../a.ini", "porta=1\nporta=2\n",
          "1A chave porta aparece de novo em [Respostas] na linha 3 (a primeira está na linha 2)"},
         {"a dial command alone", "", "--answers ../a.ini",
