@@ -294,6 +294,10 @@ TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
     }
     ::unsetenv("ZEL_PREFIX");
     EXPECT_FALSE(fs::exists(tmp / "none"));
+    // Output that cannot be written whole is an error, however little of it there is.
+    EXPECT_EQ(outcome(runCommand("cd " + q(tmp.path()) + " && " + q(binDir() / "zel-kit") +
+                                 " show --compact SMALL.INI 2>&1 >/dev/full")),
+              "1zel-kit: cannot write the output\n");
     // --compact keeps what holds something; an entry keeps its place among the others.
     const auto shown =
         nlohmann::ordered_json::parse(run(binDir() / "zel-kit", "show --compact SMALL.INI").output);
