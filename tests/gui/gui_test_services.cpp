@@ -105,6 +105,11 @@ TEST(QtUiTest, TheBusyPointerIsAStateWindowsPutAwayComeBackAndQuitIsPosted) {
     ScriptedUi scripted; // whatever leaves a handler is reported
     guarded(scripted, [] { throw 42; });
     EXPECT_EQ(scripted.errors, std::vector<std::string>{"Erro desconhecido"});
+    ConsoleUi loud("lead: ", "."), quiet("", "", true); // on stderr, unless asked to be silent
+    ::testing::internal::CaptureStderr();
+    for (ConsoleUi* console : {&loud, &quiet})
+        guarded(*console, [] { throw std::runtime_error("falhou"); });
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "lead: falhou.\n");
     struct UnclosablePage : QDialog {
         void closeEvent(QCloseEvent* event) override { event->ignore(); }
     } page;
@@ -151,7 +156,8 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
             dark += x > 101 && std::max({c.red(), c.green(), c.blue()}) < 128;
             reddish += c.red() > c.green() + 60 && c.red() > c.blue() + 60;
         }
-    EXPECT_EQ(std::to_string(white > 5) + std::to_string(dark > 5) + std::to_string(reddish), "110");
+    EXPECT_EQ(std::to_string(white > 5) + std::to_string(dark > 5) + std::to_string(reddish),
+              "110");
     EXPECT_EQ((std::vector<QColor>{image.pixelColor(100, 0), image.pixelColor(0, 12),
                                    image.pixelColor(100, 24)}),
               (std::vector<QColor>{classic.color(QPalette::Dark), classic.color(QPalette::Dark),
