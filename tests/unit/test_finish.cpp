@@ -255,6 +255,8 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         fs::remove_all(driveC() / "ZEL");
+        for (const char* twin : {"a.exe", "A.exe", "A.Exe"}) // A.EXE is written over the first
+            writeFile(driveC() / "ZEL" / twin, "-");
         fs::remove(medium() / "A.EXE");
         if (row.fileThere)
             writeFile(medium() / "A.EXE", "a");
@@ -266,7 +268,9 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         EXPECT_EQ(runCopy(*platform, catalogue, choices, view), row.done);
         EXPECT_EQ(view.log, row.log);
         EXPECT_EQ(choices.continueShortOfSpace, row.keptGoOn);
-        EXPECT_EQ(fs::exists(driveC() / "ZEL" / "A.EXE"), row.done);
+        EXPECT_EQ(readFile(driveC() / "ZEL" / "A.Exe") + readFile(driveC() / "ZEL" / "A.exe") +
+                      readFile(driveC() / "ZEL" / "a.exe"),
+                  row.done ? "a--" : "---");
         EXPECT_EQ(choices.destination, row.resolved);
         EXPECT_FALSE(fs::exists(medium() / "ZEL"));
     }
