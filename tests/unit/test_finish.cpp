@@ -286,7 +286,8 @@ TEST(Destination, IsAFullPathWindowsAcceptsResolvedOnce) {
         {"C:\\", "C:\\"}, {"C:ZEL", relative("C:ZEL")}, {"\\ZEL", relative("\\ZEL")}, {"", relative("")},
         {"1:\\ZEL", relative("1:\\ZEL")},
         {"C:\\A\"B", "O destino C:\\A\"B cont\xe9m o caractere \", que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
-        {"C:\\A*", refused("C:\\A*", '*')}, {"C:\\A?", refused("C:\\A?", '?')}, {"C:\\<A>", refused("C:\\<A>", '<')},
+        {"C:\\Meus Programas*", "O destino C:\\Meus Programas* cont\xe9m o caractere *, que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
+        {"C:\\A?", refused("C:\\A?", '?')}, {"C:\\<A>", refused("C:\\<A>", '<')},
         {"Cur|sos", refused("Cur|sos", '|')},
         {"C:\\A\x1b[2J", "O destino C:\\A?[2J cont\xe9m um caractere de controle (c\xf3" "digo 27), que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
         // clang-format on
