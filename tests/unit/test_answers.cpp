@@ -7,6 +7,7 @@
 
 #include <gmock/gmock.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace zel::test {
 namespace {
@@ -144,12 +145,14 @@ TEST(Answers, UserFilesMustBeRegularOrNewAndAreSavedForTheirOwnerAlone) {
     ::chmod(target.c_str(), 0644);
     fs::create_symlink(target, tmp / "link");
     const auto at = [&](const char* name) { return (tmp / name).string(); };
+    ASSERT_EQ(::mknod(at("disk").c_str(), S_IFBLK | 0600, makedev(7, 0)), 0); // as root
     const std::string notRegular = " n\xe3o \xe9 um arquivo comum (\xe9 ";
     // clang-format off
     const std::tuple<std::string, FileUse, std::string> rows[] = {
         {at("file"), FileUse::WriteNoLink, ""}, {at("new"), FileUse::WriteNoLink, ""},
         {at("link"), FileUse::Write, ""},       {at("file"), FileUse::Read, ""},
         {at("link"), FileUse::WriteNoLink, at("link") + notRegular + "um link simb\xf3lico)"},
+        {at("disk"), FileUse::Read, at("disk") + notRegular + "um dispositivo)"},
         {at("none"), FileUse::Read, "N\xe3o foi poss\xedvel ler " + at("none") + " (arquivo ou pasta inexistente)"},
     };
     // clang-format on
