@@ -225,8 +225,12 @@ class InstallationTest : public PlatformTest {
 protected:
     void SetUp() override {
         PlatformTest::SetUp();
+        std::string named; // up to the last entry, proposed but not chosen
+        for (int n = 3; n < kProgramEntries; ++n)
+            named += "[Programa" + std::to_string(n) + "]\nnome=P\n";
         load("[Principal]\ndestino=C:\\ZEL\\\ngrupo=G\n[Update]\nprograma=UP.EXE\n[Programa1]\n"
-             "nome=Discador\n[Programa2]\nnome=A\ninstala=1\nArquivo1=A.EXE\n");
+             "nome=Discador\n[Programa2]\nnome=A\ninstala=1\nArquivo1=A.EXE\n" +
+             named + "[Programa12]\nnome=L\ninstala=1\nArquivo1=NONE.EXE\n");
         choices.destination = "C:\\ZEL\\";
         choices.programs[1] = true;
         choices.browser = Browser::None;
