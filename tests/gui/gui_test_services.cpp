@@ -3,6 +3,7 @@
 #include "qt/qt_printer.h"
 #include "qt/qt_sound.h"
 #include "qt/qt_ui.h"
+#include "qt/radio_group.h"
 #include "qt/system_printer.h"
 #include "setup/messages.h"
 #include "tests/support/gui_wizard_fixture.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -125,7 +127,7 @@ TEST(QtUiTest, TheBusyPointerIsAStateWindowsPutAwayComeBackAndQuitIsPosted) {
     EXPECT_TRUE(!before && after);
 }
 
-// The gauge writes in black whatever the palette's text colour.
+// The gauge writes in black whatever the palette's text colour; a radio group's layout.
 TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
     guiApplication();
     GaugeWidget gauge;
@@ -162,6 +164,12 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
                                    image.pixelColor(100, 24)}),
               (std::vector<QColor>{classic.color(QPalette::Dark), classic.color(QPalette::Dark),
                                    classic.color(QPalette::Light)}));
+    RadioGroup group; // its buttons follow its size: three in two columns
+    group.setItems({"a", "b", "c"});
+    group.setColumns(2);
+    group.show();
+    group.resize(400, 90);
+    EXPECT_EQ(QString("%1 %2").arg(group.button(2)->x()).arg(group.button(2)->width()), "203 195");
 }
 
 // Once a window is painted a sound starts at once (here it beeps); no module is said once.
