@@ -4,6 +4,7 @@
 #include "winemu/errors.h"
 #include "winemu/journal_reader.h"
 #include "winemu/journal_writer.h"
+#include "winemu/log_file.h"
 
 #include <gmock/gmock.h>
 #include <sys/stat.h>
@@ -164,6 +165,13 @@ TEST(Answers, UserFilesMustBeRegularOrNewAndAreSavedForTheirOwnerAlone) {
         writePrivateFile(path.string(), "[Respostas]\r\n");
         EXPECT_EQ(readFile(written), "[Respostas]\r\n");
         EXPECT_EQ(modeOf(written), 0600u);
+    }
+    // A log that may not be opened, even by root, is told by its error, not by what it is.
+    try {
+        LogFile log("/proc/sys/kernel/osrelease");
+        ADD_FAILURE() << "opened";
+    } catch (const LogFileError& e) {
+        EXPECT_EQ(std::to_string(e.error) + " " + std::to_string(e.mode), "13 0");
     }
 }
 
