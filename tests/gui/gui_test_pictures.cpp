@@ -286,7 +286,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
         {emf(blit(E::StretchBlt, {0, 0, 100, 100}, 0xCC0020,
                   d({0, 0, 108, 40, 148, 8, 2, 1}) + kDib)),
          "25,50R 75,50B"},
-        {etext(0, ""), "ink 50,50,50,50 52,56,47,12"},
+        {etext(0, ""), "ink 50,50,50,50 52,56,47,12 50,61W"}, // no line struck through
         {etext(1, Bytes((const char*)u"Courier New", 22)), "ink 50,55,48,12 51,57,46,8"},
         {emf(kERed + kEAll + kEmfEnd + ebrush(2, B) + esel(2) + kEAll), "50,50R"},
         {emfHead() + kERed + kEAll, "50,50R"}, // no end record
