@@ -60,8 +60,7 @@ inline std::string progmanList(const fs::path& prefix, const std::string& option
                       options)
         .output;
 }
-// C:'s files (mode, content with `own` as <machine>, date when `dated`), registry, groups (empty
-// too).
+// C:'s files (mode, content, date when `dated`), registry, groups (empty ones too).
 inline std::set<std::string>
 machineState(const fs::path& dir, const std::string& own,
              const std::function<bool(const fs::directory_entry&)>& dated) {

@@ -35,8 +35,7 @@ protected:
     fs::path kit = tmp / "kit", tools = tmp / "tools", out = tmp / "out";
 };
 
-// pack makes the medium whole or not at all; `said`: stderr but notes and usage; `holds` is a file
-// then at OUT ("" for no OUT).
+// pack makes the medium whole or not at all; `holds`: a file then at OUT ("" for no OUT).
 TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
     const std::string noMedium = " in " + kit.string() + ": no medium made";
     const struct {
@@ -207,8 +206,7 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
          "O arquivo SHA256SUMS da mídia está danificado (linha " +
              std::to_string(std::count(sums.begin(), sums.end(), '\n') + 1) + ")" + nothing},
     };
-    // Each looked for, without the sums that would name it; through a link, a module is looked
-    // for beside the file the link names.
+    // Each helper missing, with no sums; a module is looked for beside the file a link names.
     for (const std::string row : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so",
                                   "linked libzel-print.so"}) {
         const std::string helper = row.substr(row.find(' ') + 1);
