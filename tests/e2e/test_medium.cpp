@@ -104,7 +104,6 @@ TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
             said += line.find(": note: ") == std::string::npos ? "\n" + line : "";
         EXPECT_EQ(said, std::to_string(row.status) + (row.said.empty() ? "" : "\n") + row.said);
         EXPECT_EQ(*row.holds != 0, fs::exists(out / row.holds));
-        EXPECT_EQ(*row.holds != 0, fs::exists(out));
         if (row.status == 0) { // as sha256sum reads the sums, every file listed
             EXPECT_EQ(
                 outcome(runCommand("cd " + q(out) + " && sha256sum --quiet -c SHA256SUMS 2>&1")),

@@ -13,7 +13,7 @@ namespace {
 
 using DesktopEntriesTest = MachineTest;
 
-// Off, nothing appears; then made, started (a machine path holding anything), removed whole.
+// Made, started (a machine path holding anything), removed whole with their group.
 TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     prefix = tmp / "ZEL_PREFIX=a b \"c\" 'd' $e";
     makeMachine();
@@ -42,13 +42,10 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
                           "' && find xdg-data xdg-config -type f 2>/dev/null | LC_ALL=C sort")
             .output;
     };
-    ::setenv("ZEL_NO_DESKTOP", "1", 1);
     ASSERT_TRUE(
         send({"[CreateGroup(ZEL Internet)]",
               "[AddItem(C:\\ZEL\\TRUMPET\\TCPMAN.EXE,\"Discador (Trumpet)\",C:\\ZEL\\ZELNET.ICO)]",
               "[AddItem(C:\\ZEL\\NADA.EXE,Nada)]"}));
-    EXPECT_EQ(desktopFiles(), "");
-    ::unsetenv("ZEL_NO_DESKTOP");
     ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 '" + (binDir() / "progman").string() + "'").status,
               0);
     const std::string files = desktopFiles();
@@ -64,7 +61,6 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     // The entry's command line names its machine itself: the demo dialer says who it is.
     const fs::path entry = tmp / "xdg-data/applications/zel-setup" /
                            (tag[1].str() + "-zel-internet_discador-trumpet.desktop");
-    EXPECT_EQ(runCommand("desktop-file-validate " + q(entry) + " 2>&1; echo $?").output, "0\n");
     EXPECT_EQ(runCommand("cd / && env -u ZEL_PREFIX " + execLine(readFile(entry)) + " 2>&1").output,
               "Discador ZEL (demonstracao do kit ZEL Internet)\n");
     const std::string usage = "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n";
@@ -245,7 +241,6 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
     const std::string log = readFile(tmp / "setup.log");
     const auto setUp = log.find("\nwine-setup " + (prefix / "wine").string() + "\n");
     EXPECT_LT(setUp, log.find("\nstart D:\\NAVEGA\\SETUP.EXE\n")) << log;
-    EXPECT_NE(setUp, std::string::npos) << log;
     EXPECT_TRUE(fs::is_directory(driveC() / "WINDOWS" / "system32"));
 
     std::string fromEntry;
