@@ -131,7 +131,6 @@ TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
                   std::to_string(fs::exists(windows / "zelun.ini")),
               "{ \"Unable to write to zelun.ini\" }01010");
     click(finalizar);
-    EXPECT_TRUE(ui.quitRequested());
     expectMachine("C:\\Program Files\\ZEL\\", "1234", "2 AT&F ATDP5550100", "navegai");
     const std::string log = replayAndCompare(modem);
     for (const char* line :
@@ -157,7 +156,6 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
         QTest::mouseDClick(wizard->welcomePage->sponsorPicture(1), Qt::LeftButton);
     }
     EXPECT_EQ(readFile(tmp / "sponsor.log"), "start D:\\PATRO1\\SHOW.EXE\n");
-    EXPECT_EQ(ui.calls, (std::vector<std::string>{"minimise", "restore"}));
     throughRegistration(true);
     // The typed form reached the printer in the Windows code page.
     ASSERT_EQ(printer.calls.size(), 17u);

@@ -414,7 +414,6 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     const CommandResult r = install("m-beside", "./SETUP --answers " + q(answers), beside);
     ASSERT_EQ(r.status, 0) << r.errors;
     const Tree expected = machine("m-beside");
-    ASSERT_TRUE(expected.contains("drive_c/INTERNET/TRUMPET/TCPMAN.EXE"));
 
     const fs::path cd = tmp / "cd";
     fs::copy(kit, cd, fs::copy_options::recursive);

@@ -153,7 +153,6 @@ TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunStillSucceeds) {
                   machineDir == prefix ? "0zel-uninstall: Desinstalação concluída."
                                        : "1zel-uninstall: Nada foi desinstalado.");
     }
-    EXPECT_FALSE(installed());
 }
 
 // A log that fills up: at its first line nothing is done; later, the run fails, saying so.
