@@ -47,10 +47,15 @@ inline std::string outcome(const CommandResult& r) {
 inline bool haveTool(const char* tool) {
     return runCommand(std::string("command -v ") + tool + " >/dev/null 2>&1").status == 0;
 }
+// Waits up to `seconds` for `done` to hold; whether it came to.
+inline bool eventually(const std::function<bool()>& done, int seconds = 10) {
+    for (int i = 0; i < seconds * 100 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
 // Waits up to 30 s for a program's report (a text file, its lines ended); "" when none came.
 inline std::string awaitFile(const fs::path& file) {
-    for (int i = 0; i < 3000 && !readFile(file).ends_with('\n'); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    eventually([&] { return readFile(file).ends_with('\n'); }, 30);
     return readFile(file);
 }
 

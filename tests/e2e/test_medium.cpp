@@ -434,9 +434,7 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     ASSERT_EQ(fromIso.status, 0) << fromIso.errors;
     EXPECT_EQ(machine("m-iso"), expected);
     // The browser setup started from the image may outlive the wizard: the extraction goes after.
-    for (int i = 0; i < 100 && !fs::is_empty(images); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(fs::is_empty(images)) << "the image's extraction is left behind";
+    EXPECT_TRUE(eventually([&] { return fs::is_empty(images); })) << "the extraction is left";
 }
 
 // What cannot be a medium stops the run before the machine is touched, saying why.
@@ -515,9 +513,7 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThere) {
     }
     EXPECT_TRUE(fs::exists(dir / "SETUP.INI"));
     EXPECT_EQ(awaitFile(tmp / "done"), "0\n");
-    for (int i = 0; i < 100 && fs::exists(dir); ++i) // the cleaner looks once a second
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(fs::exists(dir));
+    EXPECT_TRUE(eventually([&] { return !fs::exists(dir); })); // the cleaner looks once a second
 }
 
 // A run ended by a signal (Ctrl+C, SIGTERM) leaves no extraction behind either.
@@ -534,9 +530,7 @@ TEST_F(ImageTest, ARunEndedByASignalLeavesNoExtraction) {
         EXPECT_EQ(ended, -signal);
         const std::string dir = readFile(tmp / "dir");
         ASSERT_FALSE(dir.empty());
-        for (int i = 0; i < 50 && fs::exists(dir); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_FALSE(fs::exists(dir));
+        EXPECT_TRUE(eventually([&] { return !fs::exists(dir); }));
     }
 }
 // A link or a bad size refuses the image whole, in the wizard and in zel-kit check alike.

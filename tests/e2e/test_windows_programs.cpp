@@ -100,10 +100,7 @@ TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
     const fs::path menus = tmp / "xdg-config/menus/applications-merged";
     const auto count = [](const fs::path& dir) {
         std::error_code ec;
-        std::ptrdiff_t n = 0;
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-            ++n;
-        return n;
+        return std::distance(fs::directory_iterator(dir, ec), fs::directory_iterator());
     };
     const std::string server = (binDir() / "progman").string();
     const int ended = inChild(
