@@ -93,8 +93,8 @@ protected:
         EXPECT_EQ(replay.status, 0) << replay.errors;
         progress = replay.errors;
         EXPECT_TRUE(awaitProgmanExit());
-        const auto dated = [&](const fs::directory_entry& e) { // when made before the test
-            return e.last_write_time() < started;
+        const auto dated = [&](const fs::path& file) { // when made before the test
+            return fs::last_write_time(file) < started;
         };
         EXPECT_EQ(machineState(prefix, prefix.string(), dated),
                   machineState(clicked, clicked.string(), dated));

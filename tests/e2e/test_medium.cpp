@@ -330,27 +330,6 @@ TEST_F(MediumTest, AnInstalledZelKitPacksTheInstalledModules) {
 
 constexpr const char* kNoXorriso = "xorriso is not installed (scripts/install-deps --test)";
 
-// Each path under `root` with its mode and content; `normalize` rewrites paths and times.
-using Tree = std::map<std::string, std::string>;
-Tree snapshot(const fs::path& root,
-              const std::function<std::string(const fs::path&, std::string)>& normalize = {}) {
-    Tree tree;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().lexically_relative(root).string();
-        const auto mode = static_cast<unsigned>(it->symlink_status().permissions());
-        if (it->is_symlink())
-            tree[name] = "-> " + fs::read_symlink(it->path()).string();
-        else if (it->is_directory())
-            tree[name] = "dir " + std::to_string(mode);
-        else
-            tree[name] =
-                std::to_string(mode) + " " +
-                (normalize ? normalize(it->path(), readFile(it->path())) : readFile(it->path()));
-    }
-    return tree;
-}
-
 class MediumApartTest : public ::testing::Test {
 protected:
     void SetUp() override {
