@@ -1,8 +1,6 @@
-// Our side of the conformance suite beside probe.c: generates the cases, answers a batch through
-// our layer, compares both sides' answers. A query line: kind, path, section, key, value (these
-// three in hex), source. Answers: R, B (B: a written file) "V <hex value or kAbsent>"; W (the
-// platform writes to path, ours to source) "1"; I, E (regedit imports path, exports the key into
-// path as REGEDIT4) "1"; D the key's tree, items "K <path>;", "V <path> <name> <type> <data>;".
+// Our side of the conformance suite beside probe.c: makes the cases, answers a batch through our
+// layer, compares. Query: kind, path, hex section, key and value, source. Answers: R, B "V <hex>";
+// W (platform to path, ours to source), I, E (regedit imports, exports) "1"; D "K", "V" items.
 #include "winemu/cp1252.h"
 #include "winemu/host_file.h"
 #include "winemu/profile.h"
@@ -154,8 +152,7 @@ ProfileCase profile(Random& r, int maxSections, bool loneCr = false) {
     return c;
 }
 
-// The names to ask for: the file's own, a name in none, and each pool name that, beside some
-// name of the file, differs in length or at most in its first letter.
+// The file's own names, one in none, and pool names unlike one of them in length or first letter.
 std::vector<std::string> askedNames(const std::set<std::string>& used,
                                     const std::vector<std::string>& pool, const char* absent) {
     std::set<std::string> asked(used.begin(), used.end());

@@ -1,7 +1,6 @@
 #pragma once
-// The metafile readers' property, for their fuzz target and its replay in the tests: whatever
-// the bytes, each reader returns (within the fuzzer's caps of time and memory) no picture or one
-// no larger than a picture may be. Both read the same bytes: each refuses what is not its kind.
+// The metafile readers' property (fuzz target and replay): whatever the bytes, each reader gives
+// no picture or one no larger than a picture may be, refusing what is not its kind.
 #include "qt/emf_reader.h"
 #include "qt/metafile_painter.h"
 #include "qt/wmf_reader.h"

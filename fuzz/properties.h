@@ -1,7 +1,6 @@
 #pragma once
-// The properties the fuzz targets check, shared by the libFuzzer targets (fuzz_*.cpp) and the
-// replay of their corpora in the tests. Each check answers "" when every property holds for
-// one input, or what broke; a crash or a sanitizer report is a failure as well.
+// The fuzz targets' properties, also replayed by the tests: each check answers "" when all hold
+// for one input, or what broke.
 #include "progman/progman_macros.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
@@ -77,8 +76,7 @@ inline std::vector<std::pair<std::string, std::string>> entriesOf(std::string_vi
     return out;
 }
 
-// With a scratch file, the content is also read through ProfileFile, whose cached index must
-// answer as the line-by-line lookup does.
+// With a scratch file, ProfileFile's cached index must answer as the line-by-line lookup does.
 inline std::string checkProfile(std::string_view input, const fs::path* scratch = nullptr) {
     const auto f = splitFields(input, 3);
     const std::string_view section = f[0], key = f[1], value = f[2], content = f[3];
@@ -182,8 +180,7 @@ inline std::string checkRegistry(std::string_view input) {
     return {};
 }
 
-// Program Manager macros: the parsed commands written back as macro text parse the same, and
-// the groups they build survive the store's text form.
+// Macros written back parse the same; the groups they build survive the store's text form.
 inline std::string checkMacros(std::string_view input) {
     const progman::ParsedMacros parsed = progman::parseMacros(input);
     std::string text;
@@ -225,10 +222,8 @@ inline std::string checkMacros(std::string_view input) {
     return {};
 }
 
-// Windows paths: a normal form that parses to itself, and a host path that never leaves its
-// drive's directory. Input: a path text, NUL, a current directory (tried too when it parses).
-// The machine: a fresh prefix under `dir`, a few entries for the case-insensitive lookup to
-// find, and a second drive.
+// Windows paths parse to a normal form and a host path within the drive. Input: path NUL current
+// directory. The machine: entries for the caseless lookup, and a second drive.
 inline Machine makeFuzzMachine(const fs::path& dir) {
     fs::create_directories(dir / "medium" / "Sub");
     fs::create_directories(dir / "prefix" / "drive_c" / "Dir" / "Inner");

@@ -47,10 +47,15 @@ inline std::string outcome(const CommandResult& r) {
 inline bool haveTool(const char* tool) {
     return runCommand(std::string("command -v ") + tool + " >/dev/null 2>&1").status == 0;
 }
+// Waits up to `seconds` for `done` to hold; whether it came to.
+inline bool eventually(const std::function<bool()>& done, int seconds = 10) {
+    for (int i = 0; i < seconds * 100 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
 // Waits up to 30 s for a program's report (a text file, its lines ended); "" when none came.
 inline std::string awaitFile(const fs::path& file) {
-    for (int i = 0; i < 3000 && !readFile(file).ends_with('\n'); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    eventually([&] { return readFile(file).ends_with('\n'); }, 30);
     return readFile(file);
 }
 
@@ -60,25 +65,41 @@ inline std::string progmanList(const fs::path& prefix, const std::string& option
                       options)
         .output;
 }
-// C:'s files (mode, content with `own` as <machine>, date when `dated`), registry, groups (empty
-// too).
-inline std::set<std::string>
-machineState(const fs::path& dir, const std::string& own,
-             const std::function<bool(const fs::directory_entry&)>& dated) {
-    std::set<std::string> lines;
-    for (const auto& entry : fs::recursive_directory_iterator(dir / "drive_c")) {
-        std::ostringstream line;
-        line << fs::relative(entry.path(), dir / "drive_c").string();
-        if (entry.is_regular_file()) {
-            std::string content = readFile(entry);
-            for (std::size_t at; (at = content.find(own)) != std::string::npos;)
-                content.replace(at, own.size(), "<machine>");
-            line << "\t" << std::oct << int(entry.status().permissions()) << std::dec << " "
-                 << std::hash<std::string>{}(content) << " "
-                 << (dated(entry) ? entry.last_write_time().time_since_epoch().count() : 0);
-        }
-        lines.insert(line.str());
+// Each path under `root` with its mode and content; `normalize` rewrites paths and times.
+using Tree = std::map<std::string, std::string>;
+inline Tree
+snapshot(const fs::path& root,
+         const std::function<std::string(const fs::path&, std::string)>& normalize = {}) {
+    Tree tree;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().lexically_relative(root).string();
+        const auto mode = static_cast<unsigned>(it->symlink_status().permissions());
+        if (it->is_symlink())
+            tree[name] = "-> " + fs::read_symlink(it->path()).string();
+        else if (it->is_directory())
+            tree[name] = "dir " + std::to_string(mode);
+        else
+            tree[name] =
+                std::to_string(mode) + " " +
+                (normalize ? normalize(it->path(), readFile(it->path())) : readFile(it->path()));
     }
+    return tree;
+}
+
+// C:'s files (mode, content, date when `dated`), registry, groups (empty ones too).
+inline std::set<std::string> machineState(const fs::path& dir, const std::string& own,
+                                          const std::function<bool(const fs::path&)>& dated) {
+    std::set<std::string> lines;
+    const auto hashed = [&](const fs::path& file, std::string text) {
+        for (std::size_t at; (at = text.find(own)) != std::string::npos;)
+            text.replace(at, own.size(), "<machine>");
+        return std::to_string(std::hash<std::string>{}(text)) + " " +
+               std::to_string(dated(file) ? fs::last_write_time(file).time_since_epoch().count()
+                                          : 0);
+    };
+    for (const auto& [name, state] : snapshot(dir / "drive_c", hashed))
+        lines.insert(name + "\t" + state);
     std::istringstream registry(readFile(dir / "system.reg")), groups(progmanList(dir));
     for (std::string line; std::getline(registry, line);)
         lines.insert("registry " + line.substr(0, line.find('\r')));
@@ -145,9 +166,8 @@ protected:
 
     std::set<std::string> snapshot() { // a profile file that was there is rewritten
         EXPECT_TRUE(awaitProgmanExit());
-        return machineState(prefix, (tmp / "prefix").string(), [](const fs::directory_entry& e) {
-            return e.path().filename() != "ZELUN.INI";
-        });
+        return machineState(prefix, (tmp / "prefix").string(),
+                            [](const fs::path& file) { return file.filename() != "ZELUN.INI"; });
     }
     // The machine's lock as another program would hold it.
     FileDescriptor holdLock() {

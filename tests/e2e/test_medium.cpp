@@ -35,8 +35,7 @@ protected:
     fs::path kit = tmp / "kit", tools = tmp / "tools", out = tmp / "out";
 };
 
-// pack makes the medium whole or not at all; `said`: stderr but notes and usage; `holds` is a file
-// then at OUT ("" for no OUT).
+// pack makes the medium whole or not at all; `holds`: a file then at OUT ("" for no OUT).
 TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
     const std::string noMedium = " in " + kit.string() + ": no medium made";
     const struct {
@@ -105,7 +104,6 @@ TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
             said += line.find(": note: ") == std::string::npos ? "\n" + line : "";
         EXPECT_EQ(said, std::to_string(row.status) + (row.said.empty() ? "" : "\n") + row.said);
         EXPECT_EQ(*row.holds != 0, fs::exists(out / row.holds));
-        EXPECT_EQ(*row.holds != 0, fs::exists(out));
         if (row.status == 0) { // as sha256sum reads the sums, every file listed
             EXPECT_EQ(
                 outcome(runCommand("cd " + q(out) + " && sha256sum --quiet -c SHA256SUMS 2>&1")),
@@ -207,8 +205,7 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
          "O arquivo SHA256SUMS da mídia está danificado (linha " +
              std::to_string(std::count(sums.begin(), sums.end(), '\n') + 1) + ")" + nothing},
     };
-    // Each looked for, without the sums that would name it; through a link, a module is looked
-    // for beside the file the link names.
+    // Each helper missing, with no sums; a module is looked for beside the file a link names.
     for (const std::string row : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so",
                                   "linked libzel-print.so"}) {
         const std::string helper = row.substr(row.find(' ') + 1);
@@ -333,27 +330,6 @@ TEST_F(MediumTest, AnInstalledZelKitPacksTheInstalledModules) {
 
 constexpr const char* kNoXorriso = "xorriso is not installed (scripts/install-deps --test)";
 
-// Each path under `root` with its mode and content; `normalize` rewrites paths and times.
-using Tree = std::map<std::string, std::string>;
-Tree snapshot(const fs::path& root,
-              const std::function<std::string(const fs::path&, std::string)>& normalize = {}) {
-    Tree tree;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().lexically_relative(root).string();
-        const auto mode = static_cast<unsigned>(it->symlink_status().permissions());
-        if (it->is_symlink())
-            tree[name] = "-> " + fs::read_symlink(it->path()).string();
-        else if (it->is_directory())
-            tree[name] = "dir " + std::to_string(mode);
-        else
-            tree[name] =
-                std::to_string(mode) + " " +
-                (normalize ? normalize(it->path(), readFile(it->path())) : readFile(it->path()));
-    }
-    return tree;
-}
-
 class MediumApartTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -417,7 +393,6 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     const CommandResult r = install("m-beside", "./SETUP --answers " + q(answers), beside);
     ASSERT_EQ(r.status, 0) << r.errors;
     const Tree expected = machine("m-beside");
-    ASSERT_TRUE(expected.contains("drive_c/INTERNET/TRUMPET/TCPMAN.EXE"));
 
     const fs::path cd = tmp / "cd";
     fs::copy(kit, cd, fs::copy_options::recursive);
@@ -438,9 +413,7 @@ TEST_F(MediumApartTest, AReadOnlyMediumAndAnImageInstallTheSameMachine) {
     ASSERT_EQ(fromIso.status, 0) << fromIso.errors;
     EXPECT_EQ(machine("m-iso"), expected);
     // The browser setup started from the image may outlive the wizard: the extraction goes after.
-    for (int i = 0; i < 100 && !fs::is_empty(images); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(fs::is_empty(images)) << "the image's extraction is left behind";
+    EXPECT_TRUE(eventually([&] { return fs::is_empty(images); })) << "the extraction is left";
 }
 
 // What cannot be a medium stops the run before the machine is touched, saying why.
@@ -519,9 +492,7 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThere) {
     }
     EXPECT_TRUE(fs::exists(dir / "SETUP.INI"));
     EXPECT_EQ(awaitFile(tmp / "done"), "0\n");
-    for (int i = 0; i < 100 && fs::exists(dir); ++i) // the cleaner looks once a second
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(fs::exists(dir));
+    EXPECT_TRUE(eventually([&] { return !fs::exists(dir); })); // the cleaner looks once a second
 }
 
 // A run ended by a signal (Ctrl+C, SIGTERM) leaves no extraction behind either.
@@ -538,9 +509,7 @@ TEST_F(ImageTest, ARunEndedByASignalLeavesNoExtraction) {
         EXPECT_EQ(ended, -signal);
         const std::string dir = readFile(tmp / "dir");
         ASSERT_FALSE(dir.empty());
-        for (int i = 0; i < 50 && fs::exists(dir); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_FALSE(fs::exists(dir));
+        EXPECT_TRUE(eventually([&] { return !fs::exists(dir); }));
     }
 }
 // A link or a bad size refuses the image whole, in the wizard and in zel-kit check alike.

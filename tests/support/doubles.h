@@ -1,6 +1,5 @@
 #pragma once
-// The one double of each service: answers come from queues, every call is recorded, nothing
-// blocks or quits the application.
+// The one double of each service: answers queued, calls recorded, nothing blocks or quits.
 #include "services/printer.h"
 #include "services/sound.h"
 #include "services/ui.h"
@@ -70,9 +69,8 @@ public:
     std::vector<std::string> played;
 };
 
-// Records every call of a job ("begin", "font Courier New 14 u", "text 0,0 ...", "newPage",
-// "end", "abort"); a line is ten times its font's size high. The print dialog takes queued
-// answers (confirmed when none); failAt makes the first call starting with it raise.
+// Records each call ("font Courier New 14 u", "text 0,0 ..."); a line is ten times its font's
+// size. The print dialog takes queued answers; the first call starting with failAt raises.
 class RecordingPrinter : public Printer {
 public:
     bool choosePrinter() override;

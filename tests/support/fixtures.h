@@ -37,8 +37,7 @@ std::string readFile(const fs::path& path); // "" when missing
 
 fs::path sourceDir(); // the repository's
 
-// Replays fuzz/corpus/TARGET (not empty), fuzz/regressions/TARGET and, with ZEL_FUZZ_CORPUS
-// set, the corpus grown there through a fuzz target's check ("" when an input keeps them all).
+// fuzz/corpus/TARGET (not empty), fuzz/regressions/TARGET, $ZEL_FUZZ_CORPUS through `check`.
 using FuzzCheck = std::function<std::string(std::string_view input)>;
 void replayFuzzCorpus(const std::string& target, const FuzzCheck& check);
 fs::path binDir(); // the build's
@@ -67,8 +66,7 @@ template <class F> std::string errorOf(F&& f) {
 // One of the project's programs from the build's bin directory, standard error kept apart.
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
 
-// A fresh machine at <tmp>/prefix, the running program <tmp>/medium/SETUP (D:, the current
-// directory).
+// A fresh machine at <tmp>/prefix, the running program <tmp>/medium/SETUP (D:, current).
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -44,8 +44,7 @@ protected:
 
 inline constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
 
-// The wizard on a copy of the demo kit, driven by its buttons; Program Manager must leave soon
-// after. $ZEL_E2E_KEEP/<test> keeps the machine and medium, $ZEL_SCREENSHOTS the pages' pictures.
+// The wizard on the demo kit, clicked; $ZEL_E2E_KEEP/<test> keeps machine and medium after.
 class WizardRunTest : public WizardTest {
 protected:
     void SetUp() override;
