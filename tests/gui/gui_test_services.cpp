@@ -42,7 +42,7 @@ void onModal(std::function<void(QWidget&)> act) {
 }
 
 // Each box as "caption | text (format) | icon | buttons | answer", on stderr too.
-TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
+TEST(QtUiTest, BoxesAnswerByTheirButtonsWindowsPutAwayComeBackAndQuitIsPosted) {
     loadQtTranslations(guiApplication());
     QtUi ui;
     ::testing::internal::CaptureStderr();
@@ -82,13 +82,7 @@ TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
     const std::string line = "Atenção: Copiar <u>BBS.DAT</u> &\nlinha\nSó \\x01\n";
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               line + line + line + line + kApplicationTitle + ": Não há <b>\ndisco.\n");
-}
-
-// Restoring shows exactly what minimising put away; no page can refuse the posted quit (the
-// wizard's end after "Finalizar").
-TEST(QtUiTest, TheBusyPointerIsAStateWindowsPutAwayComeBackAndQuitIsPosted) {
-    guiApplication();
-    QtUi ui;
+    // Restoring shows exactly what minimising put away; no page refuses the posted quit.
     ui.setBusyCursor(true);
     ui.setBusyCursor(true);
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
