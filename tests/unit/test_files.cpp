@@ -206,8 +206,8 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
     EXPECT_EQ(machine().currentDirectory() + f.currentDirectoryOf('c'), "Z:\\C:\\WINDOWS\\Fonts");
 }
 
-// The write raises; the old file stays whole with nothing beside it, also written in place.
-TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
+// A full disk raises, the old file kept whole with nothing beside it, also written in place.
+TEST(HostFile, AFullDiskKeepsTheOldFileAndANewFileIsMadeOnlyWhereNothingIsYet) {
     TempDir tmp;
     writeFile(tmp / "file", "old");
     writeFile(tmp / "closed" / "file", "old in place");
@@ -226,11 +226,7 @@ TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 2); // file, closed
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "closed"), {}), 1);
-}
-
-// Made only where nothing is, even a dangling link; written through a link, the link stays.
-TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
-    TempDir tmp;
+    // Made only where nothing is, even a dangling link; written through a link, the link stays.
     fs::create_symlink("nowhere", tmp / "dangling");
     fs::create_symlink("new", tmp / "link");
     std::string made;
