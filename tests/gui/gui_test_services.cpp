@@ -167,7 +167,7 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
 }
 
 // Once a window is painted a sound starts at once (here it beeps); no module is said once.
-TEST_F(MachineTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
+TEST_F(MachineTest, ASoundStartsOnceAWindowIsPaintedAndAPrintJobComesOutWholeOrNotAtAll) {
     guiApplication();
     writeFile(driveC() / "TADA.WAV", "RIFF");
     static QStringList warnings;
@@ -190,12 +190,7 @@ TEST_F(MachineTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     qInstallMessageHandler(before);
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains("no_such_module")) << warnings[0].toStdString();
-}
-
-// A job comes out whole, its file its owner's alone, or is a clear error; the dialog answers.
-TEST(PrinterTest, AJobComesOutWholeOrIsAClearErrorAndTheModuleIsLoadedWhenFirstUsed) {
-    guiApplication();
-    TempDir tmp;
+    // A print job comes out whole, its file its owner's alone, or is a clear error.
     const fs::path job = tmp / "job.pdf";
     const mode_t umask = ::umask(0);
     writeFile(job, "old");

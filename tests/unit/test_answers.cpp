@@ -137,8 +137,7 @@ TEST(Answers, WrongAnswersAndHugeFilesAreRefused) {
     }
 }
 
-// A file the user names may be used ("" for no problem; a pipe, a device, a folder: the unattended
-// run's tests); saved whole and its owner's alone, also over a readable file or through a link.
+// A file the user names may be used ("" if so); saved whole and private, also through a link.
 TEST(Answers, UserFilesMustBeRegularOrNewAndAreSavedForTheirOwnerAlone) {
     TempDir tmp;
     const fs::path file = tmp / "a.ini", target = tmp / "file";

@@ -92,7 +92,7 @@ TEST_F(MachineTest, ReadTextFileSplitsLinesAndRefusesWhatIsNoFileOfItsDrive) {
     EXPECT_EQ(f.readTextFile("C:\\big.txt"), Lines({std::string(101, 'b')}));
 }
 
-TEST(Wildcard, MatchesNamesAsWindowsDoes) {
+TEST_F(MachineTest, FindingMatchesAsWindowsFiltersByAttributeAndPutsTheExactSpellingFirst) {
     // clang-format off
     const std::tuple<const char*, const char*, bool> rows[] = {
         {"*", "ANY.TXT", true},       {"*.*", "NAME", true},          {"*.*", "", true},
@@ -108,9 +108,6 @@ TEST(Wildcard, MatchesNamesAsWindowsDoes) {
     // clang-format on
     for (const auto& [mask, name, match] : rows)
         EXPECT_EQ(wildcardMatch(mask, name), match) << mask << " / " << name;
-}
-
-TEST_F(MachineTest, FindingFiltersByAttributeAndPutsTheExactSpellingFirst) {
     Files f(machine());
     const fs::path t = driveC() / "T";
     fs::create_directories(t / "sub");
