@@ -9,8 +9,7 @@
 namespace zel::test {
 namespace {
 
-// What each program takes ("bin" for the tree's, "-" for none), the tree (ours, closed, with a
-// bin) changed one thing at a time and put back.
+// What each program takes ("bin" the tree's, "-" none), the tree changed one thing at a time.
 TEST(ModulePlaces, ABuildTreeCountsOnlyWhenItIsOursAndClosed) {
     TempDir tmp;
     const fs::path tree = tmp / "tree", cache = tree / "CMakeCache.txt";

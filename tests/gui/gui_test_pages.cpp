@@ -383,8 +383,8 @@ TEST_F(PagesTest, TheCopyPageAsksFirstShowsItsProgressAndStaysUsableAfterAFailur
               "next Espa\xe7o em disco: O drive C aparenta ter apenas  [OK Cancelar]\n");
 }
 
-// Program Manager gone: the installation ends all the same, with a word on what is missing.
-TEST_F(PagesTest, TheFinishPageSaysWhatProgramManagerDidNotCreate) {
+// Program Manager gone: the finish ends, saying so; a destination no full path keeps its page.
+TEST_F(PagesTest, TheFinishSaysWhatWasNotCreatedAndTheCustomPageTakesOnlyAFullDestination) {
     startUp();
     fs::remove(driveC() / "WINDOWS" / "PROGMAN.EXE");
     fs::create_directories(driveC() / "Program Files" / "KIT");
@@ -394,17 +394,12 @@ TEST_F(PagesTest, TheFinishPageSaysWhatProgramManagerDidNotCreate) {
     EXPECT_FALSE(page.ui.finishButton->isEnabled()); // never a second sequence
     EXPECT_EQ(requests.take() + told(),
               "next Gerenciador de Programas: O Gerenciador de Programas n\xe3o !\n");
-}
-
-// A destination that is no full path keeps the user on the page; the boxes are taken all the same.
-TEST_F(PagesTest, TheCustomPageTakesOnlyAFullDestination) {
-    startUp();
-    CustomInstallPage page(*platform, catalogue, choices);
-    Requests requests(&page);
-    page.ui.program1Box->setChecked(false);
-    page.ui.destinationEdit->setText("Cursos");
-    page.ui.nextButton->click();
-    EXPECT_EQ(requests.take() + choices.destination + " " + told(),
+    CustomInstallPage custom(*platform, catalogue, choices); // its boxes taken all the same
+    Requests customRequests(&custom);
+    custom.ui.program1Box->setChecked(false);
+    custom.ui.destinationEdit->setText("Cursos");
+    custom.ui.nextButton->click();
+    EXPECT_EQ(customRequests.take() + choices.destination + " " + told(),
               "C:\\Program Files\\KIT\\ Instala\xe7\xe3o Personalizada: O destino Cursos n\xe3o "
               "\xe9 um cami\n");
     EXPECT_TRUE(!choices.programs[0] && !ui.busy());

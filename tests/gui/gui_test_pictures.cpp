@@ -128,9 +128,8 @@ const Bytes kMaskedDib = d({40, 2, 1}) + w({1, 32}) +
                          d({3, 8, 0, 0, 0, 0, 0xff0000, 0xff00, 0xff}) +
                          Bytes("\x00\x00\xff\x00\xff\x00\x00\x00", 8);
 
-// The picture in the terms of `expected`: "WxH" when not 100 x 100, the colour at each "x,y"
-// (R G B W K Y grey, ? another), for "ink WITHIN REACHES" the boxes when the red lies within
-// the one and over the other.
+// The picture as `expected` asks: "WxH" unless 100 x 100, each "x,y" colour (R G B W K Y grey, ?),
+// for "ink WITHIN REACHES" the boxes when the red lies within the one and over the other.
 std::string describe(const QImage& image, const std::string& expected) {
     std::ostringstream out;
     if (image.size() != QSize(100, 100))
@@ -172,7 +171,7 @@ std::string seen(const Bytes& bytes, const std::string& expected) {
     return describe(wmfImage.isNull() ? emfImage : wmfImage, expected);
 }
 
-TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
+TEST(Metafiles, EachRecordDrawsWhatItSaysWithinItsCapsOrRefusesThePicture) {
     const int max = metafile::kMaxPictureSide;
     const Box frame = {0, 0, 999, 999}, device = {1000, 1000, 100, 100}; // 10 pixels a mm
     const std::pair<Bytes, std::string> rows[] = {
@@ -318,10 +317,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysOrRefusesThePicture) {
     guiApplication();
     for (std::size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(seen(rows[i].first, rows[i].second), rows[i].second) << "row " << i;
-}
-
-// A hostile picture cannot take the wizard's time or memory.
-TEST(Metafiles, RecordsObjectsAndSavedStatesStopAtTheirCaps) {
+    // A hostile picture cannot take the wizard's time or memory: records, objects, saves capped.
     for (const bool enhanced : {false, true}) {
         const int first = metafile::kMaxMetafileRecords - (enhanced ? 4 : 5);
         for (const int before : {first, first + 1}) {
@@ -335,14 +331,14 @@ TEST(Metafiles, RecordsObjectsAndSavedStatesStopAtTheirCaps) {
         }
     }
     // A full table makes nothing more: a freed slot is taken again, an existing handle replaced.
-    const std::size_t max = metafile::kMaxMetafileObjects;
+    const std::size_t cap = metafile::kMaxMetafileObjects;
     Bytes objects;
-    for (std::size_t i = 0; i < max + 10; ++i)
+    for (std::size_t i = 0; i < cap + 10; ++i)
         objects += brush(B);
-    objects += del(7) + brush(R) + brush(G) + sel(7) + kAll + sel(int(max)) + kAll;
+    objects += del(7) + brush(R) + brush(G) + sel(7) + kAll + sel(int(cap)) + kAll;
     EXPECT_EQ(seen(wmf(objects), "50,50"), "50,50R");
     objects = "";
-    for (std::size_t i = 1; i <= max; ++i)
+    for (std::size_t i = 1; i <= cap; ++i)
         objects += ebrush(int(i), B);
     objects += ebrush(99999, R) + ebrush(5, G) + kNullPen + esel(5) + erect(0, 0, 50, 100) +
                esel(99999) + erect(50, 0, 100, 100);

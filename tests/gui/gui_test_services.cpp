@@ -42,7 +42,7 @@ void onModal(std::function<void(QWidget&)> act) {
 }
 
 // Each box as "caption | text (format) | icon | buttons | answer", on stderr too.
-TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
+TEST(QtUiTest, BoxesAnswerByTheirButtonsWindowsPutAwayComeBackAndQuitIsPosted) {
     loadQtTranslations(guiApplication());
     QtUi ui;
     ::testing::internal::CaptureStderr();
@@ -82,13 +82,7 @@ TEST(QtUiTest, MessageBoxesShowPlainTextAndAnswerByTheirButtons) {
     const std::string line = "Atenção: Copiar <u>BBS.DAT</u> &\nlinha\nSó \\x01\n";
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               line + line + line + line + kApplicationTitle + ": Não há <b>\ndisco.\n");
-}
-
-// Restoring shows exactly what minimising put away; no page can refuse the posted quit (the
-// wizard's end after "Finalizar").
-TEST(QtUiTest, TheBusyPointerIsAStateWindowsPutAwayComeBackAndQuitIsPosted) {
-    guiApplication();
-    QtUi ui;
+    // Restoring shows exactly what minimising put away; no page refuses the posted quit.
     ui.setBusyCursor(true);
     ui.setBusyCursor(true);
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
@@ -173,7 +167,7 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
 }
 
 // Once a window is painted a sound starts at once (here it beeps); no module is said once.
-TEST_F(MachineTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
+TEST_F(MachineTest, ASoundStartsOnceAWindowIsPaintedAndAPrintJobComesOutWholeOrNotAtAll) {
     guiApplication();
     writeFile(driveC() / "TADA.WAV", "RIFF");
     static QStringList warnings;
@@ -196,12 +190,7 @@ TEST_F(MachineTest, OnceAWindowIsPaintedASoundStartsAtOnce) {
     qInstallMessageHandler(before);
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains("no_such_module")) << warnings[0].toStdString();
-}
-
-// A job comes out whole, its file its owner's alone, or is a clear error; the dialog answers.
-TEST(PrinterTest, AJobComesOutWholeOrIsAClearErrorAndTheModuleIsLoadedWhenFirstUsed) {
-    guiApplication();
-    TempDir tmp;
+    // A print job comes out whole, its file its owner's alone, or is a clear error.
     const fs::path job = tmp / "job.pdf";
     const mode_t umask = ::umask(0);
     writeFile(job, "old");

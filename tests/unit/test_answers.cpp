@@ -137,8 +137,7 @@ TEST(Answers, WrongAnswersAndHugeFilesAreRefused) {
     }
 }
 
-// A file the user names may be used ("" for no problem; a pipe, a device, a folder: the unattended
-// run's tests); saved whole and its owner's alone, also over a readable file or through a link.
+// A file the user names may be used ("" if so); saved whole and private, also through a link.
 TEST(Answers, UserFilesMustBeRegularOrNewAndAreSavedForTheirOwnerAlone) {
     TempDir tmp;
     const fs::path file = tmp / "a.ini", target = tmp / "file";
@@ -176,7 +175,7 @@ TEST(Answers, UserFilesMustBeRegularOrNewAndAreSavedForTheirOwnerAlone) {
 }
 
 // Only what an undo needs is kept, privately; a torn last line is dropped, a non-journal refused.
-TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords) {
+TEST(InstallJournal, KeepsWhatIsReplacedReadsBackOnlyWholeRecordsAndStopsOutsideTheMachine) {
     TempDir tmp;
     const fs::path file = tmp / "A.DLL";
     writeFile(file, "old bytes");
@@ -232,19 +231,16 @@ TEST(InstallJournal, KeepsWhatIsReplacedOnlyWhenItIsAndReadsBackOnlyWholeRecords
         writeFile(journal.file(), text);
         EXPECT_THROW(readJournal(journal.file()), PlatformError) << text;
     }
-}
-
-// A change outside the machine stops the journal rather than name a host file.
-TEST(InstallJournal, AChangeOutsideTheMachineStopsIt) {
+    // A change outside the machine stops the journal rather than name a host file.
     for (const bool registry : {true, false}) {
-        TempDir tmp;
-        fs::create_directory(tmp / "prefix");
-        InstallJournal journal(tmp / "prefix");
+        TempDir dir;
+        fs::create_directory(dir / "prefix");
+        InstallJournal stopped(dir / "prefix");
         {
-            JournalSubscription subscribed(journal);
+            JournalSubscription subscribed(stopped);
             InstallEvent change =
                 event(registry ? K::RegistryValue : K::ProfileKey,
-                      (tmp / "prefix" / (registry ? "other.reg" : "x.ini")).string());
+                      (dir / "prefix" / (registry ? "other.reg" : "x.ini")).string());
             if (registry)
                 change.after = "x";
             else
@@ -252,8 +248,8 @@ TEST(InstallJournal, AChangeOutsideTheMachineStopsIt) {
             report(change);
             report(event(K::DirectoryCreated, "C:\\LATER"));
         }
-        EXPECT_NE(journal.failure(), "") << registry;
-        EXPECT_TRUE(journal.file().empty() || readJournal(journal.file()).empty()) << registry;
+        EXPECT_NE(stopped.failure(), "") << registry;
+        EXPECT_TRUE(stopped.file().empty() || readJournal(stopped.file()).empty()) << registry;
     }
 }
 

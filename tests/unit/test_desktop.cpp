@@ -55,8 +55,7 @@ std::string bomb(const std::string& icon, std::size_t entries) {
     return out + picture;
 }
 
-// Each icon read as ImageMagick reads the same file (and ours without a warning); a damaged one is
-// no icon.
+// Each icon read as ImageMagick reads it (and our PNG without a warning); a damaged one is none.
 TEST(DesktopIcons, ReadAsAnotherReaderDoesOrNotAtAll) {
     TempDir tmp;
     const std::string kit = readFile(sourceDir() / "kit" / "UPDATE" / "ZELNET.ICO");

@@ -92,7 +92,7 @@ TEST_F(MachineTest, ReadTextFileSplitsLinesAndRefusesWhatIsNoFileOfItsDrive) {
     EXPECT_EQ(f.readTextFile("C:\\big.txt"), Lines({std::string(101, 'b')}));
 }
 
-TEST(Wildcard, MatchesNamesAsWindowsDoes) {
+TEST_F(MachineTest, FindingMatchesAsWindowsFiltersByAttributeAndPutsTheExactSpellingFirst) {
     // clang-format off
     const std::tuple<const char*, const char*, bool> rows[] = {
         {"*", "ANY.TXT", true},       {"*.*", "NAME", true},          {"*.*", "", true},
@@ -108,9 +108,6 @@ TEST(Wildcard, MatchesNamesAsWindowsDoes) {
     // clang-format on
     for (const auto& [mask, name, match] : rows)
         EXPECT_EQ(wildcardMatch(mask, name), match) << mask << " / " << name;
-}
-
-TEST_F(MachineTest, FindingFiltersByAttributeAndPutsTheExactSpellingFirst) {
     Files f(machine());
     const fs::path t = driveC() / "T";
     fs::create_directories(t / "sub");
@@ -206,8 +203,8 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
     EXPECT_EQ(machine().currentDirectory() + f.currentDirectoryOf('c'), "Z:\\C:\\WINDOWS\\Fonts");
 }
 
-// The write raises; the old file stays whole with nothing beside it, also written in place.
-TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
+// A full disk raises, the old file kept whole with nothing beside it, also written in place.
+TEST(HostFile, AFullDiskKeepsTheOldFileAndANewFileIsMadeOnlyWhereNothingIsYet) {
     TempDir tmp;
     writeFile(tmp / "file", "old");
     writeFile(tmp / "closed" / "file", "old in place");
@@ -226,11 +223,7 @@ TEST(HostFile, AFullDiskFailsTheWriteAndKeepsTheOldFile) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 2); // file, closed
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "closed"), {}), 1);
-}
-
-// Made only where nothing is, even a dangling link; written through a link, the link stays.
-TEST(HostFile, ANewFileIsMadeOnlyWhereNothingIsYet) {
-    TempDir tmp;
+    // Made only where nothing is, even a dangling link; written through a link, the link stays.
     fs::create_symlink("nowhere", tmp / "dangling");
     fs::create_symlink("new", tmp / "link");
     std::string made;

@@ -49,7 +49,7 @@ protected:
 };
 
 // Content over several buffers, the date in DOS steps, never a mode beyond the source's.
-TEST_F(InstallTest, ACopyTakesTheContentTheDateAndTheModeItMay) {
+TEST_F(InstallTest, ACopyTakesTheContentTheDateAndTheModeItMayOrTouchesNothing) {
     std::string content;
     for (int i = 0; i < 5000; ++i)
         content += char('a' + i % 26);
@@ -78,10 +78,7 @@ TEST_F(InstallTest, ACopyTakesTheContentTheDateAndTheModeItMay) {
         EXPECT_FALSE(fs::exists(driveC() / "mode.txt"));
     }
     ::umask(umask);
-}
-
-// Both sides stay as they were, with no temporary behind.
-TEST_F(InstallTest, ARefusedCopyTouchesNothing) {
+    // A refused copy leaves both sides as they were, with no temporary behind.
     fs::create_directories(driveC() / "KIT");
     fs::create_directory_symlink(driveC() / "KIT", prefix / "dosdevices" / "e:");
     makeMachine();
@@ -136,9 +133,7 @@ TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
     EXPECT_EQ(readFile(driveC() / "LEFT" / "BIG.DAT"), std::string(20000, 'x'));
 }
 
-// A temporary name already taken is drawn again rather than given up. Two children forked
-// from one state draw the same names: the first shows its first name, which is then taken
-// (with the second's process id) before the second copies.
+// A taken temporary name is drawn again: of two children forked alike, the first's is taken.
 TEST_F(InstallTest, ATakenTemporaryNameIsDrawnAgain) {
     writeFile(medium() / "A.TXT", "a");
     fs::create_directory(driveC() / "ZEL");
@@ -208,7 +203,8 @@ TEST_F(InstallTest, AWritableFileInAReadOnlyDirectoryIsReplacedInPlace) {
     EXPECT_EQ(seen, "0 1 new 420|1 1 old 292|1 1 old 420|1 0  511|");
 }
 
-TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone) {
+// The sweep moves other socket libraries aside, the kit's left alone; then the dialer's update.
+TEST_F(MachineTest, TheSweepLeavesTheKitsLibrariesAndTheDialerUpdateNeverLeavesNone) {
     program = driveC() / "KIT" / "WIN95" / "DISK1" / "SETUP";
     writeFile(program, "");
     makeMachine();
@@ -239,21 +235,15 @@ TEST_F(MachineTest, TheSweepMovesOtherSocketLibrariesAsideAndLeavesTheKitsAlone)
         socketLibrarySweep(files, catalogue, source, [] {});
         EXPECT_FALSE(fs::exists(driveC() / "KIT" / "~insock.dll")) << source;
     }
-}
-
-// The stack in the destination itself, no port known: slip-port 0; a library that cannot be
-// copied puts the old one back (the typical end-to-end run makes the usual update).
-TEST_F(InstallTest, TheDialerUpdateNeverLeavesTheSystemWithoutASocketLibrary) {
+    // The dialer's update, no port known: slip-port 0; a library not copied puts the old one back.
     const fs::path system = driveC() / "WINDOWS" / "SYSTEM";
+    fs::remove(system / "~sock32.zel");
     writeFile(driveC() / "ZEL" / "T.INI", "[Trumpet Winsock]\r\n");
     writeFile(system / "~sock32.dll", "old");
-    Catalogue c;
-    c.settings.destination = "C:\\ZEL\\";
-    c.entry(1).preselected = true;
-    c.entry(1).directory = "T\\";
-    c.entry(1).files = {"TCPMAN.EXE", "T.INI", "W.DLL"}; // no W.DLL
-    Files files(machine());
-    dialerSettingsUpdate(files, c, {std::nullopt, "AT", "ATD"});
+    catalogue.entry(1).preselected = true;
+    catalogue.entry(1).directory = "T\\";
+    catalogue.entry(1).files = {"TCPMAN.EXE", "T.INI", "W.DLL"}; // no W.DLL
+    dialerSettingsUpdate(files, catalogue, {std::nullopt, "AT", "ATD"});
     EXPECT_EQ(readFile(driveC() / "ZEL" / "T.INI") + "|" + readFile(system / "~sock32.dll") + "|" +
                   std::to_string(fs::exists(system / "~sock32.zel")),
               "[Trumpet Winsock]\r\nslip-port=0\r\n[ZEL Internet]\r\n$modemsetup=AT\r\n"

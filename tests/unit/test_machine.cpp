@@ -18,7 +18,7 @@ namespace {
 
 using namespace std::string_view_literals;
 
-TEST(WinPath, ParsesAgainstTheCurrentDirectoryAndNormalises) {
+TEST(WinPath, ParsesAgainstTheCurrentDirectoryNormalisesAndConvertsItsCodePage) {
     // clang-format off
     const std::tuple<std::string_view, std::string_view, const char*> rows[] = {
         {"c:\\kit\\..\\WIN\\.\\a", "C:\\", "C:\\WIN\\a"}, {"C:/A//B/", "C:\\", "C:\\A\\B"},
@@ -43,10 +43,7 @@ TEST(WinPath, ParsesAgainstTheCurrentDirectoryAndNormalises) {
          "C:\\A.D\\NAME.INI|C:\\A.INI"}};
     for (const auto& [got, expected] : parts)
         EXPECT_EQ(got, expected);
-}
-
-// Every byte round-trips; no form or malformed is '?', so an overlong "/" "\" "." is no path.
-TEST(Cp1252, ConvertsAtTheBoundaryAndFoldsCase) {
+    // Every byte round-trips; no form or malformed is '?', so an overlong "/" "\" "." is no path.
     for (int c = 0; c < 256; ++c) {
         const std::string one(1, static_cast<char>(c));
         EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(one)), one) << c;
@@ -114,7 +111,7 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
 }
 
 // Refused, also by Program Manager, with nothing made in it (some rows need the superuser).
-TEST_F(MachineTest, APrefixOthersMayChangeOrReachedThroughOneIsRefused) {
+TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone) {
     const fs::path way = tmp / "way", target = tmp / "target";
     const fs::path inside = way / "prefix";
     const auto through = [&](const fs::path& p) {
@@ -178,10 +175,7 @@ TEST_F(MachineTest, APrefixOthersMayChangeOrReachedThroughOneIsRefused) {
         fs::remove_all(way);
         fs::remove_all(target);
     }
-}
-
-// What the machine makes is never writable by others, whatever the umask.
-TEST_F(MachineTest, WhatTheMachineMakesIsItsUsersAlone) {
+    // What the machine makes is never writable by others, whatever the umask.
     const mode_t umask = ::umask(0);
     const fs::path fresh = tmp / "fresh" / "prefix";
     EXPECT_EQ(errorOf([&] { Machine({fresh, program, {}, "/opt/it's/progman"}); }), "");
@@ -320,14 +314,13 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     for (const pid_t session : sessions)
         EXPECT_NE(session, ::getsid(0));
     EXPECT_TRUE(noChildLeft());
-}
-
-TEST_F(ProgramsTest, AStartedProgramGetsNoneOfTheWizardsOpenFiles) {
+    // A started program gets none of the wizard's open files.
     const FileDescriptor open(::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600));
-    writeProgram(medium() / "FD.EXE", "#!/bin/sh\n[ -e /proc/$$/fd/" + std::to_string(open.get()) +
-                                          " ] && echo leaked > done || echo clean > done\n");
+    writeProgram(medium() / "FD.EXE",
+                 "#!/bin/sh\n([ -e /proc/$$/fd/" + std::to_string(open.get()) +
+                     " ] && echo leaked || echo clean) > \"$ZEL_PREFIX/done\"\n");
     EXPECT_TRUE(Programs(machine(), ui).runAndWait("D:\\FD.EXE"));
-    EXPECT_EQ(readFile(medium() / "done"), "clean\n");
+    EXPECT_EQ(readFile(prefix / "done"), "clean\n");
 }
 
 } // namespace

@@ -13,7 +13,7 @@ namespace {
 using namespace std::string_literals;
 
 // The lookup and a file on disk agree: values trimmed, unquoted once, cut at a NUL and at 1023.
-TEST(ProfileRead, FindsWhatThePlatformsReaderFinds) {
+TEST(ProfileText, ReadAsThePlatformReadsItAndWrittenChangingOnlyWhatItMust) {
     const std::string text =
         "[Principal]\r\n grupo=ZEL\n \t[ Update ] x\r\v programa \t= UPD \v\r\n"
         "  ;a=comment\r\n#b=not one\r\nc = x ; y\rd=\r\n  Destino  \r\ndestino=later\r\n"
@@ -56,10 +56,7 @@ TEST(ProfileRead, FindsWhatThePlatformsReaderFinds) {
     ASSERT_EQ(::mkfifo((tmp / "fifo.ini").c_str(), 0600), 0); // read as empty, not waited on
     for (const fs::path& none : {tmp / "absent.ini", tmp.path(), tmp / "fifo.ini"})
         EXPECT_EQ(ProfileFile::atHostPath(none).readText("N", "zero", "dflt"), "dflt");
-}
-
-// A value replaced keeps comments, line ends and spelling; a new key or section goes last.
-TEST(ProfileWrite, ChangesOnlyWhatItMust) {
+    // A value replaced keeps comments, line ends and spelling; a new key or section goes last.
     // clang-format off
     const std::tuple<std::string, const char*, const char*, const char*, std::string> cases[] = {
         {"; kit\r\n[principal]\n  GRUPO = old ; x\r\r\n\n[Next]\r\ngrupo=other\r\n", "Principal", "grupo",
@@ -117,7 +114,7 @@ RegKey& addKey(RegKey& parent, std::string name) {
     return *parent.children.back();
 }
 
-TEST(RegistryFormat, EveryValueIsWrittenAsRegeditWritesItAndReadsBack) {
+TEST(RegistryFormat, WrittenAsRegeditWritesReadBackLenientlyWhereFilesVaryRefusingTheRest) {
     auto root = makeRootKey();
     root->values.push_back({"AtRoot", RegType::String, sz("r")});
     RegKey& software = addKey(*root, "SOFTWARE");
@@ -153,10 +150,7 @@ TEST(RegistryFormat, EveryValueIsWrittenAsRegeditWritesItAndReadsBack) {
     EXPECT_EQ(**back, *root);
     (*back)->children[0]->children.pop_back(); // a key fewer makes another tree
     EXPECT_FALSE(**back == *root);
-}
-
-// Lenient where regedit files vary (line ends, comments, case, names twice, a lone backslash).
-TEST(RegistryFormat, ReadingIsLenientWhereRegeditFilesVaryAndRefusesTheRest) {
+    // Lenient where regedit files vary (line ends, comments, case, names twice, a lone backslash).
     const auto tree =
         parseRegistryFile("REGEDIT4 \n; note\n[hkey_local_machine\\A\\B]\n"
                           " \"v\" = DWORD:2A \n\"b\"=HEX:01, FF,\\\n  02\n\n"

@@ -88,7 +88,7 @@ protected:
     RecordingSound sound;
 };
 
-TEST_F(StartUpTest, ReadsTheKitBesideTheProgramAndStartsItsSound) {
+TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem) {
     // The program is D:\SETUP; the medium spells its description in lower case.
     writeFile(medium() / "setup.ini", "[Principal]\ndestino=C:\\KIT\nStartWave=SOM\\A.WAV\n"
                                       "[Programa1]\nnome=A\ninstala=1\n[Programa2]\nnome=B\n"
@@ -105,9 +105,7 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramAndStartsItsSound) {
                   underProgramFiles("C:\\KIT\\", "\\P") + "|" + underProgramFiles("C:\\KIT\\", "") +
                   "|" + underProgramFiles("\\", "C:\\P") + "|" + underProgramFiles("", "E:"),
               "D:\\P\\KIT\\|\\PC:\\KIT\\|C:\\KIT\\|C:\\P|E:");
-}
-
-TEST_F(StartUpTest, TheModemThatTheRegistryProposes) {
+    // The modem the registry proposes.
     EXPECT_EQ(proposal(), "-||ATDP5550100") << "no modem at all";
     // Only the fourth character of AttachedTo (# a number, which is no text) gives the port.
     std::istringstream rows("COM1 0\nCOM2 1\nCOM4 3\nCOM5 -\nCOM3: 2\nCOM10 0\nLPT1 0\nCOM0 -\n"
