@@ -275,15 +275,21 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
 
 // What the custom page and the unattended run refuse, and the one form every step then uses.
 TEST(Destination, IsAFullPathWindowsAcceptsResolvedOnce) {
-    const auto relative = relativeDestination;
-    const auto refused = refusedDestinationCharacter;
+    const auto relative = [](const std::string& typed) {
+        return "O destino " + typed +
+               " n\xe3o \xe9 um caminho completo: indique o drive e o diret\xf3rio, como "
+               "C:\\INTERNET\\";
+    };
+    const auto refused = [](const std::string& typed, char c) {
+        return "O destino " + typed + " cont\xe9m o caractere " + c +
+               ", que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios";
+    };
     const std::pair<std::string, std::string> rows[] = {
         // clang-format off
         {"C:\\ZEL\\", "C:\\ZEL\\"}, {"c:\\Program Files\\..\\ZEL", "C:\\ZEL\\"}, {"d:/a//b/./", "D:\\a\\b\\"},
         {"C:\\", "C:\\"}, {"C:ZEL", relative("C:ZEL")}, {"\\ZEL", relative("\\ZEL")}, {"", relative("")},
         {"1:\\ZEL", relative("1:\\ZEL")},
-        {"C:\\A\"B", "O destino C:\\A\"B cont\xe9m o caractere \", que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
-        {"C:\\Meus Programas*", "O destino C:\\Meus Programas* cont\xe9m o caractere *, que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
+        {"C:\\A\"B", refused("C:\\A\"B", '"')}, {"C:\\Meus Programas*", refused("C:\\Meus Programas*", '*')},
         {"C:\\A?", refused("C:\\A?", '?')}, {"C:\\<A>", refused("C:\\<A>", '<')},
         {"Cur|sos", refused("Cur|sos", '|')},
         {"C:\\A\x1b[2J", "O destino C:\\A?[2J cont\xe9m um caractere de controle (c\xf3" "digo 27), que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
