@@ -199,6 +199,20 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
         button->click();
         EXPECT_EQ(requests.take() + (ui.quitRequested() ? "quit" : ""), request);
     }
+    // Enter presses the focused button; in a text it does nothing.
+    LicencePage& licence = *w.licencePage;
+    Requests byKeys(&licence);
+    licence.show();
+    for (QWidget* focus :
+         std::initializer_list<QWidget*>{licence.ui.backButton, licence.ui.licenceText}) {
+        focus->setFocus();
+        QTest::keyClick(&licence, Qt::Key_Enter);
+        QTest::keyClick(&licence, Qt::Key_Return);
+    }
+    licence.show();
+    QTest::keyClick(&licence, Qt::Key_Escape);
+    licence.close(); // neither leaves a page
+    EXPECT_EQ(byKeys.take() + std::to_string(licence.isVisible()), "back back 1");
     EXPECT_EQ(ui.modals, (std::vector<ModalResult>{ModalResult::Other, ModalResult::Other,
                                                    ModalResult::Other, ModalResult::Confirm}));
 }
