@@ -37,7 +37,7 @@ namespace {
 
 constexpr std::int64_t kBufferSize = 2048;
 
-// Closes a handle of the file layer on every way out.
+// The copy's temporary names begin so; what is left with one after a crash is swept.
 constexpr std::string_view kTempPrefix = ".zelcopy-";
 
 // The process that wrote a temporary copy of ours, from its name (.zelcopy-PID-XXXXXX).
