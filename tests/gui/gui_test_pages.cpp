@@ -4,6 +4,7 @@
 #include "pages/backdrop_window.h"
 #include "pages/copy_page.h"
 #include "pages/custom_install_page.h"
+#include "pages/directory_chooser.h"
 #include "pages/exit_confirm_dialog.h"
 #include "pages/fax_notice_dialog.h"
 #include "pages/finish_page.h"
@@ -213,6 +214,13 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
     QTest::keyClick(&licence, Qt::Key_Escape);
     licence.close(); // neither leaves a page
     EXPECT_EQ(byKeys.take() + std::to_string(licence.isVisible()), "back back 1");
+    DirectoryChooser& chooser = *w.directoryChooser; // shown again: its directory's drive
+    chooser.show();
+    chooser.openLine("C:\\");
+    chooser.hide();
+    chooser.ui.driveBox->setCurrentIndex(1);
+    chooser.show();
+    EXPECT_EQ(chooser.ui.driveBox->currentText().toStdString() + chooser.directory(), "c:C:\\");
     EXPECT_EQ(ui.modals, (std::vector<ModalResult>{ModalResult::Other, ModalResult::Other,
                                                    ModalResult::Other, ModalResult::Confirm}));
 }
