@@ -565,6 +565,14 @@ TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
                       : "1zel-kit: A imagem " + iso.string() + " " + cp1252ToUtf8(row.said));
         EXPECT_TRUE(fs::is_empty(images));
     }
+    // One file under twenty names is counted at each: far more than the image holds.
+    writeFile(kit / "BIG.BIN", std::string(1 << 20, 'b'));
+    for (int i = 0; i < 20; ++i)
+        fs::create_hard_link(kit / "BIG.BIN", kit / ("B" + std::to_string(i) + ".BIN"));
+    fs::remove(iso);
+    makeImage(kit);
+    EXPECT_THAT(errorOf([&] { ExtractedImage image(iso); }),
+                HasSubstr(".BIN mais dados do que cont\xe9m; nada foi instalado"));
 }
 
 } // namespace
