@@ -251,6 +251,17 @@ TEST(InstallJournal, KeepsWhatIsReplacedReadsBackOnlyWholeRecordsAndStopsOutside
         EXPECT_NE(stopped.failure(), "") << registry;
         EXPECT_TRUE(stopped.file().empty() || readJournal(stopped.file()).empty()) << registry;
     }
+    const auto descriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto before = descriptors();
+    {
+        InstallJournal closing(tmp / "prefix");
+        JournalSubscription subscribed(closing);
+        report(event(K::DirectoryCreated, "C:\\NEW"));
+        EXPECT_EQ(descriptors(), before + 1);
+    }
+    EXPECT_EQ(descriptors(), before); // its descriptor goes with it
 }
 
 } // namespace
