@@ -325,6 +325,10 @@ TEST_F(WindowsKitTest, WithoutWineTheFinishCompletesAndWindowsProgramsAreToldAnd
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"minimise", "restore", "minimise", "restore"}));
     EXPECT_FALSE(fs::exists(driveC() / "SETUP.TXT")); // the browser setup never ran
     EXPECT_FALSE(fs::exists(prefix / "wine"));        // nothing made for a Wine not there
+    ::unsetenv("ZEL_WINE");                           // then looked for on PATH, folder by folder
+    writeProgram(tmp / "bin" / "wine64", "#!/bin/sh\n");
+    ::setenv("PATH", ("/nonexistent::" + (tmp / "bin").string()).c_str(), 1);
+    EXPECT_EQ(findWine(), tmp / "bin" / "wine64");
 }
 
 } // namespace
