@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -210,11 +209,6 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     EXPECT_EQ(prefixes, home + " " + home + " " + home + " /h/.local/share/zel-setup/machine " +
                             "/h/.local/share/zel-setup/machine /x/zel-setup/machine " +
                             (here / "p").string() + " /z");
-}
-
-ino_t inode(const fs::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {

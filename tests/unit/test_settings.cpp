@@ -5,7 +5,6 @@
 #include "winemu/registry.h"
 
 #include <numeric>
-#include <sys/stat.h>
 
 namespace zel::test {
 namespace {
@@ -179,11 +178,6 @@ TEST(RegistryFormat, WrittenAsRegeditWritesReadBackLenientlyWhereFilesVaryRefusi
           "Windows Registry Editor Version 5.00\r\n"s, "REGEDIT4\r\n[-HKEY_LOCAL_MACHINE\\A]\r\n"s})
         EXPECT_FALSE(parseRegistryFile(text)) << text;
     // clang-format on
-}
-
-ino_t inode(const fs::path& file) {
-    struct stat st {};
-    return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 // As TRegistry; only a change writes; a file that does not parse is never written over.
