@@ -32,7 +32,7 @@ fs::path writeMedium(const TempDir& tmp, const std::string& more = "", const Edi
 }
 
 // UTF-8 where code page 1252 is read: a comment's bytes in hex, and whether UTF-8 allows them.
-TEST(ZelKit, CheckTellsUtf8FromCodePage1252) {
+TEST(ZelKit, CheckTellsUtf8FromCodePage1252AndReportsEachProblemOnceWithItsLineAndSeverity) {
     std::istringstream rows(
         "C3A1 1  C2A0 1  DFBF 1  C1BF 0  C080 0  C380 1  C3BF 1  C37F 0  C3C0 0  A1A1 0  80 0 "
         " E0A080 1  E09FBF 0  E18080 1  E282AC78 1  EFBFBF 1  ED9FBF 1  EDA080 0  E2827F 0  "
@@ -66,10 +66,7 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252) {
     // A licence splits into lines as a description does.
     writeFile(writeMedium(tmp) / "L.TXT", "Licen\xE7\x61\r\nLinha dois\rLinha três\nfim\r\n");
     EXPECT_EQ(checked(m, tmp), "0L.TXT:3: warning: " + warning + "0 errors, 1 warning, 0 notes\n");
-}
-
-// Each report with its line and severity, and the counts.
-TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
+    // Each report with its line and severity, and the counts, each on a medium of its own.
     const std::string entry =
         "[Programa1]\nnome=D\ninstala=1\ntamanho=999\ndiretorio=D\\\nArquivo1=D.EXE\n";
     std::string nine;
@@ -79,7 +76,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
         std::string more, output;
         Edits edits = {};
         std::vector<std::pair<std::string, std::string>> files = {}; // with their contents
-    } rows[] = {
+    } reports[] = {
         // Entry 1 is the dial-up stack: its settings file must be text, its library a .DLL.
         {entry + "Arquivo2=D.INI\nArquivo3=W.DLL\n",
          "0 errors, 0 warnings, 0 notes\n",
@@ -220,7 +217,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
           {"UN\\", "UN"}},
          {{"PD/BIG.BMP", std::string(kMaxPictureBytes + 1, 'x')}}},
     };
-    for (const auto& row : rows) {
+    for (const auto& row : reports) {
         TempDir tmp;
         const fs::path m = writeMedium(tmp, row.more, row.edits);
         writeFile(m / "D" / "D.EXE", "");
@@ -232,7 +229,7 @@ TEST(ZelKit, CheckReportsEachProblemOnceWithItsLineAndSeverity) {
 }
 
 // A hostile medium's tricks are errors; the description is found as the wizard finds it.
-TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsAndFindsFilesAsTheWizardDoes) {
+TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsFindsFilesAsTheWizardDoesAndSpeaksJson) {
     TempDir tmp;
     fs::path m = writeMedium(tmp, "falsa\x1B[2J=1\n");
     writeFile(tmp / "secret", "root:x:0:0");
@@ -273,18 +270,15 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsAndFindsFilesAsTheWizardDoes) 
         const CommandResult r = runTool("zel-kit", args, tmp);
         EXPECT_EQ(std::to_string(r.status) + r.output + r.errors, "2zel-kit: " + error + "\n");
     }
-}
-
-TEST(ZelKit, JsonFormsAndTheReadmesKeyTable) {
-    TempDir tmp;
-    fs::create_directories(tmp / "m");
+    // The JSON forms and the README's key table.
+    fs::create_directories(tmp / "e");
     const auto json = [&](const std::string& args) {
         const CommandResult run = runTool("zel-kit", args, tmp);
         return std::pair(run.status, nlohmann::json::parse(run.output));
     };
     // A medium without a description file: the wizard would run on defaults alone.
     EXPECT_EQ(
-        json("check '" + (tmp / "m").string() + "' --json"),
+        json("check '" + (tmp / "e").string() + "' --json"),
         std::pair(1,
                   nlohmann::json::parse(
                       R"({"problems":[{"file":"SETUP.INI","line":0,"severity":"error","message":)"

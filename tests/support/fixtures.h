@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace zel::test {
@@ -34,6 +35,7 @@ private:
 void writeFile(const fs::path& path, std::string_view content); // creates parent directories
 void writeProgram(const fs::path& path, std::string_view script);
 std::string readFile(const fs::path& path); // "" when missing
+ino_t inode(const fs::path& path);          // 0 when missing
 
 fs::path sourceDir(); // the repository's
 

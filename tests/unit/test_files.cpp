@@ -204,7 +204,7 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
 }
 
 // A full disk raises, the old file kept whole with nothing beside it, also written in place.
-TEST(HostFile, AFullDiskKeepsTheOldFileAndANewFileIsMadeOnlyWhereNothingIsYet) {
+TEST(HostFile, AFullDiskKeepsTheOldFileANewFileIsMadeOnlyWhereNothingIsAndCopiesStopInTime) {
     TempDir tmp;
     writeFile(tmp / "file", "old");
     writeFile(tmp / "closed" / "file", "old in place");
@@ -242,10 +242,7 @@ TEST(HostFile, AFullDiskKeepsTheOldFileAndANewFileIsMadeOnlyWhereNothingIsYet) {
     EXPECT_EQ(readHostFile(tmp / "new"), "five");
     errno = EINTR;
     EXPECT_TRUE(sameHostFileContent(tmp / "new", tmp / "same"));
-}
-
-// In the kernel or through the buffer, from and to each position, never past what was asked.
-TEST(CopyHostFileData, CopiesFromEachPositionWhateverTheDescriptors) {
+    // Copied in the kernel or through the buffer, from and to each position, never past the ask.
     enum class End { File, Pipe, Appending, RamFile }; // a RAM file is on another file system
     const std::tuple<const char*, End, End, std::int64_t, bool> rows[] = {
         // clang-format off

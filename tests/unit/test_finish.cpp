@@ -100,7 +100,7 @@ TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
 }
 
 // A failure stops the sequence where it happens: nothing after it is sent, written or started.
-TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappens) {
+TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAMacroAValueWouldBreakIsLeftOut) {
     // The error, the macros sent, then S the update settings, L the uninstall log if written.
     const auto stop = [&] {
         const std::string registry = readFile(machine().registryFile());
@@ -121,10 +121,7 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappens) {
     EXPECT_EQ(stop(), "Failed to create key " + std::string(kUninstallKey) + " 11 SL");
     fs::permissions(machine().registryFile(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(run(Browser::First).second, ""); // a browser setup missing is no error
-}
-
-// A macro a '"' would break is not sent; the finish goes on (its Reloads sent), naming the loss.
-TEST_F(FinishTest, AMacroAValueWouldBreakIsLeftOutAndTheFinishGoesOn) {
+    // A macro a '"' would break is not sent; the finish goes on (its Reloads sent), naming it.
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
     const std::string g = "Acesso Internet";
     std::vector<std::string> destinationLost = {lostItemLine(kUpdateItem, kStartUpGroup)};

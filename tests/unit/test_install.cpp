@@ -104,7 +104,7 @@ D:\SUB\DATA.TXT D:\SUB\..\SUB\DATA.TXT  C:\KIT\DATA.TXT E:\DATA.TXT  E:\data.txt
 }
 
 // A full disk keeps the old target; the next copy sweeps only a dead copy's leftovers.
-TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
+TEST_F(InstallTest, AnInterruptedCopysLeftOversGoAndATakenTemporaryNameIsDrawnAgain) {
     writeFile(medium() / "BIG.DAT", std::string(20000, 'x'));
     writeFile(driveC() / "LEFT" / "BIG.DAT", "old version");
     const std::string before = tree(driveC() / "LEFT", true);
@@ -131,10 +131,7 @@ TEST_F(InstallTest, AnInterruptedCopyKeepsTheOldTargetAndItsLeftOversGo) {
               (std::set<std::string>{living, ".zelcopy-aB3xYz", dead + "toolong7",
                                      ".zelcopy-1000000000-aB3xYz", dead + "dirdir", "BIG.DAT"}));
     EXPECT_EQ(readFile(driveC() / "LEFT" / "BIG.DAT"), std::string(20000, 'x'));
-}
-
-// A taken temporary name is drawn again: of two children forked alike, the first's is taken.
-TEST_F(InstallTest, ATakenTemporaryNameIsDrawnAgain) {
+    // A taken temporary name is drawn again: of two children forked alike, the first's is taken.
     writeFile(medium() / "A.TXT", "a");
     fs::create_directory(driveC() / "ZEL");
     ASSERT_TRUE(copy("D:\\A.TXT", "C:\\ZEL\\FIRST.TXT")); // the names' source set up here

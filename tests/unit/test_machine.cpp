@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -61,27 +60,7 @@ TEST(WinPath, ParsesAgainstTheCurrentDirectoryNormalisesAndConvertsItsCodePage) 
             << other;
 }
 
-// A mapped drive it is on, else the first free letter from D:; the deepest drive names a path.
-TEST_F(MachineTest, TheProgramsDriveAndTheDriveOfEachHostPath) {
-    EXPECT_EQ(machine().programPath() + " " + machine().currentDirectory(), "D:\\SETUP D:\\");
-    fs::create_directory_symlink(prefix, prefix / "dosdevices" / "d:");
-    makeMachine();
-    const auto letters = machine().driveLetters();
-    EXPECT_EQ(machine().programPath() + " " + std::string(letters.begin(), letters.end()),
-              "E:\\SETUP CDE");
-    fs::create_directory_symlink("../../medium", prefix / "dosdevices" / "r:");
-    makeMachine();
-    EXPECT_EQ(machine().programPath(), "R:\\SETUP");
-    fs::create_directory_symlink(driveC() / "KIT" / "SUB", prefix / "dosdevices" / "k:");
-    makeMachine();
-    std::string seen = machine().programPath();
-    for (const fs::path& host : {medium() / "SETUP.INI", driveC() / "KIT" / "SUB" / "x", driveC(),
-                                 fs::path("/etc/passwd"), fs::path()})
-        seen += " " + machine().toWindows(host).value_or("-");
-    EXPECT_EQ(seen, "R:\\SETUP R:\\SETUP.INI K:\\x C:\\ - -");
-}
-
-TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
+TEST_F(MachineTest, ResolvesNamesWithoutRegardToCaseAndFindsEachDrive) {
     writeFile(driveC() / "Program Files" / "Kit" / "Read Me.TXT", "x");
     writeFile(driveC() / "a.txt", "lower");
     writeFile(driveC() / "A.TXT", "upper");
@@ -108,6 +87,23 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCase) {
     fs::create_directory_symlink(driveC() / "WINDOWS", medium() / "w");
     const Machine outside({prefix, medium() / "w" / ".." / "SETUP", tmp.path(), {}});
     EXPECT_EQ(outside.programPath() + " " + outside.currentDirectory(), "D:\\SETUP D:\\");
+    // A mapped drive it is on, else the first free letter from D:; the deepest drive names a path.
+    EXPECT_EQ(machine().programPath() + " " + machine().currentDirectory(), "D:\\SETUP D:\\");
+    fs::create_directory_symlink(prefix, prefix / "dosdevices" / "d:");
+    makeMachine();
+    const auto letters = machine().driveLetters();
+    EXPECT_EQ(machine().programPath() + " " + std::string(letters.begin(), letters.end()),
+              "E:\\SETUP CDE");
+    fs::create_directory_symlink("../../medium", prefix / "dosdevices" / "r:");
+    makeMachine();
+    EXPECT_EQ(machine().programPath(), "R:\\SETUP");
+    fs::create_directory_symlink(driveC() / "KIT" / "SUB", prefix / "dosdevices" / "k:");
+    makeMachine();
+    std::string seen = machine().programPath();
+    for (const fs::path& host : {medium() / "SETUP.INI", driveC() / "KIT" / "SUB" / "x", driveC(),
+                                 fs::path("/etc/passwd"), fs::path()})
+        seen += " " + machine().toWindows(host).value_or("-");
+    EXPECT_EQ(seen, "R:\\SETUP R:\\SETUP.INI K:\\x C:\\ - -");
 }
 
 // Refused, also by Program Manager, with nothing made in it (some rows need the superuser).
@@ -210,11 +206,6 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     EXPECT_EQ(prefixes, home + " " + home + " " + home + " /h/.local/share/zel-setup/machine " +
                             "/h/.local/share/zel-setup/machine /x/zel-setup/machine " +
                             (here / "p").string() + " /z");
-}
-
-ino_t inode(const fs::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {

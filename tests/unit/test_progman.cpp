@@ -200,7 +200,7 @@ std::string header(std::uint32_t size) {
 }
 
 // A malformed packet ends its own conversation, nothing after it runs; the server serves on.
-TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
+TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversationAndCrowdsWait) {
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     const std::string longest = "[CreateGroup(" + std::string(kMaxMacroText - 15, 'L') + ")]";
     EXPECT_FALSE(macroPacket(longest + " "));
@@ -227,10 +227,7 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversation) {
     }
     EXPECT_EQ(deliver({"[CreateGroup(Served)]"}), "1|1");
     EXPECT_EQ(stored(), longest.substr(13, kMaxMacroText - 15) + "{};T{};N{};G{};Served{};");
-}
-
-// Beyond 32 conversations the rest wait, also under a prefix too long for a socket's address.
-TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWaitEvenUnderALongPrefix) {
+    // Beyond 32 conversations the rest wait, also under a prefix too long for a socket's address.
     prefix = tmp / std::string(200, 'p') / "prefix";
     makeMachine();
     converse();
@@ -238,8 +235,8 @@ TEST_F(ProgmanServerTest, ConversationsBeyondTheCapWaitEvenUnderALongPrefix) {
     std::vector<FileDescriptor> crowd;
     for (int i = 0; i < 32; ++i)
         crowd.push_back(connectToProgman(prefix / "progman.sock").value());
-    const std::string packet = *macroPacket("[Reload()]");
-    ::send(crowd[31].get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+    const std::string reload = *macroPacket("[Reload()]");
+    ::send(crowd[31].get(), reload.data(), reload.size(), MSG_NOSIGNAL);
     EXPECT_EQ(answers(crowd[31].get(), 500), "|open"); // the 33rd waits
     crowd[0].reset();
     EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");

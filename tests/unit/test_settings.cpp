@@ -5,7 +5,6 @@
 #include "winemu/registry.h"
 
 #include <numeric>
-#include <sys/stat.h>
 
 namespace zel::test {
 namespace {
@@ -13,7 +12,7 @@ namespace {
 using namespace std::string_literals;
 
 // The lookup and a file on disk agree: values trimmed, unquoted once, cut at a NUL and at 1023.
-TEST(ProfileText, ReadAsThePlatformReadsItAndWrittenChangingOnlyWhatItMust) {
+TEST_F(MachineTest, ProfileTextReadAsThePlatformDoesAndFilesOnTheMachine) {
     const std::string text =
         "[Principal]\r\n grupo=ZEL\n \t[ Update ] x\r\v programa \t= UPD \v\r\n"
         "  ;a=comment\r\n#b=not one\r\nc = x ; y\rd=\r\n  Destino  \r\ndestino=later\r\n"
@@ -32,7 +31,6 @@ TEST(ProfileText, ReadAsThePlatformReadsItAndWrittenChangingOnlyWhatItMust) {
         {"Se\xE7\xE3o", "long", std::string(1023, 'v')}, {"Se\xE7\xE3o", "qlong", std::string(1023, 'w')},
     };
     // clang-format on
-    TempDir tmp;
     writeFile(tmp / "read.ini", "\xEF\xBB\xBF" + text);
     const ProfileFile file = ProfileFile::atHostPath(tmp / "read.ini");
     for (const auto& [section, key, value] : rows) {
@@ -76,10 +74,7 @@ TEST(ProfileText, ReadAsThePlatformReadsItAndWrittenChangingOnlyWhatItMust) {
     // clang-format on
     for (const auto& [before, section, key, value, after] : cases)
         EXPECT_EQ(ini::write(before, section, key, value), after) << before;
-}
-
-// Each write rereads the file; a failed one changes nothing; a closed directory's in place.
-TEST_F(MachineTest, ProfileFilesOnTheMachine) {
+    // Each write rereads the file; a failed one changes nothing; a closed directory's in place.
     ProfileFile log(machine(), "zelun.ini");
     log.writeText("Install", "grupo", "ZEL");
     log.writeInteger("Install", "count", -12);
@@ -114,7 +109,7 @@ RegKey& addKey(RegKey& parent, std::string name) {
     return *parent.children.back();
 }
 
-TEST(RegistryFormat, WrittenAsRegeditWritesReadBackLenientlyWhereFilesVaryRefusingTheRest) {
+TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessages) {
     auto root = makeRootKey();
     root->values.push_back({"AtRoot", RegType::String, sz("r")});
     RegKey& software = addKey(*root, "SOFTWARE");
@@ -179,15 +174,7 @@ TEST(RegistryFormat, WrittenAsRegeditWritesReadBackLenientlyWhereFilesVaryRefusi
           "Windows Registry Editor Version 5.00\r\n"s, "REGEDIT4\r\n[-HKEY_LOCAL_MACHINE\\A]\r\n"s})
         EXPECT_FALSE(parseRegistryFile(text)) << text;
     // clang-format on
-}
-
-ino_t inode(const fs::path& file) {
-    struct stat st {};
-    return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
-// As TRegistry; only a change writes; a file that does not parse is never written over.
-TEST(Registry, KeysOpenCreateHoldStringsAndFailWithTheRegistrysMessages) {
+    // As TRegistry; only a change writes; a file that does not parse is never written over.
     TempDir tmp;
     const fs::path file = tmp / "prefix" / "system.reg";
     Registry::createDefaults(file);

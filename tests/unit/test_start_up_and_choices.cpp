@@ -33,7 +33,7 @@ std::string tableText(const Catalogue& c) {
     return out;
 }
 
-TEST(Catalogue, TheProgramTableAndItsFileLists) {
+TEST(Catalogue, TheProgramTableItsFileListsAndTheDiskSpaceTheyNeed) {
     std::string thirtyOne, thirty;
     for (int k = 1; k <= 31; ++k) {
         thirtyOne += "System" + std::to_string(k) + "=" + std::to_string(k) + "\n";
@@ -59,6 +59,42 @@ TEST(Catalogue, TheProgramTableAndItsFileLists) {
         c.load(ProfileFile::atHostPath(tmp / "SETUP.INI"));
         EXPECT_EQ(tableText(c), table) << ini;
     }
+    // Entry n takes 10n kbytes, the browsers 3000 and 4000; entries 11 and 12 never count.
+    Catalogue c;
+    c.settings.firstBrowserSize = 3000;
+    c.settings.secondBrowserSize = 4000;
+    Choices choices;
+    choices.destination = "C:\\KIT\\";
+    for (int n = 1; n <= kProgramEntries; ++n) {
+        c.entry(n).sizeKb = 10 * n;
+        choices.programs[std::size_t(n - 1)] = n == 1 || n == 3 || n >= 10;
+    }
+    const auto ask = [&](Browser browser, std::int64_t freeBytes) {
+        choices.browser = browser;
+        return spaceQuestion(c, choices, freeBytes);
+    };
+    EXPECT_EQ(ask(Browser::Second, 4140 * 1024), std::nullopt);
+    EXPECT_EQ(ask(Browser::Second, 4140 * 1024 - 1),
+              "O drive C aparenta ter apenas 4139kbytes livres.\rVoc\xea necessita de "
+              "4140kbytes. Deseja continuar?");
+    // The drive letter as typed; an unknown drive (-1 bytes) has 0 kbytes, enough for nothing.
+    choices.destination = "d:\\kit\\";
+    EXPECT_EQ(ask(Browser::First, -1), spaceQuestionText("d", 0, 3140));
+    const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
+    for (int n = 1; n <= 10; ++n) {
+        c.entry(n).sizeKb = n == 2 ? -5000 : std::int32_t(max32); // counted as it is
+        choices.programs[std::size_t(n - 1)] = true;
+    }
+    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50),
+              spaceQuestionText("d", max32, 9 * max32 - 1000));
+    choices.programs = {};
+    EXPECT_EQ(ask(Browser::None, -1), std::nullopt);
+    // The destination's drive: no upper-casing beyond a..z, -1 for nothing.
+    std::istringstream drives(
+        "A:\\ 1\na: 1\nd:\\kit\\ 4\nD:\\KIT\\ 4\nz: 26\nZ 26\n@ 0\n` 32\n{ 59\n"
+        "\\KIT 28\n\xe7: 167\n -1");
+    for (std::string dest, drive; std::getline(drives, dest, ' ') && std::getline(drives, drive);)
+        EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
 }
 
 class StartUpTest : public MachineTest {
@@ -123,44 +159,6 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem
     makeMachine();
     write(kInit, "2", "ATE0");
     EXPECT_EQ(proposal(), "-||ATDP5550100") << "the key without its value \"1\"";
-}
-
-// Entry n takes 10n kbytes, the browsers 3000 and 4000; entries 11 and 12 never count.
-TEST(DiskSpace, TheNeedOfEntriesOneToTenAndTheBrowserAgainstWholeFreeKbytes) {
-    Catalogue c;
-    c.settings.firstBrowserSize = 3000;
-    c.settings.secondBrowserSize = 4000;
-    Choices choices;
-    choices.destination = "C:\\KIT\\";
-    for (int n = 1; n <= kProgramEntries; ++n) {
-        c.entry(n).sizeKb = 10 * n;
-        choices.programs[std::size_t(n - 1)] = n == 1 || n == 3 || n >= 10;
-    }
-    const auto ask = [&](Browser browser, std::int64_t freeBytes) {
-        choices.browser = browser;
-        return spaceQuestion(c, choices, freeBytes);
-    };
-    EXPECT_EQ(ask(Browser::Second, 4140 * 1024), std::nullopt);
-    EXPECT_EQ(ask(Browser::Second, 4140 * 1024 - 1),
-              "O drive C aparenta ter apenas 4139kbytes livres.\rVoc\xea necessita de "
-              "4140kbytes. Deseja continuar?");
-    // The drive letter as typed; an unknown drive (-1 bytes) has 0 kbytes, enough for nothing.
-    choices.destination = "d:\\kit\\";
-    EXPECT_EQ(ask(Browser::First, -1), spaceQuestionText("d", 0, 3140));
-    const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
-    for (int n = 1; n <= 10; ++n) {
-        c.entry(n).sizeKb = n == 2 ? -5000 : std::int32_t(max32); // counted as it is
-        choices.programs[std::size_t(n - 1)] = true;
-    }
-    EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50),
-              spaceQuestionText("d", max32, 9 * max32 - 1000));
-    choices.programs = {};
-    EXPECT_EQ(ask(Browser::None, -1), std::nullopt);
-    // The destination's drive: no upper-casing beyond a..z, -1 for nothing.
-    std::istringstream rows("A:\\ 1\na: 1\nd:\\kit\\ 4\nD:\\KIT\\ 4\nz: 26\nZ 26\n@ 0\n` 32\n{ 59\n"
-                            "\\KIT 28\n\xe7: 167\n -1");
-    for (std::string dest, drive; std::getline(rows, dest, ' ') && std::getline(rows, drive);)
-        EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
 }
 
 // The printout as the printer receives it; an error drops the document begun, raised again.
