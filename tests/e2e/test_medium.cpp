@@ -206,10 +206,12 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
              std::to_string(std::count(sums.begin(), sums.end(), '\n') + 1) + ")" + nothing},
     };
     // Each helper missing, with no sums; a module is looked for beside the file a link names.
-    for (const std::string row : {"progman", "zel-uninstall", "libzel-print.so", "libzel-media.so",
-                                  "linked libzel-print.so"}) {
-        const std::string helper = row.substr(row.find(' ') + 1);
-        const fs::path dir = row == helper ? cd : tmp / "real";
+    for (const auto& [helper, linked] : {std::pair<std::string, bool>{"progman", false},
+                                         {"zel-uninstall", false},
+                                         {"libzel-print.so", false},
+                                         {"libzel-media.so", false},
+                                         {"libzel-print.so", true}}) {
+        const fs::path dir = linked ? tmp / "real" : cd;
         rows.emplace_back(
             [&, helper, dir] {
                 fs::remove(cd / "SHA256SUMS");
