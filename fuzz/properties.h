@@ -174,8 +174,10 @@ inline std::string checkIntegerRule(std::string_view input) {
 // The registry file: a parsed file survives formatting unchanged.
 inline std::string checkRegistry(std::string_view input) {
     const auto tree = parseRegistryFile(input);
-    const std::string text = tree ? formatRegistryFile(**tree) : "";
-    if (const auto again = parseRegistryFile(text); tree && (!again || !(**again == **tree)))
+    if (!tree)
+        return {};
+    const std::string text = formatRegistryFile(**tree);
+    if (const auto again = parseRegistryFile(text); !again || !(**again == **tree))
         return "parse(format(tree)) differs from the tree; formatted " + show(text);
     return {};
 }
