@@ -123,11 +123,14 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAMacroAValueWouldBreakI
     EXPECT_EQ(run(Browser::First).second, ""); // a browser setup missing is no error
     // A macro a '"' would break is not sent; the finish goes on (its Reloads sent), naming it.
     const std::string attack = "\")][DeleteGroup(\"Acess\xF3rios\")][CreateGroup(\"";
-    const std::string g = "Acesso Internet";
-    std::vector<std::string> destinationLost = {lostItemLine(kUpdateItem, kStartUpGroup)};
+    const auto lost = [](const std::string& item) {
+        return "Item \"" + item + "\" do grupo \"Acesso Internet\"";
+    };
+    const std::string update = "Item \"ZEL Update\" do grupo \"StartUp\"";
+    std::vector<std::string> destinationLost = {update};
     for (const char* item :
          {"Discador", "BBS", "Correio", "Vazio", "Direto", "Minusculo", "Longo", "Ultimo"})
-        destinationLost.push_back(lostItemLine(item, g));
+        destinationLost.push_back(lost(item));
     const struct {
         const char* name;
         std::function<void(Catalogue&)> plant;
@@ -137,10 +140,9 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAMacroAValueWouldBreakI
         // clang-format off
         {"destino", [&](Catalogue& c) { fs::create_directories(driveC() / "A\"B"); c.settings.destination = "C:\\A\"B\\"; },
          4, destinationLost},
-        {"ineticone", [&](Catalogue& c) { c.settings.internetIcon = attack; }, 12, {lostItemLine("Discador", g)}},
-        {"[Update] programa", [&](Catalogue& c) { c.settings.updateProgram = attack; }, 12,
-         {lostItemLine(kUpdateItem, kStartUpGroup)}},
-        {"diretorio", [&](Catalogue& c) { c.entry(3).directory = "M\"\\"; }, 12, {lostItemLine("Correio", g)}},
+        {"ineticone", [&](Catalogue& c) { c.settings.internetIcon = attack; }, 12, {lost("Discador")}},
+        {"[Update] programa", [&](Catalogue& c) { c.settings.updateProgram = attack; }, 12, {update}},
+        {"diretorio", [&](Catalogue& c) { c.entry(3).directory = "M\"\\"; }, 12, {lost("Correio")}},
         {"none", [](Catalogue&) {}, 13, {}},
         // clang-format on
     };
