@@ -1,10 +1,12 @@
 // The emulated machine: Windows paths, code page 1252, the prefix, drives, started programs.
 #include "tests/support/fixtures.h"
 #include "winemu/cp1252.h"
+#include "winemu/desktop_places.h"
 #include "winemu/machine.h"
 #include "winemu/programs.h"
 #include "winemu/winpath.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <pwd.h>
@@ -171,6 +173,19 @@ TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone
         fs::remove_all(way);
         fs::remove_all(target);
     }
+    if (::geteuid() == 0) { // root's links on the way, as /var/run, are trusted by every user
+        dir(tmp / "root's" / "prefix", none);
+        ASSERT_EQ(::chown((tmp / "root's" / "prefix").c_str(), 65534, 65534), 0);
+        fs::create_directory_symlink(tmp / "root's", way);
+        fs::permissions(tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+        EXPECT_EQ(inChild([&] {
+                      if (::setgid(65534) == 0 && ::setuid(65534) == 0)
+                          Machine::refuseForeignPrefix(inside);
+                      else
+                          ::_exit(9);
+                  }),
+                  0);
+    }
     // What the machine makes is never writable by others, whatever the umask.
     const mode_t umask = ::umask(0);
     const fs::path fresh = tmp / "fresh" / "prefix";
@@ -192,8 +207,10 @@ TEST(DefaultPrefix, FollowsTheEnvironmentThenThePasswordDatabase) {
     const std::string home = std::string(user->pw_dir) + "/.local/share/zel-setup/machine";
     const fs::path here = fs::temp_directory_path();
     ASSERT_EQ(::chdir(here.c_str()), 0);
-    for (const char* name : {"ZEL_PREFIX", "XDG_DATA_HOME", "HOME"})
+    for (const char* name : {"ZEL_PREFIX", "XDG_DATA_HOME", "HOME", "ZEL_NO_DESKTOP"})
         ::unsetenv(name); // for this test's process alone
+    EXPECT_EQ(desktopPlaces().value().entries,
+              fs::path(user->pw_dir) / ".local/share/applications/zel-setup");
     std::string prefixes = Machine::defaultPrefix().string();
     // clang-format off
     const std::pair<const char*, const char*> rows[] = {{"HOME", ""}, {"HOME", "h"}, {"HOME", "/h"},
@@ -305,13 +322,18 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     for (const pid_t session : sessions)
         EXPECT_NE(session, ::getsid(0));
     EXPECT_TRUE(noChildLeft());
-    // A started program gets none of the wizard's open files.
+    // A started program gets none of the wizard's open files, nor the signals it blocks.
     const FileDescriptor open(::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600));
-    writeProgram(medium() / "FD.EXE",
-                 "#!/bin/sh\n([ -e /proc/$$/fd/" + std::to_string(open.get()) +
-                     " ] && echo leaked || echo clean) > \"$ZEL_PREFIX/done\"\n");
+    writeProgram(medium() / "FD.EXE", "#!/bin/sh\n([ -e /proc/$$/fd/" + std::to_string(open.get()) +
+                                          " ] && echo leaked || echo clean; grep SigBlk "
+                                          "/proc/$$/status) > \"$ZEL_PREFIX/done\"\n");
+    sigset_t blocked, old;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    ::pthread_sigmask(SIG_BLOCK, &blocked, &old);
     EXPECT_TRUE(Programs(machine(), ui).runAndWait("D:\\FD.EXE"));
-    EXPECT_EQ(readFile(prefix / "done"), "clean\n");
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    EXPECT_EQ(readFile(prefix / "done"), "clean\nSigBlk:\t0000000000000000\n");
 }
 
 } // namespace
