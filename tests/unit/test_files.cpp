@@ -3,13 +3,16 @@
 #include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/host_file.h"
+#include "winemu/sha256.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace zel::test {
 namespace {
@@ -230,6 +233,17 @@ TEST(HostFile, AFullDiskKeepsTheOldFileANewFileIsMadeOnlyWhereNothingIsAndCopies
     for (const auto& [name, content] : {std::pair{"new", "one"}, {"new", "two"}, {"dangling", "3"}})
         made += std::to_string(createHostFile(tmp / name, content, 0640));
     EXPECT_EQ(made + readFile(tmp / "new"), "100one");
+    // Made by someone else while ours was being written: theirs stays.
+    const FileDescriptor watch(::inotify_init1(IN_CLOEXEC));
+    ASSERT_GE(::inotify_add_watch(watch.get(), tmp.path().c_str(), IN_CREATE), 0);
+    std::jthread other([&] {
+        char event[4096];
+        ASSERT_GT(::read(watch.get(), event, sizeof event), 0); // our temporary file
+        writeFile(tmp / "raced", "theirs");
+    });
+    EXPECT_FALSE(createHostFile(tmp / "raced", std::string(32 << 20, 'o'), 0640));
+    other.join();
+    EXPECT_EQ(readFile(tmp / "raced"), "theirs");
     EXPECT_THROW(writeHostFile(tmp / "dangling", "four"), HostFileError);
     writeHostFile(tmp / "link", "five");
     EXPECT_TRUE(fs::is_symlink(tmp / "link") && !fs::exists(tmp / "nowhere"));
@@ -242,6 +256,11 @@ TEST(HostFile, AFullDiskKeepsTheOldFileANewFileIsMadeOnlyWhereNothingIsAndCopies
     EXPECT_EQ(readHostFile(tmp / "new"), "five");
     errno = EINTR;
     EXPECT_TRUE(sameHostFileContent(tmp / "new", tmp / "same"));
+    // A read that fails is an error, neither tried again nor taken for the end.
+    const std::string unreadable =
+        "/proc/self/mem: cannot be read: " + std::string(std::strerror(EIO));
+    EXPECT_EQ(errorOf([] { readHostFile("/proc/self/mem"); }), unreadable);
+    EXPECT_EQ(errorOf([] { sha256OfFile("/proc/self/mem"); }), unreadable);
     // Copied in the kernel or through the buffer, from and to each position, never past the ask.
     enum class End { File, Pipe, Appending, RamFile }; // a RAM file is on another file system
     const std::tuple<const char*, End, End, std::int64_t, bool> rows[] = {
