@@ -5,6 +5,7 @@
 #include "winemu/progman_client.h"
 
 #include <chrono>
+#include <csignal>
 #include <poll.h>
 #include <sys/wait.h>
 
@@ -240,6 +241,24 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversationAndCrowdsWait)
     EXPECT_EQ(answers(crowd[31].get(), 500), "|open"); // the 33rd waits
     crowd[0].reset();
     EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");
+}
+
+// Told to stop, the server still serves a conversation that was waiting to be taken.
+TEST_F(ProgmanServerTest, AConversationWaitingWhenTheServerIsStoppedIsServed) {
+    EXPECT_EQ(deliver({"[CreateGroup(Early)]"}), "1|1");
+    const pid_t server = std::atoi(readFile(prefix / "progman.lock").c_str());
+    ::kill(server, SIGSTOP);
+    while (readFile("/proc/" + std::to_string(server) + "/stat").find(") T ") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1)); // stopped before the connect
+    const auto late = connectToProgman(prefix / "progman.sock");
+    ASSERT_TRUE(late);
+    const std::string packet = *macroPacket("[CreateGroup(Late)]");
+    ::send(late->get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+    ::shutdown(late->get(), SHUT_WR);
+    ::kill(server, SIGTERM);
+    ::kill(server, SIGCONT);
+    EXPECT_EQ(answers(late->get(), 5000), "+|end");
+    EXPECT_EQ(stored(), "Early{};Late{};");
 }
 
 // Another user neither serves us nor is served, even through an opened socket (StartUp runs).
