@@ -485,7 +485,14 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThere) {
         EXPECT_EQ(dir.parent_path(), images);
         EXPECT_EQ(static_cast<unsigned>(fs::status(dir).permissions()), 0500u);
         EXPECT_EQ(snapshot(dir), want);
-        // A program still working there (the browser setup) keeps the extraction until it ends.
+        // A program holding a file of it open keeps the extraction, as does one working there.
+        const std::string holder =
+            runCommand("(exec 3<" + q(dir / "SETUP.INI") + "; echo >" + q(tmp / "open") +
+                       "; exec sleep 30) >/dev/null 2>&1 & echo $!")
+                .output;
+        EXPECT_EQ(awaitFile(tmp / "open"), "\n");
+        EXPECT_TRUE(usedByAnotherProcess(dir));
+        ::kill(std::stoi(holder), SIGKILL);
         runCommand("(cd " + q(dir) + " && echo >" + q(tmp / "in") +
                    " && sleep 2 && cat SETUP.INI; echo $? >" + q(tmp / "done") +
                    ") >/dev/null 2>&1 &");
