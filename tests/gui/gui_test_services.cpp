@@ -190,6 +190,12 @@ TEST_F(MachineTest, ASoundStartsOnceAWindowIsPaintedAndAPrintJobComesOutWholeOrN
     qInstallMessageHandler(before);
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains("no_such_module")) << warnings[0].toStdString();
+    QtSound unpainted(machine(), "no_such_module"); // started unpainted: a later paint adds none
+    unpainted.playWave("C:\\TADA.WAV");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return unpainted.beeps() == 1; }));
+    window.repaint();
+    QtUi().processEvents();
+    EXPECT_EQ(unpainted.beeps(), 1);
     // A print job comes out whole, its file its owner's alone, or is a clear error.
     const fs::path job = tmp / "job.pdf";
     const mode_t umask = ::umask(0);
