@@ -4,6 +4,7 @@
 #include "qt/qt_pictures.h"
 #include "tests/support/gui_wizard_fixture.h"
 
+#include <QImageReader>
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -179,6 +180,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysWithinItsCapsOrRefusesThePicture) {
         {wmf(kRed + rect(10, 10, 50, 50)), "10,30R 49,30R 50,30W"},
         {wmf(kRedBrush + rect(10, 10, 50, 50)), "30,30R 10,30K"}, // the default pen
         {wmf(pen(0, 6, R) + sel(0) + line(50)), "50,52R 50,45W"},
+        {wmf(pen(0, 6, R) + sel(0) + line(50) + rec(W::LineTo, w({90, 50}))), "75,70R 25,70W"},
         {placeable(0, 0, 50, 50, 48) + kHead + pen(0, 1, R) + sel(0) + line(25) + kEnd,
          "50,50R 50,48W 50,52W"}, // a one-unit pen stays one pixel at any scale
         {wmf(kRed + rec(W::Ellipse, w({100, 100, 0, 0}))), "50,50R 3,3W"},
@@ -369,11 +371,21 @@ TEST_F(PicturesTest, DamagedBitmapsShowWhatTheyCanAndALabelOnlyAPictureOnItsDriv
     writeFile(tmp / "CUT.BMP", bitmap(64, 0xff, 0xff0000, Bytes(16 * 64, 1))); // half the rows
     const Bytes bmp = bitmap(3, 0xff0000, 0xff00, Bytes("\x01\x09\0\0\x01\x09\0\0", 8));
     writeFile(tmp / "SHORT.BMP", bmp);
+    writeFile(tmp / "EDGE.BMP", bitmap(2048, 0xff, 0xff0000, Bytes(2048, 1))); // just the limit
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(2);
+    mallopt(M_MMAP_THRESHOLD, 8 << 20); // large blocks too from the heap, not fresh pages
     mallopt(M_PERTURB, 0x5A); // memory from the allocator filled rather than, by chance, clear
-    const QImage cut = readPicture(tmp / "CUT.BMP"), shortPalette = readPicture(tmp / "SHORT.BMP");
+    const QImage cut = readPicture(tmp / "CUT.BMP"), shortPalette = readPicture(tmp / "SHORT.BMP"),
+                 edge = readPicture(tmp / "EDGE.BMP");
     mallopt(M_PERTURB, 0);
+    QImageReader::setAllocationLimit(limit);
+    EXPECT_EQ(describe(edge, "3,3 3,1023"), "2048x1024 3,3B 3,1023R");
     EXPECT_EQ(describe(cut, "3,3 60,15 3,16"), "64x32 3,3B 60,15B 3,16R"); // rows 16 on read
     EXPECT_EQ(describe(shortPalette, "0,0 1,0"), "3x2 0,0G 1,0K");
+    writeFile(tmp / "TWO.ICO", twoPictures(paletteIcon(16, 16, 1, 2, 0),
+                                           readFile(sourceDir() / "kit/UPDATE/ZELNET.ICO")));
+    EXPECT_EQ(readPicture(tmp / "TWO.ICO").size(), QSize(32, 32)); // the larger, though second
     const Bytes dib = bmp.substr(14);
     EXPECT_EQ(seen(wmf(rec(W::StretchDib, kStretchDib + w({2, 2, 0, 0, 100, 100, 0, 0}) + dib)),
                    "25,50 75,50"),

@@ -65,6 +65,11 @@ template <class F> std::string errorOf(F&& f) {
     }
     return "";
 }
+std::string le(std::uint32_t v, int bytes); // v's low `bytes` bytes, little-endian
+// A one-picture icon, every colour byte `pixel`, the mask clearing the left half; one icon file
+// of two pictures, a's before b's.
+std::string paletteIcon(int w, int h, int bits, int colors, char pixel);
+std::string twoPictures(const std::string& a, const std::string& b);
 // One of the project's programs from the build's bin directory, standard error kept apart.
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
 

@@ -12,35 +12,6 @@ namespace {
 
 using namespace progman;
 
-std::string le(std::uint32_t v, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i, v >>= 8)
-        out += static_cast<char>(v & 0xFF);
-    return out;
-}
-
-// A one-picture icon, every colour byte `pixel`, the mask clearing the left half.
-std::string paletteIcon(int w, int h, int bits, int colors, char pixel) {
-    const int stride = (w * bits + 31) / 32 * 4, maskStride = (w + 31) / 32 * 4;
-    std::string picture = le(40, 4) + le(w, 4) + le(2 * h, 4) + le(1, 2) + le(bits, 2) +
-                          std::string(16, '\0') + le(colors, 4) + le(0, 4);
-    for (int c = 0; c < colors; ++c)
-        picture += le(0x102030u * c + 0x0F, 4);
-    picture += std::string(std::size_t(stride * h), pixel);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < maskStride; ++x)
-            picture += x < w / 16 ? '\xFF' : x == w / 16 && w % 16 ? '\xFF' : '\0';
-    return le(0, 2) + le(1, 2) + le(1, 2) + le(w, 1) + le(h, 1) + le(0, 2) + le(1, 2) +
-           le(bits, 2) + le(picture.size(), 4) + le(22, 4) + picture;
-}
-
-// One icon file of two pictures, a's before b's.
-std::string twoPictures(const std::string& a, const std::string& b) {
-    const std::string first = a.substr(22), second = b.substr(22);
-    return le(0, 2) + le(1, 2) + le(2, 2) + a.substr(6, 12) + le(38, 4) + b.substr(6, 12) +
-           le(38 + first.size(), 4) + first + second;
-}
-
 std::string patched(std::string data, std::size_t at, std::uint32_t value, int bytes = 4) {
     return data.replace(at, bytes, le(value, bytes));
 }
