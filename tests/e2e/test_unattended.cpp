@@ -53,8 +53,6 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
          "--save-answers /proc/sys/kernel/osrelease", "",
          "2SETUP: --save-answers: Não foi possível gravar /proc/sys/kernel/osrelease (permissão "
          "negada)"},
-        {"a key twice", "", "--answers ../a.ini", "porta=1\nporta=2\n",
-         "1A chave porta aparece de novo em [Respostas] na linha 3 (a primeira está na linha 2)"},
         {"a dial command alone", "", "--answers ../a.ini",
          "porta=1\nmodem_inicializacao=\nmodem_discagem=ATDT\n",
          "1modem_discagem foi dado, mas modem_inicializacao está vazio: o discador só usa os dois "
@@ -94,9 +92,8 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
                   (row.answers.starts_with("[") ? "" : "[Respostas]\n") + row.answers);
         const CommandResult r = run("./SETUP " + row.args, row.env);
         EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors), row.said) << r.errors;
-        EXPECT_FALSE(installed());
-        EXPECT_EQ(fs::status(tmp / "fifo").type(), fs::file_type::fifo);
-        EXPECT_TRUE(fs::is_empty(tmp / "dir"));
+        EXPECT_TRUE(!installed() && fs::status(tmp / "fifo").type() == fs::file_type::fifo &&
+                    fs::is_empty(tmp / "dir"));
     }
     // A program away from its kit's description has nothing it could install.
     fs::rename(medium() / "SETUP.INI", medium() / "OUTRO.INI");
@@ -149,8 +146,7 @@ TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunSucceedsUnlessItsLogFill
         writeFile(medium() / "SETUP.INI",
                   changed.replace(changed.find(row.line), row.line.size(), row.quoted));
         const CommandResult r = run("./SETUP --answers ../a.ini --log ../run.log", row.env);
-        EXPECT_EQ(r.status, 0) << r.errors;
-        EXPECT_TRUE(installed());
+        EXPECT_EQ(std::to_string(r.status) + std::to_string(installed()), "01") << r.errors;
         EXPECT_THAT(r.errors,
                     HasSubstr("O Gerenciador de Programas não criou os seguintes grupos e itens:"));
         EXPECT_THAT(r.errors, HasSubstr(row.lost));

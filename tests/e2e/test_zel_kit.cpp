@@ -285,15 +285,14 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsFindsFilesAsTheWizardDoesAndSp
                       R"("no setup description file: the wizard, copied to the medium as SETUP, )"
                       R"(reads SETUP.INI beside itself and would run with every setting at its )"
                       R"(default"}],"errors":1,"warnings":0,"notes":0})")));
-    // "show" prints the catalogue as the wizard reads it, and the welcome page's keys.
-    const auto [status, shown] = json("show '" + (writeMedium(tmp) / "SETUP.INI").string() + "'");
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(shown["settings"]["destino"], "C:\\Z\\");
-    EXPECT_EQ(shown["programs"].size() * 100 + shown["welcome"]["sponsors"].size(), 1205u);
-    // Code page 1252 text comes out as UTF-8.
+    // "show" prints the catalogue as the wizard reads it (code page 1252 as UTF-8), the sponsors.
     const fs::path accented = writeMedium(tmp, "", {{"grupo=G", "grupo=Acesso \xC0 Rede"}});
-    EXPECT_EQ(json("show '" + (accented / "SETUP.INI").string() + "'").second["settings"]["grupo"],
-              "Acesso À Rede");
+    const auto [status, shown] = json("show '" + (accented / "SETUP.INI").string() + "'");
+    EXPECT_EQ(
+        std::to_string(status) + shown["settings"]["destino"].get<std::string>() +
+            shown["settings"]["grupo"].get<std::string>() +
+            std::to_string(shown["programs"].size() * 100 + shown["welcome"]["sponsors"].size()),
+        "0C:\\Z\\Acesso À Rede1205");
     // The README's table between its markers is `keys --markdown`, byte for byte.
     const CommandResult table = runTool("zel-kit", "keys --markdown", tmp);
     ASSERT_EQ(table.status, 0) << table.errors;

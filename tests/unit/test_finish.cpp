@@ -158,8 +158,6 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAMacroAValueWouldBreakI
                             [&sent](const std::string& macro) { sent.push_back(macro); }));
         EXPECT_EQ(refused, row.refused);
         EXPECT_EQ(sent.size(), row.sent);
-        for (const std::string& macro : sent)
-            EXPECT_EQ(macro.find("DeleteGroup"), std::string::npos) << macro;
     }
     // A kit's check names the keys, of every program; the destination is checked as the user's.
     catalogue = clean;
