@@ -110,11 +110,9 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
           << w.welcomePage->windowTitle();
     EXPECT_EQ(shown.join(" | "),
               "Rede Súl | Rede Súl | #00ff00 | Discador+ | Correio eletrônico | Notícias+ |  |  |  "
-              "|  |  |  |  | "
-              "C:\\Program Files\\KIT\\ | Navegador P, Navegador I, Não instalar "
-              "navegador | 1 | Espaço necessário: 4700k | senha123 | Cadastre-se "
-              "já! | Taxa | Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - "
-              "Windows 95/NT");
+              "|  |  |  |  | C:\\Program Files\\KIT\\ | Navegador P, Navegador I, Não instalar "
+              "navegador | 1 | Espaço necessário: 4700k | senha123 | Cadastre-se já! | Taxa | "
+              "Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - Windows 95/NT");
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
     w.welcomePage->ui.exitButton->click(); // "Sair" there ends the wizard without asking
     EXPECT_TRUE(ui.quitRequested() && ui.modals.empty() && ui.errors.empty());

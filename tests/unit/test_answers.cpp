@@ -84,7 +84,6 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
     odd.modem = {std::nullopt, "AT\xc7", ""}; // no port: the proposal stays
     odd.continueShortOfSpace = true;
     for (const Choices& saved : {proposed, custom, odd}) {
-        SCOPED_TRACE(describe(saved));
         writeFile(tmp / "a.ini", formatAnswers(saved));
         Choices replayed = proposed;
         replayed.modem.port = saved.modem.port ? std::optional<int>(3) : std::nullopt;
@@ -117,10 +116,10 @@ TEST(Answers, WrongAnswersAndHugeFilesAreRefused) {
     };
     // clang-format on
     for (const auto& [lines, error] : rows) {
-        SCOPED_TRACE(lines);
         writeFile(tmp / "a.ini", std::string("[Outra]\nporta=1\n[Respostas]\n") + lines + "\n");
         EXPECT_THAT([&] { readAnswers((tmp / "a.ini").string(), threePrograms()); },
-                    ThrowsMessage<WrongAnswer>(StrEq(error)));
+                    ThrowsMessage<WrongAnswer>(StrEq(error)))
+            << lines;
     }
     writeFile(tmp / "b.ini", "[Respostas]\nnome=Ana\n"); // the page's password proposed
     EXPECT_EQ(readAnswers((tmp / "b.ini").string(), threePrograms()).registration->password,
