@@ -192,13 +192,11 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     ASSERT_EQ(currentPage(), "ModemPage");
     ModemPage& connection = *wizard->modemPage;
     click(connection.ui.nextButton);
-    std::vector<std::string> boxes;
+    std::string boxes;
     for (const auto& box : ui.boxes)
-        boxes.push_back(box.text + " | " + box.caption);
-    EXPECT_EQ(boxes, (std::vector<std::string>{
-                         "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel | "
-                         "Instala\xe7\xe3o Personalizada",
-                         "Voc\xea precisa selecionar uma porta serial | Porta Serial"}));
+        boxes += box.text + " | " + box.caption + "\n";
+    EXPECT_EQ(boxes, "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel | Instala\xe7\xe3o "
+                     "Personalizada\nVoc\xea precisa selecionar uma porta serial | Porta Serial\n");
     ASSERT_EQ(currentPage(), "ModemPage");
     click(connection.ui.portGroup->button(2));
     type(connection.ui.initCommandEdit, QStringLiteral("ATZ"));

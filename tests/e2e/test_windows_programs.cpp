@@ -55,9 +55,8 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
         "xdg-data/applications/zel-setup/\\1-zel-internet_nada\\.desktop\n"
         "xdg-data/desktop-directories/zel-setup-\\1-zel-internet\\.directory\n"
         "xdg-data/icons/hicolor/32x32/apps/zel-setup-\\1-[0-9a-f]{16}\\.png\n");
-    ASSERT_TRUE(std::regex_match(files, made)) << files;
     std::smatch tag;
-    std::regex_search(files, tag, std::regex("zel-setup-([0-9a-f]{16})"));
+    ASSERT_TRUE(std::regex_match(files, tag, made)) << files;
     // The entry's command line names its machine itself: the demo dialer says who it is.
     const fs::path entry = tmp / "xdg-data/applications/zel-setup" /
                            (tag[1].str() + "-zel-internet_discador-trumpet.desktop");
@@ -121,8 +120,7 @@ TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
             ::kill(pid, SIGTERM);
         });
     EXPECT_EQ(ended, 0);
-    EXPECT_LT(count(entries), kGroups);
-    EXPECT_LT(count(menus), kGroups);
+    EXPECT_LT(std::max(count(entries), count(menus)), kGroups);
     EXPECT_EQ(progman::loadStore(progman::storePath(prefix)).groups().size(), kGroups + 1u);
 
     ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 '" + server + "'").status, 0);

@@ -294,7 +294,6 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsFindsFilesAsTheWizardDoesAndSp
     const std::string begin = "<!-- zel-kit keys --markdown: begin -->\n",
                       end = "<!-- zel-kit keys --markdown: end -->";
     const auto from = readme.find(begin), to = readme.find(end);
-    ASSERT_TRUE(from != std::string::npos && to != std::string::npos && from < to);
     EXPECT_EQ(readme.substr(from + begin.size(), to - from - begin.size()), table.output)
         << "regenerate the README's table with build/bin/zel-kit keys --markdown";
 }

@@ -67,12 +67,6 @@ protected:
         });
         return {sent, error};
     }
-    std::string uninstallValue(const std::string& name) {
-        Registry registry(machine().registryFile());
-        return registry.openKey(kUninstallKey, false) ? registry.readString(name) : "(no key)";
-    }
-    fs::path windowsDir() const { return driveC() / "WINDOWS"; }
-    fs::path settingsFile() const { return driveC() / "Z" / "ATUALIZA.INI"; }
 };
 
 TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
@@ -91,27 +85,29 @@ TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
               "[AddItem(\"C:\\Z\\ZEL.HTM\",\"Longo\")]\n"
               "[AddItem(\"C:\\Z\\ULT\\ULT.EXE\",\"Ultimo\")]\n[Reload(\"StartUp\")]\n"
               "[Reload(\"Acesso Internet\")]\n");
-    EXPECT_EQ(readFile(driveC() / "z" / "ATUALIZA.INI") + readFile(windowsDir() / "zelun.ini"),
+    EXPECT_EQ(readFile(driveC() / "z" / "ATUALIZA.INI") + readFile(driveC() / "WINDOWS/zelun.ini"),
               "[ZEL]\r\nhomepage=http://www.zel.com.br/\r\nsearchpage=http://busca.zel.com.br/\r\n"
               "item=ZEL Update\r\ngrupo=Acesso Internet\r\n[ZEL]\r\ndir=C:\\Z\\\r\n"
               "grupo=Acesso Internet\r\n");
-    EXPECT_EQ(uninstallValue("DisplayName") + uninstallValue("UninstallString"),
+    Registry registry(machine().registryFile());
+    ASSERT_TRUE(registry.openKey(kUninstallKey, false));
+    EXPECT_EQ(registry.readString("DisplayName") + registry.readString("UninstallString"),
               "ZEL InternetC:\\WINDOWS\\zelun.exe");
 }
 
 // A failure stops the sequence where it happens: nothing after it is sent, written or started.
 TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAMacroAValueWouldBreakIsLeftOut) {
     // The error, the macros sent, then S the update settings, L the uninstall log if written.
+    const fs::path settings = driveC() / "Z" / "ATUALIZA.INI", log = driveC() / "WINDOWS/zelun.ini";
     const auto stop = [&] {
         const std::string registry = readFile(machine().registryFile());
         const auto [macros, raised] = run(Browser::Second);
         const std::string seen =
-            raised + " " + std::to_string(macros.size()) + " " +
-            (fs::exists(settingsFile()) ? "S" : "") +
-            (fs::exists(windowsDir() / "zelun.ini") ? "L" : "") +
+            raised + " " + std::to_string(macros.size()) + " " + (fs::exists(settings) ? "S" : "") +
+            (fs::exists(log) ? "L" : "") +
             (readFile(machine().registryFile()) == registry ? "" : " and the registry changed");
-        fs::remove(settingsFile());
-        fs::remove(windowsDir() / "zelun.ini");
+        fs::remove(settings);
+        fs::remove(log);
         return seen;
     };
     catalogue.settings.destination = "C:\\NAO EXISTE\\";
