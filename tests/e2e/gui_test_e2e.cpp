@@ -17,8 +17,6 @@
 #include "winemu/programs.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTest>

@@ -1,6 +1,5 @@
 // Program Manager's groups in the desktop's menu; Windows programs through Wine, or refused.
 #include "tests/e2e/e2e.h"
-#include "winemu/cp1252.h"
 #include "winemu/profile.h"
 #include "winemu/progman_client.h"
 #include "winemu/programs.h"

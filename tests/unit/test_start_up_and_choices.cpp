@@ -1,7 +1,6 @@
 // The start-up (the catalogue, the choices proposed), the space check and the registration form.
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
-#include "setup/messages.h"
 #include "setup/registration.h"
 #include "setup/start_up.h"
 #include "tests/support/fixtures.h"
