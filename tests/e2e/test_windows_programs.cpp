@@ -35,7 +35,6 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
         return awaitProgmanExit() &&
                conversation.deliveries() == std::vector<bool>(macros.size(), true);
     };
-    // The desktop's files, relative to the test's directory, sorted.
     const auto desktopFiles = [&] {
         return runCommand("cd '" + tmp.path().string() +
                           "' && find xdg-data xdg-config -type f 2>/dev/null | LC_ALL=C sort")

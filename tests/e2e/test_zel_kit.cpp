@@ -264,7 +264,6 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsFindsFilesAsTheWizardDoesAndSp
         const CommandResult r = runTool("zel-kit", args, tmp);
         EXPECT_EQ(std::to_string(r.status) + r.output + r.errors, "2zel-kit: " + error + "\n");
     }
-    // The JSON forms and the README's key table.
     fs::create_directories(tmp / "e");
     const auto json = [&](const std::string& args) {
         const CommandResult run = runTool("zel-kit", args, tmp);

@@ -17,8 +17,7 @@ using testing::StrEq;
 using testing::ThrowsMessage;
 
 unsigned modeOf(const fs::path& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    return static_cast<unsigned>(fs::symlink_status(path).permissions());
 }
 
 using K = InstallEvent::Kind;
