@@ -183,15 +183,12 @@ TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
     }
 }
 
-// Logs each call, a word each; goes on when short of space.
+// Logs each call, a word each; is never asked about space.
 struct RecordingView : CopyView, Gauge, StatusLine {
     void working(bool on) override { log += on ? "work " : "idle "; }
     void failed(const std::string& message) override { log += "failed(" + message + ") "; }
     void destinationUnavailable(const std::string&) override { log += "unavailable "; }
-    bool goOnShortOfSpace(const std::string&) override {
-        log += "short? ";
-        return true;
-    }
+    bool goOnShortOfSpace(const std::string&) override { return false; }
     void sweeping() override { log += "sweep "; }
     void pump() override {}
     CopyProgress copying() override {
@@ -225,21 +222,20 @@ protected:
     Choices choices;
 };
 
-TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) {
+TEST_F(InstallationTest, TheCopyTakesTheResolvedDestinationAndAlwaysPutsItsProgressAway) {
     // A program without a directory of its own is copied from "\\" under the source.
     const std::string missing = "failed(Erro copiando arquivo D:\\\\A.EXE para C:\\ZEL\\A.EXE) ";
     const struct {
         const char* name;
         const char* destination;
-        bool shortDisk, fileThere;
+        bool fileThere;
         std::string outcome; // copied, went on short of space, the three twins, destination, log
     } rows[] = {
         // clang-format off
         // Anywhere but a full path would be taken against the medium's directory.
-        {"relative", "ZEL\\", false, true, "0 0 --- ZEL\\ unavailable "},
-        {"resolved once", "c:/x/../ZEL", false, true, "1 0 a-- C:\\ZEL\\ work sweep copying over idle "},
-        {"short, on", "C:\\ZEL\\", true, true, "1 1 a-- C:\\ZEL\\ short? work sweep copying over idle "},
-        {"a file missing", "C:\\ZEL\\", false, false, "0 0 --- C:\\ZEL\\ work sweep copying over idle " + missing},
+        {"relative", "ZEL\\", true, "0 0 --- ZEL\\ unavailable "},
+        {"resolved once", "c:/x/../ZEL", true, "1 0 a-- C:\\ZEL\\ work sweep copying over idle "},
+        {"a file missing", "C:\\ZEL\\", false, "0 0 --- C:\\ZEL\\ work sweep copying over idle " + missing},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -250,9 +246,7 @@ TEST_F(InstallationTest, TheCopyAsksFirstThenWorksAndAlwaysPutsItsProgressAway) 
         fs::remove(medium() / "A.EXE");
         if (row.fileThere)
             writeFile(medium() / "A.EXE", "a");
-        catalogue.entry(2).sizeKb = row.shortDisk ? 2147483647 : 1;
         choices.destination = row.destination;
-        choices.continueShortOfSpace = false;
         RecordingView view;
         const bool done = runCopy(*platform, catalogue, choices, view);
         EXPECT_EQ(std::to_string(done) + " " + std::to_string(choices.continueShortOfSpace) + " " +
