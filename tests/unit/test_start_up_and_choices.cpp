@@ -1,7 +1,6 @@
 // The start-up (the catalogue, the choices proposed), the space check and the registration form.
 #include "setup/catalogue.h"
 #include "setup/disk_space.h"
-#include "setup/messages.h"
 #include "setup/registration.h"
 #include "setup/start_up.h"
 #include "tests/support/fixtures.h"
@@ -143,7 +142,6 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem
                   underProgramFiles("C:\\KIT\\", "\\P") + "|" + underProgramFiles("C:\\KIT\\", "") +
                   "|" + underProgramFiles("\\", "C:\\P") + "|" + underProgramFiles("", "E:"),
               "D:\\P\\KIT\\|\\PC:\\KIT\\|C:\\KIT\\|C:\\P|E:");
-    // The modem the registry proposes.
     EXPECT_EQ(proposal(), "-||ATDP5550100") << "no modem at all";
     // Only the fourth character of AttachedTo (# a number, which is no text) gives the port.
     std::istringstream rows("COM1 0\nCOM2 1\nCOM4 3\nCOM5 -\nCOM3: 2\nCOM10 0\nLPT1 0\nCOM0 -\n"
