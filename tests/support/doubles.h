@@ -27,9 +27,8 @@ public:
     // The next queued answer (Confirm when none); a box with only "OK" answers Confirm.
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                            MsgIcon icon = MsgIcon::None) override;
-    // Shows the dialog without a nested event loop and runs the next queued answer with it: a
-    // dialog closed by its own buttons keeps its result, else the answer ends it (Other when
-    // none, as by the close box). A window that is no QtModalDialog is answered Other unshown.
+    // Shows the dialog without a nested event loop; unless its own buttons close it, the next
+    // queued answer ends it (Other when none, as the close box); no QtModalDialog: Other, unshown.
     ModalResult showModal(ModalWindow& window) override;
     void setBusyCursor(bool busy) override {
         busy_ = busy;

@@ -131,13 +131,8 @@ void MachineTest::useDemoKitWithTheWizard() {
 }
 
 Machine& MachineTest::makeMachine(bool installProgman) {
-    Machine::Options options;
-    options.prefix = prefix;
-    options.programHostPath = program;
-    options.hostWorkingDir = program.parent_path();
-    options.progmanHostPath = binDir() / "progman";
-    options.installProgman = installProgman;
-    machine_ = std::make_unique<Machine>(options);
+    machine_ = std::make_unique<Machine>(Machine::Options{prefix, program, program.parent_path(),
+                                                          binDir() / "progman", installProgman});
     return *machine_;
 }
 
