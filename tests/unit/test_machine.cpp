@@ -90,7 +90,6 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCaseAndFindsEachDrive) {
     const Machine outside({prefix, medium() / "w" / ".." / "SETUP", tmp.path(), {}});
     EXPECT_EQ(outside.programPath() + " " + outside.currentDirectory(), "D:\\SETUP D:\\");
     // A mapped drive it is on, else the first free letter from D:; the deepest drive names a path.
-    EXPECT_EQ(machine().programPath() + " " + machine().currentDirectory(), "D:\\SETUP D:\\");
     fs::create_directory_symlink(prefix, prefix / "dosdevices" / "d:");
     makeMachine();
     const auto letters = machine().driveLetters();
