@@ -42,9 +42,6 @@ public:
     void reportError(const std::string& message) override { errors.push_back(message); }
 
     void answerMessage(ModalResult result) { messageAnswers.push_back(result); }
-    void answerModal(ModalResult result) {
-        modalAnswers.push_back([result](QDialog&) { return result; });
-    }
     void answerModal(ModalAnswer answer) { modalAnswers.push_back(std::move(answer)); }
     bool busy() const { return busy_; }
 
