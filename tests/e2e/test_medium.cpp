@@ -119,9 +119,20 @@ TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
         EXPECT_EQ(fs::status(out / program).permissions(), static_cast<fs::perms>(0755));
 }
 
-// check finds every change to a packed medium, naming the file (or the line of the sums).
+// check finds every change to a packed medium, naming the file (or the line of the sums); an
+// installed zel-kit packs bin's programs and lib/zel-setup's modules.
 TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
-    ASSERT_EQ(pack(tools).status, 0);
+    const fs::path bin = tmp / "usr" / "bin", lib = tmp / "usr" / "lib" / "zel-setup";
+    fs::create_directories(bin);
+    fs::copy_file(tools / "zel-kit", bin / "zel-kit");
+    for (const char* name : {"zel-setup", "progman", "zel-uninstall"})
+        writeProgram(bin / name, std::string("#!/bin/sh\n# bin/") + name + "\n");
+    for (const char* name : {"libzel-print.so", "libzel-media.so"})
+        writeFile(lib / name, std::string("lib/") + name);
+    ASSERT_EQ(pack(bin).status, 0) << readFile(tmp / "stderr");
+    EXPECT_EQ(readFile(out / "SETUP") + readFile(out / "libzel-print.so") +
+                  readFile(out / "libzel-media.so"),
+              "#!/bin/sh\n# bin/zel-setup\nlib/libzel-print.solib/libzel-media.so");
     // The demo kit's one note: [Patro3] has a picture but no hint on purpose.
     const std::string note =
         "SETUP.INI:105: note: [Patro3] has no Texto: the sponsor is never shown";
@@ -153,7 +164,7 @@ TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
     for (const auto& [tamper, problem] : rows) {
         SCOPED_TRACE(problem);
         fs::remove_all(out);
-        ASSERT_EQ(pack(tools).status, 0);
+        ASSERT_EQ(pack(bin).status, 0);
         tamper();
         const CommandResult r = run(tools / "zel-kit", "check " + q(out));
         EXPECT_EQ(std::to_string(r.status) + r.output,
@@ -315,21 +326,6 @@ TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
               R"([{"nome":"N","instala":1,"diretorio":"\\"},{"diretorio":"\\"}]0)");
 }
 
-// An installed zel-kit packs bin's programs and lib/zel-setup's modules.
-TEST_F(MediumTest, AnInstalledZelKitPacksTheInstalledModules) {
-    const fs::path bin = tmp / "usr" / "bin", lib = tmp / "usr" / "lib" / "zel-setup";
-    fs::create_directories(bin);
-    fs::copy_file(tools / "zel-kit", bin / "zel-kit");
-    for (const char* name : {"zel-setup", "progman", "zel-uninstall"})
-        writeProgram(bin / name, std::string("#!/bin/sh\n# bin/") + name + "\n");
-    for (const char* name : {"libzel-print.so", "libzel-media.so"})
-        writeFile(lib / name, std::string("lib/") + name);
-    ASSERT_EQ(pack(bin).status, 0) << readFile(tmp / "stderr");
-    EXPECT_EQ(readFile(out / "SETUP") + readFile(out / "libzel-print.so") +
-                  readFile(out / "libzel-media.so"),
-              "#!/bin/sh\n# bin/zel-setup\nlib/libzel-print.solib/libzel-media.so");
-}
-
 constexpr const char* kNoXorriso = "xorriso is not installed (scripts/install-deps --test)";
 
 class MediumApartTest : public ::testing::Test {
@@ -468,7 +464,7 @@ protected:
     }
 };
 
-TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThere) {
+TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARunEnds) {
     fs::permissions(kit / "LICENCA.TXT", fs::perms::owner_exec, fs::perm_options::add);
     fs::permissions(kit / "SETUP.INI", fs::perms::others_read, fs::perm_options::remove);
     fs::create_hard_link(kit / "SETUP.INI", kit / "IRC" / "MESMO.INI"); // one file, two names
@@ -502,11 +498,7 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThere) {
     EXPECT_TRUE(fs::exists(dir / "SETUP.INI"));
     EXPECT_EQ(awaitFile(tmp / "done"), "0\n");
     EXPECT_TRUE(eventually([&] { return !fs::exists(dir); })); // the cleaner looks once a second
-}
-
-// A run ended by a signal (Ctrl+C, SIGTERM) leaves no extraction behind either.
-TEST_F(ImageTest, ARunEndedByASignalLeavesNoExtraction) {
-    makeImage(kit);
+    // A run ended by a signal (Ctrl+C, SIGTERM) leaves no extraction behind either.
     for (int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         fs::remove(tmp / "dir");
@@ -516,11 +508,12 @@ TEST_F(ImageTest, ARunEndedByASignalLeavesNoExtraction) {
             ::raise(signal);
         });
         EXPECT_EQ(ended, -signal);
-        const std::string dir = readFile(tmp / "dir");
+        dir = readFile(tmp / "dir");
         ASSERT_FALSE(dir.empty());
         EXPECT_TRUE(eventually([&] { return !fs::exists(dir); }));
     }
 }
+
 // A link or a bad size refuses the image whole, in the wizard and in zel-kit check alike.
 TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
     const struct {

@@ -35,8 +35,7 @@ ModalResult ScriptedUi::showModal(ModalWindow& window) {
     if (!modal)
         return ModalResult::Other;
     QDialog& dialog = modal->dialog();
-    // Taken before the dialog runs, so a dialog that opens another modal page from its own
-    // handlers gets the answers in the order the test queued them.
+    // Taken before the dialog runs: a modal page it opens gets the answers in the queued order.
     const ModalAnswer answer = next(modalAnswers, ModalAnswer());
     dialog.setResult(0);
     dialog.show();

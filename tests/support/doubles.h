@@ -27,9 +27,8 @@ public:
     // The next queued answer (Confirm when none); a box with only "OK" answers Confirm.
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                            MsgIcon icon = MsgIcon::None) override;
-    // Shows the dialog without a nested event loop and runs the next queued answer with it: a
-    // dialog closed by its own buttons keeps its result, else the answer ends it (Other when
-    // none, as by the close box). A window that is no QtModalDialog is answered Other unshown.
+    // Shows the dialog without a nested event loop; unless its own buttons close it, the next
+    // queued answer ends it (Other when none, as the close box); no QtModalDialog: Other, unshown.
     ModalResult showModal(ModalWindow& window) override;
     void setBusyCursor(bool busy) override {
         busy_ = busy;
@@ -43,9 +42,6 @@ public:
     void reportError(const std::string& message) override { errors.push_back(message); }
 
     void answerMessage(ModalResult result) { messageAnswers.push_back(result); }
-    void answerModal(ModalResult result) {
-        modalAnswers.push_back([result](QDialog&) { return result; });
-    }
     void answerModal(ModalAnswer answer) { modalAnswers.push_back(std::move(answer)); }
     bool busy() const { return busy_; }
 

@@ -30,10 +30,9 @@ TempDir::~TempDir() {
     // Tests may leave read-only directories behind; make them writable before removing.
     for (auto it = fs::recursive_directory_iterator(
              path_, fs::directory_options::skip_permission_denied, ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+         it != fs::recursive_directory_iterator(); it.increment(ec))
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
 }
@@ -131,13 +130,8 @@ void MachineTest::useDemoKitWithTheWizard() {
 }
 
 Machine& MachineTest::makeMachine(bool installProgman) {
-    Machine::Options options;
-    options.prefix = prefix;
-    options.programHostPath = program;
-    options.hostWorkingDir = program.parent_path();
-    options.progmanHostPath = binDir() / "progman";
-    options.installProgman = installProgman;
-    machine_ = std::make_unique<Machine>(options);
+    machine_ = std::make_unique<Machine>(Machine::Options{prefix, program, program.parent_path(),
+                                                          binDir() / "progman", installProgman});
     return *machine_;
 }
 

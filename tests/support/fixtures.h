@@ -66,10 +66,9 @@ template <class F> std::string errorOf(F&& f) {
     return "";
 }
 std::string le(std::uint32_t v, int bytes); // v's low `bytes` bytes, little-endian
-// A one-picture icon, every colour byte `pixel`, the mask clearing the left half; one icon file
-// of two pictures, a's before b's.
+// A one-picture icon, every colour byte `pixel`, the mask clearing the left half.
 std::string paletteIcon(int w, int h, int bits, int colors, char pixel);
-std::string twoPictures(const std::string& a, const std::string& b);
+std::string twoPictures(const std::string& a, const std::string& b); // a's picture, then b's
 // One of the project's programs from the build's bin directory, standard error kept apart.
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
 
@@ -85,8 +84,7 @@ protected:
     fs::path medium() const { return tmp / "medium"; }
     // Waits until no Program Manager server holds the prefix's lock; after 10 s kills it: false.
     bool awaitProgmanExit();
-    // The demo kit as the medium with the real wizard as its SETUP; Program Manager's server
-    // ends soon after its last macro.
+    // The demo kit as the medium, the real wizard its SETUP, Program Manager idle only briefly.
     void useDemoKitWithTheWizard();
     // A string value of HKEY_LOCAL_MACHINE, its key created when missing.
     void writeRegistry(std::string_view key, std::string_view name, std::string_view value);

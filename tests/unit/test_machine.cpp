@@ -90,7 +90,6 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCaseAndFindsEachDrive) {
     const Machine outside({prefix, medium() / "w" / ".." / "SETUP", tmp.path(), {}});
     EXPECT_EQ(outside.programPath() + " " + outside.currentDirectory(), "D:\\SETUP D:\\");
     // A mapped drive it is on, else the first free letter from D:; the deepest drive names a path.
-    EXPECT_EQ(machine().programPath() + " " + machine().currentDirectory(), "D:\\SETUP D:\\");
     fs::create_directory_symlink(prefix, prefix / "dosdevices" / "d:");
     makeMachine();
     const auto letters = machine().driveLetters();
@@ -268,10 +267,6 @@ protected:
             "$(basename \"$(pwd)\")|$(cut -d' ' -f6 /proc/$$/stat)\" > \"$ZEL_PREFIX/trace\"\n";
         executable ? writeProgram(path, script) : writeFile(path, script);
     }
-    static bool noChildLeft() {
-        errno = 0;
-        return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
-    }
     // WinExec's result and what the program told (it runs on after the return).
     std::string exec(const std::string& line) {
         fs::remove(prefix / "trace");
@@ -321,7 +316,8 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
                                    "33 WINDOWS|0|||WINDOWS\n2 \n");
     for (const pid_t session : sessions)
         EXPECT_NE(session, ::getsid(0));
-    EXPECT_TRUE(noChildLeft());
+    errno = 0; // no child left
+    EXPECT_TRUE(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
     // A started program gets none of the wizard's open files, nor the signals it blocks.
     const FileDescriptor open(::open((tmp / "open-file").c_str(), O_WRONLY | O_CREAT, 0600));
     writeProgram(medium() / "FD.EXE", "#!/bin/sh\n([ -e /proc/$$/fd/" + std::to_string(open.get()) +

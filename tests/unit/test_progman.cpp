@@ -195,11 +195,6 @@ TEST_F(ProgmanServerTest, StartedOnDemandItTellsEachExecutesOutcome) {
     EXPECT_FALSE(conversation->open("PROGMAN", "PROGMAN") || conversation->execute("[Reload]"));
 }
 
-std::string header(std::uint32_t size) {
-    return {static_cast<char>(size), static_cast<char>(size >> 8), static_cast<char>(size >> 16),
-            static_cast<char>(size >> 24)};
-}
-
 // A malformed packet ends its own conversation, nothing after it runs; the server serves on.
 TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversationAndCrowdsWait) {
     ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
@@ -210,12 +205,12 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversationAndCrowdsWait)
     const std::tuple<const char*, std::string, bool, const char*> rows[] = {
         {"the longest macro", packet(longest), true, "+|end"},
         {"two at once, one failing", packet("[CreateGroup(T)]") + packet("[Bogus]"), true, "+-|end"},
-        {"a text ends at its NUL", header(19) + std::string("[CreateGroup(N)]\0[B", 19), true, "+|end"},
-        {"cut short by the end of input", header(20) + "[CreateGroup(Cut)]", true, "|end"},
-        {"length zero", header(0) + packet("[CreateGroup(Z)]"), false, "|end"},
-        {"one byte too long", header(514) + std::string(514, ' ') + packet("[CreateGroup(O)]"), false, "|end"},
-        {"a length in the top byte", header(1u << 24) + packet("[CreateGroup(H)]"), false, "|end"},
-        {"a good one before a bad one", packet("[CreateGroup(G)]") + header(0), false, "+|end"},
+        {"a text ends at its NUL", le(19, 4) + std::string("[CreateGroup(N)]\0[B", 19), true, "+|end"},
+        {"cut short by the end of input", le(20, 4) + "[CreateGroup(Cut)]", true, "|end"},
+        {"length zero", le(0, 4) + packet("[CreateGroup(Z)]"), false, "|end"},
+        {"one byte too long", le(514, 4) + std::string(514, ' ') + packet("[CreateGroup(O)]"), false, "|end"},
+        {"a length in the top byte", le(1u << 24, 4) + packet("[CreateGroup(H)]"), false, "|end"},
+        {"a good one before a bad one", packet("[CreateGroup(G)]") + le(0, 4), false, "+|end"},
     };
     // clang-format on
     for (const auto& [what, bytes, endInput, expected] : rows) {
