@@ -115,7 +115,8 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
               "Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - Windows 95/NT");
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
     w.welcomePage->ui.exitButton->click(); // "Sair" there ends the wizard without asking
-    EXPECT_TRUE(ui.quitRequested() && ui.modals.empty() && ui.errors.empty());
+    EXPECT_TRUE(ui.quitRequested() && ui.modals.empty() && ui.errors.empty() && !w.installed());
+    EXPECT_EQ(w.welcomePage->minimumSize(), w.welcomePage->maximumSize()); // not resizable
     // The line follows every change; "< Voltar" keeps nothing but the browser, taken at once.
     w.customInstallPage->programBoxes()[0]->click();
     const QString withoutDialer = custom.spaceLabel->text();

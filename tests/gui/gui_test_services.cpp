@@ -164,6 +164,12 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
     group.show();
     group.resize(400, 90);
     EXPECT_EQ(QString("%1 %2").arg(group.button(2)->x()).arg(group.button(2)->width()), "203 195");
+    int clicks = 0; // a left button pressed and let go on its frame, not a release alone
+    QObject::connect(&group, &RadioGroup::clicked, [&] { ++clicks; });
+    QTest::mouseRelease(&group, Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mouseClick(&group, Qt::RightButton, {}, QPoint(2, 2));
+    QTest::mouseClick(&group, Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(clicks, 1);
 }
 
 // Once a window is painted a sound starts at once (here it beeps); no module is said once.
