@@ -194,7 +194,7 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
                 EXPECT_EQ(confirm.focusWidget(), confirm.ui.noButton);
                 confirm.ui.yesButton->setFocus();
                 answer();
-                return ModalResult::Other; // ignored: the answer has ended the dialog
+                return ModalResult::Confirm; // ignored: the answer has ended the dialog
             });
         button->click();
         EXPECT_EQ(requests.take() + (ui.quitRequested() ? "quit" : ""), request);
