@@ -3,6 +3,7 @@
 #include "winemu/errors.h"
 #include "winemu/files.h"
 #include "winemu/host_file.h"
+#include "winemu/iso_image.h"
 #include "winemu/sha256.h"
 
 #include <algorithm>
@@ -260,6 +261,18 @@ TEST(HostFile, AFullDiskKeepsTheOldFileANewFileIsMadeOnlyWhereNothingIsAndCopies
         "/proc/self/mem: cannot be read: " + std::string(std::strerror(EIO));
     EXPECT_EQ(errorOf([] { readHostFile("/proc/self/mem"); }), unreadable);
     EXPECT_EQ(errorOf([] { sha256OfFile("/proc/self/mem"); }), unreadable);
+    if (::geteuid() == 0) { // a read-only tree goes whole for an owner who is not root too
+        writeFile(tmp / "mine" / "ro" / "sub" / "file", "x");
+        runCommand("cd " + tmp.path().string() + " && chown -R 65534 mine && chmod -R a-w mine/ro");
+        fs::permissions(tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+        EXPECT_EQ(inChild([&] {
+                      if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                          ::_exit(9);
+                      removeReadOnlyTree(tmp / "mine" / "ro");
+                  }),
+                  0);
+        EXPECT_FALSE(fs::exists(tmp / "mine" / "ro"));
+    }
     // Copied in the kernel or through the buffer, from and to each position, never past the ask.
     enum class End { File, Pipe, Appending, RamFile }; // a RAM file is on another file system
     const std::tuple<const char*, End, End, std::int64_t, bool> rows[] = {
