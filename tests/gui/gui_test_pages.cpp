@@ -89,6 +89,11 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     writeSetup(std::string(kSetup) + "[Marca]\r\ntitulo=Rede S\xfal\r\nicone=ICONE.BMP\r\n");
     writePicture(medium() / "ICONE.BMP", Qt::green);
     Wizard& w = makeWizard();
+    for (const QDialog* later : std::initializer_list<const QDialog*>{
+             w.installTypePage.get(), w.customInstallPage.get(), w.copyPage.get(),
+             w.directoryChooser.get(), w.modemPage.get(), w.finishPage.get(),
+             w.sponsorPicture.get(), w.registrationPage.get(), w.licencePage.get()})
+        EXPECT_TRUE(later->children().isEmpty()) << later->metaObject()->className(); // unbuilt
     w.buildForms(); // read before they are shown
     const auto& custom = w.customInstallPage->ui;
     // The kit's brand first: the task bar's and the error reports' title, the windows' icon.
