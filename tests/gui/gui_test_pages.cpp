@@ -278,11 +278,16 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
         QTest::mouseDClick(page.sponsorPicture(k), Qt::LeftButton);
     EXPECT_FALSE(wizard->sponsorPicture->isVisible());
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"minimise", "restore"}));
-    EXPECT_EQ(sponsors() + page.sponsorPicture(2)->accessibleName().toStdString() + "\n" + told(),
+    EXPECT_EQ(sponsors() +
+                  (page.sponsorPicture(2)->accessibleName() + "|" +
+                   page.ui.exitButton->accessibleName() + "|" + // a button says its own
+                   wizard->sponsorPicture->palette().color(QPalette::Window).name())
+                      .toStdString() +
+                  "\n" + told(),
               markup + ": " + markup +
                   " #ff0000 D:\\P1\\LEIA.TXT; Mercado none D:\\; hidden #ff0000 D:\\; c #00ff00 "
-                  "D:\\NAO.EXE; hidden none D:\\; Mercado\nerror: N\xe3o foi poss\xedvel executar "
-                  "o programa D:\\NAO.EXE\n");
+                  "D:\\NAO.EXE; hidden none D:\\; Mercado||#000000\nerror: N\xe3o foi poss\xedvel "
+                  "executar o programa D:\\NAO.EXE\n");
     // The background behind, painted whole from blue at the top (the second band's) to black.
     QWidget& back = *wizard->backdrop;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&back));

@@ -105,6 +105,15 @@ int inChild(const std::function<void()>& body, const std::function<void(pid_t)>&
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
+int asNobody(const TempDir& tmp, const std::function<void()>& body) {
+    fs::permissions(tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+    return inChild([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(9);
+        body();
+    });
+}
+
 void fullDisk() {
     std::signal(SIGXFSZ, SIG_IGN); // so that writes fail rather than end the process
     const rlimit limit{4096, 4096};

@@ -56,6 +56,8 @@ CommandResult runCommand(const std::string& shellCommand);
 int inChild(
     const std::function<void()>& body, const std::function<void(pid_t)>& meanwhile = [](pid_t) {});
 void fullDisk();
+// Runs `body` as inChild does, as the user nobody, once `tmp` is searchable by others.
+int asNobody(const TempDir& tmp, const std::function<void()>& body);
 // The message of the PlatformError that f raises ("" when it raises none).
 template <class F> std::string errorOf(F&& f) {
     try {
