@@ -170,6 +170,7 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
     QTest::mouseClick(&group, Qt::RightButton, {}, QPoint(2, 2));
     QTest::mouseClick(&group, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(group.focusProxy(), group.button(0)); // focused, the group hands on to its first
 }
 
 // Once a window is painted a sound starts at once (here it beeps); no module is said once.
