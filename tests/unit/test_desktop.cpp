@@ -169,13 +169,13 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
                                           "data/applications/zel-setup/O-other_other.desktop",
                                           "data/desktop-directories/zel-setup-O-other.directory",
                                           "data/icons/hicolor/32x32/apps/zel-setup-O-H.png"};
-    std::set<std::string> kept = others, all;
+    std::set<std::string> kept = others;
     kept.insert({"config/menus/zel-setup-T-zel-internet.menu",
                  "data/applications/zel-setup/T-zel-internet_discador-2.desktop",
                  "data/applications/zel-setup/T-zel-internet_discador.desktop",
                  "data/desktop-directories/zel-setup-T-zel-internet.directory",
                  "data/icons/hicolor/32x32/apps/zel-setup-T-H.png"});
-    all = kept;
+    std::set<std::string> all = kept;
     all.insert({"config/menus/zel-setup-T-zel-internet-2.menu",
                 "data/applications/zel-setup/T-zel-internet-2_noticias.desktop",
                 "data/applications/zel-setup/T-zel-internet_x-touch-pwned-id-100-y.desktop",

@@ -149,6 +149,11 @@ protected:
         return seen;
     }
 
+    static void sendMacro(int fd, const std::string& macro) {
+        const std::string packet = *macroPacket(macro);
+        ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL);
+    }
+
     // Up to `count` answers within the time, then "|end" if the server closed, else "|open".
     static std::string answers(int fd, int milliseconds, std::size_t count = 1000) {
         std::string got;
@@ -231,8 +236,7 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversationAndCrowdsWait)
     std::vector<FileDescriptor> crowd;
     for (int i = 0; i < 32; ++i)
         crowd.push_back(connectToProgman(prefix / "progman.sock").value());
-    const std::string reload = *macroPacket("[Reload()]");
-    ::send(crowd[31].get(), reload.data(), reload.size(), MSG_NOSIGNAL);
+    sendMacro(crowd[31].get(), "[Reload()]");
     EXPECT_EQ(answers(crowd[31].get(), 500), "|open"); // the 33rd waits
     crowd[0].reset();
     EXPECT_EQ(answers(crowd[31].get(), 5000, 1), "+");
@@ -247,8 +251,7 @@ TEST_F(ProgmanServerTest, AConversationWaitingWhenTheServerIsStoppedIsServed) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1)); // stopped before the connect
     const auto late = connectToProgman(prefix / "progman.sock");
     ASSERT_TRUE(late);
-    const std::string packet = *macroPacket("[CreateGroup(Late)]");
-    ::send(late->get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+    sendMacro(late->get(), "[CreateGroup(Late)]");
     ::shutdown(late->get(), SHUT_WR);
     ::kill(server, SIGTERM);
     ::kill(server, SIGCONT);
@@ -269,8 +272,7 @@ TEST_F(ProgmanServerTest, AnotherUserCanNeitherServeNorBeServed) {
         const LocalSocketAddress at(prefix / "progman.sock");
         if (::connect(raw.get(), at.get(), at.size()) != 0)
             ::_exit(5);
-        const std::string packet = *macroPacket("[CreateGroup(Intruder)]");
-        ::send(raw.get(), packet.data(), packet.size(), MSG_NOSIGNAL);
+        sendMacro(raw.get(), "[CreateGroup(Intruder)]");
         ::_exit(answers(raw.get(), 3000) == "|end" ? 0 : 2);
     };
     EXPECT_EQ(asNobody(tmp, intrude), 0);
