@@ -516,6 +516,15 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARun
 
 // A link or a bad size refuses the image whole, in the wizard and in zel-kit check alike.
 TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
+    // What no image writer makes, patched into the bytes of an image made of the kit.
+    const auto patched = [&](const std::string& was, const std::string& now) {
+        makeImage(kit);
+        std::string bytes = readFile(iso);
+        ASSERT_NE(bytes.find(was), std::string::npos);
+        for (std::size_t at; (at = bytes.find(was)) != std::string::npos;)
+            bytes.replace(at, was.size(), now);
+        writeFile(iso, bytes);
+    };
     const struct {
         const char* name;
         std::function<void()> prepare;
@@ -528,18 +537,24 @@ TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
          [&] {
              // The file's size, both-endian in its directory records, made far larger.
              writeFile(kit / "GRANDE.BIN", std::string(0x1234, 'g'));
-             makeImage(kit);
-             std::string bytes = readFile(iso);
-             const std::string was("\x34\x12\0\0\0\0\x12\x34", 8);
-             const std::string now("\0\0\0\x70\x70\0\0\0", 8);
-             int patched = 0;
-             for (std::size_t at; (at = bytes.find(was)) != std::string::npos; ++patched)
-                 bytes.replace(at, 8, now);
-             ASSERT_GT(patched, 0);
-             writeFile(iso, bytes);
+             patched(std::string("\x34\x12\0\0\0\0\x12\x34", 8),
+                     std::string("\0\0\0\x70\x70\0\0\0", 8));
          },
          "n\xe3o p\xf4"
          "de ser lida: n\xe3o \xe9 uma imagem de CD (ISO 9660) ou est\xe1 danificada"},
+        {"two files of one name",
+         [&] {
+             writeFile(kit / "QQZZ1", "1");
+             writeFile(kit / "QQZZ2", "2");
+             patched("QQZZ2", "QQZZ1");
+         },
+         "tem o nome QQZZ1 duas vezes"},
+        {"a name that climbs out (its Rock Ridge name)",
+         [&] {
+             writeFile(kit / "QZ", "q");
+             patched(std::string("NM\x07\x01\0QZ", 7), std::string("NM\x07\x01\0..", 7));
+         },
+         "cont\xe9m um nome fora da imagem (..)"},
         {"a kit with an error: taken, and checked as the kit",
          [&] {
              std::string ini = readFile(kit / "SETUP.INI");

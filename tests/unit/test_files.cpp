@@ -206,6 +206,40 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
     EXPECT_EQ(machine().currentDirectory() + f.currentDirectoryOf('c'), "Z:\\C:\\WINDOWS\\Fonts");
 }
 
+// An image that cannot be read, or with no place to be extracted, is refused saying why; a
+// relative TMPDIR, which would depend on where the program runs, is passed over for /tmp.
+TEST(IsoImage, WhatCannotBeReadOrHasNoPlaceToGoIsSaid) {
+    const TempDir tmp;
+    writeFile(tmp / "junk.iso", std::string(70000, 'x'));
+    const struct {
+        fs::path image;
+        const char* tmpdir;
+        std::string said;
+    } rows[] = {
+        {tmp / "nada.iso", "/tmp",
+         "A imagem " + (tmp / "nada.iso").string() +
+             " n\xe3o p\xf4"
+             "de ser lida (arquivo ou pasta inexistente); nada foi instalado"},
+        {tmp.path(), "/tmp",
+         "A imagem " + tmp.path().string() +
+             " n\xe3o p\xf4"
+             "de ser lida (\xe9 uma pasta); nada foi instalado"},
+        {tmp / "junk.iso", "/nenhuma",
+         "N\xe3o foi poss\xedvel criar uma pasta tempor\xe1ria em /nenhuma para a imagem: "
+         "arquivo ou pasta inexistente"},
+        {tmp / "junk.iso", "nenhuma",
+         "A imagem " + (tmp / "junk.iso").string() +
+             " n\xe3o p\xf4"
+             "de ser lida: n\xe3o \xe9 uma imagem de CD (ISO 9660) ou est\xe1 "
+             "danificada; nada foi instalado"},
+    };
+    for (const auto& row : rows) {
+        ::setenv("TMPDIR", row.tmpdir, 1);
+        EXPECT_EQ(errorOf([&] { const ExtractedImage image(row.image); }), row.said);
+    }
+    ::unsetenv("TMPDIR");
+}
+
 // A full disk raises, the old file kept whole with nothing beside it, also written in place.
 TEST(HostFile, AFullDiskKeepsTheOldFileANewFileIsMadeOnlyWhereNothingIsAndCopiesStopInTime) {
     TempDir tmp;
