@@ -240,6 +240,34 @@ TEST(IsoImage, WhatCannotBeReadOrHasNoPlaceToGoIsSaid) {
     ::unsetenv("TMPDIR");
 }
 
+// What is no file in a folder is refused saying why, by each way of writing; nothing is left.
+TEST(HostFile, WhatIsNoFileInAFolderIsNotWritten) {
+    TempDir tmp;
+    writeFile(tmp / "file", "x");
+    ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
+    const std::tuple<fs::path, int, bool> rows[] = {
+        // where, why, and whether nothing is there
+        {tmp / "file" / "x", ENOTDIR, true}, {tmp / "none" / "x", ENOENT, true},
+        {tmp / "dir/", EISDIR, true},        {tmp / "fifo", EINVAL, false},
+        {tmp.path(), EISDIR, false},
+    };
+    for (const auto& [path, error, nothing] : rows) {
+        const std::string said = path.string() + ": cannot be written: " + std::strerror(error);
+        EXPECT_EQ(errorOf([&] { writeHostFile(path, "y"); }), said);
+        EXPECT_FALSE(hostFileWritable(path)) << path;
+        EXPECT_EQ(errorOf([&] { createHostFile(path, "y"); }), nothing ? said : "") << path;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 2);
+    // In a folder that takes no new names the file is written in place, by whoever may write it.
+    writeFile(tmp / "closed" / "file", "old");
+    ASSERT_EQ(::chown((tmp / "closed").c_str(), 65534, 65534) +
+                  ::chown((tmp / "closed" / "file").c_str(), 65534, 65534),
+              0);
+    fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(asNobody(tmp, [&] { writeHostFile(tmp / "closed" / "file", "new"); }), 0);
+    EXPECT_EQ(readFile(tmp / "closed" / "file"), "new");
+}
+
 // A full disk raises, the old file kept whole with nothing beside it, also written in place.
 TEST(HostFile, AFullDiskKeepsTheOldFileANewFileIsMadeOnlyWhereNothingIsAndCopiesStopInTime) {
     TempDir tmp;
