@@ -100,16 +100,21 @@ QImage readIcon(const QByteArray& data) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "ICO");
     QImage best;
+    int bestDepth = 0;
     for (int i = 0; i < std::max(1, reader.imageCount()); ++i) {
         if (i > 0 && !reader.jumpToImage(i))
             break;
+        // The colours the icon stores: the picture read is 32-bit whatever they were.
+        const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
         QImage candidate = reader.read();
         if (candidate.isNull())
             continue;
         if (best.isNull() ||
             candidate.width() * candidate.height() > best.width() * best.height() ||
-            (candidate.size() == best.size() && candidate.depth() > best.depth()))
+            (candidate.size() == best.size() && depth > bestDepth)) {
             best = candidate;
+            bestDepth = depth;
+        }
     }
     return best;
 }

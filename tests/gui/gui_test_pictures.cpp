@@ -379,9 +379,14 @@ TEST_F(PicturesTest, DamagedBitmapsShowWhatTheyCanAndALabelOnlyAPictureOnItsDriv
     EXPECT_EQ(describe(edge, "3,3 3,1023"), "2048x1024 3,3B 3,1023R");
     EXPECT_EQ(describe(cut, "3,3 60,15 3,16"), "64x32 3,3B 60,15B 3,16R"); // rows 16 on read
     EXPECT_EQ(describe(shortPalette, "0,0 1,0"), "3x2 0,0G 1,0K");
-    writeFile(tmp / "TWO.ICO", twoPictures(paletteIcon(16, 16, 1, 2, 0),
-                                           readFile(sourceDir() / "kit/UPDATE/ZELNET.ICO")));
-    EXPECT_EQ(readPicture(tmp / "TWO.ICO").size(), QSize(32, 32)); // the larger, though second
+    // Of two pictures the larger shows, and of two of one size the one of more colours.
+    const fs::path kit = sourceDir() / "kit/UPDATE/ZELNET.ICO";
+    const Bytes four = paletteIcon(32, 32, 4, 16, 1);
+    for (const Bytes& two : {twoPictures(paletteIcon(16, 16, 1, 2, 0), readFile(kit)),
+                             twoPictures(four, readFile(kit)), twoPictures(readFile(kit), four)}) {
+        writeFile(tmp / "TWO.ICO", two);
+        EXPECT_EQ(readPicture(tmp / "TWO.ICO"), readPicture(kit));
+    }
     const Bytes dib = bmp.substr(14);
     EXPECT_EQ(seen(wmf(rec(W::StretchDib, kStretchDib + w({2, 2, 0, 0, 100, 100, 0, 0}) + dib)),
                    "25,50 75,50"),
