@@ -216,7 +216,7 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
          "O arquivo SHA256SUMS da mídia está danificado (linha " +
              std::to_string(std::count(sums.begin(), sums.end(), '\n') + 1) + ")" + nothing},
     };
-    // Each helper missing, with no sums; a module is looked for beside the file a link names.
+    // Each helper missing, with no sums; a module is looked for beside the file a link names only.
     for (const auto& [helper, linked] : {std::pair<std::string, bool>{"progman", false},
                                          {"zel-uninstall", false},
                                          {"libzel-print.so", false},
@@ -230,6 +230,7 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
                     fs::rename(cd, dir);
                     fs::create_directory(cd);
                     fs::create_symlink(dir / "SETUP", cd / "SETUP");
+                    fs::copy_file(dir / helper, cd / helper); // beside the link: not taken
                 }
                 fs::remove(dir / helper);
             },
