@@ -496,7 +496,11 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARun
         EXPECT_EQ(awaitFile(tmp / "in"), "\n");
         EXPECT_TRUE(usedByAnotherProcess(dir));
     }
-    EXPECT_TRUE(fs::exists(dir / "SETUP.INI"));
+    std::string cleaners; // each in our session or not: a Ctrl+C to this one must not end it
+    for (const auto& p : fs::directory_iterator("/proc"))
+        if (readFile(p.path() / "cmdline").ends_with(dir.string() + '\0'))
+            cleaners += ::getsid(std::atoi(p.path().filename().c_str())) == ::getsid(0) ? "1" : "0";
+    EXPECT_EQ(cleaners, "0");
     EXPECT_EQ(awaitFile(tmp / "done"), "0\n");
     EXPECT_TRUE(eventually([&] { return !fs::exists(dir); })); // the cleaner looks once a second
     // A run ended by a signal (Ctrl+C, SIGTERM) leaves no extraction behind either.
@@ -517,7 +521,6 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARun
 
 // A link or a bad size refuses the image whole, in the wizard and in zel-kit check alike.
 TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
-    // What no image writer makes, patched into the bytes of an image made of the kit.
     const auto patched = [&](const std::string& was, const std::string& now) {
         makeImage(kit);
         std::string bytes = readFile(iso);
