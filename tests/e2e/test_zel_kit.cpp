@@ -9,7 +9,6 @@ namespace {
 
 using Edits = std::vector<std::pair<std::string, std::string>>;
 
-// The exit status and the report of a check.
 std::string checked(const fs::path& given, const TempDir& tmp) {
     const CommandResult run = runTool("zel-kit", "check '" + given.string() + "'", tmp);
     return std::to_string(run.status) + run.output;

@@ -14,7 +14,6 @@ namespace {
 using Macros = std::vector<std::string>;
 const std::string d = "C:\\Z\\"; // the kit's destination
 
-// A machine with the services' doubles and a kit read from its description.
 class PlatformTest : public MachineTest {
 protected:
     void SetUp() override {
@@ -178,7 +177,6 @@ TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
     }
 }
 
-// Logs each call, a word each; is never asked about space.
 struct RecordingView : CopyView, Gauge, StatusLine {
     void working(bool on) override { log += on ? "work " : "idle "; }
     void failed(const std::string& message) override { log += "failed(" + message + ") "; }
@@ -227,7 +225,6 @@ TEST_F(InstallationTest, TheCopyTakesTheResolvedDestinationAndAlwaysPutsItsProgr
         std::string outcome; // copied, went on short of space, the three twins, destination, log
     } rows[] = {
         // clang-format off
-        // Anywhere but a full path would be taken against the medium's directory.
         {"relative", "ZEL\\", true, "0 0 --- ZEL\\ unavailable "},
         {"resolved once", "c:/x/../ZEL", true, "1 0 a-- C:\\ZEL\\ work sweep copying over idle "},
         {"a file missing", "C:\\ZEL\\", false, "0 0 --- C:\\ZEL\\ work sweep copying over idle " + missing},

@@ -100,9 +100,8 @@ TEST(Catalogue, TheProgramTableItsFileListsAndTheDiskSpaceTheyNeed) {
 
 class StartUpTest : public MachineTest {
 protected:
-    // "#" writes a number.
     void write(const char* key, const char* name, const std::string& text) {
-        if (text != "#")
+        if (text != "#") // "#" writes a number
             return writeRegistry(key, name, text);
         Registry registry(machine().registryFile());
         ASSERT_TRUE(registry.openKey(key, true));
@@ -112,7 +111,6 @@ protected:
         Files files(machine());
         return zel::startUp(files, sound, catalogue);
     }
-    // The modem proposed, as "port|init|dial" ("-" for no port).
     std::string proposal(const ModemSettings& modem) {
         return (modem.port ? std::to_string(*modem.port) : "-") + "|" + modem.initCommand + "|" +
                modem.dialCommand;
