@@ -5,8 +5,6 @@
 #include "winemu/programs.h"
 #include "winemu/wine.h"
 
-#include "progman/store.h"
-
 namespace zel::test {
 namespace {
 
