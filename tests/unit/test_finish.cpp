@@ -263,10 +263,8 @@ TEST(Destination, IsAFullPathWindowsAcceptsResolvedOnce) {
     const std::pair<std::string, std::string> rows[] = {
         // clang-format off
         {"C:\\ZEL\\", "C:\\ZEL\\"}, {"c:\\Program Files\\..\\ZEL", "C:\\ZEL\\"}, {"d:/a//b/./", "D:\\a\\b\\"},
-        {"C:\\", "C:\\"}, {"C:ZEL", relative("C:ZEL")}, {"\\ZEL", relative("\\ZEL")}, {"", relative("")},
-        {"1:\\ZEL", relative("1:\\ZEL")},
+        {"C:\\", "C:\\"}, {"1:\\ZEL", relative("1:\\ZEL")}, {"Cur|sos", refused("Cur|sos", '|')},
         {"C:\\A\"B", refused("C:\\A\"B", '"')}, {"C:\\Meus Programas*", refused("C:\\Meus Programas*", '*')},
-        {"Cur|sos", refused("Cur|sos", '|')},
         {"C:\\A\x1b[2J", "O destino C:\\A?[2J cont\xe9m um caractere de controle (c\xf3" "digo 27), que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
         // clang-format on
     };
