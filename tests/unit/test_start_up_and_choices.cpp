@@ -88,8 +88,6 @@ TEST(Catalogue, TheProgramTableItsFileListsAndTheDiskSpaceTheyNeed) {
     EXPECT_EQ(ask(Browser::Second, std::int64_t{1} << 50), // 9 * 2147483647 - 5000 + 4000
               "O drive d aparenta ter apenas 2147483647kbytes livres.\rVoc\xea necessita de "
               "19327351823kbytes. Deseja continuar?");
-    choices.programs = {};
-    EXPECT_EQ(ask(Browser::None, -1), std::nullopt);
     // The destination's drive, its letter upper-cased; -1 for nothing.
     std::istringstream drives("A:\\ 1\na: 1\nd:\\kit\\ 4\nz: 26\n -1");
     for (std::string dest, drive; std::getline(drives, dest, ' ') && std::getline(drives, drive);)
