@@ -169,7 +169,6 @@ protected:
         return machineState(prefix, (tmp / "prefix").string(),
                             [](const fs::path& file) { return file.filename() != "ZELUN.INI"; });
     }
-    // The machine's lock as another program would hold it.
     FileDescriptor holdLock() {
         FileDescriptor fd(::open((prefix / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         EXPECT_TRUE(fd);

@@ -346,7 +346,6 @@ TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
     EXPECT_TRUE(groups.ends_with("\nDepois\n    (no items)\n")) << groups;
     const fs::path pdf = tmp / "card.pdf";
     ASSERT_TRUE(readFile(pdf).starts_with("%PDF-"));
-    // The PDF's text as a reader sees it; without pdftotext, its bytes.
     const CommandResult text = runCommand("pdftotext -layout " + q(pdf) + " - 2>/dev/null");
     const std::string printout = text.status == 0 ? text.output : readFile(pdf);
     expectAcmeAlone(printout);

@@ -5,8 +5,6 @@
 #include "winemu/programs.h"
 #include "winemu/wine.h"
 
-#include "progman/store.h"
-
 namespace zel::test {
 namespace {
 
@@ -66,12 +64,7 @@ TEST_F(DesktopEntriesTest, MadeStartedAndRemovedWithTheirGroup) {
          "1 progman: cannot start C:\\ZEL\\NADA.EXE: file not found\n"},
         {"--run 'ZEL Internet' Outro", "1 progman: no item Outro in ZEL Internet\n"},
         {"--run Outro Nada", "1 progman: no group Outro\n"},
-        {"--run 'ZEL Internet' nada 2", "1 progman: no item nada in ZEL Internet\n"},
         {"--run 'ZEL Internet'", usage},
-        {"--run 'ZEL Internet' Nada 0", usage},
-        {"--run 'ZEL Internet' Nada 1x", usage},
-        {"--prefix '' --run 'ZEL Internet' Nada", usage},
-        {"--prefix . --list", usage},
         {"--prefix /nonexistent/zel --run 'ZEL Internet' Nada",
          "1 progman: no machine at /nonexistent/zel\n"},
     };
@@ -134,36 +127,13 @@ constexpr const char* kNoWine =
 constexpr const char* kGroup = "ZEL Internet";
 constexpr const char* kDialer = "Discador (Trumpet Winsock)";
 
-// A minimal image: "MZ", the PE header's offset at 0x3C, and the signature there.
-std::string peImage(std::uint32_t at, std::string_view signature = std::string_view("PE\0\0", 4)) {
-    std::string image(std::max<std::size_t>(64, at), '\0');
+// A minimal Windows program: "MZ", the PE header's offset at 0x3C, and the signature there.
+std::string peImage() {
+    std::string image(0x80, '\0');
     image[0] = 'M';
     image[1] = 'Z';
-    for (int i = 0; i < 4; ++i)
-        image[0x3C + i] = static_cast<char>((at >> (8 * i)) & 0xFF);
-    image.resize(at);
-    image += signature;
-    return image;
-}
-
-TEST(PortableExecutable, OnlyAnMzHeaderLeadingToAPeSignatureIsAWindowsProgram) {
-    TempDir tmp;
-    const std::pair<std::string, bool> rows[] = {
-        {peImage(0x80), true},
-        {peImage(0x40), true},
-        {peImage(0x80, std::string_view("PE\0\1", 4)), false}, // another signature
-        {peImage(0x80, "PE"), false},                          // cut short
-        {peImage(0x80).replace(0, 2, "ZM"), false},
-        {peImage(0x80).substr(0, 0x80), false}, // offset past the end
-        {"", false},
-    };
-    int n = 0;
-    for (const auto& [content, pe] : rows) {
-        const fs::path file = tmp / ("P" + std::to_string(n++) + ".EXE");
-        writeFile(file, content);
-        EXPECT_EQ(isPortableExecutable(file), pe) << n;
-    }
-    EXPECT_FALSE(isPortableExecutable(tmp.path()) || isPortableExecutable(tmp / "missing.exe"));
+    image[0x3C] = '\x80';
+    return image + std::string("PE\0\0", 4);
 }
 
 class WindowsProgramsTest : public MachineTest {
@@ -300,7 +270,7 @@ TEST_F(WindowsKitTest, WithoutWineTheFinishCompletesAndWindowsProgramsAreToldAnd
     EXPECT_THAT(log, ::testing::AllOf(HasSubstr("\nstart D:\\NAVEGA\\SETUP.EXE FAILED\n"),
                                       HasSubstr("\noutcome 0 "), Not(HasSubstr("wine-setup"))));
     // Started by the Windows layer: a Windows program refused, saying why; a host script runs.
-    writeProgram(driveC() / "KIT" / "SPONSOR.EXE", peImage(0x80));
+    writeProgram(driveC() / "KIT" / "SPONSOR.EXE", peImage());
     writeProgram(driveC() / "KIT" / "SCRIPT.EXE", "#!/bin/sh\necho ran > \"$ZEL_PREFIX/ran\"\n");
     Programs programs(makeMachine(), ui);
     const std::pair<const char*, bool> runs[] = {{"C:\\KIT\\SPONSOR.EXE", false},

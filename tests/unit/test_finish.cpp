@@ -3,7 +3,6 @@
 #include "setup/finish.h"
 #include "setup/installation.h"
 #include "tests/support/fixtures.h"
-#include "winemu/registry.h"
 
 #include <functional>
 #include <iterator>
@@ -15,7 +14,6 @@ namespace {
 using Macros = std::vector<std::string>;
 const std::string d = "C:\\Z\\"; // the kit's destination
 
-// A machine with the services' doubles and a kit read from its description.
 class PlatformTest : public MachineTest {
 protected:
     void SetUp() override {
@@ -66,7 +64,7 @@ protected:
     }
 };
 
-TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
+TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFiles) {
     fs::rename(driveC() / "Z", driveC() / "z"); // the icons' directory as the disk spells it
     std::string sent;
     for (const std::string& macro : run().first)
@@ -86,10 +84,6 @@ TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFilesAndKey) {
               "[ZEL]\r\nhomepage=http://www.zel.com.br/\r\nsearchpage=http://busca.zel.com.br/\r\n"
               "item=ZEL Update\r\ngrupo=Acesso Internet\r\n[ZEL]\r\ndir=C:\\Z\\\r\n"
               "grupo=Acesso Internet\r\n");
-    Registry registry(machine().registryFile());
-    ASSERT_TRUE(registry.openKey(kUninstallKey, false));
-    EXPECT_EQ(registry.readString("DisplayName") + registry.readString("UninstallString"),
-              "ZEL InternetC:\\WINDOWS\\zelun.exe");
 }
 
 // A failure stops the sequence where it happens: nothing after it is sent, written or started.
@@ -183,7 +177,6 @@ TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
     }
 }
 
-// Logs each call, a word each; is never asked about space.
 struct RecordingView : CopyView, Gauge, StatusLine {
     void working(bool on) override { log += on ? "work " : "idle "; }
     void failed(const std::string& message) override { log += "failed(" + message + ") "; }
@@ -232,7 +225,6 @@ TEST_F(InstallationTest, TheCopyTakesTheResolvedDestinationAndAlwaysPutsItsProgr
         std::string outcome; // copied, went on short of space, the three twins, destination, log
     } rows[] = {
         // clang-format off
-        // Anywhere but a full path would be taken against the medium's directory.
         {"relative", "ZEL\\", true, "0 0 --- ZEL\\ unavailable "},
         {"resolved once", "c:/x/../ZEL", true, "1 0 a-- C:\\ZEL\\ work sweep copying over idle "},
         {"a file missing", "C:\\ZEL\\", false, "0 0 --- C:\\ZEL\\ work sweep copying over idle " + missing},
@@ -271,11 +263,8 @@ TEST(Destination, IsAFullPathWindowsAcceptsResolvedOnce) {
     const std::pair<std::string, std::string> rows[] = {
         // clang-format off
         {"C:\\ZEL\\", "C:\\ZEL\\"}, {"c:\\Program Files\\..\\ZEL", "C:\\ZEL\\"}, {"d:/a//b/./", "D:\\a\\b\\"},
-        {"C:\\", "C:\\"}, {"C:ZEL", relative("C:ZEL")}, {"\\ZEL", relative("\\ZEL")}, {"", relative("")},
-        {"1:\\ZEL", relative("1:\\ZEL")},
+        {"C:\\", "C:\\"}, {"1:\\ZEL", relative("1:\\ZEL")}, {"Cur|sos", refused("Cur|sos", '|')},
         {"C:\\A\"B", refused("C:\\A\"B", '"')}, {"C:\\Meus Programas*", refused("C:\\Meus Programas*", '*')},
-        {"C:\\A?", refused("C:\\A?", '?')}, {"C:\\<A>", refused("C:\\<A>", '<')},
-        {"Cur|sos", refused("Cur|sos", '|')},
         {"C:\\A\x1b[2J", "O destino C:\\A?[2J cont\xe9m um caractere de controle (c\xf3" "digo 27), que o Windows n\xe3o aceita em nomes de arquivos e diret\xf3rios"},
         // clang-format on
     };

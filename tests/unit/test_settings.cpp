@@ -38,16 +38,13 @@ TEST_F(MachineTest, ProfileTextReadAsThePlatformDoesAndFilesOnTheMachine) {
         EXPECT_EQ(file.readText(section, key, "<none>"), value.value_or("<none>"))
             << section << "/" << key;
     }
-    // Integers: "0x"/"$" hex to 8 digits (the top bit makes them negative), decimal to 2^31-1.
-    writeFile(tmp / "n.ini",
-              "[N]\nblanks= 42 \nhex=0x20\nk=12k\nempty=\nzero=0\nq=\"$10\"\nmax=2147483647\n"
-              "min=-2147483647\nover=-2147483648\ntop=$80000000\nshort=0x1\nbare=0X\n");
+    // Integers by the rule the fuzz replay checks against its model; read through the file here.
+    writeFile(tmp / "n.ini", "[N]\nhex=0x20\nk=12k\nzero=0\nq=\"$10\"\ntop=$80000000\ndec= -29\n");
     const ProfileFile n = ProfileFile::atHostPath(tmp / "n.ini");
     std::string numbers;
-    for (const char* key :
-         {"blanks", "hex", "k", "empty", "q", "max", "min", "over", "top", "short", "bare"})
+    for (const char* key : {"q", "top", "dec", "k"})
         numbers += std::to_string(n.readInteger("N", key, -1)) + " ";
-    EXPECT_EQ(numbers, "42 32 -1 -1 16 2147483647 -2147483647 -1 -2147483648 1 -1 ");
+    EXPECT_EQ(numbers, "16 -2147483648 -29 -1 ");
     EXPECT_EQ((std::vector<bool>{n.readFlag("N", "hex", false), n.readFlag("N", "zero", true),
                                  n.readFlag("N", "k", false), n.readFlag("N", "k", true)}),
               (std::vector<bool>{true, false, false, true}));
