@@ -9,10 +9,9 @@
 namespace zel::test {
 namespace {
 
-// A sanitizer build's own settings (its suppressions) survive the emptied environment.
-constexpr const char* kSanitizerSettings = "ASAN_OPTIONS=\"$ASAN_OPTIONS\" "
-                                           "LSAN_OPTIONS=\"$LSAN_OPTIONS\" "
-                                           "UBSAN_OPTIONS=\"$UBSAN_OPTIONS\"";
+constexpr const char* kSanitizerSettings = // a sanitizer build's own survive "env -i"
+    "ASAN_OPTIONS=\"$ASAN_OPTIONS\" LSAN_OPTIONS=\"$LSAN_OPTIONS\" "
+    "UBSAN_OPTIONS=\"$UBSAN_OPTIONS\"";
 
 class MediumTest : public MachineTest {
 protected:
@@ -133,8 +132,7 @@ TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
     EXPECT_EQ(readFile(out / "SETUP") + readFile(out / "libzel-print.so") +
                   readFile(out / "libzel-media.so"),
               "#!/bin/sh\n# bin/zel-setup\nlib/libzel-print.solib/libzel-media.so");
-    // The demo kit's one note: [Patro3] has a picture but no hint on purpose.
-    const std::string note =
+    const std::string note = // the demo kit's one, on purpose
         "SETUP.INI:105: note: [Patro3] has no Texto: the sponsor is never shown";
     const CommandResult clean = run(tools / "zel-kit", "check " + q(out));
     EXPECT_EQ(std::to_string(clean.status) + clean.output,
@@ -297,7 +295,6 @@ TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
         {"zel-kit", "show", 2, "zel-kit: show takes one setup description file"},
         {"zel-kit", "check --frob kit", 2, "zel-kit: check: unknown option --frob"},
         {"zel-kit", "keys", 2, "zel-kit: keys takes --markdown"},
-        {"zel-kit", "keys --json", 2, "zel-kit: keys takes --markdown"},
         {"zel-kit", "keys --markdown extra", 2, "zel-kit: keys takes --markdown"},
         {"zel-uninstall", "--version", 0, "zel-uninstall (zel-setup) " + version[1].str()},
         {"zel-uninstall", "--help", 0, "Uso: zel-uninstall [--quiet]"},
@@ -469,6 +466,7 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARun
     fs::permissions(kit / "LICENCA.TXT", fs::perms::owner_exec, fs::perm_options::add);
     fs::permissions(kit / "SETUP.INI", fs::perms::others_read, fs::perm_options::remove);
     fs::create_hard_link(kit / "SETUP.INI", kit / "IRC" / "MESMO.INI"); // one file, two names
+    fs::create_directory(kit / "VAZIA");
     makeImage(kit);
     Tree want = snapshot(kit); // the modes without write bits; directories the owner's (0500)
     for (auto& [path, content] : want)
@@ -490,17 +488,21 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARun
         EXPECT_EQ(awaitFile(tmp / "open"), "\n");
         EXPECT_TRUE(usedByAnotherProcess(dir));
         ::kill(std::stoi(holder), SIGKILL);
-        runCommand("(cd " + q(dir) + " && echo >" + q(tmp / "in") +
-                   " && sleep 2 && cat SETUP.INI; echo $? >" + q(tmp / "done") +
-                   ") >/dev/null 2>&1 &");
+        runCommand("(cd " + q(dir) + " && echo >" + q(tmp / "in") + " && until [ -e " +
+                   q(tmp / "go") + " ]; do sleep 0.1; done && cat SETUP.INI; echo $? >" +
+                   q(tmp / "done") + ") >/dev/null 2>&1 &");
         EXPECT_EQ(awaitFile(tmp / "in"), "\n");
         EXPECT_TRUE(usedByAnotherProcess(dir));
     }
-    std::string cleaners; // each in our session or not: a Ctrl+C to this one must not end it
-    for (const auto& p : fs::directory_iterator("/proc"))
-        if (readFile(p.path() / "cmdline").ends_with(dir.string() + '\0'))
-            cleaners += ::getsid(std::atoi(p.path().filename().c_str())) == ::getsid(0) ? "1" : "0";
-    EXPECT_EQ(cleaners, "0");
+    std::string sessions; // the cleaner's and its subshells': '\1' in ours, which a Ctrl+C ends
+    EXPECT_TRUE(eventually([&] {
+        for (const auto& p : fs::directory_iterator("/proc"))
+            if (readFile(p.path() / "cmdline").ends_with(dir.string() + '\0'))
+                sessions += ::getsid(std::atoi(p.path().filename().c_str())) == ::getsid(0);
+        return !sessions.empty();
+    }));
+    EXPECT_EQ(sessions.find('\1'), std::string::npos);
+    writeFile(tmp / "go", "");
     EXPECT_EQ(awaitFile(tmp / "done"), "0\n");
     EXPECT_TRUE(eventually([&] { return !fs::exists(dir); })); // the cleaner looks once a second
     // A run ended by a signal (Ctrl+C, SIGTERM) leaves no extraction behind either.
@@ -524,7 +526,6 @@ TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
     const auto patched = [&](const std::string& was, const std::string& now) {
         makeImage(kit);
         std::string bytes = readFile(iso);
-        ASSERT_NE(bytes.find(was), std::string::npos);
         for (std::size_t at; (at = bytes.find(was)) != std::string::npos;)
             bytes.replace(at, was.size(), now);
         writeFile(iso, bytes);
@@ -590,8 +591,7 @@ TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
     writeFile(kit / "BIG.BIN", std::string(1 << 20, 'b'));
     for (int i = 0; i < 20; ++i)
         fs::create_hard_link(kit / "BIG.BIN", kit / ("B" + std::to_string(i) + ".BIN"));
-    fs::remove(iso);
-    makeImage(kit);
+    makeImage(kit); // over the last one
     EXPECT_THAT(errorOf([&] { ExtractedImage image(iso); }),
                 HasSubstr(".BIN mais dados do que cont\xe9m; nada foi instalado"));
 }
