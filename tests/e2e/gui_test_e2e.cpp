@@ -27,14 +27,6 @@ namespace {
 
 class DemoKitTest : public WizardRunTest {
 protected:
-    void SetUp() override {
-        WizardRunTest::SetUp();
-        makeMachine(true);   // Program Manager in the machine, as the program's own start puts it
-        fs::remove(program); // the program itself as the kit's SETUP; this wizard takes its path
-        fs::create_symlink(binDir() / "zel-setup", program);
-        started = fs::file_time_type::clock::now() - std::chrono::seconds(2);
-    }
-
     // The destination, the kit's programs installed (1 to 6), the dialer, the browser setup's tag.
     void expectMachine(const std::string& d, const std::string& entries, const std::string& dialer,
                        const std::string& browser) {
@@ -100,7 +92,7 @@ protected:
         return readFile(log);
     }
 
-    fs::file_time_type started;
+    fs::file_time_type started = fs::file_time_type::clock::now() - std::chrono::seconds(2);
     std::string progress; // what the replay said on stderr
 };
 
@@ -356,7 +348,6 @@ TEST_F(AcmeKitTest, ClickedThroughItsPagesLeavesNoTraceOfTheBuiltInBrand) {
     fs::remove_all(medium());
     fs::copy(sourceDir() / "kit-acme", medium(), fs::copy_options::recursive);
     fs::create_symlink(binDir() / "zel-setup", program);
-    makeMachine(true);
     start();
     throughRegistration(true);
     click(wizard->installTypePage->ui.nextButton);

@@ -27,8 +27,7 @@ public:
     // The next queued answer (Confirm when none); a box with only "OK" answers Confirm.
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                            MsgIcon icon = MsgIcon::None) override;
-    // Shows the dialog without a nested event loop; unless its own buttons close it, the next
-    // queued answer ends it (Other when none, as the close box); no QtModalDialog: Other, unshown.
+    // Shown without a nested loop; its own buttons or the next queued answer (else Other) end it.
     ModalResult showModal(ModalWindow& window) override;
     void setBusyCursor(bool busy) override {
         busy_ = busy;
@@ -65,8 +64,7 @@ public:
     std::vector<std::string> played;
 };
 
-// Records each call ("font Courier New 14 u", "text 0,0 ..."); a line is ten times its font's
-// size. The print dialog takes queued answers; the first call starting with failAt raises.
+// Records each call ("text 0,0 ..."), a line ten times its font's size; failAt's call raises.
 class RecordingPrinter : public Printer {
 public:
     bool choosePrinter() override;
