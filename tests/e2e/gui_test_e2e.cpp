@@ -320,10 +320,8 @@ TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
                 readFile(cd / "progman")); // no binary in a failure
 
     fs::remove_all(cd);
-    ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
-    ScriptedUi later;
     makeMachine();
-    Programs programs(machine(), later);
+    Programs programs(machine(), ui);
     DdeConversation progman(machine(), programs);
     ASSERT_TRUE(progman.open("PROGMAN", "PROGMAN"));
     EXPECT_TRUE(progman.execute("[CreateGroup(Depois)]"));

@@ -120,11 +120,6 @@ TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
 }
 
 const fs::path kPeDir = ZEL_PE_DIR;
-constexpr const char* kNoPe = "x86_64-w64-mingw32-gcc was not found at configure time: no Windows "
-                              "programs (scripts/install-deps --test installs it)";
-constexpr const char* kNoWine =
-    "Wine is not installed (scripts/install-deps --test installs wine64)";
-constexpr const char* kGroup = "ZEL Internet";
 constexpr const char* kDialer = "Discador (Trumpet Winsock)";
 
 // The demo kit with Windows programs as its browser setup and dialer, installed unattended.
@@ -136,7 +131,8 @@ protected:
         ::setenv("HOME", (tmp / "home").c_str(), 1);
         ::unsetenv("WINEPREFIX");
         if (kPeDir.empty())
-            GTEST_SKIP() << kNoPe;
+            GTEST_SKIP() << "x86_64-w64-mingw32-gcc was not found at configure time: no Windows "
+                            "programs (scripts/install-deps --test installs it)";
         ::unsetenv("ZEL_NO_DESKTOP");
         ::unsetenv("ZEL_WINE");
         fs::remove_all(prefix);
@@ -168,7 +164,7 @@ protected:
 TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThroughWine) {
     const auto loader = findWine();
     if (!loader)
-        GTEST_SKIP() << kNoWine;
+        GTEST_SKIP() << "Wine is not installed (scripts/install-deps --test installs wine64)";
     // Wine's server lingers a few seconds after its last program: it goes with the machine.
     struct StopWine {
         fs::path server, side;
@@ -190,7 +186,7 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
             fromEntry = execLine(readFile(entry));
     ASSERT_FALSE(fromEntry.empty()) << "no desktop entry for " << kDialer;
     for (const std::string& command : {q(binDir() / "progman") + " --prefix " + q(prefix) +
-                                           " --run '" + kGroup + "' '" + kDialer + "'",
+                                           " --run 'ZEL Internet' '" + kDialer + "'",
                                        fromEntry}) {
         SCOPED_TRACE(command);
         fs::remove(driveC() / "TCPMAN.TXT");
