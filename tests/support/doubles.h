@@ -29,10 +29,7 @@ public:
                            MsgIcon icon = MsgIcon::None) override;
     // Shown without a nested loop; its own buttons or the next queued answer (else Other) end it.
     ModalResult showModal(ModalWindow& window) override;
-    void setBusyCursor(bool busy) override {
-        busy_ = busy;
-        cursorHistory.push_back(busy);
-    }
+    void setBusyCursor(bool busy) override { cursorHistory.push_back(busy); }
     void processEvents() override; // when an application object exists
     void minimise() override { calls.push_back("minimise"); }
     void restore() override { calls.push_back("restore"); }
@@ -42,7 +39,7 @@ public:
 
     void answerMessage(ModalResult result) { messageAnswers.push_back(result); }
     void answerModal(ModalAnswer answer) { modalAnswers.push_back(std::move(answer)); }
-    bool busy() const { return busy_; }
+    bool busy() const { return !cursorHistory.empty() && cursorHistory.back(); }
 
     std::deque<ModalResult> messageAnswers;
     std::deque<ModalAnswer> modalAnswers;
@@ -53,7 +50,6 @@ public:
     std::vector<std::string> calls;  // "minimise" and "restore", in order
 
 private:
-    bool busy_ = false;
     bool quitRequested_ = false;
 };
 
