@@ -120,55 +120,30 @@ TEST_F(DesktopEntriesTest, AnsweredBeforeTheMirrorAndEndedMidwayBySigterm) {
 }
 
 const fs::path kPeDir = ZEL_PE_DIR;
-constexpr const char* kNoPe = "x86_64-w64-mingw32-gcc was not found at configure time: no Windows "
-                              "programs (scripts/install-deps --test installs it)";
-constexpr const char* kNoWine =
-    "Wine is not installed (scripts/install-deps --test installs wine64)";
-constexpr const char* kGroup = "ZEL Internet";
 constexpr const char* kDialer = "Discador (Trumpet Winsock)";
 
-// A minimal Windows program: "MZ", the PE header's offset at 0x3C, and the signature there.
-std::string peImage() {
-    std::string image(0x80, '\0');
-    image[0] = 'M';
-    image[1] = 'Z';
-    image[0x3C] = '\x80';
-    return image + std::string("PE\0\0", 4);
-}
-
-class WindowsProgramsTest : public MachineTest {
+// The demo kit with Windows programs as its browser setup and dialer, installed unattended.
+class WindowsKitTest : public MachineTest {
 protected:
     void SetUp() override {
         MachineTest::SetUp();
         // Never the user's ~/.wine: a Wine side made anywhere but in the prefix would show here.
         ::setenv("HOME", (tmp / "home").c_str(), 1);
         ::unsetenv("WINEPREFIX");
+        if (kPeDir.empty())
+            GTEST_SKIP() << "x86_64-w64-mingw32-gcc was not found at configure time: no Windows "
+                            "programs (scripts/install-deps --test installs it)";
+        ::unsetenv("ZEL_NO_DESKTOP");
+        ::unsetenv("ZEL_WINE");
+        fs::remove_all(prefix);
+        useDemoKitWithTheWizard();
+        for (const char* program : {"NAVEGA/SETUP.EXE", "TRUMPET/TCPMAN.EXE"})
+            fs::copy_file(kPeDir / "marker.exe", medium() / program,
+                          fs::copy_options::overwrite_existing);
     }
     void TearDown() override {
         ::unsetenv("ZEL_WINE");
         EXPECT_FALSE(fs::exists(tmp / "home" / ".wine"));
-    }
-    ScriptedUi ui;
-};
-
-// The demo kit with Windows programs as its browser setup and dialer, installed unattended.
-class WindowsKitTest : public WindowsProgramsTest {
-protected:
-    void SetUp() override {
-        WindowsProgramsTest::SetUp();
-        if (kPeDir.empty())
-            GTEST_SKIP() << kNoPe;
-        ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
-        ::unsetenv("ZEL_NO_DESKTOP");
-        ::unsetenv("ZEL_WINE");
-        fs::remove_all(prefix);
-        fs::copy(sourceDir() / "kit", medium(),
-                 fs::copy_options::overwrite_existing | fs::copy_options::recursive);
-        for (const char* program : {"NAVEGA/SETUP.EXE", "TRUMPET/TCPMAN.EXE"})
-            fs::copy_file(kPeDir / "marker.exe", medium() / program,
-                          fs::copy_options::overwrite_existing);
-        fs::remove(program);
-        fs::create_symlink(binDir() / "zel-setup", program);
     }
     CommandResult install(const std::string& env) {
         writeFile(tmp / "a.ini", "[Respostas]\nporta=1\nnavegador=1\n");
@@ -182,13 +157,14 @@ protected:
         EXPECT_EQ(r.status, 0) << r.errors;
         return r;
     }
+    ScriptedUi ui;
 };
 
 // The machine's own Wine side: the browser setup, the dialer by progman --run and by its entry.
 TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThroughWine) {
     const auto loader = findWine();
     if (!loader)
-        GTEST_SKIP() << kNoWine;
+        GTEST_SKIP() << "Wine is not installed (scripts/install-deps --test installs wine64)";
     // Wine's server lingers a few seconds after its last program: it goes with the machine.
     struct StopWine {
         fs::path server, side;
@@ -210,7 +186,7 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
             fromEntry = execLine(readFile(entry));
     ASSERT_FALSE(fromEntry.empty()) << "no desktop entry for " << kDialer;
     for (const std::string& command : {q(binDir() / "progman") + " --prefix " + q(prefix) +
-                                           " --run '" + kGroup + "' '" + kDialer + "'",
+                                           " --run 'ZEL Internet' '" + kDialer + "'",
                                        fromEntry}) {
         SCOPED_TRACE(command);
         fs::remove(driveC() / "TCPMAN.TXT");
@@ -270,7 +246,9 @@ TEST_F(WindowsKitTest, WithoutWineTheFinishCompletesAndWindowsProgramsAreToldAnd
     EXPECT_THAT(log, ::testing::AllOf(HasSubstr("\nstart D:\\NAVEGA\\SETUP.EXE FAILED\n"),
                                       HasSubstr("\noutcome 0 "), Not(HasSubstr("wine-setup"))));
     // Started by the Windows layer: a Windows program refused, saying why; a host script runs.
-    writeProgram(driveC() / "KIT" / "SPONSOR.EXE", peImage());
+    std::string pe(0x84, '\0'); // "MZ", the PE header's offset at 0x3C, its signature there
+    writeProgram(driveC() / "KIT" / "SPONSOR.EXE",
+                 pe.replace(0, 2, "MZ").replace(0x3C, 1, "\x80").replace(0x80, 2, "PE"));
     writeProgram(driveC() / "KIT" / "SCRIPT.EXE", "#!/bin/sh\necho ran > \"$ZEL_PREFIX/ran\"\n");
     Programs programs(makeMachine(), ui);
     const std::pair<const char*, bool> runs[] = {{"C:\\KIT\\SPONSOR.EXE", false},

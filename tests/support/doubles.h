@@ -27,13 +27,9 @@ public:
     // The next queued answer (Confirm when none); a box with only "OK" answers Confirm.
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                            MsgIcon icon = MsgIcon::None) override;
-    // Shows the dialog without a nested event loop; unless its own buttons close it, the next
-    // queued answer ends it (Other when none, as the close box); no QtModalDialog: Other, unshown.
+    // Shown without a nested loop; its own buttons or the next queued answer (else Other) end it.
     ModalResult showModal(ModalWindow& window) override;
-    void setBusyCursor(bool busy) override {
-        busy_ = busy;
-        cursorHistory.push_back(busy);
-    }
+    void setBusyCursor(bool busy) override { cursorHistory.push_back(busy); }
     void processEvents() override; // when an application object exists
     void minimise() override { calls.push_back("minimise"); }
     void restore() override { calls.push_back("restore"); }
@@ -43,7 +39,7 @@ public:
 
     void answerMessage(ModalResult result) { messageAnswers.push_back(result); }
     void answerModal(ModalAnswer answer) { modalAnswers.push_back(std::move(answer)); }
-    bool busy() const { return busy_; }
+    bool busy() const { return !cursorHistory.empty() && cursorHistory.back(); }
 
     std::deque<ModalResult> messageAnswers;
     std::deque<ModalAnswer> modalAnswers;
@@ -54,7 +50,6 @@ public:
     std::vector<std::string> calls;  // "minimise" and "restore", in order
 
 private:
-    bool busy_ = false;
     bool quitRequested_ = false;
 };
 
@@ -65,8 +60,7 @@ public:
     std::vector<std::string> played;
 };
 
-// Records each call ("font Courier New 14 u", "text 0,0 ..."); a line is ten times its font's
-// size. The print dialog takes queued answers; the first call starting with failAt raises.
+// Records each call ("text 0,0 ..."), a line ten times its font's size; failAt's call raises.
 class RecordingPrinter : public Printer {
 public:
     bool choosePrinter() override;

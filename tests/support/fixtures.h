@@ -51,11 +51,10 @@ struct CommandResult {
     std::string errors; // standard error, for runTool
 };
 CommandResult runCommand(const std::string& shellCommand);
-// Runs `body` in a forked child (ended without destructors) while the parent does `meanwhile`:
-// its exit status, 3 when `body` raised, -signal. fullDisk() makes writes past 4 KiB fail.
+// `body` forked (no destructors run) during `meanwhile`: its exit status, 3 if it raised, -signal.
 int inChild(
     const std::function<void()>& body, const std::function<void(pid_t)>& meanwhile = [](pid_t) {});
-void fullDisk();
+void fullDisk(); // writes past 4 KiB fail
 // Runs `body` as inChild does, as the user nobody, once `tmp` is searchable by others.
 int asNobody(const TempDir& tmp, const std::function<void()>& body);
 // The message of the PlatformError that f raises ("" when it raises none).

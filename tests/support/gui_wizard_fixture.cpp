@@ -74,9 +74,9 @@ QStringList WizardTest::visiblePages() const {
 }
 
 void WizardRunTest::SetUp() {
-    ::setenv("ZEL_PROGMAN_IDLE", "0.3", 1);
     WizardTest::SetUp();
-    fs::copy(sourceDir() / "kit", medium(), fs::copy_options::recursive);
+    useDemoKitWithTheWizard();
+    makeMachine(true); // Program Manager in the machine, as the program's own start puts it
 }
 
 void WizardRunTest::TearDown() {

@@ -51,8 +51,7 @@ protected:
     void TearDown() override;
     void click(QAbstractButton* button); // one the user can click; then its events run
     QString currentPage() const;         // the one visible page, or nothing
-    // The page with its caption bar as an 8-bit PNG into $ZEL_SCREENSHOTS, else comparePictures
-    // compares it with docs/pages.
+    // The page and its caption bar as a PNG to $ZEL_SCREENSHOTS, or comparePictures: docs/pages.
     void screenshot(QWidget& page, const std::string& name);
     bool comparePictures = false;
     // To the installation type; a subscriber fills the form in, confirms notice and printing.
