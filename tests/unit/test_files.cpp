@@ -259,6 +259,8 @@ TEST(HostFile, WhatIsNoFileInAFolderIsNotWritten) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 2);
     // In a folder that takes no new names the file is written in place, by whoever may write it.
+    if (::geteuid() != 0)
+        return; // only the superuser can hand the folder to another user
     writeFile(tmp / "closed" / "file", "old");
     ASSERT_EQ(::chown((tmp / "closed").c_str(), 65534, 65534) +
                   ::chown((tmp / "closed" / "file").c_str(), 65534, 65534),
