@@ -210,7 +210,7 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
              EXPECT_THAT(progmanList(prefix), HasSubstr("NOTICIAS.EXE\n"));
          }},
         {"a profile file without the section",
-         [&] { writeFile(zelun, "; mine\r\n[Outra]\r\nx=1\r\n"); }, plain},
+         [&] { writeFile(zelun, "dir=mine\r\n[Outra]\r\nx=1\r\n"); }, plain}, // no section's key
         {"a profile file with the section: its old values back, the new keys gone",
          [&] { writeFile(zelun, "; mine\r\n[ZEL]\r\ndir=C:\\ANTIGO\\\r\n[Outra]\r\nx=1\r\n"); },
          plain},

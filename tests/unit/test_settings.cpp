@@ -164,7 +164,7 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
          {""s, "REGEDIT5\r\n"s, "REGEDIT4\r\n\"v\"=\"no key\"\r\n"s, "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n"s,
           "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A\\\\B]\r\n"s, "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\]\r\n"s,
           "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A\r\n"s, "REGEDIT4\r\n[\r\n"s, key + "[HKEY_LOCAL_MACHINE\\" + name + "n]",
-          deep + "\\k]", key + "\"v\"=\"open\r\n", key + "\"v\"=\"x\" y\r\n", key + "\"v\"=-\r\n", key + "\"v\"=hex\r\n",
+          deep + "\\k]", key + "\"v\"=\"open\r\n", key + "\"v\"=\"open\\", key + "\"v\"=\"x\" y\r\n", key + "\"v\"=-\r\n", key + "\"v\"=hex\r\n",
           key + "\"v\"=dword:123456789\r\n", key + "\"v\"=hex:1,,2\r\n", key + "\"v\"=hex:123\r\n",
           key + "\"v\"=hex(x):00\r\n", key + "\"v\"=hex(2:00\r\n", key + "\"v\"=hex(2)00\r\n",
           key + "v=\"x\"\r\n", key + "@\"x\"\r\n", key + "\"a\rb\"=\"x\"\r\n",
