@@ -89,7 +89,7 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252AndReportsEachProblemOnceWithItsLineA
          "errors, 1 warning, 0 notes\n",
          {{"D/D.INI", ""}, {"D/W.EXE", "MZ"}}},
         {entry, "0 errors, 0 warnings, 0 notes\n"}, // one file only: nothing to spoil
-        {"[Marca]\nprovedor=Acme\nfax=(021) 444-1234\nimagem_fim=FIM.BMP\n",
+        {"[Marca]\nprovedor=Acme\nfax=(021) 444-1234\nimagem_fim=FIM.BMP\nfundo=1, 2 ,3\n",
          "SETUP.INI:24: warning: the page's picture \"FIM.BMP\" (imagem_fim) is not on the "
          "medium\n0 errors, 1 warning, 0 notes\n"},
         {"[Marca]\nprovedor=" + std::string(21, 'A') + "\nlogo=X\nfundo=0,0,256\n",

@@ -152,7 +152,9 @@ TEST_F(FinishTest, AFailureStopsTheSequenceWhereItHappensAMacroAValueWouldBreakI
     catalogue.entry(1).directory = "D\"\\";
     catalogue.settings.destination = "C:\\A\"B\\";
     EXPECT_EQ(macroBreakingKeys(catalogue), (std::vector<KitKey>{}));
-    EXPECT_EQ(macroBreakingKeys(catalogue, true), (std::vector<KitKey>{{"Programa4", "nome"}}));
+    catalogue.settings.internetIcon = attack;
+    EXPECT_EQ(macroBreakingKeys(catalogue, true),
+              (std::vector<KitKey>{{"Principal", "ineticone"}, {"Programa4", "nome"}}));
 }
 
 // What was not created, by the macros delivered (1); a nameless item is named by its command.

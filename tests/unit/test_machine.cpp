@@ -145,6 +145,8 @@ TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone
         {"a world-writable directory on the way", false, [&] { dir(way, others); }, through(way)},
         {"a sticky world-writable directory, as /tmp", false, [&] { dir(way, fs::perms(01777)); }, ""},
         {"a link of the user's on the way", false, [&] { link(none); }, ""},
+        {"a link of the user's through \"/..\"", false,
+         [&] { dir(target, none); fs::create_directory_symlink("/.." + target.string(), way); }, ""},
         {"a link of the user's to a group-writable directory", false, [&] { link(group); }, through(target)},
         {"a link of another user on the way", true, [&] { link(none); giveAway(way); }, through(way)},
         {"a directory of another user on the way", true, [&] { dir(way, none); giveAway(way); }, through(way)},
