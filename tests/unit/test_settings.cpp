@@ -225,8 +225,11 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
     EXPECT_FALSE(reg.openKey("SOFTWARE", false) || reg.openKey("\\SOFTWARE\\New", true));
     ASSERT_TRUE(reg.openKey("", false)); // the root always exists
     EXPECT_EQ(errorOf([&] { reg.createKey("\\SOFTWARE\\New"); }) + "|" +
-                  errorOf([&] { reg.writeString("v", "x"); }) + "|" + readFile(file),
-              "Failed to create key \\SOFTWARE\\New|Failed to set data for 'v'|" + garbage);
+                  errorOf([&] { reg.writeString("v", "x"); }) + "|" +
+                  errorOf([&] { reg.deleteValue("v"); }) + "|" + readFile(file),
+              "Failed to create key \\SOFTWARE\\New|Failed to set data for 'v'|N\xe3o foi "
+              "poss\xedvel apagar 'v'|" +
+                  garbage);
     fs::create_directory(tmp / "closed"); // a registry that cannot be created says so
     fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_THROW(Registry::createDefaults(tmp / "closed" / "system.reg"), PlatformError);
