@@ -80,11 +80,11 @@ TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
          "zel-kit: pack: " + (tools / "libzel-media.so").string() +
              " is missing: build the wizard and its helpers (make demo) before packing",
          ""},
-        {"an empty directory; sums over each padding boundary, no hidden files",
+        {"an empty directory; sums over each padding boundary, a one-letter name, no hidden files",
          [&] {
              fs::create_directory(out);
-             for (const int size : {0, 3, 55, 56, 63, 64, 65, 119, 120, 128, 1000000})
-                 writeFile(kit / "SUMS" / std::to_string(size), std::string(size, 'x'));
+             for (const int n : {0, 3, 55, 56, 63, 64, 65, 119, 120, 128, 1000000})
+                 writeFile(n ? kit / "S" / std::to_string(n) : kit / "0", std::string(n, 'x'));
              writeFile(kit / ".git" / "HEAD", "hidden: not on a medium");
              writeFile(kit / "SETUP", "an earlier wizard, replaced");
          },
