@@ -86,7 +86,10 @@ protected:
 
 TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     writeRegistry(kModemKey, "AttachedTo", "COM2");
-    writeSetup(std::string(kSetup) + "[Marca]\r\ntitulo=Rede S\xfal\r\nicone=ICONE.BMP\r\n");
+    std::string more = "[Marca]\r\ntitulo=Rede S\xfal\r\nicone=ICONE.BMP\r\n";
+    for (const int n : {4, 5, 6, 7, 8, 9, 10}) // a box for each program there is room for
+        more += "[Programa" + std::to_string(n) + "]\r\nnome=P" + std::to_string(n) + "\r\n";
+    writeSetup(std::string(kSetup) + more);
     writePicture(medium() / "ICONE.BMP", Qt::green);
     Wizard& w = makeWizard();
     for (const QDialog* later : std::initializer_list<const QDialog*>{
@@ -113,9 +116,10 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
           << w.modemPage->ui.dialCommandEdit->text()
           << QString::number(w.installTypePage->ui.installationTypeGroup->itemIndex())
           << w.welcomePage->windowTitle();
-    EXPECT_EQ(shown.join(" | "),
-              "Rede Súl | Rede Súl | #00ff00 | Discador+ | Correio eletrônico | Notícias+ |  |  |  "
-              "|  |  |  |  | C:\\Program Files\\KIT\\ | Navegador P, Navegador I, Não instalar "
+    EXPECT_EQ(shown.join(" | ").toStdString(),
+              "Rede Súl | Rede Súl | #00ff00 | Discador+ | Correio eletrônico | Notícias+ "
+              "| P4 | P5 | P6 | P7 | P8 | P9 | P10 | C:\\Program Files\\KIT\\ | Navegador P, "
+              "Navegador I, Não instalar "
               "navegador | 1 | Espaço necessário: 4700k | senha123 | Cadastre-se já! | Taxa | "
               "Um\nDois\nTrês\n\nQuatro | 1 | ATDP5550100 | 0 | ZEL - Windows 95/NT");
     EXPECT_EQ(sound.played, std::vector<std::string>{"D:\\SOM\\INICIO.WAV"});
