@@ -382,10 +382,11 @@ TEST_F(PagesTest, TheCopyPageAsksFirstShowsItsProgressAndStaysUsableAfterAFailur
         }
     } recorder;
     recorder.shot = [&] {
-        return QString("%1 | %2 %3% %4%")
+        return QString("%1 | %2 %3% %4%%5") // the sweep's line is gone once copying starts
             .arg(u.programStatusLabel->text(), u.fileStatusLabel->text())
             .arg(u.overallGauge->percent())
-            .arg(u.fileGauge->percent());
+            .arg(u.fileGauge->percent())
+            .arg(u.sweepLabel->isVisibleTo(&page) ? " (sweep)" : "");
     };
     u.programStatusLabel->installEventFilter(&recorder);
     u.fileStatusLabel->installEventFilter(&recorder);
