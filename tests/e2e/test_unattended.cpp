@@ -93,6 +93,10 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
         EXPECT_TRUE(!installed() && fs::status(tmp / "fifo").type() == fs::file_type::fifo &&
                     fs::is_empty(tmp / "dir"));
     }
+    fs::permissions(prefix, fs::perms::group_write, fs::perm_options::add); // nothing is started
+    EXPECT_EQ(lastLine(run("./SETUP --answers ../a.ini").errors),
+              "A máquina " + prefix.string() + " pode ser alterada por outros usuários");
+    fs::permissions(prefix, fs::perms::group_write, fs::perm_options::remove);
     // A program away from its kit's description has nothing it could install.
     fs::rename(medium() / "SETUP.INI", medium() / "OUTRO.INI");
     const CommandResult bare = run("./SETUP --answers ../a.ini");
