@@ -12,7 +12,9 @@ const std::string kBusy = "está sendo alterada por outro programa (uma instala�
 
 // The medium gone, the user's changes are kept and reported; a second run changes nothing.
 TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
-    const fs::path zel = driveC() / "Program Files" / "ZEL";
+    const fs::path zel = driveC() / "Program Files" / "ZEL",
+                   zelun = driveC() / "WINDOWS" / "zelun.ini";
+    writeFile(zelun, "[Outra]\r\nx=1\r\n");
     const std::set<std::string> before = snapshot();
     const CommandResult installed = install();
     ASSERT_EQ(installed.status, 0) << installed.errors;
@@ -25,14 +27,18 @@ TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
     registry.writeString("DisplayName", "Renomeado");
     progman::Groups groups = progman::loadStore(progman::storePath(prefix));
     ASSERT_TRUE(groups.execute("[CreateGroup(\"ZEL Internet\")][AddItem(\"C:\\A.EXE\","
-                               "\"Meu item\")]"));
+                               "\"Meu item\")][AddItem(\"C:\\B.EXE\",\"ZEL BBS\")]"));
+    std::string profile = readFile(zelun); // the installation's section, with a key of the user's
+    writeFile(zelun, profile.insert(profile.find("[ZEL]\r\n") + 7, "meu=1\r\n"));
     progman::saveStore(progman::storePath(prefix), groups);
     const std::set<std::string> changed = snapshot();
 
     fs::rename(medium(), tmp / "away");
     const CommandResult first = uninstall();
     EXPECT_EQ(std::to_string(first.status) + first.errors,
-              "1zel-uninstall: O grupo ZEL Internet foi mantido: contém itens que a instalação não "
+              "1zel-uninstall: O item ZEL BBS do grupo ZEL Internet foi alterado depois da "
+              "instalação e foi mantido\nzel-uninstall: O grupo ZEL Internet foi mantido: contém "
+              "itens que a instalação não "
               "criou\nzel-uninstall: O valor DisplayName da chave "
               "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet foi "
               "alterado depois da instalação e foi mantido\nzel-uninstall: A chave "
@@ -48,17 +54,19 @@ TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
     const std::set<std::string> after = snapshot();
     std::string left; // what is left over is the user's, as the user left it
     for (const std::string& line : after)
-        if (!before.contains(line)) {
+        if (!before.contains(line) && !line.starts_with("WINDOWS/zelun.ini")) {
             EXPECT_EQ(changed.count(line), 1u) << line;
             left += line.substr(0, line.find('\t')) + "\n";
         }
     EXPECT_EQ(left,
               "Program Files/ZEL\nProgram Files/ZEL/BBS\nProgram Files/ZEL/BBS/MEU.TXT\nProgram "
               "Files/ZEL/NOTICIAS.INI\ngroup ZEL Internet\ngroup ZEL Internet: Meu item: "
-              "C:\\A.EXE\nregistry \"DisplayName\"=\"Renomeado\"\nregistry "
+              "C:\\A.EXE\ngroup ZEL Internet: ZEL BBS: C:\\B.EXE\nregistry "
+              "\"DisplayName\"=\"Renomeado\"\nregistry "
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL "
               "Internet]\nregistry "
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\n");
+    EXPECT_EQ(readFile(zelun), "[Outra]\r\nx=1\r\n[ZEL]\r\nmeu=1\r\n");
     EXPECT_EQ(outcome(uninstall()), outcome(first));
     EXPECT_EQ(snapshot(), after);
 }
@@ -224,6 +232,14 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
                                  {'%', 'W', 'I', 'N', 'D', 'I', 'R', '%', 0});
          },
          plain},
+        {"the user's own group, an item of the kit's name in it: back as it was",
+         [&] {
+             progman::Groups groups = progman::loadStore(progman::storePath(prefix));
+             ASSERT_TRUE(groups.execute("[CreateGroup(\"ZEL Internet\")][AddItem(\"C:\\MEU."
+                                        "EXE\",\"ZEL BBS\",\"C:\\MEU.ICO\",2)]"));
+             progman::saveStore(progman::storePath(prefix), groups);
+         },
+         plain},
         {"Program Manager late: what it was handed is done after the run", [&] {},
          [&] {
              fs::create_directory(prefix / "progman.sock"); // nobody can listen there
@@ -245,7 +261,8 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
     const std::string answers = readFile(tmp / "answers.ini");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string registryText = readFile(prefix / "system.reg");
+        const std::string registryText = readFile(prefix / "system.reg"),
+                          groupsText = readFile(progman::storePath(prefix));
         const std::set<std::string> start = snapshot();
         row.before();
         const std::set<std::string> before = snapshot();
@@ -276,6 +293,7 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
         writeFile(tmp / "answers.ini", answers);
         fs::remove(zelun);
         writeFile(prefix / "system.reg", registryText);
+        writeFile(progman::storePath(prefix), groupsText);
         EXPECT_EQ(snapshot(), start);
     }
 }
