@@ -24,8 +24,9 @@ namespace {
 
 // Creates the directory and its missing parents inside `base` (which exists) with mode 0755 at
 // most (a stricter umask still applies): nothing of the machine is writable by others. Raises
-// PlatformError naming `dir` when a component cannot be made.
-void createMachineDirectory(const fs::path& base, const fs::path& dir) {
+// PlatformError naming `dir` under `shownBase`, the machine as its user named it (`base` is
+// the opened directory, a name of this process's own), when a component cannot be made.
+void createMachineDirectory(const fs::path& base, const fs::path& dir, const fs::path& shownBase) {
     fs::path path = base;
     for (const fs::path& part : dir.lexically_relative(base)) {
         path /= part;
@@ -35,7 +36,8 @@ void createMachineDirectory(const fs::path& base, const fs::path& dir) {
         const int error = errno != EEXIST ? errno : fs::is_directory(path, ec) ? 0 : ENOTDIR;
         if (error != 0)
             throw PlatformError("N\xe3o foi poss\xedvel criar a pasta da m\xe1quina " +
-                                utf8ToCp1252(dir.string()) + ": " + systemReason(error));
+                                utf8ToCp1252((shownBase / dir.lexically_relative(base)).string()) +
+                                ": " + systemReason(error));
     }
 }
 
@@ -324,7 +326,7 @@ void Machine::createMissing() {
     fs::path c = prefix / "drive_c";
     for (const fs::path& dir :
          {c / "WINDOWS" / "SYSTEM", c / "Program Files", prefix / "dosdevices"})
-        createMachineDirectory(prefix, dir);
+        createMachineDirectory(prefix, dir, options_.prefix);
     fs::path link = prefix / "dosdevices" / "c:";
     if (fs::symlink_status(link, ec).type() == fs::file_type::not_found)
         fs::create_directory_symlink("../drive_c", link, ec);
@@ -333,7 +335,7 @@ void Machine::createMissing() {
         writeProgmanLauncher();
     if (!options_.uninstallerHostPath.empty()) {
         const fs::path target = installedUninstaller(prefix);
-        createMachineDirectory(prefix, target.parent_path());
+        createMachineDirectory(prefix, target.parent_path(), options_.prefix);
         installProgram(options_.uninstallerHostPath, target);
     }
 }
@@ -342,7 +344,7 @@ void Machine::writeProgmanLauncher() {
     fs::path target = options_.progmanHostPath;
     if (options_.installProgman) {
         target = installedProgman(root_);
-        createMachineDirectory(root_, target.parent_path());
+        createMachineDirectory(root_, target.parent_path(), options_.prefix);
         installProgram(options_.progmanHostPath, target);
     }
     // The launcher is started from any directory and by other processes: the prefix's own path.

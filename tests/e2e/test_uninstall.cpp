@@ -149,6 +149,10 @@ TEST_F(UnattendedTest, SaysInPortugueseWhyAJournalCannotBeUndone) {
          true},
         {"a kept copy missing", "deleted\tC:\\\\A.TXT\t1\t0\t420\n",
          "Não foi possível restaurar o arquivo C:\\A.TXT (a cópia guardada não existe)", false},
+        {"the groups' kept copy missing", "groups\t7\n",
+         "Não foi possível remover os grupos do Gerenciador de Programas (a cópia guardada dos "
+         "grupos não existe)",
+         false},
         {"a host path", "created\t" + outside.string() + "\t" + made(outside) + "\n",
          refused + outside.string() + " não é um caminho do Windows desta máquina", true},
         {"a kept name leading out", "deleted\tC:\\\\SHADOW\t../../../outside.txt\t0\t420\n",
@@ -182,6 +186,13 @@ TEST_F(UnattendedTest, SaysInPortugueseWhyAJournalCannotBeUndone) {
                       std::to_string(fs::exists(binDir() / "zel-uninstall")),
                   "1someone else's1"); // the journal left, nothing outside touched
     }
+    // A machine that cannot be opened is named as its user knows it, and nothing is undone.
+    fs::rename(driveC(), tmp / "c");
+    writeFile(driveC(), "no directory");
+    EXPECT_EQ(outcome(run(q(binDir() / "zel-uninstall") + " --quiet")),
+              "1zel-uninstall: Não foi possível criar a pasta da máquina " +
+                  (driveC() / "WINDOWS" / "SYSTEM").string() +
+                  ": parte do caminho não é uma pasta\nzel-uninstall: Nada foi desinstalado.\n");
 }
 
 // Each way of installing is taken back to the machine as it was just before.

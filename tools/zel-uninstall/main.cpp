@@ -156,14 +156,21 @@ int main(int argc, char** argv) {
     if (!journal)
         return finish(argc, argv, quiet,
                       "N\u00e3o h\u00e1 instala\u00e7\u00e3o a desfazer nesta m\u00e1quina.", {});
-    std::vector<std::string> problems;
-    bool refused = false;
+    // A machine that cannot be opened (a part of it made unusable) has had nothing undone.
+    std::optional<zel::Machine> opened;
     try {
         zel::Machine::Options options;
         options.prefix = prefix;
         options.programHostPath = zel::Machine::runningExecutable();
         options.hostWorkingDir = prefix / "drive_c";
-        zel::Machine machine(options);
+        opened.emplace(options);
+    } catch (const std::exception& e) {
+        return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
+    }
+    std::vector<std::string> problems;
+    bool refused = false;
+    try {
+        zel::Machine& machine = *opened;
         zel::ConsoleUi ui("zel-uninstall: ", "");
         zel::Programs programs(machine, ui);
         const zel::uninstall::Outcome outcome =
