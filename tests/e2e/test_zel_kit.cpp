@@ -283,6 +283,16 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsFindsFilesAsTheWizardDoesAndSp
             shown["settings"]["grupo"].get<std::string>() +
             std::to_string(shown["programs"].size() * 100 + shown["welcome"]["sponsors"].size()),
         "0C:\\Z\\Acesso À Rede1205");
+    writeFile(tmp / "SMALL.INI", "[Principal]\ngrupo=G\n[Programa1]\nnome=N\ninstala=1\n");
+    // Output that cannot be written whole is an error, however little of it there is.
+    EXPECT_EQ(outcome(runCommand("cd " + q(tmp.path()) + " && " + q(binDir() / "zel-kit") +
+                                 " show --compact SMALL.INI 2>&1 >/dev/full")),
+              "1zel-kit: cannot write the output\n");
+    // --compact keeps what holds something; an entry keeps its place among the others.
+    const auto compact =
+        nlohmann::ordered_json::parse(runTool("zel-kit", "show --compact SMALL.INI", tmp).output);
+    EXPECT_EQ(compact["programs"].dump() + std::to_string(compact.contains("welcome")),
+              R"([{"nome":"N","instala":1,"diretorio":"\\"},{"diretorio":"\\"}]0)");
     // The README's table between its markers is `keys --markdown`, byte for byte.
     const CommandResult table = runTool("zel-kit", "keys --markdown", tmp);
     ASSERT_EQ(table.status, 0) << table.errors;

@@ -186,7 +186,7 @@ std::vector<Problem> verifyManifest(const fs::path& medium) {
     try {
         text = zel::readHostFile(medium / kManifestName);
     } catch (const zel::PlatformError& e) {
-        report(kManifestName, 0, std::string("cannot be read: ") + e.what());
+        report(kManifestName, 0, e.what()); // it names the file and says why
         return problems;
     }
     if (!text)
@@ -230,7 +230,7 @@ std::vector<Problem> verifyManifest(const fs::path& medium) {
                        std::string("differs from its sum in ") + kManifestName +
                            ": changed since the medium was packed");
         } catch (const zel::PlatformError& e) {
-            report(file, 0, std::string("cannot be read: ") + e.what());
+            report(file, 0, e.what());
         }
     }
     try {
