@@ -155,6 +155,33 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem
 }
 
 // The printout as the printer receives it (an error's abort: the registration page's test).
+// The path the program was started by, links kept (the kit is where the link is): as given, or
+// found along the search path as the shell found it; nothing when it names another file.
+TEST(StartUp, TheProgramIsFoundWhereItWasStartedFrom) {
+    TempDir tmp;
+    const fs::path program = tmp / "real" / "SETUP", other = tmp / "a" / "SETUP";
+    writeFile(program, "");
+    writeFile(other, "");
+    fs::create_directories(tmp / "cd");
+    fs::create_symlink(program, tmp / "cd" / "SETUP");
+    const std::string a = (tmp / "a").string(), cd = (tmp / "cd").string();
+    const struct {
+        std::string argv0, path;
+        std::optional<fs::path> found;
+    } rows[] = {
+        {"", cd, std::nullopt},
+        {"./cd/../cd/SETUP", "", tmp / "cd" / "SETUP"},
+        {(tmp / "a" / "SETUP").string(), cd, std::nullopt},
+        {"SETUP", a + ":" + cd + ":" + (tmp / "real").string(), tmp / "cd" / "SETUP"},
+        {"SETUP", a + "::/none", std::nullopt},
+        {"SETUP", a + "::real", tmp / "real" / "SETUP"},
+        {"SETUP", "/none:cd", tmp / "cd" / "SETUP"}, // relative entries from the working directory
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Machine::startedPath(row.argv0, tmp.path(), row.path, program), row.found)
+            << row.argv0 << " " << row.path;
+}
+
 TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
     RegistrationForm form;
     std::istringstream texts("Jo\xe3o da Silva|Rua A|12|34|Centro|S\xe3o Paulo|SP|01000-000|"
