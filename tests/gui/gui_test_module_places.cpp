@@ -36,12 +36,11 @@ TEST(ModulePlaces, ABuildTreeCountsOnlyWhenItIsOursAndClosed) {
     writeFile(cache, ours);
     writeFile(tree / "medium" / "CMakeCache.txt", "other\n"); // the nearest cache decides
     look({"tree/medium/SETUP", "tree/bin/zel-setup"});
-    fs::permissions(tree, fs::perms(0777)); // others may change the tree, then its bin
-    look({"tree/bin/zel-setup"});
-    fs::permissions(tree, fs::perms(0755));
-    fs::permissions(tree / "bin", fs::perms(0775));
-    look({"tree/bin/zel-setup"});
-    fs::permissions(tree / "bin", fs::perms(0755));
+    for (const auto& [dir, mode] : {std::pair{tree, 0777}, {tree / "bin", 0775}}) {
+        fs::permissions(dir, fs::perms(mode)); // others may change the tree, then its bin
+        look({"tree/bin/zel-setup"});
+        fs::permissions(dir, fs::perms(0755));
+    }
     ASSERT_TRUE(::geteuid() != 0 || ::chown(tree.c_str(), 65534, 65534) == 0); // only root can
     look({"tree/bin/zel-setup"});
     ASSERT_TRUE(::geteuid() != 0 || ::chown(tree.c_str(), 0, 0) == 0);

@@ -211,27 +211,23 @@ TEST_F(MachineTest, DriveNumbersAndLetters) {
 TEST(IsoImage, WhatCannotBeReadOrHasNoPlaceToGoIsSaid) {
     const TempDir tmp;
     writeFile(tmp / "junk.iso", std::string(70000, 'x'));
+    const auto unread = [](const fs::path& image, const std::string& why) {
+        return "A imagem " + image.string() + " n\xe3o p\xf4" + "de ser lida" + why +
+               "; nada foi instalado";
+    };
     const struct {
         fs::path image;
         const char* tmpdir;
         std::string said;
     } rows[] = {
-        {tmp / "nada.iso", "/tmp",
-         "A imagem " + (tmp / "nada.iso").string() +
-             " n\xe3o p\xf4"
-             "de ser lida (arquivo ou pasta inexistente); nada foi instalado"},
-        {tmp.path(), "/tmp",
-         "A imagem " + tmp.path().string() +
-             " n\xe3o p\xf4"
-             "de ser lida (\xe9 uma pasta); nada foi instalado"},
+        {tmp / "nada.iso", "/tmp", unread(tmp / "nada.iso", " (arquivo ou pasta inexistente)")},
+        {tmp.path(), "/tmp", unread(tmp.path(), " (\xe9 uma pasta)")},
         {tmp / "junk.iso", "/nenhuma",
          "N\xe3o foi poss\xedvel criar uma pasta tempor\xe1ria em /nenhuma para a imagem: "
          "arquivo ou pasta inexistente"},
         {tmp / "junk.iso", "nenhuma",
-         "A imagem " + (tmp / "junk.iso").string() +
-             " n\xe3o p\xf4"
-             "de ser lida: n\xe3o \xe9 uma imagem de CD (ISO 9660) ou est\xe1 "
-             "danificada; nada foi instalado"},
+         unread(tmp / "junk.iso",
+                ": n\xe3o \xe9 uma imagem de CD (ISO 9660) ou est\xe1 danificada")},
     };
     for (const auto& row : rows) {
         ::setenv("TMPDIR", row.tmpdir, 1);
