@@ -158,28 +158,22 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem
 // The path the program was started by, links kept (the kit is where the link is): as given, or
 // found along the search path as the shell found it; nothing when it names another file.
 TEST(StartUp, TheProgramIsFoundWhereItWasStartedFrom) {
-    TempDir tmp;
-    const fs::path program = tmp / "real" / "SETUP", other = tmp / "a" / "SETUP";
+    TempDir tmp; // the working directory, from which relative entries of the search path count
+    const fs::path program = tmp / "real" / "SETUP", link = tmp / "cd" / "SETUP";
     writeFile(program, "");
-    writeFile(other, "");
+    writeFile(tmp / "a" / "SETUP", "");
     fs::create_directories(tmp / "cd");
-    fs::create_symlink(program, tmp / "cd" / "SETUP");
-    const std::string a = (tmp / "a").string(), cd = (tmp / "cd").string();
-    const struct {
-        std::string argv0, path;
-        std::optional<fs::path> found;
-    } rows[] = {
-        {"", cd, std::nullopt},
-        {"./cd/../cd/SETUP", "", tmp / "cd" / "SETUP"},
-        {(tmp / "a" / "SETUP").string(), cd, std::nullopt},
-        {"SETUP", a + ":" + cd + ":" + (tmp / "real").string(), tmp / "cd" / "SETUP"},
-        {"SETUP", a + "::/none", std::nullopt},
-        {"SETUP", a + "::real", tmp / "real" / "SETUP"},
-        {"SETUP", "/none:cd", tmp / "cd" / "SETUP"}, // relative entries from the working directory
+    fs::create_symlink(program, link);
+    const std::tuple<std::string, std::string, std::optional<fs::path>> rows[] = {
+        {"", "cd", std::nullopt},
+        {"./cd/../cd/SETUP", "", link},
+        {(tmp / "a" / "SETUP").string(), "cd", std::nullopt},
+        {"SETUP", "a:/none:" + (tmp / "cd").string() + ":real", link},
+        {"SETUP", "a::/none", std::nullopt},
+        {"SETUP", "a::real", program},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(Machine::startedPath(row.argv0, tmp.path(), row.path, program), row.found)
-            << row.argv0 << " " << row.path;
+    for (const auto& [argv0, path, found] : rows)
+        EXPECT_EQ(Machine::startedPath(argv0, tmp.path(), path, program), found) << argv0 << path;
 }
 
 TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
