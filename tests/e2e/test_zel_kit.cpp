@@ -291,8 +291,8 @@ TEST(ZelKit, CheckCallsAHostileMediumsTricksErrorsFindsFilesAsTheWizardDoesAndSp
                                  " show --compact SMALL.INI 2>&1 >/dev/full")),
               "1zel-kit: cannot write the output\n");
     // --compact keeps what holds something; an entry keeps its place among the others.
-    const auto compact =
-        nlohmann::ordered_json::parse(runTool("zel-kit", "show --compact SMALL.INI", tmp).output);
+    const auto compact = nlohmann::ordered_json::parse(
+        runTool("zel-kit", "show --compact " + q(tmp / "SMALL.INI"), tmp).output);
     EXPECT_EQ(compact["programs"].dump() + std::to_string(compact.contains("welcome")),
               R"([{"nome":"N","instala":1,"diretorio":"\\"},{"diretorio":"\\"}]0)");
     // The README's table between its markers is `keys --markdown`, byte for byte.
