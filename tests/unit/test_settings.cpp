@@ -144,7 +144,7 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
           "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A\\\\B]\r\n"s, "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\]\r\n"s,
           "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A\r\n"s, "REGEDIT4\r\n[\r\n"s, key + "[HKEY_LOCAL_MACHINE\\" + name + "n]",
           deep + "\\k]", key + "\"v\"=\"open\r\n", key + "\"v\"=\"open\\", key + "\"v\"=\"x\" y\r\n", key + "\"v\"=-\r\n", key + "\"v\"=hex\r\n",
-          key + "\"v\"=dword:123456789\r\n", key + "\"v\"=hex:1,,2\r\n", key + "\"v\"=hex:123\r\n",
+          key + "\"v\"=dword:123456789\r\n", key + "\"v\"=hex:1,,2\r\n", key + "\"v\"=hex:123\r\n", key + "\"v\"=hex:0g\r\n",
           key + "\"v\"=hex(x):00\r\n", key + "\"v\"=hex(2:00\r\n", key + "\"v\"=hex(2)00\r\n",
           key + "v=\"x\"\r\n", key + "@\"x\"\r\n", key + "\"a\rb\"=\"x\"\r\n"})
         EXPECT_FALSE(parseRegistryFile(text)) << text;
@@ -189,8 +189,6 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
                   reg.readString("empty") + reg.readString("exp") + reg.readString("nul") +
                   std::to_string(reg.valueExists("NUL")) + std::to_string(reg.valueExists("none")),
               "Invalid data type for '1'|Failed to set data for 'bad\nname'|%WINDIR%COM210");
-    writeFile(file, defaults); // someone else deleted the open key meanwhile
-    EXPECT_EQ(errorOf([&] { reg.writeString("v", "2"); }), "Failed to set data for 'v'");
     writeFile(file, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\software\\zel]\n\"v\"=\"theirs\"\n");
     EXPECT_EQ(reg.readString("v"), "theirs");
     reg.closeKey();
@@ -202,13 +200,31 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
     ASSERT_TRUE(reg.openKey("", false)); // the root always exists
     EXPECT_EQ(errorOf([&] { reg.createKey("\\SOFTWARE\\New"); }) + "|" +
                   errorOf([&] { reg.writeString("v", "x"); }) + "|" +
-                  errorOf([&] { reg.deleteValue("v"); }) + "|" + readFile(file),
+                  errorOf([&] { reg.deleteValue("v"); }) + "|" +
+                  errorOf([&] { reg.deleteEmptyKey("SOFTWARE"); }) + "|" + readFile(file),
               "Failed to create key \\SOFTWARE\\New|Failed to set data for 'v'|N\xe3o foi "
-              "poss\xedvel apagar 'v'|" +
+              "poss\xedvel apagar 'v'|N\xe3o foi poss\xedvel apagar a chave SOFTWARE|" +
                   garbage);
     fs::create_directory(tmp / "closed"); // a registry that cannot be created says so
     fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_THROW(Registry::createDefaults(tmp / "closed" / "system.reg"), PlatformError);
+    // A registry begun from no file; a change that cannot be written (a full disk) raises.
+    Registry k(tmp / "k.reg");
+    ASSERT_TRUE(k.openKey("K\\E", true) && k.openKey("K", false));
+    k.writeString("big", std::string(5000, 'b'));
+    k.writeString("s", "1");
+    const auto changes = [&] {
+        fullDisk();
+        ::_exit(errorOf([&] { k.createKey("K\\N"); }).empty() +
+                errorOf([&] { k.writeString("s", "2"); }).empty() +
+                errorOf([&] { k.deleteValue("s"); }).empty() +
+                errorOf([&] { k.deleteEmptyKey("K\\E"); }).empty() + k.deleteValue("none"));
+    };
+    EXPECT_EQ(inChild(changes), 0) << "a change not written, or of nothing, was taken for done";
+    writeFile(tmp / "k.reg", "REGEDIT4\r\n"); // someone else deleted the open key meanwhile
+    EXPECT_EQ(errorOf([&] { k.writeString("v", "2"); }) + k.readString("s") + "|" +
+                  errorOf([&] { k.deleteEmptyKey(""); }),
+              "Failed to set data for 'v'|N\xe3o foi poss\xedvel apagar a chave ");
 }
 
 } // namespace
