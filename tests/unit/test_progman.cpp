@@ -7,7 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <poll.h>
-#include <sys/wait.h>
+#include <sys/syscall.h>
 
 namespace zel::test {
 namespace {
@@ -66,7 +66,9 @@ TEST(ProgmanGroups, ExecuteTextsChangeTheGroupsStepByStep) {
           "[Reload(A]", "[Reload(A)", "[AddItem(A\"B\")]", "[AddItem(\"A\" \"B\")]",
           "[AddItem(A(B))]", "[DeleteGroup(o)][AddItem(x,x)]"})
         EXPECT_FALSE(g.execute(failing)) << failing;
-    EXPECT_EQ(render(g), "Kit{a=b2|W=w};A{};"); // the last one's current group went first
+    ASSERT_TRUE(g.execute("[ShowGroup(A)]") && // a quoted program: no macro can, a caller can
+                g.run({"AddItem", {"\"C:\\Meu Kit\\NAVEGA\" /s"}}));
+    EXPECT_EQ(render(g), "Kit{a=b2|W=w};A{NAVEGA=\"C:\\Meu Kit\\NAVEGA\" /s};");
 }
 
 // Texts kept as received; an unreadable store refused; listed names cannot drive the terminal.
@@ -184,7 +186,15 @@ TEST_F(ProgmanServerTest, StartedOnDemandItTellsEachExecutesOutcome) {
     fs::create_directory(store); // unsaveable
     EXPECT_EQ(deliver({"[AddItem(C:\\B,B)]"}), "1|0");
     fs::remove(store);
-    EXPECT_EQ(runCommand(kProgman + "PROGMAN PROGMAN 2>&1; echo $?").output, "0\n"); // one serves
+    // While one serves, another start only tells which idle time it ignores.
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN")); // the server stays meanwhile
+    const auto start = [&](const std::string& idle) {
+        return runCommand("ZEL_PROGMAN_IDLE='" + idle + "' " + kProgman + "PROGMAN 2>&1; echo $?");
+    };
+    EXPECT_EQ(start("999999.5").output, "0\n"); // the highest taken
+    for (const std::string idle : {"1e6", "0", " ", "2s"})
+        EXPECT_EQ(start(idle).output,
+                  "progman: ignoring ZEL_PROGMAN_IDLE=" + idle + " (not a positive number)\n0\n");
     EXPECT_EQ(deliver({"[AddItem(C:\\C,Eletr\xF4nico)]"}), "1|1");
     EXPECT_EQ(stored(), "Kit{A=C:\\A|B=C:\\B|Eletr\xF4nico=C:\\C};");
 }
@@ -230,10 +240,12 @@ TEST_F(ProgmanServerTest, MalformedPacketsEndOnlyTheirConversationAndCrowdsWait)
     EXPECT_EQ(answers(crowd[31].get(), 5000), "+|end");
 }
 
-// Told to stop, the server still serves a conversation that was waiting to be taken.
-TEST_F(ProgmanServerTest, AConversationWaitingWhenTheServerIsStoppedIsServed) {
-    EXPECT_EQ(deliver({"[CreateGroup(Early)]"}), "1|1");
+// Told to stop, the server still serves a conversation that was waiting to be taken. Once it
+// has gone, nothing more is handed over, nor counted as delivered.
+TEST_F(ProgmanServerTest, AConversationWaitingWhenTheServerIsStoppedIsServedNoneAfterItsEnd) {
+    ASSERT_TRUE(conversation->open("PROGMAN", "PROGMAN"));
     const pid_t server = std::atoi(readFile(prefix / "progman.lock").c_str());
+    const FileDescriptor gone(static_cast<int>(::syscall(SYS_pidfd_open, server, 0)));
     ::kill(server, SIGSTOP);
     while (readFile("/proc/" + std::to_string(server) + "/stat").find(") T ") == std::string::npos)
         std::this_thread::sleep_for(std::chrono::milliseconds(1)); // stopped before the connect
@@ -243,6 +255,11 @@ TEST_F(ProgmanServerTest, AConversationWaitingWhenTheServerIsStoppedIsServed) {
     ::kill(server, SIGTERM);
     ::kill(server, SIGCONT);
     EXPECT_EQ(answers(late.get(), 5000), "+|end");
+    ASSERT_TRUE(gone && ::kill(server, SIGKILL) == 0);
+    pollfd ended{gone.get(), POLLIN, 0}; // readable once it has ended, its sockets closed
+    ASSERT_EQ(::poll(&ended, 1, -1), 1);
+    EXPECT_FALSE(conversation->execute("[CreateGroup(Lost)]") || conversation->execute("[Reload]"));
+    EXPECT_EQ(conversation->deliveries(), std::vector<bool>(2, false));
 }
 
 // Another user neither serves us nor is served, even through an opened socket (StartUp runs).
