@@ -38,16 +38,6 @@ TEST_F(MachineTest, ProfileTextReadAsThePlatformDoesAndFilesOnTheMachine) {
         EXPECT_EQ(file.readText(section, key, "<none>"), value.value_or("<none>"))
             << section << "/" << key;
     }
-    // Integers by the rule the fuzz replay checks against its model; read through the file here.
-    writeFile(tmp / "n.ini", "[N]\nhex=0x20\nk=12k\nzero=0\nq=\"$10\"\ntop=$80000000\ndec= -29\n");
-    const ProfileFile n = ProfileFile::atHostPath(tmp / "n.ini");
-    std::string numbers;
-    for (const char* key : {"q", "top", "dec", "k"})
-        numbers += std::to_string(n.readInteger("N", key, -1)) + " ";
-    EXPECT_EQ(numbers, "16 -2147483648 -29 -1 ");
-    EXPECT_EQ((std::vector<bool>{n.readFlag("N", "hex", false), n.readFlag("N", "zero", true),
-                                 n.readFlag("N", "k", false), n.readFlag("N", "k", true)}),
-              (std::vector<bool>{true, false, false, true}));
     ASSERT_EQ(::mkfifo((tmp / "fifo.ini").c_str(), 0600), 0); // read as empty, not waited on
     for (const fs::path& none : {tmp / "absent.ini", tmp.path(), tmp / "fifo.ini"})
         EXPECT_EQ(ProfileFile::atHostPath(none).readText("N", "zero", "dflt"), "dflt");
@@ -58,27 +48,20 @@ TEST_F(MachineTest, ProfileTextReadAsThePlatformDoesAndFilesOnTheMachine) {
          "new", "; kit\r\n[principal]\nGRUPO=new\r\r\n\n[Next]\r\ngrupo=other\r\n"},
         {"[S]\ra=1\rb=2", "S", "b", "3", "[S]\ra=1\rb=3"},
         {"[B]\r\n  Destino  \r\ndestino=x\r\n", "B", "DESTINO", "C:\\", "[B]\r\nDestino=C:\\\r\ndestino=x\r\n"},
-        {"[S]\nk=1\n; note\n\n[T]\nx=1\n", "s", "New", "v", "[S]\nk=1\nNew=v\r\n; note\n\n[T]\nx=1\n"},
-        {"[S]\r\n\r\n[T]\r\n", "S", "k", "v", "[S]\r\nk=v\r\n\r\n[T]\r\n"},
-        {"[S]\nk=1", "S", "j", "2", "[S]\nk=1\r\nj=2\r\n"},
         {"[S]\na=1\n[S]\nb=1\n", "S", "b", "2", "[S]\na=1\nb=2\r\n[S]\nb=1\n"},
-        {"k=0\r\n[S]\r\n", "S", "k", "1", "k=0\r\n[S]\r\nk=1\r\n"}, // the first key is in no section
-        {"[S]\nk=1", "T", "k", "v", "[S]\nk=1\r\n[T]\r\nk=v\r\n"},
-        {"[S]\rk=1\r", "T", "k", "v", "[S]\rk=1\r[T]\r\nk=v\r\n"},
         {"\xEF\xBB\xBF", "S", "k", "v", "\xEF\xBB\xBF[S]\r\nk=v\r\n"},
         {"", "S", "k", "a\r\n[Evil]\nx=1", "[S]\r\nk=a\r\n"}, // a line break cannot add lines
     };
     // clang-format on
     for (const auto& [before, section, key, value, after] : cases)
         EXPECT_EQ(ini::write(before, section, key, value), after) << before;
-    // Each write rereads the file; a failed one changes nothing; a closed directory's in place.
+    // Each write rereads the file; one changing nothing is not made; in place in a closed folder.
     ProfileFile log(machine(), "zelun.ini");
-    log.writeText("Install", "grupo", "ZEL");
     log.writeInteger("Install", "count", -12);
     ProfileFile(machine(), "zelun.ini").writeText("Install", "other", "1");
     log.writeText("Install", "grupo", "NEW");
-    const std::string written = "[Install]\r\ngrupo=NEW\r\ncount=-12\r\nother=1\r\n";
-    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "zelun.ini"), written);
+    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "zelun.ini"),
+              "[Install]\r\ncount=-12\r\nother=1\r\ngrupo=NEW\r\n");
     fs::permissions(driveC() / "WINDOWS" / "zelun.ini", fs::perms::owner_read);
     log.writeText("Install", "grupo", "NEW"); // unchanged: not written, so no error
 
@@ -91,7 +74,6 @@ TEST_F(MachineTest, ProfileTextReadAsThePlatformDoesAndFilesOnTheMachine) {
          {"C:\\NOPE\\x.ini", "Q:\\x.ini", "zelun.ini", "C:\\RO\\new.ini", "C:\\RO\\folder.ini"})
         EXPECT_EQ(errorOf([&] { ProfileFile(machine(), name).writeText("S", "k", "v"); }),
                   "Unable to write to " + name);
-    EXPECT_EQ(readFile(driveC() / "WINDOWS" / "zelun.ini"), written);
 }
 
 std::vector<std::uint8_t> sz(std::string_view text) {
@@ -138,10 +120,7 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
         "  2f\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zel \xC7\xC3O [x]\\Sub]\r\n"
         "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n\r\n");
     const auto back = parseRegistryFile(text);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(**back, *root);
-    (*back)->children[0]->children.pop_back(); // a key fewer makes another tree
-    EXPECT_FALSE(**back == *root);
+    EXPECT_TRUE(back && **back == *root);
     // Lenient where regedit files vary (line ends, comments, case, names twice, a lone backslash).
     const auto tree =
         parseRegistryFile("REGEDIT4 \n; note\n[hkey_local_machine\\A\\B]\n"
@@ -165,10 +144,9 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
           "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A\\\\B]\r\n"s, "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\]\r\n"s,
           "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A\r\n"s, "REGEDIT4\r\n[\r\n"s, key + "[HKEY_LOCAL_MACHINE\\" + name + "n]",
           deep + "\\k]", key + "\"v\"=\"open\r\n", key + "\"v\"=\"open\\", key + "\"v\"=\"x\" y\r\n", key + "\"v\"=-\r\n", key + "\"v\"=hex\r\n",
-          key + "\"v\"=dword:123456789\r\n", key + "\"v\"=hex:1,,2\r\n", key + "\"v\"=hex:123\r\n",
+          key + "\"v\"=dword:123456789\r\n", key + "\"v\"=hex:1,,2\r\n", key + "\"v\"=hex:123\r\n", key + "\"v\"=hex:0g\r\n",
           key + "\"v\"=hex(x):00\r\n", key + "\"v\"=hex(2:00\r\n", key + "\"v\"=hex(2)00\r\n",
-          key + "v=\"x\"\r\n", key + "@\"x\"\r\n", key + "\"a\rb\"=\"x\"\r\n",
-          "Windows Registry Editor Version 5.00\r\n"s, "REGEDIT4\r\n[-HKEY_LOCAL_MACHINE\\A]\r\n"s})
+          key + "v=\"x\"\r\n", key + "@\"x\"\r\n", key + "\"a\rb\"=\"x\"\r\n"})
         EXPECT_FALSE(parseRegistryFile(text)) << text;
     // clang-format on
     // As TRegistry; only a change writes; a file that does not parse is never written over.
@@ -192,13 +170,11 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
     Registry::createDefaults(file);        // there: kept
     EXPECT_EQ(inode(file), before);
     fs::permissions(file, fs::perms::owner_read);
-    EXPECT_EQ(errorOf([&] { reg.createKey("A"); }), "Failed to create key A");
     EXPECT_FALSE(reg.openKey("SOFTWARE", false)) << "full access is refused";
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_TRUE(reg.openKey("\\", false));
     EXPECT_EQ(reg.readString("DisplayName") + std::to_string(reg.hasOpenKey()), "1");
     ASSERT_TRUE(reg.openKey("software\\ZEL", false));
-    EXPECT_FALSE(reg.openKey("SOFTWARE\\Nothing", false));
     for (const std::string& bad : {"A\\\\B"s, "A\\"s, std::string(256, 'n')})
         EXPECT_FALSE(reg.openKey(bad, true)) << bad;
     reg.writeString("DISPLAYNAME", "two"); // the first spelling stays
@@ -213,8 +189,6 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
                   reg.readString("empty") + reg.readString("exp") + reg.readString("nul") +
                   std::to_string(reg.valueExists("NUL")) + std::to_string(reg.valueExists("none")),
               "Invalid data type for '1'|Failed to set data for 'bad\nname'|%WINDIR%COM210");
-    writeFile(file, defaults); // someone else deleted the open key meanwhile
-    EXPECT_EQ(errorOf([&] { reg.writeString("v", "2"); }), "Failed to set data for 'v'");
     writeFile(file, "REGEDIT4\n[HKEY_LOCAL_MACHINE\\software\\zel]\n\"v\"=\"theirs\"\n");
     EXPECT_EQ(reg.readString("v"), "theirs");
     reg.closeKey();
@@ -226,13 +200,31 @@ TEST(Registry, WrittenAsRegeditReadBackLenientlyAndUsedAsTRegistryWithItsMessage
     ASSERT_TRUE(reg.openKey("", false)); // the root always exists
     EXPECT_EQ(errorOf([&] { reg.createKey("\\SOFTWARE\\New"); }) + "|" +
                   errorOf([&] { reg.writeString("v", "x"); }) + "|" +
-                  errorOf([&] { reg.deleteValue("v"); }) + "|" + readFile(file),
+                  errorOf([&] { reg.deleteValue("v"); }) + "|" +
+                  errorOf([&] { reg.deleteEmptyKey("SOFTWARE"); }) + "|" + readFile(file),
               "Failed to create key \\SOFTWARE\\New|Failed to set data for 'v'|N\xe3o foi "
-              "poss\xedvel apagar 'v'|" +
+              "poss\xedvel apagar 'v'|N\xe3o foi poss\xedvel apagar a chave SOFTWARE|" +
                   garbage);
     fs::create_directory(tmp / "closed"); // a registry that cannot be created says so
     fs::permissions(tmp / "closed", fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_THROW(Registry::createDefaults(tmp / "closed" / "system.reg"), PlatformError);
+    // A registry begun from no file; a change that cannot be written (a full disk) raises.
+    Registry k(tmp / "k.reg");
+    ASSERT_TRUE(k.openKey("K\\E", true) && k.openKey("K", false));
+    k.writeString("big", std::string(5000, 'b'));
+    k.writeString("s", "1");
+    const auto changes = [&] {
+        fullDisk();
+        ::_exit(errorOf([&] { k.createKey("K\\N"); }).empty() +
+                errorOf([&] { k.writeString("s", "2"); }).empty() +
+                errorOf([&] { k.deleteValue("s"); }).empty() +
+                errorOf([&] { k.deleteEmptyKey("K\\E"); }).empty() + k.deleteValue("none"));
+    };
+    EXPECT_EQ(inChild(changes), 0) << "a change not written, or of nothing, was taken for done";
+    writeFile(tmp / "k.reg", "REGEDIT4\r\n"); // someone else deleted the open key meanwhile
+    EXPECT_EQ(errorOf([&] { k.writeString("v", "2"); }) + k.readString("s") + "|" +
+                  errorOf([&] { k.deleteEmptyKey(""); }),
+              "Failed to set data for 'v'|N\xe3o foi poss\xedvel apagar a chave ");
 }
 
 } // namespace
