@@ -110,6 +110,12 @@ TEST(ProgmanStore, KeepsEveryTextListsItAndRefusesWhatDoesNotRead) {
     // Nor does a server start on it (its groups would be lost).
     EXPECT_EQ(runCommand(kProgman + "PROGMAN PROGMAN").status, 1);
     EXPECT_EQ(readFile(file), "zel-progman 1\ngroup\tA\nitem\tc\tn\t\tx1\n");
+    // A relative machine named from a working directory that is gone: said, not an abort.
+    EXPECT_EQ(
+        runCommand("cd '" + tmp.path().string() + "' && mkdir d && cd d && rmdir ../d && " +
+                   "ZEL_PREFIX=rel " + kProgman + "--list 2>&1; echo $?")
+            .output,
+        "progman: Não foi possível encontrar a máquina rel: arquivo ou pasta inexistente\n1\n");
     ::unsetenv("ZEL_PREFIX");
 }
 

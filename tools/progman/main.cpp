@@ -140,10 +140,11 @@ int main(int argc, char** argv) {
         std::cerr << "progman: --json goes with --list\n" << kUsage;
         return 2;
     }
-    std::error_code ec;
-    fs::path prefix = fs::absolute(zel::Machine::defaultPrefix(), ec);
-    if (ec) {
-        std::cerr << "progman: no usable prefix: " << ec.message() << '\n';
+    fs::path prefix; // always absolute
+    try {            // a relative ZEL_PREFIX from a working directory that is gone, or no home
+        prefix = zel::Machine::defaultPrefix();
+    } catch (const zel::PlatformError& e) {
+        std::cerr << "progman: " << zel::cp1252ToUtf8(e.what()) << '\n';
         return 1;
     }
     // No machine there is a mistyped ZEL_PREFIX, not a machine without groups; one someone
