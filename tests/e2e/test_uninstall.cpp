@@ -38,8 +38,7 @@ TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
     EXPECT_EQ(std::to_string(first.status) + first.errors,
               "1zel-uninstall: O item ZEL BBS do grupo ZEL Internet foi alterado depois da "
               "instalação e foi mantido\nzel-uninstall: O grupo ZEL Internet foi mantido: contém "
-              "itens que a instalação não "
-              "criou\nzel-uninstall: O valor DisplayName da chave "
+              "itens que a instalação não criou\nzel-uninstall: O valor DisplayName da chave "
               "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet foi "
               "alterado depois da instalação e foi mantido\nzel-uninstall: A chave "
               "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet do registro "
