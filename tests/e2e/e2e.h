@@ -5,9 +5,7 @@
 
 #include <gmock/gmock.h>
 
-#include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <map>
@@ -16,9 +14,7 @@
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace zel::test {
 

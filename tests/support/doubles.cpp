@@ -26,7 +26,7 @@ ModalResult ScriptedUi::messageBox(const std::string& text, const std::string& c
     ModalResult result = next(messageAnswers, ModalResult::Confirm);
     if (buttons == MsgButtons::Ok)
         result = ModalResult::Confirm; // a queued answer is still used up
-    boxes.push_back({text, caption, buttons, icon, result});
+    boxes.push_back({text, caption, buttons, icon});
     return result;
 }
 

@@ -20,7 +20,6 @@ public:
         std::string caption;
         MsgButtons buttons;
         MsgIcon icon;
-        ModalResult result;
     };
     using ModalAnswer = std::function<ModalResult(QDialog&)>;
 
