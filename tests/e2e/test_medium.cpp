@@ -295,8 +295,6 @@ TEST_F(MediumTest, ToolsAnswerHelpVersionAndMistakesAlike) {
         {"zel-kit", "pack kit", 2,
          "zel-kit: pack takes a kit directory and a new directory for the medium"},
         {"zel-kit", "pack --name", 2, "zel-kit: pack: unknown option --name without a name"},
-        {"zel-kit", "pack --bogus kit out", 2, "zel-kit: pack: unknown option --bogus"},
-        {"zel-kit", "--help", 0, "usage:"},
         {"zel-kit", "check", 2,
          "zel-kit: check takes one kit medium directory, wizard or description file"},
         {"zel-kit", "show", 2, "zel-kit: show takes one setup description file"},

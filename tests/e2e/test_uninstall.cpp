@@ -250,12 +250,6 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
              progman::saveStore(progman::storePath(prefix), groups);
          },
          plain},
-        {"the user removed the keys it made: they are not made again", [&] {},
-         [&] {
-             const std::string registry = readFile(prefix / "system.reg");
-             plain();
-             writeFile(prefix / "system.reg", registry);
-         }},
         {"Program Manager late: what it was handed is done after the run", [&] {},
          [&] {
              fs::create_directory(prefix / "progman.sock"); // nobody can listen there

@@ -155,27 +155,6 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem
 }
 
 // The printout as the printer receives it (an error's abort: the registration page's test).
-// The path the program was started by, links kept (the kit is where the link is): as given, or
-// found along the search path as the shell found it; nothing when it names another file.
-TEST(StartUp, TheProgramIsFoundWhereItWasStartedFrom) {
-    TempDir tmp; // the working directory, from which relative entries of the search path count
-    const fs::path program = tmp / "real" / "SETUP", link = tmp / "cd" / "SETUP";
-    writeFile(program, "");
-    writeFile(tmp / "a" / "SETUP", "");
-    fs::create_directories(tmp / "cd");
-    fs::create_symlink(program, link);
-    const std::tuple<std::string, std::string, std::optional<fs::path>> rows[] = {
-        {"", "cd", std::nullopt},
-        {"./cd/../cd/SETUP", "", link},
-        {(tmp / "a" / "SETUP").string(), "cd", std::nullopt},
-        {"SETUP", "a:/none:" + (tmp / "cd").string() + ":real", link},
-        {"SETUP", "a::/none", std::nullopt},
-        {"SETUP", "a::real", program},
-    };
-    for (const auto& [argv0, path, found] : rows)
-        EXPECT_EQ(Machine::startedPath(argv0, tmp.path(), path, program), found) << argv0 << path;
-}
-
 TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
     RegistrationForm form;
     std::istringstream texts("Jo\xe3o da Silva|Rua A|12|34|Centro|S\xe3o Paulo|SP|01000-000|"
