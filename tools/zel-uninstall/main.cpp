@@ -122,50 +122,49 @@ int main(int argc, char** argv) {
         }
     }
 
+    const auto nothingUndone = [&](const std::vector<std::string>& why) {
+        return finish(argc, argv, quiet, "Nada foi desinstalado.", why);
+    };
     fs::path prefix;
     std::optional<zel::MachineLock> lock;
     try {
         std::error_code ec;
         prefix = fs::absolute(zel::Machine::defaultPrefix(), ec);
         if (ec || !fs::is_directory(prefix, ec))
-            return finish(argc, argv, quiet, "Nada foi desinstalado.",
-                          {"N\u00e3o h\u00e1 m\u00e1quina em " + prefix.string() +
-                           " (ZEL_PREFIX indica a pasta da m\u00e1quina)"});
+            return nothingUndone({"N\u00e3o h\u00e1 m\u00e1quina em " + prefix.string() +
+                                  " (ZEL_PREFIX indica a pasta da m\u00e1quina)"});
         zel::Machine::refuseForeignPrefix(prefix);
         lock.emplace(prefix, std::chrono::seconds(3)); // never beside an installation under way
     } catch (const zel::MachineBusyError& e) {
-        return finish(argc, argv, quiet, "Nada foi desinstalado.",
-                      {"A m\u00e1quina " + e.prefix().string() +
-                       " est\u00e1 sendo alterada por outro programa (uma instala\u00e7\u00e3o "
-                       "ou desinstala\u00e7\u00e3o); tente de novo quando ele terminar"});
+        return nothingUndone({"A m\u00e1quina " + e.prefix().string() +
+                              " est\u00e1 sendo alterada por outro programa (uma "
+                              "instala\u00e7\u00e3o ou desinstala\u00e7\u00e3o); tente de novo "
+                              "quando ele terminar"});
     } catch (const std::exception& e) {
-        return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
+        return nothingUndone({zel::cp1252ToUtf8(e.what())});
     }
 
     // The newest installation with something to undo: one stopped before its first change was
-    // kept changed nothing, and is set aside as undone.
+    // kept changed nothing, and is set aside as undone. Then its machine: one that cannot be
+    // opened (a part of it made unusable) has had nothing undone either.
     std::optional<fs::path> journal;
     std::vector<zel::JournalRecord> records;
+    std::optional<zel::Machine> opened;
     try {
         while ((journal = zel::latestJournal(prefix)) &&
                (records = zel::readJournal(*journal)).empty())
             zel::markJournalUndone(*journal);
-    } catch (const std::exception& e) {
-        return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
-    }
-    if (!journal)
-        return finish(argc, argv, quiet,
-                      "N\u00e3o h\u00e1 instala\u00e7\u00e3o a desfazer nesta m\u00e1quina.", {});
-    // A machine that cannot be opened (a part of it made unusable) has had nothing undone.
-    std::optional<zel::Machine> opened;
-    try {
+        if (!journal)
+            return finish(argc, argv, quiet,
+                          "N\u00e3o h\u00e1 instala\u00e7\u00e3o a desfazer nesta m\u00e1quina.",
+                          {});
         zel::Machine::Options options;
         options.prefix = prefix;
         options.programHostPath = zel::Machine::runningExecutable();
         options.hostWorkingDir = prefix / "drive_c";
         opened.emplace(options);
     } catch (const std::exception& e) {
-        return finish(argc, argv, quiet, "Nada foi desinstalado.", {zel::cp1252ToUtf8(e.what())});
+        return nothingUndone({zel::cp1252ToUtf8(e.what())});
     }
     std::vector<std::string> problems;
     bool refused = false;
@@ -188,7 +187,7 @@ int main(int argc, char** argv) {
                            zel::cp1252ToUtf8(e.what()));
     }
     if (refused)
-        return finish(argc, argv, quiet, "Nada foi desinstalado.", problems);
+        return nothingUndone(problems);
     return finish(argc, argv, quiet,
                   problems.empty() ? "Desinstala\u00e7\u00e3o conclu\u00edda."
                                    : "Desinstala\u00e7\u00e3o conclu\u00edda, mas nem tudo "
