@@ -242,11 +242,8 @@ std::int64_t Files::seek(const FileDescriptor& file, std::int64_t offset, int or
 std::int64_t Files::read(const FileDescriptor& file, void* buffer, std::int64_t count) {
     if (count < 0)
         return -1;
-    ssize_t r;
-    do {
-        r = ::read(file.get(), buffer, static_cast<std::size_t>(count));
-    } while (r < 0 && errno == EINTR);
-    return r;
+    return uninterrupted(
+        [&] { return ::read(file.get(), buffer, static_cast<std::size_t>(count)); });
 }
 
 std::int64_t Files::write(const FileDescriptor& file, const void* buffer, std::int64_t count) {
@@ -255,9 +252,8 @@ std::int64_t Files::write(const FileDescriptor& file, const void* buffer, std::i
     std::int64_t done = 0;
     const char* p = static_cast<const char*>(buffer);
     while (done < count) {
-        ssize_t w = ::write(file.get(), p + done, static_cast<std::size_t>(count - done));
-        if (w < 0 && errno == EINTR)
-            continue;
+        const ssize_t w = uninterrupted(
+            [&] { return ::write(file.get(), p + done, static_cast<std::size_t>(count - done)); });
         if (w <= 0)
             return done > 0 ? done : -1;
         done += w;

@@ -82,9 +82,8 @@ FileDescriptor openRegularFile(const fs::path& file, struct stat& st, int flags 
 std::size_t readFull(int fd, const fs::path& file, std::span<char> buffer) {
     std::size_t got = 0;
     while (got < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n =
+            uninterrupted([&] { return ::read(fd, buffer.data() + got, buffer.size() - got); });
         if (n < 0)
             throw HostFileError(HostFileError::Step::Read, file, errno);
         if (n == 0)
@@ -138,9 +137,7 @@ std::optional<std::string> readOpenHostFile(int fd, const fs::path& file, std::s
     content.reserve(std::min(size, maxBytes));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = uninterrupted([&] { return ::read(fd, buffer, sizeof buffer); });
         if (n < 0)
             throw HostFileError(HostFileError::Step::Read, file, errno);
         if (n == 0)
@@ -167,9 +164,7 @@ bool kernelCannotCopy(int error) {
 
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = uninterrupted([&] { return ::write(fd, data.data(), data.size()); });
         if (n <= 0) {
             if (n == 0)
                 errno = EIO;
@@ -185,10 +180,9 @@ namespace {
 bool copyThroughBuffer(int from, int to, std::int64_t count, std::span<char> buffer) {
     const auto chunk = static_cast<std::int64_t>(buffer.size());
     while (count > 0) {
-        const ssize_t n =
-            ::read(from, buffer.data(), static_cast<std::size_t>(std::min(count, chunk)));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = uninterrupted([&] {
+            return ::read(from, buffer.data(), static_cast<std::size_t>(std::min(count, chunk)));
+        });
         if (n <= 0)
             return false;
         if (!writeAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(n))))
@@ -204,14 +198,14 @@ bool copyHostFileData(int from, int to, std::int64_t count, std::span<char> buff
     if (count < 0 || buffer.empty())
         return false;
     while (count > 0) {
-        const ssize_t n =
-            ::copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(count), 0);
+        const ssize_t n = uninterrupted([&] {
+            return ::copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(count),
+                                     0);
+        });
         if (n > 0) {
             count -= n;
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
         // Nothing copied: the kernel cannot do it here, or the source ended early (some file
         // systems also answer 0 for content they cannot copy); the buffer tells which.
         if (n < 0 && !kernelCannotCopy(errno))
@@ -286,9 +280,8 @@ public:
     // Writes the content, gives the file the old file's mode and owner, and syncs it.
     void fill(std::string_view content, const struct stat* old) {
         while (!content.empty()) {
-            const ssize_t n = ::write(fd_.get(), content.data(), content.size());
-            if (n < 0 && errno == EINTR)
-                continue;
+            const ssize_t n =
+                uninterrupted([&] { return ::write(fd_.get(), content.data(), content.size()); });
             if (n < 0)
                 fail(Step::Write);
             content.remove_prefix(static_cast<std::size_t>(n));
@@ -385,9 +378,8 @@ void writeInPlace(const fs::path& path, const fs::path& file, std::string_view c
         error != 0 && error != EOPNOTSUPP && error != EINVAL)
         throw HostFileError(Step::Write, file, error);
     for (off_t at = 0; !content.empty();) {
-        const ssize_t n = ::pwrite(fd.get(), content.data(), content.size(), at);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n =
+            uninterrupted([&] { return ::pwrite(fd.get(), content.data(), content.size(), at); });
         if (n < 0)
             throw HostFileError(Step::Write, file, errno);
         content.remove_prefix(static_cast<std::size_t>(n));

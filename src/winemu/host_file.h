@@ -4,6 +4,7 @@
 // Manager's store, the machine's own launcher) is read and written through these.
 #include "winemu/errors.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -14,6 +15,16 @@
 #include <utility>
 
 namespace zel {
+
+// A system call made again for as long as a signal interrupts it: its answer, or -1 with errno
+// saying why it failed. Only a failure says it was interrupted: errno may be left from before.
+template <typename Call> auto uninterrupted(Call call) {
+    for (;;) {
+        const auto answer = call();
+        if (answer >= 0 || errno != EINTR)
+            return answer;
+    }
+}
 
 // An open descriptor, closed exactly once: by close() or when its owner goes.
 class FileDescriptor {

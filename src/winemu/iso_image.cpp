@@ -2,6 +2,7 @@
 
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/host_file.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -164,9 +165,7 @@ private:
 
     void writeAll(int fd, const fs::path& name, const char* data, std::size_t size) {
         while (size > 0) {
-            const ssize_t done = ::write(fd, data, size);
-            if (done < 0 && errno == EINTR)
-                continue;
+            const ssize_t done = uninterrupted([&] { return ::write(fd, data, size); });
             if (done <= 0) {
                 const int error = done < 0 ? errno : EIO;
                 ::close(fd);
@@ -231,9 +230,8 @@ private:
             throw PlatformError(cannotWrite(dir_ / name, errno));
         }
         std::vector<char> buffer(1 << 16);
-        for (ssize_t got; (got = ::read(in, buffer.data(), buffer.size())) != 0;) {
-            if (got < 0 && errno == EINTR)
-                continue;
+        const auto read = [&] { return ::read(in, buffer.data(), buffer.size()); };
+        for (ssize_t got; (got = uninterrupted(read)) != 0;) {
             if (got < 0) {
                 const int error = errno;
                 ::close(in);

@@ -32,9 +32,7 @@ constexpr int kDeliveryWaitMs = 5000;
 
 bool sendAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
-        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = uninterrupted([&] { return ::send(fd, data, size, MSG_NOSIGNAL); });
         if (n <= 0)
             return false;
         data += n;
@@ -95,9 +93,7 @@ std::optional<FileDescriptor> connectToProgman(const fs::path& socketPath) {
     int rc;
     try {
         const LocalSocketAddress address(socketPath);
-        do {
-            rc = ::connect(socket.get(), address.get(), address.size());
-        } while (rc != 0 && errno == EINTR);
+        rc = uninterrupted([&] { return ::connect(socket.get(), address.get(), address.size()); });
     } catch (const PlatformError&) {
         return std::nullopt; // a prefix that cannot be opened has nobody listening for us
     }
@@ -202,7 +198,7 @@ bool DdeConversation::takeOutcomes(int waitMilliseconds) {
         pollfd p{socket_.get(), POLLIN, 0};
         const int rc = ::poll(&p, 1, std::max<int>(0, static_cast<int>(left.count())));
         if (rc < 0 && errno == EINTR)
-            continue;
+            continue; // the time left is measured again
         if (rc <= 0)
             return true; // nothing more for now
         char buffer[256];

@@ -105,9 +105,8 @@ int readExecError(int fd) {
     int err = 0;
     std::size_t got = 0;
     while (got < sizeof err) {
-        ssize_t n = ::read(fd, reinterpret_cast<char*>(&err) + got, sizeof err - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = uninterrupted(
+            [&] { return ::read(fd, reinterpret_cast<char*>(&err) + got, sizeof err - got); });
         if (n <= 0)
             break;
         got += static_cast<std::size_t>(n);
@@ -117,8 +116,7 @@ int readExecError(int fd) {
 
 void waitFor(pid_t pid, int* status = nullptr) {
     int st = 0;
-    while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
-    }
+    uninterrupted([&] { return ::waitpid(pid, &st, 0); });
     if (status != nullptr)
         *status = st;
 }

@@ -51,9 +51,7 @@ std::optional<std::string> sha256OfFile(const std::filesystem::path& file) {
     Sha256 hash;
     char block[65536]; // a fixed block at a time: a file of any size, in constant memory
     for (;;) {
-        const ssize_t n = ::read(fd.get(), block, sizeof block);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = uninterrupted([&] { return ::read(fd.get(), block, sizeof block); });
         if (n < 0)
             throw HostFileError(HostFileError::Step::Read, file, errno);
         if (n == 0)

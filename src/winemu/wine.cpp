@@ -172,8 +172,7 @@ int WineSide::runQuietly(const fs::path& program, const std::vector<std::string>
     if (error != 0)
         return -1;
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    uninterrupted([&] { return ::waitpid(pid, &status, 0); });
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

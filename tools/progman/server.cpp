@@ -296,9 +296,8 @@ private:
     void readFrom(Connection& c) {
         char chunk[16384];
         for (std::size_t taken = 0; taken < kReadPerTurn; taken += sizeof chunk) {
-            ssize_t n = ::recv(c.socket.get(), chunk, sizeof chunk, 0);
-            if (n < 0 && errno == EINTR)
-                continue;
+            const ssize_t n =
+                uninterrupted([&] { return ::recv(c.socket.get(), chunk, sizeof chunk, 0); });
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
                 return;
             if (n <= 0) {
@@ -351,10 +350,10 @@ private:
     // Sends what the outbox holds as far as the socket takes it; false when the client is gone.
     static bool flush(Connection& c) {
         while (!c.outbox.empty()) {
-            const ssize_t n = ::send(c.socket.get(), c.outbox.data(), c.outbox.size(),
-                                     MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n < 0 && errno == EINTR)
-                continue;
+            const ssize_t n = uninterrupted([&] {
+                return ::send(c.socket.get(), c.outbox.data(), c.outbox.size(),
+                              MSG_NOSIGNAL | MSG_DONTWAIT);
+            });
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
                 return true;
             if (n <= 0)
