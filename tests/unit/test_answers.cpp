@@ -244,17 +244,19 @@ TEST(InstallJournal, KeepsWhatIsReplacedReadsBackOnlyWholeRecordsAndStopsOutside
         EXPECT_NE(stopped.failure(), "") << registry;
         EXPECT_TRUE(stopped.file().empty() || readJournal(stopped.file()).empty()) << registry;
     }
-    const auto descriptors = [] {
-        return std::distance(fs::directory_iterator("/proc/self/fd"), {});
-    };
-    const auto before = descriptors();
+    const auto fds = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const FileDescriptor input(::dup(0)); // closed, so that the journal's file may be fd 0
+    ::close(0);
+    const auto before = fds();
     {
         InstallJournal closing(tmp / "prefix");
         JournalSubscription subscribed(closing);
         report(event(K::DirectoryCreated, "C:\\NEW"));
-        EXPECT_EQ(descriptors(), before + 1);
+        report(event(K::DirectoryCreated, "C:\\NEWER"));
+        EXPECT_EQ(fds(), before + 1);
     }
-    EXPECT_EQ(descriptors(), before); // its descriptor goes with it
+    EXPECT_EQ(fds(), before); // its descriptor goes with it
+    ::dup2(input.get(), 0);
 }
 
 } // namespace
