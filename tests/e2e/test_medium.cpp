@@ -163,8 +163,7 @@ TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
         {[&] { fs::remove(sums), fs::create_directory(sums); },
          "SHA256SUMS: error: " + sums.string() + ": cannot be read: Is a directory"},
     };
-    for (const auto& [tamper, problem] : rows) {
-        SCOPED_TRACE(problem);
+    for (const auto& [tamper, problem] : rows) { // a failure's expected text names the row
         fs::remove_all(out);
         ASSERT_EQ(pack(bin).status, 0);
         tamper();

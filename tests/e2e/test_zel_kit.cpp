@@ -92,16 +92,17 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252AndReportsEachProblemOnceWithItsLineA
         {"[Marca]\nprovedor=Acme\nfax=(021) 444-1234\nimagem_fim=FIM.BMP\nfundo=1, 2 ,3\n",
          "SETUP.INI:24: warning: the page's picture \"FIM.BMP\" (imagem_fim) is not on the "
          "medium\n0 errors, 1 warning, 0 notes\n"},
-        {"[Marca]\nprovedor=" + std::string(21, 'A') + "\nlogo=X\nfundo=0,0,256\n",
+        {"[Marca]\nprovedor=" + std::string(21, 'A') + "\nlogo=\nfundo=0,0,256\ndesinstalacao=\\\n",
          "SETUP.INI:22: warning: [Marca] provedor has 21 characters, more than welcome page, "
          "registration page shows (20): the rest is cut off\nSETUP.INI:23: warning: \"logo\" is no "
          "key of [Marca]; the wizard never reads it\nSETUP.INI:24: warning: [Marca] fundo=0,0,256 "
-         "is no colour R,G,B (each 0 to 255): the background stays blue\n0 errors, 3 warnings, 0 "
-         "notes\n"},
+         "is no colour R,G,B (each 0 to 255): the background stays blue\nSETUP.INI:25: warning: "
+         "[Marca] desinstalacao holds '\\', which makes it a key under another in the registry\n0 "
+         "errors, 4 warnings, 0 notes\n"},
 
         {nine + "[Programa10]\nnome=P10\nArquivo1=K.DAT\n[Programa11]\nnome=P11\ninstala=1\n"
                 "[Programa12]\nnome=P12\nArquivo1=NONE\n[Programa13]\nnome=P13\n[Programa123456]\n"
-                "[Programa1234567]\n[Patro5]\nDiretorio=X\n[Patro6]\n",
+                "[Programa1234567]\n[Patro5]\nDiretorio=X\n[Patro6]\n[Programa]\n",
          "SETUP.INI:39: warning: [Programa10] tamanho 0 is less than the 2 kbytes its files take; "
          "the free-space check would pass too easily\nSETUP.INI:42: warning: [Programa11] \"P11\" "
          "has no check box: it is installed on every installation without being shown, and the "
@@ -111,8 +112,9 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252AndReportsEachProblemOnceWithItsLineA
          "read: the wizard reads at most 12 programs\nSETUP.INI:50: warning: [Programa123456] is "
          "never read: the wizard reads at most 12 programs\nSETUP.INI:51: warning: "
          "[Programa1234567] is no section the wizard reads; its keys are never read\nSETUP.INI:54: "
-         "warning: [Patro6] is never read: the welcome page shows at most 5 sponsors\n0 errors, 8 "
-         "warnings, 0 notes\n",
+         "warning: [Patro6] is never read: the welcome page shows at most 5 "
+         "sponsors\nSETUP.INI:55: warning: [Programa] is no section the wizard reads; its keys are "
+         "never read\n0 errors, 9 warnings, 0 notes\n",
          {{"K.DAT", std::string(1025, 'x')}}},
         // The fixed files under [Update]'s directory; an empty browser setup; a sponsor's "\".
         {"[Patro2]\nDiretorio=PD\nTexto=T\nImagem=P.BMP\n",

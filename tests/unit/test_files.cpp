@@ -76,8 +76,8 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
 // Lines at every line end; what is no file of its drive, or larger than asked, is missing.
 TEST_F(MachineTest, ReadTextFileSplitsLinesAndRefusesWhatIsNoFileOfItsDrive) {
     Files f(machine());
-    writeFile(driveC() / "lic.txt", "one\rtwo\nthree\r\nfour\r\n\r\nsix");
-    EXPECT_EQ(f.readTextFile("C:\\LIC.TXT"), Lines({"one", "two", "three", "four", "", "six"}));
+    writeFile(driveC() / "lic.txt", "\r\none\rtwo\nthree\r\nfour\r\n\r\nsix");
+    EXPECT_EQ(f.readTextFile("C:\\LIC.TXT"), Lines({"", "one", "two", "three", "four", "", "six"}));
     writeFile(driveC() / "empty.txt", "");
     EXPECT_EQ(f.readTextFile("C:\\empty.txt"), Lines(std::vector<std::string>{}));
     ASSERT_EQ(::mkfifo((driveC() / "fifo.txt").c_str(), 0600), 0);

@@ -182,7 +182,7 @@ TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone
     }
     // What the machine makes is never writable by others, whatever the umask.
     const mode_t umask = ::umask(0);
-    const fs::path fresh = tmp / "fresh" / "prefix";
+    const fs::path fresh = tmp / "fresh" / "." / "prefix" / ""; // as a user may write it
     EXPECT_EQ(errorOf([&] { Machine({fresh, program, {}, "/opt/it's/progman"}); }), "");
     ::umask(umask);
     for (const fs::path& made :
