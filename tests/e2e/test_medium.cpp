@@ -154,7 +154,7 @@ TEST_F(MediumTest, CheckFindsEachChangeToAPackedMedium) {
          "IRC/.oculto: error: is not listed in SHA256SUMS: added after the medium was packed"},
         {[&] { writeFile(out / ".git" / "HEAD", ""); },
          ".git/HEAD: error: is not listed in SHA256SUMS: added after the medium was packed"},
-        {[&] { writeFile(sums, original + "SETUP\n"); },
+        {[&] { writeFile(sums, original + std::string(63, 'f') + "g  SETUP\n"); }, // not hex
          next + ": error: is no line of SHA-256 sums (\"SUM  FILE\")"},
         {[&] { writeFile(sums, original + first.substr(0, 66) + "../kit/SETUP.INI\n"); },
          next + ": error: names ../kit/SETUP.INI, which is not on the medium"},
@@ -240,7 +240,6 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
                 dir.string() + ")");
     }
     for (const auto& [tamper, said] : rows) {
-        SCOPED_TRACE(said);
         fs::remove_all(cd);
         fs::copy(out, cd, fs::copy_options::recursive);
         fs::remove_all(prefix);
@@ -250,8 +249,8 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
                   std::string("env -i ") + kSanitizerSettings + " HOME=" + q(tmp.path()) +
                       " ZEL_PREFIX=" + q(prefix) + " ./SETUP --answers ../a.ini",
                   tmp / "err");
-        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors), "1" + said);
-        EXPECT_FALSE(fs::exists(prefix));
+        EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors) + (fs::exists(prefix) ? "+" : ""),
+                  "1" + said); // "+": a machine was made
     }
 }
 
