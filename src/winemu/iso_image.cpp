@@ -163,17 +163,13 @@ private:
                systemReason(error);
     }
 
+    // Writes the whole buffer, or closes the file and says why it could not.
     void writeAll(int fd, const fs::path& name, const char* data, std::size_t size) {
-        while (size > 0) {
-            const ssize_t done = uninterrupted([&] { return ::write(fd, data, size); });
-            if (done <= 0) {
-                const int error = done < 0 ? errno : EIO;
-                ::close(fd);
-                throw PlatformError(cannotWrite(dir_ / name, error));
-            }
-            data += done;
-            size -= static_cast<std::size_t>(done);
-        }
+        if (zel::writeAll(fd, std::string_view(data, size)))
+            return;
+        const int error = errno;
+        ::close(fd);
+        throw PlatformError(cannotWrite(dir_ / name, error));
     }
 
     void finish(int fd, const fs::path& name, mode_t mode) {

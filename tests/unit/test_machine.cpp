@@ -124,9 +124,7 @@ TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone
         dir(target, added);
         fs::create_directory_symlink(target, way);
     };
-    const auto giveAway = [](const fs::path& p) {
-        ASSERT_EQ(::lchown(p.c_str(), 65534, 65534), 0);
-    };
+    const auto disown = [](const fs::path& p) { ASSERT_EQ(::lchown(p.c_str(), 65534, 65534), 0); };
     const auto none = fs::perms::none, group = fs::perms::group_write,
                others = fs::perms::others_write;
     const struct {
@@ -138,7 +136,7 @@ TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone
         // clang-format off
         {"a group-writable prefix", false, [&] { dir(inside, group); }, shared},
         {"a world-writable prefix", false, [&] { dir(inside, others); }, shared},
-        {"a prefix of another user", true, [&] { dir(inside, none); giveAway(inside); },
+        {"a prefix of another user", true, [&] { dir(inside, none); disown(inside); },
          "The machine " + inside.string() + " belongs to another user"},
         {"a directory of the user's on the way", false, [&] { dir(way, none); }, ""},
         {"a group-writable directory on the way", false, [&] { dir(way, group); }, through(way)},
@@ -148,11 +146,11 @@ TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone
         {"a link of the user's through \"/..\"", false,
          [&] { dir(target, none); fs::create_directory_symlink("/.." + target.string(), way); }, ""},
         {"a link of the user's to a group-writable directory", false, [&] { link(group); }, through(target)},
-        {"a link of another user on the way", true, [&] { link(none); giveAway(way); }, through(way)},
-        {"a directory of another user on the way", true, [&] { dir(way, none); giveAway(way); }, through(way)},
+        {"a link of another user on the way", true, [&] { link(none); disown(way); }, through(way)},
+        {"a directory of another user on the way", true, [&] { dir(way, none); disown(way); }, through(way)},
         {"the prefix a link of another user to a directory of the user's", true,
          [&] { dir(target / "prefix", none); dir(way, none);
-               fs::create_directory_symlink(target / "prefix", inside); giveAway(inside); }, through(inside)},
+               fs::create_directory_symlink(target / "prefix", inside); disown(inside); }, through(inside)},
         // clang-format on
     };
     for (const auto& row : rows) {
