@@ -75,8 +75,7 @@ QImage decodeAs(QIODevice& device, const QByteArray& format) {
 
 QImage decodeAs(const QByteArray& data, const char* format) {
     QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
+    buffer.setData(data); // the reader opens it
     return decodeAs(buffer, format);
 }
 
@@ -96,8 +95,7 @@ QByteArray readWholeFile(const std::filesystem::path& hostFile,
 QImage readIcon(const QByteArray& data) {
     // An icon file holds several sizes: the largest, most colourful one shows best.
     QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
+    buffer.setData(data); // the reader opens it
     QImageReader reader(&buffer, "ICO");
     QImage best;
     int bestDepth = 0;
