@@ -156,6 +156,8 @@ TEST_F(UnattendedTest, SaysInPortugueseWhyAJournalCannotBeUndone) {
          refused + outside.string() + " não é um caminho do Windows desta máquina", true},
         {"a kept name leading out", "deleted\tC:\\\\SHADOW\t../../../outside.txt\t0\t420\n",
          refused + "../../../outside.txt não é o nome de uma cópia guardada", true},
+        {"a replaced file's kept name leading out", "replaced\tC:\\\\S\t0\t0\t../x\t0\t0\t420\n",
+         refused + "../x não é o nome de uma cópia guardada", true},
         {"another machine's registry",
          "regvalue\t" + (tmp / "other" / "system.reg").string() + "\t\\\\K\tV\t-\t=x\n",
          refused + (tmp / "other" / "system.reg").string() +

@@ -34,7 +34,7 @@ Catalogue threePrograms() {
     Catalogue catalogue;
     for (int n = 1; n <= 3; ++n)
         catalogue.entry(n).name = "P" + std::to_string(n);
-    catalogue.entry(11).preselected = true; // not shown: keeps the kit's selection
+    catalogue.entry(12).preselected = true; // not shown: keeps the kit's selection
     catalogue.settings.suggestedPassword = "zel1996";
     return catalogue;
 }
@@ -58,12 +58,12 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
     proposed.destination = "C:\\ZEL\\";
     proposed.modem = {1, "AT&F", "ATDP5550100"};
     proposed.programs = {true, true, true, false, false, true};
-    proposed.programs[10] = true;
+    proposed.programs[11] = true;
     Choices custom = proposed;
     custom.installation = InstallationType::Custom;
     custom.destination = " C:\\Acesso ZEL\\";
     custom.programs = {true, false, false, false, false, true};
-    custom.programs[10] = true; // the kit's, beyond the page
+    custom.programs[11] = true; // the kit's, beyond the page
     custom.browser = Browser::Second;
     custom.modem = {1, "AT&F\r\nE0", "ATDT12"};
     EXPECT_EQ(formatAnswers(custom),
@@ -78,7 +78,7 @@ TEST(Answers, SavedChoicesReadBackTheSame) {
     Choices odd = custom;
     odd.destination = " C:\\Acesso \"ZEL\"\\"; // blanks and quotes survive
     odd.programs = {false, true, true, false, false, true};
-    odd.programs[9] = odd.programs[10] = true;
+    odd.programs[9] = odd.programs[11] = true;
     odd.browser = Browser::None;
     odd.modem = {std::nullopt, "AT\xc7", ""}; // no port: the proposal stays
     odd.continueShortOfSpace = true;
