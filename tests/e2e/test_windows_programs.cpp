@@ -209,9 +209,11 @@ TEST_F(WindowsKitTest, TheFinishProgmanAndTheDesktopMenuStartWindowsProgramsThro
               "C:\\Program Files\\KIT\\SPONSOR.EXE|C:\\Program Files\\KIT|2|um|dois tres|" + wrote);
 
     // A value written after the side was made reaches the next start too.
+    fs::create_directory_symlink("/", prefix / "wine" / "dosdevices" / "q:"); // a drive gone since
     writeRegistry("SOFTWARE\\ZEL\\Teste", "Modem", "Zoom 28800");
     EXPECT_EQ(programs.winExec("C:\\PROGRA~1\\KIT\\READER.EXE", 1), 3u); // no short names
     EXPECT_TRUE(programs.runAndWait("C:\\Program Files\\KIT\\READER.EXE"));
+    EXPECT_FALSE(fs::is_symlink(prefix / "wine" / "dosdevices" / "q:"));
     EXPECT_EQ(readFile(driveC() / "READER.TXT"),
               "C:\\Program Files\\KIT\\READER.EXE|D:\\|0|||5551234|Zoom 28800|42\r\n");
 
