@@ -32,17 +32,10 @@ std::unique_ptr<Machine> makeMachine(const std::function<Machine::Options()>& op
         return std::make_unique<Machine>(options());
     } catch (const ForeignPrefixError& e) {
         // Its programs could have been planted by someone else: nothing there is started.
-        const std::string prefix = utf8ToCp1252(e.prefix().string());
-        if (e.reason() == ForeignPrefixError::Reason::ReachedThroughOthers)
-            reason = "A m\xe1quina " + prefix + " \xe9 alcan\347ada por " +
-                     utf8ToCp1252(e.through().string()) + ", que outros usu\xe1rios podem alterar";
-        else
-            reason = foreignMachine(prefix, e.reason() == ForeignPrefixError::Reason::OtherOwner);
+        reason = foreignMachine(e);
     } catch (const MachineBusyError& e) {
         // Two writers would each undo or overwrite the other's half: the second stops here.
-        reason = "A m\xe1quina " + utf8ToCp1252(e.prefix().string()) +
-                 " est\xe1 sendo alterada por outro programa (uma instala\xe7\xe3o ou "
-                 "desinstala\xe7\xe3o); tente de novo quando ele terminar";
+        reason = machineBusy(e);
     } catch (const std::exception& e) {
         // Without its machine (say, a prefix that cannot be created) nothing can be installed.
         reason = e.what();

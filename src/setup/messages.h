@@ -2,7 +2,10 @@
 // The wizard's own texts that its code shows or reports, in code page 1252, each written once
 // here. The pages' fixed texts are in their layouts, the printout's lines beside its layout
 // (setup/registration.cpp).
+#include "winemu/cp1252.h"
 #include "winemu/errors.h"
+#include "winemu/machine.h"
+#include "winemu/machine_lock.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -12,11 +15,21 @@
 
 namespace zel {
 
-// --- Start-up: a machine directory the user may not trust
-inline std::string foreignMachine(std::string_view prefix, bool otherOwner) {
-    return "A m\xe1quina " + std::string(prefix) +
-           (otherOwner ? " pertence a outro usu\xe1rio"
-                       : " pode ser alterada por outros usu\xe1rios");
+// --- Start-up, and the uninstaller's: a machine directory the user may not trust, or one
+// that another program is changing
+inline std::string foreignMachine(const ForeignPrefixError& e) {
+    const std::string machine = "A m\xe1quina " + utf8ToCp1252(e.prefix().string());
+    switch (e.reason()) {
+    case ForeignPrefixError::Reason::OtherOwner: return machine + " pertence a outro usu\xe1rio";
+    case ForeignPrefixError::Reason::WritableByOthers:
+        return machine + " pode ser alterada por outros usu\xe1rios";
+    case ForeignPrefixError::Reason::ReachedThroughOthers: break;
+    }
+    return machine + " \xe9 alcan\347ada por " + utf8ToCp1252(e.through().string()) +
+           ", que outros usu\xe1rios podem alterar";
+}
+inline std::string machineBusy(const MachineBusyError& e) {
+    return std::string(e.what()) + "; tente de novo quando ele terminar";
 }
 
 // --- The welcome page

@@ -194,6 +194,13 @@ TEST_F(UnattendedTest, SaysInPortugueseWhyAJournalCannotBeUndone) {
               "1zel-uninstall: Não foi possível criar a pasta da máquina " +
                   (driveC() / "WINDOWS" / "SYSTEM").string() +
                   ": parte do caminho não é uma pasta\nzel-uninstall: Nada foi desinstalado.\n");
+    // A machine others may change is refused unread; no box waits where nothing is shown.
+    fs::permissions(prefix, fs::perms::others_write, fs::perm_options::add);
+    writeFile(journal, "zel-journal\t2\n"); // one that changed nothing is not set aside either
+    EXPECT_EQ(
+        outcome(run(q(binDir() / "zel-uninstall"), "QT_QPA_PLATFORM=minimal")),
+        "1zel-uninstall: A máquina " + prefix.string() +
+            " pode ser alterada por outros usuários\nzel-uninstall: Nada foi desinstalado.\n");
 }
 
 // Each way of installing is taken back to the machine as it was just before.

@@ -5,6 +5,7 @@
 #include "app/display.h"
 
 #include "services/ui.h"
+#include "setup/messages.h"
 #include "winemu/cp1252.h"
 #include "winemu/errors.h"
 #include "winemu/machine_lock.h"
@@ -135,11 +136,10 @@ int main(int argc, char** argv) {
                                   " (ZEL_PREFIX indica a pasta da m\u00e1quina)"});
         zel::Machine::refuseForeignPrefix(prefix);
         lock.emplace(prefix, std::chrono::seconds(3)); // never beside an installation under way
+    } catch (const zel::ForeignPrefixError& e) {
+        return nothingUndone({zel::cp1252ToUtf8(zel::foreignMachine(e))});
     } catch (const zel::MachineBusyError& e) {
-        return nothingUndone({"A m\u00e1quina " + e.prefix().string() +
-                              " est\u00e1 sendo alterada por outro programa (uma "
-                              "instala\u00e7\u00e3o ou desinstala\u00e7\u00e3o); tente de novo "
-                              "quando ele terminar"});
+        return nothingUndone({zel::cp1252ToUtf8(zel::machineBusy(e))});
     } catch (const std::exception& e) {
         return nothingUndone({zel::cp1252ToUtf8(e.what())});
     }
