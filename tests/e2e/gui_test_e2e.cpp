@@ -350,7 +350,6 @@ TEST_F(AcmeKitTest, ClickedThroughItsPagesLeavesNoTraceOfTheBuiltInBrand) {
     click(connection.ui.portGroup->button(2));
     type(connection.ui.initCommandEdit, QStringLiteral("ATZ"));
     click(connection.ui.nextButton);
-    ASSERT_EQ(currentPage(), "CopyPage");
     std::string pages; // every caption, tip and text (labels, buttons, edits)
     for (QWidget* widget : QApplication::allWidgets())
         pages += (widget->windowTitle() + "\n" + widget->toolTip() + "\n" +

@@ -489,9 +489,9 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARun
         EXPECT_TRUE(usedByAnotherProcess(dir));
     }
     // The cleaner runs, and none of it in our session, which a Ctrl+C would end.
-    const std::string cleaner = "pgrep -f " + q(dir.string() + "$");
-    EXPECT_TRUE(eventually([&] { return !runCommand(cleaner).output.empty(); }));
-    EXPECT_EQ(runCommand("pgrep -s 0 -f " + q(dir.string() + "$")).output, "");
+    const std::string cleaner = q(dir.string() + "$");
+    EXPECT_TRUE(eventually([&] { return !runCommand("pgrep -f " + cleaner).output.empty(); }));
+    EXPECT_EQ(runCommand("pgrep -s 0 -f " + cleaner).output, "");
     writeFile(tmp / "go", "");
     EXPECT_EQ(awaitFile(tmp / "done"), "0\n");
     EXPECT_TRUE(eventually([&] { return !fs::exists(dir); })); // the cleaner looks once a second

@@ -73,6 +73,8 @@ std::string twoPictures(const std::string& a, const std::string& b); // a's pict
 // One of the project's programs from the build's bin directory, standard error kept apart.
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
 
+inline constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
+
 // A fresh machine at <tmp>/prefix, the running program <tmp>/medium/SETUP (D:, current).
 class MachineTest : public ::testing::Test {
 protected:

@@ -42,8 +42,6 @@ protected:
     std::unique_ptr<Wizard> wizard;
 };
 
-inline constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
-
 // The wizard on the demo kit, clicked; $ZEL_E2E_KEEP/<test> keeps machine and medium after.
 class WizardRunTest : public WizardTest {
 protected:

@@ -4,7 +4,6 @@
 #include "setup/registration.h"
 #include "setup/start_up.h"
 #include "tests/support/fixtures.h"
-#include "winemu/registry.h"
 
 #include <limits>
 #include <sstream>
@@ -96,13 +95,6 @@ TEST(Catalogue, TheProgramTableItsFileListsAndTheDiskSpaceTheyNeed) {
 
 class StartUpTest : public MachineTest {
 protected:
-    void write(const char* key, const char* name, const std::string& text) {
-        if (text != "#") // "#" writes a number
-            return writeRegistry(key, name, text);
-        Registry registry(machine().registryFile());
-        ASSERT_TRUE(registry.openKey(key, true));
-        registry.writeValue(name, RegType::DWord, {2, 0, 0, 0});
-    }
     Choices startUp() {
         Files files(machine());
         return zel::startUp(files, sound, catalogue);
@@ -112,8 +104,7 @@ protected:
                modem.dialCommand;
     }
     std::string proposal() { return proposal(proposedModem(machine())); }
-    const char* kModem = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
-    const char* kInit = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000\\Settings\\Init";
+    const std::string kInit = std::string(kModemKey) + "\\Settings\\Init";
 
     Catalogue catalogue;
     RecordingSound sound;
@@ -139,18 +130,18 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem
     EXPECT_EQ(proposal(), "-||ATDP5550100") << "no modem at all";
     // Only the fourth character of AttachedTo gives the port.
     std::istringstream rows("COM1 0\nCOM2 1\nCOM4 3\nCOM3: 2\nCOM10 0");
-    write(kInit, "1", "ATZ");
+    writeRegistry(kInit, "1", "ATZ");
     for (std::string attachedTo, port;
          std::getline(rows, attachedTo, ' ') && std::getline(rows, port);) {
-        write(kModem, "AttachedTo", attachedTo);
+        writeRegistry(kModemKey, "AttachedTo", attachedTo);
         EXPECT_EQ(proposal(), port + "|ATZ|ATDP5550100") << attachedTo;
     }
-    write(kModem, "AttachedTo", "COM3");
-    write(kInit, "1", "AT&F");
+    writeRegistry(kModemKey, "AttachedTo", "COM3");
+    writeRegistry(kInit, "1", "AT&F");
     EXPECT_EQ(proposal(startUp().modem), "2|AT&F|ATDP5550100");
     fs::remove(machine().registryFile());
     makeMachine();
-    write(kInit, "2", "ATE0");
+    writeRegistry(kInit, "2", "ATE0");
     EXPECT_EQ(proposal(), "-||ATDP5550100") << "the key without its value \"1\"";
 }
 
