@@ -3,10 +3,6 @@
 #include "tests/e2e/e2e.h"
 #include "winemu/cp1252.h"
 
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
-
 namespace zel::test {
 namespace {
 
@@ -64,18 +60,11 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
         {"a stale local socket", noScreen + "DISPLAY=:58", "", "", "1" + kNoScreen},
     };
     ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X57"));
-    // A socket file whose server has gone: the file is there, nobody answers on it.
+    // A socket file whose server has gone (made here, not found): nobody answers on it.
     const fs::path stale = "/tmp/.X11-unix/X58";
     fs::create_directories(stale.parent_path());
-    ASSERT_FALSE(fs::exists(stale));
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strcpy(address.sun_path, stale.c_str());
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        ::close(fd);
-    }
+    const std::string bind = "socket.socket(socket.AF_UNIX).bind('" + stale.string() + "')";
+    ASSERT_EQ(runCommand("python3 -c \"import socket; " + bind + "\"").status, 0);
     // The first browser and the programs take more than any disk can report.
     std::string ini = readFile(medium() / "SETUP.INI");
     writeFile(medium() / "SETUP.INI",
@@ -210,6 +199,10 @@ TEST_F(UnattendedTest, OnAScreenTheQuietRunsShowNoWindow) {
                   tmp / "err");
         EXPECT_EQ(box.output, "box\n") << display << box.errors;
     }
+    // The wizard's pages stay, waiting for the user, until the wizard is ended.
+    const std::string pages = "./SETUP & timeout 20 xdotool search --sync --onlyvisible --pid $! "
+                              ">/dev/null; kill $!; wait $!";
+    EXPECT_EQ(runIn(medium(), screen + pages, tmp / "err").status, 128 + SIGTERM);
 }
 
 } // namespace

@@ -237,7 +237,7 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
                "[Patro1]\r\nDiretorio=P1\r\nTexto=Loja\r\nImagem=LOGO.BMP\r\nPrograma=G.BMP\r\n"
                "[Patro2]\r\nDiretorio=P2\\\r\nTexto=Padaria\r\nImagem=FALTA.BMP\r\n"
                "[patro3]\r\nDiretorio=P1\r\ntexto=\r\nimagem=LOGO.BMP\r\n"
-               "[Patro4]\r\nTexto=Na raiz\r\nImagem=RAIZ.BMP\r\n");
+               "[Patro4]\r\nTexto=Na raiz\r\nImagem=RAIZ.BMP\r\n[Marca]\r\nfundo=0,255,0\r\n");
     writePicture(medium() / "P1" / "LOGO.BMP", Qt::red, {40, 30});
     writePicture(medium() / "RAIZ.BMP", Qt::green);
     start();
@@ -290,13 +290,13 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
                   " #ff0000 D:\\P1\\LEIA.TXT; Mercado none D:\\; hidden #ff0000 D:\\; c #00ff00 "
                   "D:\\NAO.EXE; hidden none D:\\; Mercado||#000000\nerror: N\xe3o foi poss\xedvel "
                   "executar o programa D:\\NAO.EXE\n");
-    // The background behind, painted whole from blue at the top (the second band's) to black.
+    // The background, whole, from the brand's green at the top (the second band's) to black.
     QWidget& back = *wizard->backdrop;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&back));
     const QImage shown = back.screen()->grabWindow(back.winId()).toImage();
     EXPECT_EQ(shown.pixelColor(shown.width() - 1, 0).name() +
                   shown.pixelColor(0, shown.height() - 1).name(),
-              "#0000fe#000000");
+              "#00fe00#000000");
 }
 
 // Fields Name Card Phone Street; brand "3": the fourth, "=X": X typed, "1=X": X over the second.
@@ -374,11 +374,12 @@ TEST_F(PagesTest, TheCopyPageAsksFirstShowsItsProgressAndStaysUsableAfterAFailur
         }
     } recorder;
     recorder.shot = [&] {
-        return QString("%1 | %2 %3% %4%%5") // the sweep's line is gone once copying starts
+        return QString("%1 | %2 %3% %4%%5%6") // sweep line gone once copying starts; buttons off
             .arg(u.programStatusLabel->text(), u.fileStatusLabel->text())
             .arg(u.overallGauge->percent())
             .arg(u.fileGauge->percent())
-            .arg(u.sweepLabel->isVisibleTo(&page) ? " (sweep)" : "");
+            .arg(u.sweepLabel->isVisibleTo(&page) ? " (sweep)" : "",
+                 u.exitButton->isEnabled() ? " (buttons)" : "");
     };
     u.programStatusLabel->installEventFilter(&recorder);
     u.fileStatusLabel->installEventFilter(&recorder);
@@ -411,7 +412,7 @@ TEST_F(PagesTest, TheCopyPageAsksFirstShowsItsProgressAndStaysUsableAfterAFailur
               "Instalando Discador | \tCopiando WINSOCK.DLL 0% 100%\n"
               "Instalando Notícias | \tCopiando WINSOCK.DLL 50% 0%\n"
               "Instalando Notícias | \tCopiando NEWS.EXE 50% 100%\n"
-              "Instalando Notícias | \tCopiando NEWS.EXE 100% 100%");
+              "Instalando Notícias | \tCopiando NEWS.EXE 100% 100% (buttons)");
     EXPECT_EQ(requests.take() + told(),
               "next Espa\xe7o em disco: O drive C aparenta ter apenas  [OK Cancelar]\n");
 }

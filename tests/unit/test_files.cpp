@@ -42,9 +42,13 @@ TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
               (Numbers{11, 0, -1}));
     EXPECT_TRUE(f.setFileDate(out, toDosTime(1000000001))); // an odd second rounds down
     EXPECT_EQ(toDosTime(0), ((1u << 5) | 1u) << 16);        // before 1980: 1 January 1980
-    // The copy's rounding is the packed form's round trip, before 1980 and after 2107 too.
-    for (const std::int64_t t : {1000000001LL, 1000000000LL, 0LL, 4354819201LL})
-        EXPECT_EQ(dosTimeRounded(t), fromDosTime(toDosTime(t))) << t;
+    // The copy's rounding is the packed form's round trip: before 1980, after 2107, in summer.
+    for (const char* zone : {"CET-1CEST,M3.5.0,M10.5.0/3", "UTC0"}) {
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+        for (const std::int64_t t : {1000000001LL, 1000000000LL, 0LL, 4354819201LL})
+            EXPECT_EQ(dosTimeRounded(t), fromDosTime(toDosTime(t))) << zone << " " << t;
+    }
     out.reset(); // closed when let go
     const FileDescriptor in = f.openRead("c:\\DATA.BIN");
     char buf[16] = {};
@@ -251,6 +255,10 @@ TEST(HostFile, WhatIsNoFileInAFolderIsNotWritten) {
         EXPECT_FALSE(hostFileWritable(path)) << path;
         EXPECT_EQ(errorOf([&] { createHostFile(path, "y"); }), nothing ? said : "") << path;
     }
+    // A name with no room for the temporary's dot and number beside it: said as it is.
+    const fs::path longName = tmp / std::string(254, 'n');
+    EXPECT_EQ(errorOf([&] { writeHostFile(longName, "y"); }),
+              longName.string() + ": cannot be written: " + std::strerror(ENAMETOOLONG));
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 2);
     // In a folder that takes no new names the file is written in place, by whoever may write it.
     if (::geteuid() != 0)

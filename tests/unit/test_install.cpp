@@ -87,6 +87,7 @@ TEST_F(InstallTest, ACopyTakesTheContentTheDateAndTheModeItMayOrTouchesNothing) 
     writeFile(driveC() / "KIT" / "DATA.TXT", "also precious");
     writeFile(driveC() / "RO.TXT", "read-only");
     fs::permissions(driveC() / "RO.TXT", fs::perms::owner_read | fs::perms::group_read);
+    fs::create_symlink("RO.TXT", driveC() / "ROLINK.TXT"); // a link is what it leads to
     fs::create_directory(driveC() / "ADIR");
     // A hostile medium: links to the host's own files are as missing.
     writeFile(tmp / "secret", "root:$6$hash");
@@ -95,7 +96,7 @@ TEST_F(InstallTest, ACopyTakesTheContentTheDateAndTheModeItMayOrTouchesNothing) 
     const std::string before = tree(driveC(), true) + tree(medium(), true);
     std::istringstream rows(R"(D:\SRC.TXT C:\RO.TXT  D:\SRC.TXT C:\ADIR  D:\SRC.TXT Q:\SRC.TXT
 D:\MISSING.TXT C:\MISSING.TXT  D:\SRC.TXT C:\NODIR\X.TXT  D:\ C:\ROOT.TXT
-D:\SHADOW.TXT C:\SHADOW.TXT  D:\SUB\UP.TXT C:\UP.TXT
+D:\SHADOW.TXT C:\SHADOW.TXT  D:\SUB\UP.TXT C:\UP.TXT  D:\SRC.TXT C:\ROLINK.TXT
 D:\SUB\DATA.TXT D:\SUB\DATA.TXT  D:\SUB\DATA.TXT d:\sub\data.txt
 D:\SUB\DATA.TXT D:\SUB\..\SUB\DATA.TXT  C:\KIT\DATA.TXT E:\DATA.TXT  E:\data.txt C:\KIT\DATA.TXT)");
     for (std::string from, to; rows >> from >> to;)
