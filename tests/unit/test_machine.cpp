@@ -53,8 +53,8 @@ TEST(WinPath, ParsesAgainstTheCurrentDirectoryNormalisesAndConvertsItsCodePage) 
                            "a\xf8|\xc2\x80\xc2\x81|\xc0\xaf\xc1\x9c\xe0\x80\xae\xf0\x80\x80\xae"),
               "Instala\xe7\xe3o \x80 ??|?|?(|?a?|?\x81|????");
     // What logs and messages show: no control character can fake a line or move the cursor.
-    EXPECT_EQ(escapeControls("a\nb\r\x1b[2J\x7f\xc2\x85\xc2\xa0\x1f \xc2"),
-              "a\\x0Ab\\x0D\\x1B[2J\\x7F\\x85\xc2\xa0\\x1F \xc2");
+    EXPECT_EQ(escapeControls("a\nb\r\x1b[2J\x7f\xc2\x85\xc2\x9f\xc2\xa0\x1f \xc2"),
+              "a\\x0Ab\\x0D\\x1B[2J\\x7F\\x85\\x9F\xc2\xa0\\x1F \xc2");
     EXPECT_TRUE(
         equalsNoCase("azAb\xe0\xfe\xe7\x9a\x9c\x9e\xff", "AZaB\xc0\xde\xc7\x8a\x8c\x8e\x9f"));
     for (const char* other : {"`", "{", "\xf7", "\xdf", "ab"}) // neighbours of letters
