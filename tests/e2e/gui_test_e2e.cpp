@@ -104,7 +104,7 @@ protected:
 TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
     const auto modem = [this] {
         writeRegistry(kModemKey, "AttachedTo", "COM2");
-        writeRegistry(std::string(kModemKey) + "\\Settings\\Init", "1", "AT&F");
+        writeRegistry(kModemInitKey, "1", "AT&F");
     };
     modem();
     start();

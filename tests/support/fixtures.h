@@ -74,6 +74,7 @@ std::string twoPictures(const std::string& a, const std::string& b); // a's pict
 CommandResult runTool(const std::string& tool, const std::string& args, const TempDir& tmp);
 
 inline constexpr const char* kModemKey = "System\\CurrentControlSet\\Services\\Class\\Modem\\0000";
+inline const std::string kModemInitKey = std::string(kModemKey) + "\\Settings\\Init";
 
 // A fresh machine at <tmp>/prefix, the running program <tmp>/medium/SETUP (D:, current).
 class MachineTest : public ::testing::Test {

@@ -104,7 +104,6 @@ protected:
                modem.dialCommand;
     }
     std::string proposal() { return proposal(proposedModem(machine())); }
-    const std::string kInit = std::string(kModemKey) + "\\Settings\\Init";
 
     Catalogue catalogue;
     RecordingSound sound;
@@ -130,18 +129,18 @@ TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem
     EXPECT_EQ(proposal(), "-||ATDP5550100") << "no modem at all";
     // Only the fourth character of AttachedTo gives the port.
     std::istringstream rows("COM1 0\nCOM2 1\nCOM4 3\nCOM3: 2\nCOM10 0");
-    writeRegistry(kInit, "1", "ATZ");
+    writeRegistry(kModemInitKey, "1", "ATZ");
     for (std::string attachedTo, port;
          std::getline(rows, attachedTo, ' ') && std::getline(rows, port);) {
         writeRegistry(kModemKey, "AttachedTo", attachedTo);
         EXPECT_EQ(proposal(), port + "|ATZ|ATDP5550100") << attachedTo;
     }
     writeRegistry(kModemKey, "AttachedTo", "COM3");
-    writeRegistry(kInit, "1", "AT&F");
+    writeRegistry(kModemInitKey, "1", "AT&F");
     EXPECT_EQ(proposal(startUp().modem), "2|AT&F|ATDP5550100");
     fs::remove(machine().registryFile());
     makeMachine();
-    writeRegistry(kInit, "2", "ATE0");
+    writeRegistry(kModemInitKey, "2", "ATE0");
     EXPECT_EQ(proposal(), "-||ATDP5550100") << "the key without its value \"1\"";
 }
 
