@@ -176,7 +176,7 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
         QTest::keyClick(&list, Qt::Key_Return);
         screenshot(chooser, "07-chooser");
         chooser.ui.confirmButton->click();
-        return ModalResult::Other; // ignored: the click has ended the dialog
+        return ScriptedUi::kEndedByItsButton;
     });
     click(custom.ui.chooseFolderButton);
     screenshot(custom, "06-custom");

@@ -195,7 +195,7 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
                 EXPECT_EQ(confirm.focusWidget(), confirm.ui.noButton);
                 confirm.ui.yesButton->setFocus();
                 answer();
-                return ModalResult::Confirm; // ignored: the answer has ended the dialog
+                return ScriptedUi::kEndedByItsButton;
             });
         button->click();
         EXPECT_EQ(requests.take() + (ui.quitRequested() ? "quit" : ""), request);
@@ -325,7 +325,7 @@ TEST_F(PagesTest, RegistrationMovesOnByHowCompleteTheFormIs) {
         printer.chooseAnswers = {row.confirmPrinting};
         ui.answerModal([&](QDialog&) {
             w.faxNoticeDialog->ui.okButton->click();
-            return ModalResult::Other; // ignored: the click has ended the dialog
+            return ScriptedUi::kEndedByItsButton;
         });
         for (const char* f = row.fields; *f; ++f)
             QTest::keyClicks(edits[std::string_view("NCPS").find(*f)], "x");

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <gtest/gtest.h>
 
 namespace zel {
 
@@ -44,6 +45,7 @@ ModalResult ScriptedUi::showModal(ModalWindow& window) {
         QObject::connect(&dialog, &QDialog::finished, [&closedByDialog] { closedByDialog = true; });
     const ModalResult answered = answer ? answer(dialog) : ModalResult::Other;
     QObject::disconnect(connection);
+    EXPECT_TRUE(closedByDialog || answered != kEndedByItsButton) << "a button left it open";
     if (!closedByDialog)
         dialog.done(static_cast<int>(answered));
     dialog.hide();

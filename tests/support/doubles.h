@@ -22,6 +22,8 @@ public:
         MsgIcon icon;
     };
     using ModalAnswer = std::function<ModalResult(QDialog&)>;
+    // What an answer gives once it has clicked a button of the dialog, which must have ended it.
+    static constexpr auto kEndedByItsButton = static_cast<ModalResult>(0);
 
     // The next queued answer (Confirm when none); a box with only "OK" answers Confirm.
     ModalResult messageBox(const std::string& text, const std::string& caption, MsgButtons buttons,

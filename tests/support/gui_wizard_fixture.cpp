@@ -171,11 +171,10 @@ void WizardRunTest::throughRegistration(bool subscriber) {
         type(form.cardNumberEdit, QStringLiteral("5555 4444 3333 2222"));
         type(form.cardExpiryEdit, QStringLiteral("12/99"));
         screenshot(*w.registrationPage, "03-registration");
-        ui.answerModal([this](QDialog& dialog) {
-            auto& notice = static_cast<FaxNoticeDialog&>(dialog);
+        ui.answerModal([this](QDialog& notice) {
             screenshot(notice, "04-notice");
-            notice.ui.okButton->click();
-            return ModalResult::Other; // ignored: the click has ended the dialog
+            static_cast<FaxNoticeDialog&>(notice).ui.okButton->click();
+            return ScriptedUi::kEndedByItsButton;
         });
     }
     click(form.nextButton);
