@@ -154,9 +154,9 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
     EXPECT_EQ(std::to_string(white > 5) + std::to_string(dark > 5) + std::to_string(reddish),
               "110");
     EXPECT_EQ((std::vector<QColor>{image.pixelColor(100, 0), image.pixelColor(0, 12),
-                                   image.pixelColor(100, 24)}),
+                                   image.pixelColor(100, 24), image.pixelColor(4, 4)}),
               (std::vector<QColor>{classic.color(QPalette::Dark), classic.color(QPalette::Dark),
-                                   classic.color(QPalette::Light)}));
+                                   classic.color(QPalette::Light), QColor(Qt::blue)}));
     RadioGroup group;
     group.setItems({"a", "b", "c"});
     group.show();
