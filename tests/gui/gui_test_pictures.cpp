@@ -106,9 +106,9 @@ const auto blit = [](E type, Box target, std::int64_t rop, const Bytes& rest) {
                           Bytes(24, 0) + rest);
 };
 
-// A 20-pixel font (style: italic, underline, strike-out bytes; face: UTF-16), "HHHH" at 50,50.
-const auto etext = [](int style, const Bytes& face) {
-    const Bytes font = d({1, -20, 0, 0, 0, 400, style, 0}) + face + Bytes(64 - face.size(), 0);
+// A 20-pixel font (s: italic, underline, strike-out bytes; bold with any), "HHHH" at 50,50.
+const auto etext = [](int s, const Bytes& face) { // the face in UTF-16
+    const Bytes font = d({1, -20, 0, 0, 0, s ? 700 : 0, s, 0}) + face + Bytes(64 - face.size(), 0);
     return emf(erec(E::ExtCreateFontIndirectW, font) + esel(1) + erec(E::SetTextColor, d({R})) +
                erec(E::ExtTextOutW, d({0, 0, 0, 0, 1, 0, 0, 50, 50, 4, 76, 0, 0, 0, 0, 0, 0}) +
                                         w({'H', 'H', 'H', 'H'})));
@@ -285,7 +285,7 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysWithinItsCapsOrRefusesThePicture) {
          "25,50R 75,50B"},
         {etext(0, ""), "ink 50,50,50,50 52,56,47,12 50,61W"}, // no line struck through
         {etext(65793, Bytes((const char*)u"Courier New", 22)),
-         "ink 50,55,48,17 51,57,46,8 62,61R 62,71R"},
+         "ink 50,54,48,17 51,56,46,12 62,61R 62,70R"},
         {emf(kERed + kEAll + kEmfEnd + ebrush(2, B) + esel(2) + kEAll), "50,50R"},
         {emfHead() + kERed + kEAll, "50,50R"}, // no end record
         // Enhanced metafiles: headers
