@@ -272,11 +272,11 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
     writeFile(medium() / "P1" / "LEIA.TXT", "x");
     writeFile(medium() / "NAO.EXE", "");
     writeSetup("[Principal]\r\nMensagem=" + markup + "\r\n[Patro1]\r\nDiretorio=P1\r\nTexto=" +
-               markup + "\r\nPrograma=LEIA.TXT\r\n[Patro2]\r\nTexto=Mercado\r\n[Patro4]\r\n" +
+               markup + "\r\nPrograma=LEIA.TXT\r\n[Patro2]\r\nTexto=Mercado\r\n[Patro5]\r\n" +
                "Texto=c\r\nPrograma=NAO.EXE\r\n");
     page.hide();
     page.show();
-    for (int k : {1, 4})
+    for (int k : {1, 5})
         QTest::mouseDClick(page.sponsorPicture(k), Qt::LeftButton);
     EXPECT_FALSE(wizard->sponsorPicture->isVisible());
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"minimise", "restore"}));
@@ -287,8 +287,8 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
                       .toStdString() +
                   "\n" + told(),
               markup + ": " + markup +
-                  " #ff0000 D:\\P1\\LEIA.TXT; Mercado none D:\\; hidden #ff0000 D:\\; c #00ff00 "
-                  "D:\\NAO.EXE; hidden none D:\\; Mercado||#000000\nerror: N\xe3o foi poss\xedvel "
+                  " #ff0000 D:\\P1\\LEIA.TXT; Mercado none D:\\; hidden #ff0000 D:\\;  #00ff00 "
+                  "D:\\; c none D:\\NAO.EXE; Mercado||#000000\nerror: N\xe3o foi poss\xedvel "
                   "executar o programa D:\\NAO.EXE\n");
     // The background, whole, from the brand's green at the top (the second band's) to black.
     QWidget& back = *wizard->backdrop;
