@@ -53,8 +53,8 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
          "1modem_discagem foi dado, mas modem_inicializacao está vazio: o discador só usa os dois "
          "comandos juntos"},
         {"no display", noScreen + "-u DISPLAY", "", "", "1" + kNoScreen},
-        {"a Wayland name with no socket",
-         noScreen + "-u DISPLAY WAYLAND_DISPLAY=w XDG_RUNTIME_DIR=/proc", "", "", "1" + kNoScreen},
+        {"a Wayland name with no socket, an X name with no number",
+         noScreen + "DISPLAY=:w WAYLAND_DISPLAY=w XDG_RUNTIME_DIR=/proc", "", "", "1" + kNoScreen},
         {"a local display not there", noScreen + "DISPLAY=:57", "", "", "1" + kNoScreen},
         {"a remote display silent", noScreen + "DISPLAY=localhost:57", "", "", "1" + kNoScreen},
         {"a stale local socket", noScreen + "DISPLAY=:58", "", "", "1" + kNoScreen},
