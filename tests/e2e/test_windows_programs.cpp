@@ -126,9 +126,9 @@ class WindowsKitTest : public MachineTest {
 protected:
     void SetUp() override {
         MachineTest::SetUp();
-        // Never the user's ~/.wine: a Wine side made anywhere but in the prefix would show here.
+        // Never the user's ~/.wine or WINEPREFIX: a Wine side made outside the prefix shows here.
         ::setenv("HOME", (tmp / "home").c_str(), 1);
-        ::unsetenv("WINEPREFIX");
+        ::setenv("WINEPREFIX", (tmp / "home" / ".wine").c_str(), 1);
         if (kPeDir.empty())
             GTEST_SKIP() << "x86_64-w64-mingw32-gcc was not found at configure time: no Windows "
                             "programs (scripts/install-deps --test installs it)";
