@@ -137,8 +137,8 @@ TEST_F(DemoKitTest, TypicalInstallationWhoseFinishFailsOnceAndIsRetried) {
 // The README's walk-through (custom, a chosen directory, the second browser); a sponsor's program.
 TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
     writeFile(driveC() / "WINDOWS" / "config.exe", ""); // makes the first browser the proposal
-    fs::create_directories(driveC() / "INTERNET");
-    fs::create_directories(prefix / "dosdevices"); // and E:, a drive without a medium
+    fs::create_directories(driveC() / "INTERNET" / "ANTIGO"); // a folder already there
+    fs::create_directories(prefix / "dosdevices");            // and E:, a drive without a medium
     fs::create_symlink(tmp / "no medium", prefix / "dosdevices" / "e:");
     makeMachine(true);
     comparePictures = true; // the README's pictures of the pages are this run's
