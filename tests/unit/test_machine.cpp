@@ -109,8 +109,7 @@ TEST_F(MachineTest, ResolvesNamesWithoutRegardToCaseAndFindsEachDrive) {
 
 // Refused, also by Program Manager, with nothing made in it (some rows need the superuser).
 TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone) {
-    const fs::path way = tmp / "way", target = tmp / "target";
-    const fs::path inside = way / "prefix";
+    const fs::path way = tmp / "way", target = tmp / "target", inside = way / "prefix";
     const auto through = [&](const fs::path& p) {
         return "The machine " + inside.string() + " is reached through " + p.string() +
                ", which other users may change";
@@ -177,6 +176,7 @@ TEST_F(MachineTest, APrefixOthersMayChangeIsRefusedAndWhatItMakesIsItsUsersAlone
         ASSERT_EQ(::chown((tmp / "root's" / "prefix").c_str(), 65534, 65534), 0);
         fs::create_directory_symlink(tmp / "root's", way);
         EXPECT_EQ(asNobody(tmp, [&] { Machine::refuseForeignPrefix(inside); }), 0);
+        EXPECT_EQ(asNobody(tmp, [] { Machine::refuseForeignPrefix("/"); }), 3); // nobody's machine
     }
     // What the machine makes is never writable by others, whatever the umask.
     const mode_t umask = ::umask(0);
