@@ -120,7 +120,7 @@ TEST_F(InstallTest, AnInterruptedCopysLeftOversGoAndATakenTemporaryNameIsDrawnAg
     const std::string dead = ".zelcopy-" + std::to_string(child) + "-";
     const std::string living = ".zelcopy-" + std::to_string(::getppid()) + "-aB3xYz";
     for (const std::string& name :
-         {dead + "aB3xYz", dead + "toolong7", living, std::string(".zelcopy-aB3xYz"),
+         {dead + "aB3xYz", dead + "toolong7", living, std::string(".zelcopy-99999999:-aB3xYz"),
           std::string(".zelcopy-999999999-aB3xYz"), std::string(".zelcopy-1000000000-aB3xYz")})
         writeFile(driveC() / "LEFT" / name, "partial");
     fs::create_directory(driveC() / "LEFT" / (dead + "dirdir"));
@@ -129,7 +129,7 @@ TEST_F(InstallTest, AnInterruptedCopysLeftOversGoAndATakenTemporaryNameIsDrawnAg
     for (const auto& e : fs::directory_iterator(driveC() / "LEFT"))
         left.insert(e.path().filename().string());
     EXPECT_EQ(left,
-              (std::set<std::string>{living, ".zelcopy-aB3xYz", dead + "toolong7",
+              (std::set<std::string>{living, ".zelcopy-99999999:-aB3xYz", dead + "toolong7",
                                      ".zelcopy-1000000000-aB3xYz", dead + "dirdir", "BIG.DAT"}));
     EXPECT_EQ(readFile(driveC() / "LEFT" / "BIG.DAT"), std::string(20000, 'x'));
     // A taken temporary name is drawn again: of two children forked alike, the first's is taken.
