@@ -170,7 +170,6 @@ TEST_F(DemoKitTest, CustomInstallationInAChosenDirectoryWithTheSecondBrowser) {
         QTest::keyClicks(chooser.ui.driveBox, QStringLiteral("c"));
         QListWidget& list = *chooser.ui.directoryList;
         const auto found = list.findItems(QStringLiteral("INTERNET"), Qt::MatchExactly);
-        EXPECT_EQ(found.size(), 1) << chooser.directory();
         list.setFocus();
         list.setCurrentItem(found.value(0));
         QTest::keyClick(&list, Qt::Key_Return);

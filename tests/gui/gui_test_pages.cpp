@@ -216,7 +216,8 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
     EXPECT_EQ(byKeys.take() + std::to_string(licence.isVisible()), "back back 1");
     DirectoryChooser& chooser = *w.directoryChooser; // shown again: its directory's drive
     chooser.show();
-    chooser.openLine("C:\\WINDOWS");
+    chooser.openLine("C:\\WINDOWS\\SYSTEM");
+    emit chooser.ui.directoryList->itemActivated(chooser.ui.directoryList->item(1)); // up one
     for (const int drive : {1, 0}) { // to D: and back where it was on C:
         chooser.ui.driveBox->setCurrentIndex(drive);
         emit chooser.ui.driveBox->activated(drive);
