@@ -470,13 +470,19 @@ void installationRun(Files& files, const Catalogue& catalogue, std::string_view 
         overall.advance(1);
     }
 
-    // The update program, its icons and the uninstaller: a missing one is skipped silently.
+    // The update program, its icons and the uninstaller: one the medium lacks is skipped
+    // silently; one it has that cannot be copied stops the run as any other file does, or the
+    // run would say it was whole without its uninstaller.
+    const auto copyIfThere = [&](const std::string& from, const std::string& to) {
+        if (!copier.copy(from, to) && files.fileExists(from))
+            throw FileCopyError(copyFailed(from, to));
+    };
     const std::string updateDir = source + s.updateDirectory;
-    copier.copy(updateDir + s.updateProgram, s.destination + s.updateProgram);
-    copier.copy(updateDir + s.groupIcon, s.destination + s.groupIcon);
-    copier.copy(updateDir + s.internetIcon, s.destination + s.internetIcon);
-    copier.copy(updateDir + s.bbsIcon, s.destination + s.bbsIcon);
-    copier.copy(source + s.uninstallDirectory + s.uninstallProgram,
+    copyIfThere(updateDir + s.updateProgram, s.destination + s.updateProgram);
+    copyIfThere(updateDir + s.groupIcon, s.destination + s.groupIcon);
+    copyIfThere(updateDir + s.internetIcon, s.destination + s.internetIcon);
+    copyIfThere(updateDir + s.bbsIcon, s.destination + s.bbsIcon);
+    copyIfThere(source + s.uninstallDirectory + s.uninstallProgram,
                 withTrailingBackslash(files.machine().windowsDirectory()) + "zelun.exe");
 
     // The copied files are not flushed to the disk one by one nor all at the end, as cp does

@@ -18,7 +18,7 @@ std::vector<JournalRecord> readJournal(const fs::path& journal) {
         content = readHostFile(journal);
     } catch (const HostFileError& e) {
         throw PlatformError("N\xe3o foi poss\xedvel ler o registro da instala\xe7\xe3o " + name +
-                            " (" + std::strerror(e.error()) + ")");
+                            " (" + systemReason(e.error()) + ")");
     }
     if (!content)
         throw PlatformError("O registro da instala\xe7\xe3o " + name + " n\xe3o existe");
@@ -82,7 +82,7 @@ void markJournalUndone(const fs::path& journal) {
     undone.replace_extension(".undone");
     if (::rename(journal.c_str(), undone.c_str()) != 0)
         throw PlatformError("N\xe3o foi poss\xedvel renomear o registro da instala\xe7\xe3o " +
-                            journalErrorPath(journal) + " (" + std::strerror(errno) + ")");
+                            journalErrorPath(journal) + " (" + systemReason(errno) + ")");
     // The new name must outlast a crash, or a later run would undo the installation again.
     syncDirectory(journal.parent_path());
 }

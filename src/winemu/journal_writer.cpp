@@ -28,7 +28,7 @@ bool writeSynced(int fd, std::string_view text) {
 }
 
 std::string reason() {
-    return std::string(" (") + std::strerror(errno) + ")";
+    return " (" + systemReason(errno) + ")";
 }
 
 // A directory of the machine's own, made readable by its owner only; one already there must
@@ -124,7 +124,7 @@ std::string InstallJournal::keep(const std::string& host) {
                                    static_cast<std::size_t>(-1));
     } catch (const HostFileError& e) {
         throw PlatformError("N\xe3o foi poss\xedvel ler " + journalErrorPath(host) + " (" +
-                            std::strerror(e.error()) + ")");
+                            systemReason(e.error()) + ")");
     }
     if (!content)
         return {};

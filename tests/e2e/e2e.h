@@ -160,10 +160,19 @@ protected:
                      tmp / "err");
     }
 
-    std::set<std::string> snapshot() { // a profile file that was there is rewritten
+    // The run with strace injecting `fault` ("call:how"); unchecked for leaks, which need ptrace.
+    CommandResult withFault(const std::string& fault) {
+        return run("strace -qq -o /dev/null -e trace=" + fault.substr(0, fault.find(':')) +
+                       " -e inject=" + fault + " ./SETUP --answers ../answers.ini",
+                   "ASAN_OPTIONS=detect_leaks=0");
+    }
+    // `profileDates`: whether the dates of profile files count (one that was there is rewritten).
+    std::set<std::string> snapshot(bool profileDates = true) {
         EXPECT_TRUE(awaitProgmanExit());
-        return machineState(prefix, (tmp / "prefix").string(),
-                            [](const fs::path& file) { return file.filename() != "ZELUN.INI"; });
+        return machineState(prefix, (tmp / "prefix").string(), [&](const fs::path& file) {
+            return profileDates ? file.filename() != "ZELUN.INI"
+                                : ::strcasecmp(file.extension().c_str(), ".INI") != 0;
+        });
     }
     FileDescriptor holdLock() {
         FileDescriptor fd(::open((prefix / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));

@@ -73,48 +73,42 @@ TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
 // A run killed while it copies: the uninstaller takes back the files it had copied.
 TEST_F(UnattendedTest, TakesBackARunKilledInTheMiddleOfTheCopy) {
     const std::set<std::string> before = snapshot();
-    // Its output a pipe with room for a few lines: it blocks after a few files, killed there.
-    int fds[2];
-    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-    const int room = ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
-    ASSERT_GT(room, 0);
-    const std::string filler(static_cast<std::size_t>(room) - 160, '.');
-    ASSERT_EQ(::write(fds[1], filler.data(), filler.size()), ssize_t(filler.size()));
-    pid_t killed = 0;
-    const int ended = inChild(
-        [&] {
-            ::dup2(fds[1], 1); // where the progress goes
-            ::dup2(fds[1], 2);
-            if (::chdir(medium().c_str()) == 0)
-                ::execl("./SETUP", "./SETUP", "--answers", "../answers.ini", nullptr);
-        },
-        [&](pid_t child) {
-            ::close(fds[1]);
-            // Killed once its journal has stood still for half a second (or after 30 s).
-            std::string seen;
-            for (int stable = 0, tries = 0; stable < 50 && ++tries < 3000;
-                 std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-                const auto latest = latestJournal(prefix);
-                const std::string journal = latest ? readFile(*latest) : "";
-                stable = journal == seen && !journal.empty() ? stable + 1 : 0;
-                seen = journal;
-            }
-            ::kill(killed = child, SIGKILL);
-        });
-    ::close(fds[0]);
-    ASSERT_EQ(ended, -SIGKILL);
-    EXPECT_FALSE(fs::exists(driveC() / "WINDOWS" / "zelun.exe")); // the copy was not finished
-    // What a copy killed in the middle of a file leaves beside it.
-    writeFile(driveC() / "Program Files" / "ZEL" / "TRUMPET" /
-                  (".zelcopy-" + std::to_string(killed) + "-abcdef"),
-              "half");
+    // Killed as it puts its fifth file in place, mid-copy: that copy is left beside its file.
+    ASSERT_EQ(withFault("rename:signal=KILL:when=5").status, 128 + SIGKILL);
+    const fs::path trumpet = driveC() / "Program Files" / "ZEL" / "TRUMPET";
+    EXPECT_EQ(runCommand("ls -A " + q(trumpet) + " | grep -c '^[.]zelcopy-'").output, "1\n");
     // A later run whose machine went down before its journal's header reached the disk.
-    const fs::path empty = journalDirectory(prefix) / "99991231T235959.000000000-1.journal";
-    writeFile(empty, "");
+    writeFile(journalDirectory(prefix) / "99991231T235959.000000000-1.journal", "");
 
     EXPECT_EQ(outcome(uninstall()), "0zel-uninstall: Desinstalação concluída.\n");
     EXPECT_EQ(snapshot(), before);
     EXPECT_FALSE(latestJournal(prefix)) << "each journal set aside as undone";
+}
+
+// A system call failing anywhere in the run: it goes on to what a whole run makes, or it stops
+// saying why, and the uninstaller takes the machine back to what it was.
+TEST_F(UnattendedTest, ASystemCallFailingLeavesAWholeInstallationOrOneTakenBack) {
+    const std::set<std::string> before = snapshot(false);
+    const std::string machine = q(prefix), kept = q(tmp / "kept");
+    ASSERT_EQ(runCommand("cp -a " + machine + " " + kept).status, 0);
+    ASSERT_EQ(install().status, 0);
+    const std::set<std::string> whole = snapshot(false);
+    for (const std::string fault : {"rename:error=EIO:when=1", "rename:error=EXDEV:when=20",
+                                    "write:error=EIO:when=110", "fsync:error=EIO:when=30",
+                                    "mkdir:error=EACCES:when=3", "copy_file_range:error=EIO:when=4",
+                                    "utimensat:error=EPERM:when=5", "fchmod:error=EPERM:when=3"}) {
+        SCOPED_TRACE(fault);
+        ASSERT_EQ(runCommand("rm -rf " + machine + " && cp -a " + kept + " " + machine).status, 0);
+        const CommandResult r = withFault(fault);
+        if (r.status == 0) {
+            EXPECT_EQ(snapshot(false), whole) << r.errors;
+            continue;
+        }
+        EXPECT_FALSE(lastLine(r.errors).empty() || r.errors.find("concluída") != std::string::npos)
+            << r.errors;
+        uninstall();
+        EXPECT_EQ(snapshot(false), before) << r.errors;
+    }
 }
 
 // A journal it cannot use is left, saying why; one reaching outside the machine is refused whole.

@@ -272,7 +272,7 @@ void Undo::restore(const std::string& winPath, const fs::path& file, const std::
         times[1].tv_sec = static_cast<time_t>(mtime / 1000000000LL);
         times[1].tv_nsec = static_cast<long>(mtime % 1000000000LL);
         if (::chmod(file.c_str(), mode) != 0 || ::utimensat(AT_FDCWD, file.c_str(), times, 0) != 0)
-            throw PlatformError(std::strerror(errno));
+            throw PlatformError(systemReason(errno));
     } catch (const std::exception& e) {
         problem("N\u00e3o foi poss\u00edvel restaurar o arquivo " + shown(winPath) + " (" +
                 cp1252ToUtf8(e.what()) + ")");
@@ -289,7 +289,7 @@ void Undo::undoFile(const JournalRecord& r) {
     if (r.kind == "created") {
         if (ours(f[0], file) && ::unlink(file.c_str()) != 0)
             problem("N\u00e3o foi poss\u00edvel remover o arquivo " + shown(f[0]) + " (" +
-                    std::strerror(errno) + ")");
+                    cp1252ToUtf8(systemReason(errno)) + ")");
     } else if (r.kind == "replaced") {
         if (ours(f[0], file))
             restore(f[0], file, f[3], number(f[5]), static_cast<unsigned>(number(f[6])));
@@ -310,7 +310,7 @@ void Undo::undoFile(const JournalRecord& r) {
                          ? " n\u00e3o foi removida: cont\u00e9m arquivos que a "
                            "instala\u00e7\u00e3o n\u00e3o criou"
                          : " n\u00e3o p\u00f4de ser removida (" +
-                               std::string(std::strerror(errno)) + ")"));
+                               cp1252ToUtf8(systemReason(errno)) + ")"));
     }
 }
 
