@@ -106,26 +106,29 @@ void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemS
         if (const auto why = content ? notText(*content) : std::optional<std::string>("unreadable"))
             throw std::runtime_error(notDialerSettings(settingsFile, *why));
     }
-    try {
-        if (present) {
-            ProfileFile settings(files.machine(), settingsFile);
-            settings.writeInteger("Trumpet Winsock", "slip-port", modem.port.value_or(-1) + 1);
-            if (!modem.initCommand.empty() && !modem.dialCommand.empty()) {
-                const std::string& name = catalogue.settings.brandName;
-                const std::string section = name.empty() ? std::string(kBuiltInName) : name;
-                settings.writeText(section, "$modemsetup", modem.initCommand);
-                settings.writeText(section, "$phone", modem.dialCommand);
-            }
+    // A settings write the platform refuses ("Unable to write to ..."), or a socket library
+    // there that cannot be copied, is an error the copy page reports as a file not copied: the
+    // dialer would not dial, and the run must not say it is whole.
+    if (present) {
+        ProfileFile settings(files.machine(), settingsFile);
+        settings.writeInteger("Trumpet Winsock", "slip-port", modem.port.value_or(-1) + 1);
+        if (!modem.initCommand.empty() && !modem.dialCommand.empty()) {
+            const std::string& name = catalogue.settings.brandName;
+            const std::string section = name.empty() ? std::string(kBuiltInName) : name;
+            settings.writeText(section, "$modemsetup", modem.initCommand);
+            settings.writeText(section, "$phone", modem.dialCommand);
         }
-        std::string systemLibrary = files.machine().systemDirectory() + "\\~sock32.dll";
-        std::string keptLibrary = changeFileExt(systemLibrary, ".zel");
-        bool movedAside = files.renameFile(systemLibrary, keptLibrary);
-        if (!fileCopy(files, folder + stack.file(3), systemLibrary) && movedAside) {
-            // Never leave the system without a socket library: put the old one back.
+    }
+    const std::string systemLibrary = files.machine().systemDirectory() + "\\~sock32.dll";
+    const std::string keptLibrary = changeFileExt(systemLibrary, ".zel");
+    const std::string library = folder + stack.file(3);
+    const bool movedAside = files.renameFile(systemLibrary, keptLibrary);
+    if (!fileCopy(files, library, systemLibrary)) {
+        // Never leave the system without a socket library: put the old one back.
+        if (movedAside)
             files.renameFile(keptLibrary, systemLibrary);
-        }
-    } catch (const std::exception&) {
-        // The stack's own settings are best effort; the installation goes on regardless.
+        if (files.fileExists(library))
+            throw FileCopyError(copyFailed(library, systemLibrary));
     }
 }
 

@@ -35,9 +35,10 @@ std::optional<std::string> notAProfile(const std::string& content);
 std::optional<std::string> notText(std::string_view content);
 
 // Writes the port and modem commands into the stack's settings file and installs its library
-// as the system's "~sock32.dll", keeping the previous one as "~sock32.zel". Silent on errors,
-// but for a settings file that is no text profile file: then nothing is done and it raises
-// (the entry is no dial-up stack, and the installation is not complete).
+// as the system's "~sock32.dll", keeping the previous one as "~sock32.zel". Raises when the
+// settings cannot be written or the library is there and cannot be copied (the old library
+// put back), and, doing nothing, for a settings file that is no text profile file (the entry is
+// no dial-up stack): in each case the installation is not complete.
 void dialerSettingsUpdate(Files& files, const Catalogue& catalogue, const ModemSettings& modem);
 
 } // namespace zel

@@ -93,10 +93,11 @@ TEST_F(UnattendedTest, ASystemCallFailingLeavesAWholeInstallationOrOneTakenBack)
     ASSERT_EQ(runCommand("cp -a " + machine + " " + kept).status, 0);
     ASSERT_EQ(install().status, 0);
     const std::set<std::string> whole = snapshot(false);
-    for (const std::string fault : {"rename:error=EIO:when=1", "rename:error=EXDEV:when=20",
-                                    "write:error=EIO:when=110", "fsync:error=EIO:when=30",
-                                    "mkdir:error=EACCES:when=3", "copy_file_range:error=EIO:when=4",
-                                    "utimensat:error=EPERM:when=5", "fchmod:error=EPERM:when=3"}) {
+    for (const std::string fault :
+         {"rename:error=EIO:when=1", "rename:error=EXDEV:when=20", "rename:error=ENOSPC:when=21",
+          "rename:error=EROFS:when=22", "write:error=EIO:when=110", "fsync:error=EIO:when=30",
+          "mkdir:error=EACCES:when=3", "copy_file_range:error=EIO:when=4",
+          "utimensat:error=EPERM:when=5", "fchmod:error=EPERM:when=3"}) {
         SCOPED_TRACE(fault);
         ASSERT_EQ(runCommand("rm -rf " + machine + " && cp -a " + kept + " " + machine).status, 0);
         const CommandResult r = withFault(fault);
