@@ -13,7 +13,6 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <set>
