@@ -118,17 +118,18 @@ TEST_F(PagesTest, TheFormsShowWhatTheStartUpFound) {
     w.welcomePage->ui.exitButton->click(); // "Sair" there ends the wizard without asking
     EXPECT_TRUE(ui.quitRequested() && ui.modals.empty() && ui.errors.empty() && !w.installed());
     EXPECT_EQ(w.welcomePage->minimumSize(), w.welcomePage->maximumSize()); // not resizable
-    // The line follows every change; "< Voltar" keeps nothing but the browser, taken at once.
+    // The line follows every change; "< Voltar" keeps the browser and a folder chosen, not typed.
     w.customInstallPage->programBoxes()[0]->click();
     const QString withoutDialer = custom.spaceLabel->text();
     custom.browserGroup->button(2)->click();
     EXPECT_EQ(withoutDialer + " | " + custom.spaceLabel->text(),
               "Espaço necessário: 4200k | Espaço necessário: 1200k");
+    w.customInstallPage->takeDestination("D:\\NOVO");
     custom.destinationEdit->setText("E:\\X");
     custom.backButton->click();
     EXPECT_EQ(std::to_string(w.choices.programs[0]) + w.choices.destination +
                   std::to_string(int(w.choices.browser)),
-              "1C:\\Program Files\\KIT\\2");
+              "1D:\\NOVO\\2");
 }
 
 // The page shown after "Seguir >" and "< Voltar" on each page (W L R, T type, C custom, M, P, F).
@@ -224,7 +225,7 @@ TEST_F(PagesTest, EveryButtonMakesItsRequestAndSairAsksFirst) {
     }
     EXPECT_EQ(chooser.directory(), "C:\\WINDOWS");
     chooser.openLine("C:\\");
-    chooser.hide();
+    chooser.ui.cancelButton->click();
     chooser.ui.driveBox->setCurrentIndex(1);
     chooser.show();
     EXPECT_EQ(chooser.ui.driveBox->currentText().toStdString() + chooser.directory(), "c:C:\\");
@@ -374,16 +375,17 @@ TEST_F(PagesTest, TheCopyPageAsksFirstShowsItsProgressAndStaysUsableAfterAFailur
             return false;
         }
     } recorder;
-    recorder.shot = [&] {
-        return QString("%1 | %2 %3% %4%%5%6") // sweep line gone once copying starts; buttons off
+    recorder.shot = [&] { // the sweep's line alone, then the copy's; the buttons off until done
+        if (u.sweepLabel->isVisibleTo(&page))
+            return QString("(sweep)");
+        return QString("%1 | %2 %3% %4%%5")
             .arg(u.programStatusLabel->text(), u.fileStatusLabel->text())
             .arg(u.overallGauge->percent())
             .arg(u.fileGauge->percent())
-            .arg(u.sweepLabel->isVisibleTo(&page) ? " (sweep)" : "",
-                 u.exitButton->isEnabled() ? " (buttons)" : "");
+            .arg(u.exitButton->isEnabled() ? " (buttons)" : "");
     };
-    u.programStatusLabel->installEventFilter(&recorder);
-    u.fileStatusLabel->installEventFilter(&recorder);
+    for (QLabel* line : {u.programStatusLabel, u.fileStatusLabel, u.sweepLabel})
+        line->installEventFilter(&recorder);
     const auto idle = [&] { // the gauges and lines away, the buttons usable, the pointer too
         return !u.sweepLabel->isVisibleTo(&page) && !u.overallGauge->isVisibleTo(&page) &&
                !u.fileStatusLabel->isVisibleTo(&page) && u.exitButton->isEnabled() && !ui.busy();
@@ -407,7 +409,7 @@ TEST_F(PagesTest, TheCopyPageAsksFirstShowsItsProgressAndStaysUsableAfterAFailur
     u.nextButton->click(); // the gauges start again from nothing
     EXPECT_TRUE(idle());
     EXPECT_EQ((recorder.shots << recorder.shot()).join("\n").toStdString(),
-              " |  0% 0%\n |  0% 0%\nInstalando Discador |  0% 0%\n"
+              "(sweep)\n(sweep)\n |  0% 0%\n |  0% 0%\nInstalando Discador |  0% 0%\n"
               "Instalando Discador | \tCopiando TCPMAN.EXE 0% 33%\n"
               "Instalando Discador | \tCopiando TRUMPWSK.IN 0% 66%\n"
               "Instalando Discador | \tCopiando WINSOCK.DLL 0% 100%\n"

@@ -8,7 +8,6 @@
 #include "pages/licence_page.h"
 #include "pages/registration_page.h"
 #include "pages/welcome_page.h"
-#include "qt/qt_ui.h"
 #include "setup/start_up.h"
 
 #include <QKeyEvent>
@@ -33,9 +32,7 @@ QApplication& guiApplication() {
         static char name[] = "zel-gui-test";
         static char* argv[] = {name, nullptr};
         auto* created = new QApplication(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        installFontSubstitutions();
-        applyClassicStyle(*created);
+        setUpApplication(*created);
         return created;
     }();
     return *app;

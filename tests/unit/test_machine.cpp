@@ -287,7 +287,7 @@ TEST_F(ProgramsTest, WinExecStartsWhatThePlatformWouldOrSaysWhyNot) {
     writeTracer(medium() / "NAVEGA" / "Setup.exe");
     std::string seen;
     for (const char* line :
-         {"C:\\Meu Kit\\TOOL.EXE one  \"two words\"", "\"C:\\Meu Kit\\TOOL.EXE\" quoted",
+         {"C:\\Meu Kit\\TOOL.EXE one  \"two words\" ", "\"C:\\Meu Kit\\TOOL.EXE\" quoted",
           "d:\\navega\\SETUP", "C:\\Meu Kit\\OTHER.EXE arg", "C:\\Meu Kit\\NOPE\\TOOL.EXE arg",
           "C:\\Meu Kit\\DIR.EXE", "NOWHERE", "   ", "C:\\NO\\SUCH\\X.EXE", "Q:\\X.EXE",
           "C:\\Meu Kit\\NOEXEC.EXE", "C:\\Meu Kit\\GARBAGE.EXE"})
