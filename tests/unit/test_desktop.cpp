@@ -149,7 +149,7 @@ TEST(DesktopMirror, FollowsTheGroupsAndNothingElse) {
                          },
                          {}};
     DesktopMirror other = mirror;
-    other.prefix = tmp / "outra máquina";
+    other.prefix = tmp / "outra máquina de 5€ 😀"; // two, three and four bytes
     EXPECT_EQ(mirrorGroups(Groups({{"Other", {{"C:\\O.EXE", "other", "C:\\I.ICO", 0}}}}), other),
               std::vector<std::string>{});
     const auto menuTag = [&](const std::string& not_) {
