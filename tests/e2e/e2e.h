@@ -43,6 +43,18 @@ inline std::string outcome(const CommandResult& r) {
 inline bool haveTool(const char* tool) {
     return runCommand(std::string("command -v ") + tool + " >/dev/null 2>&1").status == 0;
 }
+// `text` with each `was` in it made `now`.
+inline std::string replaced(std::string text, const std::string& was, const std::string& now) {
+    for (auto at = text.find(was); at != std::string::npos; at = text.find(was, at + now.size()))
+        text.replace(at, was.size(), now);
+    return text;
+}
+// The file with each `was` in it made `now`; `was` must be there.
+inline void edit(const fs::path& file, const std::string& was, const std::string& now) {
+    const std::string text = readFile(file);
+    ASSERT_NE(text.find(was), std::string::npos) << was << " in " << file;
+    writeFile(file, replaced(text, was, now));
+}
 // Waits up to `seconds` for `done` to hold; whether it came to.
 inline bool eventually(const std::function<bool()>& done, int seconds = 10) {
     for (int i = 0; i < seconds * 100 && !done(); ++i)
@@ -87,10 +99,8 @@ snapshot(const fs::path& root,
 inline std::set<std::string> machineState(const fs::path& dir, const std::string& own,
                                           const std::function<bool(const fs::path&)>& dated) {
     std::set<std::string> lines;
-    const auto hashed = [&](const fs::path& file, std::string text) {
-        for (std::size_t at; (at = text.find(own)) != std::string::npos;)
-            text.replace(at, own.size(), "<machine>");
-        return std::to_string(std::hash<std::string>{}(text)) + " " +
+    const auto hashed = [&](const fs::path& file, const std::string& text) {
+        return std::to_string(std::hash<std::string>{}(replaced(text, own, "<machine>"))) + " " +
                std::to_string(dated(file) ? fs::last_write_time(file).time_since_epoch().count()
                                           : 0);
     };

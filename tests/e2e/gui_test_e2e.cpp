@@ -47,9 +47,7 @@ protected:
         std::string expected = "StartUp\n    ZEL Update: $ZELUPD.EXE\nZEL Internet\n";
         for (const char entry : entries)
             expected += "    " + std::string(items[entry - '1']) + "\n";
-        for (auto at = expected.find('$'); at != std::string::npos; at = expected.find('$', at))
-            expected.replace(at, 1, d);
-        EXPECT_EQ(progmanList(prefix), expected);
+        EXPECT_EQ(progmanList(prefix), replaced(expected, "$", d));
         const auto json = nlohmann::json::parse(progmanList(prefix, " --json"))["groups"][0];
         EXPECT_EQ(json["name"].get<std::string>() + json["items"][0]["command"].get<std::string>(),
                   "StartUp" + d + "ZELUPD.EXE");
@@ -242,8 +240,7 @@ std::vector<std::string> fixedNames() {
 // The built-in provider's texts in `text`, in context, the fixed names taken out.
 std::vector<std::string> builtInBrand(std::string text, const std::vector<std::string>& fixed) {
     for (const std::string& name : fixed)
-        for (std::size_t at; (at = text.find(name)) != std::string::npos;)
-            text.replace(at, name.size(), " ");
+        text = replaced(text, name, " ");
     const std::regex brand(
         "ZEL|Zel|555-0190|555-0175|ATDP5550100|(^|[^A-Za-z0-9])zel(?![A-Za-z0-9])");
     std::vector<std::string> found;
@@ -359,10 +356,7 @@ TEST_F(AcmeKitTest, ClickedThroughItsPagesLeavesNoTraceOfTheBuiltInBrand) {
     copyAndFinish();
     WizardTest::TearDown();
     EXPECT_TRUE(awaitProgmanExit());
-    std::string printout;
-    for (const std::string& call : printer.calls)
-        printout += call + "\n";
-    expectAcmeAlone(printout);
+    expectAcmeAlone(joined(printer.calls));
 }
 
 } // namespace

@@ -43,12 +43,8 @@ TEST_F(MediumTest, PackRefusesWhatWouldMakeABrokenMedium) {
         std::string said;
         const char* holds;
     } rows[] = {
-        {"a kit with an error",
-         [&] {
-             std::string ini = readFile(kit / "SETUP.INI");
-             writeFile(kit / "SETUP.INI", ini.replace(ini.find("grupo=ZEL"), 9, "grupo=\"ZEL\""));
-         },
-         "", 1,
+        {"a kit with an error", [&] { edit(kit / "SETUP.INI", "grupo=ZEL", "grupo=\"ZEL\""); }, "",
+         1,
          "SETUP.INI:6: error: [Principal] grupo holds '\"', which would end its Program Manager "
          "macro argument early: the wizard does not create that group or item\nzel-kit: pack: 1 "
          "error, 0 warnings, 1 note" +
@@ -345,8 +341,7 @@ protected:
         Tree tree = snapshot(tmp / name, [&](const fs::path& file, std::string text) {
             if (text.size() > 100000) // the installed programs: their sums are enough
                 return sha256Hex(text);
-            for (std::size_t at; (at = text.find(prefix)) != std::string::npos;)
-                text.replace(at, prefix.size(), "PREFIX");
+            text = replaced(text, prefix, "PREFIX");
             if (file.filename() == "browser-setup.log") // the demo's browser setup notes the time
                 text = std::regex_replace(text, std::regex(" [0-9-]+ [0-9:]+"), " TIME");
             if (file.extension() == ".journal") // each file's time, as it was made
@@ -515,10 +510,7 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARun
 TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
     const auto patched = [&](const std::string& was, const std::string& now) {
         makeImage(kit);
-        std::string bytes = readFile(iso);
-        for (std::size_t at; (at = bytes.find(was)) != std::string::npos;)
-            bytes.replace(at, was.size(), now);
-        writeFile(iso, bytes);
+        edit(iso, was, now);
     };
     const struct {
         const char* name;
@@ -551,11 +543,7 @@ TEST_F(ImageTest, WhatIsNotPlainDataRefusesTheImageWhole) {
          },
          "cont\xe9m um nome fora da imagem (..)"},
         {"a kit with an error: taken, and checked as the kit",
-         [&] {
-             std::string ini = readFile(kit / "SETUP.INI");
-             writeFile(kit / "SETUP.INI", ini.replace(ini.find("grupo=ZEL"), 9, "grupo=\"ZEL\""));
-         },
-         ""},
+         [&] { edit(kit / "SETUP.INI", "grupo=ZEL", "grupo=\"ZEL\""); }, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

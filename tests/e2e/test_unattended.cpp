@@ -66,9 +66,7 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
     const std::string bind = "socket.socket(socket.AF_UNIX).bind('" + stale.string() + "')";
     ASSERT_EQ(runCommand("python3 -c \"import socket; " + bind + "\"").status, 0);
     // The first browser and the programs take more than any disk can report.
-    std::string ini = readFile(medium() / "SETUP.INI");
-    writeFile(medium() / "SETUP.INI",
-              ini.replace(ini.find("navegap_size=4200"), 17, "navegap_size=2147483647"));
+    edit(medium() / "SETUP.INI", "navegap_size=4200", "navegap_size=2147483647");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         writeFile(tmp / "a.ini",
@@ -127,10 +125,8 @@ TEST_F(UnattendedTest, WhatTheRunCannotDoIsSaidAndTheRunSucceedsUnlessItsLogFill
         fs::remove_all(prefix);
         makeMachine(true);
         fs::remove(tmp / "run.log");
-        std::string changed = kit;
-        ASSERT_NE(changed.find(row.line), std::string::npos);
-        writeFile(medium() / "SETUP.INI",
-                  changed.replace(changed.find(row.line), row.line.size(), row.quoted));
+        writeFile(medium() / "SETUP.INI", kit);
+        edit(medium() / "SETUP.INI", row.line, row.quoted);
         const CommandResult r = run("./SETUP --answers ../a.ini --log ../run.log", row.env);
         EXPECT_EQ(std::to_string(r.status) + std::to_string(installed()), "01") << r.errors;
         EXPECT_THAT(r.errors,
@@ -175,34 +171,32 @@ TEST_F(UnattendedTest, OnAScreenTheQuietRunsShowNoWindow) {
     ASSERT_TRUE(eventually([&] { return readFile(number).ends_with('\n'); })) << "no Xvfb";
     const std::string n = readFile(number).substr(0, readFile(number).size() - 1);
     addCookie(":" + n); // a connection over TCP from this host is taken for a local one
-    const std::string screen = "export DISPLAY=:" + n + " ZEL_PREFIX=" + q(prefix) +
-                               " XAUTHORITY=" + q(cookies) +
-                               "; unset QT_QPA_PLATFORM WAYLAND_DISPLAY; ";
+    const auto onScreen = [&](const std::string& command) { // run from the medium
+        return runIn(medium(),
+                     "export DISPLAY=:" + n + " ZEL_PREFIX=" + q(prefix) + " XAUTHORITY=" +
+                         q(cookies) + "; unset QT_QPA_PLATFORM WAYLAND_DISPLAY; " + command,
+                     tmp / "err");
+    };
     writeFile(tmp / "a.ini", "[Respostas]\nporta=1\nnavegador=nenhum\n"); // no setup's words
-    const CommandResult setup =
-        runIn(medium(), screen + "timeout 60 ./SETUP --answers ../a.ini", tmp / "err");
+    const CommandResult setup = onScreen("timeout 60 ./SETUP --answers ../a.ini");
     EXPECT_EQ(std::to_string(setup.status) + setup.output, "0") << setup.errors;
     EXPECT_TRUE(installed());
     ASSERT_TRUE(awaitProgmanExit());
     const std::string uninstaller = q(prefix / "bin" / "zel-uninstall");
-    const CommandResult quiet =
-        runIn(medium(), screen + "timeout 20 " + uninstaller + " --quiet", tmp / "err");
-    EXPECT_EQ(std::to_string(quiet.status) + quiet.output + quiet.errors,
+    EXPECT_EQ(outcome(onScreen("timeout 20 " + uninstaller + " --quiet")),
               "0zel-uninstall: Desinstalação concluída.\n");
     EXPECT_FALSE(installed());
     for (const std::string display : {":", "localhost:"}) { // its socket, or TCP as from afar
-        const CommandResult box =
-            runIn(medium(),
-                  screen + "DISPLAY=" + display + n + " " + uninstaller +
-                      " & timeout 20 xdotool search --sync --pid $! --name '^Desinstalador ZEL "
-                      "Internet$' >/dev/null && echo box; kill $!",
-                  tmp / "err");
+        const CommandResult box = onScreen("DISPLAY=" + display + n + " " + uninstaller +
+                                           " & timeout 20 xdotool search --sync --pid $! --name "
+                                           "'^Desinstalador ZEL Internet$' >/dev/null && echo box; "
+                                           "kill $!");
         EXPECT_EQ(box.output, "box\n") << display << box.errors;
     }
     // The wizard's pages stay, waiting for the user, until the wizard is ended.
     const std::string pages = "./SETUP & timeout 20 xdotool search --sync --onlyvisible --pid $! "
                               ">/dev/null; kill $!; wait $!";
-    EXPECT_EQ(runIn(medium(), screen + pages, tmp / "err").status, 128 + SIGTERM);
+    EXPECT_EQ(onScreen(pages).status, 128 + SIGTERM);
 }
 
 } // namespace

@@ -36,6 +36,16 @@ void writeFile(const fs::path& path, std::string_view content); // creates paren
 void writeProgram(const fs::path& path, std::string_view script);
 std::string readFile(const fs::path& path); // "" when missing
 ino_t inode(const fs::path& path);          // 0 when missing
+inline int modeOf(const fs::path& path) {   // a link's own, all bits when missing
+    return int(fs::symlink_status(path).permissions() & fs::perms::mask);
+}
+// Each of `lines` followed by `end`.
+template <class Lines> std::string joined(const Lines& lines, std::string_view end = "\n") {
+    std::string out;
+    for (const auto& line : lines)
+        out.append(line).append(end);
+    return out;
+}
 
 fs::path sourceDir(); // the repository's
 

@@ -16,10 +16,6 @@ namespace {
 using testing::StrEq;
 using testing::ThrowsMessage;
 
-unsigned modeOf(const fs::path& path) {
-    return static_cast<unsigned>(fs::symlink_status(path).permissions());
-}
-
 using K = InstallEvent::Kind;
 
 InstallEvent event(K kind, std::string path, std::string host = {}, bool ok = true) {

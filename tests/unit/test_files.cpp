@@ -24,10 +24,8 @@ using Lines = std::optional<std::vector<std::string>>;
 // Sorted and joined by blanks: what a listing holds whatever the directory's order.
 std::string sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
-    std::string out;
-    for (const auto& n : names)
-        out += (out.empty() ? "" : " ") + n;
-    return out;
+    const std::string out = joined(names, " ");
+    return out.substr(0, out.size() - !names.empty()); // no blank after the last
 }
 
 TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {

@@ -72,10 +72,7 @@ protected:
 
 TEST_F(FinishTest, TheSequenceSendsItsMacrosInOrderAndWritesItsFiles) {
     fs::rename(driveC() / "Z", driveC() / "z"); // the icons' directory as the disk spells it
-    std::string sent;
-    for (const std::string& macro : run().sent)
-        sent += macro + "\n";
-    EXPECT_EQ(sent,
+    EXPECT_EQ(joined(run().sent),
               "[CreateGroup(\"StartUp\")]\n[AddItem(\"C:\\Z\\ATUALIZA.EXE\",\"ZEL Update\")]\n"
               "[CreateGroup(\"Acesso Internet\")]\n"
               "[AddItem(\"C:\\Z\\DISCADOR.EXE\",\"Discador\",\"C:\\z\\inet.ico\")]\n"
@@ -174,9 +171,7 @@ TEST(FinishLosses, NamesTheGroupsAndItemsNotCreated) {
         std::vector<bool> flags;
         for (const char flag : delivered)
             flags.push_back(flag == '1');
-        std::string lines;
-        for (const std::string& line : notCreated(macros, flags))
-            lines += line + "|";
+        std::string lines = joined(notCreated(macros, flags), "|");
         std::erase(lines, '"');
         EXPECT_EQ(lines, lost) << delivered;
     }

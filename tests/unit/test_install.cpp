@@ -20,9 +20,6 @@ std::int64_t mtimeOf(const fs::path& p) {
     struct stat st {};
     return ::stat(p.c_str(), &st) == 0 ? st.st_mtime : -1;
 }
-int modeOf(const fs::path& p) {
-    return int(fs::status(p).permissions() & fs::perms::mask);
-}
 
 // Every entry under dir, sorted: a file with its content (and date when asked), a directory.
 std::string tree(const fs::path& dir, bool dates = false) {
@@ -34,10 +31,7 @@ std::string tree(const fs::path& dir, bool dates = false) {
                 (dates ? " " + std::to_string(mtimeOf(e.path())) : "") + " " + readFile(e.path());
         lines.insert(line);
     }
-    std::string out;
-    for (const std::string& line : lines)
-        out += line + "\n";
-    return out;
+    return joined(lines);
 }
 
 class InstallTest : public MachineTest {

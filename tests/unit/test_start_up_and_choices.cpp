@@ -155,11 +155,8 @@ TEST(Registration, ThePrintoutAsThePrinterReceivesIt) {
     form.cardBrand = "Diners Club";
     RecordingPrinter printer;
     printRegistration(printer, form);
-    std::string calls;
-    for (const std::string& call : printer.calls)
-        calls += call + "\n";
     EXPECT_EQ(
-        calls,
+        joined(printer.calls),
         "begin\nfont Courier New 14 u\ntext 0,0 Enviar via FAX para: 011-555-0190\n"
         "font Courier New 12\ntext 0,152 Nome     :Jo\xe3o da Silva\n"
         "text 0,272 Endere\xe7o :Rua A, 12 - apto.34\ntext 0,392 Compl.   :Centro\n"
