@@ -37,6 +37,18 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
+// What the process's descriptors are, but folders (as the machine's own) and the event counters
+// of a Qt started meanwhile.
+static std::multiset<std::string> openFiles() {
+    std::multiset<std::string> files;
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd"))
+        if (std::string file = fs::read_symlink(fd.path(), ec);
+            !file.starts_with("anon_inode:") && !fs::is_directory(fd.path(), ec))
+            files.insert(std::move(file));
+    return files;
+}
+
 void writeFile(const fs::path& path, std::string_view content) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -128,6 +140,11 @@ void MachineTest::SetUp() {
     program = tmp / "medium" / "SETUP";
     writeFile(program, "#!/bin/sh\n");
     makeMachine();
+    openAtStart_ = openFiles();
+}
+
+void MachineTest::TearDown() {
+    EXPECT_EQ(openFiles(), openAtStart_);
 }
 
 void MachineTest::useDemoKitWithTheWizard() {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -90,6 +91,7 @@ inline const std::string kModemInitKey = std::string(kModemKey) + "\\Settings\\I
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    void TearDown() override; // nothing the test's code opened is left open
     // (Re)creates the machine; with installProgman as the wizard's own start makes it.
     Machine& makeMachine(bool installProgman = false);
     Machine& machine() { return *machine_; }
@@ -107,6 +109,7 @@ protected:
     fs::path prefix;
     fs::path program;
     std::unique_ptr<Machine> machine_;
+    std::multiset<std::string> openAtStart_; // what each of the process's descriptors is
 };
 
 } // namespace zel::test

@@ -24,6 +24,7 @@ protected:
     void TearDown() override {
         wizard.reset();
         platform.reset();
+        MachineTest::TearDown();
     }
     void writeSetup(std::string_view ini) { writeFile(medium() / "SETUP.INI", ini); }
     void startUp(); // the start-up step alone, for pages built alone

@@ -129,6 +129,7 @@ protected:
     void TearDown() override {
         conversation.reset();
         EXPECT_TRUE(awaitProgmanExit()) << "progman did not leave";
+        MachineTest::TearDown();
     }
 
     void converse() {
