@@ -267,6 +267,7 @@ TEST_F(PagesTest, SponsorsAreReadFromTheirSectionsOverTheBackground) {
     QLabel* shownPicture = wizard->sponsorPicture->ui.sponsorPicture;
     QTest::mousePress(shownPicture, Qt::LeftButton);
     EXPECT_TRUE(wizard->sponsorPicture->isVisible()); // gone at the release, not the press
+    EXPECT_EQ(shownPicture->geometry(), wizard->sponsorPicture->screen()->geometry());
     QTest::mouseRelease(shownPicture, Qt::LeftButton);
     EXPECT_FALSE(wizard->sponsorPicture->isVisible());
     // Read again at every showing; a kit's text is never markup; what is no longer named stays.
