@@ -438,7 +438,8 @@ TEST_F(PagesTest, TheFinishSaysWhatWasNotCreatedAndTheCustomPageTakesOnlyAFullDe
     EXPECT_EQ(customRequests.take() + choices.destination + " " + told(),
               "C:\\Program Files\\KIT\\ Instala\xe7\xe3o Personalizada: O destino Cursos n\xe3o "
               "\xe9 um cami\n");
-    EXPECT_TRUE(!choices.programs[0] && !ui.busy());
+    EXPECT_EQ(ui.cursorHistory, (std::vector<bool>{true, false, true, false}));
+    EXPECT_FALSE(choices.programs[0]);
 }
 
 } // namespace
