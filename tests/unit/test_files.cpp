@@ -25,7 +25,7 @@ using Lines = std::optional<std::vector<std::string>>;
 std::string sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     const std::string out = joined(names, " ");
-    return out.substr(0, out.size() - !names.empty()); // no blank after the last
+    return out.empty() ? out : out.substr(0, out.size() - 1); // no blank after the last
 }
 
 TEST_F(MachineTest, FilesAreReadWrittenRenamedAndDeletedAsWindowsDoesIt) {
