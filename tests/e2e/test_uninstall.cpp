@@ -22,8 +22,8 @@ TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
     writeFile(zel / "NOTICIAS.INI", "[Noticias]\nservidor=meu\n");
     writeFile(zel / "BBS" / "MEU.TXT", "mine");
     Registry registry(prefix / "system.reg");
-    ASSERT_TRUE(registry.openKey(
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet", false));
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    ASSERT_TRUE(registry.openKey(key + "\\ZEL Internet", false));
     registry.writeString("DisplayName", "Renomeado");
     progman::Groups groups = progman::loadStore(progman::storePath(prefix));
     ASSERT_TRUE(groups.execute("[CreateGroup(\"ZEL Internet\")][AddItem(\"C:\\A.EXE\","
@@ -35,21 +35,18 @@ TEST_F(UnattendedTest, TakesTheInstallationBackKeepingWhatTheUserChanged) {
 
     fs::rename(medium(), tmp / "away");
     const CommandResult first = uninstall();
+    const std::string altered = " foi alterado depois da instalação e foi mantido\nzel-uninstall: ",
+                      kept = " foi mantida: contém o que a instalação não criou\nzel-uninstall: ",
+                      stays = " não foi removida: contém arquivos que a instalação não criou\n";
     EXPECT_EQ(std::to_string(first.status) + first.errors,
-              "1zel-uninstall: O item ZEL BBS do grupo ZEL Internet foi alterado depois da "
-              "instalação e foi mantido\nzel-uninstall: O grupo ZEL Internet foi mantido: contém "
-              "itens que a instalação não criou\nzel-uninstall: O valor DisplayName da chave "
-              "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet foi "
-              "alterado depois da instalação e foi mantido\nzel-uninstall: A chave "
-              "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEL Internet do registro "
-              "foi mantida: contém o que a instalação não criou\nzel-uninstall: A chave "
-              "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall do registro foi mantida: "
-              "contém o que a instalação não criou\nzel-uninstall: O arquivo C:\\Program "
-              "Files\\ZEL\\NOTICIAS.INI foi alterado depois da instalação e foi "
-              "mantido\nzel-uninstall: A pasta C:\\Program Files\\ZEL\\BBS não foi removida: "
-              "contém arquivos que a instalação não criou\nzel-uninstall: A pasta C:\\Program "
-              "Files\\ZEL não foi removida: contém arquivos que a instalação não "
-              "criou\nzel-uninstall: Desinstalação concluída, mas nem tudo foi desfeito:\n");
+              "1zel-uninstall: O item ZEL BBS do grupo ZEL Internet" + altered +
+                  "O grupo ZEL Internet foi mantido: contém itens que a instalação não criou\n" +
+                  "zel-uninstall: O valor DisplayName da chave \\" + key + "\\ZEL Internet" +
+                  altered + "A chave " + key + "\\ZEL Internet do registro" + kept + "A chave " +
+                  key + " do registro" + kept + "O arquivo C:\\Program Files\\ZEL\\NOTICIAS.INI" +
+                  altered + "A pasta C:\\Program Files\\ZEL\\BBS" + stays +
+                  "zel-uninstall: A pasta C:\\Program Files\\ZEL" + stays +
+                  "zel-uninstall: Desinstalação concluída, mas nem tudo foi desfeito:\n");
     const std::set<std::string> after = snapshot();
     std::string left; // what is left over is the user's, as the user left it
     for (const std::string& line : after)
@@ -204,6 +201,7 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
     const std::string kitText = readFile(description);
     const fs::path zelun = driveC() / "WINDOWS" / "ZELUN.INI";
     const auto plain = [&] { ASSERT_EQ(install().status, 0); };
+    const std::string answers = readFile(tmp / "answers.ini");
     const struct Row {
         const char* name;
         std::function<void()> before; // what is done first (the "before" is taken after)
@@ -219,11 +217,23 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
          },
          plain},
         {"reinstalled: the first installation stays", plain, plain, true},
-        {"an entry without a name",
-         [&] { edit(description, "nome=Leitor de Not", "nomeantigo=Leitor de Not"); },
+        {"an entry without a name, of thirty files and thirty for the system, too big: continued",
+         [&] {
+             edit(description, "nome=Leitor de Not", "nomeantigo=Leitor de Not");
+             std::string keys = "tamanho=2147483647\r\n"; // more than any disk holds
+             for (int k = 1; k <= 30; ++k) {
+                 const std::string n = std::to_string(k);
+                 writeFile(medium() / "NOTICIAS" / ("F" + n), n);
+                 keys += "System" + n + "=F" + n + (k > 2 ? "\nArquivo" + n + "=F" + n : "") + "\n";
+             }
+             edit(description, "tamanho=410\r\n", keys);
+             writeFile(tmp / "answers.ini", answers + "espaco_insuficiente=continuar\n");
+         },
          [&] {
              ASSERT_EQ(install().status, 0);
              EXPECT_THAT(progmanList(prefix), HasSubstr("NOTICIAS.EXE\n"));
+             for (const char* dir : {"Program Files/ZEL", "WINDOWS/SYSTEM"}) // the thirtieth too
+                 EXPECT_EQ(readFile(driveC() / dir / "F30"), "30") << dir;
          }},
         {"a profile file without the section",
          [&] { writeFile(zelun, "dir=mine\r\n[Outra]\r\nx=1\r\n"); }, plain}, // no section's key
@@ -266,7 +276,6 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
              fs::remove(tmp / "run.log");
          }},
     };
-    const std::string answers = readFile(tmp / "answers.ini");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string registryText = readFile(prefix / "system.reg"),
