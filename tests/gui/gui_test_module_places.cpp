@@ -2,8 +2,6 @@
 #include "qt/qt_modules.h"
 #include "tests/support/fixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace zel::test {

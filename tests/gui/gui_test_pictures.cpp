@@ -7,8 +7,6 @@
 #include <QImageReader>
 #include <QLabel>
 
-#include <gtest/gtest.h>
-
 #include <sstream>
 
 #include <malloc.h>

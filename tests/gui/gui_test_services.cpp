@@ -18,8 +18,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <sys/stat.h>
 
