@@ -9,12 +9,20 @@ namespace {
 constexpr const char* kComplete =
     "porta=1\nnome=Maria\ntelefone_comercial=555-0123\ncartao_numero=5555 4444\n";
 const std::string kNotRegular = " não é um arquivo comum (é ";
+// A socket file whose server has gone (made here, not found): nobody answers on it. The first
+// number free from 58, printed, so that runs side by side never share one; :57 stays none.
+const std::string kStaleSocket =
+    "mkdir -p /tmp/.X11-unix && cd /tmp/.X11-unix && [ ! -e X57 ] && "
+    "for n in $(seq 58 98); do python3 -c \"import socket; socket.socket(socket.AF_UNIX).bind("
+    "'X$n')\" 2>/dev/null && exec printf $n; done";
 const std::string kNoScreen = "SETUP: para instalar sem tela, use --answers ARQUIVO (veja --help).";
 
 // `answers`: the [Respostas] lines, or the whole file when it starts with a section.
 TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
     const std::string a = "--answers ../a.ini", offscreen = "QT_QPA_PLATFORM=offscreen",
                       noScreen = "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+    const std::string stale = runCommand(kStaleSocket).output;
+    ASSERT_FALSE(stale.empty());
     const struct {
         const char* name;
         std::string env, args, answers, said; // said: the exit status, the last line on stderr
@@ -57,14 +65,8 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
          noScreen + "DISPLAY=:w WAYLAND_DISPLAY=w XDG_RUNTIME_DIR=/proc", "", "", "1" + kNoScreen},
         {"a local display not there", noScreen + "DISPLAY=:57", "", "", "1" + kNoScreen},
         {"a remote display silent", noScreen + "DISPLAY=localhost:57", "", "", "1" + kNoScreen},
-        {"a stale local socket", noScreen + "DISPLAY=:58", "", "", "1" + kNoScreen},
+        {"a stale local socket", noScreen + "DISPLAY=:" + stale, "", "", "1" + kNoScreen},
     };
-    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X57"));
-    // A socket file whose server has gone (made here, not found): nobody answers on it.
-    const fs::path stale = "/tmp/.X11-unix/X58";
-    fs::create_directories(stale.parent_path());
-    const std::string bind = "socket.socket(socket.AF_UNIX).bind('" + stale.string() + "')";
-    ASSERT_EQ(runCommand("python3 -c \"import socket; " + bind + "\"").status, 0);
     // The first browser and the programs take more than any disk can report.
     edit(medium() / "SETUP.INI", "navegap_size=4200", "navegap_size=2147483647");
     for (const auto& row : rows) {
@@ -76,7 +78,7 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
         EXPECT_TRUE(!installed() && fs::status(tmp / "fifo").type() == fs::file_type::fifo &&
                     fs::is_empty(tmp / "dir"));
     }
-    fs::remove(stale); // a later run meets none
+    fs::remove("/tmp/.X11-unix/X" + stale); // a later run meets none
     fs::permissions(prefix, fs::perms::group_write, fs::perm_options::add); // nothing is started
     EXPECT_EQ(lastLine(run("./SETUP --answers ../a.ini").errors),
               "A máquina " + prefix.string() + " pode ser alterada por outros usuários");
