@@ -323,6 +323,7 @@ void cleanOnSignal(int signal) {
         cleanerArmed = 0;
         if (::fork() == 0) {
             ::setsid();
+            ::close_range(3, ~0U, 0); // the cleaner holds nothing of the program's
             char sh[] = "sh", c[] = "-c";
             char* argv[] = {sh, c, const_cast<char*>(kCleaner), sh, cleanerDir, nullptr};
             ::execve("/bin/sh", argv, environ);
@@ -398,12 +399,18 @@ ExtractedImage::~ExtractedImage() {
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    // Nothing of the program's beyond its standard streams: a descriptor it left open in the
+    // directory would otherwise make the cleaner wait on itself for a day.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     const std::string dir = dir_.string();
     const char* argv[] = {"sh", "-c", kCleaner, "sh", dir.c_str(), nullptr};
     pid_t pid = 0;
-    if (::posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char* const*>(argv),
+    if (::posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv),
                       environ) != 0)
         removeReadOnlyTree(dir_); // no cleaner: the image's files cannot outlive the run
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
 }
 
