@@ -20,7 +20,6 @@ void LicencePage::buildControls() {
     whenClicked(ui.nextButton, &LicencePage::next);
     whenClicked(ui.backButton, &LicencePage::back);
     finishLayout(ui.nextButton);
-    ui.licenceText->clear();
     if (!licence_.isEmpty())
         ui.licenceText->setPlainText(licence_);
 }
