@@ -208,6 +208,8 @@ TEST_F(MediumTest, AMediumThatIsNotAsPackedInstallsNothing) {
         {[&] { fs::remove(cd / "README.md"); },
          "O arquivo README.md da mídia está listado em SHA256SUMS mas não foi encontrado" +
              nothing},
+        {[&] { writeFile(cd / "SHA256SUMS", std::string(64, 'g') + sums.substr(64)); },
+         "O arquivo SHA256SUMS da mídia está danificado (linha 1)" + nothing},
         {[&] { writeFile(cd / "SHA256SUMS", sums + sums.substr(0, 66) + "../../etc/passwd\n"); },
          "O arquivo SHA256SUMS da mídia está danificado (linha " +
              std::to_string(std::count(sums.begin(), sums.end(), '\n') + 1) + ")" + nothing},
