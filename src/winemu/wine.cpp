@@ -264,7 +264,7 @@ void WineSide::importRegistry() {
     std::error_code ec;
     fs::create_directories(*temp, ec);
     std::string name = (*temp / "zel-registry-XXXXXX").string();
-    FileDescriptor fd(::mkstemp(name.data()));
+    FileDescriptor fd(::mkostemp(name.data(), O_CLOEXEC)); // kept from regedit and its server
     const auto win = m_.toWindows(name);
     const bool created = static_cast<bool>(fd);
     const bool written = created && text && writeAll(fd.get(), *text);
