@@ -320,8 +320,7 @@ TEST_F(AcmeKitTest, UnattendedFromAPackedMediumLeavesNoTraceOfTheBuiltInBrand) {
     makeMachine();
     Programs programs(machine(), ui);
     DdeConversation progman(machine(), programs);
-    ASSERT_TRUE(progman.open("PROGMAN", "PROGMAN"));
-    EXPECT_TRUE(progman.execute("[CreateGroup(Depois)]"));
+    ASSERT_TRUE(progman.open("PROGMAN", "PROGMAN") && progman.execute("[CreateGroup(Depois)]"));
     progman.close();
     EXPECT_EQ(progman.deliveries(), std::vector<bool>{true});
     EXPECT_TRUE(awaitProgmanExit());

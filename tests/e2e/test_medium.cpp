@@ -432,8 +432,7 @@ TEST_F(MediumApartTest, WhatIsNoMediumIsRefused) {
             install("m-refused", q(binDir() / "zel-setup") + " --medium " + q(row.medium) +
                                      " --answers " + q(answers));
         EXPECT_EQ(std::to_string(r.status) + lastLine(r.errors), "1" + row.said);
-        EXPECT_FALSE(fs::exists(tmp / "m-refused" / "drive_c" / "INTERNET"));
-        EXPECT_TRUE(fs::is_empty(images));
+        EXPECT_TRUE(!fs::exists(tmp / "m-refused/drive_c/INTERNET") && fs::is_empty(images));
     }
 }
 
@@ -502,8 +501,7 @@ TEST_F(ImageTest, ExtractsTheKitReadOnlyAndRemovesItOnceNoProgramRunsThereOrARun
         });
         EXPECT_EQ(ended, -signal);
         dir = readFile(tmp / "dir");
-        ASSERT_FALSE(dir.empty());
-        EXPECT_TRUE(eventually([&] { return !fs::exists(dir); }));
+        EXPECT_TRUE(!dir.empty() && eventually([&] { return !fs::exists(dir); }));
     }
 }
 

@@ -204,9 +204,8 @@ TEST_F(UnattendedTest, EachWayOfInstallingIsTakenBackToTheMachineAsItWas) {
     const std::string answers = readFile(tmp / "answers.ini");
     const struct Row {
         const char* name;
-        std::function<void()> before; // what is done first (the "before" is taken after)
-        std::function<void()> installs;
-        bool keepsNothing = false; // the files it replaces hold what they held
+        std::function<void()> before, installs; // before: done first (the "before" taken after)
+        bool keepsNothing = false;              // the files it replaces hold what they held
     } rows[] = {
         {"custom",
          [&] {

@@ -122,10 +122,10 @@ const fs::path kPeDir = ZEL_PE_DIR;
 constexpr const char* kDialer = "Discador (Trumpet Winsock)";
 
 // The demo kit with Windows programs as its browser setup and dialer, installed unattended.
-class WindowsKitTest : public MachineTest {
+class WindowsKitTest : public PlatformTest {
 protected:
     void SetUp() override {
-        MachineTest::SetUp();
+        PlatformTest::SetUp();
         // Never the user's ~/.wine or WINEPREFIX: a Wine side made outside the prefix shows here.
         ::setenv("HOME", (tmp / "home").c_str(), 1);
         ::setenv("WINEPREFIX", (tmp / "home" / ".wine").c_str(), 1);
@@ -156,7 +156,6 @@ protected:
         EXPECT_EQ(r.status, 0) << r.errors;
         return r;
     }
-    ScriptedUi ui;
 };
 
 // The machine's own Wine side: the browser setup, the dialer by its entry (progman --run).

@@ -16,8 +16,7 @@ namespace zel {
 class ScriptedUi : public UiServices {
 public:
     struct Box {
-        std::string text; // code page 1252, as passed
-        std::string caption;
+        std::string text, caption; // code page 1252, as passed
         MsgButtons buttons;
         MsgIcon icon;
     };

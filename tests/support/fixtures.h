@@ -1,5 +1,7 @@
 #pragma once
 // Temporary directories, prefixes and kit media for the tests.
+#include "services/platform.h"
+#include "setup/catalogue.h"
 #include "tests/support/doubles.h"
 #include "winemu/errors.h"
 #include "winemu/machine.h"
@@ -13,7 +15,6 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
-#include <vector>
 
 namespace zel::test {
 
@@ -58,8 +59,7 @@ fs::path binDir(); // the build's
 // What a shell command printed and how it ended (exit status, -1 when it did not exit).
 struct CommandResult {
     int status = -1;
-    std::string output; // standard output
-    std::string errors; // standard error, for runTool
+    std::string output, errors; // standard output, standard error (for runTool)
 };
 CommandResult runCommand(const std::string& shellCommand);
 // `body` forked (no destructors run) during `meanwhile`: its exit status, 3 if it raised, -signal.
@@ -106,10 +106,29 @@ protected:
     void writeRegistry(std::string_view key, std::string_view name, std::string_view value);
 
     TempDir tmp;
-    fs::path prefix;
-    fs::path program;
+    fs::path prefix, program;
     std::unique_ptr<Machine> machine_;
     std::multiset<std::string> openAtStart_; // what each of the process's descriptors is
+};
+
+// A machine with the recording services and a kit description loaded by load().
+class PlatformTest : public MachineTest {
+protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        platform = std::make_unique<Platform>(machine(), ui, printer, sound);
+    }
+    void load(const std::string& ini) {
+        writeFile(tmp / "K.INI", ini);
+        catalogue = Catalogue();
+        catalogue.load(ProfileFile::atHostPath(tmp / "K.INI"));
+    }
+
+    ScriptedUi ui;
+    RecordingPrinter printer;
+    RecordingSound sound;
+    std::unique_ptr<Platform> platform;
+    Catalogue catalogue;
 };
 
 } // namespace zel::test

@@ -1,7 +1,6 @@
 #pragma once
 // Pages on a temporary machine with the recording services, built alone or as the whole wizard.
 #include "pages/wizard.h"
-#include "services/platform.h"
 #include "tests/support/doubles.h"
 #include "tests/support/fixtures.h"
 
@@ -18,7 +17,7 @@ namespace zel::test {
 // The test program's one Qt application (offscreen unless told otherwise), the wizard's style.
 QApplication& guiApplication();
 
-class WizardTest : public MachineTest {
+class WizardTest : public PlatformTest {
 protected:
     void SetUp() override;
     void TearDown() override {
@@ -34,11 +33,6 @@ protected:
     // The object names of the visible forms, the background left out, sorted.
     QStringList visiblePages() const;
 
-    ScriptedUi ui;
-    RecordingPrinter printer;
-    RecordingSound sound;
-    std::unique_ptr<Platform> platform;
-    Catalogue catalogue;
     Choices choices; // startUp()'s; the wizard keeps its own
     std::unique_ptr<Wizard> wizard;
 };

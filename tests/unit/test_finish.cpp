@@ -14,25 +14,6 @@ namespace {
 using Macros = std::vector<std::string>;
 const std::string d = "C:\\Z\\"; // the kit's destination
 
-class PlatformTest : public MachineTest {
-protected:
-    void SetUp() override {
-        MachineTest::SetUp();
-        platform = std::make_unique<Platform>(machine(), ui, printer, sound);
-    }
-    void load(const std::string& ini) {
-        writeFile(tmp / "K.INI", ini);
-        catalogue = Catalogue();
-        catalogue.load(ProfileFile::atHostPath(tmp / "K.INI"));
-    }
-
-    ScriptedUi ui;
-    RecordingPrinter printer;
-    RecordingSound sound;
-    std::unique_ptr<Platform> platform;
-    Catalogue catalogue;
-};
-
 class FinishTest : public PlatformTest {
 protected:
     // Entry 5 has criadir but no directory (held as "\"); 4 and 9 to 11 are not selected.
@@ -219,8 +200,7 @@ TEST_F(InstallationTest, TheCopyTakesTheResolvedDestinationAndAlwaysPutsItsProgr
     // A program without a directory of its own is copied from "\\" under the source.
     const std::string missing = "failed(Erro copiando arquivo D:\\\\A.EXE para C:\\ZEL\\A.EXE) ";
     const struct {
-        const char* name;
-        const char* destination;
+        const char *name, *destination;
         bool fileThere;
         std::string outcome; // copied, went on short of space, the three twins, destination, log
     } rows[] = {

@@ -251,7 +251,7 @@ TEST_F(MachineTest, ProgmanIsInstalledAndItsLauncherKeptPointingAtIt) {
     }
 }
 
-class ProgramsTest : public MachineTest {
+class ProgramsTest : public PlatformTest {
 protected:
     // Tells its directory's name, its arguments, its working directory's name, its session.
     void writeTracer(const fs::path& path, bool executable = true) {
@@ -273,7 +273,6 @@ protected:
             sessions.push_back(std::stoi(trace.substr(trace.rfind('|') + 1)));
         return std::to_string(result) + " " + trace.substr(0, trace.rfind('|')) + "\n";
     }
-    ScriptedUi ui;
     std::vector<pid_t> sessions;
 };
 

@@ -93,7 +93,7 @@ TEST(Catalogue, TheProgramTableItsFileListsAndTheDiskSpaceTheyNeed) {
         EXPECT_EQ(destinationDrive(dest), std::stoi(drive)) << dest;
 }
 
-class StartUpTest : public MachineTest {
+class StartUpTest : public PlatformTest {
 protected:
     Choices startUp() {
         Files files(machine());
@@ -104,9 +104,6 @@ protected:
                modem.dialCommand;
     }
     std::string proposal() { return proposal(proposedModem(machine())); }
-
-    Catalogue catalogue;
-    RecordingSound sound;
 };
 
 TEST_F(StartUpTest, ReadsTheKitBesideTheProgramStartsItsSoundAndProposesTheModem) {
