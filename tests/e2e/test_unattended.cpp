@@ -25,7 +25,7 @@ TEST_F(UnattendedTest, WhatCannotBeUsedIsRefusedBeforeAnythingIsDone) {
         const char* name;
         std::string env, args, answers, said; // said: the exit status, the last line on stderr
     } rows[] = {
-        {"answers file missing", "", "--answers none.ini", "",
+        {"answers file missing", "", "--answers none.ini --log ../dir/a.log", "",
          "2Não foi possível ler o arquivo de respostas none.ini"},
         {"no answers section", "", a, "[Outra]\n",
          "2O arquivo de respostas ../a.ini não tem a seção [Respostas]"},
@@ -181,8 +181,7 @@ TEST_F(UnattendedTest, OnAScreenTheQuietRunsShowNoWindow) {
     writeFile(tmp / "a.ini", "[Respostas]\nporta=1\nnavegador=nenhum\n"); // no setup's words
     const CommandResult setup = onScreen("timeout 60 ./SETUP --answers ../a.ini");
     EXPECT_EQ(std::to_string(setup.status) + setup.output, "0") << setup.errors;
-    EXPECT_TRUE(installed());
-    ASSERT_TRUE(awaitProgmanExit());
+    ASSERT_TRUE(installed() && awaitProgmanExit());
     const std::string uninstaller = q(prefix / "bin" / "zel-uninstall");
     EXPECT_EQ(outcome(onScreen("timeout 20 " + uninstaller + " --quiet")),
               "0zel-uninstall: Desinstalação concluída.\n");

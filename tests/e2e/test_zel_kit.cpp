@@ -88,7 +88,9 @@ TEST(ZelKit, CheckTellsUtf8FromCodePage1252AndReportsEachProblemOnceWithItsLineA
          "Arquivo3 \"W.EXE\" is no .DLL, yet it would replace the system's socket library\n0 "
          "errors, 1 warning, 0 notes\n",
          {{"D/D.INI", ""}, {"D/W.EXE", "MZ"}}},
-        {entry, "0 errors, 0 warnings, 0 notes\n"}, // one file only: nothing to spoil
+        {entry + replaced(entry, "a1]", "a2]") + "Arquivo2=D.HLP\nArquivo3=W.EXE\n",
+         "0 errors, 0 warnings, 0 notes\n", // entry 1 with one file only, entry 2 another program
+         {{"D/D.HLP", std::string("?_\x03\0\x01", 5)}, {"D/W.EXE", "MZ"}}},
         {"[Marca]\nprovedor=Acme\nfax=(021) 444-1234\nimagem_fim=FIM.BMP\nfundo=1, 2 ,3\n",
          "SETUP.INI:24: warning: the page's picture \"FIM.BMP\" (imagem_fim) is not on the "
          "medium\n0 errors, 1 warning, 0 notes\n"},

@@ -62,9 +62,9 @@ const Bytes kRed = brush(R) + kNoPen + sel(0) + sel(1); // slots 0 and 1, no out
 const Bytes kAll = rect(0, 0, 100, 100), kFill = kRed + kAll;
 const Bytes kNested = rec(W::PolyPolygon, w({2, 4, 4}) + points(true)); // even-odd by default
 // A 20-pixel bold font and red text aligned as given, then the text record.
-const auto text = [](int align, const Bytes& record) {
+const auto text = [](int align, const Bytes& record, const Bytes& face = "Arial") {
     return rec(W::CreateFontIndirect,
-               w({-20, 0, 0, 0, 700}) + Bytes(8, 0) + "Arial" + Bytes(27, 0)) +
+               w({-20, 0, 0, 0, 700}) + Bytes(8, 0) + face + Bytes(32 - face.size(), 0)) +
            sel(0) + rec(W::SetTextColor, d({R})) + rec(W::SetTextAlign, w({align})) + record;
 };
 const auto textOut = [](const Bytes& s, int x, int y) {
@@ -203,6 +203,8 @@ TEST(Metafiles, EachRecordDrawsWhatItSaysWithinItsCapsOrRefusesThePicture) {
         {wmf(rec(W::StretchDib, kStretchDib + w({1, 1, 0, 1, 100, 100, 0, 0}) + kDib)),
          "25,50B 75,50B"},
         {wmf(text(0, textOut("HHHH", 50, 50))), "ink 50,50,50,50 52,56,47,12 53,57R"}, // top left
+        {wmf(text(0, textOut("HHHH", 50, 50), "Courier New")),
+         "ink 50,50,47,20 53,56,42,10"},                                        // narrower
         {wmf(text(10, textOut("HHHH", 50, 50))), "ink 0,0,51,51 5,34,40,10"},   // bottom right
         {wmf(text(30, textOut("HHH", 50, 50))), "ink 20,30,60,21 32,38,34,10"}, // on its baseline
         {wmf(text(0, rec(W::ExtTextOut, w({10, 10, 4, 4, 0, 0, 0, 0}) + "HHHH"))), // clipped

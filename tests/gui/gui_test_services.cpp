@@ -166,6 +166,14 @@ TEST(WidgetsTest, AGaugeStaysWithinItsMaximumAndWritesInBlack) {
     QTest::mouseRelease(&group, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(group.focusProxy(), group.button(0)); // focused, the group hands on to its first
+    seen.clear(); // checked (x) or not (o); Tab enters (T) at the selected item, or the first
+    for (const int index : {2, -1}) {
+        group.setItemIndex(index);
+        for (QRadioButton* b : {group.button(0), group.button(1), group.button(2)})
+            seen += (b->isChecked() ? "x" : "o") +
+                    std::string(b->focusPolicy() & Qt::TabFocus ? "T " : " ");
+    }
+    EXPECT_EQ(seen, "o o xT oT o o ");
 }
 
 // Once a window is painted a sound starts at once (here it beeps); no module is said once.

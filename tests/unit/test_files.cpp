@@ -312,6 +312,7 @@ TEST(HostFile, AFullDiskKeepsTheOldFileANewFileIsMadeOnlyWhereNothingIsAndCopies
     writeHostFile(tmp / "link", "five");
     EXPECT_TRUE(fs::is_symlink(tmp / "link") && !fs::exists(tmp / "nowhere"));
     EXPECT_EQ(readFile(tmp / "new"), "five");
+    EXPECT_FALSE(readHostFile(tmp / "nowhere") || readHostFile(tmp / "new" / "x")); // none there
     EXPECT_EQ(fs::status(tmp / "new").permissions(), // kept when written over
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     // A read that fails is an error, neither tried again nor taken for the end.

@@ -2,6 +2,7 @@
 #include "progman/groups.h"
 #include "progman/store.h"
 #include "tests/support/fixtures.h"
+#include "winemu/events.h"
 #include "winemu/progman_client.h"
 
 #include <chrono>
@@ -265,8 +266,13 @@ TEST_F(ProgmanServerTest, AConversationWaitingWhenTheServerIsStoppedIsServedNone
     ASSERT_TRUE(gone && ::kill(server, SIGKILL) == 0);
     pollfd ended{gone.get(), POLLIN, 0}; // readable once it has ended, its sockets closed
     ASSERT_EQ(::poll(&ended, 1, -1), 1);
+    struct : InstallObserver { // each macro's fate is told when it is known, not at the end
+        std::string told;
+        void record(const InstallEvent& e) override { told += e.path + std::to_string(e.ok); }
+    } listener;
+    const JournalSubscription listening(listener);
     EXPECT_FALSE(conversation->execute("[CreateGroup(Lost)]") || conversation->execute("[Reload]"));
-    EXPECT_EQ(conversation->deliveries(), std::vector<bool>(2, false));
+    EXPECT_EQ(listener.told, "[CreateGroup(Lost)]1[CreateGroup(Lost)]0[Reload]1[Reload]0");
 }
 
 // Another user neither serves us nor is served, even through an opened socket (StartUp runs).
